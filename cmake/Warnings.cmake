@@ -1,0 +1,31 @@
+# Project-wide warning set. Warnings stay on and the tree stays clean.
+add_compile_options(
+  -Wall -Wextra
+  $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor>
+  -Wno-unused-parameter)
+option(WU_WERROR "Treat warnings as errors" OFF)
+if(WU_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+# wu_library(name SOURCES ...): one static library per folder, with the
+# repository root on the include path so that headers are named by folder
+# ("platform/types.h", "foundation/WuList.h").
+function(wu_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  if(ARG_DEPS)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  endif()
+endfunction()
+
+# wu_test(name SOURCES ... DEPS ...): one GoogleTest executable registered
+# with ctest. Every test gets WU_STATE_ROOT pointing at a fresh folder by the
+# test main (tests/common/TestMain.cpp).
+function(wu_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} wu_test_main GTest::gtest GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()

@@ -1,0 +1,107 @@
+#include "platform/handles.h"
+
+#include <unordered_map>
+
+#include "platform/error.h"
+
+namespace platform {
+
+KernelObject::~KernelObject() = default;
+
+namespace {
+
+struct HandleTable {
+  std::mutex lock;
+  std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> objects;
+  uintptr_t next = 0x1000;  // handles are multiples of 4, never reused
+};
+
+HandleTable& Table() {
+  static HandleTable* table = new HandleTable;  // lives to process exit
+  return *table;
+}
+
+}  // namespace
+
+HANDLE AllocHandle(std::shared_ptr<KernelObject> object) {
+  if (!object) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  HandleTable& t = Table();
+  std::lock_guard<std::mutex> guard(t.lock);
+  uintptr_t value = t.next;
+  t.next += 4;
+  t.objects.emplace(value, std::move(object));
+  return reinterpret_cast<HANDLE>(value);
+}
+
+std::shared_ptr<KernelObject> LookupHandle(HANDLE h) {
+  HandleTable& t = Table();
+  std::lock_guard<std::mutex> guard(t.lock);
+  auto it = t.objects.find(reinterpret_cast<uintptr_t>(h));
+  if (it == t.objects.end()) return nullptr;
+  return it->second;
+}
+
+bool FreeHandle(HANDLE h) {
+  std::shared_ptr<KernelObject> object;
+  {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    auto it = t.objects.find(reinterpret_cast<uintptr_t>(h));
+    if (it == t.objects.end()) return false;
+    object = std::move(it->second);
+    t.objects.erase(it);
+  }
+  // Outside the table lock: the object may block briefly or free itself.
+  object->OnHandleClosed();
+  return true;
+}
+
+size_t OpenHandleCount() {
+  HandleTable& t = Table();
+  std::lock_guard<std::mutex> guard(t.lock);
+  return t.objects.size();
+}
+
+std::mutex& DispatcherLock() {
+  static std::mutex* lock = new std::mutex;
+  return *lock;
+}
+
+std::condition_variable& DispatcherCondition() {
+  static std::condition_variable* cond = new std::condition_variable;
+  return *cond;
+}
+
+void DispatcherWake() { DispatcherCondition().notify_all(); }
+
+}  // namespace platform
+
+BOOL CloseHandle(HANDLE h) {
+  if (!platform::FreeHandle(h)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process,
+                     HANDLE* target, DWORD access, BOOL inherit, DWORD options) {
+  const HANDLE self = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+  if (source_process != self || target_process != self || !target) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  std::shared_ptr<platform::KernelObject> object = platform::LookupHandle(source);
+  if (!object) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  HANDLE copy = platform::AllocHandle(object);
+  if (!copy) return FALSE;
+  *target = copy;
+  if (options & DUPLICATE_CLOSE_SOURCE) platform::FreeHandle(source);
+  return TRUE;
+}

@@ -1,0 +1,39 @@
+// The state root: where the platform layer keeps what the platform would
+// keep for the whole machine or the user (registry stores, the special-folder
+// map, the drive map).
+//
+// With the environment variable WU_STATE_ROOT set, everything lives under
+// that one folder:
+//   $WU_STATE_ROOT/machine   the machine registry store (HKEY_LOCAL_MACHINE)
+//   $WU_STATE_ROOT/user      the user registry store (HKEY_CURRENT_USER) and
+//                            the user's settings files
+//   $WU_STATE_ROOT/folders   special-folder and drive overrides
+// Without it the machine store is /var/lib/talvene/machine (writable by root
+// only, so "administrator" means what it means on Linux) and the user store
+// is $XDG_CONFIG_HOME/talvene (default ~/.config/talvene). Tests always set
+// the variable to a fresh temporary folder.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// Name of the environment variable that moves the whole state root.
+constexpr const char kStateRootVariable[] = "WU_STATE_ROOT";
+
+// Folder of the machine-wide store (UTF-8 path, no trailing '/').
+std::string MachineStateDir();
+// Folder of the user's store (UTF-8 path, no trailing '/').
+std::string UserStateDir();
+// Folder of the special-folder and drive overrides (UTF-8, no trailing '/').
+std::string FolderMapDir();
+
+// Creates a folder and its parents (mode 0755 for new folders); TRUE when it
+// exists afterwards.
+bool MakeDirs(const std::string& path);
+
+// Rereads WU_STATE_ROOT and the XDG variables. Tests that change the
+// environment call this; everything else reads them once.
+void ReloadStateRoot();
+
+}  // namespace platform

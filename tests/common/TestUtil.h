@@ -1,0 +1,31 @@
+// Small helpers shared by the tests.
+#pragma once
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/locale.h"
+#include "platform/state.h"
+
+namespace wutest {
+
+// The state root of this test process (set by the test main).
+inline std::string StateRoot() {
+  const char* r = getenv(platform::kStateRootVariable);
+  return r ? r : "";
+}
+
+// A fresh folder under the state root, removed by the test main at exit.
+inline std::string MakeTempDir(const char* tag = "dir") {
+  std::string pattern = StateRoot() + "/" + tag + ".XXXXXX";
+  char* p = mkdtemp(pattern.data());
+  return p ? std::string(p) : std::string();
+}
+
+// UTF-8 <-> UTF-16 for readable assertions.
+inline std::u16string U16(const std::string& s) { return platform::ToUtf16(s); }
+inline std::string U8(const std::u16string& s) { return platform::ToUtf8(s); }
+
+}  // namespace wutest
