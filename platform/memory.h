@@ -36,6 +36,15 @@ SIZE_T GlobalSize(HGLOBAL mem);
 // Lock count in the low byte, GMEM_INVALID_HANDLE for a non-block.
 UINT GlobalFlags(HGLOBAL mem);
 
+// Local memory: the same blocks as global memory (LMEM_* = GMEM_* values).
+constexpr UINT LMEM_FIXED = 0x0000;
+constexpr UINT LMEM_MOVEABLE = 0x0002;
+constexpr UINT LMEM_ZEROINIT = 0x0040;
+constexpr UINT LPTR = LMEM_FIXED | LMEM_ZEROINIT;
+HLOCAL LocalAlloc(UINT flags, SIZE_T bytes);
+// NULL on success, the handle itself on failure.
+HLOCAL LocalFree(HLOCAL mem);
+
 // Private heaps. A heap frees all its blocks at once when destroyed.
 constexpr DWORD HEAP_NO_SERIALIZE = 0x00000001;
 constexpr DWORD HEAP_GENERATE_EXCEPTIONS = 0x00000004;
