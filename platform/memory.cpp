@@ -531,4 +531,8 @@ size_t LiveGlobalBlockCount() {
 
 void FailNextAllocations(int count) { g_fail_allocations.store(count > 0 ? count : 0); }
 
+SIZE_T RuntimeBlockSize(const void* block) {
+  return block ? malloc_usable_size(const_cast<void*>(block)) : 0;
+}
+
 }  // namespace platform

@@ -19,6 +19,7 @@
 #include "platform/files.h"
 #include "platform/locale.h"
 #include "platform/shell.h"
+#include "platform/state.h"
 
 namespace {
 
@@ -732,17 +733,28 @@ BOOL WritePrivateProfileSectionW(LPCWSTR section, LPCWSTR lines, LPCWSTR file) {
 }
 
 // ---- The user's profile ----------------------------------------------------------------
+// The user's own profile is per user, as the platform keeps it: "win.ini" in
+// the user's store, so that every user can write it.
+namespace {
+std::u16string UserProfilePath(bool for_write) {
+  std::string folder = platform::UserStateDir();
+  if (for_write) platform::MakeDirs(folder);
+  return platform::FromLinuxPath(folder + "/win.ini");
+}
+}  // namespace
+
 DWORD GetProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR default_value, LPWSTR buffer,
                         DWORD size) {
-  return GetPrivateProfileStringW(section, key, default_value, buffer, size, u"win.ini");
+  return GetPrivateProfileStringW(section, key, default_value, buffer, size,
+                                  UserProfilePath(false).c_str());
 }
 
 UINT GetProfileIntW(LPCWSTR section, LPCWSTR key, INT default_value) {
-  return GetPrivateProfileIntW(section, key, default_value, u"win.ini");
+  return GetPrivateProfileIntW(section, key, default_value, UserProfilePath(false).c_str());
 }
 
 BOOL WriteProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value) {
-  return WritePrivateProfileStringW(section, key, value, u"win.ini");
+  return WritePrivateProfileStringW(section, key, value, UserProfilePath(true).c_str());
 }
 
 namespace platform {

@@ -219,16 +219,20 @@ TEST(ProfileTest, RefusedWritesLeaveTheFileUnchanged) {
   EXPECT_EQ(kSample, ReadFile(f.path));
 }
 
-TEST(ProfileTest, BareNamesAndTheUserProfileLiveInTheWindowsFolder) {
+TEST(ProfileTest, TheUserProfileIsPerUserAndBareNamesLiveInTheWindowsFolder) {
   ASSERT_TRUE(WriteProfileStringW(u"Debug", u"LogToScreenLines", u"7"));
-  std::string windows = platform::SpecialFolderPath(CSIDL_WINDOWS, false);
-  EXPECT_EQ(0u, windows.find(wutest::StateRoot()));
-  EXPECT_NE(std::string::npos, ReadFile(windows + "/win.ini").find("LogToScreenLines=7"));
+  EXPECT_NE(std::string::npos,
+            ReadFile(platform::UserStateDir() + "/win.ini").find("LogToScreenLines=7"));
   EXPECT_EQ(7u, GetProfileIntW(u"debug", u"logtoscreenlines", 5));
-  EXPECT_EQ(7u, GetPrivateProfileIntW(u"Debug", u"LogToScreenLines", 5, u"WIN.INI"));
   WCHAR buffer[16];
   EXPECT_EQ(4u, GetProfileStringW(u"Debug", u"LogToFilePath", u"COM1", buffer, 16));
   EXPECT_EQ(u"COM1", std::u16string(buffer));
+
+  std::string windows = platform::SpecialFolderPath(CSIDL_WINDOWS, true);
+  EXPECT_EQ(0u, windows.find(wutest::StateRoot()));
+  ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k", u"9", u"system.ini"));
+  EXPECT_NE(std::string::npos, ReadFile(windows + "/system.ini").find("k=9"));
+  EXPECT_EQ(9u, GetPrivateProfileIntW(u"S", u"K", 5, u"SYSTEM.INI"));
 }
 
 }  // namespace
