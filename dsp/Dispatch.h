@@ -1,0 +1,63 @@
+// Variant dispatch: the selected kernel variant and the sixteen tables that
+// route each dispatched export to that variant's entry function.
+//
+// Variant index: 0 generic C++, 1 SSE2, 2 SSE3, 3 SSSE3, 4 SSE4.1. It is 0
+// until selection runs (dsp/CpuDetect.h), so every call before
+// initialisation reaches the generic entries. The index is published with
+// release and read with acquire, so a thread that sees a new index also sees
+// everything written before it.
+//
+// Each table holds the entries of variants 0..4 in that order. A null entry
+// marks an operation whose kernels do not exist yet; the export answers
+// E_NOTIMPL for it instead of calling through.
+#pragma once
+
+#include <cstdint>
+
+#include "dsp/WuPerfStatus.h"
+
+namespace wuperf {
+
+constexpr int32_t kVariantCount = 5;
+
+// The selected variant, 0..4.
+int32_t CurrentVariant();
+// Publishes a new variant (0..4; other values are ignored).
+void StoreVariant(int32_t variant);
+
+// Entry signatures, one per table.
+using MallocEntry = uint8_t* (*)(int32_t len);
+using FreeEntry = void (*)(void* block);
+using RandUniformEntry = WuPerfStatus (*)(float* dst, int32_t len, float low, float high,
+                                          uint32_t* seed);
+using SqrtEntry = WuPerfStatus (*)(const float* src, float* dst, int32_t len);
+using MulEntry = WuPerfStatus (*)(const void* src, void* srcDst, int32_t len);
+using FFTInitAllocEntry = WuPerfStatus (*)(void** spec, int32_t order, int32_t flag,
+                                           WuPerfHintAlgorithm hint);
+using FFTGetBufSizeCEntry = WuPerfStatus (*)(const void* spec, int32_t* size);
+using FFTTransformCEntry = WuPerfStatus (*)(const void* src, void* dst, const void* spec,
+                                            uint8_t* work);
+using FFTFreeEntry = WuPerfStatus (*)(void* spec);
+using FFTGetBufSizeREntry = WuPerfStatus (*)(void* spec, int32_t* size);
+using FFTTransformREntry = WuPerfStatus (*)(double* srcDst, const void* spec, uint8_t* work);
+using ConjEntry = WuPerfStatus (*)(void* srcDst, int32_t len);
+
+// The tables, numbered as the exports know them.
+extern const MallocEntry kMallocTable[kVariantCount];                   // 0
+extern const FreeEntry kFreeTable[kVariantCount];                       // 1
+extern const RandUniformEntry kRandUniformTable[kVariantCount];         // 2
+extern const SqrtEntry kSqrtTable[kVariantCount];                       // 3
+extern const MulEntry kMulTable[kVariantCount];                         // 4
+extern const FFTInitAllocEntry kFFTInitAllocCTable[kVariantCount];      // 5
+extern const FFTGetBufSizeCEntry kFFTGetBufSizeCTable[kVariantCount];   // 6
+extern const FFTTransformCEntry kFFTFwdCTable[kVariantCount];           // 7
+extern const FFTTransformCEntry kFFTInvCTable[kVariantCount];           // 8
+extern const FFTFreeEntry kFFTFreeCTable[kVariantCount];                // 9
+extern const FFTInitAllocEntry kFFTInitAllocRTable[kVariantCount];      // 10
+extern const FFTGetBufSizeREntry kFFTGetBufSizeRTable[kVariantCount];   // 11
+extern const FFTTransformREntry kFFTFwdRTable[kVariantCount];           // 12
+extern const FFTTransformREntry kFFTInvRTable[kVariantCount];           // 13
+extern const ConjEntry kConjTable[kVariantCount];                       // 14
+extern const FFTFreeEntry kFFTFreeRTable[kVariantCount];                // 15
+
+}  // namespace wuperf
