@@ -1,5 +1,6 @@
 #include "platform/handles.h"
 
+#include <new>
 #include <unordered_map>
 
 #include "platform/error.h"
@@ -31,12 +32,19 @@ HANDLE AllocHandle(std::shared_ptr<KernelObject> object) {
   HandleTable& t = Table();
   std::lock_guard<std::mutex> guard(t.lock);
   uintptr_t value = t.next;
+  try {
+    t.objects.emplace(value, std::move(object));
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
   t.next += 4;
-  t.objects.emplace(value, std::move(object));
   return reinterpret_cast<HANDLE>(value);
 }
 
 std::shared_ptr<KernelObject> LookupHandle(HANDLE h) {
+  if (h == CurrentProcessPseudoHandle()) return CurrentProcessObject();
+  if (h == CurrentThreadPseudoHandle()) return CurrentThreadObject();
   HandleTable& t = Table();
   std::lock_guard<std::mutex> guard(t.lock);
   auto it = t.objects.find(reinterpret_cast<uintptr_t>(h));
@@ -89,19 +97,19 @@ BOOL CloseHandle(HANDLE h) {
 
 BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process,
                      HANDLE* target, DWORD access, BOOL inherit, DWORD options) {
-  const HANDLE self = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+  const HANDLE self = platform::CurrentProcessPseudoHandle();
   if (source_process != self || target_process != self || !target) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   std::shared_ptr<platform::KernelObject> object = platform::LookupHandle(source);
+  if (options & DUPLICATE_CLOSE_SOURCE) platform::FreeHandle(source);
   if (!object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  HANDLE copy = platform::AllocHandle(object);
+  HANDLE copy = platform::AllocHandle(std::move(object));
   if (!copy) return FALSE;
   *target = copy;
-  if (options & DUPLICATE_CLOSE_SOURCE) platform::FreeHandle(source);
   return TRUE;
 }

@@ -11,6 +11,10 @@
 // Waits (platform/threads.h) sleep on one condition variable shared by all
 // objects. Every change of a signal state happens under DispatcherLock() and
 // ends with DispatcherWake(), so one wait can watch objects of every kind.
+//
+// Two pseudo handles are not in the table but are understood by every
+// lookup: GetCurrentProcess() (-1) stands for this process and
+// GetCurrentThread() (-2) for the calling thread. CloseHandle refuses them.
 #pragma once
 
 #include <condition_variable>
@@ -38,15 +42,29 @@ class KernelObject {
   // auto-reset events reset, semaphores count down, mutexes are taken.
   // Returns TRUE when the wait took an abandoned mutex.
   virtual bool AcquireLocked(DWORD thread_id) { return false; }
+  // Called under DispatcherLock() when a thread starts and ends a wait on
+  // the object (PulseEvent releases only the threads waiting at that time).
+  virtual void AddWaiterLocked(DWORD thread_id) {}
+  virtual void RemoveWaiterLocked(DWORD thread_id) {}
   // Called once when the handle table drops a handle to this object.
   virtual void OnHandleClosed() {}
 };
+
+// The pseudo handles of this process and of the calling thread.
+inline HANDLE CurrentProcessPseudoHandle() { return reinterpret_cast<HANDLE>(intptr_t{-1}); }
+inline HANDLE CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(intptr_t{-2}); }
+
+// The objects the pseudo handles stand for (platform/process.cpp and
+// platform/threads.cpp); null only when memory is exhausted.
+std::shared_ptr<KernelObject> CurrentProcessObject();
+std::shared_ptr<KernelObject> CurrentThreadObject();
 
 // Enters an object into the handle table and returns its new handle, or
 // NULL (last error ERROR_NOT_ENOUGH_MEMORY) when the table cannot grow.
 HANDLE AllocHandle(std::shared_ptr<KernelObject> object);
 
-// The object of a handle, or null when the handle is not open.
+// The object of a handle, or null when the handle is not open. The pseudo
+// handles give the current process and the calling thread.
 std::shared_ptr<KernelObject> LookupHandle(HANDLE h);
 
 // The object of a handle when it is of type T, else null; sets the last
@@ -54,7 +72,8 @@ std::shared_ptr<KernelObject> LookupHandle(HANDLE h);
 template <class T>
 std::shared_ptr<T> LookupHandleAs(HANDLE h);
 
-// Removes a handle from the table; FALSE when it was not open.
+// Removes a handle from the table; FALSE when it was not open (pseudo
+// handles are never open).
 bool FreeHandle(HANDLE h);
 
 // Number of open handles (for leak checks in tests).
@@ -71,11 +90,13 @@ void DispatcherWake();
 }  // namespace platform
 
 // Closes a kernel handle. FALSE (ERROR_INVALID_HANDLE) for a handle that is
-// not open.
+// not open, and for the pseudo handles.
 BOOL CloseHandle(HANDLE h);
 
-// Gives a second handle to the object of an open handle. Only the current
-// process is supported as source and target.
+// Gives a second handle to the object of an open handle (a pseudo handle
+// gives a real handle to the current process or thread). Only the current
+// process is supported as source and target. With DUPLICATE_CLOSE_SOURCE the
+// source is closed even when the copy fails.
 constexpr DWORD DUPLICATE_CLOSE_SOURCE = 0x1;
 constexpr DWORD DUPLICATE_SAME_ACCESS = 0x2;
 BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process,

@@ -17,23 +17,63 @@ constexpr DWORD CREATE_SUSPENDED = 0x00000004;
 constexpr DWORD STILL_ACTIVE = 259;
 
 // Starts a thread; the handle is signalled when it ends. With
-// CREATE_SUSPENDED it waits for ResumeThread.
+// CREATE_SUSPENDED it waits for ResumeThread. A stack size of 0 takes the
+// default; other sizes are raised to the system minimum.
 HANDLE CreateThread(void* security, SIZE_T stack_size, LPTHREAD_START_ROUTINE start,
                     LPVOID parameter, DWORD flags, LPDWORD thread_id);
+// Lowers the suspend count; returns the count before (0 for a running
+// thread), or (DWORD)-1 with last error set. Also starts a child process
+// created with CREATE_SUSPENDED, through its thread handle.
 DWORD ResumeThread(HANDLE thread);
+// Ends the calling thread with an exit code (stack objects are unwound).
 [[noreturn]] void ExitThread(DWORD exit_code);
+// STILL_ACTIVE while the thread runs, then its exit code (0 for a thread
+// that was not started by CreateThread).
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exit_code);
+// A small number, never 0, fixed for the life of the thread and never given
+// to another thread of the process; every thread has one, also the main
+// thread and threads that CreateThread did not start.
 DWORD GetCurrentThreadId();
+// The id of a thread handle's thread; 0 (ERROR_INVALID_HANDLE) for a handle
+// that is not a thread.
 DWORD GetThreadId(HANDLE thread);
 // Pseudo handle of the calling thread (valid for the calling thread only).
+// Waits, GetThreadId and GetExitCodeThread accept it; DuplicateHandle turns
+// it into a real handle.
 HANDLE GetCurrentThread();
+// Sleep(0) gives the processor to another ready thread; INFINITE never
+// returns.
 void Sleep(DWORD milliseconds);
 BOOL SwitchToThread();
 
+namespace platform {
+
+// What a thread handle stands for: a thread of this process, or the main
+// thread of a child process (platform/process.cpp).
+class ThreadHandleObject : public KernelObject {
+ public:
+  bool IsWaitable() const override { return true; }
+  // The thread's id (never 0).
+  virtual DWORD ThreadId() const = 0;
+  // STILL_ACTIVE while the thread runs, else its exit code.
+  virtual DWORD ExitCode() const = 0;
+  // Lowers the suspend count; returns the count before.
+  virtual DWORD Resume() = 0;
+};
+
+// A fresh thread id, for threads that are not threads of this process (the
+// main thread of a child process).
+DWORD NewThreadId();
+
+}  // namespace platform
+
 // ---- Critical sections (recursive) ------------------------------------------
-// The record is owned by the caller (it may live in zero-filled memory);
-// InitializeCriticalSection builds the lock and DeleteCriticalSection frees
-// it. Enter and Leave on a record that was never initialised do nothing.
+// The record is owned by the caller (it may live in zero-filled memory) and
+// must not move while it is initialised; InitializeCriticalSection builds the
+// lock and DeleteCriticalSection frees it and zeroes the record. Enter, Try
+// and Leave on a record that was never initialised (all zero) do nothing
+// (TryEnter returns TRUE). Leave by a thread that does not own the section
+// does nothing.
 struct CRITICAL_SECTION {
   void* LockImpl;          // the lock, built by InitializeCriticalSection
   DWORD OwningThread;      // thread id of the owner, 0 when free
@@ -62,19 +102,30 @@ constexpr DWORD SEMAPHORE_MODIFY_STATE = 0x0002;
 constexpr DWORD SEMAPHORE_ALL_ACCESS = 0x001F0003;
 constexpr DWORD MUTEX_ALL_ACCESS = 0x001F0001;
 
-// Events. Creating an existing name opens that object and sets last error
-// ERROR_ALREADY_EXISTS; a name used by an object of another kind fails with
-// ERROR_INVALID_HANDLE.
+// Named objects: a null or empty name makes an unnamed object. Names are
+// compared exactly (case matters) and hold at most MAX_PATH characters
+// (else ERROR_FILENAME_EXCED_RANGE). Creating an existing name opens that
+// object (the other arguments are ignored) and sets last error
+// ERROR_ALREADY_EXISTS; every other successful create sets ERROR_SUCCESS. A
+// name used by an object of another kind fails with ERROR_INVALID_HANDLE.
+// OpenXxx fails with ERROR_FILE_NOT_FOUND when no object has the name. A
+// name is free again once the last handle to its object is closed.
+//
+// Events. PulseEvent releases the threads waiting at that moment (a
+// manual-reset event all of them, an auto-reset event one) and leaves the
+// event reset.
 HANDLE CreateEventW(void* security, BOOL manual_reset, BOOL initial_state, LPCWSTR name);
 HANDLE OpenEventW(DWORD access, BOOL inherit, LPCWSTR name);
 BOOL SetEvent(HANDLE event);
 BOOL ResetEvent(HANDLE event);
 BOOL PulseEvent(HANDLE event);
 
-// Semaphores.
+// Semaphores. ERROR_INVALID_PARAMETER unless 0 <= initial <= maximum and
+// maximum > 0.
 HANDLE CreateSemaphoreW(void* security, LONG initial_count, LONG maximum_count, LPCWSTR name);
 HANDLE OpenSemaphoreW(DWORD access, BOOL inherit, LPCWSTR name);
-// FALSE with ERROR_TOO_MANY_POSTS when the count would pass the maximum.
+// FALSE with ERROR_TOO_MANY_POSTS (count unchanged) when the count would
+// pass the maximum, ERROR_INVALID_PARAMETER for a release count below 1.
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG release_count, LONG* previous_count);
 
 // Mutexes (recursive, owned by a thread; a mutex whose owner ends is
@@ -85,12 +136,21 @@ HANDLE OpenMutexW(DWORD access, BOOL inherit, LPCWSTR name);
 BOOL ReleaseMutex(HANDLE mutex);
 
 // Waits. Results: WAIT_OBJECT_0 + i, WAIT_ABANDONED + i, WAIT_TIMEOUT, or
-// WAIT_FAILED (last error set) for a bad handle or argument.
+// WAIT_FAILED (last error set): ERROR_INVALID_HANDLE for a handle that is
+// not open or not waitable (files, and the current-process pseudo handle,
+// which could never be signalled for its own threads),
+// ERROR_INVALID_PARAMETER for a count of 0 or above MAXIMUM_WAIT_OBJECTS and
+// for one object named twice in a wait for all. A wait for all takes every
+// object at once, only when all are signalled; a wait for any takes the
+// first signalled one in array order.
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all,
                              DWORD milliseconds);
 
 // ---- Thread-local slots ------------------------------------------------------------
+// Each slot holds one pointer per thread, NULL until the thread sets it. A
+// freed slot that is allocated again starts NULL in every thread. Indexes
+// that are not allocated give ERROR_INVALID_PARAMETER.
 constexpr DWORD TLS_OUT_OF_INDEXES = 0xFFFFFFFF;
 DWORD TlsAlloc();
 BOOL TlsFree(DWORD index);
