@@ -33,6 +33,9 @@ class ProcessorSource {
   // FALSE when executing an SSE instruction would raise an illegal
   // instruction (the operating system does not save the SSE state).
   virtual bool SseEnabledByOs() { return true; }
+  // The MXCSR bits the processor accepts; loading a value with any other
+  // bit set raises a general-protection fault.
+  virtual DWORD MxcsrMask() { return 0xFFFF; }
 };
 
 // A processor made of a table of leaves, for tests. Leaves not in the table
@@ -44,6 +47,7 @@ class FakeProcessor : public ProcessorSource {
   bool sse_enabled_by_os = true;    // FALSE: SSE probe faults
   ULONGLONG tsc = 0;                // next time-stamp counter value
   ULONGLONG tsc_step = 0;           // added after every read
+  DWORD mxcsr_mask = 0xFFFF;        // MXCSR bits accepted (0xFFBF: no DAZ)
   int leaf_count = 0;               // rows used in `leaves`
   struct Leaf {
     DWORD leaf;      // CPUID leaf (EAX in)
@@ -55,6 +59,7 @@ class FakeProcessor : public ProcessorSource {
   CpuidRegs Cpuid(DWORD leaf, DWORD subleaf) override;
   ULONGLONG ReadTimeStampCounter() override;
   bool SseEnabledByOs() override { return sse_enabled_by_os; }
+  DWORD MxcsrMask() override { return mxcsr_mask; }
 };
 
 // Installs a processor (null: the real one again). The caller keeps it alive
@@ -70,6 +75,10 @@ ULONGLONG ReadTimeStampCounter();
 // MXCSR of the calling thread.
 DWORD GetMxcsr();
 void SetMxcsr(DWORD value);
+// Loads MXCSR as a guarded load would: FALSE, and MXCSR unchanged, when the
+// value has a bit outside the current processor's MXCSR mask (the load
+// would fault).
+bool TrySetMxcsr(DWORD value);
 
 }  // namespace platform
 
@@ -111,6 +120,11 @@ struct OSVERSIONINFOW {
 };
 // FALSE (ERROR_INVALID_PARAMETER) when the size field is not set.
 BOOL GetVersionExW(OSVERSIONINFOW* info);
+
+// Whether a process runs under the 32-bit emulation of a 64-bit system, as
+// the system model says. Only the current process (any handle) is known.
+// FALSE (ERROR_INVALID_PARAMETER) for a null result pointer.
+BOOL IsWow64Process(HANDLE process, BOOL* wow64);
 
 namespace platform {
 
