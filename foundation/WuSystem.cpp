@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
 #include "platform/cpu.h"
 #include "platform/gdi.h"
@@ -11,7 +12,7 @@
 namespace {
 
 // Status of a name the host module does not export.
-constexpr HRESULT kErrNotFound = static_cast<HRESULT>(0x8004E00Au);
+constexpr HRESULT kErrNotFound = WU_E_NOT_FOUND;
 
 // MXCSR flush-to-zero (bit 15) and denormals-are-zero (bit 6).
 constexpr DWORD kMxcsrFtzDaz = 0x8040;

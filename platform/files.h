@@ -37,10 +37,6 @@
 
 #include "platform/types.h"
 
-// ---- Error numbers this layer uses beyond platform/types.h ----------------
-constexpr DWORD ERROR_BAD_LENGTH = 24;       // a buffer size is too small
-constexpr DWORD ERROR_BUFFER_OVERFLOW = 111;  // a built name does not fit
-
 // ---- Access rights, share modes, dispositions -------------------------------
 constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;

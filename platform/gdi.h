@@ -13,9 +13,6 @@
 
 #include "platform/types.h"
 
-// Error number of a monitor handle that is not (or no longer) a monitor.
-constexpr DWORD ERROR_INVALID_MONITOR_HANDLE = 1461;
-
 // ---- Monitors ------------------------------------------------------------------
 namespace platform {
 

@@ -11,9 +11,6 @@
 
 #include "platform/types.h"
 
-// Last error of GlobalUnlock on a movable block that is not locked.
-constexpr DWORD ERROR_NOT_LOCKED = 158;
-
 // GlobalAlloc flags.
 constexpr UINT GMEM_FIXED = 0x0000;     // the handle is the pointer
 constexpr UINT GMEM_MOVEABLE = 0x0002;  // a separate handle; lock to get the pointer
