@@ -26,6 +26,7 @@
 #include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/locale.h"
+#include "platform/posix_io.h"
 #include "platform/state.h"
 #include "platform/time.h"
 
@@ -193,12 +194,7 @@ bool WriteDrivesLocked(DriveTable& t) {
   for (int i = 0; i < 26; ++i)
     if (!t.roots[i].empty())
       text += std::string(1, static_cast<char>('A' + i)) + "=" + t.roots[i] + "\n";
-  std::string temp = dir + "/.drives.XXXXXX";
-  UniqueFd fd(mkstemp(temp.data()));
-  if (fd.get() < 0) return false;
-  bool ok = write(fd.get(), text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-            fchmod(fd.get(), 0644) == 0 && rename(temp.c_str(), (dir + "/drives").c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
+  bool ok = platform::ReplaceFileAtomically(dir + "/drives", text, 0644) == 0;
   t.file.clear();  // forces a reread that records the new file's stamp
   RefreshDrivesLocked(t);
   return ok;

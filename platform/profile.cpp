@@ -18,6 +18,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/locale.h"
+#include "platform/posix_io.h"
 #include "platform/shell.h"
 #include "platform/state.h"
 
@@ -378,34 +379,13 @@ bool ReplaceSection(Profile& p, std::u16string_view section,
 // ---- Files ------------------------------------------------------------------------------
 std::mutex g_lock;  // one change of a profile at a time in this process
 
-bool ReadAll(int fd, std::string* out) {
-  char buf[16384];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out->append(buf, static_cast<size_t>(n));
-  }
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Reads a profile; FALSE when the file cannot be read.
 bool LoadProfile(const std::string& path, Profile* p) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   std::string bytes;
-  bool ok = ReadAll(fd, &bytes);
+  bool ok = platform::ReadAllFd(fd, &bytes);
   close(fd);
   if (ok) *p = ParseProfile(bytes);
   return ok;
@@ -447,28 +427,14 @@ DWORD ErrorOfOpen(int err) {
 DWORD EditLocked(int fd, const std::string& path, const Edit& edit) {
   struct stat st;
   std::string bytes;
-  if (fstat(fd, &st) != 0 || !ReadAll(fd, &bytes)) return platform::ErrorFromErrno(errno);
+  if (fstat(fd, &st) != 0 || !platform::ReadAllFd(fd, &bytes)) return platform::ErrorFromErrno(errno);
   if ((st.st_mode & 0222) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0)
     return ERROR_ACCESS_DENIED;                                 // read-only file: leave it as it is
   Profile p = bytes.empty() ? Profile() : ParseProfile(bytes);  // a new file gets our defaults
   if (!edit(p)) return ERROR_SUCCESS;
   std::string out = Encode(JoinLines(p), &p.encoding);
-  std::string temp = path + ".XXXXXX";
-  int tfd = mkstemp(temp.data());
-  if (tfd < 0) return platform::ErrorFromErrno(errno);
-  bool ok = fchmod(tfd, st.st_mode & 07777) == 0 && WriteAll(tfd, out) && fsync(tfd) == 0;
-  int err = errno;
-  if (close(tfd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (ok) return ERROR_SUCCESS;
-  unlink(temp.c_str());
-  return platform::ErrorFromErrno(err ? err : EIO);
+  int err = platform::ReplaceFileAtomically(path, out, st.st_mode & 07777);
+  return err == 0 ? ERROR_SUCCESS : platform::ErrorFromErrno(err);
 }
 
 // Applies an edit to the file at `path` under its lock. A missing file is

@@ -19,6 +19,7 @@
 
 #include "platform/error.h"
 #include "platform/locale.h"
+#include "platform/posix_io.h"
 #include "platform/state.h"
 
 namespace {
@@ -406,27 +407,6 @@ Store* GetStore(bool machine) {
   return s.get();
 }
 
-bool ReadAll(int fd, std::string* out) {
-  char buf[65536];
-  for (;;) {
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out->append(buf, static_cast<size_t>(n));
-  }
-}
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 // Brings the store's tree up to date with its file: reads the file again
 // when it changed since it was last read, or always with `force`.
@@ -457,7 +437,7 @@ LONG Refresh(Store& s, bool force) {
     return s.bad ? static_cast<LONG>(ERROR_BADDB) : ERROR_SUCCESS;
   }
   std::string text;
-  bool read_ok = ReadAll(fd, &text);
+  bool read_ok = platform::ReadAllFd(fd, &text);
   int err = errno;
   close(fd);
   if (!read_ok) return static_cast<LONG>(platform::ErrorFromErrno(err));
@@ -502,24 +482,8 @@ bool StoreWritable(const Store& s) {
 // never a part of one.
 LONG WriteStore(Store& s) {
   std::string text = Serialize(s.tree);
-  std::string temp = s.file + ".new";
-  mode_t mode = s.machine ? 0644 : 0600;
-  int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-  if (fd < 0) return static_cast<LONG>(platform::ErrorFromErrno(errno));
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-  int err = errno;
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && rename(temp.c_str(), s.file.c_str()) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    unlink(temp.c_str());
-    return static_cast<LONG>(platform::ErrorFromErrno(err ? err : EIO));
-  }
+  int err = platform::ReplaceFileAtomically(s.file, text, s.machine ? 0644 : 0600);
+  if (err != 0) return static_cast<LONG>(platform::ErrorFromErrno(err));
   struct stat st;
   if (stat(s.file.c_str(), &st) == 0)
     s.stamp = StampOf(st);

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "platform/locale.h"
@@ -22,6 +24,18 @@ inline std::string MakeTempDir(const char* tag = "dir") {
   std::string pattern = StateRoot() + "/" + tag + ".XXXXXX";
   char* p = mkdtemp(pattern.data());
   return p ? std::string(p) : std::string();
+}
+
+// Whole-file reads and writes of Linux paths (empty text for a missing
+// file).
+inline std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // UTF-8 <-> UTF-16 for readable assertions.

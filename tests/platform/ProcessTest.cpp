@@ -25,14 +25,9 @@ using Args = std::vector<std::u16string>;
 
 const std::u16string kChild = U16(WU_CHILD_PROGRAM);
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // The child's report: working folder, WU_CHILD_EXTRA, then its argv.
 std::vector<std::string> ReadReport(const std::string& path) {
-  std::string all = ReadFile(path);
+  std::string all = wutest::ReadBytes(path);
   std::vector<std::string> fields;
   size_t start = 0;
   while (start < all.size()) {
@@ -328,7 +323,7 @@ TEST_F(ProcessTest, StandardHandlesGoToTheChild) {
                              &si, &pi));
   EXPECT_EQ(Finish(pi), 0u);
   CloseHandle(out);
-  EXPECT_EQ(ReadFile(out_path), "to the file");
+  EXPECT_EQ(wutest::ReadBytes(out_path), "to the file");
 }
 
 TEST_F(ProcessTest, CurrentProcessPseudoHandle) {

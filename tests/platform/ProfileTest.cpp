@@ -16,17 +16,6 @@ namespace {
 using wutest::U16;
 using wutest::U8;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 std::string Utf16Le(const std::u16string& text) {
   std::string out = "\xFF\xFE";
   for (char16_t c : text) {
@@ -40,7 +29,7 @@ std::string Utf16Le(const std::u16string& text) {
 struct TempProfile {
   explicit TempProfile(const std::string& bytes) {
     path = wutest::MakeTempDir("profile") + "/test.ini";
-    WriteFile(path, bytes);
+    wutest::WriteBytes(path, bytes);
     name = U16(path);
   }
   std::string path;
@@ -109,7 +98,7 @@ TEST(ProfileTest, EveryEncodingIsReadAndWrittenBackInItsOwn) {
     EXPECT_EQ(u"1", GetString(u"Vorlundage", u"Added", f));
     EXPECT_EQ(u"Caf\u00e9 Player", GetString(u"Vorlundage", u"Name", f));
     // Untouched lines stay as they were; the new key joins the first part.
-    std::string after = ReadFile(f.path);
+    std::string after = wutest::ReadBytes(f.path);
     EXPECT_EQ(0u, after.find(c.mark + Bytes(c.written, u"; leading comment\r\n")));
     const std::u16string lines[] = {u"  Name = \"Caf\u00e9 Player\"  \r\n",
                                     u"Title=" + std::u16string(c.title) + u"\r\n",
@@ -169,11 +158,11 @@ TEST(ProfileTest, DeletesKeysAndSectionsAndReplacesSections) {
   EXPECT_EQ(u"(default)", GetString(u"Vorlundage", u"Later", f));
   ASSERT_TRUE(WritePrivateProfileStringW(u"OTHER", nullptr, nullptr, f.name.c_str()));
   EXPECT_EQ(std::u16string(u"Vorlundage\0", 11), GetString(nullptr, nullptr, f));
-  EXPECT_EQ(std::string::npos, ReadFile(f.path).find("k=v"));
+  EXPECT_EQ(std::string::npos, wutest::ReadBytes(f.path).find("k=v"));
 
   ASSERT_TRUE(WritePrivateProfileSectionW(u"Vorlundage", u"a=1\0b=2\0", f.name.c_str()));
   EXPECT_EQ(std::u16string(u"a\0b\0", 4), GetString(u"Vorlundage", nullptr, f));
-  EXPECT_EQ(0u, ReadFile(f.path).find("; leading comment\r\n[Vorlundage]\r\na=1\r\nb=2\r\n"));
+  EXPECT_EQ(0u, wutest::ReadBytes(f.path).find("; leading comment\r\n[Vorlundage]\r\na=1\r\nb=2\r\n"));
 
   // A missing file is created by a write and not by a delete.
   std::string dir = wutest::MakeTempDir("profile");
@@ -181,7 +170,7 @@ TEST(ProfileTest, DeletesKeysAndSectionsAndReplacesSections) {
   EXPECT_TRUE(WritePrivateProfileStringW(u"s", nullptr, nullptr, fresh.c_str()));
   EXPECT_NE(0, access((dir + "/fresh.ini").c_str(), F_OK));
   EXPECT_TRUE(WritePrivateProfileStringW(u"s", u"k", u"v", fresh.c_str()));
-  EXPECT_EQ("[s]\r\nk=v\r\n", ReadFile(dir + "/fresh.ini"));
+  EXPECT_EQ("[s]\r\nk=v\r\n", wutest::ReadBytes(dir + "/fresh.ini"));
   SetLastError(0);
   EXPECT_FALSE(WritePrivateProfileStringW(u"s", u"k", u"v", U16(dir + "/no/dir.ini").c_str()));
   EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
@@ -194,7 +183,7 @@ TEST(ProfileTest, RefusedWritesLeaveTheFileUnchanged) {
   EXPECT_FALSE(WritePrivateProfileStringW(u"Vorlundage", u"Name", u"x", f.name.c_str()));
   EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
   EXPECT_FALSE(WritePrivateProfileStringW(u"other", nullptr, nullptr, f.name.c_str()));
-  EXPECT_EQ(kSample, ReadFile(f.path));
+  EXPECT_EQ(kSample, wutest::ReadBytes(f.path));
   chmod(f.path.c_str(), 0644);
 
   // Texts that would not read back as written (a line break would smuggle
@@ -216,13 +205,13 @@ TEST(ProfileTest, RefusedWritesLeaveTheFileUnchanged) {
     EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
   }
   EXPECT_FALSE(WritePrivateProfileSectionW(u"other", u"ok=1\0[Injected]\0", f.name.c_str()));
-  EXPECT_EQ(kSample, ReadFile(f.path));
+  EXPECT_EQ(kSample, wutest::ReadBytes(f.path));
 }
 
 TEST(ProfileTest, TheUserProfileIsPerUserAndBareNamesLiveInTheWindowsFolder) {
   ASSERT_TRUE(WriteProfileStringW(u"Debug", u"LogToScreenLines", u"7"));
   EXPECT_NE(std::string::npos,
-            ReadFile(platform::UserStateDir() + "/win.ini").find("LogToScreenLines=7"));
+            wutest::ReadBytes(platform::UserStateDir() + "/win.ini").find("LogToScreenLines=7"));
   EXPECT_EQ(7u, GetProfileIntW(u"debug", u"logtoscreenlines", 5));
   WCHAR buffer[16];
   EXPECT_EQ(4u, GetProfileStringW(u"Debug", u"LogToFilePath", u"COM1", buffer, 16));
@@ -231,7 +220,7 @@ TEST(ProfileTest, TheUserProfileIsPerUserAndBareNamesLiveInTheWindowsFolder) {
   std::string windows = platform::SpecialFolderPath(CSIDL_WINDOWS, true);
   EXPECT_EQ(0u, windows.find(wutest::StateRoot()));
   ASSERT_TRUE(WritePrivateProfileStringW(u"s", u"k", u"9", u"system.ini"));
-  EXPECT_NE(std::string::npos, ReadFile(windows + "/system.ini").find("k=9"));
+  EXPECT_NE(std::string::npos, wutest::ReadBytes(windows + "/system.ini").find("k=9"));
   EXPECT_EQ(9u, GetPrivateProfileIntW(u"S", u"K", 5, u"SYSTEM.INI"));
 }
 

@@ -25,17 +25,6 @@ std::vector<BYTE> Bytes(const void* p, size_t n) {
   return std::vector<BYTE>(b, b + n);
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // A fresh key below HKEY_CURRENT_USER\Software, deleted again at the end.
 class RegistryTest : public ::testing::Test {
  protected:
@@ -273,10 +262,10 @@ TEST_F(RegistryTest, StoreSurvivesReloadWithAwkwardNames) {
 
 TEST_F(RegistryTest, CorruptStoreIsRefusedAndLeftAlone) {
   std::string file = platform::UserStateDir() + "/registry.txt";
-  std::string good = ReadFile(file);
+  std::string good = wutest::ReadBytes(file);
   ASSERT_FALSE(good.empty());
   std::string bad = good.substr(0, good.size() / 2) + "\nvalue zz :x xq\n";
-  WriteFile(file, bad);
+  wutest::WriteBytes(file, bad);
 
   HKEY k = nullptr;
   DWORD v = 1;
@@ -284,9 +273,9 @@ TEST_F(RegistryTest, CorruptStoreIsRefusedAndLeftAlone) {
   EXPECT_EQ(ERROR_BADDB, RegSetValueExW(key_, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4));
   EXPECT_EQ(ERROR_BADDB, RegCreateKeyExW(HKEY_CURRENT_USER, u"Software\\New", 0, nullptr, 0,
                                          KEY_ALL_ACCESS, nullptr, &k, nullptr));
-  EXPECT_EQ(bad, ReadFile(file));
+  EXPECT_EQ(bad, wutest::ReadBytes(file));
 
-  WriteFile(file, good);  // repaired: usable again
+  wutest::WriteBytes(file, good);  // repaired: usable again
   EXPECT_EQ(ERROR_SUCCESS,
             RegSetValueExW(key_, u"v", 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), 4));
 }
