@@ -119,7 +119,7 @@ class SlotArgs final : public Args {
   size_t next_;             // index of the next slot
 };
 
-// ---- Conversion specifications ------------------------------------------------------
+// ---- Conversion directives ------------------------------------------------------
 
 // Size prefix of a conversion.
 enum class Size {
@@ -133,7 +133,7 @@ enum class Size {
   kLongDouble,  // L
 };
 
-// One parsed %-specification.
+// One parsed %-directive.
 struct Spec {
   bool left = false;   // '-': pad on the right
   bool plus = false;   // '+': signed conversions show '+'
@@ -159,7 +159,7 @@ int ReadNumber(const WCHAR*& p) {
   return static_cast<int>(n);
 }
 
-// Parses the specification after a '%'. '*' values are read from `args`
+// Parses the directive after a '%'. '*' values are read from `args`
 // when given (otherwise only counted). Returns the position after the
 // conversion character, or nullptr when the format ends first.
 const WCHAR* ParseSpec(const WCHAR* p, Spec& spec, Args* args) {
@@ -647,7 +647,7 @@ const WCHAR* FindSystemMessage(DWORD id) {
 struct Insert {
   int number = 0;                // 1..99
   const WCHAR* digits_end = nullptr;  // position after the number
-  std::u16string spec;           // printf specification with its '%'
+  std::u16string spec;           // printf directive with its '%'
   const WCHAR* end = nullptr;    // position after the insert (and its "!spec!")
 };
 
@@ -674,7 +674,7 @@ bool ParseInsert(const WCHAR* p, Insert& insert) {
 // What a va_list argument of an insert is read as.
 enum class Slot : uint8_t { kUnknown, kInt32, kInt64, kPointer, kDouble };
 
-// The slot kinds an insert's specification reads, in order.
+// The slot kinds an insert's directive reads, in order.
 void SlotKinds(const std::u16string& spec, std::vector<Slot>& kinds) {
   Spec s;
   if (!ParseSpec(spec.c_str() + 1, s, nullptr)) {
@@ -694,7 +694,7 @@ void SlotKinds(const std::u16string& spec, std::vector<Slot>& kinds) {
 }
 
 // Reads a va_list into pointer-sized slots, one per insert of the text, each
-// with the type its specification names.
+// with the type its directive names.
 std::vector<DWORD_PTR> ReadInsertArguments(const WCHAR* text, va_list* args) {
   std::vector<Slot> kinds;
   for (const WCHAR* p = text; *p; ++p) {

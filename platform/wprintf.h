@@ -15,14 +15,14 @@
 // arguments; a negative width means '-', a negative precision none).
 // Conversions d i u o x X c C s S e E f F g G a A p n and %%:
 //   - integers and floating point give exactly the text of the C runtime's
-//     printf for the same specification (digits, "inf", "nan", "-nan");
+//     printf for the same directive (digits, "inf", "nan", "-nan");
 //   - %p prints the pointer as 16 upper-case hex digits without "0x";
 //   - a NULL text prints "(null)" (cut by a precision like any text);
 //   - the '0' flag pads texts and characters with zeros, as the platform's;
 //   - a precision never cuts a surrogate pair: the pair is left out whole;
 //   - %n consumes its pointer and writes nothing (it is not supported);
-//   - an unknown conversion writes its specification as it stands, and a
-//     specification cut short by the end of the format is written likewise.
+//   - an unknown conversion writes its directive as it stands, and a
+//     directive cut short by the end of the format is written likewise.
 //
 // Every function is bounded by the size of its output and always terminates
 // it (when the size is at least 1). A cut result never ends in the first
@@ -32,7 +32,6 @@
 #include <cstdarg>
 
 #include "platform/types.h"
-
 
 namespace platform {
 
@@ -60,7 +59,7 @@ int wvsprintfW(LPWSTR out, LPCWSTR format, va_list args);
 //
 // Message texts hold numbered inserts %1 .. %99 (two digits at most: "%100"
 // is insert 10 followed by '0'), each optionally followed by a printf
-// specification between exclamation marks ("%1!d!", "%2!08X!"; without one
+// directive between exclamation marks ("%1!d!", "%2!08X!"; without one
 // the insert is a wide text, "!s!"). A '*' width or precision takes the
 // inserts in order: "%1!*.*s!" reads the width from insert 1, the precision
 // from insert 2 and the text from insert 3. Escapes: %0 ends the output
@@ -89,7 +88,7 @@ constexpr DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x000000FF;
 //
 // Arguments: with FORMAT_MESSAGE_ARGUMENT_ARRAY `args` is really a DWORD_PTR
 // array, one element per insert; otherwise a va_list* whose arguments are
-// read in insert order with the types their specifications name (an insert
+// read in insert order with the types their directives name (an insert
 // that the text does not use is read as a pointer-sized value). The caller's
 // va_list is not advanced. IGNORE_INSERTS copies inserts unchanged; without
 // it, a text with inserts and NULL `args` fails with ERROR_INVALID_PARAMETER,
