@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/locale.h"
+#include "platform/resource.h"
 
 namespace platform {
 
@@ -41,9 +42,22 @@ namespace {
 // Answers a built-in system module's export by name (null: not exported).
 typedef void* (*ExportResolver)(const char* name);
 
+// kernel32's "SetThreadPreferredUILanguages": only the reset (flag bit 0,
+// no list) is supported; the thread's UI language itself is set with
+// SetThreadUILanguage.
+BOOL SetThreadPreferredUILanguagesStandIn(DWORD flags, const WCHAR* languages, ULONG* count) {
+  if ((flags & 1) && !languages) return TRUE;
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return FALSE;
+}
+
 void* ResolveKernel32(const char* name) {
-  if (std::string_view(name) == "IsWow64Process" && CurrentSystemModel().has_is_wow64)
+  std::string_view n(name);
+  SystemModel model = CurrentSystemModel();
+  if (n == "IsWow64Process" && model.has_is_wow64)
     return reinterpret_cast<void*>(&::IsWow64Process);
+  if (n == "SetThreadPreferredUILanguages" && model.major >= 6)
+    return reinterpret_cast<void*>(&SetThreadPreferredUILanguagesStandIn);
   return nullptr;
 }
 
@@ -58,9 +72,11 @@ const SystemModuleDef kSystemModules[] = {
 constexpr size_t kSystemModuleCount = sizeof(kSystemModules) / sizeof(kSystemModules[0]);
 
 // Handle values: the program sits at the classic image base, system modules
-// just below it, everything else from 0x10000000 on in 64 KiB steps.
+// just below it, named resource modules from 0x1000000, everything loaded
+// from 0x10000000 on, all in 64 KiB steps.
 constexpr uintptr_t kMainHandle = 0x400000;
 constexpr uintptr_t kFirstSystemHandle = 0x100000;
+constexpr uintptr_t kFirstResourceHandle = 0x1000000;
 constexpr uintptr_t kFirstLoadedHandle = 0x10000000;
 constexpr uintptr_t kHandleStep = 0x10000;
 
@@ -78,6 +94,7 @@ struct ModuleTable {
   std::unordered_map<uintptr_t, Entry> entries;          // by handle value
   std::unordered_map<std::string, void*> main_exports;  // registered by a host
   uintptr_t next = kFirstLoadedHandle;                   // next loaded handle
+  uintptr_t next_resource = kFirstResourceHandle;        // next named resource module
   bool main_ready = false;                               // main entry created
   bool system_ready = false;                             // system entries created
 };
@@ -158,6 +175,25 @@ Entry* FindLocked(ModuleTable& t, HMODULE h) {
   return it == t.entries.end() ? nullptr : &it->second;
 }
 
+// The handle of the named resource module that matches, made on first
+// use, or 0. Lock held.
+uintptr_t FindResourceModuleLocked(ModuleTable& t, std::u16string_view name) {
+  std::u16string registered = FindCompiledResourceModule(name);
+  if (registered.empty()) return 0;
+  for (auto& [value, entry] : t.entries)
+    if (entry.module->kind() == Module::Kind::kResources && entry.module->name() == registered)
+      return value;
+  if (t.next_resource >= kFirstLoadedHandle) return 0;  // no handle values left
+  const Module& main = *t.entries.at(kMainHandle).module;
+  Entry e;
+  e.module = std::make_shared<Module>(Module::Kind::kResources, registered, main.file_name(),
+                                      main.linux_path());
+  uintptr_t value = t.next_resource;
+  t.next_resource += kHandleStep;
+  t.entries.emplace(value, std::move(e));
+  return value;
+}
+
 // The handle of a module whose name matches, or 0. Lock held.
 uintptr_t FindByNameLocked(ModuleTable& t, std::u16string_view name) {
   EnsureFixedEntriesLocked(t);
@@ -167,7 +203,7 @@ uintptr_t FindByNameLocked(ModuleTable& t, std::u16string_view name) {
   for (auto& [value, entry] : t.entries)
     if (entry.module->kind() != Module::Kind::kSystem && NameMatches(name, entry.module->name()))
       return value;
-  return 0;
+  return FindResourceModuleLocked(t, name);
 }
 
 uintptr_t AddEntryLocked(ModuleTable& t, Entry entry) {
@@ -190,23 +226,55 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-HMODULE LoadDataFile(const std::u16string& name, const std::string& path) {
-  if (!IsRegularFile(path)) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return nullptr;
-  }
-  ModuleTable& t = Table();
-  std::lock_guard<std::mutex> guard(t.lock);
+// Another reference to a data file loaded from `path`, or NULL. Lock held.
+HMODULE FindDataFileLocked(ModuleTable& t, const std::string& path) {
   for (auto& [value, entry] : t.entries) {
     if (entry.module->kind() == Module::Kind::kDataFile && entry.module->linux_path() == path) {
       ++entry.refs;
       return ToHandle(value);
     }
   }
+  return nullptr;
+}
+
+// Loads a file as a module without code; a resource file brings its
+// resources along.
+HMODULE LoadDataFile(const std::u16string& name, const std::string& path) {
+  if (!IsRegularFile(path)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  ModuleTable& t = Table();
+  {
+    std::lock_guard<std::mutex> guard(t.lock);
+    if (HMODULE loaded = FindDataFileLocked(t, path)) return loaded;
+  }
+  // Read outside the lock: the file may be large.
+  std::shared_ptr<ModuleExtension> resources;
+  if (IsResourceFile(path)) {
+    DWORD error = 0;
+    resources = LoadResourceFile(path, &error);
+    if (!resources) {
+      SetLastError(error);
+      return nullptr;
+    }
+  }
+  std::lock_guard<std::mutex> guard(t.lock);
+  if (HMODULE loaded = FindDataFileLocked(t, path)) return loaded;
   Entry e;
   e.module = std::make_shared<Module>(Module::Kind::kDataFile, std::u16string(BaseName(name)),
                                       FromLinuxPath(path), path);
+  if (resources) e.module->AttachExtension(resources);
   return ToHandle(AddEntryLocked(t, std::move(e)));
+}
+
+// TRUE when `path` names the program's own file.
+bool IsMainProgramFile(const std::string& path) {
+  std::shared_ptr<Module> main = LookupModule(nullptr);
+  if (!main || main->linux_path().empty()) return false;
+  struct stat a, b;
+  return stat(path.c_str(), &a) == 0 && stat(main->linux_path().c_str(), &b) == 0 &&
+         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 HMODULE LoadSharedObject(const std::u16string& name, const std::string& path) {
@@ -319,10 +387,16 @@ HMODULE LoadLibraryExW(LPCWSTR name, HANDLE reserved, DWORD flags) {
     for (size_t i = 0; i < platform::kSystemModuleCount; ++i)
       if (platform::NameMatches(name, platform::kSystemModules[i].name))
         return platform::ToHandle(platform::kFirstSystemHandle + i * platform::kHandleStep);
+    // So are named resource modules.
+    if (uintptr_t value = platform::FindResourceModuleLocked(t, name))
+      return platform::ToHandle(value);
   }
   std::u16string text(name);
   std::string path = platform::ToLinuxPath(name);
-  if (flags & LOAD_LIBRARY_AS_DATAFILE) return platform::LoadDataFile(text, path);
+  // The program's own file is the program, already loaded.
+  if (platform::IsMainProgramFile(path)) return GetModuleHandleW(nullptr);
+  if ((flags & LOAD_LIBRARY_AS_DATAFILE) || platform::IsResourceFile(path))
+    return platform::LoadDataFile(text, path);
   return platform::LoadSharedObject(text, path);
 }
 
@@ -337,7 +411,8 @@ BOOL FreeLibrary(HMODULE module) {
       return FALSE;
     }
     platform::Module::Kind kind = e->module->kind();
-    if (kind == platform::Module::Kind::kMain || kind == platform::Module::Kind::kSystem)
+    if (kind == platform::Module::Kind::kMain || kind == platform::Module::Kind::kSystem ||
+        kind == platform::Module::Kind::kResources)
       return TRUE;  // never unloaded
     dl_to_close = e->dl;
     if (--e->refs == 0) t.entries.erase(platform::FromHandle(module));
@@ -380,6 +455,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
         break;
       }
       case platform::Module::Kind::kDataFile:
+      case platform::Module::Kind::kResources:
         break;
     }
   }

@@ -11,10 +11,22 @@
 //    own dynamic symbols (dlsym over the global scope).
 //  - Built-in system modules, found by name ("kernel32", with or without
 //    ".dll", any case). "kernel32" exports "IsWow64Process" only when the
-//    system model (platform/cpu.h) says the system has it.
+//    system model (platform/cpu.h) says the system has it, and
+//    "SetThreadPreferredUILanguages" from version 6.0 on (it accepts only a
+//    reset: flags with bit 0 set and no list, answering TRUE).
+//  - Named resource modules: resources compiled into the program for a
+//    module name (platform/resource.h); GetModuleHandleW and LoadLibraryW
+//    find them by that name. They are never unloaded and report the
+//    program's file name.
 //  - Shared objects: LoadLibraryW dlopens the path (platform::ToLinuxPath;
 //    a bare name is searched for as dlopen searches) and counts references;
-//    FreeLibrary closes the object when the last reference goes.
+//    FreeLibrary closes the object when the last reference goes. Loading
+//    the program's own file gives the main program's handle.
+//  - Resource files (platform/resource.h): LoadLibraryW and LoadLibraryExW
+//    load a file that starts with the resource file magic as a module
+//    without code whose resources are the file's; a damaged resource file
+//    fails with ERROR_BAD_FORMAT. With LOAD_LIBRARY_AS_DATAFILE any other
+//    file loads as a module without code and without resources.
 //  - Export modules: platform::CreateExportModule turns a table of named
 //    functions into a module, for hosts that hand out their kernel that way.
 #pragma once
@@ -50,7 +62,8 @@ class Module {
     kSystem,    // a built-in system module ("kernel32")
     kShared,    // a shared object opened with dlopen
     kExports,   // a table of named functions (CreateExportModule)
-    kDataFile,  // a file loaded with LOAD_LIBRARY_AS_DATAFILE: no code
+    kDataFile,  // a resource file, or a file loaded with LOAD_LIBRARY_AS_DATAFILE: no code
+    kResources, // resources compiled in for a module name: no code
   };
 
   Module(Kind kind, std::u16string name, std::u16string file_name, std::string linux_path);

@@ -1,0 +1,206 @@
+// The resource compiler: scripts it refuses (with the line named), the
+// bytes it stores for data blocks, string tables and files (checked by
+// loading its resource files with the platform), and row files.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "platform/module.h"
+#include "platform/resource.h"
+#include "tests/common/TestUtil.h"
+
+namespace {
+
+using wutest::U16;
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class WurcTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = wutest::MakeTempDir("wurc"); }
+
+  // Runs the compiler; returns its exit code, with its messages in *errors.
+  int Run(const std::string& arguments, std::string* errors = nullptr) {
+    std::string err = dir_ + "/stderr.txt";
+    std::string command = std::string(WU_WURC) + " " + arguments + " >" + dir_ + "/stdout.txt 2>" + err;
+    int status = std::system(command.c_str());
+    if (errors) *errors = ReadText(err);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  // Compiles a script into a resource file and loads it.
+  HMODULE Compile(const std::string& script) {
+    WriteText(dir_ + "/script.rc", script);
+    std::string errors;
+    EXPECT_EQ(Run("--lng " + dir_ + "/out.LNG " + dir_ + "/script.rc", &errors), 0) << errors;
+    return LoadLibraryW(U16(dir_ + "/out.LNG").c_str());
+  }
+  std::string Bytes(HMODULE m, LPCWSTR type, LPCWSTR name, WORD language) {
+    HRSRC r = FindResourceExW(m, type, name, language);
+    if (!r) return "<missing>";
+    return std::string(static_cast<const char*>(LockResource(LoadResource(m, r))), SizeofResource(m, r));
+  }
+
+  std::string dir_;
+};
+
+TEST_F(WurcTest, RefusesBadScriptsNamingTheLine) {
+  struct Case {
+    const char* script;
+    const char* message;  // part of the message, after "script.rc:<line>: "
+    int line;
+  };
+  const Case cases[] = {
+      {"STRINGTABLE BEGIN\n 1 \"a\"\n 1 \"b\"\nEND", "defined twice", 3},
+      {"1 RCDATA BEGIN \"x\\q\" END", "unknown escape", 1},
+      {"\n1 DIALOG BEGIN END", "not supported yet", 2},
+      {"1 RCDATA \"missing.bin\"", "cannot read", 1},
+      {"LANGUAGE 0x10000", "LANGUAGE takes", 1},
+      {"LANGUAGE 9, 64", "sublanguage", 1},
+      {"1 RCDATA BEGIN \"open\nEND", "unterminated string", 1},
+      {"0 RCDATA BEGIN END", "ids are 1..65535", 1},
+      {"1 RCDATA BEGIN 0x10000 END", "does not fit", 1},
+      {"1 RCDATA BEGIN 1 2", "data item expected", 1},
+      {"1 6 BEGIN END", "use STRINGTABLE", 1},
+      {"STRINGTABLE BEGIN 70000 \"x\" END", "string id", 1},
+      {"1 RCDATA BEGIN \"\\xC3\" END\n/* open", "unterminated comment", 2},
+      {"1 RCDATA BEGIN \"\xC3\" END", "invalid UTF-8", 1},
+  };
+  for (const Case& c : cases) {
+    WriteText(dir_ + "/script.rc", c.script);
+    std::string errors;
+    EXPECT_EQ(Run("--lng " + dir_ + "/out.LNG " + dir_ + "/script.rc", &errors), 1) << c.script;
+    EXPECT_NE(errors.find("script.rc:" + std::to_string(c.line) + ": "), std::string::npos) << errors;
+    EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+  }
+  // Names ignore case: these two are the same resource.
+  WriteText(dir_ + "/script.rc", "Hello RCDATA { }\nHELLO RCDATA { }");
+  std::string errors;
+  EXPECT_EQ(Run("--lng " + dir_ + "/out.LNG " + dir_ + "/script.rc", &errors), 1);
+  EXPECT_NE(errors.find("defined twice"), std::string::npos) << errors;
+  EXPECT_EQ(Run(dir_ + "/script.rc", &errors), 1);  // nothing to write
+  EXPECT_EQ(Run("--bogus " + dir_ + "/script.rc", &errors), 1);
+  EXPECT_NE(errors.find("unknown option"), std::string::npos);
+}
+
+TEST_F(WurcTest, StoresDataBlocksStringsAndFiles) {
+  std::string bitmap = "BM" + std::string(12, '\x01') + "pixels";
+  WriteText(dir_ + "/logo.bmp", bitmap);
+  WriteText(dir_ + "/raw.bin", std::string("\0\xFFraw", 5));
+  HMODULE m = Compile(
+      "// data items: bytes, UTF-16 units, 16- and 32-bit numbers\n"
+      "1 RCDATA BEGIN \"AB\", L\"CD\", 0x0102, 0x03040506L, -1 END\n"
+      "LANGUAGE 7, 1\n"
+      "\"my data\" \"custom\" { \"de\" }\n"
+      "STRINGTABLE BEGIN\n"
+      "  15 \"Line\\none\" \" joined\"\n"
+      "  16, \"\\x41\\u00E9\\U0001F600\"\n"
+      "  17 \"\"\n"
+      "END\n"
+      "LANGUAGE 0x409\n"
+      "2 BITMAP \"logo.bmp\"\n"
+      "3 PNG \"raw.bin\"\n");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(Bytes(m, RT_RCDATA, MAKEINTRESOURCEW(1), 0x409),
+            std::string("ABC\0D\0\x02\x01\x06\x05\x04\x03\xFF\xFF", 14));
+  EXPECT_EQ(Bytes(m, u"CUSTOM", u"My Data", 0x407), "de");
+  EXPECT_EQ(Bytes(m, RT_BITMAP, MAKEINTRESOURCEW(2), 0x409), "pixels");  // no file header
+  EXPECT_EQ(Bytes(m, u"PNG", MAKEINTRESOURCEW(3), 0x409), std::string("\0\xFFraw", 5));
+
+  WCHAR text[32];
+  struct Case {
+    UINT id;
+    std::u16string text;
+  };
+  const Case strings[] = {
+      {15, u"Line\none joined"},
+      {16, u"A\u00E9\U0001F600"},
+      {17, u""},
+  };
+  SetThreadUILanguage(0x407);
+  for (const Case& c : strings) {
+    EXPECT_EQ(LoadStringW(m, c.id, text, 32), static_cast<int>(c.text.size()));
+    EXPECT_EQ(std::u16string(text), c.text);
+  }
+  SetThreadUILanguage(0);
+  // Ids 15 and 16 lie in different blocks (1 and 2).
+  EXPECT_NE(FindResourceExW(m, RT_STRING, MAKEINTRESOURCEW(1), 0x407), nullptr);
+  EXPECT_NE(FindResourceExW(m, RT_STRING, MAKEINTRESOURCEW(2), 0x407), nullptr);
+  EXPECT_EQ(FindResourceExW(m, RT_STRING, MAKEINTRESOURCEW(3), 0x407), nullptr);
+  EXPECT_TRUE(FreeLibrary(m));
+
+  // The same script as C++ source names the inputs in its dependency file.
+  std::string errors;
+  ASSERT_EQ(Run("--cpp " + dir_ + "/out.cpp --module Extra --depfile " + dir_ + "/out.d " + dir_ +
+                    "/script.rc",
+                &errors),
+            0)
+      << errors;
+  std::string deps = ReadText(dir_ + "/out.d");
+  EXPECT_NE(deps.find("logo.bmp"), std::string::npos);
+  EXPECT_NE(deps.find("raw.bin"), std::string::npos);
+  EXPECT_NE(ReadText(dir_ + "/out.cpp").find("RegisterCompiledResources(u\"Extra\""), std::string::npos);
+}
+
+TEST_F(WurcTest, MergesRowFiles) {
+  WriteText(dir_ + "/a.rows",
+            "// labels\n"
+            "First \"one\"\n"
+            "    de \"eins\"\n"
+            "    0x40C \"un\"\n"
+            "    ja #1234\n"
+            "Second \"two\" \" more\"\n");
+  std::string args = "--rows --header " + dir_ + "/Rows.h --include Rows.h --source " + dir_ + "/Rows.cpp ";
+  std::string errors;
+  ASSERT_EQ(Run(args + dir_ + "/a.rows", &errors), 0) << errors;
+  std::string header = ReadText(dir_ + "/Rows.h");
+  EXPECT_NE(header.find("extern WuLangStringRow& WuLangRow_First;"), std::string::npos);
+  EXPECT_NE(header.find("extern WuLangStringRow& WuLangRow_Second;"), std::string::npos);
+  EXPECT_NE(header.find("WULANG_ROW_COUNT = 2;"), std::string::npos);
+  std::string source = ReadText(dir_ + "/Rows.cpp");
+  EXPECT_NE(source.find("u\"two more\""), std::string::npos);
+  EXPECT_NE(source.find("static_cast<UINT_PTR>(1234)"), std::string::npos);
+
+  struct Case {
+    const char* rows;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"A \"x\"\nA \"y\"\n", "defined twice"},
+      {"A \"x\"\n  xx \"y\"\n", "unknown column tag"},
+      {"A #12\n", "first column holds a text"},
+      {"A \"x\"\n  de \"y\"\n  de \"z\"\n", "column given twice"},
+      {"A-b \"x\"\n", "C++ identifiers"},
+      {"  A \"x\"\n", "left margin"},
+      {"A\n\"x\"\n", "belongs on its line"},
+  };
+  for (const Case& c : cases) {
+    WriteText(dir_ + "/b.rows", c.rows);
+    EXPECT_EQ(Run(args + dir_ + "/b.rows", &errors), 1) << c.rows;
+    EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+  }
+  // Names are unique across files.
+  WriteText(dir_ + "/b.rows", "First \"again\"\n");
+  EXPECT_EQ(Run(args + dir_ + "/a.rows " + dir_ + "/b.rows", &errors), 1);
+  EXPECT_NE(errors.find("defined twice"), std::string::npos);
+}
+
+TEST_F(WurcTest, HelpDocumentsTheFormats) {
+  EXPECT_EQ(Run("--help"), 0);
+  std::string help = ReadText(dir_ + "/stdout.txt");
+  for (const char* part : {"RESOURCE SCRIPTS", "RESOURCE FILE FORMAT", "\"WURM\"", "ROW FILES"})
+    EXPECT_NE(help.find(part), std::string::npos) << part;
+}
+
+}  // namespace
