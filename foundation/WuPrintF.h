@@ -1,0 +1,96 @@
+// Formatted text with token substitution: the engine that produces every
+// user-visible text of the library, the process-wide token table, the
+// file-size formatter and the system-sound routine.
+//
+// The engine formats like printf for UTF-16 text, with three additions:
+//
+//  - '$' is a second conversion introducer: "$d", "$u", "$I64d", "$.2f",
+//    "$.2z" format like their '%' forms and then group the number with the
+//    user's locale ("$d" of -1234567 gives "-1,234,567" in English).
+//    "$$" writes '$'; "%%" and "$%" write '%'.
+//  - Conversions that insert locale texts and take no argument: '*' the
+//    decimal separator, ',' the list separator, ':' the time separator;
+//    "!:" "!." "!," the time-code separators (whole units, before non-drop
+//    frames, before drop frames) and "&:" "&." the musical-time separators
+//    (measures to beats, beats to ticks), as in "%02u$:%02u".
+//  - "%.Nz" divides a 32-bit integer by 10^N and prints it with N decimals
+//    and the locale decimal separator ("$.2z" of 123456789 gives
+//    "1,234,567.89").
+//  - References: "$(Name)" is replaced by the value of the token Name
+//    (names compare without regard to case; an unknown name stays as
+//    written); "$(1234567)" is the number grouped in the locale.
+//
+// Integer conversions take a 32-bit argument unless the conversion holds
+// the size prefix "I64" (or "ll"); 'c' takes a character and 's' a UTF-16
+// text ("%hs" a byte text). A conversion directive, a numeric
+// conversion and a number reference each hold at most 259 characters;
+// longer ones are written as they stand.
+//
+// Every output is bounded: the engine writes at most size-1 characters,
+// always terminates the output (size >= 1) and never cuts a surrogate pair.
+#pragma once
+
+#include <cstdarg>
+
+#include "platform/types.h"
+
+// Size in characters, terminator included, of the output that the unbounded
+// forms (WuVPrintF, WuPrintF) may write: the library's formatting buffer.
+constexpr int WUPRINTF_MAX = 2048;
+
+// The engine: formats into `out` of `size` characters. Returns the length
+// of the result (characters written without the terminator). A NULL format
+// gives an empty text; a NULL output or a size below 1 writes nothing and
+// returns 0.
+int WuVPrintFN(WCHAR* out, int size, const WCHAR* format, va_list args);
+int WuPrintFN(WCHAR* out, int size, const WCHAR* format, ...);
+
+// The same with an output of WUPRINTF_MAX (2,048) characters: the caller
+// gives at least that much room, or uses the N forms.
+int WuVPrintF(WCHAR* out, const WCHAR* format, va_list args);
+int WuPrintF(WCHAR* out, const WCHAR* format, ...);
+
+// ---- The token table ------------------------------------------------------------------
+// One process-wide table, sorted by name without regard to case, guarded by
+// its own lock; lookups copy the value while holding it, so any thread may
+// format while others add or delete tokens.
+
+// Creates the table (kernel start-up). S_OK also when it already exists;
+// the list's failure code otherwise.
+HRESULT WuPrintF_CreateTokens();
+// Destroys the table and every token (kernel shut-down). Returns 0.
+HRESULT WuPrintF_DestroyTokens();
+// Adds a token, replacing one of the same name. A NULL value is stored as
+// an empty text. FALSE when there is no table, the name is NULL or the new
+// token cannot be allocated; the table then keeps any older value.
+BOOL WuPrintF_AddToken(LPCWSTR name, LPCWSTR value);
+// Removes a token; TRUE when one of that name existed.
+BOOL WuPrintF_DeleteToken(LPCWSTR name);
+
+// ---- Helpers --------------------------------------------------------------------------
+// Formats a message with numbered text inserts (%1, %2, ...) taken from the
+// arguments (the platform's message formatter on a string). Returns the
+// characters written, 0 on failure (the output is then empty).
+int WuComposeStr(WCHAR* out, int size, LPCWSTR message, ...);
+
+// Writes a human-readable size ("998 B", "1.50 MB", "> 9 YB") into `out`
+// of `size` characters (cut to fit). Negative sizes count as 0. With
+// `longUnits` sizes below 999 bytes read "998 bytes". The message texts
+// come from the kernel language handle.
+void WuFormatFileSize(LONGLONG bytes, WCHAR* out, int size, BOOL longUnits);
+
+// Plays a system sound asynchronously: 1 "SystemExclamation", 2
+// "SystemAsterisk", 3 "SystemQuestion", 4 the application alias
+// "Brisvanemoor_DoneProcessing", any other kind "SystemDefault". Returns
+// the result of sndPlaySoundW.
+BOOL WuBeep(int kind);
+
+// TRUE when the text holds a '%' or a '$' (and so must go through the
+// engine to be shown); FALSE for NULL.
+BOOL WuHasFormatChars(LPCWSTR text);
+
+// The first occurrence of a character, or the terminator; NULL for NULL.
+const WCHAR* WuStrChrOrEnd(const WCHAR* text, WCHAR c);
+inline WCHAR* WuStrChrOrEnd(WCHAR* text, WCHAR c) {
+  return const_cast<WCHAR*>(WuStrChrOrEnd(static_cast<const WCHAR*>(text), c));
+}
