@@ -1,9 +1,10 @@
 #include "platform/gdi.h"
 
+#include <atomic>
 #include <mutex>
-#include <unordered_map>
 
 #include "platform/error.h"
+#include "platform/gdi_internal.h"
 
 namespace platform {
 
@@ -17,18 +18,10 @@ struct Monitor {
   MonitorConfig config;  // as configured
 };
 
-// A device context: the whole screen or one monitor.
-struct DeviceContext {
-  bool from_get_dc;        // TRUE: GetDC (ReleaseDC frees it); FALSE: CreateDCW
-  uintptr_t monitor;       // monitor handle, 0 for the whole screen
-};
-
 struct Display {
   std::mutex lock;
   std::vector<Monitor> monitors;                          // monitors[0] is primary
-  std::unordered_map<uintptr_t, DeviceContext> dcs;       // open DCs by handle value
   uintptr_t next_monitor = 0x10001;                       // next HMONITOR value
-  uintptr_t next_dc = 0x20000;                            // next HDC value (step 4)
 };
 
 MonitorConfig DefaultMonitor() {
@@ -66,13 +59,6 @@ bool EqualFolded(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
-HDC NewDcLocked(Display& d, bool from_get_dc, uintptr_t monitor) {
-  uintptr_t value = d.next_dc;
-  d.next_dc += 4;
-  d.dcs.emplace(value, DeviceContext{from_get_dc, monitor});
-  return reinterpret_cast<HDC>(value);
-}
-
 bool Intersect(const RECT& a, const RECT& b, RECT* out) {
   RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
          a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
@@ -91,18 +77,36 @@ void SetMonitors(const std::vector<MonitorConfig>& monitors) {
 
 void ResetMonitors() { SetMonitors({}); }
 
+namespace gdi {
+
+SIZE PrimarySize() {
+  Display& d = TheDisplay();
+  std::lock_guard<std::mutex> guard(d.lock);
+  const RECT& r = d.monitors[0].config.rect;
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+int PrimaryBitsPerPixel() {
+  Display& d = TheDisplay();
+  std::lock_guard<std::mutex> guard(d.lock);
+  return d.monitors[0].config.bits_per_pixel;
+}
+
+}  // namespace gdi
+
 }  // namespace platform
 
 BOOL EnumDisplayMonitors(HDC dc, const RECT* clip, MONITORENUMPROC callback, LPARAM data) {
   platform::Display& d = platform::TheDisplay();
   std::vector<std::pair<uintptr_t, RECT>> list;
+  bool screen_dc = false;
+  if (dc) {
+    std::lock_guard<std::recursive_mutex> guard(platform::gdi::Lock());
+    platform::gdi::Dc* found = platform::gdi::FindDc(dc);
+    screen_dc = found && found->kind == platform::gdi::Dc::kScreen && found->monitor == 0;
+  }
   {
     std::lock_guard<std::mutex> guard(d.lock);
-    bool screen_dc = false;
-    if (dc) {
-      auto it = d.dcs.find(reinterpret_cast<uintptr_t>(dc));
-      screen_dc = it != d.dcs.end() && it->second.monitor == 0;
-    }
     if (!callback || (dc && !screen_dc)) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
@@ -144,63 +148,36 @@ BOOL GetMonitorInfoW(HMONITOR monitor, MONITORINFO* info) {
   return TRUE;
 }
 
-HDC GetDC(HWND window) {
-  if (window) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return nullptr;
-  }
-  platform::Display& d = platform::TheDisplay();
-  std::lock_guard<std::mutex> guard(d.lock);
-  return platform::NewDcLocked(d, true, 0);
-}
-
-int ReleaseDC(HWND window, HDC dc) {
-  platform::Display& d = platform::TheDisplay();
-  std::lock_guard<std::mutex> guard(d.lock);
-  auto it = d.dcs.find(reinterpret_cast<uintptr_t>(dc));
-  if (it == d.dcs.end() || !it->second.from_get_dc) return 0;
-  d.dcs.erase(it);
-  return 1;
-}
-
 HDC CreateDCW(LPCWSTR driver, LPCWSTR device, LPCWSTR output, const void* init_data) {
   if (!driver || !platform::EqualFolded(driver, u"DISPLAY")) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  platform::Display& d = platform::TheDisplay();
-  std::lock_guard<std::mutex> guard(d.lock);
-  if (!device || !device[0]) return platform::NewDcLocked(d, false, 0);
-  for (const platform::Monitor& m : d.monitors)
-    if (platform::EqualFolded(device, m.config.device))
-      return platform::NewDcLocked(d, false, m.handle);
-  SetLastError(ERROR_INVALID_PARAMETER);
-  return nullptr;
-}
-
-BOOL DeleteDC(HDC dc) {
-  platform::Display& d = platform::TheDisplay();
-  std::lock_guard<std::mutex> guard(d.lock);
-  auto it = d.dcs.find(reinterpret_cast<uintptr_t>(dc));
-  if (it == d.dcs.end() || it->second.from_get_dc) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+  if (!device || !device[0]) return platform::gdi::NewScreenDc(false, 0);
+  uintptr_t monitor = 0;
+  {
+    platform::Display& d = platform::TheDisplay();
+    std::lock_guard<std::mutex> guard(d.lock);
+    for (const platform::Monitor& m : d.monitors)
+      if (platform::EqualFolded(device, m.config.device)) monitor = m.handle;
   }
-  d.dcs.erase(it);
-  return TRUE;
+  if (!monitor) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return platform::gdi::NewScreenDc(false, monitor);
 }
 
 int GetDeviceCaps(HDC dc, int index) {
+  uintptr_t monitor = 0;
+  if (!platform::gdi::DcMonitor(dc, &monitor)) return 0;
   platform::Display& d = platform::TheDisplay();
   std::lock_guard<std::mutex> guard(d.lock);
-  auto it = d.dcs.find(reinterpret_cast<uintptr_t>(dc));
-  if (it == d.dcs.end()) return 0;
-  // The screen (from GetDC or CreateDCW without a device) reports the
-  // primary monitor; a monitor DC its monitor. A monitor configured away
-  // since the DC was made has no facts left.
-  const platform::Monitor* m = it->second.monitor == 0
-                                   ? &d.monitors[0]
-                                   : platform::FindMonitorLocked(d, it->second.monitor);
+  // The screen (from GetDC or CreateDCW without a device), memory and
+  // window DCs report the primary monitor; a monitor DC its monitor. A
+  // monitor configured away since the DC was made has no facts left.
+  const platform::Monitor* m =
+      monitor == 0 ? &d.monitors[0] : platform::FindMonitorLocked(d, monitor);
   if (!m) return 0;
   const platform::Monitor& facts = *m;
   RECT area = facts.config.rect;
@@ -233,4 +210,26 @@ int MulDiv(int a, int b, int c) {
   if (negative) quotient = -quotient;
   if (quotient > INT32_MAX || quotient < INT32_MIN) return -1;
   return static_cast<int>(quotient);
+}
+
+namespace {
+std::atomic<DWORD> g_default_layout{0};  // the process default layout
+}  // namespace
+
+BOOL SetProcessDefaultLayout(DWORD layout) {
+  if (layout != 0 && layout != LAYOUT_RTL) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  g_default_layout.store(layout);
+  return TRUE;
+}
+
+BOOL GetProcessDefaultLayout(DWORD* layout) {
+  if (!layout) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  *layout = g_default_layout.load();
+  return TRUE;
 }
