@@ -589,7 +589,8 @@ HANDLE OpenFolderHandle(const std::string& path, DWORD disposition, DWORD flags)
   return h;
 }
 
-HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                      bool no_follow = false) {
   std::string path;
   if (!MapName(name, &path)) return INVALID_HANDLE_VALUE;
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
@@ -604,9 +605,13 @@ HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition
   }
 
   struct stat st;
-  bool exists = stat(path.c_str(), &st) == 0;
+  bool exists = (no_follow ? lstat(path.c_str(), &st) : stat(path.c_str(), &st)) == 0;
   if (!exists && errno != ENOENT) {
     SetLastError(PathError(errno, path));
+    return INVALID_HANDLE_VALUE;
+  }
+  if (exists && no_follow && S_ISLNK(st.st_mode)) {  // never through a link
+    SetLastError(ERROR_ACCESS_DENIED);
     return INVALID_HANDLE_VALUE;
   }
   bool truncates = disposition == CREATE_ALWAYS || disposition == TRUNCATE_EXISTING;
@@ -640,6 +645,7 @@ HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition
       !(access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)))
     oflags |= O_APPEND;
   if (flags & FILE_FLAG_WRITE_THROUGH) oflags |= O_DSYNC;
+  if (no_follow) oflags |= O_NOFOLLOW;  // a link planted after the check fails too
 
   bool created = false;
   int raw = -1;
@@ -1111,6 +1117,13 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share_mode, void* security,
                    DWORD disposition, DWORD flags_and_attributes, HANDLE template_file) {
   return Guarded<HANDLE>(INVALID_HANDLE_VALUE, [&] {
     return CreateFileImpl(name, access, share_mode, disposition, flags_and_attributes);
+  });
+}
+
+HANDLE platform::CreateFileNoFollow(LPCWSTR name, DWORD access, DWORD share_mode,
+                                    DWORD disposition, DWORD flags_and_attributes) {
+  return Guarded<HANDLE>(INVALID_HANDLE_VALUE, [&] {
+    return CreateFileImpl(name, access, share_mode, disposition, flags_and_attributes, true);
   });
 }
 

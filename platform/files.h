@@ -218,6 +218,15 @@ bool MatchFileName(std::u16string_view pattern, std::u16string_view name);
 // success sets ERROR_SUCCESS.
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD share_mode, void* security,
                    DWORD disposition, DWORD flags_and_attributes, HANDLE template_file);
+namespace platform {
+// CreateFileW that never goes through a symbolic link in the last component
+// of the name: such a link fails with ERROR_ACCESS_DENIED and neither the
+// link nor its target is touched. For writers that must stay inside a
+// folder tree (archive extraction).
+HANDLE CreateFileNoFollow(LPCWSTR name, DWORD access, DWORD share_mode, DWORD disposition,
+                          DWORD flags_and_attributes);
+}  // namespace platform
+
 // Reads up to `count` bytes; TRUE with fewer (0 at the end) when the file
 // ends first.
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
