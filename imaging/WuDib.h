@@ -1,0 +1,92 @@
+// Bitmap blocks: device-independent bitmaps held in one block of global
+// memory.
+//
+// A bitmap block is one movable global-memory block, locked for its whole
+// life. The pointer handed out is the locked address of its header; the
+// block holds, without gaps:
+//   - the 40-byte BITMAPINFOHEADER (biSize 40, biPlanes 1, biSizeImage the
+//     size of the rows, resolution and biClrImportant 0);
+//   - the three 32-bit masks red, green, blue (BI_BITFIELDS, 12 bytes), or
+//     biClrUsed palette entries of 4 bytes (RGBQUAD: blue, green, red, 0),
+//     at most 256 of them;
+//   - biSizeImage bytes of rows, bottom row first, each padded to a
+//     multiple of 4 bytes.
+// Image operations take a header, a rows pointer (null: the rows inside the
+// block) and a stride in bytes (0: the natural stride). Whoever receives a
+// block owns it and frees it with WuDibFree.
+#pragma once
+
+#include "imaging/WuPixelTypes.h"
+#include "platform/gdi.h"
+#include "platform/types.h"
+
+constexpr int WUDIB_MAX_COLORS = 256;     // palette entries a bitmap may hold
+constexpr DWORD WUDIB_ZEROINIT = 0x1;     // WuDibAlloc: zero-fill the block
+constexpr DWORD WUDIB_RESERVED31 = 0x80000000u;  // WuDibAlloc: accepted, no effect
+constexpr int WUDIB_FREE_CHECKED = -1;    // WuDibFree: flag of a checked release
+
+// ---- Headers --------------------------------------------------------------------------
+
+// Fills a header for a pixel-type code: width, height, compression, the
+// fixed fields and biSizeImage (the YUV sizes of WuYUVImageBytesAndOffsets
+// for v210, I420, YUYV and UYVY; height * (((bits * width + 31) >> 5) * 4)
+// for every other code, with the height taken without its sign). Colours:
+// BI_BITFIELDS writes the code's masks after the header and biClrUsed 0;
+// otherwise biClrUsed is the count, or 2^bits for codes of at most 8 bits
+// when no palette is given or its count is 0 (a negative count counts as
+// 0), and a given palette's entries are copied after the header. The
+// header buffer must hold 40 bytes plus the masks or palette. `imageSize`
+// (may be null) is set to 0 first and to the image size on success.
+// E_INVALIDARG for a null header, an unknown code, a negative width, more
+// than 256 colours or an image larger than 2^31 - 1 bytes; S_OK otherwise.
+HRESULT WuVideo_InitBitmapInfo(BITMAPINFOHEADER* header, WUPIXELTYPE type, LONG width,
+                               LONG height, const RGBQUAD* palette, int colors,
+                               DWORD* imageSize);
+
+// WuVideo_InitBitmapInfo into the caller's header, then the offset of the
+// rows from the header (40 + 12 for BI_BITFIELDS, else 40 + 4 * biClrUsed)
+// and the image size, each when its pointer is given. The first failure, or
+// S_OK.
+HRESULT WuDibInfo(DWORD* rowsOffset, DWORD* imageSize, BITMAPINFOHEADER* header,
+                  WUPIXELTYPE type, LONG width, LONG height, const RGBQUAD* palette,
+                  int colors);
+
+// ---- Blocks -----------------------------------------------------------------------------
+
+// Allocates a bitmap block for a code (header as WuVideo_InitBitmapInfo).
+// The palette is copied when given; otherwise its entries are zero and the
+// caller fills them. The rows are zero only with WUDIB_ZEROINIT. *bitmap is
+// null on failure: E_POINTER (null out pointer), the header's
+// E_INVALIDARG, or E_OUTOFMEMORY.
+HRESULT WuDibAlloc(BITMAPINFOHEADER** bitmap, WUPIXELTYPE type, LONG width, LONG height,
+                   const RGBQUAD* palette, int colors, DWORD flags);
+
+// Releases a bitmap block. Null is ignored; a pointer that is not the start
+// of a live, locked bitmap block is refused and left alone, whatever the
+// flag. Always S_OK.
+HRESULT WuDibFree(BITMAPINFOHEADER* bitmap, int flags);
+
+// Address of the rows of a packed bitmap: header + 52 for BI_BITFIELDS;
+// for BI_RGB with biClrUsed 0 and 1 to 8 bits per pixel header + biSize +
+// 4 * 2^bits; otherwise header + biSize + 4 * biClrUsed. Null for null.
+BYTE* WuDibGetBits(const BITMAPINFOHEADER* header);
+// `rows` when it is not null, else WuDibGetBits(header).
+BYTE* WuDibGetBitsOrDefault(const BITMAPINFOHEADER* header, void* rows);
+// `stride` when it is not 0, else the natural stride
+// ((biBitCount * biWidth + 31) >> 3) with the low two bits cleared.
+LONG WuDibGetStride(const BITMAPINFOHEADER* header, LONG stride);
+
+// ---- Palettes -----------------------------------------------------------------------------
+// The RGBA palette form is four bytes red, green, blue, alpha.
+
+// RGBQUAD entries to RGBA entries; alpha 0.
+void WuVideo_PaletteRGBAFromEntry(BYTE* rgba, const RGBQUAD* entries, int count);
+// RGBA entries to RGBQUAD entries; fourth byte 0.
+void WuVideo_PaletteEntryFromRGBA(RGBQUAD* entries, const BYTE* rgba, int count);
+
+// ---- Module ---------------------------------------------------------------------------------
+void WuDib_Initialize();           // nothing to do
+void WuVideoDSP_ForceExternRef();  // nothing to do
+// Not supported: E_NOTIMPL.
+HRESULT WuDibFillRectChannel(const BITMAPINFOHEADER* header, void* rows, const RECT* rect,
+                             LONG stride, int channel, float value, DWORD flags);
