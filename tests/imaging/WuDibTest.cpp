@@ -145,7 +145,9 @@ TEST(DibBlock, PaletteIsCopiedAndAnEmptyPaletteCountsAsNone) {
 }
 
 TEST(DibBlock, AddressingOfForeignHeaders) {
-  BITMAPINFOHEADER h = {};
+  // A header followed by room for the largest colour table it can name.
+  alignas(BITMAPINFOHEADER) BYTE block[40 + 1024 + 16] = {};
+  BITMAPINFOHEADER& h = *reinterpret_cast<BITMAPINFOHEADER*>(block);
   h.biSize = 40;
   h.biWidth = 33;
   h.biBitCount = 1;
