@@ -5,6 +5,7 @@
 // its state in a record whose pointer sits in its first extra bytes, and
 // every access is a message on the control's own thread.
 #include "platform/commctrl.h"
+#include "platform/control_state.h"
 
 #include <algorithm>
 #include <atomic>
@@ -45,25 +46,6 @@ void InitCommonControls() {}
 
 namespace platform {
 namespace {
-
-template <class T>
-T* StateOf(HWND hwnd) {
-  return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, 0));
-}
-
-template <class T>
-bool CreateState(HWND hwnd) {
-  T* state = new (std::nothrow) T;
-  if (!state) return false;
-  SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(state));
-  return true;
-}
-
-template <class T>
-void DestroyState(HWND hwnd) {
-  delete StateOf<T>(hwnd);
-  SetWindowLongPtrW(hwnd, 0, 0);
-}
 
 // WM_NOTIFY with a header (and what follows it) to the parent.
 LRESULT NotifyParent(HWND hwnd, NMHDR* header) {

@@ -16,30 +16,11 @@
 #include "platform/frontend.h"
 #include "platform/gdi.h"
 #include "platform/locale.h"
+#include "platform/control_state.h"
 #include "platform/windows.h"
 
 namespace platform {
 namespace {
-
-template <class T>
-T* StateOf(HWND hwnd) {
-  return reinterpret_cast<T*>(GetWindowLongPtrW(hwnd, 0));
-}
-
-// Makes the record on WM_NCCREATE; FALSE when memory runs out.
-template <class T>
-bool CreateState(HWND hwnd) {
-  T* state = new (std::nothrow) T;
-  if (!state) return false;
-  SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(state));
-  return true;
-}
-
-template <class T>
-void DestroyState(HWND hwnd) {
-  delete StateOf<T>(hwnd);
-  SetWindowLongPtrW(hwnd, 0, 0);
-}
 
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
 
