@@ -742,3 +742,57 @@ BOOL WuCalcPathEllipsis(HDC dc, LPWSTR path, int width) {
   WuGlobalDelete(copy);
   return TRUE;
 }
+
+// ---- File names fitted to a width ------------------------------------------------------
+
+namespace {
+
+// Characters of the work copy that styles 2 and 4 shorten: 255 and the
+// terminator.
+constexpr int kFilenameWork = 256;
+
+// Formats with `font` (NULL: the DC's own) selected into a screen DC.
+HRESULT FormatOnScreen(HFONT font, int width, LPCWSTR path, LPWSTR out, int size, int style) {
+  HDC dc = GetDC(nullptr);
+  if (!dc) return E_FAIL;
+  HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+  HRESULT hr = WuFilenameFormat(dc, width, path, out, size, style);
+  if (previous) SelectObject(dc, previous);
+  ReleaseDC(nullptr, dc);
+  return hr;
+}
+
+}  // namespace
+
+HRESULT WuFilenameFormat(HDC dc, int width, LPCWSTR path, LPWSTR out, int size, int style) {
+  if (!path || !out || size < 1) return E_INVALIDARG;
+  if (style < 0 || style > 4) return E_INVALIDARG;
+  out[0] = 0;
+  if (!path[0] || style == 3) return S_OK;
+  if (style == 1) return WuCalcPathEllipsisEx(dc, path, out, size, width) == 0 ? S_OK : E_INVALIDARG;
+  LPCWSTR source = style == 4 ? path : WuGetFileNamePtrW(path);
+  if (style == 0) {
+    lstrcpynW(out, source, size);
+    return S_OK;
+  }
+  WCHAR work[kFilenameWork];
+  lstrcpynW(work, source, kFilenameWork);
+  WuCalcStringEllipsis(dc, work, kFilenameWork, width);
+  lstrcpynW(out, work, size);
+  return S_OK;
+}
+
+HRESULT WuFilenameFormatForCtl(HWND window, LPCWSTR path, LPWSTR out, int size, int style) {
+  if (!window) return E_INVALIDARG;
+  RECT client = {0, 0, 0, 0};
+  GetClientRect(window, &client);
+  int client_width = client.right - client.left;
+  int width = client_width < 5 ? 0 : client_width - 4;
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+  return FormatOnScreen(font, width, path, out, size, style);
+}
+
+HRESULT WuFilenameFormatForWidth(HFONT font, int width, LPCWSTR path, LPWSTR out, int size,
+                                 int style) {
+  return FormatOnScreen(font, width, path, out, size, style);
+}

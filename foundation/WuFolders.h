@@ -152,3 +152,21 @@ HRESULT WuCalcPathEllipsisExCtl(HWND window, LPCWSTR path, LPWSTR out, int size,
 // Shortens `path` in place (from a copy of at most 1,299 characters); the
 // result never grows past the path's own length. TRUE.
 BOOL WuCalcPathEllipsis(HDC dc, LPWSTR path, int width);
+
+// Formats a path for display in `width` pixels of the DC's font, into `out`
+// of `size` characters, by style:
+//   0 the file-name part (bounded by `size`);
+//   1 the path shortened in its folder part (WuCalcPathEllipsisEx);
+//   2 the file-name part, 4 the whole path: each cut to 255 characters and
+//     shortened at its end with "..." (WuCalcStringEllipsis);
+//   3 nothing (an empty text).
+// S_OK; an empty path gives an empty text. E_INVALIDARG for a NULL path or
+// output, a size below 1 or another style.
+HRESULT WuFilenameFormat(HDC dc, int width, LPCWSTR path, LPWSTR out, int size, int style);
+// The same with the window's font on a screen DC and the width of the
+// window's client area less 4 (0 when the client area is narrower than 5).
+// E_INVALIDARG for a NULL window; E_FAIL without a DC.
+HRESULT WuFilenameFormatForCtl(HWND window, LPCWSTR path, LPWSTR out, int size, int style);
+// The same with `font` selected into a screen DC. E_FAIL without a DC.
+HRESULT WuFilenameFormatForWidth(HFONT font, int width, LPCWSTR path, LPWSTR out, int size,
+                                 int style);

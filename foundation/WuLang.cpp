@@ -734,3 +734,59 @@ int WuSetLangID(LPCWSTR text) {
   g_inat.langIdLen = static_cast<DWORD>(WuStrCpyNLen(g_inat.langId, text, WUINAT_LANGID_CHARS));
   return static_cast<int>(g_inat.langIdLen);
 }
+
+// ---- Dialogs through the handle -----------------------------------------------------------
+
+namespace {
+
+// The localised template of dialog `id` in the handle's language resource
+// module (see WuDialogBoxParam); false when the module is not enabled or
+// holds no such template.
+bool FindLocalDialog(HWULANG lang, UINT id, const void** bytes, DWORD* size) {
+  if (!lang->langModuleEnabled || !lang->langModule) return false;
+  HMODULE module = lang->langModule;
+  LPCWSTR name = MAKEINTRESOURCEW(id);
+  HRSRC found = FindResourceExW(module, RT_DIALOG, name, LANGIDFROMLCID(lang->lcid));
+  if (!found && module == lang->owner) found = FindResourceExW(module, RT_DIALOG, name, kEnglishUS);
+  HGLOBAL data = found ? LoadResource(module, found) : nullptr;
+  *bytes = data ? LockResource(data) : nullptr;
+  *size = *bytes ? SizeofResource(module, found) : 0;
+  return *bytes && *size;
+}
+
+}  // namespace
+
+INT_PTR WuDialogBoxParam(HWULANG lang, UINT id, HWND parent, DLGPROC proc, LPARAM param) {
+  if (!lang) return -1;
+  const void* bytes = nullptr;
+  DWORD size = 0;
+  if (FindLocalDialog(lang, id, &bytes, &size))
+    return platform::DialogBoxFromTemplate(lang->langModule, bytes, size, parent, proc, param);
+  return DialogBoxParamW(lang->owner, MAKEINTRESOURCEW(id), parent, proc, param);
+}
+
+HWND WuCreateDialogParam(HWULANG lang, UINT id, HWND parent, DLGPROC proc, LPARAM param) {
+  if (!lang) return nullptr;
+  const void* bytes = nullptr;
+  DWORD size = 0;
+  if (FindLocalDialog(lang, id, &bytes, &size))
+    return platform::CreateDialogFromTemplate(lang->langModule, bytes, size, parent, proc, param);
+  return CreateDialogParamW(lang->owner, MAKEINTRESOURCEW(id), parent, proc, param);
+}
+
+HWND WuCreateDialogIndirectParam(HWULANG lang, const DLGTEMPLATE* dialog_template, HWND parent,
+                                 DLGPROC proc, LPARAM param) {
+  if (!lang || !dialog_template) return nullptr;
+  HWND dialog = nullptr;
+  if (lang->langModuleEnabled && lang->langModule)
+    dialog = CreateDialogIndirectParamW(lang->langModule, dialog_template, parent, proc, param);
+  if (!dialog)
+    dialog = CreateDialogIndirectParamW(lang->owner, dialog_template, parent, proc, param);
+  return dialog;
+}
+
+INT_PTR WuDialogBoxIndirectParam(HWULANG lang, const DLGTEMPLATE* dialog_template, HWND parent,
+                                 DLGPROC proc, LPARAM param) {
+  if (!lang || !dialog_template) return -1;
+  return DialogBoxIndirectParamW(lang->owner, dialog_template, parent, proc, param);
+}

@@ -27,6 +27,7 @@
 #include "platform/module.h"
 #include "platform/threads.h"
 #include "platform/types.h"
+#include "platform/windows.h"
 
 // ---- The language handle ------------------------------------------------------------
 // Text-buffer sizes, in characters.
@@ -290,3 +291,25 @@ int WuGetInat(int item, WCHAR* buffer);
 // Copies at most 3 characters of `text` ("ENU" when NULL or empty) into the
 // record's language id; returns its length.
 int WuSetLangID(LPCWSTR text);
+
+// ---- Dialogs through the handle -----------------------------------------------------------
+// Procedures and parameters are passed through unchanged.
+//
+// The template of dialog `id`: when the language resource module is
+// enabled, its RT_DIALOG resource in the handle's language, then (when the
+// owner module is the language resource module) in 1033; otherwise, or when
+// neither is found, the owner module's own lookup (DialogBoxParamW). A
+// template from the language resource module runs with that module as
+// instance. Returns the dialog's result, or -1 (also for a NULL handle).
+INT_PTR WuDialogBoxParam(HWULANG lang, UINT id, HWND parent, DLGPROC proc, LPARAM param);
+// The same choice for a modeless dialog; the window, or NULL.
+HWND WuCreateDialogParam(HWULANG lang, UINT id, HWND parent, DLGPROC proc, LPARAM param);
+// A modeless dialog from a template in memory, with the language resource
+// module as instance when it is enabled, and with the owner module when that
+// fails (or when it is not enabled). The window, or NULL.
+HWND WuCreateDialogIndirectParam(HWULANG lang, const DLGTEMPLATE* dialog_template, HWND parent,
+                                 DLGPROC proc, LPARAM param);
+// A modal dialog from a template in memory with the owner module as
+// instance. The dialog's result, or -1.
+INT_PTR WuDialogBoxIndirectParam(HWULANG lang, const DLGTEMPLATE* dialog_template, HWND parent,
+                                 DLGPROC proc, LPARAM param);

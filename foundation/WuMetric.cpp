@@ -5,6 +5,7 @@
 
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
+#include "platform/com.h"
 #include "platform/locale.h"
 
 namespace {
@@ -473,4 +474,55 @@ int WuMetricGetName(int number, DWORD type, LPWSTR out) {
                                              : u"Z";
   BuildName(number, prefix, out);
   return lstrlenW(out);
+}
+
+// ---- Settings as streams ------------------------------------------------------------------
+
+HRESULT WuGetMetricStream(HWUMETRIC store, int number, IStream* stream) {
+  if (!stream) return E_POINTER;
+  DWORD needed = 0;
+  HRESULT hr = WuGetMetricBinaryEx(store, number, nullptr, 0, &needed);
+  if (hr != WU_E_BUFFER_TOO_SMALL || needed == 0) return E_UNEXPECTED;  // missing or empty
+  BYTE* data = static_cast<BYTE*>(WuGlobalNew(needed));
+  if (!data) return E_OUTOFMEMORY;
+  DWORD got = 0;
+  hr = WuGetMetricBinaryEx(store, number, data, needed, &got);
+  if (hr == S_OK && got > 0) {
+    ULARGE_INTEGER start;
+    LARGE_INTEGER none;
+    none.QuadPart = 0;
+    hr = stream->Seek(none, STREAM_SEEK_CUR, &start);
+    ULONG written = 0;
+    if (SUCCEEDED(hr)) hr = stream->Write(data, got, &written);
+    if (SUCCEEDED(hr) && written != got) hr = E_UNEXPECTED;
+    if (SUCCEEDED(hr)) {
+      LARGE_INTEGER back;
+      back.QuadPart = static_cast<LONGLONG>(start.QuadPart);
+      hr = stream->Seek(back, STREAM_SEEK_SET, nullptr);
+    }
+  } else {
+    hr = E_UNEXPECTED;  // changed or emptied under us
+  }
+  WuGlobalDelete(data);
+  return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT WuSetMetricStream(HWUMETRIC store, int number, IStream* stream) {
+  if (!stream) return E_POINTER;
+  STATSTG stat;
+  HRESULT hr = stream->Stat(&stat, STATFLAG_NONAME);
+  if (FAILED(hr)) return hr;
+  if (stat.cbSize.QuadPart > WUMETRIC_MAX_STREAM) return E_INVALIDARG;
+  ULONG size = static_cast<ULONG>(stat.cbSize.QuadPart);
+  if (size == 0) return E_UNEXPECTED;
+  LARGE_INTEGER start;
+  start.QuadPart = 0;
+  hr = stream->Seek(start, STREAM_SEEK_SET, nullptr);
+  if (FAILED(hr)) return hr;
+  BYTE data[WUMETRIC_MAX_STREAM];
+  ULONG read = 0;
+  hr = stream->Read(data, size, &read);
+  if (FAILED(hr)) return hr;
+  if (read != size) return E_UNEXPECTED;
+  return WuSetMetricBinary(store, number, data, size);
 }

@@ -22,6 +22,8 @@
 #include "platform/registry.h"
 #include "platform/types.h"
 
+class IStream;  // platform/com.h
+
 // An open settings store.
 struct WUMETRIC {
   BYTE reserved[520];        // zero
@@ -146,3 +148,20 @@ class CXMLPrefs {
   BYTE data[540];  // the record's bytes
 };
 static_assert(sizeof(CXMLPrefs) == 540);
+
+// ---- Settings as streams ------------------------------------------------------------------
+// The most bytes WuSetMetricStream stores.
+constexpr DWORD WUMETRIC_MAX_STREAM = 2048;
+
+// Writes a binary setting into the stream at its seek pointer and moves the
+// pointer back to where the setting starts, so that the caller can read it
+// at once. E_POINTER without a stream; E_UNEXPECTED when the setting is
+// missing or empty or the stream takes fewer bytes; E_OUTOFMEMORY; the
+// stream's error.
+HRESULT WuGetMetricStream(HWUMETRIC store, int number, IStream* stream);
+// Stores the whole stream (from its start, whatever its seek pointer) as a
+// binary setting; the seek pointer ends after the bytes read. E_POINTER
+// without a stream; E_INVALIDARG for a stream longer than 2,048 bytes;
+// E_UNEXPECTED for an empty stream or a short read; E_FAIL when the
+// setting cannot be written; the stream's error.
+HRESULT WuSetMetricStream(HWUMETRIC store, int number, IStream* stream);

@@ -10,8 +10,10 @@
 #include "foundation/WuList.h"
 #include "foundation/WuNumber.h"
 #include "foundation/WuString.h"
+#include "platform/gdi.h"
 #include "platform/locale.h"
 #include "platform/sound.h"
+#include "platform/windows.h"
 #include "platform/wprintf.h"
 
 namespace {
@@ -607,4 +609,202 @@ const WCHAR* WuStrChrOrEnd(const WCHAR* text, WCHAR c) {
   if (!text) return nullptr;
   while (*text && *text != c) ++text;
   return text;
+}
+
+// ---- Formatting into windows ---------------------------------------------------------
+
+namespace {
+
+// Characters of the current text that WuSetDlgItemTextNoFlash compares.
+constexpr int kNoFlashLimit = 8192;
+
+// The text to show for a format: the engine's result in `buffer` when the
+// format holds '%' or '$', else the format itself. *length gets its length.
+LPCWSTR Expand(WCHAR* buffer, LPCWSTR format, va_list args, int* length) {
+  if (WuHasFormatChars(format)) {
+    *length = WuVPrintFN(buffer, WUPRINTF_MAX, format, args);
+    return buffer;
+  }
+  *length = lstrlenW(format);
+  return format;
+}
+
+int SetWindowTextV(HWND window, LPCWSTR format, va_list args) {
+  if (!format) return 0;
+  WCHAR buffer[WUPRINTF_MAX];
+  int length = 0;
+  LPCWSTR text = Expand(buffer, format, args, &length);
+  return SetWindowTextW(window, text) ? length : 0;
+}
+
+int SetDlgItemTextV(HWND dialog, int item, LPCWSTR format, va_list args) {
+  if (!format) return 0;
+  WCHAR buffer[WUPRINTF_MAX];
+  int length = 0;
+  LPCWSTR text = Expand(buffer, format, args, &length);
+  return SetDlgItemTextW(dialog, item, text) ? length : 0;
+}
+
+}  // namespace
+
+int WuSetWindowText(HWND window, LPCWSTR format, ...) {
+  va_list args;
+  va_start(args, format);
+  int length = SetWindowTextV(window, format, args);
+  va_end(args);
+  return length;
+}
+
+int WuSetWindowTextId(HWULANG lang, HWND window, UINT id, ...) {
+  va_list args;
+  va_start(args, id);
+  int length = SetWindowTextV(window, WuGetString(lang, id), args);
+  va_end(args);
+  return length;
+}
+
+int WuSetDlgItemText(HWND dialog, int item, LPCWSTR format, ...) {
+  va_list args;
+  va_start(args, format);
+  int length = SetDlgItemTextV(dialog, item, format, args);
+  va_end(args);
+  return length;
+}
+
+int WuSetDlgItemTextNoFlash(HWND dialog, int item, LPCWSTR format, ...) {
+  if (!format) return 0;
+  WCHAR buffer[WUPRINTF_MAX];
+  int length = 0;
+  va_list args;
+  va_start(args, format);
+  LPCWSTR text = Expand(buffer, format, args, &length);
+  va_end(args);
+  HWND control = GetDlgItem(dialog, item);
+  if (control && GetWindowTextLengthW(control) < kNoFlashLimit) {
+    WCHAR* current = static_cast<WCHAR*>(WuGlobalNew(kNoFlashLimit * sizeof(WCHAR)));
+    if (current) {
+      int current_length = GetWindowTextW(control, current, kNoFlashLimit);
+      bool same = lstrcmpW(current, text) == 0;
+      WuGlobalDelete(current);
+      if (same) return current_length;
+    }
+  }
+  return SetDlgItemTextW(dialog, item, text) ? length : 0;
+}
+
+int WuSetDlgItemTextId(HWULANG lang, HWND dialog, int item, UINT id, ...) {
+  va_list args;
+  va_start(args, id);
+  int length = SetDlgItemTextV(dialog, item, WuGetString(lang, id), args);
+  va_end(args);
+  return length;
+}
+
+int WuMEditPrintF(HWND edit, LPCWSTR format, ...) {
+  if (!format) {
+    SetWindowTextW(edit, u"");
+    return 0;
+  }
+  bool line_break = true;
+  while (*format == u'~') {
+    ++format;
+    line_break = false;
+  }
+  WCHAR buffer[WUPRINTF_MAX];
+  va_list args;
+  va_start(args, format);
+  int length = WuVPrintFN(buffer, WUPRINTF_MAX, format, args);
+  va_end(args);
+  // Append at the end of the text: the caret may be anywhere (a person may
+  // have clicked into the control), and EM_SETSEL(-1, -1) would keep it.
+  LONG end = GetWindowTextLengthW(edit);
+  SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(buffer));
+  if (line_break) {
+    end = GetWindowTextLengthW(edit);
+    SendMessageW(edit, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(u"\r\n"));
+  }
+  return length;
+}
+
+// ---- Fitting a text to a width ----------------------------------------------------------
+
+namespace {
+
+constexpr WCHAR kEllipsis[] = u"...";
+constexpr int kEllipsisLength = 3;
+
+// Width of `count` characters in the DC's font; false when measuring fails.
+bool Measure(HDC dc, const WCHAR* text, int count, int* width) {
+  if (count <= 0) {
+    *width = 0;
+    return true;
+  }
+  SIZE extent = {0, 0};
+  if (!GetTextExtentPoint32W(dc, text, count, &extent)) return false;
+  *width = extent.cx;
+  return true;
+}
+
+// Length of the text within its buffer (at most size - 1).
+int BoundedLength(const WCHAR* text, int size) {
+  int n = 0;
+  while (n < size - 1 && text[n]) ++n;
+  return n;
+}
+
+bool IsHighSurrogate(WCHAR c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(WCHAR c) { return c >= 0xDC00 && c <= 0xDFFF; }
+// Cutting the text before position `i` would split a surrogate pair.
+bool SplitsPair(const WCHAR* text, int i) {
+  return i > 0 && IsHighSurrogate(text[i - 1]) && IsLowSurrogate(text[i]);
+}
+
+// The whole text's width and the width of "..."; false when either
+// measurement fails.
+bool MeasureStart(HDC dc, const WCHAR* text, int length, int* full, int* dots) {
+  return Measure(dc, text, length, full) && Measure(dc, kEllipsis, kEllipsisLength, dots);
+}
+
+}  // namespace
+
+int WuCalcStringEllipsis(HDC dc, LPWSTR text, int size, int width) {
+  if (!text || size <= 0) return 0;
+  int length = BoundedLength(text, size);
+  int limit = width - 2;
+  int full = 0, dots = 0;
+  if (!MeasureStart(dc, text, length, &full, &dots) || full <= limit) return 0;
+  for (int head = length - 1; head >= 0; --head) {
+    if (SplitsPair(text, head) || head + kEllipsisLength + 1 > size) continue;
+    int extent = 0;
+    if (!Measure(dc, text, head, &extent)) return 0;
+    if (extent + dots <= limit) {
+      std::memcpy(text + head, kEllipsis, sizeof(kEllipsis));  // with the terminator
+      return 1;
+    }
+  }
+  return 0;
+}
+
+int WuCalcStringEllipsisFromEnd(HDC dc, LPWSTR text, int size, int width) {
+  if (!text || size <= 0) return 0;
+  int length = BoundedLength(text, size);
+  int limit = width - 2;
+  int full = 0, dots = 0;
+  if (!MeasureStart(dc, text, length, &full, &dots)) return 0;
+  if (full <= limit) return 1;
+  for (int start = 1; start <= length; ++start) {
+    int tail = length - start;
+    if (SplitsPair(text, start) || kEllipsisLength + tail + 1 > size) continue;
+    int extent = 0;
+    if (!Measure(dc, text + start, tail, &extent)) return 0;
+    if (extent + dots <= limit) {
+      std::memmove(text + kEllipsisLength, text + start, static_cast<size_t>(tail) * sizeof(WCHAR));
+      std::memcpy(text, kEllipsis, kEllipsisLength * sizeof(WCHAR));
+      text[kEllipsisLength + tail] = 0;
+      return 1;
+    }
+  }
+  return 0;
 }

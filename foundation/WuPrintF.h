@@ -34,6 +34,8 @@
 
 #include "platform/types.h"
 
+typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
+
 // Size in characters, terminator included, of the output that the unbounded
 // forms (WuVPrintF, WuPrintF) may write: the library's formatting buffer.
 constexpr int WUPRINTF_MAX = 2048;
@@ -94,3 +96,41 @@ const WCHAR* WuStrChrOrEnd(const WCHAR* text, WCHAR c);
 inline WCHAR* WuStrChrOrEnd(WCHAR* text, WCHAR c) {
   return const_cast<WCHAR*>(WuStrChrOrEnd(static_cast<const WCHAR*>(text), c));
 }
+
+// ---- Formatting into windows ---------------------------------------------------------
+// A text holding '%' or '$' goes through the engine (into WUPRINTF_MAX
+// characters); any other text is used as it stands. The result is the
+// length of the text set, 0 when the window call fails (or for a NULL
+// format).
+
+// Sets a window's text.
+int WuSetWindowText(HWND window, LPCWSTR format, ...);
+// The same with the handle's string resource `id` (WuGetString) as format.
+int WuSetWindowTextId(HWULANG lang, HWND window, UINT id, ...);
+// Sets the text of a dialog's item.
+int WuSetDlgItemText(HWND dialog, int item, LPCWSTR format, ...);
+// The same, but an item that already shows that text is left alone (no
+// repaint); the result is then the current length. Items holding 8,192
+// characters or more are always set.
+int WuSetDlgItemTextNoFlash(HWND dialog, int item, LPCWSTR format, ...);
+// WuSetDlgItemText with the handle's string resource `id` as format.
+int WuSetDlgItemTextId(HWULANG lang, HWND dialog, int item, UINT id, ...);
+// Appends a formatted line to a multi-line edit control: the text (always
+// through the engine) and then "\r\n", both at the end without undo. Leading
+// '~' characters are dropped and suppress the line break. A NULL format
+// empties the control and returns 0. Returns the formatted length.
+int WuMEditPrintF(HWND edit, LPCWSTR format, ...);
+
+// ---- Fitting a text to a width ----------------------------------------------------------
+// Both measure with the DC's current font and fit the text into width - 2
+// pixels; `text` is a buffer of `size` characters. A surrogate pair is never
+// split.
+//
+// Keeps the longest head of the text that fits with "..." after it and
+// writes head + "..." (within `size`). 1 when the text was shortened; 0 when
+// it already fits, when nothing fits or a measurement fails (text unchanged).
+int WuCalcStringEllipsis(HDC dc, LPWSTR text, int size, int width);
+// The mirror form: keeps the longest tail and writes "..." + tail. 1 when
+// the text fits (as it was or shortened); 0 when nothing fits or a
+// measurement fails (text unchanged).
+int WuCalcStringEllipsisFromEnd(HDC dc, LPWSTR text, int size, int width);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/WuLang.h"
+#include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
 #include "platform/files.h"
@@ -600,6 +601,100 @@ TEST_F(WuPathEllipsisTest, ControlUsesItsFontAndClientWidth) {
   EXPECT_EQ(0, WuCalcPathEllipsisExCtl(window, u"C:\\dir\\file.txt", out, MAX_PATH, 500));
   EXPECT_EQ(u"...\\file.txt", std::u16string(out));  // width 0 at least
   DestroyWindow(window);
+}
+
+// ---- File names fitted to a width --------------------------------------------------------
+
+TEST(WuFilenameFormatTest, StylesOnADcWithAFont) {
+  HDC dc = GetDC(nullptr);
+  ASSERT_TRUE(dc);
+  HFONT font = CreateFontW(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, u"Arial");
+  HGDIOBJ old = SelectObject(dc, font);
+  const WCHAR path[] = u"C:\\Program Files\\Some Vendor\\a rather long file name.txt";
+  auto width_of = [&](const std::u16string& t) {
+    SIZE size = {0, 0};
+    GetTextExtentPoint32W(dc, t.data(), static_cast<int>(t.size()), &size);
+    return static_cast<int>(size.cx);
+  };
+  const int narrow = width_of(u"a rather long") + 2;
+  const int wide = width_of(path) + 10;
+
+  struct Case {
+    int style;
+    int width;
+    std::u16string expected;  // empty: checked below
+  };
+  // What the other functions make of the same input is the expectation.
+  WCHAR ellipsis_name[64] = u"a rather long file name.txt";
+  WuCalcStringEllipsis(dc, ellipsis_name, 64, narrow);
+  WCHAR ellipsis_path[128];
+  lstrcpynW(ellipsis_path, path, 128);
+  WuCalcStringEllipsis(dc, ellipsis_path, 128, narrow);
+  WCHAR path_ellipsis[128];
+  WuCalcPathEllipsisEx(dc, path, path_ellipsis, 128, narrow);
+  const Case cases[] = {
+      {0, narrow, u"a rather long file name.txt"},
+      {1, narrow, path_ellipsis},
+      {1, wide, path},
+      {2, narrow, ellipsis_name},
+      {2, wide, u"a rather long file name.txt"},
+      {3, wide, u""},
+      {4, narrow, ellipsis_path},
+      {4, wide, path},
+  };
+  for (const Case& c : cases) {
+    WCHAR out[128] = u"junk";
+    EXPECT_EQ(WuFilenameFormat(dc, c.width, path, out, 128, c.style), S_OK) << c.style;
+    EXPECT_EQ(std::u16string(out), c.expected) << c.style << " " << c.width;
+  }
+  EXPECT_NE(std::u16string(ellipsis_name).find(u"..."), std::u16string::npos);
+
+  // Bounded by the output size; errors.
+  WCHAR small[6];
+  EXPECT_EQ(WuFilenameFormat(dc, wide, path, small, 6, 0), S_OK);
+  EXPECT_EQ(std::u16string(small), u"a rat");
+  WCHAR out[16] = u"junk";
+  EXPECT_EQ(WuFilenameFormat(dc, wide, u"", out, 16, 2), S_OK);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(WuFilenameFormat(dc, wide, path, out, 16, 5), E_INVALIDARG);
+  EXPECT_EQ(WuFilenameFormat(dc, wide, nullptr, out, 16, 0), E_INVALIDARG);
+  EXPECT_EQ(WuFilenameFormat(dc, wide, path, nullptr, 16, 0), E_INVALIDARG);
+
+  // A name longer than 255 characters is cut to 255 before shortening.
+  std::u16string long_name(400, u'x');
+  std::vector<WCHAR> big(512);
+  EXPECT_EQ(WuFilenameFormat(dc, 1 << 30, long_name.c_str(), big.data(), 512, 2), S_OK);
+  EXPECT_EQ(std::u16string(big.data()).size(), 255u);
+
+  // The same through a font on a screen DC.
+  WCHAR by_font[128];
+  EXPECT_EQ(WuFilenameFormatForWidth(font, narrow, path, by_font, 128, 2), S_OK);
+  EXPECT_EQ(std::u16string(by_font), ellipsis_name);
+
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(font);
+}
+
+TEST(WuFilenameFormatTest, ForCtlUsesTheWindowsFontAndWidth) {
+  HFONT font = CreateFontW(-12, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, u"Arial");
+  HWND control = CreateWindowExW(0, u"STATIC", u"", WS_POPUP, 0, 0, 60, 20, nullptr, nullptr,
+                                 nullptr, nullptr);
+  ASSERT_TRUE(control);
+  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  RECT client;
+  GetClientRect(control, &client);
+  const WCHAR path[] = u"/home/user/documents/a rather long file name.txt";
+  WCHAR by_ctl[128], by_width[128];
+  EXPECT_EQ(WuFilenameFormatForCtl(control, path, by_ctl, 128, 4), S_OK);
+  EXPECT_EQ(WuFilenameFormatForWidth(font, client.right - client.left - 4, path, by_width, 128, 4),
+            S_OK);
+  EXPECT_EQ(std::u16string(by_ctl), std::u16string(by_width));
+  EXPECT_NE(std::u16string(by_ctl), path);  // it was shortened
+  // A missing window is a failure, not a success code.
+  EXPECT_TRUE(FAILED(WuFilenameFormatForCtl(nullptr, path, by_ctl, 128, 4)));
+  DestroyWindow(control);
+  DeleteObject(font);
 }
 
 }  // namespace

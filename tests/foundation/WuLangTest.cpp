@@ -21,6 +21,7 @@
 #include "foundation/WuLangRows.h"
 #include "foundation/WuPrintF.h"
 #include "platform/commctrl.h"
+#include "platform/frontend.h"
 #include "platform/cpu.h"
 #include "platform/gdi.h"
 #include "platform/locale.h"
@@ -677,6 +678,131 @@ TEST(CodePageDetection, DoubleByteTextsRankTheirCodePageFirst) {
   EXPECT_EQ(n, 0);
   n = 1;
   EXPECT_EQ(platform::DetectInputCodepage("abc", -1, MLDETECTCP_8BIT, nullptr, &n), E_INVALIDARG);
+}
+
+// ---- Dialogs through the handle -------------------------------------------------------------
+
+// A dialog template without controls whose title tells where it came from.
+std::vector<WORD> TitledTemplate(const std::u16string& title) {
+  std::vector<WORD> t;
+  DWORD style = WS_POPUP | WS_CAPTION;
+  t.push_back(static_cast<WORD>(style & 0xFFFF));
+  t.push_back(static_cast<WORD>(style >> 16));
+  t.push_back(0);  // extended style
+  t.push_back(0);
+  t.push_back(0);  // no items
+  for (int i = 0; i < 4; ++i) t.push_back(i < 2 ? 0 : 100);  // x, y, cx, cy
+  t.push_back(0);  // no menu
+  t.push_back(0);  // the dialog class
+  for (char16_t c : title) t.push_back(c);
+  t.push_back(0);
+  return t;
+}
+
+INT_PTR QuietDialog(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+class WuLangDialogTest : public WuLangTest {
+ protected:
+  void SetUp() override {
+    WuLangTest::SetUp();
+    platform::SetFrontEnd(&script_);
+  }
+  void TearDown() override {
+    platform::SetFrontEnd(nullptr);
+    WuLangTest::TearDown();
+  }
+  void AddDialog(HMODULE module, UINT id, LANGID language, const std::u16string& title) {
+    templates_.push_back(TitledTemplate(title));
+    const std::vector<WORD>& t = templates_.back();
+    platform::ResourceItem item{RT_DIALOG, MAKEINTRESOURCEW(id), language, t.data(),
+                                static_cast<DWORD>(t.size() * sizeof(WORD))};
+    ASSERT_TRUE(platform::AddModuleResources(module, &item, 1));
+  }
+  // Runs dialog `id` modally, ends it with 7 and returns the title shown.
+  std::u16string RunModal(HWULANG h, UINT id, INT_PTR* result) {
+    size_t before = script_.shown().size();
+    script_.Run([](HWND dialog) { EndDialog(dialog, 7); });
+    *result = WuDialogBoxParam(h, id, nullptr, QuietDialog, 0);
+    std::vector<platform::ScriptedFrontEnd::Shown> shown = script_.shown();
+    EXPECT_TRUE(script_.Done());
+    return shown.size() > before ? shown.back().title : u"(none)";
+  }
+
+  platform::ScriptedFrontEnd script_;
+  std::vector<std::vector<WORD>> templates_;
+};
+
+TEST_F(WuLangDialogTest, ModalTemplateFollowsTheLanguageModule) {
+  HWULANG h = Open(0);
+  ASSERT_NE(h->langModule, h->owner);  // app.LNG was loaded
+  AddDialog(owner_, 300, 0x409, u"English");
+  AddDialog(h->langModule, 300, 0x407, u"Deutsch");
+  struct Case {
+    LCID lcid;           // 0: not enabled yet
+    const char16_t* title;
+  };
+  const Case cases[] = {
+      {0, u"English"},     // the language module is not used before a language is chosen
+      {1031, u"Deutsch"},  // enabled: its German template
+      {1036, u"English"},  // enabled, no French template: the owner's lookup
+      {1033, u"English"},  // English never comes from the language module
+  };
+  for (const Case& c : cases) {
+    if (c.lcid) {
+      ASSERT_TRUE(WuLang_UpdateKernelLCID(h, c.lcid, 0));
+    }
+    INT_PTR result = 0;
+    EXPECT_EQ(RunModal(h, 300, &result), c.title) << c.lcid;
+    EXPECT_EQ(result, 7) << c.lcid;
+  }
+  size_t shown = script_.shown().size();
+  EXPECT_EQ(WuDialogBoxParam(h, 301, nullptr, QuietDialog, 0), -1);  // no such dialog anywhere
+  EXPECT_EQ(script_.shown().size(), shown);
+  EXPECT_EQ(WuDialogBoxParam(nullptr, 300, nullptr, QuietDialog, 0), -1);
+  WuLang_Close(h);
+}
+
+TEST_F(WuLangDialogTest, OwnerAsLanguageModuleFallsBackToEnglish) {
+  // No .LNG beside this owner: it is its own language module.
+  std::string dir = wutest::MakeTempDir("lang-own");
+  WriteFileBytes(dir + "/solo.exe", "program");
+  HMODULE solo = platform::CreateExportModule(u"LangSolo", nullptr, 0, U16(dir + "/solo.exe").c_str());
+  ASSERT_NE(solo, nullptr);
+  HWULANG h = Open(0, solo);
+  ASSERT_EQ(h->langModule, solo);
+  AddDialog(solo, 310, 0x409, u"English");
+  AddDialog(solo, 310, 0x407, u"Deutsch");
+  ASSERT_TRUE(WuLang_UpdateKernelLCID(h, 1049, 0));  // Russian: not there
+  INT_PTR result = 0;
+  EXPECT_EQ(RunModal(h, 310, &result), u"English");
+  ASSERT_TRUE(WuLang_UpdateKernelLCID(h, 1031, 0));
+  EXPECT_EQ(RunModal(h, 310, &result), u"Deutsch");
+  WuLang_Close(h);
+  FreeLibrary(solo);
+}
+
+TEST_F(WuLangDialogTest, ModelessAndIndirectForms) {
+  HWULANG h = Open(0);
+  AddDialog(owner_, 320, 0x409, u"English");
+  AddDialog(h->langModule, 320, 0x407, u"Deutsch");
+  ASSERT_TRUE(WuLang_UpdateKernelLCID(h, 1031, 0));
+  HWND modeless = WuCreateDialogParam(h, 320, nullptr, QuietDialog, 0);
+  ASSERT_TRUE(modeless);
+  EXPECT_EQ(platform::WindowText(modeless), u"Deutsch");
+  DestroyWindow(modeless);
+  EXPECT_EQ(WuCreateDialogParam(h, 321, nullptr, QuietDialog, 0), nullptr);
+
+  std::vector<WORD> t = TitledTemplate(u"In memory");
+  const DLGTEMPLATE* in_memory = reinterpret_cast<const DLGTEMPLATE*>(t.data());
+  HWND indirect = WuCreateDialogIndirectParam(h, in_memory, nullptr, QuietDialog, 0);
+  ASSERT_TRUE(indirect);
+  EXPECT_EQ(platform::WindowText(indirect), u"In memory");
+  DestroyWindow(indirect);
+  script_.Run([](HWND dialog) { EndDialog(dialog, 9); });
+  EXPECT_EQ(WuDialogBoxIndirectParam(h, in_memory, nullptr, QuietDialog, 0), 9);
+  EXPECT_EQ(script_.shown().back().title, u"In memory");
+  EXPECT_EQ(WuCreateDialogIndirectParam(h, nullptr, nullptr, QuietDialog, 0), nullptr);
+  WuLang_Close(h);
 }
 
 }  // namespace

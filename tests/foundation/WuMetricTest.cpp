@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/WuStatus.h"
+#include "platform/com.h"
 #include "platform/locale.h"
 #include "platform/registry.h"
 #include "tests/common/TestUtil.h"
@@ -347,6 +348,53 @@ TEST(WuMetricNameTest, ProfileFileNames) {
               WuMetricGetName(c.number, c.type, out));
     EXPECT_EQ(std::u16string(c.name), out);
   }
+}
+
+TEST_F(WuMetricTest, StreamsRoundTripABinarySetting) {
+  Open(0x07000000);
+  IStream* source = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &source), S_OK);
+  const char data[] = "window placement \x01\x02\x00\x03";
+  source->Write(data, sizeof(data), nullptr);  // the pointer is now at the end
+  EXPECT_EQ(WuSetMetricStream(store_, 40, source), S_OK);
+  BYTE stored[64];
+  EXPECT_EQ(WuGetMetricBinary(store_, 40, stored, sizeof(stored)), static_cast<int>(sizeof(data)));
+  EXPECT_EQ(std::memcmp(stored, data, sizeof(data)), 0);
+
+  // Read back into a stream that already holds something: appended at the
+  // pointer, which is left at the setting's start.
+  IStream* target = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &target), S_OK);
+  target->Write("ab", 2, nullptr);
+  EXPECT_EQ(WuGetMetricStream(store_, -40, target), S_OK);
+  char back[64] = {};
+  ULONG read = 0;
+  EXPECT_EQ(target->Read(back, sizeof(back), &read), S_OK);
+  EXPECT_EQ(read, sizeof(data));
+  EXPECT_EQ(std::memcmp(back, data, sizeof(data)), 0);
+
+  // Errors.
+  IStream* empty = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &empty), S_OK);
+  EXPECT_EQ(WuSetMetricStream(store_, 41, empty), E_UNEXPECTED);
+  EXPECT_EQ(WuGetMetricStream(store_, 41, empty), E_UNEXPECTED);  // missing
+  EXPECT_EQ(WuSetMetricBinary(store_, 42, nullptr, 0), S_OK);
+  EXPECT_EQ(WuGetMetricStream(store_, 42, empty), E_UNEXPECTED);  // empty setting
+  EXPECT_EQ(WuSetMetricStream(store_, 41, nullptr), E_POINTER);
+  EXPECT_EQ(WuGetMetricStream(store_, 40, nullptr), E_POINTER);
+  std::string big(WUMETRIC_MAX_STREAM + 1, 'z');
+  empty->Write(big.data(), static_cast<ULONG>(big.size()), nullptr);
+  EXPECT_EQ(WuSetMetricStream(store_, 43, empty), E_INVALIDARG);
+  LARGE_INTEGER zero;
+  zero.QuadPart = 0;
+  ULARGE_INTEGER exact;
+  exact.QuadPart = WUMETRIC_MAX_STREAM;
+  empty->SetSize(exact);
+  empty->Seek(zero, STREAM_SEEK_SET, nullptr);
+  EXPECT_EQ(WuSetMetricStream(store_, 43, empty), S_OK);  // 2,048 bytes fit
+  source->Release();
+  target->Release();
+  empty->Release();
 }
 
 }  // namespace

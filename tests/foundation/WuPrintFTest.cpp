@@ -10,6 +10,8 @@
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
+#include "platform/frontend.h"
+#include "platform/gdi.h"
 #include "platform/locale.h"
 #include "platform/memory.h"
 #include "platform/module.h"
@@ -319,6 +321,183 @@ TEST_F(PrintFTest, SmallHelpers) {
   EXPECT_EQ(WuStrChrOrEnd(text, u'/'), text + 1);
   EXPECT_EQ(WuStrChrOrEnd(text, u'x'), text + 3);
   EXPECT_EQ(WuStrChrOrEnd(static_cast<const WCHAR*>(nullptr), u'x'), nullptr);
+}
+
+}  // namespace
+
+// ---- Formatting into windows and fitting texts to a width --------------------------------
+namespace {
+
+// A parent window that counts the EN_CHANGE notes of its edit controls (one
+// per text change, so an unchanged item shows as no note).
+std::atomic<int> g_edit_changes{0};
+LRESULT CountingParent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND && HIWORD(wparam) == EN_CHANGE) ++g_edit_changes;
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+class PrintFWindowTest : public PrintFTest {
+ protected:
+  void SetUp() override {
+    PrintFTest::SetUp();
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = CountingParent;
+    wc.lpszClassName = u"PrintFParent";
+    ASSERT_NE(RegisterClassExW(&wc), 0);
+    parent_ = CreateWindowExW(0, u"PrintFParent", u"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+                              nullptr, nullptr);
+    ASSERT_TRUE(parent_);
+    edit_ = CreateWindowExW(0, u"EDIT", u"", WS_CHILD | ES_MULTILINE, 0, 0, 200, 100, parent_,
+                            reinterpret_cast<HMENU>(static_cast<uintptr_t>(kEditId)), nullptr,
+                            nullptr);
+    ASSERT_TRUE(edit_);
+    g_edit_changes = 0;
+  }
+  void TearDown() override {
+    DestroyWindow(parent_);
+    UnregisterClassW(u"PrintFParent", nullptr);
+    PrintFTest::TearDown();
+  }
+  static constexpr int kEditId = 101;
+  HWND parent_ = nullptr;
+  HWND edit_ = nullptr;
+};
+
+TEST_F(PrintFWindowTest, WindowAndItemTextsGoThroughTheEngineOnlyWithFormatChars) {
+  WuPrintF_AddToken(u"AppName", u"Vorl");
+  EXPECT_EQ(WuSetWindowText(parent_, u"$(AppName) - $d", 1234567), 16);
+  EXPECT_EQ(U8(platform::WindowText(parent_).c_str()), "Vorl - 1,234,567");
+  // Without '%' or '$' the text is set as it stands (no argument is read).
+  EXPECT_EQ(WuSetDlgItemText(parent_, kEditId, u"100 {x}"), 7);
+  EXPECT_EQ(U8(platform::WindowText(edit_).c_str()), "100 {x}");
+  EXPECT_EQ(WuSetDlgItemText(parent_, kEditId, nullptr), 0);
+  EXPECT_EQ(WuSetDlgItemText(parent_, 999, u"%d", 5), 0);  // no such item
+  // By string id: string 1 of the program is "main one".
+  EXPECT_EQ(WuSetWindowTextId(lang_, parent_, 1), 8);
+  EXPECT_EQ(U8(platform::WindowText(parent_).c_str()), "main one");
+  EXPECT_EQ(WuSetDlgItemTextId(lang_, parent_, kEditId, 1), 8);
+  EXPECT_EQ(U8(platform::WindowText(edit_).c_str()), "main one");
+}
+
+TEST_F(PrintFWindowTest, NoFlashLeavesAnUnchangedItemAlone) {
+  g_edit_changes = 0;
+  EXPECT_EQ(WuSetDlgItemTextNoFlash(parent_, kEditId, u"%d files", 3), 7);
+  EXPECT_EQ(g_edit_changes, 1);
+  EXPECT_EQ(WuSetDlgItemTextNoFlash(parent_, kEditId, u"%d files", 3), 7);
+  EXPECT_EQ(g_edit_changes, 1);  // same text: not set again
+  EXPECT_EQ(WuSetDlgItemTextNoFlash(parent_, kEditId, u"%d Files", 3), 7);
+  EXPECT_EQ(g_edit_changes, 2);  // compared with case
+  EXPECT_EQ(U8(platform::WindowText(edit_).c_str()), "3 Files");
+}
+
+TEST_F(PrintFWindowTest, MultiLineEditAppendsLinesAtTheEnd) {
+  EXPECT_EQ(WuMEditPrintF(edit_, u"first %d", 1), 7);
+  EXPECT_EQ(WuMEditPrintF(edit_, u"~~no break "), 9);
+  // A caret left in the middle (as by a click) does not move the append.
+  SendMessageW(edit_, EM_SETSEL, 2, 2);
+  EXPECT_EQ(WuMEditPrintF(edit_, u"$d", 1000), 5);
+  EXPECT_EQ(U8(platform::WindowText(edit_).c_str()), "first 1\r\nno break 1,000\r\n");
+  EXPECT_EQ(WuMEditPrintF(edit_, nullptr), 0);
+  EXPECT_EQ(platform::WindowText(edit_), u"");
+}
+
+// A screen DC with a proportional font of the deterministic metric model.
+class EllipsisTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dc_ = GetDC(nullptr);
+    ASSERT_TRUE(dc_);
+    font_ = CreateFontW(-16, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0, u"Arial");
+    ASSERT_TRUE(font_);
+    old_ = SelectObject(dc_, font_);
+  }
+  void TearDown() override {
+    SelectObject(dc_, old_);
+    DeleteObject(font_);
+    ReleaseDC(nullptr, dc_);
+  }
+  int Width(const std::u16string& text) {
+    SIZE size = {0, 0};
+    EXPECT_TRUE(GetTextExtentPoint32W(dc_, text.data(), static_cast<int>(text.size()), &size));
+    return size.cx;
+  }
+  HDC dc_ = nullptr;
+  HFONT font_ = nullptr;
+  HGDIOBJ old_ = nullptr;
+};
+
+TEST_F(EllipsisTest, KeepsTheLongestHeadOrTailThatFits) {
+  const std::u16string text = u"The quick brown fox jumps";
+  const int full = Width(text);
+  for (bool from_end : {false, true}) {
+    for (int width : {full + 2, full + 1, full / 2, Width(u"...") + 2 + Width(u"T")}) {
+      WCHAR buffer[64];
+      std::copy(text.begin(), text.end(), buffer);
+      buffer[text.size()] = 0;
+      int result = from_end ? WuCalcStringEllipsisFromEnd(dc_, buffer, 64, width)
+                            : WuCalcStringEllipsis(dc_, buffer, 64, width);
+      std::u16string got = buffer;
+      SCOPED_TRACE(std::to_string(width) + (from_end ? " from end" : " from start"));
+      if (full <= width - 2) {
+        EXPECT_EQ(got, text);
+        EXPECT_EQ(result, from_end ? 1 : 0);
+        continue;
+      }
+      EXPECT_EQ(result, 1);
+      EXPECT_LE(Width(got), width - 2);
+      ASSERT_GT(got.size(), 3u);
+      // The kept part is the longest that fits: one more character does not.
+      if (from_end) {
+        ASSERT_EQ(got.substr(0, 3), u"...");
+        std::u16string tail = got.substr(3);
+        EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+        EXPECT_GT(Width(u"..." + text.substr(text.size() - tail.size() - 1)), width - 2);
+      } else {
+        ASSERT_EQ(got.substr(got.size() - 3), u"...");
+        std::u16string head = got.substr(0, got.size() - 3);
+        EXPECT_EQ(text.substr(0, head.size()), head);
+        EXPECT_GT(Width(text.substr(0, head.size() + 1) + u"..."), width - 2);
+      }
+    }
+  }
+}
+
+TEST_F(EllipsisTest, RespectsTheBufferPairsAndFailures) {
+  // Nothing fits: unchanged, 0 from both.
+  WCHAR text[32] = u"abcdef";
+  EXPECT_EQ(WuCalcStringEllipsis(dc_, text, 32, 3), 0);
+  EXPECT_EQ(WuCalcStringEllipsisFromEnd(dc_, text, 32, 3), 0);
+  EXPECT_EQ(std::u16string(text), u"abcdef");
+  // A failed measurement (no DC) changes nothing.
+  EXPECT_EQ(WuCalcStringEllipsis(nullptr, text, 32, 10), 0);
+  EXPECT_EQ(WuCalcStringEllipsisFromEnd(nullptr, text, 32, 10), 0);
+  EXPECT_EQ(std::u16string(text), u"abcdef");
+
+  // A full buffer: the head plus "..." must stay inside it.
+  WCHAR tight[8] = u"wwwwwww";  // 7 characters in 8
+  tight[7] = 0;
+  int width = Width(u"wwwwww") + 2;  // six fit alone, but not with "..."
+  EXPECT_EQ(WuCalcStringEllipsis(dc_, tight, 8, width), 1);
+  EXPECT_LE(std::u16string(tight).size(), 7u);
+  EXPECT_EQ(std::u16string(tight).substr(std::u16string(tight).size() - 3), u"...");
+
+  // A surrogate pair is never split: the head stops before it or after it.
+  WCHAR pair[16] = {u'a', u'b', 0xD83D, 0xDE00, u'c', u'd', u'e', u'f', 0};
+  std::u16string original = pair;
+  for (int w = Width(u"...") + 2; w < Width(original) + 2; ++w) {
+    WCHAR copy[16];
+    std::copy(original.begin(), original.end() + 1, copy);
+    if (WuCalcStringEllipsis(dc_, copy, 16, w)) {
+      std::u16string got = copy;
+      size_t head = got.size() - 3;
+      EXPECT_FALSE(head > 0 && got[head - 1] == 0xD83D) << w;
+    }
+    std::copy(original.begin(), original.end() + 1, copy);
+    if (WuCalcStringEllipsisFromEnd(dc_, copy, 16, w)) {
+      EXPECT_NE(copy[3], 0xDE00) << w;
+    }
+  }
 }
 
 }  // namespace
