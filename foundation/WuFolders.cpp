@@ -1,11 +1,13 @@
 #include "foundation/WuFolders.h"
 
+
 #include <cstring>
 
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuLangRows.h"
+#include "foundation/WuNumber.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
@@ -65,15 +67,8 @@ bool AppendSeparator(LPWSTR out, int size) {
 }
 
 bool AppendNumber(LPWSTR out, int size, DWORD value) {
-  WCHAR digits[12];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<WCHAR>(u'0' + value % 10);
-    value /= 10;
-  } while (value);
   WCHAR text[12];
-  for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
-  text[n] = 0;
+  WuDWordToText(value, text, FALSE);
   return Append(out, size, text);
 }
 

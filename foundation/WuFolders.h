@@ -138,10 +138,11 @@ HRESULT WuCanMoveFolder(LPCWSTR folder);
 HRESULT WuMoveFolder(LPCWSTR new_folder, LPCWSTR old_folder, DWORD* moved,
                      WuFolderProgressProc callback, void* argument);
 
-// ---- Paths fitted to a width
-// --------------------------------------------------------------------- Fits `path` into `width`
-// pixels of the DC's current font: a path without separator, or one that fits, is copied; otherwise
-// the end of its folder part is replaced by "..." so that "..." and the rest from the last
+// ---- Paths fitted to a width ------------------------------------------------
+
+// Fits `path` into `width` pixels of the DC's current font: a path without
+// separator, or one that fits, is copied; otherwise the end of its folder
+// part is replaced by "..." so that "..." and the rest from the last
 // separator on fit ("C:\Program...\file.txt"). Every write is bounded by
 // `size`; `out` must not overlap `path`. Returns 0 (E_INVALIDARG for a
 // missing argument).

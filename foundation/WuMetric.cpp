@@ -1,8 +1,10 @@
 #include "foundation/WuMetric.h"
 
+
 #include <atomic>
 #include <cstring>
 
+#include "foundation/WuNumber.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
 #include "platform/com.h"
@@ -33,15 +35,8 @@ HKEY KeyOf(HWUMETRIC store) {
 void Append(LPWSTR out, int size, LPCWSTR text) { WuStrCatN(out, text, size); }
 
 void AppendUnsigned(LPWSTR out, int size, DWORD value) {
-  WCHAR digits[12];
-  int n = 0;
-  do {
-    digits[n++] = static_cast<WCHAR>(u'0' + value % 10);
-    value /= 10;
-  } while (value);
   WCHAR text[12];
-  for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
-  text[n] = 0;
+  WuDWordToText(value, text, FALSE);
   Append(out, size, text);
 }
 
