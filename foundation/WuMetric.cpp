@@ -1,6 +1,5 @@
 #include "foundation/WuMetric.h"
 
-
 #include <atomic>
 #include <cstring>
 
