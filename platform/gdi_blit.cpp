@@ -115,8 +115,8 @@ struct SourceSpec {
 // Converts source pixels to destination raw values.
 class SourceReader {
  public:
-  SourceReader(const Dc& dst_dc, const Bitmap& dst, const SourceSpec& spec)
-      : dst_(dst), spec_(spec), src_(*spec.bitmap) {
+  SourceReader(const Dc& dst_dc, const Bitmap& dst, const SourceSpec& source)
+      : dst_(dst), spec_(source), src_(*source.bitmap) {
     text_ = dst_dc.state.text_color;
     bk_ = dst_dc.state.bk_color;
     same_ = SameRawFormat(src_, dst_) && !(src_.bpp == 1 && dst_.bpp != 1);
