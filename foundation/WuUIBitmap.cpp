@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "foundation/WuLang.h"
+#include "foundation/WuResMenu.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuUIColor.h"
 #include "platform/files.h"
@@ -16,21 +17,18 @@ constexpr DWORD kRopPaintMask = 0x00E20746;  // D ^ (S & (P ^ D)): the brush whe
 constexpr int kUIPaletteSlots = 16;          // colour-table entries a UI bitmap must carry
 constexpr int kFaceColorId = 15;             // UI colour of a marker's inner rectangle
 
-// A resource found through the language handle: first the handle's
-// resource module, then the main program.
+// A resource found through the language handle: the localised copy in the
+// language resource module first, then the owner module; without a handle,
+// the main program.
 struct FoundResource {
   HMODULE module;   // module that holds it
   HRSRC resource;   // the resource, NULL when missing
 };
 
 FoundResource FindLangResource(HWULANG lang, LPCWSTR name, LPCWSTR type) {
-  HMODULE module = WuLang_InstFromLang(lang);
-  HRSRC res = FindResourceW(module, name, type);
-  if (!res && module) {
-    module = nullptr;
-    res = FindResourceW(nullptr, name, type);
-  }
-  return {module, res};
+  if (!lang) return {nullptr, FindResourceW(nullptr, name, type)};
+  HRSRC res = WuFindResource(lang, name, type);
+  return {res ? WuFindResInstance(lang, name, type) : nullptr, res};
 }
 
 // The bytes of a resource, NULL (size 0) when missing or empty.
