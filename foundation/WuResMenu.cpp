@@ -113,6 +113,23 @@ HANDLE WuLoadImage(HWULANG lang, LPCWSTR name, UINT type, int width, int height,
   return LoadImageW(OwnerOrNull(lang), name, type, width, height, flags);
 }
 
+HIMAGELIST WuImageList_LoadImage(HWULANG lang, LPCWSTR name, int cx, int grow, COLORREF mask,
+                                 UINT type, UINT flags) {
+  return ImageList_LoadImageW(OwnerOrNull(lang), name, cx, grow, mask, type, flags);
+}
+
+HACCEL WuLoadAccelerators(HWULANG lang, LPCWSTR name) {
+  if (!lang) return nullptr;
+  if (HRSRC found = FindLocalised(lang, name, RT_ACCELERATOR)) {
+    if (HGLOBAL data = LoadResource(lang->langModule, found)) {
+      HACCEL table = platform::CreateAcceleratorTableFromResource(
+          LockResource(data), SizeofResource(lang->langModule, found));
+      if (table) return table;
+    }
+  }
+  return LoadAcceleratorsW(lang->owner, name);
+}
+
 HCURSOR WuLoadCursor(HWULANG lang, LPCWSTR name) {
   if (lang) return LoadCursorW(lang->owner, name);
   ULONG_PTR value = reinterpret_cast<ULONG_PTR>(name);

@@ -15,6 +15,8 @@
 #include <string>
 
 #include "foundation/WuLang.h"
+#include "platform/accel.h"
+#include "platform/commctrl.h"
 #include "platform/menu.h"
 #include "platform/resource.h"
 #include "platform/types.h"
@@ -42,10 +44,17 @@ HGLOBAL WuLoadResourceCustom(HWULANG lang, LPCWSTR name, LPCWSTR type, DWORD* si
 HBITMAP WuLoadBitmap(HWULANG lang, LPCWSTR name);
 HICON WuLoadIcon(HWULANG lang, LPCWSTR name);
 HANDLE WuLoadImage(HWULANG lang, LPCWSTR name, UINT type, int width, int height, UINT flags);
+// ImageList_LoadImageW with the owner module (no module for a NULL handle)
+// as the instance.
+HIMAGELIST WuImageList_LoadImage(HWULANG lang, LPCWSTR name, int cx, int grow, COLORREF mask,
+                                 UINT type, UINT flags);
 // With a handle, the owner module's cursor. Without one, ids 0x7F00 to
 // 0xFFFF are system cursors and every other name comes from the
 // application module.
 HCURSOR WuLoadCursor(HWULANG lang, LPCWSTR name);
+// The table of the localised RT_ACCELERATOR resource; when none is found or
+// its bytes make no table, LoadAcceleratorsW on the owner module.
+HACCEL WuLoadAccelerators(HWULANG lang, LPCWSTR name);
 
 // ---- Menus -----------------------------------------------------------------------------------
 // Localised RT_MENU template, then fallback; items inside the top-level

@@ -42,9 +42,49 @@ struct INITCOMMONCONTROLSEX {
 BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 void InitCommonControls();
 
-// An image list (kept by controls that take one; not drawn).
+// ---- Image lists ------------------------------------------------------------------------------
+// A row of images of one size. Each image keeps its colours and, in a list
+// made with ILC_MASK, a mask of the pixels that are transparent. Controls
+// that take a list keep its handle.
 struct _IMAGELIST;
 typedef struct _IMAGELIST* HIMAGELIST;
+constexpr UINT ILC_MASK = 0x00000001;
+constexpr UINT ILC_COLOR = 0x00000000;
+constexpr UINT ILC_COLORDDB = 0x000000FE;
+constexpr UINT ILC_COLOR4 = 0x00000004;
+constexpr UINT ILC_COLOR8 = 0x00000008;
+constexpr UINT ILC_COLOR16 = 0x00000010;
+constexpr UINT ILC_COLOR24 = 0x00000018;
+constexpr UINT ILC_COLOR32 = 0x00000020;
+constexpr UINT ILD_NORMAL = 0x00000000;
+constexpr UINT ILD_TRANSPARENT = 0x00000001;
+constexpr UINT ILD_MASK = 0x00000010;
+constexpr COLORREF CLR_NONE = 0xFFFFFFFF;
+
+// A new empty list of images `cx` by `cy` (both 1..4096); NULL
+// (ERROR_INVALID_PARAMETER) otherwise. `initial` and `grow` are hints.
+HIMAGELIST ImageList_Create(int cx, int cy, UINT flags, int initial, int grow);
+BOOL ImageList_Destroy(HIMAGELIST list);
+// Appends the images of a bitmap cut into the list's width from the left
+// (a part narrower than one image is dropped). With a mask bitmap
+// (monochrome: white is transparent) and ILC_MASK the mask is kept. The
+// index of the first image added, or -1.
+int ImageList_Add(HIMAGELIST list, HBITMAP image, HBITMAP mask);
+// The same with the pixels of colour `mask` transparent (ILC_MASK).
+int ImageList_AddMasked(HIMAGELIST list, HBITMAP image, COLORREF mask);
+int ImageList_GetImageCount(HIMAGELIST list);
+BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy);
+// Draws image `index` at (x, y). Transparent pixels of a masked list are
+// left as they are (ILD_NORMAL and ILD_TRANSPARENT alike); ILD_MASK draws
+// the mask itself, black for the image and white for the transparent
+// pixels.
+BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);
+// A list from a bitmap resource of `instance` cut into images `cx` wide
+// (the bitmap's height high). `mask` is CLR_NONE for no mask or the colour
+// that is transparent. Only IMAGE_BITMAP is taken; `flags` go to
+// LoadImageW (LR_CREATEDIBSECTION is accepted). NULL on failure.
+HIMAGELIST ImageList_LoadImageW(HINSTANCE instance, LPCWSTR name, int cx, int grow,
+                                COLORREF mask, UINT type, UINT flags);
 
 // ---- Shared -------------------------------------------------------------------------------
 constexpr UINT CCM_FIRST = 0x2000;
@@ -543,4 +583,6 @@ INT_PTR PropertySheetW(const PROPSHEETHEADERW* header);
 namespace platform {
 // Number of page handles alive (for leak checks in tests).
 size_t LivePropertySheetPageCount();
+// Number of image lists alive (for leak checks in tests).
+size_t LiveImageListCount();
 }  // namespace platform

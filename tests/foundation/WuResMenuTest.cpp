@@ -253,6 +253,78 @@ TEST_F(WuResMenuTest, CursorWithoutHandleSplitsSystemAndApplication) {
   EXPECT_EQ(WuLoadCursor(lang_, IDC_ARROW), nullptr);  // the owner has no cursors
 }
 
+// Bytes of a one-entry accelerator resource (Ctrl+key -> cmd); `cut`
+// drops that many bytes from the end.
+std::vector<BYTE> AccelBytes(WORD cmd, size_t cut = 0) {
+  const WORD words[] = {FVIRTKEY | FCONTROL | 0x80, 'K', cmd, 0};
+  std::vector<BYTE> bytes(reinterpret_cast<const BYTE*>(words),
+                          reinterpret_cast<const BYTE*>(words) + sizeof(words));
+  bytes.resize(bytes.size() - cut);
+  return bytes;
+}
+
+// A packed 24-bit DIB `width` x 1, black.
+std::vector<BYTE> BlackDib(int width) {
+  BITMAPINFOHEADER h{};
+  h.biSize = sizeof(h);
+  h.biWidth = width;
+  h.biHeight = 1;
+  h.biPlanes = 1;
+  h.biBitCount = 24;
+  std::vector<BYTE> bytes(sizeof(h) + ((static_cast<size_t>(width) * 3 + 3) & ~size_t{3}), 0);
+  std::memcpy(bytes.data(), &h, sizeof(h));
+  return bytes;
+}
+
+TEST_F(WuResMenuTest, AcceleratorsPreferAUsableLocalisedTable) {
+  auto add = [](HMODULE module, WORD lang, const std::vector<BYTE>& bytes) {
+    platform::ResourceItem item{RT_ACCELERATOR, MAKEINTRESOURCEW(40), lang, bytes.data(),
+                                static_cast<DWORD>(bytes.size())};
+    ASSERT_TRUE(platform::AddModuleResources(module, &item, 1));
+  };
+  auto command = [&](HWULANG lang) -> int {
+    HACCEL table = WuLoadAccelerators(lang, MAKEINTRESOURCEW(40));
+    if (!table) return 0;
+    ACCEL entry{};
+    CopyAcceleratorTableW(table, &entry, 1);
+    DestroyAcceleratorTable(table);
+    return entry.cmd;
+  };
+  size_t live = platform::LiveAcceleratorTableCount();
+  EXPECT_EQ(command(lang_), 0);
+  add(owner_, 0x409, AccelBytes(1));
+  UseLangModule(langmod_);
+  EXPECT_EQ(command(lang_), 1);  // no localised copy
+  add(langmod_, 0x407, AccelBytes(2, 2));
+  EXPECT_EQ(command(lang_), 1);  // a damaged localised copy makes no table
+  add(langmod_, 0x407, AccelBytes(2));
+  EXPECT_EQ(command(lang_), 2);
+  lang_->langModuleEnabled = FALSE;
+  EXPECT_EQ(command(lang_), 1);
+  EXPECT_EQ(command(nullptr), 0);
+  EXPECT_EQ(platform::LiveAcceleratorTableCount(), live);
+}
+
+TEST_F(WuResMenuTest, ImageListsComeFromTheOwner) {
+  std::vector<BYTE> owner_strip = BlackDib(4), lang_strip = BlackDib(6);
+  platform::ResourceItem items[] = {
+      {RT_BITMAP, MAKEINTRESOURCEW(41), 0x409, owner_strip.data(),
+       static_cast<DWORD>(owner_strip.size())},
+      {RT_BITMAP, MAKEINTRESOURCEW(41), 0x407, lang_strip.data(),
+       static_cast<DWORD>(lang_strip.size())},
+  };
+  ASSERT_TRUE(platform::AddModuleResources(owner_, &items[0], 1));
+  ASSERT_TRUE(platform::AddModuleResources(langmod_, &items[1], 1));
+  UseLangModule(langmod_);
+  HIMAGELIST list = WuImageList_LoadImage(lang_, MAKEINTRESOURCEW(41), 2, 1, CLR_NONE,
+                                          IMAGE_BITMAP, LR_CREATEDIBSECTION);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(list), 2);
+  ImageList_Destroy(list);
+  EXPECT_EQ(WuImageList_LoadImage(nullptr, MAKEINTRESOURCEW(41), 2, 1, CLR_NONE, IMAGE_BITMAP, 0),
+            nullptr);
+}
+
 TEST(WuDialogMeasure, TemplateSizeScalesByFontUnits) {
   SIZE units{};
   ASSERT_TRUE(WuGetDialogUnitsForFont(u"MS Shell Dlg", 8, 400, 1, FALSE, &units));
