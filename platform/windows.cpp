@@ -901,22 +901,28 @@ ATOM RegisterLocked(Model& m, const WNDCLASSEXW& wc, bool system, ATOM atom) {
 
 // ---- Creating and destroying -------------------------------------------------------------------
 
+// The client size, the client origin and the WM_SIZE kind of a window;
+// false when it is gone.
+bool ClientGeometry(HWND hwnd, SIZE* size, POINT* origin, WPARAM* kind) {
+  Model& m = M();
+  std::lock_guard<std::mutex> guard(m.lock);
+  std::shared_ptr<Window> w = FindLocked(m, hwnd);
+  if (!w) return false;
+  *size = ClientSizeOf(*w);
+  RECT in = InsetsOf(*w);
+  *origin = POINT{w->rect.left + in.left, w->rect.top + in.top};
+  *kind = SIZE_RESTORED;
+  if (w->show_state == SW_SHOWMINIMIZED) *kind = SIZE_MINIMIZED;
+  if (w->show_state == SW_SHOWMAXIMIZED) *kind = SIZE_MAXIMIZED;
+  return true;
+}
+
 // WM_SIZE and WM_MOVE with the window's current client size and position.
 void SendSizeAndMove(HWND hwnd) {
   SIZE size{};
   POINT origin{};
   WPARAM kind = SIZE_RESTORED;
-  {
-    Model& m = M();
-    std::lock_guard<std::mutex> guard(m.lock);
-    std::shared_ptr<Window> w = FindLocked(m, hwnd);
-    if (!w) return;
-    size = ClientSizeOf(*w);
-    RECT in = InsetsOf(*w);
-    origin = POINT{w->rect.left + in.left, w->rect.top + in.top};
-    if (w->show_state == SW_SHOWMINIMIZED) kind = SIZE_MINIMIZED;
-    if (w->show_state == SW_SHOWMAXIMIZED) kind = SIZE_MAXIMIZED;
-  }
+  if (!ClientGeometry(hwnd, &size, &origin, &kind)) return;
   SendMessageW(hwnd, WM_SIZE, kind, MAKELPARAM(static_cast<WORD>(size.cx), static_cast<WORD>(size.cy)));
   SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(origin.x), static_cast<WORD>(origin.y)));
 }
@@ -2082,17 +2088,7 @@ void DefaultPosChanged(HWND hwnd, const WINDOWPOS* pos) {
   SIZE size{};
   POINT origin{};
   WPARAM kind = SIZE_RESTORED;
-  {
-    Model& m = M();
-    std::lock_guard<std::mutex> guard(m.lock);
-    std::shared_ptr<Window> w = FindLocked(m, hwnd);
-    if (!w) return;
-    size = ClientSizeOf(*w);
-    RECT in = InsetsOf(*w);
-    origin = POINT{w->rect.left + in.left, w->rect.top + in.top};
-    if (w->show_state == SW_SHOWMINIMIZED) kind = SIZE_MINIMIZED;
-    if (w->show_state == SW_SHOWMAXIMIZED) kind = SIZE_MAXIMIZED;
-  }
+  if (!ClientGeometry(hwnd, &size, &origin, &kind)) return;
   if (!(pos->flags & SWP_NOMOVE))
     SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(origin.x), static_cast<WORD>(origin.y)));
   if (!(pos->flags & SWP_NOSIZE))
