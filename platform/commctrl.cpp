@@ -122,17 +122,9 @@ void SetRange(HWND hwnd, ProgressState* s, int low, int high) {
 }
 
 LRESULT ProgressProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  ProgressState* s = message == WM_NCCREATE ? nullptr : StateOf<ProgressState>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<ProgressState>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<ProgressState>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<ProgressState>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  ProgressState* s = StateOf<ProgressState>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   switch (message) {
     case PBM_SETRANGE: {
@@ -293,17 +285,9 @@ bool ChooseTab(HWND hwnd, TabState* s, int index) {
 }
 
 LRESULT TabProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  TabState* s = message == WM_NCCREATE ? nullptr : StateOf<TabState>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<TabState>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<TabState>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<TabState>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  TabState* s = StateOf<TabState>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   switch (message) {
     case TCM_INSERTITEMW: {
@@ -533,17 +517,9 @@ bool InsertButtons(ToolbarState* s, size_t at, const TBBUTTON* buttons, size_t c
 }
 
 LRESULT ToolbarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  ToolbarState* s = message == WM_NCCREATE ? nullptr : StateOf<ToolbarState>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<ToolbarState>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<ToolbarState>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<ToolbarState>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  ToolbarState* s = StateOf<ToolbarState>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   switch (message) {
     case TB_BUTTONSTRUCTSIZE:
@@ -836,17 +812,9 @@ bool SelectCaret(HWND hwnd, TreeState* s, TreeNode* node, UINT action) {
 }
 
 LRESULT TreeProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  TreeState* s = message == WM_NCCREATE ? nullptr : StateOf<TreeState>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<TreeState>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<TreeState>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<TreeState>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  TreeState* s = StateOf<TreeState>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   switch (message) {
     case TVM_INSERTITEMW: {

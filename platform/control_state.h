@@ -32,4 +32,20 @@ void DestroyState(HWND hwnd) {
   SetWindowLongPtrW(hwnd, 0, 0);
 }
 
+// Makes the record on WM_NCCREATE and frees it on WM_NCDESTROY. True, with
+// the message's result in *result, when the message was one of the two.
+template <class T>
+bool ManageState(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+  if (message == WM_NCCREATE) {
+    *result = CreateState<T>(hwnd) ? DefWindowProcW(hwnd, message, wparam, lparam) : FALSE;
+    return true;
+  }
+  if (message == WM_NCDESTROY) {
+    DestroyState<T>(hwnd);
+    *result = 0;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace platform

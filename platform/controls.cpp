@@ -417,17 +417,9 @@ void TypeChar(HWND hwnd, EditState* s, WCHAR c) {
 }
 
 LRESULT EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  EditState* s = message == WM_NCCREATE ? nullptr : StateOf<EditState>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<EditState>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<EditState>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<EditState>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  EditState* s = StateOf<EditState>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   switch (message) {
     case WM_SETTEXT: {
@@ -685,17 +677,9 @@ bool ListHasStrings(DWORD style) {
 }
 
 LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  ItemList* s = message == WM_NCCREATE ? nullptr : StateOf<ItemList>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<ItemList>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<ItemList>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<ItemList>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  ItemList* s = StateOf<ItemList>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   DWORD style = StyleOf(hwnd);
   bool strings = ListHasStrings(style);
@@ -878,17 +862,9 @@ void Drop(HWND hwnd, ComboState* s, bool drop) {
 }
 
 LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  ComboState* s = message == WM_NCCREATE ? nullptr : StateOf<ComboState>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<ComboState>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<ComboState>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<ComboState>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  ComboState* s = StateOf<ComboState>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   DWORD style = StyleOf(hwnd);
   bool strings = !(style & (CBS_OWNERDRAWFIXED | CBS_OWNERDRAWVARIABLE)) || (style & CBS_HASSTRINGS);
@@ -1081,17 +1057,9 @@ int ClampScroll(const ScrollState* s, int pos) {
 }
 
 LRESULT ScrollBarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  ScrollState* s = message == WM_NCCREATE ? nullptr : StateOf<ScrollState>(hwnd);
-  switch (message) {
-    case WM_NCCREATE:
-      if (!CreateState<ScrollState>(hwnd)) return FALSE;
-      return DefWindowProcW(hwnd, message, wparam, lparam);
-    case WM_NCDESTROY:
-      DestroyState<ScrollState>(hwnd);
-      return 0;
-    default:
-      break;
-  }
+  LRESULT lifecycle = 0;
+  if (ManageState<ScrollState>(hwnd, message, wparam, lparam, &lifecycle)) return lifecycle;
+  ScrollState* s = StateOf<ScrollState>(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wparam, lparam);
   switch (message) {
     case SBM_SETPOS: {
