@@ -388,15 +388,21 @@ COLORREF GetDCPenColor(HDC dc) {
   return d->state.dc_pen_color;
 }
 
-int SetBkMode(HDC dc, int mode) {
-  WU_DC_OR(dc, 0)
-  if (mode != TRANSPARENT && mode != OPAQUE) {
+// Stores a DC mode and returns the previous one; 0 (ERROR_INVALID_PARAMETER)
+// and nothing stored for a value outside the mode's range.
+static int SwapMode(int* field, int value, bool valid) {
+  if (!valid) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  int previous = d->state.bk_mode;
-  d->state.bk_mode = mode;
+  int previous = *field;
+  *field = value;
   return previous;
+}
+
+int SetBkMode(HDC dc, int mode) {
+  WU_DC_OR(dc, 0)
+  return SwapMode(&d->state.bk_mode, mode, mode == TRANSPARENT || mode == OPAQUE);
 }
 int GetBkMode(HDC dc) {
   WU_DC_OR(dc, 0)
@@ -404,13 +410,7 @@ int GetBkMode(HDC dc) {
 }
 int SetROP2(HDC dc, int rop2) {
   WU_DC_OR(dc, 0)
-  if (rop2 < R2_BLACK || rop2 > R2_WHITE) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  int previous = d->state.rop2;
-  d->state.rop2 = rop2;
-  return previous;
+  return SwapMode(&d->state.rop2, rop2, rop2 >= R2_BLACK && rop2 <= R2_WHITE);
 }
 int GetROP2(HDC dc) {
   WU_DC_OR(dc, 0)
@@ -418,13 +418,7 @@ int GetROP2(HDC dc) {
 }
 int SetPolyFillMode(HDC dc, int mode) {
   WU_DC_OR(dc, 0)
-  if (mode != ALTERNATE && mode != WINDING) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  int previous = d->state.poly_fill;
-  d->state.poly_fill = mode;
-  return previous;
+  return SwapMode(&d->state.poly_fill, mode, mode == ALTERNATE || mode == WINDING);
 }
 int GetPolyFillMode(HDC dc) {
   WU_DC_OR(dc, 0)
@@ -432,13 +426,7 @@ int GetPolyFillMode(HDC dc) {
 }
 int SetStretchBltMode(HDC dc, int mode) {
   WU_DC_OR(dc, 0)
-  if (mode < BLACKONWHITE || mode > HALFTONE) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  int previous = d->state.stretch_mode;
-  d->state.stretch_mode = mode;
-  return previous;
+  return SwapMode(&d->state.stretch_mode, mode, mode >= BLACKONWHITE && mode <= HALFTONE);
 }
 int GetStretchBltMode(HDC dc) {
   WU_DC_OR(dc, 0)
