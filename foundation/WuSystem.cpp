@@ -255,6 +255,11 @@ BOOL WuOnlyAllowCPUSupport(DWORD bits) {
   return TRUE;
 }
 
+void WuSystem_ApplyCPUSupportMask() {
+  EnsureCpuDetected();
+  g_cpu_support = (g_cpu_support & g_allowed_mask) | g_class_override;
+}
+
 BOOL WuSetCPUClassBySupport() {
   EnsureCpuDetected();
   g_allowed_mask &= ~WUCPU_CLASS_MASK;

@@ -92,6 +92,10 @@ BOOL WuOnlyAllowCPUSupport(DWORD bits);
 // class override from the features that are both allowed and usable: 6 for
 // SSE2, else 5 for SSE, else 4 for MMX, else 0.
 BOOL WuSetCPUClassBySupport();
+// Runs the detection if it has not run, then narrows the cached CPU support
+// word to (word AND allowed-feature mask) OR class override (kernel
+// start-up).
+void WuSystem_ApplyCPUSupportMask();
 
 // The processor's vendor text (S_OK), or E_FAIL when the size is below 13
 // or there is no CPUID.

@@ -12,6 +12,7 @@
 
 #include "platform/module.h"
 #include "platform/resource.h"
+#include "platform/windows.h"
 #include "tests/common/TestUtil.h"
 
 namespace {
@@ -64,7 +65,11 @@ TEST_F(WurcTest, RefusesBadScriptsNamingTheLine) {
   const Case cases[] = {
       {"STRINGTABLE BEGIN\n 1 \"a\"\n 1 \"b\"\nEND", "defined twice", 3},
       {"1 RCDATA BEGIN \"x\\q\" END", "unknown escape", 1},
-      {"\n1 DIALOG BEGIN END", "not supported yet", 2},
+      {"\n1 MENU BEGIN END", "not supported yet", 2},
+      {"1 DIALOG 0, 0, 10\nBEGIN END", "',' expected", 2},
+      {"1 DIALOG 0, 0, 10, 10 STYLE WS_BOGUS BEGIN END", "style constant", 1},
+      {"1 DIALOG 0, 0, 10, 10\nBEGIN\n FOO \"x\", 1, 0, 0, 1, 1\nEND", "unknown control", 3},
+      {"1 DIALOG 0, 0, 10, 10 BEGIN LTEXT \"x\", 70000, 0, 0, 1, 1 END", "control id", 1},
       {"1 RCDATA \"missing.bin\"", "cannot read", 1},
       {"LANGUAGE 0x10000", "LANGUAGE takes", 1},
       {"LANGUAGE 9, 64", "sublanguage", 1},
@@ -151,6 +156,79 @@ TEST_F(WurcTest, StoresDataBlocksStringsAndFiles) {
   EXPECT_NE(deps.find("logo.bmp"), std::string::npos);
   EXPECT_NE(deps.find("raw.bin"), std::string::npos);
   EXPECT_NE(ReadText(dir_ + "/out.cpp").find("RegisterCompiledResources(u\"Extra\""), std::string::npos);
+}
+
+// Dialog templates: the compiled bytes are what the platform's dialog
+// loader builds windows from, with the statement defaults for each control.
+TEST_F(WurcTest, StoresDialogTemplatesThePlatformCanCreate) {
+  HMODULE m = Compile(
+      "1100 DIALOG 1, 2, 331, 207\n"
+      "STYLE DS_MODALFRAME | WS_POPUP | WS_SYSMENU\n"
+      "CAPTION \"Select\"\n"
+      "FONT 8, \"MS Sans Serif\"\n"
+      "BEGIN\n"
+      "  LTEXT \"&Save files in folder:\", 1102, 22, 112, 289, 12\n"
+      "  EDITTEXT 1101, 22, 129, 289, 14, ES_AUTOHSCROLL\n"
+      "  DEFPUSHBUTTON \"&Next >\", 2000, 201, 186, 50, 14\n"
+      "  PUSHBUTTON \"< &Back\", 2001, 150, 186, 50, 14, WS_DISABLED | NOT WS_TABSTOP\n"
+      "  CONTROL \"\", 1001, \"msctls_progress32\", WS_BORDER, 22, 137, 289, 12\n"
+      "  CONTROL \"\", 1300, STATIC, SS_ETCHEDHORZ, 4, 174, 327, 1\n"
+      "END\n"
+      "LANGUAGE 0x407\n"
+      "1200 DIALOGEX 0, 0, 322, 119\n"
+      "FONT 8, \"MS Shell Dlg\", 400, 0, 1\n"
+      "BEGIN\n"
+      "  PUSHBUTTON \"&Ja\", 2002, 7, 97, 57, 14\n"
+      "END\n");
+  ASSERT_NE(m, nullptr);
+  std::string plain = Bytes(m, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(1100), 0x409);
+  ASSERT_GE(plain.size(), sizeof(DLGTEMPLATE));
+  const auto* header = reinterpret_cast<const DLGTEMPLATE*>(plain.data());
+  EXPECT_EQ(header->style, 0x80C800C0u);  // + WS_CAPTION (CAPTION) + DS_SETFONT (FONT)
+  EXPECT_EQ(header->cdit, 6);
+  EXPECT_EQ(header->x, 1);
+  EXPECT_EQ(header->cy, 207);
+
+  HWND dialog = CreateDialogIndirectParamW(nullptr, header, nullptr, nullptr, 0);
+  ASSERT_NE(dialog, nullptr);
+  WCHAR text[64];
+  GetWindowTextW(dialog, text, 64);
+  EXPECT_EQ(std::u16string(text), u"Select");
+  struct Expect {
+    int id;
+    const char16_t* cls;
+    const char16_t* text;
+    DWORD style;
+  } expects[] = {
+      {1102, u"Static", u"&Save files in folder:", 0x50020000},
+      {1101, u"Edit", u"", 0x50810080},
+      {2000, u"Button", u"&Next >", 0x50010001},
+      {2001, u"Button", u"< &Back", 0x58000000},
+      {1001, u"msctls_progress32", u"", 0x50800000},
+      {1300, u"Static", u"", 0x50000010},
+  };
+  for (const Expect& e : expects) {
+    HWND item = GetDlgItem(dialog, e.id);
+    ASSERT_NE(item, nullptr) << e.id;
+    GetClassNameW(item, text, 64);
+    EXPECT_EQ(platform::ToUtf8(text), platform::ToUtf8(e.cls)) << e.id;
+    GetWindowTextW(item, text, 64);
+    EXPECT_EQ(std::u16string(text), e.text) << e.id;
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(item, GWL_STYLE)), e.style) << e.id;
+  }
+  DestroyWindow(dialog);
+
+  // The extended form: version 1, signature 0xFFFF, then the header fields.
+  std::string ex = Bytes(m, MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(1200), 0x407);
+  ASSERT_GE(ex.size(), 26u);
+  EXPECT_EQ(ex.substr(0, 4), std::string("\x01\x00\xFF\xFF", 4));
+  dialog = CreateDialogIndirectParamW(nullptr, reinterpret_cast<const DLGTEMPLATE*>(ex.data()),
+                                      nullptr, nullptr, 0);
+  ASSERT_NE(dialog, nullptr);
+  GetWindowTextW(GetDlgItem(dialog, 2002), text, 64);
+  EXPECT_EQ(std::u16string(text), u"&Ja");
+  DestroyWindow(dialog);
+  FreeLibrary(m);
 }
 
 TEST_F(WurcTest, MergesRowFiles) {

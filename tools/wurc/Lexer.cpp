@@ -99,7 +99,7 @@ class Lexer {
       size_t start = pos_;
       while (pos_ < src_.size() && IsIdentPart(src_[pos_])) ++pos_;
       t.text = src_.substr(start, pos_ - start);
-    } else if (c == ',' || c == '{' || c == '}' || c == '#') {
+    } else if (c == ',' || c == '{' || c == '}' || c == '#' || c == '|') {
       t.kind = Token::Kind::kPunct;
       t.text = std::string(1, c);
       ++pos_;

@@ -8,7 +8,7 @@
 //   string      "..." (L"..." marks UTF-16 data), with the escapes \\ \" \n
 //               \r \t \0 \xHH \uXXXX \UXXXXXXXX; adjacent strings are not
 //               joined here
-//   punctuation , { } #
+//   punctuation , { } # |
 // Each token knows its line and whether it opens its line at the left
 // margin (row files use indentation).
 #pragma once

@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "Dialog.h"
 #include "Lexer.h"
 
 namespace wurc {
@@ -18,6 +19,26 @@ const char kScriptHelp[] = R"(RESOURCE SCRIPTS
   107 PNG "banner.png"            a file as a resource: name, type, file
   HELLO RCDATA BEGIN "bytes", L"UTF-16", 0x1234, 0x12345678L END
   2 BITMAP "logo.bmp"             the 14-byte file header is dropped
+  1100 DIALOG 0, 0, 331, 207      a dialog template (RT_DIALOG 5); DIALOGEX
+  STYLE DS_MODALFRAME | WS_POPUP    x, y, cx, cy [, help id] for the extended
+  CAPTION "Title"                   form. Options: STYLE, EXSTYLE, CAPTION,
+  FONT 8, "MS Sans Serif"           FONT size, face [, weight, italic,
+  BEGIN                             charset (DIALOGEX)], MENU, CLASS,
+    LTEXT "Text", 1102, 22, 112, 289, 12      LANGUAGE. Controls: LTEXT RTEXT
+    EDITTEXT 1101, 22, 129, 289, 14, ES_AUTOHSCROLL   CTEXT PUSHBUTTON
+    CONTROL "", 1001, "msctls_progress32", WS_BORDER, 22, 137, 289, 12
+  END                               DEFPUSHBUTTON CHECKBOX AUTOCHECKBOX
+                                    RADIOBUTTON AUTORADIOBUTTON STATE3
+                                    AUTO3STATE GROUPBOX (text, id, x, y, cx,
+                                    cy [, style [, exstyle]]); EDITTEXT
+                                    LISTBOX COMBOBOX SCROLLBAR (id, x, y, cx,
+                                    cy [, style [, exstyle]]); ICON text, id,
+                                    x, y [, cx, cy ...]; CONTROL text, id,
+                                    class, style, x, y, cx, cy [, exstyle].
+                                    Styles: numbers and WS_ DS_ SS_ BS_ ES_
+                                    LBS_ CBS_ PBS_ SBS_ WS_EX_ names joined
+                                    by |; NOT clears a default bit. Id -1 is
+                                    0xFFFF.
   ({ and } may stand for BEGIN and END.)
 
   Names and types: a number 1..65535 is an id; an identifier or a quoted text
@@ -27,7 +48,7 @@ const char kScriptHelp[] = R"(RESOURCE SCRIPTS
   type. STRINGTABLE makes RT_STRING (6) blocks: block id / 16 + 1 holds ids
   16*(block-1) .. 16*block-1, each entry a 16-bit count and that many UTF-16
   units; every text is stored with a counted 0 unit after it. MENU, MENUEX,
-  DIALOG, DIALOGEX, ACCELERATORS, VERSIONINFO, ICON and CURSOR are reserved
+  ACCELERATORS, VERSIONINFO, ICON and CURSOR are reserved
   for their own statements; give raw data of those types by number. Files
   are relative to the script. The default language is 0x409. Strings take
   the escapes \\ \" \n \r \t \0 \xHH \uXXXX \UXXXXXXXX; data-block strings
@@ -45,16 +66,18 @@ bool operator==(const ResKey& a, const ResKey& b) {
 namespace {
 
 constexpr uint16_t kRtString = 6;
+constexpr uint16_t kRtDialog = 5;
 
 struct TypeKeyword {
   const char* word;  // keyword, upper case
-  int id;            // type id; 0 = reserved for a statement of its own
+  int id;            // type id; 0 = reserved for a statement of its own,
+                     // negative: a statement of its own making type -id
 };
 const TypeKeyword kTypeKeywords[] = {
     {"RCDATA", 10},      {"BITMAP", 2},      {"MESSAGETABLE", 11}, {"FONTDIR", 7},
     {"FONT", 8},         {"HTML", 23},       {"MANIFEST", 24},     {"ANICURSOR", 21},
-    {"ANIICON", 22},     {"MENU", 0},        {"MENUEX", 0},        {"DIALOG", 0},
-    {"DIALOGEX", 0},     {"ACCELERATORS", 0}, {"VERSIONINFO", 0},  {"ICON", 0},
+    {"ANIICON", 22},     {"MENU", 0},        {"MENUEX", 0},        {"DIALOG", -5},
+    {"DIALOGEX", -5},     {"ACCELERATORS", 0}, {"VERSIONINFO", 0},  {"ICON", 0},
     {"CURSOR", 0},
 };
 
@@ -205,6 +228,7 @@ class Parser {
       for (const TypeKeyword& k : kTypeKeywords) {
         if (word != k.word) continue;
         if (k.id == 0) Fail(t, word + " resources are not supported yet; give raw data by type number");
+        if (k.id < 0) Fail(t, word + " starts a statement: name " + word + " x, y, cx, cy ...");
         ResKey key;
         key.id = static_cast<uint16_t>(k.id);
         return key;
@@ -219,6 +243,14 @@ class Parser {
     r.name = ReadName(name_token);
     if (name_token.kind == Token::Kind::kIdent && Upper(name_token.text) == "END")
       Fail(name_token, "END without BEGIN");
+    if (IsWord(Peek(), "DIALOG") || IsWord(Peek(), "DIALOGEX")) {
+      bool extended = IsWord(Next(), "DIALOGEX");
+      r.type.id = kRtDialog;
+      r.language = language_;
+      r.data = SerializeDialog(DialogStatement(extended, &r.language));
+      set_.resources.push_back(std::move(r));
+      return;
+    }
     const Token& type_token = Next();
     r.type = ReadType(type_token);
     if (r.type.is_id && r.type.id == kRtString) Fail(type_token, "use STRINGTABLE for strings");
@@ -276,6 +308,291 @@ class Parser {
       SkipComma();
     }
     Next();
+  }
+
+  // ---- Dialogs --------------------------------------------------------------------------
+
+  int64_t ReadNumber(const char* what) {
+    const Token& t = Next();
+    if (t.kind != Token::Kind::kNumber) Fail(t, std::string(what) + " expected");
+    return t.number;
+  }
+  int16_t ReadCoordinate() {
+    const Token& at = Peek();
+    int64_t v = ReadNumber("coordinate");
+    if (v < -32768 || v > 32767) Fail(at, "coordinate out of range");
+    return static_cast<int16_t>(v);
+  }
+  void ExpectComma() {
+    if (!IsPunct(Peek(), ',')) Fail(Peek(), "',' expected");
+    Next();
+  }
+  // A comma followed by more of the statement (not the next statement).
+  bool MoreArguments() {
+    if (!IsPunct(Peek(), ',')) return false;
+    Next();
+    return true;
+  }
+
+  // A style expression: terms joined by '|', each a number or a constant,
+  // optionally preceded by NOT (bits to clear from the defaults).
+  void ReadStyle(uint32_t* set, uint32_t* cleared) {
+    *set = 0;
+    *cleared = 0;
+    for (;;) {
+      bool negate = false;
+      if (IsWord(Peek(), "NOT")) {
+        Next();
+        negate = true;
+      }
+      const Token& t = Next();
+      uint32_t value = 0;
+      if (t.kind == Token::Kind::kNumber) {
+        if (t.number < -0x80000000ll || t.number > 0xFFFFFFFFll) Fail(t, "style out of range");
+        value = static_cast<uint32_t>(t.number);
+      } else if (t.kind != Token::Kind::kIdent || !LookupStyleConstant(Upper(t.text), &value)) {
+        Fail(t, "style constant or number expected");
+      }
+      if (negate)
+        *cleared |= value;
+      else
+        *set |= value;
+      if (!IsPunct(Peek(), '|')) break;
+      Next();
+    }
+  }
+  uint32_t ApplyStyle(uint32_t defaults) {
+    uint32_t set, cleared;
+    ReadStyle(&set, &cleared);
+    return (defaults & ~cleared) | set;
+  }
+
+  DialogRef ReadTextRef() {
+    const Token& t = Next();
+    DialogRef r;
+    if (t.kind == Token::Kind::kString) {
+      r.kind = DialogRef::Kind::kText;
+      r.text = t.value;
+    } else if (t.kind == Token::Kind::kNumber && t.number >= 0 && t.number <= 0xFFFF) {
+      r.kind = DialogRef::Kind::kOrdinal;
+      r.ordinal = static_cast<uint16_t>(t.number);
+    } else {
+      Fail(t, "text or resource id expected");
+    }
+    return r;
+  }
+  DialogRef ReadClassRef() {
+    const Token& t = Next();
+    DialogRef r;
+    std::u16string name;
+    if (t.kind == Token::Kind::kString)
+      name = t.value;
+    else if (t.kind == Token::Kind::kIdent)
+      name = Widen(t.text);
+    else
+      Fail(t, "control class expected");
+    if (uint16_t ordinal = PredefinedClassOrdinal(name)) {
+      r.kind = DialogRef::Kind::kOrdinal;
+      r.ordinal = ordinal;
+    } else {
+      r.kind = DialogRef::Kind::kText;
+      r.text = name;
+    }
+    return r;
+  }
+  uint32_t ReadControlId(bool extended) {
+    const Token& t = Peek();
+    int64_t v = ReadNumber("control id");
+    if (v == -1) return extended ? 0xFFFFFFFFu : 0xFFFFu;
+    if (v < 0 || v > (extended ? 0xFFFFFFFFll : 0xFFFFll)) Fail(t, "control id out of range");
+    return static_cast<uint32_t>(v);
+  }
+  void ReadRect(DialogItem* item) {
+    item->x = ReadCoordinate();
+    ExpectComma();
+    item->y = ReadCoordinate();
+    ExpectComma();
+    item->cx = ReadCoordinate();
+    ExpectComma();
+    item->cy = ReadCoordinate();
+  }
+  // Optional trailing style, extended style and (DIALOGEX) help id.
+  void ReadItemTail(bool extended, DialogItem* item) {
+    if (!MoreArguments()) return;
+    item->style = ApplyStyle(item->style);
+    if (!MoreArguments()) return;
+    uint32_t set, cleared;
+    ReadStyle(&set, &cleared);
+    item->ex_style = set & ~cleared;
+    if (extended && MoreArguments()) item->help_id = static_cast<uint32_t>(ReadNumber("help id"));
+  }
+
+  DialogSpec DialogStatement(bool extended, uint16_t* language) {
+    constexpr uint32_t kChildVisible = 0x50000000;  // WS_CHILD | WS_VISIBLE
+    constexpr uint32_t kTabStop = 0x00010000;
+    constexpr uint32_t kGroup = 0x00020000;
+    constexpr uint32_t kBorder = 0x00800000;
+    DialogSpec d;
+    d.extended = extended;
+    d.x = ReadCoordinate();
+    ExpectComma();
+    d.y = ReadCoordinate();
+    ExpectComma();
+    d.cx = ReadCoordinate();
+    ExpectComma();
+    d.cy = ReadCoordinate();
+    if (extended && MoreArguments()) d.help_id = static_cast<uint32_t>(ReadNumber("help id"));
+    d.style = 0x80880000;  // WS_POPUP | WS_BORDER | WS_SYSMENU unless STYLE says otherwise
+    bool has_caption = false;
+    for (;;) {
+      const Token& t = Peek();
+      if (IsWord(t, "STYLE")) {
+        Next();
+        uint32_t set, cleared;
+        ReadStyle(&set, &cleared);
+        d.style = set & ~cleared;
+      } else if (IsWord(t, "EXSTYLE")) {
+        Next();
+        uint32_t set, cleared;
+        ReadStyle(&set, &cleared);
+        d.ex_style = set & ~cleared;
+      } else if (IsWord(t, "CAPTION")) {
+        Next();
+        if (Peek().kind != Token::Kind::kString) Fail(Peek(), "caption text expected");
+        d.caption = Next().value;
+        has_caption = true;
+      } else if (IsWord(t, "FONT")) {
+        Next();
+        const Token& size = Peek();
+        int64_t points = ReadNumber("font size");
+        if (points < 1 || points > 0xFFFF) Fail(size, "font size out of range");
+        d.point_size = static_cast<uint16_t>(points);
+        ExpectComma();
+        if (Peek().kind != Token::Kind::kString) Fail(Peek(), "font face expected");
+        d.face = Next().value;
+        d.has_font = true;
+        if (extended && MoreArguments()) {
+          d.weight = static_cast<uint16_t>(ReadNumber("font weight"));
+          if (MoreArguments()) d.italic = static_cast<uint8_t>(ReadNumber("italic flag"));
+          if (MoreArguments()) d.charset = static_cast<uint8_t>(ReadNumber("character set"));
+        }
+      } else if (IsWord(t, "MENU")) {
+        Next();
+        ResKey menu = ReadName(Next());
+        d.menu.kind = menu.is_id ? DialogRef::Kind::kOrdinal : DialogRef::Kind::kText;
+        d.menu.ordinal = menu.id;
+        d.menu.text = menu.name;
+      } else if (IsWord(t, "CLASS")) {
+        Next();
+        d.cls = ReadClassRef();
+      } else if (IsWord(t, "LANGUAGE")) {
+        Next();
+        *language = ReadLanguage();
+      } else {
+        break;
+      }
+    }
+    if (has_caption) d.style |= 0x00C00000;  // WS_CAPTION
+    Open();
+    while (!AtClose()) {
+      const Token& kw = Next();
+      if (kw.kind != Token::Kind::kIdent) Fail(kw, "control statement expected");
+      std::string word = Upper(kw.text);
+      DialogItem item;
+      struct TextControl {
+        const char* word;   // statement
+        uint16_t cls;       // class ordinal
+        uint32_t defaults;  // style bits besides WS_CHILD | WS_VISIBLE
+      };
+      static const TextControl kTextControls[] = {
+          {"LTEXT", 0x82, 0x00 | kGroup},       {"RTEXT", 0x82, 0x02 | kGroup},
+          {"CTEXT", 0x82, 0x01 | kGroup},       {"PUSHBUTTON", 0x80, 0x00 | kTabStop},
+          {"DEFPUSHBUTTON", 0x80, 0x01 | kTabStop}, {"CHECKBOX", 0x80, 0x02 | kTabStop},
+          {"AUTOCHECKBOX", 0x80, 0x03 | kTabStop},  {"RADIOBUTTON", 0x80, 0x04},
+          {"AUTORADIOBUTTON", 0x80, 0x09},      {"STATE3", 0x80, 0x05 | kTabStop},
+          {"AUTO3STATE", 0x80, 0x06 | kTabStop},    {"GROUPBOX", 0x80, 0x07},
+      };
+      struct IdControl {
+        const char* word;   // statement
+        uint16_t cls;       // class ordinal
+        uint32_t defaults;  // style bits besides WS_CHILD | WS_VISIBLE
+      };
+      static const IdControl kIdControls[] = {
+          {"EDITTEXT", 0x81, kBorder | kTabStop},
+          {"LISTBOX", 0x83, kBorder | 0x01},
+          {"COMBOBOX", 0x85, kTabStop | 0x01},
+          {"SCROLLBAR", 0x84, 0x00},
+      };
+      bool done = false;
+      for (const TextControl& c : kTextControls) {
+        if (word != c.word) continue;
+        item.text = ReadTextRef();
+        ExpectComma();
+        item.id = ReadControlId(extended);
+        ExpectComma();
+        ReadRect(&item);
+        item.cls.kind = DialogRef::Kind::kOrdinal;
+        item.cls.ordinal = c.cls;
+        item.style = kChildVisible | c.defaults;
+        ReadItemTail(extended, &item);
+        done = true;
+        break;
+      }
+      for (const IdControl& c : kIdControls) {
+        if (done || word != c.word) continue;
+        item.id = ReadControlId(extended);
+        ExpectComma();
+        ReadRect(&item);
+        item.cls.kind = DialogRef::Kind::kOrdinal;
+        item.cls.ordinal = c.cls;
+        item.style = kChildVisible | c.defaults;
+        ReadItemTail(extended, &item);
+        done = true;
+      }
+      if (!done && word == "ICON") {
+        item.text = ReadTextRef();
+        ExpectComma();
+        item.id = ReadControlId(extended);
+        ExpectComma();
+        item.x = ReadCoordinate();
+        ExpectComma();
+        item.y = ReadCoordinate();
+        item.cls.kind = DialogRef::Kind::kOrdinal;
+        item.cls.ordinal = 0x82;
+        item.style = kChildVisible | 0x03;  // SS_ICON
+        if (MoreArguments()) {
+          item.cx = ReadCoordinate();
+          ExpectComma();
+          item.cy = ReadCoordinate();
+          ReadItemTail(extended, &item);
+        }
+        done = true;
+      }
+      if (!done && word == "CONTROL") {
+        item.text = ReadTextRef();
+        ExpectComma();
+        item.id = ReadControlId(extended);
+        ExpectComma();
+        item.cls = ReadClassRef();
+        ExpectComma();
+        item.style = ApplyStyle(kChildVisible);
+        ExpectComma();
+        ReadRect(&item);
+        if (MoreArguments()) {
+          uint32_t set, cleared;
+          ReadStyle(&set, &cleared);
+          item.ex_style = set & ~cleared;
+          if (extended && MoreArguments())
+            item.help_id = static_cast<uint32_t>(ReadNumber("help id"));
+        }
+        done = true;
+      }
+      if (!done) Fail(kw, "unknown control statement " + kw.text);
+      if (d.items.size() == 0xFFFF) Fail(kw, "too many controls");
+      d.items.push_back(std::move(item));
+    }
+    Next();
+    return d;
   }
 
   // Turns the string tables into RT_STRING blocks of 16 entries.

@@ -22,7 +22,8 @@
 // RCDATA 10, BITMAP 2, MESSAGETABLE 11, FONTDIR 7, FONT 8, HTML 23,
 // MANIFEST 24, ANICURSOR 21, ANIICON 22; any number is a type id; any other
 // identifier or text is a named type ("PNG"). STRINGTABLE is RT_STRING (6).
-// The keywords MENU, MENUEX, DIALOG, DIALOGEX, ACCELERATORS, VERSIONINFO,
+// DIALOG and DIALOGEX statements make dialog templates (tools/wurc/Dialog.h).
+// The keywords MENU, MENUEX, ACCELERATORS, VERSIONINFO,
 // ICON and CURSOR are reserved for their own statements; raw data of those
 // types is given with the type's number (e.g. `1 16 "version.bin"`).
 // File names are relative to the script's folder. The default language is
