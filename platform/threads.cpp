@@ -8,6 +8,8 @@
 // signalled and mutexes the thread still owns become abandoned.
 #include "platform/threads.h"
 
+#include "platform/exception.h"
+
 #include <pthread.h>
 #include <sched.h>
 
@@ -140,6 +142,9 @@ void* ThreadMain(void* data) {
   t_thread_id = record->object->ThreadId();
   t_record = record;
   pthread_setspecific(RecordKey(), record);  // cannot fail: the key exists
+  // A stack of its own for fault handling, so that a stack overflow on this
+  // thread still reaches the unhandled-exception filter.
+  EnsureAltSignalStack();
   {
     std::unique_lock<std::mutex> lock(DispatcherLock());
     DispatcherCondition().wait(lock, [&] { return record->object->suspend_count == 0; });
