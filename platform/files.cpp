@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/comm.h"
 #include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/locale.h"
@@ -517,6 +518,7 @@ class FileObject : public platform::KernelObject {
   bool delete_on_close = false;  // remove `path` with the last handle
   bool is_folder = false;        // a folder (FILE_FLAG_BACKUP_SEMANTICS)
   bool regular = true;           // a regular file: reads fill the buffer
+  std::u16string device;         // serial device name ("" for files)
   std::mutex pointer_lock;       // makes a computed seek one step
 };
 
@@ -589,8 +591,54 @@ HANDLE OpenFolderHandle(const std::string& path, DWORD disposition, DWORD flags)
   return h;
 }
 
+// Opens a serial device: the file it is mapped to, created when missing and
+// written at its end (platform/comm.h).
+HANDLE OpenCommDevice(const std::u16string& device, DWORD access, DWORD share) {
+  std::string path = platform::CommDeviceFile(device);
+  if (path.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  platform::MakeDirs(ParentOf(path));
+  DWORD kinds = AccessKinds(access);
+  int oflags = O_CLOEXEC | O_CREAT | O_APPEND;
+  if ((kinds & kAccessRead) && (kinds & kAccessWrite))
+    oflags |= O_RDWR;
+  else if (kinds & kAccessWrite)
+    oflags |= O_WRONLY;
+  else
+    oflags |= O_RDONLY;
+  UniqueFd fd(open(path.c_str(), oflags, 0666));
+  struct stat st;
+  if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
+    SetLastError(PathError(errno, path));
+    return INVALID_HANDLE_VALUE;
+  }
+  auto object = std::make_shared<FileObject>();
+  object->path = path;
+  object->key = KeyOf(st);
+  object->record = ShareRecord{kinds, share};
+  object->regular = false;
+  object->device = device;
+  if (kinds != 0) {
+    if (!RegisterOpen(object->key, &object->record)) {
+      SetLastError(ERROR_SHARING_VIOLATION);
+      return INVALID_HANDLE_VALUE;
+    }
+    object->registered = true;
+  }
+  object->fd = fd.release();
+  HANDLE h = Publish(std::move(object));
+  if (h != INVALID_HANDLE_VALUE) SetLastError(ERROR_SUCCESS);
+  return h;
+}
+
 HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition, DWORD flags,
                       bool no_follow = false) {
+  if (name) {
+    std::u16string device = platform::CommDeviceName(name);
+    if (!device.empty()) return OpenCommDevice(device, access, share);
+  }
   std::string path;
   if (!MapName(name, &path)) return INVALID_HANDLE_VALUE;
   if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING) {
@@ -1069,6 +1117,11 @@ int DescriptorOfFileHandle(HANDLE file) {
   return f ? f->fd : -1;
 }
 
+std::u16string DeviceNameOfFileHandle(HANDLE file) {
+  std::shared_ptr<FileObject> f = platform::LookupHandleAs<FileObject>(file);
+  return f ? f->device : std::u16string();
+}
+
 bool MatchFileName(std::u16string_view pattern, std::u16string_view name) {
   // at_end[i]: does pattern[i..] match the empty rest of a name? Only runs of
   // '*' and '?' do, with at most one '.' among them (so "x.*" and "x."
@@ -1304,7 +1357,7 @@ DWORD GetFileType(HANDLE file) {
     return FILE_TYPE_UNKNOWN;
   }
   SetLastError(ERROR_SUCCESS);
-  if (S_ISCHR(st.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISCHR(st.st_mode) || !f->device.empty()) return FILE_TYPE_CHAR;
   if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
   return FILE_TYPE_DISK;
 }

@@ -202,6 +202,9 @@ std::string DriveRoot(WCHAR letter);
 HANDLE FileHandleFromDescriptor(int fd, DWORD access, bool owns);
 // The Linux descriptor behind a file handle, or -1 (ERROR_INVALID_HANDLE).
 int DescriptorOfFileHandle(HANDLE file);
+// The serial device ("COM1", "AUX"...) a file handle was opened on, or an
+// empty text for other files and for handles that are not files.
+std::u16string DeviceNameOfFileHandle(HANDLE file);
 
 // Wildcard match of one name as folder searches do it: '*' any run, '?' one
 // character (or none at the end of the name), case-insensitive; a trailing
@@ -213,6 +216,8 @@ bool MatchFileName(std::u16string_view pattern, std::u16string_view name);
 
 // ---- Open files ---------------------------------------------------------------------
 // Opens or creates a file (or, with FILE_FLAG_BACKUP_SEMANTICS, a folder).
+// The serial-device names of platform/comm.h open the file their device is
+// mapped to, whatever the disposition, and write at its end.
 // INVALID_HANDLE_VALUE on failure. CREATE_ALWAYS and OPEN_ALWAYS on an
 // existing file succeed with last error ERROR_ALREADY_EXISTS; every other
 // success sets ERROR_SUCCESS.

@@ -4,6 +4,8 @@
 #include <unordered_map>
 
 #include "platform/error.h"
+#include "platform/mapping.h"
+#include "platform/process.h"
 
 namespace platform {
 
@@ -95,12 +97,46 @@ BOOL CloseHandle(HANDLE h) {
   return TRUE;
 }
 
+namespace {
+
+// The process id behind a source or target process of DuplicateHandle:
+// the pseudo handle, or a process handle holding PROCESS_DUP_HANDLE. FALSE
+// with the last error for anything else.
+bool ProcessForDuplicate(HANDLE process, DWORD* pid) {
+  if (process == platform::CurrentProcessPseudoHandle()) {
+    *pid = GetCurrentProcessId();
+    return true;
+  }
+  return platform::ProcessIdWithAccess(process, PROCESS_DUP_HANDLE, pid);
+}
+
+}  // namespace
+
 BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process,
                      HANDLE* target, DWORD access, BOOL inherit, DWORD options) {
-  const HANDLE self = platform::CurrentProcessPseudoHandle();
-  if (source_process != self || target_process != self || !target) {
+  DWORD source_pid = 0, target_pid = 0;
+  if (!target) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
+  }
+  if (!ProcessForDuplicate(source_process, &source_pid) ||
+      !ProcessForDuplicate(target_process, &target_pid))
+    return FALSE;
+  const DWORD self_pid = GetCurrentProcessId();
+  if (target_pid != self_pid) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  if (source_pid != self_pid) {
+    // Only mapping objects cross processes (platform/mapping.h).
+    if (options & DUPLICATE_CLOSE_SOURCE) {
+      SetLastError(ERROR_NOT_SUPPORTED);
+      return FALSE;
+    }
+    HANDLE copy = platform::DuplicateMappingFromProcess(source_pid, source);
+    if (!copy) return FALSE;
+    *target = copy;
+    return TRUE;
   }
   std::shared_ptr<platform::KernelObject> object = platform::LookupHandle(source);
   if (options & DUPLICATE_CLOSE_SOURCE) platform::FreeHandle(source);

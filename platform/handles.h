@@ -94,9 +94,14 @@ void DispatcherWake();
 BOOL CloseHandle(HANDLE h);
 
 // Gives a second handle to the object of an open handle (a pseudo handle
-// gives a real handle to the current process or thread). Only the current
-// process is supported as source and target. With DUPLICATE_CLOSE_SOURCE the
-// source is closed even when the copy fails.
+// gives a real handle to the current process or thread). The target process
+// must be this one (ERROR_NOT_SUPPORTED otherwise). The source process is
+// this one, or another process opened with PROCESS_DUP_HANDLE whose handle
+// to a page-file mapping is wanted (platform/mapping.h). With
+// DUPLICATE_CLOSE_SOURCE the source is closed even when the copy fails (in
+// this process only: for another process it is ERROR_NOT_SUPPORTED).
+// ERROR_INVALID_PARAMETER for a NULL target; a process handle without
+// PROCESS_DUP_HANDLE fails with ERROR_ACCESS_DENIED.
 constexpr DWORD DUPLICATE_CLOSE_SOURCE = 0x1;
 constexpr DWORD DUPLICATE_SAME_ACCESS = 0x2;
 BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process,

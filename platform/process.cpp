@@ -49,6 +49,19 @@ class SelfProcess : public ProcessObject {
   DWORD ExitCode() const override { return STILL_ACTIVE; }
 };
 
+// A process opened by its id (OpenProcess).
+class OpenedProcess : public ProcessObject {
+ public:
+  OpenedProcess(pid_t pid, DWORD access) : pid(pid), access(access) {}
+  DWORD Pid() const override { return static_cast<DWORD>(pid); }
+  DWORD ExitCode() const override {
+    return (kill(pid, 0) == 0 || errno == EPERM) ? STILL_ACTIVE : 0;
+  }
+
+  const pid_t pid;     // the process id it names
+  const DWORD access;  // PROCESS_* rights it holds
+};
+
 // A child process. State under the dispatcher lock.
 class ChildProcess : public ProcessObject {
  public:
@@ -737,6 +750,38 @@ DWORD WaitForInputIdle(HANDLE process, DWORD milliseconds) {
 HANDLE GetCurrentProcess() { return platform::CurrentProcessPseudoHandle(); }
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
+HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD process_id) {
+  const pid_t pid = static_cast<pid_t>(process_id);
+  if (process_id == 0 || pid <= 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (kill(pid, 0) != 0) {
+    SetLastError(errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  std::shared_ptr<platform::OpenedProcess> object;
+  try {
+    object = std::make_shared<platform::OpenedProcess>(pid, access);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  return platform::AllocHandle(std::move(object));
+}
+
+bool platform::ProcessIdWithAccess(HANDLE process, DWORD rights, DWORD* process_id) {
+  auto object = platform::LookupHandleAs<platform::ProcessObject>(process);
+  if (!object) return false;
+  auto opened = std::dynamic_pointer_cast<platform::OpenedProcess>(object);
+  if (opened && (opened->access & rights) != rights) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (process_id) *process_id = object->Pid();
+  return true;
+}
 
 DWORD GetProcessId(HANDLE process) {
   auto object = platform::LookupHandleAs<platform::ProcessObject>(process);

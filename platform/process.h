@@ -117,6 +117,33 @@ DWORD GetProcessId(HANDLE process);
 // keeps only the low 8 bits of the code.
 [[noreturn]] void ExitProcess(UINT exit_code);
 
+// ---- Opening processes ------------------------------------------------------------
+// Access rights of a process handle. Handles from CreateProcessW and the
+// pseudo handle hold every right; OpenProcess holds those it asked for.
+constexpr DWORD PROCESS_TERMINATE = 0x0001;
+constexpr DWORD PROCESS_VM_OPERATION = 0x0008;
+constexpr DWORD PROCESS_VM_READ = 0x0010;
+constexpr DWORD PROCESS_VM_WRITE = 0x0020;
+constexpr DWORD PROCESS_DUP_HANDLE = 0x0040;
+constexpr DWORD PROCESS_QUERY_INFORMATION = 0x0400;
+constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+constexpr DWORD PROCESS_ALL_ACCESS = 0x001FFFFF;
+
+// A handle to any running process by its id (this one included), holding
+// `access`. The handle names the process by its id: it is not waitable,
+// TerminateProcess refuses it, and GetExitCodeProcess answers STILL_ACTIVE
+// while a process of that id runs, else 0. NULL with
+// ERROR_INVALID_PARAMETER when no such process runs, ERROR_ACCESS_DENIED
+// when Linux refuses to signal it.
+HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD process_id);
+
+namespace platform {
+// The process id behind a process handle when the handle holds every right
+// of `rights`. FALSE with ERROR_INVALID_HANDLE for a handle that is not a
+// process, ERROR_ACCESS_DENIED when a right is missing.
+bool ProcessIdWithAccess(HANDLE process, DWORD rights, DWORD* process_id);
+}  // namespace platform
+
 // ---- The command line --------------------------------------------------------------
 // The command line of this process. Set by platform::SetCommandLineFromArgv;
 // without it, made once from the arguments Linux gave the process. The text
