@@ -71,3 +71,32 @@ BOOL WuDlgInitFont(HWND dialog, HFONT font);
 // The default caption of the application record (empty before
 // WuMsgBoxSetAppData).
 LPCWSTR WuMsgBox_GetDefaultCaption();
+
+// ---- Shared by the box's two source files ---------------------------------------------
+
+// Control ids of the custom box.
+constexpr int WUMB_ID_ICON = 1001;      // icon static
+constexpr int WUMB_ID_PROTOTYPE = 1002; // hidden prototype button
+constexpr int WUMB_ID_TEXT = 1003;      // message text
+constexpr int WUMB_ID_DETAILS = 200;    // Details button
+constexpr int WUMB_ID_PANE = 201;       // read-only details pane
+constexpr int WUMB_ID_CHECK = 300;      // "do not show again" check box
+
+// The custom box's creation parameter.
+struct WuMsgBoxCustom {
+  UINT style;          // box style word
+  LPCWSTR text;        // message text
+  LPCWSTR details;     // details text (details mode)
+  BOOL expanded;       // the details pane is shown
+  int details_height;  // pane height plus two margins, in pixels
+  BOOL no_close;       // the set has no Cancel: close and Escape are ignored
+  LPCWSTR check_text;  // check-box text (check-box mode)
+  BOOL* check_state;   // the caller's check-box state (check-box mode)
+};
+
+// Runs the custom box modally from its static template; the id of the
+// button that ended it, or what the dialog manager returns on failure.
+int WuMsgBox_RunCustom(HWND owner, WuMsgBoxCustom* box);
+
+// The application record's module instance.
+HINSTANCE WuMsgBox_GetInstance();

@@ -20,6 +20,7 @@
 #include "platform/gdi.h"
 #include "platform/locale.h"
 #include "platform/memory.h"
+#include "platform/menu.h"
 #include "platform/resource.h"
 #include "platform/windows.h"
 
@@ -1131,6 +1132,11 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   });
   SetPropW(box, platform::kBoxTypeProp, reinterpret_cast<HANDLE>(static_cast<uintptr_t>(type)));
   SetWindowLongPtrW(box, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(platform::BoxProc));
+  // Without Cancel (and beyond the lone OK) the close box is greyed.
+  bool has_cancel = std::any_of(buttons.begin(), buttons.end(),
+                                [](const platform::BoxButton& b) { return b.id == IDCANCEL; });
+  if (!has_cancel && (type & MB_TYPEMASK) != MB_OK)
+    EnableMenuItem(GetSystemMenu(box, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
   auto add = [&](LPCWSTR cls, LPCWSTR label, DWORD control_style, int x, int y, int w, int h, int id) {
     HWND c = CreateWindowExW(WS_EX_NOPARENTNOTIFY, cls, label, WS_CHILD | WS_VISIBLE | control_style, x, y,
                              w, h, box, reinterpret_cast<HMENU>(static_cast<uintptr_t>(id)), nullptr, nullptr);

@@ -27,6 +27,7 @@
 #include "platform/error.h"
 #include "platform/handles.h"
 #include "platform/locale.h"
+#include "platform/menu.h"
 #include "platform/module.h"
 #include "platform/process.h"
 #include "platform/threads.h"
@@ -92,6 +93,7 @@ struct Window {
   POINT min_pos{-1, -1};                 // WINDOWPLACEMENT minimised position
   POINT max_pos{-1, -1};                 // WINDOWPLACEMENT maximised position
   HWND last_active_popup = nullptr;      // owned pop-up that was active last
+  HMENU system_menu = nullptr;           // GetSystemMenu's menu, made on first request
 };
 
 // A timer of a queue.
@@ -747,6 +749,7 @@ void EraseLocked(Model& m, const std::shared_ptr<Window>& w) {
 
 void OnThreadEnd(const std::shared_ptr<ThreadState>& state) {
   std::vector<HWND> gone;
+  std::vector<HMENU> menus;  // system menus of the windows that go
   {
     Model& m = M();
     std::lock_guard<std::mutex> guard(m.lock);
@@ -762,6 +765,7 @@ void OnThreadEnd(const std::shared_ptr<ThreadState>& state) {
     }
     for (HWND h : all) {
       if (std::shared_ptr<Window> w = FindLocked(m, h)) {
+        if (w->system_menu) menus.push_back(w->system_menu);
         EraseLocked(m, w);
         gone.push_back(h);
       }
@@ -782,6 +786,7 @@ void OnThreadEnd(const std::shared_ptr<ThreadState>& state) {
   }
   DispatcherWake();
   for (HWND h : gone) ReleaseWindowSurface(h);
+  for (HMENU menu : menus) DestroyMenu(menu);
 }
 
 // ---- Surfaces for the drawing layer -----------------------------------------------------------
@@ -927,13 +932,53 @@ void SendSizeAndMove(HWND hwnd) {
   SendMessageW(hwnd, WM_MOVE, 0, MAKELPARAM(static_cast<WORD>(origin.x), static_cast<WORD>(origin.y)));
 }
 
-// Drops a window record at once (failed creation): no messages.
-void DiscardWindow(HWND hwnd) {
+// A new system menu: the window commands, a separator and Close.
+HMENU MakeSystemMenu() {
+  HMENU menu = CreatePopupMenu();
+  if (!menu) return nullptr;
+  static const struct {
+    UINT_PTR command;  // SC_* command
+    LPCWSTR text;      // item text
+  } kItems[] = {{SC_RESTORE, u"&Restore"}, {SC_MOVE, u"&Move"},         {SC_SIZE, u"&Size"},
+                {SC_MINIMIZE, u"Mi&nimize"}, {SC_MAXIMIZE, u"Ma&ximize"}, {0, nullptr},
+                {SC_CLOSE, u"&Close\tAlt+F4"}};
+  for (const auto& item : kItems) {
+    BOOL ok = item.text ? AppendMenuW(menu, MF_STRING, item.command, item.text)
+                        : AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    if (!ok) {
+      DestroyMenu(menu);
+      return nullptr;
+    }
+  }
+  return menu;
+}
+
+// TRUE when the window's system menu has Close greyed or disabled.
+bool SystemCloseDisabled(HWND hwnd) {
+  HMENU menu = nullptr;
   {
     Model& m = M();
     std::lock_guard<std::mutex> guard(m.lock);
-    if (std::shared_ptr<Window> w = FindLocked(m, hwnd)) EraseLocked(m, w);
+    if (std::shared_ptr<Window> w = FindLocked(m, hwnd)) menu = w->system_menu;
   }
+  if (!menu) return false;
+  UINT state = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND);
+  return state != static_cast<UINT>(-1) && (state & (MF_GRAYED | MF_DISABLED)) != 0;
+}
+
+// Drops a window record at once (failed creation): no messages.
+void DiscardWindow(HWND hwnd) {
+  HMENU system_menu = nullptr;
+  {
+    Model& m = M();
+    std::lock_guard<std::mutex> guard(m.lock);
+    if (std::shared_ptr<Window> w = FindLocked(m, hwnd)) {
+      system_menu = w->system_menu;
+      w->system_menu = nullptr;
+      EraseLocked(m, w);
+    }
+  }
+  if (system_menu) DestroyMenu(system_menu);
   ReleaseWindowSurface(hwnd);
 }
 
@@ -1706,6 +1751,39 @@ BOOL IsChild(HWND parent, HWND window) {
   return platform::IsDescendantLocked(m, window, parent) ? TRUE : FALSE;
 }
 
+HMENU GetSystemMenu(HWND window, BOOL revert) {
+  HMENU dropped = nullptr;
+  {
+    Model& m = M();
+    std::lock_guard<std::mutex> guard(m.lock);
+    std::shared_ptr<Window> w = FindOrFailLocked(m, window);
+    if (!w || !(w->style & WS_SYSMENU)) return nullptr;
+    if (revert) {
+      dropped = w->system_menu;
+      w->system_menu = nullptr;
+    } else if (w->system_menu) {
+      return w->system_menu;
+    }
+  }
+  if (revert) {
+    if (dropped) DestroyMenu(dropped);
+    return nullptr;
+  }
+  // Made outside the model's lock; a menu made by another thread meanwhile wins.
+  HMENU menu = platform::MakeSystemMenu();
+  if (!menu) return nullptr;
+  HMENU result = nullptr;
+  {
+    Model& m = M();
+    std::lock_guard<std::mutex> guard(m.lock);
+    std::shared_ptr<Window> w = FindLocked(m, window);
+    if (w && !w->system_menu) w->system_menu = menu;
+    result = w ? w->system_menu : nullptr;
+  }
+  if (result != menu) DestroyMenu(menu);
+  return result;
+}
+
 HWND GetLastActivePopup(HWND window) {
   Model& m = M();
   std::lock_guard<std::mutex> guard(m.lock);
@@ -2166,7 +2244,9 @@ LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wparam, LPARAM lparam) 
       return 1;  // the client area
     case WM_SYSCOMMAND:
       switch (wparam & 0xFFF0) {
-        case SC_CLOSE: SendMessageW(window, WM_CLOSE, 0, 0); break;
+        case SC_CLOSE:
+          if (!platform::SystemCloseDisabled(window)) SendMessageW(window, WM_CLOSE, 0, 0);
+          break;
         case SC_MINIMIZE: ShowWindow(window, SW_MINIMIZE); break;
         case SC_MAXIMIZE: ShowWindow(window, SW_MAXIMIZE); break;
         case SC_RESTORE: ShowWindow(window, SW_RESTORE); break;

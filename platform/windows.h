@@ -338,6 +338,13 @@ inline HWND GetNextWindow(HWND window, UINT command) { return GetWindow(window, 
 BOOL IsChild(HWND parent, HWND window);
 // The owned pop-up that was active last (the window itself when none).
 HWND GetLastActivePopup(HWND window);
+// The system menu of a WS_SYSMENU window (NULL for other windows): made on
+// first request with Restore, Move, Size, Minimize, Maximize, a separator
+// and Close (SC_* commands), owned by the window and destroyed with it.
+// `revert` TRUE drops the window's menu (the next request makes a fresh
+// one) and returns NULL. While Close is greyed or disabled, DefWindowProcW
+// ignores SC_CLOSE (the close box and Alt+F4 do nothing).
+HMENU GetSystemMenu(HWND window, BOOL revert);
 // Enumerations run on a snapshot; the callback returns FALSE to stop.
 // EnumChildWindows visits every descendant, depth first in z-order.
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM data);
