@@ -126,6 +126,31 @@ void ParseRowFile(const std::string& path, std::vector<Row>& rows, std::set<std:
   }
 }
 
+// A text as it may stand in a one-line comment: line breaks, other control
+// characters and backslashes are written as escapes.
+std::string CommentText(const std::u16string& text) {
+  std::u16string escaped;
+  for (char16_t c : text) {
+    if (c == u'\n') {
+      escaped += u"\\n";
+    } else if (c == u'\r') {
+      escaped += u"\\r";
+    } else if (c == u'\t') {
+      escaped += u"\\t";
+    } else if (c == u'\\') {
+      escaped += u"\\\\";
+    } else if (c < 0x20) {
+      escaped += u"\\x";
+      const char16_t* digits = u"0123456789ABCDEF";
+      escaped += digits[(c >> 4) & 0xF];
+      escaped += digits[c & 0xF];
+    } else {
+      escaped += c;
+    }
+  }
+  return ToUtf8(escaped);
+}
+
 }  // namespace
 
 void GenerateRowTable(const std::vector<std::string>& row_files, const std::string& header_path,
@@ -142,7 +167,7 @@ void GenerateRowTable(const std::vector<std::string>& row_files, const std::stri
     << "#include \"foundation/WuLangTable.h\"\n\n"
     << "constexpr int WULANG_ROW_COUNT = " << rows.size() << ";\n\n";
   for (const Row& row : rows) {
-    h << "// \"" << ToUtf8(row.cells[0].text) << "\"\n"
+    h << "// \"" << CommentText(row.cells[0].text) << "\"\n"
       << "extern WuLangStringRow& WuLangRow_" << row.name << ";\n";
   }
   WriteWholeFile(header_path, h.str());
