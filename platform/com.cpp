@@ -7,6 +7,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/shelllink.h"
+
 namespace {
 
 // ---- Per-thread initialisation -----------------------------------------------------------
@@ -29,9 +31,13 @@ std::vector<ClassEntry>& Classes() {
 }
 
 platform::ComClassFactory FindFactory(REFCLSID clsid) {
-  std::lock_guard<std::mutex> hold(ClassLock());
-  for (const ClassEntry& entry : Classes())
-    if (entry.clsid == clsid) return entry.factory;
+  {
+    std::lock_guard<std::mutex> hold(ClassLock());
+    for (const ClassEntry& entry : Classes())
+      if (entry.clsid == clsid) return entry.factory;
+  }
+  // Classes the platform itself offers, unless a registration replaced them.
+  if (clsid == CLSID_ShellLink) return &platform::CreateShellLink;
   return nullptr;
 }
 
@@ -295,6 +301,29 @@ HRESULT GetHGlobalFromStream(IStream* stream, HGLOBAL* block) {
   if (!memory) return E_INVALIDARG;
   *block = memory->Block();
   return S_OK;
+}
+
+int StringFromGUID2(const GUID& guid, LPWSTR buffer, int size) {
+  constexpr int kLength = 38;  // braces, 32 digits, 4 dashes
+  if (!buffer || size < kLength + 1) return 0;
+  static const char kDigits[] = "0123456789ABCDEF";
+  BYTE bytes[16];
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(guid.Data1 >> (24 - 8 * i));
+  bytes[4] = static_cast<BYTE>(guid.Data2 >> 8);
+  bytes[5] = static_cast<BYTE>(guid.Data2);
+  bytes[6] = static_cast<BYTE>(guid.Data3 >> 8);
+  bytes[7] = static_cast<BYTE>(guid.Data3);
+  std::memcpy(bytes + 8, guid.Data4, 8);
+  int at = 0;
+  buffer[at++] = u'{';
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) buffer[at++] = u'-';
+    buffer[at++] = static_cast<WCHAR>(kDigits[bytes[i] >> 4]);
+    buffer[at++] = static_cast<WCHAR>(kDigits[bytes[i] & 15]);
+  }
+  buffer[at++] = u'}';
+  buffer[at++] = 0;
+  return at;
 }
 
 namespace platform {

@@ -19,6 +19,17 @@ struct LinkHolder {
   }
 };
 
+TEST(ShellLinkTest, CreatedThroughTheClassTable) {
+  LinkHolder h;
+  ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                             reinterpret_cast<void**>(&h.link)),
+            S_OK);
+  ASSERT_NE(h.link, nullptr);
+  void* stream = reinterpret_cast<void*>(1);
+  EXPECT_EQ(h.link->QueryInterface(IID_IStream, &stream), E_NOINTERFACE);
+  EXPECT_EQ(stream, nullptr);
+}
+
 TEST(ShellLinkTest, FieldsRoundTripAndAreBounded) {
   LinkHolder h;
   ASSERT_EQ(platform::CreateShellLink(IID_IShellLinkW, reinterpret_cast<void**>(&h.link)), S_OK);
