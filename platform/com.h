@@ -178,6 +178,12 @@ HRESULT CreateStreamOnHGlobal(HGLOBAL block, BOOL delete_on_release, IStream** s
 // any other stream (and *block NULL).
 HRESULT GetHGlobalFromStream(IStream* stream, HGLOBAL* block);
 
+// ---- GUID texts ---------------------------------------------------------------------------
+// Writes the braced upper-case form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+// into a buffer of `size` characters. Returns the characters written with
+// the terminator (39), or 0 (nothing written) when the buffer is too small.
+int StringFromGUID2(const GUID& guid, LPWSTR buffer, int size);
+
 namespace platform {
 
 // Makes an object of a registered class and returns a reference to its

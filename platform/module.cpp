@@ -11,7 +11,9 @@
 
 #include "platform/cpu.h"
 #include "platform/error.h"
+#include "platform/exception.h"
 #include "platform/files.h"
+#include "platform/help.h"
 #include "platform/locale.h"
 #include "platform/resource.h"
 
@@ -58,6 +60,7 @@ void* ResolveKernel32(const char* name) {
     return reinterpret_cast<void*>(&::IsWow64Process);
   if (n == "SetThreadPreferredUILanguages" && model.major >= 6)
     return reinterpret_cast<void*>(&SetThreadPreferredUILanguagesStandIn);
+  if (n == "IsDebuggerPresent") return reinterpret_cast<void*>(&::IsDebuggerPresent);
   return nullptr;
 }
 
@@ -68,6 +71,7 @@ struct SystemModuleDef {
 };
 const SystemModuleDef kSystemModules[] = {
     {u"kernel32.dll", &ResolveKernel32},
+    {u"hhctrl.ocx", &HelpControlExport},
 };
 constexpr size_t kSystemModuleCount = sizeof(kSystemModules) / sizeof(kSystemModules[0]);
 
@@ -277,6 +281,23 @@ bool IsMainProgramFile(const std::string& path) {
          a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+// Another reference to an export module that a load by `name` (mapped to
+// `path`) finds, or NULL: a bare name matches the module's name, a path the
+// module's file. Lock held.
+HMODULE FindExportModuleLocked(ModuleTable& t, std::u16string_view name, const std::string& path) {
+  bool bare = name.find_first_of(u"/\\") == std::u16string_view::npos;
+  for (auto& [value, entry] : t.entries) {
+    if (entry.module->kind() != Module::Kind::kExports) continue;
+    bool match = bare ? NameMatches(name, entry.module->name())
+                      : !entry.module->linux_path().empty() && entry.module->linux_path() == path;
+    if (match) {
+      ++entry.refs;
+      return ToHandle(value);
+    }
+  }
+  return nullptr;
+}
+
 HMODULE LoadSharedObject(const std::u16string& name, const std::string& path) {
   void* dl = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!dl) {
@@ -395,6 +416,14 @@ HMODULE LoadLibraryExW(LPCWSTR name, HANDLE reserved, DWORD flags) {
   std::string path = platform::ToLinuxPath(name);
   // The program's own file is the program, already loaded.
   if (platform::IsMainProgramFile(path)) return GetModuleHandleW(nullptr);
+  if (!(flags & LOAD_LIBRARY_AS_DATAFILE)) {
+    // A module made from an export table is loaded already: by its name, or
+    // by its file when it was given one. (Its file's resources are still
+    // read as a data file.)
+    platform::ModuleTable& t = platform::Table();
+    std::lock_guard<std::mutex> guard(t.lock);
+    if (HMODULE loaded = platform::FindExportModuleLocked(t, text, path)) return loaded;
+  }
   if ((flags & LOAD_LIBRARY_AS_DATAFILE) || platform::IsResourceFile(path))
     return platform::LoadDataFile(text, path);
   return platform::LoadSharedObject(text, path);

@@ -13,7 +13,9 @@
 //    ".dll", any case). "kernel32" exports "IsWow64Process" only when the
 //    system model (platform/cpu.h) says the system has it, and
 //    "SetThreadPreferredUILanguages" from version 6.0 on (it accepts only a
-//    reset: flags with bit 0 set and no list, answering TRUE).
+//    reset: flags with bit 0 set and no list, answering TRUE), and always
+//    "IsDebuggerPresent" (platform/exception.h). The help
+//    control "hhctrl.ocx" exports "HtmlHelpW" (platform/help.h).
 //  - Named resource modules: resources compiled into the program for a
 //    module name (platform/resource.h); GetModuleHandleW and LoadLibraryW
 //    find them by that name. They are never unloaded and report the
@@ -28,7 +30,11 @@
 //    fails with ERROR_BAD_FORMAT. With LOAD_LIBRARY_AS_DATAFILE any other
 //    file loads as a module without code and without resources.
 //  - Export modules: platform::CreateExportModule turns a table of named
-//    functions into a module, for hosts that hand out their kernel that way.
+//    functions into a module, for hosts that hand out their kernel that way
+//    and for in-process stand-ins of libraries this system lacks (tests
+//    register one under a library's name). LoadLibraryW finds such a module
+//    while it exists and adds a reference: a bare name by the module's
+//    name, a path by the module's file.
 #pragma once
 
 #include <memory>

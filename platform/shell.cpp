@@ -1,16 +1,20 @@
 #include "platform/shell.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/handles.h"
 #include "platform/locale.h"
+#include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/state.h"
 
@@ -245,6 +249,178 @@ bool SetSpecialFolder(int csidl, const std::string& linux_path) {
     return WriteProfileValue(OverrideFile(), kOverrideSection, key,
                              linux_path.empty() ? nullptr : &value) == ERROR_SUCCESS;
   });
+}
+
+}  // namespace platform
+
+// ---- ShellExecuteW --------------------------------------------------------------------
+
+namespace {
+
+// What ShellExecuteW keeps between calls.
+struct ShellState {
+  std::mutex lock;                             // guards the fields below
+  std::vector<platform::ShellRequest> requests;  // every request, oldest first
+  bool record_only = false;                    // record, start nothing
+  std::string opener;                          // set opener; empty: xdg-open from PATH
+};
+
+ShellState& Shell() {
+  static ShellState* state = new ShellState;  // lives to process exit
+  return *state;
+}
+
+HINSTANCE ShellResult(int value) { return reinterpret_cast<HINSTANCE>(static_cast<uintptr_t>(value)); }
+
+// "scheme:rest" with a scheme of two or more letters, digits, '+', '-' or
+// '.' starting with a letter (one letter is a drive).
+bool IsAddress(std::u16string_view text) {
+  size_t colon = text.find(u':');
+  if (colon == std::u16string_view::npos || colon < 2) return false;
+  auto letter = [](char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+  if (!letter(text[0])) return false;
+  for (size_t i = 1; i < colon; ++i) {
+    char16_t c = text[i];
+    if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'-' && c != u'.')
+      return false;
+  }
+  return true;
+}
+
+// The executable `name` in PATH, or empty.
+std::string SearchPath(const std::string& name) {
+  std::string path = Env("PATH");
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(':', start);
+    if (end == std::string::npos) end = path.size();
+    std::string dir = path.substr(start, end - start);
+    if (!dir.empty()) {
+      std::string candidate = dir + "/" + name;
+      struct stat st;
+      if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+          access(candidate.c_str(), X_OK) == 0)
+        return candidate;
+    }
+    start = end + 1;
+  }
+  return std::string();
+}
+
+// Starts `program` (a Linux path) with `args` after it; no waiting.
+bool StartChild(const std::string& program, const std::vector<std::u16string>& args,
+                LPCWSTR directory) {
+  std::u16string app = platform::FromLinuxPath(program);
+  std::vector<std::u16string> argv;
+  argv.push_back(app);
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::u16string line = platform::JoinCommandLine(argv);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(app.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory && directory[0] ? directory : nullptr, &startup, &info))
+    return false;
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return true;
+}
+
+bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
+  auto fold = [](char16_t c) -> char16_t { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (fold(a[i]) != fold(b[i])) return false;
+  return true;
+}
+
+// Opens one request; the result value.
+int OpenRequest(platform::ShellRequest& request, const std::string& opener_set) {
+  if (!request.verb.empty() && !EqualsIgnoreCase(request.verb, u"open") &&
+      !EqualsIgnoreCase(request.verb, u"explore"))
+    return SE_ERR_NOASSOC;
+  std::u16string target = request.file;
+  if (!IsAddress(request.file)) {
+    std::string path = platform::ToLinuxPath(request.file);
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+      size_t cut = path.find_last_of('/');
+      std::string parent = cut == std::string::npos || cut == 0 ? "/" : path.substr(0, cut);
+      return IsFolder(parent) ? SE_ERR_FNF : SE_ERR_PNF;
+    }
+    if (S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0) {
+      request.started = StartChild(path, platform::SplitCommandLine(request.parameters),
+                                   request.directory.c_str());
+      return request.started ? SE_OPENED : SE_ERR_ACCESSDENIED;
+    }
+    target = platform::ToUtf16(path);  // the opener is a Linux program
+  }
+  std::string opener = opener_set.empty() ? SearchPath("xdg-open") : opener_set;
+  if (opener.empty() || access(opener.c_str(), X_OK) != 0) return SE_ERR_NOASSOC;
+  request.started = StartChild(opener, {target}, nullptr);
+  return request.started ? SE_OPENED : SE_ERR_ACCESSDENIED;
+}
+
+}  // namespace
+
+HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                        LPCWSTR directory, int show) {
+  (void)window;
+  return Guard<HINSTANCE>(ShellResult(SE_ERR_OOM), [&]() -> HINSTANCE {
+    if (!file || !file[0]) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
+      return ShellResult(SE_ERR_FNF);
+    }
+    platform::ShellRequest request;
+    request.verb = verb ? verb : u"";
+    request.file = file;
+    request.parameters = parameters ? parameters : u"";
+    request.directory = directory ? directory : u"";
+    request.show = show;
+    ShellState& state = Shell();
+    bool record_only;
+    std::string opener;
+    {
+      std::lock_guard<std::mutex> guard(state.lock);
+      record_only = state.record_only;
+      opener = state.opener;
+    }
+    int result = record_only ? SE_OPENED : OpenRequest(request, opener);
+    {
+      std::lock_guard<std::mutex> guard(state.lock);
+      state.requests.push_back(request);
+    }
+    if (result <= 32) SetLastError(result == SE_ERR_NOASSOC ? ERROR_NO_ASSOCIATION
+                                   : result == SE_ERR_OOM  ? ERROR_NOT_ENOUGH_MEMORY
+                                                           : static_cast<DWORD>(result));
+    return ShellResult(result);
+  });
+}
+
+namespace platform {
+
+std::vector<ShellRequest> ShellRequests() {
+  ShellState& state = Shell();
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.requests;
+}
+
+void ClearShellRequests() {
+  ShellState& state = Shell();
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.requests.clear();
+}
+
+void SetShellRecordOnly(bool record_only) {
+  ShellState& state = Shell();
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.record_only = record_only;
+}
+
+void SetShellOpener(const std::string& program) {
+  ShellState& state = Shell();
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.opener = program;
 }
 
 }  // namespace platform

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -87,7 +88,49 @@ HRESULT SHGetFolderPathW(HWND hwnd, int csidl, HANDLE token, DWORD flags, LPWSTR
 UINT GetWindowsDirectoryW(LPWSTR buffer, UINT size);
 UINT GetSystemDirectoryW(LPWSTR buffer, UINT size);
 
+// ---- Opening documents and web pages ---------------------------------------------------
+// ShellExecuteW results at or below 32 are errors.
+constexpr int SE_ERR_FNF = 2;            // the file does not exist
+constexpr int SE_ERR_PNF = 3;            // a folder of the path does not exist
+constexpr int SE_ERR_ACCESSDENIED = 5;   // the program could not be started
+constexpr int SE_ERR_OOM = 8;            // out of memory
+constexpr int SE_ERR_NOASSOC = 31;       // nothing here opens it
+constexpr int SE_OPENED = 42;            // the success value handed back
+constexpr DWORD ERROR_NO_ASSOCIATION = 1155;  // last error: nothing opens the target
+
+// Opens a document, a folder or an address ("scheme:...") with the desktop's
+// opener: "xdg-open" (searched in PATH) started as a child process with the
+// target as its one argument, never through a shell. A document that is an
+// executable program is started itself, with `parameters` split as a
+// command line and `directory` as its working folder. `verb` NULL, "open"
+// and "explore" open; other verbs give SE_ERR_NOASSOC. `window` and `show`
+// are not used. Every request is recorded (platform::ShellRequests). When
+// no opener exists the request stays recorded only and the result is
+// SE_ERR_NOASSOC. Returns a value above 32 on success.
+HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                        LPCWSTR directory, int show);
+
 namespace platform {
+
+// One ShellExecuteW request as it was made.
+struct ShellRequest {
+  std::u16string verb;        // the verb ("" for NULL)
+  std::u16string file;        // the document, folder or address
+  std::u16string parameters;  // parameters ("" for NULL)
+  std::u16string directory;   // working folder ("" for NULL)
+  int show = 0;               // the show state asked for
+  bool started = false;       // a child process was started for it
+};
+
+// The requests made since the last ClearShellRequests, oldest first.
+std::vector<ShellRequest> ShellRequests();
+void ClearShellRequests();
+// With `record_only` ShellExecuteW records and answers success without
+// starting anything (for tests).
+void SetShellRecordOnly(bool record_only);
+// The program that opens documents and addresses (a Linux path); empty
+// restores the default, "xdg-open" from PATH.
+void SetShellOpener(const std::string& program);
 
 // The Linux folder of a CSIDL (flag bits ignored), overrides included;
 // empty for a number without a folder. With `create` the folder is made
