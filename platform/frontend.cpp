@@ -310,6 +310,27 @@ bool PickInControl(HWND control, int index) {
   }
 }
 
+namespace {
+constexpr LPCWSTR kPathChooserProp = u"platform.PathChooser";
+}  // namespace
+
+void SetPathChooser(HWND dialog, const PathChooser* chooser) {
+  if (chooser) {
+    SetPropW(dialog, kPathChooserProp, const_cast<PathChooser*>(chooser));
+  } else {
+    RemovePropW(dialog, kPathChooserProp);
+  }
+}
+
+const PathChooser* GetPathChooser(HWND dialog) {
+  return static_cast<const PathChooser*>(GetPropW(dialog, kPathChooserProp));
+}
+
+bool ChoosePath(HWND dialog, const std::u16string& path) {
+  const PathChooser* chooser = GetPathChooser(dialog);
+  return chooser && !path.empty() && chooser->choose(dialog, path);
+}
+
 void PressEnter(HWND dialog) {
   HWND focus = GetFocus();
   MSG msg{focus && IsChild(dialog, focus) ? focus : dialog, WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
@@ -357,6 +378,9 @@ ScriptedFrontEnd& ScriptedFrontEnd::Enter(const std::u16string& title) {
 }
 ScriptedFrontEnd& ScriptedFrontEnd::Escape(const std::u16string& title) {
   return Add(Action{Kind::kEscape, 0, 0, {}, title, {}});
+}
+ScriptedFrontEnd& ScriptedFrontEnd::ChoosePath(const std::u16string& path, const std::u16string& title) {
+  return Add(Action{Kind::kChoosePath, 0, 0, path, title, {}});
 }
 ScriptedFrontEnd& ScriptedFrontEnd::Answer(int id) { return Add(Action{Kind::kAnswer, id, 0, {}, {}, {}}); }
 ScriptedFrontEnd& ScriptedFrontEnd::WaitFor(const std::u16string& title) {
@@ -490,6 +514,9 @@ void ScriptedFrontEnd::Apply(HWND dialog, const Action& action) {
     case Kind::kRun:
       if (action.run) action.run(dialog);
       break;
+    case Kind::kChoosePath:
+      if (!platform::ChoosePath(dialog, action.text)) fail("cannot choose the path \"" + Describe(action.text) + "\"");
+      break;
     case Kind::kWaitFor:
       break;
   }
@@ -529,7 +556,7 @@ std::vector<std::string> ScriptedFrontEnd::errors() {
 
 // What the terminal keeps per open dialog.
 struct TerminalFrontEnd::Session {
-  enum class Mode { kChoice, kValue, kPick };
+  enum class Mode { kChoice, kValue, kPick, kPath };
   HWND dialog = nullptr;                 // the dialog
   bool rendered = false;                 // shown since the last change
   std::vector<HWND> choices;             // choice n is choices[n - 1]
@@ -606,6 +633,7 @@ const char* Prompt(int mode) {
   switch (mode) {
     case 1: return "New text: ";
     case 2: return "Item number: ";
+    case 3: return "Path: ";
     default: return "Choice: ";
   }
 }
@@ -690,6 +718,9 @@ void TerminalFrontEnd::RenderLocked(Session& session) {
     if (c.kind != ControlKind::kText) label.clear();
   }
   if (!buttons.empty()) text += buttons + "\n";
+  if (const PathChooser* chooser = GetPathChooser(session.dialog))
+    text += std::string("  p) ") + (chooser->folders_only ? "Folder" : "Path") + ": " +
+            ToUtf8(chooser->current(session.dialog)) + "\n";
   text += "  (Enter alone: the button marked *; x: close)\n";
   WriteLocked(text);
   session.rendered = true;
@@ -818,6 +849,8 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
   };
   if (mode == Session::Mode::kValue) {
     if (!line.empty() && !TypeIntoControl(pending, ToUtf16(line))) note("That field cannot be changed.");
+  } else if (mode == Session::Mode::kPath) {
+    if (!line.empty() && !ChoosePath(dialog, ToUtf16(line))) note("That path cannot be chosen.");
   } else if (mode == Session::Mode::kPick) {
     int n = std::atoi(line.c_str());
     if (!line.empty() && !PickInControl(pending, n - 1)) note("No such item.");
@@ -827,6 +860,9 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
     if (button && !PressControl(button)) note("The default button is not available.");
   } else if (line == "x" || line == "X") {
     PressEscape(dialog);
+  } else if ((line == "p" || line == "P") && GetPathChooser(dialog)) {
+    ask(Session::Mode::kPath, nullptr, "\r\x1b[K  Type a path (Enter alone keeps the current one)\n");
+    return;
   } else {
     int n = std::atoi(line.c_str());
     if (n < 1 || static_cast<size_t>(n) > choices.size()) {
@@ -883,6 +919,14 @@ void NonInteractiveFrontEnd::ModalIdle(HWND dialog) {
     std::lock_guard<std::mutex> guard(lock_);
     first = std::find(pressed_.begin(), pressed_.end(), dialog) == pressed_.end();
     if (first) pressed_.push_back(dialog);
+  }
+  if (!first && GetPathChooser(dialog)) {
+    // A file or folder dialog that its default button did not end (no
+    // name chosen, a refused path): nobody can choose one, so cancel.
+    Log("the dialog is still open; cancelling");
+    PressEscape(dialog);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 250, QS_ALLINPUT);
+    return;
   }
   if (first) {
     int id = DefaultButtonId(dialog);

@@ -16,9 +16,12 @@
 //  - TerminalFrontEnd: for people at a terminal; it shows any dialog
 //    generically (title, texts, fields, buttons and check boxes as numbered
 //    choices, progress bars as a live bar) and takes choices from the
-//    keyboard, one prompt at a time for the whole process;
+//    keyboard, one prompt at a time for the whole process; file and folder
+//    dialogs also offer "p" to type a path (their entry lists are picked
+//    like any list);
 //  - NonInteractiveFrontEnd: for runs without a terminal; it presses each
-//    dialog's default push button once (a message box's MB_DEFBUTTONn),
+//    dialog's default push button once (a message box's MB_DEFBUTTONn;
+//    a file or folder dialog that stays open after it is cancelled),
 //    never waits for a person, and logs each decision on stderr when the
 //    environment variable WU_FRONTEND_LOG is set (and not "0").
 // Without SetFrontEnd the model picks the terminal front end when standard
@@ -117,6 +120,25 @@ void PressEscape(HWND dialog);
 // The default push button's id (DM_GETDEFID), or 0 when there is none.
 int DefaultButtonId(HWND dialog);
 
+// Dialogs that choose a file or a folder (the open and save dialogs, the
+// folder browser) tell front ends how a person picks a path in them.
+struct PathChooser {
+  bool folders_only;                                         // a folder browser
+  std::u16string (*current)(HWND dialog);                    // the path chosen so far (may be empty)
+  bool (*choose)(HWND dialog, const std::u16string& path);   // picks a path as a person would
+};
+// Attaches a chooser to a dialog (null: removes it); the record must
+// outlive the dialog.
+void SetPathChooser(HWND dialog, const PathChooser* chooser);
+// The dialog's chooser, or null.
+const PathChooser* GetPathChooser(HWND dialog);
+// Picks a path in a file or folder dialog as a person would: the folder
+// browser selects the folder in its tree; a file dialog goes to the
+// folder (a path naming a folder) or to the file's folder and puts the
+// file's name into its name field. OK is not pressed. FALSE when the
+// dialog chooses no paths or refuses this one (e.g. a missing folder).
+bool ChoosePath(HWND dialog, const std::u16string& path);
+
 // ---- The scripted driver (tests) ------------------------------------------------------------
 
 // A queue of actions played against modal dialogs. Each action goes to the
@@ -152,6 +174,8 @@ class ScriptedFrontEnd : public FrontEnd {
   ScriptedFrontEnd& Escape(const std::u16string& title = {});
   // Answers the next message box with a button id.
   ScriptedFrontEnd& Answer(int id);
+  // Picks a path in a file or folder dialog (platform::ChoosePath).
+  ScriptedFrontEnd& ChoosePath(const std::u16string& path, const std::u16string& title = {});
   // Holds the later actions until a dialog with this title is open.
   ScriptedFrontEnd& WaitFor(const std::u16string& title);
   // Runs code on the dialog's thread (e.g. to look at it).
@@ -171,7 +195,7 @@ class ScriptedFrontEnd : public FrontEnd {
 
  private:
   enum class Kind { kPress, kPressText, kType, kCheck, kPick, kPickPage, kEnter, kEscape,
-                    kAnswer, kWaitFor, kRun };
+                    kAnswer, kWaitFor, kRun, kChoosePath };
   struct Action {
     Kind kind;                           // what to do
     int id = 0;                          // control id / button id / page
