@@ -19,8 +19,8 @@ constexpr DWORD kEntryTail = 16;     // DataVersion .. Characteristics
 constexpr LCID kEnglishUS = 1033;
 
 // An image holding only the customary empty entry, preceded by its byte
-// count as the pools are stored. The pools' contents are linked in by the
-// programs that show them.
+// count as the pools are stored. The shell pages' contents are linked in by
+// the programs that show them.
 alignas(4) constexpr BYTE kEmptyImage[4 + 32] = {
     32, 0, 0, 0,                                  // byte count
     0, 0, 0, 0, 32, 0, 0, 0,                      // DataSize 0, HeaderSize 32
@@ -87,7 +87,7 @@ bool Matches(LPCWSTR want, const Id& id) {
 }  // namespace
 
 _WURESPOOL WuShellUIResPool = {0, ImageCount(kEmptyImage), kEmptyImage + 4};
-_WURESPOOL WuAboutResPool = {0, ImageCount(kEmptyImage), kEmptyImage + 4};
+// The about box's pool is assembled with its pages in WuAboutPool.cpp.
 
 const void* WuFindResourceInResPool(const _WURESPOOL* pool, DWORD* size, LPCWSTR name,
                                     LPCWSTR type, LCID lcid, LCID* found) {

@@ -536,3 +536,76 @@ SIZE_T RuntimeBlockSize(const void* block) {
 }
 
 }  // namespace platform
+
+// ---- Memory status ----------------------------------------------------------------------
+
+namespace {
+
+std::mutex g_status_lock;                 // guards the two below
+bool g_status_set = false;                // a test replaced the machine's figures
+MEMORYSTATUSEX g_status_override{};       // those figures
+
+// One "Name:   123 kB" line of /proc/meminfo in bytes, or 0.
+ULONGLONG MeminfoBytes(const std::string& text, const char* name) {
+  std::string key = std::string("\n") + name + ":";
+  size_t at = ("\n" + text).find(key);
+  if (at == std::string::npos) return 0;
+  return std::strtoull(text.c_str() + at + key.size() - 1, nullptr, 10) * 1024;
+}
+
+std::string ReadMeminfo() {
+  std::string text;
+  int fd = open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return text;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(fd, buffer, sizeof(buffer))) > 0) text.append(buffer, static_cast<size_t>(n));
+  close(fd);
+  return text;
+}
+
+}  // namespace
+
+BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status) {
+  if (!status || status->dwLength != sizeof(MEMORYSTATUSEX)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  {
+    std::lock_guard<std::mutex> guard(g_status_lock);
+    if (g_status_set) {
+      *status = g_status_override;
+      status->dwLength = sizeof(MEMORYSTATUSEX);
+      return TRUE;
+    }
+  }
+  std::string info = ReadMeminfo();
+  ULONGLONG total = MeminfoBytes(info, "MemTotal");
+  ULONGLONG avail = MeminfoBytes(info, "MemAvailable");
+  if (!avail) avail = MeminfoBytes(info, "MemFree");
+  if (!total) {
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long page = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && page > 0) total = static_cast<ULONGLONG>(pages) * static_cast<ULONGLONG>(page);
+    long free_pages = sysconf(_SC_AVPHYS_PAGES);
+    if (free_pages > 0 && page > 0) avail = static_cast<ULONGLONG>(free_pages) * static_cast<ULONGLONG>(page);
+  }
+  if (avail > total) avail = total;
+  *status = MEMORYSTATUSEX{};
+  status->dwLength = sizeof(MEMORYSTATUSEX);
+  status->ullTotalPhys = total;
+  status->ullAvailPhys = avail;
+  status->dwMemoryLoad = total ? static_cast<DWORD>(100 - avail * 100 / total) : 0;
+  status->ullTotalPageFile = total + MeminfoBytes(info, "SwapTotal");
+  status->ullAvailPageFile = avail + MeminfoBytes(info, "SwapFree");
+  // The user half of a 48-bit address space.
+  status->ullTotalVirtual = ULONGLONG{1} << 47;
+  status->ullAvailVirtual = status->ullTotalVirtual;
+  return TRUE;
+}
+
+void platform::SetMemoryStatus(const MEMORYSTATUSEX* status) {
+  std::lock_guard<std::mutex> guard(g_status_lock);
+  g_status_set = status != nullptr;
+  if (status) g_status_override = *status;
+}

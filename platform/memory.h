@@ -94,7 +94,26 @@ SIZE_T HeapSize(HANDLE heap, DWORD flags, LPCVOID block);
 BOOL IsBadReadPtr(LPCVOID pointer, UINT_PTR bytes);
 BOOL IsBadWritePtr(LPVOID pointer, UINT_PTR bytes);
 
+// The machine's memory as the system reports it.
+struct MEMORYSTATUSEX {
+  DWORD dwLength;                   // sizeof(MEMORYSTATUSEX), set by the caller
+  DWORD dwMemoryLoad;               // per cent of physical memory in use (0..100)
+  ULONGLONG ullTotalPhys;           // physical memory, bytes
+  ULONGLONG ullAvailPhys;           // physical memory available, bytes
+  ULONGLONG ullTotalPageFile;       // commit limit: physical memory plus swap, bytes
+  ULONGLONG ullAvailPageFile;       // of it still available, bytes
+  ULONGLONG ullTotalVirtual;        // the process's user address space, bytes
+  ULONGLONG ullAvailVirtual;        // of it not yet reserved, bytes (an estimate)
+  ULONGLONG ullAvailExtendedVirtual;  // always 0
+};
+// Fills `status`; FALSE (ERROR_INVALID_PARAMETER) for NULL or a length that
+// is not sizeof(MEMORYSTATUSEX).
+BOOL GlobalMemoryStatusEx(MEMORYSTATUSEX* status);
+
 namespace platform {
+// Test hook: GlobalMemoryStatusEx reports `status` (its dwLength ignored)
+// instead of the machine's; NULL goes back to the machine's.
+void SetMemoryStatus(const MEMORYSTATUSEX* status);
 // Number of live global blocks (for leak checks in tests).
 size_t LiveGlobalBlockCount();
 // Test hook: the next `count` allocations fail as if memory were exhausted.
