@@ -499,35 +499,40 @@ class Parser {
       if (kw.kind != Token::Kind::kIdent) Fail(kw, "control statement expected");
       std::string word = Upper(kw.text);
       DialogItem item;
-      struct TextControl {
+      // Statements with fixed class and default style: "text, id, x, y, cx,
+      // cy" (texts and buttons) or "id, x, y, cx, cy" (edits and lists),
+      // each optionally followed by style, extended style and help id.
+      struct SimpleControl {
         const char* word;   // statement
+        bool has_text;      // starts with a text
         uint16_t cls;       // class ordinal
         uint32_t defaults;  // style bits besides WS_CHILD | WS_VISIBLE
       };
-      static const TextControl kTextControls[] = {
-          {"LTEXT", 0x82, 0x00 | kGroup},       {"RTEXT", 0x82, 0x02 | kGroup},
-          {"CTEXT", 0x82, 0x01 | kGroup},       {"PUSHBUTTON", 0x80, 0x00 | kTabStop},
-          {"DEFPUSHBUTTON", 0x80, 0x01 | kTabStop}, {"CHECKBOX", 0x80, 0x02 | kTabStop},
-          {"AUTOCHECKBOX", 0x80, 0x03 | kTabStop},  {"RADIOBUTTON", 0x80, 0x04},
-          {"AUTORADIOBUTTON", 0x80, 0x09},      {"STATE3", 0x80, 0x05 | kTabStop},
-          {"AUTO3STATE", 0x80, 0x06 | kTabStop},    {"GROUPBOX", 0x80, 0x07},
-      };
-      struct IdControl {
-        const char* word;   // statement
-        uint16_t cls;       // class ordinal
-        uint32_t defaults;  // style bits besides WS_CHILD | WS_VISIBLE
-      };
-      static const IdControl kIdControls[] = {
-          {"EDITTEXT", 0x81, kBorder | kTabStop},
-          {"LISTBOX", 0x83, kBorder | 0x01},
-          {"COMBOBOX", 0x85, kTabStop | 0x01},
-          {"SCROLLBAR", 0x84, 0x00},
+      static const SimpleControl kSimpleControls[] = {
+          {"LTEXT", true, 0x82, 0x00 | kGroup},
+          {"RTEXT", true, 0x82, 0x02 | kGroup},
+          {"CTEXT", true, 0x82, 0x01 | kGroup},
+          {"PUSHBUTTON", true, 0x80, 0x00 | kTabStop},
+          {"DEFPUSHBUTTON", true, 0x80, 0x01 | kTabStop},
+          {"CHECKBOX", true, 0x80, 0x02 | kTabStop},
+          {"AUTOCHECKBOX", true, 0x80, 0x03 | kTabStop},
+          {"RADIOBUTTON", true, 0x80, 0x04},
+          {"AUTORADIOBUTTON", true, 0x80, 0x09},
+          {"STATE3", true, 0x80, 0x05 | kTabStop},
+          {"AUTO3STATE", true, 0x80, 0x06 | kTabStop},
+          {"GROUPBOX", true, 0x80, 0x07},
+          {"EDITTEXT", false, 0x81, kBorder | kTabStop},
+          {"LISTBOX", false, 0x83, kBorder | 0x01},
+          {"COMBOBOX", false, 0x85, kTabStop | 0x01},
+          {"SCROLLBAR", false, 0x84, 0x00},
       };
       bool done = false;
-      for (const TextControl& c : kTextControls) {
+      for (const SimpleControl& c : kSimpleControls) {
         if (word != c.word) continue;
-        item.text = ReadTextRef();
-        ExpectComma();
+        if (c.has_text) {
+          item.text = ReadTextRef();
+          ExpectComma();
+        }
         item.id = ReadControlId(extended);
         ExpectComma();
         ReadRect(&item);
@@ -537,17 +542,6 @@ class Parser {
         ReadItemTail(extended, &item);
         done = true;
         break;
-      }
-      for (const IdControl& c : kIdControls) {
-        if (done || word != c.word) continue;
-        item.id = ReadControlId(extended);
-        ExpectComma();
-        ReadRect(&item);
-        item.cls.kind = DialogRef::Kind::kOrdinal;
-        item.cls.ordinal = c.cls;
-        item.style = kChildVisible | c.defaults;
-        ReadItemTail(extended, &item);
-        done = true;
       }
       if (!done && word == "ICON") {
         item.text = ReadTextRef();
