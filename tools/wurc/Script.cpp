@@ -16,7 +16,7 @@ const char kScriptHelp[] = R"(RESOURCE SCRIPTS
   LANGUAGE 0x407                  following resources are German (a LANGID)
   LANGUAGE 9, 1                   primary language, sublanguage
   STRINGTABLE BEGIN 101 "Text" 102, "Line\none" END
-  107 PNG "banner.png"            a file as a resource: name, type, file
+  107 32 "banner.png"             a file as a resource: name, type, file
   HELLO RCDATA BEGIN "bytes", L"UTF-16", 0x1234, 0x12345678L END
   2 BITMAP "logo.bmp"             the 14-byte file header is dropped
   1100 DIALOG 0, 0, 331, 207      a dialog template (RT_DIALOG 5); DIALOGEX

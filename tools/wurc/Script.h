@@ -10,7 +10,7 @@
 //     102, "Line\none"
 //   END
 //
-//   107 PNG "banner.png"            // a file as a resource: name, type, file
+//   107 32 "banner.png"             // a file as a resource: name, type, file
 //   HELLO RCDATA                    // a data block
 //   BEGIN
 //     "bytes", L"UTF-16 units", 0x1234, 0x12345678L   // 16-bit and 32-bit items
