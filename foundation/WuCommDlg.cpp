@@ -290,6 +290,31 @@ struct FileDialogArgs {
   LPARAM caller_data;
 };
 
+// The arguments every file dialog takes; the rest stay zero.
+FileDialogArgs CommonArgs(HWND owner, LPCWSTR title, LPWSTR path, int size, LPCWSTR filter,
+                          DWORD* filter_index, DWORD help_id, LPCWSTR help_file, BOOL show_file_type) {
+  FileDialogArgs a{};
+  a.owner = owner;
+  a.title = title;
+  a.path = path;
+  a.size = size;
+  a.filter = filter;
+  a.filter_index = filter_index;
+  a.help_id = help_id;
+  a.help_file = help_file;
+  a.show_file_type = show_file_type;
+  return a;
+}
+
+// The caller's own hook with its template and data.
+void SetCallerTemplate(FileDialogArgs* a, LPOFNHOOKPROC hook, LPCWSTR template_name,
+                       HINSTANCE template_instance, LPARAM caller_data) {
+  a->hook = hook;
+  a->template_name = template_name;
+  a->template_instance = template_instance;
+  a->caller_data = caller_data;
+}
+
 HRESULT RunFileDialog(const FileDialogArgs& a) {
   if (!a.path || a.size <= 0) return E_INVALIDARG;
   WuFileDlgHookData hook_data{};
@@ -450,21 +475,10 @@ HRESULT WuSelectFileDlgEx(HWND owner, LPCWSTR title, LPWSTR path, int size, LPCW
                           DWORD /*unused*/, BOOL show_file_type, DWORD flags, LPOFNHOOKPROC hook,
                           LPCWSTR template_name, HINSTANCE template_instance, LPARAM caller_data,
                           int /*reserved*/) {
-  FileDialogArgs a{};
-  a.owner = owner;
-  a.title = title;
-  a.path = path;
-  a.size = size;
-  a.filter = filter;
-  a.filter_index = filter_index;
-  a.help_id = help_id;
-  a.help_file = help_file;
-  a.show_file_type = show_file_type;
+  FileDialogArgs a = CommonArgs(owner, title, path, size, filter, filter_index, help_id, help_file,
+                                show_file_type);
   a.flags = flags;
-  a.hook = hook;
-  a.template_name = template_name;
-  a.template_instance = template_instance;
-  a.caller_data = caller_data;
+  SetCallerTemplate(&a, hook, template_name, template_instance, caller_data);
   return RunFileDialog(a);
 }
 
@@ -480,18 +494,10 @@ HRESULT WuGetFileNameForWriteDlg(HWND owner, LPCWSTR title, LPWSTR path, int siz
                                  LPCWSTR help_file, DWORD /*unused*/, BOOL show_file_type,
                                  BOOL replace_extension) {
   if (!title || !path || !filter || size <= 0) return E_INVALIDARG;
-  FileDialogArgs a{};
+  FileDialogArgs a = CommonArgs(owner, title, path, size, filter, filter_index, help_id, help_file,
+                                show_file_type);
   a.save = true;
   a.init_record = true;
-  a.owner = owner;
-  a.title = title;
-  a.path = path;
-  a.size = size;
-  a.filter = filter;
-  a.filter_index = filter_index;
-  a.help_id = help_id;
-  a.help_file = help_file;
-  a.show_file_type = show_file_type;
   a.replace_extension = replace_extension;
   a.flags = WU_SAVEDLG_FLAGS;
   return RunFileDialog(a);
@@ -503,23 +509,12 @@ HRESULT WuGetFileNameForWriteDlgEx(HWND owner, LPCWSTR title, LPWSTR path, int s
                                    LPOFNHOOKPROC hook, LPCWSTR template_name,
                                    HINSTANCE template_instance, LPARAM caller_data, DWORD flags,
                                    BOOL no_places_bar) {
-  FileDialogArgs a{};
+  FileDialogArgs a = CommonArgs(owner, title, path, size, filter, filter_index, help_id, help_file,
+                                show_file_type);
   a.save = true;
-  a.owner = owner;
-  a.title = title;
-  a.path = path;
-  a.size = size;
-  a.filter = filter;
-  a.filter_index = filter_index;
-  a.help_id = help_id;
-  a.help_file = help_file;
-  a.show_file_type = show_file_type;
   a.flags = flags ? flags : WU_SAVEDLG_FLAGS;
   a.flags_ex = no_places_bar ? OFN_EX_NOPLACESBAR : 0;
-  a.hook = hook;
-  a.template_name = template_name;
-  a.template_instance = template_instance;
-  a.caller_data = caller_data;
+  SetCallerTemplate(&a, hook, template_name, template_instance, caller_data);
   return RunFileDialog(a);
 }
 

@@ -53,9 +53,14 @@ HANDLE OpenForWriting(const WCHAR* path) {
 // Reads the profile and opens the device once.
 void SetUpDevice() {
   g_device.set_up = true;
-  GetProfileStringW(kSection, u"LogToFilePath", kDefaultDevice, g_device.path, MAX_PATH);
+  // Read with room for one more character: a path that does not fit is
+  // not opened, as its cut form names another file.
+  WCHAR path[MAX_PATH + 1] = {};
+  DWORD length = GetProfileStringW(kSection, u"LogToFilePath", kDefaultDevice, path, MAX_PATH + 1);
+  const bool fits = length < MAX_PATH;
+  WuStrCpyN(g_device.path, fits ? path : u"", MAX_PATH);
   const bool serial = lstrcmpW(g_device.path, kDefaultDevice) == 0;
-  HANDLE device = OpenForWriting(g_device.path);
+  HANDLE device = fits ? OpenForWriting(g_device.path) : INVALID_HANDLE_VALUE;
   if (device == INVALID_HANDLE_VALUE && serial) device = OpenForWriting(kFallbackDevice);
   if (device != INVALID_HANDLE_VALUE) {
     if (serial) {

@@ -187,6 +187,19 @@ HRESULT SendThroughMailLibrary(HWND window, MapiMessage* message) {
   return result == SUCCESS_SUCCESS || result == MAPI_USER_ABORT ? S_OK : E_FAIL;
 }
 
+// Sends a message with the subject and at most one attachment and one
+// recipient.
+HRESULT SendMail(HWND window, LPCWSTR subject, MapiFileDesc* attachment, MapiRecipDesc* recipient) {
+  std::string subject_text = AnsiChars(subject, kMailTextChars);
+  MapiMessage message = {};
+  message.lpszSubject = subject_text.data();
+  message.nFileCount = attachment ? 1 : 0;
+  message.lpFiles = attachment;
+  message.nRecipCount = recipient ? 1 : 0;
+  message.lpRecips = recipient;
+  return SendThroughMailLibrary(window, &message);
+}
+
 }  // namespace
 
 void WuHelp_SetHelpFilePath(int type, LPCWSTR path) {
@@ -378,32 +391,22 @@ HINSTANCE Internet_BrowseWebPage(HWND window, LPCWSTR page) {
 HRESULT Internet_MailFile(HWND window, LPCWSTR path, LPCWSTR name, LPCWSTR subject) {
   std::string path_text = Ansi(path, kMailPathBytes);
   std::string name_text = Ansi(name, kMailPathBytes);
-  std::string subject_text = AnsiChars(subject, kMailTextChars);
   MapiFileDesc attachment = {};
   attachment.nPosition = static_cast<ULONG>(-1);
   attachment.lpszPathName = path_text.data();
   attachment.lpszFileName = name_text.data();
-  MapiMessage message = {};
-  message.lpszSubject = subject_text.data();
-  message.nFileCount = 1;
-  message.lpFiles = &attachment;
-  return SendThroughMailLibrary(window, &message);
+  return SendMail(window, subject, &attachment, nullptr);
 }
 
 HRESULT Internet_SendMail(HWND window, LPCWSTR subject, LPCWSTR recipient_name,
                           LPCWSTR recipient_address) {
-  std::string subject_text = AnsiChars(subject, kMailTextChars);
   std::string name_text = AnsiChars(recipient_name, kMailTextChars);
   std::string address_text = AnsiChars(recipient_address, kMailTextChars);
   MapiRecipDesc recipient = {};
   recipient.ulRecipClass = MAPI_TO;
   recipient.lpszName = name_text.data();
   recipient.lpszAddress = address_text.data();
-  MapiMessage message = {};
-  message.lpszSubject = subject_text.data();
-  message.nRecipCount = 1;
-  message.lpRecips = &recipient;
-  return SendThroughMailLibrary(window, &message);
+  return SendMail(window, subject, nullptr, &recipient);
 }
 
 HRESULT Internet_SendFeedback(HWND window, LPCWSTR subject) {

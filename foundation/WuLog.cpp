@@ -29,6 +29,13 @@ const WCHAR* LevelTag(LOGFLAGS level) {
   }
 }
 
+// TRUE when the path and its terminator fit the log's path field.
+bool FitsPath(const WCHAR* path) {
+  for (int i = 0; i < MAX_PATH; ++i)
+    if (!path[i]) return true;
+  return false;
+}
+
 // Appends a wide piece to the line in the ANSI code page, storing each line
 // feed as CR LF, as a text-mode stream of the platform does.
 void AppendAnsi(std::string& line, const WCHAR* piece) {
@@ -167,7 +174,9 @@ HRESULT CLog::Init(const WCHAR* path, LOGFLAGS flags, LONG size_limit) {
   }
   m_dwFlags = flags;
   m_lSizeLimit = size_limit;
-  HRESULT hr = OpenLocked();
+  // A path that does not fit is not opened: its cut form names another
+  // file.
+  HRESULT hr = FitsPath(path) ? OpenLocked() : WU_E_OPEN_FILE;
   LeaveCriticalSection(&m_Lock);
   return hr;
 }

@@ -46,7 +46,8 @@ class CLog {
   static void operator delete(void* block) noexcept;
 
   // Opens (creates) the log file for appending. E_INVALIDARG for a NULL
-  // path or flags 0; 0x8004E007 when the file cannot be opened. A size
+  // path or flags 0; 0x8004E007 when the file cannot be opened, or when the
+  // path does not fit MAX_PATH characters with its terminator. A size
   // limit of 0 or less means no rotation. Calling it on an open log closes
   // the old file first.
   HRESULT Init(const WCHAR* path, LOGFLAGS flags, LONG size_limit);

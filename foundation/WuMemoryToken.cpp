@@ -38,21 +38,7 @@ CMappingOfWuMemoryToken::CMappingOfWuMemoryToken(const _wumemorytoken& token, DW
     BOOL duplicated = DuplicateHandle(owner, HandleFromValue(token.hMapping), GetCurrentProcess(),
                                       &mapping, 0, FALSE, DUPLICATE_SAME_ACCESS);
     CloseHandle(owner);
-    if (!duplicated) return;
-    // The view covers the block from the mapping's start, so any offset
-    // works.
-    const SIZE_T length = static_cast<SIZE_T>(token.qwOffset + token.dwSize);
-    void* view = nullptr;
-    if (token.qwOffset <= length)  // offset + size did not wrap around
-      view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, length);
-    if (!view) {
-      CloseHandle(mapping);
-      return;
-    }
-    m_hMapping = mapping;
-    m_pView = view;
-    m_pData = static_cast<char*>(view) + token.qwOffset;
-    m_bMapped = TRUE;
+    if (!duplicated || !UseMapping(mapping)) return;
     m_bInvalid = FALSE;
     return;
   }
@@ -100,18 +86,9 @@ void CMappingOfWuMemoryToken::CopyFrom(const CMappingOfWuMemoryToken& other) {
   if (other.m_bMapped) {
     HANDLE mapping = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), other.m_hMapping, GetCurrentProcess(), &mapping, 0,
-                         FALSE, DUPLICATE_SAME_ACCESS))
+                         FALSE, DUPLICATE_SAME_ACCESS) ||
+        !UseMapping(mapping))
       return;
-    const SIZE_T length = static_cast<SIZE_T>(m_Token.qwOffset + m_Token.dwSize);
-    void* view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, length);
-    if (!view) {
-      CloseHandle(mapping);
-      return;
-    }
-    m_hMapping = mapping;
-    m_pView = view;
-    m_pData = static_cast<char*>(view) + m_Token.qwOffset;
-    m_bMapped = TRUE;
   } else if (other.m_bPrivateCopy) {
     void* copy = WuGlobalNew(m_Token.dwSize ? m_Token.dwSize : 1);
     if (!copy) return;
@@ -124,6 +101,26 @@ void CMappingOfWuMemoryToken::CopyFrom(const CMappingOfWuMemoryToken& other) {
     m_pData = other.m_pData;  // in place: nothing to own
   }
   m_bInvalid = FALSE;
+}
+
+// Maps the block through `mapping`, a handle of this process that the
+// object takes over. The view covers the block from the mapping's start, so
+// any offset works. FALSE (the handle closed) when offset + size wraps
+// around or the view cannot be had.
+BOOL CMappingOfWuMemoryToken::UseMapping(HANDLE mapping) {
+  const uint64_t length = m_Token.qwOffset + m_Token.dwSize;
+  void* view = nullptr;
+  if (length >= m_Token.qwOffset)  // offset + size did not wrap around
+    view = MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(length));
+  if (!view) {
+    CloseHandle(mapping);
+    return FALSE;
+  }
+  m_hMapping = mapping;
+  m_pView = view;
+  m_pData = static_cast<char*>(view) + m_Token.qwOffset;
+  m_bMapped = TRUE;
+  return TRUE;
 }
 
 CMappingOfWuMemoryToken::~CMappingOfWuMemoryToken() { Dispose(); }

@@ -62,6 +62,7 @@ class CMappingOfWuMemoryToken {
 
  private:
   void CopyFrom(const CMappingOfWuMemoryToken& other);
+  BOOL UseMapping(HANDLE mapping);
 
   _wumemorytoken m_Token;  // the token as received
   void* m_pData;           // the usable pointer (NULL when invalid)

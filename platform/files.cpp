@@ -561,6 +561,28 @@ DWORD MovePointer(FileObject& f, LONGLONG distance, DWORD method, LONGLONG limit
   return ERROR_SUCCESS;
 }
 
+// The descriptor's access mode for the access kinds an open asks for.
+int AccessModeOf(DWORD kinds) {
+  if ((kinds & kAccessRead) && (kinds & kAccessWrite)) return O_RDWR;
+  if (kinds & kAccessWrite) return O_WRONLY;
+  return O_RDONLY;
+}
+
+// Gives a new file object the identity of the opened file `st` and its
+// open's access kinds and share mode, and enters them in the share table;
+// false (ERROR_SHARING_VIOLATION) when an open handle forbids them.
+bool ShareOpen(FileObject* object, const struct stat& st, DWORD kinds, DWORD share) {
+  object->key = KeyOf(st);
+  object->record = ShareRecord{kinds, share};
+  if (kinds == 0) return true;
+  if (!RegisterOpen(object->key, &object->record)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return false;
+  }
+  object->registered = true;
+  return true;
+}
+
 // Hands a ready object to the handle table.
 HANDLE Publish(std::shared_ptr<FileObject> object) {
   HANDLE h = platform::AllocHandle(std::move(object));
@@ -601,13 +623,7 @@ HANDLE OpenCommDevice(const std::u16string& device, DWORD access, DWORD share) {
   }
   platform::MakeDirs(ParentOf(path));
   DWORD kinds = AccessKinds(access);
-  int oflags = O_CLOEXEC | O_CREAT | O_APPEND;
-  if ((kinds & kAccessRead) && (kinds & kAccessWrite))
-    oflags |= O_RDWR;
-  else if (kinds & kAccessWrite)
-    oflags |= O_WRONLY;
-  else
-    oflags |= O_RDONLY;
+  int oflags = O_CLOEXEC | O_CREAT | O_APPEND | AccessModeOf(kinds);
   UniqueFd fd(open(path.c_str(), oflags, 0666));
   struct stat st;
   if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
@@ -616,17 +632,9 @@ HANDLE OpenCommDevice(const std::u16string& device, DWORD access, DWORD share) {
   }
   auto object = std::make_shared<FileObject>();
   object->path = path;
-  object->key = KeyOf(st);
-  object->record = ShareRecord{kinds, share};
   object->regular = false;
   object->device = device;
-  if (kinds != 0) {
-    if (!RegisterOpen(object->key, &object->record)) {
-      SetLastError(ERROR_SHARING_VIOLATION);
-      return INVALID_HANDLE_VALUE;
-    }
-    object->registered = true;
-  }
+  if (!ShareOpen(object.get(), st, kinds, share)) return INVALID_HANDLE_VALUE;
   object->fd = fd.release();
   HANDLE h = Publish(std::move(object));
   if (h != INVALID_HANDLE_VALUE) SetLastError(ERROR_SUCCESS);
@@ -682,13 +690,7 @@ HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition
     return INVALID_HANDLE_VALUE;
   }
 
-  int oflags = O_CLOEXEC;
-  if ((kinds & kAccessRead) && (kinds & kAccessWrite))
-    oflags |= O_RDWR;
-  else if (kinds & kAccessWrite)
-    oflags |= O_WRONLY;
-  else
-    oflags |= O_RDONLY;
+  int oflags = O_CLOEXEC | AccessModeOf(kinds);
   if ((access & FILE_APPEND_DATA) &&
       !(access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)))
     oflags |= O_APPEND;
@@ -732,16 +734,8 @@ HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition
 
   auto object = std::make_shared<FileObject>();
   object->path = path;
-  object->key = KeyOf(opened);
-  object->record = ShareRecord{kinds, share};
   object->regular = S_ISREG(opened.st_mode);
-  if (kinds != 0) {
-    if (!RegisterOpen(object->key, &object->record)) {
-      SetLastError(ERROR_SHARING_VIOLATION);
-      return INVALID_HANDLE_VALUE;
-    }
-    object->registered = true;
-  }
+  if (!ShareOpen(object.get(), opened, kinds, share)) return INVALID_HANDLE_VALUE;
   object->fd = fd.release();
   if (!created && truncates && object->regular) {
     int r = (oflags & O_ACCMODE) == O_RDONLY ? truncate(path.c_str(), 0) : ftruncate(object->fd, 0);

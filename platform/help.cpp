@@ -29,6 +29,18 @@ void Record(const platform::HelpRequest& request) {
   state.requests.push_back(request);
 }
 
+// A request as the caller made it, not yet answered.
+platform::HelpRequest NewRequest(platform::HelpRequest::Kind kind, HWND window, LPCWSTR file,
+                                 UINT command, DWORD_PTR data) {
+  platform::HelpRequest request;
+  request.kind = kind;
+  request.window = window;
+  request.file = file ? file : u"";
+  request.command = command;
+  request.data = data;
+  return request;
+}
+
 // WinHelp is gone from version 6.0 on.
 bool WinHelpRefused() {
   platform::SystemModel model = platform::CurrentSystemModel();
@@ -80,12 +92,8 @@ void CloseViewer() {
 }
 
 HWND HtmlHelpStandIn(HWND caller, LPCWSTR file, UINT command, DWORD_PTR data) {
-  platform::HelpRequest request;
-  request.kind = platform::HelpRequest::Kind::kHtmlHelp;
-  request.window = caller;
-  request.file = file ? file : u"";
-  request.command = command;
-  request.data = data;
+  platform::HelpRequest request =
+      NewRequest(platform::HelpRequest::Kind::kHtmlHelp, caller, file, command, data);
   if (command == HH_DISPLAY_TEXT_POPUP && data) {
     const HH_POPUP* popup = reinterpret_cast<const HH_POPUP*>(data);
     request.has_popup = true;
@@ -112,12 +120,8 @@ HWND HtmlHelpStandIn(HWND caller, LPCWSTR file, UINT command, DWORD_PTR data) {
 }  // namespace
 
 BOOL WinHelpW(HWND window, LPCWSTR file, UINT command, ULONG_PTR data) {
-  platform::HelpRequest request;
-  request.kind = platform::HelpRequest::Kind::kWinHelp;
-  request.window = window;
-  request.file = file ? file : u"";
-  request.command = command;
-  request.data = data;
+  platform::HelpRequest request =
+      NewRequest(platform::HelpRequest::Kind::kWinHelp, window, file, command, data);
   if (WinHelpRefused()) {
     SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
   } else if (command == HELP_QUIT || HelpFileExists(request.file)) {

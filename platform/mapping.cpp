@@ -229,8 +229,24 @@ HANDLE CreateFileMappingW(HANDLE file, void* security, DWORD protect, DWORD max_
     HANDLE h = platform::PublishMapping(object, page_file);
     if (!h) return nullptr;
     if (!key.empty()) {
-      std::lock_guard<std::mutex> guard(t.lock);
-      t.names[key] = object;
+      // The name goes to whoever enters it first: a thread that made the
+      // same name meanwhile wins, and this caller gets its mapping.
+      std::shared_ptr<MappingObject> earlier;
+      try {
+        std::lock_guard<std::mutex> guard(t.lock);
+        auto it = t.names.find(key);
+        if (it != t.names.end()) earlier = it->second.lock();
+        if (!earlier) t.names[key] = object;
+      } catch (const std::bad_alloc&) {
+        platform::FreeHandle(h);
+        return FailNull(ERROR_NOT_ENOUGH_MEMORY);
+      }
+      if (earlier) {
+        platform::FreeHandle(h);
+        HANDLE other = platform::AllocHandle(std::move(earlier));
+        if (other) SetLastError(ERROR_ALREADY_EXISTS);
+        return other;
+      }
     }
     SetLastError(ERROR_SUCCESS);
     return h;

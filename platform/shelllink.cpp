@@ -5,6 +5,7 @@
 #include <atomic>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -25,9 +26,21 @@ HRESULT CopyOut(const std::u16string& value, LPWSTR out, int size) {
 // Stores `text` (NULL: empty) when it fits `limit` characters with its
 // terminator.
 HRESULT StoreIn(std::u16string& field, LPCWSTR text, size_t limit) {
-  std::u16string value = text ? std::u16string(text) : std::u16string();
+  std::u16string_view value = text ? std::u16string_view(text) : std::u16string_view();
   if (value.size() >= limit) return E_INVALIDARG;
-  field = std::move(value);
+  try {
+    field.assign(value);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
+}
+
+// Reads a plain field out; E_INVALIDARG without a place to put it.
+template <typename T>
+HRESULT ReadOut(const T& field, T* out) {
+  if (!out) return E_INVALIDARG;
+  *out = field;
   return S_OK;
 }
 
@@ -72,20 +85,12 @@ class ShellLink final : public IShellLinkW {
   HRESULT SetWorkingDirectory(LPCWSTR dir) override { return StoreIn(working_dir_, dir, MAX_PATH); }
   HRESULT GetArguments(LPWSTR args, int size) override { return CopyOut(arguments_, args, size); }
   HRESULT SetArguments(LPCWSTR args) override { return StoreIn(arguments_, args, INFOTIPSIZE); }
-  HRESULT GetHotkey(WORD* hotkey) override {
-    if (!hotkey) return E_INVALIDARG;
-    *hotkey = hotkey_;
-    return S_OK;
-  }
+  HRESULT GetHotkey(WORD* hotkey) override { return ReadOut(hotkey_, hotkey); }
   HRESULT SetHotkey(WORD hotkey) override {
     hotkey_ = hotkey;
     return S_OK;
   }
-  HRESULT GetShowCmd(int* show) override {
-    if (!show) return E_INVALIDARG;
-    *show = show_;
-    return S_OK;
-  }
+  HRESULT GetShowCmd(int* show) override { return ReadOut(show_, show); }
   HRESULT SetShowCmd(int show) override {
     show_ = show;
     return S_OK;

@@ -23,6 +23,7 @@
 #include "platform/memory.h"
 #include "platform/resource.h"
 #include "tests/common/TestUtil.h"
+#include "tests/common/VersionBlock.h"
 
 namespace {
 
@@ -495,66 +496,12 @@ TEST(WuFormatPropLabelTest, PadsLabelsToTheWidth) {
 
 // ---- Version texts -------------------------------------------------------------------------------
 
-void Put16(std::string* out, unsigned v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>(v >> 8));
-}
-void Put32(std::string* out, unsigned v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-void Pad4(std::string* out) {
-  while (out->size() % 4) out->push_back('\0');
-}
-// A version node: key, value (text when `text`), children.
-std::string Node(const std::u16string& key, const std::string& value, bool text,
-                 const std::vector<std::string>& children = {}) {
-  std::string out;
-  Put16(&out, 0);
-  Put16(&out, static_cast<unsigned>(text ? value.size() / 2 : value.size()));
-  Put16(&out, text ? 1 : 0);
-  for (char16_t c : key) Put16(&out, c);
-  Put16(&out, 0);
-  Pad4(&out);
-  out += value;
-  for (const std::string& child : children) {
-    Pad4(&out);
-    out += child;
-  }
-  out[0] = static_cast<char>(out.size() & 0xFF);
-  out[1] = static_cast<char>(out.size() >> 8);
-  return out;
-}
-std::string Utf16z(const std::u16string& s) {
-  std::string out;
-  for (char16_t c : s) Put16(&out, c);
-  Put16(&out, 0);
-  return out;
-}
-
 TEST(WuVersionGetStringTest, ReadsTheFirstTranslationsText) {
-  std::string fixed;
-  Put32(&fixed, 0xFEEF04BD);
-  fixed.resize(52, '\0');
-  std::string pairs;
-  Put32(&pairs, 0x04E40407);  // German, code page 1252: the only table
-  std::string block = Node(
-      u"VS_VERSION_INFO", fixed, false,
-      {Node(u"StringFileInfo", "", true,
-            {Node(u"040704E4", "", true, {Node(u"ProductVersion", Utf16z(u"4.2.0.17"), true)})}),
-       Node(u"VarFileInfo", "", true, {Node(u"Translation", pairs, false)})});
-  // A resource file holding the block as RT_VERSION 1.
-  std::string file = "WURM";
-  Put16(&file, 1);
-  Put16(&file, 16);
-  Put32(&file, 1);
-  Put32(&file, static_cast<unsigned>(36 + block.size()));
-  for (unsigned v : {16u, 1u}) Put32(&file, v);
-  Put16(&file, 0x407);
-  Put16(&file, 0);
-  Put32(&file, 36);
-  Put32(&file, static_cast<unsigned>(block.size()));
-  file += block;
+  // German, code page 1252: the only table; the block is RT_VERSION 1 of a
+  // resource file.
+  std::string block =
+      wutest::VersionBlock(wutest::FixedInfo(), u"040704E4", {{u"ProductVersion", u"4.2.0.17"}}, 0x04E40407);
+  std::string file = wutest::ResourceFile({{16, 1, block}}, 0x407);
   std::string dir = wutest::MakeTempDir("about");
   wutest::WriteBytes(dir + "/tool.dll", file);
   wutest::WriteBytes(dir + "/plain.txt", "no resources");

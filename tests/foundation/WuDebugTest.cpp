@@ -75,6 +75,15 @@ TEST_F(WuDebugTest, UnopenablePathDiscardsOutput) {
   EXPECT_FALSE(WuDebugString(u"lost again", TRUE, WUDEBUG_DEVICE));
   EXPECT_EQ(ReadBytes(dir_ + "/AUX"), "");
 
+  // A path longer than a path field is not opened under its cut name.
+  WuDebugString_Terminate();
+  const std::string long_path = dir_ + "/" + std::string(300 - dir_.size(), 'd');
+  const std::string cut = long_path.substr(0, MAX_PATH - 1);
+  WriteProfileStringW(u"Debug", u"LogToFilePath", U16(long_path).c_str());
+  EXPECT_FALSE(WuDebugString(u"lost", TRUE, WUDEBUG_DEVICE));
+  EXPECT_EQ(ReadBytes(cut), "");
+  EXPECT_EQ(ReadBytes(dir_ + "/AUX"), "");
+
   WuDebugString_Terminate();
   platform::SetCommDevicePresent(u"COM1", false);
   platform::SetCommDevicePresent(u"AUX", false);

@@ -1,6 +1,7 @@
 // The text log: exact line bytes, the state machine, rotation, the cut of
 // long messages, copies and concurrent writers.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <regex>
@@ -114,6 +115,21 @@ TEST_F(WuLogTest, MessagesAreCutAt1023Characters) {
   log.Shutdown();
   EXPECT_EQ(ReadBytes(path),
             "ERR " + std::string(1023, 'x') + "\r\nERR " + std::string(1023, 'y') + "\r\n");
+}
+
+TEST_F(WuLogTest, PathTooLongForTheLogIsNotOpened) {
+  // Cut to the path field, the name would be another file in the folder.
+  const std::string path = Path("") + std::string(300 - Path("").size(), 'p');
+  const std::string cut = path.substr(0, MAX_PATH - 1);
+  CLog log;
+  EXPECT_EQ(log.Init(U16(path).c_str(), LOGFLAGS_ERROR, 0), WU_E_OPEN_FILE);
+  EXPECT_EQ(log.Write(LOGFLAGS_ERROR, u"a", 1, u"lost"), WU_E_INIT_FAILED);
+  EXPECT_EQ(access(cut.c_str(), F_OK), -1) << "a file was made under the cut name";
+  // A path that just fits is used.
+  EXPECT_EQ(log.Init(U16(cut).c_str(), LOGFLAGS_ERROR, 0), S_OK);
+  EXPECT_EQ(log.Write(LOGFLAGS_ERROR, u"a", 1, u"kept"), S_OK);
+  log.Shutdown();
+  EXPECT_EQ(ReadBytes(cut), "ERR kept\r\n");
 }
 
 TEST_F(WuLogTest, RotatesToPreviousAtTheSizeLimit) {

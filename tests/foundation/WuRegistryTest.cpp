@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/state.h"
 #include "tests/common/TestUtil.h"
+#include "tests/common/VersionBlock.h"
 
 namespace {
 
@@ -183,74 +184,14 @@ HRESULT ServerUnregister() {
   return WuRegisterServer(g_server, kClass, nullptr, FALSE) == 1 ? S_OK : E_FAIL;
 }
 
-void Put16(std::string* out, unsigned v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string* out, unsigned v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-void Pad4(std::string* out) {
-  while (out->size() % 4) out->push_back('\0');
-}
-
-// One node of a version block: key, text or binary value, children.
-std::string Node(const std::u16string& key, bool text, const std::string& value,
-                 const std::vector<std::string>& children) {
-  std::string out;
-  Put16(&out, 0);
-  Put16(&out, static_cast<unsigned>(text ? value.size() / 2 : value.size()));
-  Put16(&out, text ? 1 : 0);
-  for (char16_t c : key) Put16(&out, c);
-  Put16(&out, 0);
-  Pad4(&out);
-  out += value;
-  for (const std::string& child : children) {
-    Pad4(&out);
-    out += child;
-  }
-  out[0] = static_cast<char>(out.size() & 0xFF);
-  out[1] = static_cast<char>(out.size() >> 8);
-  return out;
-}
-
-std::string Text(const std::u16string& text) {
-  std::string out;
-  for (char16_t c : text) Put16(&out, c);
-  Put16(&out, 0);
-  return out;
-}
-
 // A resource file whose version block has `names` (text values) in the
 // table of its one translation, German (0407) with code page 1252.
 std::string VersionedFile(const std::vector<std::u16string>& names) {
-  std::string fixed;
-  for (unsigned v : {0xFEEF04BDu, 0x00010000u, 0x00010000u, 0u, 0x00010000u, 0u, 0x3Fu, 0u, 4u,
-                     2u, 0u, 0u, 0u})
-    Put32(&fixed, v);
-  std::vector<std::string> entries;
-  for (const std::u16string& name : names) entries.push_back(Node(name, true, Text(u"1"), {}));
-  std::string table = Node(u"040704E4", true, "", entries);
-  std::string pairs;
-  Put32(&pairs, 0x04E40407);
-  std::string block = Node(
-      u"VS_VERSION_INFO", false, fixed,
-      {Node(u"StringFileInfo", true, "", {table}),
-       Node(u"VarFileInfo", true, "", {Node(u"Translation", false, pairs, {})})});
-  // The platform's resource file: header, one directory row, the data.
-  std::string out = "WURM";
-  Put16(&out, 1);
-  Put16(&out, 16);
-  Put32(&out, 1);
-  Put32(&out, static_cast<unsigned>(16 + 20 + block.size()));
-  Put32(&out, 16);  // RT_VERSION
-  Put32(&out, 1);
-  Put16(&out, 0x407);
-  Put16(&out, 0);
-  Put32(&out, 16 + 20);
-  Put32(&out, static_cast<unsigned>(block.size()));
-  return out + block;
+  std::vector<std::pair<std::u16string, std::u16string>> texts;
+  for (const std::u16string& name : names) texts.emplace_back(name, u"1");
+  std::string block = wutest::VersionBlock(
+      wutest::FixedInfo({0x00010000u, 0u, 0x00010000u, 0u, 0x3Fu, 0u, 4u, 2u}), u"040704E4", texts, 0x04E40407);
+  return wutest::ResourceFile({{16, 1, block}}, 0x407);  // RT_VERSION 1
 }
 
 class WuRegisterServerTest : public ::testing::Test {

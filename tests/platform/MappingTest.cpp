@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/handles.h"
@@ -115,6 +118,45 @@ TEST(MappingTest, NamedMappings) {
   CloseHandle(opened);
   EXPECT_EQ(OpenFileMappingW(FILE_MAP_READ, FALSE, u"wu-test-named"), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(MappingTest, ThreadsCreatingOneNameAtOnceShareOneMapping) {
+  constexpr int kThreads = 8;
+  for (int round = 0; round < 40; ++round) {
+    const std::u16string name = u"wu-test-race-" + U16(std::to_string(round));
+    HANDLE handles[kThreads] = {};
+    DWORD errors[kThreads] = {};
+    std::atomic<int> waiting{kThreads};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+      threads.emplace_back([&, i] {
+        waiting.fetch_sub(1);
+        while (waiting.load() > 0) std::this_thread::yield();
+        handles[i] = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096, name.c_str());
+        errors[i] = GetLastError();
+      });
+    for (std::thread& t : threads) t.join();
+    // One creator; everyone else opened what it made.
+    int created = 0;
+    for (int i = 0; i < kThreads; ++i) {
+      ASSERT_NE(handles[i], nullptr);
+      created += errors[i] == ERROR_SUCCESS;
+      EXPECT_TRUE(errors[i] == ERROR_SUCCESS || errors[i] == ERROR_ALREADY_EXISTS) << errors[i];
+    }
+    EXPECT_EQ(created, 1) << "round " << round;
+    auto* first = static_cast<char*>(MapViewOfFile(handles[0], FILE_MAP_WRITE, 0, 0, 0));
+    ASSERT_NE(first, nullptr);
+    std::strcpy(first, "one memory");
+    for (int i = 1; i < kThreads; ++i) {
+      auto* view = static_cast<char*>(MapViewOfFile(handles[i], FILE_MAP_READ, 0, 0, 0));
+      ASSERT_NE(view, nullptr);
+      EXPECT_STREQ(view, "one memory") << "round " << round << " thread " << i;
+      UnmapViewOfFile(view);
+    }
+    UnmapViewOfFile(first);
+    for (HANDLE h : handles) CloseHandle(h);
+    if (HasFailure()) break;
+  }
 }
 
 TEST(MappingTest, ProcessMemoryNeedsTheRights) {

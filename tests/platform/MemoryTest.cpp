@@ -218,6 +218,43 @@ TEST_F(Memory, ConcurrentUse) {
   for (auto& t : threads) t.join();
 }
 
+TEST(MemoryStatus, MachineFiguresAreConsistent) {
+  MEMORYSTATUSEX status{};
+  status.dwLength = sizeof(status) - 1;
+  SetLastError(0);
+  EXPECT_FALSE(GlobalMemoryStatusEx(&status));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_FALSE(GlobalMemoryStatusEx(nullptr));
+
+  // A replaced figure set goes away again with NULL.
+  MEMORYSTATUSEX fake{};
+  fake.ullTotalPhys = 12345;
+  platform::SetMemoryStatus(&fake);
+  platform::SetMemoryStatus(nullptr);
+
+  status.dwLength = sizeof(status);
+  ASSERT_TRUE(GlobalMemoryStatusEx(&status));
+  EXPECT_EQ(status.dwLength, sizeof(status));
+  // Physical memory as the system counts its pages (within 1 %).
+  const ULONGLONG pages = static_cast<ULONGLONG>(sysconf(_SC_PHYS_PAGES));
+  const ULONGLONG physical = pages * static_cast<ULONGLONG>(sysconf(_SC_PAGESIZE));
+  ASSERT_GT(physical, 0u);
+  EXPECT_NE(status.ullTotalPhys, 12345u);
+  EXPECT_GE(status.ullTotalPhys, physical - physical / 100);
+  EXPECT_LE(status.ullTotalPhys, physical + physical / 100);
+  EXPECT_GT(status.ullAvailPhys, 0u);
+  EXPECT_LE(status.ullAvailPhys, status.ullTotalPhys);
+  EXPECT_LE(status.dwMemoryLoad, 100u);
+  EXPECT_EQ(status.dwMemoryLoad, 100 - status.ullAvailPhys * 100 / status.ullTotalPhys);
+  // The commit limit holds physical memory and swap.
+  EXPECT_GE(status.ullTotalPageFile, status.ullTotalPhys);
+  EXPECT_GE(status.ullAvailPageFile, status.ullAvailPhys);
+  EXPECT_LE(status.ullAvailPageFile, status.ullTotalPageFile);
+  EXPECT_EQ(status.ullTotalVirtual, ULONGLONG{1} << 47);
+  EXPECT_LE(status.ullAvailVirtual, status.ullTotalVirtual);
+  EXPECT_EQ(status.ullAvailExtendedVirtual, 0u);
+}
+
 TEST(PointerChecks, ReadAndWriteProbes) {
   const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   char* map = static_cast<char*>(

@@ -12,101 +12,20 @@
 #include "platform/resource.h"
 #include "platform/version.h"
 #include "tests/common/TestUtil.h"
+#include "tests/common/VersionBlock.h"
 
 namespace {
 
 using wutest::U16;
 
-void Put16(std::string* out, unsigned v) {
-  out->push_back(static_cast<char>(v & 0xFF));
-  out->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string* out, unsigned v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-void Pad4(std::string* out) {
-  while (out->size() % 4) out->push_back('\0');
-}
-
-// One node of a version block.
-struct VNode {
-  std::u16string key;
-  bool text = false;           // a text value (its length in characters)
-  std::string value;           // binary bytes, or the text's UTF-16 bytes with terminator
-  std::vector<VNode> children;
-
-  static VNode Text(const std::u16string& key, const std::u16string& text) {
-    VNode n{key, true, {}, {}};
-    for (char16_t c : text) Put16(&n.value, c);
-    Put16(&n.value, 0);
-    return n;
-  }
-  std::string Bytes() const {
-    std::string out;
-    Put16(&out, 0);  // length, patched below
-    Put16(&out, static_cast<unsigned>(text ? value.size() / 2 : value.size()));
-    Put16(&out, text ? 1 : 0);
-    for (char16_t c : key) Put16(&out, c);
-    Put16(&out, 0);
-    Pad4(&out);
-    out += value;
-    for (const VNode& child : children) {
-      Pad4(&out);
-      out += child.Bytes();
-    }
-    out[0] = static_cast<char>(out.size() & 0xFF);
-    out[1] = static_cast<char>(out.size() >> 8);
-    return out;
-  }
-};
+using wutest::ResourceFile;
 
 // A block with file version 2.5.17.3, one string table 040904B0 and its
 // translation.
 std::string SampleBlock() {
-  std::string fixed;
-  for (unsigned v : {0xFEEF04BDu, 0x00010000u, 0x00020005u, 0x00110003u, 0x00020005u, 0u, 0x3Fu,
-                     0u, 4u, 1u, 0u, 0u, 0u})
-    Put32(&fixed, v);
-  VNode root{u"VS_VERSION_INFO", false, fixed, {}};
-  VNode table{u"040904B0", true, {}, {}};
-  table.children.push_back(VNode::Text(u"FileVersion", u"2.5.17.3"));
-  table.children.push_back(VNode::Text(u"ProductName", u"Sample Tool"));
-  table.children.push_back(VNode::Text(u"Empty", u""));
-  VNode strings{u"StringFileInfo", true, {}, {table}};
-  std::string pairs;
-  Put32(&pairs, 0x04B00409);
-  VNode var{u"Translation", false, pairs, {}};
-  VNode vars{u"VarFileInfo", true, {}, {var}};
-  root.children = {strings, vars};
-  return root.Bytes();
-}
-
-// A resource file (platform/resource.h) holding the given resources, all
-// with id names and language 0x409.
-struct Item {
-  unsigned type, name;
-  std::string data;
-};
-std::string ResourceFile(const std::vector<Item>& items) {
-  std::string table, data;
-  size_t data_start = 16 + 20 * items.size();
-  for (const Item& item : items) {
-    Pad4(&data);
-    Put32(&table, item.type);
-    Put32(&table, item.name);
-    Put16(&table, 0x409);
-    Put16(&table, 0);
-    Put32(&table, static_cast<unsigned>(data_start + data.size()));
-    Put32(&table, static_cast<unsigned>(item.data.size()));
-    data += item.data;
-  }
-  std::string out = "WURM";
-  Put16(&out, 1);
-  Put16(&out, 16);
-  Put32(&out, static_cast<unsigned>(items.size()));
-  Put32(&out, static_cast<unsigned>(16 + table.size() + data.size()));
-  return out + table + data;
+  return wutest::VersionBlock(
+      wutest::FixedInfo({0x00020005u, 0x00110003u, 0x00020005u, 0u, 0x3Fu, 0u, 4u, 1u}), u"040904B0",
+      {{u"FileVersion", u"2.5.17.3"}, {u"ProductName", u"Sample Tool"}, {u"Empty", u""}}, 0x04B00409);
 }
 
 class VersionTest : public ::testing::Test {

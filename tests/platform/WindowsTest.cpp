@@ -10,6 +10,7 @@
 
 #include "platform/cpu.h"
 #include "platform/gdi.h"
+#include "platform/menu.h"
 #include "platform/threads.h"
 #include "platform/time.h"
 #include "platform/windows.h"
@@ -707,6 +708,49 @@ TEST_F(WindowsTest, NonClientMetricsFollowTheVersion) {
   RECT r{0, 0, 100, 100};
   AdjustWindowRectEx(&r, WS_CAPTION, FALSE, 0);
   EXPECT_EQ(r.top, -30 - GetSystemMetrics(SM_CYDLGFRAME)) << "the frame model reads the metrics";
+}
+
+TEST_F(WindowsTest, SystemMenuBelongsToTheWindowAndItsGreyedCloseIgnoresSysCommand) {
+  HWND popup = Top(WS_POPUP);
+  EXPECT_EQ(GetSystemMenu(popup, FALSE), nullptr) << "no WS_SYSMENU, no system menu";
+  DestroyWindow(popup);
+
+  HWND hwnd = Top();
+  HMENU menu = GetSystemMenu(hwnd, FALSE);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(GetSystemMenu(hwnd, FALSE), menu) << "made once, then kept";
+  ASSERT_EQ(GetMenuItemCount(menu), 7);
+  EXPECT_EQ(GetMenuItemID(menu, 6), static_cast<UINT>(SC_CLOSE));
+
+  Log log;
+  t_log = &log;
+  auto closes_seen = [&] {
+    size_t n = 0;
+    for (const auto& [window, message] : log.messages) n += window == hwnd && message == WM_CLOSE;
+    return n;
+  };
+  // Greyed or disabled, Close does nothing: no WM_CLOSE, the window stays.
+  for (UINT state : {MF_GRAYED, MF_DISABLED, MF_GRAYED | MF_DISABLED}) {
+    EnableMenuItem(menu, SC_CLOSE, MF_BYCOMMAND | state);
+    SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(closes_seen(), 0u) << state;
+    EXPECT_TRUE(IsWindow(hwnd)) << state;
+  }
+
+  // Reverting drops the menu; the next one is fresh, with Close enabled.
+  EXPECT_EQ(GetSystemMenu(hwnd, TRUE), nullptr);
+  EXPECT_FALSE(IsMenu(menu));
+  menu = GetSystemMenu(hwnd, FALSE);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED), 0u);
+
+  // Enabled, SC_CLOSE (whatever its low bits) closes; the menu goes with
+  // the window.
+  SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE | 0x2, 0);
+  t_log = nullptr;
+  EXPECT_EQ(closes_seen(), 1u);
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_FALSE(IsMenu(menu));
 }
 
 TEST_F(WindowsTest, WindowsOfAnEndedThreadAreRemoved) {
