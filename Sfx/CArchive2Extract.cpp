@@ -27,6 +27,21 @@ FILETIME ToFileTime(ULONGLONG value) {
   return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }
 
+// a + b, held at the largest value instead of wrapping around: recorded
+// sizes come from the archive, and a sum that wraps would pass the space
+// check.
+ULONGLONG AddSizes(ULONGLONG a, ULONGLONG b) {
+  ULONGLONG sum;
+  return __builtin_add_overflow(a, b, &sum) ? ~0ULL : sum;
+}
+
+// True when the name read from the directory is the whole stored name: not
+// cut to the name buffer and free of NUL units, which would both make the
+// target differ from the name that the entry carries.
+bool IsWholeName(const tARCENTRY& e) {
+  return platform::WStrLen(e.name) == e.record.nameLength;
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -61,7 +76,8 @@ HRESULT CArchive2::GetSizeExtractAll(ULONGLONG& size) {
   if (!m_totalKnown) {
     ULONGLONG total = 0;
     tARCENTRY e;
-    for (HRESULT hr = FindFirst(&e); hr == 0; hr = FindNext(&e)) total += e.record.facts.size;
+    for (HRESULT hr = FindFirst(&e); hr == 0; hr = FindNext(&e))
+      total = AddSizes(total, e.record.facts.size);
     m_totalSize = total;
     m_totalKnown = TRUE;
   }
@@ -78,7 +94,7 @@ HRESULT CArchive2::SizeOfMatches(LPCWSTR pattern, ULONGLONG* size) {
   HRESULT hr;
   for (hr = FindFirst(&e); hr == 0; hr = FindNext(&e)) {
     if (!ArcPatternMatches(p, e.name)) continue;
-    *size += e.record.facts.size;
+    *size = AddSizes(*size, e.record.facts.size);
     if (p.kind == ArcPatternKind::kExact) break;
   }
   return FAILED(hr) ? hr : 0;
@@ -88,7 +104,7 @@ HRESULT CArchive2::SizeOfRange(LONG first, LONG count, ULONGLONG* size) {
   *size = 0;
   tARCENTRY e;
   for (LONG i = first; i >= 0 && i - first < count && EntryByIndex(i, &e); ++i)
-    *size += e.record.facts.size;
+    *size = AddSizes(*size, e.record.facts.size);
   return 0;
 }
 
@@ -247,7 +263,7 @@ HRESULT CArchive2::ExtractOne(const tARCENTRY& entry, LPCWSTR folder, DWORD flag
 }
 
 HRESULT CArchive2::ExtractFolderEntry(const tARCENTRY& entry, LPCWSTR folder, DWORD) {
-  if (!ArcIsSafeRelativeName(entry.name, true))
+  if (!IsWholeName(entry) || !ArcIsSafeRelativeName(entry.name, true))
     return Fail(WUARC_ERR_INVALID_ARG, entry.name, nullptr, WU_E_BAD_FILE_NAME);
   return MakeParentFolders(folder, entry.name, true);
 }
@@ -289,7 +305,7 @@ HRESULT CArchive2::MakeParentFolders(LPCWSTR folder, LPCWSTR relative, bool incl
 HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWORD flags) {
   const tUMENTRYFACTS& f = entry.record.facts;
   LPCWSTR relative = (flags & WUARC_EXTRACT_FLAT) ? ArcFileNamePart(entry.name) : entry.name;
-  if (!ArcIsSafeRelativeName(relative, false))
+  if (!IsWholeName(entry) || !ArcIsSafeRelativeName(relative, false))
     return Fail(WUARC_ERR_INVALID_ARG, entry.name, nullptr, WU_E_BAD_FILE_NAME);
   if (f.method != kUmMethodStored && f.method != kUmMethodDeflate) return E_NOTIMPL;
   WCHAR target[kArchivePathUnits];

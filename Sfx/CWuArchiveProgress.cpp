@@ -6,28 +6,24 @@
 #include "platform/handles.h"
 #include "platform/threads.h"
 
-namespace {
-
-// How long one wait on the shared semaphore lasts before the state is
-// looked at again. The semaphore is shared by every progress object of the
-// process, so a release meant for another object may be taken here (or a
-// stale one left over); re-checking the state keeps every waiter correct.
-constexpr DWORD kAnswerPollMs = 50;
-
-}  // namespace
-
 CWuArchiveProgress::CWuArchiveProgress() : CWuArchiveProgress(nullptr) {}
 
 CWuArchiveProgress::CWuArchiveProgress(HWND owner)
-    : m_semaphore(CreateSemaphoreW(nullptr, 0, 1, kWuArchiveSemaphoreName)),
+    : m_semaphore(CreateSemaphoreW(nullptr, 0, 1, nullptr)),
       m_state(0),
       m_owner(owner),
       m_total(0),
       m_done(0),
-      m_itemName{} {}
+      m_itemName{},
+      m_lock{},
+      m_cancelPending(FALSE),
+      m_asking(FALSE) {
+  InitializeCriticalSection(&m_lock);
+}
 
 CWuArchiveProgress::~CWuArchiveProgress() {
   if (m_semaphore) CloseHandle(m_semaphore);
+  DeleteCriticalSection(&m_lock);
 }
 
 void* CWuArchiveProgress::operator new(std::size_t bytes) noexcept { return WuGlobalNew(bytes); }
@@ -58,28 +54,88 @@ void CWuArchiveProgress::SetTotal(ULONGLONG total) {
   if (m_done > m_total) m_done = m_total;
 }
 
-HRESULT CWuArchiveProgress::State() const {
-  return __atomic_load_n(&m_state, __ATOMIC_SEQ_CST);
-}
+// ---- The answer word ------------------------------------------------------------------
 
-void CWuArchiveProgress::SetState(HRESULT value) { InterlockedExchange(&m_state, value); }
-
-HRESULT CWuArchiveProgress::WaitForAnswer() {
-  for (;;) {
-    LONG state = State();
-    if (state == WUARC_ANSWER_PENDING) {
-      if (m_semaphore)
-        WaitForSingleObject(m_semaphore, kAnswerPollMs);
-      else
-        Sleep(1);
-      continue;
-    }
-    // Take the answer only if nobody changed it meanwhile.
-    if (InterlockedCompareExchange(&m_state, 0, state) == state) return state;
+void CWuArchiveProgress::WaitWhilePendingLocked() {
+  while (m_cancelPending) {
+    LeaveCriticalSection(&m_lock);
+    // A release left over from an answer nobody waited for wakes this wait
+    // early; the loop then looks at the flag again and waits once more.
+    if (m_semaphore)
+      WaitForSingleObject(m_semaphore, INFINITE);
+    else
+      Sleep(1);
+    EnterCriticalSection(&m_lock);
   }
 }
 
+void CWuArchiveProgress::StoreAnswerLocked(HRESULT value) {
+  if (value != 0 && m_state != WUARC_ANSWER_CANCEL) m_state = value;
+}
+
+HRESULT CWuArchiveProgress::State() const {
+  EnterCriticalSection(&m_lock);
+  HRESULT state = m_cancelPending ? WUARC_ANSWER_PENDING : m_state;
+  LeaveCriticalSection(&m_lock);
+  return state;
+}
+
+void CWuArchiveProgress::SetState(HRESULT value) {
+  EnterCriticalSection(&m_lock);
+  if (value == WUARC_ANSWER_PENDING)
+    m_cancelPending = TRUE;
+  else
+    StoreAnswerLocked(value);
+  LeaveCriticalSection(&m_lock);
+}
+
+HRESULT CWuArchiveProgress::WaitForAnswer() {
+  EnterCriticalSection(&m_lock);
+  WaitWhilePendingLocked();
+  HRESULT answer = m_state;
+  m_state = 0;
+  LeaveCriticalSection(&m_lock);
+  return answer;
+}
+
 void CWuArchiveProgress::SetAnswer(HRESULT value) {
-  InterlockedExchange(&m_state, value);
+  EnterCriticalSection(&m_lock);
+  m_cancelPending = FALSE;
+  StoreAnswerLocked(value);
+  LeaveCriticalSection(&m_lock);
   if (m_semaphore) ReleaseSemaphore(m_semaphore, 1, nullptr);
+}
+
+BOOL CWuArchiveProgress::RequestCancel() {
+  EnterCriticalSection(&m_lock);
+  BOOL askNow = FALSE;
+  if (!m_cancelPending) {
+    m_cancelPending = TRUE;
+    askNow = !m_asking;
+  }
+  LeaveCriticalSection(&m_lock);
+  return askNow;
+}
+
+BOOL CWuArchiveProgress::BeginQuestion() {
+  EnterCriticalSection(&m_lock);
+  WaitWhilePendingLocked();
+  m_asking = TRUE;
+  BOOL go_on = m_state != WUARC_ANSWER_CANCEL;
+  LeaveCriticalSection(&m_lock);
+  return go_on;
+}
+
+BOOL CWuArchiveProgress::EndQuestion(HRESULT answer) {
+  EnterCriticalSection(&m_lock);
+  m_asking = FALSE;
+  StoreAnswerLocked(answer);
+  BOOL askCancel = m_cancelPending;
+  if (askCancel && m_state == WUARC_ANSWER_CANCEL) {
+    // Already aborting: the cancel question has nothing left to decide.
+    m_cancelPending = FALSE;
+    askCancel = FALSE;
+  }
+  LeaveCriticalSection(&m_lock);
+  return askCancel;
 }

@@ -110,10 +110,17 @@ inline ULONGLONG UmEndRecordBytes(const tUMENDRECORD& r) {
   return kUmEndRecordSize +
          2ULL * (static_cast<ULONGLONG>(r.commentLength) + r.nameLength + r.thirdLength);
 }
-// Archive offset of an entry's stored data.
+// Archive offset of an entry's stored data. A local-header offset so large
+// that the sum wraps around gives the largest offset (found in no volume),
+// never a small one that would read another entry's bytes.
 inline ULONGLONG UmDataOffset(const tUMCENTRALRECORD& r) {
-  return r.localOffset + kUmLocalHeaderSize +
-         2ULL * (static_cast<ULONGLONG>(r.nameLength) + r.secondLength);
+  ULONGLONG offset;
+  if (__builtin_add_overflow(r.localOffset,
+                             kUmLocalHeaderSize + 2ULL * (static_cast<ULONGLONG>(r.nameLength) +
+                                                          r.secondLength),
+                             &offset))
+    return ~0ULL;
+  return offset;
 }
 
 // ---- Little-endian fields --------------------------------------------------------

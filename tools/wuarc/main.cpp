@@ -13,6 +13,7 @@
 
 #include "Sfx/CArchive2.h"
 #include "foundation/WuFolders.h"
+#include "platform/filemode.h"
 #include "platform/files.h"
 #include "platform/handles.h"
 #include "platform/locale.h"
@@ -477,6 +478,9 @@ int CmdPackage(const Options& o) {
   HRESULT hr = archive.Open(W(source).c_str(), WUARC_MODE_SEA, &progress);
   if (SUCCEEDED(hr)) hr = archive.CreateSEA(W(o.args[0]).c_str(), W(o.stub).c_str(), 0);
   HRESULT closed = archive.Close();
+  // A package is a program: it is made runnable like its stub.
+  if (SUCCEEDED(hr) && SUCCEEDED(closed) && !platform::MakeFileExecutable(W(o.args[0]).c_str()))
+    std::fprintf(stderr, "wuarc: cannot make %s executable\n", o.args[0].c_str());
   if (!temporary.empty()) {
     DeleteFileW(W(temporary).c_str());
     RemoveDirectoryW(W(scratch).c_str());

@@ -1,0 +1,192 @@
+// sfx_bench: a self-extracting package run end to end, against a makeself
+// package of the same payload and against the archive tool's plain
+// extraction.
+//
+// The payload is the archive benchmark's mix (default about 200 MB: half
+// incompressible data, 30% log-like text, the rest some 3,000 small files in
+// 30 folders), made once in a temporary folder. Three wall times are taken,
+// each a whole program run as a child process into a fresh folder:
+//   - SfxPackageQuiet: "package.run -quiet -notemp" (start-up, control
+//     archive, settings, the worker's extraction with CRC checks, clean-up);
+//   - MakeselfExtract: the makeself package with "--noexec --target"
+//     (extraction only; skipped when makeself is not installed);
+//   - WuarcExtract: "wuarc extract" of the same "UM" archive.
+// After the runs the ratios to the plain extraction are printed.
+// Environment: SFX_BENCH_MB sets the payload size in MB.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Noise(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  uint64_t x = 0x9E3779B97F4A7C15ULL * (seed + 1);
+  for (size_t i = 0; i + 8 <= n; i += 8) {
+    x ^= x << 13;
+    x ^= x >> 7;
+    x ^= x << 17;
+    for (int b = 0; b < 8; ++b) s[i + b] = static_cast<char>(x >> (8 * b));
+  }
+  return s;
+}
+
+std::string LogText(size_t n, uint32_t seed) {
+  static const char* words[] = {"request", "handled", "cache", "miss", "user", "session",
+                                "update", "commit", "index", "query", "timeout", "retry"};
+  std::string s;
+  s.reserve(n + 128);
+  uint32_t x = seed * 2654435761u + 12345;
+  char line[160];
+  while (s.size() < n) {
+    x = x * 1664525u + 1013904223u;
+    std::snprintf(line, sizeof line, "2024-05-%02u 12:%02u:%02u.%03u INFO %s %s id=%u took %ums\n",
+                  1 + (x >> 27), (x >> 20) % 60, (x >> 14) % 60, (x >> 4) % 1000,
+                  words[(x >> 8) % 12], words[(x >> 12) % 12], x % 100000, (x >> 16) % 5000);
+    s += line;
+  }
+  s.resize(n);
+  return s;
+}
+
+void Put(const fs::path& path, const std::string& data) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
+}
+
+// The same mix as archive_bench.
+void MakePayload(const fs::path& root, double megabytes) {
+  size_t total = static_cast<size_t>(megabytes * (1 << 20));
+  size_t noise = total / 2, text = total * 3 / 10, small = total - noise - text;
+  for (int i = 0; i < 4; ++i) Put(root / ("media/blob" + std::to_string(i) + ".bin"), Noise(noise / 4, i));
+  for (int i = 0; i < 4; ++i) Put(root / ("logs/app" + std::to_string(i) + ".log"), LogText(text / 4, i));
+  size_t count = std::max<size_t>(30, small / (13 * 1024));
+  for (size_t i = 0; i < count; ++i) {
+    size_t size = 1024 + (i * 7919) % (25 * 1024);
+    std::string name = "small/d" + std::to_string(i % 30) + "/f" + std::to_string(i) + (i % 2 ? ".txt" : ".dat");
+    Put(root / name, i % 2 ? LogText(size, static_cast<uint32_t>(i)) : Noise(size, static_cast<uint32_t>(i)));
+  }
+  Put(root / "setup", "#!/bin/sh\nexit 0\n");
+}
+
+// Everything the runs share, made once.
+struct Fixture {
+  fs::path dir;        // the benchmark's temporary folder
+  fs::path package;    // the "UM" package
+  fs::path archive;    // the same payload as a plain archive
+  fs::path makeself;   // the makeself package (empty when not available)
+  bool ready = false;
+};
+
+int Shell(const std::string& command) { return std::system(command.c_str()); }
+
+std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
+
+Fixture& Shared() {
+  static Fixture f;
+  if (f.ready) return f;
+  const char* mbText = std::getenv("SFX_BENCH_MB");
+  double mb = mbText ? std::atof(mbText) : 200.0;
+  char pattern[] = "/tmp/sfxbench.XXXXXX";
+  f.dir = mkdtemp(pattern);
+  fs::path payload = f.dir / "payload";
+  MakePayload(payload, mb);
+  fs::create_directories(f.dir / "state");
+  fs::create_directories(f.dir / "tmp");
+  {
+    std::ofstream ini(f.dir / "sfxinst.ini");
+    ini << "[Vorlundage]\nSetupApp=setup\nName=Bench\nDefaultTarget=" << (f.dir / "out").string() << "\n";
+  }
+  f.archive = f.dir / "payload.ach";
+  f.package = f.dir / "package.run";
+  std::string wuarc = WUARC_PROGRAM;
+  bool ok = Shell(wuarc + " create " + Q(f.dir / "sfxctrl.ach") + " " + Q(f.dir / "sfxinst.ini") + " >/dev/null") == 0 &&
+            Shell(wuarc + " create " + Q(f.archive) + " " + Q(payload / "*.*") + " >/dev/null") == 0 &&
+            Shell(wuarc + " package " + Q(f.package) + " --stub " + WUSFX_PROGRAM + " " + Q(payload / "*.*") +
+                  " " + Q(f.dir / "sfxctrl.ach") + " >/dev/null") == 0;
+  fs::permissions(f.package, fs::perms::owner_exec, fs::perm_options::add);
+  if (Shell("command -v makeself >/dev/null 2>&1") == 0) {
+    fs::path ms = f.dir / "makeself.run";
+    if (Shell("makeself --quiet --nox11 " + Q(payload) + " " + Q(ms) + " bench ./setup >/dev/null 2>&1") == 0)
+      f.makeself = ms;
+  }
+  f.ready = ok;
+  return f;
+}
+
+std::map<std::string, double> g_seconds;  // best wall time of each benchmark
+
+// Runs `command` once per iteration into a fresh "out" folder.
+void RunChild(benchmark::State& state, const std::string& name, const std::string& command) {
+  Fixture& f = Shared();
+  if (!f.ready || command.empty()) {
+    state.SkipWithError("not available");
+    return;
+  }
+  double best = 1e9;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(f.dir / "out");
+    fs::remove_all(f.dir / "tmp");
+    fs::create_directories(f.dir / "tmp");
+    state.ResumeTiming();
+    auto start = std::chrono::steady_clock::now();
+    int status = Shell(command);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (status != 0) state.SkipWithError("the run failed");
+    best = std::min(best, seconds);
+  }
+  g_seconds[name] = best;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(fs::file_size(f.archive)));
+}
+
+void SfxPackageQuiet(benchmark::State& state) {
+  Fixture& f = Shared();
+  RunChild(state, "package", "TMPDIR=" + Q(f.dir / "tmp") + " WU_STATE_ROOT=" + Q(f.dir / "state") + " " +
+                                 Q(f.package) + " -quiet -notemp </dev/null");
+}
+
+void MakeselfExtract(benchmark::State& state) {
+  Fixture& f = Shared();
+  RunChild(state, "makeself",
+           f.makeself.empty() ? std::string()
+                              : Q(f.makeself) + " --noexec --nox11 --quiet --target " + Q(f.dir / "out") +
+                                    " >/dev/null 2>&1");
+}
+
+void WuarcExtract(benchmark::State& state) {
+  Fixture& f = Shared();
+  RunChild(state, "wuarc", std::string(WUARC_PROGRAM) + " extract " + Q(f.archive) + " -d " + Q(f.dir / "out") +
+                               " >/dev/null");
+}
+
+BENCHMARK(SfxPackageQuiet)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(MakeselfExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(WuarcExtract)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::printf("\nBest wall times (s):");
+  for (const auto& [name, seconds] : g_seconds) std::printf(" %s %.3f", name.c_str(), seconds);
+  std::printf("\n");
+  if (g_seconds.count("wuarc") && g_seconds["wuarc"] > 0) {
+    for (const auto& [name, seconds] : g_seconds)
+      std::printf("  %-9s / wuarc extract = %.2f\n", name.c_str(), seconds / g_seconds["wuarc"]);
+  }
+  if (Shared().ready) fs::remove_all(Shared().dir);
+  return 0;
+}

@@ -1,0 +1,568 @@
+// Real packages, end to end: a package is made of the wusfx program, a
+// payload with a stand-in setup program and a control archive, by the
+// archive tool; it then runs as a child process (statuses are 8 bits) or
+// in this process (where the run's 32-bit exit code is checked).
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Sfx/SfxCommandLine.h"
+#include "Sfx/SfxRun.h"
+#include "Sfx/SfxRunState.h"
+#include "platform/frontend.h"
+#include "platform/module.h"
+#include "tests/Sfx/ArchiveTestUtil.h"
+#include "tests/Sfx/SfxTestUtil.h"
+
+namespace sfxtest {
+namespace {
+
+using archtest::Exists;
+using archtest::GetFile;
+using archtest::HandArchive;
+using archtest::HandEntry;
+using archtest::Noise;
+using archtest::PutFile;
+using archtest::Text;
+
+// How a child run ended.
+struct Ended {
+  int status = -1;      // exit status, or -1
+  int signal = 0;       // the signal that ended it, or 0
+  std::string output;   // stdout and stderr
+};
+
+// What the stand-in setup program recorded.
+struct Record {
+  bool ran = false;
+  int pid = 0;
+  std::vector<std::string> args;
+  std::string folder;
+  std::vector<std::string> files;
+};
+
+class SfxEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = wutest::MakeTempDir("e2e");
+    ASSERT_FALSE(dir_.empty());
+    tmp_ = P("tmp");
+    mkdir(tmp_.c_str(), 0755);
+  }
+  void TearDown() override {
+    for (int pid : standIns_) kill(pid, SIGKILL);
+  }
+  std::string P(const std::string& name) const { return dir_ + "/" + name; }
+
+  // A payload folder `name` holding `files` and the stand-in as "setup".
+  std::string Payload(const std::string& name, const std::map<std::string, std::string>& files) {
+    std::string folder = P(name);
+    mkdir(folder.c_str(), 0755);
+    for (const auto& [path, bytes] : files) {
+      std::string full = folder + "/" + path;
+      size_t slash = full.rfind('/');
+      std::string parent = full.substr(0, slash);
+      for (size_t at = folder.size() + 1; at < parent.size(); ++at)
+        if (parent[at] == '/') mkdir(parent.substr(0, at).c_str(), 0755);
+      mkdir(parent.c_str(), 0755);
+      PutFile(full, bytes);
+    }
+    PutFile(folder + "/setup", GetFile(SETUP_STANDIN_PROGRAM));
+    chmod((folder + "/setup").c_str(), 0644);  // the run makes it runnable
+    return folder;
+  }
+
+  // The control archive of a settings text (section and keys).
+  std::string Control(const std::string& name, const std::string& ini) {
+    std::string folder = P(name + "-ctrl");
+    mkdir(folder.c_str(), 0755);
+    std::string setup = ini.find("SetupApp=") == std::string::npos ? "SetupApp=setup\n" : "";
+    PutFile(folder + "/sfxinst.ini", "[Vorlundage]\n" + setup + ini);
+    std::string archive = folder + "/sfxctrl.ach";
+    EXPECT_EQ(0, Tool(WUARC_PROGRAM, {"create", archive, folder + "/sfxinst.ini"}).status);
+    return archive;
+  }
+
+  // A package of a payload folder and settings, made by the archive tool.
+  std::string Package(const std::string& name, const std::string& payload, const std::string& ini) {
+    std::string control = Control(name, ini);
+    std::string out = P(name + ".run");
+    Ended made = Tool(WUARC_PROGRAM, {"package", out, "--stub", WUSFX_PROGRAM, payload + "/*.*", control});
+    EXPECT_EQ(0, made.status) << made.output;
+    chmod(out.c_str(), 0755);
+    return out;
+  }
+
+  // Runs a program with `env` as its whole environment (plus TMPDIR and the
+  // state root unless `bare`), stdin from /dev/null, output captured. A run
+  // still going after 60 s is killed and reported as a hang.
+  Ended Run(const std::string& program, const std::vector<std::string>& args,
+            const std::vector<std::string>& env = {}, bool bare = false) {
+    int pid = Start(program, args, env, bare);
+    return Wait(pid, 60);
+  }
+  Ended Tool(const std::string& program, const std::vector<std::string>& args) {
+    return Run(program, args, {"PATH=/usr/bin:/bin"});
+  }
+
+  int Start(const std::string& program, const std::vector<std::string>& args,
+            const std::vector<std::string>& env, bool bare) {
+    std::vector<std::string> all = env;
+    if (!bare) {
+      all.push_back("TMPDIR=" + tmp_);
+      all.push_back(std::string("WU_STATE_ROOT=") + wutest::StateRoot());
+    }
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    outputPath_ = P("output." + std::to_string(++runs_));
+    int pid = fork();
+    if (pid == 0) {
+      int in = open("/dev/null", O_RDONLY);
+      int out = open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(in, 0);
+      dup2(out, 1);
+      dup2(out, 2);
+      std::vector<char*> av, ev;
+      for (std::string& a : argv) av.push_back(a.data());
+      av.push_back(nullptr);
+      for (std::string& e : all) ev.push_back(e.data());
+      ev.push_back(nullptr);
+      execve(program.c_str(), av.data(), ev.data());
+      _exit(127);
+    }
+    return pid;
+  }
+
+  Ended Wait(int pid, int seconds) {
+    Ended ended;
+    int raw = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (waitpid(pid, &raw, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &raw, 0);
+        ADD_FAILURE() << "the run hangs";
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(raw)) ended.status = WEXITSTATUS(raw);
+    if (WIFSIGNALED(raw)) ended.signal = WTERMSIG(raw);
+    ended.output = Exists(outputPath_) ? GetFile(outputPath_) : "";
+    return ended;
+  }
+
+  Record Read(const std::string& path) {
+    Record r;
+    if (!Exists(path)) return r;
+    r.ran = true;
+    std::istringstream in(GetFile(path));
+    std::string line;
+    while (std::getline(in, line)) {
+      size_t eq = line.find('=');
+      std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+      if (key == "pid") r.pid = std::atoi(value.c_str());
+      if (key == "arg") r.args.push_back(value);
+      if (key == "folder") r.folder = value;
+      if (key == "file") r.files.push_back(value);
+    }
+    if (r.pid) standIns_.push_back(r.pid);
+    return r;
+  }
+
+  // Names left in the temporary path (the run's folder must be gone).
+  std::vector<std::string> TmpLeft() {
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(tmp_))
+      left.push_back(entry.path().filename().string());
+    return left;
+  }
+
+  std::string dir_;
+  std::string tmp_;
+  std::string outputPath_;
+  int runs_ = 0;
+  std::vector<int> standIns_;
+};
+
+std::string RecordEnv(const std::string& path) { return "SFX_STANDIN_RECORD=" + path; }
+
+TEST_F(SfxEndToEndTest, QuietNoTempExtractsIntoTheDefaultTargetAndRunsNoSetup) {
+  std::string payload = Payload("quiet", {{"readme.txt", Text(5000)},
+                                          {"bin/tool.dat", Noise(300000)},
+                                          {"locked.cfg", "read-only"}});
+  chmod((payload + "/locked.cfg").c_str(), 0444);
+  archtest::SetMTime(payload + "/bin/tool.dat", 1000000000);
+  // DefaultTarget is package data: its "%" must not be read as a format.
+  std::string pkg = Package("quiet", payload,
+                            "Name=Demo\nExtractToTemp=1\nDefaultTarget=" + P("out/100%s %d $(AppName)") + "\n");
+  Ended r = Run(pkg, {"-quiet", "-notemp"}, {RecordEnv(P("record"))});
+  EXPECT_EQ(0, r.status) << r.output;
+  std::string target = P("out/100%s %d Demo");
+  EXPECT_EQ(Text(5000), GetFile(target + "/readme.txt"));
+  EXPECT_EQ(Noise(300000), GetFile(target + "/bin/tool.dat"));
+  struct stat st;
+  ASSERT_EQ(0, stat((target + "/bin/tool.dat").c_str(), &st));
+  EXPECT_EQ(1000000000, st.st_mtime);
+  ASSERT_EQ(0, stat((target + "/locked.cfg").c_str(), &st));
+  EXPECT_EQ(0u, st.st_mode & 0222u) << "read-only stays read-only";
+  EXPECT_FALSE(Read(P("record")).ran) << "a quiet run never launches the setup program";
+  EXPECT_TRUE(TmpLeft().empty());
+}
+
+TEST_F(SfxEndToEndTest, TempModeLaunchesSetupWithExtrasAndPassesItsExitCode) {
+  std::string payload = Payload("full", {{"data/one.txt", "1"}});
+  std::string pkg = Package("full", payload, "Name=Demo\nSetupAppParams=/q\n");
+  Ended r = Run(pkg, {"-l", "deu", "--nolaunch", "--ui", "full"},
+                {RecordEnv(P("record")), "SFX_STANDIN_EXIT=42"});
+  EXPECT_EQ(42, r.status) << r.output;
+  Record rec = Read(P("record"));
+  ASSERT_TRUE(rec.ran) << r.output;
+  EXPECT_EQ((std::vector<std::string>{"/q", "-l", "deu", "--nolaunch", "--ui", "full"}), rec.args);
+  EXPECT_EQ(tmp_ + "/OrvoInstall_1", rec.folder);
+  EXPECT_EQ((std::vector<std::string>{"data/one.txt", "setup", "sfxctrl.ach", "sfxinst.ini"}), rec.files);
+  EXPECT_TRUE(TmpLeft().empty()) << "the temporary folder is removed after the setup program";
+}
+
+TEST_F(SfxEndToEndTest, RunModeLaunchesFromTheGivenFolderWithoutExtracting) {
+  std::string payload = Payload("runmode", {{"payload.txt", "p"}});
+  std::string pkg = Package("runmode", payload, "Name=Demo\n");
+  mkdir(P("installed").c_str(), 0755);
+  PutFile(P("installed/setup"), GetFile(SETUP_STANDIN_PROGRAM));
+  Ended r = Run(pkg, {"-run", P("installed"), "-post_install:x"}, {RecordEnv(P("record"))});
+  EXPECT_EQ(0, r.status) << r.output;
+  Record rec = Read(P("record"));
+  ASSERT_TRUE(rec.ran) << r.output;
+  EXPECT_EQ(P("installed"), rec.folder);
+  EXPECT_EQ((std::vector<std::string>{"setup"}), rec.files) << "nothing was extracted";
+  EXPECT_EQ((std::vector<std::string>{"--post_install"}), rec.args);
+  EXPECT_TRUE(TmpLeft().empty());
+}
+
+TEST_F(SfxEndToEndTest, HelpAndSyntaxErrorsEndWithTheirStatus) {
+  std::string pkg = Package("help", Payload("help", {}), "");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {
+      {{"-?"}, 0x70},               // 0x8004E070 after the help box
+      {{"-quiet:yes"}, 0x57},       // E_INVALIDARG: QUIET takes no value
+      {{"-nosetup"}, 0x57},         // NOSETUP needs a value
+      {{"stray"}, 0x57},            // a plain word
+  };
+  for (const Case& c : cases) {
+    Ended r = Run(pkg, c.args, {RecordEnv(P("record"))});
+    EXPECT_EQ(c.status, r.status) << c.args[0] << "\n" << r.output;
+  }
+  EXPECT_FALSE(Read(P("record")).ran);
+  EXPECT_TRUE(TmpLeft().empty());
+}
+
+TEST_F(SfxEndToEndTest, DamagedPackagesFailWithoutWritingOutsideOrHanging) {
+  std::string target = P("t/in/side");
+  std::string control =
+      GetFile(Control("damaged", "Name=Demo\nDefaultTarget=" + target + "\n"));
+  std::string stub = GetFile(WUSFX_PROGRAM);
+  std::string payloadData = Noise(200000, 9);
+  auto package = [&](const std::function<void(HandArchive&)>& edit) {
+    HandArchive h;
+    h.Add(u"sfxctrl.ach", control);
+    h.Add(u"big.bin", payloadData, 1);
+    edit(h);
+    return stub + h.Build(stub.size());
+  };
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"corrupt data", package([](HandArchive& h) { h.entries[1].stored[5000] ^= 0x55; })},
+      {"truncated deflate", package([](HandArchive& h) {
+         HandEntry& e = h.entries[1];
+         e.stored.resize(e.stored.size() / 2);
+         e.storedCrc = archtest::Crc(e.stored);
+       })},
+      {"dot-dot name", package([](HandArchive& h) { h.Add(u"..\\..\\escaped.txt", "evil"); })},
+      {"cut package", package([](HandArchive&) {}).substr(0, stub.size() + 150000)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string pkg = P("damaged.run");
+    PutFile(pkg, c.bytes);
+    chmod(pkg.c_str(), 0755);
+    Ended r = Run(pkg, {"-quiet", "-notemp"}, {RecordEnv(P("record"))});
+    EXPECT_NE(0, r.status) << r.output;
+    EXPECT_EQ(0, r.signal);
+    for (const char* outside : {"t/in/escaped.txt", "t/escaped.txt", "escaped.txt"})
+      EXPECT_FALSE(Exists(P(outside))) << outside;
+    EXPECT_TRUE(TmpLeft().empty());
+    EXPECT_FALSE(Read(P("record")).ran);
+  }
+}
+
+// The run is stopped by a signal while its setup program runs: the
+// temporary folder goes, and the package ends by that signal.
+TEST_F(SfxEndToEndTest, TemporaryFolderIsRemovedOnSigintAndSigterm) {
+  std::string pkg = Package("stop", Payload("stop", {{"a.txt", "a"}}), "Name=Demo\n");
+  for (int sig : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(sig);
+    std::string record = P("record." + std::to_string(sig));
+    int pid = Start(pkg, {}, {RecordEnv(record), "SFX_STANDIN_SLEEP=30"}, false);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Exists(record) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Record rec = Read(record);
+    ASSERT_TRUE(rec.ran);
+    EXPECT_TRUE(Exists(rec.folder));
+    kill(pid, sig);
+    Ended r = Wait(pid, 30);
+    EXPECT_EQ(sig, r.signal) << r.output;
+    EXPECT_FALSE(Exists(rec.folder));
+    EXPECT_TRUE(TmpLeft().empty());
+  }
+}
+
+// A package copied to a fresh folder runs with nothing of ours around it:
+// an empty environment and a new state root.
+TEST_F(SfxEndToEndTest, RunsOnACleanMachine) {
+  std::string pkg = Package("clean", Payload("clean", {{"x.txt", "x"}}), "Name=Demo\n");
+  std::string fresh = wutest::MakeTempDir("clean-machine");
+  std::string copy = fresh + "/package.run";
+  PutFile(copy, GetFile(pkg));
+  chmod(copy.c_str(), 0755);
+  mkdir((fresh + "/state").c_str(), 0700);
+  Ended r = Run(copy, {"-l", "fra"},
+                {"WU_STATE_ROOT=" + fresh + "/state", RecordEnv(fresh + "/record"), "SFX_STANDIN_EXIT=7"},
+                true);
+  EXPECT_EQ(7, r.status) << r.output;
+  Record rec = Read(fresh + "/record");
+  ASSERT_TRUE(rec.ran) << r.output;
+  EXPECT_EQ((std::vector<std::string>{"-l", "fra"}), rec.args);
+  EXPECT_FALSE(Exists(rec.folder));
+}
+
+
+// ---- In this process: the run's 32-bit exit code ---------------------------------------
+
+// A person at the wizard, by the dialogs' controls: on the destination page
+// it types a folder (when given) and presses Next; it answers the
+// file-exists question with `overwriteAnswer`, first asking to cancel on
+// the progress page when `cancelAnswer` is set; it answers the cancel
+// confirmation with `cancelAnswer` and presses Enter anywhere else.
+class WizardPerson : public platform::FrontEnd {
+ public:
+  std::u16string typedFolder;   // destination page: folder to type (empty: keep)
+  int overwriteAnswer = 2002;   // file-exists: the button to press
+  int cancelAnswer = 0;         // IDYES / IDNO: cancel during the first question
+
+  void ModalBegin(HWND dialog) override {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (GetDlgItem(dialog, 1001)) progressPage_ = dialog;
+    if (GetDlgItem(dialog, 2002)) ++questions_;
+    if (!GetDlgItem(dialog, 1001) && !GetDlgItem(dialog, 1101) && !GetDlgItem(dialog, 2002)) ++boxes_;
+  }
+  void ModalIdle(HWND dialog) override {
+    bool first;
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      first = acted_.insert(dialog).second;
+    }
+    if (!first) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return;
+    }
+    if (GetDlgItem(dialog, 1101)) {
+      if (!typedFolder.empty()) platform::TypeIntoControl(GetDlgItem(dialog, 1101), typedFolder);
+      platform::PressControl(GetDlgItem(dialog, 2000));
+    } else if (GetDlgItem(dialog, 1001)) {
+      std::lock_guard<std::mutex> hold(lock_);
+      acted_.erase(dialog);  // the page ends by itself
+    } else if (GetDlgItem(dialog, 2002)) {
+      if (cancelAnswer && !cancelled_.exchange(true)) {
+        // Cancel on the progress page (its own thread) while this question is open.
+        PostMessageW(progressPage_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(progressPage_, IDCANCEL)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      }
+      platform::PressControl(GetDlgItem(dialog, overwriteAnswer));
+    } else if (GetDlgItem(dialog, IDYES) && cancelAnswer) {
+      platform::PressControl(GetDlgItem(dialog, cancelAnswer));
+    } else {
+      platform::PressEnter(dialog);
+    }
+  }
+  void ModalEnd(HWND, INT_PTR) override {}
+
+  int questions() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return questions_;
+  }
+  int boxes() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return boxes_;
+  }
+
+ private:
+  std::mutex lock_;
+  std::set<HWND> acted_;               // dialogs already acted on
+  HWND progressPage_ = nullptr;        // the open progress page
+  std::atomic<bool> cancelled_{false}; // the cancel was asked for
+  int questions_ = 0;                  // file-exists questions shown
+  int boxes_ = 0;                      // message boxes shown
+};
+
+class SfxRunInProcessTest : public SfxEndToEndTest {
+ protected:
+  void SetUp() override {
+    SfxEndToEndTest::SetUp();
+    const char* old = getenv("TMPDIR");
+    hadTmp_ = old != nullptr;
+    oldTmp_ = old ? old : "";
+    setenv("TMPDIR", tmp_.c_str(), 1);
+    platform::SetFrontEnd(&person_);
+  }
+  void TearDown() override {
+    platform::SetFrontEnd(nullptr);
+    SfxSetPackagePath(nullptr);
+    unsetenv("SFX_STANDIN_RECORD");
+    unsetenv("SFX_STANDIN_EXIT");
+    if (hadTmp_) {
+      setenv("TMPDIR", oldTmp_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+    SfxEndToEndTest::TearDown();
+  }
+  // Runs `package` in this process with a command line; the run's code.
+  DWORD RunHere(const std::string& package, const std::u16string& arguments, int setupExit = 0) {
+    SfxSetPackagePath(U16(package).c_str());
+    setenv("SFX_STANDIN_RECORD", P("record").c_str(), 1);
+    setenv("SFX_STANDIN_EXIT", std::to_string(setupExit).c_str(), 1);
+    std::u16string line = u"package.run " + arguments;
+    return SfxWinMain(GetModuleHandleW(nullptr), nullptr, line.data(), 1);
+  }
+  // A destination-mode package whose target already holds `existing`.
+  std::string TargetPackage(const std::string& name, const std::string& extraIni) {
+    std::string payload = Payload(name, {{"aaa.txt", "new a"}, {"bbb.txt", "new b"},
+                                         {"zzz.bin", Noise(6 << 20, 3)}});
+    std::filesystem::remove_all(P("target"));
+    mkdir(P("target").c_str(), 0755);
+    PutFile(P("target/aaa.txt"), "old a");
+    PutFile(P("target/bbb.txt"), "old b");
+    return Package(name, payload,
+                   "Name=Demo\nExtractToTemp=0\nDefaultTarget=" + P("target") + "\n" + extraIni);
+  }
+
+  WizardPerson person_;
+  std::string oldTmp_;
+  bool hadTmp_ = false;
+};
+
+TEST_F(SfxRunInProcessTest, TempModeRunReturnsTheSetupCodeWithTheExtras) {
+  std::string pkg = Package("inproc", Payload("inproc", {{"f.txt", "f"}}), "Name=Demo\n");
+  EXPECT_EQ(42u, RunHere(pkg, u"-l deu --nolaunch --ui full", 42));
+  Record rec = Read(P("record"));
+  ASSERT_TRUE(rec.ran);
+  EXPECT_EQ((std::vector<std::string>{"-l", "deu", "--nolaunch", "--ui", "full"}), rec.args);
+  EXPECT_EQ(tmp_ + "/OrvoInstall_1", rec.folder);
+  EXPECT_TRUE(TmpLeft().empty());
+}
+
+TEST_F(SfxRunInProcessTest, DestinationPageTypedFolderIsCreatedAndUsed) {
+  std::string pkg = Package("dest", Payload("dest", {{"d/e.txt", "e"}}),
+                            "Name=Demo\nExtractToTemp=0\nDefaultTarget=" + P("unused") + "\n");
+  person_.typedFolder = U16(P("typed/deep"));
+  EXPECT_EQ(0u, RunHere(pkg, u""));
+  Record rec = Read(P("record"));
+  ASSERT_TRUE(rec.ran);
+  EXPECT_EQ(P("typed/deep"), rec.folder);
+  EXPECT_EQ("e", GetFile(P("typed/deep/d/e.txt")));
+  EXPECT_FALSE(Exists(P("unused")));
+  EXPECT_TRUE(TmpLeft().empty()) << "the temporary folder goes before the wizard";
+}
+
+TEST_F(SfxRunInProcessTest, CancelAnsweredYesEndsWith1602AndNoSetup) {
+  std::string pkg = TargetPackage("cancel", "");
+  person_.cancelAnswer = IDYES;
+  person_.overwriteAnswer = 2004;  // No: keep aaa.txt
+  EXPECT_EQ(SFX_EXIT_CANCELLED, RunHere(pkg, u""));
+  EXPECT_FALSE(Read(P("record")).ran);
+  EXPECT_EQ("old a", GetFile(P("target/aaa.txt")));
+  EXPECT_TRUE(TmpLeft().empty());
+}
+
+TEST_F(SfxRunInProcessTest, CancelAnsweredNoLetsTheRunComplete) {
+  std::string pkg = TargetPackage("goon", "");
+  person_.cancelAnswer = IDNO;
+  person_.overwriteAnswer = 2004;
+  EXPECT_EQ(0u, RunHere(pkg, u""));
+  EXPECT_TRUE(Read(P("record")).ran);
+  EXPECT_EQ("old a", GetFile(P("target/aaa.txt")));
+  EXPECT_EQ(Noise(6 << 20, 3), GetFile(P("target/zzz.bin")));
+}
+
+TEST_F(SfxRunInProcessTest, OverwriteAnswersTempextAndShowOverwrite) {
+  struct Case {
+    const char* name;
+    std::string ini;
+    std::u16string args;
+    int answer;
+    int questions;
+    const char* a;
+    const char* b;
+  } cases[] = {
+      {"no to all", "", u"", 2005, 1, "old a", "old b"},
+      {"yes", "", u"", 2002, 2, "new a", "new b"},
+      {"no", "", u"", 2004, 2, "old a", "old b"},
+      {"tempext", "", u"-tempext", 2004, 0, "new a", "new b"},
+      {"show overwrite off", "ShowOverwrite=0\n", u"", 2004, 0, "new a", "new b"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WizardPerson person;
+    person.overwriteAnswer = c.answer;
+    platform::SetFrontEnd(&person);
+    std::string pkg = TargetPackage("ow", c.ini);
+    EXPECT_EQ(0u, RunHere(pkg, c.args));
+    platform::SetFrontEnd(&person_);
+    EXPECT_EQ(c.questions, person.questions());
+    EXPECT_EQ(c.a, GetFile(P("target/aaa.txt")));
+    EXPECT_EQ(c.b, GetFile(P("target/bbb.txt")));
+  }
+}
+
+TEST_F(SfxRunInProcessTest, FailuresReturnTheirFullCodes) {
+  std::string pkg = Package("codes", Payload("codes", {{"x.bin", Noise(1 << 20, 4)}}),
+                            "Name=Demo\nSetupApp=missing\n");
+  EXPECT_EQ(static_cast<DWORD>(SFX_E_HELP_SHOWN), RunHere(pkg, u"-help"));
+  EXPECT_EQ(static_cast<DWORD>(E_INVALIDARG), RunHere(pkg, u"-quiet:1"));
+  int boxes = person_.boxes();
+  EXPECT_EQ(1u, RunHere(pkg, u"")) << "a setup program that cannot start";
+  EXPECT_EQ(boxes + 1, person_.boxes()) << "the launch error box";
+  // Damaged payload data: extraction fails.
+  std::string bytes = GetFile(pkg);
+  bytes[bytes.size() - (1 << 19)] ^= 0x40;  // inside x.bin's stored data
+  PutFile(P("bad.run"), bytes);
+  EXPECT_EQ(SFX_EXIT_CANCELLED, RunHere(P("bad.run"), u"-quiet"));
+  EXPECT_TRUE(TmpLeft().empty());
+}
+
+}  // namespace
+}  // namespace sfxtest

@@ -1,0 +1,171 @@
+// Pieces of the self-extractor's run that stand on their own: the private
+// temporary folder, tree removal that never follows links, the setup
+// command line, token expansion of package data, and the process status.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "Sfx/SfxRun.h"
+#include "foundation/WuString.h"
+#include "tests/Sfx/ArchiveTestUtil.h"
+#include "tests/Sfx/SfxTestUtil.h"
+
+namespace sfxtest {
+namespace {
+
+using archtest::Exists;
+using archtest::GetFile;
+using archtest::PutFile;
+
+class SfxRunPartsTest : public RunStateTest {
+ protected:
+  void SetUp() override {
+    RunStateTest::SetUp();
+    dir_ = wutest::MakeTempDir("run");
+    ASSERT_FALSE(dir_.empty());
+    const char* old = getenv("TMPDIR");
+    oldTmp_ = old ? old : "";
+    hadTmp_ = old != nullptr;
+    setenv("TMPDIR", dir_.c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadTmp_) {
+      setenv("TMPDIR", oldTmp_.c_str(), 1);
+    } else {
+      unsetenv("TMPDIR");
+    }
+    RunStateTest::TearDown();
+  }
+  std::string P(const std::string& name) const { return dir_ + "/" + name; }
+
+  std::string dir_;
+  std::string oldTmp_;
+  bool hadTmp_ = false;
+};
+
+TEST_F(SfxRunPartsTest, TempFolderIsNewAndPrivateAndNeverAdoptsAnExistingName) {
+  // Names 1 and 2 are taken by a planted folder and a planted link to a
+  // folder of someone else's choosing: both are passed over.
+  mkdir(P("OrvoInstall_1").c_str(), 0777);
+  mkdir(P("elsewhere").c_str(), 0777);
+  ASSERT_EQ(0, symlink(P("elsewhere").c_str(), P("OrvoInstall_2").c_str()));
+  WCHAR folder[SFX_PATH_SIZE] = {};
+  ASSERT_EQ(S_OK, SfxCreateTempFolder(folder, SFX_PATH_SIZE));
+  EXPECT_EQ(P("OrvoInstall_3"), U8(folder));
+  struct stat st;
+  ASSERT_EQ(0, lstat(P("OrvoInstall_3").c_str(), &st));
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(0700u, st.st_mode & 0777u) << "only this user may enter it";
+
+  // A buffer too small for any candidate: the run stops after 100 tries.
+  WCHAR tiny[8] = {u'x'};
+  EXPECT_EQ(E_INVALIDARG, SfxCreateTempFolder(tiny, 8));
+  EXPECT_EQ(0, tiny[0]);
+}
+
+TEST_F(SfxRunPartsTest, UnwritableTempPathStopsWithItsCode) {
+  setenv("TMPDIR", P("missing").c_str(), 1);
+  WCHAR folder[SFX_PATH_SIZE] = {};
+  EXPECT_EQ(SFX_E_TEMP_NOT_WRITABLE, SfxCreateTempFolder(folder, SFX_PATH_SIZE));
+}
+
+TEST_F(SfxRunPartsTest, TreeRemovalDeletesReadOnlyEntriesButNeverFollowsLinks) {
+  // Outside the tree: a user's folder and file that links inside point at.
+  mkdir(P("keep").c_str(), 0755);
+  PutFile(P("keep/precious.txt"), "mine");
+  chmod(P("keep/precious.txt").c_str(), 0444);
+  mkdir(P("tree").c_str(), 0755);
+  mkdir(P("tree/sub").c_str(), 0755);
+  PutFile(P("tree/sub/ro.txt"), "x");
+  chmod(P("tree/sub/ro.txt").c_str(), 0444);
+  ASSERT_EQ(0, symlink(P("keep").c_str(), P("tree/folder-link").c_str()));
+  ASSERT_EQ(0, symlink(P("keep/precious.txt").c_str(), P("tree/sub/file-link").c_str()));
+  ASSERT_EQ(0, symlink(P("nowhere").c_str(), P("tree/dangling").c_str()));
+
+  EXPECT_TRUE(Sfx_WuDeleteDirectoryTree(U16(P("tree")).c_str(), TRUE));
+  EXPECT_FALSE(Exists(P("tree")));
+  EXPECT_EQ("mine", GetFile(P("keep/precious.txt")));
+  struct stat st;
+  ASSERT_EQ(0, stat(P("keep/precious.txt").c_str(), &st));
+  EXPECT_EQ(0444u, st.st_mode & 0777u) << "the link's target keeps its mode";
+
+  // A tree that is itself a link loses only the link.
+  ASSERT_EQ(0, symlink(P("keep").c_str(), P("top-link").c_str()));
+  EXPECT_TRUE(Sfx_WuDeleteDirectoryTree(U16(P("top-link")).c_str(), TRUE));
+  EXPECT_TRUE(Exists(P("keep/precious.txt")));
+}
+
+TEST_F(SfxRunPartsTest, DeleteFilesByPatternKeepsFoldersAndOtherNames) {
+  mkdir(P("f").c_str(), 0755);
+  mkdir(P("f/sub").c_str(), 0755);
+  PutFile(P("f/a.log"), "1");
+  PutFile(P("f/b.txt"), "2");
+  PutFile(P("f/sub/c.log"), "3");
+  chmod(P("f/sub/c.log").c_str(), 0444);
+  EXPECT_TRUE(Sfx_WuDeleteFiles(U16(P("f")).c_str(), u"*.log", FALSE));
+  EXPECT_FALSE(Exists(P("f/a.log")));
+  EXPECT_TRUE(Exists(P("f/sub/c.log")));
+  EXPECT_TRUE(Sfx_WuDeleteFiles(U16(P("f")).c_str(), u"*.log", TRUE));
+  EXPECT_FALSE(Exists(P("f/sub/c.log")));
+  EXPECT_TRUE(Exists(P("f/b.txt")));
+  EXPECT_TRUE(Exists(P("f/sub")));
+}
+
+TEST_F(SfxRunPartsTest, SetupCommandLineOrderAndOverflowRefused) {
+  WuStrCpyN(g_SfxRunState.extractFolder, u"/opt/My App", SFX_PATH_SIZE);
+  WuStrCpyN(g_SfxRunState.extrasText, u" -l deu --nolaunch", SFX_EXTRAS_SIZE);
+  WCHAR command[SFX_PATH_SIZE] = {};
+  ASSERT_EQ(S_OK, SfxBuildSetupCommand(u"setup.sh", u"/q --post_install", command, SFX_PATH_SIZE));
+  EXPECT_EQ(u"\"/opt/My App/setup.sh\" /q --post_install", std::u16string(command))
+      << "extras only when asked for";
+  g_SfxRunState.extras = TRUE;
+  ASSERT_EQ(S_OK, SfxBuildSetupCommand(u"setup.sh", u"", command, SFX_PATH_SIZE));
+  EXPECT_EQ(u"\"/opt/My App/setup.sh\" -l deu --nolaunch", std::u16string(command));
+
+  // One unit too many is refused, never cut and launched.
+  std::u16string params(SFX_PATH_SIZE, u'p');
+  int room = SFX_PATH_SIZE - 1 - static_cast<int>(std::u16string(command).size()) - 1;
+  EXPECT_EQ(S_OK, SfxBuildSetupCommand(u"setup.sh", params.substr(0, room).c_str(), command,
+                                       SFX_PATH_SIZE));
+  EXPECT_EQ(E_INVALIDARG, SfxBuildSetupCommand(u"setup.sh", params.substr(0, room + 1).c_str(),
+                                               command, SFX_PATH_SIZE));
+  EXPECT_EQ(0, command[0]);
+}
+
+TEST_F(SfxRunPartsTest, PackageTextsExpandOnlyTokenReferences) {
+  WuPrintF_AddToken(u"AppName", u"Demo");
+  struct Case {
+    const char16_t* text;
+    const char16_t* expected;
+  } cases[] = {
+      {u"/opt/$(AppName)", u"/opt/Demo"},
+      {u"/opt/100%s %d %n$(AppName)", u"/opt/100%s %d %nDemo"},
+      {u"/opt/$d$$x$", u"/opt/$d$$x$"},
+      {u"/opt/$(Unknown)", u"/opt/$(Unknown)"},
+  };
+  for (const Case& c : cases) {
+    WCHAR out[SFX_PATH_SIZE] = {};
+    SfxExpandTokens(c.text, out, SFX_PATH_SIZE);
+    EXPECT_EQ(std::u16string(c.expected), std::u16string(out)) << U8(c.text);
+  }
+  WCHAR small[5] = {};
+  SfxExpandTokens(u"/opt/$(AppName)", small, 5);
+  EXPECT_EQ(u"/opt", std::u16string(small));
+}
+
+TEST(SfxExitStatusTest, FailuresNeverReadAsSuccess) {
+  struct Case {
+    DWORD code;
+    int status;
+  } cases[] = {
+      {0, 0}, {3, 3}, {255, 255}, {1602, 66}, {256, 1}, {512, 1},
+      {0x8004E070, 0x70}, {static_cast<DWORD>(E_INVALIDARG), 0x57}, {0x80004000, 1},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.status, SfxExitStatus(c.code)) << c.code;
+}
+
+}  // namespace
+}  // namespace sfxtest
