@@ -622,11 +622,17 @@ std::string Bar(HWND bar) {
   SendMessageW(bar, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
   LONGLONG pos = SendMessageW(bar, PBM_GETPOS, 0, 0);
   LONGLONG span = static_cast<LONGLONG>(range.iHigh) - range.iLow;
-  int percent = span > 0 ? static_cast<int>((pos - range.iLow) * 100 / span) : 0;
+  LONGLONG done = span > 0 ? (pos - range.iLow) * 100 / span : 0;
+  int percent = static_cast<int>(done < 0 ? 0 : done > 100 ? 100 : done);  // a position outside the range
   constexpr int kWidth = 30;
   int filled = percent * kWidth / 100;
-  return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kWidth - filled), '.') +
-         "] " + std::to_string(percent) + "%";
+  std::string text(1, '[');
+  text.append(static_cast<size_t>(filled), '#');
+  text.append(static_cast<size_t>(kWidth - filled), '.');
+  text.append("] ");
+  text.append(std::to_string(percent));
+  text.push_back('%');
+  return text;
 }
 
 const char* Prompt(int mode) {

@@ -148,7 +148,11 @@ class Parser {
     if (IsPunct(Peek(), ',')) Next();
   }
   static std::string Describe(const ResKey& k) {
-    return k.is_id ? std::to_string(k.id) : "\"" + ToUtf8(k.name) + "\"";
+    if (k.is_id) return std::to_string(k.id);
+    std::string quoted(1, '"');
+    quoted.append(ToUtf8(k.name));
+    quoted.push_back('"');
+    return quoted;
   }
 
   void Statement() {
