@@ -54,6 +54,13 @@ namespace {
 constexpr char kStub[] = "#!/bin/false\n# hostile test package\n";
 // The file name that every escaping entry name ends in.
 constexpr char kEscaped[] = "escaped-by-package.txt";
+// The control archive every package carries first, and the settings in it:
+// a package run reads them and then extracts the whole package into
+// $(ProgramFiles)/hostile-target, with no setup program to start.
+constexpr char16_t kControlName[] = u"sfxctrl.ach";
+constexpr char kControlSettings[] =
+    "[Vorlundage]\nName=Hostile\nExtractToTemp=0\nSetupApp=no-such-setup\n"
+    "DefaultTarget=$(ProgramFiles)/hostile-target\n";
 
 // One entry: its local header and data as written, and its central record.
 struct Item {
@@ -68,6 +75,27 @@ struct Item {
 // A package written field by field with the record writers of the reader.
 class Builder {
  public:
+  // A package: the stub, and the control archive as its first entry.
+  Builder() { File(kControlName, ControlArchive()); }
+  // A bare archive of no entries with `stubText` in front.
+  explicit Builder(const char* stubText) : stub(stubText) {}
+
+  // The control archive's bytes: "sfxinst.ini" alone, stored, base 0.
+  static std::string ControlArchive() {
+    Builder control("");
+    control.File(u"sfxinst.ini", kControlSettings);
+    return control.Build();
+  }
+
+  // Offset of entry `index`'s local header from the archive base.
+  ULONGLONG LocalOffsetOf(size_t index) const {
+    ULONGLONG at = 0;
+    for (size_t n = 0; n < index && n < items.size(); ++n)
+      at += kUmLocalHeaderSize + 2 * (items[n].name.size() + items[n].second.size()) +
+            items[n].stored.size();
+    return at;
+  }
+
   // A file entry; its sizes and CRCs follow from its data.
   Item& File(const std::u16string& name, const std::string& data, DWORD method = 0) {
     Item i;
@@ -94,7 +122,7 @@ class Builder {
   // Stub, entries, central directory, end record and its texts; `edit` may
   // change the end record's fields before it is written.
   std::string Build(const std::function<void(tUMENDRECORD&)>& edit = {}) const {
-    std::string out = kStub;
+    std::string out = stub;
     const ULONGLONG base = out.size();
     std::vector<ULONGLONG> offsets;
     for (const Item& i : items) {
@@ -148,6 +176,7 @@ class Builder {
     return out;
   }
 
+  std::string stub = kStub;                        // bytes in front of the archive
   std::vector<Item> items;
   std::u16string comment, archiveName, thirdText;  // end record texts
 
@@ -204,8 +233,15 @@ struct Hostile {
 
 const std::string kZeros1k(1024, '\0');
 
+// A target tree that also holds the control archive: every extraction that
+// writes anything writes it first.
+Tree WithControl(Tree tree) {
+  tree[U8(kControlName)] = Builder::ControlArchive();
+  return tree;
+}
+
 std::vector<Hostile> Cases() {
-  const Tree fine = {{"fine.txt", "ok"}};
+  const Tree fine = WithControl({{"fine.txt", "ok"}});
   const std::vector<HRESULT> badName = {WUARC_ERR_INVALID_ARG};
   std::vector<Hostile> cases = {
       // Names that leave the target folder.
@@ -241,7 +277,7 @@ std::vector<Hostile> Cases() {
          b.File(u"dir/twin.txt", "second");
          return b.Build();
        },
-       S_OK, 0, {}, {{"dir", "<folder>"}, {"dir/twin.txt", "first"}}, 0, {WUARC_ANSWER_NO}, 1},
+       S_OK, 0, {}, WithControl({{"dir", "<folder>"}, {"dir/twin.txt", "first"}}), 0, {WUARC_ANSWER_NO}, 1},
 
       // Links planted in the target before extraction.
       {"planted-link-folder.pkg",
@@ -250,7 +286,7 @@ std::vector<Hostile> Cases() {
          b.File(u"linkdir\\payload.txt", "evil");
          return b.Build();
        },
-       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, {{"linkdir", "<link>"}}, 0, {}, 0,
+       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, WithControl({{"linkdir", "<link>"}}), 0, {}, 0,
        [](const std::string& parent) {
          mkdir((parent + "/outside").c_str(), 0755);
          symlink((parent + "/outside").c_str(), (parent + "/target/linkdir").c_str());
@@ -261,7 +297,7 @@ std::vector<Hostile> Cases() {
          b.File(u"linkfile.txt", "evil");
          return b.Build();
        },
-       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, {{"linkfile.txt", "<link>"}},
+       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, WithControl({{"linkfile.txt", "<link>"}}),
        WUARC_EXTRACT_NO_ASK, {}, 0,
        [](const std::string& parent) {
          mkdir((parent + "/outside").c_str(), 0755);
@@ -277,7 +313,7 @@ std::vector<Hostile> Cases() {
          b.File(u"same", "file");
          return b.Build();
        },
-       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, {{"same", "<folder>"}}},
+       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, WithControl({{"same", "<folder>"}})},
       {"file-then-folder.pkg",
        [] {
          Builder b;
@@ -286,7 +322,7 @@ std::vector<Hostile> Cases() {
          b.File(u"same\\inner.txt", "inner");
          return b.Build();
        },
-       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, {{"same", "file"}}},
+       S_OK, WU_E_CREATE_FILE, {WUARC_ERR_CREATE}, WithControl({{"same", "file"}})},
 
       // End records that point outside the file: they are not taken, and
       // with no other end record the package is refused.
@@ -336,13 +372,14 @@ std::vector<Hostile> Cases() {
        [] {
          Builder b;
          b.File(u"one.txt", Text(3000));
-         b.File(u"two.txt", Text(3000)).localOffset = 0;
+         const ULONGLONG one = b.LocalOffsetOf(1);
+         b.File(u"two.txt", Text(3000)).localOffset = one;
          Item& six = b.File(u"six.bin", Noise(100));
          six.central.facts.storedSize = six.central.facts.size = 600;
          return b.Build();
        },
        S_OK, WU_E_READ, {WUARC_ERR_READ},
-       {{"one.txt", Text(3000)}, {"two.txt", Text(3000)}, {"six.bin", Noise(100)}}},
+       WithControl({{"one.txt", Text(3000)}, {"two.txt", Text(3000)}, {"six.bin", Noise(100)}})},
 
       // A deflate bomb: 64 MB of zeros recorded as 1 KB. Nothing past the
       // recorded size is written.
@@ -355,7 +392,7 @@ std::vector<Hostile> Cases() {
          bomb.central.facts.storedCrc = Crc(bomb.stored);
          return b.Build();
        },
-       S_OK, WU_E_BAD_DATA, {WUARC_ERR_CRC}, {{"bomb.bin", ""}}},
+       S_OK, WU_E_BAD_DATA, {WUARC_ERR_CRC}, WithControl({{"bomb.bin", ""}})},
       // Recorded sizes that no disk holds, alone or as a sum that wraps
       // around 2^64: refused before anything is written.
       {"huge-recorded-size.pkg",
@@ -424,7 +461,7 @@ std::vector<Hostile> Cases() {
          UmPut64(reinterpret_cast<BYTE*>(tail.data()) + end + 36, base);
          return pkg + tail;
        },
-       S_OK, WU_E_BAD_FILE_NAME, badName, {{"decoy.txt", "decoy"}}},
+       S_OK, WU_E_BAD_FILE_NAME, badName, WithControl({{"decoy.txt", "decoy"}})},
 
       // Texts longer than their limits: the excess is read past.
       {"long-texts.pkg",
@@ -439,7 +476,7 @@ std::vector<Hostile> Cases() {
          b.File(u"after.txt", "after");
          return b.Build();
        },
-       S_OK, 0, {}, {{"kept.txt", "kept"}, {"after.txt", "after"}}},
+       S_OK, 0, {}, WithControl({{"kept.txt", "kept"}, {"after.txt", "after"}})},
       // An entry name longer than 259 units is refused rather than cut.
       {"long-entry-name.pkg",
        [] {
