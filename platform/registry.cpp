@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -176,7 +177,38 @@ std::string EscapeName(std::u16string_view name) {
   return out;
 }
 
-bool UnescapeName(std::string_view text, std::u16string* out) {
+// TRUE when `text` is a run that EscapeName writes as it is: well-formed
+// UTF-8 (no overlong forms, no surrogates) without the characters it
+// escapes (controls, DEL, space, '%', ':', '\').
+bool IsPlainNameRun(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      if (c < 0x20 || c == 0x7F || c == ' ' || c == '%' || c == ':' || c == '\\') return false;
+      ++i;
+      continue;
+    }
+    size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+    if (length == 0 || c > 0xF4 || i + length > text.size()) return false;
+    uint32_t v = c & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+      unsigned char next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      v = (v << 6) | (next & 0x3F);
+    }
+    static const uint32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (v < kSmallest[length] || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+// Reads a name written by EscapeName. A name that no call could have made
+// is refused, so that every name a store yields can be used again: one
+// holding a zero unit (texts end there), and with `key` a key name holding
+// '\' (it would be taken for a path).
+bool UnescapeName(std::string_view text, std::u16string* out, bool key) {
   out->clear();
   size_t i = 0;
   while (i < text.size()) {
@@ -188,11 +220,13 @@ bool UnescapeName(std::string_view text, std::u16string* out) {
         if (d < 0) return false;
         v = v * 16 + static_cast<unsigned>(d);
       }
+      if (v == 0 || (key && v == '\\')) return false;
       out->push_back(static_cast<WCHAR>(v));
       i += 5;
     } else {
       size_t end = text.find('%', i);
       if (end == std::string_view::npos) end = text.size();
+      if (!IsPlainNameRun(text.substr(i, end - i))) return false;
       *out += platform::ToUtf16(text.substr(i, end - i));
       i = end;
     }
@@ -269,7 +303,8 @@ bool ParseKeyLine(const std::vector<std::string_view>& t, Tree& tree, RegKey** c
   for (;;) {
     size_t end = path.find('\\', start);
     bool last = end == std::string_view::npos;
-    if (!UnescapeName(path.substr(start, last ? std::string_view::npos : end - start), &name) ||
+    if (!UnescapeName(path.substr(start, last ? std::string_view::npos : end - start), &name,
+                      true) ||
         name.empty() || name.size() > kMaxKeyNameLength)
       return false;
     if (last) break;
@@ -288,7 +323,7 @@ bool ParseValueLine(const std::vector<std::string_view>& t, RegKey* current) {
       t[2].empty() || t[2][0] != ':' || t[3].empty() || t[3][0] != 'x' || t[3].size() % 2 != 1)
     return false;
   RegValue v;
-  if (!UnescapeName(t[2].substr(1), &v.name) || v.name.size() > kMaxValueNameLength ||
+  if (!UnescapeName(t[2].substr(1), &v.name, false) || v.name.size() > kMaxValueNameLength ||
       FindValue(current, v.name))
     return false;
   v.type = static_cast<DWORD>(type);
