@@ -19,6 +19,11 @@ constexpr HRESULT SFX_E_HELP_SHOWN = static_cast<HRESULT>(0x8004E070);
 // How deeply response files may name further response files; a deeper one
 // fails with E_INVALIDARG (a file naming itself would recurse without end).
 constexpr int SFX_MAX_RESPONSE_DEPTH = 8;
+// How many response files one response file named on the command line may
+// bring in, itself included; further ones fail with E_INVALIDARG (a file
+// naming itself many times would otherwise be read a power of that number
+// of times).
+constexpr int SFX_MAX_RESPONSE_FILES = 64;
 
 // Longest option name, in units, before the ':' of "-name:value".
 constexpr int SFX_OPTION_NAME_MAX = 63;
@@ -88,8 +93,9 @@ HRESULT SfxProcessOptions(LPWSTR* arguments, int first, int count);
 HRESULT SfxProcessCommandLine(LPCWSTR commandLine, BOOL skipFirst);
 
 // Reads a response file (ANSI code page text, up to its first zero byte)
-// and applies its arguments. E_INVALIDARG for NULL or when response files
-// nest deeper than SFX_MAX_RESPONSE_DEPTH; 0x8004E007 when the file cannot
+// and applies its arguments. E_INVALIDARG for NULL, when response files
+// nest deeper than SFX_MAX_RESPONSE_DEPTH or when more than
+// SFX_MAX_RESPONSE_FILES are read for one on the command line; 0x8004E007 when the file cannot
 // be opened; 0x8004E008 when it cannot be read whole; E_OUTOFMEMORY; 1 for
 // a file without arguments; else the result of SfxProcessOptions.
 HRESULT SfxReadResponseFile(LPCWSTR path);

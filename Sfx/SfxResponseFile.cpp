@@ -12,6 +12,10 @@ namespace {
 // Nesting of response files on this thread (a file naming itself, directly
 // or through others, would otherwise recurse until the stack runs out).
 thread_local int t_responseDepth = 0;
+// Response files read on this thread below the outermost one being read (a
+// file naming itself many times would fan out without end within the depth
+// limit).
+thread_local int t_responseFiles = 0;
 
 // Largest response file read, in bytes: the converter counts in int.
 constexpr LONGLONG kMaxResponseBytes = 0x7FFFFFF0;
@@ -79,6 +83,8 @@ bool OnlyWhiteSpace(const WCHAR* text) {
 HRESULT SfxReadResponseFile(LPCWSTR path) {
   if (!path) return E_INVALIDARG;
   if (t_responseDepth >= SFX_MAX_RESPONSE_DEPTH) return E_INVALIDARG;
+  if (t_responseDepth == 0) t_responseFiles = 0;
+  if (++t_responseFiles > SFX_MAX_RESPONSE_FILES) return E_INVALIDARG;
   char* bytes = nullptr;
   HRESULT hr = ReadWholeFile(path, &bytes);
   if (FAILED(hr)) return hr;

@@ -266,4 +266,19 @@ TEST_F(SfxResponseFile, SelfNamingFileStopsAtTheDepthLimit) {
   EXPECT_EQ(Apply(u"@" + Put("ok.rsp", "-quiet")), S_OK);
 }
 
+// A file naming itself many times would be read 16^8 times within the depth
+// limit: the number of files read for one on the command line is bounded,
+// and the bound starts again for the next one.
+TEST_F(SfxResponseFile, FanOutIsBoundedPerCommandLineFile) {
+  std::string path = dir_ + "/fan.rsp";
+  std::string text = "-nl";
+  for (int i = 0; i < 16; ++i) text += " @" + path;
+  wutest::WriteBytes(path, text);
+  EXPECT_EQ(Apply(u"@" + U16(path)), E_INVALIDARG);
+  // Every file read added its " --nolaunch" until the extras were full or
+  // the bound was reached: far fewer than 16^8 reads.
+  EXPECT_LE(Extras().size(), static_cast<size_t>(SFX_MAX_RESPONSE_FILES) * 11);
+  EXPECT_EQ(Apply(u"@" + Put("ok2.rsp", "-quiet")), S_OK);
+}
+
 }  // namespace
