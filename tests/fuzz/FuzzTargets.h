@@ -1,0 +1,40 @@
+// The fuzz targets linked into the replay program. Each target's source
+// defines LLVMFuzzerTestOneInput; the replay build renames it to the entry
+// below (tests/fuzz/CMakeLists.txt), so that all of them fit one program.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+extern "C" {
+int WuFuzzArchiveEntry(const uint8_t* data, size_t size);
+int WuFuzzCommandLineEntry(const uint8_t* data, size_t size);
+int WuFuzzSettingsEntry(const uint8_t* data, size_t size);
+int WuFuzzPngEntry(const uint8_t* data, size_t size);
+int WuFuzzLangModuleEntry(const uint8_t* data, size_t size);
+int WuFuzzCursorEntry(const uint8_t* data, size_t size);
+int WuFuzzRegistryEntry(const uint8_t* data, size_t size);
+int WuFuzzProfileEntry(const uint8_t* data, size_t size);
+}
+
+namespace wufuzz {
+
+struct Target {
+  const char* name;                             // as on the command line
+  int (*run)(const uint8_t* data, size_t size);  // the target's entry
+};
+
+inline const Target* FindTarget(const char* name) {
+  static const Target kTargets[] = {
+      {"archive", WuFuzzArchiveEntry},   {"commandline", WuFuzzCommandLineEntry},
+      {"settings", WuFuzzSettingsEntry}, {"png", WuFuzzPngEntry},
+      {"langmodule", WuFuzzLangModuleEntry}, {"cursor", WuFuzzCursorEntry},
+      {"registry", WuFuzzRegistryEntry}, {"profile", WuFuzzProfileEntry},
+  };
+  for (const Target& target : kTargets)
+    if (std::strcmp(target.name, name) == 0) return &target;
+  return nullptr;
+}
+
+}  // namespace wufuzz
