@@ -24,57 +24,20 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchPayload.h"
+
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Noise(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  uint64_t x = 0x9E3779B97F4A7C15ULL * (seed + 1);
-  for (size_t i = 0; i + 8 <= n; i += 8) {
-    x ^= x << 13;
-    x ^= x >> 7;
-    x ^= x << 17;
-    for (int b = 0; b < 8; ++b) s[i + b] = static_cast<char>(x >> (8 * b));
-  }
-  return s;
-}
-
-std::string LogText(size_t n, uint32_t seed) {
-  static const char* words[] = {"request", "handled", "cache", "miss", "user", "session",
-                                "update", "commit", "index", "query", "timeout", "retry"};
-  std::string s;
-  s.reserve(n + 128);
-  uint32_t x = seed * 2654435761u + 12345;
-  char line[160];
-  while (s.size() < n) {
-    x = x * 1664525u + 1013904223u;
-    std::snprintf(line, sizeof line, "2024-05-%02u 12:%02u:%02u.%03u INFO %s %s id=%u took %ums\n",
-                  1 + (x >> 27), (x >> 20) % 60, (x >> 14) % 60, (x >> 4) % 1000,
-                  words[(x >> 8) % 12], words[(x >> 12) % 12], x % 100000, (x >> 16) % 5000);
-    s += line;
-  }
-  s.resize(n);
-  return s;
-}
 
 void Put(const fs::path& path, const std::string& data) {
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-// The same mix as archive_bench.
+// The archive benchmark's mix, plus the setup program the package names.
 void MakePayload(const fs::path& root, double megabytes) {
-  size_t total = static_cast<size_t>(megabytes * (1 << 20));
-  size_t noise = total / 2, text = total * 3 / 10, small = total - noise - text;
-  for (int i = 0; i < 4; ++i) Put(root / ("media/blob" + std::to_string(i) + ".bin"), Noise(noise / 4, i));
-  for (int i = 0; i < 4; ++i) Put(root / ("logs/app" + std::to_string(i) + ".log"), LogText(text / 4, i));
-  size_t count = std::max<size_t>(30, small / (13 * 1024));
-  for (size_t i = 0; i < count; ++i) {
-    size_t size = 1024 + (i * 7919) % (25 * 1024);
-    std::string name = "small/d" + std::to_string(i % 30) + "/f" + std::to_string(i) + (i % 2 ? ".txt" : ".dat");
-    Put(root / name, i % 2 ? LogText(size, static_cast<uint32_t>(i)) : Noise(size, static_cast<uint32_t>(i)));
-  }
+  for (const wubench::PayloadFile& f : wubench::MakePayload(megabytes)) Put(root / f.path, f.data);
   Put(root / "setup", "#!/bin/sh\nexit 0\n");
 }
 
@@ -138,6 +101,9 @@ void RunChild(benchmark::State& state, const std::string& name, const std::strin
     fs::remove_all(f.dir / "out");
     fs::remove_all(f.dir / "tmp");
     fs::create_directories(f.dir / "tmp");
+    // Dirty pages of earlier runs are written back first, so that they do
+    // not slow this run down.
+    Shell("sync");
     state.ResumeTiming();
     auto start = std::chrono::steady_clock::now();
     int status = Shell(command);
