@@ -364,11 +364,14 @@ bool ParseImage(const std::shared_ptr<FileImage>& image, ResourceDirectory& dir)
 
 // File images stay alive until the process ends: texts read in place from
 // a language module are kept in the multilingual rows after the module is
-// freed. A file loaded again unchanged reuses its image.
+// freed. A file loaded again with the same bytes reuses its image; the
+// identity only finds the candidate, since a file rewritten within one tick
+// of the file system's clock keeps its size and time.
 typedef std::tuple<dev_t, ino_t, off_t, int64_t, int64_t> FileIdentity;  // device, inode, size, time
 struct ImageCache {
   std::mutex lock;
   std::map<FileIdentity, std::shared_ptr<FileImage>> images;  // the images of good files
+  std::vector<std::shared_ptr<FileImage>> replaced;          // images a rewrite replaced
 };
 ImageCache& Images() {
   static ImageCache* cache = new ImageCache;  // lives to process exit
@@ -393,16 +396,6 @@ std::shared_ptr<FileImage> ReadImage(const std::string& path, FileIdentity* iden
   }
   *identity = FileIdentity(st.st_dev, st.st_ino, st.st_size, static_cast<int64_t>(st.st_mtim.tv_sec),
                            static_cast<int64_t>(st.st_mtim.tv_nsec));
-  {
-    ImageCache& cache = Images();
-    std::lock_guard<std::mutex> guard(cache.lock);
-    auto it = cache.images.find(*identity);
-    if (it != cache.images.end()) {
-      close(fd);
-      *cached = true;
-      return it->second;
-    }
-  }
   std::string bytes;
   bool ok = ReadAllFd(fd, &bytes);
   int read_errno = errno;
@@ -410,6 +403,16 @@ std::shared_ptr<FileImage> ReadImage(const std::string& path, FileIdentity* iden
   if (!ok) {
     *error = ErrorFromErrno(read_errno);
     return nullptr;
+  }
+  {
+    ImageCache& cache = Images();
+    std::lock_guard<std::mutex> guard(cache.lock);
+    auto it = cache.images.find(*identity);
+    if (it != cache.images.end() && it->second->size == bytes.size() &&
+        std::memcmp(it->second->words.data(), bytes.data(), bytes.size()) == 0) {
+      *cached = true;
+      return it->second;
+    }
   }
   auto image = std::make_shared<FileImage>();
   image->size = bytes.size();
@@ -491,7 +494,14 @@ std::shared_ptr<ModuleExtension> LoadResourceFile(const std::string& linux_path,
   if (!cached) {
     ImageCache& cache = Images();
     std::lock_guard<std::mutex> guard(cache.lock);
-    cache.images.emplace(identity, image);
+    auto it = cache.images.find(identity);
+    if (it == cache.images.end()) {
+      cache.images.emplace(identity, image);
+    } else {
+      // Texts read in place from the old bytes stay readable.
+      cache.replaced.push_back(it->second);
+      it->second = image;
+    }
   }
   return dir;
 }

@@ -7,6 +7,8 @@
 // the resource file WU_TEST_LNG is built from ResourceLang.rc by the
 // resource compiler.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -264,6 +266,40 @@ TEST_F(ResourceTest, ResourceFilesLoadAsModules) {
   EXPECT_TRUE(FreeLibrary(lng));
   EXPECT_EQ(platform::LookupModule(lng), nullptr);
   EXPECT_EQ(std::u16string(in_place, 7), u"vierzig");
+}
+
+// A file rewritten with other bytes of the same size and time (within one
+// tick of the file system's clock) loads with its new bytes, and a text read
+// in place from the old ones stays readable.
+TEST_F(ResourceTest, RewrittenResourceFileLoadsItsNewBytes) {
+  std::string dir = wutest::MakeTempDir("relng");
+  std::string path = dir + "/app.LNG";
+  std::string bytes = ReadFileBytes(WU_TEST_LNG);
+  WriteFileBytes(path, bytes);
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  HMODULE first = LoadLibraryW(U16(path).c_str());
+  ASSERT_NE(first, nullptr);
+  const WCHAR* old_text = nullptr;
+  ASSERT_EQ(LoadStringW(first, 2, reinterpret_cast<LPWSTR>(&old_text), 0), 4);
+  EXPECT_TRUE(FreeLibrary(first));
+
+  // "zwei" becomes "drei" in place; size and time stay as they were.
+  std::string zwei("z\0w\0e\0i\0", 8), drei("d\0r\0e\0i\0", 8);
+  size_t at = bytes.find(zwei);
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at, zwei.size(), drei);
+  WriteFileBytes(path, bytes);
+  struct timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+
+  HMODULE second = LoadLibraryW(U16(path).c_str());
+  ASSERT_NE(second, nullptr);
+  WCHAR buffer[16];
+  EXPECT_EQ(LoadStringW(second, 2, buffer, 16), 4);
+  EXPECT_EQ(std::u16string(buffer), u"drei");
+  EXPECT_EQ(std::u16string(old_text, 4), u"zwei");
+  EXPECT_TRUE(FreeLibrary(second));
 }
 
 // Damaged files are refused as a whole; every byte of the header and the
