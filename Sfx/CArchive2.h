@@ -156,6 +156,9 @@ class CArchive2 {
 
   // Reporting.
   HRESULT Fail(HRESULT code, LPCWSTR operation, LPCWSTR detail, HRESULT result);
+  // Reports short space on `folder`'s drive for `operation`: the disk-space
+  // progress error with the drive's root, then WU_E_NO_SPACE.
+  HRESULT FailNoSpace(LPCWSTR operation, LPCWSTR folder);
   void Status(HRESULT code);
   void SetItem(LPCWSTR name);
   void BeginItem(LPCWSTR name, ULONGLONG total, bool nameOnly);

@@ -70,6 +70,12 @@ bool CArchive2::EnsureInflater() {
 // Sizes and space
 // ===========================================================================
 
+HRESULT CArchive2::FailNoSpace(LPCWSTR operation, LPCWSTR folder) {
+  WCHAR root[8];
+  RootOf(folder, root, 8);
+  return Fail(WUARC_ERR_DISK_SPACE, operation, root, WU_E_NO_SPACE);
+}
+
 HRESULT CArchive2::GetSizeExtractAll(ULONGLONG& size) {
   size = 0;
   if (!IsOpen() || !m_endValid) return Fail(WUARC_ERR_NOT_OPEN, u"GetSizeExtractAll", nullptr, E_FAIL);
@@ -170,11 +176,7 @@ HRESULT CArchive2::CheckVolumesPresent() {
 HRESULT CArchive2::ExtractAll(LPCWSTR folder, DWORD flags) {
   if (!IsOpen() || m_mode == WUARC_MODE_CREATE || !m_endValid) return E_FAIL;
   HRESULT hr = IsSpaceForExtractAll(folder, flags);
-  if (hr != 0) {
-    WCHAR root[8];
-    RootOf(folder, root, 8);
-    return Fail(WUARC_ERR_DISK_SPACE, u"ExtractAll", root, WU_E_NO_SPACE);
-  }
+  if (hr != 0) return FailNoSpace(u"ExtractAll", folder);
   hr = CheckVolumesPresent();
   if (FAILED(hr)) return hr;
   m_extractFlags = flags;
@@ -200,11 +202,7 @@ HRESULT CArchive2::ExtractEntry(LPCWSTR pattern, LPCWSTR folder, DWORD flags) {
   if (!ArcParsePattern(pattern, &p))
     return Fail(WUARC_ERR_BUFFER, u"ExtractEntry", pattern, WU_E_BUFFER_TOO_SMALL);
   HRESULT hr = IsSpaceForExtractEntry(pattern, folder, flags);
-  if (hr != 0) {
-    WCHAR root[8];
-    RootOf(folder, root, 8);
-    return Fail(WUARC_ERR_DISK_SPACE, u"ExtractEntry", root, WU_E_NO_SPACE);
-  }
+  if (hr != 0) return FailNoSpace(u"ExtractEntry", folder);
   hr = CheckVolumesPresent();
   if (FAILED(hr)) return hr;
   ULONGLONG need = 0;
@@ -231,11 +229,7 @@ HRESULT CArchive2::ExtractEntry(LONG first, LONG* count, LPCWSTR folder, DWORD f
   if (!IsOpen() || m_mode == WUARC_MODE_CREATE || !m_endValid) return E_FAIL;
   LONG n = count && *count >= 1 ? *count : 1;
   HRESULT hr = IsSpaceForExtractEntry(first, &n, folder, flags);
-  if (hr != 0) {
-    WCHAR root[8];
-    RootOf(folder, root, 8);
-    return Fail(WUARC_ERR_DISK_SPACE, u"ExtractEntry", root, WU_E_NO_SPACE);
-  }
+  if (hr != 0) return FailNoSpace(u"ExtractEntry", folder);
   hr = CheckVolumesPresent();
   if (FAILED(hr)) return hr;
   ULONGLONG need = 0;

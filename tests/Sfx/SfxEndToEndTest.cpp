@@ -30,6 +30,7 @@
 #include "platform/frontend.h"
 #include "platform/module.h"
 #include "tests/Sfx/ArchiveTestUtil.h"
+#include "tests/Sfx/ChildProcess.h"
 #include "tests/Sfx/SfxTestUtil.h"
 
 namespace sfxtest {
@@ -133,22 +134,7 @@ class SfxEndToEndTest : public ::testing::Test {
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), args.begin(), args.end());
     outputPath_ = P("output." + std::to_string(++runs_));
-    int pid = fork();
-    if (pid == 0) {
-      int in = open("/dev/null", O_RDONLY);
-      int out = open(outputPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(in, 0);
-      dup2(out, 1);
-      dup2(out, 2);
-      std::vector<char*> av, ev;
-      for (std::string& a : argv) av.push_back(a.data());
-      av.push_back(nullptr);
-      for (std::string& e : all) ev.push_back(e.data());
-      ev.push_back(nullptr);
-      execve(program.c_str(), av.data(), ev.data());
-      _exit(127);
-    }
-    return pid;
+    return StartChild(argv, all, outputPath_);
   }
 
   Ended Wait(int pid, int seconds) {

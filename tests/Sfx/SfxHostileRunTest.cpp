@@ -31,6 +31,7 @@
 
 #include "Sfx/UmRecords.h"
 #include "tests/Sfx/ArchiveTestUtil.h"
+#include "tests/Sfx/ChildProcess.h"
 
 namespace sfxtest {
 namespace {
@@ -227,22 +228,7 @@ bool Prepare(PackageRun* r, ULONGLONG wusfxSize, const std::string& scratch) {
 int Start(const PackageRun& r) {
   std::vector<std::string> argv = {r.fresh + "/package/" + r.c->file, "-quiet", "-notemp"};
   std::vector<std::string> env = {"WU_STATE_ROOT=" + r.fresh + "/state", "TMPDIR=" + r.fresh + "/tmp"};
-  int pid = fork();
-  if (pid == 0) {
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(r.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(out, 2);
-    std::vector<char*> av, ev;
-    for (std::string& a : argv) av.push_back(a.data());
-    av.push_back(nullptr);
-    for (std::string& e : env) ev.push_back(e.data());
-    ev.push_back(nullptr);
-    execve(argv[0].c_str(), av.data(), ev.data());
-    _exit(127);
-  }
-  return pid;
+  return StartChild(argv, env, r.output);
 }
 
 // Waits for every started run; a run past the limit is killed.
