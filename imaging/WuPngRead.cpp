@@ -6,9 +6,11 @@
 // keep every resource in the DecodeState record, so the error path can
 // release it all.
 #include "imaging/WuPngRead.h"
+#include "imaging/WuPngReadTesting.h"
 
 #include <png.h>
 
+#include <atomic>
 #include <cmath>
 #include <csetjmp>
 #include <cstdlib>
@@ -29,6 +31,27 @@ constexpr int kSignatureBytes = 8;
 constexpr png_fixed_point kScreenGamma = 220000;  // display gamma 2.2, in 1/100000
 constexpr png_fixed_point kGammaUnit = 100000;    // 1.0
 constexpr png_fixed_point kGammaThreshold = 5000; // corrections within 5% are skipped
+
+// Limits on what a file can make libpng allocate. A chunk's length field is
+// read before its data, so without them a few hundred bytes announcing a
+// 2 GB chunk reserve 2 GB. No chunk the reader keeps (IHDR, PLTE, tRNS,
+// gAMA, the colour-space chunks, IDAT in its own stream) comes near 4 MiB.
+constexpr png_alloc_size_t kMaxChunkBytes = 4u << 20;
+// Widest and tallest image accepted: libpng's own default, already below
+// what a bitmap block can hold at any pixel type (2 GiB of rows), so the
+// row buffers stay within kMaxSide * 8 bytes.
+constexpr png_uint_32 kMaxSide = 1000000;
+// Largest single allocation libpng may make: the chunk limit or a row of
+// the widest image at 8 bytes a pixel (16-bit RGBA), with room to spare.
+constexpr png_alloc_size_t kMaxAllocation = 16u << 20;
+// Ancillary chunks the reader never uses. They are skipped unread rather
+// than buffered and parsed (sPLT in particular is buffered whole).
+constexpr png_byte kIgnoredChunks[] =
+    "sPLT\0tEXt\0zTXt\0iTXt\0eXIf\0hIST\0pCAL\0sCAL\0tIME\0oFFs\0pHYs\0sBIT\0bKGD";
+constexpr int kIgnoredChunkCount = 13;
+
+// Largest allocation request libpng made of this reader, for tests.
+std::atomic<size_t> g_largestRequest{0};
 
 // Where the PNG bytes come from: a file, or memory (data, size, offset).
 struct PngSource {
@@ -52,6 +75,16 @@ struct DecodeState {
 
 void OnPngError(png_structp png, png_const_charp message) { png_longjmp(png, 1); }
 void OnPngWarning(png_structp png, png_const_charp message) {}
+
+// libpng's allocations: requests above kMaxAllocation fail (libpng then
+// skips the chunk or reports an error) instead of reserving memory.
+png_voidp AllocateForPng(png_structp png, png_alloc_size_t size) {
+  size_t seen = g_largestRequest.load(std::memory_order_relaxed);
+  while (size > seen && !g_largestRequest.compare_exchange_weak(seen, size)) {
+  }
+  return size <= kMaxAllocation ? std::malloc(size) : nullptr;
+}
+void FreeForPng(png_structp png, png_voidp block) { std::free(block); }
 
 // A source that cannot deliver every byte asked for is an error: libpng
 // would otherwise parse bytes that were never read.
@@ -251,8 +284,17 @@ HRESULT DecodePng(PngSource* source, BITMAPINFOHEADER** bitmap) {
   DecodeState* state = static_cast<DecodeState*>(std::calloc(1, sizeof(DecodeState)));
   if (!state) return E_OUTOFMEMORY;
   state->source = source;
-  state->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, state, OnPngError, OnPngWarning);
-  if (state->png) state->info = png_create_info_struct(state->png);
+  state->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, state, OnPngError, OnPngWarning,
+                                        nullptr, AllocateForPng, FreeForPng);
+  if (state->png) {
+    state->info = png_create_info_struct(state->png);
+    png_set_user_limits(state->png, kMaxSide, kMaxSide);
+    png_set_chunk_malloc_max(state->png, kMaxChunkBytes);
+    // Unknown chunks and the unused ancillary ones are skipped, never stored.
+    png_set_keep_unknown_chunks(state->png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(state->png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
+                                kIgnoredChunkCount);
+  }
   HRESULT hr = E_FAIL;
   if (state->png && state->info) {
     if (setjmp(png_jmpbuf(state->png)) == 0) {
@@ -334,6 +376,10 @@ const BYTE* LoadPngResource(HWULANG lang, LPCWSTR name, DWORD* size) {
 }
 
 }  // namespace
+
+size_t WuPngRead_LargestRequestForTesting(bool reset) {
+  return reset ? g_largestRequest.exchange(0) : g_largestRequest.load();
+}
 
 HRESULT WuDibFromPng(BITMAPINFOHEADER** bitmap, const void* data, LONG size) {
   if (!bitmap) return E_POINTER;

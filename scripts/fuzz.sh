@@ -7,8 +7,10 @@
 # (default 6) at once, one core each. Each target starts from its seed and
 # regression corpora and its dictionary, and keeps fuzzing after a finding.
 # At the end it prints executions, coverage and findings per target; the
-# input of every finding is copied into tests/fuzz/regression/<target>/,
-# whose files the normal test run replays.
+# input of every finding (a crash, a leak, a time-out, or an out-of-memory:
+# more than libFuzzer's default 2 GB of RSS, or a single allocation above
+# 512 MB, which no reader needs for an input of at most 64 KiB) is copied into
+# tests/fuzz/regression/<target>/, whose files the normal test run replays.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
@@ -54,7 +56,7 @@ run_one() {
   mkdir -p "$work/corpus" "$work/findings"
   (cd "$work" &&
     "$build/tests/fuzz/fuzz_$t" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-      -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len="$(max_len "$t")" \
+      -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len="$(max_len "$t")" \
       -dict="$src/tests/fuzz/$t.dict" -artifact_prefix="$work/findings/" \
       "$work/corpus" "$src/tests/fuzz/corpus/$t" "$src/tests/fuzz/regression/$t" \
       >"$work/log.txt" 2>&1) || true

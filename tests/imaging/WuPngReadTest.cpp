@@ -15,6 +15,7 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuStatus.h"
 #include "imaging/WuDib.h"
+#include "imaging/WuPngReadTesting.h"
 #include "platform/memory.h"
 #include "platform/module.h"
 #include "platform/resource.h"
@@ -252,6 +253,21 @@ TEST(PngGamma, TransparentColourSurvivesGammaCorrection) {
   }
 }
 
+const std::string kSignature("\x89PNG\r\n\x1a\n", 8);
+
+std::string BigEndian32(uint32_t value) {
+  std::string out;
+  for (int shift : {24, 16, 8, 0}) out += static_cast<char>((value >> shift) & 0xFF);
+  return out;
+}
+
+// One PNG chunk: length, type, body and CRC.
+std::string Chunk(const char* type, const std::string& body) {
+  const std::string typed = std::string(type, 4) + body;
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()));
+  return BigEndian32(static_cast<uint32_t>(body.size())) + typed + BigEndian32(static_cast<uint32_t>(crc));
+}
+
 class PngFailureTest : public ::testing::Test {
  protected:
   void SetUp() override { blocks_ = platform::LiveGlobalBlockCount(); }
@@ -292,21 +308,60 @@ TEST_F(PngFailureTest, BadSignatureAndTruncatedStreams) {
 // A header that asks for rows beyond what a bitmap block may hold is
 // refused before anything is allocated for them.
 TEST_F(PngFailureTest, OversizedImageIsRefused) {
-  auto chunk = [](const char* type, const std::string& body) {
-    std::string out;
-    for (int shift : {24, 16, 8, 0}) out += static_cast<char>((body.size() >> shift) & 0xFF);
-    const std::string typed = std::string(type, 4) + body;
-    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()));
-    out += typed;
-    for (int shift : {24, 16, 8, 0}) out += static_cast<char>((crc >> shift) & 0xFF);
-    return out;
-  };
   // 40000 x 40000, 8-bit RGBA: 6.4 GB of rows.
   const std::string ihdr("\x00\x00\x9c\x40\x00\x00\x9c\x40\x08\x06\x00\x00\x00", 13);
-  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", "");
+  const std::string png = kSignature + Chunk("IHDR", ihdr) + Chunk("IDAT", "");
   BITMAPINFOHEADER* dib = nullptr;
   EXPECT_EQ(Decode(png, &dib), E_INVALIDARG);
   EXPECT_EQ(dib, nullptr);
+}
+
+// A chunk whose length field announces far more than the file holds is
+// refused without libpng reserving that much: a 346-byte file once made it
+// allocate 1.9 GB for an "sPLT" chunk.
+TEST_F(PngFailureTest, AnnouncedChunkLengthReservesNoMemory) {
+  const std::string head = kSignature +
+                           Chunk("IHDR", std::string("\x00\x00\x00\x02\x00\x00\x00\x01\x08\x06\x00\x00\x00", 13)) +
+                           Chunk("gAMA", BigEndian32(45455)) + Chunk("tRNS", std::string("\x00\x01", 2));
+  // An announced chunk, then bytes up to 346 in all, as the fuzzer found it.
+  auto announcing = [&](const char* type, uint32_t length) {
+    std::string bytes = head + BigEndian32(length) + std::string(type, 4) + "pal" + std::string(1, '\0') + "\x08";
+    for (int i = 0; bytes.size() < 346; ++i) bytes += static_cast<char>(i);
+    return bytes;
+  };
+  const std::string dir = wutest::MakeTempDir("png-chunk");
+  struct Case {
+    const char* type;
+    uint32_t length;
+  };
+  for (const Case& c : {Case{"sPLT", 1936946035u}, Case{"tEXt", 0x7FFFFFF0u}, Case{"iCCP", 0x40000000u},
+                        Case{"prVt", 0x7FFFFFF0u}, Case{"IDAT", 0x7FFFFFF0u}}) {
+    SCOPED_TRACE(c.type);
+    const std::string bytes = announcing(c.type, c.length);
+    WuPngRead_LargestRequestForTesting(true);
+    BITMAPINFOHEADER* dib = nullptr;
+    EXPECT_EQ(Decode(bytes, &dib), E_FAIL);
+    EXPECT_EQ(dib, nullptr);
+    // The same bytes from a file.
+    wutest::WriteBytes(dir + "/chunk.png", bytes);
+    EXPECT_EQ(WuLoadPngDib(wutest::U16(dir + "/chunk.png").c_str()), nullptr);
+    EXPECT_LT(WuPngRead_LargestRequestForTesting(true), size_t{1} << 20);
+  }
+}
+
+// Ancillary chunks the reader does not use are skipped: an image carrying
+// them decodes as it does without them.
+TEST_F(PngFailureTest, UnusedChunksAreSkipped) {
+  const std::string plain = EncodePng(MakeImage(PNG_COLOR_TYPE_RGB_ALPHA, 8, false, 3));
+  const size_t afterHeader = 8 + 25;  // signature and IHDR
+  std::string extras = Chunk("tEXt", std::string("Title\0text", 10)) + Chunk("sPLT", std::string("p\0\x08\1\2\3\4\0\0", 10)) +
+                       Chunk("prVt", "private");
+  const std::string decorated = plain.substr(0, afterHeader) + extras + plain.substr(afterHeader);
+  DibHolder a, b;
+  ASSERT_EQ(Decode(plain, &a.dib), S_OK);
+  ASSERT_EQ(Decode(decorated, &b.dib), S_OK);
+  ASSERT_EQ(a.dib->biSizeImage, b.dib->biSizeImage);
+  EXPECT_EQ(std::memcmp(WuDibGetBits(a.dib), WuDibGetBits(b.dib), a.dib->biSizeImage), 0);
 }
 
 TEST_F(PngFailureTest, BitmapAllocationFailureFreesEverything) {
