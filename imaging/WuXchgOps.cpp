@@ -139,13 +139,17 @@ void Apply(typename L::T* a, const typename L::T* b, const WUXCHGOPTIONS& o, con
   } else if constexpr (Code == 14) {
     const T* k = L::Key(o);
     for (int c = 0; c < 3; ++c) {
-      const int64_t v = b[c] + (a[c] - k[c]) + (k[c] - a[c]) * b[3] / (kFull + 1);
+      const int64_t d = static_cast<int64_t>(k[c]) - a[c];
+      const int64_t v = b[c] - d + d * b[3] / (kFull + 1);
       a[c] = static_cast<T>(std::clamp<int64_t>(v, 0, kFull));
     }
   } else if constexpr (Code == 15) {
     const T* k = L::Key(o);
     int64_t d2 = 0;
-    for (int c = 0; c < 3; ++c) d2 += (a[c] - k[c]) * (a[c] - k[c]);
+    for (int c = 0; c < 3; ++c) {
+      const int64_t d = static_cast<int64_t>(a[c]) - k[c];
+      d2 += d * d;
+    }
     const double s3 = static_cast<double>(std::sqrt(3.0f));
     const T v = L::Table(r, static_cast<int64_t>(std::sqrt(static_cast<double>(d2)) / s3));
     a[0] = a[1] = a[2] = v;
