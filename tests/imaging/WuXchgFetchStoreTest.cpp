@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "imaging/WuColorMath.h"
@@ -215,6 +216,43 @@ TEST(XchgRoundTrip, FetchThenStoreKeepsPixels) {
     } else {
       EXPECT_EQ(in, out) << "type " << type;
     }
+  }
+}
+
+// Through another type and back, with fetch4/store4 for runs and the
+// single calls for the tail, keeps every pixel where the middle type holds
+// at least the source's bits.
+TEST(XchgRoundTrip, ThroughAnotherType) {
+  const struct {
+    WUPIXELTYPE a, b;
+    DWORD flags;
+  } cases[] = {
+      {27, 29, 1}, {29, 28, 1}, {29, 31, 4}, {25, 27, 4}, {26, 31, 1},
+      {20, 21, 4}, {30, 31, 4}, {19, 20, 4}, {27, 31, 4},
+  };
+  std::mt19937 rng(27);
+  for (const auto& c : cases) {
+    const int pixels = 7;  // one run of four and a tail of three
+    const int bytesA = (pixels * BitsOf(c.a) + 7) / 8, bytesB = (pixels * BitsOf(c.b) + 7) / 8;
+    std::vector<BYTE> in(bytesA), mid(bytesB), out(bytesA);
+    for (BYTE& v : in) v = static_cast<BYTE>(rng());
+    if (c.a == 25)
+      for (int i = 1; i < bytesA; i += 2) in[i] &= 0x7F;
+    if (c.a == 19) in.back() &= 0xF0;  // the unused half of the last byte
+    WUXCHGFUNCS there, back;
+    ASSERT_EQ(WuXCHGGetFunctionPointers(c.b, c.a, c.flags, &there, nullptr, 0, 0), 0);
+    ASSERT_EQ(WuXCHGGetFunctionPointers(c.a, c.b, c.flags, &back, nullptr, 0, 0), 0);
+    for (auto [r, from, to] : {std::tuple{&there, in.data(), mid.data()}, {&back, mid.data(), out.data()}}) {
+      r->src = from;
+      r->dst = to;
+      r->fetch4(r);
+      r->store4(r);
+      for (int i = 4; i < pixels; ++i) {
+        r->fetch(r);
+        r->store(r);
+      }
+    }
+    EXPECT_EQ(in, out) << c.a << " -> " << c.b << " -> " << c.a << " flags " << c.flags;
   }
 }
 
