@@ -30,6 +30,7 @@
 // sides and bits 16 to 23 the edge-fade width, read by the bitmap copy.
 #pragma once
 
+#include "imaging/WuColorMath.h"
 #include "imaging/WuGammaCurve.h"
 #include "imaging/WuPixelTypes.h"
 #include "platform/gdi.h"
