@@ -65,6 +65,7 @@ BOOL WuIsYUVFourCC(DWORD compression);
 // same order followed by four unused bytes (lane mode 0).
 constexpr int WUXCHG_LANES8 = 0;   // 8-bit lanes
 constexpr int WUXCHG_LANES16 = 1;  // 16-bit lanes
+constexpr int WUXCHG_LANESFLOAT = 2;  // float lanes: four 32-bit floats a slot (WuXchg.h)
 
 // Moves `pixel` toward `other` so that it keeps the share `weight` (Q14) of
 // itself: each lane becomes other + (pixel - other) * c, where c is
