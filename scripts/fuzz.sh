@@ -26,6 +26,8 @@ while getopts "t:j:b:" opt; do
   esac
 done
 shift $((OPTIND - 1))
+# The runs work inside per-target folders: the build folder must not be relative.
+build=$(realpath -m "$build")
 all="archive commandline settings png langmodule cursor registry profile"
 targets=${*:-$all}
 
