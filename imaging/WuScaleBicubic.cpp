@@ -1,0 +1,208 @@
+// The bicubic scalers and the two-dimensional cubic worker.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "imaging/WuDibScale.h"
+#include "imaging/WuScaleCommon.h"
+#include "imaging/WuScaleWeights.h"
+#include "imaging/WuScaleWorkers.h"
+
+namespace wuscale {
+namespace {
+
+// The four source lines and the phase of one destination row or column.
+struct CubicTap {
+  LONG line[4];  // source lines for taps 0..3
+  int phase;     // weight-table phase, 0..4095
+};
+
+// Sampling positions of one direction: start at the source edge plus half a
+// ratio plus half a pixel, step by the ratio, by the coverage share of it at
+// the first and the last pixel. `clampAlways` clamps the taps to the used
+// lines everywhere; otherwise only within two pixels of the image border.
+std::vector<CubicTap> CubicTaps(const Axis& axis, LONG srcLo, LONG srcHi, LONG ratio,
+                                LONG imageSize, bool clampAlways) {
+  const Lines lines(srcLo, srcHi);
+  std::vector<CubicTap> taps(axis.count);
+  int64_t pos = static_cast<int64_t>(srcLo) + ratio / 2 + 8192;
+  for (LONG k = 0; k < axis.count; ++k) {
+    CubicTap& t = taps[k];
+    t.phase = static_cast<int>((pos & 0x3FFF) >> 2);
+    // The centre itself is not clamped: at the last used line it sits one
+    // past it (tap 1 is centre - 1), and the taps are clamped one by one.
+    const int64_t centre = FloorPx(pos);
+    const bool clamp = clampAlways || centre < 2 || centre > static_cast<int64_t>(imageSize) - 2;
+    for (int n = 0; n < 4; ++n) {
+      const int64_t v = centre - 2 + n;
+      t.line[n] = clamp ? lines.Clamp(v) : static_cast<LONG>(v);
+    }
+    if (k == 0) {
+      pos += MulQ14(axis.covFirst, ratio);
+    } else if (k == axis.count - 2) {
+      pos += MulQ14(axis.covLast, ratio);
+    } else {
+      pos += ratio;
+    }
+  }
+  return taps;
+}
+
+// Integer passes: (sum + 8192) / 16384, truncated toward zero.
+inline int RoundQ14(int sum) { return (sum + 8192) / 16384; }
+
+template <bool kFloat>
+void CubicRows(const WUSUBPIXELPARAM& p, const SIZE& srcSize, bool overwrite) {
+  using Value = std::conditional_t<kFloat, float, int>;
+  constexpr int bpp = kFloat ? 16 : 4;
+  const WUCUBICWEIGHTS& w = WuCubicWeights();
+  const Axis ax(p.dstClip.left, p.dstClip.right);
+  const Axis ay(p.dstClip.top, p.dstClip.bottom);
+  const std::vector<CubicTap> cols =
+      CubicTaps(ax, p.srcUsed.left, p.srcUsed.right, p.ratioX, srcSize.cx, false);
+  const std::vector<CubicTap> rows =
+      CubicTaps(ay, p.srcUsed.top, p.srcUsed.bottom, p.ratioY, srcSize.cy, true);
+
+  for (LONG r = 0; r < ay.count; ++r) {
+    const CubicTap& ty = rows[r];
+    const BYTE* srcRow[4];
+    for (int n = 0; n < 4; ++n) srcRow[n] = SrcPixel(p, ty.line[n], 0, bpp);
+    BYTE* out = DstRow(p, ay.first + r) + static_cast<ptrdiff_t>(ax.first) * bpp;
+    const LONG covY = ay.Coverage(r);
+
+    // The ring: four vertically filtered columns, tagged by source column.
+    Value ring[4][4];
+    LONG tag[4] = {-1, -1, -1, -1};
+    bool ringValid = false;
+
+    auto filterColumn = [&](LONG col, Value* v) {
+      if constexpr (kFloat) {
+        const float* wy = w.f[ty.phase];
+        for (int c = 0; c < 4; ++c) {
+          double s = 0.0;
+          for (int n = 0; n < 4; ++n) {
+            s += static_cast<double>(wy[n]) *
+                 reinterpret_cast<const float*>(srcRow[n] + static_cast<ptrdiff_t>(col) * 16)[c];
+          }
+          v[c] = static_cast<float>(s);
+        }
+      } else {
+        const LONG* wy = w.q[ty.phase];
+        for (int c = 0; c < 4; ++c) {
+          int s = 0;
+          for (int n = 0; n < 4; ++n) s += wy[n] * srcRow[n][static_cast<ptrdiff_t>(col) * 4 + c];
+          v[c] = RoundQ14(s);
+        }
+      }
+    };
+
+    for (LONG k = 0; k < ax.count; ++k, out += bpp) {
+      const CubicTap& tx = cols[k];
+      if (!ringValid || std::memcmp(tag, tx.line, sizeof(tag)) != 0) {
+        // Keep what the ring already holds, filter only the new columns.
+        Value next[4][4];
+        for (int n = 0; n < 4; ++n) {
+          int found = -1;
+          if (ringValid) {
+            for (int m = 0; m < 4; ++m) {
+              if (tag[m] == tx.line[n]) {
+                found = m;
+                break;
+              }
+            }
+          }
+          if (found >= 0) {
+            std::memcpy(next[n], ring[found], sizeof(next[n]));
+          } else if (n > 0 && tx.line[n] == tx.line[n - 1]) {
+            std::memcpy(next[n], next[n - 1], sizeof(next[n]));
+          } else {
+            filterColumn(tx.line[n], next[n]);
+          }
+        }
+        std::memcpy(ring, next, sizeof(ring));
+        std::memcpy(tag, tx.line, sizeof(tag));
+        ringValid = true;
+      }
+
+      const bool edge = ax.Edge(k) || ay.Edge(r);
+      const bool direct = !edge || overwrite;
+      if constexpr (kFloat) {
+        const float* wx = w.f[tx.phase];
+        float v[4];
+        for (int c = 0; c < 4; ++c) {
+          double s = 0.0;
+          for (int n = 0; n < 4; ++n) s += static_cast<double>(wx[n]) * ring[n][c];
+          v[c] = static_cast<float>(s);
+        }
+        v[3] = std::clamp(v[3], 0.0f, 1.0f);
+        PutFloat4(reinterpret_cast<float*>(out), v, direct,
+                  direct ? 1.0 : BlendFactorF(ax.Coverage(k), covY));
+      } else {
+        const LONG* wx = w.q[tx.phase];
+        int v[4];
+        for (int c = 0; c < 4; ++c) {
+          int s = 0;
+          for (int n = 0; n < 4; ++n) s += wx[n] * ring[n][c];
+          v[c] = std::clamp(RoundQ14(s), 0, 255);
+        }
+        PutByte4(out, v, direct, direct ? 255 : BlendFactor8(ax.Coverage(k), covY));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void CubicWorker(const WUSUBPIXELPARAM& p, const SIZE& srcSize, bool isFloat, bool overwrite) {
+  if (isFloat) {
+    CubicRows<true>(p, srcSize, overwrite);
+  } else {
+    CubicRows<false>(p, srcSize, overwrite);
+  }
+}
+
+}  // namespace wuscale
+
+using namespace wuscale;
+
+HRESULT WuDibScale_BiCubicSubPixel(void* dstBits, const SIZE* dstSize, LONG dstStride,
+                                   const RECT* dstRect, const void* srcBits, const SIZE* srcSize,
+                                   LONG srcStride, const RECT* srcRect, int bytesPerPixel,
+                                   int areaFlag, int overwriteFlag) {
+  if (!SupportedPixelSize(bytesPerPixel)) return 0;
+  WUSUBPIXELPARAM p;
+  if (!WuPrepareSubpixelParam(&p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
+                              srcStride, srcRect)) {
+    return 0;
+  }
+  const bool isFloat = bytesPerPixel == 16;
+  const bool overwrite = overwriteFlag != 0;
+  if (!areaFlag || (p.ratioX <= kOne && p.ratioY <= kOne)) {
+    CubicWorker(p, *srcSize, isFloat, overwrite);
+  } else if (p.ratioX > kOne && p.ratioY > kOne) {
+    return WuDibScale_BilinearSubPixel(dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
+                                       srcStride, srcRect, bytesPerPixel, areaFlag, overwriteFlag);
+  } else if (p.ratioY >= kOne && p.ratioX <= kOne) {
+    const bool wide = (static_cast<double>(p.ratioY) + 32768.0) * 255.0 >= 536870911.0;
+    AreaBoxCubicWorker(p, isFloat, true, wide, overwrite);
+  } else {
+    const bool wide = (static_cast<double>(p.ratioX) + 32768.0) * 510.0 >= 536870911.0;
+    AreaBoxCubicWorker(p, isFloat, false, wide, overwrite);
+  }
+  return 0;
+}
+
+HRESULT WuDibScale_BiCubic(void* dstBits, const SIZE* dstSize, LONG dstStride, const RECT* dstRect,
+                           const void* srcBits, const SIZE* srcSize, LONG srcStride,
+                           const RECT* srcRect, int bytesPerPixel, int areaFlag,
+                           int overwriteFlag) {
+  RECT dstQ14;
+  RECT srcQ14;
+  if (WholePixelPrologue(dstBits, dstSize, dstStride, dstRect, srcBits, srcSize, srcStride,
+                         srcRect, bytesPerPixel, &dstQ14, &srcQ14)) {
+    return 0;
+  }
+  return WuDibScale_BiCubicSubPixel(dstBits, dstSize, dstStride, dstRect ? &dstQ14 : nullptr,
+                                    srcBits, srcSize, srcStride, srcRect ? &srcQ14 : nullptr,
+                                    bytesPerPixel, areaFlag, overwriteFlag);
+}
