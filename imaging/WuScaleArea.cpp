@@ -1,5 +1,7 @@
 // The area-average workers: box in both directions, and box in the
 // shrinking direction with cubic or linear filtering in the other.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <type_traits>
 #include <vector>
@@ -70,6 +72,23 @@ inline const BYTE* Pixel(const WUSUBPIXELPARAM& p, LONG row, LONG col, int bpp) 
 
 // ---- Box in both directions ---------------------------------------------------------------
 
+// sum[i] += bytes[i] for n values, 16 at a time.
+void AddBytes(uint32_t* sum, const BYTE* bytes, size_t n) {
+  const __m128i zero = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const __m128i lo = _mm_unpacklo_epi8(b, zero);
+    const __m128i hi = _mm_unpackhi_epi8(b, zero);
+    __m128i* s = reinterpret_cast<__m128i*>(sum + i);
+    _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_unpacklo_epi16(lo, zero)));
+    _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
+    _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
+    _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
+  }
+  for (; i < n; ++i) sum[i] += bytes[i];
+}
+
 template <typename Sum, bool kFloat>
 void BoxBoth(const WUSUBPIXELPARAM& p, bool overwrite) {
   using Acc = std::conditional_t<kFloat, double, Sum>;
@@ -84,11 +103,27 @@ void BoxBoth(const WUSUBPIXELPARAM& p, bool overwrite) {
   std::vector<Acc> acc(static_cast<size_t>(ax.count) * 4);
   std::vector<Acc> weights(sx.entries.size());
 
+  // Integer form: rows of full weight are first added per source column;
+  // their weights are the column weights themselves, so weighting the
+  // column sums afterwards gives the same integers.
+  const Lines lx(p.srcUsed.left, p.srcUsed.right);
+  const size_t colValues = static_cast<size_t>(lx.hi - lx.lo + 1) * 4;
+  std::vector<uint32_t> colSum(kFloat ? 0 : colValues);
+
   for (LONG r = 0; r < ay.count; ++r) {
     std::fill(acc.begin(), acc.end(), Acc{});
     const Span& spanY = sy.spans[r];
+    bool anyFull = false;
+    if constexpr (!kFloat) std::fill(colSum.begin(), colSum.end(), 0u);
     for (LONG i = 0; i < spanY.count; ++i) {
       const SpanEntry& ey = sy.entries[spanY.first + i];
+      if constexpr (!kFloat) {
+        if (ey.weight == kOne) {
+          AddBytes(colSum.data(), Pixel(p, ey.line, lx.lo, 4), colValues);
+          anyFull = true;
+          continue;
+        }
+      }
       // The weight of each covered column in this source row.
       for (size_t j = 0; j < sx.entries.size(); ++j) {
         if constexpr (kFloat) {
@@ -124,6 +159,27 @@ void BoxBoth(const WUSUBPIXELPARAM& p, bool overwrite) {
         a[1] = s1;
         a[2] = s2;
         a[3] = s3;
+      }
+    }
+
+    if constexpr (!kFloat) {
+      if (anyFull) {
+        for (LONG k = 0; k < ax.count; ++k) {
+          const Span& spanX = sx.spans[k];
+          Sum whole[4] = {0, 0, 0, 0};
+          Sum part[4] = {0, 0, 0, 0};
+          for (LONG j = 0; j < spanX.count; ++j) {
+            const SpanEntry& ex = sx.entries[spanX.first + j];
+            const uint32_t* c = &colSum[static_cast<size_t>(ex.line - lx.lo) * 4];
+            if (ex.weight == kOne) {
+              for (int ch = 0; ch < 4; ++ch) whole[ch] += c[ch];
+            } else {
+              for (int ch = 0; ch < 4; ++ch) part[ch] += static_cast<Sum>(ex.weight) * c[ch];
+            }
+          }
+          Acc* a = &acc[static_cast<size_t>(k) * 4];
+          for (int ch = 0; ch < 4; ++ch) a[ch] += whole[ch] * static_cast<Sum>(kOne) + part[ch];
+        }
       }
     }
 

@@ -107,6 +107,9 @@ inline __m128i LoadPair(const BYTE* row, const LinearTap& t) {
 // ((0x3FFF - fx) << 2) in the four lanes of the left pixel, (fx << 2) in
 // those of the right one. mulhi with a vertical factor then gives
 // (a * b) >> 14 exactly.
+struct ColumnFactorsVec {
+  __m128i v;  // the factors of one column
+};
 inline __m128i ColumnFactors(LONG fx) {
   const short a = static_cast<short>((0x3FFF - fx) << 2);
   const short b = static_cast<short>(fx << 2);
@@ -125,8 +128,8 @@ inline __m128i Sse2PixelSum(const __m128i top16, const __m128i bot16, const __m1
   return _mm_adds_epu16(s, _mm_srli_si128(s, 8));
 }
 
-void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols, LONG count,
-                  BYTE* out) {
+void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols,
+                  const ColumnFactorsVec* factors, LONG count, BYTE* out) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i yTop = _mm_set1_epi16(static_cast<short>(0x3FFF - fy));
   const __m128i yBot = _mm_set1_epi16(static_cast<short>(fy));
@@ -138,9 +141,9 @@ void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* co
     const __m128i t = _mm_unpacklo_epi64(LoadPair(top, a), LoadPair(top, b));
     const __m128i u = _mm_unpacklo_epi64(LoadPair(bot, a), LoadPair(bot, b));
     const __m128i sa = Sse2PixelSum(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(u, zero),
-                                    ColumnFactors(a.frac), yTop, yBot);
+                                    factors[k].v, yTop, yBot);
     const __m128i sb = Sse2PixelSum(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(u, zero),
-                                    ColumnFactors(b.frac), yTop, yBot);
+                                    factors[k + 1].v, yTop, yBot);
     __m128i s = _mm_adds_epu16(_mm_unpacklo_epi64(sa, sb), four);
     s = _mm_srli_epi16(s, 3);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<ptrdiff_t>(k) * 4),
@@ -217,6 +220,11 @@ void LinearRows4(const WUSUBPIXELPARAM& p, bool overwrite) {
   const std::vector<LinearTap> rows = LinearTaps(ay, p.srcUsed.top, p.srcUsed.bottom, p.stepY);
   const RowForm form = ChooseRowForm();
   const LONG last = ax.count - 1;
+  std::vector<ColumnFactorsVec> factors;
+  if (form == RowForm::Sse2) {
+    factors.resize(cols.size());
+    for (size_t k = 0; k < cols.size(); ++k) factors[k].v = ColumnFactors(cols[k].frac);
+  }
 
   for (LONG r = 0; r < ay.count; ++r) {
     const LinearTap& ty = rows[r];
@@ -240,7 +248,7 @@ void LinearRows4(const WUSUBPIXELPARAM& p, bool overwrite) {
     if (middle > 0) {
       switch (form) {
         case RowForm::Sse2:
-          InteriorSse2(top, bot, ty.frac, &cols[1], middle, out + 4);
+          InteriorSse2(top, bot, ty.frac, &cols[1], &factors[1], middle, out + 4);
           break;
         case RowForm::Mmx:
           InteriorMmx(top, bot, ty.frac, &cols[1], middle, out + 4);
