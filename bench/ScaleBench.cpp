@@ -154,13 +154,14 @@ void Register() {
   g_ratios.push_back({"ours/area/" + n, "libyuv/box_c/" + n, 0.67});
 }
 
-// The console report, keeping each run's real time per iteration.
+// The console report, keeping each run's CPU time per iteration (steadier
+// than wall time on a shared machine).
 class CollectingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       if (r.run_type == Run::RT_Iteration && r.iterations > 0) {
-        times_[r.benchmark_name()] = r.GetAdjustedRealTime();
+        times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
       }
     }
     ConsoleReporter::ReportRuns(runs);

@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -72,21 +73,95 @@ inline const BYTE* Pixel(const WUSUBPIXELPARAM& p, LONG row, LONG col, int bpp) 
 
 // ---- Box in both directions ---------------------------------------------------------------
 
-// sum[i] += bytes[i] for n values, 16 at a time.
-void AddBytes(uint32_t* sum, const BYTE* bytes, size_t n) {
+// The four bytes of a pixel as four 32-bit lanes.
+inline __m128i LoadPixel32(const BYTE* px) {
+  int v;
+  std::memcpy(&v, px, 4);
   const __m128i zero = _mm_setzero_si128();
-  size_t i = 0;
-  for (; i + 16 <= n; i += 16) {
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    const __m128i lo = _mm_unpacklo_epi8(b, zero);
-    const __m128i hi = _mm_unpackhi_epi8(b, zero);
-    __m128i* s = reinterpret_cast<__m128i*>(sum + i);
-    _mm_storeu_si128(s, _mm_add_epi32(_mm_loadu_si128(s), _mm_unpacklo_epi16(lo, zero)));
-    _mm_storeu_si128(s + 1, _mm_add_epi32(_mm_loadu_si128(s + 1), _mm_unpackhi_epi16(lo, zero)));
-    _mm_storeu_si128(s + 2, _mm_add_epi32(_mm_loadu_si128(s + 2), _mm_unpacklo_epi16(hi, zero)));
-    _mm_storeu_si128(s + 3, _mm_add_epi32(_mm_loadu_si128(s + 3), _mm_unpackhi_epi16(hi, zero)));
+  return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), zero), zero);
+}
+
+// How one horizontal span splits: partial weights sit only at its two
+// ends; the entries between have full weight and, unless clamped at the
+// image edge, name consecutive columns.
+struct SpanSplit {
+  LONG j0;          // first full-weight entry
+  LONG j1;          // one past the last full-weight entry
+  bool contiguous;  // the full-weight entries are consecutive columns
+};
+std::vector<SpanSplit> SplitSpans(const Spans& sx) {
+  std::vector<SpanSplit> out(sx.spans.size());
+  for (size_t k = 0; k < sx.spans.size(); ++k) {
+    const Span& span = sx.spans[k];
+    const SpanEntry* e = &sx.entries[span.first];
+    LONG j0 = 0;
+    LONG j1 = span.count;
+    while (j0 < j1 && e[j0].weight != kOne) ++j0;
+    while (j1 > j0 && e[j1 - 1].weight != kOne) --j1;
+    out[k] = SpanSplit{j0, j1, j1 > j0 && e[j1 - 1].line - e[j0].line == j1 - 1 - j0};
   }
-  for (; i < n; ++i) sum[i] += bytes[i];
+  return out;
+}
+
+// Adds the two pixels' worth of 16-bit lanes of s16 to the four 32-bit
+// channel lanes of s32.
+inline __m128i Flush16(__m128i s32, __m128i s16) {
+  const __m128i zero = _mm_setzero_si128();
+  return _mm_add_epi32(s32, _mm_add_epi32(_mm_unpacklo_epi16(s16, zero), _mm_unpackhi_epi16(s16, zero)));
+}
+
+// Source rows of full weight: their weights are the column weights
+// themselves, so the pixels of full column weight are added as they are
+// (in 16-bit lanes, four pixels a step, flushed to 32 bits before they can
+// overflow) and their total is scaled once; the partial columns at the
+// span ends are weighted one by one.
+template <typename Sum>
+void AddFullRows(const std::vector<const BYTE*>& rows, const Spans& sx,
+                 const std::vector<SpanSplit>& splits, Sum* acc) {
+  const __m128i zero = _mm_setzero_si128();
+  for (size_t k = 0; k < splits.size(); ++k) {
+    const Span& span = sx.spans[k];
+    const SpanEntry* e = &sx.entries[span.first];
+    const SpanSplit& sp = splits[k];
+    Sum part[4] = {0, 0, 0, 0};
+    __m128i s32 = zero;
+    __m128i s16 = zero;
+    int pending = 0;  // 16-bit steps added since the last flush
+    const LONG n = sp.j1 - sp.j0;
+    for (const BYTE* row : rows) {
+      for (LONG j = 0; j < span.count; ++j) {
+        if (j == sp.j0) j = sp.j1;
+        if (j >= span.count) break;
+        const BYTE* px = row + static_cast<ptrdiff_t>(e[j].line) * 4;
+        for (int c = 0; c < 4; ++c) part[c] += static_cast<Sum>(e[j].weight) * px[c];
+      }
+      if (n <= 0) continue;
+      const BYTE* px = row + static_cast<ptrdiff_t>(e[sp.j0].line) * 4;
+      LONG j = 0;
+      if (sp.contiguous) {
+        for (; j + 4 <= n; j += 4, px += 16) {
+          if (pending == 128) {
+            s32 = Flush16(s32, s16);
+            s16 = zero;
+            pending = 0;
+          }
+          const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
+          s16 = _mm_add_epi16(s16, _mm_add_epi16(_mm_unpacklo_epi8(b, zero), _mm_unpackhi_epi8(b, zero)));
+          ++pending;
+        }
+        for (; j < n; ++j, px += 4) s32 = _mm_add_epi32(s32, LoadPixel32(px));
+      } else {
+        for (j = sp.j0; j < sp.j1; ++j) {
+          s32 = _mm_add_epi32(s32, LoadPixel32(row + static_cast<ptrdiff_t>(e[j].line) * 4));
+        }
+      }
+    }
+    s32 = Flush16(s32, s16);
+    alignas(16) uint32_t w[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(w), s32);
+    Sum* a = acc + k * 4;
+    for (int c = 0; c < 4; ++c) a[c] += static_cast<Sum>(w[c]) * static_cast<Sum>(kOne) + part[c];
+  }
 }
 
 template <typename Sum, bool kFloat>
@@ -103,27 +178,23 @@ void BoxBoth(const WUSUBPIXELPARAM& p, bool overwrite) {
   std::vector<Acc> acc(static_cast<size_t>(ax.count) * 4);
   std::vector<Acc> weights(sx.entries.size());
 
-  // Integer form: rows of full weight are first added per source column;
-  // their weights are the column weights themselves, so weighting the
-  // column sums afterwards gives the same integers.
-  const Lines lx(p.srcUsed.left, p.srcUsed.right);
-  const size_t colValues = static_cast<size_t>(lx.hi - lx.lo + 1) * 4;
-  std::vector<uint32_t> colSum(kFloat ? 0 : colValues);
+  const std::vector<SpanSplit> splits = kFloat ? std::vector<SpanSplit>() : SplitSpans(sx);
+  std::vector<const BYTE*> fullRows;
 
   for (LONG r = 0; r < ay.count; ++r) {
     std::fill(acc.begin(), acc.end(), Acc{});
     const Span& spanY = sy.spans[r];
-    bool anyFull = false;
-    if constexpr (!kFloat) std::fill(colSum.begin(), colSum.end(), 0u);
+    if constexpr (!kFloat) {
+      fullRows.clear();
+      for (LONG i = 0; i < spanY.count; ++i) {
+        const SpanEntry& ey = sy.entries[spanY.first + i];
+        if (ey.weight == kOne) fullRows.push_back(Pixel(p, ey.line, 0, 4));
+      }
+      if (!fullRows.empty()) AddFullRows<Sum>(fullRows, sx, splits, acc.data());
+    }
     for (LONG i = 0; i < spanY.count; ++i) {
       const SpanEntry& ey = sy.entries[spanY.first + i];
-      if constexpr (!kFloat) {
-        if (ey.weight == kOne) {
-          AddBytes(colSum.data(), Pixel(p, ey.line, lx.lo, 4), colValues);
-          anyFull = true;
-          continue;
-        }
-      }
+      if (!kFloat && ey.weight == kOne) continue;
       // The weight of each covered column in this source row.
       for (size_t j = 0; j < sx.entries.size(); ++j) {
         if constexpr (kFloat) {
@@ -159,27 +230,6 @@ void BoxBoth(const WUSUBPIXELPARAM& p, bool overwrite) {
         a[1] = s1;
         a[2] = s2;
         a[3] = s3;
-      }
-    }
-
-    if constexpr (!kFloat) {
-      if (anyFull) {
-        for (LONG k = 0; k < ax.count; ++k) {
-          const Span& spanX = sx.spans[k];
-          Sum whole[4] = {0, 0, 0, 0};
-          Sum part[4] = {0, 0, 0, 0};
-          for (LONG j = 0; j < spanX.count; ++j) {
-            const SpanEntry& ex = sx.entries[spanX.first + j];
-            const uint32_t* c = &colSum[static_cast<size_t>(ex.line - lx.lo) * 4];
-            if (ex.weight == kOne) {
-              for (int ch = 0; ch < 4; ++ch) whole[ch] += c[ch];
-            } else {
-              for (int ch = 0; ch < 4; ++ch) part[ch] += static_cast<Sum>(ex.weight) * c[ch];
-            }
-          }
-          Acc* a = &acc[static_cast<size_t>(k) * 4];
-          for (int ch = 0; ch < 4; ++ch) a[ch] += whole[ch] * static_cast<Sum>(kOne) + part[ch];
-        }
       }
     }
 
