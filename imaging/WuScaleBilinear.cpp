@@ -116,16 +116,17 @@ inline __m128i ColumnFactors(LONG fx) {
   return _mm_set_epi16(b, b, b, b, a, a, a, a);
 }
 
-// The SSE2 form of one pixel: the low four 16-bit lanes of the result hold
-// the channel sums before the final +4 >> 3.
-inline __m128i Sse2PixelSum(const __m128i top16, const __m128i bot16, const __m128i colFactors,
-                            const __m128i yTop, const __m128i yBot) {
+// The SSE2 form of one pixel before the final fold: lanes 0..3 hold the
+// left terms (top + bottom) and lanes 4..7 the right terms, per channel.
+// No sum can saturate (each term is at most 2,039), so plain 16-bit adds
+// give the saturating adds' result.
+inline __m128i Sse2PixelTerms(const __m128i top16, const __m128i bot16, const __m128i colFactors,
+                              const __m128i yTop, const __m128i yBot) {
   const __m128i wTop = _mm_mulhi_epu16(colFactors, yTop);
   const __m128i wBot = _mm_mulhi_epu16(colFactors, yBot);
   const __m128i tTop = _mm_mulhi_epu16(_mm_slli_epi16(top16, 5), wTop);
   const __m128i tBot = _mm_mulhi_epu16(_mm_slli_epi16(bot16, 5), wBot);
-  const __m128i s = _mm_adds_epu16(tTop, tBot);
-  return _mm_adds_epu16(s, _mm_srli_si128(s, 8));
+  return _mm_add_epi16(tTop, tBot);
 }
 
 void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols,
@@ -140,11 +141,13 @@ void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* co
     const LinearTap& b = cols[k + 1];
     const __m128i t = _mm_unpacklo_epi64(LoadPair(top, a), LoadPair(top, b));
     const __m128i u = _mm_unpacklo_epi64(LoadPair(bot, a), LoadPair(bot, b));
-    const __m128i sa = Sse2PixelSum(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(u, zero),
-                                    factors[k].v, yTop, yBot);
-    const __m128i sb = Sse2PixelSum(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(u, zero),
-                                    factors[k + 1].v, yTop, yBot);
-    __m128i s = _mm_adds_epu16(_mm_unpacklo_epi64(sa, sb), four);
+    const __m128i sa = Sse2PixelTerms(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(u, zero),
+                                      factors[k].v, yTop, yBot);
+    const __m128i sb = Sse2PixelTerms(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(u, zero),
+                                      factors[k + 1].v, yTop, yBot);
+    // Left plus right terms of both pixels at once, then + 4.
+    __m128i s = _mm_add_epi16(_mm_unpacklo_epi64(sa, sb), _mm_unpackhi_epi64(sa, sb));
+    s = _mm_add_epi16(s, four);
     s = _mm_srli_epi16(s, 3);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<ptrdiff_t>(k) * 4),
                      _mm_packus_epi16(s, s));
