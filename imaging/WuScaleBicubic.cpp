@@ -214,10 +214,9 @@ HRESULT WuDibScale_BiCubicSubPixel(void* dstBits, const SIZE* dstSize, LONG dstS
                                    const RECT* dstRect, const void* srcBits, const SIZE* srcSize,
                                    LONG srcStride, const RECT* srcRect, int bytesPerPixel,
                                    int areaFlag, int overwriteFlag) {
-  if (!SupportedPixelSize(bytesPerPixel)) return 0;
   WUSUBPIXELPARAM p;
-  if (!WuPrepareSubpixelParam(&p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
-                              srcStride, srcRect)) {
+  if (!PrepareScaling(&p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize, srcStride,
+                      srcRect, bytesPerPixel)) {
     return 0;
   }
   const bool isFloat = bytesPerPixel == 16;
@@ -228,11 +227,9 @@ HRESULT WuDibScale_BiCubicSubPixel(void* dstBits, const SIZE* dstSize, LONG dstS
     return WuDibScale_BilinearSubPixel(dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
                                        srcStride, srcRect, bytesPerPixel, areaFlag, overwriteFlag);
   } else if (p.ratioY >= kOne && p.ratioX <= kOne) {
-    const bool wide = (static_cast<double>(p.ratioY) + 32768.0) * 255.0 >= 536870911.0;
-    AreaBoxCubicWorker(p, isFloat, true, wide, overwrite);
+    AreaBoxCubicWorker(p, isFloat, true, OneWayBoxNeedsWideSums(p.ratioY, true), overwrite);
   } else {
-    const bool wide = (static_cast<double>(p.ratioX) + 32768.0) * 510.0 >= 536870911.0;
-    AreaBoxCubicWorker(p, isFloat, false, wide, overwrite);
+    AreaBoxCubicWorker(p, isFloat, false, OneWayBoxNeedsWideSums(p.ratioX, false), overwrite);
   }
   return 0;
 }
@@ -241,13 +238,7 @@ HRESULT WuDibScale_BiCubic(void* dstBits, const SIZE* dstSize, LONG dstStride, c
                            const void* srcBits, const SIZE* srcSize, LONG srcStride,
                            const RECT* srcRect, int bytesPerPixel, int areaFlag,
                            int overwriteFlag) {
-  RECT dstQ14;
-  RECT srcQ14;
-  if (WholePixelPrologue(dstBits, dstSize, dstStride, dstRect, srcBits, srcSize, srcStride,
-                         srcRect, bytesPerPixel, &dstQ14, &srcQ14)) {
-    return 0;
-  }
-  return WuDibScale_BiCubicSubPixel(dstBits, dstSize, dstStride, dstRect ? &dstQ14 : nullptr,
-                                    srcBits, srcSize, srcStride, srcRect ? &srcQ14 : nullptr,
-                                    bytesPerPixel, areaFlag, overwriteFlag);
+  return ScaleWholePixels(WuDibScale_BiCubicSubPixel, dstBits, dstSize, dstStride, dstRect,
+                          srcBits, srcSize, srcStride, srcRect, bytesPerPixel, areaFlag,
+                          overwriteFlag);
 }

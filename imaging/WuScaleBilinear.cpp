@@ -129,6 +129,16 @@ inline __m128i Sse2PixelTerms(const __m128i top16, const __m128i bot16, const __
   return _mm_add_epi16(tTop, tBot);
 }
 
+void InteriorMmx(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols, LONG count,
+                 BYTE* out) {
+  for (LONG k = 0; k < count; ++k) {
+    const LinearTap& a = cols[k];
+    BilinearMmx(top + static_cast<ptrdiff_t>(a.lo) * 4, top + static_cast<ptrdiff_t>(a.hi) * 4,
+                bot + static_cast<ptrdiff_t>(a.lo) * 4, bot + static_cast<ptrdiff_t>(a.hi) * 4,
+                a.frac, fy, out + static_cast<ptrdiff_t>(k) * 4);
+  }
+}
+
 void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols,
                   const ColumnFactorsVec* factors, LONG count, BYTE* out) {
   const __m128i zero = _mm_setzero_si128();
@@ -152,22 +162,8 @@ void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* co
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<ptrdiff_t>(k) * 4),
                      _mm_packus_epi16(s, s));
   }
-  for (; k < count; ++k) {
-    const LinearTap& a = cols[k];
-    BilinearMmx(top + static_cast<ptrdiff_t>(a.lo) * 4, top + static_cast<ptrdiff_t>(a.hi) * 4,
-                bot + static_cast<ptrdiff_t>(a.lo) * 4, bot + static_cast<ptrdiff_t>(a.hi) * 4,
-                a.frac, fy, out + static_cast<ptrdiff_t>(k) * 4);
-  }
-}
-
-void InteriorMmx(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols, LONG count,
-                 BYTE* out) {
-  for (LONG k = 0; k < count; ++k) {
-    const LinearTap& a = cols[k];
-    BilinearMmx(top + static_cast<ptrdiff_t>(a.lo) * 4, top + static_cast<ptrdiff_t>(a.hi) * 4,
-                bot + static_cast<ptrdiff_t>(a.lo) * 4, bot + static_cast<ptrdiff_t>(a.hi) * 4,
-                a.frac, fy, out + static_cast<ptrdiff_t>(k) * 4);
-  }
+  // An odd last pixel by the same formula one pixel at a time.
+  if (k < count) InteriorMmx(top, bot, fy, cols + k, count - k, out + static_cast<ptrdiff_t>(k) * 4);
 }
 
 void InteriorScalar(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols, LONG count,
@@ -310,10 +306,9 @@ HRESULT WuDibScale_BilinearSubPixel(void* dstBits, const SIZE* dstSize, LONG dst
                                     const RECT* dstRect, const void* srcBits, const SIZE* srcSize,
                                     LONG srcStride, const RECT* srcRect, int bytesPerPixel,
                                     int areaFlag, int overwriteFlag) {
-  if (!SupportedPixelSize(bytesPerPixel)) return 0;
   WUSUBPIXELPARAM p;
-  if (!WuPrepareSubpixelParam(&p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
-                              srcStride, srcRect)) {
+  if (!PrepareScaling(&p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize, srcStride,
+                      srcRect, bytesPerPixel)) {
     return 0;
   }
   const bool isFloat = bytesPerPixel == 16;
@@ -327,9 +322,9 @@ HRESULT WuDibScale_BilinearSubPixel(void* dstBits, const SIZE* dstSize, LONG dst
         ((rx + 32768.0) / 16384.0) * ((ry + 32768.0) / 16384.0) * 16384.0 * 255.0 >= 536870911.0;
     AreaBoxWorker(p, isFloat, wide, overwrite);
   } else if (p.ratioX <= kOne && p.ratioY >= kOne) {
-    AreaBoxLinearWorker(p, isFloat, true, (ry + 32768.0) * 255.0 >= 536870911.0, overwrite);
+    AreaBoxLinearWorker(p, isFloat, true, OneWayBoxNeedsWideSums(p.ratioY, true), overwrite);
   } else {
-    AreaBoxLinearWorker(p, isFloat, false, (rx + 32768.0) * 510.0 >= 536870911.0, overwrite);
+    AreaBoxLinearWorker(p, isFloat, false, OneWayBoxNeedsWideSums(p.ratioX, false), overwrite);
   }
   return 0;
 }
@@ -338,13 +333,7 @@ HRESULT WuDibScale_Bilinear(void* dstBits, const SIZE* dstSize, LONG dstStride, 
                             const void* srcBits, const SIZE* srcSize, LONG srcStride,
                             const RECT* srcRect, int bytesPerPixel, int areaFlag,
                             int overwriteFlag) {
-  RECT dstQ14;
-  RECT srcQ14;
-  if (WholePixelPrologue(dstBits, dstSize, dstStride, dstRect, srcBits, srcSize, srcStride,
-                         srcRect, bytesPerPixel, &dstQ14, &srcQ14)) {
-    return 0;
-  }
-  return WuDibScale_BilinearSubPixel(dstBits, dstSize, dstStride, dstRect ? &dstQ14 : nullptr,
-                                     srcBits, srcSize, srcStride, srcRect ? &srcQ14 : nullptr,
-                                     bytesPerPixel, areaFlag, overwriteFlag);
+  return ScaleWholePixels(WuDibScale_BilinearSubPixel, dstBits, dstSize, dstStride, dstRect,
+                          srcBits, srcSize, srcStride, srcRect, bytesPerPixel, areaFlag,
+                          overwriteFlag);
 }

@@ -20,22 +20,35 @@ void CopyRows(const WUSUBPIXELPARAM& p, int bytesPerPixel) {
   }
 }
 
-bool WholePixelPrologue(void* dstBits, const SIZE* dstSize, LONG dstStride, const RECT* dstRect,
-                        const void* srcBits, const SIZE* srcSize, LONG srcStride,
-                        const RECT* srcRect, int bytesPerPixel, RECT* dstQ14, RECT* srcQ14) {
-  if (!SupportedPixelSize(bytesPerPixel)) return true;
-  if (dstRect && !WuRectPixelsToQ14(dstQ14, dstRect)) return true;
-  if (srcRect && !WuRectPixelsToQ14(srcQ14, srcRect)) return true;
+bool PrepareScaling(WUSUBPIXELPARAM* p, void* dstBits, const SIZE* dstSize, LONG dstStride,
+                    const RECT* dstRect, const void* srcBits, const SIZE* srcSize, LONG srcStride,
+                    const RECT* srcRect, int bytesPerPixel) {
+  if (!SupportedPixelSize(bytesPerPixel)) return false;
+  return WuPrepareSubpixelParam(p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
+                                srcStride, srcRect) != 0;
+}
+
+HRESULT ScaleWholePixels(SubPixelScaler subPixel, void* dstBits, const SIZE* dstSize,
+                         LONG dstStride, const RECT* dstRect, const void* srcBits,
+                         const SIZE* srcSize, LONG srcStride, const RECT* srcRect,
+                         int bytesPerPixel, int areaFlag, int overwriteFlag) {
+  RECT dstQ14;
+  RECT srcQ14;
+  if (dstRect && !WuRectPixelsToQ14(&dstQ14, dstRect)) return 0;
+  if (srcRect && !WuRectPixelsToQ14(&srcQ14, srcRect)) return 0;
+  const RECT* dq = dstRect ? &dstQ14 : nullptr;
+  const RECT* sq = srcRect ? &srcQ14 : nullptr;
   WUSUBPIXELPARAM param;
-  if (!WuPrepareSubpixelParam(&param, dstBits, dstSize, dstStride, dstRect ? dstQ14 : nullptr,
-                              srcBits, srcSize, srcStride, srcRect ? srcQ14 : nullptr)) {
-    return true;
+  if (!PrepareScaling(&param, dstBits, dstSize, dstStride, dq, srcBits, srcSize, srcStride, sq,
+                      bytesPerPixel)) {
+    return 0;
   }
   if (param.ratioX == kOne && param.ratioY == kOne) {
     CopyRows(param, bytesPerPixel);
-    return true;
+    return 0;
   }
-  return false;
+  return subPixel(dstBits, dstSize, dstStride, dq, srcBits, srcSize, srcStride, sq, bytesPerPixel,
+                  areaFlag, overwriteFlag);
 }
 
 }  // namespace wuscale

@@ -94,13 +94,31 @@ inline void PutFloat4(float* d, const float v[4], bool direct, double f) {
 // Whole-pixel 1:1 copy of dstClip's rows from srcUsed.
 void CopyRows(const WUSUBPIXELPARAM& p, int bytesPerPixel);
 
-// Converts the whole-pixel rectangles, prepares the record and copies rows
-// when both ratios are 1:1. Returns true when the call is finished (copied
-// or refused); false with the Q14 rectangles set for the sub-pixel entry.
-bool WholePixelPrologue(void* dstBits, const SIZE* dstSize, LONG dstStride, const RECT* dstRect,
-                        const void* srcBits, const SIZE* srcSize, LONG srcStride,
-                        const RECT* srcRect, int bytesPerPixel, RECT* dstQ14, RECT* srcQ14);
-
 inline bool SupportedPixelSize(int bytesPerPixel) { return bytesPerPixel == 4 || bytesPerPixel == 16; }
+
+// Refuses a pixel size other than 4 or 16 bytes, then prepares the record;
+// false when the call is to write nothing.
+bool PrepareScaling(WUSUBPIXELPARAM* p, void* dstBits, const SIZE* dstSize, LONG dstStride,
+                    const RECT* dstRect, const void* srcBits, const SIZE* srcSize, LONG srcStride,
+                    const RECT* srcRect, int bytesPerPixel);
+
+// Whether a one-direction box worker needs 64-bit sums: when 255 times the
+// span, with room for the partial ends, could pass 2^29 (the column
+// thresholds leave twice the room). Evaluated in double precision.
+inline bool OneWayBoxNeedsWideSums(LONG ratio, bool boxVertical) {
+  return (static_cast<double>(ratio) + 32768.0) * (boxVertical ? 255.0 : 510.0) >= 536870911.0;
+}
+
+// The sub-pixel entry of one scaler family.
+using SubPixelScaler = HRESULT (*)(void*, const SIZE*, LONG, const RECT*, const void*,
+                                   const SIZE*, LONG, const RECT*, int, int, int);
+
+// The whole-pixel entry: converts the rectangles to Q14 (refusing any
+// whose Q14 form does not fit 32 bits), copies rows at exactly 1:1 and
+// hands anything else to `subPixel`. Always 0.
+HRESULT ScaleWholePixels(SubPixelScaler subPixel, void* dstBits, const SIZE* dstSize,
+                         LONG dstStride, const RECT* dstRect, const void* srcBits,
+                         const SIZE* srcSize, LONG srcStride, const RECT* srcRect,
+                         int bytesPerPixel, int areaFlag, int overwriteFlag);
 
 }  // namespace wuscale
