@@ -23,7 +23,7 @@ void CopyRows(const WUSUBPIXELPARAM& p, int bytesPerPixel) {
 bool PrepareScaling(WUSUBPIXELPARAM* p, void* dstBits, const SIZE* dstSize, LONG dstStride,
                     const RECT* dstRect, const void* srcBits, const SIZE* srcSize, LONG srcStride,
                     const RECT* srcRect, int bytesPerPixel) {
-  if (!SupportedPixelSize(bytesPerPixel)) return false;
+  if (!SupportedPixelSize(bytesPerPixel) || !dstBits || !srcBits) return false;
   return WuPrepareSubpixelParam(p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
                                 srcStride, srcRect) != 0;
 }

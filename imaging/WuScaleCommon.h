@@ -96,7 +96,8 @@ void CopyRows(const WUSUBPIXELPARAM& p, int bytesPerPixel);
 
 inline bool SupportedPixelSize(int bytesPerPixel) { return bytesPerPixel == 4 || bytesPerPixel == 16; }
 
-// Refuses a pixel size other than 4 or 16 bytes, then prepares the record;
+// Refuses a pixel size other than 4 or 16 bytes and missing bits, then
+// prepares the record;
 // false when the call is to write nothing.
 bool PrepareScaling(WUSUBPIXELPARAM* p, void* dstBits, const SIZE* dstSize, LONG dstStride,
                     const RECT* dstRect, const void* srcBits, const SIZE* srcSize, LONG srcStride,

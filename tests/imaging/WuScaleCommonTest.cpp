@@ -66,6 +66,15 @@ TEST(DibScaleRefusal, RefusedGeometryWritesNothing) {
       }
     }
   }
+  // Missing source bits.
+  for (const Scaler& s : kScalers) {
+    Image dst(4, 4, 4);
+    dst.FillBytes(0x5A);
+    const SIZE ds = dst.Size();
+    const SIZE ss{2, 2};
+    EXPECT_EQ(s.fn(dst.Bits(), &ds, dst.Stride(), nullptr, nullptr, &ss, 8, nullptr, 4, 0, 0), 0);
+    EXPECT_EQ(dst.data, std::vector<BYTE>(dst.data.size(), 0x5A)) << s.name;
+  }
 }
 
 TEST(DibScaleCopy, WholePixelOneToOneCopiesRowsExactly) {
