@@ -195,13 +195,13 @@ void BoxBoth(const WUSUBPIXELPARAM& p, bool overwrite) {
     for (LONG i = 0; i < spanY.count; ++i) {
       const SpanEntry& ey = sy.entries[spanY.first + i];
       if (!kFloat && ey.weight == kOne) continue;
-      // The weight of each covered column in this source row.
+      // A row of partial weight (the integer form has added the full ones):
+      // the weight of each covered column in it.
       for (size_t j = 0; j < sx.entries.size(); ++j) {
         if constexpr (kFloat) {
           weights[j] = (ey.weight / 16384.0) * (sx.entries[j].weight / 16384.0);
         } else {
-          weights[j] = static_cast<Sum>(ey.weight == kOne ? sx.entries[j].weight
-                                                          : MulQ14(ey.weight, sx.entries[j].weight));
+          weights[j] = static_cast<Sum>(MulQ14(ey.weight, sx.entries[j].weight));
         }
       }
       const BYTE* row = Pixel(p, ey.line, 0, bpp);
