@@ -149,3 +149,44 @@ TEST(AreaScale, LargeShrinksUseWideSums) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace scaletest;
+
+TEST(AreaScale, IntegerBoxFollowsTheFloatBox) {
+  // Fractional spans, edge columns clamped at the image border and spans
+  // of more than 128 columns: the integer two-way box stays within a unit
+  // of the float one scaled to bytes.
+  struct Case {
+    int srcW, srcH, dstW, dstH;
+    RECT dstQ, srcQ;
+  } cases[] = {
+      {50, 37, 15, 11, {0, 0, 15 * kPx, 11 * kPx}, {kPx / 3, kPx / 5, 49 * kPx + 77, 37 * kPx}},
+      {47, 29, 9, 7, {kPx / 2, kPx / 4, 8 * kPx + kPx / 3, 7 * kPx - kPx / 5}, {0, 0, 47 * kPx, 29 * kPx}},
+      {600, 6, 3, 2, {0, 0, 3 * kPx, 2 * kPx}, {0, 0, 600 * kPx, 6 * kPx}},
+  };
+  for (const Case& c : cases) {
+    Image src(c.srcW, c.srcH);
+    src.Random(static_cast<uint32_t>(c.srcW));
+    Image fsrc(c.srcW, c.srcH, 16);
+    for (int y = 0; y < c.srcH; ++y)
+      for (int x = 0; x < c.srcW; ++x)
+        for (int ch = 0; ch < 4; ++ch) fsrc.F(x, y)[ch] = src.At(x, y)[ch] / 255.0f;
+    for (int overwrite = 0; overwrite <= 1; ++overwrite) {
+      Image dst(c.dstW, c.dstH);
+      dst.FillBytes(40);
+      Image fdst(c.dstW, c.dstH, 16);
+      fdst.FillFloat(40 / 255.0f);
+      ASSERT_EQ(Scale(WuDibScale_BilinearSubPixel, dst, &c.dstQ, src, &c.srcQ, 1, overwrite), 0);
+      ASSERT_EQ(Scale(WuDibScale_BilinearSubPixel, fdst, &c.dstQ, fsrc, &c.srcQ, 1, overwrite), 0);
+      for (int y = 0; y < c.dstH; ++y)
+        for (int x = 0; x < c.dstW; ++x)
+          for (int ch = 0; ch < 4; ++ch)
+            ASSERT_NEAR(dst.At(x, y)[ch], fdst.F(x, y)[ch] * 255.0f, 1.5)
+                << c.srcW << " " << x << "," << y << " overwrite " << overwrite;
+    }
+  }
+}
+
+}  // namespace
