@@ -128,8 +128,28 @@ void AddFullRows(const std::vector<const BYTE*>& rows, const Spans& sx,
     __m128i s16 = zero;
     int pending = 0;  // 16-bit steps added since the last flush
     const LONG n = sp.j1 - sp.j0;
+    const bool hasPartial = sp.j0 > 0 || sp.j1 < span.count;
+    const size_t steps = n > 0 && n % 4 == 0 && sp.contiguous ? static_cast<size_t>(n / 4) : 0;
+    if (!hasPartial && steps > 0 && steps * rows.size() <= 128) {
+      // The common case (whole spans, a multiple of four pixels wide):
+      // every step fits 16-bit lanes without a flush.
+      const ptrdiff_t at = static_cast<ptrdiff_t>(e[0].line) * 4;
+      for (const BYTE* row : rows) {
+        const BYTE* px = row + at;
+        for (size_t q = 0; q < steps; ++q, px += 16) {
+          const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px));
+          s16 = _mm_add_epi16(s16, _mm_add_epi16(_mm_unpacklo_epi8(b, zero), _mm_unpackhi_epi8(b, zero)));
+        }
+      }
+      s32 = Flush16(s32, s16);
+      alignas(16) uint32_t w[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(w), s32);
+      Sum* a = acc + k * 4;
+      for (int c = 0; c < 4; ++c) a[c] += static_cast<Sum>(w[c]) * static_cast<Sum>(kOne);
+      continue;
+    }
     for (const BYTE* row : rows) {
-      for (LONG j = 0; j < span.count; ++j) {
+      for (LONG j = 0; hasPartial && j < span.count; ++j) {
         if (j == sp.j0) j = sp.j1;
         if (j >= span.count) break;
         const BYTE* px = row + static_cast<ptrdiff_t>(e[j].line) * 4;
