@@ -103,30 +103,26 @@ inline __m128i LoadPair(const BYTE* row, const LinearTap& t) {
   return _mm_unpacklo_epi32(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b));
 }
 
-// Per column the horizontal factors shifted left by 2 in 16-bit lanes:
-// ((0x3FFF - fx) << 2) in the four lanes of the left pixel, (fx << 2) in
-// those of the right one. mulhi with a vertical factor then gives
-// (a * b) >> 14 exactly.
-struct ColumnFactorsVec {
-  __m128i v;  // the factors of one column
+// The horizontal factors of two neighbouring destination pixels a and b,
+// shifted left by 2, in 16-bit lanes: `left` holds (0x3FFF - fx) << 2 in
+// the four lanes of a, then of b; `right` holds fx << 2 likewise. mulhi
+// with a vertical factor then gives (f * g) >> 14 exactly.
+struct PairFactors {
+  __m128i left;   // factors of the left source pixel
+  __m128i right;  // factors of the right source pixel
 };
-inline __m128i ColumnFactors(LONG fx) {
-  const short a = static_cast<short>((0x3FFF - fx) << 2);
-  const short b = static_cast<short>(fx << 2);
-  return _mm_set_epi16(b, b, b, b, a, a, a, a);
+inline PairFactors MakePairFactors(LONG fxA, LONG fxB) {
+  const short la = static_cast<short>((0x3FFF - fxA) << 2);
+  const short lb = static_cast<short>((0x3FFF - fxB) << 2);
+  const short ra = static_cast<short>(fxA << 2);
+  const short rb = static_cast<short>(fxB << 2);
+  return PairFactors{_mm_set_epi16(lb, lb, lb, lb, la, la, la, la),
+                     _mm_set_epi16(rb, rb, rb, rb, ra, ra, ra, ra)};
 }
 
-// The SSE2 form of one pixel before the final fold: lanes 0..3 hold the
-// left terms (top + bottom) and lanes 4..7 the right terms, per channel.
-// No sum can saturate (each term is at most 2,039), so plain 16-bit adds
-// give the saturating adds' result.
-inline __m128i Sse2PixelTerms(const __m128i top16, const __m128i bot16, const __m128i colFactors,
-                              const __m128i yTop, const __m128i yBot) {
-  const __m128i wTop = _mm_mulhi_epu16(colFactors, yTop);
-  const __m128i wBot = _mm_mulhi_epu16(colFactors, yBot);
-  const __m128i tTop = _mm_mulhi_epu16(_mm_slli_epi16(top16, 5), wTop);
-  const __m128i tBot = _mm_mulhi_epu16(_mm_slli_epi16(bot16, 5), wBot);
-  return _mm_add_epi16(tTop, tBot);
+// One term of the SSE2 form: (value * 32 * weight) >> 16 per lane.
+inline __m128i Term(__m128i value16, __m128i factors, __m128i y) {
+  return _mm_mulhi_epu16(_mm_slli_epi16(value16, 5), _mm_mulhi_epu16(factors, y));
 }
 
 void InteriorMmx(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols, LONG count,
@@ -140,7 +136,7 @@ void InteriorMmx(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* col
 }
 
 void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* cols,
-                  const ColumnFactorsVec* factors, LONG count, BYTE* out) {
+                  const PairFactors* factors, LONG count, BYTE* out) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i yTop = _mm_set1_epi16(static_cast<short>(0x3FFF - fy));
   const __m128i yBot = _mm_set1_epi16(static_cast<short>(fy));
@@ -149,16 +145,17 @@ void InteriorSse2(const BYTE* top, const BYTE* bot, LONG fy, const LinearTap* co
   for (; k + 2 <= count; k += 2) {
     const LinearTap& a = cols[k];
     const LinearTap& b = cols[k + 1];
-    const __m128i t = _mm_unpacklo_epi64(LoadPair(top, a), LoadPair(top, b));
-    const __m128i u = _mm_unpacklo_epi64(LoadPair(bot, a), LoadPair(bot, b));
-    const __m128i sa = Sse2PixelTerms(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(u, zero),
-                                      factors[k].v, yTop, yBot);
-    const __m128i sb = Sse2PixelTerms(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(u, zero),
-                                      factors[k + 1].v, yTop, yBot);
-    // Left plus right terms of both pixels at once, then + 4.
-    __m128i s = _mm_add_epi16(_mm_unpacklo_epi64(sa, sb), _mm_unpackhi_epi64(sa, sb));
-    s = _mm_add_epi16(s, four);
-    s = _mm_srli_epi16(s, 3);
+    const PairFactors& f = factors[k / 2];
+    // [left a, left b, right a, right b] of each row.
+    const __m128i t = _mm_unpacklo_epi32(LoadPair(top, a), LoadPair(top, b));
+    const __m128i u = _mm_unpacklo_epi32(LoadPair(bot, a), LoadPair(bot, b));
+    // No sum can saturate (each term is at most 2,039), so plain 16-bit
+    // adds give the saturating adds' result.
+    __m128i s = _mm_add_epi16(Term(_mm_unpacklo_epi8(t, zero), f.left, yTop),
+                              Term(_mm_unpacklo_epi8(u, zero), f.left, yBot));
+    s = _mm_add_epi16(s, Term(_mm_unpackhi_epi8(t, zero), f.right, yTop));
+    s = _mm_add_epi16(s, Term(_mm_unpackhi_epi8(u, zero), f.right, yBot));
+    s = _mm_srli_epi16(_mm_add_epi16(s, four), 3);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + static_cast<ptrdiff_t>(k) * 4),
                      _mm_packus_epi16(s, s));
   }
@@ -219,10 +216,12 @@ void LinearRows4(const WUSUBPIXELPARAM& p, bool overwrite) {
   const std::vector<LinearTap> rows = LinearTaps(ay, p.srcUsed.top, p.srcUsed.bottom, p.stepY);
   const RowForm form = ChooseRowForm();
   const LONG last = ax.count - 1;
-  std::vector<ColumnFactorsVec> factors;
+  // The SSE2 rows take the interior columns (from the second) in pairs.
+  std::vector<PairFactors> factors;
   if (form == RowForm::Sse2) {
-    factors.resize(cols.size());
-    for (size_t k = 0; k < cols.size(); ++k) factors[k].v = ColumnFactors(cols[k].frac);
+    for (LONG k = 1; k + 1 < last; k += 2) {
+      factors.push_back(MakePairFactors(cols[k].frac, cols[k + 1].frac));
+    }
   }
 
   for (LONG r = 0; r < ay.count; ++r) {
@@ -247,7 +246,7 @@ void LinearRows4(const WUSUBPIXELPARAM& p, bool overwrite) {
     if (middle > 0) {
       switch (form) {
         case RowForm::Sse2:
-          InteriorSse2(top, bot, ty.frac, &cols[1], &factors[1], middle, out + 4);
+          InteriorSse2(top, bot, ty.frac, &cols[1], factors.data(), middle, out + 4);
           break;
         case RowForm::Mmx:
           InteriorMmx(top, bot, ty.frac, &cols[1], middle, out + 4);
