@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "foundation/WuSystem.h"
 #include "imaging/WuDibScale.h"
 
@@ -86,6 +88,42 @@ inline HRESULT Scale(const Scaler& s, Image& dst, const RECT* dstRect, const Ima
 inline HRESULT Scale(ScaleFn fn, Image& dst, const RECT* dstRect, const Image& src,
                      const RECT* srcRect, int area = 0, int overwrite = 0) {
   return Scale(Scaler{"", fn, true}, dst, dstRect, src, srcRect, area, overwrite);
+}
+
+// Scales `src` as bytes and as floats (byte / 255) with the same call, both
+// with and without the overwrite flag over a destination of 40, and
+// expects every byte result within `tolerance` of the float result times
+// 255.
+inline void ExpectBytesFollowFloats(ScaleFn fn, const Image& src, int dstW, int dstH,
+                                    const RECT* dstQ, const RECT* srcQ, int area,
+                                    double tolerance) {
+  Image fsrc(src.w, src.h, 16);
+  for (int y = 0; y < src.h; ++y)
+    for (int x = 0; x < src.w; ++x)
+      for (int ch = 0; ch < 4; ++ch) fsrc.F(x, y)[ch] = src.At(x, y)[ch] / 255.0f;
+  for (int overwrite = 0; overwrite <= 1; ++overwrite) {
+    Image dst(dstW, dstH);
+    dst.FillBytes(40);
+    Image fdst(dstW, dstH, 16);
+    fdst.FillFloat(40 / 255.0f);
+    ASSERT_EQ(Scale(fn, dst, dstQ, src, srcQ, area, overwrite), 0);
+    ASSERT_EQ(Scale(fn, fdst, dstQ, fsrc, srcQ, area, overwrite), 0);
+    for (int y = 0; y < dstH; ++y)
+      for (int x = 0; x < dstW; ++x)
+        for (int ch = 0; ch < 4; ++ch)
+          ASSERT_NEAR(dst.At(x, y)[ch], fdst.F(x, y)[ch] * 255.0f, tolerance)
+              << src.w << "x" << src.h << " to " << dstW << "x" << dstH << " at " << x << ","
+              << y << " overwrite " << overwrite;
+  }
+}
+
+// Random bytes of 64..191, so that cubic overshoot stays inside 0..255
+// (the integer forms clamp, the float ones do not).
+inline Image MidRangePicture(int w, int h, uint32_t seed) {
+  Image img(w, h);
+  img.Random(seed);
+  for (BYTE& b : img.data) b = static_cast<BYTE>(64 + b / 2);
+  return img;
 }
 
 // Forces the interior rows of the integer linear worker to one form while

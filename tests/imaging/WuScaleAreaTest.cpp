@@ -154,13 +154,6 @@ namespace {
 
 using namespace scaletest;
 
-// The picture of `bytes` as floats (byte / 255).
-void BytesToFloats(const Image& bytes, Image& floats) {
-  for (int y = 0; y < bytes.h; ++y)
-    for (int x = 0; x < bytes.w; ++x)
-      for (int ch = 0; ch < 4; ++ch) floats.F(x, y)[ch] = bytes.At(x, y)[ch] / 255.0f;
-}
-
 TEST(AreaScale, OneWayBoxesFollowTheirFloatForms) {
   // Each one-direction shape, both directions, fractional rects: the
   // integer result stays within two units of the float one (it truncates
@@ -175,28 +168,10 @@ TEST(AreaScale, OneWayBoxesFollowTheirFloatForms) {
       {WuDibScale_BilinearSubPixel, 40, 11, 6, 17},  // width shrinks, linear down
   };
   for (const Case& c : cases) {
-    Image src(c.srcW, c.srcH);
-    Image fsrc(c.srcW, c.srcH, 16);
-    src.Random(31);
-    // Values of 64..191 keep the cubic overshoot inside 0..255 (the integer
-    // form clamps, the float one does not).
-    for (BYTE& b : src.data) b = static_cast<BYTE>(64 + b / 2);
-    BytesToFloats(src, fsrc);
     const RECT dstQ{kPx / 3, kPx / 4, c.dstW * kPx - kPx / 2, c.dstH * kPx - kPx / 3};
     const RECT srcQ{kPx / 5, kPx / 7, c.srcW * kPx - 99, c.srcH * kPx - kPx / 2};
-    for (int overwrite = 0; overwrite <= 1; ++overwrite) {
-      Image dst(c.dstW, c.dstH);
-      dst.FillBytes(40);
-      Image fdst(c.dstW, c.dstH, 16);
-      fdst.FillFloat(40 / 255.0f);
-      ASSERT_EQ(Scale(c.fn, dst, &dstQ, src, &srcQ, 1, overwrite), 0);
-      ASSERT_EQ(Scale(c.fn, fdst, &dstQ, fsrc, &srcQ, 1, overwrite), 0);
-      for (int y = 0; y < c.dstH; ++y)
-        for (int x = 0; x < c.dstW; ++x)
-          for (int ch = 0; ch < 3; ++ch)
-            ASSERT_NEAR(dst.At(x, y)[ch], fdst.F(x, y)[ch] * 255.0f, 2.0)
-                << c.srcW << "x" << c.srcH << " " << x << "," << y << " overwrite " << overwrite;
-    }
+    ExpectBytesFollowFloats(c.fn, MidRangePicture(c.srcW, c.srcH, 31), c.dstW, c.dstH, &dstQ,
+                            &srcQ, 1, 2.0);
   }
 }
 
@@ -215,21 +190,8 @@ TEST(AreaScale, IntegerBoxFollowsTheFloatBox) {
   for (const Case& c : cases) {
     Image src(c.srcW, c.srcH);
     src.Random(static_cast<uint32_t>(c.srcW));
-    Image fsrc(c.srcW, c.srcH, 16);
-    BytesToFloats(src, fsrc);
-    for (int overwrite = 0; overwrite <= 1; ++overwrite) {
-      Image dst(c.dstW, c.dstH);
-      dst.FillBytes(40);
-      Image fdst(c.dstW, c.dstH, 16);
-      fdst.FillFloat(40 / 255.0f);
-      ASSERT_EQ(Scale(WuDibScale_BilinearSubPixel, dst, &c.dstQ, src, &c.srcQ, 1, overwrite), 0);
-      ASSERT_EQ(Scale(WuDibScale_BilinearSubPixel, fdst, &c.dstQ, fsrc, &c.srcQ, 1, overwrite), 0);
-      for (int y = 0; y < c.dstH; ++y)
-        for (int x = 0; x < c.dstW; ++x)
-          for (int ch = 0; ch < 4; ++ch)
-            ASSERT_NEAR(dst.At(x, y)[ch], fdst.F(x, y)[ch] * 255.0f, 1.5)
-                << c.srcW << " " << x << "," << y << " overwrite " << overwrite;
-    }
+    ExpectBytesFollowFloats(WuDibScale_BilinearSubPixel, src, c.dstW, c.dstH, &c.dstQ, &c.srcQ, 1,
+                            1.5);
   }
 }
 

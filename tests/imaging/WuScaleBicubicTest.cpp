@@ -137,29 +137,10 @@ TEST(DibScaleForms, IntegerFollowsFloatInThePlainWorkers) {
   };
   CpuMask scalar(kScalarForm);
   for (const Case& c : cases) {
-    Image src(c.srcW, c.srcH);
-    src.Random(17);
-    // 64..191: the cubic overshoot stays inside 0..255.
-    for (BYTE& b : src.data) b = static_cast<BYTE>(64 + b / 2);
-    Image fsrc(c.srcW, c.srcH, 16);
-    for (int y = 0; y < c.srcH; ++y)
-      for (int x = 0; x < c.srcW; ++x)
-        for (int ch = 0; ch < 4; ++ch) fsrc.F(x, y)[ch] = src.At(x, y)[ch] / 255.0f;
     const RECT dstQ{kPx / 3, kPx / 4, c.dstW * kPx - kPx / 2, c.dstH * kPx - kPx / 3};
     const RECT srcQ{kPx / 5, kPx / 7, c.srcW * kPx - 99, c.srcH * kPx - kPx / 2};
-    for (int overwrite = 0; overwrite <= 1; ++overwrite) {
-      Image dst(c.dstW, c.dstH);
-      dst.FillBytes(40);
-      Image fdst(c.dstW, c.dstH, 16);
-      fdst.FillFloat(40 / 255.0f);
-      ASSERT_EQ(Scale(c.fn, dst, &dstQ, src, &srcQ, 0, overwrite), 0);
-      ASSERT_EQ(Scale(c.fn, fdst, &dstQ, fsrc, &srcQ, 0, overwrite), 0);
-      for (int y = 0; y < c.dstH; ++y)
-        for (int x = 0; x < c.dstW; ++x)
-          for (int ch = 0; ch < 4; ++ch)
-            ASSERT_NEAR(dst.At(x, y)[ch], fdst.F(x, y)[ch] * 255.0f, 2.0)
-                << c.srcW << "x" << c.srcH << " " << x << "," << y << " overwrite " << overwrite;
-    }
+    ExpectBytesFollowFloats(c.fn, MidRangePicture(c.srcW, c.srcH, 17), c.dstW, c.dstH, &dstQ,
+                            &srcQ, 0, 2.0);
   }
 }
 
