@@ -40,6 +40,8 @@ TEST(DibScaleRefusal, RefusedGeometryWritesNothing) {
       {"200,000 pixels wide image", 4, 4, 200000, 4, all4, all4q, all4, all4q, 4, false, false},
       {"3 bytes per pixel", 4, 4, 4, 4, all4, all4q, {0, 0, 2, 2}, {0, 0, 2 * kPx, 2 * kPx}, 3,
        false, false},
+      {"ratio past 32 bits: 100,000 pixels onto 1/16", 100000, 1, 4, 4, all4,
+       {0, 0, 0x400, kPx}, all4, {0, 0, 100000 * kPx, kPx}, 4, false, true},
       // A 1,100-fold enlargement whose visible part is its first 1/16
       // pixel: that maps onto no source at all.
       {"visible part maps onto no source", 1, 1, 1, 1, all4,
