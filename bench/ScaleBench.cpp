@@ -63,7 +63,7 @@ void BM_Ours(benchmark::State& state, Geometry g, Ours kind) {
   std::vector<uint8_t> dst(static_cast<size_t>(g.dstW) * g.dstH * 4);
   const SIZE ss{g.srcW, g.srcH};
   const SIZE ds{g.dstW, g.dstH};
-  const DWORD hidden = kind == Ours::BilinearScalar ? 0x50 : 0;
+  const DWORD hidden = kind == Ours::BilinearScalar ? (WUCPU_SSE2 | WUCPU_MMX) : 0;
   WuDisallowCPUSupport(hidden);
   for (auto _ : state) {
     if (kind == Ours::Bicubic) {

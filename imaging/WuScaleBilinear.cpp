@@ -37,16 +37,13 @@ std::vector<LinearTap> LinearTaps(const Axis& axis, LONG srcLo, LONG srcHi, LONG
 
 namespace {
 
-constexpr DWORD kCpuMmx = 0x10;
-constexpr DWORD kCpuSse2 = 0x40;
-
 // The interior-row forms of the integer worker.
 enum class RowForm { Scalar, Mmx, Sse2 };
 
 RowForm ChooseRowForm() {
   const DWORD cpu = WuGetCPUSupport(0);
-  if (cpu & kCpuSse2) return RowForm::Sse2;
-  if (cpu & kCpuMmx) return RowForm::Mmx;
+  if (cpu & WUCPU_SSE2) return RowForm::Sse2;
+  if (cpu & WUCPU_MMX) return RowForm::Mmx;
   return RowForm::Scalar;
 }
 

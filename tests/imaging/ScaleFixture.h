@@ -138,7 +138,7 @@ class CpuMask {
  private:
   DWORD hidden_;
 };
-constexpr DWORD kScalarForm = 0x50;
-constexpr DWORD kMmxForm = 0x40;
+constexpr DWORD kScalarForm = WUCPU_SSE2 | WUCPU_MMX;
+constexpr DWORD kMmxForm = WUCPU_SSE2;
 
 }  // namespace scaletest

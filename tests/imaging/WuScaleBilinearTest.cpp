@@ -87,7 +87,7 @@ TEST(Bilinear, FloatMatchesTheWeightedSum) {
 }
 
 TEST(BilinearForms, VectorRowsAgainstTheScalarForm) {
-  if (!WuGetCPUSupport(0x40) || !WuGetCPUSupport(0x10)) GTEST_SKIP() << "no SSE2 or MMX";
+  if (!WuGetCPUSupport(WUCPU_SSE2) || !WuGetCPUSupport(WUCPU_MMX)) GTEST_SKIP() << "no SSE2 or MMX";
   struct Case {
     int srcW, srcH, dstW, dstH;
     RECT dstQ;
