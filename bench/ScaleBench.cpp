@@ -9,6 +9,7 @@
 // bilinear tier hides SSE2 and MMX from the processor word.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -155,21 +156,29 @@ void Register() {
 }
 
 // The console report, keeping each run's CPU time per iteration (steadier
-// than wall time on a shared machine).
+// than wall time on a shared machine); with --benchmark_repetitions the
+// ratios use the median of the repetitions.
 class CollectingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& r : runs) {
       if (r.run_type == Run::RT_Iteration && r.iterations > 0) {
-        times_[r.benchmark_name()] = r.GetAdjustedCPUTime();
+        times_[r.run_name.function_name].push_back(r.GetAdjustedCPUTime());
       }
     }
     ConsoleReporter::ReportRuns(runs);
   }
-  const std::map<std::string, double>& Times() const { return times_; }
+  // The median time of a benchmark, or 0 when it did not run.
+  double Median(const std::string& name) const {
+    const auto it = times_.find(name);
+    if (it == times_.end() || it->second.empty()) return 0.0;
+    std::vector<double> t = it->second;
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+  }
 
  private:
-  std::map<std::string, double> times_;
+  std::map<std::string, std::vector<double>> times_;
 };
 
 }  // namespace
@@ -179,15 +188,13 @@ int main(int argc, char** argv) {
   Register();
   CollectingReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const auto& times = reporter.Times();
   std::printf("\nspeed ratios, peer time / our time (above 1: ours is faster)\n");
   std::printf("%-34s %-34s %8s %8s\n", "ours", "peer", "ratio", "target");
   for (const Ratio& r : g_ratios) {
-    const auto o = times.find(r.ours);
-    const auto p = times.find(r.peer);
-    if (o == times.end() || p == times.end() || o->second <= 0) continue;
-    std::printf("%-34s %-34s %8.2f %8.2f\n", r.ours.c_str(), r.peer.c_str(), p->second / o->second,
-                r.target);
+    const double ours = reporter.Median(r.ours);
+    const double peer = reporter.Median(r.peer);
+    if (ours <= 0 || peer <= 0) continue;
+    std::printf("%-34s %-34s %8.2f %8.2f\n", r.ours.c_str(), r.peer.c_str(), peer / ours, r.target);
   }
   benchmark::Shutdown();
   return 0;
