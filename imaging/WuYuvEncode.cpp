@@ -1,0 +1,407 @@
+// RGB to YUV encoding kernels of the frame conversion table, and the
+// floating-point YUYV row kernels.
+//
+// Chroma is the mean over the pixels that share a sample. The "I420",
+// "v210" and floating-point encoders add a 4x4 ordered dither before
+// truncating and keep samples inside 1..254 (8-bit) or 1..1019 (10-bit).
+#include <emmintrin.h>
+
+#include <atomic>
+#include <cstddef>
+
+#include "foundation/WuSystem.h"
+#include "imaging/WuGammaCurve.h"
+#include "imaging/WuYuvKernels.h"
+#include "imaging/WuYuvPacked.h"
+#include "imaging/WuYuvPlanarRows.h"
+
+namespace {
+
+// Ordered dither, n / 16 by rows.
+constexpr float kDither[4][4] = {{0 / 16.0f, 8 / 16.0f, 2 / 16.0f, 10 / 16.0f},
+                                 {12 / 16.0f, 4 / 16.0f, 14 / 16.0f, 6 / 16.0f},
+                                 {3 / 16.0f, 11 / 16.0f, 1 / 16.0f, 9 / 16.0f},
+                                 {15 / 16.0f, 7 / 16.0f, 13 / 16.0f, 5 / 16.0f}};
+inline float Dither(int row, int column) { return kDither[row & 3][column & 3]; }
+
+// Truncation of a clamped sample: the integer nearest to v - 0.499999985.
+const double kTruncateBias = 0.499999985;
+inline int Truncate(float v) {
+  return _mm_cvtsd_si32(_mm_set_sd(static_cast<double>(v) - kTruncateBias));
+}
+inline int ClampTruncate(float v, float hi) {
+  if (v < 1.0f) v = 1.0f;
+  if (v > hi) v = hi;
+  return Truncate(v);
+}
+
+// Source pixels: line L of the frame (from the top) is bits + stride *
+// (H - 1 - L); 32-bit bytes or floats blue, green, red, through the
+// re-gamma curve when there is one.
+struct Source {
+  const BYTE* bits;
+  ptrdiff_t stride;
+  int height;
+  bool isFloat;
+  const WuGammaCurve* curve;
+
+  void Pixel(int line, int x, float* r, float* g, float* b) const {
+    const BYTE* row = bits + stride * (height - 1 - line);
+    if (!isFloat) {
+      const BYTE* p = row + 4 * x;
+      *b = p[0];
+      *g = p[1];
+      *r = p[2];
+      return;
+    }
+    const float* p = reinterpret_cast<const float*>(row) + 4 * x;
+    if (curve) {
+      *b = WuGammaCurve_Lookup(curve, p[0]);
+      *g = WuGammaCurve_Lookup(curve, p[1]);
+      *r = WuGammaCurve_Lookup(curve, p[2]);
+    } else {
+      *b = p[0];
+      *g = p[1];
+      *r = p[2];
+    }
+  }
+};
+
+// Weights and ranges of one call.
+struct Params {
+  float wY[3], wU[3], wV[3];  // R, G, B weights (times 4 for 10-bit)
+  float lumaScale;            // 1 for 32-bit bitmaps
+  float lumaOffset;           // 0 for 32-bit bitmaps
+  float chromaFactor;         // chroma scale / pixels per sample (224/219 folded in)
+  float centre;               // 128 or 512
+  float top;                  // 254 or 1019
+
+  float Luma(float r, float g, float b, float d) const {
+    return (wY[0] * r + wY[1] * g + wY[2] * b) * lumaScale + lumaOffset + d;
+  }
+  float Cb(float r, float g, float b) const { return wU[0] * r + wU[1] * g + wU[2] * b; }
+  float Cr(float r, float g, float b) const { return wV[0] * r + wV[1] * g + wV[2] * b; }
+  int Sample(float v) const { return ClampTruncate(v, top); }
+};
+
+Params MakeParams(const WUYUVCONVERTOPTIONS* options, LONG height, bool tenBit) {
+  const float* f = WuYUV_GetMatrixF(options->matrixCode, height)->weights;
+  Params p{};
+  const float m = tenBit ? 4.0f : 1.0f;
+  for (int i = 0; i < 3; ++i) {
+    p.wY[i] = f[i] * m;
+    p.wU[i] = f[3 + i] * m;
+    p.wV[i] = f[6 + i] * m;
+  }
+  p.lumaScale = 1.0f;
+  p.lumaOffset = 0.0f;
+  p.chromaFactor = tenBit ? 0.51141554f : 0.25570777f;
+  p.centre = tenBit ? 512.0f : 128.0f;
+  p.top = tenBit ? 1019.0f : 254.0f;
+  return p;
+}
+
+// The floating-point encoders' set-up: range from the bitmap's gamma, the
+// re-gamma curve when the gammas differ. Owns the curve's tables.
+class FloatSetup {
+ public:
+  FloatSetup(const WUYUVCONVERTOPTIONS* options, LONG height, double gamma, bool tenBit,
+             int pixelsPerChroma)
+      : params_(MakeParams(options, height, tenBit)) {
+    const bool fullRange = gamma == 0.0;
+    const float chromaScale = fullRange ? 260.82193f : 224.0f;
+    params_.lumaScale = fullRange ? 255.0f : 219.0f;
+    params_.lumaOffset = (fullRange ? 0.0f : 16.0f) * (tenBit ? 4.0f : 1.0f);
+    params_.chromaFactor = chromaScale / static_cast<float>(pixelsPerChroma);
+    WuGammaCurve_Init(&curve_);
+    double ratio = 1.0;
+    if (WuYUV_GetGammaRatio(gamma, options->imageGamma, &ratio)) {
+      WuGammaCurve_SetGamma(&curve_, static_cast<float>(ratio));
+      WuGammaCurve_BuildTable(&curve_, tenBit ? 1024 : 256);
+      failed_ = curve_.table == nullptr;
+      useCurve_ = !failed_;
+    }
+  }
+  ~FloatSetup() { WuGammaCurve_FreeTables(&curve_); }
+  FloatSetup(const FloatSetup&) = delete;
+  FloatSetup& operator=(const FloatSetup&) = delete;
+
+  bool ok() const { return !failed_; }
+  const Params& params() const { return params_; }
+  const WuGammaCurve* curve() const { return useCurve_ ? &curve_ : nullptr; }
+
+ private:
+  Params params_;
+  WuGammaCurve curve_;
+  bool failed_ = false;
+  bool useCurve_ = false;
+};
+
+void EncodeI420(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvHeader, BYTE* yuv,
+                const WUYUVPLANELAYOUT* layout, bool interlaced) {
+  const int w = yuvHeader->biWidth, h = yuvHeader->biHeight;
+  for (int i = 0; i < h; i += 2) {
+    int lines[2] = {i, i + 1};
+    if (interlaced && i < (h & ~2)) {
+      if ((i & 2) == 0) {
+        lines[1] = i + 2;
+      } else {
+        lines[0] = i - 1;
+        lines[1] = i + 1;
+      }
+    }
+    const int ditherRows[2] = {i & 3, (i + 1) & 3};
+    const int chromaDither = (i / 2) & 3;
+    BYTE* u = yuv + layout->uOffset + static_cast<ptrdiff_t>(layout->uStride) * (i / 2);
+    BYTE* v = yuv + layout->vOffset + static_cast<ptrdiff_t>(layout->vStride) * (i / 2);
+    for (int j = 0; j < w; j += 2) {
+      float cb = 0.0f, cr = 0.0f;
+      for (int k = 0; k < 2; ++k) {
+        BYTE* y = yuv + static_cast<ptrdiff_t>(layout->lumaStride) * lines[k];
+        for (int x = j; x < j + 2; ++x) {
+          float r, g, b;
+          src.Pixel(lines[k], x, &r, &g, &b);
+          y[x] = static_cast<BYTE>(p.Sample(p.Luma(r, g, b, Dither(ditherRows[k], x))));
+          cb = cb + p.Cb(r, g, b);
+          cr = cr + p.Cr(r, g, b);
+        }
+      }
+      const float d = Dither(chromaDither, j / 2);
+      u[j / 2] = static_cast<BYTE>(p.Sample(cb * p.chromaFactor + p.centre + d));
+      v[j / 2] = static_cast<BYTE>(p.Sample(cr * p.chromaFactor + p.centre + d));
+    }
+  }
+}
+
+inline DWORD ReadLE32(const BYTE* p) {
+  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
+         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
+inline void WriteLE32(BYTE* p, DWORD v) {
+  p[0] = static_cast<BYTE>(v);
+  p[1] = static_cast<BYTE>(v >> 8);
+  p[2] = static_cast<BYTE>(v >> 16);
+  p[3] = static_cast<BYTE>(v >> 24);
+}
+// Three 10-bit samples into a word, keeping bits 30 and 31 of `old`.
+inline DWORD Pack3(DWORD old, int a, int b, int c) {
+  return (old & 0xC0000000u) | static_cast<DWORD>(a) | (static_cast<DWORD>(b) << 10) |
+         (static_cast<DWORD>(c) << 20);
+}
+
+void EncodeV210(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvHeader, BYTE* yuv,
+                ptrdiff_t pitch) {
+  const int w = yuvHeader->biWidth, h = yuvHeader->biHeight;
+  const int groups = w / 6, rest = w % 6;
+  for (int row = 0; row < h; ++row) {
+    BYTE* out = yuv + pitch * row;
+    const int dr = row & 3;
+    // Samples of pair k: Y0, Y1, Cb, Cr.
+    auto pair = [&](int k, int s[4]) {
+      float cb = 0.0f, cr = 0.0f;
+      for (int i = 0; i < 2; ++i) {
+        const int x = 2 * k + i;
+        float r, g, b;
+        src.Pixel(row, x, &r, &g, &b);
+        s[i] = p.Sample(p.Luma(r, g, b, Dither(dr, x)));
+        cb = cb + p.Cb(r, g, b);
+        cr = cr + p.Cr(r, g, b);
+      }
+      const float d = Dither(dr, k);
+      s[2] = p.Sample(cb * p.chromaFactor + p.centre + d);
+      s[3] = p.Sample(cr * p.chromaFactor + p.centre + d);
+    };
+    for (int gi = 0; gi < groups; ++gi) {
+      BYTE* g = out + 16 * gi;
+      int a[4], b[4], c[4];
+      pair(3 * gi, a);
+      pair(3 * gi + 1, b);
+      pair(3 * gi + 2, c);
+      WriteLE32(g, Pack3(ReadLE32(g), a[2], a[0], a[3]));
+      WriteLE32(g + 4, Pack3(ReadLE32(g + 4), a[1], b[2], b[0]));
+      WriteLE32(g + 8, Pack3(ReadLE32(g + 8), b[3], b[1], c[2]));
+      WriteLE32(g + 12, Pack3(ReadLE32(g + 12), c[0], c[3], c[1]));
+    }
+    if (rest) {
+      BYTE* g = out + 16 * groups;
+      for (int i = 0; i < 16; ++i) g[i] = 0;
+      int a[4];
+      pair(3 * groups, a);
+      WriteLE32(g, Pack3(0, a[2], a[0], a[3]));
+      DWORD w1 = static_cast<DWORD>(a[1]);
+      if (rest > 2) {
+        int b[4];
+        pair(3 * groups + 1, b);
+        w1 = Pack3(0, a[1], b[2], b[0]);
+        WriteLE32(g + 8, Pack3(0, b[3], b[1], 0));
+      }
+      WriteLE32(g + 4, w1);
+    }
+  }
+}
+
+// Byte positions of Y0, U, Y1, V within a packed pair.
+struct PackedOrder {
+  int y0, u, y1, v;
+};
+constexpr PackedOrder kUyvy = {1, 0, 3, 2};
+constexpr PackedOrder kYuyv = {0, 1, 2, 3};
+
+void EncodePacked(const Params& p, const Source& src, const PackedOrder& o,
+                  const BITMAPINFOHEADER* yuvHeader, BYTE* yuv, ptrdiff_t pitch) {
+  const int w = yuvHeader->biWidth, h = yuvHeader->biHeight;
+  for (int row = 0; row < h; ++row) {
+    BYTE* out = yuv + pitch * row;
+    const int dr = row & 3;
+    for (int k = 0; k < w / 2; ++k, out += 4) {
+      float cb = 0.0f, cr = 0.0f;
+      int y[2];
+      for (int i = 0; i < 2; ++i) {
+        const int x = 2 * k + i;
+        float r, g, b;
+        src.Pixel(row, x, &r, &g, &b);
+        y[i] = p.Sample(p.Luma(r, g, b, Dither(dr, x)));
+        cb = cb + p.Cb(r, g, b);
+        cr = cr + p.Cr(r, g, b);
+      }
+      const float d = Dither(dr, k);
+      out[o.y0] = static_cast<BYTE>(y[0]);
+      out[o.y1] = static_cast<BYTE>(y[1]);
+      out[o.u] = static_cast<BYTE>(p.Sample(cb * p.chromaFactor + p.centre + d));
+      out[o.v] = static_cast<BYTE>(p.Sample(cr * p.chromaFactor + p.centre + d));
+    }
+  }
+}
+
+Source SourceOf(const BYTE* bits, LONG stride, const BITMAPINFOHEADER* yuvHeader, bool isFloat,
+                const WuGammaCurve* curve) {
+  return {bits, stride, yuvHeader->biHeight, isFloat, curve};
+}
+
+// ---- YUYV row kernels ---------------------------------------------------------------------
+
+typedef void (*YuyvRowsFn)(BYTE*, int, int, const BYTE*, LONG);
+
+// The BT.601-type row kernel, chosen once per process (null: not yet).
+std::atomic<YuyvRowsFn> g_yuyvRows601{nullptr};
+
+bool HasMmx() { return WuGetCPUSupport(0x10) != 0; }
+
+struct FpuWeights {
+  double kR, kG, kB, cU, cV;
+};
+constexpr FpuWeights kFpu601 = {0.299, 0.587, 0.114, 0.2962753950338601, 0.37446504992867335};
+constexpr FpuWeights kFpu709 = {0.2125, 0.7154, 0.0721, 0.2697791445345261, 0.3173050041934582};
+
+inline BYTE RoundByte(double v) {
+  if (v < 0.0) v = 0.0;
+  if (v > 255.0) v = 255.0;
+  return static_cast<BYTE>(_mm_cvtsd_si32(_mm_set_sd(v)));
+}
+
+void FpuRows(const FpuWeights& w, BYTE* dst, int width, int rows, const BYTE* src,
+             LONG srcStride) {
+  const int pairs = width / 2;
+  for (int r = 0; r < rows; ++r, src += srcStride) {
+    const BYTE* s = src;
+    for (int k = 0; k < pairs; ++k, s += 8, dst += 4) {
+      const double y0 = w.kR * s[2] + w.kG * s[1] + w.kB * s[0];
+      const double y1 = w.kR * s[6] + w.kG * s[5] + w.kB * s[4];
+      const double sY = y0 + y1;
+      const double sB = static_cast<double>(s[0] + s[4]);
+      const double sR = static_cast<double>(s[2] + s[6]);
+      dst[0] = RoundByte(y0);
+      dst[1] = RoundByte((sB - sY) * w.cU + 128.0);
+      dst[2] = RoundByte(y1);
+      dst[3] = RoundByte((sR - sY) * w.cV + 128.0);
+    }
+  }
+}
+
+}  // namespace
+
+void WuYUV_RGBAToYUYVRowsFPU(BYTE* dst, int width, int rows, const BYTE* src, LONG srcStride) {
+  FpuRows(kFpu601, dst, width, rows, src, srcStride);
+}
+
+void WuYUV_RGBAToYUYVRowsFPU709(BYTE* dst, int width, int rows, const BYTE* src,
+                                LONG srcStride) {
+  FpuRows(kFpu709, dst, width, rows, src, srcStride);
+}
+
+void WuYUV_ResetKernelChoices() {
+  WuYUV420_ResetKernels();
+  g_yuyvRows601.store(nullptr, std::memory_order_release);
+}
+
+// ---- 32-bit encoders --------------------------------------------------------------------------
+
+HRESULT WuYUV_RGB32ToUYVY(WUYUV_ENCODE_ARGS) {
+  return WuRGBA2UYVY(yuv, bits + static_cast<ptrdiff_t>(stride) * (rgbHeader->biHeight - 1),
+                     -stride, rgbHeader->biWidth, rgbHeader->biHeight,
+                     WuYUV_MatrixCodeToPacked(options->matrixCode));
+}
+
+HRESULT WuYUV_RGB32ToYUYV(WUYUV_ENCODE_ARGS) {
+  YuyvRowsFn rows;
+  if (WuYUV_UsesBT709(options->matrixCode, rgbHeader->biHeight)) {
+    rows = HasMmx() ? WuYUV_RGBAToYUYVRows709 : WuYUV_RGBAToYUYVRowsFPU709;
+  } else {
+    rows = g_yuyvRows601.load(std::memory_order_acquire);
+    if (!rows) {
+      rows = HasMmx() ? WuYUV_RGBAToYUYVRows : WuYUV_RGBAToYUYVRowsFPU;
+      g_yuyvRows601.store(rows, std::memory_order_release);
+    }
+  }
+  rows(yuv, rgbHeader->biWidth, rgbHeader->biHeight,
+       bits + static_cast<ptrdiff_t>(stride) * (yuvHeader->biHeight - 1), -stride);
+  return S_OK;
+}
+
+HRESULT WuYUV_RGB32ToI420(WUYUV_ENCODE_ARGS) {
+  EncodeI420(MakeParams(options, yuvHeader->biHeight, false),
+             SourceOf(bits, stride, yuvHeader, false, nullptr), yuvHeader, yuv, layout,
+             WuYUV_IsInterlaced(options->interlaceType));
+  return S_OK;
+}
+
+HRESULT WuYUV_RGB32Tov210(WUYUV_ENCODE_ARGS) {
+  EncodeV210(MakeParams(options, yuvHeader->biHeight, true),
+             SourceOf(bits, stride, yuvHeader, false, nullptr), yuvHeader, yuv,
+             layout->lumaStride);
+  return S_OK;
+}
+
+// ---- Floating-point encoders ------------------------------------------------------------------
+
+HRESULT WuYUV_RGBFloatToUYVY(WUYUV_ENCODE_ARGS) {
+  FloatSetup f(options, yuvHeader->biHeight, gamma, false, 2);
+  if (!f.ok()) return E_OUTOFMEMORY;
+  EncodePacked(f.params(), SourceOf(bits, stride, yuvHeader, true, f.curve()), kUyvy, yuvHeader,
+               yuv, layout->lumaStride);
+  return S_OK;
+}
+
+HRESULT WuYUV_RGBFloatToYUYV(WUYUV_ENCODE_ARGS) {
+  FloatSetup f(options, yuvHeader->biHeight, gamma, false, 2);
+  if (!f.ok()) return E_OUTOFMEMORY;
+  EncodePacked(f.params(), SourceOf(bits, stride, yuvHeader, true, f.curve()), kYuyv, yuvHeader,
+               yuv, layout->lumaStride);
+  return S_OK;
+}
+
+HRESULT WuYUV_RGBFloatToI420(WUYUV_ENCODE_ARGS) {
+  FloatSetup f(options, yuvHeader->biHeight, gamma, false, 4);
+  if (!f.ok()) return E_OUTOFMEMORY;
+  EncodeI420(f.params(), SourceOf(bits, stride, yuvHeader, true, f.curve()), yuvHeader, yuv,
+             layout, WuYUV_IsInterlaced(options->interlaceType));
+  return S_OK;
+}
+
+HRESULT WuYUV_RGBFloatTov210(WUYUV_ENCODE_ARGS) {
+  FloatSetup f(options, yuvHeader->biHeight, gamma, true, 2);
+  if (!f.ok()) return E_OUTOFMEMORY;
+  EncodeV210(f.params(), SourceOf(bits, stride, yuvHeader, true, f.curve()), yuvHeader, yuv,
+             layout->lumaStride);
+  return S_OK;
+}

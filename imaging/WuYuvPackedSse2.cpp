@@ -1,0 +1,120 @@
+// SSE2 rows of the packed converters: the plain rows' integer steps, four
+// pixel pairs a step (UYVY to RGB) or two (RGB to UYVY); the pairs left at
+// the end of a row go through the plain row.
+#include <emmintrin.h>
+
+#include <cstring>
+
+#include "imaging/WuYuvPackedRows.h"
+
+namespace wu_yuvpacked {
+
+namespace {
+
+// Two 16-bit weights (lo, hi) repeated in every 32-bit lane.
+inline __m128i WeightPair(int lo, int hi) {
+  return _mm_set1_epi32(static_cast<int>(static_cast<uint16_t>(lo) |
+                                         (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16)));
+}
+
+// Eight channel values (32-bit lanes in two vectors) shifted by 12 and
+// narrowed to 16-bit lanes with saturation.
+inline __m128i Narrow12(__m128i lo, __m128i hi) {
+  return _mm_packs_epi32(_mm_srai_epi32(lo, 12), _mm_srai_epi32(hi, 12));
+}
+
+}  // namespace
+
+void UyvyToRgbRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights& w) {
+  const int steps = width / 8;
+  const __m128i lowByte = _mm_set1_epi16(0x00FF);
+  const __m128i lowWord = _mm_set1_epi32(0x0000FFFF);
+  const __m128i bias = _mm_set1_epi16(128);
+  const __m128i round = _mm_set1_epi32(2048);
+  const __m128i one = _mm_set1_epi16(1);
+  const __m128i wB = WeightPair(4096, w.uToB), wGu = WeightPair(4096, w.uToG);
+  const __m128i wGv = WeightPair(w.vToG, 2048), wR = WeightPair(4096, w.vToR);
+  for (int i = 0; i < steps; ++i, s += 16, d += 8 * bpp) {
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i y = _mm_srli_epi16(words, 8);         // Y0 .. Y7
+    const __m128i c = _mm_and_si128(words, lowByte);    // U0 V0 U1 V1 ...
+    const __m128i u32 = _mm_and_si128(c, lowWord);      // U0 .. U3 in 32-bit lanes
+    const __m128i v32 = _mm_srli_epi32(c, 16);          // V0 .. V3
+    const __m128i u = _mm_sub_epi16(_mm_or_si128(u32, _mm_slli_epi32(u32, 16)), bias);
+    const __m128i v = _mm_sub_epi16(_mm_or_si128(v32, _mm_slli_epi32(v32, 16)), bias);
+    const __m128i yuLo = _mm_unpacklo_epi16(y, u), yuHi = _mm_unpackhi_epi16(y, u);
+    const __m128i yvLo = _mm_unpacklo_epi16(y, v), yvHi = _mm_unpackhi_epi16(y, v);
+    const __m128i v1Lo = _mm_unpacklo_epi16(v, one), v1Hi = _mm_unpackhi_epi16(v, one);
+    const __m128i b = Narrow12(_mm_add_epi32(_mm_madd_epi16(yuLo, wB), round),
+                               _mm_add_epi32(_mm_madd_epi16(yuHi, wB), round));
+    const __m128i g =
+        Narrow12(_mm_add_epi32(_mm_madd_epi16(yuLo, wGu), _mm_madd_epi16(v1Lo, wGv)),
+                 _mm_add_epi32(_mm_madd_epi16(yuHi, wGu), _mm_madd_epi16(v1Hi, wGv)));
+    const __m128i r = Narrow12(_mm_add_epi32(_mm_madd_epi16(yvLo, wR), round),
+                               _mm_add_epi32(_mm_madd_epi16(yvHi, wR), round));
+    const __m128i b8 = _mm_packus_epi16(b, b), g8 = _mm_packus_epi16(g, g);
+    const __m128i r8 = _mm_packus_epi16(r, r), a8 = _mm_set1_epi8(-1);
+    const __m128i bg = _mm_unpacklo_epi8(b8, g8), ra = _mm_unpacklo_epi8(r8, a8);
+    alignas(16) BYTE px[32];
+    _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
+    _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
+    if (bpp == 4) {
+      std::memcpy(d, px, 32);
+    } else {
+      for (int p = 0; p < 8; ++p) std::memcpy(d + 3 * p, px + 4 * p, 3);
+    }
+  }
+  if (width % 8) UyvyToRgbRow(s, d, width % 8, bpp, w);
+}
+
+void RgbToUyvyRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights& w) {
+  const int steps = width / 4;
+  const __m128i wY = _mm_setr_epi16(static_cast<short>(w.yB), static_cast<short>(w.yG),
+                                    static_cast<short>(w.yR), 0, static_cast<short>(w.yB),
+                                    static_cast<short>(w.yG), static_cast<short>(w.yR), 0);
+  const __m128i wU = _mm_setr_epi16(static_cast<short>(w.uB), static_cast<short>(w.uG),
+                                    static_cast<short>(w.uR), 0, static_cast<short>(w.uB),
+                                    static_cast<short>(w.uG), static_cast<short>(w.uR), 0);
+  const __m128i wV = _mm_setr_epi16(static_cast<short>(w.vB), static_cast<short>(w.vG),
+                                    static_cast<short>(w.vR), 0, static_cast<short>(w.vB),
+                                    static_cast<short>(w.vG), static_cast<short>(w.vR), 0);
+  const __m128i lo = _mm_set1_epi16(1), hi = _mm_set1_epi16(254);
+  for (int i = 0; i < steps; ++i, s += 4 * bpp, d += 8) {
+    // Pixels 0, 1 and 2, 3 as 16-bit B, G, R, 0 lanes.
+    __m128i p01, p23;
+    if (bpp == 4) {
+      const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+      const __m128i noAlpha = _mm_and_si128(raw, _mm_set1_epi32(0x00FFFFFF));
+      p01 = _mm_unpacklo_epi8(noAlpha, _mm_setzero_si128());
+      p23 = _mm_unpackhi_epi8(noAlpha, _mm_setzero_si128());
+    } else {
+      p01 = _mm_setr_epi16(s[0], s[1], s[2], 0, s[3], s[4], s[5], 0);
+      p23 = _mm_setr_epi16(s[6], s[7], s[8], 0, s[9], s[10], s[11], 0);
+    }
+    // Luma: per pixel (B, G) and (R, 0) partial sums, then added.
+    const __m128 y01 = _mm_castsi128_ps(_mm_madd_epi16(p01, wY));
+    const __m128 y23 = _mm_castsi128_ps(_mm_madd_epi16(p23, wY));
+    const __m128i ySum = _mm_add_epi32(
+        _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(2, 0, 2, 0))),
+        _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(3, 1, 3, 1))));
+    const __m128i y = _mm_srai_epi32(_mm_add_epi32(ySum, _mm_set1_epi32(2048)), 12);
+    // Chroma: the pair sums of both pairs, weighted and added the same way.
+    const __m128i pairs = _mm_unpacklo_epi64(_mm_add_epi16(p01, _mm_srli_si128(p01, 8)),
+                                             _mm_add_epi16(p23, _mm_srli_si128(p23, 8)));
+    const __m128 cu = _mm_castsi128_ps(_mm_madd_epi16(pairs, wU));
+    const __m128 cv = _mm_castsi128_ps(_mm_madd_epi16(pairs, wV));
+    const __m128i cSum = _mm_add_epi32(
+        _mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(2, 0, 2, 0))),
+        _mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(3, 1, 3, 1))));
+    const __m128i c = _mm_srai_epi32(_mm_add_epi32(cSum, _mm_set1_epi32(526336)), 12);
+    // U0 U1 V0 V1 and Y0 .. Y3 in 16-bit lanes, clamped to 1..254.
+    const __m128i c16 = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(c, c), lo), hi);
+    const __m128i y16 = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(y, y), lo), hi);
+    const __m128i uv = _mm_shufflelo_epi16(c16, _MM_SHUFFLE(3, 1, 2, 0));  // U0 V0 U1 V1
+    const __m128i out = _mm_unpacklo_epi16(uv, y16);  // U0 Y0 V0 Y1 U1 Y2 V1 Y3
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(out, out));
+  }
+  if (width % 4) RgbToUyvyRow(s, d, width % 4, bpp, w);
+}
+
+}  // namespace wu_yuvpacked
