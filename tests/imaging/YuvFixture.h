@@ -1,0 +1,89 @@
+// Small helpers for the YUV conversion tests: bitmap and YUV headers,
+// buffers with guard bytes around them, and seeded random bytes.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "imaging/WuDib.h"
+#include "imaging/WuPixelTypes.h"
+#include "imaging/WuYuvLayout.h"
+#include "platform/gdi.h"
+#include "platform/types.h"
+
+namespace yuvtest {
+
+// A byte buffer with `kGuard` guard bytes of a known value before and after.
+class Guarded {
+ public:
+  static constexpr size_t kGuard = 64;
+  static constexpr BYTE kFill = 0xA5;
+  explicit Guarded(size_t size, BYTE fill = kFill) : bytes_(size + 2 * kGuard, fill), size_(size) {}
+  BYTE* data() { return bytes_.data() + kGuard; }
+  const BYTE* data() const { return bytes_.data() + kGuard; }
+  size_t size() const { return size_; }
+  BYTE& operator[](size_t i) { return data()[i]; }
+  // True when the guards still hold the fill byte.
+  bool GuardsIntact() const {
+    for (size_t i = 0; i < kGuard; ++i)
+      if (bytes_[i] != kFill || bytes_[kGuard + size_ + i] != kFill) return false;
+    return true;
+  }
+  // True when every byte, guards included, still holds `fill`.
+  bool AllEqual(BYTE fill) const {
+    for (BYTE b : bytes_)
+      if (b != fill) return false;
+    return true;
+  }
+
+ private:
+  std::vector<BYTE> bytes_;
+  size_t size_;
+};
+
+// A bitmap header of a pixel type (28, 29, 32, ...).
+inline BITMAPINFOHEADER RgbHeader(WUPIXELTYPE type, LONG width, LONG height) {
+  alignas(8) BYTE buffer[sizeof(BITMAPINFOHEADER) + 16] = {};
+  auto* h = reinterpret_cast<BITMAPINFOHEADER*>(buffer);
+  WuVideo_InitBitmapInfo(h, type, width, height, nullptr, 0, nullptr);
+  return *h;
+}
+
+// A YUV header of a FOURCC.
+inline BITMAPINFOHEADER YuvHeader(DWORD fourcc, LONG width, LONG height) {
+  BITMAPINFOHEADER h{};
+  h.biSize = sizeof(BITMAPINFOHEADER);
+  h.biWidth = width;
+  h.biHeight = height;
+  h.biPlanes = 1;
+  h.biBitCount = 16;
+  h.biCompression = fourcc;
+  return h;
+}
+
+// Deterministic pseudo-random bytes.
+inline void FillRandom(BYTE* p, size_t n, uint32_t seed) {
+  uint32_t s = seed * 2654435761u + 1;
+  for (size_t i = 0; i < n; ++i) {
+    s = s * 1664525u + 1013904223u;
+    p[i] = static_cast<BYTE>(s >> 24);
+  }
+}
+
+inline DWORD ReadLE32(const BYTE* p) {
+  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
+         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
+}
+inline void WriteLE32(BYTE* p, DWORD v) {
+  p[0] = static_cast<BYTE>(v);
+  p[1] = static_cast<BYTE>(v >> 8);
+  p[2] = static_cast<BYTE>(v >> 16);
+  p[3] = static_cast<BYTE>(v >> 24);
+}
+// A v210 word of three 10-bit samples.
+inline DWORD V210Word(int a, int b, int c) {
+  return static_cast<DWORD>(a) | (static_cast<DWORD>(b) << 10) | (static_cast<DWORD>(c) << 20);
+}
+
+}  // namespace yuvtest
