@@ -19,7 +19,9 @@ class Guarded {
  public:
   static constexpr size_t kGuard = 64;
   static constexpr BYTE kFill = 0xA5;
-  explicit Guarded(size_t size, BYTE fill = kFill) : bytes_(size + 2 * kGuard, fill), size_(size) {}
+  explicit Guarded(size_t size, BYTE fill = kFill) : bytes_(size + 2 * kGuard, kFill), size_(size) {
+    std::memset(data(), fill, size);
+  }
   BYTE* data() { return bytes_.data() + kGuard; }
   const BYTE* data() const { return bytes_.data() + kGuard; }
   size_t size() const { return size_; }
@@ -30,11 +32,11 @@ class Guarded {
       if (bytes_[i] != kFill || bytes_[kGuard + size_ + i] != kFill) return false;
     return true;
   }
-  // True when every byte, guards included, still holds `fill`.
+  // True when the guards are intact and every byte inside holds `fill`.
   bool AllEqual(BYTE fill) const {
-    for (BYTE b : bytes_)
-      if (b != fill) return false;
-    return true;
+    for (size_t i = 0; i < size_; ++i)
+      if (data()[i] != fill) return false;
+    return GuardsIntact();
   }
 
  private:
