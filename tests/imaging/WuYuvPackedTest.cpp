@@ -84,7 +84,7 @@ TEST(YuvPacked, ChecksRefuseAndWriteNothing) {
   }
   // 24-bit pixels need 3 * width.
   EXPECT_EQ(WuUYVY2RGB(rgb.data(), uyvy.data(), 23, 8, 4, 0), E_INVALIDARG);
-  EXPECT_EQ(WuRGB2UYVY(uyvy.data(), rgb.data(), -24, 8, 4, 0), S_OK);
+  EXPECT_EQ(WuRGB2UYVY(uyvy.data(), rgb.data() + 3 * 24, -24, 8, 4, 0), S_OK);
 }
 
 TEST(YuvPacked, NegativeStrideWalksRowsUpward) {
