@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstring>
 
 #include "foundation/WuSystem.h"
 #include "imaging/WuGammaCurve.h"
@@ -137,9 +138,68 @@ class FloatSetup {
   bool useCurve_ = false;
 };
 
+// Four 32-bit pixels as float blue, green, red lanes.
+inline void Load4Pixels(const BYTE* p, __m128* b, __m128* g, __m128* r) {
+  const __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i mask = _mm_set1_epi32(0xFF);
+  *b = _mm_cvtepi32_ps(_mm_and_si128(px, mask));
+  *g = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(px, 8), mask));
+  *r = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(px, 16), mask));
+}
+// (w0 * r + w1 * g) + w2 * b per lane.
+inline __m128 Weigh(const float w[3], __m128 r, __m128 g, __m128 b) {
+  return _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(w[0]), r), _mm_mul_ps(_mm_set1_ps(w[1]), g)),
+                    _mm_mul_ps(_mm_set1_ps(w[2]), b));
+}
+// Clamped to 1..top and truncated: for values from 1 up, the integer
+// nearest to v - 0.499999985 is the floor of v.
+inline __m128i Samples4(__m128 v, float top) {
+  return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, _mm_set1_ps(1.0f)), _mm_set1_ps(top)));
+}
+inline void Store4Bytes(BYTE* d, __m128i v) {
+  const __m128i b = _mm_packus_epi16(_mm_packs_epi32(v, v), v);
+  const int word = _mm_cvtsi128_si32(b);
+  std::memcpy(d, &word, 4);
+}
+
+// Two 2x2 blocks (columns j .. j + 3) of a 32-bit row pair with SSE2; the
+// same single-precision operations, in the same order, as the plain loop.
+void I420Blocks32(const Params& p, const BYTE* row0, const BYTE* row1, BYTE* y0, BYTE* y1,
+                  BYTE* u, BYTE* v, const float* dither0, const float* dither1,
+                  const float* chromaDither, int j) {
+  __m128 b0, g0, r0, b1, g1, r1;
+  Load4Pixels(row0 + 4 * j, &b0, &g0, &r0);
+  Load4Pixels(row1 + 4 * j, &b1, &g1, &r1);
+  const __m128 l0 = _mm_add_ps(Weigh(p.wY, r0, g0, b0), _mm_loadu_ps(dither0));
+  const __m128 l1 = _mm_add_ps(Weigh(p.wY, r1, g1, b1), _mm_loadu_ps(dither1));
+  Store4Bytes(y0 + j, Samples4(l0, p.top));
+  Store4Bytes(y1 + j, Samples4(l1, p.top));
+  // Lanes (Cb of block 0, Cb of block 1, Cr of block 0, Cr of block 1),
+  // summed pixel by pixel: ((a + b) + c) + d.
+  const __m128 cb0 = Weigh(p.wU, r0, g0, b0), cr0 = Weigh(p.wV, r0, g0, b0);
+  const __m128 cb1 = Weigh(p.wU, r1, g1, b1), cr1 = Weigh(p.wV, r1, g1, b1);
+  const __m128 a = _mm_shuffle_ps(cb0, cr0, _MM_SHUFFLE(2, 0, 2, 0));
+  const __m128 b = _mm_shuffle_ps(cb0, cr0, _MM_SHUFFLE(3, 1, 3, 1));
+  const __m128 c = _mm_shuffle_ps(cb1, cr1, _MM_SHUFFLE(2, 0, 2, 0));
+  const __m128 d = _mm_shuffle_ps(cb1, cr1, _MM_SHUFFLE(3, 1, 3, 1));
+  const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_add_ps(a, b), c), d);
+  const float cd0 = chromaDither[(j / 2) & 3], cd1 = chromaDither[(j / 2 + 1) & 3];
+  const __m128 chroma =
+      _mm_add_ps(_mm_add_ps(_mm_mul_ps(sum, _mm_set1_ps(p.chromaFactor)), _mm_set1_ps(p.centre)),
+                 _mm_setr_ps(cd0, cd1, cd0, cd1));
+  alignas(16) int out[4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(out), Samples4(chroma, p.top));
+  u[j / 2] = static_cast<BYTE>(out[0]);
+  u[j / 2 + 1] = static_cast<BYTE>(out[1]);
+  v[j / 2] = static_cast<BYTE>(out[2]);
+  v[j / 2 + 1] = static_cast<BYTE>(out[3]);
+}
+
 void EncodeI420(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvHeader, BYTE* yuv,
                 const WUYUVPLANELAYOUT* layout, bool interlaced) {
   const int w = yuvHeader->biWidth, h = yuvHeader->biHeight;
+  // The SSE2 blocks serve 32-bit sources, whose luma has no scale or offset.
+  const bool wide = !src.isFloat && WuGetCPUSupport(0x40) != 0;
   for (int i = 0; i < h; i += 2) {
     int lines[2] = {i, i + 1};
     if (interlaced && i < (h & ~2)) {
@@ -154,7 +214,17 @@ void EncodeI420(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvH
     const int chromaDither = (i / 2) & 3;
     BYTE* u = yuv + layout->uOffset + static_cast<ptrdiff_t>(layout->uStride) * (i / 2);
     BYTE* v = yuv + layout->vOffset + static_cast<ptrdiff_t>(layout->vStride) * (i / 2);
-    for (int j = 0; j < w; j += 2) {
+    int j = 0;
+    if (wide) {
+      const BYTE* row0 = src.bits + src.stride * (src.height - 1 - lines[0]);
+      const BYTE* row1 = src.bits + src.stride * (src.height - 1 - lines[1]);
+      BYTE* y0 = yuv + static_cast<ptrdiff_t>(layout->lumaStride) * lines[0];
+      BYTE* y1 = yuv + static_cast<ptrdiff_t>(layout->lumaStride) * lines[1];
+      for (; j + 4 <= w; j += 4)
+        I420Blocks32(p, row0, row1, y0, y1, u, v, kDither[ditherRows[0]],
+                     kDither[ditherRows[1]], kDither[chromaDither], j);
+    }
+    for (; j < w; j += 2) {
       float cb = 0.0f, cr = 0.0f;
       for (int k = 0; k < 2; ++k) {
         BYTE* y = yuv + static_cast<ptrdiff_t>(layout->lumaStride) * lines[k];

@@ -187,12 +187,53 @@ constexpr YuyvWeights kYuyv709 = {3482, 11721, 1181, -1876, -6316, 8192, 8192, -
 inline BYTE Sat8(int v) { return static_cast<BYTE>(Clamp(v, 0, 255)); }
 inline int Chroma(int c) { return 128 + (((c >> 9) + 32) >> 6); }
 
+// Four pixels (two pairs) of a row with SSE2: the same integer steps.
+inline void YuyvPairsSse2(const YuyvWeights& w, const BYTE* s, BYTE* d) {
+  const __m128i wY = _mm_setr_epi16(static_cast<short>(w.yB), static_cast<short>(w.yG),
+                                    static_cast<short>(w.yR), 0, static_cast<short>(w.yB),
+                                    static_cast<short>(w.yG), static_cast<short>(w.yR), 0);
+  const __m128i wU = _mm_setr_epi16(static_cast<short>(w.uB), static_cast<short>(w.uG),
+                                    static_cast<short>(w.uR), 0, static_cast<short>(w.uB),
+                                    static_cast<short>(w.uG), static_cast<short>(w.uR), 0);
+  const __m128i wV = _mm_setr_epi16(static_cast<short>(w.vB), static_cast<short>(w.vG),
+                                    static_cast<short>(w.vR), 0, static_cast<short>(w.vB),
+                                    static_cast<short>(w.vG), static_cast<short>(w.vR), 0);
+  const __m128i raw = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
+                                    _mm_set1_epi32(0x00FFFFFF));
+  const __m128i p01 = _mm_unpacklo_epi8(raw, _mm_setzero_si128());
+  const __m128i p23 = _mm_unpackhi_epi8(raw, _mm_setzero_si128());
+  const __m128 y01 = _mm_castsi128_ps(_mm_madd_epi16(p01, wY));
+  const __m128 y23 = _mm_castsi128_ps(_mm_madd_epi16(p23, wY));
+  const __m128i ySum =
+      _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(2, 0, 2, 0))),
+                    _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(3, 1, 3, 1))));
+  const __m128i y = _mm_srai_epi32(_mm_add_epi32(ySum, _mm_set1_epi32(8192)), 14);
+  const __m128i pairs = _mm_unpacklo_epi64(_mm_add_epi16(p01, _mm_srli_si128(p01, 8)),
+                                           _mm_add_epi16(p23, _mm_srli_si128(p23, 8)));
+  const __m128 cu = _mm_castsi128_ps(_mm_madd_epi16(pairs, wU));
+  const __m128 cv = _mm_castsi128_ps(_mm_madd_epi16(pairs, wV));
+  const __m128i c =
+      _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(2, 0, 2, 0))),
+                    _mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(3, 1, 3, 1))));
+  // U = 128 + (((c >> 9) + 32) >> 6), lanes U0 U1 V0 V1.
+  const __m128i uv = _mm_add_epi32(
+      _mm_set1_epi32(128),
+      _mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(c, 9), _mm_set1_epi32(32)), 6));
+  const __m128i uv16 = _mm_shufflelo_epi16(_mm_packs_epi32(uv, uv), _MM_SHUFFLE(3, 1, 2, 0));
+  const __m128i out = _mm_unpacklo_epi16(_mm_packs_epi32(y, y), uv16);  // Y0 U0 Y1 V0 ...
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(out, out));
+}
+
 void YuyvRows(const YuyvWeights& w, BYTE* dst, int width, int rows, const BYTE* src,
               LONG srcStride) {
   const int pairs = width / 2;
+  const bool wide = WuGetCPUSupport(0x40) != 0;
   for (int r = 0; r < rows; ++r, src += srcStride) {
     const BYTE* s = src;
-    for (int k = 0; k < pairs; ++k, s += 8, dst += 4) {
+    int k = 0;
+    if (wide)
+      for (; k + 2 <= pairs; k += 2, s += 16, dst += 8) YuyvPairsSse2(w, s, dst);
+    for (; k < pairs; ++k, s += 8, dst += 4) {
       const int y0 = (w.yR * s[2] + w.yG * s[1] + w.yB * s[0] + 8192) >> 14;
       const int y1 = (w.yR * s[6] + w.yG * s[5] + w.yB * s[4] + 8192) >> 14;
       const int sr = s[2] + s[6], sg = s[1] + s[5], sb = s[0] + s[4];

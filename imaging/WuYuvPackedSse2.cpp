@@ -55,12 +55,13 @@ void UyvyToRgbRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights&
     const __m128i b8 = _mm_packus_epi16(b, b), g8 = _mm_packus_epi16(g, g);
     const __m128i r8 = _mm_packus_epi16(r, r), a8 = _mm_set1_epi8(-1);
     const __m128i bg = _mm_unpacklo_epi8(b8, g8), ra = _mm_unpacklo_epi8(r8, a8);
-    alignas(16) BYTE px[32];
-    _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
-    _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
     if (bpp == 4) {
-      std::memcpy(d, px, 32);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi16(bg, ra));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), _mm_unpackhi_epi16(bg, ra));
     } else {
+      alignas(16) BYTE px[32];
+      _mm_store_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
+      _mm_store_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
       for (int p = 0; p < 8; ++p) std::memcpy(d + 3 * p, px + 4 * p, 3);
     }
   }

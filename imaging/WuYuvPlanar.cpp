@@ -147,6 +147,18 @@ void QuarterBlendColumns(const Planes& p, int x0, int x1) {
   }
 }
 
+void Line422Columns(const BYTE* y, const BYTE* u, const BYTE* v, BYTE* dst, int x0, int x1,
+                    const WUYUVINTCOEFFS* c) {
+  for (int x = x0; x < x1; x += 2) {
+    const int su = u[x / 2], sv = v[x / 2];
+    const int tb = Term(c, 0, su, sv, 1, 14);
+    const int tg = Term(c, 1, su, sv, 1, 14);
+    const int tr = Term(c, 2, su, sv, 1, 14);
+    StorePixel(dst + 4 * x, y[x] + tb, y[x] + tg, y[x] + tr);
+    StorePixel(dst + 4 * x + 4, y[x + 1] + tb, y[x + 1] + tg, y[x + 1] + tr);
+  }
+}
+
 }  // namespace wu_yuv420
 
 using namespace wu_yuv420;
@@ -299,24 +311,16 @@ HRESULT WuYUV422PlanarToRGBA(int width, int height, BYTE* dst, LONG dstStride, c
   const HRESULT hr = CheckSize(width, height, 2, 1);
   if (hr != S_OK) return hr == S_FALSE ? S_OK : hr;
   const WUYUVINTCOEFFS* c = WuYUV_GetIntCoeffs(matrixCode, height);
+  // SSE2 lines from the column width mod 8 on, as the 4:2:0 kernels do;
+  // the bytes equal the plain line's.
+  const int lead = WuGetCPUSupport(0x40) ? width % 8 : width;
   for (int line = 0; line < height; ++line) {
     const BYTE* yr = y + static_cast<ptrdiff_t>(line) * yStride;
     const BYTE* ur = u + static_cast<ptrdiff_t>(line) * uStride;
     const BYTE* vr = v + static_cast<ptrdiff_t>(line) * vStride;
     BYTE* d = dst + static_cast<ptrdiff_t>(line) * dstStride;
-    for (int x = 0; x < width; x += 2) {
-      const int su = ur[x / 2], sv = vr[x / 2];
-      const int tb = Term(c, 0, su, sv, 1, 14);
-      const int tg = Term(c, 1, su, sv, 1, 14);
-      const int tr = Term(c, 2, su, sv, 1, 14);
-      for (int i = 0; i < 2; ++i) {
-        BYTE* px = d + 4 * (x + i);
-        px[0] = Clamp255(yr[x + i] + tb);
-        px[1] = Clamp255(yr[x + i] + tg);
-        px[2] = Clamp255(yr[x + i] + tr);
-        px[3] = 255;
-      }
-    }
+    if (lead) Line422Columns(yr, ur, vr, d, 0, lead, c);
+    if (lead < width) Line422Wide(yr, ur, vr, d, lead, width, c);
   }
   return S_OK;
 }

@@ -76,6 +76,13 @@ void QuarterBlendColumns(const Planes& p, int x0, int x1);
 // zero size); S_OK to convert.
 HRESULT CheckSize(int width, int height, int wMultiple, int hMultiple);
 
+// One 4:2:2 line (chroma of the same line) over columns [x0, x1), plain
+// and SSE2 (x1 - x0 a multiple of 8 for the SSE2 form).
+void Line422Columns(const BYTE* y, const BYTE* u, const BYTE* v, BYTE* dst, int x0, int x1,
+                    const WUYUVINTCOEFFS* c);
+void Line422Wide(const BYTE* y, const BYTE* u, const BYTE* v, BYTE* dst, int x0, int x1,
+                 const WUYUVINTCOEFFS* c);
+
 // The five SSE2 kernels, in the order of WUYUV420KIND.
 const WUYUV420KERNEL* Sse2Kernels();
 

@@ -61,6 +61,33 @@ inline void StoreN(BYTE* d, __m128i b, __m128i g, __m128i r, int count) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d), px);
 }
 
+// Terms of four chroma positions at shift 14, each repeated for two columns.
+inline void FullTerms(const WUYUVINTCOEFFS* c, const BYTE* u, const BYTE* v, __m128i t[3]) {
+  const __m128i su = Load4(u), sv = Load4(v);
+  for (int row = 0; row < 3; ++row) {
+    const __m128i t32 = Finish(c, row, WeightedSums(c, row, su, sv), 1, 14);
+    const __m128i t16 = _mm_packs_epi32(t32, t32);
+    t[row] = _mm_unpacklo_epi16(t16, t16);
+  }
+}
+inline void StoreLine8(BYTE* d, const BYTE* y, const __m128i t[3]) {
+  const __m128i y16 = Load8(y);
+  Store8(d, _mm_add_epi16(y16, t[0]), _mm_add_epi16(y16, t[1]), _mm_add_epi16(y16, t[2]));
+}
+
+}  // namespace
+
+void Line422Wide(const BYTE* y, const BYTE* u, const BYTE* v, BYTE* dst, int x0, int x1,
+                 const WUYUVINTCOEFFS* c) {
+  for (int x = x0; x < x1; x += 8) {
+    __m128i t[3];
+    FullTerms(c, u + x / 2, v + x / 2, t);
+    StoreLine8(dst + 4 * x, y + x, t);
+  }
+}
+
+namespace {
+
 // The full kernel over columns [x0, width).
 void FullWide(const Planes& p, int x0) {
   const int pairs = p.height / 2;
@@ -73,18 +100,10 @@ void FullWide(const Planes& p, int x0) {
     BYTE* d0 = p.dst + pr.line0 * p.dstStride;
     BYTE* d1 = p.dst + pr.line1 * p.dstStride;
     for (int x = x0; x < p.width; x += 8) {
-      const __m128i su = Load4(u + x / 2), sv = Load4(v + x / 2);
       __m128i t[3];
-      for (int row = 0; row < 3; ++row) {
-        const __m128i t32 = Finish(p.coeffs, row, WeightedSums(p.coeffs, row, su, sv), 1, 14);
-        const __m128i t16 = _mm_packs_epi32(t32, t32);
-        t[row] = _mm_unpacklo_epi16(t16, t16);  // each term serves two columns
-      }
-      const __m128i ya = Load8(y0 + x), yb = Load8(y1 + x);
-      Store8(d0 + 4 * x, _mm_add_epi16(ya, t[0]), _mm_add_epi16(ya, t[1]),
-             _mm_add_epi16(ya, t[2]));
-      Store8(d1 + 4 * x, _mm_add_epi16(yb, t[0]), _mm_add_epi16(yb, t[1]),
-             _mm_add_epi16(yb, t[2]));
+      FullTerms(p.coeffs, u + x / 2, v + x / 2, t);
+      StoreLine8(d0 + 4 * x, y0 + x, t);
+      StoreLine8(d1 + 4 * x, y1 + x, t);
     }
   }
 }

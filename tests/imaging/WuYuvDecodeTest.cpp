@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "YuvFixture.h"
+#include "foundation/WuSystem.h"
 #include "imaging/WuYuvConvert.h"
 #include "imaging/WuYuvKernels.h"
 #include "imaging/WuYuvPacked.h"
@@ -207,6 +208,24 @@ TEST(YuvDecode, I420FloatInterlacedPairsAndReducedChromaRows) {
   EXPECT_EQ(half[32], half[48]);
   EXPECT_NE(half[0], half[32]);
   EXPECT_NE(halfProgressive[0], halfProgressive[16]);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(YuvDecode, WidePackedRowsEqualPlain) {
+  for (LONG w = 2; w <= 40; w += 2)
+    for (DWORD fourcc : {WU_FOURCC_YUYV, WU_FOURCC_UYVY}) {
+      std::vector<BYTE> f(2 * w * 3);
+      yuvtest::FillRandom(f.data(), f.size(), static_cast<uint32_t>(w));
+      // Channel values on exact halves and far outside 0..255 occur.
+      WuDisallowCPUSupport(0x40);
+      const auto plain = Decode(fourcc, w, 3, f, 28, 0, Options(0, 0), 0);
+      WuAllowCPUSupport(0x40);
+      const auto wide = Decode(fourcc, w, 3, f, 28, 0, Options(0, 0), 0);
+      ASSERT_EQ(plain, wide) << w;
+    }
 }
 
 }  // namespace

@@ -229,3 +229,25 @@ TEST(YuvEncode, FloatEncodersMatchTheThirtyTwoBitOnesOnLimits) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(YuvEncode, WideRowsEqualPlain) {
+  for (LONG w = 2; w <= 38; w += 2)
+    for (LONG code : {515, 516})
+      for (WUINTERLACETYPE il : {0, 1}) {
+        const LONG h = 6;
+        std::vector<BYTE> bmp(4 * w * h);
+        yuvtest::FillRandom(bmp.data(), bmp.size(), static_cast<uint32_t>(w * 3 + code));
+        WuDisallowCPUSupport(0x40);
+        const auto i420 = Encode(WU_FOURCC_I420, w, h, bmp.data(), 28, Options(code, 0, il), 0);
+        const auto yuyv = Encode(WU_FOURCC_YUYV, w, h, bmp.data(), 28, Options(code, 0, il), 0);
+        WuAllowCPUSupport(0x40);
+        ASSERT_EQ(Encode(WU_FOURCC_I420, w, h, bmp.data(), 28, Options(code, 0, il), 0), i420)
+            << w;
+        ASSERT_EQ(Encode(WU_FOURCC_YUYV, w, h, bmp.data(), 28, Options(code, 0, il), 0), yuyv)
+            << w;
+      }
+}
+
+}  // namespace

@@ -258,3 +258,28 @@ TEST(YuvPlanar, KernelTableFollowsSse2Flag) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(YuvPlanar, Wide422LinesEqualPlain) {
+  for (int w = 2; w <= 34; w += 2)
+    for (LONG code : {515, 516}) {
+      const int h = 3;
+      std::vector<BYTE> y(w * h), u((w / 2) * h), v(u.size());
+      yuvtest::FillRandom(y.data(), y.size(), w);
+      yuvtest::FillRandom(u.data(), u.size(), w + 50);
+      yuvtest::FillRandom(v.data(), v.size(), w + 90);
+      std::vector<BYTE> out[2];
+      for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 0) WuDisallowCPUSupport(0x40);
+        out[pass].assign(4 * w * h, 0);
+        ASSERT_EQ(WuYUV422PlanarToRGBA(w, h, out[pass].data(), 4 * w, y.data(), w, u.data(),
+                                       w / 2, v.data(), w / 2, code),
+                  S_OK);
+        WuAllowCPUSupport(0x40);
+      }
+      ASSERT_EQ(out[0], out[1]) << w;
+    }
+}
+
+}  // namespace
