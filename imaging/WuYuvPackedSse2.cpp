@@ -17,41 +17,29 @@ inline __m128i WeightPair(int lo, int hi) {
                                          (static_cast<uint32_t>(static_cast<uint16_t>(hi)) << 16)));
 }
 
-// Eight channel values (32-bit lanes in two vectors) shifted by 12 and
-// narrowed to 16-bit lanes with saturation.
-inline __m128i Narrow12(__m128i lo, __m128i hi) {
-  return _mm_packs_epi32(_mm_srai_epi32(lo, 12), _mm_srai_epi32(hi, 12));
-}
-
 }  // namespace
 
+// Channel = clamp(Y + ((term + 2048) >> 12)): the same value as
+// (Y * 4096 + 2048 + term) >> 12, since Y * 4096 is a whole multiple of 4096.
 void UyvyToRgbRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights& w) {
   const int steps = width / 8;
   const __m128i lowByte = _mm_set1_epi16(0x00FF);
-  const __m128i lowWord = _mm_set1_epi32(0x0000FFFF);
   const __m128i bias = _mm_set1_epi16(128);
   const __m128i round = _mm_set1_epi32(2048);
-  const __m128i one = _mm_set1_epi16(1);
-  const __m128i wB = WeightPair(4096, w.uToB), wGu = WeightPair(4096, w.uToG);
-  const __m128i wGv = WeightPair(w.vToG, 2048), wR = WeightPair(4096, w.vToR);
+  const __m128i wB = WeightPair(w.uToB, 0), wG = WeightPair(w.uToG, w.vToG);
+  const __m128i wR = WeightPair(0, w.vToR);
   for (int i = 0; i < steps; ++i, s += 16, d += 8 * bpp) {
     const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    const __m128i y = _mm_srli_epi16(words, 8);         // Y0 .. Y7
-    const __m128i c = _mm_and_si128(words, lowByte);    // U0 V0 U1 V1 ...
-    const __m128i u32 = _mm_and_si128(c, lowWord);      // U0 .. U3 in 32-bit lanes
-    const __m128i v32 = _mm_srli_epi32(c, 16);          // V0 .. V3
-    const __m128i u = _mm_sub_epi16(_mm_or_si128(u32, _mm_slli_epi32(u32, 16)), bias);
-    const __m128i v = _mm_sub_epi16(_mm_or_si128(v32, _mm_slli_epi32(v32, 16)), bias);
-    const __m128i yuLo = _mm_unpacklo_epi16(y, u), yuHi = _mm_unpackhi_epi16(y, u);
-    const __m128i yvLo = _mm_unpacklo_epi16(y, v), yvHi = _mm_unpackhi_epi16(y, v);
-    const __m128i v1Lo = _mm_unpacklo_epi16(v, one), v1Hi = _mm_unpackhi_epi16(v, one);
-    const __m128i b = Narrow12(_mm_add_epi32(_mm_madd_epi16(yuLo, wB), round),
-                               _mm_add_epi32(_mm_madd_epi16(yuHi, wB), round));
-    const __m128i g =
-        Narrow12(_mm_add_epi32(_mm_madd_epi16(yuLo, wGu), _mm_madd_epi16(v1Lo, wGv)),
-                 _mm_add_epi32(_mm_madd_epi16(yuHi, wGu), _mm_madd_epi16(v1Hi, wGv)));
-    const __m128i r = Narrow12(_mm_add_epi32(_mm_madd_epi16(yvLo, wR), round),
-                               _mm_add_epi32(_mm_madd_epi16(yvHi, wR), round));
+    const __m128i y = _mm_srli_epi16(words, 8);                         // Y0 .. Y7
+    const __m128i uv = _mm_sub_epi16(_mm_and_si128(words, lowByte), bias);  // u0 v0 u1 v1 ...
+    // Terms of the four pairs, each then repeated for the pair's two pixels.
+    const __m128i tb = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(uv, wB), round), 12);
+    const __m128i tg = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(uv, wG), round), 12);
+    const __m128i tr = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(uv, wR), round), 12);
+    const __m128i tbg = _mm_packs_epi32(tb, tg), trr = _mm_packs_epi32(tr, tr);
+    const __m128i b = _mm_adds_epi16(y, _mm_unpacklo_epi16(tbg, tbg));
+    const __m128i g = _mm_adds_epi16(y, _mm_unpackhi_epi16(tbg, tbg));
+    const __m128i r = _mm_adds_epi16(y, _mm_unpacklo_epi16(trr, trr));
     const __m128i b8 = _mm_packus_epi16(b, b), g8 = _mm_packus_epi16(g, g);
     const __m128i r8 = _mm_packus_epi16(r, r), a8 = _mm_set1_epi8(-1);
     const __m128i bg = _mm_unpacklo_epi8(b8, g8), ra = _mm_unpacklo_epi8(r8, a8);
