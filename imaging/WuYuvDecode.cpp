@@ -8,6 +8,7 @@
 // the image's.
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 
 #include "foundation/WuSystem.h"
@@ -181,19 +182,27 @@ struct Output {
   BYTE* Row(int r) const { return bits + stride * (rows - 1 - r); }
 };
 
-// Four floats rounded as WuYuV_ClampRoundByte does: clamped to 0..255,
-// then to nearest with halves up (the floor plus one when the fraction is
-// at least 0.5; exact for every float in range).
-inline __m128i ClampRound4(__m128 v) {
-  v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-  const __m128i floor = _mm_cvttps_epi32(v);
-  const __m128 frac = _mm_sub_ps(v, _mm_cvtepi32_ps(floor));
-  return _mm_sub_epi32(floor, _mm_castps_si128(_mm_cmpge_ps(frac, _mm_set1_ps(0.5f))));
+// Whole-number offsets of four float terms: channel = clamp(y + offset).
+// For integer luma y, rounding fl(y + t) half up gives y + floor(t + 0.5)
+// unless the fraction of t lies so near one half that the rounding of the
+// sum (at most 2^-16 here) could decide it; `unsafe` then gets those lanes.
+inline __m128i Offsets4(__m128 t, __m128* unsafe) {
+  __m128i whole = _mm_cvttps_epi32(t);
+  const __m128 wf = _mm_cvtepi32_ps(whole);
+  const __m128 over = _mm_cmpgt_ps(wf, t);  // truncation went up: negative t
+  whole = _mm_add_epi32(whole, _mm_castps_si128(over));
+  const __m128 frac = _mm_sub_ps(t, _mm_cvtepi32_ps(whole));
+  const __m128 distance = _mm_and_ps(_mm_sub_ps(frac, _mm_set1_ps(0.5f)),
+                                     _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
+  *unsafe = _mm_or_ps(*unsafe, _mm_cmple_ps(distance, _mm_set1_ps(1.0f / 4096.0f)));
+  return _mm_sub_epi32(whole, _mm_castps_si128(_mm_cmpge_ps(frac, _mm_set1_ps(0.5f))));
 }
 
-// The 32-bit family on 8-bit packed pairs, four pairs a step, with the same
-// single-precision operations per channel as the plain path. Returns the
-// pairs done.
+// The 32-bit family on 8-bit packed pairs, four pairs a step, giving the
+// plain path's bytes: the terms are the same single-precision values, and
+// each channel is luma plus the term's whole-number offset (groups where
+// that could differ from rounding the float sum go through the plain
+// path). Returns the pairs done.
 int PackedRow32Sse2(const Decoder& d, const PackedOrder& o, const BYTE* s, BYTE* px,
                     int pairs) {
   const __m128i lowByte = _mm_set1_epi16(0x00FF);
@@ -209,22 +218,17 @@ int PackedRow32Sse2(const Decoder& d, const PackedOrder& o, const BYTE* s, BYTE*
     const __m128i c16 = lumaFirst ? _mm_srli_epi16(words, 8) : _mm_and_si128(words, lowByte);
     const __m128 cb = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_and_si128(c16, lowWord), centre));
     const __m128 cr = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_srli_epi32(c16, 16), centre));
-    const __m128 tR = _mm_mul_ps(kR, cr);
-    const __m128 tG = _mm_add_ps(_mm_mul_ps(kGr, cr), _mm_mul_ps(kGb, cb));
-    const __m128 tB = _mm_mul_ps(kB, cb);
-    const __m128 yLo = _mm_cvtepi32_ps(_mm_unpacklo_epi16(y16, _mm_setzero_si128()));
-    const __m128 yHi = _mm_cvtepi32_ps(_mm_unpackhi_epi16(y16, _mm_setzero_si128()));
-    // Each pair's terms serve both of its pixels.
-    __m128i ch[3];
-    const __m128 terms[3] = {tB, tG, tR};
-    for (int c = 0; c < 3; ++c) {
-      const __m128 lo = _mm_add_ps(yLo, _mm_unpacklo_ps(terms[c], terms[c]));
-      const __m128 hi = _mm_add_ps(yHi, _mm_unpackhi_ps(terms[c], terms[c]));
-      const __m128i n = _mm_packs_epi32(ClampRound4(lo), ClampRound4(hi));
-      ch[c] = _mm_packus_epi16(n, n);
-    }
-    const __m128i bg = _mm_unpacklo_epi8(ch[0], ch[1]);
-    const __m128i ra = _mm_unpacklo_epi8(ch[2], _mm_set1_epi8(-1));
+    __m128 unsafe = _mm_setzero_ps();
+    const __m128i oR = Offsets4(_mm_mul_ps(kR, cr), &unsafe);
+    const __m128i oG = Offsets4(_mm_add_ps(_mm_mul_ps(kGr, cr), _mm_mul_ps(kGb, cb)), &unsafe);
+    const __m128i oB = Offsets4(_mm_mul_ps(kB, cb), &unsafe);
+    if (_mm_movemask_ps(unsafe)) break;
+    const __m128i obg = _mm_packs_epi32(oB, oG), orr = _mm_packs_epi32(oR, oR);
+    const __m128i b = _mm_adds_epi16(y16, _mm_unpacklo_epi16(obg, obg));
+    const __m128i g = _mm_adds_epi16(y16, _mm_unpackhi_epi16(obg, obg));
+    const __m128i r = _mm_adds_epi16(y16, _mm_unpacklo_epi16(orr, orr));
+    const __m128i bg = _mm_unpacklo_epi8(_mm_packus_epi16(b, b), _mm_packus_epi16(g, g));
+    const __m128i ra = _mm_unpacklo_epi8(_mm_packus_epi16(r, r), _mm_set1_epi8(-1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(px), _mm_unpacklo_epi16(bg, ra));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(px + 16), _mm_unpackhi_epi16(bg, ra));
   }
@@ -239,13 +243,19 @@ void PackedFull(const Decoder& d, const PackedOrder& o, const Output& out,
   for (int r = 0; r < h; ++r) {
     const BYTE* s = yuv + pitch * r;
     BYTE* px = out.Row(r);
-    const int done = wide ? PackedRow32Sse2(d, o, s, px, w / 2) : 0;
-    s += 4 * done;
-    px += 2 * bpp * done;
-    for (int k = done; k < w / 2; ++k, s += 4, px += 2 * bpp) {
-      const Terms t = MakeTerms(d, s[o.u], s[o.v]);
-      Store(d, s[o.y0], t, px);
-      Store(d, s[o.y1], t, px + bpp);
+    int k = 0;
+    while (k < w / 2) {
+      // Wide groups while they are safe; then one group (or the row's
+      // last pairs) the plain way.
+      const int done = wide ? PackedRow32Sse2(d, o, s, px, w / 2 - k) : 0;
+      k += done;
+      s += 4 * done;
+      px += 2 * bpp * done;
+      for (const int end = std::min(w / 2, k + 4); k < end; ++k, s += 4, px += 2 * bpp) {
+        const Terms t = MakeTerms(d, s[o.u], s[o.v]);
+        Store(d, s[o.y0], t, px);
+        Store(d, s[o.y1], t, px + bpp);
+      }
     }
   }
 }

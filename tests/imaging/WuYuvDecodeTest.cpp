@@ -229,3 +229,29 @@ TEST(YuvDecode, WidePackedRowsEqualPlain) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every (Y, U, V) combination through the wide and the plain 32-bit YUYV
+// decoder: the wide path's whole-number offsets must never round apart.
+TEST(YuvDecode, WidePackedRowsEqualPlainForEverySample) {
+  const LONG w = 256, h = 256;  // a row per V, luma 0..255 along the row
+  std::vector<BYTE> f(2 * w * h);
+  for (LONG code : {515, 516})
+    for (int u = 0; u < 256; u += (code == 515 ? 1 : 3)) {
+      for (LONG v = 0; v < h; ++v)
+        for (LONG k = 0; k < w / 2; ++k) {
+          BYTE* p = &f[2 * w * v + 4 * k];
+          p[0] = static_cast<BYTE>(2 * k);
+          p[1] = static_cast<BYTE>(u);
+          p[2] = static_cast<BYTE>(2 * k + 1);
+          p[3] = static_cast<BYTE>(v);
+        }
+      WuDisallowCPUSupport(0x40);
+      const auto plain = Decode(WU_FOURCC_YUYV, w, h, f, 28, 0, Options(code, 0), 0);
+      WuAllowCPUSupport(0x40);
+      ASSERT_EQ(Decode(WU_FOURCC_YUYV, w, h, f, 28, 0, Options(code, 0), 0), plain) << u;
+    }
+}
+
+}  // namespace
