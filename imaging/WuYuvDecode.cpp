@@ -183,19 +183,15 @@ struct Output {
 };
 
 // Whole-number offsets of four float terms: channel = clamp(y + offset).
-// For integer luma y, rounding fl(y + t) half up gives y + floor(t + 0.5)
-// unless the fraction of t lies so near one half that the rounding of the
-// sum (at most 2^-16 here) could decide it; `unsafe` then gets those lanes.
+// For integer luma y, rounding fl(y + t) half up gives y + round(t) unless
+// t lies so near a half that the rounding of the sum (at most 2^-16 here)
+// or the tie rule could decide it; `unsafe` then gets those lanes.
 inline __m128i Offsets4(__m128 t, __m128* unsafe) {
-  __m128i whole = _mm_cvttps_epi32(t);
-  const __m128 wf = _mm_cvtepi32_ps(whole);
-  const __m128 over = _mm_cmpgt_ps(wf, t);  // truncation went up: negative t
-  whole = _mm_add_epi32(whole, _mm_castps_si128(over));
-  const __m128 frac = _mm_sub_ps(t, _mm_cvtepi32_ps(whole));
-  const __m128 distance = _mm_and_ps(_mm_sub_ps(frac, _mm_set1_ps(0.5f)),
+  const __m128i nearest = _mm_cvtps_epi32(t);  // the default round-to-nearest mode
+  const __m128 distance = _mm_and_ps(_mm_sub_ps(t, _mm_cvtepi32_ps(nearest)),
                                      _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF)));
-  *unsafe = _mm_or_ps(*unsafe, _mm_cmple_ps(distance, _mm_set1_ps(1.0f / 4096.0f)));
-  return _mm_sub_epi32(whole, _mm_castps_si128(_mm_cmpge_ps(frac, _mm_set1_ps(0.5f))));
+  *unsafe = _mm_or_ps(*unsafe, _mm_cmpge_ps(distance, _mm_set1_ps(0.5f - 1.0f / 4096.0f)));
+  return nearest;
 }
 
 // The 32-bit family on 8-bit packed pairs, four pairs a step, giving the
