@@ -15,6 +15,7 @@
 #include "imaging/WuGammaCurve.h"
 #include "imaging/WuYuvKernels.h"
 #include "imaging/WuYuvPacked.h"
+#include "imaging/WuYuvSamples.h"
 
 BYTE WuYUV_ClampRoundByte(float value) {
   double v = value;
@@ -53,18 +54,11 @@ void WuYUV_StoreBGRAFloat(float luma, float offset, float scale, float redTerm, 
 
 namespace {
 
-// Byte positions of Y0, U, Y1, V within a packed pair.
-struct PackedOrder {
-  int y0, u, y1, v;
-};
-constexpr PackedOrder kUyvy = {1, 0, 3, 2};
-constexpr PackedOrder kYuyv = {0, 1, 2, 3};
-
-inline DWORD ReadLE32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
-inline int Field10(DWORD word, int index) { return static_cast<int>((word >> (10 * index)) & 0x3FF); }
+using wu_yuv::Field10;
+using wu_yuv::PackedOrder;
+using wu_yuv::ReadLE32;
+constexpr PackedOrder kUyvy = wu_yuv::kUyvyOrder;
+constexpr PackedOrder kYuyv = wu_yuv::kYuyvOrder;
 
 // One call's decoder: the weights and the pixel store of a family.
 struct Decoder {

@@ -15,6 +15,7 @@
 #include "imaging/WuYuvKernels.h"
 #include "imaging/WuYuvPacked.h"
 #include "imaging/WuYuvPlanarRows.h"
+#include "imaging/WuYuvSamples.h"
 
 namespace {
 
@@ -243,21 +244,9 @@ void EncodeI420(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvH
   }
 }
 
-inline DWORD ReadLE32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
-inline void WriteLE32(BYTE* p, DWORD v) {
-  p[0] = static_cast<BYTE>(v);
-  p[1] = static_cast<BYTE>(v >> 8);
-  p[2] = static_cast<BYTE>(v >> 16);
-  p[3] = static_cast<BYTE>(v >> 24);
-}
-// Three 10-bit samples into a word, keeping bits 30 and 31 of `old`.
-inline DWORD Pack3(DWORD old, int a, int b, int c) {
-  return (old & 0xC0000000u) | static_cast<DWORD>(a) | (static_cast<DWORD>(b) << 10) |
-         (static_cast<DWORD>(c) << 20);
-}
+using wu_yuv::ReadLE32;
+using wu_yuv::WriteLE32;
+constexpr auto Pack3 = wu_yuv::PackField10;
 
 void EncodeV210(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvHeader, BYTE* yuv,
                 ptrdiff_t pitch) {
@@ -310,12 +299,9 @@ void EncodeV210(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvH
   }
 }
 
-// Byte positions of Y0, U, Y1, V within a packed pair.
-struct PackedOrder {
-  int y0, u, y1, v;
-};
-constexpr PackedOrder kUyvy = {1, 0, 3, 2};
-constexpr PackedOrder kYuyv = {0, 1, 2, 3};
+using wu_yuv::PackedOrder;
+constexpr PackedOrder kUyvy = wu_yuv::kUyvyOrder;
+constexpr PackedOrder kYuyv = wu_yuv::kYuyvOrder;
 
 void EncodePacked(const Params& p, const Source& src, const PackedOrder& o,
                   const BITMAPINFOHEADER* yuvHeader, BYTE* yuv, ptrdiff_t pitch) {

@@ -8,6 +8,7 @@
 
 #include "foundation/WuSystem.h"
 #include "imaging/WuYuvPackedRows.h"
+#include "imaging/WuYuvSamples.h"
 
 namespace wu_yuvpacked {
 
@@ -127,10 +128,7 @@ HRESULT WuRGB2UYVY(BYTE* uyvy, const BYTE* src, LONG stride, int width, int heig
 
 namespace {
 
-DWORD ReadLE32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
+using wu_yuv::ReadLE32;
 // The 8-bit form of the 10-bit field at bit `shift` of a word.
 inline BYTE Field8(DWORD word, int shift) { return static_cast<BYTE>((word >> (shift + 2)) & 0xFF); }
 
@@ -188,33 +186,11 @@ inline BYTE Sat8(int v) { return static_cast<BYTE>(Clamp(v, 0, 255)); }
 inline int Chroma(int c) { return 128 + (((c >> 9) + 32) >> 6); }
 
 // Four pixels (two pairs) of a row with SSE2: the same integer steps.
-inline void YuyvPairsSse2(const YuyvWeights& w, const BYTE* s, BYTE* d) {
-  const __m128i wY = _mm_setr_epi16(static_cast<short>(w.yB), static_cast<short>(w.yG),
-                                    static_cast<short>(w.yR), 0, static_cast<short>(w.yB),
-                                    static_cast<short>(w.yG), static_cast<short>(w.yR), 0);
-  const __m128i wU = _mm_setr_epi16(static_cast<short>(w.uB), static_cast<short>(w.uG),
-                                    static_cast<short>(w.uR), 0, static_cast<short>(w.uB),
-                                    static_cast<short>(w.uG), static_cast<short>(w.uR), 0);
-  const __m128i wV = _mm_setr_epi16(static_cast<short>(w.vB), static_cast<short>(w.vG),
-                                    static_cast<short>(w.vR), 0, static_cast<short>(w.vB),
-                                    static_cast<short>(w.vG), static_cast<short>(w.vR), 0);
-  const __m128i raw = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
-                                    _mm_set1_epi32(0x00FFFFFF));
-  const __m128i p01 = _mm_unpacklo_epi8(raw, _mm_setzero_si128());
-  const __m128i p23 = _mm_unpackhi_epi8(raw, _mm_setzero_si128());
-  const __m128 y01 = _mm_castsi128_ps(_mm_madd_epi16(p01, wY));
-  const __m128 y23 = _mm_castsi128_ps(_mm_madd_epi16(p23, wY));
-  const __m128i ySum =
-      _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(2, 0, 2, 0))),
-                    _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(3, 1, 3, 1))));
+inline void YuyvPairsSse2(__m128i wY, __m128i wU, __m128i wV, const BYTE* s, BYTE* d) {
+  __m128i p01, p23, ySum, c;
+  LoadBgr4(s, &p01, &p23);
+  WeighPixels4(p01, p23, wY, wU, wV, &ySum, &c);
   const __m128i y = _mm_srai_epi32(_mm_add_epi32(ySum, _mm_set1_epi32(8192)), 14);
-  const __m128i pairs = _mm_unpacklo_epi64(_mm_add_epi16(p01, _mm_srli_si128(p01, 8)),
-                                           _mm_add_epi16(p23, _mm_srli_si128(p23, 8)));
-  const __m128 cu = _mm_castsi128_ps(_mm_madd_epi16(pairs, wU));
-  const __m128 cv = _mm_castsi128_ps(_mm_madd_epi16(pairs, wV));
-  const __m128i c =
-      _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(2, 0, 2, 0))),
-                    _mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(3, 1, 3, 1))));
   // U = 128 + (((c >> 9) + 32) >> 6), lanes U0 U1 V0 V1.
   const __m128i uv = _mm_add_epi32(
       _mm_set1_epi32(128),
@@ -228,11 +204,14 @@ void YuyvRows(const YuyvWeights& w, BYTE* dst, int width, int rows, const BYTE* 
               LONG srcStride) {
   const int pairs = width / 2;
   const bool wide = WuGetCPUSupport(0x40) != 0;
+  const __m128i wY = WeightsBgr0(w.yB, w.yG, w.yR);
+  const __m128i wU = WeightsBgr0(w.uB, w.uG, w.uR);
+  const __m128i wV = WeightsBgr0(w.vB, w.vG, w.vR);
   for (int r = 0; r < rows; ++r, src += srcStride) {
     const BYTE* s = src;
     int k = 0;
     if (wide)
-      for (; k + 2 <= pairs; k += 2, s += 16, dst += 8) YuyvPairsSse2(w, s, dst);
+      for (; k + 2 <= pairs; k += 2, s += 16, dst += 8) YuyvPairsSse2(wY, wU, wV, s, dst);
     for (; k < pairs; ++k, s += 8, dst += 4) {
       const int y0 = (w.yR * s[2] + w.yG * s[1] + w.yB * s[0] + 8192) >> 14;
       const int y1 = (w.yR * s[6] + w.yG * s[5] + w.yB * s[4] + 8192) >> 14;

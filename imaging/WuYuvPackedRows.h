@@ -2,6 +2,8 @@
 // plain and SSE2 row converters (rows of `width` pixels, width even).
 #pragma once
 
+#include <emmintrin.h>
+
 #include "imaging/WuYuvMatrix.h"
 #include "platform/types.h"
 
@@ -24,5 +26,17 @@ void UyvyToRgbRowSse2(const BYTE* uyvy, BYTE* dst, int width, int bytesPerPixel,
                       const Weights& w);
 void RgbToUyvyRowSse2(const BYTE* src, BYTE* uyvy, int width, int bytesPerPixel,
                       const Weights& w);
+
+// SSE2 helpers shared by the RGB to UYVY rows and the RGBA to YUYV rows.
+// Weights (blue, green, red, 0) twice, for 16-bit lanes B, G, R, A of two
+// pixels.
+__m128i WeightsBgr0(int b, int g, int r);
+// Four 32-bit pixels as 16-bit lanes B, G, R, 0 (pixels 0, 1 and 2, 3).
+void LoadBgr4(const BYTE* s, __m128i* p01, __m128i* p23);
+// The weighted sums of four pixels: `luma` gets the four pixels' sums
+// under wY (32-bit lanes), `chroma` the two pairs' summed pixels under wU
+// and wV (lanes U of pair 0, U of pair 1, V of pair 0, V of pair 1).
+void WeighPixels4(__m128i p01, __m128i p23, __m128i wY, __m128i wU, __m128i wV, __m128i* luma,
+                  __m128i* chroma);
 
 }  // namespace wu_yuvpacked

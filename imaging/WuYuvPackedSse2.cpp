@@ -56,45 +56,56 @@ void UyvyToRgbRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights&
   if (width % 8) UyvyToRgbRow(s, d, width % 8, bpp, w);
 }
 
+__m128i WeightsBgr0(int b, int g, int r) {
+  const short sb = static_cast<short>(b), sg = static_cast<short>(g), sr = static_cast<short>(r);
+  return _mm_setr_epi16(sb, sg, sr, 0, sb, sg, sr, 0);
+}
+
+void LoadBgr4(const BYTE* s, __m128i* p01, __m128i* p23) {
+  const __m128i raw = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
+                                    _mm_set1_epi32(0x00FFFFFF));
+  *p01 = _mm_unpacklo_epi8(raw, _mm_setzero_si128());
+  *p23 = _mm_unpackhi_epi8(raw, _mm_setzero_si128());
+}
+
+namespace {
+
+// Adds the (B, G) and (R, 0) halves of each pixel's weighted sum: lanes
+// a's two pixels, then b's.
+inline __m128i AddHalves(__m128i a, __m128i b) {
+  const __m128 fa = _mm_castsi128_ps(a), fb = _mm_castsi128_ps(b);
+  return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
+                       _mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
+}
+
+}  // namespace
+
+void WeighPixels4(__m128i p01, __m128i p23, __m128i wY, __m128i wU, __m128i wV, __m128i* luma,
+                  __m128i* chroma) {
+  *luma = AddHalves(_mm_madd_epi16(p01, wY), _mm_madd_epi16(p23, wY));
+  const __m128i pairs = _mm_unpacklo_epi64(_mm_add_epi16(p01, _mm_srli_si128(p01, 8)),
+                                           _mm_add_epi16(p23, _mm_srli_si128(p23, 8)));
+  *chroma = AddHalves(_mm_madd_epi16(pairs, wU), _mm_madd_epi16(pairs, wV));
+}
+
 void RgbToUyvyRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights& w) {
   const int steps = width / 4;
-  const __m128i wY = _mm_setr_epi16(static_cast<short>(w.yB), static_cast<short>(w.yG),
-                                    static_cast<short>(w.yR), 0, static_cast<short>(w.yB),
-                                    static_cast<short>(w.yG), static_cast<short>(w.yR), 0);
-  const __m128i wU = _mm_setr_epi16(static_cast<short>(w.uB), static_cast<short>(w.uG),
-                                    static_cast<short>(w.uR), 0, static_cast<short>(w.uB),
-                                    static_cast<short>(w.uG), static_cast<short>(w.uR), 0);
-  const __m128i wV = _mm_setr_epi16(static_cast<short>(w.vB), static_cast<short>(w.vG),
-                                    static_cast<short>(w.vR), 0, static_cast<short>(w.vB),
-                                    static_cast<short>(w.vG), static_cast<short>(w.vR), 0);
+  const __m128i wY = WeightsBgr0(w.yB, w.yG, w.yR);
+  const __m128i wU = WeightsBgr0(w.uB, w.uG, w.uR);
+  const __m128i wV = WeightsBgr0(w.vB, w.vG, w.vR);
   const __m128i lo = _mm_set1_epi16(1), hi = _mm_set1_epi16(254);
   for (int i = 0; i < steps; ++i, s += 4 * bpp, d += 8) {
     // Pixels 0, 1 and 2, 3 as 16-bit B, G, R, 0 lanes.
     __m128i p01, p23;
     if (bpp == 4) {
-      const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-      const __m128i noAlpha = _mm_and_si128(raw, _mm_set1_epi32(0x00FFFFFF));
-      p01 = _mm_unpacklo_epi8(noAlpha, _mm_setzero_si128());
-      p23 = _mm_unpackhi_epi8(noAlpha, _mm_setzero_si128());
+      LoadBgr4(s, &p01, &p23);
     } else {
       p01 = _mm_setr_epi16(s[0], s[1], s[2], 0, s[3], s[4], s[5], 0);
       p23 = _mm_setr_epi16(s[6], s[7], s[8], 0, s[9], s[10], s[11], 0);
     }
-    // Luma: per pixel (B, G) and (R, 0) partial sums, then added.
-    const __m128 y01 = _mm_castsi128_ps(_mm_madd_epi16(p01, wY));
-    const __m128 y23 = _mm_castsi128_ps(_mm_madd_epi16(p23, wY));
-    const __m128i ySum = _mm_add_epi32(
-        _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(2, 0, 2, 0))),
-        _mm_castps_si128(_mm_shuffle_ps(y01, y23, _MM_SHUFFLE(3, 1, 3, 1))));
+    __m128i ySum, cSum;
+    WeighPixels4(p01, p23, wY, wU, wV, &ySum, &cSum);
     const __m128i y = _mm_srai_epi32(_mm_add_epi32(ySum, _mm_set1_epi32(2048)), 12);
-    // Chroma: the pair sums of both pairs, weighted and added the same way.
-    const __m128i pairs = _mm_unpacklo_epi64(_mm_add_epi16(p01, _mm_srli_si128(p01, 8)),
-                                             _mm_add_epi16(p23, _mm_srli_si128(p23, 8)));
-    const __m128 cu = _mm_castsi128_ps(_mm_madd_epi16(pairs, wU));
-    const __m128 cv = _mm_castsi128_ps(_mm_madd_epi16(pairs, wV));
-    const __m128i cSum = _mm_add_epi32(
-        _mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(2, 0, 2, 0))),
-        _mm_castps_si128(_mm_shuffle_ps(cu, cv, _MM_SHUFFLE(3, 1, 3, 1))));
     const __m128i c = _mm_srai_epi32(_mm_add_epi32(cSum, _mm_set1_epi32(526336)), 12);
     // U0 U1 V0 V1 and Y0 .. Y3 in 16-bit lanes, clamped to 1..254.
     const __m128i c16 = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(c, c), lo), hi);

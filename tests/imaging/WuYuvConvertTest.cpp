@@ -18,13 +18,7 @@ using yuvtest::YuvHeader;
 
 constexpr DWORD kFourccs[] = {WU_FOURCC_UYVY, WU_FOURCC_YUYV, WU_FOURCC_V210, WU_FOURCC_I420};
 
-WUYUVCONVERTOPTIONS Options(LONG code, WUINTERLACETYPE il = 0, double imageGamma = 0) {
-  WUYUVCONVERTOPTIONS o{};
-  o.matrixCode = code;
-  o.interlaceType = il;
-  o.imageGamma = imageGamma;
-  return o;
-}
+using yuvtest::Options;
 
 // A YUV image of a FOURCC with its layout and a guarded buffer.
 struct YuvImage {
@@ -151,7 +145,7 @@ TEST(YuvConvert, EveryValidShapeConvertsInsideItsBuffers) {
         const LONG w = fourcc == WU_FOURCC_I420 ? 32 : 24, h = 16;
         YuvImage yuv(fourcc, w, h, 0x80);
         Bitmap rgb(type, w >> step, h >> step);
-        const WUYUVCONVERTOPTIONS o = Options(0, 1, 2.2);
+        const WUYUVCONVERTOPTIONS o = Options(0, 2.2, 1);
         EXPECT_EQ(WuYUV_YUVToRGB(&rgb.header, 1.0, rgb.rows.data(), 0, &yuv.header, &o,
                                  yuv.buffer.data(), &yuv.layout, step, 0),
                   S_OK);
@@ -175,7 +169,7 @@ TEST(YuvConvert, V210IntoFloatAtStepTwoRunsTheQuarterKernel) {
     yuvtest::WriteLE32(&yuv.buffer[g + 12], yuvtest::V210Word(256, 512, 256));
   }
   Bitmap rgb(32, 6, 2);
-  const WUYUVCONVERTOPTIONS o = Options(0, 0, 1.0);
+  const WUYUVCONVERTOPTIONS o = Options(0, 1.0);
   ASSERT_EQ(WuYUV_YUVToRGB(&rgb.header, 1.0, rgb.rows.data(), 0, &yuv.header, &o,
                            yuv.buffer.data(), &yuv.layout, 2, 0),
             S_OK);

@@ -17,13 +17,7 @@ using yuvtest::Guarded;
 using yuvtest::RgbHeader;
 using yuvtest::YuvHeader;
 
-WUYUVCONVERTOPTIONS Options(LONG code, double imageGamma, WUINTERLACETYPE il = 0) {
-  WUYUVCONVERTOPTIONS o{};
-  o.matrixCode = code;
-  o.imageGamma = imageGamma;
-  o.interlaceType = il;
-  return o;
-}
+using yuvtest::Options;
 
 // Decodes `yuv` (FOURCC, w x h) into a bitmap of `type` at `step`; returns
 // the rows top row first, each row's pixels as stored.

@@ -17,13 +17,7 @@ using yuvtest::Guarded;
 using yuvtest::RgbHeader;
 using yuvtest::YuvHeader;
 
-WUYUVCONVERTOPTIONS Options(LONG code, double imageGamma = 0, WUINTERLACETYPE il = 0) {
-  WUYUVCONVERTOPTIONS o{};
-  o.matrixCode = code;
-  o.imageGamma = imageGamma;
-  o.interlaceType = il;
-  return o;
-}
+using yuvtest::Options;
 
 // A 32-bit bitmap (rows bottom-up) whose picture pixel (x, line) is
 // colour(x, line) as B, G, R.

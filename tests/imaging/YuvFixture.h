@@ -9,6 +9,8 @@
 #include "imaging/WuDib.h"
 #include "imaging/WuPixelTypes.h"
 #include "imaging/WuYuvLayout.h"
+#include "imaging/WuYuvMatrix.h"
+#include "imaging/WuYuvSamples.h"
 #include "platform/gdi.h"
 #include "platform/types.h"
 
@@ -73,19 +75,18 @@ inline void FillRandom(BYTE* p, size_t n, uint32_t seed) {
   }
 }
 
-inline DWORD ReadLE32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) | (static_cast<DWORD>(p[1]) << 8) |
-         (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
-}
-inline void WriteLE32(BYTE* p, DWORD v) {
-  p[0] = static_cast<BYTE>(v);
-  p[1] = static_cast<BYTE>(v >> 8);
-  p[2] = static_cast<BYTE>(v >> 16);
-  p[3] = static_cast<BYTE>(v >> 24);
-}
+using wu_yuv::ReadLE32;
+using wu_yuv::WriteLE32;
 // A v210 word of three 10-bit samples.
-inline DWORD V210Word(int a, int b, int c) {
-  return static_cast<DWORD>(a) | (static_cast<DWORD>(b) << 10) | (static_cast<DWORD>(c) << 20);
+inline DWORD V210Word(int a, int b, int c) { return wu_yuv::PackField10(0, a, b, c); }
+
+// Conversion options with a matrix code, image gamma and interlace type.
+inline WUYUVCONVERTOPTIONS Options(LONG code, double imageGamma = 0, WUINTERLACETYPE il = 0) {
+  WUYUVCONVERTOPTIONS o{};
+  o.matrixCode = code;
+  o.imageGamma = imageGamma;
+  o.interlaceType = il;
+  return o;
 }
 
 }  // namespace yuvtest
