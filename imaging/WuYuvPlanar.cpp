@@ -32,13 +32,7 @@ inline void StorePixel(BYTE* d, int b, int g, int r) {
 void FullColumns(const Planes& p, int x0, int x1) {
   const int pairs = p.height / 2;
   for (int pp = 0; pp < pairs; ++pp) {
-    const PairRows pr = PairAt(pp, pairs, p.interlaced);
-    const BYTE* y0 = p.y + pr.line0 * p.yStride;
-    const BYTE* y1 = p.y + pr.line1 * p.yStride;
-    const BYTE* u = p.u + pr.chromaRow * p.uStride;
-    const BYTE* v = p.v + pr.chromaRow * p.vStride;
-    BYTE* d0 = p.dst + pr.line0 * p.dstStride;
-    BYTE* d1 = p.dst + pr.line1 * p.dstStride;
+    const auto [y0, y1, u, v, d0, d1] = PairPointersAt(p, pp, pairs);
     for (int x = x0; x < x1; x += 2) {
       const int su = u[x / 2], sv = v[x / 2];
       const int tb = Term(p.coeffs, 0, su, sv, 1, 14);
@@ -76,15 +70,7 @@ void HalfHorzColumns(const Planes& p, int x0, int x1) {
 void HalfBlendColumns(const Planes& p, int x0, int x1) {
   const int pairs = p.height / 2;
   for (int r = 0; r < pairs; ++r) {
-    int c0, c1;
-    BlendChromaRows(r, pairs, p.interlaced, &c0, &c1);
-    const BYTE* ya = p.y + 2 * r * p.yStride;
-    const BYTE* yb = ya + p.yStride;
-    const BYTE* ua = p.u + c0 * p.uStride;
-    const BYTE* ub = p.u + c1 * p.uStride;
-    const BYTE* va = p.v + c0 * p.vStride;
-    const BYTE* vb = p.v + c1 * p.vStride;
-    BYTE* d = p.dst + r * p.dstStride;
+    const auto [ya, yb, ua, ub, va, vb, d] = BlendPointersAt(p, r, pairs);
     for (int x = x0; x < x1; x += 2) {
       const int cx = x / 2;
       const int su = ua[cx] + ub[cx], sv = va[cx] + vb[cx];
@@ -99,15 +85,7 @@ void HalfBlendColumns(const Planes& p, int x0, int x1) {
 void QuarterHorzHalfVertColumns(const Planes& p, int x0, int x1) {
   const int pairs = p.height / 2;
   for (int r = 0; r < pairs; ++r) {
-    int c0, c1;
-    BlendChromaRows(r, pairs, p.interlaced, &c0, &c1);
-    const BYTE* ya = p.y + 2 * r * p.yStride;
-    const BYTE* yb = ya + p.yStride;
-    const BYTE* ua = p.u + c0 * p.uStride;
-    const BYTE* ub = p.u + c1 * p.uStride;
-    const BYTE* va = p.v + c0 * p.vStride;
-    const BYTE* vb = p.v + c1 * p.vStride;
-    BYTE* d = p.dst + r * p.dstStride;
+    const auto [ya, yb, ua, ub, va, vb, d] = BlendPointersAt(p, r, pairs);
     for (int x = x0; x < x1; x += 4) {
       const int cx = x / 2;
       const int su = ua[cx] + ua[cx + 1] + ub[cx] + ub[cx + 1];

@@ -55,6 +55,46 @@ inline void BlendChromaRows(int r, int pairs, bool interlaced, int* c0, int* c1)
   }
 }
 
+// The rows of row pair pp (of `pairs`) of the full-height kernels.
+struct PairPointers {
+  const BYTE* y0;  // luma of the pair's first and second line
+  const BYTE* y1;
+  const BYTE* u;   // the pair's chroma row
+  const BYTE* v;
+  BYTE* d0;        // output rows of the two lines
+  BYTE* d1;
+};
+inline PairPointers PairPointersAt(const Planes& p, int pp, int pairs) {
+  const PairRows pr = PairAt(pp, pairs, p.interlaced);
+  return {p.y + pr.line0 * p.yStride,         p.y + pr.line1 * p.yStride,
+          p.u + pr.chromaRow * p.uStride,     p.v + pr.chromaRow * p.vStride,
+          p.dst + pr.line0 * p.dstStride,     p.dst + pr.line1 * p.dstStride};
+}
+
+// The rows of output row r of the half-vertical kernels: luma lines 2r and
+// 2r + 1, the two chroma rows blended into it.
+struct BlendPointers {
+  const BYTE* ya;
+  const BYTE* yb;
+  const BYTE* ua;
+  const BYTE* ub;
+  const BYTE* va;
+  const BYTE* vb;
+  BYTE* d;
+};
+inline BlendPointers BlendPointersAt(const Planes& p, int r, int pairs) {
+  int c0, c1;
+  BlendChromaRows(r, pairs, p.interlaced, &c0, &c1);
+  const BYTE* ya = p.y + 2 * r * p.yStride;
+  return {ya,
+          ya + p.yStride,
+          p.u + c0 * p.uStride,
+          p.u + c1 * p.uStride,
+          p.v + c0 * p.vStride,
+          p.v + c1 * p.vStride,
+          p.dst + r * p.dstStride};
+}
+
 inline BYTE Clamp255(int v) { return static_cast<BYTE>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 // (wU * su + wV * sv + k * offset) >> shift for table row `row` (0 blue,

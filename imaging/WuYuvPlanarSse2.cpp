@@ -92,13 +92,7 @@ namespace {
 void FullWide(const Planes& p, int x0) {
   const int pairs = p.height / 2;
   for (int pp = 0; pp < pairs; ++pp) {
-    const PairRows pr = PairAt(pp, pairs, p.interlaced);
-    const BYTE* y0 = p.y + pr.line0 * p.yStride;
-    const BYTE* y1 = p.y + pr.line1 * p.yStride;
-    const BYTE* u = p.u + pr.chromaRow * p.uStride;
-    const BYTE* v = p.v + pr.chromaRow * p.vStride;
-    BYTE* d0 = p.dst + pr.line0 * p.dstStride;
-    BYTE* d1 = p.dst + pr.line1 * p.dstStride;
+    const auto [y0, y1, u, v, d0, d1] = PairPointersAt(p, pp, pairs);
     for (int x = x0; x < p.width; x += 8) {
       __m128i t[3];
       FullTerms(p.coeffs, u + x / 2, v + x / 2, t);
@@ -140,17 +134,11 @@ void HalfBlendWide(const Planes& p, int x0) {
   const int pairs = p.height / 2;
   const __m128i ones = _mm_set1_epi16(1);
   for (int r = 0; r < pairs; ++r) {
-    int c0, c1;
-    BlendChromaRows(r, pairs, p.interlaced, &c0, &c1);
-    const BYTE* ya = p.y + 2 * r * p.yStride;
-    const BYTE* yb = ya + p.yStride;
-    BYTE* d = p.dst + r * p.dstStride;
+    const auto [ya, yb, ua, ub, va, vb, d] = BlendPointersAt(p, r, pairs);
     for (int x = x0; x < p.width; x += 8) {
       const int cx = x / 2;
-      const __m128i su = _mm_add_epi16(Load4(p.u + c0 * p.uStride + cx),
-                                       Load4(p.u + c1 * p.uStride + cx));
-      const __m128i sv = _mm_add_epi16(Load4(p.v + c0 * p.vStride + cx),
-                                       Load4(p.v + c1 * p.vStride + cx));
+      const __m128i su = _mm_add_epi16(Load4(ua + cx), Load4(ub + cx));
+      const __m128i sv = _mm_add_epi16(Load4(va + cx), Load4(vb + cx));
       const __m128i ys = _mm_madd_epi16(_mm_add_epi16(Load8(ya + x), Load8(yb + x)), ones);
       __m128i c[3];
       for (int row = 0; row < 3; ++row) {
@@ -176,17 +164,11 @@ void QuarterHorzHalfVertWide(const Planes& p, int x0) {
   const int pairs = p.height / 2;
   const __m128i ones = _mm_set1_epi16(1);
   for (int r = 0; r < pairs; ++r) {
-    int c0, c1;
-    BlendChromaRows(r, pairs, p.interlaced, &c0, &c1);
-    const BYTE* ya = p.y + 2 * r * p.yStride;
-    const BYTE* yb = ya + p.yStride;
-    BYTE* d = p.dst + r * p.dstStride;
+    const auto [ya, yb, ua, ub, va, vb, d] = BlendPointersAt(p, r, pairs);
     for (int x = x0; x < p.width; x += 8) {
       const int cx = x / 2;
-      const __m128i su = _mm_add_epi16(Load4(p.u + c0 * p.uStride + cx),
-                                       Load4(p.u + c1 * p.uStride + cx));
-      const __m128i sv = _mm_add_epi16(Load4(p.v + c0 * p.vStride + cx),
-                                       Load4(p.v + c1 * p.vStride + cx));
+      const __m128i su = _mm_add_epi16(Load4(ua + cx), Load4(ub + cx));
+      const __m128i sv = _mm_add_epi16(Load4(va + cx), Load4(vb + cx));
       const __m128i ys =
           PairAdd32(_mm_madd_epi16(_mm_add_epi16(Load8(ya + x), Load8(yb + x)), ones));
       __m128i c[3];
