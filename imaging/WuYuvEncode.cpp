@@ -147,15 +147,31 @@ inline void Load4Pixels(const BYTE* p, __m128* b, __m128* g, __m128* r) {
   *g = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(px, 8), mask));
   *r = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(px, 16), mask));
 }
+// A call's weights and constants in lanes.
+struct WideParams {
+  __m128 wY[3], wU[3], wV[3];  // R, G, B weights
+  __m128 chromaFactor, centre;
+  __m128 bottom, top;  // sample range
+  explicit WideParams(const Params& p)
+      : chromaFactor(_mm_set1_ps(p.chromaFactor)),
+        centre(_mm_set1_ps(p.centre)),
+        bottom(_mm_set1_ps(1.0f)),
+        top(_mm_set1_ps(p.top)) {
+    for (int i = 0; i < 3; ++i) {
+      wY[i] = _mm_set1_ps(p.wY[i]);
+      wU[i] = _mm_set1_ps(p.wU[i]);
+      wV[i] = _mm_set1_ps(p.wV[i]);
+    }
+  }
+};
 // (w0 * r + w1 * g) + w2 * b per lane.
-inline __m128 Weigh(const float w[3], __m128 r, __m128 g, __m128 b) {
-  return _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_set1_ps(w[0]), r), _mm_mul_ps(_mm_set1_ps(w[1]), g)),
-                    _mm_mul_ps(_mm_set1_ps(w[2]), b));
+inline __m128 Weigh(const __m128 w[3], __m128 r, __m128 g, __m128 b) {
+  return _mm_add_ps(_mm_add_ps(_mm_mul_ps(w[0], r), _mm_mul_ps(w[1], g)), _mm_mul_ps(w[2], b));
 }
 // Clamped to 1..top and truncated: for values from 1 up, the integer
 // nearest to v - 0.499999985 is the floor of v.
-inline __m128i Samples4(__m128 v, float top) {
-  return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, _mm_set1_ps(1.0f)), _mm_set1_ps(top)));
+inline __m128i Samples4(__m128 v, const WideParams& p) {
+  return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(v, p.bottom), p.top));
 }
 inline void Store4Bytes(BYTE* d, __m128i v) {
   const __m128i b = _mm_packus_epi16(_mm_packs_epi32(v, v), v);
@@ -163,18 +179,33 @@ inline void Store4Bytes(BYTE* d, __m128i v) {
   std::memcpy(d, &word, 4);
 }
 
-// Two 2x2 blocks (columns j .. j + 3) of a 32-bit row pair with SSE2; the
-// same single-precision operations, in the same order, as the plain loop.
-void I420Blocks32(const Params& p, const BYTE* row0, const BYTE* row1, BYTE* y0, BYTE* y1,
-                  BYTE* u, BYTE* v, const float* dither0, const float* dither1,
-                  const float* chromaDither, int j) {
+// The dither lanes of one row pair: luma of each line by column & 3, and
+// chroma (Cb, Cb, Cr, Cr of two blocks) for blocks starting at a column
+// whose half is 0 or 2 modulo 4.
+struct PairDither {
+  __m128 line0, line1;
+  __m128 chroma[2];
+  PairDither(int row0, int row1, int chromaRow) {
+    line0 = _mm_loadu_ps(kDither[row0]);
+    line1 = _mm_loadu_ps(kDither[row1]);
+    const float* c = kDither[chromaRow];
+    chroma[0] = _mm_setr_ps(c[0], c[1], c[0], c[1]);
+    chroma[1] = _mm_setr_ps(c[2], c[3], c[2], c[3]);
+  }
+};
+
+// Two 2x2 blocks (columns j .. j + 3, j a multiple of 4) of a 32-bit row
+// pair with SSE2; the same single-precision operations, in the same order,
+// as the plain loop.
+void I420Blocks32(const WideParams& p, const PairDither& dither, const BYTE* row0,
+                  const BYTE* row1, BYTE* y0, BYTE* y1, BYTE* u, BYTE* v, int j) {
   __m128 b0, g0, r0, b1, g1, r1;
   Load4Pixels(row0 + 4 * j, &b0, &g0, &r0);
   Load4Pixels(row1 + 4 * j, &b1, &g1, &r1);
-  const __m128 l0 = _mm_add_ps(Weigh(p.wY, r0, g0, b0), _mm_loadu_ps(dither0));
-  const __m128 l1 = _mm_add_ps(Weigh(p.wY, r1, g1, b1), _mm_loadu_ps(dither1));
-  Store4Bytes(y0 + j, Samples4(l0, p.top));
-  Store4Bytes(y1 + j, Samples4(l1, p.top));
+  const __m128 l0 = _mm_add_ps(Weigh(p.wY, r0, g0, b0), dither.line0);
+  const __m128 l1 = _mm_add_ps(Weigh(p.wY, r1, g1, b1), dither.line1);
+  Store4Bytes(y0 + j, Samples4(l0, p));
+  Store4Bytes(y1 + j, Samples4(l1, p));
   // Lanes (Cb of block 0, Cb of block 1, Cr of block 0, Cr of block 1),
   // summed pixel by pixel: ((a + b) + c) + d.
   const __m128 cb0 = Weigh(p.wU, r0, g0, b0), cr0 = Weigh(p.wV, r0, g0, b0);
@@ -184,16 +215,13 @@ void I420Blocks32(const Params& p, const BYTE* row0, const BYTE* row1, BYTE* y0,
   const __m128 c = _mm_shuffle_ps(cb1, cr1, _MM_SHUFFLE(2, 0, 2, 0));
   const __m128 d = _mm_shuffle_ps(cb1, cr1, _MM_SHUFFLE(3, 1, 3, 1));
   const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_add_ps(a, b), c), d);
-  const float cd0 = chromaDither[(j / 2) & 3], cd1 = chromaDither[(j / 2 + 1) & 3];
-  const __m128 chroma =
-      _mm_add_ps(_mm_add_ps(_mm_mul_ps(sum, _mm_set1_ps(p.chromaFactor)), _mm_set1_ps(p.centre)),
-                 _mm_setr_ps(cd0, cd1, cd0, cd1));
-  alignas(16) int out[4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(out), Samples4(chroma, p.top));
-  u[j / 2] = static_cast<BYTE>(out[0]);
-  u[j / 2 + 1] = static_cast<BYTE>(out[1]);
-  v[j / 2] = static_cast<BYTE>(out[2]);
-  v[j / 2 + 1] = static_cast<BYTE>(out[3]);
+  const __m128 chroma = _mm_add_ps(_mm_add_ps(_mm_mul_ps(sum, p.chromaFactor), p.centre),
+                                   dither.chroma[(j / 2) & 2 ? 1 : 0]);
+  const __m128i s16 = _mm_packs_epi32(Samples4(chroma, p), _mm_setzero_si128());
+  const int bytes = _mm_cvtsi128_si32(_mm_packus_epi16(s16, s16));  // Cb0 Cb1 Cr0 Cr1
+  const WORD cbs = static_cast<WORD>(bytes), crs = static_cast<WORD>(bytes >> 16);
+  std::memcpy(u + j / 2, &cbs, 2);
+  std::memcpy(v + j / 2, &crs, 2);
 }
 
 void EncodeI420(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvHeader, BYTE* yuv,
@@ -201,6 +229,7 @@ void EncodeI420(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvH
   const int w = yuvHeader->biWidth, h = yuvHeader->biHeight;
   // The SSE2 blocks serve 32-bit sources, whose luma has no scale or offset.
   const bool wide = !src.isFloat && WuGetCPUSupport(0x40) != 0;
+  const WideParams wp(p);
   for (int i = 0; i < h; i += 2) {
     int lines[2] = {i, i + 1};
     if (interlaced && i < (h & ~2)) {
@@ -221,9 +250,8 @@ void EncodeI420(const Params& p, const Source& src, const BITMAPINFOHEADER* yuvH
       const BYTE* row1 = src.bits + src.stride * (src.height - 1 - lines[1]);
       BYTE* y0 = yuv + static_cast<ptrdiff_t>(layout->lumaStride) * lines[0];
       BYTE* y1 = yuv + static_cast<ptrdiff_t>(layout->lumaStride) * lines[1];
-      for (; j + 4 <= w; j += 4)
-        I420Blocks32(p, row0, row1, y0, y1, u, v, kDither[ditherRows[0]],
-                     kDither[ditherRows[1]], kDither[chromaDither], j);
+      const PairDither dither(ditherRows[0], ditherRows[1], chromaDither);
+      for (; j + 4 <= w; j += 4) I420Blocks32(wp, dither, row0, row1, y0, y1, u, v, j);
     }
     for (; j < w; j += 2) {
       float cb = 0.0f, cr = 0.0f;
