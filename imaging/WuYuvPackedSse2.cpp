@@ -56,38 +56,6 @@ void UyvyToRgbRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights&
   if (width % 8) UyvyToRgbRow(s, d, width % 8, bpp, w);
 }
 
-__m128i WeightsBgr0(int b, int g, int r) {
-  const short sb = static_cast<short>(b), sg = static_cast<short>(g), sr = static_cast<short>(r);
-  return _mm_setr_epi16(sb, sg, sr, 0, sb, sg, sr, 0);
-}
-
-void LoadBgr4(const BYTE* s, __m128i* p01, __m128i* p23) {
-  const __m128i raw = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
-                                    _mm_set1_epi32(0x00FFFFFF));
-  *p01 = _mm_unpacklo_epi8(raw, _mm_setzero_si128());
-  *p23 = _mm_unpackhi_epi8(raw, _mm_setzero_si128());
-}
-
-namespace {
-
-// Adds the (B, G) and (R, 0) halves of each pixel's weighted sum: lanes
-// a's two pixels, then b's.
-inline __m128i AddHalves(__m128i a, __m128i b) {
-  const __m128 fa = _mm_castsi128_ps(a), fb = _mm_castsi128_ps(b);
-  return _mm_add_epi32(_mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(2, 0, 2, 0))),
-                       _mm_castps_si128(_mm_shuffle_ps(fa, fb, _MM_SHUFFLE(3, 1, 3, 1))));
-}
-
-}  // namespace
-
-void WeighPixels4(__m128i p01, __m128i p23, __m128i wY, __m128i wU, __m128i wV, __m128i* luma,
-                  __m128i* chroma) {
-  *luma = AddHalves(_mm_madd_epi16(p01, wY), _mm_madd_epi16(p23, wY));
-  const __m128i pairs = _mm_unpacklo_epi64(_mm_add_epi16(p01, _mm_srli_si128(p01, 8)),
-                                           _mm_add_epi16(p23, _mm_srli_si128(p23, 8)));
-  *chroma = AddHalves(_mm_madd_epi16(pairs, wU), _mm_madd_epi16(pairs, wV));
-}
-
 void RgbToUyvyRowSse2(const BYTE* s, BYTE* d, int width, int bpp, const Weights& w) {
   const int steps = width / 4;
   const __m128i wY = WeightsBgr0(w.yB, w.yG, w.yR);
