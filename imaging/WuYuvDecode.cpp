@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 #include "foundation/WuSystem.h"
@@ -16,6 +17,19 @@
 #include "imaging/WuYuvKernels.h"
 #include "imaging/WuYuvPacked.h"
 #include "imaging/WuYuvSamples.h"
+
+namespace {
+std::atomic<WUYUVTABLEBUILDER> g_tableBuilder{nullptr};
+}  // namespace
+
+void WuYUV_BuildGammaTable(WuGammaCurve* curve, int count) {
+  const WUYUVTABLEBUILDER builder = g_tableBuilder.load(std::memory_order_acquire);
+  (builder ? builder : WuGammaCurve_BuildTable)(curve, count);
+}
+
+void WuYUV_SetGammaTableBuilder(WUYUVTABLEBUILDER builder) {
+  g_tableBuilder.store(builder, std::memory_order_release);
+}
 
 BYTE WuYUV_ClampRoundByte(float value) {
   double v = value;
@@ -147,7 +161,7 @@ class FloatDecoder {
     double ratio = 1.0;
     if (WuYUV_GetGammaRatio(options->imageGamma, gamma, &ratio)) {
       WuGammaCurve_SetGamma(&curve_, static_cast<float>(ratio));
-      WuGammaCurve_BuildTable(&curve_, tenBit ? 1024 : 256);
+      WuYUV_BuildGammaTable(&curve_, tenBit ? 1024 : 256);
       if (curve_.table)
         d_.curve = &curve_;
       else

@@ -119,7 +119,7 @@ class FloatSetup {
     double ratio = 1.0;
     if (WuYUV_GetGammaRatio(gamma, options->imageGamma, &ratio)) {
       WuGammaCurve_SetGamma(&curve_, static_cast<float>(ratio));
-      WuGammaCurve_BuildTable(&curve_, tenBit ? 1024 : 256);
+      WuYUV_BuildGammaTable(&curve_, tenBit ? 1024 : 256);
       failed_ = curve_.table == nullptr;
       useCurve_ = !failed_;
     }

@@ -99,6 +99,13 @@ void WuYUV_RGBAToYUYVRowsFPU(BYTE* dst, int width, int rows, const BYTE* src, LO
 void WuYUV_RGBAToYUYVRowsFPU709(BYTE* dst, int width, int rows, const BYTE* src,
                                 LONG srcStride);
 
+// Builds the sampled table of a floating-point kernel's re-gamma curve
+// (WuGammaCurve_BuildTable unless replaced). Tests replace the builder to
+// see a table that cannot be allocated; null restores the default.
+typedef void (*WUYUVTABLEBUILDER)(WuGammaCurve* curve, int count);
+void WuYUV_BuildGammaTable(WuGammaCurve* curve, int count);
+void WuYUV_SetGammaTableBuilder(WUYUVTABLEBUILDER builder);
+
 // Forgets the published choices (the 4:2:0 kernel table and the BT.601-type
 // YUYV row kernel) so that the next call chooses again; for tests that
 // change the allowed CPU features.

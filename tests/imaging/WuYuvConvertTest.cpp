@@ -8,6 +8,8 @@
 
 #include "YuvFixture.h"
 #include "imaging/WuDib.h"
+#include "imaging/WuGammaCurve.h"
+#include "imaging/WuYuvKernels.h"
 #include "platform/memory.h"
 
 namespace {
@@ -242,6 +244,42 @@ TEST(YuvConvert, I420SourceRowZeroIsTheLastBitmapRow) {
     EXPECT_EQ(last[0], expected) << "step " << step;
     EXPECT_EQ(rgb.rows[0], 128) << "step " << step;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A table builder that fails as an allocation would: no table.
+void NoTable(WuGammaCurve* curve, int) { WuGammaCurve_FreeTables(curve); }
+
+TEST(YuvConvert, GammaTableThatCannotBeAllocatedWritesNothing) {
+  WuYUV_SetGammaTableBuilder(NoTable);
+  for (DWORD fourcc : kFourccs)
+    for (int step : {0, 1}) {
+      const LONG w = 24, h = 8;
+      YuvImage yuv(fourcc, w, h, 0x80);
+      Bitmap rgb(32, w >> step, h >> step);
+      // Image gamma 2.2 against the bitmap's 1.0: a curve is needed.
+      const WUYUVCONVERTOPTIONS o = yuvtest::Options(0, 2.2);
+      EXPECT_EQ(WuYUV_YUVToRGB(&rgb.header, 1.0, rgb.rows.data(), 0, &yuv.header, &o,
+                               yuv.buffer.data(), &yuv.layout, step, 0),
+                E_OUTOFMEMORY);
+      EXPECT_TRUE(rgb.rows.AllEqual(Guarded::kFill));
+      if (step == 0) {
+        EXPECT_EQ(WuYUV_RGBToYUV(&yuv.header, &o, yuv.buffer.data(), &yuv.layout, &rgb.header,
+                                 1.0, rgb.rows.data(), 0, 0, 0),
+                  E_OUTOFMEMORY);
+        EXPECT_TRUE(yuv.buffer.AllEqual(0x80));
+      }
+    }
+  WuYUV_SetGammaTableBuilder(nullptr);
+  YuvImage yuv(WU_FOURCC_UYVY, 8, 2, 0x80);
+  Bitmap rgb(32, 8, 2);
+  const WUYUVCONVERTOPTIONS o = yuvtest::Options(0, 2.2);
+  EXPECT_EQ(WuYUV_YUVToRGB(&rgb.header, 1.0, rgb.rows.data(), 0, &yuv.header, &o,
+                           yuv.buffer.data(), &yuv.layout, 0, 0),
+            S_OK);
 }
 
 }  // namespace
