@@ -78,7 +78,7 @@ constexpr PackedOrder kYuyv = wu_yuv::kYuyvOrder;
 struct Decoder {
   bool isFloat;        // floating-point family
   float kR, kGb, kGr, kB;
-  float lumaScale;     // 32-bit family: 1, or 0.25 for 10-bit luma
+  bool tenBit;         // v210 samples
   float lumaOffset;    // floating-point family
   float scale;         // floating-point family: luma scale
   int centre;          // chroma zero: 128 or 512
@@ -98,8 +98,10 @@ inline void Store(const Decoder& d, int luma, const Terms& t, BYTE* px) {
   if (d.isFloat) {
     WuYUV_StoreBGRAFloat(static_cast<float>(luma), d.lumaOffset, d.scale, t.r, t.g, t.b,
                          reinterpret_cast<float*>(px), d.curve);
+  } else if (d.tenBit) {
+    WuYUV_StoreBGRA8FromY10(luma, t.r, t.g, t.b, px);
   } else {
-    const float y = static_cast<float>(luma) * d.lumaScale;
+    const float y = static_cast<float>(luma);
     px[0] = WuYUV_ClampRoundByte(y + t.b);
     px[1] = WuYUV_ClampRoundByte(y + t.g);
     px[2] = WuYUV_ClampRoundByte(y + t.r);
@@ -116,14 +118,13 @@ Decoder Decoder32(const BITMAPINFOHEADER* rgbHeader, const WUYUVCONVERTOPTIONS* 
   d.kGb = f[13] * 0.9776786f;
   d.kGr = f[14] * 0.9776786f;
   d.kB = f[15] * 0.9776786f;
-  d.lumaScale = 1.0f;
   d.centre = 128;
   if (tenBit) {
     d.kR *= 0.25f;
     d.kGb *= 0.25f;
     d.kGr *= 0.25f;
     d.kB *= 0.25f;
-    d.lumaScale = 0.25f;
+    d.tenBit = true;
     d.centre = 512;
   }
   d.bytesPerPixel = 4;
