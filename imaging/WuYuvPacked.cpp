@@ -185,19 +185,30 @@ constexpr YuyvWeights kYuyv709 = {3482, 11721, 1181, -1876, -6316, 8192, 8192, -
 inline BYTE Sat8(int v) { return static_cast<BYTE>(Clamp(v, 0, 255)); }
 inline int Chroma(int c) { return 128 + (((c >> 9) + 32) >> 6); }
 
-// Four pixels (two pairs) of a row with SSE2: the same integer steps.
-inline void YuyvPairsSse2(__m128i wY, __m128i wU, __m128i wV, const BYTE* s, BYTE* d) {
+// Luma (32-bit lanes) and chroma (lanes U0 U1 V0 V1) of four pixels with
+// SSE2: the same integer steps as the plain loop, before saturation.
+inline void YuyvSamples4(__m128i wY, __m128i wU, __m128i wV, const BYTE* s, __m128i* y,
+                         __m128i* uv) {
   __m128i p01, p23, ySum, c;
   LoadBgr4(s, &p01, &p23);
   WeighPixels4(p01, p23, wY, wU, wV, &ySum, &c);
-  const __m128i y = _mm_srai_epi32(_mm_add_epi32(ySum, _mm_set1_epi32(8192)), 14);
-  // U = 128 + (((c >> 9) + 32) >> 6), lanes U0 U1 V0 V1.
-  const __m128i uv = _mm_add_epi32(
-      _mm_set1_epi32(128),
-      _mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(c, 9), _mm_set1_epi32(32)), 6));
-  const __m128i uv16 = _mm_shufflelo_epi16(_mm_packs_epi32(uv, uv), _MM_SHUFFLE(3, 1, 2, 0));
-  const __m128i out = _mm_unpacklo_epi16(_mm_packs_epi32(y, y), uv16);  // Y0 U0 Y1 V0 ...
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(out, out));
+  *y = _mm_srai_epi32(_mm_add_epi32(ySum, _mm_set1_epi32(8192)), 14);
+  // U = 128 + (((c >> 9) + 32) >> 6).
+  *uv = _mm_add_epi32(_mm_set1_epi32(128),
+                      _mm_srai_epi32(_mm_add_epi32(_mm_srai_epi32(c, 9), _mm_set1_epi32(32)), 6));
+}
+
+// Eight pixels (four pairs) of a row with SSE2.
+inline void YuyvPairsSse2(__m128i wY, __m128i wU, __m128i wV, const BYTE* s, BYTE* d) {
+  __m128i y0, uv0, y1, uv1;
+  YuyvSamples4(wY, wU, wV, s, &y0, &uv0);
+  YuyvSamples4(wY, wU, wV, s + 16, &y1, &uv1);
+  __m128i uv = _mm_packs_epi32(uv0, uv1);  // U0 U1 V0 V1 U2 U3 V2 V3
+  uv = _mm_shufflehi_epi16(_mm_shufflelo_epi16(uv, _MM_SHUFFLE(3, 1, 2, 0)),
+                           _MM_SHUFFLE(3, 1, 2, 0));  // U0 V0 U1 V1 U2 V2 U3 V3
+  const __m128i y = _mm_packs_epi32(y0, y1);
+  const __m128i out = _mm_packus_epi16(_mm_unpacklo_epi16(y, uv), _mm_unpackhi_epi16(y, uv));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), out);  // Y0 U0 Y1 V0 ...
 }
 
 void YuyvRows(const YuyvWeights& w, BYTE* dst, int width, int rows, const BYTE* src,
@@ -211,7 +222,7 @@ void YuyvRows(const YuyvWeights& w, BYTE* dst, int width, int rows, const BYTE* 
     const BYTE* s = src;
     int k = 0;
     if (wide)
-      for (; k + 2 <= pairs; k += 2, s += 16, dst += 8) YuyvPairsSse2(wY, wU, wV, s, dst);
+      for (; k + 4 <= pairs; k += 4, s += 32, dst += 16) YuyvPairsSse2(wY, wU, wV, s, dst);
     for (; k < pairs; ++k, s += 8, dst += 4) {
       const int y0 = (w.yR * s[2] + w.yG * s[1] + w.yB * s[0] + 8192) >> 14;
       const int y1 = (w.yR * s[6] + w.yG * s[5] + w.yB * s[4] + 8192) >> 14;
