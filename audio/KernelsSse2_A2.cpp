@@ -20,7 +20,8 @@ namespace a2 {
 
 namespace {
 
-// NaN lanes as 0, then at most `hi` (and, with `lo`, at least `lo`).
+// NaN lanes as 0, then at most `hi`; the 24-bit loops then also raise
+// them to at least -F (after the NaN test, which max would hide).
 inline __m128 ZeroNanMin(__m128 x, __m128 hi) {
   return _mm_min_ps(_mm_and_ps(x, _mm_cmpord_ps(x, x)), hi);
 }
@@ -75,9 +76,9 @@ void IntFromFloat32(void* dest, const void* src, int32_t count, float gain) {
   const __m128 hi = _mm_set1_ps(kF - 1.0f);
   DWORD saved = WuAudio_SetSseRoundNearest(0);
   auto convert4 = [&](int32_t at) {
-    __m128 x = _mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(s + 4 * at)), k);
+    __m128 x = ZeroNanMin(_mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(s + 4 * at)), k), hi);
     if constexpr (D == Kind::kS24) x = _mm_max_ps(x, _mm_set1_ps(-kF));
-    return _mm_cvtps_epi32(ZeroNanMin(x, hi));
+    return _mm_cvtps_epi32(x);
   };
   if constexpr (D == Kind::kS24) {
     for (; count - i >= 4; i += 4) Store24x4(d + 3 * i, convert4(i));
@@ -128,14 +129,13 @@ void IntFromFloat64(void* dest, const void* src, int32_t count, float gain) {
   // Four samples as 32-bit integers.
   auto convert4 = [&](int32_t at) {
     const double* p = reinterpret_cast<const double*>(s + 8 * at);
-    __m128d x = _mm_mul_pd(_mm_loadu_pd(p), k);
-    __m128d y = _mm_mul_pd(_mm_loadu_pd(p + 2), k);
+    __m128d x = ZeroNanMin(_mm_mul_pd(_mm_loadu_pd(p), k), hi);
+    __m128d y = ZeroNanMin(_mm_mul_pd(_mm_loadu_pd(p + 2), k), hi);
     if constexpr (D == Kind::kS24) {
       x = _mm_max_pd(x, _mm_set1_pd(-kF));
       y = _mm_max_pd(y, _mm_set1_pd(-kF));
     }
-    return _mm_unpacklo_epi64(_mm_cvtpd_epi32(ZeroNanMin(x, hi)),
-                              _mm_cvtpd_epi32(ZeroNanMin(y, hi)));
+    return _mm_unpacklo_epi64(_mm_cvtpd_epi32(x), _mm_cvtpd_epi32(y));
   };
   if constexpr (D == Kind::kS24) {
     for (; count - i >= 4; i += 4) Store24x4(d + 3 * i, convert4(i));
