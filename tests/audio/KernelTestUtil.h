@@ -200,6 +200,19 @@ inline std::vector<uint8_t> SourceCorpus(WUSAMPLETYPE type) {
   return out;
 }
 
+// `count` samples of the corpus from sample `first` on, starting over at
+// its end.
+inline std::vector<uint8_t> CorpusSlice(WUSAMPLETYPE type, int first, int count) {
+  std::vector<uint8_t> corpus = SourceCorpus(type);
+  const int bytes = Desc(type).bytes;
+  const int corpus_count = static_cast<int>(corpus.size()) / bytes;
+  std::vector<uint8_t> out(static_cast<size_t>(count) * bytes);
+  for (int i = 0; i < count; ++i)
+    std::memcpy(out.data() + static_cast<size_t>(i) * bytes,
+                corpus.data() + static_cast<size_t>((first + i) % corpus_count) * bytes, bytes);
+  return out;
+}
+
 // The kernel table as a vector.
 inline std::vector<WuAudioCopyKernel> AllKernels() {
   int32_t count = 0;

@@ -192,10 +192,9 @@ TEST(WuAudioCopyKernelsTest, EveryKernelWorksInPlace) {
   for (const WuAudioCopyKernel& k : AllKernels()) {
     const int sb = Desc(k.src).bytes;
     const int db = Desc(k.dest).bytes;
-    std::vector<uint8_t> corpus = SourceCorpus(k.src);
     for (float gain : {1.0f, 0.5f}) {
       for (int count : {1, 5, 37, 301}) {
-        std::vector<uint8_t> src(corpus.begin() + 40 * sb, corpus.begin() + (40 + count) * sb);
+        std::vector<uint8_t> src = audiotest::CorpusSlice(k.src, 40, count);
         std::vector<uint8_t> two(static_cast<size_t>(count) * db);
         k.function(two.data(), src.data(), count, gain);
         std::vector<uint8_t> buffer(static_cast<size_t>(count) * std::max(sb, db) + 16, 0);
@@ -253,7 +252,7 @@ TEST(WuAudioCopyKernelsTest, FloatingPointStateIsRestored) {
   };
   for (const State& state : states) {
     for (const WuAudioCopyKernel& k : AllKernels()) {
-      std::vector<uint8_t> src = SourceCorpus(k.src);
+      std::vector<uint8_t> src = audiotest::CorpusSlice(k.src, 0, 302);
       std::vector<uint8_t> dest(static_cast<size_t>(Desc(k.dest).bytes) * 301);
       for (int count : {0, 3, 301}) {
         platform::SetMxcsr(state.mxcsr);
