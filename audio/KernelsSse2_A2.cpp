@@ -38,19 +38,35 @@ inline void Stream128(unsigned char* p, __m128i v) {
   StreamLow64(p + 8, _mm_unpackhi_epi64(v, v));
 }
 
-// Four 24-bit values (in 32-bit lanes) as 12 little-endian bytes.
-inline void Store24x4(unsigned char* p, __m128i v) {
+// Four 24-bit values (in 32-bit lanes) as 12 little-endian bytes in the
+// low 12 bytes of the result (the top 4 bytes 0).
+inline __m128i Pack24x4(__m128i v) {
   const __m128i low24 = _mm_set1_epi32(0x00FFFFFF);
   const __m128i low32 = _mm_set_epi32(0, -1, 0, -1);
   __m128i x = _mm_and_si128(v, low24);
   // Each 64-bit lane: 6 bytes, the second value joined to the first.
   __m128i pairs = _mm_or_si128(_mm_and_si128(x, low32), _mm_srli_epi64(_mm_andnot_si128(low32, x), 8));
   const __m128i lane0 = _mm_set_epi32(0, 0, 0x0000FFFF, -1);
-  __m128i packed = _mm_or_si128(_mm_and_si128(pairs, lane0),
-                                _mm_srli_si128(_mm_andnot_si128(lane0, pairs), 2));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packed);
-  int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
-  std::memcpy(p + 8, &last, 4);
+  return _mm_or_si128(_mm_and_si128(pairs, lane0),
+                      _mm_srli_si128(_mm_andnot_si128(lane0, pairs), 2));
+}
+
+// Writes blocks of four 24-bit samples from sample `i` on while `convert4`
+// has them; returns the first sample not written. While at least eight
+// samples remain, each block is one 16-byte store whose last 4 bytes the
+// next block or the tail writes again (never past the destination, and in
+// place never over a source sample not yet read).
+template <typename Convert4>
+inline int32_t Write24(unsigned char* d, int32_t i, int32_t count, Convert4 convert4) {
+  for (; count - i >= 8; i += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * i), Pack24x4(convert4(i)));
+  for (; count - i >= 4; i += 4) {
+    __m128i packed = Pack24x4(convert4(i));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 3 * i), packed);
+    int32_t last = _mm_cvtsi128_si32(_mm_srli_si128(packed, 8));
+    std::memcpy(d + 3 * i + 8, &last, 4);
+  }
+  return i;
 }
 
 // ---- From float32 ---------------------------------------------------------------------
@@ -81,7 +97,7 @@ void IntFromFloat32(void* dest, const void* src, int32_t count, float gain) {
     return _mm_cvtps_epi32(x);
   };
   if constexpr (D == Kind::kS24) {
-    for (; count - i >= 4; i += 4) Store24x4(d + 3 * i, convert4(i));
+    i = Write24(d, i, count, convert4);
   } else {
     for (; count - i >= 16; i += 16) {
       __m128i a = _mm_packs_epi32(convert4(i), convert4(i + 4));
@@ -138,7 +154,7 @@ void IntFromFloat64(void* dest, const void* src, int32_t count, float gain) {
     return _mm_unpacklo_epi64(_mm_cvtpd_epi32(x), _mm_cvtpd_epi32(y));
   };
   if constexpr (D == Kind::kS24) {
-    for (; count - i >= 4; i += 4) Store24x4(d + 3 * i, convert4(i));
+    i = Write24(d, i, count, convert4);
   } else if constexpr (D == Kind::kS16) {
     for (; count - i >= 8; i += 8)
       _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i),
