@@ -60,7 +60,7 @@ struct _wuwaveformat {
   WORD wBitsPerSample;     // bits per sample; only with WUWAVEFORMAT_COMPRESSED
   DWORD nAvgBytesPerSec;   // bytes per second
   WORD cbExtra;            // n extra bytes; only when cbStruct >= 34
-  BYTE abExtra[2];         // first of the n extra bytes (more follow in memory)
+  BYTE abExtra[2];         // first of the n extra bytes; reach them by ExtraBytes()
 
   // Makes the record from a platform record of either form; `size` is the
   // room the caller provides (below 32 counts as 32).

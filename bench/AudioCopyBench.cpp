@@ -80,6 +80,13 @@ uint8_t* Destination(size_t bytes) {
 
 // ---- Plain loops --------------------------------------------------------------------------
 
+// The tail sample of the 16-bit plain loops: an integer rounded by the SSE
+// conversion, saturated and stored.
+void Store16Saturated(uint8_t* d, int v) {
+  int16_t o = static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
+  std::memcpy(d, &o, 2);
+}
+
 void Plain16From32(uint8_t* d, const uint8_t* s, int64_t n) {
   const __m128 k = _mm_set1_ps(32768.0f);
   int64_t i = 0;
@@ -92,9 +99,7 @@ void Plain16From32(uint8_t* d, const uint8_t* s, int64_t n) {
   for (; i < n; ++i) {
     float f;
     std::memcpy(&f, s + 4 * i, 4);
-    int v = _mm_cvtss_si32(_mm_set_ss(f * 32768.0f));
-    int16_t o = static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
-    std::memcpy(d + 2 * i, &o, 2);
+    Store16Saturated(d + 2 * i, _mm_cvtss_si32(_mm_set_ss(f * 32768.0f)));
   }
 }
 
@@ -110,9 +115,7 @@ void Plain16From64(uint8_t* d, const uint8_t* s, int64_t n) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i), _mm_packs_epi32(a, b));
   }
   for (; i < n; ++i) {
-    int v = _mm_cvtsd_si32(_mm_set_sd(p[i] * 32768.0));
-    int16_t o = static_cast<int16_t>(v > 32767 ? 32767 : v < -32768 ? -32768 : v);
-    std::memcpy(d + 2 * i, &o, 2);
+    Store16Saturated(d + 2 * i, _mm_cvtsd_si32(_mm_set_sd(p[i] * 32768.0)));
   }
 }
 
