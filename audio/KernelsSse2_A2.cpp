@@ -34,8 +34,12 @@ inline void StreamLow64(unsigned char* p, __m128i v) {
   _mm_stream_si64(reinterpret_cast<long long*>(p), _mm_cvtsi128_si64(v));
 }
 inline void Stream128(unsigned char* p, __m128i v) {
-  StreamLow64(p, v);
-  StreamLow64(p + 8, _mm_unpackhi_epi64(v, v));
+  if ((reinterpret_cast<uintptr_t>(p) & 15) == 0) {
+    _mm_stream_si128(reinterpret_cast<__m128i*>(p), v);
+  } else {
+    StreamLow64(p, v);
+    StreamLow64(p + 8, _mm_unpackhi_epi64(v, v));
+  }
 }
 
 // Four 24-bit values (in 32-bit lanes) as 12 little-endian bytes in the

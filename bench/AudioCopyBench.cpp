@@ -78,6 +78,14 @@ uint8_t* Destination(size_t bytes) {
   return dest.data();
 }
 
+// The bytes memcpy copies: as many as the destination takes, which can be
+// more than the source holds.
+const uint8_t* MemcpySource(size_t bytes) {
+  static std::vector<uint8_t> from;
+  if (from.size() < bytes) from.assign(bytes, 2);
+  return from.data();
+}
+
 // ---- Plain loops --------------------------------------------------------------------------
 
 // The tail sample of the 16-bit plain loops: an integer rounded by the SSE
@@ -379,7 +387,9 @@ void RegisterPair(const Pair& p, int64_t n) {
   benchmark::RegisterBenchmark((base + "/memcpy").c_str(), [p, n, dest_bytes](benchmark::State& st) {
     const std::vector<uint8_t>& s = Source(p.src, n);
     uint8_t* d = Destination(dest_bytes);
-    RunPeer(st, p.dest, p.src, n, "memcpy", [&] { std::memcpy(d, s.data(), dest_bytes); });
+    (void)s;  // made before timing, as for the other peers
+    const uint8_t* from = MemcpySource(dest_bytes);
+    RunPeer(st, p.dest, p.src, n, "memcpy", [&] { std::memcpy(d, from, dest_bytes); });
   })->UseRealTime();
 
   benchmark::RegisterBenchmark((base + "/plain").c_str(), [p, n, dest_bytes](benchmark::State& st) {
