@@ -188,15 +188,43 @@ inline void ConvertOne(unsigned char* d, const unsigned char* s, bool scale, dou
   Encode<D>(d, v);
 }
 
-// Reverses the bytes of each of `count` samples of `bytes` bytes; works in
+// Reverses the bytes of each of `count` 2- or 4-byte samples; works in
 // place.
 template <size_t kBytes>
 inline void ReverseEachSample(unsigned char* d, const unsigned char* s, int32_t count) {
+  static_assert(kBytes == 2 || kBytes == 4);
   for (int32_t i = 0; i < count; ++i) {
-    unsigned char t[kBytes];
-    std::memcpy(t, s + static_cast<size_t>(i) * kBytes, kBytes);
-    for (size_t b = 0; b < kBytes; ++b) d[static_cast<size_t>(i) * kBytes + b] = t[kBytes - 1 - b];
+    const size_t at = static_cast<size_t>(i) * kBytes;
+    if constexpr (kBytes == 2) {
+      uint16_t v;
+      std::memcpy(&v, s + at, 2);
+      v = __builtin_bswap16(v);
+      std::memcpy(d + at, &v, 2);
+    } else {
+      uint32_t v;
+      std::memcpy(&v, s + at, 4);
+      v = __builtin_bswap32(v);
+      std::memcpy(d + at, &v, 4);
+    }
   }
+}
+
+// Integer to integer of the same or a larger full scale at gain 1.0: the
+// rule's product s / F_S * F_D is the exact integer s * (F_D / F_S), so it
+// is formed in integers (clamped, for 24-in-32 words beyond 24 bits).
+template <Kind D, Kind S>
+constexpr bool IsExactIntegerWidening() {
+  return !IsFloat(D) && !IsFloat(S) && FullScale(D) >= FullScale(S);
+}
+
+template <Kind D, Kind S>
+inline void WidenInteger(unsigned char* d, const unsigned char* s) {
+  constexpr int64_t kFactor = static_cast<int64_t>(FullScale(D) / FullScale(S));
+  constexpr int64_t kHigh = static_cast<int64_t>(FullScale(D)) - 1;
+  int64_t w = static_cast<int64_t>(LoadInt<S>(s)) * kFactor;
+  if (w > kHigh) w = kHigh;
+  if (w < -kHigh - 1) w = -kHigh - 1;
+  StoreInt<D>(d, static_cast<int32_t>(w));
 }
 
 // The kernel of a pair by the rule. A destination wider than the source is
@@ -218,6 +246,18 @@ void ConvertByRule(void* dest, const void* src, int32_t count, float gain) {
   if constexpr (IsByteSwapPair(D, S)) {
     if (gain == 1.0f) {
       ReverseEachSample<kDb>(d, s, count);
+      return;
+    }
+  }
+  if constexpr (IsExactIntegerWidening<D, S>()) {
+    if (gain == 1.0f) {
+      if constexpr (kDb > kSb) {
+        for (int32_t i = count - 1; i >= 0; --i)
+          WidenInteger<D, S>(d + static_cast<size_t>(i) * kDb, s + static_cast<size_t>(i) * kSb);
+      } else {
+        for (int32_t i = 0; i < count; ++i)
+          WidenInteger<D, S>(d + static_cast<size_t>(i) * kDb, s + static_cast<size_t>(i) * kSb);
+      }
       return;
     }
   }
