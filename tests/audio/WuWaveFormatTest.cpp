@@ -147,6 +147,10 @@ TEST(WuWaveFormatTest, ShortExtensibleRecordReadsOnlyItsEighteenBytes) {
   EXPECT_EQ(g.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
   EXPECT_EQ(g.ExtraSize(), 0u);
   EXPECT_FALSE(g == *wfx);  // compares no extra bytes of a short extensible record
+  WAVEFORMATEXTENSIBLE out;
+  WuAudio_CopyWfExt(&out, wfx, WUCOPYDEST_EXTENSIBLE);
+  EXPECT_EQ(out.Format.wFormatTag, WAVE_FORMAT_EXTENSIBLE);
+  EXPECT_TRUE(out.SubFormat == WuAudio_BaseGuid(WAVE_FORMAT_EXTENSIBLE));
   WAVEFORMATEX* copy = WuAudio_AllocAndCopyWfx(wfx, WUCOPYDEST_EXTENSIBLE);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(std::memcmp(copy, wfx, 18), 0);
