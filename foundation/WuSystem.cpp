@@ -1,10 +1,10 @@
 #include "foundation/WuSystem.h"
-#include "foundation/WuSystemInternal.h"
 
 #include <cstdio>
 
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
+#include "foundation/WuSystemInternal.h"
 #include "platform/cpu.h"
 #include "platform/gdi.h"
 #include "platform/locale.h"
