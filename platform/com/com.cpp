@@ -1,4 +1,4 @@
-#include "platform/com.h"
+#include "platform/com/com.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -6,8 +6,6 @@
 #include <mutex>
 #include <new>
 #include <vector>
-
-#include "platform/shelllink.h"
 
 namespace {
 
@@ -29,6 +27,33 @@ std::vector<ClassEntry>& Classes() {
   static std::vector<ClassEntry>* classes = new std::vector<ClassEntry>();  // lives to exit
   return *classes;
 }
+// The classes the platform itself offers, registered by their areas at start.
+std::vector<ClassEntry>& BuiltinClasses() {
+  static std::vector<ClassEntry>* classes = new std::vector<ClassEntry>();  // lives to exit
+  return *classes;
+}
+
+// Sets, replaces or (NULL factory) removes the row of `clsid` in a class
+// table; the caller holds ClassLock().
+void SetClass(std::vector<ClassEntry>& classes, REFCLSID clsid,
+              platform::ComClassFactory factory) {
+  for (size_t i = 0; i < classes.size(); ++i) {
+    if (classes[i].clsid == clsid) {
+      if (factory)
+        classes[i].factory = factory;
+      else
+        classes.erase(classes.begin() + static_cast<std::ptrdiff_t>(i));
+      return;
+    }
+  }
+  if (!factory) return;
+  try {
+    classes.push_back({clsid, factory});
+  } catch (const std::bad_alloc&) {
+    // Out of memory: the class stays unregistered (CoCreateInstance then
+    // answers REGDB_E_CLASSNOTREG).
+  }
+}
 
 platform::ComClassFactory FindFactory(REFCLSID clsid) {
   {
@@ -37,7 +62,9 @@ platform::ComClassFactory FindFactory(REFCLSID clsid) {
       if (entry.clsid == clsid) return entry.factory;
   }
   // Classes the platform itself offers, unless a registration replaced them.
-  if (clsid == CLSID_ShellLink) return &platform::CreateShellLink;
+  std::lock_guard<std::mutex> hold(ClassLock());
+  for (const ClassEntry& entry : BuiltinClasses())
+    if (entry.clsid == clsid) return entry.factory;
   return nullptr;
 }
 
@@ -205,7 +232,7 @@ class HGlobalStream final : public IStream {
   HGLOBAL Block() const { return shared_->block; }
 
  private:
-  ~HGlobalStream() override { ReleaseShared(shared_); }
+  ~HGlobalStream() { ReleaseShared(shared_); }
 
   // Grows or shrinks the block to `size` bytes (keeping a grown block's
   // new bytes zeroed) and records the stream's size.
@@ -330,23 +357,12 @@ namespace platform {
 
 void RegisterComClass(REFCLSID clsid, ComClassFactory factory) {
   std::lock_guard<std::mutex> hold(ClassLock());
-  std::vector<ClassEntry>& classes = Classes();
-  for (size_t i = 0; i < classes.size(); ++i) {
-    if (classes[i].clsid == clsid) {
-      if (factory)
-        classes[i].factory = factory;
-      else
-        classes.erase(classes.begin() + static_cast<std::ptrdiff_t>(i));
-      return;
-    }
-  }
-  if (!factory) return;
-  try {
-    classes.push_back({clsid, factory});
-  } catch (const std::bad_alloc&) {
-    // Out of memory: the class stays unregistered (CoCreateInstance then
-    // answers REGDB_E_CLASSNOTREG).
-  }
+  SetClass(Classes(), clsid, factory);
+}
+
+void RegisterBuiltinComClass(REFCLSID clsid, ComClassFactory factory) {
+  std::lock_guard<std::mutex> hold(ClassLock());
+  SetClass(BuiltinClasses(), clsid, factory);
 }
 
 int ComInitCount() { return t_init_count; }

@@ -3,9 +3,14 @@
 // memory stream over global memory.
 //
 // Interfaces are abstract classes whose methods return HRESULT (AddRef and
-// Release the new reference count). An object lives while it has
+// Release the new reference count). Binary layout: operation n of an
+// interface, counting from QueryInterface, AddRef and Release (0, 1, 2) and
+// then the base interfaces' operations first, is entry n of its vtable. So
+// no interface declares a virtual destructor (it would take two entries):
+// each declares a protected non-virtual one, and an object class is final
+// (or declares its own virtual destructor after every numbered operation). An object lives while it has
 // references; Release of the last one destroys it. Interface identifiers are
-// GUIDs compared field by field (IsEqualGUID in platform/types.h).
+// GUIDs compared field by field (IsEqualGUID in platform/kernel/types.h).
 //
 // Classes are not found in the registry: code that offers a class registers
 // a factory function for its CLSID with platform::RegisterComClass, and
@@ -16,8 +21,8 @@
 // a time.
 #pragma once
 
-#include "platform/memory.h"
-#include "platform/types.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/types.h"
 
 // ---- Status codes of this layer ------------------------------------------------------
 constexpr HRESULT RPC_E_CHANGED_MODE = static_cast<HRESULT>(0x80010106u);    // other threading model
@@ -49,7 +54,8 @@ class IUnknown {
 
  protected:
   // Objects destroy themselves in Release; nobody deletes an interface.
-  virtual ~IUnknown() = default;
+  // Not virtual: it would take vtable entries of the numbered operations.
+  ~IUnknown() = default;
 };
 
 // ---- Initialisation ------------------------------------------------------------------------
@@ -102,6 +108,9 @@ class ISequentialStream : public IUnknown {
   // Writes `bytes`, growing the stream as needed; *written (may be NULL)
   // gets the count.
   virtual HRESULT Write(const void* buffer, ULONG bytes, ULONG* written) = 0;
+
+ protected:
+  ~ISequentialStream() = default;
 };
 
 constexpr DWORD STREAM_SEEK_SET = 0;  // from the start
@@ -163,6 +172,9 @@ class IStream : public ISequentialStream {
   // A second stream over the same bytes with its own seek pointer (a copy
   // of this one's).
   virtual HRESULT Clone(IStream** stream) = 0;
+
+ protected:
+  ~IStream() = default;
 };
 
 // A stream over a block of global memory (NULL: a new, empty movable block).
@@ -193,6 +205,12 @@ typedef HRESULT (*ComClassFactory)(REFIID iid, void** object);
 // Registers (or replaces) the factory of a class; a NULL factory removes
 // the registration. Thread-safe.
 void RegisterComClass(REFCLSID clsid, ComClassFactory factory);
+
+// Registers (or, with NULL, removes) a class the platform itself offers; a
+// RegisterComClass registration of the same class takes precedence. The
+// areas above this one register theirs when the program starts (the shell
+// link, platform/shell/shell_hooks.cpp). Thread-safe.
+void RegisterBuiltinComClass(REFCLSID clsid, ComClassFactory factory);
 
 // The calling thread's initialisation count (for tests and checks).
 int ComInitCount();

@@ -1,7 +1,7 @@
 // BSTR blocks: [u32 byte length][text][u16 zero], from the C heap. The
 // length prefix sits directly before the text so that a BSTR can be passed
 // wherever a zero-terminated text is expected.
-#include "platform/oleauto.h"
+#include "platform/com/oleauto.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -6,7 +6,7 @@
 // of its own. NULL is a valid BSTR and reads as the empty text.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 typedef WCHAR OLECHAR;
 typedef WCHAR* BSTR;

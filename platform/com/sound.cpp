@@ -1,8 +1,8 @@
-#include "platform/sound.h"
+#include "platform/com/sound.h"
 
 #include <mutex>
 
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // sndPlaySoundW flags.
 constexpr UINT SND_SYNC = 0x0000;       // return when the sound has ended

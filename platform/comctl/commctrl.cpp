@@ -1,11 +1,11 @@
 // The common controls: progress bar, tab control, toolbar, tree view, and
 // property sheets.
 //
-// Like the standard controls (platform/controls.cpp), each control keeps
+// Like the standard controls (platform/user/controls.cpp), each control keeps
 // its state in a record whose pointer sits in its first extra bytes, and
 // every access is a message on the control's own thread.
-#include "platform/commctrl.h"
-#include "platform/control_state.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/user/control_state.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/frontend.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/resource.h"
+#include "platform/kernel/error.h"
+#include "platform/user/frontend.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 std::atomic<LANGID> g_mui_language{0};  // the language of the last InitMUILanguage

@@ -1,10 +1,10 @@
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <atomic>
 #include <mutex>
 
-#include "platform/error.h"
-#include "platform/gdi_internal.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi_internal.h"
 
 namespace platform {
 

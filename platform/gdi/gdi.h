@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/resource.h"
-#include "platform/types.h"
+#include "platform/kernel/resource.h"
+#include "platform/kernel/types.h"
 
 // ---- Monitors ------------------------------------------------------------------
 namespace platform {

@@ -3,8 +3,8 @@
 // measurement calls.
 #include <cstring>
 
-#include "platform/error.h"
-#include "platform/gdi_internal.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi_internal.h"
 
 namespace platform::gdi {
 

@@ -3,8 +3,8 @@
 // menu marks), painted in the system colours.
 #include <algorithm>
 
-#include "platform/error.h"
-#include "platform/gdi_internal.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi_internal.h"
 
 namespace platform::gdi {
 

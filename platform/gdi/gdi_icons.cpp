@@ -11,10 +11,10 @@
 #include <string>
 #include <tuple>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/gdi_internal.h"
-#include "platform/locale.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/locale.h"
 
 namespace platform::gdi {
 

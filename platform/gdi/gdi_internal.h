@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace platform::gdi {
 
@@ -211,7 +211,7 @@ Dc* FindDc(HDC dc);
 Bitmap* Surface(Dc& dc);
 // Monitor of a DC for its device facts (0: the primary monitor).
 bool DcMonitor(HDC dc, uintptr_t* monitor);
-// Facts of the primary monitor (platform/gdi.cpp).
+// Facts of the primary monitor (platform/gdi/gdi.cpp).
 SIZE PrimarySize();
 int PrimaryBitsPerPixel();
 // Registers a screen DC made by the display code.

@@ -1,7 +1,7 @@
 // Regions as sets of disjoint rectangles, the region calls, and the
 // rectangle helpers.
-#include "platform/error.h"
-#include "platform/gdi_internal.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi_internal.h"
 
 namespace platform::gdi {
 

@@ -1,15 +1,15 @@
 // Serial devices: names, their backing files, line settings and control
 // requests.
-#include "platform/comm.h"
+#include "platform/kernel/comm.h"
 
 #include <map>
 #include <mutex>
 #include <new>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/locale.h"
-#include "platform/state.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/state.h"
 
 namespace platform {
 

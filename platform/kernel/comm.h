@@ -21,7 +21,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Parity and stop-bit values of DCB.
 constexpr BYTE NOPARITY = 0;

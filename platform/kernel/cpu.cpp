@@ -1,11 +1,11 @@
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 #include <unistd.h>
 
 #include <atomic>
 #include <mutex>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>

@@ -7,7 +7,7 @@
 // and the platform reports itself as the NT platform, version 6.1, x86.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace platform {
 

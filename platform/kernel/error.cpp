@@ -1,4 +1,4 @@
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 #include <cerrno>
 

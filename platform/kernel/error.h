@@ -1,11 +1,11 @@
 // Per-thread last error, as the platform keeps it.
 //
 // Every platform function that fails sets the calling thread's last error to
-// a Win32 error number (platform/types.h). Linux errno values are turned into
+// a Win32 error number (platform/kernel/types.h). Linux errno values are turned into
 // those numbers in one place, platform::ErrorFromErrno.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 DWORD GetLastError();
 void SetLastError(DWORD error);

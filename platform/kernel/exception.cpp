@@ -1,4 +1,4 @@
-#include "platform/exception.h"
+#include "platform/kernel/exception.h"
 
 #include <fcntl.h>
 #include <link.h>
@@ -14,8 +14,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/error.h"
-#include "platform/memory.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

@@ -48,7 +48,7 @@
 // caught, but a stack overflow there cannot be).
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- Exception codes ---------------------------------------------------------------------
 constexpr DWORD EXCEPTION_GUARD_PAGE = 0x80000001;

@@ -1,6 +1,6 @@
 // Permission bits: mkdir with mode 0700, and chmod of a regular file that
 // is not a symbolic link.
-#include "platform/filemode.h"
+#include "platform/kernel/filemode.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/error.h"
-#include "platform/files.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
 
 namespace platform {
 

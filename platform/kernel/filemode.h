@@ -4,7 +4,7 @@
 // program unpacked from an archive, which keeps no permission bits).
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,13 +23,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/comm.h"
-#include "platform/error.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/posix_io.h"
-#include "platform/state.h"
-#include "platform/time.h"
+#include "platform/kernel/comm.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/posix_io.h"
+#include "platform/kernel/state.h"
+#include "platform/kernel/time.h"
 
 namespace {
 
@@ -614,7 +614,7 @@ HANDLE OpenFolderHandle(const std::string& path, DWORD disposition, DWORD flags)
 }
 
 // Opens a serial device: the file it is mapped to, created when missing and
-// written at its end (platform/comm.h).
+// written at its end (platform/kernel/comm.h).
 HANDLE OpenCommDevice(const std::u16string& device, DWORD access, DWORD share) {
   std::string path = platform::CommDeviceFile(device);
   if (path.empty()) {

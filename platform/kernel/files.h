@@ -35,7 +35,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- Access rights, share modes, dispositions -------------------------------
 constexpr DWORD GENERIC_READ = 0x80000000;
@@ -216,7 +216,7 @@ bool MatchFileName(std::u16string_view pattern, std::u16string_view name);
 
 // ---- Open files ---------------------------------------------------------------------
 // Opens or creates a file (or, with FILE_FLAG_BACKUP_SEMANTICS, a folder).
-// The serial-device names of platform/comm.h open the file their device is
+// The serial-device names of platform/kernel/comm.h open the file their device is
 // mapped to, whatever the disposition, and write at its end.
 // INVALID_HANDLE_VALUE on failure. CREATE_ALWAYS and OPEN_ALWAYS on an
 // existing file succeed with last error ERROR_ALREADY_EXISTS; every other

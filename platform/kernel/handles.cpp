@@ -1,11 +1,11 @@
-#include "platform/handles.h"
+#include "platform/kernel/handles.h"
 
 #include <new>
 #include <unordered_map>
 
-#include "platform/error.h"
-#include "platform/mapping.h"
-#include "platform/process.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/mapping.h"
+#include "platform/kernel/process.h"
 
 namespace platform {
 
@@ -128,7 +128,7 @@ BOOL DuplicateHandle(HANDLE source_process, HANDLE source, HANDLE target_process
     return FALSE;
   }
   if (source_pid != self_pid) {
-    // Only mapping objects cross processes (platform/mapping.h).
+    // Only mapping objects cross processes (platform/kernel/mapping.h).
     if (options & DUPLICATE_CLOSE_SOURCE) {
       SetLastError(ERROR_NOT_SUPPORTED);
       return FALSE;

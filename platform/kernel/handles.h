@@ -8,7 +8,7 @@
 // handles may stand for one object (DuplicateHandle, named objects); the
 // object lives until its last handle is closed and nothing else holds it.
 //
-// Waits (platform/threads.h) sleep on one condition variable shared by all
+// Waits (platform/kernel/threads.h) sleep on one condition variable shared by all
 // objects. Every change of a signal state happens under DispatcherLock() and
 // ends with DispatcherWake(), so one wait can watch objects of every kind.
 //
@@ -21,8 +21,8 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/error.h"
-#include "platform/types.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/types.h"
 
 namespace platform {
 
@@ -54,8 +54,8 @@ class KernelObject {
 inline HANDLE CurrentProcessPseudoHandle() { return reinterpret_cast<HANDLE>(intptr_t{-1}); }
 inline HANDLE CurrentThreadPseudoHandle() { return reinterpret_cast<HANDLE>(intptr_t{-2}); }
 
-// The objects the pseudo handles stand for (platform/process.cpp and
-// platform/threads.cpp); null only when memory is exhausted.
+// The objects the pseudo handles stand for (platform/kernel/process.cpp and
+// platform/kernel/threads.cpp); null only when memory is exhausted.
 std::shared_ptr<KernelObject> CurrentProcessObject();
 std::shared_ptr<KernelObject> CurrentThreadObject();
 
@@ -97,7 +97,7 @@ BOOL CloseHandle(HANDLE h);
 // gives a real handle to the current process or thread). The target process
 // must be this one (ERROR_NOT_SUPPORTED otherwise). The source process is
 // this one, or another process opened with PROCESS_DUP_HANDLE whose handle
-// to a page-file mapping is wanted (platform/mapping.h). With
+// to a page-file mapping is wanted (platform/kernel/mapping.h). With
 // DUPLICATE_CLOSE_SOURCE the source is closed even when the copy fails (in
 // this process only: for another process it is ERROR_NOT_SUPPORTED).
 // ERROR_INVALID_PARAMETER for a NULL target; a process handle without

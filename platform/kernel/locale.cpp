@@ -1,4 +1,4 @@
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 #include <locale.h>
 #include <wctype.h>
@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace platform {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace platform {
 

@@ -1,6 +1,6 @@
 // File mappings, views, cross-process mapping handles and the memory of
 // other processes.
-#include "platform/mapping.h"
+#include "platform/kernel/mapping.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,10 +18,10 @@
 #include <new>
 #include <string>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/process.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/process.h"
 
 namespace platform {
 

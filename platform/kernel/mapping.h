@@ -27,15 +27,15 @@
 // always work.
 #pragma once
 
-#include "platform/exception.h"  // PAGE_* protections
-#include "platform/types.h"
+#include "platform/kernel/exception.h"  // PAGE_* protections
+#include "platform/kernel/types.h"
 
-// Win32 error numbers that platform/types.h does not hold.
+// Win32 error numbers that platform/kernel/types.h does not hold.
 constexpr DWORD ERROR_PARTIAL_COPY = 299;
 constexpr DWORD ERROR_INVALID_ADDRESS = 487;
 constexpr DWORD ERROR_MAPPED_ALIGNMENT = 1132;
 
-// Protection of a mapping (with the PAGE_* values of platform/exception.h).
+// Protection of a mapping (with the PAGE_* values of platform/kernel/exception.h).
 constexpr DWORD PAGE_WRITECOPY = 0x08;
 
 // Access of a view.

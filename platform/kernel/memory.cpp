@@ -1,4 +1,4 @@
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 #include <fcntl.h>
 #include <malloc.h>
@@ -14,7 +14,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace {
 

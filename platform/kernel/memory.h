@@ -9,7 +9,7 @@
 // registry of their blocks in the same way. All functions are thread-safe.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // GlobalAlloc flags.
 constexpr UINT GMEM_FIXED = 0x0000;     // the handle is the pointer

@@ -1,21 +1,21 @@
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 
 #include <dlfcn.h>
 #include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <map>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/exception.h"
-#include "platform/files.h"
-#include "platform/help.h"
-#include "platform/locale.h"
-#include "platform/resource.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/exception.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/resource.h"
 
 namespace platform {
 
@@ -42,7 +42,7 @@ std::shared_ptr<ModuleExtension> Module::AttachExtension(
 namespace {
 
 // Answers a built-in system module's export by name (null: not exported).
-typedef void* (*ExportResolver)(const char* name);
+typedef SystemModuleExports ExportResolver;
 
 // kernel32's "SetThreadPreferredUILanguages": only the reset (flag bit 0,
 // no list) is supported; the thread's UI language itself is set with
@@ -64,6 +64,15 @@ void* ResolveKernel32(const char* name) {
   return nullptr;
 }
 
+// The exports of "hhctrl.ocx", registered by the area that holds the help
+// viewers (null until then: the module exports nothing).
+std::atomic<ExportResolver> g_help_control_exports{nullptr};
+
+void* ResolveHelpControl(const char* name) {
+  ExportResolver resolve = g_help_control_exports.load(std::memory_order_acquire);
+  return resolve ? resolve(name) : nullptr;
+}
+
 // The built-in system modules.
 struct SystemModuleDef {
   const char16_t* name;    // file name, e.g. u"kernel32.dll"
@@ -71,7 +80,7 @@ struct SystemModuleDef {
 };
 const SystemModuleDef kSystemModules[] = {
     {u"kernel32.dll", &ResolveKernel32},
-    {u"hhctrl.ocx", &HelpControlExport},
+    {u"hhctrl.ocx", &ResolveHelpControl},
 };
 constexpr size_t kSystemModuleCount = sizeof(kSystemModules) / sizeof(kSystemModules[0]);
 
@@ -374,6 +383,10 @@ size_t LoadedModuleCount() {
   for (auto& [value, entry] : t.entries)
     if (value >= kFirstLoadedHandle) ++n;
   return n;
+}
+
+void SetHelpControlExports(SystemModuleExports resolve) {
+  g_help_control_exports.store(resolve, std::memory_order_release);
 }
 
 }  // namespace platform

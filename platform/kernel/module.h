@@ -11,20 +11,20 @@
 //    own dynamic symbols (dlsym over the global scope).
 //  - Built-in system modules, found by name ("kernel32", with or without
 //    ".dll", any case). "kernel32" exports "IsWow64Process" only when the
-//    system model (platform/cpu.h) says the system has it, and
+//    system model (platform/kernel/cpu.h) says the system has it, and
 //    "SetThreadPreferredUILanguages" from version 6.0 on (it accepts only a
 //    reset: flags with bit 0 set and no list, answering TRUE), and always
-//    "IsDebuggerPresent" (platform/exception.h). The help
-//    control "hhctrl.ocx" exports "HtmlHelpW" (platform/help.h).
+//    "IsDebuggerPresent" (platform/kernel/exception.h). The help
+//    control "hhctrl.ocx" exports "HtmlHelpW" (platform/shell/help.h).
 //  - Named resource modules: resources compiled into the program for a
-//    module name (platform/resource.h); GetModuleHandleW and LoadLibraryW
+//    module name (platform/kernel/resource.h); GetModuleHandleW and LoadLibraryW
 //    find them by that name. They are never unloaded and report the
 //    program's file name.
 //  - Shared objects: LoadLibraryW dlopens the path (platform::ToLinuxPath;
 //    a bare name is searched for as dlopen searches) and counts references;
 //    FreeLibrary closes the object when the last reference goes. Loading
 //    the program's own file gives the main program's handle.
-//  - Resource files (platform/resource.h): LoadLibraryW and LoadLibraryExW
+//  - Resource files (platform/kernel/resource.h): LoadLibraryW and LoadLibraryExW
 //    load a file that starts with the resource file magic as a module
 //    without code whose resources are the file's; a damaged resource file
 //    fails with ERROR_BAD_FORMAT. With LOAD_LIBRARY_AS_DATAFILE any other
@@ -41,7 +41,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // A function found by GetProcAddress; cast it to its real type to call it
 // (the generic function-pointer type, so such casts draw no warning).
@@ -126,6 +126,15 @@ HMODULE CreateExportModule(LPCWSTR name, const ExportEntry* table, int count,
 // Number of modules loaded with LoadLibrary or made by CreateExportModule
 // and not yet freed (for leak checks in tests).
 size_t LoadedModuleCount();
+
+// Answers an export of a built-in system module by name (null: not exported).
+typedef void* (*SystemModuleExports)(const char* name);
+
+// Registers the exports of the built-in help control module "hhctrl.ocx".
+// The help viewers live in the shell area above this one, which registers
+// them when the program starts (platform/shell/shell_hooks.cpp); until then
+// the module loads but exports nothing.
+void SetHelpControlExports(SystemModuleExports resolve);
 
 }  // namespace platform
 

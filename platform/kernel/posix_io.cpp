@@ -1,4 +1,4 @@
-#include "platform/posix_io.h"
+#include "platform/kernel/posix_io.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

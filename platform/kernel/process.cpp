@@ -1,5 +1,5 @@
 // Processes, the command line of this process, and environment variables.
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -20,11 +20,11 @@
 #include <mutex>
 #include <new>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
-#include "platform/threads.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/threads.h"
 
 extern char** environ;
 

@@ -3,7 +3,7 @@
 // A child process is a Linux program started with fork and execve (never
 // through a shell). Its command line is split into argv by the platform's
 // C-runtime rules (CommandLineToArgvW below); only the program path goes
-// through the path mapping of platform/files.h. The child stays in this
+// through the path mapping of platform/kernel/files.h. The child stays in this
 // process's process group and session and inherits no descriptors but the
 // standard ones. A process handle is signalled when the child ends; a
 // watcher thread reaps every child, so none is left as a zombie.
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/handles.h"
-#include "platform/types.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/types.h"
 
 // ---- Creating processes ---------------------------------------------------------
 // Creation flags. Only CREATE_SUSPENDED and CREATE_UNICODE_ENVIRONMENT change
@@ -25,7 +25,7 @@ constexpr DWORD NORMAL_PRIORITY_CLASS = 0x00000020;
 constexpr DWORD CREATE_NEW_PROCESS_GROUP = 0x00000200;
 constexpr DWORD CREATE_UNICODE_ENVIRONMENT = 0x00000400;
 constexpr DWORD CREATE_NO_WINDOW = 0x08000000;
-// (CREATE_SUSPENDED = 4 is in platform/threads.h.)
+// (CREATE_SUSPENDED = 4 is in platform/kernel/threads.h.)
 
 // STARTUPINFOW flags.
 constexpr DWORD STARTF_USESHOWWINDOW = 0x00000001;
@@ -33,7 +33,7 @@ constexpr DWORD STARTF_USESTDHANDLES = 0x00000100;
 
 // How a child's window and standard handles start. Only the standard
 // handles are used: with STARTF_USESTDHANDLES, each of hStdInput, hStdOutput
-// and hStdError that is a file handle (platform/files.h) becomes the child's
+// and hStdError that is a file handle (platform/kernel/files.h) becomes the child's
 // descriptor 0, 1 or 2; the others stay this process's.
 struct STARTUPINFOW {
   DWORD cb;               // size of the record in bytes

@@ -1,4 +1,4 @@
-#include "platform/resource.h"
+#include "platform/kernel/resource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,9 +13,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/locale.h"
-#include "platform/posix_io.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/posix_io.h"
 
 namespace platform {
 

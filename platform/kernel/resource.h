@@ -60,8 +60,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/module.h"
-#include "platform/types.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/types.h"
 
 // ---- Ids, names and types ----------------------------------------------------------
 // An id as a resource name or type (only its low 16 bits count).

@@ -1,7 +1,7 @@
 // Console control handlers over Linux signals: a catcher that writes the
 // signal number into a pipe, and one watcher thread that reads it and runs
 // the handlers outside signal context.
-#include "platform/signals.h"
+#include "platform/kernel/signals.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -13,7 +13,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace {
 

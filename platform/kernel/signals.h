@@ -11,11 +11,11 @@
 // process ends by that signal with the default action, as if it had never
 // been caught (a shell sees 128 + the signal number).
 //
-// Child processes start with the default signal actions (platform/process.h),
+// Child processes start with the default signal actions (platform/kernel/process.h),
 // so a setup program run by us is stopped by Ctrl+C as any program is.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // The events a handler receives.
 constexpr DWORD CTRL_C_EVENT = 0;         // SIGINT

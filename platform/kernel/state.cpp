@@ -1,4 +1,4 @@
-#include "platform/state.h"
+#include "platform/kernel/state.h"
 
 #include <sys/stat.h>
 

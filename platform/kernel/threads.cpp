@@ -6,9 +6,9 @@
 // pthread key frees the record when the thread ends, after marking the
 // thread object ended under the dispatcher lock, so thread handles become
 // signalled and mutexes the thread still owns become abandoned.
-#include "platform/threads.h"
+#include "platform/kernel/threads.h"
 
-#include "platform/exception.h"
+#include "platform/kernel/exception.h"
 
 #include <pthread.h>
 #include <sched.h>
@@ -23,7 +23,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace platform {
 

@@ -5,11 +5,11 @@
 // object of the process that opens it (there is one process-wide namespace,
 // as the platform's local namespace of one session). Waits watch any mix of
 // waitable handles (threads, processes, events, semaphores, mutexes) through
-// the dispatcher of platform/handles.h.
+// the dispatcher of platform/kernel/handles.h.
 #pragma once
 
-#include "platform/handles.h"
-#include "platform/types.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/types.h"
 
 // ---- Threads ---------------------------------------------------------------
 typedef DWORD (*LPTHREAD_START_ROUTINE)(LPVOID parameter);
@@ -49,7 +49,7 @@ BOOL SwitchToThread();
 namespace platform {
 
 // What a thread handle stands for: a thread of this process, or the main
-// thread of a child process (platform/process.cpp).
+// thread of a child process (platform/kernel/process.cpp).
 class ThreadHandleObject : public KernelObject {
  public:
   bool IsWaitable() const override { return true; }
@@ -93,7 +93,7 @@ constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
 constexpr DWORD WAIT_ABANDONED = 0x00000080;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 constexpr DWORD MAXIMUM_WAIT_OBJECTS = 64;
-// (WAIT_TIMEOUT = 258 is in platform/types.h.)
+// (WAIT_TIMEOUT = 258 is in platform/kernel/types.h.)
 
 constexpr DWORD SYNCHRONIZE = 0x00100000;
 constexpr DWORD EVENT_MODIFY_STATE = 0x0002;

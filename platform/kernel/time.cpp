@@ -1,10 +1,10 @@
-#include "platform/time.h"
+#include "platform/kernel/time.h"
 
 #include <time.h>
 
 #include <atomic>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace platform {
 

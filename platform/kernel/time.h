@@ -7,7 +7,7 @@
 // CLOCK_MONOTONIC and the counter runs at 10 MHz.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace platform {
 

@@ -64,7 +64,7 @@ typedef const WCHAR* LPCWSTR;
 
 // ---- Handles --------------------------------------------------------------
 // Every handle is an opaque pointer. Kernel objects (files, threads, events,
-// processes...) live in the handle table of platform/handles.h.
+// processes...) live in the handle table of platform/kernel/handles.h.
 typedef void* HANDLE;
 #define WU_DECLARE_HANDLE(name) struct name##__ { int unused; }; typedef struct name##__* name
 WU_DECLARE_HANDLE(HINSTANCE);

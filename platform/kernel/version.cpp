@@ -1,12 +1,12 @@
 // Version resources of files: finding a file's version block through the
 // module layer, copying it, and walking its node tree.
-#include "platform/version.h"
+#include "platform/kernel/version.h"
 
 #include <cstring>
 
-#include "platform/error.h"
-#include "platform/module.h"
-#include "platform/resource.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

@@ -18,13 +18,13 @@
 // page).
 //
 // Which files have one: a file is loaded as a module without code
-// (LoadLibraryExW with LOAD_LIBRARY_AS_DATAFILE, platform/module.h); the
+// (LoadLibraryExW with LOAD_LIBRARY_AS_DATAFILE, platform/kernel/module.h); the
 // program's own file is the program with its compiled resources, a resource
 // file brings its resources, and any other file has none. The block is the
 // module's first RT_VERSION resource in the usual language order.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // The signature of a VS_FIXEDFILEINFO.
 constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;

@@ -1,4 +1,4 @@
-#include "platform/profile.h"
+#include "platform/registry/profile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,18 +9,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/locale.h"
-#include "platform/posix_io.h"
-#include "platform/shell.h"
-#include "platform/state.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/posix_io.h"
+#include "platform/kernel/state.h"
 
 namespace {
 
@@ -481,13 +481,22 @@ std::string FindInFolder(const std::string& folder, std::u16string_view name) {
   return found;
 }
 
+// The Windows folder as registered by the shell area (empty until then:
+// the file system's root).
+std::atomic<platform::WindowsFolderQuery> g_windows_folder{nullptr};
+
+std::string WindowsFolder(bool create) {
+  platform::WindowsFolderQuery query = g_windows_folder.load(std::memory_order_acquire);
+  return query ? query(create) : std::string();
+}
+
 // The Linux path of a profile named by the library: a bare file name is
 // taken from the Windows folder.
 std::string ResolvePath(LPCWSTR file, bool for_write) {
   std::u16string_view name =
       file && *file ? std::u16string_view(file) : std::u16string_view(u"win.ini");
   if (name.find_first_of(u"\\/:") == std::u16string_view::npos) {
-    std::string folder = platform::SpecialFolderPath(CSIDL_WINDOWS, for_write);
+    std::string folder = WindowsFolder(for_write);
     return FindInFolder(folder == "/" ? std::string() : folder, name);
   }
   return platform::ToLinuxPath(name);
@@ -744,6 +753,10 @@ DWORD WriteProfileValue(const std::string& linux_file, std::u16string_view secti
     std::u16string_view v(*value);
     return ModifyProfile(linux_file, true, [&](Profile& p) { return SetValue(p, s, k, v); });
   });
+}
+
+void SetWindowsFolderQuery(WindowsFolderQuery query) {
+  g_windows_folder.store(query, std::memory_order_release);
 }
 
 }  // namespace platform

@@ -26,13 +26,13 @@
 //   name.
 //
 // A file name without a folder names a file in the Windows folder
-// (CSIDL_WINDOWS, platform/shell.h); other paths go through
+// (CSIDL_WINDOWS, platform/shell/shell.h); other paths go through
 // platform::ToLinuxPath. The user's own profile is "win.ini" there.
 #pragma once
 
 #include <string>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Copies a value, or the default (NULL: empty) when the file, the section
 // or the key is missing, and returns the characters copied; a text that
@@ -73,5 +73,15 @@ bool ReadProfileValue(const std::string& linux_file, std::u16string_view section
 // its Linux path. Returns ERROR_SUCCESS or a Win32 error number.
 DWORD WriteProfileValue(const std::string& linux_file, std::u16string_view section,
                         std::u16string_view key, const std::u16string* value);
+
+// Answers the Linux path of the Windows folder (CSIDL_WINDOWS), made when
+// `create` is set; "/" stands for the file system's root.
+typedef std::string (*WindowsFolderQuery)(bool create);
+
+// Registers where bare profile names are looked for. The special folders
+// live in the shell area above this one, which registers the query when the
+// program starts (platform/shell/shell_hooks.cpp); until then bare names are
+// looked for in the file system's root.
+void SetWindowsFolderQuery(WindowsFolderQuery query);
 
 }  // namespace platform

@@ -1,4 +1,4 @@
-#include "platform/registry.h"
+#include "platform/registry/registry.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,10 +18,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/locale.h"
-#include "platform/posix_io.h"
-#include "platform/state.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/posix_io.h"
+#include "platform/kernel/state.h"
 
 namespace {
 

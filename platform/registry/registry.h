@@ -42,7 +42,7 @@
 // removed.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 typedef DWORD REGSAM;  // access rights asked for a key
 typedef HKEY* PHKEY;

@@ -1,18 +1,18 @@
 // The common open and save dialogs on the window model: the dialog and its
 // controls, folder navigation, the hook dialog with its notifications, the
 // CDM_* requests and the checks of the OK button.
-#include "platform/commdlg.h"
+#include "platform/shell/commdlg.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/frontend.h"
-#include "platform/locale.h"
-#include "platform/resource.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/resource.h"
 
 namespace platform {
 namespace {

@@ -26,13 +26,13 @@
 // given the default extension when it has none, and checked
 // (OFN_PATHMUSTEXIST, OFN_FILEMUSTEXIST with a "not found" box,
 // OFN_OVERWRITEPROMPT with a Yes/No box) before CDN_FILEOK. Front ends
-// choose a path through platform::ChoosePath (platform/frontend.h). The
+// choose a path through platform::ChoosePath (platform/user/frontend.h). The
 // process's current folder is never changed by the dialogs (as with
 // OFN_NOCHANGEDIR).
 #pragma once
 
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 typedef UINT_PTR (*LPOFNHOOKPROC)(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 

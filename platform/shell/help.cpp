@@ -1,13 +1,13 @@
-#include "platform/help.h"
+#include "platform/shell/help.h"
 
 #include <sys/stat.h>
 
 #include <mutex>
 
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/windows.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/user/windows.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- WinHelp commands ------------------------------------------------------------------
 constexpr UINT HELP_CONTEXT = 0x0001;       // show the topic with this context id

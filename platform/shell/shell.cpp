@@ -1,4 +1,4 @@
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,13 +10,13 @@
 #include <mutex>
 #include <string>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/process.h"
-#include "platform/profile.h"
-#include "platform/state.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/process.h"
+#include "platform/registry/profile.h"
+#include "platform/kernel/state.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- Folder numbers (CSIDL) ---------------------------------------------------------
 constexpr int CSIDL_DESKTOP = 0x0000;

@@ -1,15 +1,15 @@
 // The shell-link object: plain fields behind IShellLinkW. The object is
 // thread-safe in its reference count only; one thread uses it at a time.
-#include "platform/shelllink.h"
+#include "platform/shell/shelllink.h"
 
 #include <atomic>
 #include <new>
 #include <string>
 #include <string_view>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/windows.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/user/windows.h"
 
 namespace {
 
@@ -119,7 +119,7 @@ class ShellLink final : public IShellLinkW {
   }
 
  private:
-  ~ShellLink() override = default;
+  ~ShellLink() = default;
 
   std::atomic<ULONG> refs_{1};   // references held
   std::u16string path_;          // target path

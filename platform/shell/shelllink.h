@@ -4,8 +4,8 @@
 // CLSID_ShellLink and used through IShellLinkW.
 #pragma once
 
-#include "platform/com.h"
-#include "platform/types.h"
+#include "platform/com/com.h"
+#include "platform/kernel/types.h"
 
 inline constexpr CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000,
                                           {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
@@ -20,8 +20,9 @@ constexpr DWORD SLGP_RAWPATH = 0x4;      // as stored, references not expanded
 // Flags of Resolve.
 constexpr DWORD SLR_NO_UI = 0x1;  // never ask the user
 
-struct _ITEMIDLIST;
-typedef _ITEMIDLIST ITEMIDLIST;
+// An item list (defined in platform/shell/shlobj.h; this header and that one
+// may be included together).
+struct ITEMIDLIST;
 typedef const ITEMIDLIST* PCIDLIST_ABSOLUTE;
 typedef ITEMIDLIST* PIDLIST_ABSOLUTE;
 
@@ -60,6 +61,9 @@ class IShellLinkW : public IUnknown {
   // searched or asked).
   virtual HRESULT Resolve(HWND window, DWORD flags) = 0;
   virtual HRESULT SetPath(LPCWSTR file) = 0;
+
+ protected:
+  ~IShellLinkW() = default;
 };
 
 // Longest description or argument text, terminator included.

@@ -1,6 +1,6 @@
 // The shell's name space over the file system (item lists), the shell
 // allocator, the folder browser and the built-in "shell32.dll".
-#include "platform/shlobj.h"
+#include "platform/shell/shlobj.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/frontend.h"
-#include "platform/locale.h"
-#include "platform/module.h"
-#include "platform/shell.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
+#include "platform/shell/shell.h"
 
 namespace platform {
 namespace {
@@ -177,7 +177,7 @@ std::u16string DisplayName(const Items& items) {
 }
 
 // ---- The shell allocator ------------------------------------------------------------------
-class TaskAllocator : public IMalloc {
+class TaskAllocator final : public IMalloc {
  public:
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;

@@ -18,17 +18,17 @@
 // and may be subclassed. The caller's callback hears BFFM_INITIALIZED,
 // BFFM_SELCHANGED and BFFM_VALIDATEFAILEDW and may send the BFFM_SET*
 // messages and BFFM_ENABLEOK back. Front ends choose a folder through
-// platform::ChoosePath (platform/frontend.h).
+// platform::ChoosePath (platform/user/frontend.h).
 //
 // The built-in module "shell32.dll" exports "DllGetVersion", reporting the
 // shell version platform::SetShellVersion sets (6.0 by default).
 #pragma once
 
-#include "platform/com.h"
-#include "platform/commctrl.h"
-#include "platform/shell.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/com/com.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/shell/shell.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // ---- Item lists -----------------------------------------------------------------------
 #pragma pack(push, 1)
@@ -96,6 +96,9 @@ class IMalloc : public IUnknown {
   // 1 for a block of this allocator, -1 when unknown.
   virtual int DidAlloc(void* block) = 0;
   virtual void HeapMinimize() = 0;
+
+ protected:
+  ~IMalloc() = default;
 };
 
 // A reference to the process's task-memory allocator (release it). E_POINTER

@@ -1,9 +1,9 @@
-#include "platform/mlang.h"
+#include "platform/text/mlang.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 namespace platform {
 

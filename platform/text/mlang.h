@@ -15,7 +15,7 @@
 //          50 when nothing else fits, else 10).
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Detection flags (the platform's values; only the 8-bit case is modelled,
 // the others are accepted).

@@ -1,4 +1,4 @@
-#include "platform/wprintf.h"
+#include "platform/text/wprintf.h"
 
 #include <climits>
 #include <cmath>
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

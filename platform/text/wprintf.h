@@ -4,7 +4,7 @@
 // Conversions follow the platform's wide-character runtime: in a wide format
 // %s and %c take UTF-16 text and characters, %S and %C narrow (byte) ones,
 // %hs/%hc are always narrow and %ls/%lc/%ws/%wc always wide. Narrow text is
-// read in the ANSI code page (GetACP, platform/locale.h).
+// read in the ANSI code page (GetACP, platform/kernel/locale.h).
 //
 // Size prefixes, as on the platform: none, l and I32 read a 32-bit value (l
 // is 32-bit, like LONG); h a 16-bit and hh an 8-bit value passed as int; ll,
@@ -31,7 +31,7 @@
 
 #include <cstdarg>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace platform {
 
@@ -79,7 +79,7 @@ constexpr DWORD FORMAT_MESSAGE_MAX_WIDTH_MASK = 0x000000FF;
 // the terminator, or 0 with the last error set.
 //
 // Source: FROM_STRING takes `source` as the message text. FROM_SYSTEM knows
-// the English texts of the Win32 error numbers of platform/types.h (each
+// the English texts of the Win32 error numbers of platform/kernel/types.h (each
 // ending in "\r\n"), also in their HRESULT form 0x8007xxxx, and of the
 // common COM codes; any language id gives the English text. An unknown
 // number fails with ERROR_MR_MID_NOT_FOUND. FROM_HMODULE finds no message

@@ -1,5 +1,5 @@
 // Keyboard accelerator tables (see accel.h).
-#include "platform/accel.h"
+#include "platform/user/accel.h"
 
 #include <cstring>
 #include <mutex>
@@ -7,8 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/resource.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/resource.h"
 
 namespace platform {
 namespace {

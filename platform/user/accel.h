@@ -9,8 +9,8 @@
 
 #include <cstddef>
 
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 WU_DECLARE_HANDLE(HACCEL);
 

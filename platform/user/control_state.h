@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "platform/windows.h"
+#include "platform/user/windows.h"
 
 namespace platform {
 

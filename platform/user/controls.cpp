@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/frontend.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/control_state.h"
-#include "platform/windows.h"
+#include "platform/user/frontend.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/user/control_state.h"
+#include "platform/user/windows.h"
 
 namespace platform {
 namespace {

@@ -15,14 +15,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/frontend.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
-#include "platform/menu.h"
-#include "platform/resource.h"
-#include "platform/windows.h"
+#include "platform/kernel/error.h"
+#include "platform/user/frontend.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
+#include "platform/user/menu.h"
+#include "platform/kernel/resource.h"
+#include "platform/user/windows.h"
 
 namespace platform {
 namespace {

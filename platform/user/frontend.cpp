@@ -1,7 +1,7 @@
 // The front ends that answer modal dialogs and message boxes: the scripted
 // driver for tests, the terminal front end for people and the
 // non-interactive front end for runs without a terminal.
-#include "platform/frontend.h"
+#include "platform/user/frontend.h"
 
 #include <poll.h>
 #include <termios.h>
@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/commctrl.h"
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
+#include "platform/user/control_messages.h"
 
 namespace platform {
 

@@ -36,7 +36,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/windows.h"
+#include "platform/user/windows.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/menu.h"
+#include "platform/user/menu.h"
 
 #include <cstring>
 #include <map>
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/locale.h"
-#include "platform/module.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // loaded from menu templates or RT_MENU resources.
 #pragma once
 
-#include "platform/resource.h"
-#include "platform/types.h"
+#include "platform/kernel/resource.h"
+#include "platform/kernel/types.h"
 
 constexpr DWORD ERROR_INVALID_MENU_HANDLE = 1401;
 constexpr DWORD ERROR_MENU_ITEM_NOT_FOUND = 1456;

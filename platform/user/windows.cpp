@@ -4,12 +4,12 @@
 //
 // Locks. All window, class, thread and hook records live in one Model under
 // its mutex (Model::lock). Message-queue contents live under the platform's
-// dispatcher lock (platform/handles.h), because a queue is a waitable object
+// dispatcher lock (platform/kernel/handles.h), because a queue is a waitable object
 // that MsgWaitForMultipleObjects watches beside events and threads. The
 // order is Model::lock, then the dispatcher lock; nothing takes Model::lock
 // while it holds the dispatcher lock. No procedure, hook or callback of the
 // caller ever runs while either lock is held.
-#include "platform/windows.h"
+#include "platform/user/windows.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,15 +23,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/menu.h"
-#include "platform/module.h"
-#include "platform/process.h"
-#include "platform/threads.h"
-#include "platform/time.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/user/menu.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/time.h"
 
 namespace platform {
 namespace {
@@ -804,13 +804,16 @@ BOOL ClientSizeForSurface(HWND hwnd, SIZE* size) {
 // ---- Classes ---------------------------------------------------------------------------
 
 std::once_flag g_system_classes;
+// Registers the common control classes (set by the comctl area).
+std::atomic<void (*)()> g_common_control_classes{nullptr};
 
 // The system classes are registered the first time a class is looked up.
 void EnsureSystemClasses() {
   std::call_once(g_system_classes, [] {
     RegisterStandardControlClasses();
     RegisterDialogClass();
-    RegisterCommonControlClasses();
+    if (void (*registrar)() = g_common_control_classes.load(std::memory_order_acquire))
+      registrar();
   });
 }
 
@@ -3450,6 +3453,10 @@ RECT WorkAreaOfMonitor(HMONITOR monitor) {
   for (const auto& e : list)
     if (e.handle == monitor) return e.work;
   return list.empty() ? RECT{} : list[0].work;
+}
+
+void SetCommonControlClassRegistrar(void (*registrar)()) {
+  g_common_control_classes.store(registrar, std::memory_order_release);
 }
 
 ATOM RegisterSystemClass(const WNDCLASSEXW& wc, ATOM atom) {

@@ -35,13 +35,13 @@
 // the dialog's modal loop runs needs nothing else.
 //
 // When a modal dialog or message box waits for a person, the model asks the
-// installed front end (platform/frontend.h).
+// installed front end (platform/user/frontend.h).
 #pragma once
 
 #include <string>
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // ---- Message parameter packing ------------------------------------------------------
 constexpr WORD LOWORD(DWORD_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
@@ -76,7 +76,7 @@ typedef LRESULT (*HOOKPROC)(int code, WPARAM wparam, LPARAM lparam);
 typedef void (*TIMERPROC)(HWND window, UINT message, UINT_PTR id, DWORD time);
 typedef BOOL (*WNDENUMPROC)(HWND window, LPARAM data);
 
-// Error numbers of the window manager that platform/types.h does not list.
+// Error numbers of the window manager that platform/kernel/types.h does not list.
 constexpr DWORD ERROR_INVALID_INDEX = 1413;           // bad GetWindowLong index
 constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;    // UnregisterClassW, GetClassInfoExW
 constexpr DWORD ERROR_CLASS_HAS_WINDOWS = 1412;       // UnregisterClassW of a class in use
@@ -130,7 +130,7 @@ struct WNDCLASSEXW {
 // A class is found by name (any case) or atom for the module instance that
 // registered it, then among CS_GLOBALCLASS classes, then among the system
 // classes ("Button", "Edit", "Static", "ListBox", "ComboBox", "ScrollBar",
-// "#32770" and the common controls of platform/commctrl.h). The same name
+// "#32770" and the common controls of platform/comctl/commctrl.h). The same name
 // always gives the same atom. NULL/0 with ERROR_CLASS_ALREADY_EXISTS when the
 // name is taken for that instance, ERROR_INVALID_PARAMETER for a bad record.
 ATOM RegisterClassW(const WNDCLASSW* wc);
@@ -583,7 +583,7 @@ BOOL InSendMessage();
 LRESULT DefWindowProcW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // ---- Geometry ---------------------------------------------------------------------------
-// (The rectangle helpers SetRect, IntersectRect... are in platform/gdi.h.)
+// (The rectangle helpers SetRect, IntersectRect... are in platform/gdi/gdi.h.)
 // Window rectangle in screen coordinates; client rectangle from (0, 0). The
 // client area is the window less its frame (AdjustWindowRectEx) and, with
 // WS_VSCROLL / WS_HSCROLL, less the scroll bars.
@@ -936,7 +936,7 @@ constexpr int SM_SAMEDISPLAYFORMAT = 81;
 constexpr int SM_REMOTESESSION = 0x1000;
 
 // A metric of the model: the screen and virtual-screen sizes and the monitor
-// count follow the monitor list (platform/gdi.h); SM_CXFULLSCREEN and
+// count follow the monitor list (platform/gdi/gdi.h); SM_CXFULLSCREEN and
 // SM_CYFULLSCREEN the primary work area (less a caption); the frame, caption,
 // scroll-bar, icon and other sizes come from a fixed table that tests may
 // override (platform::SetSystemMetric). 0 for an unknown index.
@@ -1463,7 +1463,7 @@ size_t LiveWindowCount();
 // every override. The UI font of the non-client metrics (caption, menu,
 // status and message fonts, and the icon title font) is "Segoe UI" at
 // 9 points (lfHeight -12) on the platform's version 6 and later, "Tahoma"
-// -11 before (platform/cpu.h's system model); SetUiFont overrides both.
+// -11 before (platform/kernel/cpu.h's system model); SetUiFont overrides both.
 void SetSystemMetric(int index, int value);
 void ResetSystemMetrics();
 void SetUiFont(const LOGFONTW& font);
@@ -1488,9 +1488,14 @@ bool IsMessageBoxWindow(HWND window);
 // Registers the system window classes of one source file; the model calls
 // them the first time a class is looked up. Each is defined by the file that
 // implements the classes.
-void RegisterStandardControlClasses();  // platform/controls.cpp
-void RegisterDialogClass();             // platform/dialogs.cpp
-void RegisterCommonControlClasses();    // platform/commctrl.cpp
+void RegisterStandardControlClasses();  // platform/user/controls.cpp
+void RegisterDialogClass();             // platform/user/dialogs.cpp
+
+// Registers the function that registers the common control classes. The
+// common controls live in the comctl area above this one, which registers
+// it when the program starts (platform/comctl/comctl_hooks.cpp); the model
+// calls it after the standard classes, the first time a class is looked up.
+void SetCommonControlClassRegistrar(void (*registrar)());
 
 // A system class: registered once for every module instance (never
 // unregistered). `atom` may be 0 to take a new one.

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/com.h"
+#include "platform/com/com.h"
 
 namespace {
 

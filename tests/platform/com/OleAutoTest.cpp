@@ -1,4 +1,4 @@
-#include "platform/oleauto.h"
+#include "platform/com/oleauto.h"
 
 #include <gtest/gtest.h>
 

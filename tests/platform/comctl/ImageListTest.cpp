@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/error.h"
-#include "platform/gdi.h"
-#include "platform/resource.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

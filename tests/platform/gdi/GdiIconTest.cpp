@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/gdi.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/gdi/gdi.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

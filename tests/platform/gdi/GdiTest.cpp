@@ -1,13 +1,13 @@
 // The drawing layer: objects and their bookkeeping, raster operations,
 // fills, lines and shapes, clipping, DIBs, frames and window surfaces.
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace {
 

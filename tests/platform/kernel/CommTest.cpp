@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "platform/comm.h"
-#include "platform/files.h"
-#include "platform/handles.h"
+#include "platform/kernel/comm.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/cpu.h"
-#include "platform/error.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/exception.h"
+#include "platform/kernel/exception.h"
 
 namespace {
 

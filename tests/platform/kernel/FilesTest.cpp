@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/handles.h"
-#include "platform/time.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/time.h"
 #include "tests/common/TestUtil.h"
 
 using wutest::U16;

@@ -1,10 +1,10 @@
 // The handle table: closing, duplicating and the pseudo handles.
-#include "platform/handles.h"
+#include "platform/kernel/handles.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/process.h"
-#include "platform/threads.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

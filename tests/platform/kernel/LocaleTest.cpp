@@ -1,4 +1,4 @@
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <thread>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/mapping.h"
-#include "platform/process.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/mapping.h"
+#include "platform/kernel/process.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

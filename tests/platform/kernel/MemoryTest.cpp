@@ -1,4 +1,4 @@
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/error.h"
+#include "platform/kernel/error.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/module.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Child processes, the command line and environment variables.
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/memory.h"
-#include "platform/threads.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/threads.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

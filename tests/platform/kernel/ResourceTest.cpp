@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/locale.h"
-#include "platform/module.h"
-#include "platform/resource.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/resource.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

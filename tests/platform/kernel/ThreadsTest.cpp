@@ -1,6 +1,6 @@
 // Threads, events, semaphores, mutexes, waits, critical sections and
 // thread-local slots.
-#include "platform/threads.h"
+#include "platform/kernel/threads.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/handles.h"
+#include "platform/kernel/handles.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/error.h"
-#include "platform/time.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

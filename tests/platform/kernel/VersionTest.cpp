@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/locale.h"
-#include "platform/resource.h"
-#include "platform/version.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/resource.h"
+#include "platform/kernel/version.h"
 #include "tests/common/TestUtil.h"
 #include "tests/common/VersionBlock.h"
 

@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "platform/error.h"
-#include "platform/profile.h"
-#include "platform/shell.h"
+#include "platform/kernel/error.h"
+#include "platform/registry/profile.h"
+#include "platform/shell/shell.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "tests/common/TestUtil.h"
-#include "platform/commdlg.h"
-#include "platform/files.h"
-#include "platform/frontend.h"
-#include "platform/shlobj.h"
-#include "platform/windows.h"
+#include "platform/shell/commdlg.h"
+#include "platform/kernel/files.h"
+#include "platform/user/frontend.h"
+#include "platform/shell/shlobj.h"
+#include "platform/user/windows.h"
 
 namespace {
 

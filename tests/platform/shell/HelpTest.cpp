@@ -7,13 +7,13 @@
 
 #include <string>
 
-#include "platform/com.h"
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/help.h"
-#include "platform/module.h"
-#include "platform/shell.h"
-#include "platform/windows.h"
+#include "platform/com/com.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/shell/help.h"
+#include "platform/kernel/module.h"
+#include "platform/shell/shell.h"
+#include "platform/user/windows.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "platform/shelllink.h"
+#include "platform/shell/shelllink.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "platform/files.h"
-#include "platform/locale.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

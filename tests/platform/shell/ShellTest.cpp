@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

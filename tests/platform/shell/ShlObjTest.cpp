@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "tests/common/TestUtil.h"
-#include "platform/files.h"
-#include "platform/frontend.h"
-#include "platform/module.h"
-#include "platform/shlobj.h"
+#include "platform/kernel/files.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/module.h"
+#include "platform/shell/shlobj.h"
 
 namespace {
 

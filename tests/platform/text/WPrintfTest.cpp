@@ -1,4 +1,4 @@
-#include "platform/wprintf.h"
+#include "platform/text/wprintf.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <limits>
 #include <string>
 
-#include "platform/error.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
 #include "tests/common/TestUtil.h"
 
 using wutest::U16;

@@ -1,14 +1,14 @@
 // Accelerator tables: building them from records and resource bytes, and
 // matching key messages.
-#include "platform/accel.h"
+#include "platform/user/accel.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "platform/error.h"
-#include "platform/resource.h"
-#include "platform/windows.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/resource.h"
+#include "platform/user/windows.h"
 
 namespace {
 

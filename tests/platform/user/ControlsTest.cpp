@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/frontend.h"
-#include "platform/locale.h"
-#include "platform/windows.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/locale.h"
+#include "platform/user/windows.h"
 
 namespace {
 

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/commctrl.h"
-#include "platform/frontend.h"
-#include "platform/locale.h"
-#include "platform/resource.h"
-#include "platform/threads.h"
-#include "platform/windows.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/resource.h"
+#include "platform/kernel/threads.h"
+#include "platform/user/windows.h"
 
 namespace {
 

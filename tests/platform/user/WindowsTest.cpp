@@ -8,12 +8,12 @@
 #include <thread>
 #include <vector>
 
-#include "platform/cpu.h"
-#include "platform/gdi.h"
-#include "platform/menu.h"
-#include "platform/threads.h"
-#include "platform/time.h"
-#include "platform/windows.h"
+#include "platform/kernel/cpu.h"
+#include "platform/gdi/gdi.h"
+#include "platform/user/menu.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/time.h"
+#include "platform/user/windows.h"
 
 namespace {
 
