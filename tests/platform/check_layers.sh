@@ -5,6 +5,7 @@
 #   - a source of an area includes a header of an area it may not use (the
 #     arrows below, the ones the README draws);
 #   - a platform header is named without its area ("platform/files.h");
+#   - an area's internal header (*_internal.h) is included by another area;
 #   - a source file lies in platform/ itself or in a folder that is no area;
 #   - a system header (<unistd.h> and the other C headers) is included
 #     outside kernel/ by a file not listed below as needing system calls.
@@ -41,6 +42,8 @@ for file in $(find . -type f \( -name '*.h' -o -name '*.cpp' \) | sed 's#^\./##'
       target=${BASH_REMATCH[1]}
       if [[ $target != "$area" && " ${may[$area]} " != *" $target "* ]]; then
         fail "platform/$file:$line: $area may not include $target: $text"
+      elif [[ $target != "$area" && $text =~ _internal\.h\" ]]; then
+        fail "platform/$file:$line: an internal header of $target: $text"
       fi
     elif [[ $text =~ \"platform/[^/\"]+\" ]]; then
       fail "platform/$file:$line: a platform header without its area: $text"
