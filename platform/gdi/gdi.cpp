@@ -3,8 +3,8 @@
 #include <atomic>
 #include <mutex>
 
-#include "platform/kernel/error.h"
 #include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/error.h"
 
 namespace platform {
 

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/kernel/error.h"
 #include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/error.h"
 
 namespace platform::gdi {
 

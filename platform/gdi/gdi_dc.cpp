@@ -4,8 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/kernel/error.h"
 #include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/error.h"
 
 namespace platform::gdi {
 

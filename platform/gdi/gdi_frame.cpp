@@ -3,8 +3,8 @@
 // menu marks), painted in the system colours.
 #include <algorithm>
 
-#include "platform/kernel/error.h"
 #include "platform/gdi/gdi_internal.h"
+#include "platform/kernel/error.h"
 
 namespace platform::gdi {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <tuple>
 
+#include "platform/gdi/gdi_internal.h"
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
-#include "platform/gdi/gdi_internal.h"
 #include "platform/kernel/locale.h"
 
 namespace platform::gdi {

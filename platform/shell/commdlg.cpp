@@ -10,9 +10,9 @@
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
-#include "platform/user/frontend.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/resource.h"
+#include "platform/user/frontend.h"
 
 namespace platform {
 namespace {

@@ -15,8 +15,8 @@
 #include "platform/kernel/handles.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/process.h"
-#include "platform/registry/profile.h"
 #include "platform/kernel/state.h"
+#include "platform/registry/profile.h"
 
 namespace {
 

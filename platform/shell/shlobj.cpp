@@ -12,10 +12,10 @@
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
-#include "platform/user/frontend.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/module.h"
 #include "platform/shell/shell.h"
+#include "platform/user/frontend.h"
 
 namespace platform {
 namespace {

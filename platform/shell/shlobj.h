@@ -26,8 +26,8 @@
 
 #include "platform/com/com.h"
 #include "platform/comctl/commctrl.h"
-#include "platform/shell/shell.h"
 #include "platform/kernel/types.h"
+#include "platform/shell/shell.h"
 #include "platform/user/windows.h"
 
 // ---- Item lists -----------------------------------------------------------------------

@@ -7,16 +7,18 @@
 // from other threads are marshalled there by the window model), so the
 // records need no lock. Controls paint with the drawing layer: the
 // parent's WM_CTLCOLOR* brush, then the text in the control's font.
+#include "platform/user/controls.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
-#include "platform/user/frontend.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/locale.h"
 #include "platform/user/control_state.h"
+#include "platform/user/frontend.h"
 #include "platform/user/windows.h"
 
 namespace platform {

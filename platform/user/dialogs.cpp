@@ -8,6 +8,8 @@
 // window, made on WM_NCCREATE and dropped on WM_NCDESTROY. EndDialog may
 // come from any thread, so the table has its own lock; it is a leaf lock
 // (nothing is called while it is held).
+#include "platform/user/dialogs.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -15,13 +17,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/kernel/error.h"
-#include "platform/user/frontend.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/error.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/memory.h"
-#include "platform/user/menu.h"
 #include "platform/kernel/resource.h"
+#include "platform/user/frontend.h"
+#include "platform/user/menu.h"
 #include "platform/user/windows.h"
 
 namespace platform {
