@@ -7,13 +7,21 @@ namespace platform {
 inline namespace window_model {
 
 // The system classes are registered the first time a class is looked up.
+// The common control classes follow as soon as their registrar is known:
+// it arrives when the program starts, so a lookup made earlier (a static
+// initialiser) does not leave them out for good.
 void EnsureSystemClasses() {
   std::call_once(g_system_classes, [] {
     RegisterStandardControlClasses();
     RegisterDialogClass();
-    if (void (*registrar)() = g_common_control_classes.load(std::memory_order_acquire))
-      registrar();
   });
+  if (g_common_control_classes_done.load(std::memory_order_acquire)) return;
+  void (*registrar)() = g_common_control_classes.load(std::memory_order_acquire);
+  if (!registrar) return;
+  std::lock_guard<std::mutex> hold(g_common_control_classes_lock);
+  if (g_common_control_classes_done.load(std::memory_order_relaxed)) return;
+  registrar();
+  g_common_control_classes_done.store(true, std::memory_order_release);
 }
 
 // The main program stands for a NULL instance.

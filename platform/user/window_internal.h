@@ -384,6 +384,10 @@ inline std::once_flag g_system_classes;
 
 // Registers the common control classes (set by the comctl area).
 inline std::atomic<void (*)()> g_common_control_classes{nullptr};
+// Set once the common control classes are registered; the lock makes their
+// registration happen once.
+inline std::atomic<bool> g_common_control_classes_done{false};
+inline std::mutex g_common_control_classes_lock;
 
 // The system classes are registered the first time a class is looked up.
 void EnsureSystemClasses();
