@@ -45,4 +45,14 @@ int ReplaceFileAtomically(const std::string& path, const std::string& bytes, mod
   return err;
 }
 
+LinuxPathKind KindOfLinuxPath(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return LinuxPathKind::kNone;
+  if (S_ISREG(st.st_mode)) return LinuxPathKind::kFile;
+  if (S_ISDIR(st.st_mode)) return LinuxPathKind::kFolder;
+  return LinuxPathKind::kOther;
+}
+
+bool MayRunLinuxFile(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
+
 }  // namespace platform

@@ -20,4 +20,12 @@ bool WriteAllFd(int fd, const std::string& bytes);
 // removed and `path` is unchanged).
 int ReplaceFileAtomically(const std::string& path, const std::string& bytes, mode_t mode);
 
+// What a Linux path names, links followed: kNone when nothing can be found
+// there (missing, or a folder on the way cannot be searched).
+enum class LinuxPathKind { kNone, kFile, kFolder, kOther };
+LinuxPathKind KindOfLinuxPath(const std::string& path);
+
+// Whether the calling process may run the file `path` (execute permission).
+bool MayRunLinuxFile(const std::string& path);
+
 }  // namespace platform

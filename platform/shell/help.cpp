@@ -1,12 +1,11 @@
 #include "platform/shell/help.h"
 
-#include <sys/stat.h>
-
 #include <mutex>
 
 #include "platform/kernel/cpu.h"
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/posix_io.h"
 #include "platform/user/windows.h"
 
 namespace {
@@ -57,8 +56,7 @@ bool HelpFileExists(const std::u16string& name) {
   if (window != std::u16string::npos && window < cut) cut = window;
   if (cut == 0) return false;
   std::string path = platform::ToLinuxPath(std::u16string_view(name).substr(0, cut));
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return platform::KindOfLinuxPath(path) == platform::LinuxPathKind::kFile;
 }
 
 constexpr WCHAR kViewerClass[] = u"WuHelpViewer";

@@ -1,8 +1,5 @@
 #include "platform/shell/shell.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -14,6 +11,7 @@
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/locale.h"
+#include "platform/kernel/posix_io.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/state.h"
 #include "platform/registry/profile.h"
@@ -170,8 +168,7 @@ std::string CurrentFolder(int id) {
 }
 
 bool IsFolder(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return platform::KindOfLinuxPath(path) == platform::LinuxPathKind::kFolder;
 }
 
 // Copies a folder's library path into a caller buffer of `size` characters.
@@ -297,9 +294,8 @@ std::string SearchPath(const std::string& name) {
     std::string dir = path.substr(start, end - start);
     if (!dir.empty()) {
       std::string candidate = dir + "/" + name;
-      struct stat st;
-      if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-          access(candidate.c_str(), X_OK) == 0)
+      if (platform::KindOfLinuxPath(candidate) == platform::LinuxPathKind::kFile &&
+          platform::MayRunLinuxFile(candidate))
         return candidate;
     }
     start = end + 1;
@@ -342,13 +338,13 @@ int OpenRequest(platform::ShellRequest& request, const std::string& opener_set) 
   std::u16string target = request.file;
   if (!IsAddress(request.file)) {
     std::string path = platform::ToLinuxPath(request.file);
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
+    platform::LinuxPathKind kind = platform::KindOfLinuxPath(path);
+    if (kind == platform::LinuxPathKind::kNone) {
       size_t cut = path.find_last_of('/');
       std::string parent = cut == std::string::npos || cut == 0 ? "/" : path.substr(0, cut);
       return IsFolder(parent) ? SE_ERR_FNF : SE_ERR_PNF;
     }
-    if (S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0) {
+    if (kind == platform::LinuxPathKind::kFile && platform::MayRunLinuxFile(path)) {
       request.started = StartChild(path, platform::SplitCommandLine(request.parameters),
                                    request.directory.c_str());
       return request.started ? SE_OPENED : SE_ERR_ACCESSDENIED;
@@ -356,7 +352,7 @@ int OpenRequest(platform::ShellRequest& request, const std::string& opener_set) 
     target = platform::ToUtf16(path);  // the opener is a Linux program
   }
   std::string opener = opener_set.empty() ? SearchPath("xdg-open") : opener_set;
-  if (opener.empty() || access(opener.c_str(), X_OK) != 0) return SE_ERR_NOASSOC;
+  if (opener.empty() || !platform::MayRunLinuxFile(opener)) return SE_ERR_NOASSOC;
   request.started = StartChild(opener, {target}, nullptr);
   return request.started ? SE_OPENED : SE_ERR_ACCESSDENIED;
 }
