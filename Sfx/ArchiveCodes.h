@@ -6,7 +6,7 @@
 #pragma once
 
 #include "foundation/WuStatus.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- Progress error codes ------------------------------------------------------
 constexpr HRESULT WUARC_ERR_INVALID_ARG = WuStatusCode(0xAAAAAAA0);    // bad argument or target folder missing

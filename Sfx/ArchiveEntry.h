@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Sfx/UmRecords.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // One central record as found while walking the directory.
 struct tARCENTRY {

@@ -6,9 +6,9 @@
 #include "Sfx/ArchivePath.h"
 #include "foundation/WuFolders.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/locale.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
 
 bool ArcReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD count, DWORD* got) {
   *got = 0;

@@ -3,7 +3,7 @@
 // the space checks, with a seam through which tests present any disk.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Bytes moved per block by every copy, extraction and compression loop.
 constexpr DWORD kArchiveBlockSize = 262144;

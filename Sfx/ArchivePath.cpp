@@ -1,8 +1,8 @@
 // Path and entry-name helpers of the archive code.
 #include "Sfx/ArchivePath.h"
 
-#include "platform/files.h"
-#include "platform/locale.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

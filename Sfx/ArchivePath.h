@@ -6,7 +6,7 @@
 // not fit its buffer is refused (false), never cut.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Units of the path buffers the archive code builds (Linux paths may be
 // longer than the platform's MAX_PATH; stored names stay within 259).

@@ -2,7 +2,7 @@
 #include "Sfx/ArchivePattern.h"
 
 #include "Sfx/ArchivePath.h"
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

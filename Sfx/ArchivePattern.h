@@ -9,7 +9,7 @@
 // Comparisons ignore case. A pattern of one character or none is refused.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 enum class ArcPatternKind {
   kAll,     // "*.*"

@@ -31,7 +31,7 @@
 #include "Sfx/CWuArchiveProgress.h"
 #include "Sfx/UmRecords.h"
 #include "foundation/WuList.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 struct tARCENTRY;
 struct tARCSTREAM;

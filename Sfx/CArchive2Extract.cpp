@@ -5,10 +5,10 @@
 #include "Sfx/ArchivePattern.h"
 #include "Sfx/CArchive2.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include "Sfx/ArchivePattern.h"
 #include "Sfx/CArchive2.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/time.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

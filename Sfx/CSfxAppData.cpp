@@ -5,8 +5,8 @@
 #include "foundation/WuNumber.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/locale.h"
-#include "platform/profile.h"
+#include "platform/kernel/locale.h"
+#include "platform/registry/profile.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // The settings file inside the control archive, and its section.
 constexpr WCHAR kSfxSettingsFileName[] = u"sfxinst.ini";

@@ -7,8 +7,8 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/commctrl.h"
-#include "platform/threads.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #pragma once
 
 #include "Sfx/CWuArchiveProgress.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // Posted to the progress page: ask the cancel question now.
 constexpr UINT SFX_WM_ASK_CANCEL = WM_APP + 0x100;

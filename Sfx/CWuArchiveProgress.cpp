@@ -3,8 +3,8 @@
 
 #include "Sfx/ArchiveCodes.h"
 #include "foundation/WuString.h"
-#include "platform/handles.h"
-#include "platform/threads.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/threads.h"
 
 CWuArchiveProgress::CWuArchiveProgress() : CWuArchiveProgress(nullptr) {}
 

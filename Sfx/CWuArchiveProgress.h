@@ -28,8 +28,8 @@
 
 #include <cstddef>
 
-#include "platform/threads.h"
-#include "platform/types.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/types.h"
 
 class CWuArchiveProgress {
  public:

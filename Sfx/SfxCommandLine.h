@@ -11,7 +11,7 @@
 #pragma once
 
 #include "foundation/WuList.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Result of a run that showed the help box (the run ends with it).
 constexpr HRESULT SFX_E_HELP_SHOWN = static_cast<HRESULT>(0x8004E070);

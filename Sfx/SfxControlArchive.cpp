@@ -13,7 +13,7 @@
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 
 namespace {
 

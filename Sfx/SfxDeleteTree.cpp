@@ -5,7 +5,7 @@
 #include "Sfx/SfxRun.h"
 
 #include "foundation/WuString.h"
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 
 namespace {
 

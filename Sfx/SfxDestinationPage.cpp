@@ -11,8 +11,8 @@
 #include "foundation/WuNumber.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/locale.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
-#include "platform/commctrl.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/threads.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // run's end event. Its result is the run state's extraction result.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 class CSfxExtractProgress;
 

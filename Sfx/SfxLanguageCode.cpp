@@ -1,7 +1,7 @@
 // Language codes of the language option.
 #include "Sfx/SfxCommandLine.h"
 
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/filemode.h"
-#include "platform/process.h"
-#include "platform/threads.h"
-#include "platform/windows.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/filemode.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/threads.h"
+#include "platform/user/windows.h"
 
 namespace {
 

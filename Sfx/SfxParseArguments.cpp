@@ -2,7 +2,7 @@
 // typed items.
 #include "Sfx/SfxCommandLine.h"
 
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 const SfxOption g_SfxOptions[] = {
     {u"NOTEMP", SFXARG_NOTEMP, FALSE, 0},

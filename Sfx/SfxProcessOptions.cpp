@@ -7,10 +7,10 @@
 #include "foundation/WuLangRows.h"
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuString.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
-#include "platform/windows.h"
-#include "platform/wprintf.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
+#include "platform/user/windows.h"
+#include "platform/text/wprintf.h"
 
 namespace {
 

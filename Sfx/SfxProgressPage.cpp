@@ -10,7 +10,7 @@
 #include "Sfx/SfxWizard.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
-#include "platform/threads.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

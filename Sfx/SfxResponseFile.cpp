@@ -2,10 +2,10 @@
 #include "Sfx/SfxCommandLine.h"
 
 #include "foundation/WuStatus.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

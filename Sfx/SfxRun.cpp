@@ -18,10 +18,10 @@
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/commctrl.h"
-#include "platform/gdi.h"
-#include "platform/signals.h"
-#include "platform/threads.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/signals.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 //                            not be started), 0 when none is run
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 class CSfxAppData;
 

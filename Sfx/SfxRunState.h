@@ -4,7 +4,7 @@
 // worker starts.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
 class CSfxExtractProgress;       // the worker's progress object

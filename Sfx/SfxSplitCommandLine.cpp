@@ -1,8 +1,8 @@
 // Splitting a command line into arguments, in place in one block.
 #include "Sfx/SfxCommandLine.h"
 
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/cpu.h"
-#include "platform/registry.h"
+#include "platform/kernel/cpu.h"
+#include "platform/registry/registry.h"
 
 namespace {
 

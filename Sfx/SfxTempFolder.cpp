@@ -10,8 +10,8 @@
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/filemode.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/filemode.h"
 
 namespace {
 

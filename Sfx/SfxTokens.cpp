@@ -7,7 +7,7 @@
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // default extraction folder refer to.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 class CSfxAppData;
 

@@ -2,7 +2,7 @@
 // (its resource scripts hold the dialogs and the texts in every language).
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- Dialogs -----------------------------------------------------------------------------
 constexpr UINT SFX_DLG_PROGRESS = 1000;     // progress page

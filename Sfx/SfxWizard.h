@@ -5,9 +5,9 @@
 // their place, banner, title font and folder through the run state.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // Runs the pages modally, from the progress page or from the destination
 // page. TRUE when the progress page ended with 1 (extraction ended); FALSE

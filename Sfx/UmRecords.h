@@ -12,7 +12,7 @@
 // explicitly in little-endian order.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Signatures ("U", "M", then two bytes).
 constexpr DWORD kUmLocalSignature = 0x0A034D55;    // "UM" 0x03 0x0A

@@ -1,8 +1,8 @@
 // wusfx: the self-extracting package's program. It runs the package that
 // it is the front of and ends with the run's exit code as its status.
 #include "Sfx/SfxRun.h"
-#include "platform/module.h"
-#include "platform/process.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/process.h"
 
 int main(int argc, char** argv) {
   platform::SetCommandLineFromArgv(argc, argv);

@@ -13,7 +13,7 @@
 #include "audio/KernelVariants.h"
 #include "audio/SampleCodec.h"
 #include "audio/Widen16Simd.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace wuaudio {
 namespace a2 {

@@ -5,7 +5,7 @@
 
 #include "audio/KernelVariants.h"
 #include "audio/SampleCodec.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace wuaudio {
 namespace a1 {

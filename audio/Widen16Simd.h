@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "audio/SampleCodec.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace wuaudio {
 namespace {

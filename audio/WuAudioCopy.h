@@ -22,7 +22,7 @@
 #include <cstdint>
 
 #include "audio/WuSampleType.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // A conversion kernel.
 typedef void (*WuAudioCopyFunc)(void* dest, const void* src, int32_t count, float gain);

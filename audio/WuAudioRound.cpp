@@ -2,7 +2,7 @@
 #include "audio/WuAudioCopy.h"
 #include "foundation/WuSystem.h"
 #include "foundation/WuSystemInternal.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // platform wave-format record and a sample type.
 #pragma once
 
-#include "platform/mmreg.h"
-#include "platform/types.h"
+#include "platform/com/mmreg.h"
+#include "platform/kernel/types.h"
 
 // A plain sample format. Samples are interleaved by frame.
 enum WUSAMPLETYPE : int32_t {

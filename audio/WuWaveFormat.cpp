@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "audio/WuWfx.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include <cstddef>
 
 #include "audio/WuSampleType.h"
-#include "platform/mmreg.h"
-#include "platform/types.h"
+#include "platform/com/mmreg.h"
+#include "platform/kernel/types.h"
 
 // dwFlags bits.
 constexpr DWORD WUWAVEFORMAT_COMPRESSED = 0x8;       // described by tag and bits

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "audio/WuSampleType.h"
-#include "platform/mmreg.h"
-#include "platform/types.h"
+#include "platform/com/mmreg.h"
+#include "platform/kernel/types.h"
 
 // The default speaker mask of n channels: (1 << n) - 1 in 64 bits, cut to
 // 32 (all bits from 32 channels on).

@@ -26,10 +26,10 @@
 #include "Sfx/CArchive2.h"
 #include "bench/BenchPayload.h"
 #include "Sfx/UmRecords.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/time.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

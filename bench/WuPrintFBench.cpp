@@ -9,7 +9,7 @@
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 
 namespace {
 

@@ -14,7 +14,7 @@ endif()
 
 # wu_library(name SOURCES ...): one static library per folder, with the
 # repository root on the include path so that headers are named by folder
-# ("platform/types.h", "foundation/WuList.h").
+# ("platform/kernel/types.h", "foundation/WuList.h").
 function(wu_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})

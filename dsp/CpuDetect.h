@@ -9,8 +9,8 @@
 #include <cstdint>
 
 #include "dsp/WuPerfStatus.h"
-#include "platform/cpu.h"
-#include "platform/types.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/types.h"
 
 namespace wuperf {
 

@@ -1,7 +1,7 @@
 // The SIMD floating-point environment around exact kernels.
 #include "dsp/FloatEnv.h"
 
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace wuperf {
 

@@ -8,7 +8,7 @@
 // invalid-operation flag of negative inputs never reaches the caller.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wuperf {
 

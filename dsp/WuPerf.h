@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "dsp/WuPerfStatus.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- Set-up and mappings ---------------------------------------------------
 

@@ -1,13 +1,13 @@
 // Test seams of the signal-processing primitives. Not for production code.
 //
 // The processor itself is presented through platform::SetProcessorSource
-// (platform/cpu.h); these functions reach the state the exports keep.
+// (platform/kernel/cpu.h); these functions reach the state the exports keep.
 #pragma once
 
 #include <cstdint>
 
 #include "dsp/AlignedAlloc.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Makes every dispatched export use variant 0..4 from now on. FALSE (and no
 // change) for any other value. The caller makes sure the processor has the

@@ -26,13 +26,13 @@
 #include "foundation/WuStatus.h"
 #include "foundation/WuSystem.h"
 #include "foundation/WuUIFont.h"
-#include "platform/commctrl.h"
-#include "platform/cpu.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
-#include "platform/module.h"
-#include "platform/version.h"
-#include "platform/wprintf.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/version.h"
+#include "platform/text/wprintf.h"
 
 namespace {
 

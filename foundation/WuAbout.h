@@ -12,9 +12,9 @@
 #pragma once
 
 #include "foundation/WuResPool.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // ---- Pages --------------------------------------------------------------------------------
 // Mask bits of the pages, with the dialog id of each page's template.

@@ -16,9 +16,9 @@
 #include "foundation/WuLangTable.h"
 #include "foundation/WuResPool.h"
 #include "foundation/WuStaticCtl.h"
-#include "platform/gdi.h"
-#include "platform/resource.h"
-#include "platform/windows.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/resource.h"
+#include "platform/user/windows.h"
 
 // Filled by the start-up initialiser below; until then it is empty and a
 // search finds nothing.

@@ -14,13 +14,13 @@
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
-#include "platform/com.h"
-#include "platform/commctrl.h"
-#include "platform/files.h"
-#include "platform/locale.h"
-#include "platform/module.h"
-#include "platform/shell.h"
-#include "platform/shlobj.h"
+#include "platform/com/com.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
+#include "platform/shell/shell.h"
+#include "platform/shell/shlobj.h"
 
 namespace {
 

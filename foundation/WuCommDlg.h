@@ -12,9 +12,9 @@
 #pragma once
 
 #include "foundation/WuMetric.h"
-#include "platform/commdlg.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/shell/commdlg.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // The status code of a cancelled dialog.
 constexpr HRESULT WU_E_CANCELLED = static_cast<HRESULT>(0x8004E00Cu);

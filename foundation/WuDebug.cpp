@@ -2,12 +2,12 @@
 #include "foundation/WuDebug.h"
 
 #include "foundation/WuString.h"
-#include "platform/comm.h"
-#include "platform/files.h"
-#include "platform/gdi.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/profile.h"
+#include "platform/kernel/comm.h"
+#include "platform/kernel/files.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/registry/profile.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 // The state is process-wide and unlocked: one diagnostic writer at a time.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Modes of WuDebugString.
 constexpr int WUDEBUG_SCREEN = 1;  // any mode other than WUDEBUG_DEVICE

@@ -9,8 +9,8 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuResMenu.h"
 #include "foundation/WuUIFont.h"
-#include "platform/memory.h"
-#include "platform/resource.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 #pragma once
 
 #include "foundation/WuKernelState.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // The face a template gets when its header names none, at 8 points.
 #define WUDLG_DEFAULT_FACE u"MS Shell Dlg"

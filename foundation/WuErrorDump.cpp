@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/error.h"
-#include "platform/module.h"
-#include "platform/threads.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

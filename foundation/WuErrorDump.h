@@ -17,8 +17,8 @@
 // (those under /lib* or /usr/lib*), see platform::FindModuleOfAddress.
 #pragma once
 
-#include "platform/exception.h"
-#include "platform/types.h"
+#include "platform/kernel/exception.h"
+#include "platform/kernel/types.h"
 
 // Section flags of WuErrorHandler_DumpExceptionRecord (0 = all), written in
 // this order: exception, module, thread, registers, code bytes, stack.

@@ -10,7 +10,7 @@
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
-#include "platform/threads.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

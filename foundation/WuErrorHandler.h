@@ -6,9 +6,9 @@
 
 #include <cstdarg>
 
-#include "platform/oleauto.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/com/oleauto.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
 
@@ -40,7 +40,7 @@ HRESULT WuErrorHandler_AddErrorTable(HWULANG lang, const _wuerror_table_rcid* en
 // table: 0 stays 0, the numbers the library meets get their own codes
 // (file not found -> 0x8004E00A, access denied -> E_ACCESSDENIED, disk full
 // -> 0x8004E002, ...), and every other number, including those with the
-// top bit set, becomes E_FAIL. Use HRESULT_FROM_WIN32 (platform/types.h)
+// top bit set, becomes E_FAIL. Use HRESULT_FROM_WIN32 (platform/kernel/types.h)
 // where the platform's own arithmetic conversion is wanted instead.
 HRESULT WuErrorHandler_TranslateWin32Error(DWORD error);
 // Maps a common-dialog extended error (CommDlgExtendedError) to a status code.

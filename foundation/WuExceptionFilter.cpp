@@ -6,8 +6,8 @@
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuStatus.h"
-#include "platform/locale.h"
-#include "platform/module.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
 
 namespace {
 

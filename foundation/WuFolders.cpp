@@ -12,14 +12,14 @@
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/gdi.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/registry.h"
-#include "platform/shell.h"
-#include "platform/windows.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/shell.h"
+#include "platform/user/windows.h"
 
 namespace {
 

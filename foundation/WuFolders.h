@@ -10,7 +10,7 @@
 // moved as the link it is, so nothing outside the tree is touched.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // ---- Creating and deleting ---------------------------------------------------------
 // Creates every missing folder of the path. The path must start with an

@@ -21,8 +21,8 @@
 // terminator included; every copy is bounded and terminated.
 #pragma once
 
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // Help types.
 constexpr int WUHELP_WINHELP = 0;   // ".hlp" through WinHelpW

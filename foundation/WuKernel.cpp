@@ -17,8 +17,8 @@
 #include "foundation/WuTimer.h"
 #include "foundation/WuUIColor.h"
 #include "foundation/WuUICursor.h"
-#include "platform/exception.h"
-#include "platform/module.h"
+#include "platform/kernel/exception.h"
+#include "platform/kernel/module.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "foundation/WuKernelState.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 struct WuLangStringRow;
 

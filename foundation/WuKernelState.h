@@ -5,7 +5,7 @@
 // with their documented fall-backs.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
 

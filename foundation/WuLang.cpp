@@ -10,13 +10,13 @@
 #include "foundation/WuPath.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/commctrl.h"
-#include "platform/error.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/mlang.h"
-#include "platform/registry.h"
-#include "platform/resource.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/text/mlang.h"
+#include "platform/registry/registry.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // A language handle (HWULANG) ties together
 //  - an owner module, whose resources are the default;
 //  - a language resource module: the file beside the owner module with the
-//    extension "LNG" (a resource file, see platform/resource.h), or the
+//    extension "LNG" (a resource file, see platform/kernel/resource.h), or the
 //    owner module itself when there is no such file;
 //  - the LCID in which texts are wanted and its column of the multilingual
 //    string table (foundation/WuLangTable.h);
@@ -24,10 +24,10 @@
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLangTable.h"
 #include "foundation/WuList.h"
-#include "platform/module.h"
-#include "platform/threads.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // ---- The language handle ------------------------------------------------------------
 // Text-buffer sizes, in characters.

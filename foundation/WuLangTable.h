@@ -22,7 +22,7 @@
 //   null                                       no text.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Number of languages (columns) of every row of the table.
 constexpr int WULANG_COLUMNS = 17;

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "foundation/WuLang.h"
-#include "platform/com.h"
-#include "platform/commctrl.h"
-#include "platform/memory.h"
+#include "platform/com/com.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

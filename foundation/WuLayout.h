@@ -12,9 +12,9 @@
 #pragma once
 
 #include "foundation/WuMetric.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
 

@@ -17,7 +17,7 @@
 #include <functional>
 
 #include "foundation/WuString.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

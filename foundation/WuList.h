@@ -19,8 +19,8 @@
 // WuList_AllocItem / WuList_AllocAndInsertItem may be inserted.
 #pragma once
 
-#include "platform/threads.h"
-#include "platform/types.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/types.h"
 
 // ---- Create options ---------------------------------------------------------
 constexpr DWORD WULIST_OWNITEMS = 0x00000002;     // the list owns the blocks its pointers point to

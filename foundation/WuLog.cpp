@@ -6,10 +6,10 @@
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
-#include "platform/files.h"
-#include "platform/locale.h"
-#include "platform/time.h"
-#include "platform/wprintf.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/time.h"
+#include "platform/text/wprintf.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // message. Several threads may write through one object; the object's lock
 // makes every line and every rotation whole.
 //
-// File format: text in the ANSI code page (platform/locale.h), each line
+// File format: text in the ANSI code page (platform/kernel/locale.h), each line
 // feed stored as CR LF. A line is
 //   tag [" YYYY-MM-DD hh:mm:ss "] ["%15s(%4d): " file name, line] message LF
 // with no other separators. When a size limit is set and the file has
@@ -14,8 +14,8 @@
 
 #include <cstdarg>
 
-#include "platform/threads.h"
-#include "platform/types.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/types.h"
 
 // Flags of a log and the level of one line. The low 16 bits are levels;
 // a line is written when its level shares a bit with the log's flags.

@@ -2,9 +2,9 @@
 #include "foundation/WuMemoryToken.h"
 
 #include "foundation/WuString.h"
-#include "platform/handles.h"
-#include "platform/mapping.h"
-#include "platform/process.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/mapping.h"
+#include "platform/kernel/process.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 //  - otherwise through a private copy read from the owner's memory, which
 //    Dispose writes back when write-back was asked for.
 // Reading and writing another process's memory needs Linux's permission to
-// trace it (platform/mapping.h): a parent may always use its children's
+// trace it (platform/kernel/mapping.h): a parent may always use its children's
 // tokens; an owner that hands a token to another process calls
 // platform::AllowMemoryAccessFrom first.
 #pragma once
@@ -17,7 +17,7 @@
 #include <bit>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // The token. Fixed-width little-endian fields, so that it reads the same in
 // every process.

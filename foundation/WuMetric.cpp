@@ -6,8 +6,8 @@
 #include "foundation/WuNumber.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
-#include "platform/com.h"
-#include "platform/locale.h"
+#include "platform/com/com.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 // by one thread at a time.
 #pragma once
 
-#include "platform/registry.h"
-#include "platform/types.h"
+#include "platform/registry/registry.h"
+#include "platform/kernel/types.h"
 
-class IStream;  // platform/com.h
+class IStream;  // platform/com/com.h
 
 // An open settings store.
 struct WUMETRIC {

@@ -11,8 +11,8 @@
 #include "foundation/WuLayout.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/locale.h"
-#include "platform/threads.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <cstdarg>
 
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
 

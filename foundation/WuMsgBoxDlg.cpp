@@ -13,7 +13,7 @@
 #include "foundation/WuResMenu.h"
 #include "foundation/WuString.h"
 #include "foundation/WuUIFont.h"
-#include "platform/menu.h"
+#include "platform/user/menu.h"
 
 namespace {
 

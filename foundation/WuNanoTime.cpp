@@ -8,7 +8,7 @@
 #include "foundation/WuNumber.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

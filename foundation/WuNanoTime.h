@@ -32,7 +32,7 @@
 #pragma once
 
 #include "foundation/WuSmpte.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Characters, terminator included, that a time or musical text needs at
 // most.

@@ -12,8 +12,8 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/locale.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 // 0). Time positions are in foundation/WuNanoTime.h.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Output size, in characters with the terminator, that the integer and
 // decimal writers below (which take no size) need at most: they never

@@ -1,8 +1,8 @@
 #include "foundation/WuPath.h"
 
 #include "foundation/WuString.h"
-#include "platform/files.h"
-#include "platform/module.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/module.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 // use '/'; both '\' and '/' separate names when a path is parsed.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // GetLongPathNameW. When it fails or the buffer is too small (and the two
 // buffers differ and the size is positive), the short path is copied

@@ -7,12 +7,12 @@
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/shell.h"
-#include "platform/time.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/shell/shell.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

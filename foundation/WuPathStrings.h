@@ -10,7 +10,7 @@
 // No function writes past the size it is given.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // TRUE for the characters that separate names: '\' and '/'.
 constexpr bool WuIsPathSeparator(WCHAR c) { return c == u'\\' || c == u'/'; }

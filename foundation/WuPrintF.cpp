@@ -10,11 +10,11 @@
 #include "foundation/WuList.h"
 #include "foundation/WuNumber.h"
 #include "foundation/WuString.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/sound.h"
-#include "platform/windows.h"
-#include "platform/wprintf.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/com/sound.h"
+#include "platform/user/windows.h"
+#include "platform/text/wprintf.h"
 
 namespace {
 

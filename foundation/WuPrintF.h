@@ -32,7 +32,7 @@
 
 #include <cstdarg>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
 

@@ -5,14 +5,14 @@
 
 #include "foundation/WuPath.h"
 #include "foundation/WuString.h"
-#include "platform/com.h"
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/exception.h"
-#include "platform/memory.h"
-#include "platform/module.h"
-#include "platform/version.h"
-#include "platform/wprintf.h"
+#include "platform/com/com.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/exception.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/version.h"
+#include "platform/text/wprintf.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 // No helper shows anything; failures are the codes listed with each.
 #pragma once
 
-#include "platform/registry.h"
-#include "platform/types.h"
+#include "platform/registry/registry.h"
+#include "platform/kernel/types.h"
 
 // Characters of the GUID text form, without terminator:
 // "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", lower-case hexadecimal.

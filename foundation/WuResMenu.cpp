@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "foundation/WuPrintF.h"
-#include "platform/error.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/module.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
 
 // ==== Resources ====================================================================================
 namespace {

@@ -15,12 +15,12 @@
 #include <string>
 
 #include "foundation/WuLang.h"
-#include "platform/accel.h"
-#include "platform/commctrl.h"
-#include "platform/menu.h"
-#include "platform/resource.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/user/accel.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/user/menu.h"
+#include "platform/kernel/resource.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // ---- Resources -----------------------------------------------------------------------------
 // Localised lookup, then FindResourceW in the owner module.

@@ -8,8 +8,8 @@
 
 #include "foundation/WuLang.h"
 #include "foundation/WuLangTable.h"
-#include "platform/memory.h"
-#include "platform/resource.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

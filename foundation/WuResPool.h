@@ -9,9 +9,9 @@
 #pragma once
 
 #include "foundation/WuKernelState.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 // A resource pool.
 struct _WURESPOOL {

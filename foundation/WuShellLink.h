@@ -1,7 +1,7 @@
 // The process-wide shell-link object shared by the library.
 #pragma once
 
-#include "platform/shelllink.h"
+#include "platform/shell/shelllink.h"
 
 // Hands out the cached shell-link object with one added reference, creating
 // it on the first successful call. E_INVALIDARG for a NULL out pointer; the

@@ -22,7 +22,7 @@
 // and the remaining operations treat them as 30 fps non-drop.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Time-code types.
 constexpr LONG WUSMPTE_TYPE_NONE = 0;          // plain clock time, not a time code

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "platform/error.h"
-#include "platform/gdi.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 // control's id.
 #pragma once
 
-#include "platform/types.h"
-#include "platform/windows.h"
+#include "platform/kernel/types.h"
+#include "platform/user/windows.h"
 
 #define WUSTATIC_CLASS u"WuKrn_Static_Class"
 // Notification code of a click.

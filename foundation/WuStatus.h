@@ -4,7 +4,7 @@
 // has everywhere in the system.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 constexpr HRESULT WuStatusCode(uint32_t code) { return static_cast<HRESULT>(code); }
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 // empty text, a null destination is never written.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Copies the whole source, terminator included; no bound. Returns dest.
 LPWSTR WuStrCpy(LPWSTR dest, LPCWSTR source);

@@ -5,10 +5,10 @@
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
 #include "foundation/WuSystemInternal.h"
-#include "platform/cpu.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/process.h"
+#include "platform/kernel/cpu.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/process.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 // thread that runs it.
 #pragma once
 
-#include "platform/module.h"
-#include "platform/types.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/types.h"
 
 // ---- CPU support word ------------------------------------------------------------
 // The low four bits hold the processor class; the other bits are features.

@@ -2,7 +2,7 @@
 // exported interface.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // The CPU support word as the detection returned it (class and usable
 // features, WUCPU_FTZ_DAZ included), before the allowed-feature mask and

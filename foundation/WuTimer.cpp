@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "platform/cpu.h"
-#include "platform/threads.h"
-#include "platform/time.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

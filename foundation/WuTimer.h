@@ -13,7 +13,7 @@
 // stamp with one delta call and ignores that first result.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Milliseconds / microseconds since the default stamp (set when the source
 // was chosen).

@@ -7,9 +7,9 @@
 #include "foundation/WuResMenu.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuUIColor.h"
-#include "platform/files.h"
-#include "platform/memory.h"
-#include "platform/resource.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

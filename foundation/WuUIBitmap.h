@@ -4,8 +4,8 @@
 // Bitmaps and masks returned belong to the caller.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 typedef struct WULANG* HWULANG;  // language handle (foundation/WuLang.h)
 

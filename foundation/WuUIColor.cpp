@@ -9,10 +9,10 @@
 #include "foundation/WuSystem.h"
 #include "foundation/WuUIFont.h"
 #include "foundation/WuUIGlyph.h"
-#include "platform/files.h"
-#include "platform/module.h"
-#include "platform/profile.h"
-#include "platform/windows.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/module.h"
+#include "platform/registry/profile.h"
+#include "platform/user/windows.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 // the UI thread.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 constexpr COLORREF WUCOLOR_INVALID_ID = 0x00F000F0;  // ids 31..99
 constexpr COLORREF WUCOLOR_UNKNOWN = 0xFFFFFFFF;     // any other unknown id

@@ -19,8 +19,8 @@
 // The caches are process-wide and unguarded: call from the UI thread.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // Number of built-in cursors (ids 1 .. WU_KERNEL_CURSOR_COUNT).
 constexpr UINT WU_KERNEL_CURSOR_COUNT = 57;

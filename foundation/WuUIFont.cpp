@@ -4,8 +4,8 @@
 
 #include "foundation/WuString.h"
 #include "foundation/WuSystem.h"
-#include "platform/cpu.h"
-#include "platform/windows.h"
+#include "platform/kernel/cpu.h"
+#include "platform/user/windows.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 // gives the stock DEFAULT_GUI_FONT. Sizes are measured on the screen DC.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // Library font kinds.
 constexpr int WUFONT_DIALOG = 100;              // dialog face, GUI height

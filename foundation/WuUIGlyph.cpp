@@ -3,7 +3,7 @@
 #include "foundation/WuUIGlyph.h"
 
 #include "foundation/WuUIColor.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace {
 

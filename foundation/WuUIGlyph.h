@@ -6,8 +6,8 @@
 // and released by the kernel's UI-object release.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // Glyph indexes.
 constexpr int WUGLYPH_PLUS = 0;

@@ -6,7 +6,7 @@
 // in 64 bits and truncated back to 32.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 constexpr LONG WU_Q14_ONE = 0x4000;  // 1.0 or one pixel in Q14 units
 

@@ -2,7 +2,7 @@
 // image code.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // One colour as four bytes, 0 to 255.
 struct WURGBA {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "imaging/WuYuvLayout.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

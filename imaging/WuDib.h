@@ -17,8 +17,8 @@
 #pragma once
 
 #include "imaging/WuPixelTypes.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 constexpr int WUDIB_MAX_COLORS = 256;     // palette entries a bitmap may hold
 constexpr DWORD WUDIB_ZEROINIT = 0x1;     // WuDibAlloc: zero-fill the block

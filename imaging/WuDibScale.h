@@ -21,7 +21,7 @@
 #pragma once
 
 #include "imaging/WuSubpixelParam.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 HRESULT WuDibScale_BiCubic(void* dstBits, const SIZE* dstSize, LONG dstStride, const RECT* dstRect,
                            const void* srcBits, const SIZE* srcSize, LONG srcStride,

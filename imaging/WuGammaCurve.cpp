@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "imaging/WuColorMath.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

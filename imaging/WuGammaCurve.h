@@ -15,7 +15,7 @@
 // curve. A curve has no lock: one thread uses it at a time.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 struct WuGammaCurve {
   BYTE mode;         // 1 encoding side (g <= 1.0), 0 decoding side (g > 1.0)

@@ -10,7 +10,7 @@
 #pragma once
 
 #include "imaging/WuColorRecords.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 void WURGBA_To_WUHSL(WUHSL* out, const WURGBA* in);
 void WURGBAFLOAT_To_WUHSL(WUHSL* out, const WURGBAFLOAT* in);

@@ -14,7 +14,7 @@
 #pragma once
 
 #include "imaging/WuColorRecords.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // 1 when the colour is hot, 0 when it is legal; the pixel is not changed.
 int HotCheckNTSCYIQ(const WURGBAFLOAT* pixel);

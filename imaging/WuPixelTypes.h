@@ -33,8 +33,8 @@
 //    68    20   "v210"         packed 10-bit 4:2:2
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // A pixel-type code (see the table above).
 typedef int WUPIXELTYPE;

@@ -20,10 +20,10 @@
 #include "foundation/WuStatus.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuPixelTypes.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/resource.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

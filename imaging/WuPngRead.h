@@ -33,8 +33,8 @@
 #pragma once
 
 #include "foundation/WuKernelState.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 constexpr DWORD WUPNG_FROM_FILE = 0x1;  // WuLoadPngDib: the name is a file path
 constexpr WORD WUPNG_RESOURCE_TYPE = 32;         // first resource type searched

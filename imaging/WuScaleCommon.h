@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "imaging/WuSubpixelParam.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wuscale {
 

@@ -7,7 +7,7 @@
 // one-time guard, so any thread may ask for them at any time.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 constexpr int WU_CUBIC_PHASES = 4096;  // phases per table
 

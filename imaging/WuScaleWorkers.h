@@ -5,7 +5,7 @@
 #pragma once
 
 #include "imaging/WuSubpixelParam.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wuscale {
 

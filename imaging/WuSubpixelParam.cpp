@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "imaging/WuColorMath.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

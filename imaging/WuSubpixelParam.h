@@ -7,7 +7,7 @@
 // pixel; right and bottom exclusive; null for the whole image).
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // The scaling geometry of one call, in Q14 units.
 struct WUSUBPIXELPARAM {

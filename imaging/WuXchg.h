@@ -33,8 +33,8 @@
 #include "imaging/WuColorMath.h"
 #include "imaging/WuGammaCurve.h"
 #include "imaging/WuPixelTypes.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 struct WUXCHGFUNCS;
 

@@ -32,8 +32,8 @@
 
 #include "imaging/WuYuvLayout.h"
 #include "imaging/WuYuvMatrix.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // Decodes a YUV image into a bitmap. `reserved` is passed on, never read.
 HRESULT WuYUV_YUVToRGB(const BITMAPINFOHEADER* rgbHeader, double gamma, void* bits, LONG stride,

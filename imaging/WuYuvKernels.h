@@ -10,8 +10,8 @@
 
 #include "imaging/WuYuvLayout.h"
 #include "imaging/WuYuvMatrix.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // A decoding kernel: RGB header, gamma of the bitmap, RGB bits, RGB stride,
 // YUV header, YUV buffer, plane layout, options, reduction step, reserved.

@@ -12,8 +12,8 @@
 // YUV planes are top-down.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 // Where the planes of a YUV image lie: 20 bytes, five signed 32-bit fields.
 // The three chroma fields are 0 for packed layouts.

@@ -15,7 +15,7 @@
 
 #include <cstddef>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 // Interlace type: 1 and 2 (the two field orders) mean an interlaced frame
 // whose 4:2:0 chroma rows alternate between the fields; any other value

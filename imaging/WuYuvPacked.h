@@ -20,7 +20,7 @@
 // reports SSE2, tested on every call; both forms give the same bytes.
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 HRESULT WuUYVY2RGBA(BYTE* dst, const BYTE* uyvy, LONG stride, int width, int height,
                     LONG matrixCode);

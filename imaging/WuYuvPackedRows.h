@@ -5,7 +5,7 @@
 #include <emmintrin.h>
 
 #include "imaging/WuYuvMatrix.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wu_yuvpacked {
 

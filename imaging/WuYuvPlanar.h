@@ -37,7 +37,7 @@
 #pragma once
 
 #include "imaging/WuYuvMatrix.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 HRESULT WuYUV420ToRGBA(int width, int height, BYTE* dst, LONG dstStride, const BYTE* y,
                        LONG yStride, const BYTE* u, LONG uStride, const BYTE* v, LONG vStride,

@@ -7,7 +7,7 @@
 
 #include "imaging/WuYuvMatrix.h"
 #include "imaging/WuYuvPlanar.h"
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wu_yuv420 {
 

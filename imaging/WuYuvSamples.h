@@ -3,7 +3,7 @@
 // 10-bit samples at bits 0-9, 10-19 and 20-29 (bits 30-31 unused).
 #pragma once
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace wu_yuv {
 

@@ -9,8 +9,8 @@
 
 #include "Sfx/CArchive2.h"
 #include "foundation/WuStatus.h"
-#include "platform/files.h"
-#include "platform/handles.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
 #include "tests/Sfx/ArchiveTestUtil.h"
 
 namespace archtest {

@@ -17,7 +17,7 @@
 
 #include "Sfx/CArchive2.h"
 #include "Sfx/CWuArchiveProgress.h"
-#include "platform/time.h"
+#include "platform/kernel/time.h"
 #include "tests/common/TestUtil.h"
 
 namespace archtest {

@@ -9,7 +9,7 @@
 #include "Sfx/SfxTokens.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
-#include "platform/shell.h"
+#include "platform/shell/shell.h"
 #include "tests/Sfx/SfxTestUtil.h"
 
 namespace {

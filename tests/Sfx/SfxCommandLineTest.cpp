@@ -7,7 +7,7 @@
 
 #include "Sfx/SfxCommandLine.h"
 #include "Sfx/SfxRunState.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 #include "tests/Sfx/SfxTestUtil.h"
 
 namespace {

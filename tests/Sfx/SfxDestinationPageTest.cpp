@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Sfx/SfxUiIds.h"
-#include "platform/files.h"
+#include "platform/kernel/files.h"
 #include "tests/Sfx/SfxWizardTestUtil.h"
 
 namespace {

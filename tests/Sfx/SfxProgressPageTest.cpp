@@ -6,7 +6,7 @@
 #include "Sfx/ArchiveCodes.h"
 #include "Sfx/SfxExtractWorker.h"
 #include "Sfx/SfxUiIds.h"
-#include "platform/commctrl.h"
+#include "platform/comctl/commctrl.h"
 #include "tests/Sfx/SfxWizardTestUtil.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include "foundation/WuLang.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuPngRead.h"
-#include "platform/frontend.h"
-#include "platform/resource.h"
-#include "platform/windows.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/resource.h"
+#include "platform/user/windows.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
-#include "platform/frontend.h"
-#include "platform/locale.h"
-#include "platform/module.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
 namespace sfxtest {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio/WuAudioCopy.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 #include "tests/audio/KernelTestUtil.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include "audio/WuAudioCopy.h"
 #include "foundation/WuSystem.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 
 namespace {
 

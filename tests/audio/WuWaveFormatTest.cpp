@@ -7,7 +7,7 @@
 
 #include "audio/WuWaveFormat.h"
 #include "audio/WuWfx.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

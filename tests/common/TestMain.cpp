@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/state.h"
+#include "platform/kernel/state.h"
 
 namespace {
 

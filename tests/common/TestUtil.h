@@ -8,8 +8,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/locale.h"
-#include "platform/state.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/state.h"
 
 namespace wutest {
 

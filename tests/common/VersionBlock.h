@@ -1,5 +1,5 @@
-// Builders of version blocks (platform/version.h) and of the resource files
-// (platform/resource.h) that carry them, for tests that read them back.
+// Builders of version blocks (platform/kernel/version.h) and of the resource files
+// (platform/kernel/resource.h) that carry them, for tests that read them back.
 #pragma once
 
 #include <initializer_list>

@@ -11,7 +11,7 @@
 
 #include "dsp/Dispatch.h"
 #include "dsp/WuPerf.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 #include "tests/dsp/VariantTestUtil.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <limits>
 
 #include "dsp/CpuDetect.h"
-#include "platform/cpu.h"
+#include "platform/kernel/cpu.h"
 #include "tests/dsp/VariantTestUtil.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "foundation/WuMemoryToken.h"
-#include "platform/mapping.h"
-#include "platform/process.h"
+#include "platform/kernel/mapping.h"
+#include "platform/kernel/process.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;

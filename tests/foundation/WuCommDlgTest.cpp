@@ -9,10 +9,10 @@
 
 #include "foundation/WuCommDlg.h"
 #include "foundation/WuFolders.h"
-#include "platform/files.h"
-#include "platform/frontend.h"
-#include "platform/help.h"
-#include "platform/shlobj.h"
+#include "platform/kernel/files.h"
+#include "platform/user/frontend.h"
+#include "platform/shell/help.h"
+#include "platform/shell/shlobj.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "foundation/WuDebug.h"
-#include "platform/comm.h"
-#include "platform/gdi.h"
-#include "platform/profile.h"
+#include "platform/kernel/comm.h"
+#include "platform/gdi/gdi.h"
+#include "platform/registry/profile.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

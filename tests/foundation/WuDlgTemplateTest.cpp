@@ -12,9 +12,9 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuLangTable.h"
 #include "foundation/WuUIFont.h"
-#include "platform/frontend.h"
-#include "platform/memory.h"
-#include "platform/resource.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "foundation/WuErrorDump.h"
-#include "platform/module.h"
-#include "platform/threads.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 

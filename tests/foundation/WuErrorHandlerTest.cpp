@@ -13,8 +13,8 @@
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
-#include "platform/module.h"
-#include "platform/threads.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/threads.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -13,10 +13,10 @@
 #include "foundation/WuErrorDump.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuMsgBox.h"
-#include "platform/exception.h"
-#include "platform/locale.h"
-#include "platform/module.h"
-#include "platform/windows.h"
+#include "platform/kernel/exception.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
+#include "platform/user/windows.h"
 
 namespace {
 

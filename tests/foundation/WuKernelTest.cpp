@@ -10,9 +10,9 @@
 #include "foundation/WuSystem.h"
 #include "foundation/WuTimer.h"
 #include "foundation/WuUIColor.h"
-#include "platform/exception.h"
-#include "platform/memory.h"
-#include "platform/module.h"
+#include "platform/kernel/exception.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -9,11 +9,11 @@
 
 #include "foundation/WuLayout.h"
 #include "foundation/WuMetric.h"
-#include "platform/com.h"
-#include "platform/commctrl.h"
-#include "platform/gdi.h"
-#include "platform/memory.h"
-#include "platform/windows.h"
+#include "platform/com/com.h"
+#include "platform/comctl/commctrl.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/memory.h"
+#include "platform/user/windows.h"
 
 namespace {
 

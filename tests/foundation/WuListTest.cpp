@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

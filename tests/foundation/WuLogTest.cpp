@@ -11,8 +11,8 @@
 
 #include "foundation/WuLog.h"
 #include "foundation/WuStatus.h"
-#include "platform/handles.h"
-#include "platform/time.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/time.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "foundation/WuMemoryToken.h"
-#include "platform/process.h"
+#include "platform/kernel/process.h"
 
 extern char** environ;
 

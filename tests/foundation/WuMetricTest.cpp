@@ -6,9 +6,9 @@
 #include <string>
 
 #include "foundation/WuStatus.h"
-#include "platform/com.h"
-#include "platform/locale.h"
-#include "platform/registry.h"
+#include "platform/com/com.h"
+#include "platform/kernel/locale.h"
+#include "platform/registry/registry.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -12,12 +12,12 @@
 
 #include "foundation/WuLang.h"
 #include "foundation/WuMsgBox.h"
-#include "platform/frontend.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/menu.h"
-#include "platform/module.h"
-#include "platform/windows.h"
+#include "platform/user/frontend.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/user/menu.h"
+#include "platform/kernel/module.h"
+#include "platform/user/windows.h"
 
 namespace {
 

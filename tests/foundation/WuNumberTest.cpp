@@ -11,8 +11,8 @@
 #include "foundation/WuNanoTime.h"
 #include "foundation/WuNumber.h"
 #include "foundation/WuPrintF.h"
-#include "platform/locale.h"
-#include "platform/module.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -10,10 +10,10 @@
 
 #include "foundation/WuLang.h"
 #include "foundation/WuStatus.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/time.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/time.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "foundation/WuPath.h"
-#include "platform/module.h"
+#include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

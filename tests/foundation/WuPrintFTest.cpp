@@ -10,12 +10,12 @@
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
-#include "platform/frontend.h"
-#include "platform/gdi.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
-#include "platform/module.h"
-#include "platform/sound.h"
+#include "platform/user/frontend.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/module.h"
+#include "platform/com/sound.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

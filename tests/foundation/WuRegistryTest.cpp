@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "foundation/WuRegistry.h"
-#include "platform/com.h"
-#include "platform/module.h"
-#include "platform/registry.h"
-#include "platform/state.h"
+#include "platform/com/com.h"
+#include "platform/kernel/module.h"
+#include "platform/registry/registry.h"
+#include "platform/kernel/state.h"
 #include "tests/common/TestUtil.h"
 #include "tests/common/VersionBlock.h"
 

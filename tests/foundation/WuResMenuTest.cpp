@@ -9,8 +9,8 @@
 
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
-#include "platform/gdi.h"
-#include "platform/module.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -11,8 +11,8 @@
 
 #include "foundation/WuDlgTemplate.h"
 #include "foundation/WuLang.h"
-#include "platform/frontend.h"
-#include "platform/resource.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 
 namespace {
 

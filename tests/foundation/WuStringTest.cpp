@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
 #include "tests/common/TestUtil.h"
 
 using wutest::U16;

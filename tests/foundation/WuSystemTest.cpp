@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/cpu.h"
-#include "platform/error.h"
-#include "platform/gdi.h"
-#include "platform/module.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/error.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/module.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "platform/cpu.h"
-#include "platform/time.h"
+#include "platform/kernel/cpu.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "foundation/WuStatus.h"
 #include "foundation/WuUIColor.h"
-#include "platform/resource.h"
+#include "platform/kernel/resource.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuSystem.h"
 #include "foundation/WuUIGlyph.h"
-#include "platform/gdi.h"
-#include "platform/module.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <vector>
 
-#include "platform/module.h"
-#include "platform/resource.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/resource.h"
 
 namespace {
 

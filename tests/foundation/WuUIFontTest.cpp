@@ -9,9 +9,9 @@
 
 #include "foundation/WuUIColor.h"
 #include "foundation/WuUIGlyph.h"
-#include "platform/cpu.h"
-#include "platform/gdi.h"
-#include "platform/windows.h"
+#include "platform/kernel/cpu.h"
+#include "platform/gdi/gdi.h"
+#include "platform/user/windows.h"
 
 namespace {
 

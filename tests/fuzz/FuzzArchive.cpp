@@ -7,8 +7,8 @@
 
 #include "Sfx/CArchive2.h"
 #include "Sfx/CWuArchiveProgress.h"
-#include "platform/locale.h"
-#include "platform/state.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/state.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

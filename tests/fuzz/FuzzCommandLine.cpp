@@ -8,8 +8,8 @@
 
 #include "Sfx/SfxCommandLine.h"
 #include "Sfx/SfxRunState.h"
-#include "platform/locale.h"
-#include "platform/memory.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/memory.h"
 #include "tests/fuzz/FuzzSession.h"
 #include "tests/fuzz/FuzzSupport.h"
 

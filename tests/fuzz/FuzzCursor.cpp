@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "foundation/WuUICursor.h"
-#include "platform/gdi.h"
+#include "platform/gdi/gdi.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -14,10 +14,10 @@
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuResPool.h"
-#include "platform/locale.h"
-#include "platform/state.h"
-#include "platform/module.h"
-#include "platform/resource.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/state.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/resource.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/locale.h"
-#include "platform/state.h"
-#include "platform/profile.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/state.h"
+#include "platform/registry/profile.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry.h"
-#include "platform/state.h"
+#include "platform/registry/registry.h"
+#include "platform/kernel/state.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include "Sfx/SfxRunState.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuPrintF.h"
-#include "platform/frontend.h"
-#include "platform/locale.h"
-#include "platform/module.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/module.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace wufuzz {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "Sfx/CSfxAppData.h"
-#include "platform/locale.h"
-#include "platform/state.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/state.h"
 #include "tests/fuzz/FuzzSession.h"
 #include "tests/fuzz/FuzzSupport.h"
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/files.h"
-#include "platform/state.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/state.h"
 
 namespace wufuzz {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

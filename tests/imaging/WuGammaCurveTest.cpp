@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "imaging/WuColorMath.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include "foundation/WuStatus.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuPngReadTesting.h"
-#include "platform/memory.h"
-#include "platform/module.h"
-#include "platform/resource.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/resource.h"
 #include "tests/common/TestUtil.h"
 #include "tests/imaging/PngFixture.h"
 

@@ -10,7 +10,7 @@
 #include "imaging/WuDib.h"
 #include "imaging/WuGammaCurve.h"
 #include "imaging/WuYuvKernels.h"
-#include "platform/memory.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 

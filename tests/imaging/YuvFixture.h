@@ -11,8 +11,8 @@
 #include "imaging/WuYuvLayout.h"
 #include "imaging/WuYuvMatrix.h"
 #include "imaging/WuYuvSamples.h"
-#include "platform/gdi.h"
-#include "platform/types.h"
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
 
 namespace yuvtest {
 

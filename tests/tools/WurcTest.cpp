@@ -10,9 +10,9 @@
 #include <iterator>
 #include <string>
 
-#include "platform/module.h"
-#include "platform/resource.h"
-#include "platform/windows.h"
+#include "platform/kernel/module.h"
+#include "platform/kernel/resource.h"
+#include "platform/user/windows.h"
 #include "tests/common/TestUtil.h"
 
 namespace {

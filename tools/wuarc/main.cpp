@@ -13,11 +13,11 @@
 
 #include "Sfx/CArchive2.h"
 #include "foundation/WuFolders.h"
-#include "platform/filemode.h"
-#include "platform/files.h"
-#include "platform/handles.h"
-#include "platform/locale.h"
-#include "platform/time.h"
+#include "platform/kernel/filemode.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/time.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "foundation/WuString.h"
 #include "foundation/WuSystem.h"
 #include "foundation/WuTimer.h"
-#include "platform/locale.h"
+#include "platform/kernel/locale.h"
 
 namespace {
 

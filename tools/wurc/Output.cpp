@@ -90,7 +90,7 @@ void WriteCppSource(const ResourceSet& set, const std::string& module_name,
                     const std::string& script, const std::string& out_path) {
   std::ostringstream s;
   s << "// Resources compiled from " << script << " by wurc. Do not edit.\n"
-    << "#include \"platform/resource.h\"\n\n"
+    << "#include \"platform/kernel/resource.h\"\n\n"
     << "namespace {\n\n";
   std::map<std::u16string, int> names;  // type and resource names, by text
   auto name_symbol = [&](const ResKey& k) -> std::string {

@@ -1,7 +1,7 @@
 // wurc: the resource compiler.
 //
 // Compiles a resource script into C++ source that registers the resources
-// with the program's resource store (platform/resource.h), and/or into a
+// with the program's resource store (platform/kernel/resource.h), and/or into a
 // resource file that the store loads as a module (the language resource
 // module beside a program). Its second job merges the row files of the
 // multilingual string table into one generated table.

@@ -1,0 +1,256 @@
+// Copying, moving and deleting files, and the names in folders.
+#include "platform/kernel/files.h"
+
+#include "platform/kernel/files_internal.h"
+
+inline namespace files_internal {
+
+// ===========================================================================
+// Copies
+// ===========================================================================
+
+// Copies the bytes of one descriptor to another from their current
+// positions; returns 0 or an errno value.
+int CopyBytes(int from, int to) {
+  bool fast = true;
+  std::vector<char> buffer;
+  for (;;) {
+    if (fast) {
+      ssize_t n = copy_file_range(from, nullptr, to, nullptr, size_t{1} << 30, 0);
+      if (n > 0) continue;
+      if (n == 0) return 0;
+      if (errno == EINTR) continue;
+      if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP &&
+          errno != EPERM)
+        return errno;
+      fast = false;
+      buffer.resize(1 << 20);
+    }
+    ssize_t n = read(from, buffer.data(), buffer.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = write(to, buffer.data() + done, static_cast<size_t>(n - done));
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      done += w;
+    }
+  }
+}
+
+void SyncFolderOf(const std::string& path) {
+  UniqueFd dir(open(ParentOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() >= 0) fsync(dir.get());
+}
+
+// Copies `from` to `to` through a temporary file in the target's folder
+// that is renamed into place at the end. Returns ERROR_SUCCESS or the error;
+// on failure nothing is left behind and an existing target is untouched.
+DWORD CopyFilePaths(const std::string& from, const std::string& to, bool fail_if_exists,
+                    bool write_through) {
+  UniqueFd src(open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (src.get() < 0) return PathError(errno, from);
+  struct stat sst;
+  if (fstat(src.get(), &sst) != 0) return PathError(errno, from);
+  if (S_ISDIR(sst.st_mode)) return ERROR_ACCESS_DENIED;
+  // Another handle of this process that denies reading blocks the copy.
+  {
+    ShareRecord probe{kAccessRead, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    if (!RegisterOpen(KeyOf(sst), &probe)) return ERROR_SHARING_VIOLATION;
+    UnregisterOpen(KeyOf(sst), &probe);
+  }
+
+  struct stat dst;
+  if (lstat(to.c_str(), &dst) == 0) {
+    if (fail_if_exists) return ERROR_FILE_EXISTS;
+    if (S_ISDIR(dst.st_mode)) return ERROR_ACCESS_DENIED;
+    if (!S_ISLNK(dst.st_mode) && !(dst.st_mode & S_IWUSR)) return ERROR_ACCESS_DENIED;
+    if (KeyOf(dst) == KeyOf(sst)) return ERROR_SHARING_VIOLATION;
+    if (HeldWithout(KeyOf(dst), FILE_SHARE_WRITE)) return ERROR_SHARING_VIOLATION;
+  } else if (errno != ENOENT) {
+    return PathError(errno, to);
+  }
+
+  std::string temp = ParentOf(to) + "/.~wucopy.XXXXXX";
+  UniqueFd out(mkostemp(temp.data(), O_CLOEXEC));
+  if (out.get() < 0) return errno == ENOENT ? ERROR_PATH_NOT_FOUND : PathError(errno, to);
+  int err = CopyBytes(src.get(), out.get());
+  if (err == 0 && fchmod(out.get(), sst.st_mode & 07777) != 0) err = errno;
+  struct timespec times[2] = {sst.st_atim, sst.st_mtim};
+  if (err == 0 && futimens(out.get(), times) != 0) err = errno;
+  if (err == 0 && write_through && fsync(out.get()) != 0) err = errno;
+  if (err == 0) {
+    int r = fail_if_exists
+                ? renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE)
+                : rename(temp.c_str(), to.c_str());
+    if (r != 0) err = errno;
+  }
+  if (err != 0) {
+    unlink(temp.c_str());
+    return err == EEXIST ? ERROR_FILE_EXISTS : PathError(err, to);
+  }
+  if (write_through) SyncFolderOf(to);
+  return ERROR_SUCCESS;
+}
+
+DWORD MoveImpl(const std::string& from, const std::string& to, DWORD flags) {
+  struct stat sst;
+  if (lstat(from.c_str(), &sst) != 0) return PathError(errno, from);
+  if (!S_ISDIR(sst.st_mode) && HeldWithout(KeyOf(sst), FILE_SHARE_DELETE))
+    return ERROR_SHARING_VIOLATION;
+  bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
+
+  struct stat dst;
+  if (lstat(to.c_str(), &dst) == 0 && KeyOf(dst) != KeyOf(sst)) {
+    if (!replace) return ERROR_ALREADY_EXISTS;
+    if (S_ISDIR(dst.st_mode) || S_ISDIR(sst.st_mode)) return ERROR_ACCESS_DENIED;
+    if (!S_ISLNK(dst.st_mode) && !(dst.st_mode & S_IWUSR)) return ERROR_ACCESS_DENIED;
+    if (HeldWithout(KeyOf(dst), FILE_SHARE_DELETE)) return ERROR_SHARING_VIOLATION;
+  }
+
+  int r = replace ? rename(from.c_str(), to.c_str())
+                  : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
+  if (r == 0) {
+    if (flags & MOVEFILE_WRITE_THROUGH) SyncFolderOf(to);
+    return ERROR_SUCCESS;
+  }
+  if (errno == EEXIST) return ERROR_ALREADY_EXISTS;
+  if (errno != EXDEV) return PathError(errno, errno == ENOENT ? to : from);
+  if (S_ISDIR(sst.st_mode) || !(flags & MOVEFILE_COPY_ALLOWED)) return ERROR_NOT_SAME_DEVICE;
+  DWORD error = CopyFilePaths(from, to, !replace, (flags & MOVEFILE_WRITE_THROUGH) != 0);
+  if (error != ERROR_SUCCESS) return error;
+  // The copy is complete; a source that cannot be removed is reported, and
+  // both files stay.
+  if (unlink(from.c_str()) != 0) return PathError(errno, from);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace files_internal
+// Names in folders
+// ===========================================================================
+
+DWORD GetFileAttributesW(LPCWSTR name) {
+  return Guarded<DWORD>(INVALID_FILE_ATTRIBUTES, [&]() -> DWORD {
+    std::string path;
+    if (!MapName(name, &path)) return INVALID_FILE_ATTRIBUTES;
+    Facts facts;
+    int err = FactsOfPath(path, &facts);
+    if (err != 0) {
+      SetLastError(PathError(err, path));
+      return INVALID_FILE_ATTRIBUTES;
+    }
+    return facts.attributes;
+  });
+}
+
+BOOL GetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID info) {
+  if (level != GetFileExInfoStandard || !info) return Fail(ERROR_INVALID_PARAMETER);
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::string path;
+    if (!MapName(name, &path)) return FALSE;
+    Facts facts;
+    int err = FactsOfPath(path, &facts);
+    if (err != 0) return Fail(PathError(err, path));
+    auto* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(info);
+    data->dwFileAttributes = facts.attributes;
+    data->ftCreationTime = facts.creation;
+    data->ftLastAccessTime = facts.access;
+    data->ftLastWriteTime = facts.write;
+    SplitSize(facts.size, &data->nFileSizeHigh, &data->nFileSizeLow);
+    return TRUE;
+  });
+}
+
+BOOL SetFileAttributesW(LPCWSTR name, DWORD attributes) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::string path;
+    if (!MapName(name, &path)) return FALSE;
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return Fail(PathError(errno, path));
+    mode_t mode = st.st_mode & 07777;
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+      mode &= ~static_cast<mode_t>(0222);
+    else if (!(mode & S_IWUSR))
+      mode |= S_IWUSR;
+    if (mode != (st.st_mode & 07777) && chmod(path.c_str(), mode) != 0)
+      return Fail(PathError(errno, path));
+    return TRUE;
+  });
+}
+
+BOOL CreateDirectoryW(LPCWSTR name, void* security) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::string path;
+    if (!MapName(name, &path)) return FALSE;
+    if (mkdir(path.c_str(), 0777) == 0) return TRUE;
+    if (errno == EEXIST) return Fail(ERROR_ALREADY_EXISTS);
+    if (errno == ENOENT || errno == ENOTDIR) return Fail(ERROR_PATH_NOT_FOUND);
+    return Fail(PathError(errno, path));
+  });
+}
+
+BOOL RemoveDirectoryW(LPCWSTR name) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::string path;
+    if (!MapName(name, &path)) return FALSE;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();  // so lstat sees a link
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return Fail(PathError(errno, path));
+    if (S_ISLNK(st.st_mode)) {
+      // A link to a folder goes away itself; its target is not touched.
+      if (!IsFolder(path)) return Fail(ERROR_DIRECTORY);
+      if (unlink(path.c_str()) != 0) return Fail(PathError(errno, path));
+      return TRUE;
+    }
+    if (!S_ISDIR(st.st_mode)) return Fail(ERROR_DIRECTORY);
+    if (!(st.st_mode & S_IWUSR)) return Fail(ERROR_ACCESS_DENIED);
+    if (rmdir(path.c_str()) == 0) return TRUE;
+    if (errno == ENOTEMPTY || errno == EEXIST) return Fail(ERROR_DIR_NOT_EMPTY);
+    return Fail(PathError(errno, path));
+  });
+}
+
+BOOL DeleteFileW(LPCWSTR name) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::string path;
+    if (!MapName(name, &path)) return FALSE;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return Fail(PathError(errno, path));
+    if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+    if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(ERROR_ACCESS_DENIED);
+    if (HeldWithout(KeyOf(st), FILE_SHARE_DELETE)) return Fail(ERROR_SHARING_VIOLATION);
+    if (unlink(path.c_str()) != 0) return Fail(PathError(errno, path));
+    return TRUE;
+  });
+}
+
+BOOL MoveFileW(LPCWSTR existing, LPCWSTR target) {
+  return MoveFileExW(existing, target, MOVEFILE_COPY_ALLOWED);
+}
+
+BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
+  if (flags & MOVEFILE_DELAY_UNTIL_REBOOT) return Fail(ERROR_NOT_SUPPORTED);
+  if (!target) return Fail(ERROR_INVALID_PARAMETER);
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::string from, to;
+    if (!MapName(existing, &from) || !MapName(target, &to)) return FALSE;
+    DWORD error = MoveImpl(from, to, flags);
+    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+  });
+}
+
+BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL fail_if_exists) {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    std::string from, to;
+    if (!MapName(existing, &from) || !MapName(target, &to)) return FALSE;
+    DWORD error = CopyFilePaths(from, to, fail_if_exists != FALSE, false);
+    return error == ERROR_SUCCESS ? TRUE : Fail(error);
+  });
+}
+
+// ===========================================================================

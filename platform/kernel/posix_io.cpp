@@ -1,0 +1,58 @@
+#include "platform/kernel/posix_io.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace platform {
+
+bool ReadAllFd(int fd, std::string* out) {
+  char buf[65536];
+  for (;;) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out->append(buf, static_cast<size_t>(n));
+  }
+}
+
+bool WriteAllFd(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+int ReplaceFileAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
+  std::string temp = path + ".XXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return errno;
+  int err = 0;
+  if (fchmod(fd, mode) != 0 || !WriteAllFd(fd, bytes) || fsync(fd) != 0) err = errno ? errno : EIO;
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && rename(temp.c_str(), path.c_str()) != 0) err = errno;
+  if (err != 0) unlink(temp.c_str());
+  return err;
+}
+
+LinuxPathKind KindOfLinuxPath(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return LinuxPathKind::kNone;
+  if (S_ISREG(st.st_mode)) return LinuxPathKind::kFile;
+  if (S_ISDIR(st.st_mode)) return LinuxPathKind::kFolder;
+  return LinuxPathKind::kOther;
+}
+
+bool MayRunLinuxFile(const std::string& path) { return access(path.c_str(), X_OK) == 0; }
+
+}  // namespace platform

@@ -1,0 +1,118 @@
+// The binary layout of the platform's interfaces: operation n is vtable
+// entry n, so code that calls through the raw table (as another component
+// built against the same convention does) reaches the right operation.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/com/com.h"
+#include "platform/shell/shelllink.h"
+#include "platform/shell/shlobj.h"
+
+namespace {
+
+// The entries of an interface pointer's vtable.
+void* const* Vtable(void* object) { return *static_cast<void* const* const*>(object); }
+
+// Calls entry `slot` as a function taking the object first (the platform's
+// calling convention for interface operations).
+template <typename R, typename... Args>
+R CallSlot(void* object, size_t slot, Args... args) {
+  auto fn = reinterpret_cast<R (*)(void*, Args...)>(Vtable(object)[slot]);
+  return fn(object, args...);
+}
+
+HRESULT RawQueryInterface(void* object, REFIID iid, void** out) {
+  return CallSlot<HRESULT, const IID*, void**>(object, 0, &iid, out);
+}
+ULONG RawAddRef(void* object) { return CallSlot<ULONG>(object, 1); }
+ULONG RawRelease(void* object) { return CallSlot<ULONG>(object, 2); }
+
+struct LayoutCase {
+  const char* name;       // the object
+  IID iid;                // the interface the pointer stands for
+  void* (*make)();        // a new reference (count 1, except the shared allocator)
+};
+
+void* MakeStream() {
+  IStream* stream = nullptr;
+  EXPECT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+  return stream;
+}
+void* MakeShellLink() {
+  void* link = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                             &link),
+            S_OK);
+  return link;
+}
+void* MakeAllocator() {
+  IMalloc* allocator = nullptr;
+  EXPECT_EQ(SHGetMalloc(&allocator), S_OK);
+  return allocator;
+}
+
+TEST(ComLayoutTest, UnknownOperationsAreTheFirstThreeEntries) {
+  const LayoutCase cases[] = {
+      {"memory stream", IID_IStream, &MakeStream},
+      {"shell link", IID_IShellLinkW, &MakeShellLink},
+      {"shell allocator", IID_IMalloc, &MakeAllocator},
+  };
+  for (const LayoutCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    void* object = c.make();
+    ASSERT_NE(object, nullptr);
+    // Entry 0: QueryInterface answers the interface and IUnknown, refuses others.
+    void* same = nullptr;
+    ASSERT_EQ(RawQueryInterface(object, c.iid, &same), S_OK);
+    EXPECT_EQ(same, object);
+    void* unknown = nullptr;
+    ASSERT_EQ(RawQueryInterface(object, IID_IUnknown, &unknown), S_OK);
+    EXPECT_NE(unknown, nullptr);
+    void* none = &none;
+    const IID kNoSuch = {0x5A5A5A5A, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 8}};
+    EXPECT_EQ(RawQueryInterface(object, kNoSuch, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    // Entries 1 and 2: AddRef and Release move the count by one each way.
+    ULONG up = RawAddRef(object);
+    EXPECT_EQ(RawRelease(object), up - 1);
+    // Give back the references QueryInterface added, then our own.
+    RawRelease(unknown);
+    RawRelease(same);
+    RawRelease(object);
+  }
+}
+
+TEST(ComLayoutTest, DerivedOperationsFollowTheBaseEntries) {
+  IStream* stream = static_cast<IStream*>(MakeStream());
+  ASSERT_NE(stream, nullptr);
+  // ISequentialStream: Write is entry 4, Read entry 3; IStream: Seek is entry 5.
+  const char text[] = "slot";
+  ULONG written = 0;
+  ASSERT_EQ((CallSlot<HRESULT, const void*, ULONG, ULONG*>(stream, 4, text, 4u, &written)), S_OK);
+  EXPECT_EQ(written, 4u);
+  LARGE_INTEGER start;
+  start.QuadPart = 0;
+  ULARGE_INTEGER at;
+  ASSERT_EQ((CallSlot<HRESULT, LARGE_INTEGER, DWORD, ULARGE_INTEGER*>(stream, 5, start,
+                                                                       STREAM_SEEK_SET, &at)),
+            S_OK);
+  EXPECT_EQ(at.QuadPart, 0u);
+  char back[4] = {};
+  ULONG read = 0;
+  ASSERT_EQ((CallSlot<HRESULT, void*, ULONG, ULONG*>(stream, 3, back, 4u, &read)), S_OK);
+  EXPECT_EQ(read, 4u);
+  EXPECT_EQ(std::string(back, 4), "slot");
+  stream->Release();
+
+  // IShellLinkW: GetPath is entry 3 and answers S_FALSE before a path is set.
+  void* link = MakeShellLink();
+  ASSERT_NE(link, nullptr);
+  WCHAR path[8] = {u'x'};
+  EXPECT_EQ((CallSlot<HRESULT, LPWSTR, int, void*, DWORD>(link, 3, path, 8, nullptr, 0u)),
+            S_FALSE);
+  EXPECT_EQ(path[0], 0);
+  RawRelease(link);
+}
+
+}  // namespace

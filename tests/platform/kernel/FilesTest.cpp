@@ -1,0 +1,742 @@
+#include "platform/kernel/files.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/kernel/error.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/time.h"
+#include "tests/common/TestUtil.h"
+
+using wutest::U16;
+using wutest::U8;
+
+namespace {
+
+// A fresh folder per test, with helpers to name and fill files in it.
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = wutest::MakeTempDir("files");
+    ASSERT_FALSE(dir_.empty());
+  }
+
+  std::string Linux(const std::string& name) const { return dir_ + "/" + name; }
+  // The library's form, written with '\' to show both separators work.
+  std::u16string Path(const std::string& name) const {
+    std::u16string p = U16(dir_ + "\\" + name);
+    return p;
+  }
+
+  void Put(const std::string& name, const std::string& content) const {
+    std::ofstream(Linux(name), std::ios::binary) << content;
+  }
+  std::string Get(const std::string& name) const {
+    std::ifstream in(Linux(name), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  bool Exists(const std::string& name) const {
+    struct stat st;
+    return lstat(Linux(name).c_str(), &st) == 0;
+  }
+  std::vector<std::string> Listing() const {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((Path("*")).c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+      std::string n = U8(fd.cFileName);
+      if (n != "." && n != "..") names.push_back(n);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return names;
+  }
+
+  std::string dir_;  // this test's folder (Linux path)
+};
+
+HANDLE Open(const std::u16string& path, DWORD access, DWORD disposition, DWORD share = 0,
+            DWORD flags = 0) {
+  return CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
+
+// Restores the current folder when a test changed it.
+struct CwdGuard {
+  CwdGuard() { cwd = getcwd(nullptr, 0); }
+  ~CwdGuard() {
+    if (cwd && chdir(cwd) != 0) ADD_FAILURE() << "cannot restore the current folder";
+    free(cwd);
+  }
+  char* cwd;
+};
+
+// ---- Opening ----------------------------------------------------------------------
+
+TEST_F(FilesTest, DispositionsFollowThePlatformsResultsAndLastErrors) {
+  struct Case {
+    DWORD disposition;
+    bool exists;           // the file exists beforehand with "old"
+    bool opens;            // expected success
+    DWORD error;           // expected last error
+    const char* content;   // content afterwards (nullptr: no file)
+  } cases[] = {
+      {CREATE_NEW, false, true, ERROR_SUCCESS, ""},
+      {CREATE_NEW, true, false, ERROR_FILE_EXISTS, "old"},
+      {CREATE_ALWAYS, false, true, ERROR_SUCCESS, ""},
+      {CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, ""},
+      {OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+      {OPEN_EXISTING, true, true, ERROR_SUCCESS, "old"},
+      {OPEN_ALWAYS, false, true, ERROR_SUCCESS, ""},
+      {OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old"},
+      {TRUNCATE_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+      {TRUNCATE_EXISTING, true, true, ERROR_SUCCESS, ""},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    std::string name = "f" + std::to_string(i++);
+    if (c.exists) Put(name, "old");
+    SetLastError(12345);
+    HANDLE h = Open(Path(name), GENERIC_READ | GENERIC_WRITE, c.disposition);
+    SCOPED_TRACE("disposition " + std::to_string(c.disposition) +
+                 (c.exists ? " existing" : " missing"));
+    EXPECT_EQ(c.opens, h != INVALID_HANDLE_VALUE);
+    EXPECT_EQ(c.error, GetLastError());
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    EXPECT_EQ(c.content != nullptr, Exists(name));
+    if (c.content) { EXPECT_EQ(c.content, Get(name)); }
+  }
+}
+
+TEST_F(FilesTest, OpenRefusalsNameTheCause) {
+  Put("ro.txt", "keep");
+  ASSERT_TRUE(SetFileAttributesW(Path("ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  mkdir(Linux("folder").c_str(), 0755);
+  struct Case {
+    const char* name;
+    DWORD access;
+    DWORD disposition;
+    DWORD flags;
+    DWORD error;
+  } cases[] = {
+      {"missing\\x.txt", GENERIC_READ, OPEN_EXISTING, 0, ERROR_PATH_NOT_FOUND},
+      {"missing\\x.txt", GENERIC_WRITE, CREATE_ALWAYS, 0, ERROR_PATH_NOT_FOUND},
+      {"folder", GENERIC_READ, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},
+      {"folder", GENERIC_READ, CREATE_NEW, 0, ERROR_FILE_EXISTS},
+      // The read-only attribute holds even where permission bits would not
+      // stop the user (root).
+      {"ro.txt", GENERIC_WRITE, OPEN_EXISTING, 0, ERROR_ACCESS_DENIED},
+      {"ro.txt", GENERIC_READ, CREATE_ALWAYS, 0, ERROR_ACCESS_DENIED},
+      {"ro.txt", GENERIC_READ, 0, 0, ERROR_INVALID_PARAMETER},
+      {"ro.txt", GENERIC_READ, TRUNCATE_EXISTING, 0, ERROR_INVALID_PARAMETER},
+      {"a*.txt", GENERIC_READ, OPEN_EXISTING, 0, ERROR_INVALID_NAME},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, Open(Path(c.name), c.access, c.disposition, 0, c.flags));
+    EXPECT_EQ(c.error, GetLastError());
+  }
+  EXPECT_EQ("keep", Get("ro.txt"));
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open(u"", GENERIC_READ, OPEN_EXISTING));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+
+  HANDLE folder = Open(Path("folder"), GENERIC_READ, OPEN_EXISTING, 0, FILE_FLAG_BACKUP_SEMANTICS);
+  ASSERT_NE(INVALID_HANDLE_VALUE, folder);
+  BY_HANDLE_FILE_INFORMATION info;
+  ASSERT_TRUE(GetFileInformationByHandle(folder, &info));
+  EXPECT_TRUE(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  CloseHandle(folder);
+}
+
+TEST_F(FilesTest, ShareModesAreEnforcedBetweenHandles) {
+  Put("s.txt", "data");
+  HANDLE writer = Open(Path("s.txt"), GENERIC_WRITE, OPEN_EXISTING, FILE_SHARE_READ);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  // A second writer is refused; a reader that lets the writer write is not.
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open(Path("s.txt"), GENERIC_WRITE, OPEN_EXISTING,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE));
+  EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            Open(Path("s.txt"), GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ));
+  EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+  HANDLE reader =
+      Open(Path("s.txt"), GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  EXPECT_NE(INVALID_HANDLE_VALUE, reader);
+  // A refused CREATE_ALWAYS must not have truncated the file on the way.
+  EXPECT_EQ(INVALID_HANDLE_VALUE, Open(Path("s.txt"), GENERIC_WRITE, CREATE_ALWAYS));
+  EXPECT_EQ("data", Get("s.txt"));
+  // Deleting and renaming need FILE_SHARE_DELETE from every handle.
+  EXPECT_FALSE(DeleteFileW(Path("s.txt").c_str()));
+  EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+  EXPECT_FALSE(MoveFileW(Path("s.txt").c_str(), Path("t.txt").c_str()));
+  EXPECT_EQ(ERROR_SHARING_VIOLATION, GetLastError());
+  CloseHandle(writer);
+  CloseHandle(reader);
+  EXPECT_TRUE(DeleteFileW(Path("s.txt").c_str()));
+}
+
+TEST_F(FilesTest, DeleteOnCloseWaitsForTheLastHandle) {
+  HANDLE h = Open(Path("tmp.bin"), GENERIC_WRITE, CREATE_NEW, FILE_SHARE_DELETE,
+                  FILE_FLAG_DELETE_ON_CLOSE);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  HANDLE dup = nullptr;
+  ASSERT_TRUE(DuplicateHandle(INVALID_HANDLE_VALUE, h, INVALID_HANDLE_VALUE, &dup, 0, FALSE,
+                              DUPLICATE_SAME_ACCESS));
+  int fd = platform::DescriptorOfFileHandle(h);
+  CloseHandle(h);
+  EXPECT_TRUE(Exists("tmp.bin"));
+  EXPECT_NE(-1, fcntl(fd, F_GETFD));  // still open for the duplicate
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(dup, "x", 1, &written, nullptr));
+  CloseHandle(dup);
+  EXPECT_FALSE(Exists("tmp.bin"));
+  EXPECT_EQ(-1, fcntl(fd, F_GETFD));
+
+  // A file that took the name after the first one was deleted survives.
+  h = Open(Path("tmp.bin"), GENERIC_WRITE, CREATE_NEW, FILE_SHARE_DELETE,
+           FILE_FLAG_DELETE_ON_CLOSE);
+  ASSERT_TRUE(DeleteFileW(Path("tmp.bin").c_str()));
+  Put("tmp.bin", "newcomer");
+  CloseHandle(h);
+  EXPECT_EQ("newcomer", Get("tmp.bin"));
+}
+
+// ---- Reading, writing, seeking ----------------------------------------------------
+
+TEST_F(FilesTest, ReadWriteSeekAndTruncateRoundTrip) {
+  HANDLE h = Open(Path("rw.bin"), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(h, "hello world", 11, &n, nullptr));
+  EXPECT_EQ(11u, n);
+
+  EXPECT_EQ(6u, SetFilePointer(h, 6, nullptr, FILE_BEGIN));
+  char buf[32] = {};
+  ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));  // short read at the end
+  EXPECT_EQ(5u, n);
+  EXPECT_EQ("world", std::string(buf, n));
+  ASSERT_TRUE(ReadFile(h, buf, sizeof buf, &n, nullptr));
+  EXPECT_EQ(0u, n);
+
+  EXPECT_EQ(6u, SetFilePointer(h, -5, nullptr, FILE_END));
+  EXPECT_EQ(8u, SetFilePointer(h, 2, nullptr, FILE_CURRENT));
+  EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(h, -9, nullptr, FILE_CURRENT));
+  EXPECT_EQ(ERROR_NEGATIVE_SEEK, GetLastError());
+  EXPECT_EQ(8u, SetFilePointer(h, 0, nullptr, FILE_CURRENT));  // did not move
+
+  // Positioned read: leaves the pointer after the bytes read.
+  OVERLAPPED ov = {};
+  ov.Offset = 1;
+  ASSERT_TRUE(ReadFile(h, buf, 4, &n, &ov));
+  EXPECT_EQ("ello", std::string(buf, n));
+  EXPECT_EQ(5u, SetFilePointer(h, 0, nullptr, FILE_CURRENT));
+  ov.Offset = 100;
+  EXPECT_FALSE(ReadFile(h, buf, 4, &n, &ov));
+  EXPECT_EQ(ERROR_HANDLE_EOF, GetLastError());
+
+  SetFilePointer(h, 5, nullptr, FILE_BEGIN);
+  ASSERT_TRUE(SetEndOfFile(h));
+  DWORD high = 7;
+  EXPECT_EQ(5u, GetFileSize(h, &high));
+  EXPECT_EQ(0u, high);
+  ASSERT_TRUE(FlushFileBuffers(h));
+  CloseHandle(h);
+  EXPECT_EQ("hello", Get("rw.bin"));
+
+  HANDLE ro = Open(Path("rw.bin"), GENERIC_READ, OPEN_EXISTING, FILE_SHARE_READ);
+  EXPECT_FALSE(WriteFile(ro, "x", 1, &n, nullptr));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+  EXPECT_FALSE(SetEndOfFile(ro));
+  CloseHandle(ro);
+  EXPECT_EQ(INVALID_FILE_SIZE, GetFileSize(ro, nullptr));
+  EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+}
+
+TEST_F(FilesTest, PositionsPast4GiBUseTheHighHalf) {
+  HANDLE h = Open(Path("big.bin"), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  // Without a high half the position must stay below 4 GiB.
+  EXPECT_EQ(0x7FFFFFFFu, SetFilePointer(h, 0x7FFFFFFF, nullptr, FILE_BEGIN));
+  EXPECT_EQ(0xFFFFFFFEu, SetFilePointer(h, 0x7FFFFFFF, nullptr, FILE_CURRENT));
+  EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(h, 2, nullptr, FILE_CURRENT));
+  EXPECT_EQ(ERROR_INVALID_PARAMETER, GetLastError());
+
+  LONG high = 1;
+  EXPECT_EQ(0x10u, SetFilePointer(h, 0x10, &high, FILE_BEGIN));  // 4 GiB + 16
+  EXPECT_EQ(1, high);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(h, "z", 1, &n, nullptr));  // sparse: one block on disk
+  DWORD size_high = 0;
+  EXPECT_EQ(0x11u, GetFileSize(h, &size_high));
+  EXPECT_EQ(1u, size_high);
+
+  // A low half of 0xFFFFFFFF is a real position: last error tells.
+  high = 0;
+  EXPECT_EQ(INVALID_SET_FILE_POINTER, SetFilePointer(h, -1, &high, FILE_BEGIN));
+  EXPECT_EQ(ERROR_SUCCESS, GetLastError());
+  EXPECT_EQ(0, high);
+  // Going back across the 4 GiB line from the end.
+  high = -1;
+  EXPECT_EQ(0xFFFFFFF0u, SetFilePointer(h, -0x21, &high, FILE_END));
+  EXPECT_EQ(0, high);
+
+  LARGE_INTEGER dist, pos;
+  dist.QuadPart = -(LONGLONG{1} << 33);
+  EXPECT_FALSE(SetFilePointerEx(h, dist, &pos, FILE_END));
+  EXPECT_EQ(ERROR_NEGATIVE_SEEK, GetLastError());
+  dist.QuadPart = 0;
+  ASSERT_TRUE(SetFilePointerEx(h, dist, &pos, FILE_END));
+  EXPECT_EQ((LONGLONG{1} << 32) + 0x11, pos.QuadPart);
+  CloseHandle(h);
+}
+
+// ---- Attributes and times --------------------------------------------------------------
+
+TEST_F(FilesTest, AttributesFollowModeNameAndKind) {
+  Put("plain.txt", "x");
+  Put(".hidden", "x");
+  mkdir(Linux("sub").c_str(), 0755);
+  EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributesW(Path("plain.txt").c_str()));
+  EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, GetFileAttributesW(Path(".hidden").c_str()));
+  EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(Path("sub").c_str()));
+  EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, GetFileAttributesW(Path("sub\\..\\sub\\.\\").c_str()));
+
+  // Read-only round trip: all write bits go, the owner's comes back.
+  chmod(Linux("plain.txt").c_str(), 0666);
+  ASSERT_TRUE(SetFileAttributesW(Path("plain.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  struct stat st;
+  stat(Linux("plain.txt").c_str(), &st);
+  EXPECT_EQ(0u, st.st_mode & 0222);
+  EXPECT_EQ(FILE_ATTRIBUTE_READONLY, GetFileAttributesW(Path("plain.txt").c_str()));
+  EXPECT_FALSE(DeleteFileW(Path("plain.txt").c_str()));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+  ASSERT_TRUE(SetFileAttributesW(Path("plain.txt").c_str(), FILE_ATTRIBUTE_NORMAL));
+  stat(Linux("plain.txt").c_str(), &st);
+  EXPECT_EQ(static_cast<mode_t>(S_IWUSR), st.st_mode & 0222);
+  EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributesW(Path("plain.txt").c_str()));
+
+  // A link reports what it points at, marked as a reparse point.
+  ASSERT_EQ(0, symlink(Linux("sub").c_str(), Linux("link").c_str()));
+  EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
+            GetFileAttributesW(Path("link").c_str()));
+
+  struct Missing {
+    const char* name;
+    DWORD error;
+  } missing[] = {{"nothing", ERROR_FILE_NOT_FOUND},
+                 {"nothing\\deeper", ERROR_PATH_NOT_FOUND},
+                 {"plain.txt\\deeper", ERROR_PATH_NOT_FOUND}};
+  for (const Missing& m : missing) {
+    SCOPED_TRACE(m.name);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Path(m.name).c_str()));
+    EXPECT_EQ(m.error, GetLastError());
+  }
+}
+
+TEST_F(FilesTest, TimesSetThroughAHandleReadBackEverywhere) {
+  Put("t.txt", "12345");
+  HANDLE h = Open(Path("t.txt"), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  FILETIME access = platform::UnixToFileTime(1000000000, 500);   // 2001
+  FILETIME write = platform::UnixToFileTime(1234567890, 100);    // 2009
+  ASSERT_TRUE(SetFileTime(h, nullptr, &access, &write));
+  FILETIME c{}, a{}, w{};
+  ASSERT_TRUE(GetFileTime(h, &c, &a, &w));
+  EXPECT_EQ(0, CompareFileTime(&access, &a));
+  EXPECT_EQ(0, CompareFileTime(&write, &w));
+  EXPECT_NE(0u, c.dwHighDateTime);  // birth time, or the write time without one
+  // NULL leaves a time alone.
+  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &access));
+  ASSERT_TRUE(GetFileTime(h, nullptr, &a, &w));
+  EXPECT_EQ(0, CompareFileTime(&access, &a));
+  EXPECT_EQ(0, CompareFileTime(&access, &w));
+  CloseHandle(h);
+
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  ASSERT_TRUE(GetFileAttributesExW(Path("t.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(0, CompareFileTime(&access, &data.ftLastWriteTime));
+  EXPECT_EQ(5u, data.nFileSizeLow);
+  EXPECT_FALSE(GetFileAttributesExW(Path("t.txt").c_str(), GetFileExMaxInfoLevel, &data));
+}
+
+// ---- Folders ----------------------------------------------------------------------------
+
+TEST_F(FilesTest, FolderCreationAndRemovalErrors) {
+  EXPECT_TRUE(CreateDirectoryW(Path("d").c_str(), nullptr));
+  EXPECT_FALSE(CreateDirectoryW(Path("d").c_str(), nullptr));
+  EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+  EXPECT_FALSE(CreateDirectoryW(Path("no\\d").c_str(), nullptr));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+
+  Put("d/f", "x");
+  EXPECT_FALSE(RemoveDirectoryW(Path("d").c_str()));
+  EXPECT_EQ(ERROR_DIR_NOT_EMPTY, GetLastError());
+  EXPECT_FALSE(RemoveDirectoryW(Path("d\\f").c_str()));
+  EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
+  EXPECT_FALSE(DeleteFileW(Path("d").c_str()));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+
+  // Removing a link to a folder removes the link, never the folder's files.
+  ASSERT_EQ(0, symlink(Linux("d").c_str(), Linux("dl").c_str()));
+  EXPECT_TRUE(RemoveDirectoryW(Path("dl\\").c_str()));
+  EXPECT_FALSE(Exists("dl"));
+  EXPECT_TRUE(Exists("d/f"));
+
+  EXPECT_TRUE(DeleteFileW(Path("d\\f").c_str()));
+  EXPECT_TRUE(RemoveDirectoryW(Path("d").c_str()));
+  EXPECT_FALSE(RemoveDirectoryW(Path("d").c_str()));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST(FileNameMatch, WildcardRules) {
+  struct Case {
+    const char16_t* pattern;
+    const char16_t* name;
+    bool match;
+  } cases[] = {
+      {u"*", u"anything.at.all", true},
+      {u"*.*", u"noext", true},
+      {u"*.*", u"a.b", true},
+      {u"*.txt", u"A.TXT", true},  // case-insensitive
+      {u"*.txt", u"a.txt.bak", false},
+      {u"*.txt", u"atxt", false},
+      {u"a*c", u"abxbc", true},
+      {u"a*c", u"abxcb", false},
+      {u"a?c", u"abc", true},
+      {u"a?c", u"ac", false},     // '?' skips nothing inside the name
+      {u"ab?", u"ab", true},      // ... but may at its end
+      {u"ab??", u"abc", true},
+      {u"?", u"", true},
+      {u"x.*", u"x", true},
+      {u"x.", u"x", true},
+      {u"x.y", u"x", false},
+      {u"**a*", u"bab", true},
+      {u"\u00e9*", u"\u00c9t\u00e9", true},  // non-ASCII case folding
+      {u"", u"", true},
+      {u"", u"a", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.match, platform::MatchFileName(c.pattern, c.name))
+        << U8(c.pattern) << " vs " << U8(c.name);
+  }
+}
+
+TEST_F(FilesTest, FindListsMatchesSortedWithDotsFirst) {
+  for (const char* name : {"b.txt", "A.TXT", "c.dat", "noext", ".hidden", "-dash"}) Put(name, "x");
+  mkdir(Linux("sub").c_str(), 0755);
+
+  struct Case {
+    const char* pattern;
+    std::vector<std::string> names;  // empty: no match
+  } cases[] = {
+      {"*", {".", "..", "-dash", ".hidden", "A.TXT", "b.txt", "c.dat", "noext", "sub"}},
+      {"*.*", {".", "..", "-dash", ".hidden", "A.TXT", "b.txt", "c.dat", "noext", "sub"}},
+      {"*.txt", {"A.TXT", "b.txt"}},
+      {"?.dat", {"c.dat"}},
+      {"noext", {"noext"}},  // no wildcard: that one entry
+      {"zz*", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(Path(c.pattern).c_str(), &fd);
+    if (c.names.empty()) {
+      EXPECT_EQ(INVALID_HANDLE_VALUE, h);
+      EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+      continue;
+    }
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    std::vector<std::string> got;
+    do {
+      got.push_back(U8(fd.cFileName));
+      if (got.back() == "sub") { EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY, fd.dwFileAttributes); }
+      if (got.back() == ".hidden") { EXPECT_EQ(FILE_ATTRIBUTE_HIDDEN, fd.dwFileAttributes); }
+      if (got.back() == "b.txt") { EXPECT_EQ(1u, fd.nFileSizeLow); }
+    } while (FindNextFileW(h, &fd));
+    EXPECT_EQ(ERROR_NO_MORE_FILES, GetLastError());
+    EXPECT_EQ(c.names, got);
+    EXPECT_FALSE(CloseHandle(h));  // a search is not a kernel handle
+    EXPECT_TRUE(FindClose(h));
+    EXPECT_FALSE(FindClose(h));
+    EXPECT_EQ(ERROR_INVALID_HANDLE, GetLastError());
+  }
+
+  WIN32_FIND_DATAW fd;
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(Path("missing\\*").c_str(), &fd));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+  EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(Path("missing.txt").c_str(), &fd));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+// ---- Moving and copying -------------------------------------------------------------
+
+TEST_F(FilesTest, MoveRefusesOrReplacesAnExistingTarget) {
+  Put("a", "A");
+  Put("b", "B");
+  EXPECT_FALSE(MoveFileW(Path("a").c_str(), Path("b").c_str()));
+  EXPECT_EQ(ERROR_ALREADY_EXISTS, GetLastError());
+  EXPECT_EQ("A", Get("a"));
+  EXPECT_EQ("B", Get("b"));
+
+  ASSERT_TRUE(MoveFileExW(Path("a").c_str(), Path("b").c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(Exists("a"));
+  EXPECT_EQ("A", Get("b"));
+
+  Put("c", "C");
+  ASSERT_TRUE(SetFileAttributesW(Path("b").c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(MoveFileExW(Path("c").c_str(), Path("b").c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+  EXPECT_EQ("A", Get("b"));
+
+  EXPECT_FALSE(MoveFileW(Path("gone").c_str(), Path("x").c_str()));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+  EXPECT_FALSE(MoveFileW(Path("c").c_str(), Path("no\\x").c_str()));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+  // A folder moves as a whole.
+  mkdir(Linux("d").c_str(), 0755);
+  Put("d/in", "I");
+  ASSERT_TRUE(MoveFileW(Path("d").c_str(), Path("e").c_str()));
+  EXPECT_EQ("I", Get("e/in"));
+}
+
+TEST_F(FilesTest, MoveAcrossFileSystemsNeedsCopyAllowed) {
+  struct stat here, shm;
+  if (stat("/dev/shm", &shm) != 0 || stat(dir_.c_str(), &here) != 0 || shm.st_dev == here.st_dev ||
+      access("/dev/shm", W_OK) != 0)
+    GTEST_SKIP() << "no second writable file system at /dev/shm";
+  std::string other = "/dev/shm/wu-files-" + std::to_string(getpid());
+  Put("m", "moved");
+  EXPECT_FALSE(MoveFileExW(Path("m").c_str(), U16(other).c_str(), 0));
+  EXPECT_EQ(ERROR_NOT_SAME_DEVICE, GetLastError());
+  ASSERT_TRUE(MoveFileExW(Path("m").c_str(), U16(other).c_str(), MOVEFILE_COPY_ALLOWED));
+  EXPECT_FALSE(Exists("m"));
+  std::ifstream in(other);
+  std::string content;
+  std::getline(in, content);
+  EXPECT_EQ("moved", content);
+  unlink(other.c_str());
+}
+
+TEST_F(FilesTest, CopyKeepsContentModeAndTimesAndHonoursFailIfExists) {
+  Put("src", "source data");
+  chmod(Linux("src").c_str(), 0640);
+  struct timespec times[2] = {{1000000000, 0}, {1234567890, 0}};
+  utimensat(AT_FDCWD, Linux("src").c_str(), times, 0);
+
+  ASSERT_TRUE(CopyFileW(Path("src").c_str(), Path("dst").c_str(), TRUE));
+  EXPECT_EQ("source data", Get("dst"));
+  struct stat st;
+  stat(Linux("dst").c_str(), &st);
+  EXPECT_EQ(0640u, st.st_mode & 07777);
+  EXPECT_EQ(1234567890, st.st_mtim.tv_sec);
+
+  Put("other", "other data");
+  EXPECT_FALSE(CopyFileW(Path("other").c_str(), Path("dst").c_str(), TRUE));
+  EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+  EXPECT_EQ("source data", Get("dst"));
+  ASSERT_TRUE(CopyFileW(Path("other").c_str(), Path("dst").c_str(), FALSE));
+  EXPECT_EQ("other data", Get("dst"));
+
+  EXPECT_FALSE(CopyFileW(Path("missing").c_str(), Path("dst").c_str(), FALSE));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+  EXPECT_EQ((std::vector<std::string>{"dst", "other", "src"}), Listing());
+}
+
+TEST_F(FilesTest, FailedCopyLeavesTheTargetWholeAndNoPartialFile) {
+  // Reading this file fails after it opened, half way through a copy.
+  Put("dst", "precious");
+  EXPECT_FALSE(CopyFileW(u"/proc/self/mem", Path("dst").c_str(), FALSE));
+  EXPECT_EQ("precious", Get("dst"));
+  EXPECT_EQ(std::vector<std::string>{"dst"}, Listing());
+}
+
+// ---- Paths ---------------------------------------------------------------------------------
+
+TEST_F(FilesTest, FullPathFoldsDotsAndKeepsRoots) {
+  CwdGuard guard;
+  ASSERT_TRUE(SetCurrentDirectoryW(U16(dir_).c_str()));
+  const std::string cwd = dir_;
+  const std::string parent = cwd.substr(0, cwd.rfind('/'));
+  struct Case {
+    const char16_t* input;
+    std::string expected;
+    std::string file_part;  // "": no file part
+  } cases[] = {
+      {u"C:\\a\\b\\..\\c", "C:/a/c", "c"},
+      {u"c:/a/./b/", "c:/a/b/", ""},
+      {u"C:\\..\\..\\x", "C:/x", "x"},
+      {u"C:", "C:/", ""},
+      {u"\\\\srv\\share\\a\\..\\b", "//srv/share/b", "b"},
+      {u"/x//y/../z", "/x/z", "z"},
+      {u"rel\\x.txt", cwd + "/rel/x.txt", "x.txt"},
+      {u"..", parent, parent.substr(parent.rfind('/') + 1)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(U8(c.input));
+    WCHAR buf[MAX_PATH];
+    LPWSTR part = nullptr;
+    DWORD n = GetFullPathNameW(c.input, MAX_PATH, buf, &part);
+    EXPECT_EQ(c.expected, U8(buf));
+    EXPECT_EQ(c.expected.size(), n);
+    EXPECT_EQ(c.file_part, part ? U8(part) : "");
+  }
+  WCHAR small[4];
+  EXPECT_EQ(7u, GetFullPathNameW(u"C:\\abc", 4, small, nullptr));  // size needed
+  EXPECT_EQ(0u, GetFullPathNameW(u"\\\\srv", MAX_PATH, small, nullptr));
+  EXPECT_EQ(ERROR_BAD_PATHNAME, GetLastError());
+
+  WCHAR cur[MAX_PATH];
+  EXPECT_EQ(cwd.size(), GetCurrentDirectoryW(MAX_PATH, cur));
+  EXPECT_EQ(cwd, U8(cur));
+  EXPECT_EQ(cwd.size() + 1, GetCurrentDirectoryW(2, cur));
+  Put("f", "x");
+  EXPECT_FALSE(SetCurrentDirectoryW(u"f"));
+  EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
+}
+
+TEST_F(FilesTest, LongAndShortNamesAreThePathWhenItExists) {
+  Put("Long Name.txt", "x");
+  std::u16string p = Path("Long Name.txt");
+  WCHAR buf[MAX_PATH];
+  std::copy(p.begin(), p.end() + 1, buf);
+  EXPECT_EQ(p.size(), GetLongPathNameW(buf, buf, MAX_PATH));  // in place
+  EXPECT_EQ(p, buf);
+  EXPECT_EQ(p.size(), GetShortPathNameW(p.c_str(), buf, MAX_PATH));
+  EXPECT_EQ(p.size() + 1, GetShortPathNameW(p.c_str(), buf, 3));
+  EXPECT_EQ(0u, GetLongPathNameW(Path("nope").c_str(), buf, MAX_PATH));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, GetLastError());
+}
+
+TEST_F(FilesTest, DriveLettersMapToConfiguredFolders) {
+  ASSERT_TRUE(platform::SetDriveRoot(u'q', dir_ + "/"));
+  EXPECT_EQ(dir_, platform::DriveRoot(u'Q'));
+  ASSERT_TRUE(CreateDirectoryW(u"Q:\\sub", nullptr));
+  HANDLE h = Open(u"q:/sub\\file.txt", GENERIC_WRITE, CREATE_NEW);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  DWORD n = 0;
+  WriteFile(h, "via Q", 5, &n, nullptr);
+  CloseHandle(h);
+  EXPECT_EQ("via Q", Get("sub/file.txt"));
+  EXPECT_EQ(DRIVE_FIXED, GetDriveTypeW(u"Q:\\"));
+  // ".." never climbs out of the drive's folder.
+  EXPECT_EQ(dir_ + "/x", platform::ToLinuxPath(u"Q:\\..\\..\\x"));
+
+  // The map is a file under the state root.
+  std::ifstream map(platform::FolderMapDir() + "/drives");
+  std::string line;
+  std::getline(map, line);
+  EXPECT_EQ("Q=" + dir_, line);
+
+  ASSERT_TRUE(platform::SetDriveRoot(u'R', dir_ + "/missing"));
+  EXPECT_EQ(DRIVE_NO_ROOT_DIR, GetDriveTypeW(u"R:\\"));
+  ASSERT_TRUE(platform::SetDriveRoot(u'Q', ""));
+  EXPECT_EQ("/", platform::DriveRoot(u'q'));
+  EXPECT_EQ("/etc/x", platform::ToLinuxPath(u"Q:\\etc\\x"));
+  EXPECT_FALSE(platform::SetDriveRoot(u'1', dir_));
+  EXPECT_FALSE(platform::SetDriveRoot(u'S', "relative/folder"));
+  platform::SetDriveRoot(u'R', "");
+}
+
+TEST(PathMapping, RootsAndSeparators) {
+  const std::string unc = platform::FolderMapDir() + "/unc/srv/share";
+  struct Case {
+    const char16_t* input;
+    std::string expected;  // "" = refused
+  } cases[] = {
+      {u"/usr\\lib/x", "/usr/lib/x"},
+      {u"rel\\.\\a\\..\\b", "rel/b"},
+      {u"..\\up", "../up"},
+      {u"dir\\", "dir/"},
+      {u"\\\\SRV\\Share\\f.txt", unc + "/f.txt"},
+      {u"//srv/share", unc},
+      {u"\\\\?\\C:\\x", "/x"},
+      {u"\\\\?\\UNC\\srv\\share\\y", unc + "/y"},
+      {u"\\\\srv", ""},
+      {u"\\\\.\\pipe\\x", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.expected, platform::ToLinuxPath(c.input)) << U8(c.input);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(u"\\\\srv"));
+  EXPECT_EQ(ERROR_BAD_PATHNAME, GetLastError());
+  EXPECT_EQ(u"/a/b", platform::FromLinuxPath("/a/b"));
+}
+
+TEST_F(FilesTest, TempPathAndTempFileNames) {
+  const char* old = getenv("TMPDIR");
+  std::string saved = old ? old : "";
+  setenv("TMPDIR", dir_.c_str(), 1);
+  WCHAR buf[MAX_PATH];
+  DWORD n = GetTempPathW(MAX_PATH, buf);
+  EXPECT_EQ(dir_ + "/", U8(buf));
+  EXPECT_EQ(dir_.size() + 1, n);
+  EXPECT_EQ(dir_.size() + 2, GetTempPathW(3, buf));
+  unsetenv("TMPDIR");
+  GetTempPathW(MAX_PATH, buf);
+  EXPECT_EQ("/tmp/", U8(buf));
+  if (old) setenv("TMPDIR", saved.c_str(), 1);
+
+  WCHAR first[MAX_PATH], second[MAX_PATH];
+  UINT a = GetTempFileNameW(U16(dir_).c_str(), u"abcdef", 0, first);
+  UINT b = GetTempFileNameW(U16(dir_ + "/").c_str(), u"abcdef", 0, second);
+  ASSERT_NE(0u, a);
+  ASSERT_NE(0u, b);
+  EXPECT_NE(a, b);
+  char hex[8];
+  snprintf(hex, sizeof hex, "%X", a);
+  EXPECT_EQ(dir_ + "/abc" + hex + ".tmp", U8(first));
+  EXPECT_EQ(FILE_ATTRIBUTE_NORMAL, GetFileAttributesW(first));  // created, empty
+  EXPECT_EQ(2u, Listing().size());
+
+  EXPECT_EQ(0x1234Au, GetTempFileNameW(U16(dir_).c_str(), u"p", 0x1234A, first));
+  EXPECT_EQ(dir_ + "/p234A.tmp", U8(first));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(first));  // only named
+  EXPECT_EQ(0u, GetTempFileNameW(Path("missing").c_str(), u"p", 0, first));
+  EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
+}
+
+// ---- Volumes --------------------------------------------------------------------------------
+
+TEST_F(FilesTest, DiskSpaceAndVolumeFacts) {
+  ULARGE_INTEGER avail, total, free_bytes;
+  ASSERT_TRUE(GetDiskFreeSpaceExW(U16(dir_).c_str(), &avail, &total, &free_bytes));
+  EXPECT_GT(avail.QuadPart, 0u);
+  EXPECT_LE(avail.QuadPart, free_bytes.QuadPart);
+  EXPECT_LE(free_bytes.QuadPart, total.QuadPart);
+  DWORD spc = 0, bps = 0, free_clusters = 0, clusters = 0;
+  ASSERT_TRUE(GetDiskFreeSpaceW(U16(dir_).c_str(), &spc, &bps, &free_clusters, &clusters));
+  EXPECT_EQ(512u, bps);
+  if (total.QuadPart / (spc * 512ull) < 0xFFFFFFFFull) {
+    EXPECT_EQ(total.QuadPart, ULONGLONG{spc} * bps * clusters);
+  }
+  EXPECT_FALSE(GetDiskFreeSpaceExW(Path("missing\\deeper").c_str(), &avail, nullptr, nullptr));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+
+  WCHAR label[32], fs_name[32];
+  DWORD serial = 0, max_len = 0, flags = 0;
+  ASSERT_TRUE(GetVolumeInformationW(U16(dir_).c_str(), label, 32, &serial, &max_len, &flags,
+                                    fs_name, 32));
+  EXPECT_EQ(u"", std::u16string(label));
+  EXPECT_GE(max_len, 255u);
+  struct statfs fs;
+  ASSERT_EQ(0, statfs(dir_.c_str(), &fs));
+  std::string name = U8(fs_name);
+  EXPECT_FALSE(name.empty());
+  if (fs.f_type == 0xEF53) { EXPECT_EQ("ext4", name); }
+  if (fs.f_type == 0x01021994) { EXPECT_EQ("tmpfs", name); }
+  if (fs.f_type == 0x794C7630) { EXPECT_EQ("overlay", name); }
+  EXPECT_FALSE(GetVolumeInformationW(U16(dir_).c_str(), nullptr, 0, nullptr, nullptr, nullptr,
+                                     fs_name, 2));
+  EXPECT_EQ(ERROR_BAD_LENGTH, GetLastError());
+  EXPECT_EQ(DRIVE_FIXED, GetDriveTypeW(nullptr));
+}
+
+}  // namespace

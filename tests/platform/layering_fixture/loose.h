@@ -1,0 +1,1 @@
+// A file outside every area.

@@ -1,0 +1,327 @@
+// The front ends: the scripted driver, the non-interactive defaults and the
+// terminal front end driven through a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/comctl/commctrl.h"
+#include "platform/user/frontend.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/threads.h"
+#include "platform/user/windows.h"
+
+namespace {
+
+struct Control {
+  LPCWSTR cls;   // class
+  LPCWSTR text;  // text
+  DWORD style;   // extra style
+  int id;        // id
+};
+
+// Builds a dialog window with its controls, initialises it and runs it
+// modally.
+INT_PTR RunDialog(LPCWSTR title, const std::vector<Control>& controls, DLGPROC proc, LPARAM param,
+                  HWND owner = nullptr) {
+  HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, WC_DIALOG, title, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
+                                320, 40 + 26 * static_cast<int>(controls.size()), owner, nullptr, nullptr, nullptr);
+  if (!dialog) return -1;
+  SetWindowLongPtrW(dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
+  int y = 6;
+  for (const Control& c : controls) {
+    CreateWindowExW(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | c.style, 6, y, 280, 22, dialog,
+                    reinterpret_cast<HMENU>(static_cast<uintptr_t>(c.id)), nullptr, nullptr);
+    y += 26;
+  }
+  if (SendMessageW(dialog, WM_INITDIALOG, 0, param)) SetFocus(GetNextDlgTabItem(dialog, nullptr, FALSE));
+  return platform::RunModalDialog(dialog, owner);
+}
+
+// What a dialog's fields held when OK was pressed.
+struct Values {
+  std::u16string name;
+  UINT remember = 0;
+  LRESULT language = -1;
+};
+
+INT_PTR FormProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+    for (const char16_t* s : {u"English", u"Deutsch", u"Francais"})
+      SendDlgItemMessageW(dialog, 103, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    SendDlgItemMessageW(dialog, 103, CB_SETCURSEL, 0, 0);
+    return TRUE;
+  }
+  if (message == WM_COMMAND && HIWORD(wparam) == BN_CLICKED) {
+    int id = LOWORD(wparam);
+    if (id == IDOK) {
+      auto* values = reinterpret_cast<Values*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      values->name = platform::WindowText(GetDlgItem(dialog, 101));
+      values->remember = IsDlgButtonChecked(dialog, 102);
+      values->language = SendDlgItemMessageW(dialog, 103, CB_GETCURSEL, 0, 0);
+    }
+    if (id == IDOK || id == IDCANCEL || id >= 2002) EndDialog(dialog, id);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+const std::vector<Control> kForm = {
+    {WC_STATICW, u"Please enter your name.", 0, 100},
+    {WC_STATICW, u"&Name:", 0, 110},
+    {WC_EDITW, u"guest", WS_TABSTOP | WS_BORDER, 101},
+    {WC_BUTTONW, u"&Remember me", WS_TABSTOP | BS_AUTOCHECKBOX, 102},
+    {WC_STATICW, u"Language:", 0, 111},
+    {WC_COMBOBOXW, u"", WS_TABSTOP | CBS_DROPDOWNLIST, 103},
+    {WC_BUTTONW, u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK},
+    {WC_BUTTONW, u"Cancel", WS_TABSTOP, IDCANCEL},
+};
+
+class FrontendTest : public ::testing::Test {
+ protected:
+  void SetUp() override { live_before_ = platform::LiveWindowCount(); }
+  void TearDown() override {
+    platform::SetFrontEnd(nullptr);
+    EXPECT_EQ(platform::LiveWindowCount(), live_before_) << "windows leaked";
+  }
+  size_t live_before_ = 0;
+};
+
+TEST_F(FrontendTest, ScriptFillsAFormAndRecordsWhatWasShown) {
+  platform::ScriptedFrontEnd script;
+  platform::SetFrontEnd(&script);
+  script.Type(101, u"Marie").Check(102, true).Pick(103, 2).Press(IDOK);
+  Values values;
+  EXPECT_EQ(RunDialog(u"Sign in", kForm, FormProc, reinterpret_cast<LPARAM>(&values)), IDOK);
+  EXPECT_EQ(values.name, u"Marie");
+  EXPECT_EQ(values.remember, BST_CHECKED);
+  EXPECT_EQ(values.language, 2);
+  EXPECT_TRUE(script.Done());
+  EXPECT_TRUE(script.errors().empty());
+  auto shown = script.shown();
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].title, u"Sign in");
+  EXPECT_FALSE(shown[0].open);
+  EXPECT_EQ(shown[0].result, IDOK);
+  EXPECT_EQ(shown[0].texts.front(), u"Please enter your name.");
+
+  // Actions that cannot be done are reported, not performed.
+  script.Press(999).Type(102, u"x").PressText(u"Remember me").PressText(u"&Cancel");
+  Values again;
+  EXPECT_EQ(RunDialog(u"Sign in", kForm, FormProc, reinterpret_cast<LPARAM>(&again)), IDCANCEL);
+  std::vector<std::string> errors = script.errors();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[0].find("no control 999"), std::string::npos);
+  EXPECT_NE(errors[1].find("cannot type into control 102"), std::string::npos);
+}
+
+// The overwrite question of an extraction: a worker thread shows a modal
+// dialog owned by the main thread's progress dialog; the script waits for
+// it, answers it, and the worker then ends the progress dialog.
+TEST_F(FrontendTest, ScriptAnswersADialogOfAWorkerThread) {
+  platform::ScriptedFrontEnd script;
+  platform::SetFrontEnd(&script);
+  script.WaitFor(u"File Exists").Press(2003);
+  std::atomic<INT_PTR> answer{0};
+  std::atomic<bool> owner_disabled{false};
+  auto progress_proc = [](HWND, UINT message, WPARAM, LPARAM) -> INT_PTR { return message == WM_INITDIALOG; };
+  std::thread worker([&] {
+    HWND page = script.WaitShown(u"Extracting Files...", 10000);
+    ASSERT_TRUE(page);
+    const std::vector<Control> question = {
+        {WC_STATICW, u"The following file is already on your computer:", 0, 1201},
+        {WC_BUTTONW, u"&Yes", WS_TABSTOP, 2002},
+        {WC_BUTTONW, u"Y&es to All", WS_TABSTOP, 2003},
+        {WC_BUTTONW, u"&Cancel", WS_TABSTOP, IDCANCEL},
+    };
+    Values unused;
+    answer = RunDialog(u"File Exists", question, FormProc, reinterpret_cast<LPARAM>(&unused), page);
+    owner_disabled = !IsWindowEnabled(page);
+    EndDialog(page, 1);
+  });
+  const std::vector<Control> page = {
+      {WC_STATICW, u"Status:", 0, 1002},
+      {PROGRESS_CLASSW, u"", 0, 1001},
+      {WC_BUTTONW, u"&Cancel", WS_TABSTOP, IDCANCEL},
+  };
+  EXPECT_EQ(RunDialog(u"Extracting Files...", page, progress_proc, 0), 1);
+  worker.join();
+  EXPECT_EQ(answer, 2003);
+  EXPECT_FALSE(owner_disabled) << "the owner was enabled again";
+  EXPECT_TRUE(script.errors().empty());
+}
+
+TEST_F(FrontendTest, NonInteractiveAnswersWithTheDefaults) {
+  setenv("WU_FRONTEND_LOG", "1", 1);
+  platform::NonInteractiveFrontEnd defaults;
+  unsetenv("WU_FRONTEND_LOG");
+  platform::SetFrontEnd(&defaults);
+  struct Case {
+    UINT type;
+    int want;
+  };
+  const Case cases[] = {{MB_OK, IDOK},
+                        {MB_YESNO | MB_DEFBUTTON2, IDNO},
+                        {MB_YESNOCANCEL | MB_DEFBUTTON3, IDCANCEL},
+                        {MB_ABORTRETRYIGNORE | MB_DEFBUTTON2, IDRETRY},
+                        {MB_YESNO | MB_DEFBUTTON4, IDYES}};  // past the set: the first button
+  ::testing::internal::CaptureStderr();
+  for (const Case& c : cases) EXPECT_EQ(MessageBoxW(nullptr, u"Overwrite?", u"Question", c.type), c.want) << c.type;
+
+  // A dialog without a default button is left to the program, which ends
+  // it after the front end had its turn; its Cancel button is never pressed.
+  struct Watched : platform::FrontEnd {
+    platform::FrontEnd* inner;
+    HANDLE idled = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    void ModalBegin(HWND d) override { inner->ModalBegin(d); }
+    void ModalIdle(HWND d) override {
+      inner->ModalIdle(d);
+      SetEvent(idled);
+    }
+    void ModalEnd(HWND d, INT_PTR r) override { inner->ModalEnd(d, r); }
+  } watched;
+  watched.inner = &defaults;
+  platform::SetFrontEnd(&watched);
+  std::atomic<HWND> dialog{nullptr};
+  std::thread worker([&] {
+    WaitForSingleObject(watched.idled, INFINITE);
+    EndDialog(dialog, 5);
+  });
+  auto proc = [](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) -> INT_PTR {
+    if (message == WM_INITDIALOG) {
+      reinterpret_cast<std::atomic<HWND>*>(lparam)->store(hwnd);
+      return TRUE;
+    }
+    if (message == WM_COMMAND && LOWORD(wparam) == IDCANCEL) EndDialog(hwnd, IDCANCEL);
+    return FALSE;
+  };
+  const std::vector<Control> no_default = {{WC_BUTTONW, u"&Cancel", WS_TABSTOP, IDCANCEL}};
+  EXPECT_EQ(RunDialog(u"Progress", no_default, proc, reinterpret_cast<LPARAM>(&dialog)), 5);
+  worker.join();
+  CloseHandle(watched.idled);
+  std::string log = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(log.find("message box \"Question\" shown"), std::string::npos) << log;
+  EXPECT_NE(log.find("pressing the default button \"No\" (7)"), std::string::npos) << log;
+  EXPECT_NE(log.find("no default button"), std::string::npos) << log;
+}
+
+// ---- The terminal front end through a pseudo-terminal ------------------------------------
+
+class Pty {
+ public:
+  Pty() { ok_ = openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0; }
+  ~Pty() {
+    if (ok_) {
+      close(master_);
+      close(slave_);
+    }
+  }
+  bool ok() const { return ok_; }
+  int slave() const { return slave_; }
+  // Reads until the output holds `text` after `from`; its position after
+  // the text, or npos after ten seconds (a guard, not a timing).
+  size_t WaitFor(const std::string& text, size_t from = 0) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      size_t at = output_.find(text, from);
+      if (at != std::string::npos) return at + text.size();
+      if (std::chrono::steady_clock::now() > deadline) return std::string::npos;
+      pollfd p{master_, POLLIN, 0};
+      if (poll(&p, 1, 50) > 0) {
+        char buffer[512];
+        ssize_t n = read(master_, buffer, sizeof(buffer));
+        if (n > 0) output_.append(buffer, static_cast<size_t>(n));
+      }
+    }
+  }
+  void Type(const std::string& text) { EXPECT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
+  const std::string& output() const { return output_; }
+  // The choice number shown before `label` in the output after `from`.
+  std::string NumberOf(const std::string& label, size_t from) const {
+    size_t at = output_.find(label, from);
+    if (at == std::string::npos) return "?";
+    size_t paren = output_.rfind(") ", at);
+    size_t start = paren;
+    while (start > 0 && isdigit(static_cast<unsigned char>(output_[start - 1]))) --start;
+    return output_.substr(start, paren - start);
+  }
+
+ private:
+  bool ok_ = false;
+  int master_ = -1;
+  int slave_ = -1;
+  std::string output_;
+};
+
+TEST_F(FrontendTest, TerminalShowsADialogAndTakesChoices) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  platform::TerminalFrontEnd terminal(pty.slave(), pty.slave());
+  platform::SetFrontEnd(&terminal);
+  std::thread person([&] {
+    size_t at = pty.WaitFor("Choice: ");
+    ASSERT_NE(at, std::string::npos) << pty.output();
+    const std::string& screen = pty.output();
+    EXPECT_NE(screen.find("== Sign in =="), std::string::npos);
+    EXPECT_NE(screen.find("Please enter your name."), std::string::npos);
+    EXPECT_NE(screen.find("Name: [guest]"), std::string::npos) << "a field shows its label and text";
+    EXPECT_NE(screen.find("[ ] Remember me"), std::string::npos);
+    pty.Type(pty.NumberOf("Name: [", 0) + "\r");
+    at = pty.WaitFor("New text: ", at);
+    pty.Type("Marie\r");
+    at = pty.WaitFor("Choice: ", at);
+    pty.Type(pty.NumberOf("[ ] Remember me", 0) + "\r");
+    at = pty.WaitFor("[x] Remember me", at);
+    ASSERT_NE(at, std::string::npos) << pty.output();
+    pty.Type(pty.NumberOf("Language:", at) + "\r");
+    at = pty.WaitFor("3. Francais", at);
+    pty.Type("3\r");
+    at = pty.WaitFor("Language: Francais", at);
+    ASSERT_NE(at, std::string::npos) << pty.output();
+    pty.Type("\r");  // Enter alone: the default button
+  });
+  Values values;
+  EXPECT_EQ(RunDialog(u"Sign in", kForm, FormProc, reinterpret_cast<LPARAM>(&values)), IDOK);
+  person.join();
+  EXPECT_EQ(values.name, u"Marie");
+  EXPECT_EQ(values.remember, BST_CHECKED);
+  EXPECT_EQ(values.language, 2);
+}
+
+TEST_F(FrontendTest, TerminalRedrawsAProgressBarThatAWorkerMoves) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  platform::TerminalFrontEnd terminal(pty.slave(), pty.slave());
+  platform::SetFrontEnd(&terminal);
+  std::atomic<HWND> dialog{nullptr};
+  auto proc = [](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) -> INT_PTR {
+    if (message == WM_INITDIALOG) reinterpret_cast<std::atomic<HWND>*>(lparam)->store(hwnd);
+    return message == WM_INITDIALOG;
+  };
+  std::thread worker([&] {
+    ASSERT_NE(pty.WaitFor("Choice: "), std::string::npos);
+    HWND bar = GetDlgItem(dialog, 1001);
+    SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 8));
+    SendMessageW(bar, PBM_SETPOS, 4, 0);
+    SetDlgItemTextW(dialog, 1002, u"Extracting: setup.msi");
+    EXPECT_NE(pty.WaitFor("] 50%"), std::string::npos) << pty.output();
+    EXPECT_NE(pty.WaitFor("Extracting: setup.msi"), std::string::npos) << pty.output();
+    EndDialog(dialog, 1);
+  });
+  const std::vector<Control> page = {{WC_STATICW, u"Status:", 0, 1002},
+                                     {PROGRESS_CLASSW, u"", 0, 1001},
+                                     {WC_BUTTONW, u"&Cancel", WS_TABSTOP, IDCANCEL}};
+  EXPECT_EQ(RunDialog(u"Extracting Files...", page, proc, reinterpret_cast<LPARAM>(&dialog)), 1);
+  worker.join();
+  EXPECT_NE(pty.output().find("] 0%"), std::string::npos) << "the bar was shown from the start";
+}
+
+}  // namespace
