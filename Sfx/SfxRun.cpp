@@ -34,22 +34,29 @@ constexpr WCHAR kNot9xText[] = u"This Operating System does not support this App
 constexpr WCHAR kNoLanguageText[] = u"Fatal Error!\nCould not load language strings.";
 constexpr WCHAR kPostInstall[] = u" --post_install";
 
-// ---- The temporary folder on SIGINT and SIGTERM --------------------------------
+// ---- Stopping on SIGINT, SIGTERM and SIGHUP ----------------------------------------
 // The control handler runs on the platform's watcher thread while the run
-// goes on: it reads its own copy of the folder name under a lock.
-std::mutex g_cleanupLock;                       // guards g_cleanupFolder
+// goes on. It asks the extraction worker to stop and waits for it a bounded
+// time before it removes the temporary folder, so that no file is written
+// into a tree being removed; then the process ends by the signal. It reads
+// its own copy of the folder name and the worker under a lock, which it
+// holds until the tree is gone: the main thread's clean-up waits for it.
+constexpr DWORD kWorkerStopWaitMs = 2000;      // how long a stopping worker is waited for
+
+std::mutex g_cleanupLock;                       // guards g_cleanupFolder and the worker handle
 WCHAR g_cleanupFolder[SFX_PATH_SIZE] = {};      // folder to remove when stopped, or empty
 std::atomic<bool> g_handlerAdded{false};        // the handler is registered
+std::atomic<LONG> g_stopEvent{-1};              // the control event that stops the run, or -1
 
-BOOL RemoveTempOnStop(DWORD) {
-  WCHAR folder[SFX_PATH_SIZE] = {};
-  {
-    std::lock_guard<std::mutex> hold(g_cleanupLock);
-    WuStrCpyN(folder, g_cleanupFolder, SFX_PATH_SIZE);
-    g_cleanupFolder[0] = 0;
-  }
-  if (folder[0]) Sfx_WuDeleteDirectoryTree(folder, TRUE);
-  return FALSE;  // the process still ends by the signal
+BOOL StopOnSignal(DWORD ctrlType) {
+  LONG none = -1;
+  g_stopEvent.compare_exchange_strong(none, static_cast<LONG>(ctrlType));
+  std::lock_guard<std::mutex> hold(g_cleanupLock);
+  SfxRequestExtractStop();
+  if (g_SfxRunState.workerThread) WaitForSingleObject(g_SfxRunState.workerThread, kWorkerStopWaitMs);
+  if (g_cleanupFolder[0]) Sfx_WuDeleteDirectoryTree(g_cleanupFolder, TRUE);
+  g_cleanupFolder[0] = 0;
+  return FALSE;  // the process ends by the signal
 }
 
 void WatchTempFolder(LPCWSTR folder) {
@@ -58,7 +65,16 @@ void WatchTempFolder(LPCWSTR folder) {
     WuStrCpyN(g_cleanupFolder, folder ? folder : u"", SFX_PATH_SIZE);
   }
   if (folder && folder[0] && !g_handlerAdded.exchange(true))
-    SetConsoleCtrlHandler(RemoveTempOnStop, TRUE);
+    SetConsoleCtrlHandler(StopOnSignal, TRUE);
+}
+
+// The worker's handle, taken from the run state under the handler's lock
+// (a handler that is waiting for the worker keeps it until it is done).
+HANDLE TakeWorkerHandle() {
+  std::lock_guard<std::mutex> hold(g_cleanupLock);
+  HANDLE worker = g_SfxRunState.workerThread;
+  g_SfxRunState.workerThread = nullptr;
+  return worker;
 }
 
 // ---- Steps ---------------------------------------------------------------------------
@@ -157,8 +173,7 @@ void CleanUp(CSfxAppData* settings) {
   g_SfxRunState.banner = nullptr;
   if (g_SfxRunState.endEvent) CloseHandle(g_SfxRunState.endEvent);
   g_SfxRunState.endEvent = nullptr;
-  if (g_SfxRunState.workerThread) CloseHandle(g_SfxRunState.workerThread);
-  g_SfxRunState.workerThread = nullptr;
+  if (HANDLE worker = TakeWorkerHandle()) CloseHandle(worker);
   delete g_SfxRunState.progress;
   g_SfxRunState.progress = nullptr;
   delete settings;
@@ -230,5 +245,13 @@ DWORD SfxWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   CSfxAppData* settings = nullptr;
   DWORD code = RunWithTempFolder(&settings);
   CleanUp(settings);
-  return EndEarly(instance, code);
+  code = EndEarly(instance, code);
+  // A signal that stopped the run ends the process by that signal, once
+  // everything is cleaned up (the handler may still be finishing).
+  LONG stop = g_stopEvent.load();
+  if (stop >= 0) {
+    { std::lock_guard<std::mutex> hold(g_cleanupLock); }
+    platform::EndByCtrlEvent(static_cast<DWORD>(stop));
+  }
+  return code;
 }

@@ -33,3 +33,13 @@ typedef BOOL (*PHANDLER_ROUTINE)(DWORD ctrl_type);
 // and ERROR_NOT_ENOUGH_MEMORY when the watcher cannot be started. A
 // handler may be added more than once; each removal takes one away.
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+
+namespace platform {
+
+// Ends this process by the signal behind a control event (SIGINT, SIGTERM
+// or SIGHUP), with the signal's default action, as if it had never been
+// caught: the caller of the process sees the signal. Other events end it
+// by SIGTERM.
+[[noreturn]] void EndByCtrlEvent(DWORD ctrl_type);
+
+}  // namespace platform

@@ -98,7 +98,7 @@ class SfxEndToEndTest : public ::testing::Test {
     std::string setup = ini.find("SetupApp=") == std::string::npos ? "SetupApp=setup\n" : "";
     PutFile(folder + "/sfxinst.ini", "[Vorlundage]\n" + setup + ini);
     std::string archive = folder + "/sfxctrl.ach";
-    EXPECT_EQ(0, Tool(WUARC_PROGRAM, {"create", archive, folder + "/sfxinst.ini"}).status);
+    EXPECT_EQ(0, Tool(WUARC_PROGRAM, {"create", archive, "-C", folder, "sfxinst.ini"}).status);
     return archive;
   }
 
@@ -106,7 +106,9 @@ class SfxEndToEndTest : public ::testing::Test {
   std::string Package(const std::string& name, const std::string& payload, const std::string& ini) {
     std::string control = Control(name, ini);
     std::string out = P(name + ".run");
-    Ended made = Tool(WUARC_PROGRAM, {"package", out, "--stub", WUSFX_PROGRAM, payload + "/*.*", control});
+    size_t slash = control.rfind('/');
+    Ended made = Tool(WUARC_PROGRAM, {"package", out, "--stub", WUSFX_PROGRAM, "-C", payload, "*.*", "-C",
+                                      control.substr(0, slash), control.substr(slash + 1)});
     EXPECT_EQ(0, made.status) << made.output;
     chmod(out.c_str(), 0755);
     return out;
@@ -322,6 +324,81 @@ TEST_F(SfxEndToEndTest, TemporaryFolderIsRemovedOnSigintAndSigterm) {
     EXPECT_EQ(sig, r.signal) << r.output;
     EXPECT_FALSE(Exists(rec.folder));
     EXPECT_TRUE(TmpLeft().empty());
+  }
+}
+
+// Without a terminal the boxes still speak: the help goes to standard
+// output, errors to standard error, in the language asked for, quiet or
+// not.
+TEST_F(SfxEndToEndTest, BoxesReachTheOutputStreamsWithoutATerminal) {
+  std::string pkg = Package("streams", Payload("streams", {{"a.txt", "a"}}), "Name=Demo\n");
+  std::vector<std::string> env = {"TMPDIR=" + tmp_, std::string("WU_STATE_ROOT=") + wutest::StateRoot()};
+  PipedRun help = RunPiped({pkg, "-?"}, env, 60);
+  EXPECT_EQ(112, help.status);
+  EXPECT_NE(std::string::npos, help.out.find("Help: Command-line usage:")) << help.out;
+  EXPECT_NE(std::string::npos, help.out.find("-nosetup")) << help.out;
+  EXPECT_EQ(std::string::npos, help.err.find("usage")) << help.err;
+
+  // A package cut short: the reason is in the error stream, once.
+  std::string bytes = GetFile(pkg);
+  std::string cut = P("cut.run");
+  PutFile(cut, bytes.substr(0, bytes.size() - 300));
+  chmod(cut.c_str(), 0755);
+  const std::string reason = "There was an error reading this install package";
+  for (bool quiet : {false, true}) {
+    SCOPED_TRACE(quiet ? "quiet" : "wizard");
+    std::vector<std::string> argv = {cut};
+    if (quiet) argv.insert(argv.end(), {"-quiet", "-notemp"});
+    PipedRun r = RunPiped(argv, env, 60);
+    EXPECT_EQ(0xB0, r.status) << r.err;
+    EXPECT_EQ("", r.out);
+    size_t at = r.err.find(reason);
+    ASSERT_NE(std::string::npos, at) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find(reason, at + reason.size())) << "one box, once";
+  }
+  PipedRun german = RunPiped({cut, "-l", "deu", "-quiet"}, env, 60);
+  EXPECT_NE(std::string::npos, german.err.find("Beim Lesen dieses Installationspakets")) << german.err;
+}
+
+// A signal while the worker writes a large file: the worker is stopped
+// and waited for before the temporary folder goes, so nothing is written
+// into a tree being removed and no folder is left behind.
+TEST_F(SfxEndToEndTest, SignalDuringExtractionStopsTheWorkerAndLeavesNoFolder) {
+  std::string payload = P("big");
+  mkdir(payload.c_str(), 0755);
+  const size_t size = 240u << 20;
+  {
+    std::ofstream big(payload + "/big.bin", std::ios::binary);
+    std::string block(1 << 20, 'x');
+    for (size_t done = 0; done < size; done += block.size()) big.write(block.data(), block.size());
+  }
+  std::string control = Control("big", "Name=Big\nExtractToTemp=1\n");
+  size_t slash = control.rfind('/');
+  std::string pkg = P("big.run");
+  Ended made = Tool(WUARC_PROGRAM, {"package", pkg, "--stub", WUSFX_PROGRAM, "--store", "-C", payload,
+                                    "big.bin", "-C", control.substr(0, slash), control.substr(slash + 1)});
+  ASSERT_EQ(0, made.status) << made.output;
+  unlink((payload + "/big.bin").c_str());
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    int pid = Start(pkg, {"-quiet"}, {}, false);
+    // Wait until the file is being written.
+    std::string written;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (written.empty() && std::chrono::steady_clock::now() < deadline) {
+      for (const std::string& name : TmpLeft()) {
+        struct stat st;
+        std::string file = tmp_ + "/" + name + "/big.bin";
+        if (stat(file.c_str(), &st) == 0 && st.st_size > 0 && static_cast<size_t>(st.st_size) < size)
+          written = file;
+      }
+      if (written.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(written.empty()) << "the extraction was not seen under way";
+    kill(pid, sig);
+    Ended r = Wait(pid, 30);
+    EXPECT_EQ(sig, r.signal) << r.output;
+    EXPECT_TRUE(TmpLeft().empty()) << "the temporary folder is gone";
   }
 }
 
