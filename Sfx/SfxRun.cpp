@@ -3,14 +3,12 @@
 // the temporary folder goes through.
 #include "Sfx/SfxRun.h"
 
-#include <atomic>
-#include <mutex>
-
 #include "Sfx/CSfxAppData.h"
 #include "Sfx/CSfxExtractProgress.h"
 #include "Sfx/SfxCommandLine.h"
 #include "Sfx/SfxExtractWorker.h"
 #include "Sfx/SfxRunState.h"
+#include "Sfx/SfxStop.h"
 #include "Sfx/SfxTokens.h"
 #include "Sfx/SfxWizard.h"
 #include "foundation/WuKernel.h"
@@ -20,7 +18,6 @@
 #include "foundation/WuString.h"
 #include "platform/commctrl.h"
 #include "platform/gdi.h"
-#include "platform/signals.h"
 #include "platform/threads.h"
 
 namespace {
@@ -33,49 +30,6 @@ constexpr UINT kBannerErrorId = 553;         // "Unrecoverable error loading ban
 constexpr WCHAR kNot9xText[] = u"This Operating System does not support this Application.";
 constexpr WCHAR kNoLanguageText[] = u"Fatal Error!\nCould not load language strings.";
 constexpr WCHAR kPostInstall[] = u" --post_install";
-
-// ---- Stopping on SIGINT, SIGTERM and SIGHUP ----------------------------------------
-// The control handler runs on the platform's watcher thread while the run
-// goes on. It asks the extraction worker to stop and waits for it a bounded
-// time before it removes the temporary folder, so that no file is written
-// into a tree being removed; then the process ends by the signal. It reads
-// its own copy of the folder name and the worker under a lock, which it
-// holds until the tree is gone: the main thread's clean-up waits for it.
-constexpr DWORD kWorkerStopWaitMs = 2000;      // how long a stopping worker is waited for
-
-std::mutex g_cleanupLock;                       // guards g_cleanupFolder and the worker handle
-WCHAR g_cleanupFolder[SFX_PATH_SIZE] = {};      // folder to remove when stopped, or empty
-std::atomic<bool> g_handlerAdded{false};        // the handler is registered
-std::atomic<LONG> g_stopEvent{-1};              // the control event that stops the run, or -1
-
-BOOL StopOnSignal(DWORD ctrlType) {
-  LONG none = -1;
-  g_stopEvent.compare_exchange_strong(none, static_cast<LONG>(ctrlType));
-  std::lock_guard<std::mutex> hold(g_cleanupLock);
-  SfxRequestExtractStop();
-  if (g_SfxRunState.workerThread) WaitForSingleObject(g_SfxRunState.workerThread, kWorkerStopWaitMs);
-  if (g_cleanupFolder[0]) Sfx_WuDeleteDirectoryTree(g_cleanupFolder, TRUE);
-  g_cleanupFolder[0] = 0;
-  return FALSE;  // the process ends by the signal
-}
-
-void WatchTempFolder(LPCWSTR folder) {
-  {
-    std::lock_guard<std::mutex> hold(g_cleanupLock);
-    WuStrCpyN(g_cleanupFolder, folder ? folder : u"", SFX_PATH_SIZE);
-  }
-  if (folder && folder[0] && !g_handlerAdded.exchange(true))
-    SetConsoleCtrlHandler(StopOnSignal, TRUE);
-}
-
-// The worker's handle, taken from the run state under the handler's lock
-// (a handler that is waiting for the worker keeps it until it is done).
-HANDLE TakeWorkerHandle() {
-  std::lock_guard<std::mutex> hold(g_cleanupLock);
-  HANDLE worker = g_SfxRunState.workerThread;
-  g_SfxRunState.workerThread = nullptr;
-  return worker;
-}
 
 // ---- Steps ---------------------------------------------------------------------------
 // Ends a run that has no temporary folder yet: language handle and kernel.
@@ -173,11 +127,11 @@ void CleanUp(CSfxAppData* settings) {
   g_SfxRunState.banner = nullptr;
   if (g_SfxRunState.endEvent) CloseHandle(g_SfxRunState.endEvent);
   g_SfxRunState.endEvent = nullptr;
-  if (HANDLE worker = TakeWorkerHandle()) CloseHandle(worker);
+  if (HANDLE worker = SfxTakeWorkerHandle()) CloseHandle(worker);
   delete g_SfxRunState.progress;
   g_SfxRunState.progress = nullptr;
   delete settings;
-  WatchTempFolder(nullptr);
+  SfxWatchTempFolder(nullptr);
   if (g_SfxRunState.tempFolder[0]) Sfx_WuDeleteDirectoryTree(g_SfxRunState.tempFolder, TRUE);
   g_SfxRunState.tempFolder[0] = 0;
 }
@@ -196,7 +150,7 @@ DWORD RunWithTempFolder(CSfxAppData** settingsOut) {
   if (FAILED(hr)) return static_cast<DWORD>(hr);
   if (settings->ExtractToTemp == 0) {
     // The settings are in memory: the folder is no longer needed.
-    WatchTempFolder(nullptr);
+    SfxWatchTempFolder(nullptr);
     Sfx_WuDeleteDirectoryTree(g_SfxRunState.tempFolder, TRUE);
     g_SfxRunState.tempFolder[0] = 0;
   }
@@ -240,18 +194,16 @@ DWORD SfxWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   g_SfxRunState.longestEntryName = SfxGetLongestEntryName();
   hr = SfxCreateTempFolder(g_SfxRunState.tempFolder, SFX_PATH_SIZE);
   if (FAILED(hr)) return EndEarly(instance, static_cast<DWORD>(hr));
-  WatchTempFolder(g_SfxRunState.tempFolder);
+  SfxWatchTempFolder(g_SfxRunState.tempFolder);
 
   CSfxAppData* settings = nullptr;
   DWORD code = RunWithTempFolder(&settings);
+  // A signal during the setup program: what it left running goes first.
+  SfxStopLeftovers();
   CleanUp(settings);
   code = EndEarly(instance, code);
   // A signal that stopped the run ends the process by that signal, once
-  // everything is cleaned up (the handler may still be finishing).
-  LONG stop = g_stopEvent.load();
-  if (stop >= 0) {
-    { std::lock_guard<std::mutex> hold(g_cleanupLock); }
-    platform::EndByCtrlEvent(static_cast<DWORD>(stop));
-  }
+  // everything is cleaned up.
+  SfxEndIfStopped();
   return code;
 }

@@ -71,6 +71,21 @@ namespace platform {
 
 void EndByCtrlEvent(DWORD ctrl_type) { EndBySignal(SignalOfEvent(ctrl_type)); }
 
+int SignalOfCtrlEvent(DWORD ctrl_type) { return SignalOfEvent(ctrl_type); }
+
+bool SendCtrlEventToProcessId(DWORD process_id, DWORD ctrl_type) {
+  const pid_t pid = static_cast<pid_t>(process_id);
+  if (pid <= 0 || pid == getpid()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (kill(pid, SignalOfEvent(ctrl_type)) != 0) {
+    SetLastError(errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace platform
 
 namespace {

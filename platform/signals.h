@@ -42,4 +42,15 @@ namespace platform {
 // by SIGTERM.
 [[noreturn]] void EndByCtrlEvent(DWORD ctrl_type);
 
+// The signal number behind a control event (SIGINT, SIGTERM, SIGHUP;
+// SIGTERM for the events never raised here).
+int SignalOfCtrlEvent(DWORD ctrl_type);
+
+// Sends the signal behind a control event to one process by its id, as a
+// service manager would. Never to a group: ids 0 and below, and this
+// process's own, are refused (ERROR_INVALID_PARAMETER). FALSE with the
+// error when the process is gone (ERROR_INVALID_PARAMETER) or may not be
+// signalled (ERROR_ACCESS_DENIED).
+bool SendCtrlEventToProcessId(DWORD process_id, DWORD ctrl_type);
+
 }  // namespace platform

@@ -102,13 +102,17 @@ class SfxEndToEndTest : public ::testing::Test {
     return archive;
   }
 
-  // A package of a payload folder and settings, made by the archive tool.
-  std::string Package(const std::string& name, const std::string& payload, const std::string& ini) {
+  // A package of a payload folder (the entries matching `pattern` in it)
+  // and settings, made by the archive tool with `options`.
+  std::string Package(const std::string& name, const std::string& payload, const std::string& ini,
+                      const std::vector<std::string>& options = {}, const std::string& pattern = "*.*") {
     std::string control = Control(name, ini);
     std::string out = P(name + ".run");
     size_t slash = control.rfind('/');
-    Ended made = Tool(WUARC_PROGRAM, {"package", out, "--stub", WUSFX_PROGRAM, "-C", payload, "*.*", "-C",
-                                      control.substr(0, slash), control.substr(slash + 1)});
+    std::vector<std::string> args = {"package", out, "--stub", WUSFX_PROGRAM};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {"-C", payload, pattern, "-C", control.substr(0, slash), control.substr(slash + 1)});
+    Ended made = Tool(WUARC_PROGRAM, args);
     EXPECT_EQ(0, made.status) << made.output;
     chmod(out.c_str(), 0755);
     return out;
@@ -372,12 +376,7 @@ TEST_F(SfxEndToEndTest, SignalDuringExtractionStopsTheWorkerAndLeavesNoFolder) {
     std::string block(1 << 20, 'x');
     for (size_t done = 0; done < size; done += block.size()) big.write(block.data(), block.size());
   }
-  std::string control = Control("big", "Name=Big\nExtractToTemp=1\n");
-  size_t slash = control.rfind('/');
-  std::string pkg = P("big.run");
-  Ended made = Tool(WUARC_PROGRAM, {"package", pkg, "--stub", WUSFX_PROGRAM, "--store", "-C", payload,
-                                    "big.bin", "-C", control.substr(0, slash), control.substr(slash + 1)});
-  ASSERT_EQ(0, made.status) << made.output;
+  std::string pkg = Package("big", payload, "Name=Big\nExtractToTemp=1\n", {"--store"}, "big.bin");
   unlink((payload + "/big.bin").c_str());
   for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(sig);
@@ -400,6 +399,108 @@ TEST_F(SfxEndToEndTest, SignalDuringExtractionStopsTheWorkerAndLeavesNoFolder) {
     EXPECT_EQ(sig, r.signal) << r.output;
     EXPECT_TRUE(TmpLeft().empty()) << "the temporary folder is gone";
   }
+}
+
+// A signal sent to the package alone while its setup program runs (as a
+// service manager or `timeout` sends it) reaches the setup program; the
+// package waits for it, stops what it left running, removes its folder and
+// ends by the same signal. A setup program that ignores the signal is
+// killed after the bound.
+TEST_F(SfxEndToEndTest, SignalWhileTheSetupRunsReachesItAndWhatItStarted) {
+  // The script records the signals it gets and the pid of its long
+  // command, which it leaves running when it ends (job control on, so
+  // that its background command does not ignore SIGINT).
+  const std::string script =
+      "#!/bin/bash\n"
+      "set -m\n"
+      "log=\"$SIGNAL_LOG\"\n"
+      "if [ -n \"$IGNORE_TERM\" ]; then trap '' TERM; fi\n"
+      "sleep 30 &\n"
+      "echo \"script $$\" >> \"$log\"\n"
+      "echo \"sleep $!\" >> \"$log\"\n"
+      "for s in TERM INT HUP; do trap \"echo got $s >> '$log'; exit 1\" $s; done\n"
+      "if [ -n \"$IGNORE_TERM\" ]; then trap '' TERM; fi\n"
+      "echo ready >> \"$log\"\n"
+      "if [ -n \"$LEAVE\" ]; then exit 7; fi\n"
+      "while :; do wait; done\n";
+  std::string payload = P("sig");
+  mkdir(payload.c_str(), 0755);
+  PutFile(payload + "/setup.sh", script);
+  std::string pkg = Package("sig", payload, "Name=Sig\nExtractToTemp=1\nSetupApp=setup.sh\n", {}, "setup.sh");
+
+  auto alive = [](int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (pid <= 0 || !std::getline(in, line)) return false;
+    size_t close = line.rfind(')');
+    return close != std::string::npos && line[close + 2] != 'Z' && line[close + 2] != 'X';
+  };
+  struct Case {
+    int sig;
+    bool ignoreTerm;
+    const char* logged;  // what the script records
+  } cases[] = {
+      {SIGTERM, false, "got TERM"},
+      {SIGINT, false, "got INT"},
+      {SIGHUP, false, "got HUP"},
+      {SIGTERM, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.sig) + (c.ignoreTerm ? " ignored" : ""));
+    std::string log = P("signals." + std::to_string(c.sig) + (c.ignoreTerm ? ".ignored" : ""));
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "SIGNAL_LOG=" + log};
+    if (c.ignoreTerm) env.push_back("IGNORE_TERM=1");
+    int pid = Start(pkg, {}, env, false);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((!Exists(log) || GetFile(log).find("ready") == std::string::npos) &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string before = Exists(log) ? GetFile(log) : "";
+    ASSERT_NE(std::string::npos, before.find("ready")) << "the setup program did not start";
+    int scriptPid = 0, sleepPid = 0;
+    std::istringstream lines(before);
+    std::string word;
+    int value;
+    while (lines >> word) {
+      if (word == "script" && lines >> value) scriptPid = value;
+      if (word == "sleep" && lines >> value) sleepPid = value;
+    }
+    standIns_.push_back(scriptPid);
+    standIns_.push_back(sleepPid);
+    ASSERT_TRUE(alive(scriptPid) && alive(sleepPid));
+
+    auto sent = std::chrono::steady_clock::now();
+    kill(pid, c.sig);
+    Ended r = Wait(pid, 40);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    EXPECT_EQ(c.sig, r.signal) << r.output;
+    EXPECT_FALSE(alive(scriptPid)) << "the setup program is gone";
+    EXPECT_FALSE(alive(sleepPid)) << "what it started is gone";
+    EXPECT_TRUE(TmpLeft().empty()) << "the temporary folder is gone";
+    std::string after = GetFile(log);
+    if (c.logged) {
+      EXPECT_NE(std::string::npos, after.find(c.logged)) << after;
+      EXPECT_LT(seconds, 8.0) << "no wait for the bound when everything stops";
+    } else {
+      EXPECT_EQ(std::string::npos, after.find("got")) << after;
+      EXPECT_GE(seconds, 9.0) << "killed at the bound";
+      EXPECT_LT(seconds, 20.0) << "no hang";
+    }
+  }
+
+  // Without a signal only the setup program is waited for: what it leaves
+  // running (a service it started) neither holds the package nor is
+  // stopped by it.
+  std::string log = P("signals.none");
+  Ended r = Run(pkg, {}, {"PATH=/usr/bin:/bin", "SIGNAL_LOG=" + log, "LEAVE=1"});
+  EXPECT_EQ(7, r.status) << r.output;
+  int sleepPid = 0;
+  std::istringstream lines(Exists(log) ? GetFile(log) : "");
+  std::string word;
+  while (lines >> word)
+    if (word == "sleep") lines >> sleepPid;
+  standIns_.push_back(sleepPid);
+  EXPECT_TRUE(alive(sleepPid)) << "left running";
 }
 
 // A package copied to a fresh folder runs with nothing of ours around it:
