@@ -229,6 +229,17 @@ std::string WithDamagedFourthRecord(const std::function<void(BYTE* record)>& dam
   return bytes;
 }
 
+// A control archive of two entries whose second central record lacks its
+// signature: a walk that stopped there would read the settings and go on.
+std::string DamagedControlArchive() {
+  Builder control("");
+  control.File(u"sfxinst.ini", kControlSettings);
+  control.File(u"notes.txt", "notes");
+  std::string bytes = control.Build();
+  bytes[bytes.rfind(std::string("UM\x01\x0B", 4))] ^= 0xFF;
+  return bytes;
+}
+
 // ---------------------------------------------------------------------------
 // The cases
 // ---------------------------------------------------------------------------
@@ -509,6 +520,17 @@ std::vector<Hostile> Cases() {
       {"damaged-record-third-length.pkg",
        [] { return WithDamagedFourthRecord([](BYTE* r) { UmPut32(r + 60, 0x7FFFFFFF); }); },
        WU_E_BAD_SIGNATURE, 0, {WUARC_ERR_SIGNATURE}, {}},
+      // The package is sound but its control archive's directory is not:
+      // the package extracts (the control archive is one stored file);
+      // opening the control archive itself fails (the run stops there).
+      {"damaged-control-directory.pkg",
+       [] {
+         Builder b(kStub);
+         b.File(kControlName, DamagedControlArchive());
+         b.File(u"fine.txt", "ok");
+         return b.Build();
+       },
+       S_OK, 0, {}, {{U8(kControlName), DamagedControlArchive()}, {"fine.txt", "ok"}}},
       {"long-entry-name.pkg",
        [] {
          std::u16string name;

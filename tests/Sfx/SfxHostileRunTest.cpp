@@ -189,6 +189,7 @@ std::vector<Case> Cases() {
       {"damaged-record-signature.pkg", kUnreadable, {}},
       {"damaged-record-name-length.pkg", kUnreadable, {}},
       {"damaged-record-third-length.pkg", kUnreadable, {}},
+      {"damaged-control-directory.pkg", kUnreadable, {}},
   };
 }
 
