@@ -121,15 +121,24 @@ class ChildMainThread : public ThreadHandleObject {
 };
 
 // Children whose watcher reaps them: ReapAdoptedChildren leaves these alone.
-std::mutex g_watchedLock;      // guards g_watched
-std::set<pid_t> g_watched;     // pids of children with a running watcher
+struct WatchedChildren {
+  std::mutex lock;        // guards pids
+  std::set<pid_t> pids;   // children with a running watcher
+};
+
+// Never destroyed: watcher threads may still run while the process exits.
+WatchedChildren& Watched() {
+  static WatchedChildren* watched = new WatchedChildren;
+  return *watched;
+}
 
 void SetWatched(pid_t pid, bool watched) {
-  std::lock_guard<std::mutex> guard(g_watchedLock);
+  WatchedChildren& w = Watched();
+  std::lock_guard<std::mutex> guard(w.lock);
   if (watched)
-    g_watched.insert(pid);
+    w.pids.insert(pid);
   else
-    g_watched.erase(pid);
+    w.pids.erase(pid);
 }
 
 // Reaps one child and records how it ended. The child is first waited for
@@ -1033,8 +1042,9 @@ int ReapAdoptedChildren() {
     for (const ProcStat& st : ReadProcesses()) {
       if (st.parent != self || st.state != 'Z') continue;
       {
-        std::lock_guard<std::mutex> guard(g_watchedLock);
-        if (g_watched.count(st.pid)) continue;
+        WatchedChildren& w = Watched();
+        std::lock_guard<std::mutex> guard(w.lock);
+        if (w.pids.count(st.pid)) continue;
       }
       if (waitpid(st.pid, nullptr, WNOHANG) == st.pid) ++reaped;
     }
