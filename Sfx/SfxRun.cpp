@@ -17,6 +17,7 @@
 #include "foundation/WuPrintF.h"
 #include "foundation/WuString.h"
 #include "platform/commctrl.h"
+#include "platform/frontend.h"
 #include "platform/gdi.h"
 #include "platform/threads.h"
 
@@ -32,6 +33,15 @@ constexpr WCHAR kNoLanguageText[] = u"Fatal Error!\nCould not load language stri
 constexpr WCHAR kPostInstall[] = u" --post_install";
 
 // ---- Steps ---------------------------------------------------------------------------
+// A quiet run opens no windows, on a terminal either: its boxes are written
+// to the output streams and answered as without a terminal, so a quiet run
+// never waits for a person. A front end chosen by the host stays.
+void KeepQuiet() {
+  if (!dynamic_cast<platform::TerminalFrontEnd*>(platform::CurrentFrontEnd())) return;
+  static platform::NonInteractiveFrontEnd quiet;  // lives to process exit
+  platform::SetFrontEnd(&quiet);
+}
+
 // Ends a run that has no temporary folder yet: language handle and kernel.
 DWORD EndEarly(HINSTANCE instance, DWORD code) {
   WuLang_Close(g_SfxRunState.lang);
@@ -190,6 +200,7 @@ DWORD SfxWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 
   HRESULT hr = SfxProcessCommandLine(commandLine, TRUE);
   if (hr < 0) return EndEarly(instance, static_cast<DWORD>(hr));
+  if (g_SfxRunState.quiet) KeepQuiet();
 
   g_SfxRunState.longestEntryName = SfxGetLongestEntryName();
   hr = SfxCreateTempFolder(g_SfxRunState.tempFolder, SFX_PATH_SIZE);

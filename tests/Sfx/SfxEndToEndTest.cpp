@@ -4,6 +4,8 @@
 // in this process (where the run's 32-bit exit code is checked).
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -501,6 +503,58 @@ TEST_F(SfxEndToEndTest, SignalWhileTheSetupRunsReachesItAndWhatItStarted) {
     if (word == "sleep") lines >> sleepPid;
   standIns_.push_back(sleepPid);
   EXPECT_TRUE(alive(sleepPid)) << "left running";
+}
+
+// A quiet run on a terminal asks nothing either: its error box goes to
+// standard error and the run ends without waiting for a key.
+TEST_F(SfxEndToEndTest, QuietRunOnATerminalWritesItsBoxesAndWaitsForNobody) {
+  std::string bytes = GetFile(Package("tty", Payload("tty", {{"a.txt", "a"}}), "Name=Demo\n"));
+  std::string cut = P("tty-cut.run");
+  PutFile(cut, bytes.substr(0, bytes.size() - 300));
+  chmod(cut.c_str(), 0755);
+  int master = -1, slave = -1, err[2];
+  ASSERT_EQ(0, openpty(&master, &slave, nullptr, nullptr, nullptr));
+  ASSERT_EQ(0, pipe(err));
+  std::vector<std::string> argv = {cut, "-quiet", "-notemp"};
+  std::vector<std::string> env = {"TMPDIR=" + tmp_, std::string("WU_STATE_ROOT=") + wutest::StateRoot()};
+  int pid = fork();
+  if (pid == 0) {
+    setsid();
+    dup2(slave, 0);
+    dup2(slave, 1);
+    dup2(err[1], 2);
+    close(master);
+    close(err[0]);
+    ExecChild(argv, env);
+  }
+  close(slave);
+  close(err[1]);
+  std::string screen, errors;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  int raw = 0;
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
+    pollfd fds[2] = {{master, POLLIN, 0}, {err[0], POLLIN, 0}};
+    if (poll(fds, 2, 50) > 0) {
+      char buffer[4096];
+      ssize_t n;
+      if ((fds[0].revents & POLLIN) && (n = read(master, buffer, sizeof buffer)) > 0) screen.append(buffer, n);
+      if ((fds[1].revents & POLLIN) && (n = read(err[0], buffer, sizeof buffer)) > 0) errors.append(buffer, n);
+    }
+    ended = waitpid(pid, &raw, WNOHANG) == pid;
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &raw, 0);
+  }
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(err[0], buffer, sizeof buffer)) > 0) errors.append(buffer, n);
+  close(master);
+  close(err[0]);
+  EXPECT_TRUE(ended) << "the run waits for a key: " << screen;
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0xB0) << raw;
+  EXPECT_NE(std::string::npos, errors.find("There was an error reading this install package")) << errors;
 }
 
 // A package copied to a fresh folder runs with nothing of ours around it:
