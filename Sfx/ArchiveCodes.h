@@ -68,6 +68,9 @@ constexpr DWORD WUARC_ADD_RECURSE = 0x1;          // a wildcard also adds matchi
 constexpr DWORD WUARC_ADD_NAME_ONLY = 0x2;        // set only the item name, no item total
 constexpr DWORD WUARC_ADD_NO_ASK = 0x4;           // append: replace same-named entries unasked
 constexpr DWORD WUARC_ADD_CLEAR_READONLY = 0x8;   // clear the read-only bit in stored attributes
+// The stored folder goes before every name the call adds (a folder's tree
+// and wildcard matches too), so that a path is stored as it was given.
+constexpr DWORD WUARC_ADD_KEEP_PATH = 0x10;
 
 // ---- Flags of the copying operations (delete, split, merge, packages) ------------------
 constexpr DWORD WUARC_COPY_NAME_ONLY = 0x1;     // progress items carry only a name

@@ -42,7 +42,8 @@ CArchive2::CArchive2()
       m_block(nullptr),
       m_zout(nullptr),
       m_inflater(nullptr),
-      m_deflater(nullptr) {
+      m_deflater(nullptr),
+      m_stop(nullptr) {
   ResetState();
 }
 
@@ -101,6 +102,7 @@ void CArchive2::ResetState() {
   m_volumesToDelete = 0;
   m_oldArchiveName[0] = 0;
   m_madeFolder[0] = 0;
+  m_namePrefix[0] = 0;
 }
 
 // Closes handles and frees the lists and tables of an open archive.
@@ -163,6 +165,7 @@ void CArchive2::AddBytes(ULONGLONG count) {
 // Takes an answer that another thread may have left; a cancel stops the
 // current operation.
 HRESULT CArchive2::Poll() {
+  if (m_stop && m_stop->load()) return WUARC_ANSWER_CANCEL;
   if (!m_progress) return 0;
   return m_progress->WaitForAnswer() == WUARC_ANSWER_CANCEL ? WUARC_ANSWER_CANCEL : 0;
 }
@@ -235,9 +238,9 @@ HRESULT CArchive2::OpenForReading(int mode) {
   HRESULT hr = ReadEndRecord(m_archive);
   if (hr == E_OUTOFMEMORY) return Fail(WUARC_ERR_MEMORY, u"open read", m_path, hr);
   if (FAILED(hr)) return Fail(WUARC_ERR_SIGNATURE, u"open read", m_path, WU_E_BAD_SIGNATURE);
+  // The total walks the whole directory: a damaged one fails the open.
   ULONGLONG total = 0;
-  GetSizeExtractAll(total);
-  return S_OK;
+  return GetSizeExtractAll(total);
 }
 
 // Modes 2, 3 and 5: the archive, its end record, and a fresh work copy that
@@ -254,6 +257,11 @@ HRESULT CArchive2::OpenWithWorkCopy(int mode) {
   if (FAILED(hr)) return Fail(WUARC_ERR_SIGNATURE, op, m_path, WU_E_BAD_SIGNATURE);
   if (mode != WUARC_MODE_VOLUMES && m_volumeCount > 1)
     return Fail(WUARC_ERR_NOT_OPEN, op, m_path, WU_E_BAD_SIGNATURE);
+  // Entries are copied by walking the directory: a damaged one is refused
+  // before anything is written.
+  ULONGLONG total = 0;
+  hr = GetSizeExtractAll(total);
+  if (FAILED(hr)) return hr;
   if (FAILED(MakeWorkCopyPath())) return Fail(WUARC_ERR_CREATE, op, m_path, WU_E_CREATE_FILE);
   m_output = OpenFile(m_workPath, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
   if (!m_output) return Fail(WUARC_ERR_CREATE, m_workPath, nullptr, WU_E_CREATE_FILE);
@@ -390,25 +398,33 @@ HRESULT CArchive2::FindFirst(tARCENTRY* entry) {
   entry->index = -1;
   if (!IsOpen()) return Fail(WUARC_ERR_NO_ARCHIVE, u"FindFirst", nullptr, E_FAIL);
   if (!m_endValid) return Fail(WUARC_ERR_SIGNATURE, u"FindFirst", m_path, E_FAIL);
-  if (m_end.entryCount2 == 0 || !DecodeEntryAt(0, 0, entry)) {
+  if (m_end.entryCount2 == 0) return 1;
+  if (!DecodeEntryAt(0, 0, entry)) {
     entry->index = -1;
-    return 1;
+    return Fail(WUARC_ERR_SIGNATURE, u"FindFirst", m_path, WU_E_BAD_SIGNATURE);
   }
   m_findCursor = 0;
   m_findIndex = 0;
   return 0;
 }
 
-// 0 with the entry after `entry`, 1 at the end of the directory (a record
-// that cannot be read whole or lacks its signature ends it too).
+// 0 with the entry after `entry`, 1 after the last entry the end record
+// counts. A record before that which cannot be read whole or lacks its
+// signature means a damaged directory: a failure, never a short walk that
+// would read as the end (entries after it would be silently lost).
 HRESULT CArchive2::FindNext(tARCENTRY* entry) {
   if (entry->index < 0) return Fail(WUARC_ERR_NO_ARCHIVE, u"FindNext", nullptr, E_FAIL);
   ULONGLONG next = entry->dirPos + UmCentralRecordBytes(entry->record);
   LONG index = entry->index + 1;
-  if (index >= static_cast<LONG>(m_end.entryCount2) || !DecodeEntryAt(next, index, entry)) {
+  if (index >= static_cast<LONG>(m_end.entryCount2)) {
     m_findCursor = -1;
     entry->index = -1;
     return 1;
+  }
+  if (!DecodeEntryAt(next, index, entry)) {
+    m_findCursor = -1;
+    entry->index = -1;
+    return Fail(WUARC_ERR_SIGNATURE, u"FindNext", m_path, WU_E_BAD_SIGNATURE);
   }
   m_findCursor = static_cast<LONGLONG>(next);
   m_findIndex = index;
@@ -432,9 +448,10 @@ HRESULT CArchive2::BuildOffsetTable() {
   if (!m_offsets) return Fail(WUARC_ERR_MEMORY, u"BuildOffsetTable", nullptr, E_OUTOFMEMORY);
   m_offsetCount = 0;
   tARCENTRY e;
-  for (HRESULT hr = FindFirst(&e); hr == 0 && m_offsetCount < count; hr = FindNext(&e))
+  HRESULT hr;
+  for (hr = FindFirst(&e); hr == 0 && m_offsetCount < count; hr = FindNext(&e))
     m_offsets[m_offsetCount++] = e.dirPos;
-  return S_OK;
+  return FAILED(hr) ? hr : S_OK;
 }
 
 bool CArchive2::EntryByIndex(LONG index, tARCENTRY* entry) {

@@ -23,6 +23,7 @@
 // its questions may come from other threads through the progress object.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 
 #include "Sfx/ArchiveCodes.h"
@@ -61,6 +62,12 @@ class CArchive2 {
   static void operator delete(void* pointer) noexcept;
   CArchive2(const CArchive2&) = delete;
   CArchive2& operator=(const CArchive2&) = delete;
+
+  // A flag another thread may set to stop the current operation: it is
+  // checked wherever the progress object is polled, and stops the
+  // operation as a cancel answer does (WUARC_ANSWER_CANCEL). NULL: none.
+  // The flag must outlive the operations that check it.
+  void SetStopFlag(const std::atomic<bool>* stop) { m_stop = stop; }
 
   // ---- Opening and closing -----------------------------------------------------------
   HRESULT Open(LPCWSTR path, int mode, CWuArchiveProgress* progress);
@@ -265,4 +272,6 @@ class CArchive2 {
   z_stream_s* m_deflater;            // reused raw-deflate stream, or NULL
   DWORD m_deflaterLevel;             // level m_deflater was made with
   WCHAR m_madeFolder[kArchivePathUnits];  // last folder known to exist during an extraction
+  const std::atomic<bool>* m_stop;   // set by another thread: stop at the next poll (or NULL)
+  WCHAR m_namePrefix[kArchivePathUnits];  // WUARC_ADD_KEEP_PATH: folder put before every name
 };

@@ -82,8 +82,10 @@ HRESULT CArchive2::GetSizeExtractAll(ULONGLONG& size) {
   if (!m_totalKnown) {
     ULONGLONG total = 0;
     tARCENTRY e;
-    for (HRESULT hr = FindFirst(&e); hr == 0; hr = FindNext(&e))
+    HRESULT hr;
+    for (hr = FindFirst(&e); hr == 0; hr = FindNext(&e))
       total = AddSizes(total, e.record.facts.size);
+    if (FAILED(hr)) return hr;  // a damaged directory (reported by the walk)
     m_totalSize = total;
     m_totalKnown = TRUE;
   }
@@ -175,7 +177,10 @@ HRESULT CArchive2::CheckVolumesPresent() {
 
 HRESULT CArchive2::ExtractAll(LPCWSTR folder, DWORD flags) {
   if (!IsOpen() || m_mode == WUARC_MODE_CREATE || !m_endValid) return E_FAIL;
-  HRESULT hr = IsSpaceForExtractAll(folder, flags);
+  ULONGLONG need = 0;
+  HRESULT hr = GetSizeExtractAll(need);
+  if (FAILED(hr)) return hr;
+  hr = IsSpaceForExtractAll(folder, flags);
   if (hr != 0) return FailNoSpace(u"ExtractAll", folder);
   hr = CheckVolumesPresent();
   if (FAILED(hr)) return hr;
@@ -185,6 +190,10 @@ HRESULT CArchive2::ExtractAll(LPCWSTR folder, DWORD flags) {
   HRESULT result = 0;
   tARCENTRY e;
   for (hr = FindFirst(&e); hr == 0; hr = FindNext(&e)) {
+    if (m_stop && m_stop->load()) {
+      result = WUARC_ANSWER_CANCEL;
+      break;
+    }
     HRESULT one = ExtractOne(e, folder, flags);
     if (FAILED(one)) {
       result = one;
@@ -201,12 +210,13 @@ HRESULT CArchive2::ExtractEntry(LPCWSTR pattern, LPCWSTR folder, DWORD flags) {
   tARCPATTERN p;
   if (!ArcParsePattern(pattern, &p))
     return Fail(WUARC_ERR_BUFFER, u"ExtractEntry", pattern, WU_E_BUFFER_TOO_SMALL);
-  HRESULT hr = IsSpaceForExtractEntry(pattern, folder, flags);
+  ULONGLONG need = 0;
+  HRESULT hr = SizeOfMatches(pattern, &need);
+  if (FAILED(hr)) return hr;
+  hr = IsSpaceForExtractEntry(pattern, folder, flags);
   if (hr != 0) return FailNoSpace(u"ExtractEntry", folder);
   hr = CheckVolumesPresent();
   if (FAILED(hr)) return hr;
-  ULONGLONG need = 0;
-  SizeOfMatches(pattern, &need);
   m_extractFlags = flags;
   m_madeFolder[0] = 0;
   BeginItem(pattern, need, (flags & WUARC_EXTRACT_NAME_ONLY) != 0);
@@ -228,7 +238,9 @@ HRESULT CArchive2::ExtractEntry(LPCWSTR pattern, LPCWSTR folder, DWORD flags) {
 HRESULT CArchive2::ExtractEntry(LONG first, LONG* count, LPCWSTR folder, DWORD flags) {
   if (!IsOpen() || m_mode == WUARC_MODE_CREATE || !m_endValid) return E_FAIL;
   LONG n = count && *count >= 1 ? *count : 1;
-  HRESULT hr = IsSpaceForExtractEntry(first, &n, folder, flags);
+  HRESULT hr = BuildOffsetTable();
+  if (FAILED(hr)) return hr;
+  hr = IsSpaceForExtractEntry(first, &n, folder, flags);
   if (hr != 0) return FailNoSpace(u"ExtractEntry", folder);
   hr = CheckVolumesPresent();
   if (FAILED(hr)) return hr;
@@ -433,9 +445,9 @@ HRESULT CArchive2::ExtractInternalZipCompression(const tARCENTRY& entry, HANDLE 
       z->next_out = m_zout;
       z->avail_out = kArchiveZOutSize;
       int ret = inflate(z, Z_NO_FLUSH);
-      if (ret == Z_MEM_ERROR) return Fail(WUARC_ERR_MEMORY, entry.name, nullptr, E_OUTOFMEMORY);
-      if (ret == Z_DATA_ERROR || ret == Z_NEED_DICT)
-        return Fail(WUARC_ERR_CRC, entry.name, nullptr, WU_E_BAD_DATA);
+      // The decompressor's own failures (damaged data included) are
+      // decompressor failures. No progress (Z_BUF_ERROR) is not one: the
+      // input runs out above, and a stream that never ends is damaged data.
       if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR)
         return Fail(WUARC_ERR_WRITE, entry.name, nullptr, WU_E_WRITE);
       outputFull = z->avail_out == 0;

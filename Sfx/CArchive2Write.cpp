@@ -155,9 +155,22 @@ HRESULT CArchive2::AddEntryToArchive(LPCWSTR path, DWORD method, DWORD level, DW
     return Fail(WUARC_ERR_INVALID_ARG, u"AddEntryToArchive", path, E_INVALIDARG);
   ArcStripTrailingSeparators(full);
   if (storedFolder && !*storedFolder) storedFolder = nullptr;
+  // Keeping the path: the stored folder becomes a prefix of every name
+  // below, and the call goes on as one without a stored folder.
+  m_namePrefix[0] = 0;
+  if (storedFolder && (flags & WUARC_ADD_KEEP_PATH)) {
+    if (!ArcAppend(m_namePrefix, kArchivePathUnits, storedFolder)) {
+      m_namePrefix[0] = 0;
+      return Fail(WUARC_ERR_INVALID_ARG, u"AddEntryToArchive", storedFolder, E_INVALIDARG);
+    }
+    storedFolder = nullptr;
+  }
 
   HRESULT hr = IsSpaceForAddEntry(full, flags);
-  if (hr != 0) return Fail(WUARC_ERR_DISK_SPACE, u"AddEntryToArchive", full, WU_E_NO_SPACE);
+  if (hr != 0) {
+    m_namePrefix[0] = 0;
+    return Fail(WUARC_ERR_DISK_SPACE, u"AddEntryToArchive", full, WU_E_NO_SPACE);
+  }
   ULONGLONG size = 0;
   LONG count = 0;
   SizeOfAdd(full, flags, &size, &count);
@@ -177,6 +190,7 @@ HRESULT CArchive2::AddEntryToArchive(LPCWSTR path, DWORD method, DWORD level, DW
     hr = AddWildcard(full, flags);
   else
     hr = Fail(WUARC_ERR_OPEN, u"AddFile", full, WU_E_CREATE_FILE);
+  m_namePrefix[0] = 0;
   Status(WUARC_STATUS_FINISHED);
   return hr;
 }
@@ -222,7 +236,11 @@ HRESULT CArchive2::MakeStoredName(LPCWSTR path, int baseLength, LPCWSTR storedFo
     if (fits && n > 0 && !ArcIsSeparator(text[n - 1])) fits = ArcAppend(text, kArchivePathUnits, u"\\");
     fits = fits && ArcAppend(text, kArchivePathUnits, ArcFileNamePart(path));
   } else {
-    fits = ArcAppend(text, kArchivePathUnits, path + baseLength);
+    if (m_namePrefix[0]) {
+      fits = ArcAppend(text, kArchivePathUnits, m_namePrefix) &&
+             (ArcIsSeparator(text[Length(text) - 1]) || ArcAppend(text, kArchivePathUnits, u"\\"));
+    }
+    fits = fits && ArcAppend(text, kArchivePathUnits, path + baseLength);
   }
   if (fits && folder && text[0]) fits = ArcAppend(text, kArchivePathUnits, u"\\");
   if (!fits || Length(text) > kUmMaxNameLength)

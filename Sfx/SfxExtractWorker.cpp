@@ -1,6 +1,8 @@
 // The extraction worker thread and the space check of the destination page.
 #include "Sfx/SfxExtractWorker.h"
 
+#include <atomic>
+
 #include "Sfx/ArchiveCodes.h"
 #include "Sfx/CArchive2.h"
 #include "Sfx/CSfxExtractProgress.h"
@@ -18,6 +20,8 @@
 #include "platform/kernel/threads.h"
 
 namespace {
+
+std::atomic<bool> g_stopRequested{false};  // SfxRequestExtractStop was called
 
 // The folders of a path that do not exist yet, deepest first, so that a
 // failed extraction removes only what it created.
@@ -83,6 +87,7 @@ HRESULT ExtractPackage(CSfxExtractProgress* progress) {
   WCHAR package[SFX_PATH_SIZE] = {};
   if (!SfxGetPackagePath(package, SFX_PATH_SIZE)) return E_FAIL;
   CArchive2 archive;
+  archive.SetStopFlag(&g_stopRequested);
   HRESULT hr = archive.Open(package, WUARC_MODE_READ, progress);
   if (FAILED(hr)) {
     archive.Close();
@@ -125,8 +130,11 @@ DWORD SfxExtractThreadProc(LPVOID parameter) {
   return 0;
 }
 
+void SfxRequestExtractStop() { g_stopRequested.store(true); }
+
 BOOL SfxStartExtractWorker(CSfxExtractProgress* progress) {
   g_SfxRunState.extractResult = 0;
+  g_stopRequested.store(false);
   DWORD id = 0;
   HANDLE thread = CreateThread(nullptr, 0, SfxExtractThreadProc, progress, 0, &id);
   if (!thread) {

@@ -23,3 +23,8 @@ BOOL SfxStartExtractWorker(CSfxExtractProgress* progress);
 // existing folder); FALSE when it cannot be opened, space is short, or the
 // check fails.
 BOOL SfxIsSpaceForExtraction(LPCWSTR folder);
+
+// Asks a running worker to stop at its next poll (between data blocks and
+// entries), as a cancel does; the extraction then ends with a failure.
+// Safe from any thread. A new worker starts without the request.
+void SfxRequestExtractStop();

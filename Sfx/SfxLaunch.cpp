@@ -3,10 +3,12 @@
 //
 // The setup program runs in this process's group and on its terminal, with
 // the inherited environment, standard streams and current folder, so that
-// Ctrl+C reaches it as it reaches us. Its exit code becomes ours.
+// Ctrl+C reaches it as it reaches us. Its exit code becomes ours. A signal
+// sent to us alone is passed on to it (Sfx/SfxStop.h).
 #include "Sfx/SfxRun.h"
 
 #include "Sfx/SfxRunState.h"
+#include "Sfx/SfxStop.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuPrintF.h"
@@ -24,6 +26,7 @@ constexpr UINT kLaunchCaptionId = 518;   // "Launch Error"
 constexpr UINT kUnknownErrorId = 524;    // "Unknown error: %d"
 constexpr UINT kBoxStyle = 0x30;         // exclamation
 constexpr DWORD kNotStarted = 1;         // exit code of a setup program that did not start
+constexpr DWORD kStopPollMs = 100;       // how often the bound of a stop is looked at
 
 // Appends `text` to out[*len]; false when it does not fit.
 bool Append(LPWSTR out, int size, int* len, LPCWSTR text) {
@@ -94,10 +97,16 @@ DWORD SfxLaunchThreadProc(LPVOID parameter) {
   PROCESS_INFORMATION process = {};
   WCHAR command[SFX_PATH_SIZE] = {};
   WuStrCpyN(command, g_SfxRunState.setupCommand, SFX_PATH_SIZE);
-  if (CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP, nullptr,
-                     nullptr, &startup, &process)) {
+  if (!SfxSetupStarting()) {
+    // A signal stops the run: nothing is started any more.
+  } else if (CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_PROCESS_GROUP,
+                            nullptr, nullptr, &startup, &process)) {
+    SfxSetupStarted(process.hProcess);
     WaitForInputIdle(process.hProcess, INFINITE);
-    WaitForSingleObject(process.hProcess, INFINITE);
+    // No time-out of its own; after a signal, the bound of the stop.
+    while (WaitForSingleObject(process.hProcess, kStopPollMs) == WAIT_TIMEOUT)
+      if (SfxStopBoundPassed()) TerminateProcess(process.hProcess, kNotStarted);
+    SfxSetupEnded();
     if (!GetExitCodeProcess(process.hProcess, &exitCode)) exitCode = kNotStarted;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

@@ -3,14 +3,12 @@
 // the temporary folder goes through.
 #include "Sfx/SfxRun.h"
 
-#include <atomic>
-#include <mutex>
-
 #include "Sfx/CSfxAppData.h"
 #include "Sfx/CSfxExtractProgress.h"
 #include "Sfx/SfxCommandLine.h"
 #include "Sfx/SfxExtractWorker.h"
 #include "Sfx/SfxRunState.h"
+#include "Sfx/SfxStop.h"
 #include "Sfx/SfxTokens.h"
 #include "Sfx/SfxWizard.h"
 #include "foundation/WuKernel.h"
@@ -20,8 +18,8 @@
 #include "foundation/WuString.h"
 #include "platform/comctl/commctrl.h"
 #include "platform/gdi/gdi.h"
-#include "platform/kernel/signals.h"
 #include "platform/kernel/threads.h"
+#include "platform/user/frontend.h"
 
 namespace {
 
@@ -34,34 +32,16 @@ constexpr WCHAR kNot9xText[] = u"This Operating System does not support this App
 constexpr WCHAR kNoLanguageText[] = u"Fatal Error!\nCould not load language strings.";
 constexpr WCHAR kPostInstall[] = u" --post_install";
 
-// ---- The temporary folder on SIGINT and SIGTERM --------------------------------
-// The control handler runs on the platform's watcher thread while the run
-// goes on: it reads its own copy of the folder name under a lock.
-std::mutex g_cleanupLock;                       // guards g_cleanupFolder
-WCHAR g_cleanupFolder[SFX_PATH_SIZE] = {};      // folder to remove when stopped, or empty
-std::atomic<bool> g_handlerAdded{false};        // the handler is registered
-
-BOOL RemoveTempOnStop(DWORD) {
-  WCHAR folder[SFX_PATH_SIZE] = {};
-  {
-    std::lock_guard<std::mutex> hold(g_cleanupLock);
-    WuStrCpyN(folder, g_cleanupFolder, SFX_PATH_SIZE);
-    g_cleanupFolder[0] = 0;
-  }
-  if (folder[0]) Sfx_WuDeleteDirectoryTree(folder, TRUE);
-  return FALSE;  // the process still ends by the signal
-}
-
-void WatchTempFolder(LPCWSTR folder) {
-  {
-    std::lock_guard<std::mutex> hold(g_cleanupLock);
-    WuStrCpyN(g_cleanupFolder, folder ? folder : u"", SFX_PATH_SIZE);
-  }
-  if (folder && folder[0] && !g_handlerAdded.exchange(true))
-    SetConsoleCtrlHandler(RemoveTempOnStop, TRUE);
-}
-
 // ---- Steps ---------------------------------------------------------------------------
+// A quiet run opens no windows, on a terminal either: its boxes are written
+// to the output streams and answered as without a terminal, so a quiet run
+// never waits for a person. A front end chosen by the host stays.
+void KeepQuiet() {
+  if (!dynamic_cast<platform::TerminalFrontEnd*>(platform::CurrentFrontEnd())) return;
+  static platform::NonInteractiveFrontEnd quiet;  // lives to process exit
+  platform::SetFrontEnd(&quiet);
+}
+
 // Ends a run that has no temporary folder yet: language handle and kernel.
 DWORD EndEarly(HINSTANCE instance, DWORD code) {
   WuLang_Close(g_SfxRunState.lang);
@@ -157,12 +137,11 @@ void CleanUp(CSfxAppData* settings) {
   g_SfxRunState.banner = nullptr;
   if (g_SfxRunState.endEvent) CloseHandle(g_SfxRunState.endEvent);
   g_SfxRunState.endEvent = nullptr;
-  if (g_SfxRunState.workerThread) CloseHandle(g_SfxRunState.workerThread);
-  g_SfxRunState.workerThread = nullptr;
+  if (HANDLE worker = SfxTakeWorkerHandle()) CloseHandle(worker);
   delete g_SfxRunState.progress;
   g_SfxRunState.progress = nullptr;
   delete settings;
-  WatchTempFolder(nullptr);
+  SfxWatchTempFolder(nullptr);
   if (g_SfxRunState.tempFolder[0]) Sfx_WuDeleteDirectoryTree(g_SfxRunState.tempFolder, TRUE);
   g_SfxRunState.tempFolder[0] = 0;
 }
@@ -181,7 +160,7 @@ DWORD RunWithTempFolder(CSfxAppData** settingsOut) {
   if (FAILED(hr)) return static_cast<DWORD>(hr);
   if (settings->ExtractToTemp == 0) {
     // The settings are in memory: the folder is no longer needed.
-    WatchTempFolder(nullptr);
+    SfxWatchTempFolder(nullptr);
     Sfx_WuDeleteDirectoryTree(g_SfxRunState.tempFolder, TRUE);
     g_SfxRunState.tempFolder[0] = 0;
   }
@@ -221,14 +200,21 @@ DWORD SfxWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
 
   HRESULT hr = SfxProcessCommandLine(commandLine, TRUE);
   if (hr < 0) return EndEarly(instance, static_cast<DWORD>(hr));
+  if (g_SfxRunState.quiet) KeepQuiet();
 
   g_SfxRunState.longestEntryName = SfxGetLongestEntryName();
   hr = SfxCreateTempFolder(g_SfxRunState.tempFolder, SFX_PATH_SIZE);
   if (FAILED(hr)) return EndEarly(instance, static_cast<DWORD>(hr));
-  WatchTempFolder(g_SfxRunState.tempFolder);
+  SfxWatchTempFolder(g_SfxRunState.tempFolder);
 
   CSfxAppData* settings = nullptr;
   DWORD code = RunWithTempFolder(&settings);
+  // A signal during the setup program: what it left running goes first.
+  SfxStopLeftovers();
   CleanUp(settings);
-  return EndEarly(instance, code);
+  code = EndEarly(instance, code);
+  // A signal that stopped the run ends the process by that signal, once
+  // everything is cleaned up.
+  SfxEndIfStopped();
+  return code;
 }

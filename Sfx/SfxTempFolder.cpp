@@ -1,7 +1,9 @@
 // The run's temporary folder: "<temp path>OrvoInstall_<n>", the first n
 // whose name is free. The folder is made new and private (only this user
-// may enter it): an existing name is passed over and never adopted, since
-// another user could have prepared it to read or replace what we unpack.
+// may enter it): an existing name is never adopted, since another user
+// could have prepared it to read or replace what we unpack. An existing
+// folder is passed over; a name taken by anything else (a file, a link)
+// counts as a failure, and 100 failures end the search.
 #include "Sfx/SfxRun.h"
 
 #include "Sfx/SfxRunState.h"
@@ -12,6 +14,7 @@
 #include "foundation/WuString.h"
 #include "platform/kernel/error.h"
 #include "platform/kernel/filemode.h"
+#include "platform/kernel/files.h"
 
 namespace {
 
@@ -19,6 +22,13 @@ constexpr UINT kTempNotWritableId = 550;  // "Unable to write to the temp direct
 constexpr int kMaxFailures = 100;         // failed candidates before giving up
 constexpr int kMaxCandidates = 100000;    // names tried at most, existing ones included
 constexpr UINT kBoxStyle = 0x30;          // exclamation
+
+// A folder itself, not a link to one.
+bool IsRealFolder(LPCWSTR path) {
+  DWORD a = GetFileAttributesW(path);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 }  // namespace
 
@@ -46,7 +56,9 @@ HRESULT SfxCreateTempFolder(LPWSTR buffer, int size) {
       WuStrCpyN(buffer, candidate, size);
       return S_OK;
     }
-    if (GetLastError() != ERROR_ALREADY_EXISTS) ++failures;
+    // Only a real folder of that name is passed over; anything else in
+    // the way (a file, a link) is a candidate that could not be created.
+    if (GetLastError() != ERROR_ALREADY_EXISTS || !IsRealFolder(candidate)) ++failures;
   }
   buffer[0] = 0;
   WuMsgBoxId(g_SfxRunState.lang, nullptr, kBoxStyle, kTempNotWritableId, tempPath);

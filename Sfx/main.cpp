@@ -6,6 +6,9 @@
 
 int main(int argc, char** argv) {
   platform::SetCommandLineFromArgv(argc, argv);
+  // What the setup program leaves behind comes back to us, never to init,
+  // so that a signal can stop it too.
+  platform::BecomeChildSubreaper();
   DWORD code = SfxWinMain(GetModuleHandleW(nullptr), nullptr, GetCommandLineW(), 1);
   // Linux keeps 8 bits of a status: codes above 255 keep their low byte,
   // or become 1, so that a failure never reads as success.

@@ -72,10 +72,10 @@ Fixture& Shared() {
   f.archive = f.dir / "payload.ach";
   f.package = f.dir / "package.run";
   std::string wuarc = WUARC_PROGRAM;
-  bool ok = Shell(wuarc + " create " + Q(f.dir / "sfxctrl.ach") + " " + Q(f.dir / "sfxinst.ini") + " >/dev/null") == 0 &&
-            Shell(wuarc + " create " + Q(f.archive) + " " + Q(payload / "*.*") + " >/dev/null") == 0 &&
-            Shell(wuarc + " package " + Q(f.package) + " --stub " + WUSFX_PROGRAM + " " + Q(payload / "*.*") +
-                  " " + Q(f.dir / "sfxctrl.ach") + " >/dev/null") == 0;
+  bool ok = Shell(wuarc + " create " + Q(f.dir / "sfxctrl.ach") + " -C " + Q(f.dir) + " sfxinst.ini >/dev/null") == 0 &&
+            Shell(wuarc + " create " + Q(f.archive) + " -C " + Q(payload) + " '*.*' >/dev/null") == 0 &&
+            Shell(wuarc + " package " + Q(f.package) + " --stub " + WUSFX_PROGRAM + " -C " + Q(payload) +
+                  " '*.*' -C " + Q(f.dir) + " sfxctrl.ach >/dev/null") == 0;
   fs::permissions(f.package, fs::perms::owner_exec, fs::perm_options::add);
   if (Shell("command -v makeself >/dev/null 2>&1") == 0) {
     fs::path ms = f.dir / "makeself.run";

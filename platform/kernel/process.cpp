@@ -9,6 +9,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <dirent.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,13 +19,16 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <new>
+#include <set>
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/memory.h"
+#include "platform/kernel/signals.h"
 #include "platform/kernel/threads.h"
 
 extern char** environ;
@@ -115,6 +120,27 @@ class ChildMainThread : public ThreadHandleObject {
   int start_fd_;                                 // start socket while suspended, else -1
 };
 
+// Children whose watcher reaps them: ReapAdoptedChildren leaves these alone.
+struct WatchedChildren {
+  std::mutex lock;        // guards pids
+  std::set<pid_t> pids;   // children with a running watcher
+};
+
+// Never destroyed: watcher threads may still run while the process exits.
+WatchedChildren& Watched() {
+  static WatchedChildren* watched = new WatchedChildren;
+  return *watched;
+}
+
+void SetWatched(pid_t pid, bool watched) {
+  WatchedChildren& w = Watched();
+  std::lock_guard<std::mutex> guard(w.lock);
+  if (watched)
+    w.pids.insert(pid);
+  else
+    w.pids.erase(pid);
+}
+
 // Reaps one child and records how it ended. The child is first waited for
 // without reaping, so that its id cannot be reused while TerminateProcess
 // may still signal it; it is reaped under the dispatcher lock.
@@ -143,6 +169,7 @@ void* WatchChild(void* data) {
       while (waitpid(child->pid, nullptr, 0) < 0 && errno == EINTR) {
       }
     }
+    SetWatched(child->pid, false);
     child->exit_code = code;
     child->exited = true;
   }
@@ -154,6 +181,12 @@ void* WatchChild(void* data) {
 bool StartWatcher(const std::shared_ptr<ChildProcess>& child) {
   auto* holder = new (std::nothrow) std::shared_ptr<ChildProcess>(child);
   if (!holder) return false;
+  try {
+    SetWatched(child->pid, true);
+  } catch (const std::bad_alloc&) {
+    delete holder;
+    return false;
+  }
   pthread_attr_t attr;
   pthread_attr_init(&attr);
   pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
@@ -161,6 +194,7 @@ bool StartWatcher(const std::shared_ptr<ChildProcess>& child) {
   int rc = pthread_create(&thread, &attr, WatchChild, holder);
   pthread_attr_destroy(&attr);
   if (rc != 0) {
+    SetWatched(child->pid, false);
     delete holder;
     return false;
   }
@@ -929,3 +963,120 @@ DWORD ExpandEnvironmentStringsW(LPCWSTR source, LPWSTR dest, DWORD size) {
   }
   return needed;
 }
+
+// ---- Process trees ----------------------------------------------------------------------
+
+namespace platform {
+
+namespace {
+
+// One process as /proc/<pid>/stat tells it.
+struct ProcStat {
+  pid_t pid;      // its id
+  pid_t parent;   // its parent's id
+  char state;     // 'R', 'S', ... 'Z' for ended and not reaped
+};
+
+// Every process of /proc whose stat can be read.
+std::vector<ProcStat> ReadProcesses() {
+  std::vector<ProcStat> all;
+  DIR* proc = opendir("/proc");
+  if (!proc) return all;
+  while (dirent* e = readdir(proc)) {
+    char* end = nullptr;
+    long pid = std::strtol(e->d_name, &end, 10);
+    if (pid <= 0 || !end || *end) continue;
+    std::ifstream in(std::string("/proc/") + e->d_name + "/stat");
+    std::string line;
+    if (!std::getline(in, line)) continue;
+    // "pid (name) state ppid ...": the name may hold spaces and ')'.
+    size_t close_paren = line.rfind(')');
+    if (close_paren == std::string::npos || close_paren + 4 > line.size()) continue;
+    ProcStat st{static_cast<pid_t>(pid), 0, line[close_paren + 2]};
+    st.parent = static_cast<pid_t>(std::strtol(line.c_str() + close_paren + 4, nullptr, 10));
+    all.push_back(st);
+  }
+  closedir(proc);
+  return all;
+}
+
+}  // namespace
+
+bool BecomeChildSubreaper() {
+  if (prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) != 0) {
+    SetLastErrorFromErrno();
+    return false;
+  }
+  return true;
+}
+
+std::vector<DWORD> DescendantProcessIds() {
+  std::vector<DWORD> found;
+  try {
+    std::vector<ProcStat> all = ReadProcesses();
+    std::multimap<pid_t, const ProcStat*> children;
+    for (const ProcStat& st : all) children.emplace(st.parent, &st);
+    std::vector<pid_t> parents = {getpid()};
+    std::set<pid_t> seen = {getpid()};
+    while (!parents.empty()) {
+      pid_t parent = parents.back();
+      parents.pop_back();
+      auto range = children.equal_range(parent);
+      for (auto it = range.first; it != range.second; ++it) {
+        const ProcStat& child = *it->second;
+        if (!seen.insert(child.pid).second) continue;
+        parents.push_back(child.pid);
+        if (child.state != 'Z' && child.state != 'X') found.push_back(static_cast<DWORD>(child.pid));
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return found;
+}
+
+int ReapAdoptedChildren() {
+  int reaped = 0;
+  try {
+    const pid_t self = getpid();
+    for (const ProcStat& st : ReadProcesses()) {
+      if (st.parent != self || st.state != 'Z') continue;
+      {
+        WatchedChildren& w = Watched();
+        std::lock_guard<std::mutex> guard(w.lock);
+        if (w.pids.count(st.pid)) continue;
+      }
+      if (waitpid(st.pid, nullptr, WNOHANG) == st.pid) ++reaped;
+    }
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  return reaped;
+}
+
+bool KillProcessById(DWORD process_id) {
+  const pid_t pid = static_cast<pid_t>(process_id);
+  if (pid <= 0 || pid == getpid()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (kill(pid, SIGKILL) != 0) {
+    SetLastError(errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return true;
+}
+
+bool SendCtrlEventToChild(HANDLE process, DWORD ctrl_type) {
+  auto child = LookupHandleAs<ChildProcess>(process);
+  if (!child) return false;
+  std::lock_guard<std::mutex> guard(DispatcherLock());
+  if (child->exited) {  // reaped: its id may belong to another process
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  kill(child->pid, SignalOfCtrlEvent(ctrl_type));
+  return true;
+}
+
+}  // namespace platform

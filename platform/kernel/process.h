@@ -138,6 +138,31 @@ constexpr DWORD PROCESS_ALL_ACCESS = 0x001FFFFF;
 HANDLE OpenProcess(DWORD access, BOOL inherit, DWORD process_id);
 
 namespace platform {
+// ---- Process trees --------------------------------------------------------------
+// Makes this process the subreaper of its descendants (Linux's
+// PR_SET_CHILD_SUBREAPER): a process that a child of ours leaves behind
+// when it ends becomes our child, never init's, so that it can still be
+// found (DescendantProcessIds) and stopped. FALSE (last error set) when
+// Linux refuses.
+bool BecomeChildSubreaper();
+// The ids of the live processes below this one: its children, theirs, and
+// so on (ended ones that wait to be reaped are left out), read from /proc.
+std::vector<DWORD> DescendantProcessIds();
+// Reaps the ended children of this process that were not started by
+// CreateProcessW (whose own watchers reap them): descendants adopted as
+// subreaper. Returns how many were reaped. Call it while no other thread
+// is in CreateProcessW.
+int ReapAdoptedChildren();
+// Ends one process by its id at once (SIGKILL). Never a group: ids 0 and
+// below and this process's own are refused (ERROR_INVALID_PARAMETER).
+bool KillProcessById(DWORD process_id);
+// Sends the signal behind a control event (platform/signals.h) to a child
+// started by CreateProcessW, through its handle: never to a process that
+// has ended and been reaped, whose id may belong to another by now. FALSE
+// with ERROR_INVALID_HANDLE for a handle that is not such a child, or
+// ERROR_ACCESS_DENIED when it has ended.
+bool SendCtrlEventToChild(HANDLE process, DWORD ctrl_type);
+
 // The process id behind a process handle when the handle holds every right
 // of `rights`. FALSE with ERROR_INVALID_HANDLE for a handle that is not a
 // process, ERROR_ACCESS_DENIED when a right is missing.

@@ -33,6 +33,16 @@ DWORD EventOfSignal(int sig) {
   }
 }
 
+int SignalOfEvent(DWORD ctrl_type) {
+  switch (ctrl_type) {
+    case CTRL_C_EVENT: return SIGINT;
+    case CTRL_LOGOFF_EVENT: return SIGHUP;
+    default: return SIGTERM;
+  }
+}
+
+[[noreturn]] void EndBySignal(int sig);
+
 // Signal context: only write(2), which is async-signal-safe.
 void Catch(int sig) {
   int saved = errno;
@@ -52,6 +62,36 @@ void Dispatch(int sig) {
   }
   for (auto it = handlers.rbegin(); it != handlers.rend(); ++it)
     if ((*it)(EventOfSignal(sig))) return;
+  EndBySignal(sig);
+}
+
+}  // namespace
+
+namespace platform {
+
+void EndByCtrlEvent(DWORD ctrl_type) { EndBySignal(SignalOfEvent(ctrl_type)); }
+
+int SignalOfCtrlEvent(DWORD ctrl_type) { return SignalOfEvent(ctrl_type); }
+
+bool SendCtrlEventToProcessId(DWORD process_id, DWORD ctrl_type) {
+  const pid_t pid = static_cast<pid_t>(process_id);
+  if (pid <= 0 || pid == getpid()) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  if (kill(pid, SignalOfEvent(ctrl_type)) != 0) {
+    SetLastError(errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace platform
+
+namespace {
+
+// Restores the default action of `sig`, unblocks it and raises it.
+[[noreturn]] void EndBySignal(int sig) {
   struct sigaction dfl = {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
@@ -61,7 +101,7 @@ void Dispatch(int sig) {
   sigaddset(&one, sig);
   pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
   kill(getpid(), sig);
-  pause();  // the signal ends the process
+  for (;;) pause();  // the signal ends the process
 }
 
 void* Watch(void*) {

@@ -33,3 +33,24 @@ typedef BOOL (*PHANDLER_ROUTINE)(DWORD ctrl_type);
 // and ERROR_NOT_ENOUGH_MEMORY when the watcher cannot be started. A
 // handler may be added more than once; each removal takes one away.
 BOOL SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+
+namespace platform {
+
+// Ends this process by the signal behind a control event (SIGINT, SIGTERM
+// or SIGHUP), with the signal's default action, as if it had never been
+// caught: the caller of the process sees the signal. Other events end it
+// by SIGTERM.
+[[noreturn]] void EndByCtrlEvent(DWORD ctrl_type);
+
+// The signal number behind a control event (SIGINT, SIGTERM, SIGHUP;
+// SIGTERM for the events never raised here).
+int SignalOfCtrlEvent(DWORD ctrl_type);
+
+// Sends the signal behind a control event to one process by its id, as a
+// service manager would. Never to a group: ids 0 and below, and this
+// process's own, are refused (ERROR_INVALID_PARAMETER). FALSE with the
+// error when the process is gone (ERROR_INVALID_PARAMETER) or may not be
+// signalled (ERROR_ACCESS_DENIED).
+bool SendCtrlEventToProcessId(DWORD process_id, DWORD ctrl_type);
+
+}  // namespace platform

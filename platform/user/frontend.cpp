@@ -917,6 +917,35 @@ void NonInteractiveFrontEnd::Log(const std::string& line) {
 void NonInteractiveFrontEnd::ModalBegin(HWND dialog) {
   Log(std::string(IsMessageBoxWindow(dialog) ? "message box" : "dialog") + " \"" + ToUtf8(WindowText(dialog)) +
       "\" shown");
+  if (IsMessageBoxWindow(dialog)) WriteBox(dialog);
+}
+
+namespace {
+
+// What MessageBoxW keeps of a box (platform/dialogs.cpp): its type as a
+// window property, its text in the static of this id.
+constexpr LPCWSTR kMessageBoxTypeProp = u"platform.MessageBoxType";
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+}  // namespace
+
+// "caption: text" as one paragraph: a lone OK box without an icon is
+// output the program gives (a usage text) and goes to standard output;
+// every other box (errors, warnings, questions) to standard error.
+void NonInteractiveFrontEnd::WriteBox(HWND dialog) {
+  UINT type = static_cast<UINT>(reinterpret_cast<uintptr_t>(GetPropW(dialog, kMessageBoxTypeProp)));
+  bool output = (type & MB_ICONMASK) == 0 && (type & MB_TYPEMASK) == MB_OK;
+  std::string text = ToUtf8(WindowText(GetDlgItem(dialog, kMessageBoxTextId)));
+  std::string caption = ToUtf8(WindowText(dialog));
+  std::string paragraph = caption.empty() ? text : caption + ": " + text;
+  while (!paragraph.empty() && (paragraph.back() == '\n' || paragraph.back() == '\r')) paragraph.pop_back();
+  paragraph += '\n';
+  std::lock_guard<std::mutex> guard(lock_);
+  int& written = output ? boxes_out_ : boxes_err_;
+  if (written++ > 0) paragraph.insert(paragraph.begin(), '\n');
+  FILE* stream = output ? stdout : stderr;
+  std::fputs(paragraph.c_str(), stream);
+  std::fflush(stream);
 }
 
 void NonInteractiveFrontEnd::ModalIdle(HWND dialog) {

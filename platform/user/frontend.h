@@ -23,7 +23,12 @@
 //    dialog's default push button once (a message box's MB_DEFBUTTONn;
 //    a file or folder dialog that stays open after it is cancelled),
 //    never waits for a person, and logs each decision on stderr when the
-//    environment variable WU_FRONTEND_LOG is set (and not "0").
+//    environment variable WU_FRONTEND_LOG is set (and not "0"). Each
+//    message box it answers is written as one paragraph "caption: text"
+//    (the text alone when the caption is empty):
+//    a lone OK box without an icon (such as a usage text) to standard
+//    output, every other box (errors, warnings, questions) to standard
+//    error, so that nothing a box says is lost without a terminal.
 // Without SetFrontEnd the model picks the terminal front end when standard
 // input and output are both terminals, else the non-interactive one.
 #pragma once
@@ -262,8 +267,11 @@ class NonInteractiveFrontEnd : public FrontEnd {
 
  private:
   void Log(const std::string& line);
+  void WriteBox(HWND dialog);
 
-  std::mutex lock_;              // guards pressed_
+  std::mutex lock_;              // guards pressed_ and the box counts
+  int boxes_out_ = 0;            // boxes written to standard output
+  int boxes_err_ = 0;            // boxes written to standard error
   std::vector<HWND> pressed_;    // dialogs whose default was pressed (or that have none)
   bool log_;                     // WU_FRONTEND_LOG asks for log lines
 };

@@ -175,6 +175,37 @@ TEST_F(ArchiveReadTest, DamagedDeflateStreamsEndWithADataError) {
   }
 }
 
+// Data the decompressor itself refuses (an invalid block type, stored block
+// lengths that disagree) is a decompressor failure: 0xAAAAAAA9 with 0x8004E009. A
+// stream that merely never ends stays a data error (above).
+TEST_F(ArchiveReadTest, DecompressorFailuresAreWriteFailures) {
+  std::string data = Text(5000);
+  std::string full = RawDeflate(data);
+  struct Case {
+    const char* what;
+    std::string stored;
+  } cases[] = {
+      {"invalid block type", std::string("\xff\xff\xff\xff") + full},
+      {"stored block lengths that disagree", std::string("\x01\x05\x00\x00\x00hello", 10)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HandArchive h;
+    HandEntry& e = h.Add(u"big.bin", data, 1);
+    e.stored = c.stored;
+    e.storedCrc = Crc(c.stored);
+    PutFile(P("refused.um"), h.Build());
+    std::string out = wutest::MakeTempDir("out");
+    ScriptedProgress progress;
+    CArchive2 a;
+    ASSERT_EQ(S_OK, a.Open(W("refused.um").c_str(), WUARC_MODE_READ, &progress));
+    EXPECT_EQ(WU_E_WRITE, a.ExtractAll(U16(out).c_str(), 0));
+    ASSERT_FALSE(progress.errors.empty());
+    EXPECT_EQ(WUARC_ERR_WRITE, progress.errors.back());
+    a.Close();
+  }
+}
+
 // Names that would leave the target folder are refused; nothing is written
 // outside it.
 TEST_F(ArchiveReadTest, UnsafeNamesAreRefused) {

@@ -210,6 +210,36 @@ std::string WithHostileName(const std::u16string& name, DWORD attributes = 0x80)
   return b.Build();
 }
 
+// Six entries (the control archive and five files) whose fourth central
+// record is damaged by `damage`, given the record's bytes. The walk must
+// not read the record as the end of the directory.
+std::string WithDamagedFourthRecord(const std::function<void(BYTE* record)>& damage) {
+  Builder b;
+  for (const char16_t* name : {u"one.txt", u"two.txt", u"three.txt", u"four.txt", u"five.txt"})
+    b.File(name, "payload");
+  std::string bytes = b.Build();
+  // The package's central records are the last six of that signature (the
+  // control archive, stored first, holds one of its own).
+  const char signature[] = {'U', 'M', 0x01, 0x0B};  // kUmCentralSignature, little-endian
+  std::vector<size_t> records;
+  for (size_t at = bytes.find(signature, 0, 4); at != std::string::npos;
+       at = bytes.find(signature, at + 1, 4))
+    records.push_back(at);
+  damage(reinterpret_cast<BYTE*>(bytes.data()) + records[records.size() - 6 + 3]);
+  return bytes;
+}
+
+// A control archive of two entries whose second central record lacks its
+// signature: a walk that stopped there would read the settings and go on.
+std::string DamagedControlArchive() {
+  Builder control("");
+  control.File(u"sfxinst.ini", kControlSettings);
+  control.File(u"notes.txt", "notes");
+  std::string bytes = control.Build();
+  bytes[bytes.rfind(std::string("UM\x01\x0B", 4))] ^= 0xFF;
+  return bytes;
+}
+
 // ---------------------------------------------------------------------------
 // The cases
 // ---------------------------------------------------------------------------
@@ -478,6 +508,29 @@ std::vector<Hostile> Cases() {
        },
        S_OK, 0, {}, WithControl({{"kept.txt", "kept"}, {"after.txt", "after"}})},
       // An entry name longer than 259 units is refused rather than cut.
+      // A damaged central directory (a record's signature, or a text
+      // length that runs past the directory) is a damaged package: it does
+      // not open, so no part of it is extracted as if it were all.
+      {"damaged-record-signature.pkg",
+       [] { return WithDamagedFourthRecord([](BYTE* r) { r[0] ^= 0xFF; }); },
+       WU_E_BAD_SIGNATURE, 0, {WUARC_ERR_SIGNATURE}, {}},
+      {"damaged-record-name-length.pkg",
+       [] { return WithDamagedFourthRecord([](BYTE* r) { UmPut32(r + 52, 0xFFFFFFFF); }); },
+       WU_E_BAD_SIGNATURE, 0, {WUARC_ERR_SIGNATURE}, {}},
+      {"damaged-record-third-length.pkg",
+       [] { return WithDamagedFourthRecord([](BYTE* r) { UmPut32(r + 60, 0x7FFFFFFF); }); },
+       WU_E_BAD_SIGNATURE, 0, {WUARC_ERR_SIGNATURE}, {}},
+      // The package is sound but its control archive's directory is not:
+      // the package extracts (the control archive is one stored file);
+      // opening the control archive itself fails (the run stops there).
+      {"damaged-control-directory.pkg",
+       [] {
+         Builder b(kStub);
+         b.File(kControlName, DamagedControlArchive());
+         b.File(u"fine.txt", "ok");
+         return b.Build();
+       },
+       S_OK, 0, {}, {{U8(kControlName), DamagedControlArchive()}, {"fine.txt", "ok"}}},
       {"long-entry-name.pkg",
        [] {
          std::u16string name;

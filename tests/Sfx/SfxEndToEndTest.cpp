@@ -4,6 +4,8 @@
 // in this process (where the run's 32-bit exit code is checked).
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -98,15 +100,21 @@ class SfxEndToEndTest : public ::testing::Test {
     std::string setup = ini.find("SetupApp=") == std::string::npos ? "SetupApp=setup\n" : "";
     PutFile(folder + "/sfxinst.ini", "[Vorlundage]\n" + setup + ini);
     std::string archive = folder + "/sfxctrl.ach";
-    EXPECT_EQ(0, Tool(WUARC_PROGRAM, {"create", archive, folder + "/sfxinst.ini"}).status);
+    EXPECT_EQ(0, Tool(WUARC_PROGRAM, {"create", archive, "-C", folder, "sfxinst.ini"}).status);
     return archive;
   }
 
-  // A package of a payload folder and settings, made by the archive tool.
-  std::string Package(const std::string& name, const std::string& payload, const std::string& ini) {
+  // A package of a payload folder (the entries matching `pattern` in it)
+  // and settings, made by the archive tool with `options`.
+  std::string Package(const std::string& name, const std::string& payload, const std::string& ini,
+                      const std::vector<std::string>& options = {}, const std::string& pattern = "*.*") {
     std::string control = Control(name, ini);
     std::string out = P(name + ".run");
-    Ended made = Tool(WUARC_PROGRAM, {"package", out, "--stub", WUSFX_PROGRAM, payload + "/*.*", control});
+    size_t slash = control.rfind('/');
+    std::vector<std::string> args = {"package", out, "--stub", WUSFX_PROGRAM};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {"-C", payload, pattern, "-C", control.substr(0, slash), control.substr(slash + 1)});
+    Ended made = Tool(WUARC_PROGRAM, args);
     EXPECT_EQ(0, made.status) << made.output;
     chmod(out.c_str(), 0755);
     return out;
@@ -323,6 +331,230 @@ TEST_F(SfxEndToEndTest, TemporaryFolderIsRemovedOnSigintAndSigterm) {
     EXPECT_FALSE(Exists(rec.folder));
     EXPECT_TRUE(TmpLeft().empty());
   }
+}
+
+// Without a terminal the boxes still speak: the help goes to standard
+// output, errors to standard error, in the language asked for, quiet or
+// not.
+TEST_F(SfxEndToEndTest, BoxesReachTheOutputStreamsWithoutATerminal) {
+  std::string pkg = Package("streams", Payload("streams", {{"a.txt", "a"}}), "Name=Demo\n");
+  std::vector<std::string> env = {"TMPDIR=" + tmp_, std::string("WU_STATE_ROOT=") + wutest::StateRoot()};
+  PipedRun help = RunPiped({pkg, "-?"}, env, 60);
+  EXPECT_EQ(112, help.status);
+  EXPECT_NE(std::string::npos, help.out.find("Help: Command-line usage:")) << help.out;
+  EXPECT_NE(std::string::npos, help.out.find("-nosetup")) << help.out;
+  EXPECT_EQ(std::string::npos, help.err.find("usage")) << help.err;
+
+  // A package cut short: the reason is in the error stream, once.
+  std::string bytes = GetFile(pkg);
+  std::string cut = P("cut.run");
+  PutFile(cut, bytes.substr(0, bytes.size() - 300));
+  chmod(cut.c_str(), 0755);
+  const std::string reason = "There was an error reading this install package";
+  for (bool quiet : {false, true}) {
+    SCOPED_TRACE(quiet ? "quiet" : "wizard");
+    std::vector<std::string> argv = {cut};
+    if (quiet) argv.insert(argv.end(), {"-quiet", "-notemp"});
+    PipedRun r = RunPiped(argv, env, 60);
+    EXPECT_EQ(0xB0, r.status) << r.err;
+    EXPECT_EQ("", r.out);
+    size_t at = r.err.find(reason);
+    ASSERT_NE(std::string::npos, at) << r.err;
+    EXPECT_EQ(std::string::npos, r.err.find(reason, at + reason.size())) << "one box, once";
+  }
+  PipedRun german = RunPiped({cut, "-l", "deu", "-quiet"}, env, 60);
+  EXPECT_NE(std::string::npos, german.err.find("Beim Lesen dieses Installationspakets")) << german.err;
+}
+
+// A signal while the worker writes a large file: the worker is stopped
+// and waited for before the temporary folder goes, so nothing is written
+// into a tree being removed and no folder is left behind.
+TEST_F(SfxEndToEndTest, SignalDuringExtractionStopsTheWorkerAndLeavesNoFolder) {
+  std::string payload = P("big");
+  mkdir(payload.c_str(), 0755);
+  const size_t size = 240u << 20;
+  {
+    std::ofstream big(payload + "/big.bin", std::ios::binary);
+    std::string block(1 << 20, 'x');
+    for (size_t done = 0; done < size; done += block.size()) big.write(block.data(), block.size());
+  }
+  std::string pkg = Package("big", payload, "Name=Big\nExtractToTemp=1\n", {"--store"}, "big.bin");
+  unlink((payload + "/big.bin").c_str());
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    int pid = Start(pkg, {"-quiet"}, {}, false);
+    // Wait until the file is being written.
+    std::string written;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (written.empty() && std::chrono::steady_clock::now() < deadline) {
+      for (const std::string& name : TmpLeft()) {
+        struct stat st;
+        std::string file = tmp_ + "/" + name + "/big.bin";
+        if (stat(file.c_str(), &st) == 0 && st.st_size > 0 && static_cast<size_t>(st.st_size) < size)
+          written = file;
+      }
+      if (written.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(written.empty()) << "the extraction was not seen under way";
+    kill(pid, sig);
+    Ended r = Wait(pid, 30);
+    EXPECT_EQ(sig, r.signal) << r.output;
+    EXPECT_TRUE(TmpLeft().empty()) << "the temporary folder is gone";
+  }
+}
+
+// A signal sent to the package alone while its setup program runs (as a
+// service manager or `timeout` sends it) reaches the setup program; the
+// package waits for it, stops what it left running, removes its folder and
+// ends by the same signal. A setup program that ignores the signal is
+// killed after the bound.
+TEST_F(SfxEndToEndTest, SignalWhileTheSetupRunsReachesItAndWhatItStarted) {
+  // The script records the signals it gets and the pid of its long
+  // command, which it leaves running when it ends (job control on, so
+  // that its background command does not ignore SIGINT).
+  const std::string script =
+      "#!/bin/bash\n"
+      "set -m\n"
+      "log=\"$SIGNAL_LOG\"\n"
+      "if [ -n \"$IGNORE_TERM\" ]; then trap '' TERM; fi\n"
+      "sleep 30 &\n"
+      "echo \"script $$\" >> \"$log\"\n"
+      "echo \"sleep $!\" >> \"$log\"\n"
+      "for s in TERM INT HUP; do trap \"echo got $s >> '$log'; exit 1\" $s; done\n"
+      "if [ -n \"$IGNORE_TERM\" ]; then trap '' TERM; fi\n"
+      "echo ready >> \"$log\"\n"
+      "if [ -n \"$LEAVE\" ]; then exit 7; fi\n"
+      "while :; do wait; done\n";
+  std::string payload = P("sig");
+  mkdir(payload.c_str(), 0755);
+  PutFile(payload + "/setup.sh", script);
+  std::string pkg = Package("sig", payload, "Name=Sig\nExtractToTemp=1\nSetupApp=setup.sh\n", {}, "setup.sh");
+
+  auto alive = [](int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (pid <= 0 || !std::getline(in, line)) return false;
+    size_t close = line.rfind(')');
+    return close != std::string::npos && line[close + 2] != 'Z' && line[close + 2] != 'X';
+  };
+  struct Case {
+    int sig;
+    bool ignoreTerm;
+    const char* logged;  // what the script records
+  } cases[] = {
+      {SIGTERM, false, "got TERM"},
+      {SIGINT, false, "got INT"},
+      {SIGHUP, false, "got HUP"},
+      {SIGTERM, true, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.sig) + (c.ignoreTerm ? " ignored" : ""));
+    std::string log = P("signals." + std::to_string(c.sig) + (c.ignoreTerm ? ".ignored" : ""));
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "SIGNAL_LOG=" + log};
+    if (c.ignoreTerm) env.push_back("IGNORE_TERM=1");
+    int pid = Start(pkg, {}, env, false);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((!Exists(log) || GetFile(log).find("ready") == std::string::npos) &&
+           std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::string before = Exists(log) ? GetFile(log) : "";
+    ASSERT_NE(std::string::npos, before.find("ready")) << "the setup program did not start";
+    int scriptPid = 0, sleepPid = 0;
+    std::istringstream lines(before);
+    std::string word;
+    int value;
+    while (lines >> word) {
+      if (word == "script" && lines >> value) scriptPid = value;
+      if (word == "sleep" && lines >> value) sleepPid = value;
+    }
+    standIns_.push_back(scriptPid);
+    standIns_.push_back(sleepPid);
+    ASSERT_TRUE(alive(scriptPid) && alive(sleepPid));
+
+    auto sent = std::chrono::steady_clock::now();
+    kill(pid, c.sig);
+    Ended r = Wait(pid, 40);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    EXPECT_EQ(c.sig, r.signal) << r.output;
+    EXPECT_FALSE(alive(scriptPid)) << "the setup program is gone";
+    EXPECT_FALSE(alive(sleepPid)) << "what it started is gone";
+    EXPECT_TRUE(TmpLeft().empty()) << "the temporary folder is gone";
+    std::string after = GetFile(log);
+    if (c.logged) {
+      EXPECT_NE(std::string::npos, after.find(c.logged)) << after;
+      EXPECT_LT(seconds, 8.0) << "no wait for the bound when everything stops";
+    } else {
+      EXPECT_EQ(std::string::npos, after.find("got")) << after;
+      EXPECT_GE(seconds, 9.0) << "killed at the bound";
+      EXPECT_LT(seconds, 20.0) << "no hang";
+    }
+  }
+
+  // Without a signal only the setup program is waited for: what it leaves
+  // running (a service it started) neither holds the package nor is
+  // stopped by it.
+  std::string log = P("signals.none");
+  Ended r = Run(pkg, {}, {"PATH=/usr/bin:/bin", "SIGNAL_LOG=" + log, "LEAVE=1"});
+  EXPECT_EQ(7, r.status) << r.output;
+  int sleepPid = 0;
+  std::istringstream lines(Exists(log) ? GetFile(log) : "");
+  std::string word;
+  while (lines >> word)
+    if (word == "sleep") lines >> sleepPid;
+  standIns_.push_back(sleepPid);
+  EXPECT_TRUE(alive(sleepPid)) << "left running";
+}
+
+// A quiet run on a terminal asks nothing either: its error box goes to
+// standard error and the run ends without waiting for a key.
+TEST_F(SfxEndToEndTest, QuietRunOnATerminalWritesItsBoxesAndWaitsForNobody) {
+  std::string bytes = GetFile(Package("tty", Payload("tty", {{"a.txt", "a"}}), "Name=Demo\n"));
+  std::string cut = P("tty-cut.run");
+  PutFile(cut, bytes.substr(0, bytes.size() - 300));
+  chmod(cut.c_str(), 0755);
+  int master = -1, slave = -1, err[2];
+  ASSERT_EQ(0, openpty(&master, &slave, nullptr, nullptr, nullptr));
+  ASSERT_EQ(0, pipe(err));
+  std::vector<std::string> argv = {cut, "-quiet", "-notemp"};
+  std::vector<std::string> env = {"TMPDIR=" + tmp_, std::string("WU_STATE_ROOT=") + wutest::StateRoot()};
+  int pid = fork();
+  if (pid == 0) {
+    setsid();
+    dup2(slave, 0);
+    dup2(slave, 1);
+    dup2(err[1], 2);
+    close(master);
+    close(err[0]);
+    ExecChild(argv, env);
+  }
+  close(slave);
+  close(err[1]);
+  std::string screen, errors;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  int raw = 0;
+  bool ended = false;
+  while (!ended && std::chrono::steady_clock::now() < deadline) {
+    pollfd fds[2] = {{master, POLLIN, 0}, {err[0], POLLIN, 0}};
+    if (poll(fds, 2, 50) > 0) {
+      char buffer[4096];
+      ssize_t n;
+      if ((fds[0].revents & POLLIN) && (n = read(master, buffer, sizeof buffer)) > 0) screen.append(buffer, n);
+      if ((fds[1].revents & POLLIN) && (n = read(err[0], buffer, sizeof buffer)) > 0) errors.append(buffer, n);
+    }
+    ended = waitpid(pid, &raw, WNOHANG) == pid;
+  }
+  if (!ended) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &raw, 0);
+  }
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(err[0], buffer, sizeof buffer)) > 0) errors.append(buffer, n);
+  close(master);
+  close(err[0]);
+  EXPECT_TRUE(ended) << "the run waits for a key: " << screen;
+  EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0xB0) << raw;
+  EXPECT_NE(std::string::npos, errors.find("There was an error reading this install package")) << errors;
 }
 
 // A package copied to a fresh folder runs with nothing of ours around it:

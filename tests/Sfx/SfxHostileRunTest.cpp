@@ -184,6 +184,12 @@ std::vector<Case> Cases() {
       {"false-archive-in-trailing-data.pkg", kFailed, WithControl({{"decoy.txt", "decoy"}})},
       {"long-texts.pkg", kDone, WithControl({{"kept.txt", "kept"}, {"after.txt", "after"}})},
       {"long-entry-name.pkg", kFailed, fine},
+      // A damaged directory: the run stops before anything is extracted,
+      // with the corrupt-package box and the reader's code.
+      {"damaged-record-signature.pkg", kUnreadable, {}},
+      {"damaged-record-name-length.pkg", kUnreadable, {}},
+      {"damaged-record-third-length.pkg", kUnreadable, {}},
+      {"damaged-control-directory.pkg", kUnreadable, {}},
   };
 }
 

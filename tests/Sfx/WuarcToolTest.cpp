@@ -17,8 +17,10 @@ struct ToolRun {
   std::string output;  // stdout and stderr
 };
 
-ToolRun Wuarc(const std::string& arguments) {
-  std::string command = std::string(WUARC_PROGRAM) + " " + arguments + " 2>&1 </dev/null";
+// Runs the tool with `arguments`, in `folder` when one is given.
+ToolRun Wuarc(const std::string& arguments, const std::string& folder = {}) {
+  std::string command = (folder.empty() ? "" : "cd '" + folder + "' && ") + WUARC_PROGRAM + " " +
+                        arguments + " 2>&1 </dev/null";
   ToolRun run{-1, ""};
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return run;
@@ -39,7 +41,7 @@ TEST_F(WuarcToolTest, BuildsListsExtractsAndTestsAPackage) {
   PutFile(P("payload/bin/tool.dat"), Noise(700000));
   PutFile(P("stub.bin"), Noise(4096, 5));
 
-  ToolRun r = Wuarc("package " + P("setup.exe") + " --stub " + P("stub.bin") + " " + P("payload"));
+  ToolRun r = Wuarc("package " + P("setup.exe") + " --stub " + P("stub.bin") + " -C " + P("") + " payload");
   ASSERT_EQ(0, r.status) << r.output;
   EXPECT_EQ(Noise(4096, 5), GetFile(P("setup.exe")).substr(0, 4096));
   EXPECT_FALSE(Exists(P("setup.exe.wuarc-tmp"))) << "the scratch archive is removed";
@@ -97,6 +99,71 @@ TEST_F(WuarcToolTest, BadInputGivesClearErrors) {
   ToolRun help = Wuarc("--help");
   EXPECT_EQ(0, help.status);
   EXPECT_NE(std::string::npos, help.output.find("wuarc unpackage PACKAGE FOLDER"));
+}
+
+// Entries are named by the paths as given, for create and add alike, so
+// that adding a changed file replaces its entry.
+TEST_F(WuarcToolTest, PathsAreStoredAsGivenAndAddReplacesThem) {
+  MakeDir("work");
+  MakeDir("work/s");
+  MakeDir("work/s/deep");
+  PutFile(P("work/s/f2.txt"), "old");
+  PutFile(P("work/s/deep/f3.txt"), "three");
+  PutFile(P("work/top.txt"), "top");
+  auto run = [&](const std::string& arguments) { return Wuarc(arguments, P("work")); };
+  ASSERT_EQ(0, run("create a.ach s ./top.txt").status);
+  PutFile(P("work/s/f2.txt"), "new");
+  ToolRun r = run("add a.ach s/f2.txt ./s/deep/f3.txt");
+  ASSERT_EQ(0, r.status) << r.output;
+  r = run("list a.ach");
+  EXPECT_NE(std::string::npos, r.output.find(" s\\f2.txt\n")) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find(" s\\deep\\f3.txt\n")) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find(" top.txt\n")) << r.output;
+  EXPECT_EQ(std::string::npos, r.output.find(" f2.txt\n")) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find("5 entries")) << r.output;
+  ASSERT_EQ(0, run("extract a.ach -d out").status);
+  EXPECT_EQ("new", GetFile(P("work/out/s/f2.txt"))) << "the changed file replaced its entry";
+  EXPECT_EQ("three", GetFile(P("work/out/s/deep/f3.txt")));
+
+  // ".." is refused before anything is written; the archive stays as it was.
+  std::string before = GetFile(P("work/a.ach"));
+  r = run("add a.ach top.txt s/../top.txt");
+  EXPECT_EQ(1, r.status);
+  EXPECT_NE(std::string::npos, r.output.find("s/../top.txt: a path with \"..\" cannot name an entry"))
+      << r.output;
+  EXPECT_EQ(before, GetFile(P("work/a.ach")));
+  EXPECT_EQ(1, run("create b.ach ..").status);
+  EXPECT_FALSE(Exists(P("work/b.ach")));
+
+  // An absolute path is stored without its root, with one notice; -C takes
+  // the paths after it from a folder.
+  r = run("create c.ach " + P("work/top.txt") + " " + P("work/s/f2.txt") + " -C s deep");
+  ASSERT_EQ(0, r.status) << r.output;
+  size_t notice = r.output.find("removing the leading '/'");
+  EXPECT_NE(std::string::npos, notice) << r.output;
+  EXPECT_EQ(std::string::npos, r.output.find("removing", notice + 1)) << "one notice";
+  r = run("list c.ach");
+  std::string rooted = P("work/top.txt").substr(1);
+  for (char& c : rooted)
+    if (c == '/') c = '\\';
+  EXPECT_NE(std::string::npos, r.output.find(" " + rooted + "\n")) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find(" deep\\f3.txt\n")) << r.output;
+}
+
+// A damaged central directory fails listing and testing, as it fails
+// extraction: no partial listing reads as the whole archive.
+TEST_F(WuarcToolTest, DamagedDirectoryFailsListAndTest) {
+  std::string source = __FILE__;
+  std::string corpus = source.substr(0, source.rfind('/')) + "/hostile/";
+  for (const char* name : {"damaged-record-signature.pkg", "damaged-record-name-length.pkg",
+                           "damaged-record-third-length.pkg"}) {
+    SCOPED_TRACE(name);
+    for (const char* command : {"list ", "test "}) {
+      ToolRun r = Wuarc(command + corpus + name);
+      EXPECT_EQ(1, r.status) << r.output;
+      EXPECT_NE(std::string::npos, r.output.find("not an archive")) << r.output;
+    }
+  }
 }
 
 }  // namespace

@@ -25,12 +25,15 @@ constexpr const char kUsage[] =
     "wuarc - make and check \"UM\" archives and self-extracting packages\n"
     "\n"
     "Usage:\n"
-    "  wuarc create ARCHIVE [--store | --level N] [--comment TEXT] PATH...\n"
+    "  wuarc create ARCHIVE [--store | --level N] [--comment TEXT] [-C DIR] PATH...\n"
     "        A new archive of files, folders (with everything below them) and\n"
-    "        wildcard patterns (\"dir/*.txt\"). Folders are stored under their\n"
-    "        own name. Entries are deflated at level 6 unless told otherwise.\n"
-    "  wuarc add ARCHIVE [--store | --level N] PATH...\n"
-    "        Adds to an archive; an entry of the same name is replaced.\n"
+    "        wildcard patterns (\"dir/*.txt\"). Each is stored under the path\n"
+    "        as given (\"./\" dropped; \"..\" refused; an absolute path without\n"
+    "        its leading '/'); -C DIR takes the paths after it from DIR.\n"
+    "        Entries are deflated at level 6 unless told otherwise.\n"
+    "  wuarc add ARCHIVE [--store | --level N] [-C DIR] PATH...\n"
+    "        Adds to an archive, naming entries as create does; an entry of\n"
+    "        the same name is replaced.\n"
     "  wuarc delete ARCHIVE PATTERN...\n"
     "        Removes the entries that match.\n"
     "  wuarc list ARCHIVE\n"
@@ -83,7 +86,7 @@ const char* ErrorText(HRESULT code) {
     case 0xAAAAAAA2: return "cannot create file";
     case 0xAAAAAAA3: return "out of memory";
     case 0xAAAAAAA4: return "cannot open file";
-    case 0xAAAAAAA5: return "not an archive (no end record)";
+    case 0xAAAAAAA5: return "not an archive (no end record), or its directory is damaged";
     case 0xAAAAAAA6: return "incomplete copy";
     case 0xAAAAAAA7: return "buffer too small or pattern too short";
     case 0xAAAAAAA8: return "not enough disk space";
@@ -195,6 +198,7 @@ class ToolProgress : public CWuArchiveProgress {
 // ---- Command line ------------------------------------------------------------------
 struct Options {
   std::vector<std::string> args;  // positional arguments
+  std::vector<std::string> bases; // per positional argument: the -C folder before it ("" none)
   DWORD method = 1;               // 0 stored, 1 deflate
   DWORD level = 6;                // deflate level
   bool hasComment = false;        // --comment given
@@ -211,6 +215,11 @@ bool Usage(const std::string& message) {
 }
 
 bool ParseOptions(int argc, char** argv, Options* o) {
+  std::string base;  // the -C folder in effect
+  auto positional = [&](const std::string& a) {
+    o->args.push_back(a);
+    o->bases.push_back(base);
+  };
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](std::string* out) {
@@ -235,6 +244,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->hasComment = true;
     } else if (a == "-d" || a == "--folder") {
       if (!value(&o->folder)) return false;
+    } else if (a == "-C" || a == "--directory") {
+      if (!value(&base)) return false;
     } else if (a == "--stub") {
       if (!value(&o->stub)) return false;
     } else if (a == "--flat") {
@@ -244,11 +255,11 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     } else if (a == "--skip-existing") {
       o->existing = Existing::kSkip;
     } else if (a == "--") {
-      for (++i; i < argc; ++i) o->args.push_back(argv[i]);
+      for (++i; i < argc; ++i) positional(argv[i]);
     } else if (a.size() > 1 && a[0] == '-') {
       return Usage("unknown option " + a);
     } else {
-      o->args.push_back(a);
+      positional(a);
     }
   }
   return true;
@@ -273,12 +284,73 @@ bool MakeFolder(const std::string& path) {
   return ArcFullPath(W(path).c_str(), full, kArchivePathUnits) && WuCreateDirectory(full, nullptr);
 }
 
+// ---- Entry names ----------------------------------------------------------------------
+bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Where positional argument `i` is read from: the path itself, or below
+// the -C folder in effect when it is relative.
+std::string SourcePath(const Options& o, size_t i) {
+  const std::string& path = o.args[i];
+  const std::string& base = o.bases[i];
+  if (base.empty() || (!path.empty() && IsPathSeparator(path[0]))) return path;
+  return base + "/" + path;
+}
+
+// The folder a path is stored under: its folder part as given, with the
+// format's separators, without "." parts and without a root. False for a
+// path with a ".." part (it would name entries outside the archive's
+// tree). `rooted` tells that a root was dropped.
+bool StoredFolderOf(const std::string& path, std::string* folder, bool* rooted) {
+  *rooted = !path.empty() && IsPathSeparator(path[0]);
+  std::vector<std::string> parts;
+  std::string part;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !IsPathSeparator(path[i])) {
+      part += path[i];
+      continue;
+    }
+    if (part == "..") return false;
+    if (!part.empty() && part != ".") parts.push_back(part);
+    part.clear();
+  }
+  folder->clear();
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    if (!folder->empty()) *folder += '\\';
+    *folder += parts[i];
+  }
+  return true;
+}
+
 // ---- Commands ------------------------------------------------------------------------
-int AddPaths(CArchive2& archive, const Options& o, const std::vector<std::string>& paths,
-             ToolProgress& progress) {
-  for (const std::string& path : paths) {
-    HRESULT hr = archive.AddEntryToArchive(W(path).c_str(), o.method, o.level,
-                                           WUARC_ADD_RECURSE | WUARC_ADD_NO_ASK, nullptr);
+// Adds positional arguments `first`.. under the paths as given. Every path
+// is checked before anything is added.
+int AddPaths(CArchive2& archive, const Options& o, size_t first, ToolProgress& progress) {
+  std::vector<std::string> folders;
+  bool rootNoticed = false;
+  for (size_t i = first; i < o.args.size(); ++i) {
+    std::string folder;
+    bool rooted = false;
+    if (!StoredFolderOf(o.args[i], &folder, &rooted)) {
+      progress.EndLine();
+      std::fprintf(stderr,
+                   "wuarc: %s: a path with \"..\" cannot name an entry; give it from a folder "
+                   "above (or with -C DIR)\n",
+                   o.args[i].c_str());
+      return kExitFailed;
+    }
+    if (rooted && !rootNoticed) {
+      std::fprintf(stderr, "wuarc: removing the leading '/' from entry names\n");
+      rootNoticed = true;
+    }
+    folders.push_back(folder);
+  }
+  for (size_t i = first; i < o.args.size(); ++i) {
+    const std::string& path = o.args[i];
+    std::u16string folder = W(folders[i - first]);
+    HRESULT hr = archive.AddEntryToArchive(
+        W(SourcePath(o, i)).c_str(), o.method, o.level,
+        WUARC_ADD_RECURSE | WUARC_ADD_NO_ASK | WUARC_ADD_KEEP_PATH,
+        folder.empty() ? nullptr : folder.c_str());
     if (hr != 0) {
       progress.EndLine();
       if (progress.errors == 0) std::fprintf(stderr, "wuarc: cannot add %s\n", path.c_str());
@@ -288,13 +360,12 @@ int AddPaths(CArchive2& archive, const Options& o, const std::vector<std::string
   return 0;
 }
 
-int CreateArchive(const std::string& archivePath, const Options& o,
-                  const std::vector<std::string>& paths) {
+int CreateArchive(const std::string& archivePath, const Options& o, size_t first) {
   ToolProgress progress(o.existing);
   CArchive2 archive;
   HRESULT hr = archive.Open(W(archivePath).c_str(), WUARC_MODE_CREATE, &progress);
   if (FAILED(hr)) return Result(hr, progress, "create");
-  int status = AddPaths(archive, o, paths, progress);
+  int status = AddPaths(archive, o, first, progress);
   if (o.hasComment) archive.AddVolumeComment(W(o.comment).c_str());
   hr = archive.Close();
   if (status == 0) status = Result(hr, progress, "create");
@@ -304,7 +375,7 @@ int CreateArchive(const std::string& archivePath, const Options& o,
 
 int CmdCreate(const Options& o) {
   if (!NeedArgs(o, 2, SIZE_MAX, "create ARCHIVE PATH...")) return kExitUsage;
-  return CreateArchive(o.args[0], o, {o.args.begin() + 1, o.args.end()});
+  return CreateArchive(o.args[0], o, 1);
 }
 
 int CmdAdd(const Options& o) {
@@ -313,7 +384,7 @@ int CmdAdd(const Options& o) {
   CArchive2 archive;
   HRESULT hr = archive.Open(W(o.args[0]).c_str(), WUARC_MODE_APPEND, &progress);
   if (FAILED(hr)) return Result(hr, progress, "add");
-  int status = AddPaths(archive, o, {o.args.begin() + 1, o.args.end()}, progress);
+  int status = AddPaths(archive, o, 1, progress);
   if (o.hasComment) archive.AddVolumeComment(W(o.comment).c_str());
   hr = archive.Close();
   return status ? status : Result(hr, progress, "add");
@@ -451,7 +522,7 @@ bool IsArchive(const std::string& path) {
 int CmdPackage(const Options& o) {
   if (!NeedArgs(o, 2, SIZE_MAX, "package OUTPUT --stub STUB SOURCE...")) return kExitUsage;
   if (o.stub.empty()) return Usage("package needs --stub STUB"), kExitUsage;
-  std::string source = o.args[1];
+  std::string source = SourcePath(o, 1);
   std::string temporary, scratch;
   if (o.args.size() > 2 || !IsArchive(source)) {
     // The archive is made in a scratch folder under the package's stem with
@@ -466,7 +537,7 @@ int CmdPackage(const Options& o) {
       std::fprintf(stderr, "wuarc: cannot create %s\n", scratch.c_str());
       return kExitFailed;
     }
-    int status = CreateArchive(temporary, o, {o.args.begin() + 1, o.args.end()});
+    int status = CreateArchive(temporary, o, 1);
     if (status != 0) {
       RemoveDirectoryW(W(scratch).c_str());
       return status;

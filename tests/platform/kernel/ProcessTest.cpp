@@ -2,10 +2,12 @@
 #include "platform/kernel/process.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -14,6 +16,7 @@
 
 #include "platform/kernel/files.h"
 #include "platform/kernel/memory.h"
+#include "platform/kernel/signals.h"
 #include "platform/kernel/threads.h"
 #include "tests/common/TestUtil.h"
 
@@ -390,6 +393,48 @@ TEST(EnvironmentTest, GetSetAndExpand) {
   EXPECT_EQ(ExpandEnvironmentStringsW(u"%WU_TEST_VAR%", small, 4), 17u);
   EXPECT_EQ(small[0], 0);  // nothing half-written
   SetEnvironmentVariableW(u"WU_TEST_VAR", nullptr);
+}
+
+// Signals go to one process by id, never to a group or to ourselves; a
+// child is signalled through its handle only while it has not been reaped;
+// the tree below us is found through /proc.
+TEST(ProcessTreeTest, SignalsReachOneProcessAndTheTreeIsFound) {
+  for (DWORD id : {DWORD{0}, static_cast<DWORD>(-1), GetCurrentProcessId()}) {
+    SetLastError(0);
+    EXPECT_FALSE(platform::SendCtrlEventToProcessId(id, CTRL_CLOSE_EVENT)) << id;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_FALSE(platform::KillProcessById(id)) << id;
+  }
+
+  std::string pidFile = wutest::MakeTempDir("tree") + "/sleep.pid";
+  std::u16string command = u"/bin/sh -c \"sleep 30 & echo $! > " + U16(pidFile) + u"; wait\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &info));
+  DWORD sleepPid = 0;
+  for (int i = 0; i < 500 && !sleepPid; ++i) {
+    std::ifstream in(pidFile);
+    if (!(in >> sleepPid)) Sleep(10);
+  }
+  ASSERT_NE(sleepPid, 0u);
+  std::vector<DWORD> tree = platform::DescendantProcessIds();
+  EXPECT_NE(std::find(tree.begin(), tree.end(), info.dwProcessId), tree.end());
+  EXPECT_NE(std::find(tree.begin(), tree.end(), sleepPid), tree.end()) << "a grandchild";
+
+  EXPECT_TRUE(platform::SendCtrlEventToChild(info.hProcess, CTRL_CLOSE_EVENT));
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(info.hProcess, &code);
+  EXPECT_EQ(code, 0xC0000000u | SIGTERM);
+  SetLastError(0);
+  EXPECT_FALSE(platform::SendCtrlEventToChild(info.hProcess, CTRL_CLOSE_EVENT)) << "reaped";
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(platform::ReapAdoptedChildren(), 0) << "a watched child is its watcher's";
+  EXPECT_TRUE(platform::KillProcessById(sleepPid));
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
 }
 
 }  // namespace

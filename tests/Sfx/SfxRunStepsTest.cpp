@@ -20,7 +20,7 @@ using archtest::Exists;
 using archtest::GetFile;
 using archtest::PutFile;
 
-class SfxRunPartsTest : public RunStateTest {
+class SfxRunStepsTest : public RunStateTest {
  protected:
   void SetUp() override {
     RunStateTest::SetUp();
@@ -46,7 +46,7 @@ class SfxRunPartsTest : public RunStateTest {
   bool hadTmp_ = false;
 };
 
-TEST_F(SfxRunPartsTest, TempFolderIsNewAndPrivateAndNeverAdoptsAnExistingName) {
+TEST_F(SfxRunStepsTest, TempFolderIsNewAndPrivateAndNeverAdoptsAnExistingName) {
   // Names 1 and 2 are taken by a planted folder and a planted link to a
   // folder of someone else's choosing: both are passed over.
   mkdir(P("OrvoInstall_1").c_str(), 0777);
@@ -66,13 +66,38 @@ TEST_F(SfxRunPartsTest, TempFolderIsNewAndPrivateAndNeverAdoptsAnExistingName) {
   EXPECT_EQ(0, tiny[0]);
 }
 
-TEST_F(SfxRunPartsTest, UnwritableTempPathStopsWithItsCode) {
+// Only a folder is passed over: names held by files or links are
+// candidates that could not be created, and 100 of them end the search
+// with box 550 and E_INVALIDARG (never a name further on).
+TEST_F(SfxRunStepsTest, HundredNamesInTheWayEndTheSearch) {
+  for (int n = 1; n <= 100; ++n) {
+    std::string name = P("OrvoInstall_" + std::to_string(n));
+    if (n % 2)
+      PutFile(name, "in the way");
+    else
+      ASSERT_EQ(0, symlink(P("nowhere").c_str(), name.c_str()));
+  }
+  WCHAR folder[SFX_PATH_SIZE] = {u'x'};
+  EXPECT_EQ(E_INVALIDARG, SfxCreateTempFolder(folder, SFX_PATH_SIZE));
+  EXPECT_EQ(0, folder[0]);
+  EXPECT_FALSE(Exists(P("OrvoInstall_101")));
+  EXPECT_EQ(1u, boxes_.boxes().size()) << "box 550";
+
+  // With folders among them the search goes past the folders.
+  unlink(P("OrvoInstall_7").c_str());
+  mkdir(P("OrvoInstall_7").c_str(), 0700);
+  unlink(P("OrvoInstall_100").c_str());
+  ASSERT_EQ(S_OK, SfxCreateTempFolder(folder, SFX_PATH_SIZE));
+  EXPECT_EQ(P("OrvoInstall_100"), U8(folder));
+}
+
+TEST_F(SfxRunStepsTest, UnwritableTempPathStopsWithItsCode) {
   setenv("TMPDIR", P("missing").c_str(), 1);
   WCHAR folder[SFX_PATH_SIZE] = {};
   EXPECT_EQ(SFX_E_TEMP_NOT_WRITABLE, SfxCreateTempFolder(folder, SFX_PATH_SIZE));
 }
 
-TEST_F(SfxRunPartsTest, TreeRemovalDeletesReadOnlyEntriesButNeverFollowsLinks) {
+TEST_F(SfxRunStepsTest, TreeRemovalDeletesReadOnlyEntriesButNeverFollowsLinks) {
   // Outside the tree: a user's folder and file that links inside point at.
   mkdir(P("keep").c_str(), 0755);
   PutFile(P("keep/precious.txt"), "mine");
@@ -98,7 +123,7 @@ TEST_F(SfxRunPartsTest, TreeRemovalDeletesReadOnlyEntriesButNeverFollowsLinks) {
   EXPECT_TRUE(Exists(P("keep/precious.txt")));
 }
 
-TEST_F(SfxRunPartsTest, DeleteFilesByPatternKeepsFoldersAndOtherNames) {
+TEST_F(SfxRunStepsTest, DeleteFilesByPatternKeepsFoldersAndOtherNames) {
   mkdir(P("f").c_str(), 0755);
   mkdir(P("f/sub").c_str(), 0755);
   PutFile(P("f/a.log"), "1");
@@ -114,7 +139,7 @@ TEST_F(SfxRunPartsTest, DeleteFilesByPatternKeepsFoldersAndOtherNames) {
   EXPECT_TRUE(Exists(P("f/sub")));
 }
 
-TEST_F(SfxRunPartsTest, SetupCommandLineOrderAndOverflowRefused) {
+TEST_F(SfxRunStepsTest, SetupCommandLineOrderAndOverflowRefused) {
   WuStrCpyN(g_SfxRunState.extractFolder, u"/opt/My App", SFX_PATH_SIZE);
   WuStrCpyN(g_SfxRunState.extrasText, u" -l deu --nolaunch", SFX_EXTRAS_SIZE);
   WCHAR command[SFX_PATH_SIZE] = {};
@@ -135,7 +160,7 @@ TEST_F(SfxRunPartsTest, SetupCommandLineOrderAndOverflowRefused) {
   EXPECT_EQ(0, command[0]);
 }
 
-TEST_F(SfxRunPartsTest, PackageTextsExpandOnlyTokenReferences) {
+TEST_F(SfxRunStepsTest, PackageTextsExpandOnlyTokenReferences) {
   WuPrintF_AddToken(u"AppName", u"Demo");
   struct Case {
     const char16_t* text;
