@@ -1,4 +1,5 @@
 #include "foundation/WuSystem.h"
+#include "foundation/WuSystemInternal.h"
 
 #include <cstdio>
 
@@ -39,6 +40,7 @@ DWORD g_processor_count = 0;  // GetSystemInfo's count
 DWORD g_cpu_detected_word = 0;  // features the processor reports
 DWORD g_os_support = 0;         // features the operating system supports
 DWORD g_cpu_support = 0;        // class and usable features
+DWORD g_cpu_support_detected = 0;  // g_cpu_support as detected, never narrowed
 DWORD g_allowed_mask = 0xFFFFFFFF;  // features callers allow
 DWORD g_class_override = 0;         // 0, 4, 5 or 6, from WuSetCPUClassBySupport
 
@@ -50,6 +52,7 @@ HMODULE g_host_module = nullptr;  // the module it returned
 void EnsureCpuDetected() {
   if (g_cpu_detected) return;
   g_cpu_support = WuDetectCPUFeatures(&g_processor_count, &g_cpu_detected_word, &g_os_support);
+  g_cpu_support_detected = g_cpu_support;
   g_cpu_detected = true;
 }
 
@@ -236,6 +239,11 @@ DWORD WuGetOSSupport(DWORD mask) {
 DWORD WuGetProcessorCount() {
   EnsureCpuDetected();
   return g_processor_count;
+}
+
+DWORD WuSystem_GetDetectedCPUSupport(DWORD mask) {
+  EnsureCpuDetected();
+  return g_cpu_support_detected & AllBitsIfZero(mask);
 }
 
 BOOL WuAllowCPUSupport(DWORD bits) {
@@ -442,6 +450,7 @@ void WuSystem_ResetForTesting() {
   g_cpu_detected_word = 0;
   g_os_support = 0;
   g_cpu_support = 0;
+  g_cpu_support_detected = 0;
   g_allowed_mask = 0xFFFFFFFF;
   g_class_override = 0;
   g_host_asked = false;

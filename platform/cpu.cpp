@@ -133,6 +133,24 @@ void SetMxcsr(DWORD value) {
 #endif
 }
 
+WORD GetX87ControlWord() {
+#if WU_HAVE_X86
+  WORD word = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(word));
+  return word;
+#else
+  return 0;
+#endif
+}
+
+void SetX87ControlWord(WORD value) {
+#if WU_HAVE_X86
+  __asm__ volatile("fldcw %0" : : "m"(value));
+#else
+  (void)value;
+#endif
+}
+
 bool TrySetMxcsr(DWORD value) {
   if (value & ~CurrentProcessor().MxcsrMask()) return false;
   // The real processor must accept it too, whatever an installed one says.

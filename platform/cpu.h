@@ -80,6 +80,11 @@ void SetMxcsr(DWORD value);
 // would fault).
 bool TrySetMxcsr(DWORD value);
 
+// The x87 control word of the calling thread (rounding in bits 10-11,
+// precision in bits 8-9, exception masks in bits 0-5).
+WORD GetX87ControlWord();
+void SetX87ControlWord(WORD value);
+
 }  // namespace platform
 
 // ---- System information ----------------------------------------------------
