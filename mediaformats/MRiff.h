@@ -83,3 +83,21 @@ HRESULT mriff_GetNumListEntries(_tMRIFF* m, DWORD* count, DWORD* bytes_left);
 // terminated; nothing for a buffer of 0 bytes) and puts the cursor back.
 HRESULT mriff_GetInfoString(_tMRIFF* m, FOURCC item_id, char* buffer, DWORD buffer_size,
                             DWORD* bytes_left);
+
+// ---- A WAV header in memory ------------------------------------------------------
+struct _wuwaveformat;
+// Writes "RIFF" and "WAVE", the "fmt " chunk of the format (a 16-byte PCM
+// body for tag 1, else the whole platform record of copy mode 0: 18 +
+// cbSize bytes, padded to even) and the header of a "data" chunk of
+// data_size bytes; the cursor then stands where the samples go. The form
+// size counts the data and `extra_size` bytes of chunks the caller adds
+// after it, rounded up to even. RIFF_E_WRITE when the header does not fit
+// (what fitted stays written); E_POINTER for a null record or format;
+// E_INVALIDARG when the form size would not fit 32 bits.
+HRESULT mriff_WriteWaveHeader(_tMRIFF* m, const _wuwaveformat* format, DWORD data_size,
+                              DWORD extra_size);
+// Reads the WAV header at the start of `data` (length bytes): the format
+// from the "fmt " chunk (its first 40 bytes at most) and the size of the
+// "data" chunk. E_FAIL when the form is not "WAVE"; a missing chunk gives
+// the search's status. Each out may be null and is written only on success.
+HRESULT mriff_GetWfx(_wuwaveformat* format, const void* data, DWORD length, DWORD* data_size);
