@@ -2,6 +2,8 @@
 # Installs what building and testing need, with apt-get, when it is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ zlib1g-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev makeself)
+# Interoperability tests of the media formats: soxi and libsndfile read our files.
+packages+=(sox libsndfile1-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
