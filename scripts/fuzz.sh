@@ -24,7 +24,7 @@ while getopts "t:j:b:" opt; do
   esac
 done
 shift $((OPTIND - 1))
-all="archive commandline settings png langmodule cursor registry profile"
+all="archive commandline settings png langmodule cursor registry profile rifffile riffmemory"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours
