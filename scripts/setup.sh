@@ -3,6 +3,8 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ zlib1g-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev makeself)
 packages+=(libswscale-dev libavutil-dev libyuv-dev libsndfile1-dev)  # benchmark and test peers
+# Interoperability tests of the media formats: soxi and libsndfile read our files.
+packages+=(sox)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

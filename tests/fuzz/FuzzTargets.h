@@ -16,6 +16,8 @@ int WuFuzzLangModuleEntry(const uint8_t* data, size_t size);
 int WuFuzzCursorEntry(const uint8_t* data, size_t size);
 int WuFuzzRegistryEntry(const uint8_t* data, size_t size);
 int WuFuzzProfileEntry(const uint8_t* data, size_t size);
+int WuFuzzRiffFileEntry(const uint8_t* data, size_t size);
+int WuFuzzRiffMemoryEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -31,6 +33,7 @@ inline const Target* FindTarget(const char* name) {
       {"settings", WuFuzzSettingsEntry}, {"png", WuFuzzPngEntry},
       {"langmodule", WuFuzzLangModuleEntry}, {"cursor", WuFuzzCursorEntry},
       {"registry", WuFuzzRegistryEntry}, {"profile", WuFuzzProfileEntry},
+      {"rifffile", WuFuzzRiffFileEntry}, {"riffmemory", WuFuzzRiffMemoryEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;

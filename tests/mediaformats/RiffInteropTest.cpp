@@ -1,0 +1,176 @@
+// Interoperability: files written by the chunk layers are read by
+// libsndfile and by soxi, and files written by sox (committed fixtures,
+// made by fixtures/make_fixtures.sh) are walked by the chunk layers. A
+// missing library or tool makes its test a skip, never a failure.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "audio/WuWaveFormat.h"
+#include "mediaformats/MRiff.h"
+#include "tests/mediaformats/WavWriters.h"
+
+#if WU_HAVE_SNDFILE
+#include <sndfile.h>
+#endif
+
+using namespace rifftest;
+
+namespace {
+
+struct AudioFacts {
+  long long rate = 0;
+  long long channels = 0;
+  long long frames = 0;
+};
+
+// The tool's full path on PATH, or empty.
+std::string FindTool(const char* name) {
+  const char* path = getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return "";
+}
+
+// The first line that `command` prints, or empty.
+std::string FirstLine(const std::string& command) {
+  std::string line;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char buffer[256];
+    if (fgets(buffer, sizeof buffer, pipe)) line = buffer;
+    pclose(pipe);
+  }
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return line;
+}
+
+// What soxi says of a file: rate (-r), channels (-c) and samples per
+// channel (-s).
+AudioFacts Soxi(const std::string& soxi, const std::string& path) {
+  AudioFacts facts;
+  facts.rate = atoll(FirstLine(soxi + " -r '" + path + "' 2>/dev/null").c_str());
+  facts.channels = atoll(FirstLine(soxi + " -c '" + path + "' 2>/dev/null").c_str());
+  facts.frames = atoll(FirstLine(soxi + " -s '" + path + "' 2>/dev/null").c_str());
+  return facts;
+}
+
+#if WU_HAVE_SNDFILE
+AudioFacts Sndfile(const std::string& path) {
+  AudioFacts facts;
+  SF_INFO info = {};
+  if (SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info)) {
+    facts = {info.samplerate, info.channels, static_cast<long long>(info.frames)};
+    sf_close(file);
+  }
+  return facts;
+}
+#endif
+
+// One second of sine as a WAV, a Wave64 file, and the in-memory header
+// followed by the samples.
+struct Files {
+  std::string wav, w64, memory;
+};
+Files WriteFiles() {
+  const std::string samples = StereoSine(kSineRate);
+  Files files;
+  std::string folder = wutest::MakeTempDir("interop");
+  files.wav = folder + "/sine.wav";
+  files.w64 = folder + "/sine.w64";
+  files.memory = folder + "/memory.wav";
+  for (const std::string* path : {&files.wav, &files.w64}) {
+    wutest::WriteBytes(*path, "");
+    HANDLE file = CreateFileW(wutest::U16(*path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(path == &files.wav ? WriteWav(file, samples) : WriteWave64(file, samples), S_OK);
+    CloseHandle(file);
+  }
+  _wuwaveformat format;
+  format.Init(kSineRate, WUSAMPLE_PCM16, 2, 0, 32);
+  BYTE header[44];
+  _tMRIFF m;
+  mriff_Init(&m, header, 0, sizeof header);
+  EXPECT_EQ(mriff_WriteWaveHeader(&m, &format, static_cast<DWORD>(samples.size()), 0), S_OK);
+  wutest::WriteBytes(files.memory, std::string(reinterpret_cast<char*>(header), 44) + samples);
+  return files;
+}
+
+void ExpectSecondOfStereo(const AudioFacts& facts, const std::string& what) {
+  EXPECT_EQ(facts.rate, kSineRate) << what;
+  EXPECT_EQ(facts.channels, 2) << what;
+  EXPECT_EQ(facts.frames, kSineRate) << what;
+}
+
+TEST(RiffInteropTest, LibsndfileReadsOurFiles) {
+#if WU_HAVE_SNDFILE
+  Files files = WriteFiles();
+  for (const std::string& path : {files.wav, files.w64, files.memory})
+    ExpectSecondOfStereo(Sndfile(path), path);
+#else
+  GTEST_SKIP() << "libsndfile was not found when the tests were built";
+#endif
+}
+
+TEST(RiffInteropTest, SoxiReadsOurFiles) {
+  std::string soxi = FindTool("soxi");
+  if (soxi.empty()) GTEST_SKIP() << "soxi is not installed (apt-get install sox)";
+  Files files = WriteFiles();
+  for (const std::string& path : {files.wav, files.w64, files.memory})
+    ExpectSecondOfStereo(Soxi(soxi, path), path);
+}
+
+// Files written by sox: "fmt " and "data" are found at their sizes.
+TEST(RiffInteropTest, OurSearchesWalkSoxFiles) {
+  const std::string folder = MEDIAFORMATS_FIXTURES;
+  struct {
+    const char* name;
+    DWORD fmt_size;
+    DWORD data_size;
+  } const kWav[] = {{"stereo16.wav", 16, 441 * 4}, {"surround24.wav", 40, 480 * 18}};
+  for (const auto& c : kWav) {
+    TempFile file(wutest::ReadBytes(folder + "/" + c.name), GENERIC_READ);
+    DWORD size = 0, left = 0;
+    ASSERT_EQ(riff_FindChunkHeaderInRIFF(file.h(), RiffId("fmt "), &size, &left), S_OK) << c.name;
+    EXPECT_EQ(size, c.fmt_size) << c.name;
+    ASSERT_EQ(riff_FindChunkHeaderInRIFF(file.h(), RiffId("data"), &size, &left), S_OK) << c.name;
+    EXPECT_EQ(size, c.data_size) << c.name;
+    _wuwaveformat_plus format;
+    std::string bytes = file.Contents();
+    ASSERT_EQ(mriff_GetWfx(&format, bytes.data(), static_cast<DWORD>(bytes.size()), &size), S_OK);
+    EXPECT_EQ(size, c.data_size) << c.name;
+    EXPECT_EQ(format.nBlockAlign * (c.data_size / format.nBlockAlign), c.data_size) << c.name;
+  }
+  // The extensible WAV holds its "fact" chunk too.
+  TempFile surround(wutest::ReadBytes(folder + "/surround24.wav"), GENERIC_READ);
+  DWORD fact = 0;
+  EXPECT_EQ(riff_FindChunkHeaderInRIFF(surround.h(), RiffId("fact"), &fact, nullptr), S_OK);
+  EXPECT_EQ(fact, 4u);
+
+  struct {
+    const char* name;
+    ULONGLONG samples;  // bytes; the stored size may count the padding too
+  } const kW64[] = {{"stereo16.w64", 441 * 4}, {"surround24.w64", 480 * 18}};
+  for (const auto& c : kW64) {
+    TempFile file(wutest::ReadBytes(folder + "/" + c.name), GENERIC_READ);
+    ULONGLONG size = 0;
+    LONGLONG left = 0;
+    ASSERT_EQ(riff64_FindChunkHeaderInRIFF(file.h(), kRiff64GuidFmt, &size, &left), S_OK) << c.name;
+    EXPECT_EQ(size, 16u) << c.name;
+    ASSERT_EQ(riff64_FindChunkHeaderInRIFF(file.h(), kW64Data, &size, &left), S_OK) << c.name;
+    EXPECT_GE(size, c.samples) << c.name;
+    EXPECT_LT(size, c.samples + 8) << c.name;
+  }
+}
+
+}  // namespace
