@@ -1,6 +1,8 @@
 // Test support of the FFT foundations and the FFT families.
 #include "tests/dsp/FftTestSupport.h"
 
+#include "tests/dsp/FftIdentity.h"
+
 #include <cstring>
 #include <random>
 #include <string>
@@ -100,6 +102,15 @@ ScopedProcessor::ScopedProcessor(platform::ProcessorSource* source) {
   platform::SetProcessorSource(source);
 }
 ScopedProcessor::~ScopedProcessor() { platform::SetProcessorSource(nullptr); }
+
+std::vector<IdentityRow>& IdentityRows() {
+  static std::vector<IdentityRow> rows;
+  return rows;
+}
+
+IdentityRowRegistrar::IdentityRowRegistrar(IdentityRow row) {
+  IdentityRows().push_back(std::move(row));
+}
 
 CacheProcessor MakeStreamingProcessor() { return CacheProcessor(true, 0x43000001, 0, 0, 0); }
 
