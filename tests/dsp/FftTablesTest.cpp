@@ -80,20 +80,23 @@ TEST_F(FftTablesTest, BitReversalTablesHoldTheExactWords) {
 TEST_F(FftTablesTest, TwoLevelTablesHoldRowWordsThenThePairTable) {
   ForEachSimdVariant([](int v) {
     const dsptest::FoundationMembers& m = Members(v);
-    std::vector<uint32_t> pairs10(300), pairs12(1100), table(1400);
+    std::vector<uint32_t> pairs10(300), pairs12(1100);
+    GuardedBuffer tableBytes(1400 * 4, 0);  // 32-byte aligned
+    uint32_t* table = reinterpret_cast<uint32_t*>(tableBytes.data());
     m.bitRevPairs(10, pairs10.data());
     m.bitRevPairs(12, pairs12.data());
     // m = 2b: one row word 0, then the pair table of order 2b.
-    uint32_t* end = m.bitRevTable2(12, 6, table.data());
+    uint32_t* end = m.bitRevTable2(12, 6, table);
     EXPECT_EQ(table[0], 0u);
-    EXPECT_EQ(Words(table.data() + 1, 1025), Words(pairs12.data(), 1025));
-    EXPECT_EQ(end, table.data() + 1 + 1025 + 6);
+    EXPECT_EQ(Words(table + 1, 1025), Words(pairs12.data(), 1025));
+    EXPECT_EQ(end, table + 1 + 1025 + 6);
     // m = 18, b = 5: 256 words rev over 8 bits shifted by 5, then the
     // 257-word pair table of order 10.
-    end = m.bitRevTable2(18, 5, table.data());
+    end = m.bitRevTable2(18, 5, table);
     for (uint32_t i = 0; i < 256; ++i) ASSERT_EQ(table[i], ReverseBits(i, 8) << 5) << i;
-    EXPECT_EQ(Words(table.data() + 256, 257), Words(pairs10.data(), 257));
-    EXPECT_EQ(end, table.data() + 256 + 257 + 7);
+    EXPECT_EQ(Words(table + 256, 257), Words(pairs10.data(), 257));
+    EXPECT_EQ(end, table + 256 + 257 + 7);
+    EXPECT_TRUE(tableBytes.GuardsIntact());
   });
 }
 
