@@ -2,6 +2,7 @@
 # Installs what building and testing need, with apt-get, when it is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ zlib1g-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev makeself)
+packages+=(libfftw3-dev libkissfft-dev)  # FFT tests and benchmarks only
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
