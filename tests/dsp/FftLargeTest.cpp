@@ -32,7 +32,7 @@ TEST_F(FftLargeTest, ZeroOfFloatsAndDoublesPastTwoGibibytesZeroesEverything) {
   const size_t doubleBytes = static_cast<size_t>(doubles) * 8;
   dsptest::GuardedBuffer buffer(doubleBytes, 0);
   ForEachVariant([&](int v) {
-    std::memset(buffer.data(), 0x5A, bytes);
+    std::memset(buffer.data(), 0x5A, doubleBytes);
     EXPECT_EQ(Members(v).zero32f(reinterpret_cast<float*>(buffer.data()), floats), 0);
     EXPECT_EQ(FirstNonzero(buffer.data(), bytes), -1);
     EXPECT_EQ(buffer.data()[bytes], 0x5A);
