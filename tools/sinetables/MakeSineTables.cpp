@@ -25,7 +25,7 @@ int main() {
   uint32_t floats[kEntries];
   uint64_t doubles[kEntries];
   for (int k = 0; k < kEntries; ++k) {
-    __float128 s = sinq(2 * M_PIq * k / 1024);
+    __float128 s = sinq(2 * acosq(-1) * k / 1024);
     float f = static_cast<float>(s);
     double d = static_cast<double>(s);
     if (k == kEntries - 1) {
