@@ -85,6 +85,10 @@ inline void* ZeroKernelSse2(void* dst, int32_t count) {
   if (n > kZeroProbeAbove) {
     uint64_t cache = WuPerfCpu_LargestCacheBytes();
     if (cache != 0 && n >= cache) {
+      for (; n >= 64; n -= 64, p += 64) {
+        Stream16(p, zero), Stream16(p + 16, zero);
+        Stream16(p + 32, zero), Stream16(p + 48, zero);
+      }
       for (; n >= 16; n -= 16, p += 16) Stream16(p, zero);
       _mm_sfence();
       ZeroSmall(p, n);
