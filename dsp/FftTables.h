@@ -247,88 +247,6 @@ inline void LevelTable32fc(const ComplexFftTraits& tr, int l, const float* s, in
   }
 }
 
-inline uint8_t* InitLevel32fc(const ComplexFftTraits& tr, FftSpec* spec, int l, const float* s,
-                              int a, int depth, uint8_t* dst) {
-  const int d = l - tr.split[l];
-  uint8_t* table;
-  if (d <= tr.directLimit) {
-    spec->twiddleTable = dst;
-    table = reinterpret_cast<uint8_t*>(
-        RadixTwiddle32fc(tr.oddRadix4Only, d, s, a, reinterpret_cast<float*>(dst)));
-    spec->workSize = static_cast<int32_t>(Round32(kComplex32Bytes * Pow2(d)));
-  } else {
-    table = InitLevel32fc(tr, spec, d, s, a, depth + 1, dst);
-  }
-  CheckDepth(depth);
-  spec->levelTwiddle[depth] = table;
-  LevelTable32fc(tr, l, s, a, reinterpret_cast<float*>(table));
-  int64_t blockWork = kComplex32Bytes * Pow2(tr.block[l]);
-  if (spec->workSize < blockWork) spec->workSize = static_cast<int32_t>(blockWork);
-  return table + kComplex32Bytes * Pow2(l);
-}
-
-inline uint8_t* InitLarge32fc(const ComplexFftTraits& tr, FftSpec* spec, int m, const float* s,
-                              int a, uint8_t* dst) {
-  uint32_t* bitRev = static_cast<uint32_t*>(spec->bitRevTable);
-  if (m < tr.twoLevelFrom)
-    BitRevIndexTable(m, bitRev);
-  else
-    BitRevTwoLevelTable(m, 6, bitRev);
-  uint8_t* end;
-  if (tr.split[m] == 0) {
-    // No split entry: the radix table of the direct limit and the
-    // quarter-period pairs of the whole order.
-    spec->twiddleTable = dst;
-    float* pairs = RadixTwiddle32fc(tr.oddRadix4Only, tr.directLimit, s, a,
-                                    reinterpret_cast<float*>(dst));
-    spec->columnTwiddle = pairs;
-    end = reinterpret_cast<uint8_t*>(QuarterPeriodPairs(m, s, a, pairs));
-    spec->workSize = static_cast<int32_t>(kComplex32Bytes * Pow2(tr.directLimit));
-  } else {
-    end = InitLevel32fc(tr, spec, m, s, a, 0, dst);
-  }
-  if (m >= tr.twoLevelFrom && spec->workSize < tr.minLargeWork) spec->workSize = tr.minLargeWork;
-  return end;
-}
-
-inline void GetSizesLevel32fc(const ComplexFftTraits& tr, int l, int64_t* spec, int64_t* init,
-                              int64_t* work) {
-  const int d = l - tr.split[l];
-  if (d <= tr.directLimit) {
-    *spec = (kComplex32Bytes * Pow2(d) + 39) & ~int64_t{31};
-    *init = 0;
-    *work = Round32(kComplex32Bytes * Pow2(d));
-  } else {
-    GetSizesLevel32fc(tr, d, spec, init, work);
-  }
-  *spec += kComplex32Bytes * Pow2(l);
-  int64_t blockWork = kComplex32Bytes * Pow2(tr.block[l]);
-  if (*work < blockWork) *work = blockWork;
-}
-
-// Stores 64-bit sizes into the int32 out-parameters; the order limits keep
-// them in range.
-inline void StoreSizes(int64_t spec, int64_t init, int64_t work, int32_t* specBytes,
-                       int32_t* initBytes, int32_t* workBytes) {
-  assert(spec <= INT32_MAX && init <= INT32_MAX && work <= INT32_MAX);
-  *specBytes = static_cast<int32_t>(spec);
-  *initBytes = static_cast<int32_t>(init);
-  *workBytes = static_cast<int32_t>(work);
-}
-
-inline void GetSizesLarge32fc(const ComplexFftTraits& tr, int m, int32_t* specBytes,
-                              int32_t* initBytes, int32_t* workBytes) {
-  int64_t spec = 0, init = 0, work = 0;
-  if (tr.split[m] == 0) {
-    spec = Round32(kComplex32Bytes * Pow2(m) / 4) + kComplex32Bytes * Pow2(tr.directLimit) + 32;
-    work = kComplex32Bytes * Pow2(tr.directLimit);
-  } else {
-    GetSizesLevel32fc(tr, m, &spec, &init, &work);
-  }
-  if (m >= tr.twoLevelFrom && work < tr.minLargeWork) work = tr.minLargeWork;
-  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
-}
-
 // ---- Real tables, variants 1 to 4 --------------------------------------------------
 
 // One pair record of the real tables: for each factor f, cos of f*p and
@@ -392,23 +310,125 @@ inline void LevelTable64f(const RealFftTraits& tr, int l, const double* s, int a
   }
 }
 
-inline uint8_t* InitLevel64f(const RealFftTraits& tr, FftSpecReal* spec, int l, const double* s,
-                             int a, int depth, uint8_t* dst) {
+// ---- Split levels of both families, variants 1 to 4 ----------------------------------
+
+// The two families as the split-level builders see them.
+struct ComplexFamily {
+  using Value = float;
+  using Spec = FftSpec;
+  using Traits = ComplexFftTraits;
+  static constexpr int64_t kPointBytes = kComplex32Bytes;
+  static Value* Radix(const Traits& tr, int order, const Value* s, int a, Value* dst) {
+    return RadixTwiddle32fc(tr.oddRadix4Only, order, s, a, dst);
+  }
+  static void Level(const Traits& tr, int l, const Value* s, int a, Value* out) {
+    LevelTable32fc(tr, l, s, a, out);
+  }
+};
+struct RealFamily {
+  using Value = double;
+  using Spec = FftSpecReal;
+  using Traits = RealFftTraits;
+  static constexpr int64_t kPointBytes = kComplex64Bytes;
+  static Value* Radix(const Traits&, int order, const Value* s, int a, Value* dst) {
+    return RadixTwiddle64f(order, s, a, dst);
+  }
+  static void Level(const Traits& tr, int l, const Value* s, int a, Value* out) {
+    LevelTable64f(tr, l, s, a, out);
+  }
+};
+
+// One split level of order l at `depth`: the sub-order's tables first (the
+// direct radix table, which becomes the spec's radix table and sets the
+// work size, or the next level), then this level's twiddle table, stored in
+// the depth's slot; the work size is raised to the level's column block.
+// Returns the end of the level table.
+template <class F>
+uint8_t* InitSplitLevel(const typename F::Traits& tr, typename F::Spec* spec, int l,
+                        const typename F::Value* s, int a, int depth, uint8_t* dst) {
+  using Value = typename F::Value;
   const int d = l - tr.split[l];
   uint8_t* table;
   if (d <= tr.directLimit) {
     spec->twiddleTable = dst;
-    table = reinterpret_cast<uint8_t*>(RadixTwiddle64f(d, s, a, reinterpret_cast<double*>(dst)));
-    spec->workSize = static_cast<int32_t>(Round32(kComplex64Bytes * Pow2(d)));
+    table = reinterpret_cast<uint8_t*>(F::Radix(tr, d, s, a, reinterpret_cast<Value*>(dst)));
+    spec->workSize = static_cast<int32_t>(Round32(F::kPointBytes * Pow2(d)));
   } else {
-    table = InitLevel64f(tr, spec, d, s, a, depth + 1, dst);
+    table = InitSplitLevel<F>(tr, spec, d, s, a, depth + 1, dst);
   }
   CheckDepth(depth);
   spec->levelTwiddle[depth] = table;
-  LevelTable64f(tr, l, s, a, reinterpret_cast<double*>(table));
-  int64_t blockWork = kComplex64Bytes * Pow2(tr.block[l]);
+  F::Level(tr, l, s, a, reinterpret_cast<Value*>(table));
+  int64_t blockWork = F::kPointBytes * Pow2(tr.block[l]);
   if (spec->workSize < blockWork) spec->workSize = static_cast<int32_t>(blockWork);
-  return table + kComplex64Bytes * Pow2(l);
+  return table + F::kPointBytes * Pow2(l);
+}
+
+// The sizes a split level of order l adds: the direct sub-order's radix
+// table (its reservation and 32 bytes; for the complex family that is
+// (8 * 2^d + 39) with the low five bits cleared) and work, or the next
+// level's; then this level's table and its column block's work.
+template <class F>
+void GetSplitLevelSizes(const typename F::Traits& tr, int l, int64_t* spec, int64_t* init,
+                        int64_t* work) {
+  const int d = l - tr.split[l];
+  if (d <= tr.directLimit) {
+    *spec = Round32(F::kPointBytes * Pow2(d) + 16);
+    *init = 0;
+    *work = Round32(F::kPointBytes * Pow2(d));
+  } else {
+    GetSplitLevelSizes<F>(tr, d, spec, init, work);
+  }
+  *spec += F::kPointBytes * Pow2(l);
+  int64_t blockWork = F::kPointBytes * Pow2(tr.block[l]);
+  if (*work < blockWork) *work = blockWork;
+}
+
+inline uint8_t* InitLarge32fc(const ComplexFftTraits& tr, FftSpec* spec, int m, const float* s,
+                              int a, uint8_t* dst) {
+  uint32_t* bitRev = static_cast<uint32_t*>(spec->bitRevTable);
+  if (m < tr.twoLevelFrom)
+    BitRevIndexTable(m, bitRev);
+  else
+    BitRevTwoLevelTable(m, 6, bitRev);
+  uint8_t* end;
+  if (tr.split[m] == 0) {
+    // No split entry: the radix table of the direct limit and the
+    // quarter-period pairs of the whole order.
+    spec->twiddleTable = dst;
+    float* pairs = RadixTwiddle32fc(tr.oddRadix4Only, tr.directLimit, s, a,
+                                    reinterpret_cast<float*>(dst));
+    spec->columnTwiddle = pairs;
+    end = reinterpret_cast<uint8_t*>(QuarterPeriodPairs(m, s, a, pairs));
+    spec->workSize = static_cast<int32_t>(kComplex32Bytes * Pow2(tr.directLimit));
+  } else {
+    end = InitSplitLevel<ComplexFamily>(tr, spec, m, s, a, 0, dst);
+  }
+  if (m >= tr.twoLevelFrom && spec->workSize < tr.minLargeWork) spec->workSize = tr.minLargeWork;
+  return end;
+}
+
+// Stores 64-bit sizes into the int32 out-parameters; the order limits keep
+// them in range.
+inline void StoreSizes(int64_t spec, int64_t init, int64_t work, int32_t* specBytes,
+                       int32_t* initBytes, int32_t* workBytes) {
+  assert(spec <= INT32_MAX && init <= INT32_MAX && work <= INT32_MAX);
+  *specBytes = static_cast<int32_t>(spec);
+  *initBytes = static_cast<int32_t>(init);
+  *workBytes = static_cast<int32_t>(work);
+}
+
+inline void GetSizesLarge32fc(const ComplexFftTraits& tr, int m, int32_t* specBytes,
+                              int32_t* initBytes, int32_t* workBytes) {
+  int64_t spec = 0, init = 0, work = 0;
+  if (tr.split[m] == 0) {
+    spec = Round32(kComplex32Bytes * Pow2(m) / 4) + kComplex32Bytes * Pow2(tr.directLimit) + 32;
+    work = kComplex32Bytes * Pow2(tr.directLimit);
+  } else {
+    GetSplitLevelSizes<ComplexFamily>(tr, m, &spec, &init, &work);
+  }
+  if (m >= tr.twoLevelFrom && work < tr.minLargeWork) work = tr.minLargeWork;
+  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
 }
 
 inline uint8_t* InitLarge64f(const RealFftTraits& tr, FftSpecReal* spec, int h, const double* s,
@@ -419,30 +439,15 @@ inline uint8_t* InitLarge64f(const RealFftTraits& tr, FftSpecReal* spec, int h, 
   else
     BitRevTwoLevelTable(h, 5, bitRev);
   assert(tr.split[h] != 0);  // every half-order above the direct limit splits
-  uint8_t* end = InitLevel64f(tr, spec, h, s, a, 0, dst);
+  uint8_t* end = InitSplitLevel<RealFamily>(tr, spec, h, s, a, 0, dst);
   if (h >= tr.twoLevelFrom && spec->workSize < tr.minLargeWork) spec->workSize = tr.minLargeWork;
   return end;
-}
-
-inline void GetSizesLevel64f(const RealFftTraits& tr, int l, int64_t* spec, int64_t* init,
-                             int64_t* work) {
-  const int d = l - tr.split[l];
-  if (d <= tr.directLimit) {
-    *spec = Round32(kComplex64Bytes * Pow2(d) + 16);
-    *init = 0;
-    *work = Round32(kComplex64Bytes * Pow2(d));
-  } else {
-    GetSizesLevel64f(tr, d, spec, init, work);
-  }
-  *spec += kComplex64Bytes * Pow2(l);
-  int64_t blockWork = kComplex64Bytes * Pow2(tr.block[l]);
-  if (*work < blockWork) *work = blockWork;
 }
 
 inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes, int32_t* initBytes,
                              int32_t* workBytes) {
   int64_t spec = 0, init = 0, work = 0;
-  GetSizesLevel64f(tr, h, &spec, &init, &work);
+  GetSplitLevelSizes<RealFamily>(tr, h, &spec, &init, &work);
   if (h >= tr.twoLevelFrom && work < tr.minLargeWork) work = tr.minLargeWork;
   StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
 }
@@ -474,7 +479,7 @@ inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes,
   }                                                                                             \
   uint8_t* WuPerfFFT32fc_InitLevel_##V(FftSpec* spec, int32_t order, const float* s, int32_t a, \
                                        int32_t depth, uint8_t* dst, uint8_t* scratch) {         \
-    return InitLevel32fc(CT, spec, order, s, a, depth, dst);                                    \
+    return InitSplitLevel<ComplexFamily>(CT, spec, order, s, a, depth, dst);                                    \
   }                                                                                             \
   void WuPerfFFT32fc_GetSizesLarge_##V(int32_t order, int32_t* specBytes, int32_t* initBytes,   \
                                        int32_t* workBytes) {                                    \
@@ -482,7 +487,7 @@ inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes,
   }                                                                                             \
   void WuPerfFFT32fc_GetSizesLevel_##V(int32_t order, int64_t* specBytes, int64_t* initBytes,   \
                                        int64_t* workBytes) {                                    \
-    GetSizesLevel32fc(CT, order, specBytes, initBytes, workBytes);                              \
+    GetSplitLevelSizes<ComplexFamily>(CT, order, specBytes, initBytes, workBytes);                              \
   }                                                                                             \
   double* WuPerfFFT64f_BaseTwiddle_##V(int32_t order, double* dst) {                            \
     return BaseTwiddle(order, dst, kSineTable1024d);                                            \
@@ -505,7 +510,7 @@ inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes,
   uint8_t* WuPerfFFT64f_InitLevel_##V(FftSpecReal* spec, int32_t order, const double* s,        \
                                       int32_t a, int32_t depth, uint8_t* dst,                   \
                                       uint8_t* scratch) {                                       \
-    return InitLevel64f(RT, spec, order, s, a, depth, dst);                                     \
+    return InitSplitLevel<RealFamily>(RT, spec, order, s, a, depth, dst);                                     \
   }                                                                                             \
   void WuPerfFFT64f_GetSizesLarge_##V(int32_t h, int32_t* specBytes, int32_t* initBytes,        \
                                       int32_t* workBytes) {                                     \
@@ -513,5 +518,5 @@ inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes,
   }                                                                                             \
   void WuPerfFFT64f_GetSizesLevel_##V(int32_t order, int64_t* specBytes, int64_t* initBytes,    \
                                       int64_t* workBytes) {                                     \
-    GetSizesLevel64f(RT, order, specBytes, initBytes, workBytes);                               \
+    GetSplitLevelSizes<RealFamily>(RT, order, specBytes, initBytes, workBytes);                               \
   }

@@ -11,9 +11,12 @@ namespace wuperf::v0 {
 
 namespace {
 
-// Bytes of the built-in radix table and its reservation on the no-split path.
+// Bytes an order without split entry reserves beyond its quarter-period pairs
+// (the order-10 radix table and slack), complex and real.
 constexpr int64_t kComplexNoSplitExtra = 0x2020;
 constexpr int64_t kRealNoSplitExtra = 0x4020;
+// Order of the radix table that an order without split entry uses.
+constexpr int kNoSplitRadixOrder = 10;
 
 // Level table of a variant-0 split level of order l with R = 2^c rows and
 // 2^d columns: for each group of four columns and each row r, the four
@@ -48,21 +51,107 @@ T* LevelTableV0(int l, int c, const T* s, int a, T* out, uint8_t* scratch, BitRe
   return out;
 }
 
-void BitRevColumn32(float* col, int32_t count, const uint32_t* pairs) {
-  WuPerfFFT32fc_BitRevInPlace_V0(col, count, pairs);
-}
-void BitRevColumn64(double* col, int32_t count, const uint32_t* pairs) {
-  WuPerfFFT64f_BitRevInPlace_V0(col, count, pairs);
-}
-
 // The radix table of order 10 followed by the quarter-period pairs of
 // order m (an order above 10 without split entry); returns their end.
 template <class T>
 uint8_t* NoSplitTables(void** twiddle, void** pairsSlot, int m, const T* s, int a, uint8_t* dst) {
   *twiddle = dst;
-  T* pairs = RadixTwiddleSingle(kComplexDirectLimitV0, s, a, reinterpret_cast<T*>(dst));
+  T* pairs = RadixTwiddleSingle(kNoSplitRadixOrder, s, a, reinterpret_cast<T*>(dst));
   *pairsSlot = pairs;
   return reinterpret_cast<uint8_t*>(QuarterPeriodPairs(m, s, a, pairs));
+}
+
+// The two families as the variant-0 split builders see them: element type,
+// head, split table, the slots of the quarter-period pairs and of the row
+// radix tables, and the in-place bit reversal of one column.
+struct ComplexFamilyV0 {
+  using Value = float;
+  using Spec = FftSpec;
+  static constexpr int64_t kPointBytes = kComplex32Bytes;
+  static constexpr int64_t kNoSplitExtra = kComplexNoSplitExtra;
+  static constexpr int kDirectLimit = kComplexDirectLimitV0;
+  static const uint8_t* Split() { return kComplexSplitV0.v; }
+  static void** QuarterPairsSlot(Spec* spec) { return &spec->columnTwiddle; }
+  static void** RowTableSlot(Spec* spec, int depth) { return &spec->levelColumnTwiddle[depth]; }
+  static void BitRevColumn(Value* col, int32_t count, const uint32_t* pairs) {
+    WuPerfFFT32fc_BitRevInPlace_V0(col, count, pairs);
+  }
+};
+struct RealFamilyV0 {
+  using Value = double;
+  using Spec = FftSpecReal;
+  static constexpr int64_t kPointBytes = kComplex64Bytes;
+  static constexpr int64_t kNoSplitExtra = kRealNoSplitExtra;
+  static constexpr int kDirectLimit = kRealDirectLimitV0;
+  static const uint8_t* Split() { return kRealSplitV0.v; }
+  static void** QuarterPairsSlot(Spec* spec) { return &spec->blockTwiddle; }
+  static void** RowTableSlot(Spec* spec, int depth) { return &spec->levelPassTwiddle[depth]; }
+  static void BitRevColumn(Value* col, int32_t count, const uint32_t* pairs) {
+    WuPerfFFT64f_BitRevInPlace_V0(col, count, pairs);
+  }
+};
+
+// One variant-0 split level of order l at `depth` (2^c rows): the sub-order's
+// tables (a direct radix table, the next level, or the no-split tables),
+// then the radix table of order c for the transforms along the rows (its
+// start in the depth's row slot), then the level table (its start in the
+// depth's level slot). The work size is raised to four columns of rows.
+template <class F>
+uint8_t* InitLevelV0(typename F::Spec* spec, int l, const typename F::Value* s, int a, int depth,
+                     uint8_t* dst, uint8_t* scratch) {
+  using Value = typename F::Value;
+  const int c = F::Split()[l];
+  const int d = l - c;
+  uint8_t* t;
+  if (d <= F::kDirectLimit) {
+    spec->twiddleTable = dst;
+    t = reinterpret_cast<uint8_t*>(RadixTwiddleSingle(d, s, a, reinterpret_cast<Value*>(dst)));
+  } else if (F::Split()[d] != 0) {
+    t = InitLevelV0<F>(spec, d, s, a, depth + 1, dst, scratch);
+  } else {
+    t = NoSplitTables(&spec->twiddleTable, F::QuarterPairsSlot(spec), d, s, a, dst);
+  }
+  CheckDepth(depth);
+  *F::RowTableSlot(spec, depth) = t;
+  Value* level = RadixTwiddleSingle(c, s, a, reinterpret_cast<Value*>(t));
+  spec->levelTwiddle[depth] = level;
+  LevelTableV0(l, c, s, a, level, scratch, F::BitRevColumn);
+  int64_t work = 4 * F::kPointBytes * Pow2(c);
+  if (spec->workSize < work) spec->workSize = static_cast<int32_t>(work);
+  return reinterpret_cast<uint8_t*>(level) + F::kPointBytes * Pow2(l);
+}
+
+// The sizes of a variant-0 split level of order l: the sub-order's (direct
+// radix table and 32 bytes, the next level, or the no-split tables), plus
+// the row radix table and 32 bytes, the level table; in the init buffer the
+// pair table of c bits and four columns of rows, which are also the work.
+template <class F>
+void GetLevelSizesV0(int l, int64_t* spec, int64_t* init, int64_t* work) {
+  const int c = F::Split()[l];
+  const int d = l - c;
+  const int64_t rows = Pow2(c);
+  if (d > F::kDirectLimit && F::Split()[d] != 0) {
+    GetLevelSizesV0<F>(d, spec, init, work);
+  } else {
+    *spec = d > F::kDirectLimit ? Round32(F::kPointBytes * Pow2(d) / 4) + F::kNoSplitExtra
+                                      : Round32(F::kPointBytes * Pow2(d) + 16);
+    *init = 0;
+    *work = 0;
+  }
+  *spec += Round32(F::kPointBytes * rows + 16) + F::kPointBytes * Pow2(l);
+  *init += Round32(rows + 4) + 4 * F::kPointBytes * rows;
+  if (*work < 4 * F::kPointBytes * rows) *work = 4 * F::kPointBytes * rows;
+}
+
+// Sizes of an order above the direct limit.
+template <class F>
+void GetLargeSizesV0(int m, int32_t* specBytes, int32_t* initBytes, int32_t* workBytes) {
+  int64_t spec = 0, init = 0, work = 0;
+  if (F::Split()[m] == 0)
+    spec = Round32(F::kPointBytes * Pow2(m) / 4) + F::kNoSplitExtra;
+  else
+    GetLevelSizesV0<F>(m, &spec, &init, &work);
+  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
 }
 
 }  // namespace
@@ -81,27 +170,7 @@ float* WuPerfFFT32fc_RadixTwiddle_V0(int32_t order, const float* s, int32_t a, f
 
 uint8_t* WuPerfFFT32fc_InitLevel_V0(FftSpec* spec, int32_t order, const float* s, int32_t a,
                                     int32_t depth, uint8_t* dst, uint8_t* scratch) {
-  const int c = kComplexSplitV0.v[order];
-  const int d = order - c;
-  uint8_t* t;
-  if (d <= kComplexDirectLimitV0) {
-    spec->twiddleTable = dst;
-    t = reinterpret_cast<uint8_t*>(RadixTwiddleSingle(d, s, a, reinterpret_cast<float*>(dst)));
-    spec->workSize = 0;
-  } else if (kComplexSplitV0.v[d] != 0) {
-    t = WuPerfFFT32fc_InitLevel_V0(spec, d, s, a, depth + 1, dst, scratch);
-  } else {
-    t = NoSplitTables(&spec->twiddleTable, &spec->columnTwiddle, d, s, a, dst);
-    spec->workSize = 0;
-  }
-  CheckDepth(depth);
-  spec->levelColumnTwiddle[depth] = t;
-  float* level = RadixTwiddleSingle(c, s, a, reinterpret_cast<float*>(t));
-  spec->levelTwiddle[depth] = level;
-  LevelTableV0(order, c, s, a, level, scratch, BitRevColumn32);
-  int64_t work = 32 * Pow2(c);
-  if (spec->workSize < work) spec->workSize = static_cast<int32_t>(work);
-  return reinterpret_cast<uint8_t*>(level) + kComplex32Bytes * Pow2(order);
+  return InitLevelV0<ComplexFamilyV0>(spec, order, s, a, depth, dst, scratch);
 }
 
 uint8_t* WuPerfFFT32fc_InitLarge_V0(FftSpec* spec, int32_t order, const float* s, int32_t a,
@@ -114,31 +183,12 @@ uint8_t* WuPerfFFT32fc_InitLarge_V0(FftSpec* spec, int32_t order, const float* s
 }
 
 void WuPerfFFT32fc_GetSizesLevel_V0(int32_t order, int64_t* spec, int64_t* init, int64_t* work) {
-  const int c = kComplexSplitV0.v[order];
-  const int d = order - c;
-  const int64_t rows = Pow2(c);
-  if (d > kComplexDirectLimitV0 && kComplexSplitV0.v[d] != 0) {
-    WuPerfFFT32fc_GetSizesLevel_V0(d, spec, init, work);
-  } else {
-    *spec = d > kComplexDirectLimitV0
-                ? Round32(kComplex32Bytes * Pow2(d) / 4) + kComplexNoSplitExtra
-                : (kComplex32Bytes * Pow2(d) + 39) & ~int64_t{31};
-    *init = 0;
-    *work = 0;
-  }
-  *spec += ((rows * kComplex32Bytes + 39) & ~int64_t{31}) + kComplex32Bytes * Pow2(order);
-  *init += ((rows / 4 * 4 + 35) & ~int64_t{31}) + rows * 32;
-  if (*work < rows * 32) *work = rows * 32;
+  GetLevelSizesV0<ComplexFamilyV0>(order, spec, init, work);
 }
 
 void WuPerfFFT32fc_GetSizesLarge_V0(int32_t order, int32_t* specBytes, int32_t* initBytes,
                                     int32_t* workBytes) {
-  int64_t spec = 0, init = 0, work = 0;
-  if (kComplexSplitV0.v[order] == 0)
-    spec = Round32(kComplex32Bytes * Pow2(order) / 4) + kComplexNoSplitExtra;
-  else
-    WuPerfFFT32fc_GetSizesLevel_V0(order, &spec, &init, &work);
-  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
+  GetLargeSizesV0<ComplexFamilyV0>(order, specBytes, initBytes, workBytes);
 }
 
 double* WuPerfFFT64f_BaseTwiddle_V0(int32_t order, double* dst) {
@@ -173,25 +223,7 @@ double* WuPerfFFTInv64f_RealTwiddle_V0(int32_t n, const double* s, int32_t a, do
 
 uint8_t* WuPerfFFT64f_InitLevel_V0(FftSpecReal* spec, int32_t order, const double* s, int32_t a,
                                    int32_t depth, uint8_t* dst, uint8_t* scratch) {
-  const int sp = kRealSplitV0.v[order];
-  const int d = order - sp;
-  uint8_t* t;
-  if (d <= kRealDirectLimitV0) {
-    spec->twiddleTable = dst;
-    t = reinterpret_cast<uint8_t*>(RadixTwiddleSingle(d, s, a, reinterpret_cast<double*>(dst)));
-  } else if (kRealSplitV0.v[d] != 0) {
-    t = WuPerfFFT64f_InitLevel_V0(spec, d, s, a, depth + 1, dst, scratch);
-  } else {
-    t = NoSplitTables(&spec->twiddleTable, &spec->blockTwiddle, d, s, a, dst);
-  }
-  CheckDepth(depth);
-  spec->levelPassTwiddle[depth] = t;
-  double* level = RadixTwiddleSingle(sp, s, a, reinterpret_cast<double*>(t));
-  spec->levelTwiddle[depth] = level;
-  LevelTableV0(order, sp, s, a, level, scratch, BitRevColumn64);
-  int64_t work = 64 * Pow2(sp);
-  if (spec->workSize < work) spec->workSize = static_cast<int32_t>(work);
-  return reinterpret_cast<uint8_t*>(level) + kComplex64Bytes * Pow2(order);
+  return InitLevelV0<RealFamilyV0>(spec, order, s, a, depth, dst, scratch);
 }
 
 uint8_t* WuPerfFFT64f_InitLarge_V0(FftSpecReal* spec, int32_t h, const double* s, int32_t a,
@@ -203,30 +235,12 @@ uint8_t* WuPerfFFT64f_InitLarge_V0(FftSpecReal* spec, int32_t h, const double* s
 }
 
 void WuPerfFFT64f_GetSizesLevel_V0(int32_t order, int64_t* spec, int64_t* init, int64_t* work) {
-  const int sp = kRealSplitV0.v[order];
-  const int d = order - sp;
-  const int64_t rows = Pow2(sp);
-  if (d > kRealDirectLimitV0 && kRealSplitV0.v[d] != 0) {
-    WuPerfFFT64f_GetSizesLevel_V0(d, spec, init, work);
-  } else {
-    *spec = d > kRealDirectLimitV0 ? Round32(kComplex64Bytes * Pow2(d) / 4) + kRealNoSplitExtra
-                                   : Round32(kComplex64Bytes * Pow2(d) + 16);
-    *init = 0;
-    *work = 0;
-  }
-  *spec += kComplex64Bytes * Pow2(order) + Round32(kComplex64Bytes * rows + 16);
-  *init += Round32(rows + 4) + 64 * rows;
-  if (*work < 64 * rows) *work = 64 * rows;
+  GetLevelSizesV0<RealFamilyV0>(order, spec, init, work);
 }
 
 void WuPerfFFT64f_GetSizesLarge_V0(int32_t h, int32_t* specBytes, int32_t* initBytes,
                                    int32_t* workBytes) {
-  int64_t spec = 0, init = 0, work = 0;
-  if (kRealSplitV0.v[h] == 0)
-    spec = Round32(kComplex64Bytes * Pow2(h) / 4) + kRealNoSplitExtra;
-  else
-    WuPerfFFT64f_GetSizesLevel_V0(h, &spec, &init, &work);
-  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
+  GetLargeSizesV0<RealFamilyV0>(h, specBytes, initBytes, workBytes);
 }
 
 }  // namespace wuperf::v0
