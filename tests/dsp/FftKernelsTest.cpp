@@ -52,7 +52,7 @@ std::vector<BitRevKernel> BitRevKernels(int v) {
   return out;
 }
 
-// Points of 4, 8 and 16 with the Parts' tables, and random 2^m points on
+// Points of 4, 8 and 16 with their small tables, and random 2^m points on
 // every alignment against the index permutation; counts below 4 stay.
 TEST_F(FftKernelsTest, BlockBitReversalPermutesIntoBitReversedOrder) {
   struct Fixed {
