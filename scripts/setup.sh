@@ -5,6 +5,7 @@ packages=(cmake ninja-build g++ zlib1g-dev libpng-dev libgtest-dev libgmock-dev 
 packages+=(libswscale-dev libavutil-dev libyuv-dev libsndfile1-dev)  # benchmark and test peers
 # Interoperability tests of the media formats: soxi and libsndfile read our files.
 packages+=(sox)
+packages+=(libfftw3-dev libkissfft-dev)  # FFT tests and benchmarks only
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

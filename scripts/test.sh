@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs=$(nproc)
 scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWU_WERROR=ON
-ctest --test-dir build --output-on-failure -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" -LE large
 scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DWU_SANITIZE=ON -DWU_BUILD_BENCH=OFF -DWU_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j "$jobs"
+  ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE large

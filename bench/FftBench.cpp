@@ -1,0 +1,204 @@
+// The FFT benchmark program: our kernels beside their peers in the same run,
+// on touched 32-byte-aligned buffers refreshed before each batch, each
+// figure the median of several batches, ours and the peer's alternating.
+// Every row reports ns per call and, per size, the peer's time divided by
+// ours (above 1: ours is faster). It reports and never fails.
+//
+// Rows of the foundations: zero and copy kernels from 64 B to 256 MiB
+// (every size from 1 MiB),
+// aligned and misaligned, streaming on (a processor reporting a 512 KiB
+// cache is injected, so blocks from 512 KiB stream) and off (another
+// vendor), beside glibc's memset and memcpy. The target: from 8 MiB up with
+// streaming on, at most 1.25 times their time (peer/ours >= 0.8).
+//
+// The FFT rows of the transforms are added by their families beside FFTW
+// and KissFFT (bench/FftPeers.h); the peer rows below time the peers alone,
+// so each run shows their GFLOP/s.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <complex>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/FftPeers.h"
+#include "dsp/FftVariants.h"
+#include "platform/kernel/cpu.h"
+
+namespace {
+
+constexpr int kRepetitions = 7;           // batches per figure (median)
+constexpr size_t kBatchBytes = 1 << 22;   // bytes a batch moves at least
+constexpr size_t kMisalignment = 3;       // byte offset of the misaligned rows
+
+// A 32-byte-aligned buffer, touched on creation.
+class Buffer {
+ public:
+  explicit Buffer(size_t bytes)
+      : p_(static_cast<uint8_t*>(std::aligned_alloc(32, (bytes + 64 + 31) & ~size_t{31}))),
+        bytes_(bytes) {
+    std::memset(p_, 0x3C, bytes + 64);
+  }
+  ~Buffer() { std::free(p_); }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+  uint8_t* data() { return p_; }
+
+ private:
+  uint8_t* p_;    // aligned storage (64 bytes of slack for offsets)
+  size_t bytes_;  // usable bytes
+};
+
+// The processor the zero and copy kernels see: "GenuineIntel" with a
+// 512 KiB cache (streaming on), or another vendor (off).
+class BenchProcessor : public platform::FakeProcessor {
+ public:
+  explicit BenchProcessor(bool streaming) {
+    SetLeaf(0, streaming ? platform::CpuidRegs{2, 0x756E6547, 0x6C65746E, 0x49656E69}
+                         : platform::CpuidRegs{2, 0x68747541, 0x444D4163, 0x69746E65});
+    SetLeaf(2, {0x43000001, 0, 0, 0});
+  }
+};
+
+// Median ns per call of `op` and of `peer`, alternating batches of `calls`
+// calls, each batch after `refresh`.
+std::pair<double, double> MedianNs(const std::function<void()>& refresh,
+                                   const std::function<void()>& op,
+                                   const std::function<void()>& peer, int calls) {
+  std::vector<double> ours, theirs;
+  auto time = [&](const std::function<void()>& fn) {
+    refresh();
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < calls; ++i) fn();
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+               .count() / calls;
+  };
+  for (int r = 0; r < kRepetitions; ++r) {
+    ours.push_back(time(op));
+    theirs.push_back(time(peer));
+  }
+  std::nth_element(ours.begin(), ours.begin() + kRepetitions / 2, ours.end());
+  std::nth_element(theirs.begin(), theirs.begin() + kRepetitions / 2, theirs.end());
+  return {ours[kRepetitions / 2], theirs[kRepetitions / 2]};
+}
+
+void Report(benchmark::State& state, std::pair<double, double> ns, const char* peerName,
+            size_t bytes) {
+  state.SetIterationTime(ns.first * 1e-9);
+  state.counters["ns"] = ns.first;
+  state.counters[std::string(peerName) + "_ns"] = ns.second;
+  state.counters[std::string(peerName) + "/ours"] = ns.second / ns.first;
+  state.counters["GB/s"] = bytes / ns.first;
+}
+
+using ZeroKernel = void* (*)(void*, int32_t);
+using CopyKernel = void* (*)(const void*, void*, int32_t);
+constexpr ZeroKernel kZero[5] = {wuperf::v0::WuPerfZero8u_Kernel_V0, wuperf::v1::WuPerfZero8u_Kernel_V1,
+                                 wuperf::v2::WuPerfZero8u_Kernel_V2, wuperf::v3::WuPerfZero8u_Kernel_V3,
+                                 wuperf::v4::WuPerfZero8u_Kernel_V4};
+constexpr CopyKernel kCopy[5] = {nullptr, wuperf::v1::WuPerfCopy8u_Kernel_V1,
+                                 wuperf::v2::WuPerfCopy8u_Kernel_V2, wuperf::v3::WuPerfCopy8u_Kernel_V3,
+                                 wuperf::v4::WuPerfCopy8u_Kernel_V4};
+
+int CallsFor(size_t bytes) { return static_cast<int>(std::max<size_t>(1, kBatchBytes / bytes)); }
+
+// Arguments: variant, log2 bytes, misaligned (0/1), streaming (0/1).
+void BM_Zero(benchmark::State& state) {
+  const int variant = static_cast<int>(state.range(0));
+  const size_t bytes = size_t{1} << state.range(1);
+  const size_t offset = state.range(2) ? kMisalignment : 0;
+  BenchProcessor cpu(state.range(3) != 0);
+  platform::SetProcessorSource(&cpu);
+  Buffer dst(bytes);
+  uint8_t* d = dst.data() + offset;
+  for (auto _ : state) {
+    auto ns = MedianNs([&] { std::memset(d, 0x5A, bytes); },
+                       [&] { kZero[variant](d, static_cast<int32_t>(bytes)); },
+                       [&] { std::memset(d, 0, bytes); }, CallsFor(bytes));
+    Report(state, ns, "memset", bytes);
+  }
+  platform::SetProcessorSource(nullptr);
+}
+
+void BM_Copy(benchmark::State& state) {
+  const int variant = static_cast<int>(state.range(0));
+  const size_t bytes = size_t{1} << state.range(1);
+  const size_t offset = state.range(2) ? kMisalignment : 0;
+  BenchProcessor cpu(state.range(3) != 0);
+  platform::SetProcessorSource(&cpu);
+  Buffer src(bytes), dst(bytes);
+  uint8_t* d = dst.data() + offset;
+  const uint8_t* s = src.data() + 2 * offset;
+  for (auto _ : state) {
+    auto ns = MedianNs([&] { std::memset(src.data(), 0x5A, bytes); },
+                       [&] { kCopy[variant](s, d, static_cast<int32_t>(bytes)); },
+                       [&] { std::memcpy(d, s, bytes); }, CallsFor(bytes));
+    Report(state, ns, "memcpy", 2 * bytes);
+  }
+  platform::SetProcessorSource(nullptr);
+}
+
+void ZeroCopyArgs(benchmark::internal::Benchmark* b, std::initializer_list<int> variants) {
+  b->ArgNames({"variant", "log2bytes", "misaligned", "streaming"});
+  for (int v : variants)
+    for (int log2 : {6, 8, 10, 12, 14, 16, 18, 20, 21, 22, 23, 24, 25, 26, 27, 28})
+      for (int misaligned : {0, 1})
+        for (int streaming : {0, 1}) b->Args({v, log2, misaligned, streaming});
+  b->UseManualTime()->Iterations(1)->Unit(benchmark::kMicrosecond);
+}
+
+BENCHMARK(BM_Zero)->Apply([](benchmark::internal::Benchmark* b) { ZeroCopyArgs(b, {4, 0}); });
+BENCHMARK(BM_Copy)->Apply([](benchmark::internal::Benchmark* b) { ZeroCopyArgs(b, {4, 2, 1}); });
+
+// The peers alone (the transform families add our rows beside them):
+// complex floats through FFTW and KissFFT, real doubles through FFTW and
+// KissFFT, forward, in GFLOP/s; kiss/fftw is KissFFT's time over FFTW's.
+void BM_PeersComplex(benchmark::State& state) {
+  const int order = static_cast<int>(state.range(0));
+  const size_t n = size_t{1} << order;
+  Buffer in(8 * n), out(8 * n);
+  float* x = reinterpret_cast<float*>(in.data());
+  float* y = reinterpret_cast<float*>(out.data());
+  fftbench::FftwComplex fftw(order, false, x, y);
+  fftbench::KissComplex kiss(order, false);
+  for (size_t i = 0; i < 2 * n; ++i) x[i] = static_cast<float>((i * 37) % 101) / 50.0f - 1.0f;
+  for (auto _ : state) {
+    auto ns = MedianNs([] {}, [&] { fftw.Run(); }, [&] { kiss.Run(x, y); }, CallsFor(8 * n));
+    state.SetIterationTime(ns.first * 1e-9);
+    state.counters["fftw_GFLOPs"] = fftbench::ComplexGflops(order, ns.first);
+    state.counters["kiss_GFLOPs"] = fftbench::ComplexGflops(order, ns.second);
+    state.counters["kiss/fftw"] = ns.second / ns.first;
+  }
+}
+BENCHMARK(BM_PeersComplex)->DenseRange(6, 22, 4)->UseManualTime()->Iterations(1);
+
+void BM_PeersReal(benchmark::State& state) {
+  const int order = static_cast<int>(state.range(0));
+  const size_t n = size_t{1} << order;
+  Buffer in(8 * n), out(8 * n + 32);
+  double* x = reinterpret_cast<double*>(in.data());
+  double* y = reinterpret_cast<double*>(out.data());
+  fftbench::FftwReal fftw(order, false, x, y);
+  fftbench::KissReal kiss(order);
+  for (size_t i = 0; i < n; ++i) x[i] = static_cast<double>((i * 37) % 101) / 50.0 - 1.0;
+  for (auto _ : state) {
+    auto ns = MedianNs([] {}, [&] { fftw.Run(); },
+                       [&] { kiss.Run(x, reinterpret_cast<std::complex<double>*>(y)); },
+                       CallsFor(8 * n));
+    state.SetIterationTime(ns.first * 1e-9);
+    state.counters["fftw_GFLOPs"] = fftbench::RealGflops(order, ns.first);
+    state.counters["kiss_GFLOPs"] = fftbench::RealGflops(order, ns.second);
+    state.counters["kiss/fftw"] = ns.second / ns.first;
+  }
+}
+BENCHMARK(BM_PeersReal)->DenseRange(6, 22, 4)->UseManualTime()->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

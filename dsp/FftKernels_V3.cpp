@@ -1,0 +1,10 @@
+// Variant 3 (up to SSSE3): block gather, scatter and bit reversal, and the radix-4
+// and radix-2 passes of the split FFTs, complex floats and complex doubles.
+#include "dsp/FftBlockSimd.h"
+#include "dsp/FftVariants.h"
+
+namespace wuperf::v3 {
+
+WU_DEFINE_FFT_BLOCK_KERNELS(V3)
+
+}  // namespace wuperf::v3
