@@ -686,6 +686,11 @@ HRESULT WuDibCopy(const BITMAPINFOHEADER* dst, void* dstRows, const RECT* dstRec
   RECT sRect = srcRect != nullptr ? *srcRect : sWhole;
   bool dGiven = dstRect != nullptr, sGiven = srcRect != nullptr;
   if (flags & WUDIBCOPY_SUBPIXEL) {
+    // The whole bitmaps in Q14 must fit 32 bits.
+    constexpr LONG kMaxQ14Pixels = 0x1FFFF;
+    if ((!dGiven && (dWhole.right > kMaxQ14Pixels || dWhole.bottom > kMaxQ14Pixels)) ||
+        (!sGiven && (sWhole.right > kMaxQ14Pixels || sWhole.bottom > kMaxQ14Pixels)))
+      return E_INVALIDARG;
     if (!dGiven) dRect = {0, 0, dWhole.right * 0x4000, dWhole.bottom * 0x4000};
     if (!sGiven) sRect = {0, 0, sWhole.right * 0x4000, sWhole.bottom * 0x4000};
     const LONG all[8] = {dRect.left, dRect.top, dRect.right, dRect.bottom,
