@@ -326,7 +326,9 @@ struct RowSampler {
     PixelAt(p->src, sx, sy, const_cast<BYTE**>(&rec->src), &rec->srcBit);
     rec->weightX = fx;
     rec->weightY = fy;
-    fetch(rec);
+    // Without a horizontal fraction the right neighbour is not read: at the
+    // image's last column it lies past the row.
+    (fx == 0 ? rec->fetchVertical : fetch)(rec);
     if (sxOut != nullptr) *sxOut = sx;
   }
 };
@@ -515,7 +517,7 @@ HRESULT SubpixelCopy(WUDIBSUBPIXELPARAM* p) {
       SidePixel(p->src, sx, sy, const_cast<BYTE**>(&rec.src), &rec.srcBit);
       rec.weightX = fx;
       rec.weightY = fy;
-      rec.fetchBilinear(&rec);
+      (fx == 0 ? rec.fetchVertical : rec.fetchBilinear)(&rec);
       BYTE* at;
       DWORD atBit;
       SidePixel(p->dst, px, py, &at, &atBit);
