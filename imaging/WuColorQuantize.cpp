@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "imaging/WuDib.h"
+#include "imaging/WuQ14Span.h"
 #include "imaging/WuXchg.h"
 #include "platform/memory.h"
 
@@ -208,28 +209,6 @@ inline float Clamp01(float v) {
   return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
-// First and end cell of a Q14 span, with the coverage of its first and last
-// cells.
-struct Span {
-  int64_t first, end;
-  LONG firstCover, lastCover;
-};
-
-Span SpanOf(int64_t lo, int64_t hi) {
-  Span s;
-  s.first = lo >> 14;
-  s.end = (hi + 0x3FFF) >> 14;
-  s.firstCover = (lo & 0x3FFF) ? 0x4000 - static_cast<LONG>(lo & 0x3FFF) : 0x4000;
-  s.lastCover = (hi & 0x3FFF) ? static_cast<LONG>(hi & 0x3FFF) : 0x4000;
-  if (s.end - s.first == 1) s.firstCover = s.lastCover = static_cast<LONG>(hi - lo);
-  return s;
-}
-
-LONG CoverAt(const Span& s, int64_t i) {
-  if (i == s.first) return s.firstCover;
-  if (i == s.end - 1) return s.lastCover;
-  return 0x4000;
-}
 
 }  // namespace
 
@@ -257,7 +236,7 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
   b = std::min(b, height);
   if (l >= r || t >= b) return S_OK;
   BYTE* bits0 = WuDibGetBitsOrDefault(header, rows);
-  Span cols = SpanOf(l, r), lines = SpanOf(t, b);
+  WuQ14Span cols = WuQ14SpanOf(l, r), lines = WuQ14SpanOf(t, b);
 
   amount = Clamp01(amount);
   const LONG W = static_cast<LONG>(amount * 16384.0f);
@@ -267,9 +246,9 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
   if (type == WUPIXEL_RGBA128F) {
     for (int64_t y = lines.first; y < lines.end; ++y) {
       float* row = reinterpret_cast<float*>(bits0 + (header->biHeight - 1 - y) * stride);
-      float wy = amount * static_cast<float>(CoverAt(lines, y)) / 16384.0f;
+      float wy = amount * static_cast<float>(WuQ14CoverAt(lines, y)) / 16384.0f;
       for (int64_t x = cols.first; x < cols.end; ++x) {
-        float w = wy * static_cast<float>(CoverAt(cols, x)) / 16384.0f;
+        float w = wy * static_cast<float>(WuQ14CoverAt(cols, x)) / 16384.0f;
         float* p = row + x * 4;
         for (int i = 0; i < channels; ++i) p[i] = p[i] + (c[i] - p[i]) * w;
       }
@@ -284,9 +263,9 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
     for (int v = 0; v < 256; ++v) table[i][v] = FadeByte(v, cb[i], w8);
   for (int64_t y = lines.first; y < lines.end; ++y) {
     BYTE* row = bits0 + (header->biHeight - 1 - y) * stride;
-    LONG wy = static_cast<LONG>(static_cast<int64_t>(W) * CoverAt(lines, y) / 0x4000);
+    LONG wy = static_cast<LONG>(static_cast<int64_t>(W) * WuQ14CoverAt(lines, y) / 0x4000);
     for (int64_t x = cols.first; x < cols.end; ++x) {
-      LONG w = static_cast<LONG>(static_cast<int64_t>(wy) * CoverAt(cols, x) / 0x4000);
+      LONG w = static_cast<LONG>(static_cast<int64_t>(wy) * WuQ14CoverAt(cols, x) / 0x4000);
       BYTE* p = row + x * 4;
       if (w == W) {
         for (int i = 0; i < channels; ++i) p[i] = table[i][p[i]];

@@ -10,6 +10,7 @@
 #include "imaging/WuColorMath.h"
 #include "imaging/WuColorQuantize.h"
 #include "imaging/WuDib.h"
+#include "imaging/WuQ14Span.h"
 #include "imaging/WuDibScale.h"
 #include "imaging/WuXchg.h"
 
@@ -443,28 +444,6 @@ HRESULT RunCopy(CopyParam* p, double dstGamma, double srcGamma) {
 
 // ---- Sub-pixel pipeline copy --------------------------------------------------------------
 
-// First and end pixel of a Q14 span, with the coverage of its first and last
-// pixels.
-struct Span {
-  int64_t first, end;
-  LONG firstCover, lastCover;
-};
-
-Span SpanOf(int64_t lo, int64_t hi) {
-  Span s;
-  s.first = lo >> 14;
-  s.end = (hi + 0x3FFF) >> 14;
-  s.firstCover = (lo & 0x3FFF) ? 0x4000 - static_cast<LONG>(lo & 0x3FFF) : 0x4000;
-  s.lastCover = (hi & 0x3FFF) ? static_cast<LONG>(hi & 0x3FFF) : 0x4000;
-  if (s.end - s.first == 1) s.firstCover = s.lastCover = static_cast<LONG>(hi - lo);
-  return s;
-}
-
-LONG CoverAt(const Span& s, int64_t i) {
-  if (i == s.first) return s.firstCover;
-  if (i == s.end - 1) return s.lastCover;
-  return 0x4000;
-}
 
 inline void SidePixel(const WUDIBSUBPIXELSIDE& s, int64_t x, int64_t y, BYTE** p, DWORD* bit) {
   int64_t bitPos = x * s.bits;
@@ -492,7 +471,7 @@ HRESULT SubpixelCopy(WUDIBSUBPIXELPARAM* p) {
   const int64_t sw = s.right - s.left, sh = s.bottom - s.top;
   const int64_t lastCol = ((static_cast<int64_t>(s.right) + 0x3FFF) >> 14) - 1;
   const int64_t lastRow = ((static_cast<int64_t>(s.bottom) + 0x3FFF) >> 14) - 1;
-  const Span cols = SpanOf(d.left, d.right), lines = SpanOf(d.top, d.bottom);
+  const WuQ14Span cols = WuQ14SpanOf(d.left, d.right), lines = WuQ14SpanOf(d.top, d.bottom);
   const int slot = SlotBytes(rec);
   for (int64_t py = lines.first; py < lines.end; ++py) {
     int64_t y0 = std::max<int64_t>(py << 14, d.top);
@@ -504,7 +483,7 @@ HRESULT SubpixelCopy(WUDIBSUBPIXELPARAM* p) {
       fy = 0;
     }
     rec.srcStride = sy < lastRow ? p->src.stride : 0;
-    LONG coverY = CoverAt(lines, py);
+    LONG coverY = WuQ14CoverAt(lines, py);
     for (int64_t px = cols.first; px < cols.end; ++px) {
       int64_t x0 = std::max<int64_t>(px << 14, d.left);
       int64_t posX = s.left + (x0 - d.left) * sw / dw;
@@ -521,7 +500,7 @@ HRESULT SubpixelCopy(WUDIBSUBPIXELPARAM* p) {
       BYTE* at;
       DWORD atBit;
       SidePixel(p->dst, px, py, &at, &atBit);
-      LONG cover = static_cast<LONG>(static_cast<int64_t>(coverY) * CoverAt(cols, px) / 0x4000);
+      LONG cover = static_cast<LONG>(static_cast<int64_t>(coverY) * WuQ14CoverAt(cols, px) / 0x4000);
       if (cover < 0x4000 && !overwrite) {
         own.src = at;
         own.srcBit = atBit;
