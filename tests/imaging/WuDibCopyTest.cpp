@@ -228,7 +228,7 @@ TEST(DibCopy, ScaledPipelineCopies) {
 
 TEST(DibCopy, Errors) {
   auto src = Patterned(WUPIXEL_RGB24, 4, 4, 6);
-  auto pal = MakeDib(WUPIXEL_PAL8, 4, 4, nullptr, 4);
+  auto pal = MakeDib(WUPIXEL_PAL8, 4, 4, nullptr, 256);  // rows stay in place at biClrUsed 0
   pal->biClrUsed = 0;
   auto before = Snapshot(pal.get());
   EXPECT_EQ(WuDibCopy(pal.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0, 0, 0.0, 0.0), E_INVALIDARG);
