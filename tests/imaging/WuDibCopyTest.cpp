@@ -12,6 +12,7 @@
 #include "imaging/WuDibScale.h"
 #include "imaging/WuGammaCurve.h"
 #include "imaging/WuXchg.h"
+#include "platform/memory.h"
 #include "tests/imaging/DibFixture.h"
 
 namespace {
@@ -157,6 +158,30 @@ TEST(DibCopy, FastPaths) {
           ASSERT_EQ(Row(out.get(), y)[x * 3 + c], want) << flags << " " << x << "," << y;
         }
   }
+  // The same through the fetch curve (source gamma 2.2 over 1.0): its
+  // 256-entry float table before the dither, its 4096-entry byte table
+  // below quality 3.
+  for (DWORD flags : {3u, 0u}) {
+    auto out = MakeDib(WUPIXEL_RGB24, w, h);
+    ASSERT_EQ(WuDibCopy(out.get(), nullptr, nullptr, 0, fl.get(), nullptr, nullptr, 0, flags, 1.0, 2.2), S_OK);
+    WuGammaCurve curve;
+    WuGammaCurve_Init(&curve);
+    WuGammaCurve_SetGamma(&curve, 2.2f);
+    if (flags == 3) {
+      WuGammaCurve_BuildTable(&curve, 256);
+    } else {
+      WuGammaCurve_BuildByteTable(&curve, 4096);
+    }
+    for (LONG y = 0; y < h; ++y)
+      for (LONG x = 0; x < w; ++x)
+        for (int c = 0; c < 3; ++c) {
+          float v = reinterpret_cast<const float*>(Row(fl.get(), y))[x * 4 + c];
+          BYTE want = flags == 3 ? WuFloatToByte(WuGammaCurve_Lookup(&curve, v) + dither[y & 3][x & 3] / 4080.0f)
+                                 : WuGammaCurve_LookupByte(&curve, v);
+          ASSERT_EQ(Row(out.get(), y)[x * 3 + c], want) << flags << " " << x << "," << y;
+        }
+    WuGammaCurve_Destroy(&curve);
+  }
   // 32 -> 29 below quality 3: x 255 truncated, four channels.
   {
     auto out = MakeDib(WUPIXEL_RGBA32, w, h);
@@ -251,6 +276,20 @@ TEST(DibCopy, Errors) {
   auto narrow = MakeDib(WUPIXEL_GREY8, 3, 1);
   EXPECT_EQ(WuDibCopy(narrow.get(), nullptr, nullptr, 0, wide.get(), nullptr, nullptr, 0, 0, 0.0, 0.0),
             E_INVALIDARG);
+  // A one-pixel sub-pixel destination from a source over 16,384 pixels: the
+  // factor would be 0.
+  auto grey = MakeDib(WUPIXEL_GREY8, 20000, 1);
+  auto two = MakeDib(WUPIXEL_GREY8, 2, 1);
+  const RECT onePixel = {0x2000, 0, 0x6000, 0x4000};
+  EXPECT_EQ(WuDibCopy(two.get(), nullptr, &onePixel, 0, grey.get(), nullptr, nullptr, 0, 3 | WUDIBCOPY_SUBPIXEL,
+                      0.0, 0.0),
+            E_INVALIDARG);
+  // The colour table of a palette destination cannot be allocated.
+  auto pal256 = MakeDib(WUPIXEL_PAL8, 4, 4, nullptr, 256);
+  platform::FailNextAllocations(1);
+  EXPECT_EQ(WuDibCopy(pal256.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0, 0, 0.0, 0.0),
+            E_OUTOFMEMORY);
+  platform::FailNextAllocations(0);
 }
 
 TEST(DibPrepareRects, ClippingTable) {

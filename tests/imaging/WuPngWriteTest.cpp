@@ -165,6 +165,8 @@ TEST_F(PngWriteTest, RefusalsAndFailures) {
   platform::FailNextAllocations(1);
   EXPECT_EQ(WuSaveDiskPngDib(Path("oom.png").c_str(), src.get(), nullptr, &good), E_OUTOFMEMORY);
   platform::FailNextAllocations(0);
+  // Every write fails on a full device: a libpng error, everything released.
+  EXPECT_EQ(WuSaveDiskPngDib(u"/dev/full", src.get(), nullptr, &good), E_FAIL);
   // 28 as the working type writes the same colours.
   const WUPNGFILEOPTIONS opaque = {28, 0};
   EXPECT_EQ(WuSaveDiskPngDib(Path("o.png").c_str(), src.get(), nullptr, &opaque), S_OK);
