@@ -3,9 +3,11 @@
 #include "imaging/WuDibCopy.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "imaging/WuColorMath.h"
 #include "imaging/WuColorQuantize.h"
@@ -193,7 +195,19 @@ bool FastPath(CopyParam* p, WUXCHGFUNCS* rec) {
     for (LONG y = 0; y < h; ++y) {
       const BYTE* in = srcRow(y);
       BYTE* out = dstRow(y);
-      for (LONG x = 0; x < w; ++x, in += 3, out += 4) {
+      // Four pixels from three little-endian words, then the rest.
+      static_assert(std::endian::native == std::endian::little);
+      LONG x = 0;
+      for (; x + 4 <= w; x += 4, in += 12, out += 16) {
+        uint32_t a, b, c;
+        std::memcpy(&a, in, 4);
+        std::memcpy(&b, in + 4, 4);
+        std::memcpy(&c, in + 8, 4);
+        const uint32_t four[4] = {a | 0xFF000000u, (a >> 24) | (b << 8) | 0xFF000000u,
+                                  (b >> 16) | (c << 16) | 0xFF000000u, (c >> 8) | 0xFF000000u};
+        std::memcpy(out, four, 16);
+      }
+      for (; x < w; ++x, in += 3, out += 4) {
         out[0] = in[0];
         out[1] = in[1];
         out[2] = in[2];
@@ -349,23 +363,50 @@ RowSampler StartRow(CopyParam* p, WUXCHGFUNCS* rec, LONG y) {
   return r;
 }
 
-// Scaling: each destination pixel sampled at its source position.
+// Scaling: each destination pixel sampled at its source position. The
+// columns' source offsets, bits and fractions are the same on every row.
 void ScaleWalk(CopyParam* p, WUXCHGFUNCS* rec) {
   const int slot = SlotBytes(*rec);
+  const LONG width = p->dst.size.cx;
+  struct Column {
+    int64_t offset;    // bytes from the row's left pixel
+    DWORD bit;         // bit in that byte
+    LONG fraction;     // horizontal weight
+  };
+  std::vector<Column> columns(static_cast<size_t>(width));
+  RowSampler probe = {p, rec, nullptr, 0, 0};
+  for (LONG x = 0; x < width; ++x) {
+    int64_t sx;
+    LONG fx;
+    probe.Column(x, &sx, &fx);
+    int64_t bitPos = p->src.bitOffset + sx * p->src.bits;
+    columns[x] = {bitPos / 8, static_cast<DWORD>(bitPos % 8), fx};
+  }
   BYTE four[64];
   for (LONG y = 0; y < p->dst.size.cy; ++y) {
     RowSampler row = StartRow(p, rec, y);
+    const BYTE* base = p->src.firstRow - row.sy * static_cast<int64_t>(p->src.stride);
+    rec->weightY = row.fy;
+    auto fetchAt = [&](LONG x) {
+      const Column& c = columns[x];
+      rec->src = base + c.offset;
+      rec->srcBit = c.bit;
+      rec->weightX = c.fraction;
+      // Without a horizontal fraction the right neighbour is not read: at
+      // the image's last column it lies past the row.
+      (c.fraction == 0 ? rec->fetchVertical : row.fetch)(rec);
+    };
     LONG x = 0;
-    for (; x + 4 <= p->dst.size.cx; x += 4) {
+    for (; x + 4 <= width; x += 4) {
       for (int k = 0; k < 4; ++k) {
-        row.Fetch(x + k);
+        fetchAt(x + k);
         std::memcpy(four + k * slot, Slot(rec, 0), slot);
       }
       std::memcpy(Slot(rec, 0), four, 4 * slot);
       rec->store4(rec);
     }
-    for (; x < p->dst.size.cx; ++x) {
-      row.Fetch(x);
+    for (; x < width; ++x) {
+      fetchAt(x);
       rec->store(rec);
     }
   }

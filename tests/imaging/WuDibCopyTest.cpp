@@ -43,15 +43,18 @@ DibPtr Clone(const BITMAPINFOHEADER* dib) {
 }
 
 TEST(DibCopy, Rgb24ToRgbaIsExact) {
-  auto src = Patterned(WUPIXEL_RGB24, 100, 50, 1);
-  auto dst = MakeDib(WUPIXEL_RGBA32, 100, 50);
-  ASSERT_EQ(WuDibCopy(dst.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0, 0, 0.0, 0.0), S_OK);
-  for (LONG y = 0; y < 50; ++y)
-    for (LONG x = 0; x < 100; ++x) {
-      const BYTE* s = Row(src.get(), y) + x * 3;
-      const BYTE* d = Row(dst.get(), y) + x * 4;
-      ASSERT_TRUE(d[0] == s[0] && d[1] == s[1] && d[2] == s[2] && d[3] == 255) << x << "," << y;
-    }
+  // 100 wide: runs of four only; 7 wide: a run and three more.
+  for (LONG width : {100, 7}) {
+    auto src = Patterned(WUPIXEL_RGB24, width, 50, 1);
+    auto dst = MakeDib(WUPIXEL_RGBA32, width, 50);
+    ASSERT_EQ(WuDibCopy(dst.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0, 0, 0.0, 0.0), S_OK);
+    for (LONG y = 0; y < 50; ++y)
+      for (LONG x = 0; x < width; ++x) {
+        const BYTE* s = Row(src.get(), y) + x * 3;
+        const BYTE* d = Row(dst.get(), y) + x * 4;
+        ASSERT_TRUE(d[0] == s[0] && d[1] == s[1] && d[2] == s[2] && d[3] == 255) << x << "," << y;
+      }
+  }
 }
 
 // Pairs the same-size copy converts through fast paths instead of the
