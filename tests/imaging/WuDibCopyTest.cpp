@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -375,6 +376,34 @@ TEST(DibCopy, EdgeFade) {
   EXPECT_FLOAT_EQ(fd[3 * 4], 1.0f - 2 * unit / 65536.0f);
   EXPECT_FLOAT_EQ(fd[2 * 4], 1.0f - unit / 65536.0f);
   EXPECT_FLOAT_EQ(fd[1 * 4], 1.0f);
+}
+
+// Each side in float lanes: amount b - d from the enabled edges, the
+// largest one winning; 0x2000 the first rows, 0x1000 the last, 0x4000 the
+// first columns, 0x8000 the last.
+TEST(DibCopy, EdgeFadeSides) {
+  const DWORD sides[] = {WUDIBCOPY_FADE_TOP, WUDIBCOPY_FADE_BOTTOM, WUDIBCOPY_FADE_LEFT, WUDIBCOPY_FADE_RIGHT,
+                         WUDIBCOPY_FADE_TOP | WUDIBCOPY_FADE_LEFT};
+  const LONG n = 5, b = 2;
+  for (DWORD side : sides) {
+    auto src = MakeDib(WUPIXEL_RGBA128F, n, n), dst = MakeDib(WUPIXEL_RGBA128F, n, n);
+    for (LONG y = 0; y < n; ++y)
+      for (int i = 0; i < n * 4; ++i) reinterpret_cast<float*>(Row(src.get(), y))[i] = 1.0f;
+    ASSERT_EQ(WuDibCopy(dst.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0,
+                        side | (static_cast<DWORD>(b) << 16), 0.0, 0.0),
+              S_OK);
+    for (LONG y = 0; y < n; ++y)
+      for (LONG x = 0; x < n; ++x) {
+        LONG amount = 0;
+        if (side & WUDIBCOPY_FADE_TOP) amount = std::max(amount, b - y);
+        if (side & WUDIBCOPY_FADE_BOTTOM) amount = std::max(amount, b - (n - 1 - y));
+        if (side & WUDIBCOPY_FADE_LEFT) amount = std::max(amount, b - x);
+        if (side & WUDIBCOPY_FADE_RIGHT) amount = std::max(amount, b - (n - 1 - x));
+        const float want = 1.0f - static_cast<float>(amount * (0xFFFF / (b + 1))) / 65536.0f;
+        EXPECT_FLOAT_EQ(reinterpret_cast<const float*>(Row(dst.get(), y))[x * 4], want)
+            << std::hex << side << std::dec << " " << x << "," << y;
+      }
+  }
 }
 
 // Sub-pixel rectangles: whole multiples equal the whole-pixel copy; a
