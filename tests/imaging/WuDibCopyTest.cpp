@@ -406,6 +406,23 @@ TEST(DibCopy, EdgeFadeSides) {
   }
 }
 
+// Scaling multiplies the edge width by the larger step and measures on
+// source positions: 9 pixels onto 3 steps 4 source pixels, so an edge of
+// width 1 reaches 4 source pixels; the middle destination pixel (source 4)
+// is whole.
+TEST(DibCopy, EdgeFadeWhenScaling) {
+  auto src = MakeDib(WUPIXEL_RGBA128F, 9, 1), dst = MakeDib(WUPIXEL_RGBA128F, 3, 1);
+  for (int i = 0; i < 36; ++i) reinterpret_cast<float*>(Row(src.get(), 0))[i] = 1.0f;
+  ASSERT_EQ(WuDibCopy(dst.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0,
+                      3 | WUDIBCOPY_FADE_LEFT | (1u << 16), 0.0, 0.0),
+            S_OK);
+  const float* p = reinterpret_cast<const float*>(Row(dst.get(), 0));
+  // b = 1 * 0x10000 / 0x4000 = 4; pixel 0 samples source 0 (amount 4).
+  EXPECT_FLOAT_EQ(p[0], 1.0f - static_cast<float>(4 * (0xFFFF / 5)) / 65536.0f);
+  EXPECT_FLOAT_EQ(p[4], 1.0f);
+  EXPECT_FLOAT_EQ(p[8], 1.0f);
+}
+
 // Sub-pixel rectangles: whole multiples equal the whole-pixel copy; a
 // half-pixel edge keeps half the old pixel unless flag bit 27 is set.
 TEST(DibCopy, SubpixelEdges) {
@@ -432,6 +449,19 @@ TEST(DibCopy, SubpixelEdges) {
     EXPECT_EQ(p[12], 200);
     EXPECT_EQ(p[16], edge) << extra;
     EXPECT_EQ(p[20], 0);
+  }
+  // Scaled (4 pixels onto 8.5): every fully covered pixel takes the flat
+  // colour, the half-covered last one half of it.
+  {
+    auto dst = MakeDib(WUPIXEL_RGB32, 10, 1);
+    const RECT wide = {0, 0, 0x22000, 0x4000};
+    ASSERT_EQ(WuDibCopy(dst.get(), nullptr, &wide, 0, flat.get(), nullptr, &srcQ, 0, 3 | WUDIBCOPY_SUBPIXEL,
+                        0.0, 0.0),
+              S_OK);
+    const BYTE* p = Row(dst.get(), 0);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(p[x * 4], 200) << x;
+    EXPECT_EQ(p[8 * 4], 99);
+    EXPECT_EQ(p[9 * 4], 0);
   }
   // A rectangle under one pixel copies nothing and succeeds.
   auto dst = MakeDib(WUPIXEL_RGB32, 6, 1);
