@@ -1,0 +1,109 @@
+// Writing bitmaps as PNG files through libpng.
+//
+// libpng reports errors by longjmp to the jump buffer armed in EncodePng.
+// That function holds no objects with destructors; the locals it changes
+// after setjmp are volatile, and the caller releases everything.
+#include "imaging/WuPngWrite.h"
+
+#include <png.h>
+
+#include <csetjmp>
+
+#include "foundation/WuStatus.h"
+#include "imaging/WuDib.h"
+#include "imaging/WuDibCopy.h"
+#include "imaging/WuDibPixelOps.h"
+#include "imaging/WuPixelTypes.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+
+namespace {
+
+constexpr int kFilters = PNG_FILTER_NONE | PNG_FILTER_SUB | PNG_FILTER_PAETH;  // 0x98
+static_assert(kFilters == 0x98);
+constexpr int kZlibLevel = 9;
+constexpr int kFlushRows = 50;
+constexpr DWORD kCopyQuality = 3;
+
+void OnPngError(png_structp png, png_const_charp message) { png_longjmp(png, 1); }
+void OnPngWarning(png_structp png, png_const_charp message) {}
+
+// Every byte goes to the file; a short write is a libpng error.
+void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
+  HANDLE file = static_cast<HANDLE>(png_get_io_ptr(png));
+  while (length > 0) {
+    DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
+    DWORD written = 0;
+    if (!WriteFile(file, data, chunk, &written, nullptr) || written != chunk)
+      png_error(png, "short write");
+    data += chunk;
+    length -= chunk;
+  }
+}
+
+void FlushFile(png_structp png) {}
+
+// Writes the working bitmap (red, green, blue, alpha rows) to an open file.
+HRESULT EncodePng(HANDLE file, const BITMAPINFOHEADER* work, BOOL interlace) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError,
+                                            OnPngWarning);
+  if (png == nullptr) return E_FAIL;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
+    return E_FAIL;
+  }
+  volatile HRESULT hr = E_FAIL;
+  if (setjmp(png_jmpbuf(png)) == 0) {
+    const png_uint_32 width = static_cast<png_uint_32>(work->biWidth);
+    const png_uint_32 height = static_cast<png_uint_32>(work->biHeight);
+    const LONG stride = WuDibGetStride(work, 0);
+    BYTE* rows = WuDibGetBits(work);
+    png_set_write_fn(png, file, WriteToFile, FlushFile);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, kFilters);
+    png_set_compression_level(png, kZlibLevel);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                 interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_flush(png, kFlushRows);
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass) {
+      for (png_uint_32 y = 0; y < height; ++y)
+        png_write_row(png, rows + static_cast<size_t>(height - 1 - y) * stride);
+    }
+    png_write_end(png, info);
+    hr = S_OK;
+  }
+  png_destroy_write_struct(&png, &info);
+  return hr;
+}
+
+}  // namespace
+
+HRESULT WuSaveDiskPngDib(LPCWSTR path, const BITMAPINFOHEADER* header, const void* rows,
+                         const WUPNGFILEOPTIONS* options) {
+  if (path == nullptr || header == nullptr || options == nullptr) return E_INVALIDARG;
+  // The file is always RGBA: only four-byte working types carry its rows.
+  if (options->pixelType != WUPIXEL_RGB32 && options->pixelType != WUPIXEL_RGBA32)
+    return E_INVALIDARG;
+  if (header->biWidth <= 0 || header->biHeight <= 0) return E_INVALIDARG;
+  BITMAPINFOHEADER* work = nullptr;
+  HRESULT hr = WuDibAlloc(&work, options->pixelType, header->biWidth, header->biHeight, nullptr,
+                          0, WUDIB_ZEROINIT);
+  if (FAILED(hr)) return hr;
+  hr = WuDibCopy(work, nullptr, nullptr, 0, header, rows, nullptr, 0, kCopyQuality, 0.0, 0.0);
+  if (SUCCEEDED(hr)) hr = WuDibSwapRB(work, nullptr, nullptr, 0);
+  if (SUCCEEDED(hr)) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      hr = WU_E_CREATE_FILE;
+    } else {
+      hr = EncodePng(file, work, options->interlace != 0);
+      CloseHandle(file);
+    }
+  }
+  WuDibFree(work, 0);
+  return hr;
+}

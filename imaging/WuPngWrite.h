@@ -1,0 +1,28 @@
+// Writing bitmaps as PNG files.
+//
+// The bitmap is converted to a working copy of the options' pixel type
+// (28 or 29: four bytes a pixel) through WuDibCopy at quality 3, and written
+// by libpng as an 8-bit RGBA image (colour type 6), rows top first, red
+// first: filters None, Sub and Paeth, zlib level 9, optionally
+// Adam7-interlaced, flushed every 50 rows.
+#pragma once
+
+#include "platform/gdi/gdi.h"
+#include "platform/kernel/types.h"
+
+// Options of WuSaveDiskPngDib.
+struct WUPNGFILEOPTIONS {
+  int32_t pixelType;  // pixel type of the working copy: 28 or 29
+  int32_t interlace;  // non-zero: Adam7-interlaced file
+};
+static_assert(sizeof(WUPNGFILEOPTIONS) == 8);
+
+// Writes the bitmap (rows null: the rows inside the block) to `path`,
+// created or truncated. 0; E_INVALIDARG for another pixel type in the
+// options or a bitmap without pixels (nothing is created); the copy's
+// failure; E_OUTOFMEMORY; 0x8004E006 when the file cannot be created;
+// E_FAIL for a libpng error, a short write included. A failed save leaves
+// the file as far as it was written; every resource is released on every
+// path.
+HRESULT WuSaveDiskPngDib(LPCWSTR path, const BITMAPINFOHEADER* header, const void* rows,
+                         const WUPNGFILEOPTIONS* options);
