@@ -50,16 +50,12 @@ HRESULT WuSmfmf_SetMeta(void* block, DWORD payload_size, const void* payload) {
   return S_OK;
 }
 
-const void* WuSmfmf_GetData(const void* block) {
+void* WuSmfmf_GetData(const void* block) {
   if (block == nullptr) return nullptr;
   DWORD size = Field(block, 12);
   // A payload that does not fit the block's own total size is damaged.
   if (size == 0 || static_cast<ULONGLONG>(size) + WUSMFMF_HEADER_SIZE > Field(block, 0)) return nullptr;
-  return static_cast<const BYTE*>(block) + WUSMFMF_HEADER_SIZE;
-}
-
-void* WuSmfmf_GetData(void* block) {
-  return const_cast<void*>(WuSmfmf_GetData(static_cast<const void*>(block)));
+  return const_cast<BYTE*>(static_cast<const BYTE*>(block)) + WUSMFMF_HEADER_SIZE;
 }
 
 DWORD WuSmfmf_GetDataSize(const void* block) { return block ? Field(block, 12) : 0; }

@@ -31,8 +31,7 @@ HRESULT WuSmfmf_SetMeta(void* block, DWORD payload_size, const void* payload);
 
 // The payload, or null for a null block, a payload size of 0 or a damaged
 // block.
-void* WuSmfmf_GetData(void* block);
-const void* WuSmfmf_GetData(const void* block);
+void* WuSmfmf_GetData(const void* block);
 // The header fields; 0 for a null block.
 DWORD WuSmfmf_GetDataSize(const void* block);
 DWORD WuSmfmf_GetTotalSize(const void* block);
