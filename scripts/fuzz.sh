@@ -25,6 +25,7 @@ while getopts "t:j:b:" opt; do
 done
 shift $((OPTIND - 1))
 all="archive commandline settings png langmodule cursor registry profile rifffile riffmemory"
+all+=" fileidbuffer mp4file metablocks"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours
@@ -44,6 +45,7 @@ if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ]; then export TMPDIR=/dev/shm; fi
 max_len() {
   case $1 in
     archive | langmodule | png) echo 65536 ;;
+    fileidbuffer | mp4file) echo 70000 ;;
     *) echo 8192 ;;
   esac
 }
