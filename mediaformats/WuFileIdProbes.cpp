@@ -38,10 +38,20 @@ DWORD WordBitReader::Read(int count) {
 }
 
 DWORD ByteBitReader::Read(int count) {
+  // A byte's worth of bits at a time.
   DWORD value = 0;
-  for (int i = 0; i < count; ++i, ++cursor_) {
-    DWORD bit = cursor_ < bits_ ? data_[cursor_ / 8] >> (7 - cursor_ % 8) & 1 : 0;
-    value = value << 1 | bit;
+  while (count > 0) {
+    if (cursor_ >= bits_) {
+      value <<= count;
+      cursor_ += count;
+      break;
+    }
+    const int room = 8 - static_cast<int>(cursor_ % 8);
+    const int take = room < count ? room : count;
+    const DWORD bits = data_[cursor_ / 8] >> (room - take) & ((1u << take) - 1);
+    value = value << take | bits;
+    cursor_ += take;
+    count -= take;
   }
   return value;
 }
@@ -325,7 +335,18 @@ BOOL ProbeFlac(const BYTE* data, DWORD n, const WCHAR*) {
 BOOL ScanMpegAudio(const BYTE* data, DWORD n, DWORD accept, DWORD refuse) {
   if (n < 2048) return FALSE;
   for (DWORD i = 0; i + 4 <= n; ++i) {
-    if (data[i] != 0xFF || data[i + 1] < 0xE0) continue;
+    // Straight to the next 0xFF that can start a header.
+    const void* next = std::memchr(data + i, 0xFF, n - 3 - i);
+    if (next == nullptr) break;
+    i = static_cast<DWORD>(static_cast<const BYTE*>(next) - data);
+    if (data[i + 1] < 0xE0) continue;
+    // The fields that make most candidates invalid, read straight from the
+    // bytes: layer I or reserved layer, reserved version, bitrate index 0
+    // or 15, sample-rate index 3. Only the rest are unpacked.
+    const DWORD layer = data[i + 1] >> 1 & 3, version = data[i + 1] >> 3 & 3;
+    const DWORD bitrate = data[i + 2] >> 4, sample_rate = data[i + 2] >> 2 & 3;
+    if (layer == 0 || layer == 3 || version == 1 || bitrate == 0 || bitrate == 15 || sample_rate == 3)
+      continue;
     MpegAudioHeader header = UnpackMpegAudioHeader(data + i);
     if (IsValidMpegAudioHeader(header, accept)) return TRUE;
     if (refuse != 0 && IsValidMpegAudioHeader(header, refuse)) return FALSE;

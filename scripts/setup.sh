@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ zlib1g-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev makeself)
 # Interoperability tests of the media formats: soxi and libsndfile read our files.
 packages+=(sox libsndfile1-dev)
+packages+=(libmagic-dev)  # the identification benchmark runs beside libmagic
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
