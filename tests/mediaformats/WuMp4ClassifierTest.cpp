@@ -132,9 +132,12 @@ TEST(WuMp4ClassifierTest, LargeSampleEntryIsNotRead) {
 
 TEST(WuMp4ClassifierTest, DamagedBoxesEndTheWalk) {
   std::string ftyp = Ftyp("mp42", {"mp42"});
-  // Inside "moov": a child of size 1 with a 64-bit size of 0, one below
-  // its header, one past its parent; then a good track that is not reached.
+  // Inside "moov": a child of size 0 (it runs to the parent's end and
+  // swallows the good track), one of size 1 with a 64-bit size of 0, one
+  // below its header, one past its parent; then a good track that is not
+  // reached.
   const std::string bad_children[] = {
+      Be32(0) + "trak",
       Be32(1) + "trak" + Be64(0),
       Be32(4) + "trak",
       Be32(1) + "trak" + Be64(12),
