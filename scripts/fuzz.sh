@@ -29,6 +29,7 @@ shift $((OPTIND - 1))
 # The runs work inside per-target folders: the build folder must not be relative.
 build=$(realpath -m "$build")
 all="archive commandline settings png langmodule cursor registry profile rifffile riffmemory"
+all+=" fileidbuffer mp4file metablocks"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours
@@ -48,6 +49,7 @@ if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ]; then export TMPDIR=/dev/shm; fi
 max_len() {
   case $1 in
     archive | langmodule | png) echo 65536 ;;
+    fileidbuffer | mp4file) echo 70000 ;;
     *) echo 8192 ;;
   esac
 }

@@ -18,6 +18,9 @@ int WuFuzzRegistryEntry(const uint8_t* data, size_t size);
 int WuFuzzProfileEntry(const uint8_t* data, size_t size);
 int WuFuzzRiffFileEntry(const uint8_t* data, size_t size);
 int WuFuzzRiffMemoryEntry(const uint8_t* data, size_t size);
+int WuFuzzFileIdBufferEntry(const uint8_t* data, size_t size);
+int WuFuzzMp4FileEntry(const uint8_t* data, size_t size);
+int WuFuzzMetaBlocksEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -34,6 +37,8 @@ inline const Target* FindTarget(const char* name) {
       {"langmodule", WuFuzzLangModuleEntry}, {"cursor", WuFuzzCursorEntry},
       {"registry", WuFuzzRegistryEntry}, {"profile", WuFuzzProfileEntry},
       {"rifffile", WuFuzzRiffFileEntry}, {"riffmemory", WuFuzzRiffMemoryEntry},
+      {"fileidbuffer", WuFuzzFileIdBufferEntry}, {"mp4file", WuFuzzMp4FileEntry},
+      {"metablocks", WuFuzzMetaBlocksEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;
