@@ -336,7 +336,10 @@ HRESULT WuAudioCopy_UnitTest(HWND owner) {
     if (hr >= 0) return hr;
   }
   if (owner == nullptr) return hr;
-  WuErrorHandler_MsgBox(owner, MB_ICONEXCLAMATION, nullptr, hr,
-                        u"INTERNAL: AudioCopy unit test failed!", FALSE);
+  // The text goes in as the box's context sentence: as a detail it would
+  // have no place in the default context sentence and never be shown. The
+  // failing nodes' lines ride along as the box's details.
+  WuErrorHandler_MsgBox(owner, MB_ICONEXCLAMATION, u"INTERNAL: AudioCopy unit test failed!", hr,
+                        nullptr, FALSE);
   return S_OK;
 }
