@@ -50,8 +50,7 @@ int64_t RoundClamped(double v, double lo, double hi) {
   if (v < lo) v = lo;
   if (v > hi) v = hi;
   if (!(v == v)) v = 0;  // NaN
-  volatile double sum = v + 6755399441055744.0;
-  double r = sum - 6755399441055744.0;
+  const double r = (v + 6755399441055744.0) - 6755399441055744.0;
   return static_cast<int64_t>(r);
 }
 
@@ -165,15 +164,19 @@ void MixToMonoInt(unsigned char* dst, const unsigned char* src, size_t size, LON
   }
 }
 
-// 16-bit stereo to mono, the common case, without the general loop's
-// channel count.
+// 16-bit stereo to mono by average, the common case. The half-sum of two
+// 16-bit values is exact and within range, so the rounding helper's result
+// (ties to even) is formed in integers: floor of the half, plus one when
+// the half is a tie and the floor is odd.
 void AverageStereo16(unsigned char* dst, const unsigned char* src, LONG frames) {
   for (LONG i = 0; i < frames; ++i) {
     int16_t a;
     int16_t b;
     std::memcpy(&a, src + 4 * size_t(i), 2);
     std::memcpy(&b, src + 4 * size_t(i) + 2, 2);
-    const int16_t v = static_cast<int16_t>(RoundClamped((a + b) * 0.5, -32768.0, 32767.0));
+    const int32_t s = a + b;
+    const int32_t q = s >> 1;
+    const int16_t v = static_cast<int16_t>(q + (s & q & 1));
     std::memcpy(dst + 2 * size_t(i), &v, 2);
   }
 }

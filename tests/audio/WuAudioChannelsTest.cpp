@@ -184,6 +184,32 @@ TEST(WuAudioChannelsTest, EdgeCases) {
   });
 }
 
+// The 16-bit stereo average agrees with the rounding rule (half-sums
+// rounded to even) over the edges and a spread of pairs, and with the
+// general path of three channels.
+TEST(WuAudioChannelsTest, StereoAverageRoundsHalvesToEven) {
+  std::vector<int> pairs = {-32768, -32767, 32767, 32766, -1, 0, 1, 0, 3, 0, -3, 0, 32767, 32767,
+                            -32768, -32768, 5, -2, -5, 2};
+  for (int i = 0; i < 4000; ++i) pairs.push_back(static_cast<int16_t>(i * 7919 + i * i * 31));
+  const LONG frames = static_cast<LONG>(pairs.size() / 2);
+  std::vector<int16_t> src(pairs.begin(), pairs.end());
+  std::vector<int16_t> out(frames, 0x1234);
+  ASSERT_EQ(WuAudio_ChannelChangeAvg(out.data(), 1, src.data(), &kPcm16x2, frames), S_OK);
+  std::vector<int16_t> three;
+  for (LONG i = 0; i < frames; ++i) {
+    const double half = (src[2 * i] + src[2 * i + 1]) / 2.0;
+    EXPECT_EQ(out[i], static_cast<int16_t>(std::nearbyint(half))) << src[2 * i] << " " << src[2 * i + 1];
+    three.insert(three.end(), {src[2 * i], src[2 * i + 1], static_cast<int16_t>(half * 3 - src[2 * i] - src[2 * i + 1])});
+  }
+  // Three channels whose third is the pair's mean when that is whole.
+  std::vector<int16_t> out3(frames, 0);
+  ASSERT_EQ(WuAudio_ChannelChangeAvg(out3.data(), 1, three.data(), &kPcm16x3, frames), S_OK);
+  for (LONG i = 0; i < frames; ++i) {
+    const double mean = (three[3 * i] + three[3 * i + 1] + three[3 * i + 2]) / 3.0;
+    EXPECT_EQ(out3[i], static_cast<int16_t>(std::nearbyint(std::fmin(32767, std::fmax(-32768, mean)))));
+  }
+}
+
 // Every operation that takes a channel refuses one outside 0..count-1 and
 // writes nothing (AddressSanitizer watches the exact-size buffers).
 TEST(WuAudioChannelsTest, ChannelOutsideTheFrameIsRefused) {

@@ -26,13 +26,13 @@ constexpr DWORD kNodes0To19 = (1u << 20) - 1;
 constexpr DWORD kNodes0To25 = (1u << 26) - 1;
 constexpr DWORD kNodes0To26 = (1u << 27) - 1;
 
-// The node whose from-float kernel the broken one wraps, and the kernel.
-int32_t g_brokenNode = 0;
-WuAudioCopyFunc g_realKernel = nullptr;
+// The real from-float kernel of each node a broken one wraps.
+WuAudioCopyFunc g_realKernels[kWuAudioCopyTestNodeCount];
 
-// The real kernel, then one sample of the chunk moved by one step.
+// Node N's real kernel, then one sample of the chunk moved by one step.
+template <int N>
 void BrokenFromFloat(void* dest, const void* src, int32_t count, float gain) {
-  g_realKernel(dest, src, count, gain);
+  g_realKernels[N](dest, src, count, gain);
   static_cast<unsigned char*>(dest)[count / 2] ^= 1;
 }
 
@@ -51,12 +51,12 @@ class WuAudioCopyUnitTestTest : public audiotest::CpuPresenterTest {
     WuErrorHandler_DetailsInit();
     CpuPresenterTest::TearDown();
   }
-  void BreakNode(int32_t node) {
+  template <int N>
+  void BreakNode() {
     WuAudioCopyTestNode n;
-    WuAudioCopy_UnitTest_GetNode(node, &n);
-    g_brokenNode = node;
-    g_realKernel = n.fromFloat;
-    WuAudioCopy_UnitTest_SetFromFloatForTesting(node, &BrokenFromFloat);
+    WuAudioCopy_UnitTest_GetNode(N, &n);
+    g_realKernels[N] = n.fromFloat;
+    WuAudioCopy_UnitTest_SetFromFloatForTesting(N, &BrokenFromFloat<N>);
   }
   // Runs the test and checks that the cursor came back.
   HRESULT Run(HWND owner) {
@@ -77,6 +77,7 @@ TEST_F(WuAudioCopyUnitTestTest, EveryKernelOfThisMachinePasses) {
 }
 
 TEST_F(WuAudioCopyUnitTestTest, NodesFollowThePresentedClass) {
+  const bool realSse41 = WuGetCPUSupport(WUCPU_SSE41) != 0;
   const struct {
     int cls;
     DWORD nodes;
@@ -89,7 +90,7 @@ TEST_F(WuAudioCopyUnitTestTest, NodesFollowThePresentedClass) {
   // The SSE4.1 node follows the feature bit, not the class.
   PresentClass(6, true);
   ASSERT_NE(WuGetCPUSupport(WUCPU_SSE41), 0u);
-  if (platform::GetMxcsr() != 0) {  // the real processor runs the kernel
+  if (realSse41) {  // the kernel itself runs on the real processor
     EXPECT_EQ(Run(nullptr), S_OK);
     EXPECT_EQ(WuAudioCopy_UnitTest_LastNodesRun(), kNodes0To26);
   }
@@ -97,7 +98,7 @@ TEST_F(WuAudioCopyUnitTestTest, NodesFollowThePresentedClass) {
 
 TEST_F(WuAudioCopyUnitTestTest, BrokenNodeIsReportedOnceAndTheOthersStillRun) {
   PresentClass(1);  // nodes 0-13
-  BreakNode(12);
+  BreakNode<12>();
   EXPECT_EQ(Run(nullptr), E_UNEXPECTED);
   EXPECT_EQ(WuAudioCopy_UnitTest_LastNodesRun(), kNodes0To13);
   HRESULT last = S_OK;
@@ -109,8 +110,7 @@ TEST_F(WuAudioCopyUnitTestTest, BrokenNodeIsReportedOnceAndTheOthersStillRun) {
   EXPECT_EQ(last, E_UNEXPECTED);
 
   // Two broken nodes: one line each, in node order.
-  BreakNode(3);
-  WuAudioCopy_UnitTest_SetFromFloatForTesting(12, &BrokenFromFloat);
+  BreakNode<3>();
   EXPECT_EQ(Run(nullptr), E_UNEXPECTED);
   details = WuErrorHandler_DetailsInfo(nullptr, &lines, nullptr);
   ASSERT_NE(details, nullptr);
@@ -130,7 +130,7 @@ TEST_F(WuAudioCopyUnitTestTest, OwnerWindowGetsTheBoxAndSOk) {
   platform::ScriptedFrontEnd script;
   platform::SetFrontEnd(&script);
   PresentClass(1);
-  BreakNode(0);
+  BreakNode<0>();
   script.Press(IDOK);
   EXPECT_EQ(Run(owner), S_OK);
   platform::SetFrontEnd(nullptr);
