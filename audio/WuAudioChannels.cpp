@@ -214,7 +214,7 @@ HRESULT MixToMono(void* dstBuffer, const void* srcBuffer, const WAVEFORMATEX* fo
     AverageStereo16(dst, src, frames);
     return S_OK;
   }
-  IntCodec r;
+  IntCodec r{0, 0};
   if (type == WUSAMPLE_PCM24IN32 || !IntRange(type, &r)) return E_FAIL;
   switch (type) {
 #define WU_MIX_CASE(T) \
@@ -430,7 +430,7 @@ HRESULT WuAudio_FillWithSample(const WAVEFORMATEX* dstFormat, void* dst,
     if (IsFloat(dt)) {
       WriteFloat(frame, dt, (ReadFloat(lr, dt) + ReadFloat(lr + dw, dt)) / 2);
     } else {
-      IntCodec r;
+      IntCodec r{0, 0};
       IntRange(dt, &r);
       const double sum = static_cast<double>(ReadInt(lr, dt)) + ReadInt(lr + dw, dt);
       WriteInt(frame, dt, static_cast<int32_t>(RoundClamped(sum / 2, r.lo, r.hi)));

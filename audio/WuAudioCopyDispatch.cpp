@@ -33,14 +33,17 @@ int TypeIndex(WUSAMPLETYPE type) {
 // table laid out for direct indexing. Constant once built.
 struct PairTable {
   WuAudioCopyFunc fn[kTypeCount][kTypeCount][kVariantCount];
-  PairTable() : fn() {
+  bool hasVariants[kTypeCount][kTypeCount];  // a kernel beside the scalar one
+  PairTable() : fn(), hasVariants() {
     int32_t count = 0;
     const WuAudioCopyKernel* rows = WuAudio_GetCopyKernelTable(&count);
     for (int32_t i = 0; i < count; ++i) {
       int d = TypeIndex(rows[i].dest);
       int s = TypeIndex(rows[i].src);
       int v = static_cast<int>(rows[i].variant);
-      if (d >= 0 && s >= 0 && v >= 0 && v < kVariantCount) fn[d][s][v] = rows[i].function;
+      if (d < 0 || s < 0 || v < 0 || v >= kVariantCount) continue;
+      fn[d][s][v] = rows[i].function;
+      if (v != 0) hasVariants[d][s] = true;
     }
   }
 };
@@ -110,6 +113,11 @@ WuAudioCopyFunc WuAudio_SelectCopyFunction(WUSAMPLETYPE dest, WUSAMPLETYPE src, 
 }
 
 WuAudioCopyFunc WuAudio_GetCopyFunction2(WUSAMPLETYPE dest, WUSAMPLETYPE src) {
+  const int d = TypeIndex(dest);
+  const int s = TypeIndex(src);
+  if (d < 0 || s < 0) return nullptr;
+  // A pair with a single kernel needs no processor description.
+  if (!Pairs().hasVariants[d][s]) return Pairs().fn[d][s][0];
   return WuAudio_SelectCopyFunction(dest, src,
                                     static_cast<int32_t>(WuGetCPUSupport(WUCPU_CLASS_MASK)),
                                     WuGetCPUSupport(0));
