@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "audio/SampleIo.h"
 #include "audio/WuAudioCopyApi.h"
 #include "audio/WuWfx.h"
 
@@ -13,17 +14,23 @@ namespace {
 size_t Width(WUSAMPLETYPE type) {
   switch (type) {
     case WUSAMPLE_PCM8:
-    case WUSAMPLE_PCM8S: return 1;
+    case WUSAMPLE_PCM8S:
+      return 1;
     case WUSAMPLE_PCM16:
-    case WUSAMPLE_PCM16BE: return 2;
+    case WUSAMPLE_PCM16BE:
+      return 2;
     case WUSAMPLE_PCM24:
-    case WUSAMPLE_PCM24BE: return 3;
+    case WUSAMPLE_PCM24BE:
+      return 3;
     case WUSAMPLE_PCM32:
     case WUSAMPLE_FLOAT32:
     case WUSAMPLE_PCM24IN32:
-    case WUSAMPLE_PCM32BE: return 4;
-    case WUSAMPLE_FLOAT64: return 8;
-    default: return 0;
+    case WUSAMPLE_PCM32BE:
+      return 4;
+    case WUSAMPLE_FLOAT64:
+      return 8;
+    default:
+      return 0;
   }
 }
 
@@ -37,8 +44,10 @@ bool IsBasicType(WUSAMPLETYPE type) {
     case WUSAMPLE_PCM24:
     case WUSAMPLE_PCM32:
     case WUSAMPLE_FLOAT32:
-    case WUSAMPLE_FLOAT64: return true;
-    default: return false;
+    case WUSAMPLE_FLOAT64:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -64,58 +73,35 @@ struct IntCodec {
 bool IntRange(WUSAMPLETYPE type, IntCodec* codec) {
   switch (type) {
     case WUSAMPLE_PCM8:
-    case WUSAMPLE_PCM8S: *codec = {-128.0, 127.0}; return true;
+    case WUSAMPLE_PCM8S:
+      *codec = {-128.0, 127.0};
+      return true;
     case WUSAMPLE_PCM16:
-    case WUSAMPLE_PCM16BE: *codec = {-32768.0, 32767.0}; return true;
+    case WUSAMPLE_PCM16BE:
+      *codec = {-32768.0, 32767.0};
+      return true;
     case WUSAMPLE_PCM24:
     case WUSAMPLE_PCM24BE:
-    case WUSAMPLE_PCM24IN32: *codec = {-8388608.0, 8388607.0}; return true;
+    case WUSAMPLE_PCM24IN32:
+      *codec = {-8388608.0, 8388607.0};
+      return true;
     case WUSAMPLE_PCM32:
-    case WUSAMPLE_PCM32BE: *codec = {-2147483648.0, 2147483647.0}; return true;
-    default: return false;
+    case WUSAMPLE_PCM32BE:
+      *codec = {-2147483648.0, 2147483647.0};
+      return true;
+    default:
+      return false;
   }
 }
 
+// A sample's signed value (WUSAMPLE_PCM8 less its 128 offset), and back.
 int32_t ReadInt(const unsigned char* p, WUSAMPLETYPE type) {
-  switch (type) {
-    case WUSAMPLE_PCM8: return static_cast<int32_t>(p[0]) - 128;
-    case WUSAMPLE_PCM8S: return static_cast<int8_t>(p[0]);
-    case WUSAMPLE_PCM16: return static_cast<int16_t>(p[0] | p[1] << 8);
-    case WUSAMPLE_PCM16BE: return static_cast<int16_t>(p[1] | p[0] << 8);
-    case WUSAMPLE_PCM24:
-      return static_cast<int32_t>(static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) << 8) >> 8;
-    case WUSAMPLE_PCM24BE:
-      return static_cast<int32_t>(static_cast<uint32_t>(p[2] | p[1] << 8 | p[0] << 16) << 8) >> 8;
-    case WUSAMPLE_PCM32:
-    case WUSAMPLE_PCM24IN32: {
-      int32_t v;
-      std::memcpy(&v, p, 4);
-      return v;
-    }
-    case WUSAMPLE_PCM32BE:
-      return static_cast<int32_t>(static_cast<uint32_t>(p[3]) | static_cast<uint32_t>(p[2]) << 8 |
-                                  static_cast<uint32_t>(p[1]) << 16 |
-                                  static_cast<uint32_t>(p[0]) << 24);
-    default: return 0;
-  }
+  const int32_t v = wuaudio::ReadIntSample(p, type);
+  return type == WUSAMPLE_PCM8 ? v - 128 : v;
 }
 
 void WriteInt(unsigned char* p, WUSAMPLETYPE type, int32_t v) {
-  const uint32_t u = static_cast<uint32_t>(v);
-  switch (type) {
-    case WUSAMPLE_PCM8: p[0] = static_cast<unsigned char>(v + 128); break;
-    case WUSAMPLE_PCM8S: p[0] = static_cast<unsigned char>(u); break;
-    case WUSAMPLE_PCM16: p[0] = u & 0xFF; p[1] = (u >> 8) & 0xFF; break;
-    case WUSAMPLE_PCM16BE: p[1] = u & 0xFF; p[0] = (u >> 8) & 0xFF; break;
-    case WUSAMPLE_PCM24: p[0] = u & 0xFF; p[1] = (u >> 8) & 0xFF; p[2] = (u >> 16) & 0xFF; break;
-    case WUSAMPLE_PCM24BE: p[2] = u & 0xFF; p[1] = (u >> 8) & 0xFF; p[0] = (u >> 16) & 0xFF; break;
-    case WUSAMPLE_PCM32:
-    case WUSAMPLE_PCM24IN32: std::memcpy(p, &v, 4); break;
-    case WUSAMPLE_PCM32BE:
-      for (int b = 0; b < 4; ++b) p[3 - b] = (u >> (8 * b)) & 0xFF;
-      break;
-    default: break;
-  }
+  wuaudio::WriteIntSample(p, type, type == WUSAMPLE_PCM8 ? v + 128 : v);
 }
 
 double ReadFloat(const unsigned char* p, WUSAMPLETYPE type) {
@@ -217,8 +203,10 @@ HRESULT MixToMono(void* dstBuffer, const void* srcBuffer, const WAVEFORMATEX* fo
   IntCodec r{0, 0};
   if (type == WUSAMPLE_PCM24IN32 || !IntRange(type, &r)) return E_FAIL;
   switch (type) {
-#define WU_MIX_CASE(T) \
-  case T: MixToMonoInt<T>(dst, src, size, channels, frames, average, r.lo, r.hi); break;
+#define WU_MIX_CASE(T)                                                      \
+  case T:                                                                   \
+    MixToMonoInt<T>(dst, src, size, channels, frames, average, r.lo, r.hi); \
+    break;
     WU_MIX_CASE(WUSAMPLE_PCM8)
     WU_MIX_CASE(WUSAMPLE_PCM8S)
     WU_MIX_CASE(WUSAMPLE_PCM16)
@@ -228,7 +216,8 @@ HRESULT MixToMono(void* dstBuffer, const void* srcBuffer, const WAVEFORMATEX* fo
     WU_MIX_CASE(WUSAMPLE_PCM32)
     WU_MIX_CASE(WUSAMPLE_PCM32BE)
 #undef WU_MIX_CASE
-    default: return E_FAIL;
+    default:
+      return E_FAIL;
   }
   return S_OK;
 }
@@ -281,10 +270,14 @@ HRESULT WuAudio_FillSilence(const WAVEFORMATEX* format, void* buffer, LONG frame
   int fill;
   switch (format->wFormatTag) {
     case WAVE_FORMAT_PCM:
-    case WAVE_FORMAT_WU_PCMBE: fill = format->wBitsPerSample == 8 ? 0x80 : 0; break;
+    case WAVE_FORMAT_WU_PCMBE:
+      fill = format->wBitsPerSample == 8 ? 0x80 : 0;
+      break;
     case WAVE_FORMAT_IEEE_FLOAT:
     case WAVE_FORMAT_WU_PCM24IN32:
-    case WAVE_FORMAT_WU_PCMSIGNED: fill = 0; break;
+    case WAVE_FORMAT_WU_PCMSIGNED:
+      fill = 0;
+      break;
     case WAVE_FORMAT_EXTENSIBLE: {
       WuWfxExtensibleFields ext;
       WuAudio_ReadExtensibleFields(format, &ext);
@@ -299,7 +292,8 @@ HRESULT WuAudio_FillSilence(const WAVEFORMATEX* format, void* buffer, LONG frame
       }
       break;
     }
-    default: return E_FAIL;
+    default:
+      return E_FAIL;
   }
   std::memset(buffer, fill, size_t(frames) * format->nBlockAlign);
   return S_OK;
@@ -320,7 +314,8 @@ HRESULT WuAudio_FillSilenceChannel(const WAVEFORMATEX* format, void* buffer, LON
     case WAVE_FORMAT_IEEE_FLOAT:
       if (bits != 32 && bits != 64) return E_FAIL;
       break;
-    default: return E_FAIL;
+    default:
+      return E_FAIL;
   }
   if (!ChannelInRange(channel, format->nChannels)) return E_FAIL;
   if (frames < 0) return E_INVALIDARG;
@@ -346,28 +341,15 @@ HRESULT WuAudio_CopyChannelToChannel(void* buffer, const WAVEFORMATEX* format, L
   auto* p = static_cast<unsigned char*>(buffer);
   const size_t w = Width(type);
   for (LONG i = 0; i < frames; ++i)
-    std::memcpy(p + size_t(i) * stride + size * dstChannel, p + size_t(i) * stride + size * srcChannel,
-                w);
+    std::memcpy(p + size_t(i) * stride + size * dstChannel,
+                p + size_t(i) * stride + size * srcChannel, w);
   return S_OK;
 }
 
 HRESULT WuAudio_SwapStereoChannels(void* buffer, const WAVEFORMATEX* format, LONG frames) {
-  const WUSAMPLETYPE type = WuAudio_GetSampleType(format);
-  size_t size = 0;
-  size_t stride = 0;
-  if (!IsBasicType(type) || !Layout(format, type, &size, &stride)) return E_FAIL;
-  if (frames < 0) return E_INVALIDARG;
-  if (format->nChannels < 2) return S_OK;
-  auto* p = static_cast<unsigned char*>(buffer);
-  const size_t w = Width(type);
-  unsigned char t[8];
-  for (LONG i = 0; i < frames; ++i) {
-    unsigned char* f = p + size_t(i) * stride;
-    std::memcpy(t, f, w);
-    std::memcpy(f, f + size, w);
-    std::memcpy(f + size, t, w);
-  }
-  return S_OK;
+  // The copy reads both samples of a frame before writing, so it works in
+  // place.
+  return WuAudio_CopySwapStereoChannels(buffer, buffer, format, frames);
 }
 
 HRESULT WuAudio_CopySwapStereoChannels(void* dst, const void* src, const WAVEFORMATEX* format,
@@ -477,8 +459,8 @@ HRESULT WuAudio_MonoChannel(void* dst, const void* src, const WAVEFORMATEX* form
       int64_t sum = 0;
       for (LONG c = 0; c < channels; ++c) sum += ReadInt(f + size * c, type);
       WriteInt(out, type,
-               static_cast<int32_t>(RoundClamped(static_cast<double>(sum) / channels, -8388608.0,
-                                                 8388607.0)));
+               static_cast<int32_t>(
+                   RoundClamped(static_cast<double>(sum) / channels, -8388608.0, 8388607.0)));
     } else if (type == WUSAMPLE_PCM8) {
       int64_t sum = 0;
       for (LONG c = 0; c < channels; ++c) sum += f[size * c];
@@ -488,7 +470,8 @@ HRESULT WuAudio_MonoChannel(void* dst, const void* src, const WAVEFORMATEX* form
       for (LONG c = 0; c < channels; ++c) sum += ReadInt(f + size * c, type);
       WriteInt(out, type, static_cast<int32_t>(sum / channels));
     }
-    for (LONG c = 0; c < channels; ++c) std::memcpy(d + size_t(i) * stride + size * c, out, Width(type));
+    for (LONG c = 0; c < channels; ++c)
+      std::memcpy(d + size_t(i) * stride + size * c, out, Width(type));
   }
   return S_OK;
 }

@@ -14,18 +14,30 @@ constexpr int kVariantCount = 5;  // kScalar .. kSse41
 // Index 0..10 of a plain sample type, or -1.
 int TypeIndex(WUSAMPLETYPE type) {
   switch (type) {
-    case WUSAMPLE_PCM8: return 0;
-    case WUSAMPLE_PCM8S: return 1;
-    case WUSAMPLE_PCM16: return 2;
-    case WUSAMPLE_PCM16BE: return 3;
-    case WUSAMPLE_PCM24: return 4;
-    case WUSAMPLE_PCM24BE: return 5;
-    case WUSAMPLE_PCM32: return 6;
-    case WUSAMPLE_PCM24IN32: return 7;
-    case WUSAMPLE_PCM32BE: return 8;
-    case WUSAMPLE_FLOAT32: return 9;
-    case WUSAMPLE_FLOAT64: return 10;
-    default: return -1;
+    case WUSAMPLE_PCM8:
+      return 0;
+    case WUSAMPLE_PCM8S:
+      return 1;
+    case WUSAMPLE_PCM16:
+      return 2;
+    case WUSAMPLE_PCM16BE:
+      return 3;
+    case WUSAMPLE_PCM24:
+      return 4;
+    case WUSAMPLE_PCM24BE:
+      return 5;
+    case WUSAMPLE_PCM32:
+      return 6;
+    case WUSAMPLE_PCM24IN32:
+      return 7;
+    case WUSAMPLE_PCM32BE:
+      return 8;
+    case WUSAMPLE_FLOAT32:
+      return 9;
+    case WUSAMPLE_FLOAT64:
+      return 10;
+    default:
+      return -1;
   }
 }
 
@@ -54,8 +66,8 @@ const PairTable& Pairs() {
 }
 
 // The class-indexed selection tables.
-constexpr V kFromFloat32ByClass[7] = {V::kScalar,   V::kScalar,   V::kX87Store, V::kX87Store,
-                                      V::kX87Store, V::kSse,      V::kSse};
+constexpr V kFromFloat32ByClass[7] = {V::kScalar,   V::kScalar, V::kX87Store, V::kX87Store,
+                                      V::kX87Store, V::kSse,    V::kSse};
 constexpr V kFromFloat64ByClass[7] = {V::kScalar,   V::kScalar,   V::kX87Store, V::kX87Store,
                                       V::kX87Store, V::kX87Store, V::kSse2};
 constexpr V kFloat32FromPcm16ByClass[7] = {V::kScalar, V::kScalar, V::kScalar, V::kScalar,
@@ -118,9 +130,8 @@ WuAudioCopyFunc WuAudio_GetCopyFunction2(WUSAMPLETYPE dest, WUSAMPLETYPE src) {
   if (d < 0 || s < 0) return nullptr;
   // A pair with a single kernel needs no processor description.
   if (!Pairs().hasVariants[d][s]) return Pairs().fn[d][s][0];
-  return WuAudio_SelectCopyFunction(dest, src,
-                                    static_cast<int32_t>(WuGetCPUSupport(WUCPU_CLASS_MASK)),
-                                    WuGetCPUSupport(0));
+  return WuAudio_SelectCopyFunction(
+      dest, src, static_cast<int32_t>(WuGetCPUSupport(WUCPU_CLASS_MASK)), WuGetCPUSupport(0));
 }
 
 WuAudioCopyFunc WuAudio_GetCopyFunction(const WAVEFORMATEX* dest, const WAVEFORMATEX* src) {

@@ -1,11 +1,14 @@
 // The round-trip self test of the integer/float kernels.
 #include "audio/WuAudioCopyUnitTest.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
+#include "audio/SampleIo.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuSystem.h"
 #include "foundation/WuUICursor.h"
@@ -18,12 +21,12 @@ using V = WuAudioCopyVariant;
 
 // A node as the table names it: types and the variants of its kernels.
 struct NodeSpec {
-  WUSAMPLETYPE intType;   // integer sample type
-  WUSAMPLETYPE floatType; // float sample type
-  V toFloat;              // variant of (float from integer)
-  V fromFloat;            // variant of (integer from float)
-  int32_t minClass;       // minimum CPU class
-  DWORD feature;          // feature bit required as well, or 0
+  WUSAMPLETYPE intType;    // integer sample type
+  WUSAMPLETYPE floatType;  // float sample type
+  V toFloat;               // variant of (float from integer)
+  V fromFloat;             // variant of (integer from float)
+  int32_t minClass;        // minimum CPU class
+  DWORD feature;           // feature bit required as well, or 0
 };
 
 constexpr WUSAMPLETYPE k8 = WUSAMPLE_PCM8, k8S = WUSAMPLE_PCM8S, k16 = WUSAMPLE_PCM16,
@@ -79,53 +82,6 @@ void SignedRange(UINT bits, int64_t* lo, int64_t* hi) {
 
 int64_t Clamp(int64_t v, int64_t lo, int64_t hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-// Reads / writes an integer sample in its own encoding (WUSAMPLE_PCM8 as
-// the stored unsigned byte).
-int64_t ReadInt(const unsigned char* p, WUSAMPLETYPE type) {
-  switch (type) {
-    case WUSAMPLE_PCM8: return p[0];
-    case WUSAMPLE_PCM8S: return static_cast<int8_t>(p[0]);
-    case WUSAMPLE_PCM16: return static_cast<int16_t>(p[0] | p[1] << 8);
-    case WUSAMPLE_PCM16BE: return static_cast<int16_t>(p[1] | p[0] << 8);
-    case WUSAMPLE_PCM24:
-      return static_cast<int32_t>(static_cast<uint32_t>(p[0] | p[1] << 8 | p[2] << 16) << 8) >> 8;
-    case WUSAMPLE_PCM24BE:
-      return static_cast<int32_t>(static_cast<uint32_t>(p[2] | p[1] << 8 | p[0] << 16) << 8) >> 8;
-    case WUSAMPLE_PCM32:
-    case WUSAMPLE_PCM24IN32: {
-      uint32_t u = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                   static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-      return static_cast<int32_t>(u);
-    }
-    case WUSAMPLE_PCM32BE: {
-      uint32_t u = static_cast<uint32_t>(p[3]) | static_cast<uint32_t>(p[2]) << 8 |
-                   static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[0]) << 24;
-      return static_cast<int32_t>(u);
-    }
-    default: return 0;
-  }
-}
-
-void WriteInt(unsigned char* p, WUSAMPLETYPE type, int64_t v) {
-  const uint32_t u = static_cast<uint32_t>(v);
-  switch (type) {
-    case WUSAMPLE_PCM8:
-    case WUSAMPLE_PCM8S: p[0] = static_cast<unsigned char>(u); break;
-    case WUSAMPLE_PCM16: p[0] = u & 0xFF; p[1] = (u >> 8) & 0xFF; break;
-    case WUSAMPLE_PCM16BE: p[1] = u & 0xFF; p[0] = (u >> 8) & 0xFF; break;
-    case WUSAMPLE_PCM24: p[0] = u & 0xFF; p[1] = (u >> 8) & 0xFF; p[2] = (u >> 16) & 0xFF; break;
-    case WUSAMPLE_PCM24BE: p[2] = u & 0xFF; p[1] = (u >> 8) & 0xFF; p[0] = (u >> 16) & 0xFF; break;
-    case WUSAMPLE_PCM32:
-    case WUSAMPLE_PCM24IN32:
-      for (int b = 0; b < 4; ++b) p[b] = (u >> (8 * b)) & 0xFF;
-      break;
-    case WUSAMPLE_PCM32BE:
-      for (int b = 0; b < 4; ++b) p[3 - b] = (u >> (8 * b)) & 0xFF;
-      break;
-    default: break;
-  }
-}
-
 // x truncated toward zero, moved one step away from zero when the dropped
 // fraction reaches `half` (inclusive) or exceeds it.
 int64_t RoundAway(double x, bool inclusive) {
@@ -179,8 +135,8 @@ HRESULT RunNode(int32_t i, const WuAudioCopyTestNode& node) {
 
   Buffers blocks;
   auto* reference = static_cast<unsigned char*>(blocks.Add(SIZE_T{chunk} * intBytes));
-  auto* result = reference ? static_cast<unsigned char*>(blocks.Add(SIZE_T{chunk} * intBytes))
-                           : nullptr;
+  auto* result =
+      reference ? static_cast<unsigned char*>(blocks.Add(SIZE_T{chunk} * intBytes)) : nullptr;
   void* floats = result ? blocks.Add(SIZE_T{chunk} * floatBytes) : nullptr;
   if (floats == nullptr) return E_OUTOFMEMORY;
 
@@ -222,34 +178,29 @@ void WuAudioCopy_UnitTest_SetFromFloatForTesting(int32_t node, WuAudioCopyFunc k
 }
 
 LONG WuAudioCopy_UnitTest_FillRamp(WUSAMPLETYPE type, DWORD start, void* buffer, LONG count) {
-  // The type the values are first written in, and the in-place kernel that
-  // turns them into the type's own encoding.
-  WUSAMPLETYPE written = type;
-  WuAudioCopyFunc encode = nullptr;
-  switch (type) {
-    case WUSAMPLE_PCM8S:
-    case WUSAMPLE_PCM16:
-    case WUSAMPLE_PCM24:
-    case WUSAMPLE_PCM32:
-    case WUSAMPLE_PCM24IN32: break;
-    case WUSAMPLE_PCM8:
-      written = WUSAMPLE_PCM8S;
-      encode = WuAudio_FindCopyKernel(WUSAMPLE_PCM8, WUSAMPLE_PCM8S, V::kScalar);
-      break;
-    case WUSAMPLE_PCM16BE:
-      written = WUSAMPLE_PCM16;
-      encode = WuAudio_FindCopyKernel(WUSAMPLE_PCM16, WUSAMPLE_PCM16BE, V::kScalar);
-      break;
-    case WUSAMPLE_PCM24BE:
-      written = WUSAMPLE_PCM24;
-      encode = WuAudio_FindCopyKernel(WUSAMPLE_PCM24BE, WUSAMPLE_PCM24, V::kScalar);
-      break;
-    case WUSAMPLE_PCM32BE:
-      written = WUSAMPLE_PCM32;
-      encode = WuAudio_FindCopyKernel(WUSAMPLE_PCM32, WUSAMPLE_PCM32BE, V::kScalar);
-      break;
-    default: return 0;
-  }
+  // The type the values are first written in, and the pair of the in-place
+  // kernel that turns them into the type's own encoding.
+  static constexpr struct {
+    WUSAMPLETYPE type, written, encodeDest, encodeSrc;
+  } kRamps[] = {
+      {WUSAMPLE_PCM8S, WUSAMPLE_PCM8S, WUSAMPLE_NONE, WUSAMPLE_NONE},
+      {WUSAMPLE_PCM16, WUSAMPLE_PCM16, WUSAMPLE_NONE, WUSAMPLE_NONE},
+      {WUSAMPLE_PCM24, WUSAMPLE_PCM24, WUSAMPLE_NONE, WUSAMPLE_NONE},
+      {WUSAMPLE_PCM32, WUSAMPLE_PCM32, WUSAMPLE_NONE, WUSAMPLE_NONE},
+      {WUSAMPLE_PCM24IN32, WUSAMPLE_PCM24IN32, WUSAMPLE_NONE, WUSAMPLE_NONE},
+      {WUSAMPLE_PCM8, WUSAMPLE_PCM8S, WUSAMPLE_PCM8, WUSAMPLE_PCM8S},
+      {WUSAMPLE_PCM16BE, WUSAMPLE_PCM16, WUSAMPLE_PCM16, WUSAMPLE_PCM16BE},
+      {WUSAMPLE_PCM24BE, WUSAMPLE_PCM24, WUSAMPLE_PCM24BE, WUSAMPLE_PCM24},
+      {WUSAMPLE_PCM32BE, WUSAMPLE_PCM32, WUSAMPLE_PCM32, WUSAMPLE_PCM32BE},
+  };
+  const auto* ramp = std::find_if(std::begin(kRamps), std::end(kRamps),
+                                  [type](const auto& r) { return r.type == type; });
+  if (ramp == std::end(kRamps)) return 0;
+  const WUSAMPLETYPE written = ramp->written;
+  const WuAudioCopyFunc encode =
+      ramp->encodeDest == WUSAMPLE_NONE
+          ? nullptr
+          : WuAudio_FindCopyKernel(ramp->encodeDest, ramp->encodeSrc, V::kScalar);
   if (count <= 0) return count < 0 ? 0 : count;
   const UINT bits = TestBits(type);
   const UINT bytes = WuAudio_BytesFromSampleType(written);
@@ -263,7 +214,8 @@ LONG WuAudioCopy_UnitTest_FillRamp(WUSAMPLETYPE type, DWORD start, void* buffer,
       out[k] = static_cast<unsigned char>(static_cast<uint8_t>(first) + static_cast<uint8_t>(k));
   } else {
     for (LONG k = 0; k < count; ++k)
-      WriteInt(out + SIZE_T(k) * bytes, written, Clamp(lo + start + k, lo, hi));
+      wuaudio::WriteIntSample(out + SIZE_T(k) * bytes, written,
+                              static_cast<int32_t>(Clamp(lo + start + k, lo, hi)));
   }
   if (encode != nullptr) encode(buffer, buffer, count, 1.0f);
   return count;
@@ -304,8 +256,9 @@ void WuAudioCopy_UnitTest_Perturb(void* intBuffer, WUSAMPLETYPE intType, void* f
   auto* p = static_cast<unsigned char*>(intBuffer);
   for (LONG k = 0; k < count; ++k) {
     unsigned char* s = p + SIZE_T(k) * bytes;
-    const int64_t v = ReadInt(s, intType);
-    WriteInt(s, intType, Clamp(v + ((v & 1) ? upper : lower), lo, hi));
+    const int64_t v = wuaudio::ReadIntSample(s, intType);
+    wuaudio::WriteIntSample(s, intType,
+                            static_cast<int32_t>(Clamp(v + ((v & 1) ? upper : lower), lo, hi)));
   }
 }
 

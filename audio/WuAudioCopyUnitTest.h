@@ -23,12 +23,12 @@ constexpr int32_t kWuAudioCopyTestNodeCount = 27;
 
 // One node of the self test.
 struct WuAudioCopyTestNode {
-  WUSAMPLETYPE intType;      // integer sample type
-  WUSAMPLETYPE floatType;    // WUSAMPLE_FLOAT32 or WUSAMPLE_FLOAT64
-  WuAudioCopyFunc toFloat;   // integer type into float type
-  WuAudioCopyFunc fromFloat; // float type back into the integer type
-  int32_t minClass;          // runs when the CPU class is at least this
-  DWORD feature;             // and, when not 0, this feature bit is present
+  WUSAMPLETYPE intType;       // integer sample type
+  WUSAMPLETYPE floatType;     // WUSAMPLE_FLOAT32 or WUSAMPLE_FLOAT64
+  WuAudioCopyFunc toFloat;    // integer type into float type
+  WuAudioCopyFunc fromFloat;  // float type back into the integer type
+  int32_t minClass;           // runs when the CPU class is at least this
+  DWORD feature;              // and, when not 0, this feature bit is present
 };
 
 // Runs every node the processor supports, with the wait cursor shown.

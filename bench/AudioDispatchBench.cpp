@@ -64,40 +64,44 @@ double Ratio(S&& subject, P&& peer, int reps, int rounds) {
   return best_s / best_p;
 }
 
-void BM_Copy(benchmark::State& state) {
-  const int32_t frames = static_cast<int32_t>(state.range(0));
-  const WAVEFORMATEX src_format = Wfx(WUSAMPLE_PCM16, 2);
-  const WAVEFORMATEX dest_format = Wfx(WUSAMPLE_FLOAT32, 2);
-  const std::vector<int16_t> src = Samples(size_t(frames) * 2);
-  std::vector<float> dest(size_t(frames) * 2, 0.0f);
-  const WuAudioCopyFunc kernel = WuAudio_GetCopyFunction(&dest_format, &src_format);
-  auto copy = [&] {
+// A 16-bit stereo block, its float32 destination and the looked-up kernel.
+struct CopyBlock {
+  explicit CopyBlock(int32_t frames)
+      : frames(frames),
+        src_format(Wfx(WUSAMPLE_PCM16, 2)),
+        dest_format(Wfx(WUSAMPLE_FLOAT32, 2)),
+        src(Samples(size_t(frames) * 2)),
+        dest(size_t(frames) * 2, 0.0f),
+        kernel(WuAudio_GetCopyFunction(&dest_format, &src_format)) {}
+  void Copy() {
     WuAudio_Copy(&dest_format, dest.data(), &src_format, src.data(), frames, 1.0f);
     benchmark::DoNotOptimize(dest.data());
-  };
-  auto direct = [&] {
+  }
+  void Direct() {
     kernel(dest.data(), src.data(), frames * 2, 1.0f);
     benchmark::DoNotOptimize(dest.data());
-  };
-  const int reps = std::max(1, (1 << 22) / frames);
-  for (auto _ : state) copy();
-  state.counters["x_direct"] = Ratio(copy, direct, reps, 15);
-  state.SetItemsProcessed(state.iterations() * frames);
+  }
+  int32_t frames;            // frames per call
+  WAVEFORMATEX src_format;   // 16-bit stereo
+  WAVEFORMATEX dest_format;  // float32 stereo
+  std::vector<int16_t> src;  // source samples
+  std::vector<float> dest;   // destination samples
+  WuAudioCopyFunc kernel;    // the kernel WuAudio_Copy selects
+};
+
+void BM_Copy(benchmark::State& state) {
+  CopyBlock block(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) block.Copy();
+  const int reps = std::max(1, (1 << 22) / block.frames);
+  state.counters["x_direct"] = Ratio([&] { block.Copy(); }, [&] { block.Direct(); }, reps, 15);
+  state.SetItemsProcessed(state.iterations() * block.frames);
 }
 BENCHMARK(BM_Copy)->Name("copy")->Arg(1024)->Arg(64);
 
 void BM_Direct(benchmark::State& state) {
-  const int32_t frames = static_cast<int32_t>(state.range(0));
-  const WAVEFORMATEX src_format = Wfx(WUSAMPLE_PCM16, 2);
-  const WAVEFORMATEX dest_format = Wfx(WUSAMPLE_FLOAT32, 2);
-  const std::vector<int16_t> src = Samples(size_t(frames) * 2);
-  std::vector<float> dest(size_t(frames) * 2, 0.0f);
-  const WuAudioCopyFunc kernel = WuAudio_GetCopyFunction(&dest_format, &src_format);
-  for (auto _ : state) {
-    kernel(dest.data(), src.data(), frames * 2, 1.0f);
-    benchmark::DoNotOptimize(dest.data());
-  }
-  state.SetItemsProcessed(state.iterations() * frames);
+  CopyBlock block(static_cast<int32_t>(state.range(0)));
+  for (auto _ : state) block.Direct();
+  state.SetItemsProcessed(state.iterations() * block.frames);
 }
 BENCHMARK(BM_Direct)->Name("direct")->Arg(1024)->Arg(64);
 

@@ -1,34 +1,26 @@
 // Channel operations: the edge cases of each operation, refused channel
 // indexes, and filling from one sample against the conversion kernels.
-#include "audio/WuAudioChannels.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "audio/WuAudioChannels.h"
 #include "audio/WuAudioCopyApi.h"
 #include "audio/WuWfx.h"
+#include "tests/audio/FormatTestUtil.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-WAVEFORMATEX Wfx(WUSAMPLETYPE type, DWORD channels) {
-  WAVEFORMATEX wfx{};
-  WuAudio_InitWfx(&wfx, 48000, type, channels);
-  return wfx;
-}
-
-_wuwaveformat Record(WUSAMPLETYPE type, UINT channels) {
-  _wuwaveformat r{};
-  r.Init(48000, type, channels, 0, sizeof(r));
-  return r;
-}
+using audiotest::Record;
+using audiotest::Wfx;
 
 Bytes Le16(std::initializer_list<int> values) {
   Bytes out;
@@ -96,91 +88,231 @@ TEST(WuAudioChannelsTest, EdgeCases) {
   const auto& eo = extOther.Format;
   RunCases({
       // Silence.
-      {"silence type 16", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&kRec8x2, d, 3); },
-       {}, six0, S_OK, Bytes(6, 0x80)},
-      {"silence type 49", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&kRec8Sx2, d, 3); },
-       {}, six0, S_OK, Bytes(6, 0)},
-      {"silence by tag, 8-bit PCM", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&kPcm8x2, d, 3); },
-       {}, six0, S_OK, Bytes(6, 0x80)},
-      {"silence, extensible 8-bit PCM", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&e8, d, 3); },
-       {}, six0, S_OK, Bytes(6, 0x80)},
-      {"silence, other sub-format", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&eo, d, 3); },
-       {}, six0, S_OK, six0},
-      {"silence, codec tag", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&codec, d, 1); },
-       {}, Bytes(4, 0x11), E_FAIL, Bytes(4, 0x11)},
-      {"silence of one channel", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilenceChannel(&kPcm8x2, d, 1, 3); },
-       {}, six0, S_OK, {0x11, 0x80, 0x11, 0x80, 0x11, 0x80}},
-      {"silence of a mono channel fills all", [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilenceChannel(&kPcm16x1, d, 0, 3); },
-       {}, six0, S_OK, Bytes(6, 0)},
+      {"silence type 16",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&kRec8x2, d, 3); },
+       {},
+       six0,
+       S_OK,
+       Bytes(6, 0x80)},
+      {"silence type 49",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&kRec8Sx2, d, 3); },
+       {},
+       six0,
+       S_OK,
+       Bytes(6, 0)},
+      {"silence by tag, 8-bit PCM",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&kPcm8x2, d, 3); },
+       {},
+       six0,
+       S_OK,
+       Bytes(6, 0x80)},
+      {"silence, extensible 8-bit PCM",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&e8, d, 3); },
+       {},
+       six0,
+       S_OK,
+       Bytes(6, 0x80)},
+      {"silence, other sub-format",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&eo, d, 3); },
+       {},
+       six0,
+       S_OK,
+       six0},
+      {"silence, codec tag",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilence(&codec, d, 1); },
+       {},
+       Bytes(4, 0x11),
+       E_FAIL,
+       Bytes(4, 0x11)},
+      {"silence of one channel",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilenceChannel(&kPcm8x2, d, 1, 3); },
+       {},
+       six0,
+       S_OK,
+       {0x11, 0x80, 0x11, 0x80, 0x11, 0x80}},
+      {"silence of a mono channel fills all",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_FillSilenceChannel(&kPcm16x1, d, 0, 3); },
+       {},
+       six0,
+       S_OK,
+       Bytes(6, 0)},
       // Mixing by sum and by average.
-      {"sum clamps", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm16x2, 1); },
+      {"sum clamps",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm16x2, 1); },
        Le16({20000, 20000}), Le16({0}), S_OK, Le16({32767})},
-      {"average", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChangeAvg(d, 1, s, &kPcm16x2, 2); },
+      {"average",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_ChannelChangeAvg(d, 1, s, &kPcm16x2, 2);
+       },
        Le16({20000, 20000, -3, 0}), Le16({0, 0}), S_OK, Le16({20000, -2})},  // -1.5 to even
-      {"8-bit average on the 16-bit scale", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChangeAvg(d, 1, s, &kPcm8x2, 1); },
-       {0x00, 0xFF}, {0}, S_OK, {0x80}},
-      {"8-bit sum", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm8x2, 2); },
-       {0xC0, 0xC0, 0x00, 0x10}, {0, 0}, S_OK, {0xFF, 0x00}},
-      {"big-endian mixed in its own order", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm16BEx2, 2); },
-       {0x10, 0x00, 0x20, 0x01, 0x70, 0x00, 0x70, 0x00}, {0, 0, 0, 0}, S_OK, {0x30, 0x01, 0x7F, 0xFF}},
-      {"big-endian average", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChangeAvg(d, 1, s, &kPcm16BEx2, 1); },
-       {0x10, 0x00, 0x20, 0x00}, {0, 0}, S_OK, {0x18, 0x00}},
-      {"24-bit sum", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm24x2, 1); },
+      {"8-bit average on the 16-bit scale",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChangeAvg(d, 1, s, &kPcm8x2, 1); },
+       {0x00, 0xFF},
+       {0},
+       S_OK,
+       {0x80}},
+      {"8-bit sum",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm8x2, 2); },
+       {0xC0, 0xC0, 0x00, 0x10},
+       {0, 0},
+       S_OK,
+       {0xFF, 0x00}},
+      {"big-endian mixed in its own order",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm16BEx2, 2); },
+       {0x10, 0x00, 0x20, 0x01, 0x70, 0x00, 0x70, 0x00},
+       {0, 0, 0, 0},
+       S_OK,
+       {0x30, 0x01, 0x7F, 0xFF}},
+      {"big-endian average",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_ChannelChangeAvg(d, 1, s, &kPcm16BEx2, 1);
+       },
+       {0x10, 0x00, 0x20, 0x00},
+       {0, 0},
+       S_OK,
+       {0x18, 0x00}},
+      {"24-bit sum",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kPcm24x2, 1); },
        Le24({-8000000, -8000000}), Le24({0}), S_OK, Le24({-8388608})},
-      {"float sum without clamping", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kFloatx2, 1); },
-       [] { float f[2] = {0.75f, 0.75f}; return Bytes((uint8_t*)f, (uint8_t*)f + 8); }(), Bytes(4, 0), S_OK,
-       [] { float f = 1.5f; return Bytes((uint8_t*)&f, (uint8_t*)&f + 4); }()},
-      {"mono to 6 channels in one buffer", [&](uint8_t* d, const uint8_t*) { return WuAudio_ChannelChange(d, 6, d, &kPcm16x1, 3); },
-       {}, Le16({1, 2, 3, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}), S_OK,
+      {"float sum without clamping",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 1, s, &kFloatx2, 1); },
+       [] {
+         float f[2] = {0.75f, 0.75f};
+         return Bytes((uint8_t*)f, (uint8_t*)f + 8);
+       }(),
+       Bytes(4, 0), S_OK,
+       [] {
+         float f = 1.5f;
+         return Bytes((uint8_t*)&f, (uint8_t*)&f + 4);
+       }()},
+      {"mono to 6 channels in one buffer",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_ChannelChange(d, 6, d, &kPcm16x1, 3); },
+       {},
+       Le16({1, 2, 3, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9}),
+       S_OK,
        Le16({1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3})},
-      {"stereo to 4 channels", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 4, s, &kPcm16x2, 1); },
+      {"stereo to 4 channels",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 4, s, &kPcm16x2, 1); },
        Le16({1, 2}), Le16({7, 7, 7, 7}), E_FAIL, Le16({7, 7, 7, 7})},
-      {"4 channels to stereo", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChangeAvg(d, 2, s, &kPcm16x4, 1); },
+      {"4 channels to stereo",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_ChannelChangeAvg(d, 2, s, &kPcm16x4, 1);
+       },
        Le16({1, 2, 3, 4}), Le16({7, 7}), E_FAIL, Le16({7, 7})},
-      {"equal counts copy", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 2, s, &kPcm16x2, 1); },
+      {"equal counts copy",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ChannelChange(d, 2, s, &kPcm16x2, 1); },
        Le16({1, 2}), Le16({7, 7}), S_OK, Le16({1, 2})},
       // Average into every channel.
-      {"mono channel, 16-bit truncates", [&](uint8_t* d, const uint8_t* s) { return WuAudio_MonoChannel(d, s, &kPcm16x2, 2); },
+      {"mono channel, 16-bit truncates",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_MonoChannel(d, s, &kPcm16x2, 2); },
        Le16({1, 2, -1, -2}), Le16({0, 0, 0, 0}), S_OK, Le16({1, 1, -1, -1})},
-      {"mono channel, 24-bit rounds", [&](uint8_t* d, const uint8_t* s) { return WuAudio_MonoChannel(d, s, &kPcm24x2, 2); },
+      {"mono channel, 24-bit rounds",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_MonoChannel(d, s, &kPcm24x2, 2); },
        Le24({1, 2, 2, 3}), Le24({0, 0, 0, 0}), S_OK, Le24({2, 2, 2, 2})},
-      {"mono channel, 8-bit on unsigned bytes", [&](uint8_t* d, const uint8_t* s) { return WuAudio_MonoChannel(d, s, &kPcm8x2, 1); },
-       {0x00, 0xFF}, {0, 0}, S_OK, {0x7F, 0x7F}},
+      {"mono channel, 8-bit on unsigned bytes",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_MonoChannel(d, s, &kPcm8x2, 1); },
+       {0x00, 0xFF},
+       {0, 0},
+       S_OK,
+       {0x7F, 0x7F}},
       // Moves.
-      {"swap on mono", [&](uint8_t* d, const uint8_t*) { return WuAudio_SwapStereoChannels(d, &kPcm16x1, 2); },
-       {}, Le16({1, 2}), S_OK, Le16({1, 2})},
-      {"swap", [&](uint8_t* d, const uint8_t*) { return WuAudio_SwapStereoChannels(d, &kPcm16x3, 2); },
-       {}, Le16({1, 2, 3, 4, 5, 6}), S_OK, Le16({2, 1, 3, 5, 4, 6})},
-      {"copy swap", [&](uint8_t* d, const uint8_t* s) { return WuAudio_CopySwapStereoChannels(d, s, &kPcm16x2, 2); },
+      {"swap on mono",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_SwapStereoChannels(d, &kPcm16x1, 2); },
+       {},
+       Le16({1, 2}),
+       S_OK,
+       Le16({1, 2})},
+      {"swap",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_SwapStereoChannels(d, &kPcm16x3, 2); },
+       {},
+       Le16({1, 2, 3, 4, 5, 6}),
+       S_OK,
+       Le16({2, 1, 3, 5, 4, 6})},
+      {"copy swap",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_CopySwapStereoChannels(d, s, &kPcm16x2, 2);
+       },
        Le16({1, 2, 3, 4}), Le16({0, 0, 0, 0}), S_OK, Le16({2, 1, 4, 3})},
-      {"channel to channel", [&](uint8_t* d, const uint8_t*) { return WuAudio_CopyChannelToChannel(d, &kPcm16x3, 2, 0, 2); },
-       {}, Le16({1, 2, 3, 4, 5, 6}), S_OK, Le16({3, 2, 3, 6, 5, 6})},
-      {"extract", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannel(d, 2, s, &kPcm16x3, 2); },
+      {"channel to channel",
+       [&](uint8_t* d, const uint8_t*) {
+         return WuAudio_CopyChannelToChannel(d, &kPcm16x3, 2, 0, 2);
+       },
+       {},
+       Le16({1, 2, 3, 4, 5, 6}),
+       S_OK,
+       Le16({3, 2, 3, 6, 5, 6})},
+      {"extract",
+       [&](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannel(d, 2, s, &kPcm16x3, 2); },
        Le16({1, 2, 3, 4, 5, 6}), Le16({0, 0}), S_OK, Le16({3, 6})},
-      {"extract from mono", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannel(d, 0, s, WUSAMPLE_PCM24, 1, 2); },
+      {"extract from mono",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_ExtractChannel(d, 0, s, WUSAMPLE_PCM24, 1, 2);
+       },
        Le24({5, -5}), Le24({0, 0}), S_OK, Le24({5, -5})},
-      {"extract pair", [&](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannelPair(d, 1, s, &kPcm16x3, 2); },
+      {"extract pair",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_ExtractChannelPair(d, 1, s, &kPcm16x3, 2);
+       },
        Le16({1, 2, 3, 4, 5, 6}), Le16({0, 0, 0, 0}), S_OK, Le16({2, 3, 5, 6})},
-      {"insert", [&](uint8_t* d, const uint8_t* s) { return WuAudio_InsertChannel(d, WUSAMPLE_PCM16, 3, 1, s, 2); },
+      {"insert",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_InsertChannel(d, WUSAMPLE_PCM16, 3, 1, s, 2);
+       },
        Le16({8, 9}), Le16({1, 2, 3, 4, 5, 6}), S_OK, Le16({1, 8, 3, 4, 9, 6})},
-      {"mute 8-bit", [&](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kRec8x2, 0, 3); },
-       {}, six0, S_OK, {0x80, 0x11, 0x80, 0x11, 0x80, 0x11}},
-      {"mute by record", [&](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kPcm16x2, 1, 1); },
-       {}, Le16({5, 6}), S_OK, Le16({5, 0})},
-      {"multi-mono widening in place", [&](uint8_t* d, const uint8_t*) { return WuAudio_CopyChannelToMultiMono2(d, 4, d, 2, 1, 2, WUSAMPLE_PCM16); },
-       {}, Le16({1, 2, 3, 4, 0, 0, 0, 0}), S_OK, Le16({2, 2, 2, 2, 4, 4, 4, 4})},
-      {"multi-mono 16 against 24", [&](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToMultiMono(d, &kPcm24x2, s, &kPcm16x2, 0, 1); },
+      {"mute 8-bit",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kRec8x2, 0, 3); },
+       {},
+       six0,
+       S_OK,
+       {0x80, 0x11, 0x80, 0x11, 0x80, 0x11}},
+      {"mute by record",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kPcm16x2, 1, 1); },
+       {},
+       Le16({5, 6}),
+       S_OK,
+       Le16({5, 0})},
+      {"multi-mono widening in place",
+       [&](uint8_t* d, const uint8_t*) {
+         return WuAudio_CopyChannelToMultiMono2(d, 4, d, 2, 1, 2, WUSAMPLE_PCM16);
+       },
+       {},
+       Le16({1, 2, 3, 4, 0, 0, 0, 0}),
+       S_OK,
+       Le16({2, 2, 2, 2, 4, 4, 4, 4})},
+      {"multi-mono 16 against 24",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_CopyChannelToMultiMono(d, &kPcm24x2, s, &kPcm16x2, 0, 1);
+       },
        Le16({1, 2}), Le24({7, 7}), E_INVALIDARG, Le24({7, 7})},
-      {"to all 16 against 24", [&](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm24x2, 0, 1); },
+      {"to all 16 against 24",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm24x2, 0, 1);
+       },
        Le16({1, 2}), Le24({7, 7}), E_NOTIMPL, Le24({7, 7})},
-      {"to all", [&](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x3, 1, 2); },
+      {"to all",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x3, 1, 2);
+       },
        Le16({1, 2, 3, 4}), Le16({0, 0, 0, 0, 0, 0}), S_OK, Le16({2, 2, 2, 4, 4, 4})},
-      {"to all into mono extracts", [&](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x1, 1, 2); },
+      {"to all into mono extracts",
+       [&](uint8_t* d, const uint8_t* s) {
+         return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x1, 1, 2);
+       },
        Le16({1, 2, 3, 4}), Le16({0, 0}), S_OK, Le16({2, 4})},
-      {"type without a width", [&](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, WUSAMPLE_FE03_16, 2, 0, 1); },
-       {}, Le16({5, 6}), E_FAIL, Le16({5, 6})},
-      {"negative frames", [&](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kPcm16x2, 0, -1); },
-       {}, Le16({5, 6}), E_INVALIDARG, Le16({5, 6})},
+      {"type without a width",
+       [&](uint8_t* d, const uint8_t*) {
+         return WuAudio_MuteChannel(d, WUSAMPLE_FE03_16, 2, 0, 1);
+       },
+       {},
+       Le16({5, 6}),
+       E_FAIL,
+       Le16({5, 6})},
+      {"negative frames",
+       [&](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kPcm16x2, 0, -1); },
+       {},
+       Le16({5, 6}),
+       E_INVALIDARG,
+       Le16({5, 6})},
   });
 }
 
@@ -188,8 +320,8 @@ TEST(WuAudioChannelsTest, EdgeCases) {
 // rounded to even) over the edges and a spread of pairs, and with the
 // general path of three channels.
 TEST(WuAudioChannelsTest, StereoAverageRoundsHalvesToEven) {
-  std::vector<int> pairs = {-32768, -32767, 32767, 32766, -1, 0, 1, 0, 3, 0, -3, 0, 32767, 32767,
-                            -32768, -32768, 5, -2, -5, 2};
+  std::vector<int> pairs = {-32768, -32767, 32767, 32766, -1,     0,      1, 0,  3,  0,
+                            -3,     0,      32767, 32767, -32768, -32768, 5, -2, -5, 2};
   for (int i = 0; i < 4000; ++i) pairs.push_back(static_cast<int16_t>(i * 7919 + i * i * 31));
   const LONG frames = static_cast<LONG>(pairs.size() / 2);
   std::vector<int16_t> src(pairs.begin(), pairs.end());
@@ -198,15 +330,18 @@ TEST(WuAudioChannelsTest, StereoAverageRoundsHalvesToEven) {
   std::vector<int16_t> three;
   for (LONG i = 0; i < frames; ++i) {
     const double half = (src[2 * i] + src[2 * i + 1]) / 2.0;
-    EXPECT_EQ(out[i], static_cast<int16_t>(std::nearbyint(half))) << src[2 * i] << " " << src[2 * i + 1];
-    three.insert(three.end(), {src[2 * i], src[2 * i + 1], static_cast<int16_t>(half * 3 - src[2 * i] - src[2 * i + 1])});
+    EXPECT_EQ(out[i], static_cast<int16_t>(std::nearbyint(half)))
+        << src[2 * i] << " " << src[2 * i + 1];
+    three.insert(three.end(), {src[2 * i], src[2 * i + 1],
+                               static_cast<int16_t>(half * 3 - src[2 * i] - src[2 * i + 1])});
   }
   // Three channels whose third is the pair's mean when that is whole.
   std::vector<int16_t> out3(frames, 0);
   ASSERT_EQ(WuAudio_ChannelChangeAvg(out3.data(), 1, three.data(), &kPcm16x3, frames), S_OK);
   for (LONG i = 0; i < frames; ++i) {
     const double mean = (three[3 * i] + three[3 * i + 1] + three[3 * i + 2]) / 3.0;
-    EXPECT_EQ(out3[i], static_cast<int16_t>(std::nearbyint(std::fmin(32767, std::fmax(-32768, mean)))));
+    EXPECT_EQ(out3[i],
+              static_cast<int16_t>(std::nearbyint(std::fmin(32767, std::fmax(-32768, mean)))));
   }
 }
 
@@ -219,29 +354,61 @@ TEST(WuAudioChannelsTest, ChannelOutsideTheFrameIsRefused) {
     auto add = [&](const char* name, std::function<HRESULT(uint8_t*, const uint8_t*)> call) {
       cases.push_back({name, call, in, Le16({7, 7, 7, 7}), E_FAIL, Le16({7, 7, 7, 7})});
     };
-    add("silence channel", [=](uint8_t* d, const uint8_t*) { return WuAudio_FillSilenceChannel(&kPcm16x2, d, bad, 2); });
-    add("channel to channel, source", [=](uint8_t* d, const uint8_t*) { return WuAudio_CopyChannelToChannel(d, &kPcm16x2, bad, 0, 2); });
-    add("channel to channel, destination", [=](uint8_t* d, const uint8_t*) { return WuAudio_CopyChannelToChannel(d, &kPcm16x2, 0, bad, 2); });
-    add("extract", [=](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannel(d, bad, s, &kPcm16x2, 2); });
-    add("extract by type", [=](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannel(d, bad, s, WUSAMPLE_PCM16, 2, 2); });
-    add("extract pair", [=](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannelPair(d, bad, s, &kPcm16x2, 2); });
-    add("insert", [=](uint8_t* d, const uint8_t* s) { return WuAudio_InsertChannel(d, WUSAMPLE_PCM16, 2, bad, s, 2); });
-    add("mute by type", [=](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, WUSAMPLE_PCM16, 2, bad, 2); });
-    add("mute by WAVEFORMATEX", [=](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kPcm16x2, bad, 2); });
+    add("silence channel", [=](uint8_t* d, const uint8_t*) {
+      return WuAudio_FillSilenceChannel(&kPcm16x2, d, bad, 2);
+    });
+    add("channel to channel, source", [=](uint8_t* d, const uint8_t*) {
+      return WuAudio_CopyChannelToChannel(d, &kPcm16x2, bad, 0, 2);
+    });
+    add("channel to channel, destination", [=](uint8_t* d, const uint8_t*) {
+      return WuAudio_CopyChannelToChannel(d, &kPcm16x2, 0, bad, 2);
+    });
+    add("extract", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_ExtractChannel(d, bad, s, &kPcm16x2, 2);
+    });
+    add("extract by type", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_ExtractChannel(d, bad, s, WUSAMPLE_PCM16, 2, 2);
+    });
+    add("extract pair", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_ExtractChannelPair(d, bad, s, &kPcm16x2, 2);
+    });
+    add("insert", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_InsertChannel(d, WUSAMPLE_PCM16, 2, bad, s, 2);
+    });
+    add("mute by type", [=](uint8_t* d, const uint8_t*) {
+      return WuAudio_MuteChannel(d, WUSAMPLE_PCM16, 2, bad, 2);
+    });
+    add("mute by WAVEFORMATEX",
+        [=](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &kPcm16x2, bad, 2); });
     const _wuwaveformat rec = Record(WUSAMPLE_PCM16, 2);
-    add("mute by record", [=](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &rec, bad, 2); });
-    add("multi-mono by type", [=](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToMultiMono2(d, 2, s, 2, bad, 2, WUSAMPLE_PCM16); });
-    add("multi-mono", [=](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToMultiMono(d, &kPcm16x2, s, &kPcm16x2, bad, 2); });
-    add("to all", [=](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x2, bad, 2); });
-    add("to all into mono", [=](uint8_t* d, const uint8_t* s) { return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x1, bad, 2); });
+    add("mute by record",
+        [=](uint8_t* d, const uint8_t*) { return WuAudio_MuteChannel(d, &rec, bad, 2); });
+    add("multi-mono by type", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_CopyChannelToMultiMono2(d, 2, s, 2, bad, 2, WUSAMPLE_PCM16);
+    });
+    add("multi-mono", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_CopyChannelToMultiMono(d, &kPcm16x2, s, &kPcm16x2, bad, 2);
+    });
+    add("to all", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x2, bad, 2);
+    });
+    add("to all into mono", [=](uint8_t* d, const uint8_t* s) {
+      return WuAudio_CopyChannelToAll(d, s, &kPcm16x2, &kPcm16x1, bad, 2);
+    });
   }
   // The pair's second channel must exist as well.
   cases.push_back({"extract pair at the last channel",
-                   [](uint8_t* d, const uint8_t* s) { return WuAudio_ExtractChannelPair(d, 2, s, &kPcm16x3, 1); },
+                   [](uint8_t* d, const uint8_t* s) {
+                     return WuAudio_ExtractChannelPair(d, 2, s, &kPcm16x3, 1);
+                   },
                    Le16({1, 2, 3}), Le16({7, 7}), E_FAIL, Le16({7, 7})});
-  cases.push_back({"silence channel at the count",
-                   [](uint8_t* d, const uint8_t*) { return WuAudio_FillSilenceChannel(&kPcm16x3, d, 3, 1); },
-                   {}, Le16({7, 7, 7}), E_FAIL, Le16({7, 7, 7})});
+  cases.push_back(
+      {"silence channel at the count",
+       [](uint8_t* d, const uint8_t*) { return WuAudio_FillSilenceChannel(&kPcm16x3, d, 3, 1); },
+       {},
+       Le16({7, 7, 7}),
+       E_FAIL,
+       Le16({7, 7, 7})});
   RunCases(cases);
 }
 
@@ -266,13 +433,14 @@ double Value(const uint8_t* p, WUSAMPLETYPE type) {
   double d = 0;
   WuAudio_GetCopyFunction2(WUSAMPLE_FLOAT64, type)(&d, p, 1, 1.0f);
   if (type == WUSAMPLE_FLOAT32 || type == WUSAMPLE_FLOAT64) return d;
-  return std::ldexp(d, static_cast<int>(type == WUSAMPLE_PCM24IN32 ? 23 : WuAudio_BitsFromSampleType(type) - 1));
+  return std::ldexp(
+      d, static_cast<int>(type == WUSAMPLE_PCM24IN32 ? 23 : WuAudio_BitsFromSampleType(type) - 1));
 }
 
 TEST(WuAudioChannelsTest, FillWithSampleAgreesWithTheKernels) {
   const WUSAMPLETYPE sampleTypes[] = {WUSAMPLE_PCM16, WUSAMPLE_PCM24, WUSAMPLE_FLOAT32,
                                       WUSAMPLE_FLOAT64, WUSAMPLE_PCM24IN32};
-  const WUSAMPLETYPE destTypes[] = {WUSAMPLE_PCM16, WUSAMPLE_PCM24, WUSAMPLE_PCM32,
+  const WUSAMPLETYPE destTypes[] = {WUSAMPLE_PCM16,   WUSAMPLE_PCM24,   WUSAMPLE_PCM32,
                                     WUSAMPLE_FLOAT32, WUSAMPLE_FLOAT64, WUSAMPLE_PCM24IN32};
   constexpr LONG kFrames = 3;
   for (WUSAMPLETYPE st : sampleTypes) {
@@ -322,7 +490,8 @@ TEST(WuAudioChannelsTest, FillWithSampleAgreesWithTheKernels) {
             std::memcpy(frame.data(), lr, 2 * w);
           }
           for (LONG f = 0; f < kFrames; ++f)
-            EXPECT_EQ(Bytes(out.get() + f * df.nBlockAlign, out.get() + (f + 1) * df.nBlockAlign), frame)
+            EXPECT_EQ(Bytes(out.get() + f * df.nBlockAlign, out.get() + (f + 1) * df.nBlockAlign),
+                      frame)
                 << "frame " << f;
         }
       }

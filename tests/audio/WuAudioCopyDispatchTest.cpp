@@ -1,7 +1,5 @@
 // The pair table, the variant selection by class and feature bits, and the
 // copy API.
-#include "audio/WuAudioCopyApi.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,16 +9,18 @@
 #include <iterator>
 #include <vector>
 
+#include "audio/WuAudioCopyApi.h"
 #include "audio/WuWfx.h"
 #include "foundation/WuSystem.h"
 #include "tests/audio/CpuPresenter.h"
+#include "tests/audio/FormatTestUtil.h"
 
 namespace {
 
 using V = WuAudioCopyVariant;
 
-constexpr WUSAMPLETYPE kCodes[] = {WUSAMPLE_PCM8,    WUSAMPLE_PCM8S,    WUSAMPLE_PCM16,
-                                   WUSAMPLE_PCM16BE, WUSAMPLE_PCM24,    WUSAMPLE_PCM24BE,
+constexpr WUSAMPLETYPE kCodes[] = {WUSAMPLE_PCM8,    WUSAMPLE_PCM8S,     WUSAMPLE_PCM16,
+                                   WUSAMPLE_PCM16BE, WUSAMPLE_PCM24,     WUSAMPLE_PCM24BE,
                                    WUSAMPLE_PCM32,   WUSAMPLE_PCM24IN32, WUSAMPLE_PCM32BE,
                                    WUSAMPLE_FLOAT32, WUSAMPLE_FLOAT64};
 
@@ -28,8 +28,8 @@ using WuAudioCopyDispatchTest = audiotest::CpuPresenterTest;
 
 TEST_F(WuAudioCopyDispatchTest, PairPresenceOverEveryCode) {
   std::vector<WUSAMPLETYPE> codes(std::begin(kCodes), std::end(kCodes));
-  codes.insert(codes.end(), {WUSAMPLE_NONE, WUSAMPLE_FE03_16, WUSAMPLE_FE03_24,
-                             static_cast<WUSAMPLETYPE>(20)});
+  codes.insert(codes.end(),
+               {WUSAMPLE_NONE, WUSAMPLE_FE03_16, WUSAMPLE_FE03_24, static_cast<WUSAMPLETYPE>(20)});
   int kernels = 0;
   for (WUSAMPLETYPE d : codes) {
     for (WUSAMPLETYPE s : codes) {
@@ -110,8 +110,7 @@ TEST_F(WuAudioCopyDispatchTest, SelectionBeyondTheClassRangeAndByFeatureWord) {
     EXPECT_EQ(WuAudio_SelectCopyFunction(row.dest, row.src, -1, 0),
               WuAudio_FindCopyKernel(row.dest, row.src, row.byClass[0]));
   }
-  const WuAudioCopyFunc sse41 =
-      WuAudio_FindCopyKernel(WUSAMPLE_FLOAT32, WUSAMPLE_PCM16, V::kSse41);
+  const WuAudioCopyFunc sse41 = WuAudio_FindCopyKernel(WUSAMPLE_FLOAT32, WUSAMPLE_PCM16, V::kSse41);
   for (int cls = -1; cls <= 7; ++cls)
     EXPECT_EQ(WuAudio_SelectCopyFunction(WUSAMPLE_FLOAT32, WUSAMPLE_PCM16, cls, WUCPU_SSE41), sse41)
         << cls;
@@ -139,17 +138,8 @@ TEST_F(WuAudioCopyDispatchTest, SelectionBeyondTheClassRangeAndByFeatureWord) {
 
 // ---- WuAudio_Copy -------------------------------------------------------------------
 
-WAVEFORMATEX Wfx(WUSAMPLETYPE type, DWORD channels) {
-  WAVEFORMATEX wfx{};
-  WuAudio_InitWfx(&wfx, 48000, type, channels);
-  return wfx;
-}
-
-_wuwaveformat Record(WUSAMPLETYPE type, UINT channels) {
-  _wuwaveformat r{};
-  r.Init(48000, type, channels, 0, sizeof(r));
-  return r;
-}
+using audiotest::Record;
+using audiotest::Wfx;
 
 constexpr float kSentinel = -12345.0f;
 

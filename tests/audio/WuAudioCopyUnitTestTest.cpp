@@ -1,8 +1,6 @@
 // The round-trip self test: which nodes run on which processor, how a
 // failing node, an owner window and an allocation failure are reported, and
 // its ramp and perturbation helpers.
-#include "audio/WuAudioCopyUnitTest.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/WuAudioCopyUnitTest.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuUICursor.h"
