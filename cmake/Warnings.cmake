@@ -24,12 +24,16 @@ function(wu_library name)
   endif()
 endfunction()
 
-# wu_test(name SOURCES ... DEPS ...): one GoogleTest executable registered
-# with ctest. Every test gets WU_STATE_ROOT pointing at a fresh folder by the
+# wu_test(name SOURCES ... DEPS ... [TIMEOUT seconds]): one GoogleTest
+# executable registered with ctest, each test given TIMEOUT seconds (120 by
+# default). Every test gets WU_STATE_ROOT pointing at a fresh folder by the
 # test main (tests/common/TestMain.cpp).
 function(wu_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} wu_test_main GTest::gtest GTest::gmock)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ARG_TIMEOUT})
 endfunction()
