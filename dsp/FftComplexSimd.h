@@ -1,0 +1,327 @@
+// The complex float FFT of variants 1 to 4 (SSE2 intrinsics): bit reversal,
+// the radix passes in the split layout, the direct transform, scaling and
+// the split transform of large orders, over a variant's traits `KT`
+// (split tables, direct limit, radix-4-only odd orders, and the variant's
+// block kernels of dsp/FftVariants.h).
+//
+// Passes run on 16-byte-aligned data in place; unaligned data is carried in
+// the work buffer and written back by the last step. The first stage makes
+// 4-point DFTs of the bit-reversed groups and stores them as split records;
+// then radix-4 passes of span 4, 16, .. read the radix table in sequence;
+// odd orders end with one radix-2 pass of span N/2 (variant 1 instead
+// combines the 4-point DFTs into 8-point DFTs with the constants below and
+// continues with radix-4 passes from span 8).
+//
+// Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "dsp/FftComplex.h"
+
+namespace wuperf {
+namespace {
+
+// exp(-2*pi*i*k/8), k = 0..3, as four real parts then four imaginary parts
+// (c = 0x3F3504F4, one unit above the float nearest sqrt(1/2)): the
+// twiddles of variant 1's 8-point stage.
+alignas(16) const uint32_t kEighthRootsBits[8] = {0x3F800000, 0x3F3504F4, 0x00000000, 0xBF3504F4,
+                                                  0x00000000, 0xBF3504F4, 0xBF800000, 0xBF3504F4};
+
+inline bool Aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15) == 0; }
+
+// One step of a bit-reversed counter of log2(n) bits.
+inline size_t NextRev(size_t r, size_t n) {
+  size_t bit = n >> 1;
+  while (r & bit) r ^= bit, bit >>= 1;
+  return r | bit;
+}
+
+// dst[rev(j)] = src[j], 8-byte points; src and dst do not overlap.
+inline void BitRevCopySimd(const void* src, void* dst, size_t n) {
+  const uint8_t* s = static_cast<const uint8_t*>(src);
+  uint8_t* d = static_cast<uint8_t*>(dst);
+  size_t r = 0;
+  for (size_t j = 0; j < n; ++j, r = NextRev(r, n))
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * r),
+                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + 8 * j)));
+}
+
+inline void BitRevInPlaceSimd(void* data, size_t n) {
+  uint8_t* p = static_cast<uint8_t*>(data);
+  size_t r = 0;
+  for (size_t j = 0; j < n; ++j, r = NextRev(r, n)) {
+    if (j >= r) continue;
+    __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * j));
+    __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * r));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * j), b);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * r), a);
+  }
+}
+
+// 4-point DFTs of the groups of four bit-reversed points, in place, each
+// group stored as one split record.
+template <bool kInv>
+void FirstStage4(float* p, size_t n) {
+  for (size_t g = 0; g < n; g += 4, p += 8) {
+    __m128 v01 = _mm_load_ps(p), v23 = _mm_load_ps(p + 4);
+    __m128 re = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(2, 0, 2, 0));  // a b c d
+    __m128 im = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(3, 1, 3, 1));
+    // (a + b, a - b, c + d, c - d) per part.
+    __m128 reSwap = _mm_shuffle_ps(re, re, _MM_SHUFFLE(2, 3, 0, 1));
+    __m128 imSwap = _mm_shuffle_ps(im, im, _MM_SHUFFLE(2, 3, 0, 1));
+    const __m128 sign = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
+    // (a, -b, c, -d) + (b, a, d, c) = (a + b, a - b, c + d, c - d).
+    __m128 reS = _mm_add_ps(_mm_xor_ps(re, sign), reSwap);
+    __m128 imS = _mm_add_ps(_mm_xor_ps(im, sign), imSwap);
+    float r[4], i[4];
+    _mm_storeu_ps(r, reS);
+    _mm_storeu_ps(i, imS);
+    // s1 = a + b, d1 = a - b, s2 = c + d, d2 = rot(c - d).
+    float d2r = kInv ? -i[3] : i[3], d2i = kInv ? r[3] : -r[3];
+    p[0] = r[0] + r[2], p[4] = i[0] + i[2];
+    p[1] = r[1] + d2r, p[5] = i[1] + d2i;
+    p[2] = r[0] - r[2], p[6] = i[0] - i[2];
+    p[3] = r[1] - d2r, p[7] = i[1] - d2i;
+  }
+}
+
+// Split records to interleaved points, from `from` to `to` (may be equal).
+inline void RecordsToPoints(const float* from, float* to, size_t n) {
+  for (size_t k = 0; k < n; k += 4, from += 8, to += 8) {
+    __m128 re = _mm_load_ps(from), im = _mm_load_ps(from + 4);
+    _mm_storeu_ps(to, _mm_unpacklo_ps(re, im));
+    _mm_storeu_ps(to + 4, _mm_unpackhi_ps(re, im));
+  }
+}
+
+// All passes over n >= 32 aligned points in bit-reversed order, leaving
+// split records.
+template <class KT, bool kInv>
+void PassesAligned(float* p, size_t n, const float* tw) {
+  FirstStage4<kInv>(p, n);
+  const int order = __builtin_ctzll(n);
+  const int32_t groupsOf = static_cast<int32_t>(n);
+  size_t span;
+  if (KT::kOddRadix4Only && (order & 1)) {
+    KT::template Radix2<kInv>(p, p, 4, groupsOf / 8, reinterpret_cast<const float*>(kEighthRootsBits));
+    span = 8;
+    for (; 4 * span <= n; span *= 4) {
+      KT::template Radix4<kInv>(p, p, static_cast<int32_t>(span),
+                                static_cast<int32_t>(n / (4 * span)), tw);
+      tw += 6 * span;
+    }
+    return;
+  }
+  const size_t limit = (order & 1) ? n / 2 : n;
+  for (span = 4; 4 * span <= limit; span *= 4) {
+    KT::template Radix4<kInv>(p, p, static_cast<int32_t>(span), static_cast<int32_t>(n / (4 * span)),
+                              tw);
+    tw += 6 * span;
+  }
+  if (order & 1) KT::template Radix2<kInv>(p, p, static_cast<int32_t>(n / 2), 1, tw);
+}
+
+template <class KT, bool kInv>
+void PassesSimd(void* data, size_t n, const float* tw, uint8_t* work, bool interleave) {
+  float* d = static_cast<float*>(data);
+  float* buf = d;
+  if (!Aligned16(d)) {
+    buf = reinterpret_cast<float*>(work);
+    std::memcpy(buf, d, 8 * n);
+  }
+  PassesAligned<KT, kInv>(buf, n, tw);
+  if (interleave)
+    RecordsToPoints(buf, d, n);
+  else if (buf != d)
+    std::memcpy(d, buf, 8 * n);
+}
+
+template <class KT, bool kInv>
+void DirectSimd(const void* src, void* dst, size_t n, const float* tw, uint8_t* work) {
+  float* target = (src != dst && Aligned16(dst)) ? static_cast<float*>(dst)
+                                                 : reinterpret_cast<float*>(work);
+  BitRevCopySimd(src, target, n);
+  PassesAligned<KT, kInv>(target, n, tw);
+  RecordsToPoints(target, static_cast<float*>(dst), n);
+}
+
+// One split level on a bit-reversed block of order m at `depth`: the
+// sub-blocks (recursively above the direct limit), each left in split
+// records and scaled when asked, then the column passes block by block.
+template <class KT, bool kInv>
+void SplitLevelSimd(const FftSpec* s, float* p, int m, int depth, uint8_t* work) {
+  const int split = KT::kSplit[m];
+  const int sub = m - split;
+  assert(split != 0);  // every order above the direct limit has a split entry
+  const size_t b = size_t{1} << sub, r = size_t{1} << split;
+  const bool scaled = (kInv ? s->scaleInverse : s->scaleForward) == 1;
+  for (size_t t = 0; t < r; ++t) {
+    float* row = p + 2 * t * b;
+    if (sub > KT::kDirectLimit) {
+      SplitLevelSimd<KT, kInv>(s, row, sub, depth + 1, work);
+    } else {
+      PassesSimd<KT, kInv>(row, b, static_cast<const float*>(s->twiddleTable), work, false);
+      if (scaled) KT::Scale(s->scaleFactor, row, static_cast<int32_t>(2 * b));
+    }
+  }
+  const size_t g = size_t{1} << (KT::kBlock[m] - split);
+  const float* tw = static_cast<const float*>(s->levelTwiddle[depth]);
+  float* w = reinterpret_cast<float*>(work);
+  for (size_t d = 0; d < b; d += g) {
+    KT::Gather(p + 2 * d, w, static_cast<int32_t>(b), static_cast<int32_t>(r),
+               static_cast<int32_t>(g));
+    size_t quarter = g;
+    for (int i = 2; i <= split; i += 2, quarter *= 4) {
+      KT::template Radix4<kInv>(w, w, static_cast<int32_t>(quarter),
+                                static_cast<int32_t>(r * g / (4 * quarter)), tw);
+      tw += 6 * quarter;
+    }
+    if (split & 1) {
+      KT::template Radix2<kInv>(w, w, static_cast<int32_t>(quarter), 1, tw);
+      tw += 2 * quarter;
+    }
+    KT::Scatter(p + 2 * d, w, static_cast<int32_t>(b), static_cast<int32_t>(r),
+                static_cast<int32_t>(g), depth == 0 ? 1 : 0);
+  }
+}
+
+template <class KT, bool kInv>
+void RecursiveSimd(const FftSpec* s, const void* src, void* dst, int order, uint8_t* work) {
+  const size_t n = size_t{1} << order;
+  if (src == dst)
+    BitRevInPlaceSimd(dst, n);
+  else
+    BitRevCopySimd(src, dst, n);
+  SplitLevelSimd<KT, kInv>(s, static_cast<float*>(dst), order, 0, work);
+}
+
+template <void (*ScaleKernel)(float, float*, int32_t), WuPerfStatus (*Zero)(float*, int32_t)>
+WuPerfStatus ScaleSimd(float factor, float* data, int32_t count) {
+  if (!data) return WuPerfErrNullPointer;
+  if (count <= 0) return WuPerfErrSize;
+  if (factor == 1.0f) return WuPerfOk;
+  if (factor == 0.0f) return Zero(data, count);
+  ScaleKernel(factor, data, count);
+  return WuPerfOk;
+}
+
+}  // namespace
+}  // namespace wuperf
+
+// The complex float FFT of SIMD variant V (index I) with its complex
+// constants CT (dsp/FftSplitTables.h), split table S and block table B.
+#define WU_DEFINE_FFT32FC_SIMD(V, I, CT, S, B)                                                   \
+  namespace {                                                                                     \
+  struct Traits {                                                                                 \
+    static constexpr int32_t kVariant = I;                                                        \
+    static constexpr int kDirectLimit = CT.directLimit;                                          \
+    static constexpr bool kGeneric = false;                                                       \
+    static constexpr bool kOddRadix4Only = CT.oddRadix4Only;                                      \
+    static constexpr const uint8_t* kSplit = S.v;                                                 \
+    static constexpr const uint8_t* kBlock = B.v;                                                 \
+    static uint8_t* Malloc(int32_t n) { return WuPerfsMalloc_##V(n); }                            \
+    static void Free(void* p) { WuPerfsFree_##V(p); }                                             \
+    static float* BaseTwiddle(int32_t o, float* d) { return WuPerfFFT32fc_BaseTwiddle_##V(o, d); } \
+    static uint32_t* BitRevTable(int32_t o, uint32_t* d) { return WuPerfFFT_BitRevTable_##V(o, d); } \
+    static float* RadixTwiddle(int32_t o, const float* s, int32_t a, float* d) {                  \
+      return WuPerfFFT32fc_RadixTwiddle_##V(o, s, a, d);                                          \
+    }                                                                                             \
+    static void InitLarge(FftSpec* sp, int32_t o, const float* s, int32_t a, uint8_t* d,          \
+                          uint8_t* scratch) {                                                     \
+      WuPerfFFT32fc_InitLarge_##V(sp, o, s, a, d, scratch);                                       \
+    }                                                                                             \
+    static void GetSizesLarge(int32_t o, int32_t* s, int32_t* i, int32_t* w) {                    \
+      WuPerfFFT32fc_GetSizesLarge_##V(o, s, i, w);                                                \
+    }                                                                                             \
+    static void Scale(float f, float* p, int32_t c) { WuPerfFFT32fc_Scale_##V(f, p, c); }         \
+    static void Gather(const float* s, float* d, int32_t stride, int32_t rows, int32_t len) {     \
+      WuPerfFFT32fc_BlockGather_##V(s, d, stride, rows, len);                                     \
+    }                                                                                             \
+    static void Scatter(float* d, const float* s, int32_t stride, int32_t rows, int32_t len,      \
+                        int32_t mode) {                                                           \
+      WuPerfFFT32fc_BlockScatter_##V(d, s, stride, rows, len, mode);                              \
+    }                                                                                             \
+    template <bool kInv>                                                                          \
+    static void Radix4(const float* s, float* d, int32_t q, int32_t g, const float* tw) {         \
+      if (kInv)                                                                                   \
+        WuPerfFFTInv32fc_Radix4Pass_##V(s, d, q, g, tw);                                          \
+      else                                                                                        \
+        WuPerfFFTFwd32fc_Radix4Pass_##V(s, d, q, g, tw);                                          \
+    }                                                                                             \
+    template <bool kInv>                                                                          \
+    static void Radix2(const float* s, float* d, int32_t h, int32_t g, const float* tw) {         \
+      if (kInv)                                                                                   \
+        WuPerfFFTInv32fc_Radix2Pass_##V(s, d, h, g, tw);                                          \
+      else                                                                                        \
+        WuPerfFFTFwd32fc_Radix2Pass_##V(s, d, h, g, tw);                                          \
+    }                                                                                             \
+    static void BitRevInPlace(void* p, int32_t n, const uint32_t* t) {                            \
+      WuPerfFFT32fc_BitRevInPlace_##V(p, n, t);                                                   \
+    }                                                                                             \
+    static void BitRevCopy(const void* s, void* d, int32_t n, const uint32_t* t) {                \
+      WuPerfFFT32fc_BitRevCopy_##V(s, d, n, t);                                                   \
+    }                                                                                             \
+    template <bool kInv>                                                                          \
+    static void Direct(const void* s, void* d, int32_t n, const float* tw, const uint32_t* br,    \
+                       uint8_t* w) {                                                              \
+      if (kInv)                                                                                   \
+        WuPerfFFTInv32fc_Direct_##V(s, d, n, tw, br, w);                                          \
+      else                                                                                        \
+        WuPerfFFTFwd32fc_Direct_##V(s, d, n, tw, br, w);                                          \
+    }                                                                                             \
+    template <bool kInv>                                                                          \
+    static void Passes(void* p, int32_t n, const float* tw, uint8_t* w) {                         \
+      if (kInv)                                                                                   \
+        WuPerfFFTInv32fc_Passes_##V(p, n, tw, w, 1);                                              \
+      else                                                                                        \
+        WuPerfFFTFwd32fc_Passes_##V(p, n, tw, w, 1);                                              \
+    }                                                                                             \
+    template <bool kInv>                                                                          \
+    static void Large(const FftSpec* sp, const void* s, void* d, int32_t o, uint8_t* w) {         \
+      if (kInv)                                                                                   \
+        WuPerfFFTInv32fc_Recursive_##V(sp, s, d, o, w);                                           \
+      else                                                                                        \
+        WuPerfFFTFwd32fc_Recursive_##V(sp, s, d, o, w);                                           \
+    }                                                                                             \
+  };                                                                                              \
+  }                                                                                               \
+  WU_DEFINE_FFT32FC_ENTRIES(V, Traits)                                                            \
+  WU_FFT32FC_FIXED_KERNELS(V, false)                                                              \
+  void WuPerfFFT32fc_BitRevCopy_##V(const void* src, void* dst, int32_t n, const uint32_t*) {     \
+    if (src == dst)                                                                               \
+      BitRevInPlaceSimd(dst, static_cast<size_t>(n));                                             \
+    else                                                                                          \
+      BitRevCopySimd(src, dst, static_cast<size_t>(n));                                           \
+  }                                                                                               \
+  void WuPerfFFT32fc_BitRevInPlace_##V(void* data, int32_t n, const uint32_t*) {                  \
+    BitRevInPlaceSimd(data, static_cast<size_t>(n));                                              \
+  }                                                                                               \
+  WuPerfStatus WuPerfFFT32fc_Scale_##V(float factor, float* data, int32_t count) {                \
+    return ScaleSimd<WuPerfScale32f_Kernel_##V, WuPerfZero32f_##V>(factor, data, count);         \
+  }                                                                                               \
+  WU_DEFINE_FFT32FC_SIMD_DIR(Fwd, false, V)                                                       \
+  WU_DEFINE_FFT32FC_SIMD_DIR(Inv, true, V)
+
+#define WU_DEFINE_FFT32FC_SIMD_DIR(D, kInv, V)                                                   \
+  void WuPerfFFT##D##32fc_Passes_##V(void* data, int32_t n, const float* tw, uint8_t* work,      \
+                                     int32_t interleave) {                                        \
+    PassesSimd<Traits, kInv>(data, static_cast<size_t>(n), tw, work, interleave == 1);            \
+  }                                                                                               \
+  void WuPerfFFT##D##32fc_Direct_##V(const void* src, void* dst, int32_t n, const float* tw,      \
+                                     const uint32_t*, uint8_t* work) {                            \
+    DirectSimd<Traits, kInv>(src, dst, static_cast<size_t>(n), tw, work);                         \
+  }                                                                                               \
+  void WuPerfFFT##D##32fc_Recursive_##V(const FftSpec* spec, const void* src, void* dst,          \
+                                        int32_t order, uint8_t* work) {                           \
+    RecursiveSimd<Traits, kInv>(spec, src, dst, order, work);                                     \
+  }                                                                                               \
+  void WuPerfFFT##D##32fc_SplitRecurse_##V(const FftSpec* spec, void* block, int32_t order,       \
+                                           int32_t depth, uint8_t* work) {                        \
+    SplitLevelSimd<Traits, kInv>(spec, static_cast<float*>(block), order, depth, work);           \
+  }
