@@ -23,6 +23,7 @@
 #include <cstring>
 
 #include "dsp/FftComplex.h"
+#include "dsp/FftSmallKernels.h"
 
 namespace wuperf {
 namespace {
@@ -104,8 +105,9 @@ inline void RecordsToPoints(const float* from, float* to, size_t n) {
 // split records.
 template <class KT, bool kInv>
 void PassesAligned(float* p, size_t n, const float* tw) {
-  FirstStage4<kInv>(p, n);
-  const int order = __builtin_ctzll(n);
+  const bool blocked = KT::kBlockPoints != 0 && n > KT::kBlockPoints;
+  FirstStage4<kInv>(p, blocked ? KT::kBlockPoints : n);
+  const int order = Log2(n);
   const int32_t groupsOf = static_cast<int32_t>(n);
   size_t span;
   if (KT::kOddRadix4Only && (order & 1)) {
@@ -119,7 +121,26 @@ void PassesAligned(float* p, size_t n, const float* tw) {
     return;
   }
   const size_t limit = (order & 1) ? n / 2 : n;
-  for (span = 4; 4 * span <= limit; span *= 4) {
+  span = 4;
+  if (KT::kBlockPoints != 0 && n > KT::kBlockPoints) {
+    // Cache blocking: the first stage and the passes up to span 256 block by
+    // block (each block ends as whole 1024-point transforms), the table
+    // read from its start for each block.
+    const size_t block = KT::kBlockPoints;
+    const float* blockTw = tw;
+    for (float* b = p; b < p + 2 * n; b += 2 * block) {
+      if (b != p) FirstStage4<kInv>(b, block);
+      blockTw = tw;
+      for (size_t s = 4; s <= 256; s *= 4) {
+        KT::template Radix4<kInv>(b, b, static_cast<int32_t>(s),
+                                  static_cast<int32_t>(block / (4 * s)), blockTw);
+        blockTw += 6 * s;
+      }
+    }
+    tw = blockTw;
+    span = 1024;
+  }
+  for (; 4 * span <= limit; span *= 4) {
     KT::template Radix4<kInv>(p, p, static_cast<int32_t>(span), static_cast<int32_t>(n / (4 * span)),
                               tw);
     tw += 6 * span;
@@ -215,14 +236,16 @@ WuPerfStatus ScaleSimd(float factor, float* data, int32_t count) {
 }  // namespace wuperf
 
 // The complex float FFT of SIMD variant V (index I) with its complex
-// constants CT (dsp/FftSplitTables.h), split table S and block table B.
-#define WU_DEFINE_FFT32FC_SIMD(V, I, CT, S, B)                                                   \
+// constants CT (dsp/FftSplitTables.h), split table S, block table B and
+// the points of a cache block of the passes (0: no blocking).
+#define WU_DEFINE_FFT32FC_SIMD(V, I, CT, S, B, BLOCK)                                                   \
   namespace {                                                                                     \
   struct Traits {                                                                                 \
     static constexpr int32_t kVariant = I;                                                        \
     static constexpr int kDirectLimit = CT.directLimit;                                          \
     static constexpr bool kGeneric = false;                                                       \
     static constexpr bool kOddRadix4Only = CT.oddRadix4Only;                                      \
+    static constexpr size_t kBlockPoints = BLOCK;                                                \
     static constexpr const uint8_t* kSplit = S.v;                                                 \
     static constexpr const uint8_t* kBlock = B.v;                                                 \
     static uint8_t* Malloc(int32_t n) { return WuPerfsMalloc_##V(n); }                            \

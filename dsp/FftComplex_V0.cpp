@@ -35,7 +35,7 @@ void PassesV0(float* p, size_t n, const float* tw) {
     Store(p, g + 3, CxSub(d1, d2));
   }
   size_t span = 4;
-  if (__builtin_ctzll(n) & 1) {
+  if (Log2(n) & 1) {
     const float c = tw[6 * (n / 8)], ns = tw[6 * (n / 8) + 1];
     for (size_t g = 0; g < n; g += 8) {
       for (size_t q = 0; q < 4; ++q) {

@@ -10,6 +10,6 @@
 
 namespace wuperf::v1 {
 
-WU_DEFINE_FFT32FC_SIMD(V1, 1, kComplexV1, kComplexSplitV1, kComplexBlockV1)
+WU_DEFINE_FFT32FC_SIMD(V1, 1, kComplexV1, kComplexSplitV1, kComplexBlockV1, 0)
 
 }  // namespace wuperf::v1

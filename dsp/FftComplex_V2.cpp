@@ -10,6 +10,6 @@
 
 namespace wuperf::v2 {
 
-WU_DEFINE_FFT32FC_SIMD(V2, 2, kComplexV2, kComplexSplitV432, kComplexBlockV432)
+WU_DEFINE_FFT32FC_SIMD(V2, 2, kComplexV2, kComplexSplitV432, kComplexBlockV432, 1024)
 
 }  // namespace wuperf::v2

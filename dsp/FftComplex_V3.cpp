@@ -10,6 +10,6 @@
 
 namespace wuperf::v3 {
 
-WU_DEFINE_FFT32FC_SIMD(V3, 3, kComplexV3, kComplexSplitV432, kComplexBlockV432)
+WU_DEFINE_FFT32FC_SIMD(V3, 3, kComplexV3, kComplexSplitV432, kComplexBlockV432, 2048)
 
 }  // namespace wuperf::v3

@@ -10,6 +10,6 @@
 
 namespace wuperf::v4 {
 
-WU_DEFINE_FFT32FC_SIMD(V4, 4, kComplexV4, kComplexSplitV432, kComplexBlockV432)
+WU_DEFINE_FFT32FC_SIMD(V4, 4, kComplexV4, kComplexSplitV432, kComplexBlockV432, 2048)
 
 }  // namespace wuperf::v4

@@ -17,11 +17,20 @@
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 namespace wuperf {
 namespace {
+
+// log2 of a power of two (a plain loop: the bit-scan builtins may encode
+// instructions newer than a variant's set).
+inline int Log2(size_t n) {
+  int k = 0;
+  while ((size_t{1} << k) < n) ++k;
+  return k;
+}
 
 struct Cx {
   float re;  // real part

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/dsp/FftComplexTestSupport.h"
 #include "tests/dsp/FftLayouts.h"
 #include "tests/dsp/FftTestSupport.h"
 
@@ -91,6 +92,31 @@ TEST_F(FftLargeTest, StreamingBlocksUpTo64MiBGiveThePlainBytes) {
       ASSERT_TRUE(dst.GuardsIntact());
     });
   }
+}
+
+// The complex transforms whose split goes one level deeper (each point
+// still scaled once), and the largest order, against the oracle.
+TEST_F(FftLargeTest, ComplexDepthOneSplitsAndOrder27MatchTheOracle) {
+  const struct {
+    int variant;
+    int order;
+  } cases[] = {{0, 23}, {1, 24}, {2, 25}, {3, 26}, {4, 26}, {4, 27}, {0, 27}};
+  for (const auto& c : cases) {
+    if (!dsptest::VariantSupported(c.variant)) continue;
+    SCOPED_TRACE(testing::Message() << dsptest::VariantName(c.variant) << ", order " << c.order);
+    ASSERT_TRUE(WuPerf_ForceVariantForTesting(c.variant));
+    dsptest::CfftRun run;
+    run.order = c.order;
+    run.flag = 1;
+    run.bufOffset = 3;
+    EXPECT_TRUE(dsptest::MatchesOracle(run, dsptest::RunCfft(run)));
+    run.inverse = true;
+    run.flag = 2;
+    run.inPlace = true;
+    run.bufOffset = -1;
+    EXPECT_TRUE(dsptest::MatchesOracle(run, dsptest::RunCfft(run)));
+  }
+  WuPerf_ResetForTesting();
 }
 
 }  // namespace
