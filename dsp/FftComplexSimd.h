@@ -66,29 +66,39 @@ inline void BitRevInPlaceSimd(void* data, size_t n) {
 }
 
 // 4-point DFTs of the groups of four bit-reversed points, in place, each
-// group stored as one split record.
+// group stored as one split record: X0 = (a + b) + (c + d), X1 = (a - b) -
+// i(c - d) (inverse + i), X2 = (a + b) - (c + d), X3 = (a - b) + i(c - d).
+// Four groups a step: their points transposed so that each lane holds one
+// group, then the records transposed back.
 template <bool kInv>
 void FirstStage4(float* p, size_t n) {
-  for (size_t g = 0; g < n; g += 4, p += 8) {
-    __m128 v01 = _mm_load_ps(p), v23 = _mm_load_ps(p + 4);
-    __m128 re = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(2, 0, 2, 0));  // a b c d
-    __m128 im = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(3, 1, 3, 1));
-    // (a + b, a - b, c + d, c - d) per part.
-    __m128 reSwap = _mm_shuffle_ps(re, re, _MM_SHUFFLE(2, 3, 0, 1));
-    __m128 imSwap = _mm_shuffle_ps(im, im, _MM_SHUFFLE(2, 3, 0, 1));
-    const __m128 sign = _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
-    // (a, -b, c, -d) + (b, a, d, c) = (a + b, a - b, c + d, c - d).
-    __m128 reS = _mm_add_ps(_mm_xor_ps(re, sign), reSwap);
-    __m128 imS = _mm_add_ps(_mm_xor_ps(im, sign), imSwap);
-    float r[4], i[4];
-    _mm_storeu_ps(r, reS);
-    _mm_storeu_ps(i, imS);
-    // s1 = a + b, d1 = a - b, s2 = c + d, d2 = rot(c - d).
-    float d2r = kInv ? -i[3] : i[3], d2i = kInv ? r[3] : -r[3];
-    p[0] = r[0] + r[2], p[4] = i[0] + i[2];
-    p[1] = r[1] + d2r, p[5] = i[1] + d2i;
-    p[2] = r[0] - r[2], p[6] = i[0] - i[2];
-    p[3] = r[1] - d2r, p[7] = i[1] - d2i;
+  for (size_t g = 0; g < n; g += 16, p += 32) {
+    __m128 re[4], im[4];
+    for (int k = 0; k < 4; ++k) {
+      __m128 v01 = _mm_load_ps(p + 8 * k), v23 = _mm_load_ps(p + 8 * k + 4);
+      re[k] = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(2, 0, 2, 0));  // a b c d of group k
+      im[k] = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(3, 1, 3, 1));
+    }
+    _MM_TRANSPOSE4_PS(re[0], re[1], re[2], re[3]);  // re[0] = a of groups 0..3, ..
+    _MM_TRANSPOSE4_PS(im[0], im[1], im[2], im[3]);
+    __m128 s1r = _mm_add_ps(re[0], re[1]), s1i = _mm_add_ps(im[0], im[1]);
+    __m128 d1r = _mm_sub_ps(re[0], re[1]), d1i = _mm_sub_ps(im[0], im[1]);
+    __m128 s2r = _mm_add_ps(re[2], re[3]), s2i = _mm_add_ps(im[2], im[3]);
+    __m128 cr = _mm_sub_ps(re[2], re[3]), ci = _mm_sub_ps(im[2], im[3]);
+    const __m128 sign = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
+    // rot(c - d): forward (ci, -cr), inverse (-ci, cr).
+    __m128 d2r = kInv ? _mm_xor_ps(ci, sign) : ci;
+    __m128 d2i = kInv ? cr : _mm_xor_ps(cr, sign);
+    __m128 xr[4] = {_mm_add_ps(s1r, s2r), _mm_add_ps(d1r, d2r), _mm_sub_ps(s1r, s2r),
+                    _mm_sub_ps(d1r, d2r)};
+    __m128 xi[4] = {_mm_add_ps(s1i, s2i), _mm_add_ps(d1i, d2i), _mm_sub_ps(s1i, s2i),
+                    _mm_sub_ps(d1i, d2i)};
+    _MM_TRANSPOSE4_PS(xr[0], xr[1], xr[2], xr[3]);  // xr[k] = X0..X3 of group k
+    _MM_TRANSPOSE4_PS(xi[0], xi[1], xi[2], xi[3]);
+    for (int k = 0; k < 4; ++k) {
+      _mm_store_ps(p + 8 * k, xr[k]);
+      _mm_store_ps(p + 8 * k + 4, xi[k]);
+    }
   }
 }
 
