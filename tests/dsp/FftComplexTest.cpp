@@ -77,7 +77,7 @@ TEST_F(CfftTest, SizesFollowTheRule) {
     if (v == 3) sizes = wuperf::v3::WuPerfFFT32fc_GetSizes_V3;
     if (v == 2) sizes = wuperf::v2::WuPerfFFT32fc_GetSizes_V2;
     if (v == 1) sizes = wuperf::v1::WuPerfFFT32fc_GetSizes_V1;
-    // Spec: round32(8N + 8) + round32(N + 4) + round32(head) + 32.
+    // Context bytes: round32(8N + 8) + round32(N + 4) + round32(head) + 32.
     ASSERT_EQ(sizes(6, 1, 0, &spec, &init, &work), 0);
     EXPECT_EQ(spec, 544 + 96 + wuperf::kFftSpecHeadBytes);
     EXPECT_EQ(init, 0);
