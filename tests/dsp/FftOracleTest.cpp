@@ -129,6 +129,36 @@ std::vector<uint8_t> RealBase(int variant, int order) {
 WU_FFT_IDENTITY_ROW({"real base table: variant 4, variant 0", 2, 20,
                      [](int o) { return RealBase(4, o); }, [](int o) { return RealBase(0, o); }});
 
+// A table of an order built by a variant from its own base table, as bytes
+// up to the builder's end.
+template <class T, class Build>
+std::vector<uint8_t> TableBytes(int order, T* (*base)(int32_t, T*), Build build) {
+  const int a = order <= 10 ? 10 : order;
+  std::vector<T> s((size_t{1} << a) / 4 + 8);
+  base(a, s.data());
+  dsptest::GuardedBuffer out(size_t{32} << order, 0);
+  T* end = build(a, s.data(), reinterpret_cast<T*>(out.data()));
+  return std::vector<uint8_t>(out.data(), reinterpret_cast<uint8_t*>(end));
+}
+std::vector<uint8_t> ComplexRadix(int variant, int order) {
+  const dsptest::FoundationMembers& m = dsptest::Members(variant);
+  return TableBytes<float>(order, m.baseTwiddle32fc, [&](int a, const float* s, float* dst) {
+    return m.radixTwiddle32fc(order, s, a, dst);
+  });
+}
+std::vector<uint8_t> RealTables(int variant, int order) {
+  const dsptest::FoundationMembers& m = dsptest::Members(variant);
+  return TableBytes<double>(order, m.baseTwiddle64f, [&](int a, const double* s, double* dst) {
+    double* next = m.radixTwiddle64f(order - 1, s, a, dst);
+    return m.realTwiddleInv(order, s, a, m.realTwiddleFwd(order, s, a, next));
+  });
+}
+WU_FFT_IDENTITY_ROW({"complex radix table: variant 4, variant 2", 4, 16,
+                     [](int o) { return ComplexRadix(4, o); },
+                     [](int o) { return ComplexRadix(2, o); }});
+WU_FFT_IDENTITY_ROW({"real radix and post-pass tables: variant 4, variant 1", 6, 16,
+                     [](int o) { return RealTables(4, o); }, [](int o) { return RealTables(1, o); }});
+
 TEST(FftIdentityTest, EveryRowGivesEqualBits) {
   ASSERT_FALSE(dsptest::IdentityRows().empty());
   for (const dsptest::IdentityRow& row : dsptest::IdentityRows()) {
