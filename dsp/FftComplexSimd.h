@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dsp/FftBlockSimd.h"
 #include "dsp/FftComplex.h"
 #include "dsp/FftSmallKernels.h"
 
@@ -71,7 +72,7 @@ inline void BitRevInPlaceSimd(void* data, size_t n) {
 // Four groups a step: their points transposed so that each lane holds one
 // group, then the records transposed back.
 template <bool kInv>
-void FirstStage4(float* p, size_t n) {
+void FirstStage4(float* p, size_t n, const float* tw16 = nullptr) {
   for (size_t g = 0; g < n; g += 16, p += 32) {
     __m128 re[4], im[4];
     for (int k = 0; k < 4; ++k) {
@@ -95,6 +96,19 @@ void FirstStage4(float* p, size_t n) {
                     _mm_sub_ps(d1i, d2i)};
     _MM_TRANSPOSE4_PS(xr[0], xr[1], xr[2], xr[3]);  // xr[k] = X0..X3 of group k
     _MM_TRANSPOSE4_PS(xi[0], xi[1], xi[2], xi[3]);
+    if (tw16) {
+      // The radix-4 pass of span 4 in registers: 16-point DFTs.
+      Lanes4f q0{xr[0], xi[0]}, q1{xr[1], xi[1]}, q2{xr[2], xi[2]}, q3{xr[3], xi[3]};
+      Lanes4f y2 = MulTwiddle<kInv>(q2, _mm_load_ps(tw16), _mm_load_ps(tw16 + 4));
+      Lanes4f y1 = MulTwiddle<kInv>(q1, _mm_load_ps(tw16 + 8), _mm_load_ps(tw16 + 12));
+      Lanes4f y3 = MulTwiddle<kInv>(q3, _mm_load_ps(tw16 + 16), _mm_load_ps(tw16 + 20));
+      Lanes4f s1 = Add(q0, y1), s2 = Add(y2, y3), d1 = Sub(q0, y1), d2 = Sub(y2, y3);
+      StoreRecord(p, Add(s2, s1));
+      StoreRecord(p + 16, Sub(s1, s2));
+      StoreRecord(p + 8, RotateAdd<!kInv>(d1, d2));
+      StoreRecord(p + 24, RotateAdd<kInv>(d1, d2));
+      continue;
+    }
     for (int k = 0; k < 4; ++k) {
       _mm_store_ps(p + 8 * k, xr[k]);
       _mm_store_ps(p + 8 * k + 4, xi[k]);
@@ -116,7 +130,10 @@ inline void RecordsToPoints(const float* from, float* to, size_t n) {
 template <class KT, bool kInv>
 void PassesAligned(float* p, size_t n, const float* tw) {
   const bool blocked = KT::kBlockPoints != 0 && n > KT::kBlockPoints;
-  FirstStage4<kInv>(p, blocked ? KT::kBlockPoints : n);
+  const bool oddStart = KT::kOddRadix4Only && (Log2(n) & 1);
+  // The first stage fused with the span-4 pass (16-point DFTs), except
+  // before variant 1's 8-point stage.
+  FirstStage4<kInv>(p, blocked ? KT::kBlockPoints : n, oddStart ? nullptr : tw);
   const int order = Log2(n);
   const int32_t groupsOf = static_cast<int32_t>(n);
   size_t span;
@@ -139,9 +156,9 @@ void PassesAligned(float* p, size_t n, const float* tw) {
     const size_t block = KT::kBlockPoints;
     const float* blockTw = tw;
     for (float* b = p; b < p + 2 * n; b += 2 * block) {
-      if (b != p) FirstStage4<kInv>(b, block);
-      blockTw = tw;
-      for (size_t s = 4; s <= 256; s *= 4) {
+      if (b != p) FirstStage4<kInv>(b, block, tw);
+      blockTw = tw + 24;
+      for (size_t s = 16; s <= 256; s *= 4) {
         KT::template Radix4<kInv>(b, b, static_cast<int32_t>(s),
                                   static_cast<int32_t>(block / (4 * s)), blockTw);
         blockTw += 6 * s;
@@ -149,6 +166,10 @@ void PassesAligned(float* p, size_t n, const float* tw) {
     }
     tw = blockTw;
     span = 1024;
+  }
+  if (span == 4) {
+    tw += 24;  // span 4 ran inside the first stage
+    span = 16;
   }
   for (; 4 * span <= limit; span *= 4) {
     KT::template Radix4<kInv>(p, p, static_cast<int32_t>(span), static_cast<int32_t>(n / (4 * span)),
