@@ -44,25 +44,73 @@ inline size_t NextRev(size_t r, size_t n) {
   return r | bit;
 }
 
+// Reverses the low six bits.
+constexpr uint8_t Rev6(unsigned v) {
+  return static_cast<uint8_t>(((v & 1) << 5) | ((v & 2) << 3) | ((v & 4) << 1) | ((v & 8) >> 1) |
+                              ((v & 16) >> 3) | ((v & 32) >> 5));
+}
+inline void Move8(const uint8_t* from, uint8_t* to) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(to),
+                   _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from)));
+}
+
+// One tile of 64 x 64 points: dst[rev6(l) * dstStride + rev6(h)] =
+// src[h * srcStride + l] (strides in points). 32 KB each side, so both stay
+// in the cache while the writes of one row fill 512 contiguous bytes.
+inline void TileBitRev(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride) {
+  for (unsigned h = 0; h < 64; ++h) {
+    const uint8_t* row = src + 8 * (h * srcStride);
+    uint8_t* column = dst + 8 * size_t{Rev6(h)};
+    for (unsigned l = 0; l < 64; ++l) Move8(row + 8 * l, column + 8 * (Rev6(l) * dstStride));
+  }
+}
+
+// Points j = (h, mid, l) with six-bit h and l move to (rev l, rev mid,
+// rev h): tile `mid` of 64 rows of stride N/64 goes to tile rev(mid).
+constexpr size_t kTileOrder = 12;  // orders from 2 * 6 + 2 use the tiles
+
 // dst[rev(j)] = src[j], 8-byte points; src and dst do not overlap.
 inline void BitRevCopySimd(const void* src, void* dst, size_t n) {
   const uint8_t* s = static_cast<const uint8_t*>(src);
   uint8_t* d = static_cast<uint8_t*>(dst);
+  if (n >= (size_t{1} << (kTileOrder + 2))) {
+    const size_t rows = n / 64, tiles = n >> kTileOrder;
+    size_t rm = 0;
+    for (size_t m = 0; m < tiles; ++m, rm = NextRev(rm, tiles))
+      TileBitRev(s + 8 * (64 * m), rows, d + 8 * (64 * rm), rows);
+    return;
+  }
   size_t r = 0;
-  for (size_t j = 0; j < n; ++j, r = NextRev(r, n))
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 8 * r),
-                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + 8 * j)));
+  for (size_t j = 0; j < n; ++j, r = NextRev(r, n)) Move8(s + 8 * j, d + 8 * r);
 }
 
-inline void BitRevInPlaceSimd(void* data, size_t n) {
+// In place; with 64 KB of scratch the tiles of large orders are exchanged
+// through it.
+inline void BitRevInPlaceSimd(void* data, size_t n, uint8_t* scratch = nullptr) {
   uint8_t* p = static_cast<uint8_t*>(data);
+  if (scratch && n >= (size_t{1} << (kTileOrder + 2))) {
+    const size_t rows = n / 64, tiles = n >> kTileOrder;
+    uint8_t* a = scratch;
+    uint8_t* b = scratch + 0x8000;
+    size_t rm = 0;
+    for (size_t m = 0; m < tiles; ++m, rm = NextRev(rm, tiles)) {
+      if (rm < m) continue;
+      for (size_t h = 0; h < 64; ++h) {
+        std::memcpy(a + 512 * h, p + 8 * (64 * m + h * rows), 512);
+        if (rm != m) std::memcpy(b + 512 * h, p + 8 * (64 * rm + h * rows), 512);
+      }
+      TileBitRev(a, 64, p + 8 * (64 * rm), rows);
+      if (rm != m) TileBitRev(b, 64, p + 8 * (64 * m), rows);
+    }
+    return;
+  }
   size_t r = 0;
   for (size_t j = 0; j < n; ++j, r = NextRev(r, n)) {
     if (j >= r) continue;
-    __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * j));
-    __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * r));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * j), b);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * r), a);
+    __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * j));
+    __m128i y = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * r));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * j), y);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * r), x);
   }
 }
 
@@ -247,7 +295,7 @@ template <class KT, bool kInv>
 void RecursiveSimd(const FftSpec* s, const void* src, void* dst, int order, uint8_t* work) {
   const size_t n = size_t{1} << order;
   if (src == dst)
-    BitRevInPlaceSimd(dst, n);
+    BitRevInPlaceSimd(dst, n, s->workSize >= 0x10000 ? work : nullptr);
   else
     BitRevCopySimd(src, dst, n);
   SplitLevelSimd<KT, kInv>(s, static_cast<float*>(dst), order, 0, work);
