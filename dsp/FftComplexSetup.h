@@ -205,19 +205,27 @@ WuPerfStatus CfftTransform(const void* src, void* dst, const void* spec, uint8_t
     }
   }
   const int32_t n = int32_t{1} << m;
-  if (m < VT::kDirectLimit && !VT::kGeneric) {
-    VT::template Direct<kInv>(src, dst, n, static_cast<const float*>(s->twiddleTable),
-                              static_cast<const uint32_t*>(s->bitRevTable), work);
-    if (scaled) VT::Scale(s->scaleFactor, out, 2 * n);
-  } else if (m <= VT::kDirectLimit) {
-    if (src == dst)
-      VT::BitRevInPlace(dst, n, static_cast<const uint32_t*>(s->bitRevTable));
-    else
-      VT::BitRevCopy(src, dst, n, static_cast<const uint32_t*>(s->bitRevTable));
-    VT::template Passes<kInv>(dst, n, static_cast<const float*>(s->twiddleTable), work);
-    if (scaled) VT::Scale(s->scaleFactor, out, 2 * n);
-  } else {
+  // Routes: the direct routine below the threshold order T (variants 1 to
+  // 4), bit reversal and passes at T (variant 0: orders 6 to 10), the large
+  // routine above T, which scales by itself.
+  bool direct = false;
+  if constexpr (!VT::kGeneric) direct = m < VT::kDirectLimit;
+  const float* twiddles = static_cast<const float*>(s->twiddleTable);
+  const uint32_t* bitRev = static_cast<const uint32_t*>(s->bitRevTable);
+  if (m > VT::kDirectLimit) {
     VT::template Large<kInv>(s, src, dst, m, work);
+  } else {
+    if constexpr (!VT::kGeneric) {
+      if (direct) VT::template Direct<kInv>(src, dst, n, twiddles, bitRev, work);
+    }
+    if (!direct) {
+      if (src == dst)
+        VT::BitRevInPlace(dst, n, bitRev);
+      else
+        VT::BitRevCopy(src, dst, n, bitRev);
+      VT::template Passes<kInv>(dst, n, twiddles, work);
+    }
+    if (scaled) VT::Scale(s->scaleFactor, out, 2 * n);
   }
   VT::Free(owned);
   return WuPerfOk;

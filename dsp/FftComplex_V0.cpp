@@ -175,8 +175,6 @@ struct TraitsV0 {
     WuPerfFFT32fc_BitRevCopy_V0(src, dst, n, t);
   }
   template <bool kInv>
-  static void Direct(const void*, void*, int32_t, const float*, const uint32_t*, uint8_t*) {}
-  template <bool kInv>
   static void Passes(void* p, int32_t n, const float* tw, uint8_t*) {
     if (kInv)
       WuPerfFFTInv32fc_Passes_V0(p, n, tw);
