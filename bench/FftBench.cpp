@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/FftPeers.h"
+#include "dsp/Dispatch.h"
 #include "dsp/FftVariants.h"
 #include "platform/kernel/cpu.h"
 
@@ -198,6 +199,60 @@ void BM_PeersReal(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_PeersReal)->DenseRange(6, 22, 4)->UseManualTime()->Iterations(1);
+
+// Complex float transforms of one variant, out of place with the caller's
+// buffer, beside FFTW (ESTIMATE, out of place) and KissFFT in the same run.
+// Arguments: variant, order, inverse (0/1). fftw/ours and kiss/ours are the
+// peers' times over ours (above 1: ours is faster).
+bool VariantRuns(int variant) {
+  switch (variant) {
+    case 1: return __builtin_cpu_supports("sse2");
+    case 2: return __builtin_cpu_supports("sse3");
+    case 3: return __builtin_cpu_supports("ssse3");
+    case 4: return __builtin_cpu_supports("sse4.1");
+    default: return true;
+  }
+}
+
+void BM_Complex(benchmark::State& state) {
+  const int variant = static_cast<int>(state.range(0));
+  const int order = static_cast<int>(state.range(1));
+  const bool inverse = state.range(2) != 0;
+  if (!VariantRuns(variant)) {
+    state.SkipWithError("variant not supported by this processor");
+    return;
+  }
+  const size_t n = size_t{1} << order;
+  Buffer in(8 * n), out(8 * n);
+  float* x = reinterpret_cast<float*>(in.data());
+  float* y = reinterpret_cast<float*>(out.data());
+  fftbench::FftwComplex fftw(order, inverse, x, y);
+  fftbench::KissComplex kiss(order, inverse);
+  for (size_t i = 0; i < 2 * n; ++i) x[i] = static_cast<float>((i * 37) % 101) / 50.0f - 1.0f;
+  void* spec = nullptr;
+  if (wuperf::kFFTInitAllocCTable[variant](&spec, order, 8, 0) != 0) {
+    state.SkipWithError("set-up failed");
+    return;
+  }
+  int32_t bufSize = 0;
+  wuperf::kFFTGetBufSizeCTable[variant](spec, &bufSize);
+  Buffer work(static_cast<size_t>(bufSize) + 32);
+  auto transform = inverse ? wuperf::kFFTInvCTable[variant] : wuperf::kFFTFwdCTable[variant];
+  auto ours = [&] { transform(x, y, spec, work.data()); };
+  for (auto _ : state) {
+    auto withFftw = MedianNs([] {}, ours, [&] { fftw.Run(); }, CallsFor(8 * n));
+    auto withKiss = MedianNs([] {}, ours, [&] { kiss.Run(x, y); }, CallsFor(8 * n));
+    state.SetIterationTime(withFftw.first * 1e-9);
+    state.counters["GFLOPs"] = fftbench::ComplexGflops(order, withFftw.first);
+    state.counters["fftw/ours"] = withFftw.second / withFftw.first;
+    state.counters["kiss/ours"] = withKiss.second / withKiss.first;
+  }
+  wuperf::kFFTFreeCTable[variant](spec);
+}
+BENCHMARK(BM_Complex)
+    ->ArgsProduct({{4, 3, 2, 1, 0}, benchmark::CreateDenseRange(6, 22, 1), {0, 1}})
+    ->UseManualTime()
+    ->Iterations(1);
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "dsp/FftComplex.h"
 #include "dsp/Variants.h"
 
 namespace wuperf {
@@ -45,13 +46,18 @@ const ConjEntry kConjTable[kVariantCount] = {
     v0::WuPerfsConj_64fc_I_V0, v1::WuPerfsConj_64fc_I_V1, v2::WuPerfsConj_64fc_I_V2,
     v3::WuPerfsConj_64fc_I_V3, v4::WuPerfsConj_64fc_I_V4};
 
-// The FFT operations have no kernels yet; their rows stay empty until the
-// set-up, driver and kernel code fills them.
-const FFTInitAllocEntry kFFTInitAllocCTable[kVariantCount] = {};
-const FFTGetBufSizeCEntry kFFTGetBufSizeCTable[kVariantCount] = {};
-const FFTTransformCEntry kFFTFwdCTable[kVariantCount] = {};
-const FFTTransformCEntry kFFTInvCTable[kVariantCount] = {};
-const FFTFreeEntry kFFTFreeCTable[kVariantCount] = {};
+#define WU_FFT32FC_ROW(name)                                                      \
+  {v0::name##_V0, v1::name##_V1, v2::name##_V2, v3::name##_V3, v4::name##_V4}
+const FFTInitAllocEntry kFFTInitAllocCTable[kVariantCount] =
+    WU_FFT32FC_ROW(WuPerfsFFTInitAlloc_C_32fc);
+const FFTGetBufSizeCEntry kFFTGetBufSizeCTable[kVariantCount] =
+    WU_FFT32FC_ROW(WuPerfsFFTGetBufSize_C_32fc);
+const FFTTransformCEntry kFFTFwdCTable[kVariantCount] = WU_FFT32FC_ROW(WuPerfsFFTFwd_CToC_32fc);
+const FFTTransformCEntry kFFTInvCTable[kVariantCount] = WU_FFT32FC_ROW(WuPerfsFFTInv_CToC_32fc);
+const FFTFreeEntry kFFTFreeCTable[kVariantCount] = WU_FFT32FC_ROW(WuPerfsFFTFree_C_32fc);
+#undef WU_FFT32FC_ROW
+
+// The real FFT's rows stay empty until its set-up and kernels exist.
 const FFTInitAllocEntry kFFTInitAllocRTable[kVariantCount] = {};
 const FFTGetBufSizeREntry kFFTGetBufSizeRTable[kVariantCount] = {};
 const FFTTransformREntry kFFTFwdRTable[kVariantCount] = {};

@@ -1,0 +1,197 @@
+// The fixed kernels of the complex float FFT, orders 0 to 5 (1 to 32
+// points), as one template over order, direction, scaling and form.
+//
+// Each kernel reads all its points, computes the whole DFT with constants of
+// its own and writes the points in natural order, so src == dst works. The
+// structure: radix-4 butterflies over the columns x_j, x_(j+N/4), ...; the
+// column twiddles W_N^(jm); then a radix-4 (order 4) or 8-point (order 5)
+// transform of each row, or the 2-point combination (order 3).
+//
+// Two forms: variants 1 to 4 (kGeneric false) multiply each output by the
+// scale factor just before storing it and multiply by W_8 and W_8^3 "adding
+// first" at order 3 and through the general product at orders 4 and 5;
+// variant 0 (kGeneric true) scales the first stage's sums and differences
+// and uses the opposite W_8 forms. The 8-point transforms inside order 5
+// use the general product in both. The two forms round differently.
+//
+// Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace wuperf {
+namespace {
+
+// log2 of a power of two (a plain loop: the bit-scan builtins may encode
+// instructions newer than a variant's set).
+inline int Log2(size_t n) {
+  int k = 0;
+  while ((size_t{1} << k) < n) ++k;
+  return k;
+}
+
+struct Cx {
+  float re;  // real part
+  float im;  // imaginary part
+};
+inline Cx CxAdd(Cx a, Cx b) { return {a.re + b.re, a.im + b.im}; }
+inline Cx CxSub(Cx a, Cx b) { return {a.re - b.re, a.im - b.im}; }
+inline Cx CxNeg(Cx a) { return {-a.re, -a.im}; }
+inline Cx CxScale(Cx a, float f) { return {a.re * f, a.im * f}; }
+// (a + bi)(c + ti), each product rounded, then the difference or sum.
+inline Cx CxMul(Cx a, float c, float t) { return {a.re * c - a.im * t, a.re * t + a.im * c}; }
+
+// Rotation by W_4 = -i (forward) or +i (inverse).
+template <bool kInv>
+Cx RotW4(Cx a) {
+  if (kInv) return {-a.im, a.re};
+  return {a.im, -a.re};
+}
+
+// cos(u*pi/16), u = 0..8, as the correctly rounded floats of the kernels.
+constexpr uint32_t kCosPi16Bits[9] = {0x3F800000, 0x3F7B14BE, 0x3F6C835E, 0x3F54DB31, 0x3F3504F3,
+                                      0x3F0E39DA, 0x3EC3EF15, 0x3E47C5C2, 0x00000000};
+inline float FloatBits(uint32_t bits) {
+  float f;
+  std::memcpy(&f, &bits, 4);
+  return f;
+}
+// cos(u*pi/16) for any u, by the quadrant symmetries (negation is exact).
+inline float CosPi16(int u) {
+  u &= 31;
+  if (u <= 8) return FloatBits(kCosPi16Bits[u]);
+  if (u <= 16) return -FloatBits(kCosPi16Bits[16 - u]);
+  if (u <= 24) return -FloatBits(kCosPi16Bits[u - 16]);
+  return FloatBits(kCosPi16Bits[32 - u]);
+}
+inline float SinPi16(int u) { return CosPi16(8 - u); }
+
+// a * W_8^q (q odd) with the sum or difference formed first, then one
+// multiplication by sqrt(1/2) per part.
+template <bool kInv>
+Cx W8AddFirst(Cx a, int q) {
+  const float h = FloatBits(kCosPi16Bits[4]);
+  Cx r;
+  if (!kInv) {
+    r = (q & 3) == 1 ? Cx{(a.re + a.im) * h, (a.im - a.re) * h}
+                     : Cx{(a.im - a.re) * h, -((a.re + a.im) * h)};
+  } else {
+    r = (q & 3) == 1 ? Cx{(a.re - a.im) * h, (a.re + a.im) * h}
+                     : Cx{-((a.re + a.im) * h), (a.re - a.im) * h};
+  }
+  return (q & 7) >= 4 ? CxNeg(r) : r;
+}
+
+// a * W_n^e, n <= 32: exact for multiples of n/4, W_8 forms by kAddFirst,
+// else the general product with the table's constants.
+template <bool kInv, bool kAddFirst>
+Cx Twiddle(Cx a, int e, int n) {
+  e &= n - 1;
+  if (e == 0) return a;
+  if ((4 * e) % n == 0) {
+    int q = 4 * e / n;
+    if (q == 2) return CxNeg(a);
+    return q == 1 ? RotW4<kInv>(a) : CxNeg(RotW4<kInv>(a));
+  }
+  if ((8 * e) % n == 0 && kAddFirst) return W8AddFirst<kInv>(a, 8 * e / n);
+  const int u = 32 * e / n;  // angle in units of pi/16
+  const float c = CosPi16(u);
+  const float s = SinPi16(u);
+  return CxMul(a, c, kInv ? s : -s);
+}
+
+// Radix-4 butterfly of (z0, z1, z2, z3) into y; with kScale the sums and
+// differences z0 +- z2, z1 +- z3 are scaled first.
+template <bool kInv, bool kScale>
+void Butterfly4(Cx z0, Cx z1, Cx z2, Cx z3, float f, Cx* y0, Cx* y1, Cx* y2, Cx* y3) {
+  Cx t0 = CxAdd(z0, z2), t1 = CxSub(z0, z2), t2 = CxAdd(z1, z3), d = CxSub(z1, z3);
+  if (kScale) t0 = CxScale(t0, f), t1 = CxScale(t1, f), t2 = CxScale(t2, f), d = CxScale(d, f);
+  Cx t3 = RotW4<kInv>(d);
+  *y0 = CxAdd(t0, t2);
+  *y1 = CxAdd(t1, t3);
+  *y2 = CxSub(t0, t2);
+  *y3 = CxSub(t1, t3);
+}
+
+// An 8-point transform of v[0], v[s], .., v[7s] into out[0], out[o], ..:
+// butterflies over (v_j, v_j+2, v_j+4, v_j+6), the W_8 twiddles of the
+// second column, then sums and differences.
+template <bool kInv, bool kAddFirst, bool kScale>
+void Transform8(const Cx* v, int s, Cx* out, int o, float f) {
+  Cx y[4][2];
+  for (int j = 0; j < 2; ++j)
+    Butterfly4<kInv, kScale>(v[j * s], v[(j + 2) * s], v[(j + 4) * s], v[(j + 6) * s], f, &y[0][j],
+                             &y[1][j], &y[2][j], &y[3][j]);
+  for (int m = 1; m < 4; ++m) y[m][1] = Twiddle<kInv, kAddFirst>(y[m][1], m, 8);
+  for (int m = 0; m < 4; ++m) {
+    out[m * o] = CxAdd(y[m][0], y[m][1]);
+    out[(m + 4) * o] = CxSub(y[m][0], y[m][1]);
+  }
+}
+
+template <int kOrder, bool kInv, bool kScaled, bool kGeneric>
+void FixedKernel(const float* src, float* dst, float f) {
+  constexpr int n = 1 << kOrder;
+  if (kOrder == 0 && !kScaled) {
+    std::memcpy(dst, src, 8);  // bit for bit
+    return;
+  }
+  Cx x[n];
+  Cx out[n];
+  std::memcpy(x, src, sizeof x);
+  constexpr bool kFirstScale = kScaled && kGeneric;
+  if constexpr (kOrder == 0) {
+    out[0] = x[0];
+  } else if constexpr (kOrder == 1) {
+    out[0] = CxAdd(x[0], x[1]);
+    out[1] = CxSub(x[0], x[1]);
+    if (kFirstScale) out[0] = CxScale(out[0], f), out[1] = CxScale(out[1], f);
+  } else if constexpr (kOrder == 3) {
+    Transform8<kInv, !kGeneric, kFirstScale>(x, 1, out, 1, f);
+  } else {
+    constexpr int q = n / 4;  // columns of the first stage
+    Cx y[4][q];
+    for (int j = 0; j < q; ++j)
+      Butterfly4<kInv, kFirstScale>(x[j], x[j + q], x[j + 2 * q], x[j + 3 * q], f, &y[0][j],
+                                    &y[1][j], &y[2][j], &y[3][j]);
+    for (int m = 1; m < 4; ++m)
+      for (int j = 1; j < q; ++j) y[m][j] = Twiddle<kInv, kGeneric>(y[m][j], j * m, n);
+    for (int m = 0; m < 4; ++m) {
+      if constexpr (kOrder == 2) {
+        out[m] = y[m][0];
+      } else if constexpr (kOrder == 4) {
+        Butterfly4<kInv, false>(y[m][0], y[m][1], y[m][2], y[m][3], f, &out[m], &out[4 + m],
+                                &out[8 + m], &out[12 + m]);
+      } else {
+        Transform8<kInv, false, false>(y[m], 1, out + m, 4, f);
+      }
+    }
+  }
+  if (kScaled && !kGeneric)
+    for (int k = 0; k < n; ++k) out[k] = CxScale(out[k], f);
+  std::memcpy(dst, out, sizeof out);
+}
+
+}  // namespace
+}  // namespace wuperf
+
+// The fixed kernels of variant V; G: true for the variant-0 form.
+#define WU_FFT32FC_FIXED_KERNELS_DIR(D, kInv, V, G)                                               \
+  void WuPerfFFT##D##32fc_Order2_##V(const float* s, float* d) { FixedKernel<2, kInv, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT##D##32fc_Order3_##V(const float* s, float* d) { FixedKernel<3, kInv, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT##D##32fc_Order4_##V(const float* s, float* d) { FixedKernel<4, kInv, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT##D##32fc_Order5_##V(const float* s, float* d) { FixedKernel<5, kInv, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT##D##32fc_Order2Scaled_##V(const float* s, float* d, float f) { FixedKernel<2, kInv, true, G>(s, d, f); } \
+  void WuPerfFFT##D##32fc_Order3Scaled_##V(const float* s, float* d, float f) { FixedKernel<3, kInv, true, G>(s, d, f); } \
+  void WuPerfFFT##D##32fc_Order4Scaled_##V(const float* s, float* d, float f) { FixedKernel<4, kInv, true, G>(s, d, f); } \
+  void WuPerfFFT##D##32fc_Order5Scaled_##V(const float* s, float* d, float f) { FixedKernel<5, kInv, true, G>(s, d, f); }
+
+#define WU_FFT32FC_FIXED_KERNELS(V, G)                                                            \
+  void WuPerfFFT32fc_Order0_##V(const float* s, float* d) { FixedKernel<0, false, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT32fc_Order1_##V(const float* s, float* d) { FixedKernel<1, false, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT32fc_Order0Scaled_##V(const float* s, float* d, float f) { FixedKernel<0, false, true, G>(s, d, f); } \
+  void WuPerfFFT32fc_Order1Scaled_##V(const float* s, float* d, float f) { FixedKernel<1, false, true, G>(s, d, f); } \
+  WU_FFT32FC_FIXED_KERNELS_DIR(Fwd, false, V, G)                                                 \
+  WU_FFT32FC_FIXED_KERNELS_DIR(Inv, true, V, G)
