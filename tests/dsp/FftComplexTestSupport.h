@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/kernel/types.h"
 
 namespace dsptest {
 
