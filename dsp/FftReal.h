@@ -101,6 +101,9 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
                                   const double* twiddles, const uint32_t* table, uint8_t* work); \
   /* All stages on bit-reversed data in place; whole 1: interleaved out, 0: pair layout. */    \
   void WuPerfFFTFwd64f_Passes_##V(double* data, int32_t count, const double* twiddles,         \
+                                  uint8_t* work, int32_t whole);                                \
+  /* The same for the unnormalised inverse (conjugate factors and rotations). */               \
+  void WuPerfFFTInv64f_Passes_##V(double* data, int32_t count, const double* twiddles,         \
                                   uint8_t* work, int32_t whole);
 
 namespace wuperf {

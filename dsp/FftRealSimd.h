@@ -34,7 +34,7 @@ namespace {
 struct RealRouteTraits {
   const RealFftTraits* tr;  // split tables, split limit, two-level limit
   int directMax;            // largest half-order of the fused direct routine
-  int blockPoints;          // points of one stage block
+  int64_t blockPoints;      // points of one stage block (no blocking: above any order)
   int copyRevMax;           // out of place, whole-array reversal by copy up to here
   int directTileMax;        // out of place, tiles gathered from the source up to here
 };
@@ -44,8 +44,11 @@ struct RealRouteTraits {
 inline double FirstStageH() { return std::bit_cast<double>(0x3FE6A09E667F3BCCull); }
 
 // One radix-4 stage in the pair layout over `groups` groups of 4*quarter
-// points; any alignment. The butterflies of the foundation's block pass.
-inline void Radix4StagePairs(double* data, int64_t quarter, int64_t groups, const double* tw) {
+// points; any alignment. The butterflies of the foundation's block pass;
+// kInverse conjugates every factor and exchanges the rotations of the
+// outputs at offsets L and 3L.
+template <bool kInverse = false>
+void Radix4StagePairs(double* data, int64_t quarter, int64_t groups, const double* tw) {
   const int64_t f = 2 * quarter;  // doubles per quarter
   for (int64_t g = 0; g < groups; ++g, data += 4 * f) {
     const double* w = tw;
@@ -62,6 +65,10 @@ inline void Radix4StagePairs(double* data, int64_t quarter, int64_t groups, cons
       __m128d c2 = _mm_loadu_pd(w + 4), s2 = _mm_loadu_pd(w + 6);
       __m128d c3 = _mm_loadu_pd(w + 8), s3 = _mm_loadu_pd(w + 10);
       // t1 = a1 * W2, t2 = a2 * W1, t3 = a3 * W3
+      if (kInverse) {
+        const __m128d zero = _mm_setzero_pd();
+        s1 = _mm_sub_pd(zero, s1), s2 = _mm_sub_pd(zero, s2), s3 = _mm_sub_pd(zero, s3);
+      }
       __m128d t1r = _mm_sub_pd(_mm_mul_pd(a1r, c2), _mm_mul_pd(a1i, s2));
       __m128d t1i = _mm_add_pd(_mm_mul_pd(a1i, c2), _mm_mul_pd(a1r, s2));
       __m128d t2r = _mm_sub_pd(_mm_mul_pd(a2r, c1), _mm_mul_pd(a2i, s1));
@@ -76,29 +83,36 @@ inline void Radix4StagePairs(double* data, int64_t quarter, int64_t groups, cons
       _mm_storeu_pd(q0 + 2, _mm_add_pd(u0i, v0i));
       _mm_storeu_pd(q2, _mm_sub_pd(u0r, v0r));
       _mm_storeu_pd(q2 + 2, _mm_sub_pd(u0i, v0i));
-      // y1 = u1 - i*v1, y3 = u1 + i*v1
-      _mm_storeu_pd(q1, _mm_add_pd(u1r, v1i));
-      _mm_storeu_pd(q1 + 2, _mm_sub_pd(u1i, v1r));
-      _mm_storeu_pd(q3, _mm_sub_pd(u1r, v1i));
-      _mm_storeu_pd(q3 + 2, _mm_add_pd(u1i, v1r));
+      // y1 = u1 - i*v1, y3 = u1 + i*v1 (inverse: the other way round)
+      double* qm = kInverse ? q3 : q1;
+      double* qp = kInverse ? q1 : q3;
+      _mm_storeu_pd(qm, _mm_add_pd(u1r, v1i));
+      _mm_storeu_pd(qm + 2, _mm_sub_pd(u1i, v1r));
+      _mm_storeu_pd(qp, _mm_sub_pd(u1r, v1i));
+      _mm_storeu_pd(qp + 2, _mm_add_pd(u1i, v1r));
     }
   }
 }
 
 // Radix-4 first stage of four points (x0..x3 as re, im), written as two
-// pair units at out.
-inline void FirstRadix4(const double (&x)[4][2], double* out) {
+// pair units at out; kInverse rotates by +i where the forward one rotates
+// by -i.
+template <bool kInverse = false>
+void FirstRadix4(const double (&x)[4][2], double* out) {
   double s0r = x[0][0] + x[1][0], s0i = x[0][1] + x[1][1];
   double d0r = x[0][0] - x[1][0], d0i = x[0][1] - x[1][1];
   double s1r = x[2][0] + x[3][0], s1i = x[2][1] + x[3][1];
   double d1r = x[2][0] - x[3][0], d1i = x[2][1] - x[3][1];
   // y0 = s0 + s1, y1 = d0 - i d1, y2 = s0 - s1, y3 = d0 + i d1
+  if (kInverse) d1r = -d1r, d1i = -d1i;
   out[0] = s0r + s1r, out[1] = d0r + d1i, out[2] = s0i + s1i, out[3] = d0i - d1r;
   out[4] = s0r - s1r, out[5] = d0r - d1i, out[6] = s0i - s1i, out[7] = d0i + d1r;
 }
 
-// Radix-8 first stage of eight points, four pair units at out.
-inline void FirstRadix8(const double (&x)[8][2], double* out) {
+// Radix-8 first stage of eight points, four pair units at out; kInverse
+// takes the conjugate rotations h (1 + i), +i and -h (1 - i).
+template <bool kInverse = false>
+void FirstRadix8(const double (&x)[8][2], double* out) {
   const double h = FirstStageH();
   double e[4][2], o[4][2];
   for (int half = 0; half < 2; ++half) {
@@ -108,6 +122,7 @@ inline void FirstRadix8(const double (&x)[8][2], double* out) {
     double d0r = v[0][0] - v[1][0], d0i = v[0][1] - v[1][1];
     double s1r = v[2][0] + v[3][0], s1i = v[2][1] + v[3][1];
     double d1r = v[2][0] - v[3][0], d1i = v[2][1] - v[3][1];
+    if (kInverse) d1r = -d1r, d1i = -d1i;
     y[0][0] = s0r + s1r, y[0][1] = s0i + s1i;
     y[1][0] = d0r + d1i, y[1][1] = d0i - d1r;
     y[2][0] = s0r - s1r, y[2][1] = s0i - s1i;
@@ -116,9 +131,16 @@ inline void FirstRadix8(const double (&x)[8][2], double* out) {
   // w1 o = (o + (-i)o) h, w2 o = -i o, w3 o = (o - (-i)o)(-h)
   double w[4][2];
   w[0][0] = o[0][0], w[0][1] = o[0][1];
-  w[1][0] = (o[1][0] + o[1][1]) * h, w[1][1] = (o[1][1] - o[1][0]) * h;
-  w[2][0] = o[2][1], w[2][1] = -o[2][0];
-  w[3][0] = (o[3][0] - o[3][1]) * -h, w[3][1] = (o[3][1] + o[3][0]) * -h;
+  if (kInverse) {
+    // w1 o = (o + i o) h, w2 o = i o, w3 o = (o - i o)(-h)
+    w[1][0] = (o[1][0] - o[1][1]) * h, w[1][1] = (o[1][1] + o[1][0]) * h;
+    w[2][0] = -o[2][1], w[2][1] = o[2][0];
+    w[3][0] = (o[3][0] + o[3][1]) * -h, w[3][1] = (o[3][1] - o[3][0]) * -h;
+  } else {
+    w[1][0] = (o[1][0] + o[1][1]) * h, w[1][1] = (o[1][1] - o[1][0]) * h;
+    w[2][0] = o[2][1], w[2][1] = -o[2][0];
+    w[3][0] = (o[3][0] - o[3][1]) * -h, w[3][1] = (o[3][1] + o[3][0]) * -h;
+  }
   double y[8][2];
   for (int k = 0; k < 4; ++k) {
     y[k][0] = e[k][0] + w[k][0], y[k][1] = e[k][1] + w[k][1];
@@ -133,7 +155,8 @@ inline void FirstRadix8(const double (&x)[8][2], double* out) {
 // The radix-4 stages after the first (spans 16, 64, ... or 32, 128, ...
 // up to m), on pair-layout data in place: first block by block on blocks of
 // blockPoints points, then the remaining spans over the whole array.
-inline void StagesAfterFirst(double* data, int h, const double* tw, int blockPoints) {
+template <bool kInverse = false>
+void StagesAfterFirst(double* data, int h, const double* tw, int64_t blockPoints) {
   const int64_t m = Pow2(h);
   const int64_t firstSpan = (h & 1) ? 32 : 16;
   const int64_t inBlock = m <= blockPoints ? m : blockPoints;
@@ -144,7 +167,7 @@ inline void StagesAfterFirst(double* data, int h, const double* tw, int blockPoi
     for (int64_t b = 0; b < m; b += inBlock) {
       int64_t off = 0;
       for (int64_t s = firstSpan; s <= inBlock; s *= 4) {
-        Radix4StagePairs(data + 2 * b, s / 4, inBlock / s, tw + off);
+        Radix4StagePairs<kInverse>(data + 2 * b, s / 4, inBlock / s, tw + off);
         off += 3 * s / 2;
       }
     }
@@ -152,7 +175,7 @@ inline void StagesAfterFirst(double* data, int h, const double* tw, int blockPoi
   }
   for (; span <= m; span *= 4) {
     twAt = tw + offset;
-    Radix4StagePairs(data, span / 4, m / span, twAt);
+    Radix4StagePairs<kInverse>(data, span / 4, m / span, twAt);
     offset += 3 * span / 2;
   }
 }
@@ -192,27 +215,30 @@ inline void BitRevCopyIndex(const double* src, double* dst, int64_t m, const uin
 }
 
 // The first stage on bit-reversed interleaved data in place, into pairs.
-inline void FirstStageInPlace(double* data, int h) {
+template <bool kInverse = false>
+void FirstStageInPlace(double* data, int h) {
   const int64_t m = Pow2(h);
   if (h & 1) {
     for (int64_t q = 0; q < m; q += 8) {
       double x[8][2];
       for (int t = 0; t < 8; ++t) x[t][0] = data[2 * (q + t)], x[t][1] = data[2 * (q + t) + 1];
-      FirstRadix8(x, data + 2 * q);
+      FirstRadix8<kInverse>(x, data + 2 * q);
     }
   } else {
     for (int64_t q = 0; q < m; q += 4) {
       double x[4][2];
       for (int t = 0; t < 4; ++t) x[t][0] = data[2 * (q + t)], x[t][1] = data[2 * (q + t) + 1];
-      FirstRadix4(x, data + 2 * q);
+      FirstRadix4<kInverse>(x, data + 2 * q);
     }
   }
 }
 
-// All stages of a bit-reversed m-point transform in place.
-inline void PassesPairs(double* data, int h, const double* tw, int blockPoints, bool whole) {
-  FirstStageInPlace(data, h);
-  StagesAfterFirst(data, h, tw, blockPoints);
+// All stages of a bit-reversed m-point transform in place (kInverse: the
+// unnormalised inverse).
+template <bool kInverse = false>
+void PassesPairs(double* data, int h, const double* tw, int64_t blockPoints, bool whole) {
+  FirstStageInPlace<kInverse>(data, h);
+  StagesAfterFirst<kInverse>(data, h, tw, blockPoints);
   if (whole) PairsToPoints(data, data, Pow2(h));
 }
 
@@ -220,7 +246,7 @@ inline void PassesPairs(double* data, int h, const double* tw, int blockPoints, 
 // stages run in the destination when it differs from the source and lies on
 // a 16-byte boundary, else in the work buffer.
 inline void DirectTransform(const double* src, double* dst, int h, const double* tw,
-                            const uint32_t* table, uint8_t* work, int blockPoints) {
+                            const uint32_t* table, uint8_t* work, int64_t blockPoints) {
   const int64_t m = Pow2(h);
   double* a = (src != dst && (reinterpret_cast<uintptr_t>(dst) & 15) == 0)
                   ? dst
@@ -448,6 +474,11 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
                                   uint8_t*, int32_t whole) {                                    \
     PassesPairs(data, std::countr_zero(static_cast<uint32_t>(count)), twiddles, R.blockPoints,  \
                 whole == 1);                                                                    \
+  }                                                                                             \
+  void WuPerfFFTInv64f_Passes_##V(double* data, int32_t count, const double* twiddles,         \
+                                  uint8_t*, int32_t whole) {                                    \
+    PassesPairs<true>(data, std::countr_zero(static_cast<uint32_t>(count)), twiddles,           \
+                      R.blockPoints, whole == 1);                                               \
   }                                                                                             \
   void WuPerfFFTFwd64f_RealPostPass_##V(double* data, int32_t count, int32_t,                  \
                                         const double* table) {                                  \

@@ -10,6 +10,7 @@
 
 #include "dsp/FftReal.h"
 #include "dsp/FftSpec.h"
+#include "dsp/FftVariants.h"
 #include "dsp/WuPerf.h"
 #include "dsp/WuPerfTesting.h"
 #include "tests/dsp/FftIdentity.h"
@@ -291,6 +292,64 @@ TEST_F(FftRealTest, OutOfPlaceDriversEqualInPlaceAtTheRouteEdges) {
           ASSERT_TRUE(dsptest::WithinFftBound(dsptest::RealOracle(order, 9, false), out.data(), order));
         }
       }
+    }
+  }
+}
+
+// ---- Bit reversal and stage routines of variants 2 and 1 --------------------------------
+
+TEST_F(FftRealTest, VariantTwoBitReversalCopyGivesVariantFourPermutation) {
+  for (int h : {16, 17}) {
+    const int32_t m = 1 << h;
+    std::vector<uint32_t> table((m >> 2) + 16);
+    wuperf::v4::WuPerfFFT_BitRevTable_V4(h, table.data());
+    std::vector<double> src(2 * static_cast<size_t>(m));
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<double>(i);
+    std::vector<double> a(src.size()), b(src.size()), c(src);
+    wuperf::v2::WuPerfFFT64f_BitRevCopy_V2(src.data(), a.data(), m, table.data());
+    wuperf::v4::WuPerfFFT64f_BitRevCopy_V4(src.data(), b.data(), m, table.data());
+    EXPECT_EQ(a, b);
+    wuperf::v2::WuPerfFFT64f_BitRevInPlace_V2(c.data(), m, table.data());
+    EXPECT_EQ(a, c);
+    // Point j lands at the reverse of j over h bits.
+    for (int32_t j : {1, 3, m / 2 + 5, m - 2}) {
+      uint32_t r = 0;
+      for (int bit = 0; bit < h; ++bit) r |= ((static_cast<uint32_t>(j) >> bit) & 1u) << (h - 1 - bit);
+      EXPECT_EQ(a[2 * r], 2.0 * j);
+    }
+  }
+}
+
+TEST_F(FftRealTest, ForwardThenInverseStageRoutinesReturnMTimesTheInput) {
+  using Passes = void (*)(double*, int32_t, const double*, uint8_t*, int32_t);
+  struct Row {
+    int variant;
+    Passes fwd, inv;
+  } rows[] = {{2, wuperf::v2::WuPerfFFTFwd64f_Passes_V2, wuperf::v2::WuPerfFFTInv64f_Passes_V2},
+              {1, wuperf::v1::WuPerfFFTFwd64f_Passes_V1, wuperf::v1::WuPerfFFTInv64f_Passes_V1}};
+  for (const Row& row : rows) {
+    for (int h : {4, 5, 10, 11, 14}) {
+      SCOPED_TRACE(testing::Message() << "variant " << row.variant << " half-order " << h);
+      const int32_t m = 1 << h;
+      std::vector<double> base((m >> 2) + 8), tw(2 * static_cast<size_t>(m) + 8);
+      std::vector<uint32_t> table((m >> 2) + 16);
+      wuperf::v4::WuPerfFFT64f_BaseTwiddle_V4(h, base.data());
+      wuperf::v4::WuPerfFFT64f_RadixTwiddle_V4(h, base.data(), h, tw.data());
+      wuperf::v4::WuPerfFFT_BitRevTable_V4(h, table.data());
+      const std::vector<float>& in = dsptest::ComplexInput(h, 4);
+      std::vector<double> x(in.begin(), in.end()), y(x.size());
+      wuperf::v2::WuPerfFFT64f_BitRevCopy_V2(x.data(), y.data(), m, table.data());
+      row.fwd(y.data(), m, tw.data(), nullptr, 1);
+      // Against the oracle, then back.
+      const std::vector<dsptest::ComplexLD>& exact = dsptest::ComplexOracle(h, 4, false);
+      std::vector<long double> flat;
+      for (const auto& c : exact) flat.push_back(c.real()), flat.push_back(c.imag());
+      EXPECT_TRUE(dsptest::WithinFftBound(flat, y.data(), h + 1));
+      wuperf::v2::WuPerfFFT64f_BitRevInPlace_V2(y.data(), m, table.data());
+      row.inv(y.data(), m, tw.data(), nullptr, 1);
+      std::vector<long double> scaled(x.begin(), x.end());
+      for (long double& v : scaled) v *= m;
+      EXPECT_TRUE(dsptest::WithinFftBound(scaled, y.data(), h + 1));
     }
   }
 }
