@@ -324,6 +324,7 @@ void SplitLevel(const RealRouteTraits& rt, const FftSpecReal* spec, double* data
     }
   }
   const int64_t g = Pow2(rt.tr->block[l] - s);
+  CheckDepth(depth);
   const double* tw = static_cast<const double*>(spec->levelTwiddle[depth]);
   double* blk = reinterpret_cast<double*>(work);
   for (int64_t first = 0; first < len; first += g) {

@@ -175,6 +175,7 @@ void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int3
   }
   // Columns four at a time: twiddled into the work buffer, transformed,
   // written back in natural order.
+  CheckDepth(depth);
   const double* level = static_cast<const double*>(spec->levelTwiddle[depth]);
   const double* rowTable = static_cast<const double*>(spec->levelPassTwiddle[depth]);
   double* cols = reinterpret_cast<double*>(work);
