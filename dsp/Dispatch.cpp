@@ -46,7 +46,7 @@ const ConjEntry kConjTable[kVariantCount] = {
     v0::WuPerfsConj_64fc_I_V0, v1::WuPerfsConj_64fc_I_V1, v2::WuPerfsConj_64fc_I_V2,
     v3::WuPerfsConj_64fc_I_V3, v4::WuPerfsConj_64fc_I_V4};
 
-// The FFT operations have no kernels yet; their rows stay empty until the
+// The FFT rows without kernels yet stay empty until the
 // set-up, driver and kernel code fills them.
 const FFTInitAllocEntry kFFTInitAllocCTable[kVariantCount] = {};
 const FFTGetBufSizeCEntry kFFTGetBufSizeCTable[kVariantCount] = {};

@@ -39,6 +39,14 @@ struct RealRouteTraits {
   int directTileMax;        // out of place, tiles gathered from the source up to here
 };
 
+// log2 of a power of two (a plain loop: no bit-scan instruction beyond the
+// variant's set).
+inline int Log2Of(int32_t count) {
+  int h = 0;
+  while ((int32_t{1} << h) < count) ++h;
+  return h;
+}
+
 // The radix-8 first stage's 1/sqrt(2): one unit in the last place below the
 // nearest double.
 inline double FirstStageH() { return std::bit_cast<double>(0x3FE6A09E667F3BCCull); }
@@ -468,17 +476,17 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
   void WuPerfFFTFwd64f_Direct_##V(const double* src, double* dst, int32_t count,               \
                                   const double* twiddles, const uint32_t* table,               \
                                   uint8_t* work) {                                              \
-    DirectTransform(src, dst, std::countr_zero(static_cast<uint32_t>(count)), twiddles, table,  \
+    DirectTransform(src, dst, Log2Of(count), twiddles, table,  \
                     work, R.blockPoints);                                                       \
   }                                                                                             \
   void WuPerfFFTFwd64f_Passes_##V(double* data, int32_t count, const double* twiddles,         \
                                   uint8_t*, int32_t whole) {                                    \
-    PassesPairs(data, std::countr_zero(static_cast<uint32_t>(count)), twiddles, R.blockPoints,  \
+    PassesPairs(data, Log2Of(count), twiddles, R.blockPoints,  \
                 whole == 1);                                                                    \
   }                                                                                             \
   void WuPerfFFTInv64f_Passes_##V(double* data, int32_t count, const double* twiddles,         \
                                   uint8_t*, int32_t whole) {                                    \
-    PassesPairs<true>(data, std::countr_zero(static_cast<uint32_t>(count)), twiddles,           \
+    PassesPairs<true>(data, Log2Of(count), twiddles,           \
                       R.blockPoints, whole == 1);                                               \
   }                                                                                             \
   void WuPerfFFTFwd64f_RealPostPass_##V(double* data, int32_t count, int32_t,                  \

@@ -3,8 +3,6 @@
 // on six-value twiddle records, the split with four-column transposition
 // through the work buffer, the split twiddle pass, the post-pass, the fixed
 // kernels and the 32-point complex kernel of order 6.
-#include <bit>
-
 #include "dsp/FftReal.h"
 #include "dsp/FftRealKernels.h"
 #include "dsp/FftRealSetup.h"
@@ -101,7 +99,8 @@ void WuPerfFFTFwd64f_Passes_V0(double* a, int32_t count, const double* tw) {
     x[2] = d0r + d1i, x[3] = d0i - d1r;
     x[6] = d0r - d1i, x[7] = d0i + d1r;
   }
-  const int h = std::countr_zero(static_cast<uint32_t>(count));
+  int h = 0;
+  while ((int64_t{1} << h) < m) ++h;
   if (h & 1) {
     // Radix 2 over groups of eight: w1 = (h, -h), w2 = -i, w3 = (g, g).
     const double* rec = tw + 6 * (m / 8);
