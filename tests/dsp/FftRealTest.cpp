@@ -354,6 +354,30 @@ TEST_F(FftRealTest, ForwardThenInverseStageRoutinesReturnMTimesTheInput) {
   }
 }
 
+// Flag 4 at even orders scales by an exact power of two; any caller buffer
+// offset gives the bits of no buffer.
+TEST_F(FftRealTest, ExactScalingAndEveryBufferOffsetGiveEqualBits) {
+  ForEachVariant([](int v) {
+    for (int order = 0; order <= 18; order += 2) {
+      SCOPED_TRACE(order);
+      std::vector<double> plain = RealFwd(RealCase{v, order, 8, RealPlacement::kExport, 0, 23});
+      std::vector<double> scaled = RealFwd(RealCase{v, order, 4, RealPlacement::kExport, 0, 23});
+      const double f = std::ldexp(1.0, -order / 2);
+      for (double& d : plain) d *= f;
+      ASSERT_EQ(0, std::memcmp(plain.data(), scaled.data(), 8 * plain.size()));
+    }
+    for (int order : {8, 13, 16, 18}) {
+      std::vector<double> none = RealFwd(RealCase{v, order, 1, RealPlacement::kExport, 0, 29});
+      for (int offset = 0; offset < 32; ++offset) {
+        SCOPED_TRACE(testing::Message() << "order " << order << " offset " << offset);
+        std::vector<double> with =
+            RealFwd(RealCase{v, order, 1, RealPlacement::kExportWithBuffer, offset, 29});
+        ASSERT_EQ(0, std::memcmp(none.data(), with.data(), 8 * none.size()));
+      }
+    }
+  });
+}
+
 // ---- Closed forms ------------------------------------------------------------------------
 
 TEST_F(FftRealTest, ClosedFormsOfConstantAlternatingAndCosineInputs) {
