@@ -378,6 +378,27 @@ TEST_F(FftRealTest, ExactScalingAndEveryBufferOffsetGiveEqualBits) {
   });
 }
 
+// An array on an 8-byte (not 16-byte) boundary takes the same route and
+// gives the same bits as an aligned one.
+TEST_F(FftRealTest, ArrayOffTheSixteenByteGridGivesTheAlignedBits) {
+  ForEachVariant([](int v) {
+    for (int order : {6, 7, 12, 15, 16, 17, 18, 19}) {
+      SCOPED_TRACE(order);
+      const std::vector<double>& in = dsptest::RealInput(order, 31);
+      std::vector<double> aligned = RealFwd(RealCase{v, order, 1, RealPlacement::kExport, 0, 31});
+      void* spec = nullptr;
+      ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, order, 1, 0)), WuPerfOk);
+      dsptest::GuardedBuffer buf(8 * in.size(), 8);
+      double* data = reinterpret_cast<double*>(buf.data());
+      std::memcpy(data, in.data(), 8 * in.size());
+      ASSERT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(data, spec, nullptr)), WuPerfOk);
+      EXPECT_EQ(0, std::memcmp(aligned.data(), data, 8 * in.size()));
+      EXPECT_TRUE(buf.GuardsIntact());
+      EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+    }
+  });
+}
+
 // ---- Closed forms ------------------------------------------------------------------------
 
 TEST_F(FftRealTest, ClosedFormsOfConstantAlternatingAndCosineInputs) {
