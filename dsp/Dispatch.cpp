@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "dsp/FftComplex.h"
+#include "dsp/FftReal.h"
 #include "dsp/Variants.h"
 
 namespace wuperf {
@@ -57,11 +58,22 @@ const FFTTransformCEntry kFFTInvCTable[kVariantCount] = WU_FFT32FC_ROW(WuPerfsFF
 const FFTFreeEntry kFFTFreeCTable[kVariantCount] = WU_FFT32FC_ROW(WuPerfsFFTFree_C_32fc);
 #undef WU_FFT32FC_ROW
 
-// The real FFT's rows stay empty until its set-up and kernels exist.
-const FFTInitAllocEntry kFFTInitAllocRTable[kVariantCount] = {};
-const FFTGetBufSizeREntry kFFTGetBufSizeRTable[kVariantCount] = {};
-const FFTTransformREntry kFFTFwdRTable[kVariantCount] = {};
+
+const FFTInitAllocEntry kFFTInitAllocRTable[kVariantCount] = {
+    v0::WuPerfsFFTInitAlloc_R_64f_V0, v1::WuPerfsFFTInitAlloc_R_64f_V1,
+    v2::WuPerfsFFTInitAlloc_R_64f_V2, v3::WuPerfsFFTInitAlloc_R_64f_V3,
+    v4::WuPerfsFFTInitAlloc_R_64f_V4};
+const FFTGetBufSizeREntry kFFTGetBufSizeRTable[kVariantCount] = {
+    v0::WuPerfsFFTGetBufSize_R_64f_V0, v1::WuPerfsFFTGetBufSize_R_64f_V1,
+    v2::WuPerfsFFTGetBufSize_R_64f_V2, v3::WuPerfsFFTGetBufSize_R_64f_V3,
+    v4::WuPerfsFFTGetBufSize_R_64f_V4};
+const FFTTransformREntry kFFTFwdRTable[kVariantCount] = {
+    v0::WuPerfsFFTFwd_RToPerm_64f_I_V0, v1::WuPerfsFFTFwd_RToPerm_64f_I_V1,
+    v2::WuPerfsFFTFwd_RToPerm_64f_I_V2, v3::WuPerfsFFTFwd_RToPerm_64f_I_V3,
+    v4::WuPerfsFFTFwd_RToPerm_64f_I_V4};
 const FFTTransformREntry kFFTInvRTable[kVariantCount] = {};
-const FFTFreeEntry kFFTFreeRTable[kVariantCount] = {};
+const FFTFreeEntry kFFTFreeRTable[kVariantCount] = {
+    v0::WuPerfsFFTFree_R_64f_V0, v1::WuPerfsFFTFree_R_64f_V1, v2::WuPerfsFFTFree_R_64f_V2,
+    v3::WuPerfsFFTFree_R_64f_V3, v4::WuPerfsFFTFree_R_64f_V4};
 
 }  // namespace wuperf

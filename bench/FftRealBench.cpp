@@ -1,0 +1,98 @@
+// Rows of the forward real double-precision FFT in the FFT benchmark
+// program: the in-place export forced to each variant, orders 6 to 22, with
+// the caller's work buffer and with none (the driver allocates), beside
+// FFTW's r2c ESTIMATE plan (out of place: its in-place form needs N + 2
+// doubles) and KissFFT's kissfft<double>::transform_real, in the same run,
+// ours and the peers' batches alternating, each figure a median.
+//
+// The transform runs with flag 4 (1/sqrt(N) on the forward side), so that
+// repeated in-place calls keep the data's norm: no overflow and no
+// subnormals however many calls a batch makes. Counters: fftw/ours and
+// kiss/ours, the peer's time over ours (above 1: ours is faster). The
+// targets: fftw/ours >= 1 from order 12 and kiss/ours >= 4 everywhere, for
+// the fastest variant.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <complex>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "bench/FftPeers.h"
+#include "dsp/WuPerf.h"
+#include "dsp/WuPerfTesting.h"
+
+namespace {
+
+constexpr int kRealRepetitions = 7;          // batches per figure (median)
+constexpr size_t kRealBatchBytes = 1 << 22;  // bytes a batch transforms at least
+
+double* AlignedDoubles(size_t count) {
+  return static_cast<double*>(std::aligned_alloc(32, ((count * 8) + 63) & ~size_t{31}));
+}
+
+// Arguments: variant, order, caller's buffer (0/1).
+void BM_RealForward(benchmark::State& state) {
+  const int variant = static_cast<int>(state.range(0));
+  const int order = static_cast<int>(state.range(1));
+  const bool withBuffer = state.range(2) != 0;
+  const size_t n = size_t{1} << order;
+  if (!WuPerf_ForceVariantForTesting(variant)) {
+    state.SkipWithError("variant not available");
+    return;
+  }
+  void* spec = nullptr;
+  WuPerfsFFTInitAlloc_R_64f(&spec, order, 4, 0);
+  int32_t workBytes = 0;
+  WuPerfsFFTGetBufSize_R_64f(spec, &workBytes);
+  std::vector<uint8_t> work(static_cast<size_t>(workBytes) + 1);
+  uint8_t* buf = withBuffer && workBytes > 0 ? work.data() : nullptr;
+  double* ours = AlignedDoubles(n);
+  double* x = AlignedDoubles(n);
+  double* y = AlignedDoubles(n + 2);
+  for (size_t i = 0; i < n; ++i) x[i] = static_cast<double>((i * 37) % 101) / 50.0 - 1.0;
+  fftbench::FftwReal fftw(order, false, x, y);
+  fftbench::KissReal kiss(order);
+  const int calls = static_cast<int>(std::max<size_t>(1, kRealBatchBytes / (8 * n)));
+  auto batch = [&](auto&& fn) {
+    std::memcpy(ours, x, 8 * n);
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < calls; ++i) fn();
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+               .count() / calls;
+  };
+  for (auto _ : state) {
+    std::vector<double> a, f, k;
+    for (int r = 0; r < kRealRepetitions; ++r) {
+      a.push_back(batch([&] { WuPerfsFFTFwd_RToPerm_64f_I(ours, spec, buf); }));
+      f.push_back(batch([&] { fftw.Run(); }));
+      k.push_back(batch([&] { kiss.Run(x, reinterpret_cast<std::complex<double>*>(y)); }));
+    }
+    for (auto* v : {&a, &f, &k})
+      std::nth_element(v->begin(), v->begin() + kRealRepetitions / 2, v->end());
+    const double oursNs = a[kRealRepetitions / 2];
+    state.SetIterationTime(oursNs * 1e-9);
+    state.counters["ns"] = oursNs;
+    state.counters["fftw/ours"] = f[kRealRepetitions / 2] / oursNs;
+    state.counters["kiss/ours"] = k[kRealRepetitions / 2] / oursNs;
+  }
+  WuPerfsFFTFree_R_64f(spec);
+  std::free(ours);
+  std::free(x);
+  std::free(y);
+  WuPerf_ResetForTesting();
+}
+
+BENCHMARK(BM_RealForward)->Apply([](benchmark::internal::Benchmark* b) {
+  b->ArgNames({"variant", "order", "buffer"});
+  for (int v : {4, 3, 2, 1, 0})
+    for (int order = 6; order <= 22; ++order)
+      for (int buffer : {1, 0}) b->Args({v, order, buffer});
+  b->UseManualTime()->Iterations(1);
+});
+
+}  // namespace

@@ -1,0 +1,16 @@
+// Variant 1 (SSE2): split from half-order 14, stages without cache blocking:
+// the forward real double-precision FFT (set-up, driver, transform
+// routines, fixed kernels).
+#include "dsp/FftRealSimd.h"
+
+namespace wuperf::v1 {
+
+namespace {
+// Out of place: whole-array reversal by copy up to the fourth value's
+// half-order, tiles gathered from the source up to the fifth's.
+constexpr RealRouteTraits kRoutesV1 = {&kRealV1, 13, int64_t{1} << 40, 14, 16};
+}  // namespace
+
+WU_DEFINE_FFT_REAL_VARIANT_SIMD(V1, 1, kRoutesV1, kRealV1)
+
+}  // namespace wuperf::v1
