@@ -18,7 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/WuPerfStatus.h"
 
 namespace wuperf {

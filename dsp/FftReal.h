@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/WuPerfStatus.h"
 
 namespace wuperf {

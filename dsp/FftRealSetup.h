@@ -19,7 +19,7 @@
 
 #include "dsp/Dispatch.h"
 #include "dsp/FftReal.h"
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/FftTables.h"
 #include "dsp/SineTables.h"
 

@@ -19,7 +19,7 @@
 #include <cstdint>
 
 #include "dsp/FftSplitTables.h"
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/FftReal.h"
 #include "dsp/FftRealKernels.h"
 #include "dsp/FftRealSetup.h"

@@ -20,7 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/FftSplitTables.h"
 #include "dsp/SineTables.h"
 
@@ -339,7 +339,7 @@ struct RealFamily {
 };
 
 // One split level of order l at `depth`: the sub-order's tables first (the
-// direct radix table, which becomes the spec's radix table and sets the
+// direct radix table, which becomes the context's radix table and sets the
 // work size, or the next level), then this level's twiddle table, stored in
 // the depth's slot; the work size is raised to the level's column block.
 // Returns the end of the level table.

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/WuPerfStatus.h"
 
 // Members every variant has.

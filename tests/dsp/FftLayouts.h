@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "tests/dsp/FftTableCheck.h"
 
 namespace dsptest {

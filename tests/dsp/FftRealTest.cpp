@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dsp/FftReal.h"
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/FftVariants.h"
 #include "dsp/WuPerf.h"
 #include "dsp/WuPerfTesting.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "dsp/FftSpec.h"
+#include "dsp/FftContext.h"
 #include "dsp/SineTables.h"
 #include "tests/dsp/FftLayouts.h"
 #include "tests/dsp/FftTestSupport.h"
