@@ -8,6 +8,7 @@
 #include "Sfx/CSfxExtractProgress.h"
 #include "Sfx/SfxRun.h"
 #include "Sfx/SfxRunState.h"
+#include "Sfx/SfxStop.h"
 #include "Sfx/SfxUiIds.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuFolders.h"
@@ -94,6 +95,11 @@ HRESULT ExtractPackage(CSfxExtractProgress* progress) {
     return hr;
   }
   LPCWSTR folder = g_SfxRunState.extractFolder;
+  // Stopped before it began: nothing is created (the folder may be going).
+  if (g_stopRequested.load()) {
+    archive.Close();
+    return WUARC_ANSWER_CANCEL;
+  }
   CreatedFolders made;
   FindMissingLevels(folder, &made);
   WuCreateDirectory(folder, nullptr);
@@ -136,15 +142,17 @@ BOOL SfxStartExtractWorker(CSfxExtractProgress* progress) {
   g_SfxRunState.extractResult = 0;
   g_stopRequested.store(false);
   DWORD id = 0;
-  HANDLE thread = CreateThread(nullptr, 0, SfxExtractThreadProc, progress, 0, &id);
+  // Started suspended and handed over under the signal handler's lock
+  // before it runs: a signal never finds a worker that it cannot wait for.
+  HANDLE thread = CreateThread(nullptr, 0, SfxExtractThreadProc, progress, CREATE_SUSPENDED, &id);
   if (!thread) {
     DWORD error = GetLastError();
     g_SfxRunState.extractResult = error ? WuErrorHandler_TranslateWin32Error(error) : E_FAIL;
     if (g_SfxRunState.endEvent) SetEvent(g_SfxRunState.endEvent);
     return FALSE;
   }
-  if (g_SfxRunState.workerThread) CloseHandle(g_SfxRunState.workerThread);
-  g_SfxRunState.workerThread = thread;
+  SfxAdoptWorkerHandle(thread);
+  ResumeThread(thread);
   return TRUE;
 }
 

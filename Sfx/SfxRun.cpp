@@ -141,9 +141,9 @@ void CleanUp(CSfxAppData* settings) {
   delete g_SfxRunState.progress;
   g_SfxRunState.progress = nullptr;
   delete settings;
-  SfxWatchTempFolder(nullptr);
-  if (g_SfxRunState.tempFolder[0]) Sfx_WuDeleteDirectoryTree(g_SfxRunState.tempFolder, TRUE);
-  g_SfxRunState.tempFolder[0] = 0;
+  // Under the signal handler's lock: a signal now waits until the tree is
+  // gone instead of ending the process half-way through its removal.
+  SfxRemoveTempFolder(g_SfxRunState.tempFolder);
 }
 
 // The run from the control archive to the launch; the exit code.
@@ -160,9 +160,7 @@ DWORD RunWithTempFolder(CSfxAppData** settingsOut) {
   if (FAILED(hr)) return static_cast<DWORD>(hr);
   if (settings->ExtractToTemp == 0) {
     // The settings are in memory: the folder is no longer needed.
-    SfxWatchTempFolder(nullptr);
-    Sfx_WuDeleteDirectoryTree(g_SfxRunState.tempFolder, TRUE);
-    g_SfxRunState.tempFolder[0] = 0;
+    SfxRemoveTempFolder(g_SfxRunState.tempFolder);
   }
   if (!g_SfxRunState.run) {
     bool stop = false;

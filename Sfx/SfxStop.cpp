@@ -11,6 +11,7 @@
 #include "Sfx/SfxRun.h"
 #include "Sfx/SfxRunState.h"
 #include "foundation/WuString.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/signals.h"
 #include "platform/kernel/threads.h"
@@ -20,6 +21,7 @@ namespace {
 
 constexpr DWORD kPollMs = 20;             // how often leftovers are looked at
 constexpr DWORD kAfterKillMs = 2000;      // how long killed processes are waited for
+constexpr int kRemovePasses = 3;          // tries at removing the tree on a signal
 
 // The handler reads its own copies under this lock, and holds it until it
 // has finished with the worker and the folder: the main thread's clean-up
@@ -45,7 +47,10 @@ BOOL StopOnSignal(DWORD ctrlType) {
   // Nothing may write into the tree while it is removed.
   SfxRequestExtractStop();
   if (g_SfxRunState.workerThread) WaitForSingleObject(g_SfxRunState.workerThread, SfxWorkerStopWaitMs);
-  if (g_folder[0]) Sfx_WuDeleteDirectoryTree(g_folder, TRUE);
+  // The main thread may still write into the folder (before the worker
+  // starts): a pass that fails is repeated while the folder is there.
+  for (int pass = 0; g_folder[0] && pass < kRemovePasses; ++pass)
+    if (Sfx_WuDeleteDirectoryTree(g_folder, TRUE) || GetFileAttributesW(g_folder) == INVALID_FILE_ATTRIBUTES) break;
   g_folder[0] = 0;
   return FALSE;  // the process ends by the signal
 }
@@ -61,6 +66,20 @@ void SfxWatchTempFolder(LPCWSTR folder) {
   }
   if (folder && folder[0] && !g_handlerAdded.exchange(true))
     SetConsoleCtrlHandler(StopOnSignal, TRUE);
+}
+
+void SfxRemoveTempFolder(LPWSTR folder) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_folder[0] = 0;
+  if (folder && folder[0]) Sfx_WuDeleteDirectoryTree(folder, TRUE);
+  if (folder) folder[0] = 0;
+}
+
+void SfxAdoptWorkerHandle(HANDLE worker) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  if (g_SfxRunState.workerThread) CloseHandle(g_SfxRunState.workerThread);
+  g_SfxRunState.workerThread = worker;
+  if (g_stopEvent.load() >= 0) SfxRequestExtractStop();
 }
 
 HANDLE SfxTakeWorkerHandle() {

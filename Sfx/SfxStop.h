@@ -24,6 +24,16 @@ constexpr DWORD SfxWorkerStopWaitMs = 2000;
 // The temporary folder to remove when a signal stops the run (NULL or
 // empty: none). The first folder installs the signal handler.
 void SfxWatchTempFolder(LPCWSTR folder);
+// Removes the temporary folder `folder` (emptied afterwards) and stops
+// watching it, under the handler's lock: a signal that comes meanwhile is
+// handled once the tree is gone, so the process never ends half-way
+// through the removal. An empty folder only stops the watch.
+void SfxRemoveTempFolder(LPWSTR folder);
+// Hands a new worker's handle (a thread not yet resumed) to the run state
+// under the handler's lock, so that a handler always sees the worker it
+// has to wait for. When a signal already stops the run, the worker is
+// asked to stop before it starts.
+void SfxAdoptWorkerHandle(HANDLE worker);
 // The worker's handle, taken out of the run state under the handler's
 // lock (a handler waiting for the worker finishes first). NULL when none.
 HANDLE SfxTakeWorkerHandle();
