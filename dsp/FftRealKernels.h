@@ -9,11 +9,20 @@
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once
 
-#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace wuperf {
 namespace {
+
+// The double with the bit pattern `bits`. Not std::bit_cast: an unoptimised
+// build emits that template as a weak symbol, which variant objects must
+// not define.
+inline double DoubleFromBits(uint64_t bits) {
+  double value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
 
 // cos(k*pi/16), k = 0..8, as the doubles the kernels use; the sines of
 // pi/16 and 3*pi/16 have their own doubles for positive and negative uses
@@ -21,13 +30,13 @@ namespace {
 inline double FixedCos(int k, bool negative) {
   switch (k) {
     case 0: return negative ? -1.0 : 1.0;
-    case 1: return std::bit_cast<double>(negative ? 0xBFEF6297CFF75CB0ull : 0x3FEF6297CFF75CB0ull);
-    case 2: return std::bit_cast<double>(negative ? 0xBFED906BCF328D46ull : 0x3FED906BCF328D46ull);
-    case 3: return std::bit_cast<double>(negative ? 0xBFEA9B66290EA1A3ull : 0x3FEA9B66290EA1A3ull);
-    case 4: return std::bit_cast<double>(negative ? 0xBFE6A09E667F3BCDull : 0x3FE6A09E667F3BCDull);
-    case 5: return std::bit_cast<double>(negative ? 0xBFE1C73B39AE68C8ull : 0x3FE1C73B39AE68C9ull);
-    case 6: return std::bit_cast<double>(negative ? 0xBFD87DE2A6AEA963ull : 0x3FD87DE2A6AEA963ull);
-    case 7: return std::bit_cast<double>(negative ? 0xBFC8F8B83C69A60Aull : 0x3FC8F8B83C69A60Dull);
+    case 1: return DoubleFromBits(negative ? 0xBFEF6297CFF75CB0ull : 0x3FEF6297CFF75CB0ull);
+    case 2: return DoubleFromBits(negative ? 0xBFED906BCF328D46ull : 0x3FED906BCF328D46ull);
+    case 3: return DoubleFromBits(negative ? 0xBFEA9B66290EA1A3ull : 0x3FEA9B66290EA1A3ull);
+    case 4: return DoubleFromBits(negative ? 0xBFE6A09E667F3BCDull : 0x3FE6A09E667F3BCDull);
+    case 5: return DoubleFromBits(negative ? 0xBFE1C73B39AE68C8ull : 0x3FE1C73B39AE68C9ull);
+    case 6: return DoubleFromBits(negative ? 0xBFD87DE2A6AEA963ull : 0x3FD87DE2A6AEA963ull);
+    case 7: return DoubleFromBits(negative ? 0xBFC8F8B83C69A60Aull : 0x3FC8F8B83C69A60Dull);
     default: return 0.0;
   }
 }

@@ -15,7 +15,6 @@
 
 #include <emmintrin.h>
 
-#include <bit>
 #include <cstdint>
 
 #include "dsp/FftSplitTables.h"
@@ -49,7 +48,7 @@ inline int Log2Of(int32_t count) {
 
 // The radix-8 first stage's 1/sqrt(2): one unit in the last place below the
 // nearest double.
-inline double FirstStageH() { return std::bit_cast<double>(0x3FE6A09E667F3BCCull); }
+inline double FirstStageH() { return DoubleFromBits(0x3FE6A09E667F3BCCull); }
 
 // One radix-4 stage in the pair layout over `groups` groups of 4*quarter
 // points; any alignment. The butterflies of the foundation's block pass;
