@@ -18,6 +18,8 @@ int WuFuzzRegistryEntry(const uint8_t* data, size_t size);
 int WuFuzzProfileEntry(const uint8_t* data, size_t size);
 int WuFuzzRiffFileEntry(const uint8_t* data, size_t size);
 int WuFuzzRiffMemoryEntry(const uint8_t* data, size_t size);
+int WuFuzzWavFileEntry(const uint8_t* data, size_t size);
+int WuFuzzBwfMetaEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -34,6 +36,7 @@ inline const Target* FindTarget(const char* name) {
       {"langmodule", WuFuzzLangModuleEntry}, {"cursor", WuFuzzCursorEntry},
       {"registry", WuFuzzRegistryEntry}, {"profile", WuFuzzProfileEntry},
       {"rifffile", WuFuzzRiffFileEntry}, {"riffmemory", WuFuzzRiffMemoryEntry},
+      {"wavfile", WuFuzzWavFileEntry},   {"bwfmeta", WuFuzzBwfMetaEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;
