@@ -7,27 +7,11 @@
 #include "mediaformats/RiffBytes.h"
 #include "mediaformats/WuBwf.h"
 #include "platform/kernel/locale.h"
-#include "platform/kernel/memory.h"
 
 namespace {
 
 // Precomposed conversion is the platform converter's only mode.
 constexpr DWORD kToWideFlags = 0;
-
-void* AllocLocked(SIZE_T bytes) {
-  HGLOBAL block = GlobalAlloc(GHND, bytes);
-  if (!block) return nullptr;
-  void* p = GlobalLock(block);
-  if (!p) GlobalFree(block);
-  return p;
-}
-
-void FreeLocked(void* p) {
-  if (!p) return;
-  HGLOBAL block = GlobalHandle(p);
-  GlobalUnlock(block);
-  GlobalFree(block);
-}
 
 // The fixed-width ANSI field, terminated after its width, as wide text in
 // a field of `chars` characters (terminated at its last character).
@@ -212,7 +196,7 @@ HRESULT _tagWUBWF_Chunk::WuBWF_SetOriginationTimeA(const char* field) {
 }
 
 void _tagWUBWF_Chunk::WuBWFChunk_FreeCodingHistory() {
-  FreeLocked(pszCodingHistory);
+  WuGlobalDelete(pszCodingHistory);
   pszCodingHistory = nullptr;
   cbCodingHistoryAlloc = 0;
   cchCodingHistory = 0;
@@ -228,7 +212,7 @@ HRESULT StoreHistory(_tagWUBWF_Chunk* record, LPCWSTR text, DWORD length) {
   for (DWORD i = 0; i + 1 < length; ++i)
     if (text[i] == u'\r' && text[i + 1] == u'\n') has_line_end = true;
   DWORD chars = length + (has_line_end ? 0 : 2) + 1;
-  auto* out = static_cast<LPWSTR>(AllocLocked(static_cast<SIZE_T>(chars) * sizeof(WCHAR)));
+  auto* out = static_cast<LPWSTR>(WuGlobalNew(static_cast<SIZE_T>(chars) * sizeof(WCHAR)));
   if (!out) return E_OUTOFMEMORY;
   std::memcpy(out, text, length * sizeof(WCHAR));
   if (!has_line_end) {
