@@ -155,7 +155,7 @@ struct RecordFormat {
 WAVEFORMATEX* ReadFormatBlock(HANDLE file, ULONGLONG size, bool wave64) {
   if (size > kWavMaxFmtBytes) return nullptr;
   DWORD count = static_cast<DWORD>(size);
-  std::vector<BYTE> body(count);
+  std::vector<BYTE> body(std::max<DWORD>(count, 1));
   HRESULT hr = wave64 ? riff64_ReadData(file, body.data(), count)
                       : riff_ReadData(file, body.data(), count);
   if (FAILED(hr)) return nullptr;
