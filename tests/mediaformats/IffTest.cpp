@@ -226,15 +226,15 @@ TEST(IffMarker, FoundAbsentAndTruncated) {
   TempFile f(Form("AIFF", BeBytes().Chunk("COMM", Comm(1, 0, 16, 8000)).Chunk("MARK", mark).s));
   tIFFMARKER m = {};
   ASSERT_EQ(iff_FindMarker(f.h(), &m, 7), S_OK);
-  EXPECT_EQ(m.wId, 7);
-  EXPECT_EQ(m.dwPosition, 2000u);
+  EXPECT_EQ(WORD{m.wId}, 7);
+  EXPECT_EQ(DWORD{m.dwPosition}, 2000u);
   EXPECT_EQ(m.bNameLength, 1);
   char name = 0;
   DWORD got = 0;
   ReadFile(f.h(), &name, 1, &got, nullptr);
   EXPECT_EQ(name, 'x');
   ASSERT_EQ(iff_FindMarker(f.h(), &m, 1), S_OK);
-  EXPECT_EQ(m.dwPosition, 1000u);
+  EXPECT_EQ(DWORD{m.dwPosition}, 1000u);
   EXPECT_EQ(iff_FindMarker(f.h(), &m, 3), RIFF_E_NOT_FOUND);
 
   TempFile none(Form("AIFF", BeBytes().Chunk("MARK", BeBytes().U16(0).s).s));
