@@ -100,7 +100,7 @@ TEST(WavInterop, WeReadPeerFiles) {
   const Case cases[] = {
       {"stereo16.wav", 1, 2, 44100, 16, 441, 44},
       {"surround24.wav", WAVE_FORMAT_EXTENSIBLE, 6, 48000, 24, 480, 80},
-      {"stereo16.w64", 1, 2, 44100, 16, 441, 0},
+      {"stereo16.w64", 1, 2, 44100, 16, 441, 104},
       {"stereo16.aiff", 0xFE02, 2, 44100, 16, 441, 88},
       {"stereo16none.aifc", 0xFE02, 2, 44100, 16, 441, 86},
       {"stereo16sowt.aifc", 1, 2, 44100, 16, 441, 72},
