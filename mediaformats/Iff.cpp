@@ -212,6 +212,8 @@ HRESULT iff_GetAIFFWfx(HANDLE file, WAVEFORMATEX* wfx, DWORD* frames, DWORD* dat
   // Samples of 12 or 20 bits take 2 or 3 bytes.
   DWORD sample_bytes = (static_cast<DWORD>(bits) + 7) / 8;
   DWORD block_align = channels * sample_bytes;
+  // A frame larger than a block align can say cannot be described.
+  if (block_align > 0xFFFF) return RIFF_E_WRONG_FORM;
   wfx->wFormatTag = bits == 8 ? 0xFE01 : is_sowt ? WAVE_FORMAT_PCM : 0xFE02;
   wfx->nChannels = channels;
   wfx->nSamplesPerSec = rate;

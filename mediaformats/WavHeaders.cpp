@@ -222,7 +222,8 @@ WAVEFORMATEX* ReadW64Format(HANDLE file, LONGLONG* left) {
   ULONGLONG size = 0;
   if (FAILED(riff64_FindChunkHeader(file, kRiff64GuidFmt, &size, left))) return nullptr;
   WAVEFORMATEX* wfx = ReadFormatBlock(file, size, true);
-  *left -= static_cast<LONGLONG>(riffbytes::Pad8(size));
+  ULONGLONG used = riffbytes::Pad8(size);
+  *left = *left <= 0 || used >= static_cast<ULONGLONG>(*left) ? 0 : *left - static_cast<LONGLONG>(used);
   return wfx;
 }
 

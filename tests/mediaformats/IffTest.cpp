@@ -197,6 +197,10 @@ TEST(IffAiffFormat, SsndOffsetsAndFrameCounts) {
     EXPECT_EQ(frames, c.frames);
     EXPECT_EQ(offset, 12 + 26 + 16 + c.offset);
   }
+  // A frame that no block align can describe is refused, not divided by 0.
+  TempFile huge(Form("AIFF", BeBytes().Chunk("COMM", Comm(65535, 1, 16, 44100))
+                                 .Chunk("SSND", Ssnd(0, "abcd")).s));
+  EXPECT_EQ(iff_GetAIFFWfx(huge.h(), nullptr, nullptr, nullptr), RIFF_E_WRONG_FORM);
   // No "SSND" within the form, and a "COMM" cut short.
   TempFile no_ssnd(Form("AIFF", BeBytes().Chunk("COMM", Comm(2, 1, 16, 44100)).s));
   EXPECT_EQ(iff_GetAIFFWfx(no_ssnd.h(), nullptr, nullptr, nullptr), RIFF_E_NOT_FOUND);
