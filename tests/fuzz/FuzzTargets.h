@@ -21,6 +21,8 @@ int WuFuzzRiffMemoryEntry(const uint8_t* data, size_t size);
 int WuFuzzFileIdBufferEntry(const uint8_t* data, size_t size);
 int WuFuzzMp4FileEntry(const uint8_t* data, size_t size);
 int WuFuzzMetaBlocksEntry(const uint8_t* data, size_t size);
+int WuFuzzWavFileEntry(const uint8_t* data, size_t size);
+int WuFuzzBwfMetaEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -39,6 +41,7 @@ inline const Target* FindTarget(const char* name) {
       {"rifffile", WuFuzzRiffFileEntry}, {"riffmemory", WuFuzzRiffMemoryEntry},
       {"fileidbuffer", WuFuzzFileIdBufferEntry}, {"mp4file", WuFuzzMp4FileEntry},
       {"metablocks", WuFuzzMetaBlocksEntry},
+      {"wavfile", WuFuzzWavFileEntry},   {"bwfmeta", WuFuzzBwfMetaEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;

@@ -78,6 +78,12 @@ class TempFile {
   TempFile& operator=(const TempFile&) = delete;
 
   HANDLE h() const { return handle_; }
+  // Gives up the handle (the caller closes it).
+  HANDLE Release() {
+    HANDLE h = handle_;
+    handle_ = INVALID_HANDLE_VALUE;
+    return h;
+  }
   const std::string& path() const { return path_; }
   std::u16string Wide() const { return wutest::U16(path_); }
   std::string Contents() const { return wutest::ReadBytes(path_); }
