@@ -8,7 +8,8 @@
 //   half-order 5), Malloc, Free, Zero8u, BaseTwiddle, BitRevTable,
 //   RadixTwiddle, InitLarge, GetSizesLarge, FwdRealTwiddle, InvRealTwiddle,
 //   HalfTransform (the half-size complex transform of one driver call, with
-//   the scaling) and PostPass.
+//   the scaling), PostPass, PrePass and InvHalfTransform (the inverse
+//   half-size transform in place on the destination, with the scaling).
 //
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once
@@ -234,7 +235,45 @@ WuPerfStatus RealForward(const double* src, double* dst, const void* handle, uin
   return WuPerfOk;
 }
 
-// The exported in-place entry: checks, then the recorded variant's entry
+// The inverse driver; the context is read only, like the forward's.
+template <class Ops>
+WuPerfStatus RealInverse(const double* src, double* dst, const void* handle, uint8_t* buf) {
+  if (handle == nullptr) return WuPerfErrNullPointer;
+  const FftSpecReal* spec = static_cast<const FftSpecReal*>(handle);
+  if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
+  if (src == nullptr || dst == nullptr) return WuPerfErrNullPointer;
+  const int order = spec->order;
+  const FixedKernelSlot* row = WuPerfFFTInv64f_FixedKernels[FixedKernelRow(Ops::kVariant)];
+  if (order <= 5) {
+    if (spec->scaleInverse)
+      row[6 + order].scaled(src, dst, spec->scaleFactor);
+    else
+      row[order].plain(src, dst);
+    return WuPerfOk;
+  }
+  uint8_t* work = nullptr;
+  uint8_t* own = nullptr;
+  if (spec->workSize > 0) {
+    if (buf != nullptr) {
+      work = AlignUp32(buf);
+    } else {
+      own = Ops::Malloc(spec->workSize);
+      if (own == nullptr) return WuPerfErrNoMemory;
+      work = own;
+    }
+  }
+  const int h = order - 1;
+  const double a = src[0], b = src[1];
+  dst[0] = a + b;
+  dst[1] = a - b;
+  Ops::PrePass(src, dst, static_cast<int32_t>(Pow2(h)), -1,
+               static_cast<const double*>(spec->inverseRealTwiddle));
+  Ops::InvHalfTransform(spec, dst, h, work);
+  if (own != nullptr) Ops::Free(own);
+  return WuPerfOk;
+}
+
+// The exported in-place entries: checks, then the recorded variant's entry
 // when the context is another variant's, else the driver in place.
 template <class Ops>
 WuPerfStatus RealForwardInPlace(double* data, const void* handle, uint8_t* buf) {
@@ -248,10 +287,22 @@ WuPerfStatus RealForwardInPlace(double* data, const void* handle, uint8_t* buf) 
   return RealForward<Ops>(data, data, handle, buf);
 }
 
+template <class Ops>
+WuPerfStatus RealInverseInPlace(double* data, const void* handle, uint8_t* buf) {
+  if (handle == nullptr) return WuPerfErrNullPointer;
+  const FftSpecReal* spec = static_cast<const FftSpecReal*>(handle);
+  if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
+  if (data == nullptr) return WuPerfErrNullPointer;
+  const int v = RecordedVariant(spec);
+  if (v < 0) return WuPerfErrContextKind;
+  if (v != Ops::kVariant) return kFFTInvRTable[v](data, handle, buf);
+  return RealInverse<Ops>(data, data, handle, buf);
+}
+
 }  // namespace
 }  // namespace wuperf
 
-// The set-up entries, size rule, building and forward driver of variant V.
+// The set-up entries, size rule, building and both drivers of variant V.
 #define WU_DEFINE_FFT_REAL_SETUP(V, OPS)                                                        \
   WuPerfStatus WuPerfFFT64f_GetSizes_##V(int32_t order, int32_t flag, WuPerfHintAlgorithm,      \
                                          int32_t* specBytes, int32_t* initBytes,                \
@@ -278,4 +329,12 @@ WuPerfStatus RealForwardInPlace(double* data, const void* handle, uint8_t* buf) 
   WuPerfStatus WuPerfsFFTFwd_RToPerm_64f_I_##V(double* srcDst, const void* spec,                \
                                                uint8_t* work) {                                 \
     return RealForwardInPlace<OPS>(srcDst, spec, work);                                         \
+  }                                                                                             \
+  WuPerfStatus WuPerfFFTInv_PermToR64f_##V(const double* src, double* dst, const void* spec,    \
+                                           uint8_t* work) {                                     \
+    return RealInverse<OPS>(src, dst, spec, work);                                              \
+  }                                                                                             \
+  WuPerfStatus WuPerfsFFTInv_PermToR_64f_I_##V(double* srcDst, const void* spec,                \
+                                               uint8_t* work) {                                 \
+    return RealInverseInPlace<OPS>(srcDst, spec, work);                                         \
   }
