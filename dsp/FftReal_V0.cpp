@@ -280,8 +280,12 @@ void WuPerfFFTInv64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int3
   SplitRecurseV0<true>(spec, data, l, depth, work);
 }
 
-void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
-                              uint8_t* work) {
+namespace {
+
+// The large transform: bit reversal, then the top split level or the
+// two-halves join (kInverse: the inverse ones).
+template <bool kInverse>
+void LargeV0(const FftSpecReal* spec, const double* src, double* dst, int32_t h, uint8_t* work) {
   const int32_t m = static_cast<int32_t>(Pow2(h));
   const uint32_t* pairs = static_cast<const uint32_t*>(spec->bitRevTable);
   if (src == dst)
@@ -289,23 +293,21 @@ void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* spec, const double* src, double
   else
     WuPerfFFT64f_BitRevCopy_V0(src, dst, m, pairs);
   if (kRealSplitV0.v[h] != 0)
-    WuPerfFFTFwd64f_SplitRecurse_V0(spec, dst, h, 0, work);
+    SplitRecurseV0<kInverse>(spec, dst, h, 0, work);
   else
-    NoSplitHalves<false>(spec, dst);
+    NoSplitHalves<kInverse>(spec, dst);
+}
+
+}  // namespace
+
+void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
+                              uint8_t* work) {
+  LargeV0<false>(spec, src, dst, h, work);
 }
 
 void WuPerfFFTInv64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
                               uint8_t* work) {
-  const int32_t m = static_cast<int32_t>(Pow2(h));
-  const uint32_t* pairs = static_cast<const uint32_t*>(spec->bitRevTable);
-  if (src == dst)
-    WuPerfFFT64f_BitRevInPlace_V0(dst, m, pairs);
-  else
-    WuPerfFFT64f_BitRevCopy_V0(src, dst, m, pairs);
-  if (kRealSplitV0.v[h] != 0)
-    WuPerfFFTInv64f_SplitRecurse_V0(spec, dst, h, 0, work);
-  else
-    NoSplitHalves<true>(spec, dst);
+  LargeV0<true>(spec, src, dst, h, work);
 }
 
 void WuPerfFFTInv64f_RealPrePass_V0(const double* src, double* dst, int32_t count, int32_t,
