@@ -215,6 +215,107 @@ TEST(FftRealInverseKernels, TheInverseComplex32PointKernel) {
   for (int k = 0; k < 64; ++k) EXPECT_EQ(half[k], out[k] * 0.5) << k;
 }
 
+// The 32-point inverse kernel's arithmetic step by step, as the kernel's
+// contract fixes it: first-stage sums and differences (scaled there),
+// split radix with one complex multiplication per index, and the 8- and
+// 4-point inverse DFTs.
+struct Pt {
+  double r, i;
+};
+double Bits(uint64_t b) { return std::bit_cast<double>(b); }
+const double kC4 = Bits(0x3FE6A09E667F3BCD), kC2 = Bits(0x3FED906BCF328D46),
+             kS2 = Bits(0x3FD87DE2A6AEA963), kC1 = Bits(0x3FEF6297CFF75CB0),
+             kS1 = Bits(0x3FC8F8B83C69A60A), kC3 = Bits(0x3FEA9B66290EA1A3),
+             kS3 = Bits(0x3FE1C73B39AE68C8), kC5 = Bits(0x3FE1C73B39AE68C9),
+             kC7 = Bits(0x3FC8F8B83C69A60D);
+// Factor forms: 0 one, 1 two-product (g, h), 2 one-product (c4, c4), 3
+// one-product (-c4, c4), 4 times i.
+struct Factor {
+  int form;
+  double g, h;
+};
+Pt Apply(Pt p, const Factor& f) {
+  switch (f.form) {
+    case 0: return p;
+    case 1: return {p.r * f.g - p.i * f.h, p.i * f.g + p.r * f.h};
+    case 2: return {(p.r - p.i) * kC4, (p.i + p.r) * kC4};
+    case 3: return {-((p.r + p.i) * kC4), (p.r - p.i) * kC4};
+    default: return {-p.i, p.r};
+  }
+}
+void RefD4(const Pt q[4], Pt out[4]) {
+  const Pt a = {q[0].r + q[2].r, q[0].i + q[2].i}, b = {q[1].r + q[3].r, q[1].i + q[3].i};
+  const Pt c = {q[0].r - q[2].r, q[0].i - q[2].i}, d = {q[1].r - q[3].r, q[1].i - q[3].i};
+  out[0] = {a.r + b.r, a.i + b.i};
+  out[2] = {a.r - b.r, a.i - b.i};
+  out[1] = {c.r - d.i, c.i + d.r};
+  out[3] = {c.r + d.i, c.i - d.r};
+}
+void RefD8(const Pt t[8], Pt out[8]) {
+  Pt p[4], e[4], d4[4];
+  for (int j = 0; j < 4; ++j) {
+    p[j] = {t[j].r + t[j + 4].r, t[j].i + t[j + 4].i};
+    e[j] = {t[j].r - t[j + 4].r, t[j].i - t[j + 4].i};
+  }
+  RefD4(p, d4);
+  for (int k = 0; k < 4; ++k) out[2 * k] = d4[k];
+  const Pt f0 = {e[0].r - e[2].i, e[0].i + e[2].r};
+  const Pt f1 = Apply({e[1].r - e[3].i, e[1].i + e[3].r}, {1, kC4, kC4});
+  const Pt r0 = {e[0].r + e[2].i, e[0].i - e[2].r};
+  const Pt r1 = Apply({e[1].r + e[3].i, e[1].i - e[3].r}, {1, -kC4, kC4});
+  out[1] = {f0.r + f1.r, f0.i + f1.i};
+  out[5] = {f0.r - f1.r, f0.i - f1.i};
+  out[3] = {r0.r + r1.r, r0.i + r1.i};
+  out[7] = {r0.r - r1.r, r0.i - r1.i};
+}
+void RefInverse32(const double* in, double* out, bool scaled, double s) {
+  const Factor zF[8] = {{0, 0, 0},     {1, kC1, kS1}, {1, kC2, kS2}, {1, kC3, kS3},
+                        {2, 0, 0},     {1, kC5, kC3}, {1, kS2, kC2}, {1, kC7, kC1}};
+  const Factor zpF[8] = {{0, 0, 0},       {1, kC3, kS3},   {1, kS2, kC2},   {1, -kS1, kC1},
+                         {3, 0, 0},       {1, -kC1, kC7},  {1, -kC2, -kS2}, {1, -kS3, -kC3}};
+  const Factor yF[8] = {{0, 0, 0},      {1, kC2, kS2},  {2, 0, 0},      {1, kS2, kC2},
+                        {4, 0, 0},      {1, -kS2, kC2}, {3, 0, 0},      {1, -kC2, kS2}};
+  Pt u[16], a[16];
+  for (int j = 0; j < 16; ++j) {
+    u[j] = {in[2 * j] + in[2 * j + 32], in[2 * j + 1] + in[2 * j + 33]};
+    a[j] = {in[2 * j] - in[2 * j + 32], in[2 * j + 1] - in[2 * j + 33]};
+    if (scaled) u[j] = {u[j].r * s, u[j].i * s}, a[j] = {a[j].r * s, a[j].i * s};
+  }
+  Pt v[8], y[8], z[8], zp[8];
+  for (int j = 0; j < 8; ++j) {
+    v[j] = {u[j].r + u[j + 8].r, u[j].i + u[j + 8].i};
+    y[j] = Apply({u[j].r - u[j + 8].r, u[j].i - u[j + 8].i}, yF[j]);
+    const Pt b = a[j + 8];
+    z[j] = Apply({a[j].r - b.i, a[j].i + b.r}, zF[j]);
+    zp[j] = Apply({a[j].r + b.i, a[j].i - b.r}, zpF[j]);
+  }
+  Pt d[4][8];
+  RefD8(v, d[0]);
+  RefD8(z, d[1]);
+  RefD8(y, d[2]);
+  RefD8(zp, d[3]);
+  for (int k = 0; k < 8; ++k)
+    for (int c = 0; c < 4; ++c) out[2 * (4 * k + c)] = d[c][k].r, out[2 * (4 * k + c) + 1] = d[c][k].i;
+}
+
+TEST(FftRealInverseKernels, The32PointKernelRunsExactlyItsFixedArithmetic) {
+  const FixedKernelSlot* row = InvRow(0);
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    const std::vector<float>& inf = dsptest::ComplexInput(5, seed);
+    std::vector<double> in(64), want(64), wantScaled(64), got(64), gotScaled(64);
+    for (int i = 0; i < 64; ++i) in[i] = static_cast<double>(inf[i]) * (1.0 + i / 7.0);
+    RefInverse32(in.data(), want.data(), false, 1.0);
+    RefInverse32(in.data(), wantScaled.data(), true, 0.3);
+    row[17].plain(in.data(), got.data());
+    row[23].scaled(in.data(), gotScaled.data(), 0.3);
+    EXPECT_TRUE(SameBits(got, want));
+    EXPECT_TRUE(SameBits(gotScaled, wantScaled));
+    std::vector<double> same(in);
+    row[23].scaled(same.data(), same.data(), 0.3);
+    EXPECT_TRUE(SameBits(same, wantScaled));
+  }
+}
+
 // ---- Transforms ------------------------------------------------------------------------
 
 TEST_F(FftRealInverseTest, ExportMatchesTheOracleInEveryVariantOrderAndFlag) {
