@@ -11,6 +11,15 @@
 // kiss/ours, the peer's time over ours (above 1: ours is faster). The
 // targets: fftw/ours >= 1 from order 12 and kiss/ours >= 4 everywhere, for
 // the fastest variant.
+//
+// Rows of the inverse (BM_RealInverse): the in-place export per variant,
+// orders 6 to 22, on the packed spectrum of a signal, beside FFTW's c2r
+// ESTIMATE plan (out of place; it overwrites its input as our export does)
+// and KissFFT's forward transform_real standing in (its double template has
+// no inverse real transform; the same work). Every call of ours and of
+// FFTW's starts from a fresh copy of the spectrum; the time of that copy,
+// measured in the same run, is taken off. Counters as above, and inv/fwd:
+// our inverse's time over our forward's.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -92,6 +101,81 @@ BENCHMARK(BM_RealForward)->Apply([](benchmark::internal::Benchmark* b) {
   for (int v : {4, 3, 2, 1, 0})
     for (int order = 6; order <= 22; ++order)
       for (int buffer : {1, 0}) b->Args({v, order, buffer});
+  b->UseManualTime()->Iterations(1);
+});
+
+// Arguments: variant, order.
+void BM_RealInverse(benchmark::State& state) {
+  const int variant = static_cast<int>(state.range(0));
+  const int order = static_cast<int>(state.range(1));
+  const size_t n = size_t{1} << order;
+  if (!WuPerf_ForceVariantForTesting(variant)) {
+    state.SkipWithError("variant not available");
+    return;
+  }
+  void* spec = nullptr;
+  WuPerfsFFTInitAlloc_R_64f(&spec, order, 4, 0);
+  int32_t workBytes = 0;
+  WuPerfsFFTGetBufSize_R_64f(spec, &workBytes);
+  std::vector<uint8_t> work(static_cast<size_t>(workBytes) + 1);
+  uint8_t* buf = workBytes > 0 ? work.data() : nullptr;
+  double* ours = AlignedDoubles(n);
+  double* packed = AlignedDoubles(n);
+  double* x = AlignedDoubles(n);
+  double* y = AlignedDoubles(n + 2);
+  double* y0 = AlignedDoubles(n + 2);
+  for (size_t i = 0; i < n; ++i) x[i] = static_cast<double>((i * 37) % 101) / 50.0 - 1.0;
+  std::memcpy(packed, x, 8 * n);
+  WuPerfsFFTFwd_RToPerm_64f_I(packed, spec, buf);
+  // The same spectrum as FFTW's N/2 + 1 complex values.
+  y0[0] = packed[0], y0[1] = 0.0, y0[n] = packed[1], y0[n + 1] = 0.0;
+  for (size_t k = 2; k < n; ++k) y0[k] = packed[k];
+  fftbench::FftwReal fftw(order, true, x, y);
+  fftbench::KissReal kiss(order);
+  const int calls = static_cast<int>(std::max<size_t>(1, kRealBatchBytes / (8 * n)));
+  auto batch = [&](auto&& fn) {
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < calls; ++i) fn();
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
+               .count() / calls;
+  };
+  for (auto _ : state) {
+    std::vector<double> a, fw, f, k, c, c2;
+    for (int r = 0; r < kRealRepetitions; ++r) {
+      c.push_back(batch([&] { std::memcpy(ours, packed, 8 * n); benchmark::ClobberMemory(); }));
+      a.push_back(batch([&] {
+        std::memcpy(ours, packed, 8 * n);
+        WuPerfsFFTInv_PermToR_64f_I(ours, spec, buf);
+      }));
+      std::memcpy(ours, x, 8 * n);
+      fw.push_back(batch([&] { WuPerfsFFTFwd_RToPerm_64f_I(ours, spec, buf); }));
+      c2.push_back(batch([&] { std::memcpy(y, y0, 8 * (n + 2)); benchmark::ClobberMemory(); }));
+      f.push_back(batch([&] {
+        std::memcpy(y, y0, 8 * (n + 2));
+        fftw.Run();
+      }));
+      k.push_back(batch([&] { kiss.Run(x, reinterpret_cast<std::complex<double>*>(y)); }));
+    }
+    const int mid = kRealRepetitions / 2;
+    for (auto* v : {&a, &fw, &f, &k, &c, &c2}) std::nth_element(v->begin(), v->begin() + mid, v->end());
+    const double oursNs = std::max(1.0, a[mid] - c[mid]);
+    const double fftwNs = std::max(1.0, f[mid] - c2[mid]);
+    state.SetIterationTime(oursNs * 1e-9);
+    state.counters["ns"] = oursNs;
+    state.counters["fftw/ours"] = fftwNs / oursNs;
+    state.counters["kiss/ours"] = k[mid] / oursNs;
+    state.counters["inv/fwd"] = oursNs / fw[mid];
+  }
+  WuPerfsFFTFree_R_64f(spec);
+  for (double* p : {ours, packed, x, y, y0}) std::free(p);
+  WuPerf_ResetForTesting();
+}
+
+BENCHMARK(BM_RealInverse)->Apply([](benchmark::internal::Benchmark* b) {
+  b->ArgNames({"variant", "order"});
+  for (int v : {4, 3, 2, 1, 0})
+    for (int order = 6; order <= 22; ++order) b->Args({v, order});
   b->UseManualTime()->Iterations(1);
 });
 

@@ -71,7 +71,10 @@ const FFTTransformREntry kFFTFwdRTable[kVariantCount] = {
     v0::WuPerfsFFTFwd_RToPerm_64f_I_V0, v1::WuPerfsFFTFwd_RToPerm_64f_I_V1,
     v2::WuPerfsFFTFwd_RToPerm_64f_I_V2, v3::WuPerfsFFTFwd_RToPerm_64f_I_V3,
     v4::WuPerfsFFTFwd_RToPerm_64f_I_V4};
-const FFTTransformREntry kFFTInvRTable[kVariantCount] = {};
+const FFTTransformREntry kFFTInvRTable[kVariantCount] = {
+    v0::WuPerfsFFTInv_PermToR_64f_I_V0, v1::WuPerfsFFTInv_PermToR_64f_I_V1,
+    v2::WuPerfsFFTInv_PermToR_64f_I_V2, v3::WuPerfsFFTInv_PermToR_64f_I_V3,
+    v4::WuPerfsFFTInv_PermToR_64f_I_V4};
 const FFTFreeEntry kFFTFreeRTable[kVariantCount] = {
     v0::WuPerfsFFTFree_R_64f_V0, v1::WuPerfsFFTFree_R_64f_V1, v2::WuPerfsFFTFree_R_64f_V2,
     v3::WuPerfsFFTFree_R_64f_V3, v4::WuPerfsFFTFree_R_64f_V4};

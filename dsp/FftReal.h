@@ -1,8 +1,13 @@
-// The real double-precision FFT, forward direction, in the five processor
-// variants: the set-up entries (create, size query, release), the size rule
-// and the building of a context, the forward drivers and exported in-place
-// entries, the routines of the half-size complex transform, the post-pass,
-// and the fixed kernels of orders 0 to 5.
+// The real double-precision FFT in the five processor variants: the set-up
+// entries (create, size query, release), the size rule and the building of
+// a context, the forward and inverse drivers and exported in-place entries,
+// the routines of the half-size complex transform in both directions, the
+// post-pass and the inverse pre-pass, and the fixed kernels of orders 0 to 5.
+//
+// The inverse unfolds element 0 and 1 into Z'[0] = (R0 + R(N/2), R0 -
+// R(N/2)), folds the rest by the pre-pass into Z' = twice the half-size
+// spectrum of z[n] = x[2n] + i x[2n+1], and runs the unnormalised inverse
+// complex transform on it: point j then holds samples 2j and 2j + 1.
 //
 // A real transform of N = 2^m values reads the array as M = N/2 complex
 // values, transforms them (half-order h = m - 1) and folds the result into
@@ -35,8 +40,8 @@ struct FixedKernelSlot {
 };
 constexpr int kFixedKernelColumns = 24;
 // Rows V4, V3, V2, V1, V0. Of the complex columns only variant 0's 17 and
-// 23 are filled (the only ones a driver calls); the inverse table holds the
-// shared order-0 and order-1 members until the inverse kernels join it.
+// 23 are filled (the only ones a driver calls); columns 0, 1, 6 and 7 are
+// the same members in both tables.
 extern const FixedKernelSlot WuPerfFFTFwd64f_FixedKernels[5][kFixedKernelColumns];
 extern const FixedKernelSlot WuPerfFFTInv64f_FixedKernels[5][kFixedKernelColumns];
 
@@ -54,6 +59,8 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
   WuPerfStatus WuPerfsFFTFree_R_64f_##V(void* spec);                                           \
   WuPerfStatus WuPerfsFFTFwd_RToPerm_64f_I_##V(double* srcDst, const void* spec,               \
                                                uint8_t* work);                                 \
+  WuPerfStatus WuPerfsFFTInv_PermToR_64f_I_##V(double* srcDst, const void* spec,               \
+                                               uint8_t* work);                                 \
   /* Size rule and building. */                                                                \
   WuPerfStatus WuPerfFFT64f_GetSizes_##V(int32_t order, int32_t flag,                          \
                                          WuPerfHintAlgorithm hint, int32_t* specBytes,         \
@@ -64,6 +71,19 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
   /* Forward driver: out of place when src != dst. */                                          \
   WuPerfStatus WuPerfFFTFwd_RToPerm64f_##V(const double* src, double* dst, const void* spec,   \
                                            uint8_t* work);                                     \
+  /* Inverse driver: out of place when src != dst. */                                          \
+  WuPerfStatus WuPerfFFTInv_PermToR64f_##V(const double* src, double* dst, const void* spec,   \
+                                           uint8_t* work);                                     \
+  /* Packed spectrum (src) to points 1 .. count - 1 of the folded spectrum (dst). */           \
+  void WuPerfFFTInv64f_RealPrePass_##V(const double* src, double* dst, int32_t count,          \
+                                       int32_t sign, const double* table);                     \
+  /* Inverse half-size transform above the split limit, scaling included. */                  \
+  void WuPerfFFTInv64f_Large_##V(const wuperf::FftSpecReal* spec, const double* src,           \
+                                 double* dst, int32_t h, uint8_t* work);                       \
+  void WuPerfFFTInv64f_SplitRecurse_##V(const wuperf::FftSpecReal* spec, double* data,         \
+                                        int32_t order, int32_t depth, uint8_t* work);          \
+  void WuPerfFFTInv64f_SplitTwiddlePass_##V(double* data, int32_t total, int32_t block,        \
+                                            const double* quarter, int32_t chunk);             \
   /* Roles of the half-size complex transform (counts in complex points). */                  \
   void WuPerfFFT64f_BitRevCopy_##V(const double* src, double* dst, int32_t count,              \
                                    const uint32_t* table);                                     \
@@ -90,7 +110,15 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
   void WuPerfFFTFwd64f_RealOrder2Scaled_##V(const double* src, double* dst, double factor);    \
   void WuPerfFFTFwd64f_RealOrder3Scaled_##V(const double* src, double* dst, double factor);    \
   void WuPerfFFTFwd64f_RealOrder4Scaled_##V(const double* src, double* dst, double factor);    \
-  void WuPerfFFTFwd64f_RealOrder5Scaled_##V(const double* src, double* dst, double factor);
+  void WuPerfFFTFwd64f_RealOrder5Scaled_##V(const double* src, double* dst, double factor);    \
+  void WuPerfFFTInv64f_RealOrder2_##V(const double* src, double* dst);                         \
+  void WuPerfFFTInv64f_RealOrder3_##V(const double* src, double* dst);                         \
+  void WuPerfFFTInv64f_RealOrder4_##V(const double* src, double* dst);                         \
+  void WuPerfFFTInv64f_RealOrder5_##V(const double* src, double* dst);                         \
+  void WuPerfFFTInv64f_RealOrder2Scaled_##V(const double* src, double* dst, double factor);    \
+  void WuPerfFFTInv64f_RealOrder3Scaled_##V(const double* src, double* dst, double factor);    \
+  void WuPerfFFTInv64f_RealOrder4Scaled_##V(const double* src, double* dst, double factor);    \
+  void WuPerfFFTInv64f_RealOrder5Scaled_##V(const double* src, double* dst, double factor);
 
 // Members of the SIMD variants 1 to 4 (pair layout inside the stages).
 #define WU_FFT_REAL_SIMD(V)                                                                    \
@@ -98,6 +126,9 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
   void WuPerfFFT64f_BitRevInPlace_##V(double* data, int32_t count, const uint32_t* table);    \
   /* Whole DFT of count = 32 .. 16384 points, bit reversal fused in. */                        \
   void WuPerfFFTFwd64f_Direct_##V(const double* src, double* dst, int32_t count,               \
+                                  const double* twiddles, const uint32_t* table, uint8_t* work); \
+  /* The same for the unnormalised inverse. */                                                 \
+  void WuPerfFFTInv64f_Direct_##V(const double* src, double* dst, int32_t count,               \
                                   const double* twiddles, const uint32_t* table, uint8_t* work); \
   /* All stages on bit-reversed data in place; whole 1: interleaved out, 0: pair layout. */    \
   void WuPerfFFTFwd64f_Passes_##V(double* data, int32_t count, const double* twiddles,         \
@@ -115,6 +146,12 @@ void WuPerfFFTFwd64f_Passes_V0(double* data, int32_t count, const double* twiddl
 // Forward 32-point complex DFT (columns 17 and 23 of the variant-0 row).
 void WuPerfFFTFwd64fc_Order5_V0(const double* src, double* dst);
 void WuPerfFFTFwd64fc_Order5Scaled_V0(const double* src, double* dst, double factor);
+// The same stages for the unnormalised inverse (conjugate factors).
+void WuPerfFFTInv64f_Passes_V0(double* data, int32_t count, const double* twiddles);
+// Inverse 32-point complex DFT (columns 17 and 23 of the variant-0 row of
+// the inverse table).
+void WuPerfFFTInv64fc_Order5_V0(const double* src, double* dst);
+void WuPerfFFTInv64fc_Order5Scaled_V0(const double* src, double* dst, double factor);
 }  // namespace v0
 namespace v1 {
 WU_FFT_REAL_COMMON(V1)

@@ -8,7 +8,8 @@
 //   half-order 5), Malloc, Free, Zero8u, BaseTwiddle, BitRevTable,
 //   RadixTwiddle, InitLarge, GetSizesLarge, FwdRealTwiddle, InvRealTwiddle,
 //   HalfTransform (the half-size complex transform of one driver call, with
-//   the scaling) and PostPass.
+//   the scaling), PostPass, PrePass and InvHalfTransform (the inverse
+//   half-size transform in place on the destination, with the scaling).
 //
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once
@@ -195,18 +196,23 @@ WuPerfStatus RealFree(void* handle) {
   return WuPerfOk;
 }
 
-// The forward driver. The context is read only; a work buffer it allocates
-// lives for the call.
-template <class Ops>
-WuPerfStatus RealForward(const double* src, double* dst, const void* handle, uint8_t* buf) {
+// The drivers of both directions. The context is read only; a work buffer
+// the driver allocates lives for the call. Orders 0..5 run the direction's
+// fixed kernel; above, the forward runs the half-size transform, the fold
+// and the post-pass, the inverse the unfold, the pre-pass and the inverse
+// half-size transform.
+template <class Ops, bool kInverse>
+WuPerfStatus RealDriver(const double* src, double* dst, const void* handle, uint8_t* buf) {
   if (handle == nullptr) return WuPerfErrNullPointer;
   const FftSpecReal* spec = static_cast<const FftSpecReal*>(handle);
   if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
   if (src == nullptr || dst == nullptr) return WuPerfErrNullPointer;
   const int order = spec->order;
-  const FixedKernelSlot* row = WuPerfFFTFwd64f_FixedKernels[FixedKernelRow(Ops::kVariant)];
+  const FixedKernelSlot* row = (kInverse ? WuPerfFFTInv64f_FixedKernels
+                                         : WuPerfFFTFwd64f_FixedKernels)[FixedKernelRow(Ops::kVariant)];
+  const bool scaled = kInverse ? spec->scaleInverse != 0 : spec->scaleForward != 0;
   if (order <= 5) {
-    if (spec->scaleForward)
+    if (scaled)
       row[6 + order].scaled(src, dst, spec->scaleFactor);
     else
       row[order].plain(src, dst);
@@ -224,34 +230,42 @@ WuPerfStatus RealForward(const double* src, double* dst, const void* handle, uin
     }
   }
   const int h = order - 1;
-  Ops::HalfTransform(spec, src, dst, h, work);
-  const double a = dst[0], b = dst[1];
-  dst[0] = b + a;
-  dst[1] = a - b;
-  Ops::PostPass(dst, static_cast<int32_t>(Pow2(h)), 1,
-                static_cast<const double*>(spec->forwardRealTwiddle));
+  const int32_t m = static_cast<int32_t>(Pow2(h));
+  if (kInverse) {
+    const double a = src[0], b = src[1];
+    dst[0] = a + b;
+    dst[1] = a - b;
+    Ops::PrePass(src, dst, m, -1, static_cast<const double*>(spec->inverseRealTwiddle));
+    Ops::InvHalfTransform(spec, dst, h, work);
+  } else {
+    Ops::HalfTransform(spec, src, dst, h, work);
+    const double a = dst[0], b = dst[1];
+    dst[0] = b + a;
+    dst[1] = a - b;
+    Ops::PostPass(dst, m, 1, static_cast<const double*>(spec->forwardRealTwiddle));
+  }
   if (own != nullptr) Ops::Free(own);
   return WuPerfOk;
 }
 
-// The exported in-place entry: checks, then the recorded variant's entry
+// The exported in-place entries: checks, then the recorded variant's entry
 // when the context is another variant's, else the driver in place.
-template <class Ops>
-WuPerfStatus RealForwardInPlace(double* data, const void* handle, uint8_t* buf) {
+template <class Ops, bool kInverse>
+WuPerfStatus RealInPlace(double* data, const void* handle, uint8_t* buf) {
   if (handle == nullptr) return WuPerfErrNullPointer;
   const FftSpecReal* spec = static_cast<const FftSpecReal*>(handle);
   if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
   if (data == nullptr) return WuPerfErrNullPointer;
   const int v = RecordedVariant(spec);
   if (v < 0) return WuPerfErrContextKind;
-  if (v != Ops::kVariant) return kFFTFwdRTable[v](data, handle, buf);
-  return RealForward<Ops>(data, data, handle, buf);
+  if (v != Ops::kVariant) return (kInverse ? kFFTInvRTable : kFFTFwdRTable)[v](data, handle, buf);
+  return RealDriver<Ops, kInverse>(data, data, handle, buf);
 }
 
 }  // namespace
 }  // namespace wuperf
 
-// The set-up entries, size rule, building and forward driver of variant V.
+// The set-up entries, size rule, building and both drivers of variant V.
 #define WU_DEFINE_FFT_REAL_SETUP(V, OPS)                                                        \
   WuPerfStatus WuPerfFFT64f_GetSizes_##V(int32_t order, int32_t flag, WuPerfHintAlgorithm,      \
                                          int32_t* specBytes, int32_t* initBytes,                \
@@ -273,9 +287,17 @@ WuPerfStatus RealForwardInPlace(double* data, const void* handle, uint8_t* buf) 
   WuPerfStatus WuPerfsFFTFree_R_64f_##V(void* spec) { return RealFree<OPS>(spec); }             \
   WuPerfStatus WuPerfFFTFwd_RToPerm64f_##V(const double* src, double* dst, const void* spec,    \
                                            uint8_t* work) {                                     \
-    return RealForward<OPS>(src, dst, spec, work);                                              \
+    return RealDriver<OPS, false>(src, dst, spec, work);                                              \
   }                                                                                             \
   WuPerfStatus WuPerfsFFTFwd_RToPerm_64f_I_##V(double* srcDst, const void* spec,                \
                                                uint8_t* work) {                                 \
-    return RealForwardInPlace<OPS>(srcDst, spec, work);                                         \
+    return RealInPlace<OPS, false>(srcDst, spec, work);                                         \
+  }                                                                                             \
+  WuPerfStatus WuPerfFFTInv_PermToR64f_##V(const double* src, double* dst, const void* spec,    \
+                                           uint8_t* work) {                                     \
+    return RealDriver<OPS, true>(src, dst, spec, work);                                              \
+  }                                                                                             \
+  WuPerfStatus WuPerfsFFTInv_PermToR_64f_I_##V(double* srcDst, const void* spec,                \
+                                               uint8_t* work) {                                 \
+    return RealInPlace<OPS, true>(srcDst, spec, work);                                         \
   }

@@ -251,8 +251,10 @@ void PassesPairs(double* data, int h, const double* tw, int64_t blockPoints, boo
 
 // The whole transform with the bit reversal fused into the first stage: the
 // stages run in the destination when it differs from the source and lies on
-// a 16-byte boundary, else in the work buffer.
-inline void DirectTransform(const double* src, double* dst, int h, const double* tw,
+// a 16-byte boundary, else in the work buffer. kInverse: the unnormalised
+// inverse (conjugate first stages and passes).
+template <bool kInverse = false>
+void DirectTransform(const double* src, double* dst, int h, const double* tw,
                             const uint32_t* table, uint8_t* work, int64_t blockPoints) {
   const int64_t m = Pow2(h);
   double* a = (src != dst && (reinterpret_cast<uintptr_t>(dst) & 15) == 0)
@@ -268,7 +270,7 @@ inline void DirectTransform(const double* src, double* dst, int h, const double*
         const int64_t i = kRev3[t] * (m / 8) + r;
         x[t][0] = src[2 * i], x[t][1] = src[2 * i + 1];
       }
-      FirstRadix8(x, a + 16 * q);
+      FirstRadix8<kInverse>(x, a + 16 * q);
     }
   } else {
     for (int64_t q = 0; q < m / 4; ++q) {
@@ -278,10 +280,10 @@ inline void DirectTransform(const double* src, double* dst, int h, const double*
         const int64_t i = kRev2[t] * (m / 4) + r;
         x[t][0] = src[2 * i], x[t][1] = src[2 * i + 1];
       }
-      FirstRadix4(x, a + 8 * q);
+      FirstRadix4<kInverse>(x, a + 8 * q);
     }
   }
-  StagesAfterFirst(a, h, tw, blockPoints);
+  StagesAfterFirst<kInverse>(a, h, tw, blockPoints);
   PairsToPoints(a, dst, m);
 }
 
@@ -313,8 +315,9 @@ inline void PostPassRecords(double* z, int64_t m, const double* table) {
 // points transformed (by the passes and the scaling, or a lower level),
 // then the last s stages across the sub-blocks, column group by column
 // group through the work buffer. The result stays in the pair layout unless
-// `interleave` (the top level).
-template <class K>
+// `interleave` (the top level). kInverse: the inverse passes and column
+// stages, scaled by the inverse flag.
+template <class K, bool kInverse = false>
 void SplitLevel(const RealRouteTraits& rt, const FftSpecReal* spec, double* data, int l, int depth,
                 uint8_t* work, bool interleave) {
   const int s = rt.tr->split[l];
@@ -323,11 +326,15 @@ void SplitLevel(const RealRouteTraits& rt, const FftSpecReal* spec, double* data
   for (int64_t r = 0; r < rows; ++r) {
     double* sub = data + 2 * len * r;
     if (d > rt.tr->directLimit) {
-      SplitLevel<K>(rt, spec, sub, d, depth + 1, work, false);
+      SplitLevel<K, kInverse>(rt, spec, sub, d, depth + 1, work, false);
     } else {
-      K::Passes(sub, static_cast<int32_t>(len), static_cast<const double*>(spec->twiddleTable),
-                work, 0);
-      if (spec->scaleForward) K::Scale(spec->scaleFactor, sub, static_cast<int32_t>(2 * len));
+      const double* leafTw = static_cast<const double*>(spec->twiddleTable);
+      if (kInverse)
+        K::InvPasses(sub, static_cast<int32_t>(len), leafTw, work, 0);
+      else
+        K::Passes(sub, static_cast<int32_t>(len), leafTw, work, 0);
+      if (kInverse ? spec->scaleInverse : spec->scaleForward)
+        K::Scale(spec->scaleFactor, sub, static_cast<int32_t>(2 * len));
     }
   }
   const int64_t g = Pow2(rt.tr->block[l] - s);
@@ -339,13 +346,19 @@ void SplitLevel(const RealRouteTraits& rt, const FftSpecReal* spec, double* data
               static_cast<int32_t>(g));
     int64_t quarter = g;
     for (int k = 0; k < s / 2; ++k) {
-      K::Radix4(blk, blk, static_cast<int32_t>(quarter),
-                static_cast<int32_t>(rows * g / (4 * quarter)), tw);
+      const int32_t groups = static_cast<int32_t>(rows * g / (4 * quarter));
+      if (kInverse)
+        K::InvRadix4(blk, blk, static_cast<int32_t>(quarter), groups, tw);
+      else
+        K::Radix4(blk, blk, static_cast<int32_t>(quarter), groups, tw);
       tw += 6 * quarter;
       quarter *= 4;
     }
     if (s & 1) {
-      K::Radix2(blk, blk, static_cast<int32_t>(quarter), 1, tw);
+      if (kInverse)
+        K::InvRadix2(blk, blk, static_cast<int32_t>(quarter), 1, tw);
+      else
+        K::Radix2(blk, blk, static_cast<int32_t>(quarter), 1, tw);
       tw += 2 * quarter;
     }
     K::Scatter(data + 2 * first, blk, static_cast<int32_t>(len), static_cast<int32_t>(rows),
@@ -388,8 +401,9 @@ void TileBitRev(const double* src, double* dst, int c, const uint32_t* table, do
 }
 
 // The whole split transform of half-order c (scaling included): the bit
-// reversal by the variant's routes, then the top split level.
-template <class K>
+// reversal by the variant's routes, then the top split level (kInverse:
+// the inverse one).
+template <class K, bool kInverse = false>
 void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const double* src,
                     double* dst, int c, uint8_t* work) {
   const int64_t m = Pow2(c);
@@ -412,7 +426,7 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
       TileBitRev<K>(dst, dst, c, table, w);
     }
   }
-  SplitLevel<K>(rt, spec, dst, c, 0, work, true);
+  SplitLevel<K, kInverse>(rt, spec, dst, c, 0, work, true);
 }
 
 }  // namespace
@@ -436,6 +450,15 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
     }                                                                                           \
     static void Radix2(const double* s, double* d, int32_t q, int32_t g, const double* t) {     \
       WuPerfFFTFwd64f_Radix2Pass_##V(s, d, q, g, t);                                            \
+    }                                                                                           \
+    static void InvRadix4(const double* s, double* d, int32_t q, int32_t g, const double* t) {  \
+      WuPerfFFTInv64f_Radix4Pass_##V(s, d, q, g, t);                                            \
+    }                                                                                           \
+    static void InvRadix2(const double* s, double* d, int32_t q, int32_t g, const double* t) {  \
+      WuPerfFFTInv64f_Radix2Pass_##V(s, d, q, g, t);                                            \
+    }                                                                                           \
+    static void InvPasses(double* d, int32_t n, const double* t, uint8_t* w, int32_t whole) {   \
+      WuPerfFFTInv64f_Passes_##V(d, n, t, w, whole);                                            \
     }                                                                                           \
     static void Copy(const double* s, double* d, int32_t bytes) {                               \
       WuPerfCopy8u_Kernel_##V(s, d, bytes);                                                     \
@@ -503,6 +526,32 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
   void WuPerfFFTFwd64f_SplitTwiddlePass_##V(double* data, int32_t total, int32_t block,         \
                                             const double* quarter, int32_t chunk) {             \
     SplitTwiddlePass(data, total, block, quarter, chunk);                                       \
+  }                                                                                             \
+  void WuPerfFFTInv64f_Direct_##V(const double* src, double* dst, int32_t count,               \
+                                  const double* twiddles, const uint32_t* table,               \
+                                  uint8_t* work) {                                              \
+    DirectTransform<true>(src, dst, Log2Of(count), twiddles, table, work, R.blockPoints);       \
+  }                                                                                             \
+  void WuPerfFFTInv64f_RealPrePass_##V(const double* src, double* dst, int32_t count, int32_t,  \
+                                       const double* table) {                                   \
+    /* Record (k - 1) / 2 serves bins k (odd) and k + 1. */                                     \
+    InversePrePass(src, dst, count, [table](int64_t k, double& cs, double& ns) {                \
+      const double* rec = table + 4 * ((k - 1) >> 1);                                           \
+      const int64_t slot = (k - 1) & 1;                                                         \
+      cs = rec[slot], ns = rec[2 + slot];                                                       \
+    });                                                                                         \
+  }                                                                                             \
+  void WuPerfFFTInv64f_Large_##V(const FftSpecReal* spec, const double* src, double* dst,        \
+                                 int32_t h, uint8_t* work) {                                   \
+    LargeTransform<RealKernels##V, true>(R, spec, src, dst, h, work);                           \
+  }                                                                                             \
+  void WuPerfFFTInv64f_SplitRecurse_##V(const FftSpecReal* spec, double* data, int32_t order,   \
+                                        int32_t depth, uint8_t* work) {                         \
+    SplitLevel<RealKernels##V, true>(R, spec, data, order, depth, work, false);                 \
+  }                                                                                             \
+  void WuPerfFFTInv64f_SplitTwiddlePass_##V(double* data, int32_t total, int32_t block,         \
+                                            const double* quarter, int32_t chunk) {             \
+    SplitTwiddlePass<true>(data, total, block, quarter, chunk);                                 \
   }
 
 // Everything of the forward real FFT in SIMD variant V (digit N): the
@@ -559,6 +608,25 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
     }                                                                                           \
     static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {                  \
       WuPerfFFTFwd64f_RealPostPass_##V(d, m, dir, t);                                           \
+    }                                                                                           \
+    static void PrePass(const double* s, double* d, int32_t m, int32_t sign, const double* t) { \
+      WuPerfFFTInv64f_RealPrePass_##V(s, d, m, sign, t);                                        \
+    }                                                                                           \
+    static void InvHalfTransform(const FftSpecReal* spec, double* dst, int h, uint8_t* work) {  \
+      const int32_t m = static_cast<int32_t>(Pow2(h));                                          \
+      const double* tw = static_cast<const double*>(spec->twiddleTable);                        \
+      const uint32_t* rev = static_cast<const uint32_t*>(spec->bitRevTable);                    \
+      if (h > TR.directLimit) {                                                                 \
+        WuPerfFFTInv64f_Large_##V(spec, dst, dst, h, work);                                     \
+        return;                                                                                 \
+      }                                                                                         \
+      if (h <= R.directMax) {                                                                   \
+        WuPerfFFTInv64f_Direct_##V(dst, dst, m, tw, rev, work);                                 \
+      } else {                                                                                  \
+        WuPerfFFT64f_BitRevInPlace_##V(dst, m, rev);                                            \
+        WuPerfFFTInv64f_Passes_##V(dst, m, tw, work, 1);                                        \
+      }                                                                                         \
+      if (spec->scaleInverse) WuPerfFFT64f_Scale_##V(spec->scaleFactor, dst, 2 * m);            \
     }                                                                                           \
   };                                                                                            \
   }                                                                                             \

@@ -1,8 +1,9 @@
-// Variant 0 (generic): the forward real double-precision FFT with scalar
-// arithmetic: set-up and driver, the pair-table bit reversals, radix passes
-// on six-value twiddle records, the split with four-column transposition
-// through the work buffer, the split twiddle pass, the post-pass, the fixed
-// kernels and the 32-point complex kernel of order 6.
+// Variant 0 (generic): the real double-precision FFT with scalar
+// arithmetic in both directions: set-up and drivers, the pair-table bit
+// reversals, radix passes on six-value twiddle records, the split with
+// four-column transposition through the work buffer, the split twiddle
+// pass, the post-pass and pre-pass, the fixed kernels and the 32-point
+// complex kernels of order 6.
 #include "dsp/FftReal.h"
 #include "dsp/FftRealKernels.h"
 #include "dsp/FftRealSetup.h"
@@ -29,17 +30,27 @@ inline void MulTw(double& re, double& im, double c, double s) {
 
 // The joining of a half-order without split entry (2048 points): both
 // halves by the passes (the second first) with their scaling, then the
-// split twiddle pass.
+// split twiddle pass (kInverse: the inverse passes and pass).
+template <bool kInverse>
 void NoSplitHalves(const FftSpecReal* spec, double* data) {
   const double* tw = static_cast<const double*>(spec->twiddleTable);
+  const double* quarter = static_cast<const double*>(spec->blockTwiddle);
   for (int half = 1; half >= 0; --half) {
     double* part = data + 2 * static_cast<int64_t>(kNoSplitHalf) * half;
-    WuPerfFFTFwd64f_Passes_V0(part, kNoSplitHalf, tw);
-    if (spec->scaleForward) WuPerfFFT64f_Scale_V0(spec->scaleFactor, part, 2 * kNoSplitHalf);
+    if (kInverse) {
+      WuPerfFFTInv64f_Passes_V0(part, kNoSplitHalf, tw);
+      if (spec->scaleInverse) WuPerfFFT64f_Scale_V0(spec->scaleFactor, part, 2 * kNoSplitHalf);
+    } else {
+      WuPerfFFTFwd64f_Passes_V0(part, kNoSplitHalf, tw);
+      if (spec->scaleForward) WuPerfFFT64f_Scale_V0(spec->scaleFactor, part, 2 * kNoSplitHalf);
+    }
   }
-  WuPerfFFTFwd64f_SplitTwiddlePass_V0(data, 2 * kNoSplitHalf, kNoSplitHalf,
-                                      static_cast<const double*>(spec->blockTwiddle),
-                                      kTwiddleChunk);
+  if (kInverse)
+    WuPerfFFTInv64f_SplitTwiddlePass_V0(data, 2 * kNoSplitHalf, kNoSplitHalf, quarter,
+                                        kTwiddleChunk);
+  else
+    WuPerfFFTFwd64f_SplitTwiddlePass_V0(data, 2 * kNoSplitHalf, kNoSplitHalf, quarter,
+                                        kTwiddleChunk);
 }
 
 }  // namespace
@@ -52,6 +63,14 @@ void WuPerfFFTFwd64fc_Order5_V0(const double* src, double* dst) {
 
 void WuPerfFFTFwd64fc_Order5Scaled_V0(const double* src, double* dst, double factor) {
   ComplexForward32(src, dst, true, factor);
+}
+
+void WuPerfFFTInv64fc_Order5_V0(const double* src, double* dst) {
+  ComplexInverse32(src, dst, false, 1.0);
+}
+
+void WuPerfFFTInv64fc_Order5Scaled_V0(const double* src, double* dst, double factor) {
+  ComplexInverse32(src, dst, true, factor);
 }
 
 void WuPerfFFT64f_BitRevCopy_V0(const double* src, double* dst, int32_t count,
@@ -87,7 +106,12 @@ WuPerfStatus WuPerfFFT64f_Scale_V0(double factor, double* data, int32_t n) {
   return WuPerfOk;
 }
 
-void WuPerfFFTFwd64f_Passes_V0(double* a, int32_t count, const double* tw) {
+namespace {
+
+// All stages of a count-point transform on bit-reversed data; kInverse: the
+// unnormalised inverse (conjugate factors, +i rotations).
+template <bool kInverse>
+void PassesV0(double* a, int32_t count, const double* tw) {
   const int64_t m = count;
   // First stage: radix 4 on groups of four points.
   for (int64_t g = 0; g < m; g += 4) {
@@ -96,13 +120,19 @@ void WuPerfFFTFwd64f_Passes_V0(double* a, int32_t count, const double* tw) {
     const double s1r = x[4] + x[6], s1i = x[5] + x[7], d1r = x[4] - x[6], d1i = x[5] - x[7];
     x[0] = s0r + s1r, x[1] = s0i + s1i;
     x[4] = s0r - s1r, x[5] = s0i - s1i;
-    x[2] = d0r + d1i, x[3] = d0i - d1r;
-    x[6] = d0r - d1i, x[7] = d0i + d1r;
+    if (kInverse) {
+      x[2] = d0r - d1i, x[3] = d0i + d1r;
+      x[6] = d0r + d1i, x[7] = d0i - d1r;
+    } else {
+      x[2] = d0r + d1i, x[3] = d0i - d1r;
+      x[6] = d0r - d1i, x[7] = d0i + d1r;
+    }
   }
   int h = 0;
   while ((int64_t{1} << h) < m) ++h;
   if (h & 1) {
-    // Radix 2 over groups of eight: w1 = (h, -h), w2 = -i, w3 = (g, g).
+    // Radix 2 over groups of eight: w1 = (h, -h), w2 = -i, w3 = (g, g)
+    // (inverse: their conjugates).
     const double* rec = tw + 6 * (m / 8);
     const double hc = rec[0], g = rec[1];
     for (int64_t q = 0; q < m; q += 8) {
@@ -110,11 +140,20 @@ void WuPerfFFTFwd64f_Passes_V0(double* a, int32_t count, const double* tw) {
       for (int p = 0; p < 4; ++p) {
         double re = x[2 * (p + 4)], im = x[2 * (p + 4) + 1];
         double vr, vi;
-        switch (p) {
-          case 0: vr = re, vi = im; break;
-          case 1: vr = hc * (re + im), vi = hc * (im - re); break;
-          case 2: vr = im, vi = -re; break;
-          default: vr = g * (re - im), vi = g * (re + im); break;
+        if (kInverse) {
+          switch (p) {
+            case 0: vr = re, vi = im; break;
+            case 1: vr = hc * (re - im), vi = hc * (im + re); break;
+            case 2: vr = -im, vi = re; break;
+            default: vr = g * (re + im), vi = g * (im - re); break;
+          }
+        } else {
+          switch (p) {
+            case 0: vr = re, vi = im; break;
+            case 1: vr = hc * (re + im), vi = hc * (im - re); break;
+            case 2: vr = im, vi = -re; break;
+            default: vr = g * (re - im), vi = g * (re + im); break;
+          }
         }
         const double ur = x[2 * p], ui = x[2 * p + 1];
         x[2 * p] = ur + vr, x[2 * p + 1] = ui + vi;
@@ -134,19 +173,35 @@ void WuPerfFFTFwd64f_Passes_V0(double* a, int32_t count, const double* tw) {
         double a3r = x[2 * (3 * q + p)], a3i = x[2 * (3 * q + p) + 1];
         if (p != 0) {
           const double* r = tw + 6 * (p * stride);
-          MulTw(a1r, a1i, r[2], r[3]);
-          MulTw(a2r, a2i, r[0], r[1]);
-          MulTw(a3r, a3i, r[4], r[5]);
+          const double sg = kInverse ? -1.0 : 1.0;
+          MulTw(a1r, a1i, r[2], sg * r[3]);
+          MulTw(a2r, a2i, r[0], sg * r[1]);
+          MulTw(a3r, a3i, r[4], sg * r[5]);
         }
         const double u0r = a0r + a1r, u0i = a0i + a1i, u1r = a0r - a1r, u1i = a0i - a1i;
         const double v0r = a2r + a3r, v0i = a2i + a3i, v1r = a2r - a3r, v1i = a2i - a3i;
         x[2 * p] = v0r + u0r, x[2 * p + 1] = v0i + u0i;
         x[2 * (2 * q + p)] = u0r - v0r, x[2 * (2 * q + p) + 1] = u0i - v0i;
-        x[2 * (q + p)] = u1r + v1i, x[2 * (q + p) + 1] = u1i - v1r;
-        x[2 * (3 * q + p)] = u1r - v1i, x[2 * (3 * q + p) + 1] = u1i + v1r;
+        if (kInverse) {
+          x[2 * (q + p)] = u1r - v1i, x[2 * (q + p) + 1] = u1i + v1r;
+          x[2 * (3 * q + p)] = u1r + v1i, x[2 * (3 * q + p) + 1] = u1i - v1r;
+        } else {
+          x[2 * (q + p)] = u1r + v1i, x[2 * (q + p) + 1] = u1i - v1r;
+          x[2 * (3 * q + p)] = u1r - v1i, x[2 * (3 * q + p) + 1] = u1i + v1r;
+        }
       }
     }
   }
+}
+
+}  // namespace
+
+void WuPerfFFTFwd64f_Passes_V0(double* a, int32_t count, const double* tw) {
+  PassesV0<false>(a, count, tw);
+}
+
+void WuPerfFFTInv64f_Passes_V0(double* a, int32_t count, const double* tw) {
+  PassesV0<true>(a, count, tw);
 }
 
 void WuPerfFFTFwd64f_SplitTwiddlePass_V0(double* data, int32_t total, int32_t block,
@@ -154,8 +209,21 @@ void WuPerfFFTFwd64f_SplitTwiddlePass_V0(double* data, int32_t total, int32_t bl
   SplitTwiddlePass(data, total, block, quarter, chunk);
 }
 
-void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int32_t l,
-                                     int32_t depth, uint8_t* work) {
+void WuPerfFFTInv64f_SplitTwiddlePass_V0(double* data, int32_t total, int32_t block,
+                                         const double* quarter, int32_t chunk) {
+  SplitTwiddlePass<true>(data, total, block, quarter, chunk);
+}
+
+namespace {
+
+// One split level in place: the rows (passes and scaling, a lower level or
+// the two-halves join), then the columns four at a time. kInverse: the
+// inverse passes, conjugate level factors and the inverse scaling flag.
+template <bool kInverse>
+void SplitRecurseV0(const FftSpecReal* spec, double* data, int32_t l, int32_t depth,
+                    uint8_t* work) {
+  const bool scaled = kInverse ? spec->scaleInverse != 0 : spec->scaleForward != 0;
+  const double sg = kInverse ? -1.0 : 1.0;
   const int s = kRealSplitV0.v[l];
   const int d = l - s;
   const int64_t rows = Pow2(s), k = Pow2(d);
@@ -163,13 +231,13 @@ void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int3
   for (int64_t r = 0; r < rows; ++r) {
     double* row = data + 2 * k * r;
     if (d <= kRealDirectLimitV0) {
-      WuPerfFFTFwd64f_Passes_V0(row, static_cast<int32_t>(k), tw);
-      if (spec->scaleForward)
+      PassesV0<kInverse>(row, static_cast<int32_t>(k), tw);
+      if (scaled)
         WuPerfFFT64f_Scale_V0(spec->scaleFactor, row, static_cast<int32_t>(2 * k));
     } else if (kRealSplitV0.v[d] != 0) {
-      WuPerfFFTFwd64f_SplitRecurse_V0(spec, row, d, depth + 1, work);
+      SplitRecurseV0<kInverse>(spec, row, d, depth + 1, work);
     } else {
-      NoSplitHalves(spec, row);
+      NoSplitHalves<kInverse>(spec, row);
     }
   }
   // Columns four at a time: twiddled into the work buffer, transformed,
@@ -183,13 +251,13 @@ void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int3
       const double* p = data + 2 * (r * k + q0);
       for (int u = 0; u < 4; ++u, level += 2) {
         double re = p[2 * u], im = p[2 * u + 1];
-        MulTw(re, im, level[0], level[1]);
+        MulTw(re, im, level[0], sg * level[1]);
         cols[2 * (u * rows + r)] = re;
         cols[2 * (u * rows + r) + 1] = im;
       }
     }
     for (int u = 0; u < 4; ++u)
-      WuPerfFFTFwd64f_Passes_V0(cols + 2 * u * rows, static_cast<int32_t>(rows), rowTable);
+      PassesV0<kInverse>(cols + 2 * u * rows, static_cast<int32_t>(rows), rowTable);
     for (int64_t r = 0; r < rows; ++r) {
       double* p = data + 2 * (r * k + q0);
       for (int u = 0; u < 4; ++u) {
@@ -200,8 +268,24 @@ void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int3
   }
 }
 
-void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
-                              uint8_t* work) {
+}  // namespace
+
+void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int32_t l,
+                                     int32_t depth, uint8_t* work) {
+  SplitRecurseV0<false>(spec, data, l, depth, work);
+}
+
+void WuPerfFFTInv64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int32_t l,
+                                     int32_t depth, uint8_t* work) {
+  SplitRecurseV0<true>(spec, data, l, depth, work);
+}
+
+namespace {
+
+// The large transform: bit reversal, then the top split level or the
+// two-halves join (kInverse: the inverse ones).
+template <bool kInverse>
+void LargeV0(const FftSpecReal* spec, const double* src, double* dst, int32_t h, uint8_t* work) {
   const int32_t m = static_cast<int32_t>(Pow2(h));
   const uint32_t* pairs = static_cast<const uint32_t*>(spec->bitRevTable);
   if (src == dst)
@@ -209,9 +293,28 @@ void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* spec, const double* src, double
   else
     WuPerfFFT64f_BitRevCopy_V0(src, dst, m, pairs);
   if (kRealSplitV0.v[h] != 0)
-    WuPerfFFTFwd64f_SplitRecurse_V0(spec, dst, h, 0, work);
+    SplitRecurseV0<kInverse>(spec, dst, h, 0, work);
   else
-    NoSplitHalves(spec, dst);
+    NoSplitHalves<kInverse>(spec, dst);
+}
+
+}  // namespace
+
+void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
+                              uint8_t* work) {
+  LargeV0<false>(spec, src, dst, h, work);
+}
+
+void WuPerfFFTInv64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
+                              uint8_t* work) {
+  LargeV0<true>(spec, src, dst, h, work);
+}
+
+void WuPerfFFTInv64f_RealPrePass_V0(const double* src, double* dst, int32_t count, int32_t,
+                                    const double* table) {
+  InversePrePass(src, dst, count, [table](int64_t k, double& cs, double& ns) {
+    cs = table[2 * k], ns = table[2 * k + 1];
+  });
 }
 
 void WuPerfFFTFwd64f_RealPostPass_V0(double* z, int32_t count, int32_t, const double* table) {
@@ -281,6 +384,27 @@ struct RealOpsV0 {
   }
   static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {
     WuPerfFFTFwd64f_RealPostPass_V0(d, m, dir, t);
+  }
+  static void PrePass(const double* s, double* d, int32_t m, int32_t sign, const double* t) {
+    WuPerfFFTInv64f_RealPrePass_V0(s, d, m, sign, t);
+  }
+  static void InvHalfTransform(const FftSpecReal* spec, double* dst, int h, uint8_t* work) {
+    const int32_t m = static_cast<int32_t>(Pow2(h));
+    if (h == 5) {
+      const FixedKernelSlot* row = WuPerfFFTInv64f_FixedKernels[FixedKernelRow(kVariant)];
+      if (spec->scaleInverse)
+        row[23].scaled(dst, dst, spec->scaleFactor);
+      else
+        row[17].plain(dst, dst);
+      return;
+    }
+    if (h > kDirectLimit) {
+      WuPerfFFTInv64f_Large_V0(spec, dst, dst, h, work);
+      return;
+    }
+    WuPerfFFT64f_BitRevInPlace_V0(dst, m, static_cast<const uint32_t*>(spec->bitRevTable));
+    WuPerfFFTInv64f_Passes_V0(dst, m, static_cast<const double*>(spec->twiddleTable));
+    if (spec->scaleInverse) WuPerfFFT64f_Scale_V0(spec->scaleFactor, dst, 2 * m);
   }
 };
 

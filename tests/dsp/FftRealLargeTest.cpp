@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "dsp/WuPerf.h"
+#include "dsp/WuPerfTesting.h"
 #include "tests/dsp/FftOracle.h"
 #include "tests/dsp/FftRealTestSupport.h"
 #include "tests/dsp/FftTestSupport.h"
@@ -30,6 +32,24 @@ TEST_F(FftRealLargeTest, LargestRoutesMatchTheOracleInPlaceAndOutOfPlace) {
         RealFwd(RealCase{r.variant, r.order, 8, RealPlacement::kDriverOutOfPlace, 0, 13});
     ASSERT_EQ(in.size(), out.size());
     EXPECT_EQ(0, std::memcmp(in.data(), out.data(), 8 * in.size()));
+  }
+}
+
+// The inverse's depth-1 splits: V1 at 23, V2 at 24, V4 and V0 at 26.
+TEST_F(FftRealLargeTest, InverseDepthOneSplitsMatchTheOracle) {
+  struct Row {
+    int variant, order;
+  } rows[] = {{1, 23}, {2, 24}, {4, 26}, {0, 26}};
+  for (const Row& r : rows) {
+    if (!dsptest::VariantSupported(r.variant)) continue;
+    SCOPED_TRACE(testing::Message() << "variant " << r.variant << " order " << r.order);
+    ASSERT_TRUE(WuPerf_ForceVariantForTesting(r.variant));
+    void* spec = nullptr;
+    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInitAlloc_R_64f(&spec, r.order, 8, 0)));
+    std::vector<double> data = dsptest::RealInput(r.order, 13);
+    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInv_PermToR_64f_I(data.data(), spec, nullptr)));
+    EXPECT_TRUE(SUCCEEDED(WuPerfsFFTFree_R_64f(spec)));
+    ASSERT_TRUE(dsptest::WithinFftBound(dsptest::RealOracle(r.order, 13, true), data.data(), r.order));
   }
 }
 
