@@ -259,6 +259,10 @@ void SplitLevelSimd(const FftSpec* s, float* p, int m, int depth, uint8_t* work)
   const int split = KT::kSplit[m];
   const int sub = m - split;
   assert(split != 0);  // every order above the direct limit has a split entry
+  // The split tables never nest deeper than the context has level tables;
+  // saying so keeps the optimiser from unrolling the recursion past them.
+  assert(depth < kFftSplitDepths);
+  if (depth >= kFftSplitDepths) __builtin_unreachable();
   const size_t b = size_t{1} << sub, r = size_t{1} << split;
   const bool scaled = (kInv ? s->scaleInverse : s->scaleForward) == 1;
   for (size_t t = 0; t < r; ++t) {

@@ -2,6 +2,7 @@
 // points: set-up and drivers, the fixed kernels, bit reversal with the pair
 // table, the radix passes over one table of six-value records, and the
 // split and chunked transforms of orders above 10.
+#include <cassert>
 #include <cstring>
 
 #include "dsp/FftComplex.h"
@@ -115,6 +116,10 @@ template <bool kInv>
 void SplitLevelV0(const FftSpec* s, float* p, int m, int depth, float* work, bool scaled) {
   const int split = kComplexSplitV0.v[m];
   const int sub = m - split;
+  // The split tables never nest deeper than the context has level tables;
+  // saying so keeps the optimiser from unrolling the recursion past them.
+  assert(depth < kFftSplitDepths);
+  if (depth >= kFftSplitDepths) __builtin_unreachable();
   const size_t b = size_t{1} << sub, r = size_t{1} << split;
   for (size_t t = 0; t < r; ++t) {
     float* row = p + 2 * t * b;
