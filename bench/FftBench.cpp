@@ -229,16 +229,16 @@ void BM_Complex(benchmark::State& state) {
   fftbench::FftwComplex fftw(order, inverse, x, y);
   fftbench::KissComplex kiss(order, inverse);
   for (size_t i = 0; i < 2 * n; ++i) x[i] = static_cast<float>((i * 37) % 101) / 50.0f - 1.0f;
-  void* spec = nullptr;
-  if (wuperf::kFFTInitAllocCTable[variant](&spec, order, 8, 0) != 0) {
+  void* ctx = nullptr;
+  if (wuperf::kFFTInitAllocCTable[variant](&ctx, order, 8, 0) != 0) {
     state.SkipWithError("set-up failed");
     return;
   }
   int32_t bufSize = 0;
-  wuperf::kFFTGetBufSizeCTable[variant](spec, &bufSize);
+  wuperf::kFFTGetBufSizeCTable[variant](ctx, &bufSize);
   Buffer work(static_cast<size_t>(bufSize) + 32);
   auto transform = inverse ? wuperf::kFFTInvCTable[variant] : wuperf::kFFTFwdCTable[variant];
-  auto ours = [&] { transform(x, y, spec, work.data()); };
+  auto ours = [&] { transform(x, y, ctx, work.data()); };
   for (auto _ : state) {
     auto withFftw = MedianNs([] {}, ours, [&] { fftw.Run(); }, CallsFor(8 * n));
     auto withKiss = MedianNs([] {}, ours, [&] { kiss.Run(x, y); }, CallsFor(8 * n));
@@ -247,7 +247,7 @@ void BM_Complex(benchmark::State& state) {
     state.counters["fftw/ours"] = withFftw.second / withFftw.first;
     state.counters["kiss/ours"] = withKiss.second / withKiss.first;
   }
-  wuperf::kFFTFreeCTable[variant](spec);
+  wuperf::kFFTFreeCTable[variant](ctx);
 }
 BENCHMARK(BM_Complex)
     ->ArgsProduct({{4, 3, 2, 1, 0}, benchmark::CreateDenseRange(6, 22, 1), {0, 1}})

@@ -53,10 +53,10 @@ void BM_RealForward(benchmark::State& state) {
     state.SkipWithError("variant not available");
     return;
   }
-  void* spec = nullptr;
-  WuPerfsFFTInitAlloc_R_64f(&spec, order, 4, 0);
+  void* ctx = nullptr;
+  WuPerfsFFTInitAlloc_R_64f(&ctx, order, 4, 0);
   int32_t workBytes = 0;
-  WuPerfsFFTGetBufSize_R_64f(spec, &workBytes);
+  WuPerfsFFTGetBufSize_R_64f(ctx, &workBytes);
   std::vector<uint8_t> work(static_cast<size_t>(workBytes) + 1);
   uint8_t* buf = withBuffer && workBytes > 0 ? work.data() : nullptr;
   double* ours = AlignedDoubles(n);
@@ -77,7 +77,7 @@ void BM_RealForward(benchmark::State& state) {
   for (auto _ : state) {
     std::vector<double> a, f, k;
     for (int r = 0; r < kRealRepetitions; ++r) {
-      a.push_back(batch([&] { WuPerfsFFTFwd_RToPerm_64f_I(ours, spec, buf); }));
+      a.push_back(batch([&] { WuPerfsFFTFwd_RToPerm_64f_I(ours, ctx, buf); }));
       f.push_back(batch([&] { fftw.Run(); }));
       k.push_back(batch([&] { kiss.Run(x, reinterpret_cast<std::complex<double>*>(y)); }));
     }
@@ -89,7 +89,7 @@ void BM_RealForward(benchmark::State& state) {
     state.counters["fftw/ours"] = f[kRealRepetitions / 2] / oursNs;
     state.counters["kiss/ours"] = k[kRealRepetitions / 2] / oursNs;
   }
-  WuPerfsFFTFree_R_64f(spec);
+  WuPerfsFFTFree_R_64f(ctx);
   std::free(ours);
   std::free(x);
   std::free(y);
@@ -113,10 +113,10 @@ void BM_RealInverse(benchmark::State& state) {
     state.SkipWithError("variant not available");
     return;
   }
-  void* spec = nullptr;
-  WuPerfsFFTInitAlloc_R_64f(&spec, order, 4, 0);
+  void* ctx = nullptr;
+  WuPerfsFFTInitAlloc_R_64f(&ctx, order, 4, 0);
   int32_t workBytes = 0;
-  WuPerfsFFTGetBufSize_R_64f(spec, &workBytes);
+  WuPerfsFFTGetBufSize_R_64f(ctx, &workBytes);
   std::vector<uint8_t> work(static_cast<size_t>(workBytes) + 1);
   uint8_t* buf = workBytes > 0 ? work.data() : nullptr;
   double* ours = AlignedDoubles(n);
@@ -126,7 +126,7 @@ void BM_RealInverse(benchmark::State& state) {
   double* y0 = AlignedDoubles(n + 2);
   for (size_t i = 0; i < n; ++i) x[i] = static_cast<double>((i * 37) % 101) / 50.0 - 1.0;
   std::memcpy(packed, x, 8 * n);
-  WuPerfsFFTFwd_RToPerm_64f_I(packed, spec, buf);
+  WuPerfsFFTFwd_RToPerm_64f_I(packed, ctx, buf);
   // The same spectrum as FFTW's N/2 + 1 complex values.
   y0[0] = packed[0], y0[1] = 0.0, y0[n] = packed[1], y0[n + 1] = 0.0;
   for (size_t k = 2; k < n; ++k) y0[k] = packed[k];
@@ -146,10 +146,10 @@ void BM_RealInverse(benchmark::State& state) {
       c.push_back(batch([&] { std::memcpy(ours, packed, 8 * n); benchmark::ClobberMemory(); }));
       a.push_back(batch([&] {
         std::memcpy(ours, packed, 8 * n);
-        WuPerfsFFTInv_PermToR_64f_I(ours, spec, buf);
+        WuPerfsFFTInv_PermToR_64f_I(ours, ctx, buf);
       }));
       std::memcpy(ours, x, 8 * n);
-      fw.push_back(batch([&] { WuPerfsFFTFwd_RToPerm_64f_I(ours, spec, buf); }));
+      fw.push_back(batch([&] { WuPerfsFFTFwd_RToPerm_64f_I(ours, ctx, buf); }));
       c2.push_back(batch([&] { std::memcpy(y, y0, 8 * (n + 2)); benchmark::ClobberMemory(); }));
       f.push_back(batch([&] {
         std::memcpy(y, y0, 8 * (n + 2));
@@ -167,7 +167,7 @@ void BM_RealInverse(benchmark::State& state) {
     state.counters["kiss/ours"] = k[mid] / oursNs;
     state.counters["inv/fwd"] = oursNs / fw[mid];
   }
-  WuPerfsFFTFree_R_64f(spec);
+  WuPerfsFFTFree_R_64f(ctx);
   for (double* p : {ours, packed, x, y, y0}) std::free(p);
   WuPerf_ResetForTesting();
 }

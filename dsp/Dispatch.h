@@ -32,14 +32,14 @@ using RandUniformEntry = WuPerfStatus (*)(float* dst, int32_t len, float low, fl
                                           uint32_t* seed);
 using SqrtEntry = WuPerfStatus (*)(const float* src, float* dst, int32_t len);
 using MulEntry = WuPerfStatus (*)(const void* src, void* srcDst, int32_t len);
-using FFTInitAllocEntry = WuPerfStatus (*)(void** spec, int32_t order, int32_t flag,
+using FFTInitAllocEntry = WuPerfStatus (*)(void** ctx, int32_t order, int32_t flag,
                                            WuPerfHintAlgorithm hint);
-using FFTGetBufSizeCEntry = WuPerfStatus (*)(const void* spec, int32_t* size);
-using FFTTransformCEntry = WuPerfStatus (*)(const void* src, void* dst, const void* spec,
+using FFTGetBufSizeCEntry = WuPerfStatus (*)(const void* ctx, int32_t* size);
+using FFTTransformCEntry = WuPerfStatus (*)(const void* src, void* dst, const void* ctx,
                                             uint8_t* work);
-using FFTFreeEntry = WuPerfStatus (*)(void* spec);
-using FFTGetBufSizeREntry = WuPerfStatus (*)(void* spec, int32_t* size);
-using FFTTransformREntry = WuPerfStatus (*)(double* srcDst, const void* spec, uint8_t* work);
+using FFTFreeEntry = WuPerfStatus (*)(void* ctx);
+using FFTGetBufSizeREntry = WuPerfStatus (*)(void* ctx, int32_t* size);
+using FFTTransformREntry = WuPerfStatus (*)(double* srcDst, const void* ctx, uint8_t* work);
 using ConjEntry = WuPerfStatus (*)(void* srcDst, int32_t len);
 
 // The tables, numbered as the exports know them.

@@ -60,21 +60,21 @@ extern const FftFixedKernelRow WuPerfFFT32fc_FixedKernels[10];
 
 // Members every variant has.
 #define WU_FFT32FC_COMMON(V)                                                                   \
-  WuPerfStatus WuPerfsFFTInitAlloc_C_32fc_##V(void** spec, int32_t order, int32_t flag,       \
+  WuPerfStatus WuPerfsFFTInitAlloc_C_32fc_##V(void** ctx, int32_t order, int32_t flag,       \
                                               WuPerfHintAlgorithm hint);                      \
-  WuPerfStatus WuPerfsFFTGetBufSize_C_32fc_##V(const void* spec, int32_t* size);              \
-  WuPerfStatus WuPerfsFFTFree_C_32fc_##V(void* spec);                                         \
-  WuPerfStatus WuPerfsFFTFwd_CToC_32fc_##V(const void* src, void* dst, const void* spec,      \
+  WuPerfStatus WuPerfsFFTGetBufSize_C_32fc_##V(const void* ctx, int32_t* size);              \
+  WuPerfStatus WuPerfsFFTFree_C_32fc_##V(void* ctx);                                         \
+  WuPerfStatus WuPerfsFFTFwd_CToC_32fc_##V(const void* src, void* dst, const void* ctx,      \
                                            uint8_t* buf);                                     \
-  WuPerfStatus WuPerfsFFTInv_CToC_32fc_##V(const void* src, void* dst, const void* spec,      \
+  WuPerfStatus WuPerfsFFTInv_CToC_32fc_##V(const void* src, void* dst, const void* ctx,      \
                                            uint8_t* buf);                                     \
-  /* The size rule: spec, init and work bytes (work before the 32 of slack */                 \
+  /* The size rule: ctx, init and work bytes (work before the 32 of slack */                 \
   /* that GetBufSize adds). */                                                                \
   WuPerfStatus WuPerfFFT32fc_GetSizes_##V(int32_t order, int32_t flag, int32_t hint,          \
                                           int32_t* specSize, int32_t* initSize,               \
                                           int32_t* workSize);                                 \
   /* Builds a context into specBlock (rounded up to 32) with the init buffer. */              \
-  WuPerfStatus WuPerfFFT32fc_InitSpec_##V(wuperf::FftSpec** spec, int32_t order, int32_t flag, \
+  WuPerfStatus WuPerfFFT32fc_InitSpec_##V(wuperf::FftSpec** ctx, int32_t order, int32_t flag, \
                                           int32_t hint, uint8_t* specBlock,                   \
                                           uint8_t* initBuffer);                               \
   void WuPerfFFT32fc_BitRevCopy_##V(const void* src, void* dst, int32_t n,                    \
@@ -97,9 +97,9 @@ extern const FftFixedKernelRow WuPerfFFT32fc_FixedKernels[10];
   void WuPerfFFT##D##32fc_Direct_##V(const void* src, void* dst, int32_t n,                   \
                                      const float* twiddles, const uint32_t* bitRev,           \
                                      uint8_t* work);                                          \
-  void WuPerfFFT##D##32fc_Recursive_##V(const wuperf::FftSpec* spec, const void* src,         \
+  void WuPerfFFT##D##32fc_Recursive_##V(const wuperf::FftSpec* ctx, const void* src,         \
                                         void* dst, int32_t order, uint8_t* work);             \
-  void WuPerfFFT##D##32fc_SplitRecurse_##V(const wuperf::FftSpec* spec, void* block,          \
+  void WuPerfFFT##D##32fc_SplitRecurse_##V(const wuperf::FftSpec* ctx, void* block,          \
                                            int32_t order, int32_t depth, uint8_t* work);
 
 #define WU_FFT32FC_SIMD(V)                                                                     \
@@ -110,9 +110,9 @@ extern const FftFixedKernelRow WuPerfFFT32fc_FixedKernels[10];
 // Members of variant 0, per direction D.
 #define WU_FFT32FC_V0_DIR(D)                                                                   \
   void WuPerfFFT##D##32fc_Passes_V0(void* data, int32_t n, const float* twiddles);            \
-  void WuPerfFFT##D##32fc_Large_V0(const wuperf::FftSpec* spec, const void* src, void* dst,   \
+  void WuPerfFFT##D##32fc_Large_V0(const wuperf::FftSpec* ctx, const void* src, void* dst,   \
                                    int32_t order, uint8_t* work);                             \
-  void WuPerfFFT##D##32fc_SplitRecurse_V0(const wuperf::FftSpec* spec, void* block,           \
+  void WuPerfFFT##D##32fc_SplitRecurse_V0(const wuperf::FftSpec* ctx, void* block,           \
                                           int32_t order, int32_t depth, uint8_t* work);       \
   void WuPerfFFT##D##32fc_SplitTwiddlePass_V0(void* data, int32_t n, int32_t size,            \
                                               const float* twiddles);

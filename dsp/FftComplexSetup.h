@@ -49,17 +49,17 @@ WuPerfStatus CfftGetSizes(int32_t order, int32_t flag, int32_t* specSize, int32_
     *specSize = kFftSpecSmallBytes, *initSize = 0, *workSize = 0;
     return WuPerfOk;
   }
-  int32_t spec = 0, init = 0, work = 0;
+  int32_t ctx = 0, init = 0, work = 0;
   if (order <= VT::kDirectLimit) {
-    spec = static_cast<int32_t>(CfftRound32(8 * n + 8));
+    ctx = static_cast<int32_t>(CfftRound32(8 * n + 8));
     work = VT::kGeneric ? 0 : static_cast<int32_t>(CfftRound32(8 * n));
   } else {
-    VT::GetSizesLarge(order, &spec, &init, &work);
+    VT::GetSizesLarge(order, &ctx, &init, &work);
   }
-  spec += static_cast<int32_t>(CfftRound32(n + 4)) + kFftSpecHeadBytes;
+  ctx += static_cast<int32_t>(CfftRound32(n + 4)) + kFftSpecHeadBytes;
   init = order <= 10 ? 0 : init + static_cast<int32_t>(CfftRound32(n + 4)) + 32;
   if (work > 0) work += 32;
-  *specSize = spec, *initSize = init, *workSize = work;
+  *specSize = ctx, *initSize = init, *workSize = work;
   return WuPerfOk;
 }
 
@@ -113,8 +113,8 @@ WuPerfStatus CfftInitSpec(FftSpec** out, int32_t order, int32_t flag, int32_t hi
 }
 
 template <class VT>
-WuPerfStatus CfftInitAlloc(void** spec, int32_t order, int32_t flag, int32_t hint) {
-  if (!spec) return WuPerfErrNullPointer;
+WuPerfStatus CfftInitAlloc(void** ctx, int32_t order, int32_t flag, int32_t hint) {
+  if (!ctx) return WuPerfErrNullPointer;
   int32_t specSize, initSize, workSize;
   WuPerfStatus st = CfftGetSizes<VT>(order, flag, &specSize, &initSize, &workSize);
   if (st != WuPerfOk) return st;
@@ -137,50 +137,50 @@ WuPerfStatus CfftInitAlloc(void** spec, int32_t order, int32_t flag, int32_t hin
   }
   // The allocator's blocks start on 32 bytes, so the context is the block.
   s->ownsBlock = 1;
-  *spec = s;
+  *ctx = s;
   return WuPerfOk;
 }
 
 // The variant that built a context, or -1 when it is not a complex context.
-inline int32_t CfftOwner(const void* spec) {
-  const FftSpec* s = static_cast<const FftSpec*>(spec);
+inline int32_t CfftOwner(const void* ctx) {
+  const FftSpec* s = static_cast<const FftSpec*>(ctx);
   if (s->contextId != kFftContextComplex32fc) return -1;
   if (s->variant < 0 || s->variant >= kVariantCount) return -1;
   return s->variant;
 }
 
 template <class VT>
-WuPerfStatus CfftGetBufSize(const void* spec, int32_t* size) {
-  if (!spec || !size) return WuPerfErrNullPointer;
-  const int32_t owner = CfftOwner(spec);
+WuPerfStatus CfftGetBufSize(const void* ctx, int32_t* size) {
+  if (!ctx || !size) return WuPerfErrNullPointer;
+  const int32_t owner = CfftOwner(ctx);
   if (owner < 0) return WuPerfErrContextKind;
-  if (owner != VT::kVariant) return kFFTGetBufSizeCTable[owner](spec, size);
-  const int32_t work = static_cast<const FftSpec*>(spec)->workSize;
+  if (owner != VT::kVariant) return kFFTGetBufSizeCTable[owner](ctx, size);
+  const int32_t work = static_cast<const FftSpec*>(ctx)->workSize;
   *size = work > 0 ? work + 32 : 0;
   return WuPerfOk;
 }
 
 template <class VT>
-WuPerfStatus CfftFree(void* spec) {
-  if (!spec) return WuPerfErrNullPointer;
-  const int32_t owner = CfftOwner(spec);
+WuPerfStatus CfftFree(void* ctx) {
+  if (!ctx) return WuPerfErrNullPointer;
+  const int32_t owner = CfftOwner(ctx);
   if (owner < 0) return WuPerfErrContextKind;
-  if (owner != VT::kVariant) return kFFTFreeCTable[owner](spec);
-  FftSpec* s = static_cast<FftSpec*>(spec);
+  if (owner != VT::kVariant) return kFFTFreeCTable[owner](ctx);
+  FftSpec* s = static_cast<FftSpec*>(ctx);
   s->contextId = 0;
   if (s->ownsBlock == 1) VT::Free(s);
   return WuPerfOk;
 }
 
 template <class VT, bool kInv>
-WuPerfStatus CfftTransform(const void* src, void* dst, const void* spec, uint8_t* buf) {
-  if (!spec) return WuPerfErrNullPointer;
-  const int32_t owner = CfftOwner(spec);
+WuPerfStatus CfftTransform(const void* src, void* dst, const void* ctx, uint8_t* buf) {
+  if (!ctx) return WuPerfErrNullPointer;
+  const int32_t owner = CfftOwner(ctx);
   if (owner < 0) return WuPerfErrContextKind;
   if (!src || !dst) return WuPerfErrNullPointer;
   if (owner != VT::kVariant)
-    return (kInv ? kFFTInvCTable : kFFTFwdCTable)[owner](src, dst, spec, buf);
-  const FftSpec* s = static_cast<const FftSpec*>(spec);
+    return (kInv ? kFFTInvCTable : kFFTFwdCTable)[owner](src, dst, ctx, buf);
+  const FftSpec* s = static_cast<const FftSpec*>(ctx);
   const int32_t m = s->order;
   const bool scaled = (kInv ? s->scaleInverse : s->scaleForward) == 1;
   const float* in = static_cast<const float*>(src);
@@ -241,23 +241,23 @@ WuPerfStatus CfftTransform(const void* src, void* dst, const void* spec, uint8_t
                                           int32_t* workSize) {                                    \
     return CfftGetSizes<VT>(order, flag, specSize, initSize, workSize);                           \
   }                                                                                               \
-  WuPerfStatus WuPerfFFT32fc_InitSpec_##V(FftSpec** spec, int32_t order, int32_t flag,            \
+  WuPerfStatus WuPerfFFT32fc_InitSpec_##V(FftSpec** ctx, int32_t order, int32_t flag,            \
                                           int32_t hint, uint8_t* block, uint8_t* init) {          \
-    return CfftInitSpec<VT>(spec, order, flag, hint, block, init);                                \
+    return CfftInitSpec<VT>(ctx, order, flag, hint, block, init);                                \
   }                                                                                               \
-  WuPerfStatus WuPerfsFFTInitAlloc_C_32fc_##V(void** spec, int32_t order, int32_t flag,           \
+  WuPerfStatus WuPerfsFFTInitAlloc_C_32fc_##V(void** ctx, int32_t order, int32_t flag,           \
                                               WuPerfHintAlgorithm hint) {                         \
-    return CfftInitAlloc<VT>(spec, order, flag, hint);                                            \
+    return CfftInitAlloc<VT>(ctx, order, flag, hint);                                            \
   }                                                                                               \
-  WuPerfStatus WuPerfsFFTGetBufSize_C_32fc_##V(const void* spec, int32_t* size) {                 \
-    return CfftGetBufSize<VT>(spec, size);                                                        \
+  WuPerfStatus WuPerfsFFTGetBufSize_C_32fc_##V(const void* ctx, int32_t* size) {                 \
+    return CfftGetBufSize<VT>(ctx, size);                                                        \
   }                                                                                               \
-  WuPerfStatus WuPerfsFFTFree_C_32fc_##V(void* spec) { return CfftFree<VT>(spec); }               \
-  WuPerfStatus WuPerfsFFTFwd_CToC_32fc_##V(const void* src, void* dst, const void* spec,          \
+  WuPerfStatus WuPerfsFFTFree_C_32fc_##V(void* ctx) { return CfftFree<VT>(ctx); }               \
+  WuPerfStatus WuPerfsFFTFwd_CToC_32fc_##V(const void* src, void* dst, const void* ctx,          \
                                            uint8_t* buf) {                                        \
-    return CfftTransform<VT, false>(src, dst, spec, buf);                                         \
+    return CfftTransform<VT, false>(src, dst, ctx, buf);                                         \
   }                                                                                               \
-  WuPerfStatus WuPerfsFFTInv_CToC_32fc_##V(const void* src, void* dst, const void* spec,          \
+  WuPerfStatus WuPerfsFFTInv_CToC_32fc_##V(const void* src, void* dst, const void* ctx,          \
                                            uint8_t* buf) {                                        \
-    return CfftTransform<VT, true>(src, dst, spec, buf);                                          \
+    return CfftTransform<VT, true>(src, dst, ctx, buf);                                          \
   }

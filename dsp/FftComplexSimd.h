@@ -423,11 +423,11 @@ WuPerfStatus ScaleSimd(float factor, float* data, int32_t count) {
                                      const uint32_t*, uint8_t* work) {                            \
     DirectSimd<Traits, kInv>(src, dst, static_cast<size_t>(n), tw, work);                         \
   }                                                                                               \
-  void WuPerfFFT##D##32fc_Recursive_##V(const FftSpec* spec, const void* src, void* dst,          \
+  void WuPerfFFT##D##32fc_Recursive_##V(const FftSpec* ctx, const void* src, void* dst,          \
                                         int32_t order, uint8_t* work) {                           \
-    RecursiveSimd<Traits, kInv>(spec, src, dst, order, work);                                     \
+    RecursiveSimd<Traits, kInv>(ctx, src, dst, order, work);                                     \
   }                                                                                               \
-  void WuPerfFFT##D##32fc_SplitRecurse_##V(const FftSpec* spec, void* block, int32_t order,       \
+  void WuPerfFFT##D##32fc_SplitRecurse_##V(const FftSpec* ctx, void* block, int32_t order,       \
                                            int32_t depth, uint8_t* work) {                        \
-    SplitLevelSimd<Traits, kInv>(spec, static_cast<float*>(block), order, depth, work);           \
+    SplitLevelSimd<Traits, kInv>(ctx, static_cast<float*>(block), order, depth, work);           \
   }

@@ -167,12 +167,12 @@ struct TraitsV0 {
   static float* RadixTwiddle(int32_t order, const float* s, int32_t a, float* dst) {
     return WuPerfFFT32fc_RadixTwiddle_V0(order, s, a, dst);
   }
-  static void InitLarge(FftSpec* spec, int32_t order, const float* s, int32_t a, uint8_t* dst,
+  static void InitLarge(FftSpec* ctx, int32_t order, const float* s, int32_t a, uint8_t* dst,
                         uint8_t* scratch) {
-    WuPerfFFT32fc_InitLarge_V0(spec, order, s, a, dst, scratch);
+    WuPerfFFT32fc_InitLarge_V0(ctx, order, s, a, dst, scratch);
   }
-  static void GetSizesLarge(int32_t order, int32_t* spec, int32_t* init, int32_t* work) {
-    WuPerfFFT32fc_GetSizesLarge_V0(order, spec, init, work);
+  static void GetSizesLarge(int32_t order, int32_t* ctx, int32_t* init, int32_t* work) {
+    WuPerfFFT32fc_GetSizesLarge_V0(order, ctx, init, work);
   }
   static void Scale(float f, float* p, int32_t count) { WuPerfFFT32fc_Scale_V0(f, p, count); }
   static void BitRevInPlace(void* p, int32_t n, const uint32_t* t) { WuPerfFFT32fc_BitRevInPlace_V0(p, n, t); }
@@ -218,15 +218,15 @@ WuPerfStatus WuPerfFFT32fc_Scale_V0(float factor, float* data, int32_t count) {
   void WuPerfFFT##D##32fc_Passes_V0(void* data, int32_t n, const float* twiddles) {            \
     PassesV0<kInv>(static_cast<float*>(data), static_cast<size_t>(n), twiddles);               \
   }                                                                                             \
-  void WuPerfFFT##D##32fc_Large_V0(const FftSpec* spec, const void* src, void* dst,             \
+  void WuPerfFFT##D##32fc_Large_V0(const FftSpec* ctx, const void* src, void* dst,             \
                                    int32_t order, uint8_t* work) {                              \
-    LargeV0<kInv>(spec, src, dst, order, work);                                                 \
+    LargeV0<kInv>(ctx, src, dst, order, work);                                                 \
   }                                                                                             \
-  void WuPerfFFT##D##32fc_SplitRecurse_V0(const FftSpec* spec, void* block, int32_t order,      \
+  void WuPerfFFT##D##32fc_SplitRecurse_V0(const FftSpec* ctx, void* block, int32_t order,      \
                                           int32_t depth, uint8_t* work) {                       \
-    SplitLevelV0<kInv>(spec, static_cast<float*>(block), order, depth,                          \
+    SplitLevelV0<kInv>(ctx, static_cast<float*>(block), order, depth,                          \
                        reinterpret_cast<float*>(work),                                          \
-                       (kInv ? spec->scaleInverse : spec->scaleForward) == 1);                  \
+                       (kInv ? ctx->scaleInverse : ctx->scaleForward) == 1);                  \
   }                                                                                             \
   void WuPerfFFT##D##32fc_SplitTwiddlePass_V0(void* data, int32_t n, int32_t size,              \
                                               const float* twiddles) {                          \

@@ -53,34 +53,34 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
 // Members every variant has.
 #define WU_FFT_REAL_COMMON(V)                                                                  \
   /* Exports' entries. */                                                                      \
-  WuPerfStatus WuPerfsFFTInitAlloc_R_64f_##V(void** spec, int32_t order, int32_t flag,         \
+  WuPerfStatus WuPerfsFFTInitAlloc_R_64f_##V(void** ctx, int32_t order, int32_t flag,         \
                                              WuPerfHintAlgorithm hint);                        \
-  WuPerfStatus WuPerfsFFTGetBufSize_R_64f_##V(void* spec, int32_t* size);                      \
-  WuPerfStatus WuPerfsFFTFree_R_64f_##V(void* spec);                                           \
-  WuPerfStatus WuPerfsFFTFwd_RToPerm_64f_I_##V(double* srcDst, const void* spec,               \
+  WuPerfStatus WuPerfsFFTGetBufSize_R_64f_##V(void* ctx, int32_t* size);                      \
+  WuPerfStatus WuPerfsFFTFree_R_64f_##V(void* ctx);                                           \
+  WuPerfStatus WuPerfsFFTFwd_RToPerm_64f_I_##V(double* srcDst, const void* ctx,               \
                                                uint8_t* work);                                 \
-  WuPerfStatus WuPerfsFFTInv_PermToR_64f_I_##V(double* srcDst, const void* spec,               \
+  WuPerfStatus WuPerfsFFTInv_PermToR_64f_I_##V(double* srcDst, const void* ctx,               \
                                                uint8_t* work);                                 \
   /* Size rule and building. */                                                                \
   WuPerfStatus WuPerfFFT64f_GetSizes_##V(int32_t order, int32_t flag,                          \
                                          WuPerfHintAlgorithm hint, int32_t* specBytes,         \
                                          int32_t* initBytes, int32_t* workBytes);              \
-  WuPerfStatus WuPerfFFT64f_InitSpec_##V(wuperf::FftSpecReal** spec, int32_t order,           \
+  WuPerfStatus WuPerfFFT64f_InitSpec_##V(wuperf::FftSpecReal** ctx, int32_t order,           \
                                          int32_t flag, WuPerfHintAlgorithm hint,               \
                                          uint8_t* specBlock, uint8_t* initBuffer);             \
   /* Forward driver: out of place when src != dst. */                                          \
-  WuPerfStatus WuPerfFFTFwd_RToPerm64f_##V(const double* src, double* dst, const void* spec,   \
+  WuPerfStatus WuPerfFFTFwd_RToPerm64f_##V(const double* src, double* dst, const void* ctx,   \
                                            uint8_t* work);                                     \
   /* Inverse driver: out of place when src != dst. */                                          \
-  WuPerfStatus WuPerfFFTInv_PermToR64f_##V(const double* src, double* dst, const void* spec,   \
+  WuPerfStatus WuPerfFFTInv_PermToR64f_##V(const double* src, double* dst, const void* ctx,   \
                                            uint8_t* work);                                     \
   /* Packed spectrum (src) to points 1 .. count - 1 of the folded spectrum (dst). */           \
   void WuPerfFFTInv64f_RealPrePass_##V(const double* src, double* dst, int32_t count,          \
                                        int32_t sign, const double* table);                     \
   /* Inverse half-size transform above the split limit, scaling included. */                  \
-  void WuPerfFFTInv64f_Large_##V(const wuperf::FftSpecReal* spec, const double* src,           \
+  void WuPerfFFTInv64f_Large_##V(const wuperf::FftSpecReal* ctx, const double* src,           \
                                  double* dst, int32_t h, uint8_t* work);                       \
-  void WuPerfFFTInv64f_SplitRecurse_##V(const wuperf::FftSpecReal* spec, double* data,         \
+  void WuPerfFFTInv64f_SplitRecurse_##V(const wuperf::FftSpecReal* ctx, double* data,         \
                                         int32_t order, int32_t depth, uint8_t* work);          \
   void WuPerfFFTInv64f_SplitTwiddlePass_##V(double* data, int32_t total, int32_t block,        \
                                             const double* quarter, int32_t chunk);             \
@@ -89,9 +89,9 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
                                    const uint32_t* table);                                     \
   /* -8 null, -6 n <= 0; factor 1: nothing; 0: zero-fill; else multiply. */                    \
   WuPerfStatus WuPerfFFT64f_Scale_##V(double factor, double* data, int32_t n);                 \
-  void WuPerfFFTFwd64f_Large_##V(const wuperf::FftSpecReal* spec, const double* src,           \
+  void WuPerfFFTFwd64f_Large_##V(const wuperf::FftSpecReal* ctx, const double* src,           \
                                  double* dst, int32_t h, uint8_t* work);                       \
-  void WuPerfFFTFwd64f_SplitRecurse_##V(const wuperf::FftSpecReal* spec, double* data,         \
+  void WuPerfFFTFwd64f_SplitRecurse_##V(const wuperf::FftSpecReal* ctx, double* data,         \
                                         int32_t order, int32_t depth, uint8_t* work);          \
   /* Joins two transformed blocks of `block` points into one of `total`. */                    \
   void WuPerfFFTFwd64f_SplitTwiddlePass_##V(double* data, int32_t total, int32_t block,        \

@@ -52,23 +52,23 @@ WuPerfStatus RealGetSizes(int32_t order, int32_t flag, int32_t* specBytes, int32
   }
   const int h = order - 1;
   const int64_t m = Pow2(h), n = Pow2(order);
-  int64_t spec = 0, init = 0, work = 0;
+  int64_t ctx = 0, init = 0, work = 0;
   bool bitRev = true;
   if (Ops::kPairTables && h == 5) {
     bitRev = false;
   } else if (h <= Ops::kDirectLimit) {
-    spec = Round32(16 * m + 16);
+    ctx = Round32(16 * m + 16);
     work = Ops::kPairTables ? 0 : Round32(16 * m);
   } else {
     int32_t s = 0, i = 0, w = 0;
     Ops::GetSizesLarge(h, &s, &i, &w);
-    spec = s, init = i, work = w;
+    ctx = s, init = i, work = w;
   }
-  if (bitRev) spec += Round32(m + 4);
-  spec += 2 * Round32(16 * n / 4) + kRealHeadReserve;
+  if (bitRev) ctx += Round32(m + 4);
+  ctx += 2 * Round32(16 * n / 4) + kRealHeadReserve;
   init = order <= 10 ? 0 : Round32(8 * (n / 4 + 1)) + init + 32;
   if (work > 0) work += 32;
-  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
+  StoreSizes(ctx, init, work, specBytes, initBytes, workBytes);
   return WuPerfOk;
 }
 
@@ -78,24 +78,24 @@ WuPerfStatus RealInitSpec(FftSpecReal** out, int32_t order, int32_t flag, WuPerf
   if (out == nullptr) return WuPerfErrNullPointer;
   if (order < 0 || order > kRealMaxOrder || Pow2(order) > kRealMaxPoints) return WuPerfErrFFTOrder;
   if (block == nullptr) return WuPerfErrNullPointer;
-  FftSpecReal* spec = reinterpret_cast<FftSpecReal*>(AlignUp32(block));
-  Ops::Zero8u(spec, static_cast<int32_t>(sizeof(FftSpecReal)));
-  spec->ownsBlock = 0;
-  spec->order = order;
-  spec->hint = static_cast<int32_t>(hint);
-  spec->variant = Ops::kVariant;
+  FftSpecReal* ctx = reinterpret_cast<FftSpecReal*>(AlignUp32(block));
+  Ops::Zero8u(ctx, static_cast<int32_t>(sizeof(FftSpecReal)));
+  ctx->ownsBlock = 0;
+  ctx->order = order;
+  ctx->hint = static_cast<int32_t>(hint);
+  ctx->variant = Ops::kVariant;
   const double n = static_cast<double>(Pow2(order));
   switch (flag) {
-    case 1: spec->scaleForward = 1, spec->scaleFactor = 1.0 / n; break;
-    case 2: spec->scaleInverse = 1, spec->scaleFactor = 1.0 / n; break;
-    case 4: spec->scaleForward = spec->scaleInverse = 1, spec->scaleFactor = 1.0 / std::sqrt(n); break;
+    case 1: ctx->scaleForward = 1, ctx->scaleFactor = 1.0 / n; break;
+    case 2: ctx->scaleInverse = 1, ctx->scaleFactor = 1.0 / n; break;
+    case 4: ctx->scaleForward = ctx->scaleInverse = 1, ctx->scaleFactor = 1.0 / std::sqrt(n); break;
     case 8: break;
-    default: spec->contextId = 0; return WuPerfErrFFTFlag;
+    default: ctx->contextId = 0; return WuPerfErrFFTFlag;
   }
-  spec->contextId = kFftContextReal64f;
+  ctx->contextId = kFftContextReal64f;
   if (order <= 5) {
-    spec->workSize = 0;
-    *out = spec;
+    ctx->workSize = 0;
+    *out = ctx;
     return WuPerfOk;
   }
   const double* base;
@@ -113,28 +113,28 @@ WuPerfStatus RealInitSpec(FftSpecReal** out, int32_t order, int32_t flag, WuPerf
   }
   const int h = order - 1;
   const int64_t m = Pow2(h);
-  uint8_t* afterHead = reinterpret_cast<uint8_t*>(spec + 1);
+  uint8_t* afterHead = reinterpret_cast<uint8_t*>(ctx + 1);
   uint8_t* end;
   if (Ops::kPairTables && h == 5) {
-    spec->workSize = 0;
+    ctx->workSize = 0;
     end = afterHead;
   } else if (h <= Ops::kDirectLimit) {
-    spec->bitRevTable = afterHead;
+    ctx->bitRevTable = afterHead;
     uint32_t* rev = Ops::BitRevTable(h, reinterpret_cast<uint32_t*>(afterHead));
-    spec->twiddleTable = rev;
+    ctx->twiddleTable = rev;
     end = reinterpret_cast<uint8_t*>(
         Ops::RadixTwiddle(h, base, b, reinterpret_cast<double*>(rev)));
-    spec->workSize = Ops::kPairTables ? 0 : static_cast<int32_t>(Round32(16 * m));
+    ctx->workSize = Ops::kPairTables ? 0 : static_cast<int32_t>(Round32(16 * m));
   } else {
-    spec->bitRevTable = afterHead;
-    end = Ops::InitLarge(spec, h, base, b, AlignUp32(afterHead + Round32(m + 4)), scratch);
+    ctx->bitRevTable = afterHead;
+    end = Ops::InitLarge(ctx, h, base, b, AlignUp32(afterHead + Round32(m + 4)), scratch);
   }
   double* fwd = reinterpret_cast<double*>(AlignUp32(end));
-  spec->forwardRealTwiddle = fwd;
+  ctx->forwardRealTwiddle = fwd;
   double* inv = Ops::FwdRealTwiddle(order, base, b, fwd);
-  spec->inverseRealTwiddle = inv;
+  ctx->inverseRealTwiddle = inv;
   Ops::InvRealTwiddle(order, base, b, inv);
-  *out = spec;
+  *out = ctx;
   return WuPerfOk;
 }
 
@@ -154,45 +154,45 @@ WuPerfStatus RealInitAlloc(void** out, int32_t order, int32_t flag, WuPerfHintAl
       return WuPerfErrNoMemory;
     }
   }
-  FftSpecReal* spec = nullptr;
-  st = RealInitSpec<Ops>(&spec, order, flag, hint, block, init);
+  FftSpecReal* ctx = nullptr;
+  st = RealInitSpec<Ops>(&ctx, order, flag, hint, block, init);
   if (init != nullptr) Ops::Free(init);
   if (st != WuPerfOk) {
     Ops::Free(block);
     return st;
   }
-  spec->ownsBlock = 1;
-  *out = spec;
+  ctx->ownsBlock = 1;
+  *out = ctx;
   return WuPerfOk;
 }
 
 // The recorded variant of a real context, or -1 when it names none.
-inline int RecordedVariant(const FftSpecReal* spec) {
-  return spec->variant >= 0 && spec->variant < kVariantCount ? spec->variant : -1;
+inline int RecordedVariant(const FftSpecReal* ctx) {
+  return ctx->variant >= 0 && ctx->variant < kVariantCount ? ctx->variant : -1;
 }
 
 template <class Ops>
 WuPerfStatus RealGetBufSize(void* handle, int32_t* size) {
   if (size == nullptr || handle == nullptr) return WuPerfErrNullPointer;
-  const FftSpecReal* spec = static_cast<const FftSpecReal*>(handle);
-  if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
-  const int v = RecordedVariant(spec);
+  const FftSpecReal* ctx = static_cast<const FftSpecReal*>(handle);
+  if (ctx->contextId != kFftContextReal64f) return WuPerfErrContextKind;
+  const int v = RecordedVariant(ctx);
   if (v < 0) return WuPerfErrContextKind;
   if (v != Ops::kVariant) return kFFTGetBufSizeRTable[v](handle, size);
-  *size = spec->workSize > 0 ? spec->workSize + 32 : 0;
+  *size = ctx->workSize > 0 ? ctx->workSize + 32 : 0;
   return WuPerfOk;
 }
 
 template <class Ops>
 WuPerfStatus RealFree(void* handle) {
   if (handle == nullptr) return WuPerfErrNullPointer;
-  FftSpecReal* spec = static_cast<FftSpecReal*>(handle);
-  if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
-  const int v = RecordedVariant(spec);
+  FftSpecReal* ctx = static_cast<FftSpecReal*>(handle);
+  if (ctx->contextId != kFftContextReal64f) return WuPerfErrContextKind;
+  const int v = RecordedVariant(ctx);
   if (v < 0) return WuPerfErrContextKind;
   if (v != Ops::kVariant) return kFFTFreeRTable[v](handle);
-  spec->contextId = 0;
-  if (spec->ownsBlock == 1) Ops::Free(spec);
+  ctx->contextId = 0;
+  if (ctx->ownsBlock == 1) Ops::Free(ctx);
   return WuPerfOk;
 }
 
@@ -204,27 +204,27 @@ WuPerfStatus RealFree(void* handle) {
 template <class Ops, bool kInverse>
 WuPerfStatus RealDriver(const double* src, double* dst, const void* handle, uint8_t* buf) {
   if (handle == nullptr) return WuPerfErrNullPointer;
-  const FftSpecReal* spec = static_cast<const FftSpecReal*>(handle);
-  if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
+  const FftSpecReal* ctx = static_cast<const FftSpecReal*>(handle);
+  if (ctx->contextId != kFftContextReal64f) return WuPerfErrContextKind;
   if (src == nullptr || dst == nullptr) return WuPerfErrNullPointer;
-  const int order = spec->order;
+  const int order = ctx->order;
   const FixedKernelSlot* row = (kInverse ? WuPerfFFTInv64f_FixedKernels
                                          : WuPerfFFTFwd64f_FixedKernels)[FixedKernelRow(Ops::kVariant)];
-  const bool scaled = kInverse ? spec->scaleInverse != 0 : spec->scaleForward != 0;
+  const bool scaled = kInverse ? ctx->scaleInverse != 0 : ctx->scaleForward != 0;
   if (order <= 5) {
     if (scaled)
-      row[6 + order].scaled(src, dst, spec->scaleFactor);
+      row[6 + order].scaled(src, dst, ctx->scaleFactor);
     else
       row[order].plain(src, dst);
     return WuPerfOk;
   }
   uint8_t* work = nullptr;
   uint8_t* own = nullptr;
-  if (spec->workSize > 0) {
+  if (ctx->workSize > 0) {
     if (buf != nullptr) {
       work = AlignUp32(buf);
     } else {
-      own = Ops::Malloc(spec->workSize);
+      own = Ops::Malloc(ctx->workSize);
       if (own == nullptr) return WuPerfErrNoMemory;
       work = own;
     }
@@ -235,14 +235,14 @@ WuPerfStatus RealDriver(const double* src, double* dst, const void* handle, uint
     const double a = src[0], b = src[1];
     dst[0] = a + b;
     dst[1] = a - b;
-    Ops::PrePass(src, dst, m, -1, static_cast<const double*>(spec->inverseRealTwiddle));
-    Ops::InvHalfTransform(spec, dst, h, work);
+    Ops::PrePass(src, dst, m, -1, static_cast<const double*>(ctx->inverseRealTwiddle));
+    Ops::InvHalfTransform(ctx, dst, h, work);
   } else {
-    Ops::HalfTransform(spec, src, dst, h, work);
+    Ops::HalfTransform(ctx, src, dst, h, work);
     const double a = dst[0], b = dst[1];
     dst[0] = b + a;
     dst[1] = a - b;
-    Ops::PostPass(dst, m, 1, static_cast<const double*>(spec->forwardRealTwiddle));
+    Ops::PostPass(dst, m, 1, static_cast<const double*>(ctx->forwardRealTwiddle));
   }
   if (own != nullptr) Ops::Free(own);
   return WuPerfOk;
@@ -253,10 +253,10 @@ WuPerfStatus RealDriver(const double* src, double* dst, const void* handle, uint
 template <class Ops, bool kInverse>
 WuPerfStatus RealInPlace(double* data, const void* handle, uint8_t* buf) {
   if (handle == nullptr) return WuPerfErrNullPointer;
-  const FftSpecReal* spec = static_cast<const FftSpecReal*>(handle);
-  if (spec->contextId != kFftContextReal64f) return WuPerfErrContextKind;
+  const FftSpecReal* ctx = static_cast<const FftSpecReal*>(handle);
+  if (ctx->contextId != kFftContextReal64f) return WuPerfErrContextKind;
   if (data == nullptr) return WuPerfErrNullPointer;
-  const int v = RecordedVariant(spec);
+  const int v = RecordedVariant(ctx);
   if (v < 0) return WuPerfErrContextKind;
   if (v != Ops::kVariant) return (kInverse ? kFFTInvRTable : kFFTFwdRTable)[v](data, handle, buf);
   return RealDriver<Ops, kInverse>(data, data, handle, buf);
@@ -272,32 +272,32 @@ WuPerfStatus RealInPlace(double* data, const void* handle, uint8_t* buf) {
                                          int32_t* workBytes) {                                  \
     return RealGetSizes<OPS>(order, flag, specBytes, initBytes, workBytes);                     \
   }                                                                                             \
-  WuPerfStatus WuPerfFFT64f_InitSpec_##V(FftSpecReal** spec, int32_t order, int32_t flag,       \
+  WuPerfStatus WuPerfFFT64f_InitSpec_##V(FftSpecReal** ctx, int32_t order, int32_t flag,       \
                                          WuPerfHintAlgorithm hint, uint8_t* block,              \
                                          uint8_t* init) {                                       \
-    return RealInitSpec<OPS>(spec, order, flag, hint, block, init);                             \
+    return RealInitSpec<OPS>(ctx, order, flag, hint, block, init);                             \
   }                                                                                             \
-  WuPerfStatus WuPerfsFFTInitAlloc_R_64f_##V(void** spec, int32_t order, int32_t flag,          \
+  WuPerfStatus WuPerfsFFTInitAlloc_R_64f_##V(void** ctx, int32_t order, int32_t flag,          \
                                              WuPerfHintAlgorithm hint) {                        \
-    return RealInitAlloc<OPS>(spec, order, flag, hint);                                         \
+    return RealInitAlloc<OPS>(ctx, order, flag, hint);                                         \
   }                                                                                             \
-  WuPerfStatus WuPerfsFFTGetBufSize_R_64f_##V(void* spec, int32_t* size) {                      \
-    return RealGetBufSize<OPS>(spec, size);                                                     \
+  WuPerfStatus WuPerfsFFTGetBufSize_R_64f_##V(void* ctx, int32_t* size) {                      \
+    return RealGetBufSize<OPS>(ctx, size);                                                     \
   }                                                                                             \
-  WuPerfStatus WuPerfsFFTFree_R_64f_##V(void* spec) { return RealFree<OPS>(spec); }             \
-  WuPerfStatus WuPerfFFTFwd_RToPerm64f_##V(const double* src, double* dst, const void* spec,    \
+  WuPerfStatus WuPerfsFFTFree_R_64f_##V(void* ctx) { return RealFree<OPS>(ctx); }             \
+  WuPerfStatus WuPerfFFTFwd_RToPerm64f_##V(const double* src, double* dst, const void* ctx,    \
                                            uint8_t* work) {                                     \
-    return RealDriver<OPS, false>(src, dst, spec, work);                                              \
+    return RealDriver<OPS, false>(src, dst, ctx, work);                                              \
   }                                                                                             \
-  WuPerfStatus WuPerfsFFTFwd_RToPerm_64f_I_##V(double* srcDst, const void* spec,                \
+  WuPerfStatus WuPerfsFFTFwd_RToPerm_64f_I_##V(double* srcDst, const void* ctx,                \
                                                uint8_t* work) {                                 \
-    return RealInPlace<OPS, false>(srcDst, spec, work);                                         \
+    return RealInPlace<OPS, false>(srcDst, ctx, work);                                         \
   }                                                                                             \
-  WuPerfStatus WuPerfFFTInv_PermToR64f_##V(const double* src, double* dst, const void* spec,    \
+  WuPerfStatus WuPerfFFTInv_PermToR64f_##V(const double* src, double* dst, const void* ctx,    \
                                            uint8_t* work) {                                     \
-    return RealDriver<OPS, true>(src, dst, spec, work);                                              \
+    return RealDriver<OPS, true>(src, dst, ctx, work);                                              \
   }                                                                                             \
-  WuPerfStatus WuPerfsFFTInv_PermToR_64f_I_##V(double* srcDst, const void* spec,                \
+  WuPerfStatus WuPerfsFFTInv_PermToR_64f_I_##V(double* srcDst, const void* ctx,                \
                                                uint8_t* work) {                                 \
-    return RealInPlace<OPS, true>(srcDst, spec, work);                                         \
+    return RealInPlace<OPS, true>(srcDst, ctx, work);                                         \
   }

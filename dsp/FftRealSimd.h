@@ -318,7 +318,7 @@ inline void PostPassRecords(double* z, int64_t m, const double* table) {
 // `interleave` (the top level). kInverse: the inverse passes and column
 // stages, scaled by the inverse flag.
 template <class K, bool kInverse = false>
-void SplitLevel(const RealRouteTraits& rt, const FftSpecReal* spec, double* data, int l, int depth,
+void SplitLevel(const RealRouteTraits& rt, const FftSpecReal* ctx, double* data, int l, int depth,
                 uint8_t* work, bool interleave) {
   const int s = rt.tr->split[l];
   const int d = l - s;
@@ -326,20 +326,20 @@ void SplitLevel(const RealRouteTraits& rt, const FftSpecReal* spec, double* data
   for (int64_t r = 0; r < rows; ++r) {
     double* sub = data + 2 * len * r;
     if (d > rt.tr->directLimit) {
-      SplitLevel<K, kInverse>(rt, spec, sub, d, depth + 1, work, false);
+      SplitLevel<K, kInverse>(rt, ctx, sub, d, depth + 1, work, false);
     } else {
-      const double* leafTw = static_cast<const double*>(spec->twiddleTable);
+      const double* leafTw = static_cast<const double*>(ctx->twiddleTable);
       if (kInverse)
         K::InvPasses(sub, static_cast<int32_t>(len), leafTw, work, 0);
       else
         K::Passes(sub, static_cast<int32_t>(len), leafTw, work, 0);
-      if (kInverse ? spec->scaleInverse : spec->scaleForward)
-        K::Scale(spec->scaleFactor, sub, static_cast<int32_t>(2 * len));
+      if (kInverse ? ctx->scaleInverse : ctx->scaleForward)
+        K::Scale(ctx->scaleFactor, sub, static_cast<int32_t>(2 * len));
     }
   }
   const int64_t g = Pow2(rt.tr->block[l] - s);
   CheckDepth(depth);
-  const double* tw = static_cast<const double*>(spec->levelTwiddle[depth]);
+  const double* tw = static_cast<const double*>(ctx->levelTwiddle[depth]);
   double* blk = reinterpret_cast<double*>(work);
   for (int64_t first = 0; first < len; first += g) {
     K::Gather(data + 2 * first, blk, static_cast<int32_t>(len), static_cast<int32_t>(rows),
@@ -404,10 +404,10 @@ void TileBitRev(const double* src, double* dst, int c, const uint32_t* table, do
 // reversal by the variant's routes, then the top split level (kInverse:
 // the inverse one).
 template <class K, bool kInverse = false>
-void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const double* src,
+void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* ctx, const double* src,
                     double* dst, int c, uint8_t* work) {
   const int64_t m = Pow2(c);
-  const uint32_t* table = static_cast<const uint32_t*>(spec->bitRevTable);
+  const uint32_t* table = static_cast<const uint32_t*>(ctx->bitRevTable);
   if (c < rt.tr->twoLevelFrom) {
     if (src == dst) {
       K::BitRevInPlace(dst, static_cast<int32_t>(m), table);
@@ -426,7 +426,7 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
       TileBitRev<K>(dst, dst, c, table, w);
     }
   }
-  SplitLevel<K, kInverse>(rt, spec, dst, c, 0, work, true);
+  SplitLevel<K, kInverse>(rt, ctx, dst, c, 0, work, true);
 }
 
 }  // namespace
@@ -515,13 +515,13 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
                                         const double* table) {                                  \
     PostPassRecords(data, count, table);                                                        \
   }                                                                                             \
-  void WuPerfFFTFwd64f_Large_##V(const FftSpecReal* spec, const double* src, double* dst,        \
+  void WuPerfFFTFwd64f_Large_##V(const FftSpecReal* ctx, const double* src, double* dst,        \
                                  int32_t h, uint8_t* work) {                                   \
-    LargeTransform<RealKernels##V>(R, spec, src, dst, h, work);                                 \
+    LargeTransform<RealKernels##V>(R, ctx, src, dst, h, work);                                 \
   }                                                                                             \
-  void WuPerfFFTFwd64f_SplitRecurse_##V(const FftSpecReal* spec, double* data, int32_t order,   \
+  void WuPerfFFTFwd64f_SplitRecurse_##V(const FftSpecReal* ctx, double* data, int32_t order,   \
                                         int32_t depth, uint8_t* work) {                         \
-    SplitLevel<RealKernels##V>(R, spec, data, order, depth, work, false);                       \
+    SplitLevel<RealKernels##V>(R, ctx, data, order, depth, work, false);                       \
   }                                                                                             \
   void WuPerfFFTFwd64f_SplitTwiddlePass_##V(double* data, int32_t total, int32_t block,         \
                                             const double* quarter, int32_t chunk) {             \
@@ -541,13 +541,13 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
       cs = rec[slot], ns = rec[2 + slot];                                                       \
     });                                                                                         \
   }                                                                                             \
-  void WuPerfFFTInv64f_Large_##V(const FftSpecReal* spec, const double* src, double* dst,        \
+  void WuPerfFFTInv64f_Large_##V(const FftSpecReal* ctx, const double* src, double* dst,        \
                                  int32_t h, uint8_t* work) {                                   \
-    LargeTransform<RealKernels##V, true>(R, spec, src, dst, h, work);                           \
+    LargeTransform<RealKernels##V, true>(R, ctx, src, dst, h, work);                           \
   }                                                                                             \
-  void WuPerfFFTInv64f_SplitRecurse_##V(const FftSpecReal* spec, double* data, int32_t order,   \
+  void WuPerfFFTInv64f_SplitRecurse_##V(const FftSpecReal* ctx, double* data, int32_t order,   \
                                         int32_t depth, uint8_t* work) {                         \
-    SplitLevel<RealKernels##V, true>(R, spec, data, order, depth, work, false);                 \
+    SplitLevel<RealKernels##V, true>(R, ctx, data, order, depth, work, false);                 \
   }                                                                                             \
   void WuPerfFFTInv64f_SplitTwiddlePass_##V(double* data, int32_t total, int32_t block,         \
                                             const double* quarter, int32_t chunk) {             \
@@ -586,13 +586,13 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
     static double* InvRealTwiddle(int32_t n, const double* s, int32_t a, double* d) {           \
       return WuPerfFFTInv64f_RealTwiddle_##V(n, s, a, d);                                       \
     }                                                                                           \
-    static void HalfTransform(const FftSpecReal* spec, const double* src, double* dst, int h,   \
+    static void HalfTransform(const FftSpecReal* ctx, const double* src, double* dst, int h,   \
                               uint8_t* work) {                                                  \
       const int32_t m = static_cast<int32_t>(Pow2(h));                                          \
-      const double* tw = static_cast<const double*>(spec->twiddleTable);                        \
-      const uint32_t* rev = static_cast<const uint32_t*>(spec->bitRevTable);                    \
+      const double* tw = static_cast<const double*>(ctx->twiddleTable);                        \
+      const uint32_t* rev = static_cast<const uint32_t*>(ctx->bitRevTable);                    \
       if (h > TR.directLimit) {                                                                 \
-        WuPerfFFTFwd64f_Large_##V(spec, src, dst, h, work);                                     \
+        WuPerfFFTFwd64f_Large_##V(ctx, src, dst, h, work);                                     \
         return;                                                                                 \
       }                                                                                         \
       if (h <= R.directMax) {                                                                   \
@@ -604,7 +604,7 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
           WuPerfFFT64f_BitRevCopy_##V(src, dst, m, rev);                                        \
         WuPerfFFTFwd64f_Passes_##V(dst, m, tw, work, 1);                                        \
       }                                                                                         \
-      if (spec->scaleForward) WuPerfFFT64f_Scale_##V(spec->scaleFactor, dst, 2 * m);            \
+      if (ctx->scaleForward) WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);            \
     }                                                                                           \
     static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {                  \
       WuPerfFFTFwd64f_RealPostPass_##V(d, m, dir, t);                                           \
@@ -612,12 +612,12 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
     static void PrePass(const double* s, double* d, int32_t m, int32_t sign, const double* t) { \
       WuPerfFFTInv64f_RealPrePass_##V(s, d, m, sign, t);                                        \
     }                                                                                           \
-    static void InvHalfTransform(const FftSpecReal* spec, double* dst, int h, uint8_t* work) {  \
+    static void InvHalfTransform(const FftSpecReal* ctx, double* dst, int h, uint8_t* work) {  \
       const int32_t m = static_cast<int32_t>(Pow2(h));                                          \
-      const double* tw = static_cast<const double*>(spec->twiddleTable);                        \
-      const uint32_t* rev = static_cast<const uint32_t*>(spec->bitRevTable);                    \
+      const double* tw = static_cast<const double*>(ctx->twiddleTable);                        \
+      const uint32_t* rev = static_cast<const uint32_t*>(ctx->bitRevTable);                    \
       if (h > TR.directLimit) {                                                                 \
-        WuPerfFFTInv64f_Large_##V(spec, dst, dst, h, work);                                     \
+        WuPerfFFTInv64f_Large_##V(ctx, dst, dst, h, work);                                     \
         return;                                                                                 \
       }                                                                                         \
       if (h <= R.directMax) {                                                                   \
@@ -626,7 +626,7 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* spec, const do
         WuPerfFFT64f_BitRevInPlace_##V(dst, m, rev);                                            \
         WuPerfFFTInv64f_Passes_##V(dst, m, tw, work, 1);                                        \
       }                                                                                         \
-      if (spec->scaleInverse) WuPerfFFT64f_Scale_##V(spec->scaleFactor, dst, 2 * m);            \
+      if (ctx->scaleInverse) WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);            \
     }                                                                                           \
   };                                                                                            \
   }                                                                                             \

@@ -32,17 +32,17 @@ inline void MulTw(double& re, double& im, double c, double s) {
 // halves by the passes (the second first) with their scaling, then the
 // split twiddle pass (kInverse: the inverse passes and pass).
 template <bool kInverse>
-void NoSplitHalves(const FftSpecReal* spec, double* data) {
-  const double* tw = static_cast<const double*>(spec->twiddleTable);
-  const double* quarter = static_cast<const double*>(spec->blockTwiddle);
+void NoSplitHalves(const FftSpecReal* ctx, double* data) {
+  const double* tw = static_cast<const double*>(ctx->twiddleTable);
+  const double* quarter = static_cast<const double*>(ctx->blockTwiddle);
   for (int half = 1; half >= 0; --half) {
     double* part = data + 2 * static_cast<int64_t>(kNoSplitHalf) * half;
     if (kInverse) {
       WuPerfFFTInv64f_Passes_V0(part, kNoSplitHalf, tw);
-      if (spec->scaleInverse) WuPerfFFT64f_Scale_V0(spec->scaleFactor, part, 2 * kNoSplitHalf);
+      if (ctx->scaleInverse) WuPerfFFT64f_Scale_V0(ctx->scaleFactor, part, 2 * kNoSplitHalf);
     } else {
       WuPerfFFTFwd64f_Passes_V0(part, kNoSplitHalf, tw);
-      if (spec->scaleForward) WuPerfFFT64f_Scale_V0(spec->scaleFactor, part, 2 * kNoSplitHalf);
+      if (ctx->scaleForward) WuPerfFFT64f_Scale_V0(ctx->scaleFactor, part, 2 * kNoSplitHalf);
     }
   }
   if (kInverse)
@@ -220,31 +220,31 @@ namespace {
 // the two-halves join), then the columns four at a time. kInverse: the
 // inverse passes, conjugate level factors and the inverse scaling flag.
 template <bool kInverse>
-void SplitRecurseV0(const FftSpecReal* spec, double* data, int32_t l, int32_t depth,
+void SplitRecurseV0(const FftSpecReal* ctx, double* data, int32_t l, int32_t depth,
                     uint8_t* work) {
-  const bool scaled = kInverse ? spec->scaleInverse != 0 : spec->scaleForward != 0;
+  const bool scaled = kInverse ? ctx->scaleInverse != 0 : ctx->scaleForward != 0;
   const double sg = kInverse ? -1.0 : 1.0;
   const int s = kRealSplitV0.v[l];
   const int d = l - s;
   const int64_t rows = Pow2(s), k = Pow2(d);
-  const double* tw = static_cast<const double*>(spec->twiddleTable);
+  const double* tw = static_cast<const double*>(ctx->twiddleTable);
   for (int64_t r = 0; r < rows; ++r) {
     double* row = data + 2 * k * r;
     if (d <= kRealDirectLimitV0) {
       PassesV0<kInverse>(row, static_cast<int32_t>(k), tw);
       if (scaled)
-        WuPerfFFT64f_Scale_V0(spec->scaleFactor, row, static_cast<int32_t>(2 * k));
+        WuPerfFFT64f_Scale_V0(ctx->scaleFactor, row, static_cast<int32_t>(2 * k));
     } else if (kRealSplitV0.v[d] != 0) {
-      SplitRecurseV0<kInverse>(spec, row, d, depth + 1, work);
+      SplitRecurseV0<kInverse>(ctx, row, d, depth + 1, work);
     } else {
-      NoSplitHalves<kInverse>(spec, row);
+      NoSplitHalves<kInverse>(ctx, row);
     }
   }
   // Columns four at a time: twiddled into the work buffer, transformed,
   // written back in natural order.
   CheckDepth(depth);
-  const double* level = static_cast<const double*>(spec->levelTwiddle[depth]);
-  const double* rowTable = static_cast<const double*>(spec->levelPassTwiddle[depth]);
+  const double* level = static_cast<const double*>(ctx->levelTwiddle[depth]);
+  const double* rowTable = static_cast<const double*>(ctx->levelPassTwiddle[depth]);
   double* cols = reinterpret_cast<double*>(work);
   for (int64_t q0 = 0; q0 < k; q0 += 4) {
     for (int64_t r = 0; r < rows; ++r) {
@@ -270,14 +270,14 @@ void SplitRecurseV0(const FftSpecReal* spec, double* data, int32_t l, int32_t de
 
 }  // namespace
 
-void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int32_t l,
+void WuPerfFFTFwd64f_SplitRecurse_V0(const FftSpecReal* ctx, double* data, int32_t l,
                                      int32_t depth, uint8_t* work) {
-  SplitRecurseV0<false>(spec, data, l, depth, work);
+  SplitRecurseV0<false>(ctx, data, l, depth, work);
 }
 
-void WuPerfFFTInv64f_SplitRecurse_V0(const FftSpecReal* spec, double* data, int32_t l,
+void WuPerfFFTInv64f_SplitRecurse_V0(const FftSpecReal* ctx, double* data, int32_t l,
                                      int32_t depth, uint8_t* work) {
-  SplitRecurseV0<true>(spec, data, l, depth, work);
+  SplitRecurseV0<true>(ctx, data, l, depth, work);
 }
 
 namespace {
@@ -285,29 +285,29 @@ namespace {
 // The large transform: bit reversal, then the top split level or the
 // two-halves join (kInverse: the inverse ones).
 template <bool kInverse>
-void LargeV0(const FftSpecReal* spec, const double* src, double* dst, int32_t h, uint8_t* work) {
+void LargeV0(const FftSpecReal* ctx, const double* src, double* dst, int32_t h, uint8_t* work) {
   const int32_t m = static_cast<int32_t>(Pow2(h));
-  const uint32_t* pairs = static_cast<const uint32_t*>(spec->bitRevTable);
+  const uint32_t* pairs = static_cast<const uint32_t*>(ctx->bitRevTable);
   if (src == dst)
     WuPerfFFT64f_BitRevInPlace_V0(dst, m, pairs);
   else
     WuPerfFFT64f_BitRevCopy_V0(src, dst, m, pairs);
   if (kRealSplitV0.v[h] != 0)
-    SplitRecurseV0<kInverse>(spec, dst, h, 0, work);
+    SplitRecurseV0<kInverse>(ctx, dst, h, 0, work);
   else
-    NoSplitHalves<kInverse>(spec, dst);
+    NoSplitHalves<kInverse>(ctx, dst);
 }
 
 }  // namespace
 
-void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
+void WuPerfFFTFwd64f_Large_V0(const FftSpecReal* ctx, const double* src, double* dst, int32_t h,
                               uint8_t* work) {
-  LargeV0<false>(spec, src, dst, h, work);
+  LargeV0<false>(ctx, src, dst, h, work);
 }
 
-void WuPerfFFTInv64f_Large_V0(const FftSpecReal* spec, const double* src, double* dst, int32_t h,
+void WuPerfFFTInv64f_Large_V0(const FftSpecReal* ctx, const double* src, double* dst, int32_t h,
                               uint8_t* work) {
-  LargeV0<true>(spec, src, dst, h, work);
+  LargeV0<true>(ctx, src, dst, h, work);
 }
 
 void WuPerfFFTInv64f_RealPrePass_V0(const double* src, double* dst, int32_t count, int32_t,
@@ -359,28 +359,28 @@ struct RealOpsV0 {
   static double* InvRealTwiddle(int32_t n, const double* s, int32_t a, double* d) {
     return WuPerfFFTInv64f_RealTwiddle_V0(n, s, a, d);
   }
-  static void HalfTransform(const FftSpecReal* spec, const double* src, double* dst, int h,
+  static void HalfTransform(const FftSpecReal* ctx, const double* src, double* dst, int h,
                             uint8_t* work) {
     const int32_t m = static_cast<int32_t>(Pow2(h));
     if (h == 5) {
       const FixedKernelSlot* row = WuPerfFFTFwd64f_FixedKernels[FixedKernelRow(kVariant)];
-      if (spec->scaleForward)
-        row[23].scaled(src, dst, spec->scaleFactor);
+      if (ctx->scaleForward)
+        row[23].scaled(src, dst, ctx->scaleFactor);
       else
         row[17].plain(src, dst);
       return;
     }
     if (h > kDirectLimit) {
-      WuPerfFFTFwd64f_Large_V0(spec, src, dst, h, work);
+      WuPerfFFTFwd64f_Large_V0(ctx, src, dst, h, work);
       return;
     }
-    const uint32_t* pairs = static_cast<const uint32_t*>(spec->bitRevTable);
+    const uint32_t* pairs = static_cast<const uint32_t*>(ctx->bitRevTable);
     if (src == dst)
       WuPerfFFT64f_BitRevInPlace_V0(dst, m, pairs);
     else
       WuPerfFFT64f_BitRevCopy_V0(src, dst, m, pairs);
-    WuPerfFFTFwd64f_Passes_V0(dst, m, static_cast<const double*>(spec->twiddleTable));
-    if (spec->scaleForward) WuPerfFFT64f_Scale_V0(spec->scaleFactor, dst, 2 * m);
+    WuPerfFFTFwd64f_Passes_V0(dst, m, static_cast<const double*>(ctx->twiddleTable));
+    if (ctx->scaleForward) WuPerfFFT64f_Scale_V0(ctx->scaleFactor, dst, 2 * m);
   }
   static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {
     WuPerfFFTFwd64f_RealPostPass_V0(d, m, dir, t);
@@ -388,23 +388,23 @@ struct RealOpsV0 {
   static void PrePass(const double* s, double* d, int32_t m, int32_t sign, const double* t) {
     WuPerfFFTInv64f_RealPrePass_V0(s, d, m, sign, t);
   }
-  static void InvHalfTransform(const FftSpecReal* spec, double* dst, int h, uint8_t* work) {
+  static void InvHalfTransform(const FftSpecReal* ctx, double* dst, int h, uint8_t* work) {
     const int32_t m = static_cast<int32_t>(Pow2(h));
     if (h == 5) {
       const FixedKernelSlot* row = WuPerfFFTInv64f_FixedKernels[FixedKernelRow(kVariant)];
-      if (spec->scaleInverse)
-        row[23].scaled(dst, dst, spec->scaleFactor);
+      if (ctx->scaleInverse)
+        row[23].scaled(dst, dst, ctx->scaleFactor);
       else
         row[17].plain(dst, dst);
       return;
     }
     if (h > kDirectLimit) {
-      WuPerfFFTInv64f_Large_V0(spec, dst, dst, h, work);
+      WuPerfFFTInv64f_Large_V0(ctx, dst, dst, h, work);
       return;
     }
-    WuPerfFFT64f_BitRevInPlace_V0(dst, m, static_cast<const uint32_t*>(spec->bitRevTable));
-    WuPerfFFTInv64f_Passes_V0(dst, m, static_cast<const double*>(spec->twiddleTable));
-    if (spec->scaleInverse) WuPerfFFT64f_Scale_V0(spec->scaleFactor, dst, 2 * m);
+    WuPerfFFT64f_BitRevInPlace_V0(dst, m, static_cast<const uint32_t*>(ctx->bitRevTable));
+    WuPerfFFTInv64f_Passes_V0(dst, m, static_cast<const double*>(ctx->twiddleTable));
+    if (ctx->scaleInverse) WuPerfFFT64f_Scale_V0(ctx->scaleFactor, dst, 2 * m);
   }
 };
 

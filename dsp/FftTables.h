@@ -344,23 +344,23 @@ struct RealFamily {
 // the depth's slot; the work size is raised to the level's column block.
 // Returns the end of the level table.
 template <class F>
-uint8_t* InitSplitLevel(const typename F::Traits& tr, typename F::Spec* spec, int l,
+uint8_t* InitSplitLevel(const typename F::Traits& tr, typename F::Spec* ctx, int l,
                         const typename F::Value* s, int a, int depth, uint8_t* dst) {
   using Value = typename F::Value;
   const int d = l - tr.split[l];
   uint8_t* table;
   if (d <= tr.directLimit) {
-    spec->twiddleTable = dst;
+    ctx->twiddleTable = dst;
     table = reinterpret_cast<uint8_t*>(F::Radix(tr, d, s, a, reinterpret_cast<Value*>(dst)));
-    spec->workSize = static_cast<int32_t>(Round32(F::kPointBytes * Pow2(d)));
+    ctx->workSize = static_cast<int32_t>(Round32(F::kPointBytes * Pow2(d)));
   } else {
-    table = InitSplitLevel<F>(tr, spec, d, s, a, depth + 1, dst);
+    table = InitSplitLevel<F>(tr, ctx, d, s, a, depth + 1, dst);
   }
   CheckDepth(depth);
-  spec->levelTwiddle[depth] = table;
+  ctx->levelTwiddle[depth] = table;
   F::Level(tr, l, s, a, reinterpret_cast<Value*>(table));
   int64_t blockWork = F::kPointBytes * Pow2(tr.block[l]);
-  if (spec->workSize < blockWork) spec->workSize = static_cast<int32_t>(blockWork);
+  if (ctx->workSize < blockWork) ctx->workSize = static_cast<int32_t>(blockWork);
   return table + F::kPointBytes * Pow2(l);
 }
 
@@ -369,24 +369,24 @@ uint8_t* InitSplitLevel(const typename F::Traits& tr, typename F::Spec* spec, in
 // (8 * 2^d + 39) with the low five bits cleared) and work, or the next
 // level's; then this level's table and its column block's work.
 template <class F>
-void GetSplitLevelSizes(const typename F::Traits& tr, int l, int64_t* spec, int64_t* init,
+void GetSplitLevelSizes(const typename F::Traits& tr, int l, int64_t* ctx, int64_t* init,
                         int64_t* work) {
   const int d = l - tr.split[l];
   if (d <= tr.directLimit) {
-    *spec = Round32(F::kPointBytes * Pow2(d) + 16);
+    *ctx = Round32(F::kPointBytes * Pow2(d) + 16);
     *init = 0;
     *work = Round32(F::kPointBytes * Pow2(d));
   } else {
-    GetSplitLevelSizes<F>(tr, d, spec, init, work);
+    GetSplitLevelSizes<F>(tr, d, ctx, init, work);
   }
-  *spec += F::kPointBytes * Pow2(l);
+  *ctx += F::kPointBytes * Pow2(l);
   int64_t blockWork = F::kPointBytes * Pow2(tr.block[l]);
   if (*work < blockWork) *work = blockWork;
 }
 
-inline uint8_t* InitLarge32fc(const ComplexFftTraits& tr, FftSpec* spec, int m, const float* s,
+inline uint8_t* InitLarge32fc(const ComplexFftTraits& tr, FftSpec* ctx, int m, const float* s,
                               int a, uint8_t* dst) {
-  uint32_t* bitRev = static_cast<uint32_t*>(spec->bitRevTable);
+  uint32_t* bitRev = static_cast<uint32_t*>(ctx->bitRevTable);
   if (m < tr.twoLevelFrom)
     BitRevIndexTable(m, bitRev);
   else
@@ -395,61 +395,61 @@ inline uint8_t* InitLarge32fc(const ComplexFftTraits& tr, FftSpec* spec, int m, 
   if (tr.split[m] == 0) {
     // No split entry: the radix table of the direct limit and the
     // quarter-period pairs of the whole order.
-    spec->twiddleTable = dst;
+    ctx->twiddleTable = dst;
     float* pairs = RadixTwiddle32fc(tr.oddRadix4Only, tr.directLimit, s, a,
                                     reinterpret_cast<float*>(dst));
-    spec->columnTwiddle = pairs;
+    ctx->columnTwiddle = pairs;
     end = reinterpret_cast<uint8_t*>(QuarterPeriodPairs(m, s, a, pairs));
-    spec->workSize = static_cast<int32_t>(kComplex32Bytes * Pow2(tr.directLimit));
+    ctx->workSize = static_cast<int32_t>(kComplex32Bytes * Pow2(tr.directLimit));
   } else {
-    end = InitSplitLevel<ComplexFamily>(tr, spec, m, s, a, 0, dst);
+    end = InitSplitLevel<ComplexFamily>(tr, ctx, m, s, a, 0, dst);
   }
-  if (m >= tr.twoLevelFrom && spec->workSize < tr.minLargeWork) spec->workSize = tr.minLargeWork;
+  if (m >= tr.twoLevelFrom && ctx->workSize < tr.minLargeWork) ctx->workSize = tr.minLargeWork;
   return end;
 }
 
 // Stores 64-bit sizes into the int32 out-parameters; the order limits keep
 // them in range.
-inline void StoreSizes(int64_t spec, int64_t init, int64_t work, int32_t* specBytes,
+inline void StoreSizes(int64_t ctx, int64_t init, int64_t work, int32_t* specBytes,
                        int32_t* initBytes, int32_t* workBytes) {
-  assert(spec <= INT32_MAX && init <= INT32_MAX && work <= INT32_MAX);
-  *specBytes = static_cast<int32_t>(spec);
+  assert(ctx <= INT32_MAX && init <= INT32_MAX && work <= INT32_MAX);
+  *specBytes = static_cast<int32_t>(ctx);
   *initBytes = static_cast<int32_t>(init);
   *workBytes = static_cast<int32_t>(work);
 }
 
 inline void GetSizesLarge32fc(const ComplexFftTraits& tr, int m, int32_t* specBytes,
                               int32_t* initBytes, int32_t* workBytes) {
-  int64_t spec = 0, init = 0, work = 0;
+  int64_t ctx = 0, init = 0, work = 0;
   if (tr.split[m] == 0) {
-    spec = Round32(kComplex32Bytes * Pow2(m) / 4) + kComplex32Bytes * Pow2(tr.directLimit) + 32;
+    ctx = Round32(kComplex32Bytes * Pow2(m) / 4) + kComplex32Bytes * Pow2(tr.directLimit) + 32;
     work = kComplex32Bytes * Pow2(tr.directLimit);
   } else {
-    GetSplitLevelSizes<ComplexFamily>(tr, m, &spec, &init, &work);
+    GetSplitLevelSizes<ComplexFamily>(tr, m, &ctx, &init, &work);
   }
   if (m >= tr.twoLevelFrom && work < tr.minLargeWork) work = tr.minLargeWork;
-  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
+  StoreSizes(ctx, init, work, specBytes, initBytes, workBytes);
 }
 
-inline uint8_t* InitLarge64f(const RealFftTraits& tr, FftSpecReal* spec, int h, const double* s,
+inline uint8_t* InitLarge64f(const RealFftTraits& tr, FftSpecReal* ctx, int h, const double* s,
                              int a, uint8_t* dst) {
-  uint32_t* bitRev = static_cast<uint32_t*>(spec->bitRevTable);
+  uint32_t* bitRev = static_cast<uint32_t*>(ctx->bitRevTable);
   if (h < tr.twoLevelFrom)
     BitRevIndexTable(h, bitRev);
   else
     BitRevTwoLevelTable(h, 5, bitRev);
   assert(tr.split[h] != 0);  // every half-order above the direct limit splits
-  uint8_t* end = InitSplitLevel<RealFamily>(tr, spec, h, s, a, 0, dst);
-  if (h >= tr.twoLevelFrom && spec->workSize < tr.minLargeWork) spec->workSize = tr.minLargeWork;
+  uint8_t* end = InitSplitLevel<RealFamily>(tr, ctx, h, s, a, 0, dst);
+  if (h >= tr.twoLevelFrom && ctx->workSize < tr.minLargeWork) ctx->workSize = tr.minLargeWork;
   return end;
 }
 
 inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes, int32_t* initBytes,
                              int32_t* workBytes) {
-  int64_t spec = 0, init = 0, work = 0;
-  GetSplitLevelSizes<RealFamily>(tr, h, &spec, &init, &work);
+  int64_t ctx = 0, init = 0, work = 0;
+  GetSplitLevelSizes<RealFamily>(tr, h, &ctx, &init, &work);
   if (h >= tr.twoLevelFrom && work < tr.minLargeWork) work = tr.minLargeWork;
-  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
+  StoreSizes(ctx, init, work, specBytes, initBytes, workBytes);
 }
 
 }  // namespace
@@ -473,13 +473,13 @@ inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes,
   float* WuPerfFFT32fc_RadixTwiddle_##V(int32_t order, const float* s, int32_t a, float* dst) { \
     return RadixTwiddle32fc(CT.oddRadix4Only, order, s, a, dst);                                \
   }                                                                                             \
-  uint8_t* WuPerfFFT32fc_InitLarge_##V(FftSpec* spec, int32_t order, const float* s, int32_t a, \
+  uint8_t* WuPerfFFT32fc_InitLarge_##V(FftSpec* ctx, int32_t order, const float* s, int32_t a, \
                                        uint8_t* dst, uint8_t* scratch) {                        \
-    return InitLarge32fc(CT, spec, order, s, a, dst);                                           \
+    return InitLarge32fc(CT, ctx, order, s, a, dst);                                           \
   }                                                                                             \
-  uint8_t* WuPerfFFT32fc_InitLevel_##V(FftSpec* spec, int32_t order, const float* s, int32_t a, \
+  uint8_t* WuPerfFFT32fc_InitLevel_##V(FftSpec* ctx, int32_t order, const float* s, int32_t a, \
                                        int32_t depth, uint8_t* dst, uint8_t* scratch) {         \
-    return InitSplitLevel<ComplexFamily>(CT, spec, order, s, a, depth, dst);                                    \
+    return InitSplitLevel<ComplexFamily>(CT, ctx, order, s, a, depth, dst);                                    \
   }                                                                                             \
   void WuPerfFFT32fc_GetSizesLarge_##V(int32_t order, int32_t* specBytes, int32_t* initBytes,   \
                                        int32_t* workBytes) {                                    \
@@ -503,14 +503,14 @@ inline void GetSizesLarge64f(const RealFftTraits& tr, int h, int32_t* specBytes,
                                           double* dst) {                                        \
     return RealTwiddlePairs(false, n, s, a, dst);                                               \
   }                                                                                             \
-  uint8_t* WuPerfFFT64f_InitLarge_##V(FftSpecReal* spec, int32_t h, const double* s, int32_t a, \
+  uint8_t* WuPerfFFT64f_InitLarge_##V(FftSpecReal* ctx, int32_t h, const double* s, int32_t a, \
                                       uint8_t* dst, uint8_t* scratch) {                         \
-    return InitLarge64f(RT, spec, h, s, a, dst);                                                \
+    return InitLarge64f(RT, ctx, h, s, a, dst);                                                \
   }                                                                                             \
-  uint8_t* WuPerfFFT64f_InitLevel_##V(FftSpecReal* spec, int32_t order, const double* s,        \
+  uint8_t* WuPerfFFT64f_InitLevel_##V(FftSpecReal* ctx, int32_t order, const double* s,        \
                                       int32_t a, int32_t depth, uint8_t* dst,                   \
                                       uint8_t* scratch) {                                       \
-    return InitSplitLevel<RealFamily>(RT, spec, order, s, a, depth, dst);                                     \
+    return InitSplitLevel<RealFamily>(RT, ctx, order, s, a, depth, dst);                                     \
   }                                                                                             \
   void WuPerfFFT64f_GetSizesLarge_##V(int32_t h, int32_t* specBytes, int32_t* initBytes,        \
                                       int32_t* workBytes) {                                     \

@@ -71,8 +71,8 @@ struct ComplexFamilyV0 {
   static constexpr int64_t kNoSplitExtra = kComplexNoSplitExtra;
   static constexpr int kDirectLimit = kComplexDirectLimitV0;
   static const uint8_t* Split() { return kComplexSplitV0.v; }
-  static void** QuarterPairsSlot(Spec* spec) { return &spec->columnTwiddle; }
-  static void** RowTableSlot(Spec* spec, int depth) { return &spec->levelColumnTwiddle[depth]; }
+  static void** QuarterPairsSlot(Spec* ctx) { return &ctx->columnTwiddle; }
+  static void** RowTableSlot(Spec* ctx, int depth) { return &ctx->levelColumnTwiddle[depth]; }
   static void BitRevColumn(Value* col, int32_t count, const uint32_t* pairs) {
     WuPerfFFT32fc_BitRevInPlace_V0(col, count, pairs);
   }
@@ -84,8 +84,8 @@ struct RealFamilyV0 {
   static constexpr int64_t kNoSplitExtra = kRealNoSplitExtra;
   static constexpr int kDirectLimit = kRealDirectLimitV0;
   static const uint8_t* Split() { return kRealSplitV0.v; }
-  static void** QuarterPairsSlot(Spec* spec) { return &spec->blockTwiddle; }
-  static void** RowTableSlot(Spec* spec, int depth) { return &spec->levelPassTwiddle[depth]; }
+  static void** QuarterPairsSlot(Spec* ctx) { return &ctx->blockTwiddle; }
+  static void** RowTableSlot(Spec* ctx, int depth) { return &ctx->levelPassTwiddle[depth]; }
   static void BitRevColumn(Value* col, int32_t count, const uint32_t* pairs) {
     WuPerfFFT64f_BitRevInPlace_V0(col, count, pairs);
   }
@@ -97,27 +97,27 @@ struct RealFamilyV0 {
 // start in the depth's row slot), then the level table (its start in the
 // depth's level slot). The work size is raised to four columns of rows.
 template <class F>
-uint8_t* InitLevelV0(typename F::Spec* spec, int l, const typename F::Value* s, int a, int depth,
+uint8_t* InitLevelV0(typename F::Spec* ctx, int l, const typename F::Value* s, int a, int depth,
                      uint8_t* dst, uint8_t* scratch) {
   using Value = typename F::Value;
   const int c = F::Split()[l];
   const int d = l - c;
   uint8_t* t;
   if (d <= F::kDirectLimit) {
-    spec->twiddleTable = dst;
+    ctx->twiddleTable = dst;
     t = reinterpret_cast<uint8_t*>(RadixTwiddleSingle(d, s, a, reinterpret_cast<Value*>(dst)));
   } else if (F::Split()[d] != 0) {
-    t = InitLevelV0<F>(spec, d, s, a, depth + 1, dst, scratch);
+    t = InitLevelV0<F>(ctx, d, s, a, depth + 1, dst, scratch);
   } else {
-    t = NoSplitTables(&spec->twiddleTable, F::QuarterPairsSlot(spec), d, s, a, dst);
+    t = NoSplitTables(&ctx->twiddleTable, F::QuarterPairsSlot(ctx), d, s, a, dst);
   }
   CheckDepth(depth);
-  *F::RowTableSlot(spec, depth) = t;
+  *F::RowTableSlot(ctx, depth) = t;
   Value* level = RadixTwiddleSingle(c, s, a, reinterpret_cast<Value*>(t));
-  spec->levelTwiddle[depth] = level;
+  ctx->levelTwiddle[depth] = level;
   LevelTableV0(l, c, s, a, level, scratch, F::BitRevColumn);
   int64_t work = 4 * F::kPointBytes * Pow2(c);
-  if (spec->workSize < work) spec->workSize = static_cast<int32_t>(work);
+  if (ctx->workSize < work) ctx->workSize = static_cast<int32_t>(work);
   return reinterpret_cast<uint8_t*>(level) + F::kPointBytes * Pow2(l);
 }
 
@@ -126,19 +126,19 @@ uint8_t* InitLevelV0(typename F::Spec* spec, int l, const typename F::Value* s, 
 // the row radix table and 32 bytes, the level table; in the init buffer the
 // pair table of c bits and four columns of rows, which are also the work.
 template <class F>
-void GetLevelSizesV0(int l, int64_t* spec, int64_t* init, int64_t* work) {
+void GetLevelSizesV0(int l, int64_t* ctx, int64_t* init, int64_t* work) {
   const int c = F::Split()[l];
   const int d = l - c;
   const int64_t rows = Pow2(c);
   if (d > F::kDirectLimit && F::Split()[d] != 0) {
-    GetLevelSizesV0<F>(d, spec, init, work);
+    GetLevelSizesV0<F>(d, ctx, init, work);
   } else {
-    *spec = d > F::kDirectLimit ? Round32(F::kPointBytes * Pow2(d) / 4) + F::kNoSplitExtra
+    *ctx = d > F::kDirectLimit ? Round32(F::kPointBytes * Pow2(d) / 4) + F::kNoSplitExtra
                                       : Round32(F::kPointBytes * Pow2(d) + 16);
     *init = 0;
     *work = 0;
   }
-  *spec += Round32(F::kPointBytes * rows + 16) + F::kPointBytes * Pow2(l);
+  *ctx += Round32(F::kPointBytes * rows + 16) + F::kPointBytes * Pow2(l);
   *init += Round32(rows + 4) + 4 * F::kPointBytes * rows;
   if (*work < 4 * F::kPointBytes * rows) *work = 4 * F::kPointBytes * rows;
 }
@@ -146,12 +146,12 @@ void GetLevelSizesV0(int l, int64_t* spec, int64_t* init, int64_t* work) {
 // Sizes of an order above the direct limit.
 template <class F>
 void GetLargeSizesV0(int m, int32_t* specBytes, int32_t* initBytes, int32_t* workBytes) {
-  int64_t spec = 0, init = 0, work = 0;
+  int64_t ctx = 0, init = 0, work = 0;
   if (F::Split()[m] == 0)
-    spec = Round32(F::kPointBytes * Pow2(m) / 4) + F::kNoSplitExtra;
+    ctx = Round32(F::kPointBytes * Pow2(m) / 4) + F::kNoSplitExtra;
   else
-    GetLevelSizesV0<F>(m, &spec, &init, &work);
-  StoreSizes(spec, init, work, specBytes, initBytes, workBytes);
+    GetLevelSizesV0<F>(m, &ctx, &init, &work);
+  StoreSizes(ctx, init, work, specBytes, initBytes, workBytes);
 }
 
 }  // namespace
@@ -168,22 +168,22 @@ float* WuPerfFFT32fc_RadixTwiddle_V0(int32_t order, const float* s, int32_t a, f
   return RadixTwiddleSingle(order, s, a, dst);
 }
 
-uint8_t* WuPerfFFT32fc_InitLevel_V0(FftSpec* spec, int32_t order, const float* s, int32_t a,
+uint8_t* WuPerfFFT32fc_InitLevel_V0(FftSpec* ctx, int32_t order, const float* s, int32_t a,
                                     int32_t depth, uint8_t* dst, uint8_t* scratch) {
-  return InitLevelV0<ComplexFamilyV0>(spec, order, s, a, depth, dst, scratch);
+  return InitLevelV0<ComplexFamilyV0>(ctx, order, s, a, depth, dst, scratch);
 }
 
-uint8_t* WuPerfFFT32fc_InitLarge_V0(FftSpec* spec, int32_t order, const float* s, int32_t a,
+uint8_t* WuPerfFFT32fc_InitLarge_V0(FftSpec* ctx, int32_t order, const float* s, int32_t a,
                                     uint8_t* dst, uint8_t* scratch) {
-  BitRevPairTable(order, static_cast<uint32_t*>(spec->bitRevTable));
+  BitRevPairTable(order, static_cast<uint32_t*>(ctx->bitRevTable));
   if (kComplexSplitV0.v[order] != 0)
-    return WuPerfFFT32fc_InitLevel_V0(spec, order, s, a, 0, dst, scratch);
-  spec->workSize = 0;
-  return NoSplitTables(&spec->twiddleTable, &spec->columnTwiddle, order, s, a, dst);
+    return WuPerfFFT32fc_InitLevel_V0(ctx, order, s, a, 0, dst, scratch);
+  ctx->workSize = 0;
+  return NoSplitTables(&ctx->twiddleTable, &ctx->columnTwiddle, order, s, a, dst);
 }
 
-void WuPerfFFT32fc_GetSizesLevel_V0(int32_t order, int64_t* spec, int64_t* init, int64_t* work) {
-  GetLevelSizesV0<ComplexFamilyV0>(order, spec, init, work);
+void WuPerfFFT32fc_GetSizesLevel_V0(int32_t order, int64_t* ctx, int64_t* init, int64_t* work) {
+  GetLevelSizesV0<ComplexFamilyV0>(order, ctx, init, work);
 }
 
 void WuPerfFFT32fc_GetSizesLarge_V0(int32_t order, int32_t* specBytes, int32_t* initBytes,
@@ -221,21 +221,21 @@ double* WuPerfFFTInv64f_RealTwiddle_V0(int32_t n, const double* s, int32_t a, do
   return AlignUp32(AddBytes(dst, pairs == 0 ? 16 : static_cast<int64_t>(pairs) * 16));
 }
 
-uint8_t* WuPerfFFT64f_InitLevel_V0(FftSpecReal* spec, int32_t order, const double* s, int32_t a,
+uint8_t* WuPerfFFT64f_InitLevel_V0(FftSpecReal* ctx, int32_t order, const double* s, int32_t a,
                                    int32_t depth, uint8_t* dst, uint8_t* scratch) {
-  return InitLevelV0<RealFamilyV0>(spec, order, s, a, depth, dst, scratch);
+  return InitLevelV0<RealFamilyV0>(ctx, order, s, a, depth, dst, scratch);
 }
 
-uint8_t* WuPerfFFT64f_InitLarge_V0(FftSpecReal* spec, int32_t h, const double* s, int32_t a,
+uint8_t* WuPerfFFT64f_InitLarge_V0(FftSpecReal* ctx, int32_t h, const double* s, int32_t a,
                                    uint8_t* dst, uint8_t* scratch) {
-  BitRevPairTable(h, static_cast<uint32_t*>(spec->bitRevTable));
-  if (kRealSplitV0.v[h] != 0) return WuPerfFFT64f_InitLevel_V0(spec, h, s, a, 0, dst, scratch);
-  spec->workSize = 0;
-  return NoSplitTables(&spec->twiddleTable, &spec->blockTwiddle, h, s, a, dst);
+  BitRevPairTable(h, static_cast<uint32_t*>(ctx->bitRevTable));
+  if (kRealSplitV0.v[h] != 0) return WuPerfFFT64f_InitLevel_V0(ctx, h, s, a, 0, dst, scratch);
+  ctx->workSize = 0;
+  return NoSplitTables(&ctx->twiddleTable, &ctx->blockTwiddle, h, s, a, dst);
 }
 
-void WuPerfFFT64f_GetSizesLevel_V0(int32_t order, int64_t* spec, int64_t* init, int64_t* work) {
-  GetLevelSizesV0<RealFamilyV0>(order, spec, init, work);
+void WuPerfFFT64f_GetSizesLevel_V0(int32_t order, int64_t* ctx, int64_t* init, int64_t* work) {
+  GetLevelSizesV0<RealFamilyV0>(order, ctx, init, work);
 }
 
 void WuPerfFFT64f_GetSizesLarge_V0(int32_t h, int32_t* specBytes, int32_t* initBytes,

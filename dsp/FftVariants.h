@@ -30,11 +30,11 @@
   /* Radix twiddle table of an order from the sine table s of order a. */                    \
   float* WuPerfFFT32fc_RadixTwiddle_##V(int32_t order, const float* s, int32_t a,            \
                                          float* dst);                                        \
-  /* The tables of an order above the direct limit, into spec and from dst. */               \
-  uint8_t* WuPerfFFT32fc_InitLarge_##V(wuperf::FftSpec* spec, int32_t order, const float* s, \
+  /* The tables of an order above the direct limit, into ctx and from dst. */               \
+  uint8_t* WuPerfFFT32fc_InitLarge_##V(wuperf::FftSpec* ctx, int32_t order, const float* s, \
                                        int32_t a, uint8_t* dst, uint8_t* scratch);           \
   /* One split level at a depth; returns the end of its level table. */                      \
-  uint8_t* WuPerfFFT32fc_InitLevel_##V(wuperf::FftSpec* spec, int32_t order, const float* s, \
+  uint8_t* WuPerfFFT32fc_InitLevel_##V(wuperf::FftSpec* ctx, int32_t order, const float* s, \
                                        int32_t a, int32_t depth, uint8_t* dst,               \
                                        uint8_t* scratch);                                    \
   /* Spec, init and work bytes that an order above the direct limit adds. */                 \
@@ -52,9 +52,9 @@
   double* WuPerfFFTInv64f_RealTwiddle_##V(int32_t n, const double* s, int32_t a,             \
                                           double* dst);                                      \
   /* The tables of a half-order above the direct limit. */                                   \
-  uint8_t* WuPerfFFT64f_InitLarge_##V(wuperf::FftSpecReal* spec, int32_t h, const double* s, \
+  uint8_t* WuPerfFFT64f_InitLarge_##V(wuperf::FftSpecReal* ctx, int32_t h, const double* s, \
                                       int32_t a, uint8_t* dst, uint8_t* scratch);            \
-  uint8_t* WuPerfFFT64f_InitLevel_##V(wuperf::FftSpecReal* spec, int32_t order,              \
+  uint8_t* WuPerfFFT64f_InitLevel_##V(wuperf::FftSpecReal* ctx, int32_t order,              \
                                       const double* s, int32_t a, int32_t depth,             \
                                       uint8_t* dst, uint8_t* scratch);                       \
   void WuPerfFFT64f_GetSizesLarge_##V(int32_t h, int32_t* specBytes, int32_t* initBytes,     \

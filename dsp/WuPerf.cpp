@@ -74,45 +74,45 @@ HRESULT CallIfPresent(const Entry (&table)[wuperf::kVariantCount], Args... args)
 
 }  // namespace
 
-HRESULT WuPerfsFFTInitAlloc_C_32fc(void** spec, int32_t order, int32_t flag,
+HRESULT WuPerfsFFTInitAlloc_C_32fc(void** ctx, int32_t order, int32_t flag,
                                    WuPerfHintAlgorithm hint) {
-  return CallIfPresent(wuperf::kFFTInitAllocCTable, spec, order, flag,
+  return CallIfPresent(wuperf::kFFTInitAllocCTable, ctx, order, flag,
                        WuPerfMapHintAlgorithm(hint));
 }
 
-HRESULT WuPerfsFFTGetBufSize_C_32fc(const void* spec, int32_t* size) {
-  return CallIfPresent(wuperf::kFFTGetBufSizeCTable, spec, size);
+HRESULT WuPerfsFFTGetBufSize_C_32fc(const void* ctx, int32_t* size) {
+  return CallIfPresent(wuperf::kFFTGetBufSizeCTable, ctx, size);
 }
 
-HRESULT WuPerfsFFTFwd_CToC_32fc(const void* src, void* dst, const void* spec, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTFwdCTable, src, dst, spec, work);
+HRESULT WuPerfsFFTFwd_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
+  return CallIfPresent(wuperf::kFFTFwdCTable, src, dst, ctx, work);
 }
 
-HRESULT WuPerfsFFTInv_CToC_32fc(const void* src, void* dst, const void* spec, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTInvCTable, src, dst, spec, work);
+HRESULT WuPerfsFFTInv_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
+  return CallIfPresent(wuperf::kFFTInvCTable, src, dst, ctx, work);
 }
 
-HRESULT WuPerfsFFTFree_C_32fc(void* spec) {
-  return CallIfPresent(wuperf::kFFTFreeCTable, spec);
+HRESULT WuPerfsFFTFree_C_32fc(void* ctx) {
+  return CallIfPresent(wuperf::kFFTFreeCTable, ctx);
 }
 
-HRESULT WuPerfsFFTInitAlloc_R_64f(void** spec, int32_t order, int32_t flag,
+HRESULT WuPerfsFFTInitAlloc_R_64f(void** ctx, int32_t order, int32_t flag,
                                   WuPerfHintAlgorithm hint) {
-  return CallIfPresent(wuperf::kFFTInitAllocRTable, spec, order, flag, hint);
+  return CallIfPresent(wuperf::kFFTInitAllocRTable, ctx, order, flag, hint);
 }
 
-HRESULT WuPerfsFFTGetBufSize_R_64f(void* spec, int32_t* size) {
-  return CallIfPresent(wuperf::kFFTGetBufSizeRTable, spec, size);
+HRESULT WuPerfsFFTGetBufSize_R_64f(void* ctx, int32_t* size) {
+  return CallIfPresent(wuperf::kFFTGetBufSizeRTable, ctx, size);
 }
 
-HRESULT WuPerfsFFTFwd_RToPerm_64f_I(double* srcDst, const void* spec, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTFwdRTable, srcDst, spec, work);
+HRESULT WuPerfsFFTFwd_RToPerm_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
+  return CallIfPresent(wuperf::kFFTFwdRTable, srcDst, ctx, work);
 }
 
-HRESULT WuPerfsFFTInv_PermToR_64f_I(double* srcDst, const void* spec, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTInvRTable, srcDst, spec, work);
+HRESULT WuPerfsFFTInv_PermToR_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
+  return CallIfPresent(wuperf::kFFTInvRTable, srcDst, ctx, work);
 }
 
-HRESULT WuPerfsFFTFree_R_64f(void* spec) {
-  return CallIfPresent(wuperf::kFFTFreeRTable, spec);
+HRESULT WuPerfsFFTFree_R_64f(void* ctx) {
+  return CallIfPresent(wuperf::kFFTFreeRTable, ctx);
 }

@@ -68,15 +68,15 @@ HRESULT WuPerfsConj_64fc_I(void* srcDst, int32_t len);
 
 // ---- FFT (no kernels yet: E_NOTIMPL) ------------------------------------------
 
-HRESULT WuPerfsFFTInitAlloc_C_32fc(void** spec, int32_t order, int32_t flag,
+HRESULT WuPerfsFFTInitAlloc_C_32fc(void** ctx, int32_t order, int32_t flag,
                                    WuPerfHintAlgorithm hint);
-HRESULT WuPerfsFFTGetBufSize_C_32fc(const void* spec, int32_t* size);
-HRESULT WuPerfsFFTFwd_CToC_32fc(const void* src, void* dst, const void* spec, uint8_t* work);
-HRESULT WuPerfsFFTInv_CToC_32fc(const void* src, void* dst, const void* spec, uint8_t* work);
-HRESULT WuPerfsFFTFree_C_32fc(void* spec);
-HRESULT WuPerfsFFTInitAlloc_R_64f(void** spec, int32_t order, int32_t flag,
+HRESULT WuPerfsFFTGetBufSize_C_32fc(const void* ctx, int32_t* size);
+HRESULT WuPerfsFFTFwd_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work);
+HRESULT WuPerfsFFTInv_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work);
+HRESULT WuPerfsFFTFree_C_32fc(void* ctx);
+HRESULT WuPerfsFFTInitAlloc_R_64f(void** ctx, int32_t order, int32_t flag,
                                   WuPerfHintAlgorithm hint);
-HRESULT WuPerfsFFTGetBufSize_R_64f(void* spec, int32_t* size);
-HRESULT WuPerfsFFTFwd_RToPerm_64f_I(double* srcDst, const void* spec, uint8_t* work);
-HRESULT WuPerfsFFTInv_PermToR_64f_I(double* srcDst, const void* spec, uint8_t* work);
-HRESULT WuPerfsFFTFree_R_64f(void* spec);
+HRESULT WuPerfsFFTGetBufSize_R_64f(void* ctx, int32_t* size);
+HRESULT WuPerfsFFTFwd_RToPerm_64f_I(double* srcDst, const void* ctx, uint8_t* work);
+HRESULT WuPerfsFFTInv_PermToR_64f_I(double* srcDst, const void* ctx, uint8_t* work);
+HRESULT WuPerfsFFTFree_R_64f(void* ctx);

@@ -51,11 +51,11 @@ const wuperf::WuPerfAllocFunctions kFailingHeap = {FailingHeap::Allocate,
                                                    FailingHeap::Resize, FailingHeap::Release};
 
 int32_t BufSize(int order, int flag = 8) {
-  void* spec = nullptr;
-  EXPECT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, order, flag, 0), kCfftOk);
+  void* ctx = nullptr;
+  EXPECT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, order, flag, 0), kCfftOk);
   int32_t size = -1;
-  EXPECT_EQ(WuPerfsFFTGetBufSize_C_32fc(spec, &size), kCfftOk);
-  WuPerfsFFTFree_C_32fc(spec);
+  EXPECT_EQ(WuPerfsFFTGetBufSize_C_32fc(ctx, &size), kCfftOk);
+  WuPerfsFFTFree_C_32fc(ctx);
   return size;
 }
 
@@ -71,50 +71,50 @@ TEST_F(CfftTest, SizesFollowTheRule) {
     if (v == 0) {
       EXPECT_EQ(BufSize(13), 1056);
     }
-    int32_t spec, init, work;
+    int32_t ctx, init, work;
     auto sizes = wuperf::v0::WuPerfFFT32fc_GetSizes_V0;
     if (v == 4) sizes = wuperf::v4::WuPerfFFT32fc_GetSizes_V4;
     if (v == 3) sizes = wuperf::v3::WuPerfFFT32fc_GetSizes_V3;
     if (v == 2) sizes = wuperf::v2::WuPerfFFT32fc_GetSizes_V2;
     if (v == 1) sizes = wuperf::v1::WuPerfFFT32fc_GetSizes_V1;
     // Context bytes: round32(8N + 8) + round32(N + 4) + round32(head) + 32.
-    ASSERT_EQ(sizes(6, 1, 0, &spec, &init, &work), 0);
-    EXPECT_EQ(spec, 544 + 96 + wuperf::kFftSpecHeadBytes);
+    ASSERT_EQ(sizes(6, 1, 0, &ctx, &init, &work), 0);
+    EXPECT_EQ(ctx, 544 + 96 + wuperf::kFftSpecHeadBytes);
     EXPECT_EQ(init, 0);
-    ASSERT_EQ(sizes(10, 1, 0, &spec, &init, &work), 0);
-    EXPECT_EQ(spec, 8224 + 1056 + wuperf::kFftSpecHeadBytes);
+    ASSERT_EQ(sizes(10, 1, 0, &ctx, &init, &work), 0);
+    EXPECT_EQ(ctx, 8224 + 1056 + wuperf::kFftSpecHeadBytes);
     EXPECT_EQ(init, 0);
-    ASSERT_EQ(sizes(11, 1, 0, &spec, &init, &work), 0);
+    ASSERT_EQ(sizes(11, 1, 0, &ctx, &init, &work), 0);
     EXPECT_EQ(init, 2112);
-    ASSERT_EQ(sizes(3, 1, 0, &spec, &init, &work), 0);
-    EXPECT_EQ(spec, static_cast<int32_t>(sizeof(wuperf::FftSpec)) + 32);
+    ASSERT_EQ(sizes(3, 1, 0, &ctx, &init, &work), 0);
+    EXPECT_EQ(ctx, static_cast<int32_t>(sizeof(wuperf::FftSpec)) + 32);
   });
 }
 
 TEST_F(CfftTest, OrderZeroWithSquareRootScaling) {
   ForEachVariant([](int v) {
-    void* spec = nullptr;
-    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, 0, 4, 0), kCfftOk);
-    auto* s = static_cast<wuperf::FftSpec*>(spec);
+    void* ctx = nullptr;
+    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, 0, 4, 0), kCfftOk);
+    auto* s = static_cast<wuperf::FftSpec*>(ctx);
     EXPECT_EQ(s->scaleFactor, 1.0f);
     EXPECT_EQ(s->workSize, 0);
     EXPECT_EQ(s->variant, v);
     EXPECT_EQ(s->reserved, 0);
     int32_t size = -1;
-    EXPECT_EQ(WuPerfsFFTGetBufSize_C_32fc(spec, &size), kCfftOk);
+    EXPECT_EQ(WuPerfsFFTGetBufSize_C_32fc(ctx, &size), kCfftOk);
     EXPECT_EQ(size, 0);
-    EXPECT_EQ(WuPerfsFFTFree_C_32fc(spec), kCfftOk);
+    EXPECT_EQ(WuPerfsFFTFree_C_32fc(ctx), kCfftOk);
   });
 }
 
 TEST_F(CfftTest, StatusesInTheirOrder) {
   ForEachVariant([](int) {
-    void* spec = nullptr;
-    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&spec, 28, 1, 0)), 0x8004E60Fu);
+    void* ctx = nullptr;
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&ctx, 28, 1, 0)), 0x8004E60Fu);
     EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(nullptr, -1, 1, 0)), 0x8004E608u);
-    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&spec, 31, 1, 0)), 0x8004E60Fu);
-    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&spec, 5, 3, 0)), 0x8004E610u);
-    EXPECT_EQ(spec, nullptr);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&ctx, 31, 1, 0)), 0x8004E60Fu);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&ctx, 5, 3, 0)), 0x8004E610u);
+    EXPECT_EQ(ctx, nullptr);
     // A real context: refused before src and dst are looked at.
     wuperf::FftSpecReal real{};
     real.contextId = wuperf::kFftContextReal64f;
@@ -124,45 +124,45 @@ TEST_F(CfftTest, StatusesInTheirOrder) {
     EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFwd_CToC_32fc(nullptr, nullptr, &real, nullptr)), 0x8004E611u);
     EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInv_CToC_32fc(nullptr, nullptr, &real, nullptr)), 0x8004E611u);
     EXPECT_EQ(real.contextId, wuperf::kFftContextReal64f);
-    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, 6, 1, 0), kCfftOk);
+    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, 6, 1, 0), kCfftOk);
     float data[128] = {};
-    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFwd_CToC_32fc(nullptr, data, spec, nullptr)), 0x8004E608u);
-    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInv_CToC_32fc(data, nullptr, spec, nullptr)), 0x8004E608u);
-    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTGetBufSize_C_32fc(spec, nullptr)), 0x8004E608u);
-    EXPECT_EQ(WuPerfsFFTFree_C_32fc(spec), kCfftOk);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFwd_CToC_32fc(nullptr, data, ctx, nullptr)), 0x8004E608u);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInv_CToC_32fc(data, nullptr, ctx, nullptr)), 0x8004E608u);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTGetBufSize_C_32fc(ctx, nullptr)), 0x8004E608u);
+    EXPECT_EQ(WuPerfsFFTFree_C_32fc(ctx), kCfftOk);
     EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFree_C_32fc(nullptr)), 0x8004E608u);
   });
 }
 
 TEST_F(CfftTest, OrderTwentySevenIsAccepted) {
   ForEachVariant([](int v) {
-    int32_t spec, init, work;
+    int32_t ctx, init, work;
     auto sizes = v == 0   ? wuperf::v0::WuPerfFFT32fc_GetSizes_V0
                  : v == 1 ? wuperf::v1::WuPerfFFT32fc_GetSizes_V1
                  : v == 2 ? wuperf::v2::WuPerfFFT32fc_GetSizes_V2
                  : v == 3 ? wuperf::v3::WuPerfFFT32fc_GetSizes_V3
                           : wuperf::v4::WuPerfFFT32fc_GetSizes_V4;
-    EXPECT_EQ(sizes(27, 8, 0, &spec, &init, &work), 0);
-    EXPECT_GT(spec, 8 << 27 / 2);
-    EXPECT_EQ(sizes(28, 8, 0, &spec, &init, &work), -15);
+    EXPECT_EQ(sizes(27, 8, 0, &ctx, &init, &work), 0);
+    EXPECT_GT(ctx, 8 << 27 / 2);
+    EXPECT_EQ(sizes(28, 8, 0, &ctx, &init, &work), -15);
     EXPECT_EQ(sizes(27, 8, 0, nullptr, &init, &work), -8);
   });
 }
 
 TEST_F(CfftTest, FreeOnABlockOfTheCallersClearsTheIdOnly) {
   alignas(32) static uint8_t block[4096];
-  wuperf::FftSpec* spec = nullptr;
-  ASSERT_EQ(wuperf::v0::WuPerfFFT32fc_InitSpec_V0(&spec, 6, 2, 1, block, nullptr), 0);
-  EXPECT_EQ(spec->ownsBlock, 0);
-  EXPECT_EQ(spec->contextId, 4);
-  EXPECT_EQ(WuPerfsFFTFree_C_32fc(spec), kCfftOk);
-  EXPECT_EQ(spec->contextId, 0);
+  wuperf::FftSpec* ctx = nullptr;
+  ASSERT_EQ(wuperf::v0::WuPerfFFT32fc_InitSpec_V0(&ctx, 6, 2, 1, block, nullptr), 0);
+  EXPECT_EQ(ctx->ownsBlock, 0);
+  EXPECT_EQ(ctx->contextId, 4);
+  EXPECT_EQ(WuPerfsFFTFree_C_32fc(ctx), kCfftOk);
+  EXPECT_EQ(ctx->contextId, 0);
   // A refused flag leaves id 0 in the block.
   std::memset(block, 0xFF, sizeof block);
-  EXPECT_EQ(wuperf::v4::WuPerfFFT32fc_InitSpec_V4(&spec, 6, 3, 1, block, nullptr), -16);
+  EXPECT_EQ(wuperf::v4::WuPerfFFT32fc_InitSpec_V4(&ctx, 6, 3, 1, block, nullptr), -16);
   EXPECT_EQ(reinterpret_cast<wuperf::FftSpec*>(block)->contextId, 0);
   // Above order 10 the building needs the init buffer.
-  EXPECT_EQ(wuperf::v4::WuPerfFFT32fc_InitSpec_V4(&spec, 11, 1, 1, block, nullptr), -8);
+  EXPECT_EQ(wuperf::v4::WuPerfFFT32fc_InitSpec_V4(&ctx, 11, 1, 1, block, nullptr), -8);
 }
 
 TEST_F(CfftTest, FailingAllocationsLeakNothing) {
@@ -170,10 +170,10 @@ TEST_F(CfftTest, FailingAllocationsLeakNothing) {
     for (int failAt = 1; failAt <= 2; ++failAt) {
       FailingHeap::Arm(failAt);
       WuPerf_SetAllocTableForTesting(&kFailingHeap);
-      void* spec = nullptr;
-      EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&spec, 11, 1, 0)), 0x8004E609u);
+      void* ctx = nullptr;
+      EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(&ctx, 11, 1, 0)), 0x8004E609u);
       WuPerf_SetAllocTableForTesting(nullptr);
-      EXPECT_EQ(spec, nullptr);
+      EXPECT_EQ(ctx, nullptr);
       EXPECT_EQ(FailingHeap::outstanding, 0) << "fail at " << failAt;
     }
   });
@@ -182,26 +182,26 @@ TEST_F(CfftTest, FailingAllocationsLeakNothing) {
 TEST_F(CfftTest, NullBufferWithFailingAllocationLeavesTheDestination) {
   ForEachVariant([](int v) {
     const int order = v == 0 ? 13 : 8;
-    void* spec = nullptr;
-    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, order, 1, 0), kCfftOk);
+    void* ctx = nullptr;
+    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, order, 1, 0), kCfftOk);
     std::vector<float> src(2u << order, 1.0f), dst(2u << order, 7.0f);
     FailingHeap::Arm(1);
     WuPerf_SetAllocTableForTesting(&kFailingHeap);
-    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFwd_CToC_32fc(src.data(), dst.data(), spec, nullptr)),
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFwd_CToC_32fc(src.data(), dst.data(), ctx, nullptr)),
               0x8004E609u);
     WuPerf_SetAllocTableForTesting(nullptr);
     for (float f : dst) ASSERT_EQ(f, 7.0f);
-    EXPECT_EQ(WuPerfsFFTFree_C_32fc(spec), kCfftOk);
+    EXPECT_EQ(WuPerfsFFTFree_C_32fc(ctx), kCfftOk);
   });
 }
 
 TEST_F(CfftTest, HintsAreStored) {
   ForEachVariant([](int) {
     for (int hint = 0; hint <= 2; ++hint) {
-      void* spec = nullptr;
-      ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, 7, 8, hint), kCfftOk);
-      EXPECT_EQ(static_cast<wuperf::FftSpec*>(spec)->hint, hint);
-      WuPerfsFFTFree_C_32fc(spec);
+      void* ctx = nullptr;
+      ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, 7, 8, hint), kCfftOk);
+      EXPECT_EQ(static_cast<wuperf::FftSpec*>(ctx)->hint, hint);
+      WuPerfsFFTFree_C_32fc(ctx);
     }
   });
 }
@@ -220,18 +220,18 @@ TEST_F(CfftTest, ContextKeepsTheVariantThatBuiltIt) {
                                                     &workBytes), 0);
     FailingHeap::Arm(0);
     WuPerf_SetAllocTableForTesting(&kFailingHeap);
-    void* spec = nullptr;
-    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, order, 1, 0), kCfftOk);
+    void* ctx = nullptr;
+    ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, order, 1, 0), kCfftOk);
     ASSERT_TRUE(WuPerf_ForceVariantForTesting(4));
     int32_t size = -1;
-    ASSERT_EQ(WuPerfsFFTGetBufSize_C_32fc(spec, &size), kCfftOk);
+    ASSERT_EQ(WuPerfsFFTGetBufSize_C_32fc(ctx, &size), kCfftOk);
     EXPECT_EQ(size, workBytes);
     const std::vector<float>& in = dsptest::ComplexInput(order, run.seed);
     std::vector<uint8_t> out(size_t{8} << order);
     std::vector<uint8_t> buf(static_cast<size_t>(size) + 32);
-    ASSERT_EQ(WuPerfsFFTFwd_CToC_32fc(in.data(), out.data(), spec, buf.data()), kCfftOk);
+    ASSERT_EQ(WuPerfsFFTFwd_CToC_32fc(in.data(), out.data(), ctx, buf.data()), kCfftOk);
     EXPECT_EQ(out, v0);
-    EXPECT_EQ(WuPerfsFFTFree_C_32fc(spec), kCfftOk);
+    EXPECT_EQ(WuPerfsFFTFree_C_32fc(ctx), kCfftOk);
     WuPerf_SetAllocTableForTesting(nullptr);
     EXPECT_EQ(FailingHeap::outstanding, 0);
   }
@@ -240,13 +240,13 @@ TEST_F(CfftTest, ContextKeepsTheVariantThatBuiltIt) {
 // ---- Fixed kernels -----------------------------------------------------------
 
 std::vector<float> Transform(int order, int flag, bool inverse, const std::vector<float>& x) {
-  void* spec = nullptr;
-  EXPECT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, order, flag, 0), kCfftOk);
+  void* ctx = nullptr;
+  EXPECT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, order, flag, 0), kCfftOk);
   std::vector<float> y(x.size());
-  HRESULT hr = inverse ? WuPerfsFFTInv_CToC_32fc(x.data(), y.data(), spec, nullptr)
-                       : WuPerfsFFTFwd_CToC_32fc(x.data(), y.data(), spec, nullptr);
+  HRESULT hr = inverse ? WuPerfsFFTInv_CToC_32fc(x.data(), y.data(), ctx, nullptr)
+                       : WuPerfsFFTFwd_CToC_32fc(x.data(), y.data(), ctx, nullptr);
   EXPECT_EQ(hr, kCfftOk);
-  WuPerfsFFTFree_C_32fc(spec);
+  WuPerfsFFTFree_C_32fc(ctx);
   return y;
 }
 

@@ -14,14 +14,14 @@ uint32_t Mapped(int32_t status) { return static_cast<uint32_t>(WuPerfMapStatus(s
 std::vector<uint8_t> RunCfft(const CfftRun& run) {
   const size_t bytes = size_t{8} << run.order;
   const std::vector<float>& input = ComplexInput(run.order, run.seed);
-  void* spec = nullptr;
-  EXPECT_EQ(WuPerfsFFTInitAlloc_C_32fc(&spec, run.order, run.flag, 0), kCfftOk);
-  if (!spec) return {};
+  void* ctx = nullptr;
+  EXPECT_EQ(WuPerfsFFTInitAlloc_C_32fc(&ctx, run.order, run.flag, 0), kCfftOk);
+  if (!ctx) return {};
   GuardedBuffer dst(bytes, run.dstMisalign);
   GuardedBuffer src(bytes, 0);
   std::memcpy(run.inPlace ? dst.data() : src.data(), input.data(), bytes);
   int32_t bufSize = 0;
-  EXPECT_EQ(WuPerfsFFTGetBufSize_C_32fc(spec, &bufSize), kCfftOk);
+  EXPECT_EQ(WuPerfsFFTGetBufSize_C_32fc(ctx, &bufSize), kCfftOk);
   std::vector<uint8_t> buf;
   uint8_t* work = nullptr;
   if (run.bufOffset >= 0) {
@@ -29,11 +29,11 @@ std::vector<uint8_t> RunCfft(const CfftRun& run) {
     work = buf.data() + run.bufOffset;
   }
   const void* from = run.inPlace ? dst.data() : src.data();
-  HRESULT hr = run.inverse ? WuPerfsFFTInv_CToC_32fc(from, dst.data(), spec, work)
-                           : WuPerfsFFTFwd_CToC_32fc(from, dst.data(), spec, work);
+  HRESULT hr = run.inverse ? WuPerfsFFTInv_CToC_32fc(from, dst.data(), ctx, work)
+                           : WuPerfsFFTFwd_CToC_32fc(from, dst.data(), ctx, work);
   EXPECT_EQ(hr, kCfftOk);
   EXPECT_TRUE(dst.GuardsIntact());
-  EXPECT_EQ(WuPerfsFFTFree_C_32fc(spec), kCfftOk);
+  EXPECT_EQ(WuPerfsFFTFree_C_32fc(ctx), kCfftOk);
   return std::vector<uint8_t>(dst.data(), dst.data() + bytes);
 }
 

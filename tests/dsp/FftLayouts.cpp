@@ -63,21 +63,21 @@ template <class T, class Layout>
 // Checks the tables of a split level of order l at `depth` and below.
 template <class T, class Spec>
 ::testing::AssertionResult CheckLevels(int variant, const SplitInfo& s, bool complex,
-                                       const Spec& spec, void* const* levelPass,
+                                       const Spec& ctx, void* const* levelPass,
                                        void* quarterPairs, int l, int depth, const T* base,
                                        int a, int ulps) {
   const int c = s.split[l];
   const int d = l - c;
   ::testing::AssertionResult r = ::testing::AssertionSuccess();
   if (d <= s.directLimit) {
-    r = CheckTable<T>(spec.twiddleTable, base, a, ulps, [&](auto& sink) {
+    r = CheckTable<T>(ctx.twiddleTable, base, a, ulps, [&](auto& sink) {
       if (complex) ComplexRadixLayout(variant, d, sink); else RealRadixLayout(variant, d, sink);
     });
   } else if (s.split[d] != 0) {
-    r = CheckLevels<T>(variant, s, complex, spec, levelPass, quarterPairs, d, depth + 1, base, a,
+    r = CheckLevels<T>(variant, s, complex, ctx, levelPass, quarterPairs, d, depth + 1, base, a,
                        ulps);
   } else {
-    r = CheckTable<T>(spec.twiddleTable, base, a, ulps,
+    r = CheckTable<T>(ctx.twiddleTable, base, a, ulps,
                       [&](auto& sink) { ComplexRadixLayout(0, 10, sink); });
     if (r)
       r = CheckTable<T>(quarterPairs, base, a, ulps, [&](auto& sink) {
@@ -89,10 +89,10 @@ template <class T, class Spec>
     r = CheckTable<T>(levelPass[depth], base, a, ulps,
                       [&](auto& sink) { ComplexRadixLayout(0, c, sink); });
     if (r)
-      r = CheckTable<T>(spec.levelTwiddle[depth], base, a, ulps,
+      r = CheckTable<T>(ctx.levelTwiddle[depth], base, a, ulps,
                         [&](auto& sink) { GenericLevelLayout(l, c, sink); });
   } else {
-    r = CheckTable<T>(spec.levelTwiddle[depth], base, a, ulps,
+    r = CheckTable<T>(ctx.levelTwiddle[depth], base, a, ulps,
                       [&](auto& sink) { SimdLevelLayout(s, complex, l, sink); });
   }
   if (!r) return r << " (level of order " << l << ")";
@@ -139,24 +139,24 @@ BuiltSpec BuildComplexLarge(int variant, int m, int exactUlps) {
   // Block: head, the bit-reversal region, then the tables.
   const int64_t headBytes = Round32(sizeof(wuperf::FftSpec));
   GuardedBuffer block(headBytes + Round32(n + 4) + out.specBytes, 0);
-  auto* spec = reinterpret_cast<wuperf::FftSpec*>(block.data());
-  spec->bitRevTable = block.data() + sizeof(wuperf::FftSpec);
+  auto* ctx = reinterpret_cast<wuperf::FftSpec*>(block.data());
+  ctx->bitRevTable = block.data() + sizeof(wuperf::FftSpec);
   uint8_t* dst = AlignUp32(block.data() + sizeof(wuperf::FftSpec) + Round32(n + 4));
-  uint8_t* end = f.initLarge32fc(spec, m, base, m, dst, scratch);
+  uint8_t* end = f.initLarge32fc(ctx, m, base, m, dst, scratch);
   out.withinReservation = scratch <= init.data() + baseBytes &&
-                          end <= block.data() + block.size() && spec->workSize == out.workBytes;
+                          end <= block.data() + block.size() && ctx->workSize == out.workBytes;
   out.guardsIntact = init.GuardsIntact() && block.GuardsIntact();
   out.head.assign(block.data(), block.data() + sizeof(wuperf::FftSpec));
   if (s.split[m] == 0) {
-    out.tables = CheckTable<float>(spec->twiddleTable, base, m, exactUlps,
+    out.tables = CheckTable<float>(ctx->twiddleTable, base, m, exactUlps,
                                    [&](auto& sink) { ComplexRadixLayout(variant, variant == 0 ? 10 : s.directLimit, sink); });
     if (out.tables)
-      out.tables = CheckTable<float>(spec->columnTwiddle, base, m, exactUlps, [&](auto& sink) {
+      out.tables = CheckTable<float>(ctx->columnTwiddle, base, m, exactUlps, [&](auto& sink) {
         for (uint64_t k = 0; k < static_cast<uint64_t>(n) / 4; ++k) Interleaved(sink, k, m);
       });
   } else {
-    out.tables = CheckLevels<float>(variant, s, true, *spec, spec->levelColumnTwiddle,
-                                    spec->columnTwiddle, m, 0, base, m, exactUlps);
+    out.tables = CheckLevels<float>(variant, s, true, *ctx, ctx->levelColumnTwiddle,
+                                    ctx->columnTwiddle, m, 0, base, m, exactUlps);
   }
   return out;
 }
@@ -174,24 +174,24 @@ BuiltSpec BuildRealLarge(int variant, int order, int exactUlps) {
   uint8_t* scratch = reinterpret_cast<uint8_t*>(f.baseTwiddle64f(order, base));
   const int64_t headBytes = Round32(sizeof(wuperf::FftSpecReal));
   GuardedBuffer block(headBytes + Round32(n / 2 + 4) + out.specBytes, 0);
-  auto* spec = reinterpret_cast<wuperf::FftSpecReal*>(block.data());
-  spec->bitRevTable = block.data() + sizeof(wuperf::FftSpecReal);
+  auto* ctx = reinterpret_cast<wuperf::FftSpecReal*>(block.data());
+  ctx->bitRevTable = block.data() + sizeof(wuperf::FftSpecReal);
   uint8_t* dst = AlignUp32(block.data() + sizeof(wuperf::FftSpecReal) + Round32(n / 2 + 4));
-  uint8_t* end = f.initLarge64f(spec, h, base, order, dst, scratch);
+  uint8_t* end = f.initLarge64f(ctx, h, base, order, dst, scratch);
   out.withinReservation = scratch <= init.data() + baseBytes &&
-                          end <= block.data() + block.size() && spec->workSize == out.workBytes;
+                          end <= block.data() + block.size() && ctx->workSize == out.workBytes;
   out.guardsIntact = init.GuardsIntact() && block.GuardsIntact();
   out.head.assign(block.data(), block.data() + sizeof(wuperf::FftSpecReal));
   if (s.split[h] == 0) {
-    out.tables = CheckTable<double>(spec->twiddleTable, base, order, exactUlps,
+    out.tables = CheckTable<double>(ctx->twiddleTable, base, order, exactUlps,
                                     [&](auto& sink) { RealRadixLayout(0, 10, sink); });
     if (out.tables)
-      out.tables = CheckTable<double>(spec->blockTwiddle, base, order, exactUlps, [&](auto& sink) {
+      out.tables = CheckTable<double>(ctx->blockTwiddle, base, order, exactUlps, [&](auto& sink) {
         for (uint64_t k = 0; k < (uint64_t{1} << h) / 4; ++k) Interleaved(sink, k, h);
       });
   } else {
-    out.tables = CheckLevels<double>(variant, s, false, *spec, spec->levelPassTwiddle,
-                                     spec->blockTwiddle, h, 0, base, order, exactUlps);
+    out.tables = CheckLevels<double>(variant, s, false, *ctx, ctx->levelPassTwiddle,
+                                     ctx->blockTwiddle, h, 0, base, order, exactUlps);
   }
   return out;
 }

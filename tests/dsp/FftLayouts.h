@@ -1,6 +1,6 @@
 // The table layouts of both FFT families as the set-up promises them,
 // walked slot by slot (tests/dsp/FftTableCheck.h), and the set-up
-// arrangement of a large-order spec: head, bit-reversal region, tables,
+// arrangement of a large-order context: head, bit-reversal region, tables,
 // each builder within what its size walk reserved.
 #pragma once
 
@@ -23,7 +23,7 @@ struct SplitInfo {
 SplitInfo ComplexSplit(int variant);
 SplitInfo RealSplit(int variant);
 
-// Result of building a large-order spec in guarded buffers.
+// Result of building a large-order context in guarded buffers.
 struct BuiltSpec {
   std::vector<uint8_t> head;   // copy of the head after building
   bool withinReservation;      // every builder ended within its reservation

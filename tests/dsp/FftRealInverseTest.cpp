@@ -47,20 +47,20 @@ enum class Route { kExport, kBuffer, kDriver, kDriverMisaligned };
 std::vector<double> Inverse(int variant, int order, int flag, const std::vector<double>& in,
                             Route route = Route::kExport, int offset = 0) {
   EXPECT_TRUE(WuPerf_ForceVariantForTesting(variant));
-  void* spec = nullptr;
-  EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, order, flag, 0)), WuPerfOk);
-  if (spec == nullptr) return {};
+  void* ctx = nullptr;
+  EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, order, flag, 0)), WuPerfOk);
+  if (ctx == nullptr) return {};
   std::vector<double> out(in);
   switch (route) {
     case Route::kExport:
-      EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(out.data(), spec, nullptr)), WuPerfOk);
+      EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(out.data(), ctx, nullptr)), WuPerfOk);
       break;
     case Route::kBuffer: {
       int32_t size = 0;
-      EXPECT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(spec, &size)), WuPerfOk);
+      EXPECT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(ctx, &size)), WuPerfOk);
       dsptest::GuardedBuffer buf(static_cast<size_t>(size) + 1, static_cast<size_t>(offset));
       buf.FillPattern(static_cast<uint32_t>(offset));
-      EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(out.data(), spec, buf.data())), WuPerfOk);
+      EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(out.data(), ctx, buf.data())), WuPerfOk);
       EXPECT_TRUE(buf.GuardsIntact());
       break;
     }
@@ -70,12 +70,12 @@ std::vector<double> Inverse(int variant, int order, int flag, const std::vector<
       double* d = dst.data();
       const bool odd = (reinterpret_cast<uintptr_t>(d) & 15) != 0;
       if (odd != (route == Route::kDriverMisaligned)) ++d;
-      EXPECT_EQ(kInvDrivers[variant](in.data(), d, spec, nullptr), WuPerfOk);
+      EXPECT_EQ(kInvDrivers[variant](in.data(), d, ctx, nullptr), WuPerfOk);
       out.assign(d, d + in.size());
       break;
     }
   }
-  EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+  EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
   return out;
 }
 
@@ -437,13 +437,13 @@ TEST_F(FftRealInverseTest, AContextIsServedByTheVariantThatMadeIt) {
     const std::vector<double>& in = dsptest::RealInput(order, 3);
     const std::vector<double> v0 = Inverse(0, order, 2, in);
     ASSERT_TRUE(WuPerf_ForceVariantForTesting(0));
-    void* spec = nullptr;
-    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, order, 2, 0)), WuPerfOk);
+    void* ctx = nullptr;
+    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, order, 2, 0)), WuPerfOk);
     ASSERT_TRUE(WuPerf_ForceVariantForTesting(4));
     std::vector<double> got(in);
-    ASSERT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(got.data(), spec, nullptr)), WuPerfOk);
+    ASSERT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(got.data(), ctx, nullptr)), WuPerfOk);
     EXPECT_TRUE(SameBits(got, v0));
-    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
   }
 }
 
@@ -459,19 +459,19 @@ TEST_F(FftRealInverseTest, ErrorsComeInOrderAndLeaveTheArray) {
     EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(nullptr, block, nullptr)), WuPerfErrContextKind);
     EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(data, nullptr, nullptr)), WuPerfErrNullPointer);
     EXPECT_EQ(data[0], 1.0);
-    void* spec = nullptr;
-    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 14, 2, 0)), WuPerfOk);
-    EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(nullptr, spec, nullptr)), WuPerfErrNullPointer);
+    void* ctx = nullptr;
+    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 14, 2, 0)), WuPerfOk);
+    EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(nullptr, ctx, nullptr)), WuPerfErrNullPointer);
     int32_t size = 0;
-    ASSERT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(spec, &size)), WuPerfOk);
+    ASSERT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(ctx, &size)), WuPerfOk);
     std::vector<double> big(1 << 14, 1.5);
     if (size > 0) {
       dsptest::CountingAllocator alloc(1);
-      EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(big.data(), spec, nullptr)), WuPerfErrNoMemory);
+      EXPECT_EQ(Status(WuPerfsFFTInv_PermToR_64f_I(big.data(), ctx, nullptr)), WuPerfErrNoMemory);
       EXPECT_EQ(alloc.Outstanding(), 0);
     }
     for (double d : big) ASSERT_EQ(d, 1.5);
-    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
   });
 }
 

@@ -44,11 +44,11 @@ TEST_F(FftRealLargeTest, InverseDepthOneSplitsMatchTheOracle) {
     if (!dsptest::VariantSupported(r.variant)) continue;
     SCOPED_TRACE(testing::Message() << "variant " << r.variant << " order " << r.order);
     ASSERT_TRUE(WuPerf_ForceVariantForTesting(r.variant));
-    void* spec = nullptr;
-    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInitAlloc_R_64f(&spec, r.order, 8, 0)));
+    void* ctx = nullptr;
+    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInitAlloc_R_64f(&ctx, r.order, 8, 0)));
     std::vector<double> data = dsptest::RealInput(r.order, 13);
-    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInv_PermToR_64f_I(data.data(), spec, nullptr)));
-    EXPECT_TRUE(SUCCEEDED(WuPerfsFFTFree_R_64f(spec)));
+    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInv_PermToR_64f_I(data.data(), ctx, nullptr)));
+    EXPECT_TRUE(SUCCEEDED(WuPerfsFFTFree_R_64f(ctx)));
     ASSERT_TRUE(dsptest::WithinFftBound(dsptest::RealOracle(r.order, 13, true), data.data(), r.order));
   }
 }

@@ -35,11 +35,11 @@ WuPerfStatus Status(HRESULT hr) {
 // ---- Set-up -----------------------------------------------------------------
 
 int32_t BufSize(int order, int flag = 8) {
-  void* spec = nullptr;
-  EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, order, flag, 0)), WuPerfOk);
+  void* ctx = nullptr;
+  EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, order, flag, 0)), WuPerfOk);
   int32_t size = -1;
-  EXPECT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(spec, &size)), WuPerfOk);
-  EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+  EXPECT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(ctx, &size)), WuPerfOk);
+  EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
   return size;
 }
 
@@ -61,40 +61,40 @@ TEST_F(FftRealTest, SizeQueryAnswersByVariantAndOrder) {
 TEST_F(FftRealTest, SizeRuleGivesInitSizesAndHeadBasedSpecSizes) {
   ForEachVariant([](int v) {
     auto sizes = dsptest::RealSizesFor(v);
-    int32_t spec = 0, init = 0, work = 0;
-    ASSERT_EQ(sizes(11, 8, &spec, &init, &work), WuPerfOk);
+    int32_t ctx = 0, init = 0, work = 0;
+    ASSERT_EQ(sizes(11, 8, &ctx, &init, &work), WuPerfOk);
     EXPECT_EQ(init, 4160);
     if (v != 0) {  // variant 0's levels add their scratch
-      ASSERT_EQ(sizes(17, 8, &spec, &init, &work), WuPerfOk);
+      ASSERT_EQ(sizes(17, 8, &ctx, &init, &work), WuPerfOk);
       EXPECT_EQ(init, 262208);
-      ASSERT_EQ(sizes(18, 8, &spec, &init, &work), WuPerfOk);
+      ASSERT_EQ(sizes(18, 8, &ctx, &init, &work), WuPerfOk);
       EXPECT_EQ(init, 524352);
     }
-    ASSERT_EQ(sizes(5, 8, &spec, &init, &work), WuPerfOk);
-    EXPECT_EQ(spec, static_cast<int32_t>(sizeof(FftSpecReal)) + 32);
+    ASSERT_EQ(sizes(5, 8, &ctx, &init, &work), WuPerfOk);
+    EXPECT_EQ(ctx, static_cast<int32_t>(sizeof(FftSpecReal)) + 32);
     // Order 6: the tables of the 32-bit layout plus the head's natural size.
     const int32_t headExtra = ((sizeof(FftSpecReal) + 31) & ~31u) + 32 - 128;
-    ASSERT_EQ(sizes(6, 8, &spec, &init, &work), WuPerfOk);
-    EXPECT_EQ(spec, (v == 0 ? 640 : 1248) + headExtra);
-    ASSERT_EQ(sizes(10, 8, &spec, &init, &work), WuPerfOk);
+    ASSERT_EQ(sizes(6, 8, &ctx, &init, &work), WuPerfOk);
+    EXPECT_EQ(ctx, (v == 0 ? 640 : 1248) + headExtra);
+    ASSERT_EQ(sizes(10, 8, &ctx, &init, &work), WuPerfOk);
     if (v >= 3) {
-      EXPECT_EQ(spec, 17088 + headExtra);
-      ASSERT_EQ(sizes(18, 8, &spec, &init, &work), WuPerfOk);
-      EXPECT_EQ(spec, 4358336 + headExtra);
+      EXPECT_EQ(ctx, 17088 + headExtra);
+      ASSERT_EQ(sizes(18, 8, &ctx, &init, &work), WuPerfOk);
+      EXPECT_EQ(ctx, 4358336 + headExtra);
     }
   });
 }
 
 TEST_F(FftRealTest, SetUpStatusesComeInTheirOrder) {
   ForEachVariant([](int) {
-    void* spec = nullptr;
-    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 27, 1, 0)), WuPerfErrFFTOrder);
-    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 27, 3, 0)), WuPerfErrFFTFlag);
-    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 31, 3, 0)), WuPerfErrFFTOrder);
-    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, -1, 1, 0)), WuPerfErrFFTOrder);
+    void* ctx = nullptr;
+    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 27, 1, 0)), WuPerfErrFFTOrder);
+    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 27, 3, 0)), WuPerfErrFFTFlag);
+    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 31, 3, 0)), WuPerfErrFFTOrder);
+    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, -1, 1, 0)), WuPerfErrFFTOrder);
     EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(nullptr, 31, 3, 0)), WuPerfErrNullPointer);
-    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 8, 0, 0)), WuPerfErrFFTFlag);
-    EXPECT_EQ(spec, nullptr);
+    EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 8, 0, 0)), WuPerfErrFFTFlag);
+    EXPECT_EQ(ctx, nullptr);
     int32_t size = 0;
     EXPECT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(nullptr, &size)), WuPerfErrNullPointer);
     EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(nullptr)), WuPerfErrNullPointer);
@@ -117,10 +117,10 @@ TEST_F(FftRealTest, ContextOfAnotherKindIsRefusedAndKept) {
     EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(block)), WuPerfErrContextKind);
     EXPECT_EQ(complexHead->contextId, wuperf::kFftContextComplex32fc);
     // A real context with a null array: -8 after the kind check.
-    void* spec = nullptr;
-    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 3, 1, 0)), WuPerfOk);
-    EXPECT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(nullptr, spec, nullptr)), WuPerfErrNullPointer);
-    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+    void* ctx = nullptr;
+    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 3, 1, 0)), WuPerfOk);
+    EXPECT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(nullptr, ctx, nullptr)), WuPerfErrNullPointer);
+    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
   });
 }
 
@@ -128,22 +128,22 @@ TEST_F(FftRealTest, FailingAllocationOfEitherBlockLeaksNothing) {
   ForEachVariant([](int) {
     for (int failAt : {1, 2}) {
       dsptest::CountingAllocator alloc(failAt);
-      void* spec = reinterpret_cast<void*>(0x1);
-      EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 12, 1, 0)), WuPerfErrNoMemory);
-      EXPECT_EQ(spec, reinterpret_cast<void*>(0x1));
+      void* ctx = reinterpret_cast<void*>(0x1);
+      EXPECT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 12, 1, 0)), WuPerfErrNoMemory);
+      EXPECT_EQ(ctx, reinterpret_cast<void*>(0x1));
       EXPECT_EQ(alloc.Outstanding(), 0);
     }
     // The driver's own work buffer: -9 with the array untouched.
-    void* spec = nullptr;
-    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, 14, 8, 0)), WuPerfOk);
+    void* ctx = nullptr;
+    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, 14, 8, 0)), WuPerfOk);
     std::vector<double> data(1 << 14, 1.5);
     {
       dsptest::CountingAllocator alloc(1);
-      EXPECT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(data.data(), spec, nullptr)), WuPerfErrNoMemory);
+      EXPECT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(data.data(), ctx, nullptr)), WuPerfErrNoMemory);
       EXPECT_EQ(alloc.Outstanding(), 0);
     }
     for (double d : data) ASSERT_EQ(d, 1.5);
-    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
   });
 }
 
@@ -156,20 +156,20 @@ TEST_F(FftRealTest, HeadHoldsHintScalingAndTables) {
     for (const Row& r : rows) {
       void* p = nullptr;
       ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&p, 6, r.flag, 2)), WuPerfOk);
-      auto* spec = static_cast<FftSpecReal*>(p);
-      EXPECT_EQ(spec->contextId, 9);
-      EXPECT_EQ(spec->hint, 2);
-      EXPECT_EQ(spec->variant, v);
-      EXPECT_EQ(spec->ownsBlock, 1);
-      EXPECT_EQ(spec->scaleForward, r.fwd);
-      EXPECT_EQ(spec->scaleInverse, r.inv);
-      EXPECT_EQ(spec->scaleFactor, r.factor);
-      EXPECT_EQ(reinterpret_cast<uintptr_t>(spec) % 32, 0u);
-      EXPECT_EQ(spec->bitRevTable == nullptr, v == 0);
+      auto* ctx = static_cast<FftSpecReal*>(p);
+      EXPECT_EQ(ctx->contextId, 9);
+      EXPECT_EQ(ctx->hint, 2);
+      EXPECT_EQ(ctx->variant, v);
+      EXPECT_EQ(ctx->ownsBlock, 1);
+      EXPECT_EQ(ctx->scaleForward, r.fwd);
+      EXPECT_EQ(ctx->scaleInverse, r.inv);
+      EXPECT_EQ(ctx->scaleFactor, r.factor);
+      EXPECT_EQ(reinterpret_cast<uintptr_t>(ctx) % 32, 0u);
+      EXPECT_EQ(ctx->bitRevTable == nullptr, v == 0);
       if (v == 4 && r.flag == 8) {
         // Eight post-pass records; the last Bh pair is Bh(15), Bh(16) = 0.
-        const double* post = static_cast<const double*>(spec->forwardRealTwiddle);
-        EXPECT_EQ(static_cast<const uint8_t*>(spec->inverseRealTwiddle) -
+        const double* post = static_cast<const double*>(ctx->forwardRealTwiddle);
+        EXPECT_EQ(static_cast<const uint8_t*>(ctx->inverseRealTwiddle) -
                       reinterpret_cast<const uint8_t*>(post), 8 * 32);
         EXPECT_NEAR(post[7 * 4 + 2], 0.5 - 0.5 * std::sin(2 * M_PI * 15 / 64), 1e-16);
         EXPECT_EQ(post[7 * 4 + 3], 0.0);
@@ -386,15 +386,15 @@ TEST_F(FftRealTest, ArrayOffTheSixteenByteGridGivesTheAlignedBits) {
       SCOPED_TRACE(order);
       const std::vector<double>& in = dsptest::RealInput(order, 31);
       std::vector<double> aligned = RealFwd(RealCase{v, order, 1, RealPlacement::kExport, 0, 31});
-      void* spec = nullptr;
-      ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, order, 1, 0)), WuPerfOk);
+      void* ctx = nullptr;
+      ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, order, 1, 0)), WuPerfOk);
       dsptest::GuardedBuffer buf(8 * in.size(), 8);
       double* data = reinterpret_cast<double*>(buf.data());
       std::memcpy(data, in.data(), 8 * in.size());
-      ASSERT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(data, spec, nullptr)), WuPerfOk);
+      ASSERT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(data, ctx, nullptr)), WuPerfOk);
       EXPECT_EQ(0, std::memcmp(aligned.data(), data, 8 * in.size()));
       EXPECT_TRUE(buf.GuardsIntact());
-      EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+      EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
     }
   });
 }
@@ -444,19 +444,19 @@ TEST_F(FftRealTest, ContextMadeUnderVariantZeroKeepsItsBitsUnderVariantFour) {
   for (int order : {6, 9, 12, 13, 16}) {
     SCOPED_TRACE(order);
     ASSERT_TRUE(WuPerf_ForceVariantForTesting(0));
-    void* spec = nullptr;
-    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&spec, order, 1, 0)), WuPerfOk);
+    void* ctx = nullptr;
+    ASSERT_EQ(Status(WuPerfsFFTInitAlloc_R_64f(&ctx, order, 1, 0)), WuPerfOk);
     int32_t size0 = 0;
-    ASSERT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(spec, &size0)), WuPerfOk);
+    ASSERT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(ctx, &size0)), WuPerfOk);
     std::vector<double> a = dsptest::RealInput(order, 2), b = a;
-    ASSERT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(a.data(), spec, nullptr)), WuPerfOk);
+    ASSERT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(a.data(), ctx, nullptr)), WuPerfOk);
     ASSERT_TRUE(WuPerf_ForceVariantForTesting(4));
     int32_t size4 = 0;
-    ASSERT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(spec, &size4)), WuPerfOk);
+    ASSERT_EQ(Status(WuPerfsFFTGetBufSize_R_64f(ctx, &size4)), WuPerfOk);
     EXPECT_EQ(size4, size0);
-    ASSERT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(b.data(), spec, nullptr)), WuPerfOk);
+    ASSERT_EQ(Status(WuPerfsFFTFwd_RToPerm_64f_I(b.data(), ctx, nullptr)), WuPerfOk);
     EXPECT_EQ(0, std::memcmp(a.data(), b.data(), 8 * a.size()));
-    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(spec)), WuPerfOk);
+    EXPECT_EQ(Status(WuPerfsFFTFree_R_64f(ctx)), WuPerfOk);
   }
 }
 

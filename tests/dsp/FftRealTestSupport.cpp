@@ -27,30 +27,30 @@ bool Ok(HRESULT hr) { return hr == static_cast<HRESULT>(0x0004E600); }
 
 std::vector<double> Run(const RealCase& c, const std::vector<double>& input) {
   EXPECT_TRUE(WuPerf_ForceVariantForTesting(c.variant));
-  void* spec = nullptr;
-  EXPECT_TRUE(Ok(WuPerfsFFTInitAlloc_R_64f(&spec, c.order, c.flag, 0)));
-  if (spec == nullptr) return {};
+  void* ctx = nullptr;
+  EXPECT_TRUE(Ok(WuPerfsFFTInitAlloc_R_64f(&ctx, c.order, c.flag, 0)));
+  if (ctx == nullptr) return {};
   std::vector<double> out(input);
   switch (c.placement) {
     case RealPlacement::kExport:
-      EXPECT_TRUE(Ok(WuPerfsFFTFwd_RToPerm_64f_I(out.data(), spec, nullptr)));
+      EXPECT_TRUE(Ok(WuPerfsFFTFwd_RToPerm_64f_I(out.data(), ctx, nullptr)));
       break;
     case RealPlacement::kExportWithBuffer: {
       int32_t size = 0;
-      EXPECT_TRUE(Ok(WuPerfsFFTGetBufSize_R_64f(spec, &size)));
+      EXPECT_TRUE(Ok(WuPerfsFFTGetBufSize_R_64f(ctx, &size)));
       GuardedBuffer buf(static_cast<size_t>(size) + 1, static_cast<size_t>(c.bufferOffset));
-      EXPECT_TRUE(Ok(WuPerfsFFTFwd_RToPerm_64f_I(out.data(), spec, size ? buf.data() : nullptr)));
+      EXPECT_TRUE(Ok(WuPerfsFFTFwd_RToPerm_64f_I(out.data(), ctx, size ? buf.data() : nullptr)));
       EXPECT_TRUE(buf.GuardsIntact());
       break;
     }
     case RealPlacement::kDriverOutOfPlace: {
       const std::vector<double> src(input);
-      EXPECT_EQ(kDrivers[c.variant](src.data(), out.data(), spec, nullptr), WuPerfOk);
+      EXPECT_EQ(kDrivers[c.variant](src.data(), out.data(), ctx, nullptr), WuPerfOk);
       EXPECT_TRUE(src == input) << "the source changed";
       break;
     }
   }
-  EXPECT_TRUE(Ok(WuPerfsFFTFree_R_64f(spec)));
+  EXPECT_TRUE(Ok(WuPerfsFFTFree_R_64f(ctx)));
   return out;
 }
 

@@ -33,7 +33,7 @@ std::vector<double> RealFwd(const RealCase& c);
 // The forward transform of the given input through the export.
 std::vector<double> RealFwdOf(int variant, int order, int flag, const std::vector<double>& in);
 
-// The size rule of a variant: (order, flag, spec, init, work) -> status.
+// The size rule of a variant: (order, flag, context, init, work) -> status.
 std::function<WuPerfStatus(int, int, int32_t*, int32_t*, int32_t*)> RealSizesFor(int variant);
 
 // Routes the dsp allocator through a counting heap for its lifetime; the

@@ -333,7 +333,7 @@ wuperf::FftSpecReal RealHead(const BuiltSpec& b) {
 // Known figures of the large layouts.
 TEST_F(FftTablesTest, LargeLayoutFigures) {
   // Complex order 18, variant 4: 16 rows by 2^14 columns, radix table of
-  // order 14, work 131,072, spec bytes 131,104 + 2,097,152.
+  // order 14, work 131,072, context bytes 131,104 + 2,097,152.
   BuiltSpec c18 = dsptest::BuildComplexLarge(4, 18, -1);
   EXPECT_EQ(c18.specBytes, 131104 + 2097152);
   EXPECT_EQ(c18.workBytes, 131072);

@@ -172,13 +172,13 @@ TEST_F(DspTest, InverseRealFftExportReachesEveryVariant) {
   for (int v = 0; v < wuperf::kVariantCount; ++v) {
     SCOPED_TRACE(dsptest::VariantName(v));
     ASSERT_TRUE(WuPerf_ForceVariantForTesting(v));
-    void* spec = nullptr;
-    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInitAlloc_R_64f(&spec, 1, 8, 0)));
+    void* ctx = nullptr;
+    ASSERT_TRUE(SUCCEEDED(WuPerfsFFTInitAlloc_R_64f(&ctx, 1, 8, 0)));
     double real[2] = {8, -2};
-    EXPECT_TRUE(SUCCEEDED(WuPerfsFFTInv_PermToR_64f_I(real, spec, nullptr)));
+    EXPECT_TRUE(SUCCEEDED(WuPerfsFFTInv_PermToR_64f_I(real, ctx, nullptr)));
     EXPECT_EQ(real[0], 6.0);
     EXPECT_EQ(real[1], 10.0);
-    EXPECT_TRUE(SUCCEEDED(WuPerfsFFTFree_R_64f(spec)));
+    EXPECT_TRUE(SUCCEEDED(WuPerfsFFTFree_R_64f(ctx)));
   }
 }
 
