@@ -1,0 +1,52 @@
+// Metadata side files and metadata chunks by kind.
+//
+// A side file holds the metadata of a media file whose format cannot: a
+// RIFF form "WUPL" with the metadata chunks, then one "WUPI" chunk naming
+// the media file (its name without folder, ANSI code page, terminated, one
+// zero pad byte for an even total). The side file's name is the media
+// path with ".wul" in place of its extension (mode 0) or appended to the
+// whole name (other modes); both forms are looked for, the replacing one
+// first.
+//
+// Kinds are the WUFIO_TYPESOFMETADATA bits (mediaformats/WuReadMeta.h).
+#pragma once
+
+#include "mediaformats/RiffBytes.h"
+#include "mediaformats/RiffStatus.h"
+#include "mediaformats/WuReadMeta.h"
+#include "platform/kernel/types.h"
+
+constexpr FOURCC kMetaSideForm = RiffId("WUPL");
+constexpr FOURCC kMetaSideName = RiffId("WUPI");
+// Characters of a side file's "WUPI" name read back, terminator included.
+constexpr DWORD kMetaSideNameChars = 260;
+
+// The side-file name of `media_path` into `out` (`out_chars` characters):
+// mode 0 replaces the extension by ".wul", other modes append ".wul".
+// E_INVALIDARG when out_chars is below the path length + 5 or an argument
+// is null.
+HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars, int mode);
+// TRUE when `side_path` opens, holds a "WUPI" chunk in its RIFF form, and
+// that name equals the file-name part of `media_path` (case-sensitive).
+BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path);
+// Appends the "WUPI" chunk for `media_path` after the form of an open side
+// file and grows its form size. E_FAIL without a media path.
+HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
+// Replaces the "WUPI" chunk of a side file (a missing one is no error) by
+// one for `new_media_path`. E_FAIL for a null argument; an open failure
+// gives the translated Win32 error.
+HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path);
+// Creates (or truncates) `side_path` as an empty "WUPL" form open for
+// reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
+HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);
+
+// Deletes the marker chunks (kind 0x4) from a RIFF file.
+HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
+// Deletes every chunk of the given kinds through the RIFF table, or the
+// RIFF64 table with `riff64` set. A file that cannot be opened gives S_OK.
+HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
+// The same on an open file.
+HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
+// S_OK when the RIFF file has a "cue " chunk, else RIFF_E_NOT_FOUND (also
+// when it cannot be opened).
+HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
