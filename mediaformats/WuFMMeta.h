@@ -50,3 +50,37 @@ HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
 // S_OK when the RIFF file has a "cue " chunk, else RIFF_E_NOT_FOUND (also
 // when it cannot be opened).
 HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
+
+// ---- Writing a reader's metadata --------------------------------------------
+// Into a RIFF media file and its side file. `media_kinds` go into the media
+// file (opened only when given; its chunks of those kinds are deleted
+// first unless `fresh`), `side_kinds` into a new appending-form side file
+// (made only when the reader has content of those kinds; side files of
+// this media found under either name are deleted first). Marker times are
+// converted at `sample_rate`. Open failures give the translated Win32
+// error; stream faults RIFF_E_READ or 0x8004E038; failed writes
+// RIFF_E_WRITE.
+HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
+                                          IWuReadMeta* reader, DWORD media_kinds,
+                                          DWORD side_kinds);
+// The Ex form, fresh, with INFO and markers (0x5) to the side file or to the
+// media file.
+HRESULT WuFMMeta_WriteMetaStream(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                 IWuReadMeta* reader);
+HRESULT WuFMMeta_WriteMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                   IWuReadMeta* reader, DWORD kinds);
+HRESULT WuFMMeta_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, BOOL to_side,
+                                        DWORD sample_rate, IWuReadMeta* reader);
+// Updates an existing file pair: the side-file kinds replace those chunks
+// in the existing side file (or make one); the media kinds are removed
+// from the side file and replaced in the media file.
+HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
+                                   DWORD media_kinds, DWORD side_kinds);
+HRESULT WuFMMeta_UpdateMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                    IWuReadMeta* reader, DWORD kinds);
+// The update with markers only (0x4).
+HRESULT WuFMMeta_UpdateMetaStream(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                  IWuReadMeta* reader);
+// The kinds of `mask` the reader has content for; in write mode streams
+// without items do not count.
+DWORD WuFMMeta_KindsPresent(IWuReadMeta* reader, DWORD mask, BOOL write_mode);

@@ -1,0 +1,220 @@
+// Writing a reader's metadata into RIFF media files and side files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "mediaformats/WuFMMeta.h"
+#include "tests/mediaformats/RiffTestUtil.h"
+#include "tests/mediaformats/TestReadMeta.h"
+
+using metatest::InfoItem;
+using metatest::Le32;
+using metatest::Le64;
+using metatest::MarkerItem;
+using metatest::MetaStream;
+using metatest::ReaderStream;
+using metatest::RegionItem;
+using metatest::TestReadMeta;
+using rifftest::Bytes;
+
+namespace {
+
+std::string Form(const char* type, const std::string& chunks) {
+  return Bytes().Id("RIFF").U32(static_cast<uint32_t>(4 + chunks.size())).Id(type).Raw(chunks).s;
+}
+
+const std::string kAudio =
+    Bytes().Chunk("fmt ", Bytes().U16(1).U16(1).U32(8000).U32(16000).U16(2).U16(16).s)
+        .Chunk("data", std::string(16, '\x11')).s;
+
+struct Folder {
+  std::string dir = wutest::MakeTempDir("metaw");
+  std::u16string Path(const std::string& name) const { return wutest::U16(dir + "/" + name); }
+  std::string Read(const std::string& name) const { return wutest::ReadBytes(dir + "/" + name); }
+  void Write(const std::string& name, const std::string& bytes) const {
+    wutest::WriteBytes(dir + "/" + name, bytes);
+  }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(dir + "/" + name); }
+};
+
+std::string Utf16(const std::u16string& t) { return metatest::Utf16Bytes(t); }
+
+TEST(FMMetaWrite, EveryStreamKindIntoAWav) {
+  const uint64_t far = 1ULL << 33;
+  std::string plst(24, 'p');
+  std::string scot(10, 's');
+  std::string sampler = Bytes().U32(1).U32(2).U32(3).U32(60).U32(0).U32(0).U32(0).U32(2).U32(5).s +
+                        Le32(7) + Le32(0) + Le64(10) + Le64(20) + Le32(0) + Le32(3) +  // loop
+                        Le32(8) + Le32(0) + Le64(1ULL << 32) + Le64(5) + Le32(0) + Le32(0);
+  std::string wu04 = MetaStream(kMetaGuidWu04, {"abc"});
+  TestReadMeta reader;
+  reader.meta_streams = {
+      MetaStream(kMetaGuidMarkers, {MarkerItem(1, 100, kMetaPlainMarkerLength, u"A"),
+                                    MarkerItem(2, 200, 50, u"Reg"),
+                                    MarkerItem(3, far, kMetaPlainMarkerLength, u"Far")}),
+      MetaStream(kMetaGuidInfo, {InfoItem("INAM", u"Title")}),
+      MetaStream(kMetaGuidPlaylist, {plst}),
+      MetaStream(kMetaGuidScot, {scot}),
+      MetaStream(kMetaGuidSampler, {sampler}),
+      MetaStream(kMetaGuidDisplay, {Le32(1) + Le32(2) + "hi", Le32(5) + Le32(1) + "x",
+                                    Le32(8) + Le32(3) + "pic"}),
+      wu04,
+      MetaStream(kMetaGuidTracklist, {}),  // no items: nothing written
+  };
+  // The reader's own markers and summary are not used once the streams
+  // wrote those kinds.
+  reader.region = ReaderStream({RegionItem(9, 0, 0, false, u"unused")});
+  reader.summary = ReaderStream({InfoItem("ICMT", u"unused")});
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio));
+  const DWORD kinds = 0xFFFFFFFF & ~WUFIO_META_AIFF_MARKERS;
+  ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), FALSE, 8000, &reader,
+                                              kinds, 0),
+            S_OK);
+  std::string expected =
+      kAudio +
+      Bytes().Chunk("cue ", Bytes().U32(2).U32(1).U32(100).Id("data").U32(0).U32(0).U32(100)
+                                .U32(2).U32(200).Id("data").U32(0).U32(0).U32(200).s)
+          .Chunk("LIST", Bytes().Id("adtl")
+                             .Chunk("ltxt", Bytes().U32(2).U32(50).Id("rgn ").Zeros(8).s)
+                             .Chunk("labl", Bytes().U32(1).Raw(std::string("A\0", 2)).s)
+                             .Chunk("labl", Bytes().U32(2).Raw(std::string("Reg\0", 4)).s).s)
+          .Chunk("wu01", Bytes().U32(1).U32(3).U32(0).U64(far).U64(kMetaPlainMarkerLength).U32(8)
+                             .U32(0).Raw(Utf16(u"Far")).s)
+          .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("Title\0", 6)).s)
+          .Chunk("plst", Bytes().U32(1).Raw(plst).s)
+          .Chunk("scot", scot)
+          .Chunk("smpl", Bytes().U32(1).U32(2).U32(3).U32(60).U32(0).U32(0).U32(0).U32(1).U32(0)
+                             .U32(7).U32(0).U32(10).U32(29).U32(0).U32(3).s)
+          .Chunk("DISP", Bytes().U32(1).Raw("hi").s)
+          .Chunk("DISP", Bytes().U32(8).Raw("pic").s)
+          .Chunk("wu04", wu04).s;
+  EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", expected));
+  EXPECT_EQ(reader.live(), 0);
+  EXPECT_EQ(reader.refs(), 0u);
+  EXPECT_FALSE(folder.Exists("m.wav.wul"));
+
+  // Written again without "fresh": one set of chunks per kind.
+  ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), FALSE, 8000, &reader,
+                                              kinds, 0),
+            S_OK);
+  EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", expected));
+  // With "fresh" nothing is deleted first.
+  ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
+                                              WUFIO_META_SCOT, 0),
+            S_OK);
+  EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", expected + Bytes().Chunk("scot", scot).s));
+}
+
+TEST(FMMetaWrite, ReaderMarkersAndSummaryWithTimesInSamples) {
+  TestReadMeta reader;
+  reader.has_enum = false;
+  // 1 s and 0.5 s at 44100 Hz; 1/3 s rounds to nearest (14700); a region.
+  reader.region = ReaderStream({RegionItem(40, 10000000, kMetaPlainMarkerLength, false, u""),
+                                RegionItem(41, 3333333, 5000000, true, u"R")});
+  reader.summary = ReaderStream({InfoItem("ICMT", u"note"), InfoItem("INAM", u"name")});
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio));
+  ASSERT_EQ(WuFMMeta_WriteMetaStream(folder.Path("m.wav").c_str(), FALSE, 44100, &reader), S_OK);
+  std::string expected =
+      kAudio +
+      Bytes().Chunk("cue ", Bytes().U32(2).U32(1).U32(44100).Id("data").U32(0).U32(0).U32(44100)
+                                .U32(2).U32(147000 / 10).Id("data").U32(0).U32(0).U32(14700).s)
+          .Chunk("LIST", Bytes().Id("adtl")
+                             .Chunk("ltxt", Bytes().U32(2).U32(22050).Id("rgn ").Zeros(8).s)
+                             .Chunk("labl", Bytes().U32(2).Raw(std::string("R\0", 2)).s).s)
+          .Chunk("LIST", Bytes().Id("INFO").Chunk("ICMT", std::string("note\0", 5))
+                             .Chunk("INAM", std::string("name\0", 5)).s).s;
+  EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", expected));
+  EXPECT_EQ(WuFMMeta_LookForMarkers(folder.Path("m.wav").c_str()), S_OK);
+  EXPECT_EQ(reader.live(), 0);
+}
+
+TEST(FMMetaWrite, SideFileLeavesTheMediaUnopenedAndOthersSideFilesAlone) {
+  TestReadMeta reader;
+  reader.meta_streams = {MetaStream(kMetaGuidMarkers, {MarkerItem(4, 8, kMetaPlainMarkerLength, u"")})};
+  reader.summary = ReaderStream({InfoItem("INAM", u"t")});
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio));
+  auto stamp = std::filesystem::last_write_time(folder.dir + "/m.wav");
+  // The replacing-form name belongs to another media file and survives; a
+  // stale side file of this media file is replaced.
+  std::string foreign = Form("WUPL", Bytes().Chunk("WUPI", std::string("m.aif\0", 6)).s);
+  folder.Write("m.wul", foreign);
+  folder.Write("m.wav.wul", Form("WUPL", Bytes().Chunk("scot", "x").Chunk("WUPI", std::string("m.wav\0", 6)).s));
+  ASSERT_EQ(WuFMMeta_WriteMetaStream(folder.Path("m.wav").c_str(), TRUE, 8000, &reader), S_OK);
+  EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio));
+  EXPECT_EQ(std::filesystem::last_write_time(folder.dir + "/m.wav"), stamp);
+  EXPECT_EQ(folder.Read("m.wul"), foreign);
+  std::string side =
+      Bytes().Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
+          .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s)
+          .Chunk("WUPI", std::string("m.wav\0", 6)).s;
+  EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", side));
+
+  // The update form on the existing pair: the side file keeps one set of
+  // chunks, the owner chunk stays.
+  ASSERT_EQ(WuFMMeta_UpdateMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader, 0x5),
+            S_OK);
+  std::string updated =
+      Bytes().Chunk("WUPI", std::string("m.wav\0", 6))
+          .Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
+          .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s;
+  EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", updated));
+  EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("m.wav").c_str(), folder.Path("m.wav.wul").c_str()));
+  // Markers moved to the media file leave the side file.
+  ASSERT_EQ(WuFMMeta_UpdateMetaStream(folder.Path("m.wav").c_str(), FALSE, 8000, &reader), S_OK);
+  EXPECT_EQ(folder.Read("m.wav.wul"),
+            Form("WUPL", Bytes().Chunk("WUPI", std::string("m.wav\0", 6))
+                             .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s));
+  EXPECT_EQ(WuFMMeta_LookForMarkers(folder.Path("m.wav").c_str()), S_OK);
+  EXPECT_EQ(reader.live(), 0);
+  // A media file that cannot be opened.
+  EXPECT_EQ(WuFMMeta_WriteMetaStream(folder.Path("none.wav").c_str(), FALSE, 8000, &reader),
+            RIFF_E_NOT_FOUND);
+}
+
+TEST(FMMetaWrite, HostileStreamsFailCleanly) {
+  auto header = [](uint32_t size, uint32_t version, uint32_t count) {
+    return Le32(size) + Le32(version) + Le32(count) + metatest::GuidBytes(kMetaGuidScot);
+  };
+  struct Case {
+    const char* name;
+    std::string stream;
+    HRESULT status;
+  };
+  const Case cases[] = {
+      {"header size", header(24, 100, 1), RIFF_E_READ},
+      {"version", header(28, 101, 1), RIFF_E_READ},
+      {"short header", "abc", RIFF_E_READ},
+      {"count beyond the data", header(28, 100, 2).substr(0, 28), RIFF_E_READ},
+      {"item larger than the stream",
+       header(28, 100, 1) + Le32(28) + Le32(100) + Le32(5000) + metatest::GuidBytes(kMetaGuidScot) + "x",
+       WuStatusCode(0x8004E038)},
+      {"record too large", MetaStream(kMetaGuidScot, {std::string(425, 'r')}),
+       WuStatusCode(0x8004E038)},
+      {"marker text beyond its item",
+       MetaStream(kMetaGuidMarkers, {Le32(0) + Le32(1) + Le64(0) + Le64(0) + Le32(100)}),
+       WuStatusCode(0x8004E038)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestReadMeta reader;
+    std::string stream = c.stream;
+    // Every hostile stream is given a kind the mask selects.
+    reader.meta_streams = {MetaStream(kMetaGuidPlaylist, {std::string(24, 'p')}), stream};
+    Folder folder;
+    folder.Write("m.wav", Form("WAVE", kAudio));
+    EXPECT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
+                                                0xFFFF, 0),
+              c.status);
+    // The chunks written whole before the fault stay readable.
+    EXPECT_EQ(folder.Read("m.wav"),
+              Form("WAVE", kAudio + Bytes().Chunk("plst", Bytes().U32(1).Raw(std::string(24, 'p')).s).s));
+    EXPECT_EQ(reader.live(), 0);
+    EXPECT_EQ(reader.refs(), 0u);
+  }
+}
+
+}  // namespace
