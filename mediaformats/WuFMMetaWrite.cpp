@@ -8,6 +8,7 @@
 #include "foundation/WuString.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/RiffFile.h"
+#include "mediaformats/WuBwf.h"
 #include "mediaformats/WuDispList.h"
 #include "mediaformats/WuFMMeta.h"
 #include "mediaformats/WuFMMetaStream.h"
@@ -350,6 +351,113 @@ HRESULT WriteWhole(HANDLE file, IStream* stream, FOURCC id) {
   return FAILED(hr) ? hr : AppendChunk(file, id, bytes);
 }
 
+// The chunks a raw pass-through item may never replace: the file's format
+// and audio.
+bool Protected(FOURCC id) { return id == RiffId("fmt ") || id == RiffId("data"); }
+
+// Each raw item: its 8-byte chunk header (id, size) and the size bytes
+// (a pad byte after them is allowed).
+HRESULT RawItem(const std::string& item, FOURCC* id, std::string* data = nullptr) {
+  if (item.size() < 8) return kBadStream;
+  DWORD size = riffbytes::Get32(Bytes(item) + 4);
+  if (size > item.size() - 8 || item.size() - 8 - size > 1) return kBadStream;
+  *id = riffbytes::Get32(Bytes(item));
+  if (data) *data = item.substr(8, size);
+  return S_OK;
+}
+
+HRESULT WriteRaw(HANDLE file, IStream* stream, DWORD count) {
+  for (DWORD i = 0; i < count; ++i) {
+    std::string item, data;
+    FOURCC id = 0;
+    HRESULT hr = metastream::ReadItem(stream, &item);
+    if (SUCCEEDED(hr)) hr = RawItem(item, &id, &data);
+    if (FAILED(hr)) return hr;
+    if (Protected(id)) continue;
+    hr = AppendChunk(file, id, data);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+// UTF-16 field bytes in the ANSI code page, at most 4,096 bytes.
+std::string FieldText(const std::string& bytes) {
+  std::string text = AnsiText(WideText(Bytes(bytes), static_cast<DWORD>(bytes.size())));
+  text.pop_back();
+  if (text.size() > 4096) text.resize(4096);
+  return text;
+}
+
+// "bext" from the broadcast-wave stream: every field cleared, version 1,
+// then each item {12-byte field header, bytes}; every old "bext" goes.
+HRESULT WriteBroadcastWave(HANDLE file, IStream* stream, DWORD count) {
+  struct Record : _tagWUBWF_Chunk {
+    Record() { WuBWF_Clear(); }
+    ~Record() { WuBWFChunk_FreeCodingHistory(); }
+  } record;
+  record.WuBWF_SetVersion(1);
+  for (DWORD i = 0; i < count; ++i) {
+    std::string item;
+    HRESULT hr = metastream::ReadItem(stream, &item);
+    if (FAILED(hr)) return hr;
+    if (item.size() < kMetaBwfFieldHeaderBytes ||
+        riffbytes::Get32(Bytes(item) + 8) > item.size() - kMetaBwfFieldHeaderBytes)
+      return kBadStream;
+    DWORD field = riffbytes::Get32(Bytes(item) + 4);
+    std::string bytes = item.substr(kMetaBwfFieldHeaderBytes, riffbytes::Get32(Bytes(item) + 8));
+    std::string text = field <= WUBWF_FIELD_TIME || field == WUBWF_FIELD_TIME_REFERENCE ||
+                               field == WUBWF_FIELD_CODING_HISTORY
+                           ? FieldText(bytes)
+                           : std::string();
+    std::string padded = text + std::string(256, '\0');
+    switch (field) {
+      case WUBWF_FIELD_DESCRIPTION: record.WuBWF_SetDescriptionA(padded.c_str()); break;
+      case WUBWF_FIELD_ORIGINATOR: record.WuBWF_SetOriginatorA(padded.c_str()); break;
+      case WUBWF_FIELD_ORIGINATOR_REFERENCE: record.WuBWF_SetOriginatorReferenceA(padded.c_str()); break;
+      case WUBWF_FIELD_DATE: record.WuBWF_SetOriginationDateA(padded.c_str()); break;
+      case WUBWF_FIELD_TIME: record.WuBWF_SetOriginationTimeA(padded.c_str()); break;
+      case WUBWF_FIELD_TIME_REFERENCE: {
+        ULONGLONG value = 0;
+        for (char c : text) {
+          if (c < '0' || c > '9') break;
+          value = value * 10 + static_cast<ULONGLONG>(c - '0');
+        }
+        record.WuBWF_SetTimeReference(value);
+        break;
+      }
+      case WUBWF_FIELD_VERSION:
+        if (bytes.size() >= 2) record.WuBWF_SetVersion(riffbytes::Get16(Bytes(bytes)));
+        break;
+      case WUBWF_FIELD_UMID:
+        if (bytes.size() >= kBwfUmidBytes) record.WuBWF_SetUMID(Bytes(bytes));
+        break;
+      case WUBWF_FIELD_RESERVED:
+        record.WuBWF_SetReserved(Bytes(bytes), static_cast<DWORD>(bytes.size()));
+        break;
+      case WUBWF_FIELD_CODING_HISTORY: {
+        std::u16string history = WideText(Bytes(bytes), static_cast<DWORD>(bytes.size()));
+        if (FAILED(record.WuBWF_SetCodingHistoryW(history.c_str()))) return E_OUTOFMEMORY;
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  record.WuBWF_SetTextsValid(1);
+  record.WuBWF_SetTimesValid(1);
+  HRESULT hr = record.WuBWF_CheckLoaded();
+  if (FAILED(hr)) return hr;
+  DWORD size = 0;
+  record.WuBWF_BuildChunk(nullptr, &size);
+  std::string data(size, '\0');
+  hr = record.WuBWF_BuildChunk(reinterpret_cast<BYTE*>(data.data()), &size);
+  LONG removed = 0;
+  if (SUCCEEDED(hr)) hr = bwfriff_DeleteAllChunks(file, &removed);
+  DWORD written = 0;
+  if (SUCCEEDED(hr)) hr = bwfriff_UpdateStreamChunk(file, RiffId("bext"), data.data(), size, &written);
+  return hr;
+}
+
 // Writes the streams of the kinds in *mask into an open RIFF form; the
 // markers, INFO and "wu03" writers clear their bit.
 HRESULT WriteStreams(HANDLE file, const metastream::Streams& streams, DWORD* mask) {
@@ -384,6 +492,13 @@ HRESULT WriteStreams(HANDLE file, const metastream::Streams& streams, DWORD* mas
         break;
       case WUFIO_META_WU04:
         hr = WriteWhole(file, stream, RiffId("wu04"));
+        break;
+      case WUFIO_META_RAW:
+        hr = WriteRaw(file, stream, count);
+        break;
+      case WUFIO_META_BWF:
+        hr = WriteBroadcastWave(file, stream, count);
+        if (SUCCEEDED(hr)) *mask &= ~WUFIO_META_BWF;
         break;
       default:
         for (const RecordKind& r : kRecordKinds)
@@ -455,9 +570,36 @@ HRESULT CreateSide(LPCWSTR media_path, IWuReadMeta* reader, DWORD rate, DWORD ki
   return hr;
 }
 
+// Deletes the chunks named by the raw items (never the format or audio).
+HRESULT DeleteRawTargets(HANDLE file, IWuReadMeta* reader) {
+  metastream::Streams streams;
+  HRESULT hr = metastream::CollectStreams(reader, &streams);
+  for (IStream* stream : streams.list) {
+    DWORD count = 0;
+    GUID guid{};
+    if (FAILED(hr)) break;
+    hr = metastream::ReadHeader(stream, &count, &guid);
+    if (FAILED(hr) || !IsEqualGUID(guid, kMetaGuidRaw)) continue;
+    for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
+      std::string item;
+      FOURCC id = 0;
+      hr = metastream::ReadItem(stream, &item);
+      if (SUCCEEDED(hr)) hr = RawItem(item, &id);
+      if (FAILED(hr) || Protected(id)) continue;
+      do {
+        DWORD removed = 0;
+        hr = riff_DeleteChunk(file, id, &removed, FALSE);
+      } while (SUCCEEDED(hr));
+      if (hr == RIFF_E_NOT_FOUND) hr = S_OK;
+    }
+  }
+  return hr;
+}
+
 // Deletes `kinds` from an open file, then writes them.
 HRESULT ReplaceIn(HANDLE file, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean) {
   HRESULT hr = clean ? WuFMMeta_DeleteKindsFromFile(file, kinds, FALSE) : S_OK;
+  if (SUCCEEDED(hr) && clean && (kinds & WUFIO_META_RAW)) hr = DeleteRawTargets(file, reader);
   return FAILED(hr) ? hr : WriteAll(file, reader, rate, kinds);
 }
 

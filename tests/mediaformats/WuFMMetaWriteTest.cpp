@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "mediaformats/WuBwf.h"
 #include "mediaformats/WuFMMeta.h"
 #include "tests/mediaformats/RiffTestUtil.h"
 #include "tests/mediaformats/TestReadMeta.h"
@@ -215,6 +216,61 @@ TEST(FMMetaWrite, HostileStreamsFailCleanly) {
     EXPECT_EQ(reader.live(), 0);
     EXPECT_EQ(reader.refs(), 0u);
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string BwfField(uint32_t field, const std::string& bytes) {
+  return Le32(12) + Le32(field) + Le32(static_cast<uint32_t>(bytes.size())) + bytes;
+}
+
+TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
+  TestReadMeta reader;
+  reader.meta_streams = {
+      MetaStream(kMetaGuidBwf, {BwfField(0, Utf16(u"Desc")), BwfField(1, Utf16(u"Orig")),
+                                BwfField(3, Utf16(u"2024-05-07")), BwfField(4, Utf16(u"10:11:12")),
+                                BwfField(5, Utf16(u"123456789012")),
+                                BwfField(9, Utf16(u"A=PCM"))}),
+      // A raw chunk replacing the file's own, and items that would destroy
+      // the format or the audio, skipped.
+      MetaStream(kMetaGuidRaw, {Bytes().Chunk("abcd", "new").s, Bytes().Chunk("fmt ", "evil").s,
+                                Bytes().Chunk("data", "evil").s}),
+  };
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio + Bytes().Chunk("abcd", "old").Chunk("bext", "x").s));
+  ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), FALSE, 8000, &reader,
+                                              WUFIO_META_BWF | WUFIO_META_RAW, 0),
+            S_OK);
+  EXPECT_EQ(reader.live(), 0);
+  std::string bytes = folder.Read("m.wav");
+  // The audio and format stand first as they were; the raw chunk once.
+  EXPECT_EQ(bytes.substr(12, kAudio.size()), kAudio);
+  EXPECT_EQ(bytes.find("old"), std::string::npos);
+  EXPECT_NE(bytes.find(Bytes().Chunk("abcd", "new").s), std::string::npos);
+  EXPECT_EQ(bytes.find("evil"), std::string::npos);
+  EXPECT_EQ(rifftest::At32(bytes, 4), bytes.size() - 8);
+
+  HANDLE file = CreateFileW(folder.Path("m.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  struct Record : _tagWUBWF_Chunk {
+    Record() { WuBWF_Clear(); }
+    ~Record() { WuBWFChunk_FreeCodingHistory(); }
+  } record;
+  int loaded = 0;
+  EXPECT_EQ(bwfriff_LoadInfo(file, &record, &loaded), S_OK);
+  CloseHandle(file);
+  EXPECT_EQ(loaded, 1);
+  EXPECT_EQ(std::u16string(record.szDescription), u"Desc");
+  EXPECT_EQ(std::u16string(record.szOriginator), u"Orig");
+  EXPECT_EQ(std::u16string(record.szOriginationDate), u"2024-05-07");
+  EXPECT_EQ(std::u16string(record.szOriginationTime), u"10:11:12");
+  EXPECT_EQ(record.qwTimeReference, 123456789012ULL);
+  EXPECT_EQ(record.wVersion, 1);
+  ASSERT_NE(record.pszCodingHistory, nullptr);
+  EXPECT_EQ(std::u16string(record.pszCodingHistory), u"A=PCM\r\n");
 }
 
 }  // namespace
