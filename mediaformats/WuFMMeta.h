@@ -81,6 +81,16 @@ HRESULT WuFMMeta_UpdateMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD samp
 // The update with markers only (0x4).
 HRESULT WuFMMeta_UpdateMetaStream(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
                                   IWuReadMeta* reader);
+// The same two operations for a Wave64 media file: its chunks go through
+// the RIFF64 table and writers (no raw chunks, no AIFF step); the side file
+// stays RIFF. The write form deletes an appending-form side file only when
+// it names this media file, and makes the side file for `side_kinds` as
+// given.
+HRESULT WuFMMeta64_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
+                                          IWuReadMeta* reader, DWORD media_kinds,
+                                          DWORD side_kinds);
+HRESULT WuFMMeta64_UpdateMetaStream(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
+                                    DWORD media_kinds, DWORD side_kinds);
 // The kinds of `mask` the reader has content for; in write mode streams
 // without items do not count.
 DWORD WuFMMeta_KindsPresent(IWuReadMeta* reader, DWORD mask, BOOL write_mode);

@@ -7,6 +7,7 @@
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuString.h"
 #include "mediaformats/Riff.h"
+#include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
 #include "mediaformats/WuBwf.h"
 #include "mediaformats/WuDispList.h"
@@ -50,26 +51,75 @@ struct Body {
 
 const BYTE* Bytes(const std::string& s) { return reinterpret_cast<const BYTE*>(s.data()); }
 
-// The end of the RIFF form: where chunks are appended.
-HRESULT SeekFormEnd(HANDLE file) {
-  if (!rifffile::SeekTo(file, 0)) return RIFF_E_READ;
-  DWORD left = 0;
-  HRESULT hr = riff_ReadFileID(file, &left, nullptr);
-  if (FAILED(hr)) return hr;
-  return rifffile::SeekTo(file, static_cast<ULONGLONG>(kRiffDataStart) + left) ? S_OK : RIFF_E_WRITE;
+// An open file and its form: RIFF (media or side file) or RIFF64.
+struct Target {
+  HANDLE h;
+  bool riff64;
+};
+
+// The end of the form: where chunks are appended.
+HRESULT SeekFormEnd(const Target& file) {
+  if (!rifffile::SeekTo(file.h, 0)) return RIFF_E_READ;
+  ULONGLONG end = 0;
+  if (file.riff64) {
+    ULONGLONG left = 0;
+    HRESULT hr = riff64_ReadFileID(file.h, &left, nullptr);
+    if (FAILED(hr)) return hr;
+    end = kRiff64DataStart + left;
+  } else {
+    DWORD left = 0;
+    HRESULT hr = riff_ReadFileID(file.h, &left, nullptr);
+    if (FAILED(hr)) return hr;
+    end = static_cast<ULONGLONG>(kRiffDataStart) + left;
+  }
+  return rifffile::SeekTo(file.h, end) ? S_OK : RIFF_E_WRITE;
 }
 
 // Grows the form by what was written whole at its end.
-HRESULT GrowForm(HANDLE file, DWORD written) { return riff_UpdateRIFFSize(file, written, 0); }
+HRESULT GrowForm(const Target& file, ULONGLONG written) {
+  if (file.riff64) return riff64_UpdateRIFFSize(file.h, static_cast<LONGLONG>(written));
+  return riff_UpdateRIFFSize(file.h, static_cast<DWORD>(written), 0);
+}
 
-// Appends one chunk at the end of the form and grows the form by it; the
-// form size changes only once the chunk is written whole.
-HRESULT AppendChunk(HANDLE file, FOURCC id, const std::string& body) {
+// The RIFF64 chunk of a RIFF chunk id, or null when Wave64 has none.
+const GUID* Riff64Twin(FOURCC id) {
+  static constexpr struct {
+    FOURCC id;
+    const GUID* guid;
+  } kTwins[] = {
+      {RiffId("plst"), &kMetaGuidPlaylist}, {RiffId("tlst"), &kMetaGuidTracklist},
+      {RiffId("bmrk"), &kMetaGuidBookmarks}, {RiffId("dtbt"), &kMetaGuidBeats},
+      {RiffId("bmpm"), &kMetaGuidBmpm},     {RiffId("scot"), &kMetaGuidScot},
+      {RiffId("str2"), &kMetaGuidStr2},     {RiffId("bmpi"), &kMetaGuidBmpi},
+      {RiffId("smpl"), &kMetaGuidSampler},  {RiffId("wu03"), &kMetaGuidWu03},
+      {RiffId("wu04"), &kMetaGuidWu04},
+  };
+  for (const auto& t : kTwins)
+    if (t.id == id) return t.guid;
+  return nullptr;
+}
+
+HRESULT AppendChunk64(const Target& file, const GUID& id, const std::string& body) {
+  HRESULT hr = SeekFormEnd(file);
+  if (FAILED(hr)) return hr;
+  ULONGLONG written = 0;
+  hr = riff64_WriteChunk(file.h, id, body.data(), body.size(), &written);
+  return FAILED(hr) ? hr : GrowForm(file, written);
+}
+
+// Appends one chunk at the end of the form (a RIFF64 form takes the id's
+// GUID twin) and grows the form by it; the form size changes only once the
+// chunk is written whole.
+HRESULT AppendChunk(const Target& file, FOURCC id, const std::string& body) {
+  if (file.riff64) {
+    const GUID* twin = Riff64Twin(id);
+    return twin ? AppendChunk64(file, *twin, body) : S_OK;
+  }
   if (body.size() > kRiffMaxFormSize) return RIFF_E_TOO_LARGE;
   HRESULT hr = SeekFormEnd(file);
   if (FAILED(hr)) return hr;
   DWORD written = 0;
-  hr = riff_WriteChunk(file, id, body.data(), static_cast<DWORD>(body.size()), &written);
+  hr = riff_WriteChunk(file.h, id, body.data(), static_cast<DWORD>(body.size()), &written);
   return FAILED(hr) ? hr : GrowForm(file, written);
 }
 
@@ -93,6 +143,7 @@ ULONGLONG ToSamples(ULONGLONG time, DWORD rate) {
 
 struct Marker {
   DWORD id;
+  DWORD id64;          // the id in a RIFF64 markers chunk
   ULONGLONG position;  // samples
   ULONGLONG length;    // samples, kNoLength for a plain marker
   std::u16string text;
@@ -108,7 +159,7 @@ HRESULT MarkersFromStream(IStream* stream, DWORD count, std::vector<Marker>* mar
     const BYTE* p = Bytes(item);
     DWORD text_bytes = riffbytes::Get32(p + 24);
     if (text_bytes > item.size() - kMetaMarkerRecordBytes) return kBadStream;
-    markers->push_back({riffbytes::Get32(p + 4), riffbytes::Get64(p + 8), riffbytes::Get64(p + 16),
+    markers->push_back({riffbytes::Get32(p + 4), riffbytes::Get32(p + 4), riffbytes::Get64(p + 8), riffbytes::Get64(p + 16),
                         WideText(p + kMetaMarkerRecordBytes, text_bytes)});
   }
   return S_OK;
@@ -134,7 +185,7 @@ HRESULT MarkersFromReader(IWuReadMeta* reader, DWORD rate, std::vector<Marker>* 
     if (text_bytes) hr = metastream::ReadExact(stream, text.data(), text_bytes);
     ULONGLONG length = riffbytes::Get64(record + 12);
     bool region = riffbytes::Get32(record + 20) != 0 && length != kNoLength;
-    markers->push_back({i + 1, ToSamples(riffbytes::Get64(record + 4), rate),
+    markers->push_back({i + 1, i, ToSamples(riffbytes::Get64(record + 4), rate),
                         region ? ToSamples(length, rate) : kNoLength,
                         WideText(Bytes(text), text_bytes)});
   }
@@ -154,7 +205,24 @@ std::string AnsiText(const std::u16string& text) {
 }
 
 // "cue ", "LIST" "adtl" and, for markers beyond 32 bits, "wu01".
-HRESULT WriteMarkers(HANDLE file, const std::vector<Marker>& markers) {
+// The 32-byte records and texts of "wu01" and of the RIFF64 markers chunk.
+std::string MarkerRecords(const std::vector<const Marker*>& markers, bool riff64) {
+  Body body;
+  body.U32(static_cast<DWORD>(markers.size()));
+  for (const Marker* m : markers) {
+    std::string text(reinterpret_cast<const char*>(m->text.c_str()), (m->text.size() + 1) * 2);
+    body.U32(riff64 ? m->id64 : m->id).U32(0).U64(m->position).U64(m->length)
+        .U32(static_cast<DWORD>(text.size())).U32(0).Raw(text);
+  }
+  return body.s;
+}
+
+HRESULT WriteMarkers(const Target& file, const std::vector<Marker>& markers) {
+  if (file.riff64) {
+    std::vector<const Marker*> all;
+    for (const Marker& m : markers) all.push_back(&m);
+    return AppendChunk64(file, kMetaGuidMarkers, MarkerRecords(all, true));
+  }
   std::vector<const Marker*> cue, wide;
   for (const Marker& m : markers)
     (Fits32(m.position) && (m.length == kNoLength || Fits32(m.length)) ? cue : wide).push_back(&m);
@@ -189,14 +257,7 @@ HRESULT WriteMarkers(HANDLE file, const std::vector<Marker>& markers) {
     }
   }
   if (wide.empty()) return S_OK;
-  Body wu01;
-  wu01.U32(static_cast<DWORD>(wide.size()));
-  for (const Marker* m : wide) {
-    std::string text(reinterpret_cast<const char*>(m->text.c_str()), (m->text.size() + 1) * 2);
-    wu01.U32(m->id).U32(0).U64(m->position).U64(m->length).U32(static_cast<DWORD>(text.size()))
-        .U32(0).Raw(text);
-  }
-  return AppendChunk(file, RiffId("wu01"), wu01.s);
+  return AppendChunk(file, RiffId("wu01"), MarkerRecords(wide, false));
 }
 
 // INFO entries {12, id, text bytes} and their UTF-16 text into a summary.
@@ -207,15 +268,25 @@ HRESULT AddInfoEntry(WuSummary* summary, const BYTE* entry, const BYTE* text, DW
   return WuSummary_SetItem(summary, id, value.c_str());
 }
 
-HRESULT SaveSummary(HANDLE file, const WuSummary& summary) {
+HRESULT SaveSummary(const Target& file, const WuSummary& summary) {
   if (summary.count == 0) return S_OK;
   HRESULT hr = SeekFormEnd(file);
+  if (file.riff64) {
+    // The INFO list inside the kind's chunk.
+    ULONGLONG start = 0;
+    DWORD list = 0;
+    if (SUCCEEDED(hr)) hr = riff64_PrepareChunk(file.h, kMetaGuidInfo, &start);
+    if (SUCCEEDED(hr)) hr = WuSummary_Save(file.h, &summary, &list);
+    if (SUCCEEDED(hr)) hr = riff64_CompleteChunk(file.h, start);
+    LONGLONG amount = riff64_AmountWritten(file.h, start);
+    return FAILED(hr) ? hr : GrowForm(file, static_cast<ULONGLONG>(amount));
+  }
   DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = WuSummary_Save(file, &summary, &written);
+  if (SUCCEEDED(hr)) hr = WuSummary_Save(file.h, &summary, &written);
   return FAILED(hr) ? hr : GrowForm(file, written);
 }
 
-HRESULT WriteInfoFromStream(HANDLE file, IStream* stream, DWORD count) {
+HRESULT WriteInfoFromStream(const Target& file, IStream* stream, DWORD count) {
   WuSummary summary{};
   HRESULT hr = S_OK;
   for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
@@ -235,7 +306,7 @@ HRESULT WriteInfoFromStream(HANDLE file, IStream* stream, DWORD count) {
   return hr;
 }
 
-HRESULT WriteInfoFromReader(HANDLE file, IWuReadMeta* reader) {
+HRESULT WriteInfoFromReader(const Target& file, IWuReadMeta* reader) {
   IStream* stream = nullptr;
   if (FAILED(reader->GetSummaryStream(&stream)) || !stream) return S_OK;
   DWORD count = 0;
@@ -279,7 +350,7 @@ constexpr RecordKind kRecordKinds[] = {
     {WUFIO_META_BMPI, RiffId("bmpi"), 48, true},
 };
 
-HRESULT WriteRecords(HANDLE file, IStream* stream, DWORD count, const RecordKind& kind) {
+HRESULT WriteRecords(const Target& file, IStream* stream, DWORD count, const RecordKind& kind) {
   Body body;
   if (!kind.single) body.U32(count);
   for (DWORD i = 0; i < (kind.single ? 1 : count); ++i) {
@@ -294,7 +365,7 @@ HRESULT WriteRecords(HANDLE file, IStream* stream, DWORD count, const RecordKind
 
 // "smpl": the header with the count of loops written, no sampler data,
 // and each loop that fits in 32 bits with end = start + length - 1.
-HRESULT WriteSampler(HANDLE file, IStream* stream) {
+HRESULT WriteSampler(const Target& file, IStream* stream) {
   std::string item;
   HRESULT hr = metastream::ReadItem(stream, &item);
   if (FAILED(hr)) return hr;
@@ -323,7 +394,7 @@ HRESULT WriteSampler(HANDLE file, IStream* stream) {
 
 // "DISP": entries {id, size, bytes} set into a new display list (ids it
 // does not hold are skipped) and saved.
-HRESULT WriteDisplay(HANDLE file, IStream* stream, DWORD count) {
+HRESULT WriteDisplay(const Target& file, IStream* stream, DWORD count) {
   std::unique_ptr<WuDispList, void (*)(WuDispList*)> list(displist_Create(), displist_Destroy);
   if (!list) return E_OUTOFMEMORY;
   for (DWORD i = 0; i < count; ++i) {
@@ -335,13 +406,18 @@ HRESULT WriteDisplay(HANDLE file, IStream* stream, DWORD count) {
                      static_cast<DWORD>(item.size() - 8), item.data() + 8);
   }
   HRESULT hr = SeekFormEnd(file);
+  if (file.riff64) {
+    ULONGLONG written = 0;
+    if (SUCCEEDED(hr)) hr = displist64_Save(file.h, list.get(), &written);
+    return FAILED(hr) ? hr : GrowForm(file, written);
+  }
   DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = displist_Save(file, list.get(), &written);
+  if (SUCCEEDED(hr)) hr = displist_Save(file.h, list.get(), &written);
   return FAILED(hr) ? hr : GrowForm(file, written);
 }
 
 // "wu03" and "wu04": the stream as it stands.
-HRESULT WriteWhole(HANDLE file, IStream* stream, FOURCC id) {
+HRESULT WriteWhole(const Target& file, IStream* stream, FOURCC id) {
   LARGE_INTEGER zero{};
   if (FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr))) return RIFF_E_READ;
   ULONGLONG size = metastream::Remaining(stream);
@@ -366,7 +442,7 @@ HRESULT RawItem(const std::string& item, FOURCC* id, std::string* data = nullptr
   return S_OK;
 }
 
-HRESULT WriteRaw(HANDLE file, IStream* stream, DWORD count) {
+HRESULT WriteRaw(const Target& file, IStream* stream, DWORD count) {
   for (DWORD i = 0; i < count; ++i) {
     std::string item, data;
     FOURCC id = 0;
@@ -390,7 +466,7 @@ std::string FieldText(const std::string& bytes) {
 
 // "bext" from the broadcast-wave stream: every field cleared, version 1,
 // then each item {12-byte field header, bytes}; every old "bext" goes.
-HRESULT WriteBroadcastWave(HANDLE file, IStream* stream, DWORD count) {
+HRESULT WriteBroadcastWave(const Target& file, IStream* stream, DWORD count) {
   struct Record : _tagWUBWF_Chunk {
     Record() { WuBWF_Clear(); }
     ~Record() { WuBWFChunk_FreeCodingHistory(); }
@@ -451,16 +527,22 @@ HRESULT WriteBroadcastWave(HANDLE file, IStream* stream, DWORD count) {
   record.WuBWF_BuildChunk(nullptr, &size);
   std::string data(size, '\0');
   hr = record.WuBWF_BuildChunk(reinterpret_cast<BYTE*>(data.data()), &size);
+  if (file.riff64) {
+    ULONGLONG removed = 0, written = 0;
+    if (SUCCEEDED(hr)) hr = bwfriff64_DeleteAllChunks(file.h, &removed);
+    if (SUCCEEDED(hr)) hr = bwfriff64_UpdateStreamChunk(file.h, data.data(), size, &written);
+    return hr;
+  }
   LONG removed = 0;
-  if (SUCCEEDED(hr)) hr = bwfriff_DeleteAllChunks(file, &removed);
+  if (SUCCEEDED(hr)) hr = bwfriff_DeleteAllChunks(file.h, &removed);
   DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = bwfriff_UpdateStreamChunk(file, RiffId("bext"), data.data(), size, &written);
+  if (SUCCEEDED(hr)) hr = bwfriff_UpdateStreamChunk(file.h, RiffId("bext"), data.data(), size, &written);
   return hr;
 }
 
 // Writes the streams of the kinds in *mask into an open RIFF form; the
 // markers, INFO and "wu03" writers clear their bit.
-HRESULT WriteStreams(HANDLE file, const metastream::Streams& streams, DWORD* mask) {
+HRESULT WriteStreams(const Target& file, const metastream::Streams& streams, DWORD* mask) {
   for (IStream* stream : streams.list) {
     DWORD count = 0;
     GUID guid{};
@@ -494,7 +576,7 @@ HRESULT WriteStreams(HANDLE file, const metastream::Streams& streams, DWORD* mas
         hr = WriteWhole(file, stream, RiffId("wu04"));
         break;
       case WUFIO_META_RAW:
-        hr = WriteRaw(file, stream, count);
+        if (!file.riff64) hr = WriteRaw(file, stream, count);
         break;
       case WUFIO_META_BWF:
         hr = WriteBroadcastWave(file, stream, count);
@@ -510,7 +592,7 @@ HRESULT WriteStreams(HANDLE file, const metastream::Streams& streams, DWORD* mas
   return S_OK;
 }
 
-HRESULT WriteAll(HANDLE file, IWuReadMeta* reader, DWORD rate, DWORD mask) {
+HRESULT WriteAll(const Target& file, IWuReadMeta* reader, DWORD rate, DWORD mask) {
   metastream::Streams streams;
   HRESULT hr = metastream::CollectStreams(reader, &streams);
   if (SUCCEEDED(hr)) hr = WriteStreams(file, streams, &mask);
@@ -564,14 +646,14 @@ HRESULT CreateSide(LPCWSTR media_path, IWuReadMeta* reader, DWORD rate, DWORD ki
   HRESULT hr = S_OK;
   HANDLE side = WuFMMeta_CreateSideFile(AppendingName(media_path).c_str(), &hr);
   if (side == INVALID_HANDLE_VALUE) return hr;
-  hr = WriteAll(side, reader, rate, kinds);
+  hr = WriteAll(Target{side, false}, reader, rate, kinds);
   if (SUCCEEDED(hr)) hr = WuFMMeta_WriteAttachedNameChunk(side, media_path);
   CloseHandle(side);
   return hr;
 }
 
 // Deletes the chunks named by the raw items (never the format or audio).
-HRESULT DeleteRawTargets(HANDLE file, IWuReadMeta* reader) {
+HRESULT DeleteRawTargets(const Target& file, IWuReadMeta* reader) {
   metastream::Streams streams;
   HRESULT hr = metastream::CollectStreams(reader, &streams);
   for (IStream* stream : streams.list) {
@@ -588,7 +670,7 @@ HRESULT DeleteRawTargets(HANDLE file, IWuReadMeta* reader) {
       if (FAILED(hr) || Protected(id)) continue;
       do {
         DWORD removed = 0;
-        hr = riff_DeleteChunk(file, id, &removed, FALSE);
+        hr = riff_DeleteChunk(file.h, id, &removed, FALSE);
       } while (SUCCEEDED(hr));
       if (hr == RIFF_E_NOT_FOUND) hr = S_OK;
     }
@@ -597,9 +679,10 @@ HRESULT DeleteRawTargets(HANDLE file, IWuReadMeta* reader) {
 }
 
 // Deletes `kinds` from an open file, then writes them.
-HRESULT ReplaceIn(HANDLE file, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean) {
-  HRESULT hr = clean ? WuFMMeta_DeleteKindsFromFile(file, kinds, FALSE) : S_OK;
-  if (SUCCEEDED(hr) && clean && (kinds & WUFIO_META_RAW)) hr = DeleteRawTargets(file, reader);
+HRESULT ReplaceIn(const Target& file, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean) {
+  HRESULT hr = clean ? WuFMMeta_DeleteKindsFromFile(file.h, kinds, file.riff64) : S_OK;
+  if (SUCCEEDED(hr) && clean && !file.riff64 && (kinds & WUFIO_META_RAW))
+    hr = DeleteRawTargets(file, reader);
   return FAILED(hr) ? hr : WriteAll(file, reader, rate, kinds);
 }
 
@@ -644,7 +727,7 @@ HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD 
   if (!media_kinds) return S_OK;
   HANDLE media = OpenExisting(media_path);
   if (media == INVALID_HANDLE_VALUE) return Translated();
-  HRESULT hr = ReplaceIn(media, reader, sample_rate, media_kinds, !fresh);
+  HRESULT hr = ReplaceIn(Target{media, false}, reader, sample_rate, media_kinds, !fresh);
   CloseHandle(media);
   return hr;
 }
@@ -668,9 +751,13 @@ HRESULT WuFMMeta_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, BOOL to_
                                            to_side ? 0 : kinds, to_side ? kinds : 0);
 }
 
-HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
-                                   DWORD media_kinds, DWORD side_kinds) {
+namespace {
+
+HRESULT UpdatePair(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader, DWORD media_kinds,
+                   DWORD side_kinds, bool riff64) {
   if (!media_path || !reader) return E_INVALIDARG;
+  // No AIFF step and no raw chunks on a Wave64 file.
+  if (riff64) media_kinds &= ~(WUFIO_META_AIFF_MARKERS | WUFIO_META_RAW);
   DWORD media_present = WuFMMeta_KindsPresent(reader, media_kinds, FALSE);
   DWORD side_present = WuFMMeta_KindsPresent(reader, side_kinds, FALSE);
   std::u16string side_name = ExistingSideFile(media_path);
@@ -681,7 +768,7 @@ HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuRea
     } else {
       HANDLE side = OpenExisting(side_name.c_str());
       if (side == INVALID_HANDLE_VALUE) return Translated();
-      hr = ReplaceIn(side, reader, sample_rate, side_present, true);
+      hr = ReplaceIn(Target{side, false}, reader, sample_rate, side_present, true);
       CloseHandle(side);
     }
     if (FAILED(hr)) return hr;
@@ -697,7 +784,40 @@ HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuRea
   }
   HANDLE media = OpenExisting(media_path);
   if (media == INVALID_HANDLE_VALUE) return Translated();
-  hr = ReplaceIn(media, reader, sample_rate, media_present, true);
+  hr = ReplaceIn(Target{media, riff64}, reader, sample_rate, media_present, true);
+  CloseHandle(media);
+  return hr;
+}
+
+}  // namespace
+
+HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
+                                   DWORD media_kinds, DWORD side_kinds) {
+  return UpdatePair(media_path, sample_rate, reader, media_kinds, side_kinds, false);
+}
+
+HRESULT WuFMMeta64_UpdateMetaStream(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
+                                    DWORD media_kinds, DWORD side_kinds) {
+  return UpdatePair(media_path, sample_rate, reader, media_kinds, side_kinds, true);
+}
+
+HRESULT WuFMMeta64_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
+                                          IWuReadMeta* reader, DWORD media_kinds,
+                                          DWORD side_kinds) {
+  if (!media_path || !reader) return E_INVALIDARG;
+  media_kinds &= ~(WUFIO_META_AIFF_MARKERS | WUFIO_META_RAW);
+  // Only a side file that names this media file is deleted: another media
+  // file's metadata under the same name survives.
+  std::u16string side = AppendingName(media_path);
+  if (WuFMMeta_IsMetaFile(media_path, side.c_str()) && !DeleteFileW(side.c_str())) return Translated();
+  if (side_kinds) {
+    HRESULT hr = CreateSide(media_path, reader, sample_rate, side_kinds);
+    if (FAILED(hr)) return hr;
+  }
+  if (!media_kinds) return S_OK;
+  HANDLE media = OpenExisting(media_path);
+  if (media == INVALID_HANDLE_VALUE) return Translated();
+  HRESULT hr = ReplaceIn(Target{media, true}, reader, sample_rate, media_kinds, !fresh);
   CloseHandle(media);
   return hr;
 }

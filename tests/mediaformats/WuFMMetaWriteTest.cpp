@@ -5,7 +5,9 @@
 #include <string>
 
 #include "mediaformats/WuBwf.h"
+#include "mediaformats/WavHeaders.h"
 #include "mediaformats/WuFMMeta.h"
+#include "mediaformats/Riff64.h"
 #include "tests/mediaformats/RiffTestUtil.h"
 #include "tests/mediaformats/TestReadMeta.h"
 
@@ -271,6 +273,57 @@ TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
   EXPECT_EQ(record.wVersion, 1);
   ASSERT_NE(record.pszCodingHistory, nullptr);
   EXPECT_EQ(std::u16string(record.pszCodingHistory), u"A=PCM\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+std::string Form64(const std::string& chunks) {
+  return Bytes().Guid(kRiff64GuidRiff).U64(40 + chunks.size()).Guid(kRiff64GuidWave).Raw(chunks).s;
+}
+
+TEST(FMMetaWrite, Wave64TakesGuidChunksAndSparesOtherSideFiles) {
+  const std::string audio = Bytes().Chunk64(kRiff64GuidFmt, std::string(16, '\x01'))
+                                .Chunk64(kW64GuidData, std::string(12, '\x22')).s;
+  TestReadMeta reader;
+  reader.meta_streams = {MetaStream(kMetaGuidScot, {"rec"}),
+                         MetaStream(kMetaGuidDisplay, {Le32(8) + Le32(5) + "image"})};
+  // The reader's markers: ids are 0-based places in a Wave64 file.
+  reader.region = ReaderStream({RegionItem(70, 10000000, kMetaPlainMarkerLength, false, u"M"),
+                                RegionItem(71, 20000000, 10000000, true, u"")});
+  reader.summary = ReaderStream({InfoItem("INAM", u"abc")});
+  Folder folder;
+  folder.Write("m.w64", Form64(audio));
+  std::string foreign = Form("WUPL", Bytes().Chunk("WUPI", std::string("other.w64\0", 10)).s);
+  folder.Write("m.w64.wul", foreign);
+  ASSERT_EQ(WuFMMeta64_openAndWriteMetaStream(folder.Path("m.w64").c_str(), FALSE, 1000, &reader,
+                                              0xFFFFFFFF, 0),
+            S_OK);
+  std::string markers = Bytes().U32(2)
+                            .U32(0).U32(0).U64(1000).U64(kMetaPlainMarkerLength).U32(4).U32(0)
+                            .Raw(Utf16(u"M"))
+                            .U32(1).U32(0).U64(2000).U64(1000).U32(2).U32(0).Zeros(2).s;
+  std::string info = Bytes().Id("LIST").U32(16).Id("INFO").Id("INAM").U32(4).Raw(std::string("abc\0", 4)).s;
+  std::string bytes = folder.Read("m.w64");
+  // The display chunk's stored size counts its padding.
+  std::string display = Bytes().Guid(kMetaGuidDisplay).U64(40).U32(8).Raw("image").Zeros(3).s;
+  EXPECT_NE(bytes.find(display), std::string::npos);
+  EXPECT_EQ(rifftest::At64(bytes, 16), bytes.size());
+  EXPECT_EQ(bytes.substr(40, audio.size()), audio);
+  EXPECT_NE(bytes.find(Bytes().Chunk64(kMetaGuidMarkers, markers).s), std::string::npos);
+  EXPECT_NE(bytes.find(Bytes().Chunk64(kMetaGuidInfo, info).s), std::string::npos);
+  EXPECT_NE(bytes.find(Bytes().Chunk64(kMetaGuidScot, "rec").s), std::string::npos);
+  EXPECT_EQ(folder.Read("m.w64.wul"), foreign);
+  EXPECT_EQ(reader.live(), 0);
+
+  // The update form replaces rather than adds.
+  ASSERT_EQ(WuFMMeta64_UpdateMetaStream(folder.Path("m.w64").c_str(), 1000, &reader, 0xFFFFFFFF, 0),
+            S_OK);
+  EXPECT_EQ(folder.Read("m.w64").size(), bytes.size());
+  // Delete by kind through the RIFF64 table leaves the audio.
+  EXPECT_EQ(WuFMMeta_DeleteMetaChunksEx(folder.Path("m.w64").c_str(), 0xFFFFFFFF, TRUE), S_OK);
+  EXPECT_EQ(folder.Read("m.w64"), Form64(audio));
 }
 
 }  // namespace
