@@ -77,8 +77,9 @@ HRESULT LoadHistory(IStream* stream, _tagWUBWF_Chunk* record) {
   ULONG chars = static_cast<ULONG>(size / sizeof(WCHAR));
   LPWSTR text = new (std::nothrow) WCHAR[chars + 1];
   if (!text) return E_OUTOFMEMORY;
-  text[chars] = 0;
+  // The terminator goes in after the read: an odd last byte lands in it.
   HRESULT hr = ReadAll(stream, text, static_cast<ULONG>(size));
+  text[chars] = 0;
   if (FAILED(hr)) {
     record->WuBWFChunk_FreeCodingHistory();
   } else {

@@ -419,6 +419,12 @@ TEST(BwfMeta, LoadsThroughTheReader) {
   EXPECT_EQ(bwfmeta_LoadInfo(&reader, &r2, &loaded), BWF_E_STREAM_SIZE);
   EXPECT_EQ(r2.pszCodingHistory, nullptr);
   EXPECT_EQ(reader.live(), 0);
+  // A coding history of an odd number of bytes: the last byte is dropped.
+  reader.fields[5] = Bytes().U64(1).s;
+  reader.fields[9] = Utf16Bytes(u"AB").substr(0, 5);
+  Record r3;
+  ASSERT_EQ(bwfmeta_LoadInfo(&reader, &r3, &loaded), S_OK);
+  EXPECT_EQ(std::u16string(r3.pszCodingHistory), u"AB\r\n");
   // No broadcast-wave kind.
   reader.has_bwf = false;
   EXPECT_EQ(bwfmeta_LoadInfo(&reader, &r2, &loaded), E_NOINTERFACE);
