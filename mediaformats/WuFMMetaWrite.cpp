@@ -1,11 +1,13 @@
 // Writing a reader's metadata streams as chunks of a RIFF form (a media
 // file or a side file).
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuString.h"
+#include "mediaformats/Iff.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
@@ -686,6 +688,133 @@ HRESULT ReplaceIn(const Target& file, IWuReadMeta* reader, DWORD rate, DWORD kin
   return FAILED(hr) ? hr : WriteAll(file, reader, rate, kinds);
 }
 
+
+// ---- AIFF: "INST" and "MARK" from the sampler stream -------------------------
+
+// Big-endian fields of an AIFF chunk body.
+struct BigBody {
+  std::string s;
+  BigBody& U8(BYTE v) {
+    s.push_back(static_cast<char>(v));
+    return *this;
+  }
+  BigBody& U16(WORD v) { return U8(static_cast<BYTE>(v >> 8)).U8(static_cast<BYTE>(v)); }
+  BigBody& U32(DWORD v) { return U16(static_cast<WORD>(v >> 16)).U16(static_cast<WORD>(v)); }
+};
+
+// Appends a chunk at the end of the AIFF form and grows the form by it.
+HRESULT AppendIffChunk(HANDLE file, DWORD id, const std::string& body) {
+  if (!rifffile::SeekTo(file, 0)) return RIFF_E_READ;
+  DWORD form[2];
+  DWORD type = 0;
+  HRESULT hr = iff_ReadFormType(file, form, &type);
+  if (FAILED(hr)) return hr;
+  ULONGLONG end = 8ULL + form[1];
+  ULONGLONG added = 8 + riffbytes::PadEven(body.size());
+  if (end + added > 0xFFFFFFFFULL) return RIFF_E_TOO_LARGE;
+  if (!rifffile::SeekTo(file, end)) return RIFF_E_WRITE;
+  const DWORD header[2] = {id, static_cast<DWORD>(body.size())};
+  hr = iff_WriteChunk(file, header);
+  std::string padded = body + std::string(body.size() & 1, '\0');
+  if (SUCCEEDED(hr)) hr = rifffile::WriteExact(file, padded.data(), static_cast<DWORD>(padded.size()));
+  if (FAILED(hr)) return hr;
+  // The form grows only once the chunk is whole.
+  if (!rifffile::SeekTo(file, 4)) return RIFF_E_WRITE;
+  return iff_WriteDWORD(file, static_cast<DWORD>(form[1] + added));
+}
+
+// A marker name as a counted string: the count byte, the characters and a
+// zero byte when needed for an even total.
+void CountedString(BigBody* body, const char* text) {
+  BYTE length = static_cast<BYTE>(std::strlen(text));
+  body->U8(length);
+  body->s.append(text, length);
+  if (!((length + 1) & 1)) return;
+  body->U8(0);
+}
+
+// Play modes: forward 1 for loop type 0, forward-backward 2 for type 1,
+// forward for any other.
+WORD PlayMode(DWORD loop_type) { return loop_type == 1 ? 2 : 1; }
+
+HRESULT WriteAiffLoops(HANDLE file, IStream* stream) {
+  std::string item;
+  HRESULT hr = metastream::ReadItem(stream, &item);
+  if (FAILED(hr)) return hr;
+  if (item.size() < kMetaSamplerHeaderBytes ||
+      (item.size() - kMetaSamplerHeaderBytes) % kMetaSamplerLoopBytes != 0)
+    return kBadStream;
+  const BYTE* p = Bytes(item);
+  struct Loop {
+    DWORD type;
+    ULONGLONG start, end;
+  };
+  std::vector<Loop> loops;
+  for (size_t at = kMetaSamplerHeaderBytes; at < item.size() && loops.size() < 2;
+       at += kMetaSamplerLoopBytes) {
+    ULONGLONG start = riffbytes::Get64(p + at + 8);
+    ULONGLONG length = riffbytes::Get64(p + at + 16);
+    if (!Fits32(start) || !Fits32(length) || !Fits32(start + length)) break;
+    loops.push_back({riffbytes::Get32(p + at + 4), start, start + length});
+  }
+  // Marker ids 1 and 2 bound the sustain loop, 3 and 4 the release loop:
+  // an id of 0 would mean no marker.
+  BigBody inst;
+  inst.U8(static_cast<BYTE>(riffbytes::Get32(p + 12))).U8(0).U8(0).U8(127).U8(0).U8(127).U16(0);
+  for (size_t i = 0; i < 2; ++i) {
+    if (i < loops.size())
+      inst.U16(PlayMode(loops[i].type)).U16(static_cast<WORD>(2 * i + 1)).U16(static_cast<WORD>(2 * i + 2));
+    else
+      inst.U16(0).U16(0).U16(0);
+  }
+  hr = AppendIffChunk(file, IffId("INST"), inst.s);
+  if (FAILED(hr) || loops.empty()) return hr;
+  BigBody mark;
+  mark.U16(static_cast<WORD>(2 * loops.size()));
+  for (size_t i = 0; i < loops.size(); ++i) {
+    mark.U16(static_cast<WORD>(2 * i + 1)).U32(static_cast<DWORD>(loops[i].start));
+    CountedString(&mark, "beg loop");
+    mark.U16(static_cast<WORD>(2 * i + 2)).U32(static_cast<DWORD>(loops[i].end));
+    CountedString(&mark, "end loop");
+  }
+  return AppendIffChunk(file, IffId("MARK"), mark.s);
+}
+
+// The AIFF step: "INST" and "MARK" replaced from the sampler stream.
+HRESULT ReplaceAiff(HANDLE file, IWuReadMeta* reader, bool clean) {
+  HRESULT hr = S_OK;
+  for (DWORD id : {IffId("INST"), IffId("MARK")}) {
+    if (!clean) break;
+    do {
+      DWORD removed = 0;
+      hr = iff_DeleteChunk(file, id, &removed);
+    } while (SUCCEEDED(hr));
+    if (hr != RIFF_E_NOT_FOUND) return hr;
+    hr = S_OK;
+  }
+  metastream::Streams streams;
+  hr = metastream::CollectStreams(reader, &streams);
+  for (IStream* stream : streams.list) {
+    DWORD count = 0;
+    GUID guid{};
+    if (FAILED(hr)) break;
+    hr = metastream::ReadHeader(stream, &count, &guid);
+    if (SUCCEEDED(hr) && count > 0 && IsEqualGUID(guid, kMetaGuidSampler)) {
+      hr = WriteAiffLoops(file, stream);
+      break;
+    }
+  }
+  return hr;
+}
+
+// Writes `kinds` into an open media file: an AIFF file takes only its
+// "INST" and "MARK"; a RIFF file everything else.
+HRESULT ReplaceInMedia(HANDLE media, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean) {
+  if (iff_IsAIFFFile(media, nullptr))
+    return kinds & WUFIO_META_AIFF_MARKERS ? ReplaceAiff(media, reader, clean) : S_OK;
+  return ReplaceIn(Target{media, false}, reader, rate, kinds & ~WUFIO_META_AIFF_MARKERS, clean);
+}
+
 }  // namespace
 
 DWORD WuFMMeta_KindsPresent(IWuReadMeta* reader, DWORD mask, BOOL write_mode) {
@@ -727,7 +856,7 @@ HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD 
   if (!media_kinds) return S_OK;
   HANDLE media = OpenExisting(media_path);
   if (media == INVALID_HANDLE_VALUE) return Translated();
-  HRESULT hr = ReplaceIn(Target{media, false}, reader, sample_rate, media_kinds, !fresh);
+  HRESULT hr = ReplaceInMedia(media, reader, sample_rate, media_kinds, !fresh);
   CloseHandle(media);
   return hr;
 }
@@ -784,7 +913,8 @@ HRESULT UpdatePair(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader, D
   }
   HANDLE media = OpenExisting(media_path);
   if (media == INVALID_HANDLE_VALUE) return Translated();
-  hr = ReplaceIn(Target{media, riff64}, reader, sample_rate, media_present, true);
+  hr = riff64 ? ReplaceIn(Target{media, true}, reader, sample_rate, media_present, true)
+              : ReplaceInMedia(media, reader, sample_rate, media_present, true);
   CloseHandle(media);
   return hr;
 }
