@@ -69,6 +69,16 @@ HRESULT ReadReaderHeader(IStream* stream, DWORD* count) {
   return S_OK;
 }
 
+HRESULT ReadReaderItem(IStream* stream, BYTE* record, DWORD record_bytes, DWORD text_bytes_at,
+                       std::string* text) {
+  HRESULT hr = ReadExact(stream, record, record_bytes);
+  if (FAILED(hr)) return hr;
+  DWORD text_bytes = riffbytes::Get32(record + text_bytes_at);
+  if (text_bytes > Remaining(stream)) return kBadStream;
+  text->assign(text_bytes, '\0');
+  return text_bytes ? ReadExact(stream, text->data(), text_bytes) : S_OK;
+}
+
 DWORD KindOf(const GUID& kind) {
   static constexpr struct {
     const GUID* id;

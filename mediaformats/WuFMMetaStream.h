@@ -29,6 +29,12 @@ ULONGLONG Remaining(IStream* stream);
 // (seeks to 0 first).
 HRESULT ReadReaderHeader(IStream* stream, DWORD* count);
 
+// One item of a reader stream: a record of `record_bytes` into `record`
+// whose u32 at `text_bytes_at` counts the text that follows, read into
+// *text; kBadStream when the text is longer than the stream.
+HRESULT ReadReaderItem(IStream* stream, BYTE* record, DWORD record_bytes, DWORD text_bytes_at,
+                       std::string* text);
+
 // The kind bit of a stream GUID, or 0.
 DWORD KindOf(const GUID& kind);
 

@@ -176,15 +176,10 @@ HRESULT MarkersFromReader(IWuReadMeta* reader, DWORD rate, std::vector<Marker>* 
   HRESULT hr = metastream::ReadReaderHeader(stream, &count);
   for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
     BYTE record[kMetaRegionRecordBytes];
-    hr = metastream::ReadExact(stream, record, sizeof record);
+    std::string text;
+    hr = metastream::ReadReaderItem(stream, record, sizeof record, 24, &text);
     if (FAILED(hr)) break;
-    DWORD text_bytes = riffbytes::Get32(record + 24);
-    if (text_bytes > metastream::Remaining(stream)) {
-      hr = kBadStream;
-      break;
-    }
-    std::string text(text_bytes, '\0');
-    if (text_bytes) hr = metastream::ReadExact(stream, text.data(), text_bytes);
+    DWORD text_bytes = static_cast<DWORD>(text.size());
     ULONGLONG length = riffbytes::Get64(record + 12);
     bool region = riffbytes::Get32(record + 20) != 0 && length != kNoLength;
     markers->push_back({i + 1, i, ToSamples(riffbytes::Get64(record + 4), rate),
@@ -316,16 +311,10 @@ HRESULT WriteInfoFromReader(const Target& file, IWuReadMeta* reader) {
   HRESULT hr = metastream::ReadReaderHeader(stream, &count);
   for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
     BYTE entry[kMetaInfoEntryBytes];
-    hr = metastream::ReadExact(stream, entry, sizeof entry);
-    if (FAILED(hr)) break;
-    DWORD text_bytes = riffbytes::Get32(entry + 8);
-    if (text_bytes > metastream::Remaining(stream)) {
-      hr = kBadStream;
-      break;
-    }
-    std::string text(text_bytes, '\0');
-    if (text_bytes) hr = metastream::ReadExact(stream, text.data(), text_bytes);
-    if (SUCCEEDED(hr)) hr = AddInfoEntry(&summary, entry, Bytes(text), text_bytes);
+    std::string text;
+    hr = metastream::ReadReaderItem(stream, entry, sizeof entry, 8, &text);
+    if (SUCCEEDED(hr))
+      hr = AddInfoEntry(&summary, entry, Bytes(text), static_cast<DWORD>(text.size()));
   }
   stream->Release();
   if (SUCCEEDED(hr)) hr = SaveSummary(file, summary);

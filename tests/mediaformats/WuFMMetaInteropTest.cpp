@@ -7,6 +7,7 @@
 
 #include "mediaformats/Iff.h"
 #include "mediaformats/WuFMMeta.h"
+#include "tests/mediaformats/IffTestUtil.h"
 #include "tests/mediaformats/InteropTools.h"
 #include "tests/mediaformats/RiffTestUtil.h"
 #include "tests/mediaformats/TestReadMeta.h"
@@ -22,41 +23,18 @@ using rifftest::Bytes;
 
 namespace {
 
-// Big-endian bytes.
-struct Big {
-  std::string s;
-  Big& Id(const char* four) {
-    s.append(four, 4);
-    return *this;
-  }
-  Big& U8(unsigned v) {
-    s.push_back(static_cast<char>(v));
-    return *this;
-  }
-  Big& U16(unsigned v) { return U8(v >> 8).U8(v & 0xFF); }
-  Big& U32(uint32_t v) { return U16(v >> 16).U16(v & 0xFFFF); }
-  Big& Raw(const std::string& bytes) {
-    s += bytes;
-    return *this;
-  }
-  Big& Chunk(const char* four, const std::string& body) {
-    Id(four).U32(static_cast<uint32_t>(body.size())).Raw(body);
-    if (body.size() & 1) s.push_back('\0');
-    return *this;
-  }
-};
+using ifftest::BeBytes;
 
 constexpr uint32_t kFrames = 200;
 
 std::string AiffChunks() {
-  // 1 channel, 200 frames, 16 bits, 8000 Hz (80-bit: exponent 0x400B).
-  std::string comm = Big().U16(1).U32(kFrames).U16(16).U16(0x400B).U32(0xFA000000).U32(0).s;
-  return Big().Chunk("COMM", comm).Chunk("SSND", Big().U32(0).U32(0).Raw(std::string(2 * kFrames, '\x01')).s).s;
+  return BeBytes()
+      .Chunk("COMM", ifftest::Comm(1, kFrames, 16, 8000))
+      .Chunk("SSND", ifftest::Ssnd(0, std::string(2 * kFrames, '\x01')))
+      .s;
 }
 
-std::string Aiff(const std::string& chunks) {
-  return Big().Id("FORM").U32(static_cast<uint32_t>(4 + chunks.size())).Id("AIFF").Raw(chunks).s;
-}
+std::string Aiff(const std::string& chunks) { return ifftest::Form("AIFF", chunks); }
 
 std::string Wav() {
   std::string body = Bytes().Id("WAVE")
@@ -88,20 +66,20 @@ TEST(FMMetaAiff, InstAndMarkFromTheSamplerStream) {
   Folder folder;
   // An old "MARK" and "INST" are replaced.
   wutest::WriteBytes(folder.Full("m.aif"),
-                     Aiff(AiffChunks() + Big().Chunk("INST", std::string(20, '\x05')).Chunk("MARK", Big().U16(0).s).s));
+                     Aiff(AiffChunks() + BeBytes().Chunk("INST", std::string(20, '\x05')).Chunk("MARK", BeBytes().U16(0).s).s));
   ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.aif").c_str(), FALSE, 8000, &reader,
                                               WUFIO_META_AIFF_MARKERS, 0),
             S_OK);
   // Marker ids 1..4; the backward loop plays forward (mode 1); end markers
   // stand at start + length.
-  std::string inst = Big().U8(60).U8(0).U8(0).U8(127).U8(0).U8(127).U16(0)
+  std::string inst = BeBytes().Raw(std::string("\x3C\0\0\x7F\0\x7F", 6)).U16(0)
                          .U16(1).U16(1).U16(2).U16(1).U16(3).U16(4).s;
-  std::string name_begin = Big().U8(8).Raw("beg loop").U8(0).s;
-  std::string name_end = Big().U8(8).Raw("end loop").U8(0).s;
-  std::string mark = Big().U16(4).U16(1).U32(10).Raw(name_begin).U16(2).U32(30).Raw(name_end)
+  std::string name_begin = std::string("\x08") + "beg loop" + std::string(1, '\0');
+  std::string name_end = std::string("\x08") + "end loop" + std::string(1, '\0');
+  std::string mark = BeBytes().U16(4).U16(1).U32(10).Raw(name_begin).U16(2).U32(30).Raw(name_end)
                          .U16(3).U32(100).Raw(name_begin).U16(4).U32(150).Raw(name_end).s;
   EXPECT_EQ(wutest::ReadBytes(folder.Full("m.aif")),
-            Aiff(AiffChunks() + Big().Chunk("INST", inst).Chunk("MARK", mark).s));
+            Aiff(AiffChunks() + BeBytes().Chunk("INST", inst).Chunk("MARK", mark).s));
   EXPECT_EQ(reader.live(), 0);
 }
 

@@ -327,3 +327,38 @@ TEST(FMMetaWrite, Wave64TakesGuidChunksAndSparesOtherSideFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FMMetaWrite, HostileReaderStreams) {
+  struct Case {
+    const char* name;
+    std::string region, summary;
+    HRESULT status;
+  };
+  const Case cases[] = {
+      {"region count beyond the data", ReaderStream({RegionItem(1, 0, 0, false, u"")}).replace(8, 4, Le32(2)),
+       ReaderStream({}), RIFF_E_READ},
+      {"region text beyond the stream",
+       ReaderStream({RegionItem(1, 0, 0, false, u"").substr(0, 24) + Le32(1000)}), ReaderStream({}),
+       WuStatusCode(0x8004E038)},
+      {"region header version", Le32(12) + Le32(99) + Le32(0), ReaderStream({}), RIFF_E_READ},
+      {"summary text beyond the stream", ReaderStream({}),
+       ReaderStream({Le32(12) + "INAM" + Le32(5000)}), WuStatusCode(0x8004E038)},
+      {"summary short entry", ReaderStream({}), ReaderStream({"short"}), RIFF_E_READ},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestReadMeta reader;
+    reader.has_enum = false;
+    reader.region = c.region;
+    reader.summary = c.summary;
+    Folder folder;
+    folder.Write("m.wav", Form("WAVE", kAudio));
+    EXPECT_EQ(WuFMMeta_WriteMetaStream(folder.Path("m.wav").c_str(), FALSE, 8000, &reader), c.status);
+    EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio));
+    EXPECT_EQ(reader.live(), 0);
+  }
+}
+
+}  // namespace
