@@ -20,6 +20,8 @@ int WuFuzzRiffFileEntry(const uint8_t* data, size_t size);
 int WuFuzzRiffMemoryEntry(const uint8_t* data, size_t size);
 int WuFuzzWavFileEntry(const uint8_t* data, size_t size);
 int WuFuzzBwfMetaEntry(const uint8_t* data, size_t size);
+int WuFuzzMetaListsEntry(const uint8_t* data, size_t size);
+int WuFuzzMetaStreamsEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -37,6 +39,7 @@ inline const Target* FindTarget(const char* name) {
       {"registry", WuFuzzRegistryEntry}, {"profile", WuFuzzProfileEntry},
       {"rifffile", WuFuzzRiffFileEntry}, {"riffmemory", WuFuzzRiffMemoryEntry},
       {"wavfile", WuFuzzWavFileEntry},   {"bwfmeta", WuFuzzBwfMetaEntry},
+      {"metalists", WuFuzzMetaListsEntry}, {"metastreams", WuFuzzMetaStreamsEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;
