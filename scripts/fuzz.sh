@@ -28,7 +28,7 @@ done
 shift $((OPTIND - 1))
 # The runs work inside per-target folders: the build folder must not be relative.
 build=$(realpath -m "$build")
-all="archive commandline settings png langmodule cursor registry profile rifffile riffmemory wavfile bwfmeta"
+all="archive commandline settings png langmodule cursor registry profile rifffile riffmemory wavfile bwfmeta metalists metastreams"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours
