@@ -38,8 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     WCHAR text[16];
     DWORD left = static_cast<DWORD>(size);
-    WuSummary_GetStringFromFile(file, 0x4D414E49 /* "INAM" */, text, 16, &left);
-    if (text[15] != 0) wufuzz::Fail("text not terminated", "");
+    if (SUCCEEDED(WuSummary_GetStringFromFile(file, 0x4D414E49 /* "INAM" */, text, 16, &left)) &&
+        text[15] != 0)
+      wufuzz::Fail("text not terminated", "");
     WuDispList* list = displist_Create();
     left = static_cast<DWORD>(size);
     if (FAILED(displist_Load(file, list, &left)))
