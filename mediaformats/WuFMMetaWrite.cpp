@@ -354,15 +354,22 @@ HRESULT WriteRecords(const Target& file, IStream* stream, DWORD count, const Rec
   return AppendChunk(file, kind.id, body.s);
 }
 
+// The sampler stream's one item: the 36-byte header and whole 32-byte loops.
+HRESULT ReadSamplerItem(IStream* stream, std::string* item) {
+  HRESULT hr = metastream::ReadItem(stream, item);
+  if (FAILED(hr)) return hr;
+  if (item->size() < kMetaSamplerHeaderBytes ||
+      (item->size() - kMetaSamplerHeaderBytes) % kMetaSamplerLoopBytes != 0)
+    return kBadStream;
+  return S_OK;
+}
+
 // "smpl": the header with the count of loops written, no sampler data,
 // and each loop that fits in 32 bits with end = start + length - 1.
 HRESULT WriteSampler(const Target& file, IStream* stream) {
   std::string item;
-  HRESULT hr = metastream::ReadItem(stream, &item);
+  HRESULT hr = ReadSamplerItem(stream, &item);
   if (FAILED(hr)) return hr;
-  if (item.size() < kMetaSamplerHeaderBytes ||
-      (item.size() - kMetaSamplerHeaderBytes) % kMetaSamplerLoopBytes != 0)
-    return kBadStream;
   const BYTE* p = Bytes(item);
   Body loops;
   DWORD written = 0;
@@ -728,11 +735,8 @@ WORD PlayMode(DWORD loop_type) { return loop_type == 1 ? 2 : 1; }
 
 HRESULT WriteAiffLoops(HANDLE file, IStream* stream) {
   std::string item;
-  HRESULT hr = metastream::ReadItem(stream, &item);
+  HRESULT hr = ReadSamplerItem(stream, &item);
   if (FAILED(hr)) return hr;
-  if (item.size() < kMetaSamplerHeaderBytes ||
-      (item.size() - kMetaSamplerHeaderBytes) % kMetaSamplerLoopBytes != 0)
-    return kBadStream;
   const BYTE* p = Bytes(item);
   struct Loop {
     DWORD type;
