@@ -64,6 +64,11 @@ TEST(FMMetaWrite, EveryStreamKindIntoAWav) {
                                     Le32(8) + Le32(3) + "pic"}),
       wu04,
       MetaStream(kMetaGuidTracklist, {}),  // no items: nothing written
+      MetaStream(kMetaGuidBookmarks, {std::string(52, 'b'), std::string(52, 'c')}),
+      MetaStream(kMetaGuidBeats, {std::string(12, 'd')}),
+      MetaStream(kMetaGuidBmpm, {std::string(56, 'm')}),
+      MetaStream(kMetaGuidStr2, {std::string(20, '2')}),
+      MetaStream(kMetaGuidBmpi, {std::string(47, 'i')}),
   };
   // The reader's own markers and summary are not used once the streams
   // wrote those kinds.
@@ -92,7 +97,12 @@ TEST(FMMetaWrite, EveryStreamKindIntoAWav) {
                              .U32(7).U32(0).U32(10).U32(29).U32(0).U32(3).s)
           .Chunk("DISP", Bytes().U32(1).Raw("hi").s)
           .Chunk("DISP", Bytes().U32(8).Raw("pic").s)
-          .Chunk("wu04", wu04).s;
+          .Chunk("wu04", wu04)
+          .Chunk("bmrk", Bytes().U32(2).Raw(std::string(52, 'b')).Raw(std::string(52, 'c')).s)
+          .Chunk("dtbt", Bytes().U32(1).Raw(std::string(12, 'd')).s)
+          .Chunk("bmpm", Bytes().U32(1).Raw(std::string(56, 'm')).s)
+          .Chunk("str2", std::string(20, '2'))
+          .Chunk("bmpi", std::string(47, 'i')).s;
   EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", expected));
   EXPECT_EQ(reader.live(), 0);
   EXPECT_EQ(reader.refs(), 0u);
