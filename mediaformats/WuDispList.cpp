@@ -8,6 +8,7 @@
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
+#include "mediaformats/WuFileBound.h"
 #include "mediaformats/WuGlobalBlock.h"
 
 WuDispList* displist_Create() {
@@ -170,7 +171,7 @@ HRESULT displist_Load(HANDLE file, WuDispList* list, DWORD* bytes_left) {
       // The data must lie inside the range: a size beyond it is never
       // allocated.
       if (item && size > 4) {
-        if (size > *bytes_left) {
+        if (size > *bytes_left || !wubound::FitsInFile(file, size - 4)) {
           hr = RIFF_E_READ;
           break;
         }
@@ -208,7 +209,7 @@ HRESULT displist64_Load(HANDLE file, WuDispList* list, ULONGLONG* bytes_left) {
       if (FAILED(hr)) break;
       WuDispItem* item = displist_GetItem(list, riffbytes::Get32(field));
       if (item && size > 4) {
-        if (size > *bytes_left || size - 4 > 0xFFFFFFFFULL) {
+        if (size > *bytes_left || size - 4 > 0xFFFFFFFFULL || !wubound::FitsInFile(file, size - 4)) {
           hr = RIFF_E_READ;
           break;
         }

@@ -5,6 +5,7 @@
 
 #include "mediaformats/Riff.h"
 #include "mediaformats/RiffFile.h"
+#include "mediaformats/WuFileBound.h"
 #include "mediaformats/WuGlobalBlock.h"
 #include "mediaformats/WuSummary.h"
 #include "platform/kernel/locale.h"
@@ -54,7 +55,7 @@ HRESULT LoadList(HANDLE file, WuSummary* summary, DWORD bytes_left, Decode decod
     left -= 8;
     // An entry must lie inside the list: a size beyond it is never
     // allocated.
-    if (size > left) {
+    if (size > left || !wubound::FitsInFile(file, size)) {
       hr = RIFF_E_READ;
       break;
     }
@@ -161,11 +162,13 @@ HRESULT WuSummary_GetStringFromFile(HANDLE file, DWORD id, LPWSTR buffer, DWORD 
   if (SUCCEEDED(hr)) {
     // Only the item's own bytes: an item stored without its terminator ends
     // at its size instead of running into the chunks after it.
-    std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(size) + 1]());
-    if (!bytes) {
+    std::unique_ptr<char[]> bytes;
+    if (size > list_left || !wubound::FitsInFile(file, size)) {
+      hr = RIFF_E_READ;
+    } else if (bytes.reset(new (std::nothrow) char[static_cast<size_t>(size) + 1]()); !bytes) {
       hr = E_OUTOFMEMORY;
     } else {
-      hr = size > list_left ? RIFF_E_READ : rifffile::ReadExact(file, bytes.get(), size);
+      hr = rifffile::ReadExact(file, bytes.get(), size);
       // A text longer than the buffer keeps the characters that fit.
       if (SUCCEEDED(hr) && size > 0)
         MultiByteToWideChar(CP_ACP, 0, bytes.get(), -1, buffer,

@@ -126,6 +126,15 @@ TEST(DispList, LoadSkipsOtherChunksUnknownIdsAndMalformedOnes) {
   EXPECT_EQ(displist_Load(h.h(), lost.get(), &left), RIFF_E_READ);
   EXPECT_EQ(lost->items[0].data, nullptr);
   EXPECT_EQ(h.Position(), 0);
+
+  // A range that claims more than the file holds: a size it allows but the
+  // file cannot back is refused before any block is made.
+  std::string lying = Bytes().Id("DISP").U32(0x2D00003C).U32(8).Raw("tiny").s;
+  TempFile l(lying);
+  List never = Make();
+  left = 0x7FFFFFFF;
+  EXPECT_EQ(displist_Load(l.h(), never.get(), &left), RIFF_E_READ);
+  EXPECT_EQ(never->items[1].data, nullptr);
 }
 
 TEST(DispList, SaveThenLoadRoundTrips) {

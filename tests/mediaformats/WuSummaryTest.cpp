@@ -132,6 +132,11 @@ TEST(Summary, LoadKeepsOrderDuplicatesAndOddItems) {
   EXPECT_EQ(WuSummary_Load(h.h(), &b, static_cast<DWORD>(bad.size())), RIFF_E_READ);
   EXPECT_EQ(b.count, 0u);
   EXPECT_EQ(b.items, nullptr);
+  // A list size that lies about the file: the entry is refused unread.
+  std::string lying = Bytes().Id("INAM").U32(0x30000000).Raw("abc").s;
+  TempFile l(lying);
+  EXPECT_EQ(WuSummary_Load(l.h(), &b, 0x7FFFFFFF), RIFF_E_READ);
+  EXPECT_EQ(b.items, nullptr);
   TempFile none("");
   EXPECT_EQ(WuSummary_Load(none.h(), &b, 0), S_OK);
   EXPECT_EQ(b.count, 0u);
