@@ -49,3 +49,117 @@ class IWuReadMetaBroadcastWave : public IUnknown {
  protected:
   ~IWuReadMetaBroadcastWave() = default;
 };
+
+// ---- Metadata streams -----------------------------------------------------
+// The enumerator of a reader's metadata streams, one per kind, reached by
+// QueryInterface on the reader.
+inline constexpr IID IID_IWuEnumMetaStreams = {0x960A6634, 0x5DE0, 0x4C22,
+                                               {0x90, 0xE0, 0x35, 0xD0, 0x1A, 0x0C, 0xF9, 0x71}};
+
+class IWuEnumMetaStreams : public IUnknown {
+ public:
+  // Back to the first stream.
+  virtual HRESULT Reset() = 0;
+  // The next stream (a new reference): 0 while streams come, non-zero at
+  // the end (*stream null then).
+  virtual HRESULT Next(IStream** stream) = 0;
+
+ protected:
+  ~IWuEnumMetaStreams() = default;
+};
+
+// The metadata kinds, a bit mask. Each kind's GUID names both its stream
+// from the enumerator and its RIFF64 chunk.
+enum WUFIO_TYPESOFMETADATA : DWORD {
+  WUFIO_META_INFO = 0x1,            // INFO summary: "LIST" "INFO"
+  WUFIO_META_SLOT4 = 0x2,           // the record of the reader's slot 4
+  WUFIO_META_MARKERS = 0x4,         // markers and regions: "cue ", "LIST" "adtl", "wu01"
+  WUFIO_META_SCOT = 0x10,           // "scot" record
+  WUFIO_META_PLAYLIST = 0x20,       // playlist: "plst", "wu02"
+  WUFIO_META_TRACKLIST = 0x40,      // track list: "tlst"
+  WUFIO_META_DISPLAY = 0x80,        // display list: "DISP"
+  WUFIO_META_SAMPLER = 0x100,       // sampler loops: "smpl"
+  WUFIO_META_AIFF_MARKERS = 0x200,  // AIFF "MARK" and "INST" (from the sampler stream)
+  WUFIO_META_RAW = 0x400,           // raw chunks passed through
+  WUFIO_META_STR2 = 0x4000,         // "str2" record
+  WUFIO_META_BOOKMARKS = 0x8000,    // bookmarks: "bmrk"
+  WUFIO_META_BEATS = 0x10000,       // beat marks: "dtbt"
+  WUFIO_META_WU03 = 0x20000,        // "wu03" list
+  WUFIO_META_PICTURES = 0x40000,    // "LIST" "pic "
+  WUFIO_META_WU04 = 0x100000,       // "wu04" record
+  WUFIO_META_BMPI = 0x200000,       // "bmpi" record
+  WUFIO_META_BMPM = 0x400000,       // "bmpm" list
+  WUFIO_META_BWF = 0x800000,        // broadcast-wave record: "bext"
+};
+
+inline constexpr GUID kMetaGuidInfo = {0x925F94BC, 0x525A, 0x11D2,
+                                       {0x86, 0xDC, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A}};
+inline constexpr GUID kMetaGuidSlot4 = {0xC42554A2, 0x0DE9, 0x41F5,
+                                        {0xBF, 0xF2, 0xC3, 0x25, 0x73, 0xF9, 0x05, 0xE3}};
+inline constexpr GUID kMetaGuidMarkers = {0xABF76256, 0x392D, 0x11D2,
+                                          {0x86, 0xC7, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A}};
+inline constexpr GUID kMetaGuidScot = {0xBD481736, 0x2F2C, 0x40E8,
+                                       {0xA0, 0xAB, 0x3D, 0x52, 0x3E, 0xEB, 0x22, 0x6E}};
+inline constexpr GUID kMetaGuidPlaylist = {0xF686AA44, 0x6773, 0x4AAD,
+                                           {0x93, 0xB5, 0x10, 0x07, 0xC1, 0x2A, 0x8C, 0xDB}};
+inline constexpr GUID kMetaGuidTracklist = {0xBE46E415, 0x5EA4, 0x4264,
+                                            {0x92, 0x83, 0x3B, 0x20, 0x92, 0xD5, 0x7F, 0x66}};
+inline constexpr GUID kMetaGuidDisplay = {0x612CCA25, 0x92BB, 0x4C55,
+                                          {0x84, 0x08, 0x7B, 0xDA, 0x2F, 0x15, 0xBD, 0x27}};
+inline constexpr GUID kMetaGuidSampler = {0x07A22A98, 0xF29A, 0x4FA4,
+                                          {0xB7, 0xB5, 0x57, 0xC9, 0xD3, 0x71, 0xDB, 0x38}};
+inline constexpr GUID kMetaGuidRaw = {0xD907621B, 0xCA0D, 0x40C3,
+                                      {0xA8, 0x9D, 0x2A, 0x18, 0x2B, 0x5D, 0x20, 0xB7}};
+inline constexpr GUID kMetaGuidStr2 = {0x62574347, 0x69A7, 0x473A,
+                                       {0xA8, 0x9E, 0xD5, 0xB0, 0xFA, 0x7C, 0x9F, 0x7E}};
+inline constexpr GUID kMetaGuidBookmarks = {0xB2A0A152, 0x055E, 0x4475,
+                                            {0x86, 0xF1, 0x5D, 0x78, 0xAF, 0x15, 0xA0, 0x56}};
+inline constexpr GUID kMetaGuidBeats = {0x3AE34B75, 0xF55E, 0x44EC,
+                                        {0xA2, 0xF0, 0xF4, 0xEB, 0x3C, 0x53, 0xAF, 0x7D}};
+inline constexpr GUID kMetaGuidWu03 = {0x6EE8897A, 0x3617, 0x4B2D,
+                                       {0x92, 0x13, 0x91, 0x79, 0xE8, 0x84, 0xB7, 0x34}};
+inline constexpr GUID kMetaGuidPictures = {0x20636970, 0xACF2, 0x11D3,
+                                           {0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A}};
+inline constexpr GUID kMetaGuidWu04 = {0x870914E2, 0x5832, 0x4639,
+                                       {0x98, 0x8A, 0x37, 0x5E, 0x77, 0x8A, 0xC4, 0x4A}};
+inline constexpr GUID kMetaGuidBmpi = {0xCC7E18D8, 0xBF95, 0x4D30,
+                                       {0xBC, 0x30, 0xDF, 0xB6, 0xC2, 0x8C, 0x1D, 0x08}};
+inline constexpr GUID kMetaGuidBmpm = {0x8A2EBAD0, 0xA180, 0x4C9E,
+                                       {0x87, 0x78, 0x58, 0x7A, 0x7C, 0xBD, 0x9E, 0xF6}};
+inline constexpr GUID kMetaGuidBwf = {0x9B15B15B, 0x9BE5, 0x46AB,
+                                      {0x88, 0x47, 0xDB, 0xD0, 0xF9, 0x33, 0x68, 0x80}};
+
+// The stream records (all numbers little-endian).
+//
+// An enumerator stream: a 28-byte header {u32 28, u32 100, u32 item count,
+// kind GUID}; each item: a 28-byte sub-header {u32 28, u32 100, u32 item
+// bytes n, kind GUID}, then the n bytes. Item bytes by kind:
+//   markers: a 28-byte record {u32 field, u32 id, u64 position, u64 length
+//     (all bits set for a plain marker), u32 text bytes}, then the UTF-16
+//     text with its terminator;
+//   INFO: a 12-byte entry {u32 12, FOURCC id, u32 text bytes}, then the
+//     UTF-16 text;
+//   broadcast-wave: the 12-byte field header and the field's bytes;
+//   sampler: one item holding the 36-byte sampler header, then one 32-byte
+//     loop per loop {u32 cue id, u32 type, u64 start, u64 length, u32
+//     fraction, u32 play count};
+//   "plst", "wu02", "tlst", "bmrk", "dtbt", "bmpm": one record per item;
+//   "scot", "str2", "bmpi": one item holding the record;
+//   display list: one entry {u32 id, u32 size, the bytes} per item;
+//   raw chunks: one chunk per item (its 8-byte header, then its data);
+//   "wu03", "wu04": the stream copied as it stands.
+// The reader's region, command and summary streams: a 12-byte header {u32
+// 12, u32 100, u32 item count}; a region item is a 28-byte record {u32 id,
+// u64 start, u64 length in 100-ns units (all bits set for a plain marker),
+// u32 region flag, u32 text bytes} and its text; a summary item is as the
+// INFO entry.
+constexpr DWORD kMetaStreamHeaderBytes = 28;
+constexpr DWORD kMetaStreamVersion = 100;
+constexpr DWORD kMetaReaderStreamHeaderBytes = 12;
+constexpr DWORD kMetaMarkerRecordBytes = 28;
+constexpr DWORD kMetaInfoEntryBytes = 12;
+constexpr DWORD kMetaBwfFieldHeaderBytes = 12;
+constexpr DWORD kMetaSamplerHeaderBytes = 36;
+constexpr DWORD kMetaSamplerLoopBytes = 32;
+constexpr DWORD kMetaRegionRecordBytes = 28;
+constexpr ULONGLONG kMetaPlainMarkerLength = ~0ULL;

@@ -31,6 +31,7 @@ build=$(realpath -m "$build")
 all="archive commandline settings png langmodule cursor registry profile rifffile riffmemory"
 all+=" fileidbuffer mp4file metablocks"
 all+=" wavfile bwfmeta"
+all+=" metalists metastreams"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours

@@ -23,6 +23,8 @@ int WuFuzzMp4FileEntry(const uint8_t* data, size_t size);
 int WuFuzzMetaBlocksEntry(const uint8_t* data, size_t size);
 int WuFuzzWavFileEntry(const uint8_t* data, size_t size);
 int WuFuzzBwfMetaEntry(const uint8_t* data, size_t size);
+int WuFuzzMetaListsEntry(const uint8_t* data, size_t size);
+int WuFuzzMetaStreamsEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -42,6 +44,7 @@ inline const Target* FindTarget(const char* name) {
       {"fileidbuffer", WuFuzzFileIdBufferEntry}, {"mp4file", WuFuzzMp4FileEntry},
       {"metablocks", WuFuzzMetaBlocksEntry},
       {"wavfile", WuFuzzWavFileEntry},   {"bwfmeta", WuFuzzBwfMetaEntry},
+      {"metalists", WuFuzzMetaListsEntry}, {"metastreams", WuFuzzMetaStreamsEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;

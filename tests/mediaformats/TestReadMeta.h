@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/WuStatus.h"
 #include "mediaformats/WuReadMeta.h"
@@ -92,10 +93,19 @@ inline std::string Utf16Bytes(const std::u16string& text) {
 
 // The reader. Construct on the stack; tests check refs() and live() after
 // the call under test. Fields absent from `fields` answer 0x8004E00A.
-class TestReadMeta final : public IWuReadMeta, public IWuReadMetaBroadcastWave {
+class TestReadMeta final : public IWuReadMeta,
+                           public IWuReadMetaBroadcastWave,
+                           public IWuEnumMetaStreams {
  public:
   std::map<int, std::string> fields;  // broadcast-wave field streams
   bool has_bwf = true;                // QueryInterface offers the kind
+  // The enumerator's streams, in order (see MetaStream), and whether
+  // QueryInterface offers the enumerator.
+  std::vector<std::string> meta_streams;
+  bool has_enum = true;
+  // The region (slot 3), command (slot 4) and summary (slot 7) streams;
+  // absent ones answer 0x8004E00A.
+  std::optional<std::string> region, command, summary;
 
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
@@ -104,6 +114,8 @@ class TestReadMeta final : public IWuReadMeta, public IWuReadMetaBroadcastWave {
       *object = static_cast<IWuReadMeta*>(this);
     } else if (has_bwf && IsEqualGUID(iid, IID_IWuReadMetaBroadcastWave)) {
       *object = static_cast<IWuReadMetaBroadcastWave*>(this);
+    } else if (has_enum && IsEqualGUID(iid, IID_IWuEnumMetaStreams)) {
+      *object = static_cast<IWuEnumMetaStreams*>(this);
     } else {
       return E_NOINTERFACE;
     }
@@ -113,14 +125,26 @@ class TestReadMeta final : public IWuReadMeta, public IWuReadMetaBroadcastWave {
   ULONG AddRef() override { return ++refs_; }
   ULONG Release() override { return --refs_; }
 
-  HRESULT GetRegionStream(IStream** stream) override { return Absent(stream); }
-  HRESULT GetCommandStream(IStream** stream) override { return Absent(stream); }
+  HRESULT GetRegionStream(IStream** stream) override { return Give(region, stream); }
+  HRESULT GetCommandStream(IStream** stream) override { return Give(command, stream); }
   HRESULT ReservedOperation(void*) override { return E_NOTIMPL; }
   HRESULT GetTextValue(DWORD, LPWSTR buffer, int size) override {
     if (buffer && size > 0) buffer[0] = 0;
     return S_FALSE;
   }
-  HRESULT GetSummaryStream(IStream** stream) override { return Absent(stream); }
+  HRESULT GetSummaryStream(IStream** stream) override { return Give(summary, stream); }
+
+  HRESULT Reset() override {
+    next_ = 0;
+    return S_OK;
+  }
+  HRESULT Next(IStream** stream) override {
+    if (!stream) return E_POINTER;
+    *stream = nullptr;
+    if (next_ >= meta_streams.size()) return S_FALSE;
+    *stream = MakeStream(meta_streams[next_++], &live_);
+    return *stream ? S_OK : E_OUTOFMEMORY;
+  }
 
   HRESULT GetFieldStream(IStream** stream, int field) override {
     if (!stream) return E_POINTER;
@@ -138,12 +162,71 @@ class TestReadMeta final : public IWuReadMeta, public IWuReadMetaBroadcastWave {
   int live() const { return live_; }
 
  private:
+  HRESULT Give(const std::optional<std::string>& bytes, IStream** stream) {
+    if (!bytes) return Absent(stream);
+    *stream = MakeStream(*bytes, &live_);
+    return *stream ? S_OK : E_OUTOFMEMORY;
+  }
   HRESULT Absent(IStream** stream) {
     if (stream) *stream = nullptr;
     return WuStatusCode(0x8004E00A);
   }
   ULONG refs_ = 0;
   int live_ = 0;
+  size_t next_ = 0;
 };
+
+// Little-endian helpers of the stream records.
+inline std::string Le32(uint32_t v) {
+  std::string s;
+  for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+  return s;
+}
+inline std::string Le64(uint64_t v) { return Le32(static_cast<uint32_t>(v)) + Le32(static_cast<uint32_t>(v >> 32)); }
+inline std::string GuidBytes(const GUID& g) {
+  std::string s = Le32(g.Data1);
+  s += std::string{static_cast<char>(g.Data2), static_cast<char>(g.Data2 >> 8),
+                   static_cast<char>(g.Data3), static_cast<char>(g.Data3 >> 8)};
+  s.append(reinterpret_cast<const char*>(g.Data4), 8);
+  return s;
+}
+
+// An enumerator stream of `kind`: header {28, 100, count, kind}, then each
+// item behind its sub-header {28, 100, bytes, kind}.
+inline std::string MetaStream(const GUID& kind, const std::vector<std::string>& items) {
+  std::string s = Le32(28) + Le32(100) + Le32(static_cast<uint32_t>(items.size())) + GuidBytes(kind);
+  for (const std::string& item : items)
+    s += Le32(28) + Le32(100) + Le32(static_cast<uint32_t>(item.size())) + GuidBytes(kind) + item;
+  return s;
+}
+
+// A markers-stream item: {field, id, position, length, text bytes} and the
+// UTF-16 text with its terminator (none for an empty text).
+inline std::string MarkerItem(uint32_t id, uint64_t position, uint64_t length,
+                              const std::u16string& text) {
+  std::string t = text.empty() ? std::string() : Utf16Bytes(text);
+  return Le32(0) + Le32(id) + Le64(position) + Le64(length) + Le32(static_cast<uint32_t>(t.size())) + t;
+}
+
+// An INFO entry {12, id, text bytes} and its UTF-16 text.
+inline std::string InfoItem(const char* id, const std::u16string& text) {
+  std::string t = Utf16Bytes(text);
+  return Le32(12) + std::string(id, 4) + Le32(static_cast<uint32_t>(t.size())) + t;
+}
+
+// A reader stream (region, command, summary): {12, 100, count} and items.
+inline std::string ReaderStream(const std::vector<std::string>& items) {
+  std::string s = Le32(12) + Le32(100) + Le32(static_cast<uint32_t>(items.size()));
+  for (const std::string& item : items) s += item;
+  return s;
+}
+
+// A region-stream item: {id, start, length in 100-ns units, region flag,
+// text bytes} and the text.
+inline std::string RegionItem(uint32_t id, uint64_t start, uint64_t length, bool region,
+                              const std::u16string& text) {
+  std::string t = text.empty() ? std::string() : Utf16Bytes(text);
+  return Le32(id) + Le64(start) + Le64(length) + Le32(region) + Le32(static_cast<uint32_t>(t.size())) + t;
+}
 
 }  // namespace metatest

@@ -1,0 +1,96 @@
+// Metadata side files and metadata chunks by kind.
+//
+// A side file holds the metadata of a media file whose format cannot: a
+// RIFF form "WUPL" with the metadata chunks, then one "WUPI" chunk naming
+// the media file (its name without folder, ANSI code page, terminated, one
+// zero pad byte for an even total). The side file's name is the media
+// path with ".wul" in place of its extension (mode 0) or appended to the
+// whole name (other modes); both forms are looked for, the replacing one
+// first.
+//
+// Kinds are the WUFIO_TYPESOFMETADATA bits (mediaformats/WuReadMeta.h).
+#pragma once
+
+#include "mediaformats/RiffBytes.h"
+#include "mediaformats/RiffStatus.h"
+#include "mediaformats/WuReadMeta.h"
+#include "platform/kernel/types.h"
+
+constexpr FOURCC kMetaSideForm = RiffId("WUPL");
+constexpr FOURCC kMetaSideName = RiffId("WUPI");
+// Characters of a side file's "WUPI" name read back, terminator included.
+constexpr DWORD kMetaSideNameChars = 260;
+
+// The side-file name of `media_path` into `out` (`out_chars` characters):
+// mode 0 replaces the extension by ".wul", other modes append ".wul".
+// E_INVALIDARG when out_chars is below the path length + 5 or an argument
+// is null.
+HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars, int mode);
+// TRUE when `side_path` opens, holds a "WUPI" chunk in its RIFF form, and
+// that name equals the file-name part of `media_path` (case-sensitive).
+BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path);
+// Appends the "WUPI" chunk for `media_path` after the form of an open side
+// file and grows its form size. E_FAIL without a media path.
+HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
+// Replaces the "WUPI" chunk of a side file (a missing one is no error) by
+// one for `new_media_path`. E_FAIL for a null argument; an open failure
+// gives the translated Win32 error.
+HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path);
+// Creates (or truncates) `side_path` as an empty "WUPL" form open for
+// reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
+HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);
+
+// Deletes the marker chunks (kind 0x4) from a RIFF file.
+HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
+// Deletes every chunk of the given kinds through the RIFF table, or the
+// RIFF64 table with `riff64` set. A file that cannot be opened gives S_OK.
+HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
+// The same on an open file.
+HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
+// S_OK when the RIFF file has a "cue " chunk, else RIFF_E_NOT_FOUND (also
+// when it cannot be opened).
+HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
+
+// ---- Writing a reader's metadata --------------------------------------------
+// Into a RIFF media file and its side file. `media_kinds` go into the media
+// file (opened only when given; its chunks of those kinds are deleted
+// first unless `fresh`), `side_kinds` into a new appending-form side file
+// (made only when the reader has content of those kinds; side files of
+// this media found under either name are deleted first). Marker times are
+// converted at `sample_rate`. Open failures give the translated Win32
+// error; stream faults RIFF_E_READ or 0x8004E038; failed writes
+// RIFF_E_WRITE.
+HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
+                                          IWuReadMeta* reader, DWORD media_kinds,
+                                          DWORD side_kinds);
+// The Ex form, fresh, with INFO and markers (0x5) to the side file or to the
+// media file.
+HRESULT WuFMMeta_WriteMetaStream(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                 IWuReadMeta* reader);
+HRESULT WuFMMeta_WriteMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                   IWuReadMeta* reader, DWORD kinds);
+HRESULT WuFMMeta_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, BOOL to_side,
+                                        DWORD sample_rate, IWuReadMeta* reader);
+// Updates an existing file pair: the side-file kinds replace those chunks
+// in the existing side file (or make one); the media kinds are removed
+// from the side file and replaced in the media file.
+HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
+                                   DWORD media_kinds, DWORD side_kinds);
+HRESULT WuFMMeta_UpdateMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                    IWuReadMeta* reader, DWORD kinds);
+// The update with markers only (0x4).
+HRESULT WuFMMeta_UpdateMetaStream(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
+                                  IWuReadMeta* reader);
+// The same two operations for a Wave64 media file: its chunks go through
+// the RIFF64 table and writers (no raw chunks, no AIFF step); the side file
+// stays RIFF. The write form deletes an appending-form side file only when
+// it names this media file, and makes the side file for `side_kinds` as
+// given.
+HRESULT WuFMMeta64_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
+                                          IWuReadMeta* reader, DWORD media_kinds,
+                                          DWORD side_kinds);
+HRESULT WuFMMeta64_UpdateMetaStream(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
+                                    DWORD media_kinds, DWORD side_kinds);
+// The kinds of `mask` the reader has content for; in write mode streams
+// without items do not count.
+DWORD WuFMMeta_KindsPresent(IWuReadMeta* reader, DWORD mask, BOOL write_mode);

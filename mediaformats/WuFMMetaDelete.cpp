@@ -1,0 +1,108 @@
+// Metadata chunks deleted by kind, and the marker test.
+#include "mediaformats/Riff.h"
+#include "mediaformats/Riff64.h"
+#include "mediaformats/RiffFile.h"
+#include "mediaformats/WuFMMeta.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+
+namespace {
+
+// A RIFF chunk of a kind: its id, or the list type of a "LIST".
+struct RiffRow {
+  DWORD kind;
+  FOURCC id;
+  BOOL is_list;
+};
+
+// Constant tables: nothing here keeps state.
+constexpr RiffRow kRiffRows[] = {
+    {WUFIO_META_INFO, RiffId("INFO"), TRUE},       {WUFIO_META_MARKERS, RiffId("cue "), FALSE},
+    {WUFIO_META_MARKERS, RiffId("adtl"), TRUE},    {WUFIO_META_MARKERS, RiffId("wu01"), FALSE},
+    {WUFIO_META_WU04, RiffId("wu04"), FALSE},      {WUFIO_META_SCOT, RiffId("scot"), FALSE},
+    {WUFIO_META_PLAYLIST, RiffId("plst"), FALSE},  {WUFIO_META_PLAYLIST, RiffId("wu02"), FALSE},
+    {WUFIO_META_TRACKLIST, RiffId("tlst"), FALSE}, {WUFIO_META_DISPLAY, RiffId("DISP"), FALSE},
+    {WUFIO_META_SAMPLER, RiffId("smpl"), FALSE},   {WUFIO_META_STR2, RiffId("str2"), FALSE},
+    {WUFIO_META_BOOKMARKS, RiffId("bmrk"), FALSE}, {WUFIO_META_BEATS, RiffId("dtbt"), FALSE},
+    {WUFIO_META_PICTURES, RiffId("pic "), TRUE},   {WUFIO_META_BMPI, RiffId("bmpi"), FALSE},
+    {WUFIO_META_BMPM, RiffId("bmpm"), FALSE},
+};
+static_assert(sizeof kRiffRows / sizeof kRiffRows[0] == 17);
+
+struct Riff64Row {
+  DWORD kind;
+  const GUID* id;
+};
+
+constexpr Riff64Row kRiff64Rows[] = {
+    {WUFIO_META_INFO, &kMetaGuidInfo},           {WUFIO_META_SLOT4, &kMetaGuidSlot4},
+    {WUFIO_META_MARKERS, &kMetaGuidMarkers},     {WUFIO_META_WU04, &kMetaGuidWu04},
+    {WUFIO_META_SCOT, &kMetaGuidScot},           {WUFIO_META_PLAYLIST, &kMetaGuidPlaylist},
+    {WUFIO_META_TRACKLIST, &kMetaGuidTracklist}, {WUFIO_META_DISPLAY, &kMetaGuidDisplay},
+    {WUFIO_META_SAMPLER, &kMetaGuidSampler},     {WUFIO_META_STR2, &kMetaGuidStr2},
+    {WUFIO_META_BOOKMARKS, &kMetaGuidBookmarks}, {WUFIO_META_BEATS, &kMetaGuidBeats},
+    {WUFIO_META_PICTURES, &kMetaGuidPictures},   {WUFIO_META_BMPI, &kMetaGuidBmpi},
+    {WUFIO_META_BMPM, &kMetaGuidBmpm},
+};
+static_assert(sizeof kRiff64Rows / sizeof kRiff64Rows[0] == 15);
+
+// Deletes until the chunk is gone; a chunk that is not there is no error.
+template <class Delete>
+HRESULT DeleteEvery(Delete remove) {
+  for (;;) {
+    HRESULT hr = remove();
+    if (hr == RIFF_E_NOT_FOUND) return S_OK;
+    if (FAILED(hr)) return hr;
+  }
+}
+
+}  // namespace
+
+HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
+  if (riff64) {
+    for (const Riff64Row& row : kRiff64Rows) {
+      if (!(kinds & row.kind)) continue;
+      HRESULT hr = DeleteEvery([&] {
+        ULONGLONG removed = 0;
+        return riff64_DeleteChunk(file, *row.id, &removed);
+      });
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  }
+  for (const RiffRow& row : kRiffRows) {
+    if (!(kinds & row.kind)) continue;
+    HRESULT hr = DeleteEvery([&] {
+      DWORD removed = 0;
+      return riff_DeleteChunk(file, row.id, &removed, row.is_list);
+    });
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64) {
+  if (!path) return S_OK;
+  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return S_OK;
+  HRESULT hr = WuFMMeta_DeleteKindsFromFile(file, kinds, riff64);
+  CloseHandle(file);
+  return hr;
+}
+
+HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path) {
+  return WuFMMeta_DeleteMetaChunksEx(path, WUFIO_META_MARKERS, FALSE);
+}
+
+HRESULT WuFMMeta_LookForMarkers(LPCWSTR path) {
+  if (!path) return RIFF_E_NOT_FOUND;
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return RIFF_E_NOT_FOUND;
+  DWORD size = 0;
+  DWORD left = 0;
+  HRESULT hr = riff_FindChunkHeaderInRIFF(file, RiffId("cue "), &size, &left);
+  CloseHandle(file);
+  return SUCCEEDED(hr) ? S_OK : RIFF_E_NOT_FOUND;
+}

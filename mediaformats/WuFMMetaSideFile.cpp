@@ -1,0 +1,96 @@
+// Metadata side files: their names, their owner chunk "WUPI", and their
+// recognition.
+#include <memory>
+#include <new>
+
+#include "foundation/WuErrorHandler.h"
+#include "foundation/WuPathStrings.h"
+#include "foundation/WuString.h"
+#include "mediaformats/Riff.h"
+#include "mediaformats/RiffFile.h"
+#include "mediaformats/WuFMMeta.h"
+#include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/locale.h"
+
+namespace {
+
+constexpr WCHAR kSideExtension[] = u".wul";
+constexpr DWORD kSideExtensionChars = 4;
+
+}  // namespace
+
+HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars, int mode) {
+  if (!media_path || !out) return E_INVALIDARG;
+  DWORD length = static_cast<DWORD>(WuStrLenSafe(media_path));
+  if (out_chars < length + kSideExtensionChars + 1) return E_INVALIDARG;
+  DWORD keep = length;
+  if (mode == 0) keep = static_cast<DWORD>(WuGetFileNameExtensionPtrW(media_path) - media_path);
+  for (DWORD i = 0; i < keep; ++i) out[i] = media_path[i];
+  for (DWORD i = 0; i <= kSideExtensionChars; ++i) out[keep + i] = kSideExtension[i];
+  return S_OK;
+}
+
+BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path) {
+  if (!media_path || !side_path) return FALSE;
+  HANDLE file = CreateFileW(side_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return FALSE;
+  DWORD size = 0;
+  DWORD left = 0;
+  WCHAR name[kMetaSideNameChars] = {};
+  BOOL match = FALSE;
+  if (SUCCEEDED(riff_FindChunkHeaderInRIFF(file, kMetaSideName, &size, &left)) &&
+      SUCCEEDED(riff_ReadANSIString(file, name, kMetaSideNameChars, &size)))
+    match = lstrcmpW(name, WuGetFileNamePtrW(media_path)) == 0;
+  CloseHandle(file);
+  return match;
+}
+
+HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
+  if (!media_path) return E_FAIL;
+  if (!rifffile::SeekTo(side_file, 0)) return RIFF_E_READ;
+  DWORD form_left = 0;
+  FOURCC form = 0;
+  HRESULT hr = riff_ReadFileID(side_file, &form_left, &form);
+  if (FAILED(hr)) return hr;
+  // The chunk goes right after the form, whatever lies beyond it.
+  if (!rifffile::SeekTo(side_file, static_cast<ULONGLONG>(kRiffDataStart) + form_left))
+    return RIFF_E_WRITE;
+  LPCWSTR name = WuGetFileNamePtrW(media_path);
+  DWORD bytes = riff_AnsiByteLength(name);
+  hr = riff_WriteChunkHeader(side_file, kMetaSideName, bytes + 1);
+  DWORD written = 0;
+  if (SUCCEEDED(hr)) hr = riff_WriteANSIString(side_file, name, &written);
+  if (FAILED(hr)) return hr;
+  return riff_UpdateRIFFSize(side_file, 8 + written, 0);
+}
+
+HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path) {
+  if (!side_path || !new_media_path) return E_FAIL;
+  HANDLE file = CreateFileW(side_path, GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
+  DWORD removed = 0;
+  HRESULT hr = riff_DeleteChunk(file, kMetaSideName, &removed, FALSE);
+  if (SUCCEEDED(hr) || hr == RIFF_E_NOT_FOUND)
+    hr = WuFMMeta_WriteAttachedNameChunk(file, new_media_path);
+  CloseHandle(file);
+  return hr;
+}
+
+HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {
+  HANDLE file = CreateFileW(side_path, GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    *status = WuErrorHandler_TranslateWin32Error(GetLastError());
+    return file;
+  }
+  *status = riff_WriteFileID(file, kMetaSideForm, 4);
+  if (FAILED(*status)) {
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
+}
