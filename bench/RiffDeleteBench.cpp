@@ -17,10 +17,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 
 #include "bench/BenchPayload.h"
+#include "bench/BestTimes.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "platform/kernel/files.h"
@@ -36,7 +36,6 @@ constexpr int kFrontChunks = 4;
 const GUID kJunk64 = {0x6B6E756A, 0xACF3, 0x11D3, {0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A}};
 const GUID kData64 = {0x61746164, 0xACF3, 0x11D3, {0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A}};
 
-std::map<std::string, double> g_seconds;  // best wall time per benchmark
 
 std::string Le(uint64_t value, int bytes) {
   std::string s;
@@ -112,7 +111,7 @@ void Timed(benchmark::State& state, const char* name, uint64_t bytes, Prepare pr
     if (!run()) state.SkipWithError("the run failed");
     best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
-  g_seconds[name] = best;
+  wubench::BestTimes()[name] = best;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
@@ -172,12 +171,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::printf("\nBest wall times (s):");
-  for (const auto& [name, seconds] : g_seconds) std::printf(" %s %.3f", name.c_str(), seconds);
-  std::printf("\n");
-  if (g_seconds.count("cp") && g_seconds["cp"] > 0)
-    for (const auto& [name, seconds] : g_seconds)
-      std::printf("  %-18s / cp = %.2f\n", name.c_str(), seconds / g_seconds["cp"]);
+  wubench::PrintBestTimes("cp", "cp");
   if (!Shared().dir.empty()) fs::remove_all(Shared().dir);
   return 0;
 }

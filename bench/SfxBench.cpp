@@ -15,16 +15,17 @@
 // Environment: SFX_BENCH_MB sets the payload size in MB.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "bench/BenchPayload.h"
+#include "bench/BestTimes.h"
 
 namespace fs = std::filesystem;
 
@@ -86,8 +87,6 @@ Fixture& Shared() {
   return f;
 }
 
-std::map<std::string, double> g_seconds;  // best wall time of each benchmark
-
 // Runs `command` once per iteration into a fresh "out" folder.
 void RunChild(benchmark::State& state, const std::string& name, const std::string& command) {
   Fixture& f = Shared();
@@ -111,7 +110,7 @@ void RunChild(benchmark::State& state, const std::string& name, const std::strin
     if (status != 0) state.SkipWithError("the run failed");
     best = std::min(best, seconds);
   }
-  g_seconds[name] = best;
+  wubench::BestTimes()[name] = best;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(fs::file_size(f.archive)));
 }
@@ -146,13 +145,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::printf("\nBest wall times (s):");
-  for (const auto& [name, seconds] : g_seconds) std::printf(" %s %.3f", name.c_str(), seconds);
-  std::printf("\n");
-  if (g_seconds.count("wuarc") && g_seconds["wuarc"] > 0) {
-    for (const auto& [name, seconds] : g_seconds)
-      std::printf("  %-9s / wuarc extract = %.2f\n", name.c_str(), seconds / g_seconds["wuarc"]);
-  }
+  wubench::PrintBestTimes("wuarc", "wuarc extract");
   if (Shared().ready) fs::remove_all(Shared().dir);
   return 0;
 }
