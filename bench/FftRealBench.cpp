@@ -43,6 +43,34 @@ double* AlignedDoubles(size_t count) {
   return static_cast<double*>(std::aligned_alloc(32, ((count * 8) + 63) & ~size_t{31}));
 }
 
+// A real context of one order made under the forced variant, with its work
+// buffer (used when `withBuffer`, else the transforms allocate their own).
+struct RealContext {
+  void* ctx = nullptr;
+  std::vector<uint8_t> work;
+  uint8_t* buf = nullptr;
+  RealContext(int order, bool withBuffer) {
+    WuPerfsFFTInitAlloc_R_64f(&ctx, order, 4, 0);
+    int32_t workBytes = 0;
+    WuPerfsFFTGetBufSize_R_64f(ctx, &workBytes);
+    work.resize(static_cast<size_t>(workBytes) + 1);
+    buf = withBuffer && workBytes > 0 ? work.data() : nullptr;
+  }
+  ~RealContext() { WuPerfsFFTFree_R_64f(ctx); }
+};
+
+// Calls of an N-point transform in one timed batch.
+int BatchCalls(size_t n) { return static_cast<int>(std::max<size_t>(1, kRealBatchBytes / (8 * n))); }
+
+// Mean nanoseconds of one call of `fn` over a batch of `calls`.
+template <class F>
+double TimeBatch(int calls, F&& fn) {
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < calls; ++i) fn();
+  benchmark::ClobberMemory();
+  return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start).count() / calls;
+}
+
 // Arguments: variant, order, caller's buffer (0/1).
 void BM_RealForward(benchmark::State& state) {
   const int variant = static_cast<int>(state.range(0));
@@ -53,26 +81,20 @@ void BM_RealForward(benchmark::State& state) {
     state.SkipWithError("variant not available");
     return;
   }
-  void* ctx = nullptr;
-  WuPerfsFFTInitAlloc_R_64f(&ctx, order, 4, 0);
-  int32_t workBytes = 0;
-  WuPerfsFFTGetBufSize_R_64f(ctx, &workBytes);
-  std::vector<uint8_t> work(static_cast<size_t>(workBytes) + 1);
-  uint8_t* buf = withBuffer && workBytes > 0 ? work.data() : nullptr;
+  RealContext real(order, withBuffer);
+  void* ctx = real.ctx;
+  uint8_t* buf = real.buf;
   double* ours = AlignedDoubles(n);
   double* x = AlignedDoubles(n);
   double* y = AlignedDoubles(n + 2);
   for (size_t i = 0; i < n; ++i) x[i] = static_cast<double>((i * 37) % 101) / 50.0 - 1.0;
   fftbench::FftwReal fftw(order, false, x, y);
   fftbench::KissReal kiss(order);
-  const int calls = static_cast<int>(std::max<size_t>(1, kRealBatchBytes / (8 * n)));
+  const int calls = BatchCalls(n);
+  // The forward batches start from the same input.
   auto batch = [&](auto&& fn) {
     std::memcpy(ours, x, 8 * n);
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < calls; ++i) fn();
-    benchmark::ClobberMemory();
-    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
-               .count() / calls;
+    return TimeBatch(calls, fn);
   };
   for (auto _ : state) {
     std::vector<double> a, f, k;
@@ -89,7 +111,6 @@ void BM_RealForward(benchmark::State& state) {
     state.counters["fftw/ours"] = f[kRealRepetitions / 2] / oursNs;
     state.counters["kiss/ours"] = k[kRealRepetitions / 2] / oursNs;
   }
-  WuPerfsFFTFree_R_64f(ctx);
   std::free(ours);
   std::free(x);
   std::free(y);
@@ -113,12 +134,9 @@ void BM_RealInverse(benchmark::State& state) {
     state.SkipWithError("variant not available");
     return;
   }
-  void* ctx = nullptr;
-  WuPerfsFFTInitAlloc_R_64f(&ctx, order, 4, 0);
-  int32_t workBytes = 0;
-  WuPerfsFFTGetBufSize_R_64f(ctx, &workBytes);
-  std::vector<uint8_t> work(static_cast<size_t>(workBytes) + 1);
-  uint8_t* buf = workBytes > 0 ? work.data() : nullptr;
+  RealContext real(order, true);
+  void* ctx = real.ctx;
+  uint8_t* buf = real.buf;
   double* ours = AlignedDoubles(n);
   double* packed = AlignedDoubles(n);
   double* x = AlignedDoubles(n);
@@ -132,14 +150,8 @@ void BM_RealInverse(benchmark::State& state) {
   for (size_t k = 2; k < n; ++k) y0[k] = packed[k];
   fftbench::FftwReal fftw(order, true, x, y);
   fftbench::KissReal kiss(order);
-  const int calls = static_cast<int>(std::max<size_t>(1, kRealBatchBytes / (8 * n)));
-  auto batch = [&](auto&& fn) {
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < calls; ++i) fn();
-    benchmark::ClobberMemory();
-    return std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - start)
-               .count() / calls;
-  };
+  const int calls = BatchCalls(n);
+  auto batch = [&](auto&& fn) { return TimeBatch(calls, fn); };
   for (auto _ : state) {
     std::vector<double> a, fw, f, k, c, c2;
     for (int r = 0; r < kRealRepetitions; ++r) {
@@ -167,7 +179,6 @@ void BM_RealInverse(benchmark::State& state) {
     state.counters["kiss/ours"] = k[mid] / oursNs;
     state.counters["inv/fwd"] = oursNs / fw[mid];
   }
-  WuPerfsFFTFree_R_64f(ctx);
   for (double* p : {ours, packed, x, y, y0}) std::free(p);
   WuPerf_ResetForTesting();
 }
