@@ -13,6 +13,7 @@
 
 #include "dsp/Dispatch.h"
 #include "dsp/FftComplex.h"
+#include "dsp/FftContextSetup.h"
 #include "dsp/SineTables.h"
 
 namespace wuperf {
@@ -118,35 +119,18 @@ WuPerfStatus CfftInitAlloc(void** ctx, int32_t order, int32_t flag, int32_t hint
   int32_t specSize, initSize, workSize;
   WuPerfStatus st = CfftGetSizes<VT>(order, flag, &specSize, &initSize, &workSize);
   if (st != WuPerfOk) return st;
-  uint8_t* block = VT::Malloc(specSize);
-  if (!block) return WuPerfErrNoMemory;
-  uint8_t* init = nullptr;
-  if (initSize > 0) {
-    init = VT::Malloc(initSize);
-    if (!init) {
-      VT::Free(block);
-      return WuPerfErrNoMemory;
-    }
-  }
   FftSpec* s = nullptr;
-  st = CfftInitSpec<VT>(&s, order, flag, hint, block, init);
-  VT::Free(init);
-  if (st != WuPerfOk) {
-    VT::Free(block);
-    return st;
-  }
-  // The allocator's blocks start on 32 bytes, so the context is the block.
-  s->ownsBlock = 1;
+  st = MakeOwnedContext<VT>(specSize, initSize, &s, [&](uint8_t* block, uint8_t* init, FftSpec** built) {
+    return CfftInitSpec<VT>(built, order, flag, hint, block, init);
+  });
+  if (st != WuPerfOk) return st;
   *ctx = s;
   return WuPerfOk;
 }
 
 // The variant that built a context, or -1 when it is not a complex context.
 inline int32_t CfftOwner(const void* ctx) {
-  const FftSpec* s = static_cast<const FftSpec*>(ctx);
-  if (s->contextId != kFftContextComplex32fc) return -1;
-  if (s->variant < 0 || s->variant >= kVariantCount) return -1;
-  return s->variant;
+  return ContextOwner(static_cast<const FftSpec*>(ctx), kFftContextComplex32fc);
 }
 
 template <class VT>

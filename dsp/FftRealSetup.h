@@ -21,6 +21,7 @@
 #include "dsp/Dispatch.h"
 #include "dsp/FftReal.h"
 #include "dsp/FftContext.h"
+#include "dsp/FftContextSetup.h"
 #include "dsp/FftTables.h"
 #include "dsp/SineTables.h"
 
@@ -144,38 +145,24 @@ WuPerfStatus RealInitAlloc(void** out, int32_t order, int32_t flag, WuPerfHintAl
   int32_t specBytes = 0, initBytes = 0, workBytes = 0;
   WuPerfStatus st = RealGetSizes<Ops>(order, flag, &specBytes, &initBytes, &workBytes);
   if (st != WuPerfOk) return st;
-  uint8_t* block = Ops::Malloc(specBytes);
-  if (block == nullptr) return WuPerfErrNoMemory;
-  uint8_t* init = nullptr;
-  if (initBytes > 0) {
-    init = Ops::Malloc(initBytes);
-    if (init == nullptr) {
-      Ops::Free(block);
-      return WuPerfErrNoMemory;
-    }
-  }
   FftSpecReal* ctx = nullptr;
-  st = RealInitSpec<Ops>(&ctx, order, flag, hint, block, init);
-  if (init != nullptr) Ops::Free(init);
-  if (st != WuPerfOk) {
-    Ops::Free(block);
-    return st;
-  }
-  ctx->ownsBlock = 1;
+  st = MakeOwnedContext<Ops>(specBytes, initBytes, &ctx,
+                             [&](uint8_t* block, uint8_t* init, FftSpecReal** built) {
+                               return RealInitSpec<Ops>(built, order, flag, hint, block, init);
+                             });
+  if (st != WuPerfOk) return st;
   *out = ctx;
   return WuPerfOk;
 }
 
-// The recorded variant of a real context, or -1 when it names none.
-inline int RecordedVariant(const FftSpecReal* ctx) {
-  return ctx->variant >= 0 && ctx->variant < kVariantCount ? ctx->variant : -1;
-}
+// The variant that built a real context, or -1 when it is none or names
+// no variant.
+inline int RecordedVariant(const FftSpecReal* ctx) { return ContextOwner(ctx, kFftContextReal64f); }
 
 template <class Ops>
 WuPerfStatus RealGetBufSize(void* handle, int32_t* size) {
   if (size == nullptr || handle == nullptr) return WuPerfErrNullPointer;
   const FftSpecReal* ctx = static_cast<const FftSpecReal*>(handle);
-  if (ctx->contextId != kFftContextReal64f) return WuPerfErrContextKind;
   const int v = RecordedVariant(ctx);
   if (v < 0) return WuPerfErrContextKind;
   if (v != Ops::kVariant) return kFFTGetBufSizeRTable[v](handle, size);
@@ -187,7 +174,6 @@ template <class Ops>
 WuPerfStatus RealFree(void* handle) {
   if (handle == nullptr) return WuPerfErrNullPointer;
   FftSpecReal* ctx = static_cast<FftSpecReal*>(handle);
-  if (ctx->contextId != kFftContextReal64f) return WuPerfErrContextKind;
   const int v = RecordedVariant(ctx);
   if (v < 0) return WuPerfErrContextKind;
   if (v != Ops::kVariant) return kFFTFreeRTable[v](handle);
