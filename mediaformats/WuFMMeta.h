@@ -36,6 +36,10 @@ HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // one for `new_media_path`. E_FAIL for a null argument; an open failure
 // gives the translated Win32 error.
 HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path);
+// The same on an open side file: every "WUPI" chunk is deleted and one
+// for `media_path` appended, so that it stands last after chunks written
+// into the side file. E_FAIL without a media path.
+HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Creates (or truncates) `side_path` as an empty "WUPL" form open for
 // reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);

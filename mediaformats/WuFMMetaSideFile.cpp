@@ -72,12 +72,22 @@ HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_pat
   HANDLE file = CreateFileW(side_path, GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
-  DWORD removed = 0;
-  HRESULT hr = riff_DeleteChunk(file, kMetaSideName, &removed, FALSE);
-  if (SUCCEEDED(hr) || hr == RIFF_E_NOT_FOUND)
-    hr = WuFMMeta_WriteAttachedNameChunk(file, new_media_path);
+  HRESULT hr = WuFMMeta_ReplaceAttachedNameChunk(file, new_media_path);
   CloseHandle(file);
   return hr;
+}
+
+HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
+  if (!media_path) return E_FAIL;
+  // Every owner chunk goes: the first one found is the one that names the
+  // media file, so a stale one left in front would win over the new one.
+  HRESULT hr = S_OK;
+  do {
+    DWORD removed = 0;
+    hr = riff_DeleteChunk(side_file, kMetaSideName, &removed, FALSE);
+  } while (SUCCEEDED(hr));
+  if (hr != RIFF_E_NOT_FOUND) return hr;
+  return WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
 }
 
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {

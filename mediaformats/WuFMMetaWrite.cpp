@@ -891,6 +891,9 @@ HRESULT UpdatePair(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader, D
       HANDLE side = OpenExisting(side_name.c_str());
       if (side == INVALID_HANDLE_VALUE) return Translated();
       hr = ReplaceIn(Target{side, false}, reader, sample_rate, side_present, true);
+      // The owner chunk stays the side file's last, after the chunks just
+      // written.
+      if (SUCCEEDED(hr)) hr = WuFMMeta_ReplaceAttachedNameChunk(side, media_path);
       CloseHandle(side);
     }
     if (FAILED(hr)) return hr;

@@ -108,6 +108,13 @@ TEST(FMMeta, ChangeAttachedFilename) {
                              Bytes().Chunk("WUPI", std::string("new.wav\0", 8)).s));
   EXPECT_TRUE(WuFMMeta_IsMetaFile(u"/y/new.wav", side.c_str()));
   EXPECT_FALSE(WuFMMeta_IsMetaFile(u"/y/old.wav", side.c_str()));
+  // A stale second owner chunk goes too: the first one found names the
+  // media file.
+  folder.Write("two.wul", Form("WUPL", Bytes().Chunk("WUPI", std::string("a.wav\0", 6)).s + cue +
+                                           Bytes().Chunk("WUPI", std::string("b.wav\0", 6)).s));
+  ASSERT_EQ(WuFMMeta_ChangeAttachedFilename(folder.Path("two.wul").c_str(), u"c.wav"), S_OK);
+  EXPECT_EQ(folder.Read("two.wul"),
+            Form("WUPL", cue + Bytes().Chunk("WUPI", std::string("c.wav\0", 6)).s));
   // A side file without the chunk gains one.
   folder.Write("bare.wul", Form("WUPL", cue));
   ASSERT_EQ(WuFMMeta_ChangeAttachedFilename(folder.Path("bare.wul").c_str(), u"m.aif"), S_OK);

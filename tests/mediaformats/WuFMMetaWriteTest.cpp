@@ -166,26 +166,93 @@ TEST(FMMetaWrite, SideFileLeavesTheMediaUnopenedAndOthersSideFilesAlone) {
           .Chunk("WUPI", std::string("m.wav\0", 6)).s;
   EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", side));
 
-  // The update form on the existing pair: the side file keeps one set of
-  // chunks, the owner chunk stays.
-  ASSERT_EQ(WuFMMeta_UpdateMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader, 0x5),
-            S_OK);
-  std::string updated =
-      Bytes().Chunk("WUPI", std::string("m.wav\0", 6))
-          .Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
-          .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s;
-  EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", updated));
-  EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("m.wav").c_str(), folder.Path("m.wav.wul").c_str()));
+  // The update form on the existing pair, twice: the side file keeps one
+  // set of chunks and one owner chunk, the last.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(WuFMMeta_UpdateMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader, 0x5),
+              S_OK);
+    EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", side));
+    EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("m.wav").c_str(), folder.Path("m.wav.wul").c_str()));
+  }
   // Markers moved to the media file leave the side file.
   ASSERT_EQ(WuFMMeta_UpdateMetaStream(folder.Path("m.wav").c_str(), FALSE, 8000, &reader), S_OK);
   EXPECT_EQ(folder.Read("m.wav.wul"),
-            Form("WUPL", Bytes().Chunk("WUPI", std::string("m.wav\0", 6))
-                             .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s));
+            Form("WUPL", Bytes().Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s)
+                             .Chunk("WUPI", std::string("m.wav\0", 6)).s));
   EXPECT_EQ(WuFMMeta_LookForMarkers(folder.Path("m.wav").c_str()), S_OK);
   EXPECT_EQ(reader.live(), 0);
   // A media file that cannot be opened.
   EXPECT_EQ(WuFMMeta_WriteMetaStream(folder.Path("none.wav").c_str(), FALSE, 8000, &reader),
             RIFF_E_NOT_FOUND);
+}
+
+// A playlist is written as one "plst"; "wu02", the kind's second chunk, is
+// removed with it by every form that replaces or deletes the kind.
+TEST(FMMetaWrite, PlaylistKindReplacesBothOfItsChunks) {
+  const std::string plst(24, 'p');
+  const std::string other = Bytes().Chunk("tlst", Bytes().U32(0).s).s;
+  const std::string old_chunks =
+      Bytes().Chunk("plst", Bytes().U32(1).Raw(std::string(24, 'o')).s).Chunk("wu02", "old2").s;
+  const std::string written = Bytes().Chunk("plst", Bytes().U32(1).Raw(plst).s).s;
+  struct Case {
+    const char* name;
+    HRESULT (*run)(LPCWSTR path, IWuReadMeta* reader);
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"write",
+       [](LPCWSTR path, IWuReadMeta* reader) {
+         return WuFMMeta_openAndWriteMetaStreamEx(path, FALSE, 8000, reader, WUFIO_META_PLAYLIST, 0);
+       },
+       written},
+      {"update",
+       [](LPCWSTR path, IWuReadMeta* reader) {
+         return WuFMMeta_UpdateMetaStreamEx(path, FALSE, 8000, reader, WUFIO_META_PLAYLIST);
+       },
+       written},
+      {"delete",
+       [](LPCWSTR path, IWuReadMeta*) {
+         return WuFMMeta_DeleteMetaChunksEx(path, WUFIO_META_PLAYLIST, FALSE);
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestReadMeta reader;
+    reader.meta_streams = {MetaStream(kMetaGuidPlaylist, {plst})};
+    Folder folder;
+    folder.Write("m.wav", Form("WAVE", kAudio + old_chunks + other));
+    ASSERT_EQ(c.run(folder.Path("m.wav").c_str(), &reader), S_OK);
+    EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio + other + c.expected));
+    EXPECT_EQ(reader.live(), 0);
+  }
+}
+
+// A side file written by an earlier version with its owner chunk first:
+// the update through the Wave64 form leaves it last, once.
+TEST(FMMetaWrite, Wave64UpdateLeavesTheOwnerChunkLast) {
+  TestReadMeta reader;
+  reader.meta_streams = {MetaStream(kMetaGuidMarkers, {MarkerItem(4, 8, kMetaPlainMarkerLength, u"")})};
+  reader.summary = ReaderStream({InfoItem("INAM", u"t")});
+  Folder folder;
+  const std::string wupi = Bytes().Chunk("WUPI", std::string("n.w64\0", 6)).s;
+  const std::string kept = Bytes().Chunk("scot", "keep").s;
+  folder.Write("n.wul", Form("WUPL", wupi + Bytes().Chunk("cue ", "old!").s + kept));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(WuFMMeta64_UpdateMetaStream(folder.Path("n.w64").c_str(), 1000, &reader, 0, 0x5), S_OK);
+    EXPECT_EQ(folder.Read("n.wul"),
+              Form("WUPL", kept +
+                               Bytes().Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0)
+                                                         .U32(0).U32(8).s)
+                                   .Chunk("LIST", Bytes().Id("INFO")
+                                                      .Chunk("INAM", std::string("t\0", 2)).s).s +
+                               wupi));
+    EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("n.w64").c_str(), folder.Path("n.wul").c_str()));
+  }
+  EXPECT_FALSE(folder.Exists("n.w64.wul"));
+  EXPECT_EQ(reader.live(), 0);
 }
 
 TEST(FMMetaWrite, HostileStreamsFailCleanly) {
