@@ -42,6 +42,9 @@ HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_pat
 HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Creates (or truncates) `side_path` as an empty "WUPL" form open for
 // reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
+// A file there that holds a "WUPI" chunk is left as it is and refused with
+// the translated ERROR_FILE_EXISTS: callers delete their own side file
+// first, so such a file belongs to another media file.
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);
 
 // Deletes the marker chunks (kind 0x4) from a RIFF file.
@@ -51,6 +54,11 @@ HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
 // The same on an open file.
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
+// Deletes every chunk `id` of an open RIFF file (with `is_list`, every
+// "LIST" of that type) or every chunk `id` of an open RIFF64 file; none
+// there is no error.
+HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list);
+HRESULT WuFMMeta64_DeleteEveryChunk(HANDLE file, const GUID& id);
 // S_OK when the RIFF file has a "cue " chunk, else RIFF_E_NOT_FOUND (also
 // when it cannot be opened).
 HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);

@@ -58,24 +58,32 @@ HRESULT DeleteEvery(Delete remove) {
 
 }  // namespace
 
+HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list) {
+  return DeleteEvery([&] {
+    DWORD removed = 0;
+    return riff_DeleteChunk(file, id, &removed, is_list);
+  });
+}
+
+HRESULT WuFMMeta64_DeleteEveryChunk(HANDLE file, const GUID& id) {
+  return DeleteEvery([&] {
+    ULONGLONG removed = 0;
+    return riff64_DeleteChunk(file, id, &removed);
+  });
+}
+
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
   if (riff64) {
     for (const Riff64Row& row : kRiff64Rows) {
       if (!(kinds & row.kind)) continue;
-      HRESULT hr = DeleteEvery([&] {
-        ULONGLONG removed = 0;
-        return riff64_DeleteChunk(file, *row.id, &removed);
-      });
+      HRESULT hr = WuFMMeta64_DeleteEveryChunk(file, *row.id);
       if (FAILED(hr)) return hr;
     }
     return S_OK;
   }
   for (const RiffRow& row : kRiffRows) {
     if (!(kinds & row.kind)) continue;
-    HRESULT hr = DeleteEvery([&] {
-      DWORD removed = 0;
-      return riff_DeleteChunk(file, row.id, &removed, row.is_list);
-    });
+    HRESULT hr = WuFMMeta_DeleteEveryChunk(file, row.id, row.is_list);
     if (FAILED(hr)) return hr;
   }
   return S_OK;

@@ -567,7 +567,11 @@ HRESULT WriteStreams(const Target& file, const metastream::Streams& streams, DWO
         hr = WriteDisplay(file, stream, count);
         break;
       case WUFIO_META_WU03:
-        hr = WriteWhole(file, stream, RiffId("wu03"));
+        // No row of the delete tables names "wu03": the writer replaces its
+        // own chunk, so that a second write leaves one.
+        hr = file.riff64 ? WuFMMeta64_DeleteEveryChunk(file.h, kMetaGuidWu03)
+                         : WuFMMeta_DeleteEveryChunk(file.h, RiffId("wu03"), FALSE);
+        if (SUCCEEDED(hr)) hr = WriteWhole(file, stream, RiffId("wu03"));
         if (SUCCEEDED(hr)) *mask &= ~WUFIO_META_WU03;
         break;
       case WUFIO_META_WU04:
@@ -663,14 +667,16 @@ HRESULT DeleteRawTargets(const Target& file, IWuReadMeta* reader) {
     for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
       std::string item;
       FOURCC id = 0;
+      std::string data;
       hr = metastream::ReadItem(stream, &item);
-      if (SUCCEEDED(hr)) hr = RawItem(item, &id);
+      if (SUCCEEDED(hr)) hr = RawItem(item, &id, &data);
       if (FAILED(hr) || Protected(id)) continue;
-      do {
-        DWORD removed = 0;
-        hr = riff_DeleteChunk(file.h, id, &removed, FALSE);
-      } while (SUCCEEDED(hr));
-      if (hr == RIFF_E_NOT_FOUND) hr = S_OK;
+      // A "LIST" item replaces only the list of its own type: the file's
+      // other lists (its summary, its markers' texts) stay.
+      if (id != RiffId("LIST"))
+        hr = WuFMMeta_DeleteEveryChunk(file.h, id, FALSE);
+      else if (data.size() >= 4)
+        hr = WuFMMeta_DeleteEveryChunk(file.h, riffbytes::Get32(Bytes(data)), TRUE);
     }
   }
   return hr;
@@ -821,7 +827,9 @@ DWORD WuFMMeta_KindsPresent(IWuReadMeta* reader, DWORD mask, BOOL write_mode) {
     if (FAILED(metastream::ReadHeader(stream, &count, &guid)) || (write_mode && count == 0))
       continue;
     DWORD kind = metastream::KindOf(guid);
-    if (kind == WUFIO_META_SAMPLER && (mask & WUFIO_META_AIFF_MARKERS)) kind = WUFIO_META_AIFF_MARKERS;
+    // The sampler stream serves both "smpl" and the AIFF kind: each one
+    // requested is present, and the media file's form picks what is written.
+    if (kind == WUFIO_META_SAMPLER) kind |= WUFIO_META_AIFF_MARKERS;
     present |= kind & mask;
   }
   if ((mask & WUFIO_META_MARKERS) && ReaderHasItems(reader, &IWuReadMeta::GetRegionStream))

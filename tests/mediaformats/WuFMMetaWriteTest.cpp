@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "mediaformats/WuBwf.h"
 #include "mediaformats/WavHeaders.h"
@@ -229,6 +230,83 @@ TEST(FMMetaWrite, PlaylistKindReplacesBothOfItsChunks) {
   }
 }
 
+// The name "m.wav" appends is the replacing-form name of "m.wav.aif": a
+// side file there that names that file keeps its metadata on every path.
+TEST(FMMetaWrite, SideFileOfAnotherMediaFileIsNeverTruncated) {
+  const std::string foreign =
+      Form("WUPL", Bytes().Chunk("scot", "theirs").Chunk("WUPI", std::string("m.wav.aif\0", 10)).s);
+  using Run = HRESULT (*)(LPCWSTR path, IWuReadMeta* reader);
+  const std::pair<const char*, Run> cases[] = {
+      {"write", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta_WriteMetaStreamEx(p, TRUE, 8000, r, WUFIO_META_SCOT);
+       }},
+      {"update", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta_UpdateMetaStreamEx(p, TRUE, 8000, r, WUFIO_META_SCOT);
+       }},
+      {"Wave64 write", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta64_openAndWriteMetaStream(p, TRUE, 8000, r, 0, WUFIO_META_SCOT);
+       }},
+      {"Wave64 update", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta64_UpdateMetaStream(p, 8000, r, 0, WUFIO_META_SCOT);
+       }},
+  };
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio));
+  for (const auto& [name, run] : cases) {
+    SCOPED_TRACE(name);
+    TestReadMeta reader;
+    reader.meta_streams = {MetaStream(kMetaGuidScot, {"mine"})};
+    folder.Write("m.wav.wul", foreign);
+    EXPECT_EQ(run(folder.Path("m.wav").c_str(), &reader), WU_E_FILE_EXISTS);
+    EXPECT_EQ(folder.Read("m.wav.wul"), foreign);
+    EXPECT_FALSE(folder.Exists("m.wul"));
+    EXPECT_EQ(reader.live(), 0);
+  }
+  // A side file without an owner chunk (a write that failed midway) is no
+  // media file's: it is replaced.
+  TestReadMeta reader;
+  reader.meta_streams = {MetaStream(kMetaGuidScot, {"mine"})};
+  folder.Write("m.wav.wul", Form("WUPL", Bytes().Chunk("scot", "half").s));
+  ASSERT_EQ(WuFMMeta_WriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
+                                       WUFIO_META_SCOT),
+            S_OK);
+  EXPECT_EQ(folder.Read("m.wav.wul"),
+            Form("WUPL", Bytes().Chunk("scot", "mine").Chunk("WUPI", std::string("m.wav\0", 6)).s));
+}
+
+// "wu03" has no delete-table row and the sampler stream serves two kinds:
+// a second write or update still leaves one chunk of each.
+TEST(FMMetaWrite, Wu03AndSamplerAreReplacedNotAdded) {
+  const std::string wu03 = MetaStream(kMetaGuidWu03, {"w3"});
+  const std::string sampler = Bytes().Zeros(28).U32(5).U32(0).s +  // 5 loops claimed
+                              Le32(1) + Le32(0) + Le64(10) + Le64(20) + Le32(0) + Le32(0);
+  const std::string smpl = Bytes().Zeros(28).U32(1).U32(0).U32(1).U32(0).U32(10).U32(29).U32(0).U32(0).s;
+  const std::string expected =
+      Form("WAVE", kAudio + Bytes().Chunk("wu03", wu03).Chunk("smpl", smpl).s);
+  // Both sampler kinds asked for, as a caller does that does not know the
+  // media file's form.
+  const DWORD kinds = WUFIO_META_WU03 | WUFIO_META_SAMPLER | WUFIO_META_AIFF_MARKERS;
+  TestReadMeta reader;
+  reader.meta_streams = {wu03, MetaStream(kMetaGuidSampler, {sampler})};
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio + Bytes().Chunk("smpl", "old smpl").Chunk("wu03", "old").s));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(WuFMMeta_UpdateMetaStream2(folder.Path("m.wav").c_str(), 8000, &reader, kinds, 0), S_OK);
+    EXPECT_EQ(folder.Read("m.wav"), expected);
+    ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), FALSE, 8000, &reader,
+                                                kinds, 0),
+              S_OK);
+    EXPECT_EQ(folder.Read("m.wav"), expected);
+  }
+  // The side file takes the sampler too.
+  ASSERT_EQ(WuFMMeta_UpdateMetaStream2(folder.Path("m.wav").c_str(), 8000, &reader, 0, kinds), S_OK);
+  EXPECT_EQ(folder.Read("m.wav.wul"),
+            Form("WUPL", Bytes().Chunk("wu03", wu03).Chunk("smpl", smpl)
+                             .Chunk("WUPI", std::string("m.wav\0", 6)).s));
+  EXPECT_EQ(reader.live(), 0);
+}
+
 // A side file written by an earlier version with its owner chunk first:
 // the update through the Wave64 form leaves it last, once.
 TEST(FMMetaWrite, Wave64UpdateLeavesTheOwnerChunkLast) {
@@ -306,6 +384,13 @@ std::string BwfField(uint32_t field, const std::string& bytes) {
 }
 
 TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
+  // A raw "LIST" replaces the list of its own type only.
+  auto list = [](const char* type, const std::string& chunk) {
+    return Bytes().Chunk("LIST", Bytes().Id(type).Raw(chunk).s).s;
+  };
+  const std::string info = list("INFO", Bytes().Chunk("INAM", "keep").s);
+  const std::string exif_old = list("exif", Bytes().Chunk("ecor", "old!").s);
+  const std::string exif_new = list("exif", Bytes().Chunk("ecor", "new!").s);
   TestReadMeta reader;
   reader.meta_streams = {
       MetaStream(kMetaGuidBwf, {BwfField(0, Utf16(u"Desc")), BwfField(1, Utf16(u"Orig")),
@@ -315,10 +400,11 @@ TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
       // A raw chunk replacing the file's own, and items that would destroy
       // the format or the audio, skipped.
       MetaStream(kMetaGuidRaw, {Bytes().Chunk("abcd", "new").s, Bytes().Chunk("fmt ", "evil").s,
-                                Bytes().Chunk("data", "evil").s}),
+                                Bytes().Chunk("data", "evil").s, exif_new}),
   };
   Folder folder;
-  folder.Write("m.wav", Form("WAVE", kAudio + Bytes().Chunk("abcd", "old").Chunk("bext", "x").s));
+  folder.Write("m.wav", Form("WAVE", kAudio + Bytes().Chunk("abcd", "old").Chunk("bext", "x").s +
+                                        info + exif_old));
   ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), FALSE, 8000, &reader,
                                               WUFIO_META_BWF | WUFIO_META_RAW, 0),
             S_OK);
@@ -329,6 +415,9 @@ TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
   EXPECT_EQ(bytes.find("old"), std::string::npos);
   EXPECT_NE(bytes.find(Bytes().Chunk("abcd", "new").s), std::string::npos);
   EXPECT_EQ(bytes.find("evil"), std::string::npos);
+  EXPECT_NE(bytes.find(info), std::string::npos);
+  EXPECT_EQ(bytes.find("old!"), std::string::npos);
+  EXPECT_NE(bytes.find(exif_new), std::string::npos);
   EXPECT_EQ(rifftest::At32(bytes, 4), bytes.size() - 8);
 
   HANDLE file = CreateFileW(folder.Path("m.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
