@@ -50,7 +50,8 @@ HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);
 // Deletes the marker chunks (kind 0x4) from a RIFF file.
 HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
 // Deletes every chunk of the given kinds through the RIFF table, or the
-// RIFF64 table with `riff64` set. A file that cannot be opened gives S_OK.
+// RIFF64 table with `riff64` set; from an AIFF file only "INST" and "MARK"
+// (kind 0x200). A file that cannot be opened gives S_OK.
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
 // The same on an open file.
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);

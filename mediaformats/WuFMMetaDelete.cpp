@@ -1,4 +1,5 @@
 // Metadata chunks deleted by kind, and the marker test.
+#include "mediaformats/Iff.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
@@ -77,6 +78,18 @@ HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
     for (const Riff64Row& row : kRiff64Rows) {
       if (!(kinds & row.kind)) continue;
       HRESULT hr = WuFMMeta64_DeleteEveryChunk(file, *row.id);
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  }
+  // An AIFF file holds only the AIFF kind: its "INST", then its "MARK".
+  if (iff_IsAIFFFile(file, nullptr)) {
+    if (!(kinds & WUFIO_META_AIFF_MARKERS)) return S_OK;
+    for (DWORD id : {IffId("INST"), IffId("MARK")}) {
+      HRESULT hr = DeleteEvery([&] {
+        DWORD removed = 0;
+        return iff_DeleteChunk(file, id, &removed);
+      });
       if (FAILED(hr)) return hr;
     }
     return S_OK;

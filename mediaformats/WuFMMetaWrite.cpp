@@ -781,16 +781,8 @@ HRESULT WriteAiffLoops(HANDLE file, IStream* stream) {
 
 // The AIFF step: "INST" and "MARK" replaced from the sampler stream.
 HRESULT ReplaceAiff(HANDLE file, IWuReadMeta* reader, bool clean) {
-  HRESULT hr = S_OK;
-  for (DWORD id : {IffId("INST"), IffId("MARK")}) {
-    if (!clean) break;
-    do {
-      DWORD removed = 0;
-      hr = iff_DeleteChunk(file, id, &removed);
-    } while (SUCCEEDED(hr));
-    if (hr != RIFF_E_NOT_FOUND) return hr;
-    hr = S_OK;
-  }
+  HRESULT hr = clean ? WuFMMeta_DeleteKindsFromFile(file, WUFIO_META_AIFF_MARKERS, FALSE) : S_OK;
+  if (FAILED(hr)) return hr;
   metastream::Streams streams;
   hr = metastream::CollectStreams(reader, &streams);
   for (IStream* stream : streams.list) {
