@@ -145,10 +145,19 @@ TEST(FMMetaWrite, ReaderMarkersAndSummaryWithTimesInSamples) {
   EXPECT_EQ(reader.live(), 0);
 }
 
+// A reader with one marker (id 4 at sample 8) and the title "t", and the
+// chunks they become.
+void SetMarkerAndTitle(TestReadMeta* reader) {
+  reader->meta_streams = {MetaStream(kMetaGuidMarkers, {MarkerItem(4, 8, kMetaPlainMarkerLength, u"")})};
+  reader->summary = ReaderStream({InfoItem("INAM", u"t")});
+}
+const std::string kMarkerAndTitle =
+    Bytes().Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
+        .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s;
+
 TEST(FMMetaWrite, SideFileLeavesTheMediaUnopenedAndOthersSideFilesAlone) {
   TestReadMeta reader;
-  reader.meta_streams = {MetaStream(kMetaGuidMarkers, {MarkerItem(4, 8, kMetaPlainMarkerLength, u"")})};
-  reader.summary = ReaderStream({InfoItem("INAM", u"t")});
+  SetMarkerAndTitle(&reader);
   Folder folder;
   folder.Write("m.wav", Form("WAVE", kAudio));
   auto stamp = std::filesystem::last_write_time(folder.dir + "/m.wav");
@@ -161,10 +170,7 @@ TEST(FMMetaWrite, SideFileLeavesTheMediaUnopenedAndOthersSideFilesAlone) {
   EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio));
   EXPECT_EQ(std::filesystem::last_write_time(folder.dir + "/m.wav"), stamp);
   EXPECT_EQ(folder.Read("m.wul"), foreign);
-  std::string side =
-      Bytes().Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
-          .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s)
-          .Chunk("WUPI", std::string("m.wav\0", 6)).s;
+  std::string side = kMarkerAndTitle + Bytes().Chunk("WUPI", std::string("m.wav\0", 6)).s;
   EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", side));
 
   // The update form on the existing pair, twice: the side file keeps one
@@ -311,8 +317,7 @@ TEST(FMMetaWrite, Wu03AndSamplerAreReplacedNotAdded) {
 // the update through the Wave64 form leaves it last, once.
 TEST(FMMetaWrite, Wave64UpdateLeavesTheOwnerChunkLast) {
   TestReadMeta reader;
-  reader.meta_streams = {MetaStream(kMetaGuidMarkers, {MarkerItem(4, 8, kMetaPlainMarkerLength, u"")})};
-  reader.summary = ReaderStream({InfoItem("INAM", u"t")});
+  SetMarkerAndTitle(&reader);
   Folder folder;
   const std::string wupi = Bytes().Chunk("WUPI", std::string("n.w64\0", 6)).s;
   const std::string kept = Bytes().Chunk("scot", "keep").s;
@@ -320,13 +325,7 @@ TEST(FMMetaWrite, Wave64UpdateLeavesTheOwnerChunkLast) {
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     ASSERT_EQ(WuFMMeta64_UpdateMetaStream(folder.Path("n.w64").c_str(), 1000, &reader, 0, 0x5), S_OK);
-    EXPECT_EQ(folder.Read("n.wul"),
-              Form("WUPL", kept +
-                               Bytes().Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0)
-                                                         .U32(0).U32(8).s)
-                                   .Chunk("LIST", Bytes().Id("INFO")
-                                                      .Chunk("INAM", std::string("t\0", 2)).s).s +
-                               wupi));
+    EXPECT_EQ(folder.Read("n.wul"), Form("WUPL", kept + kMarkerAndTitle + wupi));
     EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("n.w64").c_str(), folder.Path("n.wul").c_str()));
   }
   EXPECT_FALSE(folder.Exists("n.w64.wul"));
