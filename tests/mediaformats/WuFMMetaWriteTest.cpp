@@ -9,6 +9,7 @@
 #include "mediaformats/WavHeaders.h"
 #include "mediaformats/WuFMMeta.h"
 #include "mediaformats/Riff64.h"
+#include "platform/kernel/handles.h"
 #include "tests/mediaformats/RiffTestUtil.h"
 #include "tests/mediaformats/TestReadMeta.h"
 
@@ -263,7 +264,9 @@ TEST(FMMetaWrite, SideFileOfAnotherMediaFileIsNeverTruncated) {
     TestReadMeta reader;
     reader.meta_streams = {MetaStream(kMetaGuidScot, {"mine"})};
     folder.Write("m.wav.wul", foreign);
+    const size_t handles = platform::OpenHandleCount();
     EXPECT_EQ(run(folder.Path("m.wav").c_str(), &reader), WU_E_FILE_EXISTS);
+    EXPECT_EQ(platform::OpenHandleCount(), handles);
     EXPECT_EQ(folder.Read("m.wav.wul"), foreign);
     EXPECT_FALSE(folder.Exists("m.wul"));
     EXPECT_EQ(reader.live(), 0);
@@ -363,12 +366,20 @@ TEST(FMMetaWrite, HostileStreamsFailCleanly) {
     reader.meta_streams = {MetaStream(kMetaGuidPlaylist, {std::string(24, 'p')}), stream};
     Folder folder;
     folder.Write("m.wav", Form("WAVE", kAudio));
+    const size_t handles = platform::OpenHandleCount();
     EXPECT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
                                                 0xFFFF, 0),
               c.status);
     // The chunks written whole before the fault stay readable.
     EXPECT_EQ(folder.Read("m.wav"),
               Form("WAVE", kAudio + Bytes().Chunk("plst", Bytes().U32(1).Raw(std::string(24, 'p')).s).s));
+    // The same fault while updating an existing side file: it stays this
+    // media file's.
+    folder.Write("m.wav.wul", Form("WUPL", Bytes().Chunk("WUPI", std::string("m.wav\0", 6)).s));
+    EXPECT_EQ(WuFMMeta_UpdateMetaStream2(folder.Path("m.wav").c_str(), 8000, &reader, 0, 0xFFFF),
+              c.status);
+    EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("m.wav").c_str(), folder.Path("m.wav.wul").c_str()));
+    EXPECT_EQ(platform::OpenHandleCount(), handles);
     EXPECT_EQ(reader.live(), 0);
     EXPECT_EQ(reader.refs(), 0u);
   }
@@ -520,7 +531,9 @@ TEST(FMMetaWrite, HostileReaderStreams) {
     reader.summary = c.summary;
     Folder folder;
     folder.Write("m.wav", Form("WAVE", kAudio));
+    const size_t handles = platform::OpenHandleCount();
     EXPECT_EQ(WuFMMeta_WriteMetaStream(folder.Path("m.wav").c_str(), FALSE, 8000, &reader), c.status);
+    EXPECT_EQ(platform::OpenHandleCount(), handles);
     EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio));
     EXPECT_EQ(reader.live(), 0);
   }
