@@ -72,7 +72,8 @@ HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
 // this media found under either name are deleted first). Marker times are
 // converted at `sample_rate`. Open failures give the translated Win32
 // error; stream faults RIFF_E_READ or 0x8004E038; failed writes
-// RIFF_E_WRITE.
+// RIFF_E_WRITE. A side file that another media file's "WUPI" chunk holds
+// under the name to be made is left whole: WU_E_FILE_EXISTS.
 HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
                                           IWuReadMeta* reader, DWORD media_kinds,
                                           DWORD side_kinds);
@@ -85,8 +86,9 @@ HRESULT WuFMMeta_WriteMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sampl
 HRESULT WuFMMeta_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, BOOL to_side,
                                         DWORD sample_rate, IWuReadMeta* reader);
 // Updates an existing file pair: the side-file kinds replace those chunks
-// in the existing side file (or make one); the media kinds are removed
-// from the side file and replaced in the media file.
+// in the existing side file (or make one), whose "WUPI" chunk then stands
+// last again; the media kinds are removed from the side file and replaced
+// in the media file.
 HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
                                    DWORD media_kinds, DWORD side_kinds);
 HRESULT WuFMMeta_UpdateMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,
