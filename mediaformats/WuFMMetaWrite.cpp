@@ -225,6 +225,7 @@ HRESULT WriteMarkers(const Target& file, const std::vector<Marker>& markers) {
     (Fits32(m.position) && (m.length == kNoLength || Fits32(m.length)) ? cue : wide).push_back(&m);
   if (!cue.empty()) {
     Body body;
+    body.s.reserve(4 + kCuePointBytes * cue.size());
     body.U32(static_cast<DWORD>(cue.size()));
     for (const Marker* m : cue)
       body.U32(m->id).U32(static_cast<DWORD>(m->position)).U32(RiffId("data")).U32(0).U32(0)
@@ -372,6 +373,7 @@ HRESULT WriteSampler(const Target& file, IStream* stream) {
   if (FAILED(hr)) return hr;
   const BYTE* p = Bytes(item);
   Body loops;
+  loops.s.reserve(kSmplLoopBytes * ((item.size() - kMetaSamplerHeaderBytes) / kMetaSamplerLoopBytes));
   DWORD written = 0;
   for (size_t at = kMetaSamplerHeaderBytes; at < item.size(); at += kMetaSamplerLoopBytes) {
     ULONGLONG start = riffbytes::Get64(p + at + 8);
