@@ -36,17 +36,30 @@ HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // one for `new_media_path`. E_FAIL for a null argument; an open failure
 // gives the translated Win32 error.
 HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path);
+// The same on an open side file: every "WUPI" chunk is deleted and one
+// for `media_path` appended, so that it stands last after chunks written
+// into the side file. E_FAIL without a media path.
+HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Creates (or truncates) `side_path` as an empty "WUPL" form open for
 // reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
+// A file there that holds a "WUPI" chunk is left as it is and refused with
+// the translated ERROR_FILE_EXISTS: callers delete their own side file
+// first, so such a file belongs to another media file.
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);
 
 // Deletes the marker chunks (kind 0x4) from a RIFF file.
 HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
 // Deletes every chunk of the given kinds through the RIFF table, or the
-// RIFF64 table with `riff64` set. A file that cannot be opened gives S_OK.
+// RIFF64 table with `riff64` set; from an AIFF file only "INST" and "MARK"
+// (kind 0x200). A file that cannot be opened gives S_OK.
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
 // The same on an open file.
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
+// Deletes every chunk `id` of an open RIFF file (with `is_list`, every
+// "LIST" of that type) or every chunk `id` of an open RIFF64 file; none
+// there is no error.
+HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list);
+HRESULT WuFMMeta64_DeleteEveryChunk(HANDLE file, const GUID& id);
 // S_OK when the RIFF file has a "cue " chunk, else RIFF_E_NOT_FOUND (also
 // when it cannot be opened).
 HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
@@ -59,7 +72,8 @@ HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
 // this media found under either name are deleted first). Marker times are
 // converted at `sample_rate`. Open failures give the translated Win32
 // error; stream faults RIFF_E_READ or 0x8004E038; failed writes
-// RIFF_E_WRITE.
+// RIFF_E_WRITE. A side file that another media file's "WUPI" chunk holds
+// under the name to be made is left whole: WU_E_FILE_EXISTS.
 HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
                                           IWuReadMeta* reader, DWORD media_kinds,
                                           DWORD side_kinds);
@@ -72,8 +86,9 @@ HRESULT WuFMMeta_WriteMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sampl
 HRESULT WuFMMeta_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, BOOL to_side,
                                         DWORD sample_rate, IWuReadMeta* reader);
 // Updates an existing file pair: the side-file kinds replace those chunks
-// in the existing side file (or make one); the media kinds are removed
-// from the side file and replaced in the media file.
+// in the existing side file (or make one), whose "WUPI" chunk then stands
+// last again; the media kinds are removed from the side file and replaced
+// in the media file.
 HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
                                    DWORD media_kinds, DWORD side_kinds);
 HRESULT WuFMMeta_UpdateMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,

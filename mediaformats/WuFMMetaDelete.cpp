@@ -1,4 +1,5 @@
 // Metadata chunks deleted by kind, and the marker test.
+#include "mediaformats/Iff.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
@@ -58,13 +59,36 @@ HRESULT DeleteEvery(Delete remove) {
 
 }  // namespace
 
+HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list) {
+  return DeleteEvery([&] {
+    DWORD removed = 0;
+    return riff_DeleteChunk(file, id, &removed, is_list);
+  });
+}
+
+HRESULT WuFMMeta64_DeleteEveryChunk(HANDLE file, const GUID& id) {
+  return DeleteEvery([&] {
+    ULONGLONG removed = 0;
+    return riff64_DeleteChunk(file, id, &removed);
+  });
+}
+
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
   if (riff64) {
     for (const Riff64Row& row : kRiff64Rows) {
       if (!(kinds & row.kind)) continue;
+      HRESULT hr = WuFMMeta64_DeleteEveryChunk(file, *row.id);
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+  }
+  // An AIFF file holds only the AIFF kind: its "INST", then its "MARK".
+  if (iff_IsAIFFFile(file, nullptr)) {
+    if (!(kinds & WUFIO_META_AIFF_MARKERS)) return S_OK;
+    for (DWORD id : {IffId("INST"), IffId("MARK")}) {
       HRESULT hr = DeleteEvery([&] {
-        ULONGLONG removed = 0;
-        return riff64_DeleteChunk(file, *row.id, &removed);
+        DWORD removed = 0;
+        return iff_DeleteChunk(file, id, &removed);
       });
       if (FAILED(hr)) return hr;
     }
@@ -72,10 +96,7 @@ HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
   }
   for (const RiffRow& row : kRiffRows) {
     if (!(kinds & row.kind)) continue;
-    HRESULT hr = DeleteEvery([&] {
-      DWORD removed = 0;
-      return riff_DeleteChunk(file, row.id, &removed, row.is_list);
-    });
+    HRESULT hr = WuFMMeta_DeleteEveryChunk(file, row.id, row.is_list);
     if (FAILED(hr)) return hr;
   }
   return S_OK;

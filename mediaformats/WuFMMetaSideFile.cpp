@@ -32,20 +32,29 @@ HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars,
   return S_OK;
 }
 
-BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path) {
-  if (!media_path || !side_path) return FALSE;
+namespace {
+
+// The media name in the "WUPI" chunk of the side file `side_path`; false
+// when the file does not open or holds no such chunk.
+bool ReadAttachedName(LPCWSTR side_path, WCHAR (&name)[kMetaSideNameChars]) {
   HANDLE file = CreateFileW(side_path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return FALSE;
+  if (file == INVALID_HANDLE_VALUE) return false;
   DWORD size = 0;
   DWORD left = 0;
-  WCHAR name[kMetaSideNameChars] = {};
-  BOOL match = FALSE;
-  if (SUCCEEDED(riff_FindChunkHeaderInRIFF(file, kMetaSideName, &size, &left)) &&
-      SUCCEEDED(riff_ReadANSIString(file, name, kMetaSideNameChars, &size)))
-    match = lstrcmpW(name, WuGetFileNamePtrW(media_path)) == 0;
+  name[0] = 0;
+  bool found = SUCCEEDED(riff_FindChunkHeaderInRIFF(file, kMetaSideName, &size, &left)) &&
+               SUCCEEDED(riff_ReadANSIString(file, name, kMetaSideNameChars, &size));
   CloseHandle(file);
-  return match;
+  return found;
+}
+
+}  // namespace
+
+BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path) {
+  if (!media_path || !side_path) return FALSE;
+  WCHAR name[kMetaSideNameChars] = {};
+  return ReadAttachedName(side_path, name) && lstrcmpW(name, WuGetFileNamePtrW(media_path)) == 0;
 }
 
 HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
@@ -72,15 +81,27 @@ HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_pat
   HANDLE file = CreateFileW(side_path, GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
-  DWORD removed = 0;
-  HRESULT hr = riff_DeleteChunk(file, kMetaSideName, &removed, FALSE);
-  if (SUCCEEDED(hr) || hr == RIFF_E_NOT_FOUND)
-    hr = WuFMMeta_WriteAttachedNameChunk(file, new_media_path);
+  HRESULT hr = WuFMMeta_ReplaceAttachedNameChunk(file, new_media_path);
   CloseHandle(file);
   return hr;
 }
 
+HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
+  if (!media_path) return E_FAIL;
+  // Every owner chunk goes: the first one found is the one that names the
+  // media file, so a stale one left in front would win over the new one.
+  HRESULT hr = WuFMMeta_DeleteEveryChunk(side_file, kMetaSideName, FALSE);
+  return FAILED(hr) ? hr : WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
+}
+
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {
+  // A file under this name that names a media file holds that file's
+  // metadata: it is never truncated.
+  WCHAR owner[kMetaSideNameChars];
+  if (ReadAttachedName(side_path, owner)) {
+    *status = WuErrorHandler_TranslateWin32Error(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+  }
   HANDLE file = CreateFileW(side_path, GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {

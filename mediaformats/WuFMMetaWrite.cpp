@@ -225,6 +225,7 @@ HRESULT WriteMarkers(const Target& file, const std::vector<Marker>& markers) {
     (Fits32(m.position) && (m.length == kNoLength || Fits32(m.length)) ? cue : wide).push_back(&m);
   if (!cue.empty()) {
     Body body;
+    body.s.reserve(4 + kCuePointBytes * cue.size());
     body.U32(static_cast<DWORD>(cue.size()));
     for (const Marker* m : cue)
       body.U32(m->id).U32(static_cast<DWORD>(m->position)).U32(RiffId("data")).U32(0).U32(0)
@@ -372,6 +373,7 @@ HRESULT WriteSampler(const Target& file, IStream* stream) {
   if (FAILED(hr)) return hr;
   const BYTE* p = Bytes(item);
   Body loops;
+  loops.s.reserve(kSmplLoopBytes * ((item.size() - kMetaSamplerHeaderBytes) / kMetaSamplerLoopBytes));
   DWORD written = 0;
   for (size_t at = kMetaSamplerHeaderBytes; at < item.size(); at += kMetaSamplerLoopBytes) {
     ULONGLONG start = riffbytes::Get64(p + at + 8);
@@ -567,7 +569,11 @@ HRESULT WriteStreams(const Target& file, const metastream::Streams& streams, DWO
         hr = WriteDisplay(file, stream, count);
         break;
       case WUFIO_META_WU03:
-        hr = WriteWhole(file, stream, RiffId("wu03"));
+        // No row of the delete tables names "wu03": the writer replaces its
+        // own chunk, so that a second write leaves one.
+        hr = file.riff64 ? WuFMMeta64_DeleteEveryChunk(file.h, kMetaGuidWu03)
+                         : WuFMMeta_DeleteEveryChunk(file.h, RiffId("wu03"), FALSE);
+        if (SUCCEEDED(hr)) hr = WriteWhole(file, stream, RiffId("wu03"));
         if (SUCCEEDED(hr)) *mask &= ~WUFIO_META_WU03;
         break;
       case WUFIO_META_WU04:
@@ -663,14 +669,16 @@ HRESULT DeleteRawTargets(const Target& file, IWuReadMeta* reader) {
     for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
       std::string item;
       FOURCC id = 0;
+      std::string data;
       hr = metastream::ReadItem(stream, &item);
-      if (SUCCEEDED(hr)) hr = RawItem(item, &id);
+      if (SUCCEEDED(hr)) hr = RawItem(item, &id, &data);
       if (FAILED(hr) || Protected(id)) continue;
-      do {
-        DWORD removed = 0;
-        hr = riff_DeleteChunk(file.h, id, &removed, FALSE);
-      } while (SUCCEEDED(hr));
-      if (hr == RIFF_E_NOT_FOUND) hr = S_OK;
+      // A "LIST" item replaces only the list of its own type: the file's
+      // other lists (its summary, its markers' texts) stay.
+      if (id != RiffId("LIST"))
+        hr = WuFMMeta_DeleteEveryChunk(file.h, id, FALSE);
+      else if (data.size() >= 4)
+        hr = WuFMMeta_DeleteEveryChunk(file.h, riffbytes::Get32(Bytes(data)), TRUE);
     }
   }
   return hr;
@@ -775,16 +783,8 @@ HRESULT WriteAiffLoops(HANDLE file, IStream* stream) {
 
 // The AIFF step: "INST" and "MARK" replaced from the sampler stream.
 HRESULT ReplaceAiff(HANDLE file, IWuReadMeta* reader, bool clean) {
-  HRESULT hr = S_OK;
-  for (DWORD id : {IffId("INST"), IffId("MARK")}) {
-    if (!clean) break;
-    do {
-      DWORD removed = 0;
-      hr = iff_DeleteChunk(file, id, &removed);
-    } while (SUCCEEDED(hr));
-    if (hr != RIFF_E_NOT_FOUND) return hr;
-    hr = S_OK;
-  }
+  HRESULT hr = clean ? WuFMMeta_DeleteKindsFromFile(file, WUFIO_META_AIFF_MARKERS, FALSE) : S_OK;
+  if (FAILED(hr)) return hr;
   metastream::Streams streams;
   hr = metastream::CollectStreams(reader, &streams);
   for (IStream* stream : streams.list) {
@@ -821,7 +821,9 @@ DWORD WuFMMeta_KindsPresent(IWuReadMeta* reader, DWORD mask, BOOL write_mode) {
     if (FAILED(metastream::ReadHeader(stream, &count, &guid)) || (write_mode && count == 0))
       continue;
     DWORD kind = metastream::KindOf(guid);
-    if (kind == WUFIO_META_SAMPLER && (mask & WUFIO_META_AIFF_MARKERS)) kind = WUFIO_META_AIFF_MARKERS;
+    // The sampler stream serves both "smpl" and the AIFF kind: each one
+    // requested is present, and the media file's form picks what is written.
+    if (kind == WUFIO_META_SAMPLER) kind |= WUFIO_META_AIFF_MARKERS;
     present |= kind & mask;
   }
   if ((mask & WUFIO_META_MARKERS) && ReaderHasItems(reader, &IWuReadMeta::GetRegionStream))
@@ -891,6 +893,9 @@ HRESULT UpdatePair(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader, D
       HANDLE side = OpenExisting(side_name.c_str());
       if (side == INVALID_HANDLE_VALUE) return Translated();
       hr = ReplaceIn(Target{side, false}, reader, sample_rate, side_present, true);
+      // The owner chunk stays the side file's last, after the chunks just
+      // written.
+      if (SUCCEEDED(hr)) hr = WuFMMeta_ReplaceAttachedNameChunk(side, media_path);
       CloseHandle(side);
     }
     if (FAILED(hr)) return hr;

@@ -8,6 +8,7 @@
 
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
+#include "tests/mediaformats/IffTestUtil.h"
 #include "tests/mediaformats/RiffTestUtil.h"
 
 using rifftest::Bytes;
@@ -108,6 +109,13 @@ TEST(FMMeta, ChangeAttachedFilename) {
                              Bytes().Chunk("WUPI", std::string("new.wav\0", 8)).s));
   EXPECT_TRUE(WuFMMeta_IsMetaFile(u"/y/new.wav", side.c_str()));
   EXPECT_FALSE(WuFMMeta_IsMetaFile(u"/y/old.wav", side.c_str()));
+  // A stale second owner chunk goes too: the first one found names the
+  // media file.
+  folder.Write("two.wul", Form("WUPL", Bytes().Chunk("WUPI", std::string("a.wav\0", 6)).s + cue +
+                                           Bytes().Chunk("WUPI", std::string("b.wav\0", 6)).s));
+  ASSERT_EQ(WuFMMeta_ChangeAttachedFilename(folder.Path("two.wul").c_str(), u"c.wav"), S_OK);
+  EXPECT_EQ(folder.Read("two.wul"),
+            Form("WUPL", cue + Bytes().Chunk("WUPI", std::string("c.wav\0", 6)).s));
   // A side file without the chunk gains one.
   folder.Write("bare.wul", Form("WUPL", cue));
   ASSERT_EQ(WuFMMeta_ChangeAttachedFilename(folder.Path("bare.wul").c_str(), u"m.aif"), S_OK);
@@ -167,6 +175,26 @@ TEST(FMMeta, DeleteByKindRemovesExactlyEachKindsChunks) {
   EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", keep));
   EXPECT_EQ(WuFMMeta_DeleteMetaChunksEx(folder.Path("none.wav").c_str(), 0x4, FALSE), S_OK);
   EXPECT_EQ(WuFMMeta_LookForMarkers(folder.Path("none.wav").c_str()), RIFF_E_NOT_FOUND);
+}
+
+TEST(FMMeta, DeleteByKindOnAiff) {
+  using ifftest::BeBytes;
+  const std::string audio = BeBytes().Chunk("COMM", ifftest::Comm(1, 2, 16, 8000))
+                                .Chunk("SSND", ifftest::Ssnd(0, "abcd")).s;
+  const std::string markers = BeBytes().Chunk("INST", std::string(20, '\x01'))
+                                  .Chunk("MARK", BeBytes().U16(0).s).Chunk("INST", "x").s;
+  struct Case {
+    DWORD kinds;
+    bool removes;
+  };
+  const Case cases[] = {{0x200, true}, {0xFFFFFFFF, true}, {0x4 | 0x100, false}};
+  Folder folder;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kinds);
+    folder.Write("m.aif", ifftest::Form("AIFF", audio + markers));
+    EXPECT_EQ(WuFMMeta_DeleteMetaChunksEx(folder.Path("m.aif").c_str(), c.kinds, FALSE), S_OK);
+    EXPECT_EQ(folder.Read("m.aif"), ifftest::Form("AIFF", audio + (c.removes ? "" : markers)));
+  }
 }
 
 TEST(FMMeta, DeleteByKindOnRiff64) {

@@ -3,11 +3,13 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "mediaformats/WuBwf.h"
 #include "mediaformats/WavHeaders.h"
 #include "mediaformats/WuFMMeta.h"
 #include "mediaformats/Riff64.h"
+#include "platform/kernel/handles.h"
 #include "tests/mediaformats/RiffTestUtil.h"
 #include "tests/mediaformats/TestReadMeta.h"
 
@@ -144,10 +146,19 @@ TEST(FMMetaWrite, ReaderMarkersAndSummaryWithTimesInSamples) {
   EXPECT_EQ(reader.live(), 0);
 }
 
+// A reader with one marker (id 4 at sample 8) and the title "t", and the
+// chunks they become.
+void SetMarkerAndTitle(TestReadMeta* reader) {
+  reader->meta_streams = {MetaStream(kMetaGuidMarkers, {MarkerItem(4, 8, kMetaPlainMarkerLength, u"")})};
+  reader->summary = ReaderStream({InfoItem("INAM", u"t")});
+}
+const std::string kMarkerAndTitle =
+    Bytes().Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
+        .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s;
+
 TEST(FMMetaWrite, SideFileLeavesTheMediaUnopenedAndOthersSideFilesAlone) {
   TestReadMeta reader;
-  reader.meta_streams = {MetaStream(kMetaGuidMarkers, {MarkerItem(4, 8, kMetaPlainMarkerLength, u"")})};
-  reader.summary = ReaderStream({InfoItem("INAM", u"t")});
+  SetMarkerAndTitle(&reader);
   Folder folder;
   folder.Write("m.wav", Form("WAVE", kAudio));
   auto stamp = std::filesystem::last_write_time(folder.dir + "/m.wav");
@@ -160,32 +171,168 @@ TEST(FMMetaWrite, SideFileLeavesTheMediaUnopenedAndOthersSideFilesAlone) {
   EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio));
   EXPECT_EQ(std::filesystem::last_write_time(folder.dir + "/m.wav"), stamp);
   EXPECT_EQ(folder.Read("m.wul"), foreign);
-  std::string side =
-      Bytes().Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
-          .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s)
-          .Chunk("WUPI", std::string("m.wav\0", 6)).s;
+  std::string side = kMarkerAndTitle + Bytes().Chunk("WUPI", std::string("m.wav\0", 6)).s;
   EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", side));
 
-  // The update form on the existing pair: the side file keeps one set of
-  // chunks, the owner chunk stays.
-  ASSERT_EQ(WuFMMeta_UpdateMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader, 0x5),
-            S_OK);
-  std::string updated =
-      Bytes().Chunk("WUPI", std::string("m.wav\0", 6))
-          .Chunk("cue ", Bytes().U32(1).U32(4).U32(8).Id("data").U32(0).U32(0).U32(8).s)
-          .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s;
-  EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", updated));
-  EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("m.wav").c_str(), folder.Path("m.wav.wul").c_str()));
+  // The update form on the existing pair, twice: the side file keeps one
+  // set of chunks and one owner chunk, the last.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(WuFMMeta_UpdateMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader, 0x5),
+              S_OK);
+    EXPECT_EQ(folder.Read("m.wav.wul"), Form("WUPL", side));
+    EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("m.wav").c_str(), folder.Path("m.wav.wul").c_str()));
+  }
   // Markers moved to the media file leave the side file.
   ASSERT_EQ(WuFMMeta_UpdateMetaStream(folder.Path("m.wav").c_str(), FALSE, 8000, &reader), S_OK);
   EXPECT_EQ(folder.Read("m.wav.wul"),
-            Form("WUPL", Bytes().Chunk("WUPI", std::string("m.wav\0", 6))
-                             .Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s).s));
+            Form("WUPL", Bytes().Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", std::string("t\0", 2)).s)
+                             .Chunk("WUPI", std::string("m.wav\0", 6)).s));
   EXPECT_EQ(WuFMMeta_LookForMarkers(folder.Path("m.wav").c_str()), S_OK);
   EXPECT_EQ(reader.live(), 0);
   // A media file that cannot be opened.
   EXPECT_EQ(WuFMMeta_WriteMetaStream(folder.Path("none.wav").c_str(), FALSE, 8000, &reader),
             RIFF_E_NOT_FOUND);
+}
+
+// A playlist is written as one "plst"; "wu02", the kind's second chunk, is
+// removed with it by every form that replaces or deletes the kind.
+TEST(FMMetaWrite, PlaylistKindReplacesBothOfItsChunks) {
+  const std::string plst(24, 'p');
+  const std::string other = Bytes().Chunk("tlst", Bytes().U32(0).s).s;
+  const std::string old_chunks =
+      Bytes().Chunk("plst", Bytes().U32(1).Raw(std::string(24, 'o')).s).Chunk("wu02", "old2").s;
+  const std::string written = Bytes().Chunk("plst", Bytes().U32(1).Raw(plst).s).s;
+  struct Case {
+    const char* name;
+    HRESULT (*run)(LPCWSTR path, IWuReadMeta* reader);
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"write",
+       [](LPCWSTR path, IWuReadMeta* reader) {
+         return WuFMMeta_openAndWriteMetaStreamEx(path, FALSE, 8000, reader, WUFIO_META_PLAYLIST, 0);
+       },
+       written},
+      {"update",
+       [](LPCWSTR path, IWuReadMeta* reader) {
+         return WuFMMeta_UpdateMetaStreamEx(path, FALSE, 8000, reader, WUFIO_META_PLAYLIST);
+       },
+       written},
+      {"delete",
+       [](LPCWSTR path, IWuReadMeta*) {
+         return WuFMMeta_DeleteMetaChunksEx(path, WUFIO_META_PLAYLIST, FALSE);
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestReadMeta reader;
+    reader.meta_streams = {MetaStream(kMetaGuidPlaylist, {plst})};
+    Folder folder;
+    folder.Write("m.wav", Form("WAVE", kAudio + old_chunks + other));
+    ASSERT_EQ(c.run(folder.Path("m.wav").c_str(), &reader), S_OK);
+    EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio + other + c.expected));
+    EXPECT_EQ(reader.live(), 0);
+  }
+}
+
+// The name "m.wav" appends is the replacing-form name of "m.wav.aif": a
+// side file there that names that file keeps its metadata on every path.
+TEST(FMMetaWrite, SideFileOfAnotherMediaFileIsNeverTruncated) {
+  const std::string foreign =
+      Form("WUPL", Bytes().Chunk("scot", "theirs").Chunk("WUPI", std::string("m.wav.aif\0", 10)).s);
+  using Run = HRESULT (*)(LPCWSTR path, IWuReadMeta* reader);
+  const std::pair<const char*, Run> cases[] = {
+      {"write", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta_WriteMetaStreamEx(p, TRUE, 8000, r, WUFIO_META_SCOT);
+       }},
+      {"update", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta_UpdateMetaStreamEx(p, TRUE, 8000, r, WUFIO_META_SCOT);
+       }},
+      {"Wave64 write", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta64_openAndWriteMetaStream(p, TRUE, 8000, r, 0, WUFIO_META_SCOT);
+       }},
+      {"Wave64 update", [](LPCWSTR p, IWuReadMeta* r) {
+         return WuFMMeta64_UpdateMetaStream(p, 8000, r, 0, WUFIO_META_SCOT);
+       }},
+  };
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio));
+  for (const auto& [name, run] : cases) {
+    SCOPED_TRACE(name);
+    TestReadMeta reader;
+    reader.meta_streams = {MetaStream(kMetaGuidScot, {"mine"})};
+    folder.Write("m.wav.wul", foreign);
+    const size_t handles = platform::OpenHandleCount();
+    EXPECT_EQ(run(folder.Path("m.wav").c_str(), &reader), WU_E_FILE_EXISTS);
+    EXPECT_EQ(platform::OpenHandleCount(), handles);
+    EXPECT_EQ(folder.Read("m.wav.wul"), foreign);
+    EXPECT_FALSE(folder.Exists("m.wul"));
+    EXPECT_EQ(reader.live(), 0);
+  }
+  // A side file without an owner chunk (a write that failed midway) is no
+  // media file's: it is replaced.
+  TestReadMeta reader;
+  reader.meta_streams = {MetaStream(kMetaGuidScot, {"mine"})};
+  folder.Write("m.wav.wul", Form("WUPL", Bytes().Chunk("scot", "half").s));
+  ASSERT_EQ(WuFMMeta_WriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
+                                       WUFIO_META_SCOT),
+            S_OK);
+  EXPECT_EQ(folder.Read("m.wav.wul"),
+            Form("WUPL", Bytes().Chunk("scot", "mine").Chunk("WUPI", std::string("m.wav\0", 6)).s));
+}
+
+// "wu03" has no delete-table row and the sampler stream serves two kinds:
+// a second write or update still leaves one chunk of each.
+TEST(FMMetaWrite, Wu03AndSamplerAreReplacedNotAdded) {
+  const std::string wu03 = MetaStream(kMetaGuidWu03, {"w3"});
+  const std::string sampler = Bytes().Zeros(28).U32(5).U32(0).s +  // 5 loops claimed
+                              Le32(1) + Le32(0) + Le64(10) + Le64(20) + Le32(0) + Le32(0);
+  const std::string smpl = Bytes().Zeros(28).U32(1).U32(0).U32(1).U32(0).U32(10).U32(29).U32(0).U32(0).s;
+  const std::string expected =
+      Form("WAVE", kAudio + Bytes().Chunk("wu03", wu03).Chunk("smpl", smpl).s);
+  // Both sampler kinds asked for, as a caller does that does not know the
+  // media file's form.
+  const DWORD kinds = WUFIO_META_WU03 | WUFIO_META_SAMPLER | WUFIO_META_AIFF_MARKERS;
+  TestReadMeta reader;
+  reader.meta_streams = {wu03, MetaStream(kMetaGuidSampler, {sampler})};
+  Folder folder;
+  folder.Write("m.wav", Form("WAVE", kAudio + Bytes().Chunk("smpl", "old smpl").Chunk("wu03", "old").s));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(WuFMMeta_UpdateMetaStream2(folder.Path("m.wav").c_str(), 8000, &reader, kinds, 0), S_OK);
+    EXPECT_EQ(folder.Read("m.wav"), expected);
+    ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), FALSE, 8000, &reader,
+                                                kinds, 0),
+              S_OK);
+    EXPECT_EQ(folder.Read("m.wav"), expected);
+  }
+  // The side file takes the sampler too.
+  ASSERT_EQ(WuFMMeta_UpdateMetaStream2(folder.Path("m.wav").c_str(), 8000, &reader, 0, kinds), S_OK);
+  EXPECT_EQ(folder.Read("m.wav.wul"),
+            Form("WUPL", Bytes().Chunk("wu03", wu03).Chunk("smpl", smpl)
+                             .Chunk("WUPI", std::string("m.wav\0", 6)).s));
+  EXPECT_EQ(reader.live(), 0);
+}
+
+// A side file written by an earlier version with its owner chunk first:
+// the update through the Wave64 form leaves it last, once.
+TEST(FMMetaWrite, Wave64UpdateLeavesTheOwnerChunkLast) {
+  TestReadMeta reader;
+  SetMarkerAndTitle(&reader);
+  Folder folder;
+  const std::string wupi = Bytes().Chunk("WUPI", std::string("n.w64\0", 6)).s;
+  const std::string kept = Bytes().Chunk("scot", "keep").s;
+  folder.Write("n.wul", Form("WUPL", wupi + Bytes().Chunk("cue ", "old!").s + kept));
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    ASSERT_EQ(WuFMMeta64_UpdateMetaStream(folder.Path("n.w64").c_str(), 1000, &reader, 0, 0x5), S_OK);
+    EXPECT_EQ(folder.Read("n.wul"), Form("WUPL", kept + kMarkerAndTitle + wupi));
+    EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("n.w64").c_str(), folder.Path("n.wul").c_str()));
+  }
+  EXPECT_FALSE(folder.Exists("n.w64.wul"));
+  EXPECT_EQ(reader.live(), 0);
 }
 
 TEST(FMMetaWrite, HostileStreamsFailCleanly) {
@@ -219,12 +366,20 @@ TEST(FMMetaWrite, HostileStreamsFailCleanly) {
     reader.meta_streams = {MetaStream(kMetaGuidPlaylist, {std::string(24, 'p')}), stream};
     Folder folder;
     folder.Write("m.wav", Form("WAVE", kAudio));
+    const size_t handles = platform::OpenHandleCount();
     EXPECT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
                                                 0xFFFF, 0),
               c.status);
     // The chunks written whole before the fault stay readable.
     EXPECT_EQ(folder.Read("m.wav"),
               Form("WAVE", kAudio + Bytes().Chunk("plst", Bytes().U32(1).Raw(std::string(24, 'p')).s).s));
+    // The same fault while updating an existing side file: it stays this
+    // media file's.
+    folder.Write("m.wav.wul", Form("WUPL", Bytes().Chunk("WUPI", std::string("m.wav\0", 6)).s));
+    EXPECT_EQ(WuFMMeta_UpdateMetaStream2(folder.Path("m.wav").c_str(), 8000, &reader, 0, 0xFFFF),
+              c.status);
+    EXPECT_TRUE(WuFMMeta_IsMetaFile(folder.Path("m.wav").c_str(), folder.Path("m.wav.wul").c_str()));
+    EXPECT_EQ(platform::OpenHandleCount(), handles);
     EXPECT_EQ(reader.live(), 0);
     EXPECT_EQ(reader.refs(), 0u);
   }
@@ -239,6 +394,13 @@ std::string BwfField(uint32_t field, const std::string& bytes) {
 }
 
 TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
+  // A raw "LIST" replaces the list of its own type only.
+  auto list = [](const char* type, const std::string& chunk) {
+    return Bytes().Chunk("LIST", Bytes().Id(type).Raw(chunk).s).s;
+  };
+  const std::string info = list("INFO", Bytes().Chunk("INAM", "keep").s);
+  const std::string exif_old = list("exif", Bytes().Chunk("ecor", "old!").s);
+  const std::string exif_new = list("exif", Bytes().Chunk("ecor", "new!").s);
   TestReadMeta reader;
   reader.meta_streams = {
       MetaStream(kMetaGuidBwf, {BwfField(0, Utf16(u"Desc")), BwfField(1, Utf16(u"Orig")),
@@ -248,10 +410,11 @@ TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
       // A raw chunk replacing the file's own, and items that would destroy
       // the format or the audio, skipped.
       MetaStream(kMetaGuidRaw, {Bytes().Chunk("abcd", "new").s, Bytes().Chunk("fmt ", "evil").s,
-                                Bytes().Chunk("data", "evil").s}),
+                                Bytes().Chunk("data", "evil").s, exif_new}),
   };
   Folder folder;
-  folder.Write("m.wav", Form("WAVE", kAudio + Bytes().Chunk("abcd", "old").Chunk("bext", "x").s));
+  folder.Write("m.wav", Form("WAVE", kAudio + Bytes().Chunk("abcd", "old").Chunk("bext", "x").s +
+                                        info + exif_old));
   ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(folder.Path("m.wav").c_str(), FALSE, 8000, &reader,
                                               WUFIO_META_BWF | WUFIO_META_RAW, 0),
             S_OK);
@@ -262,6 +425,9 @@ TEST(FMMetaWrite, BroadcastWaveAndRawChunks) {
   EXPECT_EQ(bytes.find("old"), std::string::npos);
   EXPECT_NE(bytes.find(Bytes().Chunk("abcd", "new").s), std::string::npos);
   EXPECT_EQ(bytes.find("evil"), std::string::npos);
+  EXPECT_NE(bytes.find(info), std::string::npos);
+  EXPECT_EQ(bytes.find("old!"), std::string::npos);
+  EXPECT_NE(bytes.find(exif_new), std::string::npos);
   EXPECT_EQ(rifftest::At32(bytes, 4), bytes.size() - 8);
 
   HANDLE file = CreateFileW(folder.Path("m.wav").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -365,7 +531,9 @@ TEST(FMMetaWrite, HostileReaderStreams) {
     reader.summary = c.summary;
     Folder folder;
     folder.Write("m.wav", Form("WAVE", kAudio));
+    const size_t handles = platform::OpenHandleCount();
     EXPECT_EQ(WuFMMeta_WriteMetaStream(folder.Path("m.wav").c_str(), FALSE, 8000, &reader), c.status);
+    EXPECT_EQ(platform::OpenHandleCount(), handles);
     EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", kAudio));
     EXPECT_EQ(reader.live(), 0);
   }
