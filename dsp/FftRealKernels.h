@@ -13,6 +13,8 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 namespace wuperf {
 namespace {
@@ -91,26 +93,33 @@ struct Factor {
   double g, h;  // kFactorTwo: real and imaginary part
 };
 
-// p times the factor (forward: times its conjugate).
-template <bool kInverse>
-inline Cx Times(Cx p, const Factor& f) {
-  switch (f.form) {
-    case kFactorOne:
-      return p;
-    case kFactorTwo: {
-      const double h = kInverse ? f.h : -f.h;
-      return {p.r * f.g - p.i * h, p.i * f.g + p.r * h};
-    }
-    case kFactorC4:
-      if constexpr (kInverse) return {(p.r - p.i) * kC4, (p.i + p.r) * kC4};
-      else return {(p.r + p.i) * kC4, (p.i - p.r) * kC4};
-    case kFactorMinusC4:
-      if constexpr (kInverse) return {-((p.r + p.i) * kC4), (p.r - p.i) * kC4};
-      else return {-((p.r - p.i) * kC4), -((p.r + p.i) * kC4)};
-    default:
-      if constexpr (kInverse) return {-p.i, p.r};
-      else return {p.i, -p.r};
+// p times the factor F (forward: times its conjugate); the form is chosen
+// at compile time, so every kernel is straight-line code.
+template <bool kInverse, Factor F>
+inline Cx Times(Cx p) {
+  if constexpr (F.form == kFactorOne) {
+    return p;
+  } else if constexpr (F.form == kFactorTwo) {
+    constexpr double h = kInverse ? F.h : -F.h;
+    return {p.r * F.g - p.i * h, p.i * F.g + p.r * h};
+  } else if constexpr (F.form == kFactorC4) {
+    if constexpr (kInverse) return {(p.r - p.i) * kC4, (p.i + p.r) * kC4};
+    else return {(p.r + p.i) * kC4, (p.i - p.r) * kC4};
+  } else if constexpr (F.form == kFactorMinusC4) {
+    if constexpr (kInverse) return {-((p.r + p.i) * kC4), (p.r - p.i) * kC4};
+    else return {-((p.r - p.i) * kC4), -((p.r + p.i) * kC4)};
+  } else {
+    if constexpr (kInverse) return {-p.i, p.r};
+    else return {p.i, -p.r};
   }
+}
+
+// body(std::integral_constant<int, J>) for J = 0 .. kCount - 1, written out.
+template <int kCount, class Body>
+inline void Unroll(Body&& body) {
+  [&]<int... J>(std::integer_sequence<int, J...>) {
+    (body(std::integral_constant<int, J>{}), ...);
+  }(std::make_integer_sequence<int, kCount>{});
 }
 
 constexpr Factor kOne = {kFactorOne, 0, 0};
@@ -136,14 +145,14 @@ inline void Dft4(const Cx* q, Cx* out, int stride) {
 template <bool kInverse>
 inline void Dft8(const Cx* t, Cx* out, int stride) {
   Cx p[4], e[4];
-  for (int j = 0; j < 4; ++j) p[j] = CxAdd(t[j], t[j + 4]), e[j] = CxSub(t[j], t[j + 4]);
+  Unroll<4>([&](auto j) { p[j] = CxAdd(t[j], t[j + 4]), e[j] = CxSub(t[j], t[j + 4]); });
   Dft4<kInverse>(p, out, 2 * stride);
   const Cx f0 = CxPlusRot<kInverse>(e[0], e[2]);
-  const Cx f1 = Times<kInverse>(CxPlusRot<kInverse>(e[1], e[3]), Two(kC4, kC4));
+  const Cx f1 = Times<kInverse, Two(kC4, kC4)>(CxPlusRot<kInverse>(e[1], e[3]));
   out[stride] = CxAdd(f0, f1);
   out[5 * stride] = CxSub(f0, f1);
   const Cx r0 = CxMinusRot<kInverse>(e[0], e[2]);
-  const Cx r1 = Times<kInverse>(CxMinusRot<kInverse>(e[1], e[3]), Two(-kC4, kC4));
+  const Cx r1 = Times<kInverse, Two(-kC4, kC4)>(CxMinusRot<kInverse>(e[1], e[3]));
   out[3 * stride] = CxAdd(r0, r1);
   out[7 * stride] = CxSub(r0, r1);
 }
@@ -165,30 +174,30 @@ constexpr Factor kSplit32Y[8] = {kOne,          Two(kC2, kS2),  kTimesC4, Two(kS
 // multiplied by the factor there, once); even outputs from the sums, odd
 // outputs from a_j -/+ i a_(j+8), each with one complex product, then four
 // 8-point DFTs. Reads all input before the first write.
-template <bool kInverse>
-inline void ComplexDft32(const double* src, double* dst, bool scaled, double f) {
+template <bool kInverse, bool kScaled>
+inline void ComplexDft32(const double* src, double* dst, double f) {
   Cx u[16], a[16];
-  for (int j = 0; j < 16; ++j) {
+  Unroll<16>([&](auto j) {
     const Cx x0 = {src[2 * j], src[2 * j + 1]}, x1 = {src[2 * j + 32], src[2 * j + 33]};
     u[j] = CxAdd(x0, x1), a[j] = CxSub(x0, x1);
-    if (scaled) {
+    if constexpr (kScaled) {
       u[j].r *= f, u[j].i *= f;
       a[j].r *= f, a[j].i *= f;
     }
-  }
+  });
   Cx v[8], y[8], z[8], zp[8];
-  for (int j = 0; j < 8; ++j) {
+  Unroll<8>([&](auto j) {
     v[j] = CxAdd(u[j], u[j + 8]);
-    y[j] = Times<kInverse>(CxSub(u[j], u[j + 8]), kSplit32Y[j]);
-    z[j] = Times<kInverse>(CxPlusRot<kInverse>(a[j], a[j + 8]), kSplit32Z[j]);
-    zp[j] = Times<kInverse>(CxMinusRot<kInverse>(a[j], a[j + 8]), kSplit32Zp[j]);
-  }
+    y[j] = Times<kInverse, kSplit32Y[j]>(CxSub(u[j], u[j + 8]));
+    z[j] = Times<kInverse, kSplit32Z[j]>(CxPlusRot<kInverse>(a[j], a[j + 8]));
+    zp[j] = Times<kInverse, kSplit32Zp[j]>(CxMinusRot<kInverse>(a[j], a[j + 8]));
+  });
   Cx out[32];
   Dft8<kInverse>(v, out, 4);
   Dft8<kInverse>(y, out + 2, 4);
   Dft8<kInverse>(z, out + 1, 4);
   Dft8<kInverse>(zp, out + 3, 4);
-  for (int j = 0; j < 32; ++j) dst[2 * j] = out[j].r, dst[2 * j + 1] = out[j].i;
+  Unroll<32>([&](auto j) { dst[2 * j] = out[j].r, dst[2 * j + 1] = out[j].i; });
 }
 
 // ---- Forward real kernels -------------------------------------------------------
@@ -261,13 +270,15 @@ constexpr Factor kOdd32Zp[8] = {kOne,          Two(kC3, kS3),   Two(kS2, kC2),
 // (scaled) first-stage differences b: bin 4k + 1 at y[8k + 2], bin 4k + 3
 // at y[8k + 6], k < kN/8.
 template <int kN>
-inline void RealForwardOddBins(const double* b, double* y, const Factor* zf, const Factor* zpf) {
+inline void RealForwardOddBins(const double* b, double* y) {
   constexpr int q = kN / 4;
+  constexpr const Factor* zf = kN == 16 ? kOdd16Z : kSplit32Z;
+  constexpr const Factor* zpf = kN == 16 ? kOdd16Zp : kOdd32Zp;
   Cx z[q], zp[q], oz[q], ozp[q];
-  for (int j = 0; j < q; ++j) {
-    z[j] = Times<false>(Cx{b[j], -b[j + q]}, zf[j]);
-    zp[j] = Times<false>(Cx{b[j], b[j + q]}, zpf[j]);
-  }
+  Unroll<q>([&](auto j) {
+    z[j] = Times<false, zf[j]>(Cx{b[j], -b[j + q]});
+    zp[j] = Times<false, zpf[j]>(Cx{b[j], b[j + q]});
+  });
   if constexpr (q == 4) {
     Dft4<false>(z, oz, 1);
     Dft4<false>(zp, ozp, 1);
@@ -275,10 +286,10 @@ inline void RealForwardOddBins(const double* b, double* y, const Factor* zf, con
     Dft8<false>(z, oz, 1);
     Dft8<false>(zp, ozp, 1);
   }
-  for (int k = 0; k < q / 2; ++k) {
+  Unroll<q / 2>([&](auto k) {
     y[8 * k + 2] = oz[k].r, y[8 * k + 3] = oz[k].i;
     y[8 * k + 6] = ozp[k].r, y[8 * k + 7] = ozp[k].i;
-  }
+  });
 }
 
 // kN = 16 or 32: the first stage, the network of kN/2 on the sums for the
@@ -287,20 +298,23 @@ template <int kN, bool kScaled>
 inline void RealForwardSplit(const double* x, double* y, double f) {
   constexpr int h = kN / 2;
   double a[h], b[h], e[h];
-  for (int j = 0; j < h; ++j) {
+  Unroll<h>([&](auto j) {
     a[j] = Scaled<kScaled>(x[j] + x[j + h], f);
     b[j] = Scaled<kScaled>(x[j] - x[j + h], f);
-  }
+  });
   if constexpr (kN == 16) {
     RealForward8<false>(a, e, 1.0);
-    RealForwardOddBins<16>(b, y, kOdd16Z, kOdd16Zp);
+    RealForwardOddBins<16>(b, y);
   } else {
     RealForwardSplit<16, false>(a, e, 1.0);
-    RealForwardOddBins<32>(b, y, kSplit32Z, kOdd32Zp);
+    RealForwardOddBins<32>(b, y);
   }
   // Bin 0 and bin kN/2, then bin 2k at y[4k], y[4k + 1].
   y[0] = e[0], y[1] = e[1];
-  for (int k = 1; k < h / 2; ++k) y[4 * k] = e[2 * k], y[4 * k + 1] = e[2 * k + 1];
+  Unroll<h / 2 - 1>([&](auto i) {
+    constexpr int k = i + 1;
+    y[4 * k] = e[2 * k], y[4 * k + 1] = e[2 * k + 1];
+  });
 }
 
 // ---- Inverse real kernels -------------------------------------------------------
@@ -398,32 +412,38 @@ template <bool kScaled>
 inline void RealInverse32(const double* p, double* x, double s) {
   double even[16], ev[16];
   even[0] = p[0], even[1] = p[1];
-  for (int k = 1; k < 8; ++k) even[2 * k] = p[4 * k], even[2 * k + 1] = p[4 * k + 1];
+  Unroll<7>([&](auto i) {
+    constexpr int k = i + 1;
+    even[2 * k] = p[4 * k], even[2 * k + 1] = p[4 * k + 1];
+  });
   Cx ce[4], co[4];
-  for (int m = 0; m < 4; ++m) {
-    const int k = 1 + 4 * m, km = 16 - k;
+  Unroll<4>([&](auto m) {
+    constexpr int k = 1 + 4 * m, km = 16 - k;
     const double sr = Scaled<kScaled>(p[2 * k] + p[2 * km], s);
     const double dr = Scaled<kScaled>(p[2 * k] - p[2 * km], s);
     const double si = Scaled<kScaled>(p[2 * k + 1] + p[2 * km + 1], s);
     const double di = Scaled<kScaled>(p[2 * k + 1] - p[2 * km + 1], s);
     ce[m] = {sr, di};
-    co[m] = Times<true>(Cx{dr, si}, kInv32Pre[m]);
-  }
+    co[m] = Times<true, kInv32Pre[m]>(Cx{dr, si});
+  });
   RealInverse16<kScaled>(even, ev, s);
   Cx pe[4], po[4];
   Dft4<true>(ce, pe, 1);
   Dft4<true>(co, po, 1);
   double t2[16];
-  for (int t = 0; t < 4; ++t) {
-    const Cx qe = Times<true>(pe[t], kInv32PostEven[t]);
+  Unroll<4>([&](auto t) {
+    const Cx qe = Times<true, kInv32PostEven[t]>(pe[t]);
     t2[2 * t] = 2.0 * qe.r, t2[2 * t + 8] = 2.0 * qe.i;
-    const Cx qo = Times<true>(po[t], kInv32PostOdd[t]);
+    const Cx qo = Times<true, kInv32PostOdd[t]>(po[t]);
     t2[2 * t + 1] = 2.0 * qo.r, t2[2 * t + 9] = 2.0 * qo.i;
-  }
+  });
   // Outputs t < 8: Ev + T, Ev - T; outputs t >= 8 hold minus the
   // imaginary part: Ev - T, Ev + T.
-  for (int t = 0; t < 8; ++t) x[t] = ev[t] + t2[t], x[t + 16] = ev[t] - t2[t];
-  for (int t = 8; t < 16; ++t) x[t] = ev[t] - t2[t], x[t + 16] = ev[t] + t2[t];
+  Unroll<8>([&](auto t) { x[t] = ev[t] + t2[t], x[t + 16] = ev[t] - t2[t]; });
+  Unroll<8>([&](auto i) {
+    constexpr int t = i + 8;
+    x[t] = ev[t] - t2[t], x[t + 16] = ev[t] + t2[t];
+  });
 }
 
 // ---- Shared passes --------------------------------------------------------------
