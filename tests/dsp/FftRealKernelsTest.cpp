@@ -433,4 +433,38 @@ TEST_F(FftRealKernelsV0, PostPassCombinesEachBinByItsPairRecord) {
   EXPECT_TRUE(SameBits(got, want));
 }
 
+// The passes on bit-reversed points give the DFT in natural order; the
+// inverse passes are the forward ones with every factor conjugated, so
+// inverse(x) = conj(forward(conj(x))) bit for bit (odd and even half-orders).
+TEST_F(FftRealKernelsV0, PassesGiveTheDftAndTheInverseIsTheirMirror) {
+  for (int order : {8, 9}) {
+    wuperf::FftSpecReal* ctx = MakeContext(order);
+    ASSERT_NE(ctx, nullptr);
+    const int c = order - 1, m = 1 << c;
+    const double* tw = static_cast<const double*>(ctx->twiddleTable);
+    const Vec x = Noise(2 * m, 50 + order);
+    Vec rev(2 * m);
+    for (int j = 0; j < m; ++j) {
+      int r = 0;
+      for (int b = 0; b < c; ++b) r |= ((j >> b) & 1) << (c - 1 - b);
+      rev[2 * r] = x[2 * j], rev[2 * r + 1] = x[2 * j + 1];
+    }
+    Vec fwd(rev), inv(rev), mirror = Conj(rev);
+    wuperf::v0::WuPerfFFTFwd64f_Passes_V0(fwd.data(), m, tw);
+    wuperf::v0::WuPerfFFTInv64f_Passes_V0(inv.data(), m, tw);
+    wuperf::v0::WuPerfFFTFwd64f_Passes_V0(mirror.data(), m, tw);
+    EXPECT_TRUE(SameBits(inv, Conj(mirror))) << order;
+    std::vector<dsptest::ComplexLD> pts(m);
+    for (int j = 0; j < m; ++j) pts[j] = {x[2 * j], x[2 * j + 1]};
+    for (bool inverse : {false, true}) {
+      const std::vector<dsptest::ComplexLD> exact = dsptest::DirectComplexDft(pts, inverse);
+      std::vector<long double> flat;
+      for (const auto& e : exact) flat.push_back(e.real()), flat.push_back(e.imag());
+      EXPECT_TRUE(dsptest::WithinFftBound(flat, (inverse ? inv : fwd).data(), order)) << order;
+    }
+    WuPerfsFFTFree_R_64f(ctx_);
+    ctx_ = nullptr;
+  }
+}
+
 }  // namespace
