@@ -2,7 +2,7 @@
 // networks and the inverse straight-line forms against their written
 // arithmetic, the identities between orders, closed forms and the oracle
 // bound; variant 0's 32-point complex kernels in both directions; variant
-// 0's pre-pass and post-pass steps.
+// 0's pre-pass and post-pass steps and its radix passes.
 #include <gtest/gtest.h>
 
 #include <bit>
