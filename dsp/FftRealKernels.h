@@ -207,7 +207,10 @@ inline void ComplexDft32(const double* src, double* dst, double f) {
 // the network one order down applied to the sums, the odd bins come from
 // the rotated differences b_j - i b_(j+n/4) (bins 1 mod 4) and
 // b_j + i b_(j+n/4) (bins 3 mod 4), each times its factor, then a DFT of
-// n/4 points of which the first half is used.
+// n/4 points of which the first half is used. Orders 2 and 3 are written
+// out (order 3's odd bins are that scheme with one product by (c4, -c4)
+// each). Where a sine of pi/16 or 3 pi/16 is a positive factor part the
+// kernels use kC7 or kC5, where it is negative -kS1 or -kS3.
 
 template <bool kScaled>
 inline double Scaled(double v, double f) {
