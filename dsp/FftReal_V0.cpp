@@ -58,19 +58,19 @@ void NoSplitHalves(const FftSpecReal* ctx, double* data) {
 WU_DEFINE_FFT_REAL_FIXED(V0)
 
 void WuPerfFFTFwd64fc_Order5_V0(const double* src, double* dst) {
-  ComplexForward32(src, dst, false, 1.0);
+  ComplexDft32<false, false>(src, dst, 1.0);
 }
 
 void WuPerfFFTFwd64fc_Order5Scaled_V0(const double* src, double* dst, double factor) {
-  ComplexForward32(src, dst, true, factor);
+  ComplexDft32<false, true>(src, dst, factor);
 }
 
 void WuPerfFFTInv64fc_Order5_V0(const double* src, double* dst) {
-  ComplexInverse32(src, dst, false, 1.0);
+  ComplexDft32<true, false>(src, dst, 1.0);
 }
 
 void WuPerfFFTInv64fc_Order5Scaled_V0(const double* src, double* dst, double factor) {
-  ComplexInverse32(src, dst, true, factor);
+  ComplexDft32<true, true>(src, dst, factor);
 }
 
 void WuPerfFFT64f_BitRevCopy_V0(const double* src, double* dst, int32_t count,
