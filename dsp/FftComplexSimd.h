@@ -221,31 +221,38 @@ void FirstStageFromPoints(const float* in, float* out, size_t count, const float
   }
 }
 
-// The first stage fused with the bit reversal: output points from `first`
-// (a multiple of 16), `count` of them, from the natural-order source x of n
-// points. Output run h (16 points) holds groups 4h .. 4h+3; group 4h + t
-// takes x[r], x[r + N/2], x[r + N/4], x[r + 3N/4] with r = rev'(h) +
-// rev2(t) * N/16, and entry h of the table, read as floats, is 8 rev'(h).
+// The first stage fused with the bit reversal, over all n points of the
+// natural-order source x. Output run h (16 points) holds groups 4h .. 4h+3;
+// group 4h + t takes x[r], x[r + N/2], x[r + N/4], x[r + 3N/4] with
+// r = rev'(h) + rev2(t) * N/16. The source is walked in sequence, two runs
+// a step (r = v and v + 1 in each of the 16 streams, whole cache lines in
+// turn), and run v goes to run rev'(v), whose records start at float
+// 4 * table[v] (entry v, read as floats, is 8 rev'(v)).
 template <bool kInv, int kWidth>
-void FirstStageFromTable(const float* x, float* out, size_t n, size_t first, size_t count,
-                         const uint32_t* table, const float* tw16) {
-  const size_t q = 2 * (n / 4), e = 2 * (n / 16);  // floats per quarter, per sixteenth
-  for (size_t h = first / 16; h < (first + count) / 16; ++h, out += 32) {
-    const float* r = x + table[h] / 4;
-    __m128 re[4], im[4];
-    // Memory order in a group: quarters 0, 2, 1, 3.
-    static constexpr int kQuarter[4] = {0, 2, 1, 3};
+void FirstStageFromTable(const float* x, float* out, size_t n, const uint32_t* table,
+                         const float* tw16) {
+  const size_t e = 2 * (n / 16);  // floats per sixteenth
+  // Memory order in a group: quarters 0, 2, 1, 3.
+  static constexpr int kQuarter[4] = {0, 2, 1, 3};
+  for (size_t v = 0; v < n / 16; v += 2) {
+    const float* r = x + 2 * v;
+    __m128 re0[4], im0[4], re1[4], im1[4];
     for (int k = 0; k < 4; ++k) {
-      const double* base = reinterpret_cast<const double*>(r + kQuarter[k] * q);
-      __m128 v01 = _mm_castpd_ps(
-          _mm_loadh_pd(_mm_load_sd(base), reinterpret_cast<const double*>(r + kQuarter[k] * q + 2 * e)));
-      __m128 v23 = _mm_castpd_ps(_mm_loadh_pd(
-          _mm_load_sd(reinterpret_cast<const double*>(r + kQuarter[k] * q + e)),
-          reinterpret_cast<const double*>(r + kQuarter[k] * q + 3 * e)));
-      re[k] = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(2, 0, 2, 0));
-      im[k] = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(3, 1, 3, 1));
+      const float* q = r + 4 * kQuarter[k] * e;
+      // Sixteenths 0, 2 (lanes 0, 1) and 1, 3 (lanes 2, 3) of the quarter.
+      __m128d s0 = _mm_loadu_pd(reinterpret_cast<const double*>(q));
+      __m128d s1 = _mm_loadu_pd(reinterpret_cast<const double*>(q + e));
+      __m128d s2 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 2 * e));
+      __m128d s3 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 3 * e));
+      __m128 a01 = _mm_castpd_ps(_mm_unpacklo_pd(s0, s2)), a23 = _mm_castpd_ps(_mm_unpacklo_pd(s1, s3));
+      __m128 b01 = _mm_castpd_ps(_mm_unpackhi_pd(s0, s2)), b23 = _mm_castpd_ps(_mm_unpackhi_pd(s1, s3));
+      re0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
+      im0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(3, 1, 3, 1));
+      re1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
+      im1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
     }
-    FirstButterflies<kInv, kWidth>(re, im, out, tw16);
+    FirstButterflies<kInv, kWidth>(re0, im0, out + 4 * size_t{table[v]}, tw16);
+    FirstButterflies<kInv, kWidth>(re1, im1, out + 4 * size_t{table[v + 1]}, tw16);
   }
 }
 
@@ -315,7 +322,8 @@ void LastPass(bool radix2, const float* buf, float* out, size_t span, const floa
 
 // A whole transform of n >= 64 points in the 16-aligned records at buf,
 // whose first stage `first(point, count, out, tw16, width)` writes the
-// records of output points [point, point + count) at out. Then radix-4
+// records of output points [point, point + count) at out (with
+// kWholeFirst, called once for all points before the blocked passes). Then radix-4
 // passes of span 16, 64, .. (cache blocked by KT::kBlockPoints up to span
 // 256, the table read from its start for each block); the last pass (radix-2
 // of span N/2 for odd orders, except variant 1) reads buf and writes out as
@@ -323,16 +331,17 @@ void LastPass(bool radix2, const float* buf, float* out, size_t span, const floa
 //
 // width: 16 (fused 16-point stage), 8 (variant 1, odd orders) or 4 (the
 // 4-point stage, then the radix-4 pass of span 4).
-template <class KT, bool kInv, class First>
+template <class KT, bool kInv, bool kWholeFirst, class First>
 void RunPasses(First first, int width, float* buf, size_t n, const float* tw, float* out,
                bool interleave) {
   const size_t block = KT::kBlockPoints;
   size_t span;
   if (block != 0 && n > block) {
+    if (kWholeFirst) first(0, n, buf, tw, 16);
     const float* blockTw = tw;
     for (size_t b = 0; b < n; b += block) {
       float* p = buf + 2 * b;
-      first(b, block, p, tw, 16);
+      if (!kWholeFirst) first(b, block, p, tw, 16);
       blockTw = tw + 24;
       for (size_t s = 16; s <= 256; s *= 4) {
         Radix4To<kInv, PassOut::kRecords>(p, p, s, block / (4 * s), blockTw);
@@ -385,7 +394,7 @@ void PassesSimd(void* data, size_t n, const float* tw, uint8_t* work, bool inter
       FirstStageFromPoints<kInv, decltype(kw)::value>(d + 2 * point, out, count, tw16);
     });
   };
-  RunPasses<KT, kInv>(first, width, buf, n, tw, d, interleave);
+  RunPasses<KT, kInv, false>(first, width, buf, n, tw, d, interleave);
 }
 
 // The transform from natural order: the first stage reads the source
@@ -401,12 +410,12 @@ void DirectSimd(const void* src, void* dst, size_t n, const float* tw, const uin
   int width = 16;
   if (KT::kOddRadix4Only) width = (order & 1) ? 8 : order < 14 ? 4 : 16;
   const float* x = static_cast<const float*>(src);
-  auto first = [x, n, table](size_t point, size_t count, float* o, const float* tw16, int w) {
+  auto first = [x, n, table](size_t, size_t, float* o, const float* tw16, int w) {
     WithWidth<kInv>(w, [&](auto kw) {
-      FirstStageFromTable<kInv, decltype(kw)::value>(x, o, n, point, count, table, tw16);
+      FirstStageFromTable<kInv, decltype(kw)::value>(x, o, n, table, tw16);
     });
   };
-  RunPasses<KT, kInv>(first, width, buf, n, tw, out, true);
+  RunPasses<KT, kInv, true>(first, width, buf, n, tw, out, true);
 }
 
 // One split level on a bit-reversed block of order m at `depth`: the
