@@ -221,38 +221,61 @@ void FirstStageFromPoints(const float* in, float* out, size_t count, const float
   }
 }
 
+// Two runs of the fused first stage: the points r[0], r[1] of each of the
+// 16 streams r + s * e (s = 4 quarter + sixteenth of the quarter), runs
+// rev'(v) and rev'(v + 1) written at out0 and out1.
+template <bool kInv, int kWidth>
+inline void FusedRunPair(const float* r, size_t e, float* out0, float* out1, const float* tw16) {
+  // Memory order in a group: quarters 0, 2, 1, 3.
+  static constexpr int kQuarter[4] = {0, 2, 1, 3};
+  __m128 re0[4], im0[4], re1[4], im1[4];
+  for (int k = 0; k < 4; ++k) {
+    const float* q = r + 4 * kQuarter[k] * e;
+    // Sixteenths 0, 2 (lanes 0, 1) and 1, 3 (lanes 2, 3) of the quarter.
+    __m128d s0 = _mm_loadu_pd(reinterpret_cast<const double*>(q));
+    __m128d s1 = _mm_loadu_pd(reinterpret_cast<const double*>(q + e));
+    __m128d s2 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 2 * e));
+    __m128d s3 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 3 * e));
+    __m128 a01 = _mm_castpd_ps(_mm_unpacklo_pd(s0, s2));
+    __m128 a23 = _mm_castpd_ps(_mm_unpacklo_pd(s1, s3));
+    __m128 b01 = _mm_castpd_ps(_mm_unpackhi_pd(s0, s2));
+    __m128 b23 = _mm_castpd_ps(_mm_unpackhi_pd(s1, s3));
+    re0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
+    im0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(3, 1, 3, 1));
+    re1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
+    im1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
+  }
+  FirstButterflies<kInv, kWidth>(re0, im0, out0, tw16);
+  FirstButterflies<kInv, kWidth>(re1, im1, out1, tw16);
+}
+
 // The first stage fused with the bit reversal, over all n points of the
 // natural-order source x. Output run h (16 points) holds groups 4h .. 4h+3;
 // group 4h + t takes x[r], x[r + N/2], x[r + N/4], x[r + 3N/4] with
-// r = rev'(h) + rev2(t) * N/16. The source is walked in sequence, two runs
-// a step (r = v and v + 1 in each of the 16 streams, whole cache lines in
-// turn), and run v goes to run rev'(v), whose records start at float
-// 4 * table[v] (entry v, read as floats, is 8 rev'(v)).
+// r = rev'(h) + rev2(t) * N/16. The source is walked in sequence and run v
+// goes to run rev'(v), whose records start at float 4 * table[v] (entry v,
+// read as floats, is 8 rev'(v)). From 128 points on, eight runs a step: the
+// 16 streams' next 64 bytes (a cache line each when the source is aligned)
+// are first copied to a small block, since streams N/2 bytes apart share
+// cache sets and would evict each other's lines between steps.
 template <bool kInv, int kWidth>
 void FirstStageFromTable(const float* x, float* out, size_t n, const uint32_t* table,
                          const float* tw16) {
   const size_t e = 2 * (n / 16);  // floats per sixteenth
-  // Memory order in a group: quarters 0, 2, 1, 3.
-  static constexpr int kQuarter[4] = {0, 2, 1, 3};
-  for (size_t v = 0; v < n / 16; v += 2) {
-    const float* r = x + 2 * v;
-    __m128 re0[4], im0[4], re1[4], im1[4];
-    for (int k = 0; k < 4; ++k) {
-      const float* q = r + 4 * kQuarter[k] * e;
-      // Sixteenths 0, 2 (lanes 0, 1) and 1, 3 (lanes 2, 3) of the quarter.
-      __m128d s0 = _mm_loadu_pd(reinterpret_cast<const double*>(q));
-      __m128d s1 = _mm_loadu_pd(reinterpret_cast<const double*>(q + e));
-      __m128d s2 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 2 * e));
-      __m128d s3 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 3 * e));
-      __m128 a01 = _mm_castpd_ps(_mm_unpacklo_pd(s0, s2)), a23 = _mm_castpd_ps(_mm_unpacklo_pd(s1, s3));
-      __m128 b01 = _mm_castpd_ps(_mm_unpackhi_pd(s0, s2)), b23 = _mm_castpd_ps(_mm_unpackhi_pd(s1, s3));
-      re0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
-      im0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(3, 1, 3, 1));
-      re1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
-      im1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
-    }
-    FirstButterflies<kInv, kWidth>(re0, im0, out + 4 * size_t{table[v]}, tw16);
-    FirstButterflies<kInv, kWidth>(re1, im1, out + 4 * size_t{table[v + 1]}, tw16);
+  if (n < 128) {
+    for (size_t v = 0; v < n / 16; v += 2)
+      FusedRunPair<kInv, kWidth>(x + 2 * v, e, out + 4 * size_t{table[v]},
+                                 out + 4 * size_t{table[v + 1]}, tw16);
+    return;
+  }
+  alignas(64) float block[16][16];  // 8 points of each stream
+  for (size_t v0 = 0; v0 < n / 16; v0 += 8) {
+    const float* r = x + 2 * v0;
+    for (int s = 0; s < 16; ++s)
+      for (int i = 0; i < 16; i += 4) _mm_store_ps(&block[s][i], _mm_loadu_ps(r + s * e + i));
+    for (size_t v = 0; v < 8; v += 2)
+      FusedRunPair<kInv, kWidth>(&block[0][2 * v], 16, out + 4 * size_t{table[v0 + v]},
+                                 out + 4 * size_t{table[v0 + v + 1]}, tw16);
   }
 }
 
