@@ -45,16 +45,18 @@ inline bool Aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 
 template <bool kAligned>
 inline __m128d LoadPair8(const uint8_t* p) {
   if (kAligned) return _mm_load_pd(reinterpret_cast<const double*>(p));
-  return _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(p)),
-                      reinterpret_cast<const double*>(p + 8));
+  __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  __m128i hi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8));
+  return _mm_castsi128_pd(_mm_unpacklo_epi64(lo, hi));
 }
 template <bool kAligned>
 inline void StorePair8(uint8_t* p, __m128d v) {
   if (kAligned) {
     _mm_store_pd(reinterpret_cast<double*>(p), v);
   } else {
-    _mm_store_sd(reinterpret_cast<double*>(p), v);
-    _mm_storeh_pd(reinterpret_cast<double*>(p + 8), v);
+    __m128i w = _mm_castpd_si128(v);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), w);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8), _mm_unpackhi_epi64(w, w));
   }
 }
 
