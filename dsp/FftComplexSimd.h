@@ -283,66 +283,12 @@ void FirstStageFromTable(const float* x, float* out, size_t n, const uint32_t* t
 
 // ---- Radix passes -----------------------------------------------------------------
 
-// Where a pass writes: split records on 16-byte boundaries, split records
-// anywhere, or interleaved points anywhere.
-enum class PassOut { kRecords, kRecordsUnaligned, kPoints };
-
-template <PassOut kOut>
-inline void StoreOut(float* p, Lanes4f v) {
-  if constexpr (kOut == PassOut::kRecords) {
-    StoreRecord(p, v);
-  } else if constexpr (kOut == PassOut::kRecordsUnaligned) {
-    _mm_storeu_ps(p, v.re);
-    _mm_storeu_ps(p + 4, v.im);
-  } else {
-    _mm_storeu_ps(p, _mm_unpacklo_ps(v.re, v.im));
-    _mm_storeu_ps(p + 4, _mm_unpackhi_ps(v.re, v.im));
-  }
-}
-
-// One radix-4 pass over `groups` groups of 4 * quarter points from the
-// records at src: the quarter at 2s takes W^k, the one at s W^2k, the one
-// at 3s W^3k; X[k] = a + b + c + d, X[k + s] = (a - b) - i(c - d) (inverse
-// + i), X[k + 2s] = (a + b) - (c + d), X[k + 3s] = (a - b) + i(c - d).
-template <bool kInv, PassOut kOut>
-void Radix4To(const float* src, float* dst, size_t quarter, size_t groups, const float* tw) {
-  const size_t f = 2 * quarter;  // floats per quarter
-  for (size_t g = 0; g < groups; ++g, src += 4 * f, dst += 4 * f) {
-    const float* w = tw;
-    for (size_t r = 0; r < f; r += 8, w += 24) {
-      Lanes4f p0 = LoadRecord(src + r), p1 = LoadRecord(src + f + r);
-      Lanes4f p2 = LoadRecord(src + 2 * f + r), p3 = LoadRecord(src + 3 * f + r);
-      Lanes4f y2 = MulTwiddle<kInv>(p2, _mm_load_ps(w), _mm_load_ps(w + 4));
-      Lanes4f y1 = MulTwiddle<kInv>(p1, _mm_load_ps(w + 8), _mm_load_ps(w + 12));
-      Lanes4f y3 = MulTwiddle<kInv>(p3, _mm_load_ps(w + 16), _mm_load_ps(w + 20));
-      Lanes4f s1 = Add(p0, y1), s2 = Add(y2, y3), d1 = Sub(p0, y1), d2 = Sub(y2, y3);
-      StoreOut<kOut>(dst + r, Add(s2, s1));
-      StoreOut<kOut>(dst + 2 * f + r, Sub(s1, s2));
-      StoreOut<kOut>(dst + f + r, RotateAdd<!kInv>(d1, d2));
-      StoreOut<kOut>(dst + 3 * f + r, RotateAdd<kInv>(d1, d2));
-    }
-  }
-}
-
-// The radix-2 pass of span `half` over one group: X[k] = a + W^k b,
-// X[k + half] = a - W^k b.
-template <bool kInv, PassOut kOut>
-void Radix2To(const float* src, float* dst, size_t half, const float* tw) {
-  const size_t f = 2 * half;
-  for (size_t r = 0; r < f; r += 8, tw += 8) {
-    Lanes4f p0 = LoadRecord(src + r), p1 = LoadRecord(src + f + r);
-    Lanes4f y = MulTwiddle<kInv>(p1, _mm_load_ps(tw), _mm_load_ps(tw + 4));
-    StoreOut<kOut>(dst + r, Add(p0, y));
-    StoreOut<kOut>(dst + f + r, Sub(p0, y));
-  }
-}
-
 template <bool kInv, PassOut kOut>
 void LastPass(bool radix2, const float* buf, float* out, size_t span, const float* tw) {
   if (radix2)
-    Radix2To<kInv, kOut>(buf, out, span, tw);
+    Radix2Pass32fc<kInv, kOut>(buf, out, span, 1, tw);
   else
-    Radix4To<kInv, kOut>(buf, out, span, 1, tw);
+    Radix4Pass32fc<kInv, kOut>(buf, out, span, 1, tw);
 }
 
 // A whole transform of n >= 64 points in the 16-aligned records at buf,
@@ -369,7 +315,7 @@ void RunPasses(First first, int width, float* buf, size_t n, const float* tw, fl
       if (!kWholeFirst) first(b, block, p, tw, 16);
       blockTw = tw + 24;
       for (size_t s = 16; s <= 256; s *= 4) {
-        Radix4To<kInv, PassOut::kRecords>(p, p, s, block / (4 * s), blockTw);
+        Radix4Pass32fc<kInv>(p, p, s, block / (4 * s), blockTw);
         blockTw += 6 * s;
       }
     }
@@ -377,14 +323,14 @@ void RunPasses(First first, int width, float* buf, size_t n, const float* tw, fl
     span = 1024;
   } else {
     first(0, n, buf, tw, width);
-    if (width == 4) Radix4To<kInv, PassOut::kRecords>(buf, buf, 4, n / 16, tw);
+    if (width == 4) Radix4Pass32fc<kInv>(buf, buf, 4, n / 16, tw);
     if (width != 8) tw += 24;
     span = width == 8 ? 8 : 16;
   }
   const bool radix2 = !KT::kOddRadix4Only && (Log2(n) & 1);
   const size_t end = radix2 ? n / 2 : n / 4;  // span of the last pass
   for (; span < end; span *= 4) {
-    Radix4To<kInv, PassOut::kRecords>(buf, buf, span, n / (4 * span), tw);
+    Radix4Pass32fc<kInv>(buf, buf, span, n / (4 * span), tw);
     tw += 6 * span;
   }
   if (interleave)
