@@ -296,6 +296,59 @@ void FixedKernelX2(const float* src, float* dst, float f) {
   }
 }
 
+// Bitwise select: the floats of a where mask is set, else those of b.
+inline __m128 SelectX2(__m128 mask, __m128 a, __m128 b) {
+  return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b));
+}
+// a * W_8 (q = 1) or a * W_8^3 (q = 3) for both points, adding first as
+// W8AddFirst does: the sums a.re + a.im and differences formed in place,
+// then one multiplication by sqrt(1/2) per part.
+template <bool kInv>
+inline __m128 W8AddFirstX2(__m128 a, int q) {
+  const __m128 h = _mm_set1_ps(FloatBits(kCosPi16Bits[4]));
+  const __m128 reLanes = _mm_castsi128_ps(_mm_set_epi32(0, -1, 0, -1));
+  __m128 sw = _mm_shuffle_ps(a, a, _MM_SHUFFLE(2, 3, 0, 1));  // (im, re)
+  __m128 sum = _mm_add_ps(a, sw);                              // (re + im, im + re)
+  __m128 diff = _mm_sub_ps(a, sw);                             // (re - im, im - re)
+  __m128 rdiff = _mm_sub_ps(sw, a);                            // (im - re, re - im)
+  if (!kInv) {
+    if (q == 1) return _mm_mul_ps(SelectX2(reLanes, sum, diff), h);
+    return _mm_xor_ps(_mm_mul_ps(SelectX2(reLanes, rdiff, sum), h), SignMask(false, true));
+  }
+  if (q == 1) return _mm_mul_ps(SelectX2(reLanes, diff, sum), h);
+  return _mm_xor_ps(_mm_mul_ps(SelectX2(reLanes, sum, rdiff), h), SignMask(true, false));
+}
+
+// Orders 2 and 3 of variants 1 to 4 in vector registers (no alignment
+// path: 32 and 64 bytes).
+template <int kOrder, bool kInv, bool kScaled>
+void FixedKernelSmallX2(const float* src, float* dst, float f) {
+  const __m128 scale = _mm_set1_ps(f);
+  auto store = [&](int k, __m128 v) { _mm_storeu_ps(dst + 2 * k, kScaled ? _mm_mul_ps(v, scale) : v); };
+  // Lanes 0, 1 of lo and lanes 2, 3 of hi.
+  auto halves = [](__m128 lo, __m128 hi) { return _mm_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 2, 1, 0)); };
+  if constexpr (kOrder == 2) {
+    __m128 a = _mm_loadu_ps(src), b = _mm_loadu_ps(src + 4);      // (x0, x1), (x2, x3)
+    __m128 s = _mm_add_ps(a, b), d = _mm_sub_ps(a, b);            // (t0, t2), (t1, x1 - x3)
+    __m128 p = _mm_movelh_ps(s, d), q = _mm_movehl_ps(d, s);      // (t0, t1), (t2, x1 - x3)
+    q = halves(q, RotW4x2<kInv>(q));
+    store(0, _mm_add_ps(p, q));
+    store(2, _mm_sub_ps(p, q));
+  } else {
+    __m128 y[4];  // y[m] = rows m of columns 0 and 1
+    Butterfly4X2<kInv>(_mm_loadu_ps(src), _mm_loadu_ps(src + 4), _mm_loadu_ps(src + 8),
+                       _mm_loadu_ps(src + 12), &y[0], &y[1], &y[2], &y[3]);
+    for (int m = 0; m < 4; m += 2) {
+      __m128 p = _mm_movelh_ps(y[m], y[m + 1]);   // (y[m][0], y[m+1][0])
+      __m128 q = _mm_movehl_ps(y[m + 1], y[m]);   // (y[m][1], y[m+1][1])
+      q = m == 0 ? halves(q, W8AddFirstX2<kInv>(q, 1))
+                 : halves(RotW4x2<kInv>(q), W8AddFirstX2<kInv>(q, 3));
+      store(m, _mm_add_ps(p, q));
+      store(m + 4, _mm_sub_ps(p, q));
+    }
+  }
+}
+
 // Orders 4 and 5 of variants 1 to 4: the aligned or the unaligned path.
 template <int kOrder, bool kInv, bool kScaled>
 void FixedKernelVector(const float* src, float* dst, float f) {
@@ -305,12 +358,14 @@ void FixedKernelVector(const float* src, float* dst, float f) {
     FixedKernelX2<kOrder, kInv, kScaled, false>(src, dst, f);
 }
 
-// The kernel of an order: the vector form for orders 4 and 5 of variants 1
+// The kernel of an order: the vector form for orders 2 to 5 of variants 1
 // to 4, else the scalar form.
 template <int kOrder, bool kInv, bool kScaled, bool kGeneric>
 void FixedKernelOf(const float* src, float* dst, float f) {
   if constexpr (!kGeneric && kOrder >= 4)
     FixedKernelVector<kOrder, kInv, kScaled>(src, dst, f);
+  else if constexpr (!kGeneric && kOrder >= 2)
+    FixedKernelSmallX2<kOrder, kInv, kScaled>(src, dst, f);
   else
     FixedKernel<kOrder, kInv, kScaled, kGeneric>(src, dst, f);
 }
@@ -320,12 +375,12 @@ void FixedKernelOf(const float* src, float* dst, float f) {
 
 // The fixed kernels of variant V; G: true for the variant-0 form.
 #define WU_FFT32FC_FIXED_KERNELS_DIR(D, kInv, V, G)                                               \
-  void WuPerfFFT##D##32fc_Order2_##V(const float* s, float* d) { FixedKernel<2, kInv, false, G>(s, d, 1.0f); } \
-  void WuPerfFFT##D##32fc_Order3_##V(const float* s, float* d) { FixedKernel<3, kInv, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT##D##32fc_Order2_##V(const float* s, float* d) { FixedKernelOf<2, kInv, false, G>(s, d, 1.0f); } \
+  void WuPerfFFT##D##32fc_Order3_##V(const float* s, float* d) { FixedKernelOf<3, kInv, false, G>(s, d, 1.0f); } \
   void WuPerfFFT##D##32fc_Order4_##V(const float* s, float* d) { FixedKernelOf<4, kInv, false, G>(s, d, 1.0f); } \
   void WuPerfFFT##D##32fc_Order5_##V(const float* s, float* d) { FixedKernelOf<5, kInv, false, G>(s, d, 1.0f); } \
-  void WuPerfFFT##D##32fc_Order2Scaled_##V(const float* s, float* d, float f) { FixedKernel<2, kInv, true, G>(s, d, f); } \
-  void WuPerfFFT##D##32fc_Order3Scaled_##V(const float* s, float* d, float f) { FixedKernel<3, kInv, true, G>(s, d, f); } \
+  void WuPerfFFT##D##32fc_Order2Scaled_##V(const float* s, float* d, float f) { FixedKernelOf<2, kInv, true, G>(s, d, f); } \
+  void WuPerfFFT##D##32fc_Order3Scaled_##V(const float* s, float* d, float f) { FixedKernelOf<3, kInv, true, G>(s, d, f); } \
   void WuPerfFFT##D##32fc_Order4Scaled_##V(const float* s, float* d, float f) { FixedKernelOf<4, kInv, true, G>(s, d, f); } \
   void WuPerfFFT##D##32fc_Order5Scaled_##V(const float* s, float* d, float f) { FixedKernelOf<5, kInv, true, G>(s, d, f); }
 

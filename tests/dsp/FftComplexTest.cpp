@@ -21,24 +21,7 @@ using dsptest::CfftRun;
 using dsptest::kCfftOk;
 using dsptest::RunCfft;
 
-class CfftTest : public dsptest::FftVariantTest {
- protected:
-  // Every variant forced, the orders with flags 1, 4 and 8 in both
-  // directions against the oracle (the caller's buffer at offset 0).
-  void SweepAgainstTheOracle(std::initializer_list<int> orders) {
-    ForEachVariant([orders](int) {
-      for (int order : orders)
-        for (int flag : {1, 4, 8})
-          for (bool inverse : {false, true}) {
-            SCOPED_TRACE(testing::Message() << "order " << order << " flag " << flag
-                                            << (inverse ? " inverse" : " forward"));
-            dsptest::CfftRun run{order, flag, inverse};
-            run.bufOffset = 0;
-            ASSERT_TRUE(dsptest::MatchesOracle(run, dsptest::RunCfft(run)));
-          }
-    });
-  }
-};
+class CfftTest : public dsptest::CfftVariantTest {};
 
 // A heap that fails the allocation numbered `failAt` (0: none) and counts
 // the blocks still out.
@@ -324,10 +307,6 @@ TEST_F(CfftTest, EveryOrderFlagAndDirectionMatchesTheOracle) {
   SweepAgainstTheOracle({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20});
 }
 
-// Orders 21 and 22: a chunked or split route in every variant, the
-// two-level bit reversal in place and block by block.
-TEST_F(CfftTest, OrdersTwentyOneAndTwentyTwoMatchTheOracle) { SweepAgainstTheOracle({21, 22}); }
-
 // The orders where a variant changes route or method, in place and out of
 // place, with and without a caller's buffer.
 TEST_F(CfftTest, RouteEdgesMatchTheOracle) {
@@ -454,10 +433,10 @@ void RegisterVariantRows(int v, int maxOrder, std::initializer_list<int> sqrtOrd
 
 const bool kVariantRowsRegistered = [] {
   RegisterVariantRows(0, 22, {4, 12, 22}, {11, 13});
-  RegisterVariantRows(1, 19, {4, 16, 18}, {7, 15, 16, 17});
-  RegisterVariantRows(2, 18, {10, 16, 18}, {6, 16, 17, 18});
-  RegisterVariantRows(3, 18, {12, 18}, {6, 17, 19});
-  RegisterVariantRows(4, 21, {12, 18, 20}, {6, 12, 17, 18, 19});
+  RegisterVariantRows(1, 19, {4, 16, 18}, {7, 17});
+  RegisterVariantRows(2, 18, {10, 16, 18}, {16, 18});
+  RegisterVariantRows(3, 18, {12, 18}, {12, 18});
+  RegisterVariantRows(4, 21, {12, 18, 20}, {6, 17, 19});
   return true;
 }();
 
