@@ -5,12 +5,18 @@
 // block kernels of dsp/FftVariants.h).
 //
 // Passes run on 16-byte-aligned data in place; unaligned data is carried in
-// the work buffer and written back by the last step. The first stage makes
-// 4-point DFTs of the bit-reversed groups and stores them as split records;
-// then radix-4 passes of span 4, 16, .. read the radix table in sequence;
-// odd orders end with one radix-2 pass of span N/2 (variant 1 instead
-// combines the 4-point DFTs into 8-point DFTs with the constants below and
-// continues with radix-4 passes from span 8).
+// the work buffer, the first stage reading the data and the last pass
+// writing it. The first stage makes 4-point DFTs of the bit-reversed groups
+// and combines them into 16-point DFTs (split records); radix-4 passes of
+// span 16, 64, .. read the radix table in sequence; odd orders end with one
+// radix-2 pass of span N/2 (variant 1 instead combines the 4-point DFTs
+// into 8-point DFTs with the constants below and continues with radix-4
+// passes from span 8). The last pass writes interleaved points (or split
+// records for the split transform of large orders). The direct
+// transform reads its source through the bit-reversal table in its first
+// stage. The bit reversals walk runs of four points through the index
+// table, and large orders exchange 64 x 64 blocks through the two-level
+// table.
 //
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once

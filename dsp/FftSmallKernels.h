@@ -13,6 +13,8 @@
 // variant 0 (kGeneric true) scales the first stage's sums and differences
 // and uses the opposite W_8 forms. The 8-point transforms inside order 5
 // use the general product in both. The two forms round differently.
+// Variants 1 to 4 run orders 2 to 5 in vector registers (below), with the
+// same operations and so the same bits as their scalar form.
 //
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once
