@@ -104,13 +104,33 @@ Lanes4f RotateAdd(Lanes4f d1, Lanes4f d2) {
   return {_mm_sub_ps(d1.re, d2.im), _mm_add_ps(d1.im, d2.re)};
 }
 
-// One radix-4 pass over `groups` groups of 4*quarter points. The quarter at
-// 2f carries the angle-k twiddle, the quarter at f the angle-2k twiddle.
-template <bool kInverse>
-void Radix4Pass32fc(const float* src, float* dst, int32_t quarter, int32_t groups,
+// Where a float pass writes: records on 16-byte boundaries, records
+// anywhere, or interleaved points anywhere.
+enum class PassOut { kRecords, kRecordsUnaligned, kPoints };
+
+template <PassOut kOut>
+inline void StoreOut(float* p, Lanes4f v) {
+  if constexpr (kOut == PassOut::kRecords) {
+    StoreRecord(p, v);
+  } else if constexpr (kOut == PassOut::kRecordsUnaligned) {
+    _mm_storeu_ps(p, v.re);
+    _mm_storeu_ps(p + 4, v.im);
+  } else {
+    _mm_storeu_ps(p, _mm_unpacklo_ps(v.re, v.im));
+    _mm_storeu_ps(p + 4, _mm_unpackhi_ps(v.re, v.im));
+  }
+}
+
+// One radix-4 pass over `groups` groups of 4 * quarter points from the
+// records at src: the quarter at 2f carries the angle-k twiddle, the quarter
+// at f the angle-2k twiddle, the one at 3f the angle-3k twiddle;
+// X[k] = a + b + c + d, X[k + s] = (a - b) - i(c - d) (inverse + i),
+// X[k + 2s] = (a + b) - (c + d), X[k + 3s] = (a - b) + i(c - d).
+template <bool kInverse, PassOut kOut = PassOut::kRecords>
+void Radix4Pass32fc(const float* src, float* dst, size_t quarter, size_t groups,
                     const float* tw) {
-  const size_t f = 2 * static_cast<size_t>(quarter);  // floats per quarter
-  for (int32_t g = 0; g < groups; ++g, src += 4 * f, dst += 4 * f) {
+  const size_t f = 2 * quarter;  // floats per quarter
+  for (size_t g = 0; g < groups; ++g, src += 4 * f, dst += 4 * f) {
     const float* w = tw;
     for (size_t r = 0; r < f; r += 8, w += 24) {
       Lanes4f p0 = LoadRecord(src + r), p1 = LoadRecord(src + f + r);
@@ -119,25 +139,26 @@ void Radix4Pass32fc(const float* src, float* dst, int32_t quarter, int32_t group
       Lanes4f y1 = MulTwiddle<kInverse>(p1, _mm_load_ps(w + 8), _mm_load_ps(w + 12));
       Lanes4f y3 = MulTwiddle<kInverse>(p3, _mm_load_ps(w + 16), _mm_load_ps(w + 20));
       Lanes4f s1 = Add(p0, y1), s2 = Add(y2, y3), d1 = Sub(p0, y1), d2 = Sub(y2, y3);
-      StoreRecord(dst + r, Add(s2, s1));
-      StoreRecord(dst + 2 * f + r, Sub(s1, s2));
-      StoreRecord(dst + f + r, RotateAdd<!kInverse>(d1, d2));
-      StoreRecord(dst + 3 * f + r, RotateAdd<kInverse>(d1, d2));
+      StoreOut<kOut>(dst + r, Add(s2, s1));
+      StoreOut<kOut>(dst + 2 * f + r, Sub(s1, s2));
+      StoreOut<kOut>(dst + f + r, RotateAdd<!kInverse>(d1, d2));
+      StoreOut<kOut>(dst + 3 * f + r, RotateAdd<kInverse>(d1, d2));
     }
   }
 }
 
-// One radix-2 pass over `groups` groups of 2*half points.
-template <bool kInverse>
-void Radix2Pass32fc(const float* src, float* dst, int32_t half, int32_t groups, const float* tw) {
-  const size_t f = 2 * static_cast<size_t>(half);
-  for (int32_t g = 0; g < groups; ++g, src += 2 * f, dst += 2 * f) {
+// One radix-2 pass over `groups` groups of 2 * half points: X[k] = a + W^k b,
+// X[k + half] = a - W^k b.
+template <bool kInverse, PassOut kOut = PassOut::kRecords>
+void Radix2Pass32fc(const float* src, float* dst, size_t half, size_t groups, const float* tw) {
+  const size_t f = 2 * half;
+  for (size_t g = 0; g < groups; ++g, src += 2 * f, dst += 2 * f) {
     const float* w = tw;
     for (size_t r = 0; r < f; r += 8, w += 8) {
       Lanes4f p0 = LoadRecord(src + r), p1 = LoadRecord(src + f + r);
       Lanes4f y = MulTwiddle<kInverse>(p1, _mm_load_ps(w), _mm_load_ps(w + 4));
-      StoreRecord(dst + r, Add(p0, y));
-      StoreRecord(dst + f + r, Sub(p0, y));
+      StoreOut<kOut>(dst + r, Add(p0, y));
+      StoreOut<kOut>(dst + f + r, Sub(p0, y));
     }
   }
 }

@@ -5,12 +5,18 @@
 // block kernels of dsp/FftVariants.h).
 //
 // Passes run on 16-byte-aligned data in place; unaligned data is carried in
-// the work buffer and written back by the last step. The first stage makes
-// 4-point DFTs of the bit-reversed groups and stores them as split records;
-// then radix-4 passes of span 4, 16, .. read the radix table in sequence;
-// odd orders end with one radix-2 pass of span N/2 (variant 1 instead
-// combines the 4-point DFTs into 8-point DFTs with the constants below and
-// continues with radix-4 passes from span 8).
+// the work buffer, the first stage reading the data and the last pass
+// writing it. The first stage makes 4-point DFTs of the bit-reversed groups
+// and combines them into 16-point DFTs (split records); radix-4 passes of
+// span 16, 64, .. read the radix table in sequence; odd orders end with one
+// radix-2 pass of span N/2 (variant 1 instead combines the 4-point DFTs
+// into 8-point DFTs with the constants below and continues with radix-4
+// passes from span 8). The last pass writes interleaved points (or split
+// records for the split transform of large orders). The direct
+// transform reads its source through the bit-reversal table in its first
+// stage. The bit reversals walk runs of four points through the index
+// table, and large orders exchange 64 x 64 blocks through the two-level
+// table.
 //
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once
@@ -21,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "dsp/FftBlockSimd.h"
 #include "dsp/FftComplex.h"
@@ -37,218 +44,355 @@ alignas(16) const uint32_t kEighthRootsBits[8] = {0x3F800000, 0x3F3504F4, 0x0000
 
 inline bool Aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15) == 0; }
 
-// One step of a bit-reversed counter of log2(n) bits.
-inline size_t NextRev(size_t r, size_t n) {
-  size_t bit = n >> 1;
-  while (r & bit) r ^= bit, bit >>= 1;
-  return r | bit;
-}
+// ---- Bit reversal by the index table ---------------------------------------------
 
-// Reverses the low six bits.
-constexpr uint8_t Rev6(unsigned v) {
-  return static_cast<uint8_t>(((v & 1) << 5) | ((v & 2) << 3) | ((v & 4) << 1) | ((v & 8) >> 1) |
-                              ((v & 16) >> 3) | ((v & 32) >> 5));
+// Moves of two 8-byte points: 16-byte moves on the aligned path, two 8-byte
+// moves otherwise (the same bytes either way).
+template <bool kAligned>
+inline __m128d LoadPair8(const uint8_t* p) {
+  if (kAligned) return _mm_load_pd(reinterpret_cast<const double*>(p));
+  __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+  __m128i hi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8));
+  return _mm_castsi128_pd(_mm_unpacklo_epi64(lo, hi));
 }
-inline void Move8(const uint8_t* from, uint8_t* to) {
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(to),
-                   _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from)));
-}
-
-// One tile of 64 x 64 points: dst[rev6(l) * dstStride + rev6(h)] =
-// src[h * srcStride + l] (strides in points). 32 KB each side, so both stay
-// in the cache while the writes of one row fill 512 contiguous bytes.
-inline void TileBitRev(const uint8_t* src, size_t srcStride, uint8_t* dst, size_t dstStride) {
-  for (unsigned h = 0; h < 64; ++h) {
-    const uint8_t* row = src + 8 * (h * srcStride);
-    uint8_t* column = dst + 8 * size_t{Rev6(h)};
-    for (unsigned l = 0; l < 64; ++l) Move8(row + 8 * l, column + 8 * (Rev6(l) * dstStride));
+template <bool kAligned>
+inline void StorePair8(uint8_t* p, __m128d v) {
+  if (kAligned) {
+    _mm_store_pd(reinterpret_cast<double*>(p), v);
+  } else {
+    __m128i w = _mm_castpd_si128(v);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), w);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8), _mm_unpackhi_epi64(w, w));
   }
 }
 
-// Points j = (h, mid, l) with six-bit h and l move to (rev l, rev mid,
-// rev h): tile `mid` of 64 rows of stride N/64 goes to tile rev(mid).
-constexpr size_t kTileOrder = 12;  // orders from 2 * 6 + 2 use the tiles
+// The 16 points of one run of four points in each quarter: v[2q], v[2q+1]
+// hold points 0, 1 and 2, 3 of the run in quarter q.
+struct Runs16 {
+  __m128d v[8];
+};
+template <bool kAligned>
+inline Runs16 LoadRuns(const uint8_t* run, size_t quarterBytes) {
+  Runs16 r;
+  for (int q = 0; q < 4; ++q) {
+    r.v[2 * q] = LoadPair8<kAligned>(run + q * quarterBytes);
+    r.v[2 * q + 1] = LoadPair8<kAligned>(run + q * quarterBytes + 16);
+  }
+  return r;
+}
+// Point u of the run in quarter q goes to quarter rev2(u), position rev2(q)
+// of the run: a 4 x 4 transposition with both indices bit-reversed.
+template <bool kAligned>
+inline void StoreRunsReversed(uint8_t* run, size_t quarterBytes, const Runs16& r) {
+  const __m128d* s = r.v;
+  uint8_t* q0 = run;
+  uint8_t* q1 = run + quarterBytes;
+  uint8_t* q2 = run + 2 * quarterBytes;
+  uint8_t* q3 = run + 3 * quarterBytes;
+  StorePair8<kAligned>(q0, _mm_unpacklo_pd(s[0], s[4]));
+  StorePair8<kAligned>(q0 + 16, _mm_unpacklo_pd(s[2], s[6]));
+  StorePair8<kAligned>(q2, _mm_unpackhi_pd(s[0], s[4]));
+  StorePair8<kAligned>(q2 + 16, _mm_unpackhi_pd(s[2], s[6]));
+  StorePair8<kAligned>(q1, _mm_unpacklo_pd(s[1], s[5]));
+  StorePair8<kAligned>(q1 + 16, _mm_unpacklo_pd(s[3], s[7]));
+  StorePair8<kAligned>(q3, _mm_unpackhi_pd(s[1], s[5]));
+  StorePair8<kAligned>(q3 + 16, _mm_unpackhi_pd(s[3], s[7]));
+}
 
-// dst[rev(j)] = src[j], 8-byte points; src and dst do not overlap.
-inline void BitRevCopySimd(const void* src, void* dst, size_t n) {
+// Orders below 4: the permutation point by point (8 points: 0 4 2 6 1 5 3 7).
+inline void BitRevSmall(const uint8_t* s, uint8_t* d, size_t n) {
+  static constexpr uint8_t kRev8[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+  uint64_t v[8];
+  std::memcpy(v, s, 8 * n);
+  for (size_t j = 0; j < n; ++j) std::memcpy(d + 8 * (kRev8[j] * n / 8), &v[j], 8);
+}
+
+// dst[rev(j)] = src[j]. Entry m < N/16 of the table, read as floats, is
+// the start of run rev'(m) (rev' over order - 4 bits); one step moves run m
+// of the four quarters to run rev'(m). Up to `seqWritesAbove` points the
+// source is walked from its last run down, above it the destination from
+// its first run up.
+template <bool kAligned>
+void BitRevCopyRuns(const uint8_t* s, uint8_t* d, size_t n, const uint32_t* table,
+                    size_t seqWritesAbove) {
+  const size_t qb = 2 * n, runs = n / 16;  // quarter bytes: 8 * n / 4
+  if (n <= seqWritesAbove) {
+    for (size_t m = runs; m-- > 0;)
+      StoreRunsReversed<kAligned>(d + 4 * size_t{table[m]}, qb, LoadRuns<kAligned>(s + 32 * m, qb));
+  } else {
+    for (size_t m = 0; m < runs; ++m)
+      StoreRunsReversed<kAligned>(d + 32 * m, qb, LoadRuns<kAligned>(s + 4 * size_t{table[m]}, qb));
+  }
+}
+
+template <bool kAligned>
+void BitRevInPlaceRuns(uint8_t* p, size_t n, const uint32_t* table) {
+  const size_t qb = 2 * n;
+  for (size_t m = n / 16; m-- > 0;) {
+    const size_t rm = table[m] / 8;
+    if (rm < m) continue;  // exchanged when its partner came by
+    Runs16 a = LoadRuns<kAligned>(p + 32 * m, qb);
+    if (rm != m) {
+      Runs16 b = LoadRuns<kAligned>(p + 32 * rm, qb);
+      StoreRunsReversed<kAligned>(p + 32 * m, qb, b);
+    }
+    StoreRunsReversed<kAligned>(p + 32 * rm, qb, a);
+  }
+}
+
+inline void BitRevCopyTable(const void* src, void* dst, size_t n, const uint32_t* table,
+                            size_t seqWritesAbove) {
   const uint8_t* s = static_cast<const uint8_t*>(src);
   uint8_t* d = static_cast<uint8_t*>(dst);
-  if (n >= (size_t{1} << (kTileOrder + 2))) {
-    const size_t rows = n / 64, tiles = n >> kTileOrder;
-    size_t rm = 0;
-    for (size_t m = 0; m < tiles; ++m, rm = NextRev(rm, tiles))
-      TileBitRev(s + 8 * (64 * m), rows, d + 8 * (64 * rm), rows);
-    return;
-  }
-  size_t r = 0;
-  for (size_t j = 0; j < n; ++j, r = NextRev(r, n)) Move8(s + 8 * j, d + 8 * r);
+  if (n < 16) return BitRevSmall(s, d, n);
+  if (Aligned16(s) && Aligned16(d))
+    BitRevCopyRuns<true>(s, d, n, table, seqWritesAbove);
+  else
+    BitRevCopyRuns<false>(s, d, n, table, seqWritesAbove);
 }
 
-// In place; with 64 KB of scratch the tiles of large orders are exchanged
-// through it.
-inline void BitRevInPlaceSimd(void* data, size_t n, uint8_t* scratch = nullptr) {
+inline void BitRevInPlaceTable(void* data, size_t n, const uint32_t* table) {
   uint8_t* p = static_cast<uint8_t*>(data);
-  if (scratch && n >= (size_t{1} << (kTileOrder + 2))) {
-    const size_t rows = n / 64, tiles = n >> kTileOrder;
-    uint8_t* a = scratch;
-    uint8_t* b = scratch + 0x8000;
-    size_t rm = 0;
-    for (size_t m = 0; m < tiles; ++m, rm = NextRev(rm, tiles)) {
-      if (rm < m) continue;
-      for (size_t h = 0; h < 64; ++h) {
-        std::memcpy(a + 512 * h, p + 8 * (64 * m + h * rows), 512);
-        if (rm != m) std::memcpy(b + 512 * h, p + 8 * (64 * rm + h * rows), 512);
-      }
-      TileBitRev(a, 64, p + 8 * (64 * rm), rows);
-      if (rm != m) TileBitRev(b, 64, p + 8 * (64 * m), rows);
-    }
-    return;
-  }
-  size_t r = 0;
-  for (size_t j = 0; j < n; ++j, r = NextRev(r, n)) {
-    if (j >= r) continue;
-    __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * j));
-    __m128i y = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8 * r));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * j), y);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 8 * r), x);
+  if (n < 16) return BitRevSmall(p, p, n);
+  if (Aligned16(p))
+    BitRevInPlaceRuns<true>(p, n, table);
+  else
+    BitRevInPlaceRuns<false>(p, n, table);
+}
+
+// ---- First stage ------------------------------------------------------------------
+
+// From the points a, b, c, d of four groups (lane = group, in memory order
+// of the bit-reversed data), the 4-point DFTs X0 = (a + b) + (c + d),
+// X1 = (a - b) - i(c - d) (inverse + i), X2 = (a + b) - (c + d),
+// X3 = (a - b) + i(c - d), turned into the four groups' split records;
+// then, by kWidth, stored as they are (4), combined in pairs by the radix-2
+// step of span 4 with exp(-2*pi*i*k/8) (8), or by the radix-4 step of span 4
+// with the first twiddle block (16: 16-point DFTs). `out` is 16-aligned.
+template <bool kInv, int kWidth>
+inline void FirstButterflies(const __m128 re[4], const __m128 im[4], float* out,
+                             const float* tw16) {
+  __m128 s1r = _mm_add_ps(re[0], re[1]), s1i = _mm_add_ps(im[0], im[1]);
+  __m128 d1r = _mm_sub_ps(re[0], re[1]), d1i = _mm_sub_ps(im[0], im[1]);
+  __m128 s2r = _mm_add_ps(re[2], re[3]), s2i = _mm_add_ps(im[2], im[3]);
+  __m128 cr = _mm_sub_ps(re[2], re[3]), ci = _mm_sub_ps(im[2], im[3]);
+  const __m128 sign = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
+  // rot(c - d): forward (ci, -cr), inverse (-ci, cr).
+  __m128 d2r = kInv ? _mm_xor_ps(ci, sign) : ci;
+  __m128 d2i = kInv ? cr : _mm_xor_ps(cr, sign);
+  __m128 xr0 = _mm_add_ps(s1r, s2r), xr1 = _mm_add_ps(d1r, d2r);
+  __m128 xr2 = _mm_sub_ps(s1r, s2r), xr3 = _mm_sub_ps(d1r, d2r);
+  __m128 xi0 = _mm_add_ps(s1i, s2i), xi1 = _mm_add_ps(d1i, d2i);
+  __m128 xi2 = _mm_sub_ps(s1i, s2i), xi3 = _mm_sub_ps(d1i, d2i);
+  _MM_TRANSPOSE4_PS(xr0, xr1, xr2, xr3);  // xr<k> = X0..X3 of group k
+  _MM_TRANSPOSE4_PS(xi0, xi1, xi2, xi3);
+  Lanes4f q0{xr0, xi0}, q1{xr1, xi1}, q2{xr2, xi2}, q3{xr3, xi3};
+  if constexpr (kWidth == 16) {
+    Lanes4f y2 = MulTwiddle<kInv>(q2, _mm_load_ps(tw16), _mm_load_ps(tw16 + 4));
+    Lanes4f y1 = MulTwiddle<kInv>(q1, _mm_load_ps(tw16 + 8), _mm_load_ps(tw16 + 12));
+    Lanes4f y3 = MulTwiddle<kInv>(q3, _mm_load_ps(tw16 + 16), _mm_load_ps(tw16 + 20));
+    Lanes4f s1 = Add(q0, y1), s2 = Add(y2, y3), d1 = Sub(q0, y1), d2 = Sub(y2, y3);
+    StoreRecord(out, Add(s2, s1));
+    StoreRecord(out + 16, Sub(s1, s2));
+    StoreRecord(out + 8, RotateAdd<!kInv>(d1, d2));
+    StoreRecord(out + 24, RotateAdd<kInv>(d1, d2));
+  } else if constexpr (kWidth == 8) {
+    const float* w8 = reinterpret_cast<const float*>(kEighthRootsBits);
+    const __m128 wr = _mm_load_ps(w8), wi = _mm_load_ps(w8 + 4);
+    Lanes4f y1 = MulTwiddle<kInv>(q1, wr, wi), y3 = MulTwiddle<kInv>(q3, wr, wi);
+    StoreRecord(out, Add(q0, y1));
+    StoreRecord(out + 8, Sub(q0, y1));
+    StoreRecord(out + 16, Add(q2, y3));
+    StoreRecord(out + 24, Sub(q2, y3));
+  } else {
+    StoreRecord(out, q0);
+    StoreRecord(out + 8, q1);
+    StoreRecord(out + 16, q2);
+    StoreRecord(out + 24, q3);
   }
 }
 
-// 4-point DFTs of the groups of four bit-reversed points, in place, each
-// group stored as one split record: X0 = (a + b) + (c + d), X1 = (a - b) -
-// i(c - d) (inverse + i), X2 = (a + b) - (c + d), X3 = (a - b) + i(c - d).
-// Four groups a step: their points transposed so that each lane holds one
-// group, then the records transposed back.
-template <bool kInv>
-void FirstStage4(float* p, size_t n, const float* tw16 = nullptr) {
-  for (size_t g = 0; g < n; g += 16, p += 32) {
+// The first stage over `count` bit-reversed points at `in` (any 4-byte
+// alignment), 16 points a step, into the records at `out`.
+template <bool kInv, int kWidth>
+void FirstStageFromPoints(const float* in, float* out, size_t count, const float* tw16) {
+  for (size_t g = 0; g < count; g += 16, in += 32, out += 32) {
     __m128 re[4], im[4];
     for (int k = 0; k < 4; ++k) {
-      __m128 v01 = _mm_load_ps(p + 8 * k), v23 = _mm_load_ps(p + 8 * k + 4);
+      __m128 v01 = _mm_loadu_ps(in + 8 * k), v23 = _mm_loadu_ps(in + 8 * k + 4);
       re[k] = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(2, 0, 2, 0));  // a b c d of group k
       im[k] = _mm_shuffle_ps(v01, v23, _MM_SHUFFLE(3, 1, 3, 1));
     }
     _MM_TRANSPOSE4_PS(re[0], re[1], re[2], re[3]);  // re[0] = a of groups 0..3, ..
     _MM_TRANSPOSE4_PS(im[0], im[1], im[2], im[3]);
-    __m128 s1r = _mm_add_ps(re[0], re[1]), s1i = _mm_add_ps(im[0], im[1]);
-    __m128 d1r = _mm_sub_ps(re[0], re[1]), d1i = _mm_sub_ps(im[0], im[1]);
-    __m128 s2r = _mm_add_ps(re[2], re[3]), s2i = _mm_add_ps(im[2], im[3]);
-    __m128 cr = _mm_sub_ps(re[2], re[3]), ci = _mm_sub_ps(im[2], im[3]);
-    const __m128 sign = _mm_castsi128_ps(_mm_set1_epi32(INT32_MIN));
-    // rot(c - d): forward (ci, -cr), inverse (-ci, cr).
-    __m128 d2r = kInv ? _mm_xor_ps(ci, sign) : ci;
-    __m128 d2i = kInv ? cr : _mm_xor_ps(cr, sign);
-    __m128 xr[4] = {_mm_add_ps(s1r, s2r), _mm_add_ps(d1r, d2r), _mm_sub_ps(s1r, s2r),
-                    _mm_sub_ps(d1r, d2r)};
-    __m128 xi[4] = {_mm_add_ps(s1i, s2i), _mm_add_ps(d1i, d2i), _mm_sub_ps(s1i, s2i),
-                    _mm_sub_ps(d1i, d2i)};
-    _MM_TRANSPOSE4_PS(xr[0], xr[1], xr[2], xr[3]);  // xr[k] = X0..X3 of group k
-    _MM_TRANSPOSE4_PS(xi[0], xi[1], xi[2], xi[3]);
-    if (tw16) {
-      // The radix-4 pass of span 4 in registers: 16-point DFTs.
-      Lanes4f q0{xr[0], xi[0]}, q1{xr[1], xi[1]}, q2{xr[2], xi[2]}, q3{xr[3], xi[3]};
-      Lanes4f y2 = MulTwiddle<kInv>(q2, _mm_load_ps(tw16), _mm_load_ps(tw16 + 4));
-      Lanes4f y1 = MulTwiddle<kInv>(q1, _mm_load_ps(tw16 + 8), _mm_load_ps(tw16 + 12));
-      Lanes4f y3 = MulTwiddle<kInv>(q3, _mm_load_ps(tw16 + 16), _mm_load_ps(tw16 + 20));
-      Lanes4f s1 = Add(q0, y1), s2 = Add(y2, y3), d1 = Sub(q0, y1), d2 = Sub(y2, y3);
-      StoreRecord(p, Add(s2, s1));
-      StoreRecord(p + 16, Sub(s1, s2));
-      StoreRecord(p + 8, RotateAdd<!kInv>(d1, d2));
-      StoreRecord(p + 24, RotateAdd<kInv>(d1, d2));
-      continue;
-    }
-    for (int k = 0; k < 4; ++k) {
-      _mm_store_ps(p + 8 * k, xr[k]);
-      _mm_store_ps(p + 8 * k + 4, xi[k]);
-    }
+    FirstButterflies<kInv, kWidth>(re, im, out, tw16);
   }
 }
 
-// Split records to interleaved points, from `from` to `to` (may be equal).
-inline void RecordsToPoints(const float* from, float* to, size_t n) {
-  for (size_t k = 0; k < n; k += 4, from += 8, to += 8) {
-    __m128 re = _mm_load_ps(from), im = _mm_load_ps(from + 4);
-    _mm_storeu_ps(to, _mm_unpacklo_ps(re, im));
-    _mm_storeu_ps(to + 4, _mm_unpackhi_ps(re, im));
+// Two runs of the fused first stage: the points r[0], r[1] of each of the
+// 16 streams r + s * e (s = 4 quarter + sixteenth of the quarter), runs
+// rev'(v) and rev'(v + 1) written at out0 and out1.
+template <bool kInv, int kWidth>
+inline void FusedRunPair(const float* r, size_t e, float* out0, float* out1, const float* tw16) {
+  // Memory order in a group: quarters 0, 2, 1, 3.
+  static constexpr int kQuarter[4] = {0, 2, 1, 3};
+  __m128 re0[4], im0[4], re1[4], im1[4];
+  for (int k = 0; k < 4; ++k) {
+    const float* q = r + 4 * kQuarter[k] * e;
+    // Sixteenths 0, 2 (lanes 0, 1) and 1, 3 (lanes 2, 3) of the quarter.
+    __m128d s0 = _mm_loadu_pd(reinterpret_cast<const double*>(q));
+    __m128d s1 = _mm_loadu_pd(reinterpret_cast<const double*>(q + e));
+    __m128d s2 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 2 * e));
+    __m128d s3 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 3 * e));
+    __m128 a01 = _mm_castpd_ps(_mm_unpacklo_pd(s0, s2));
+    __m128 a23 = _mm_castpd_ps(_mm_unpacklo_pd(s1, s3));
+    __m128 b01 = _mm_castpd_ps(_mm_unpackhi_pd(s0, s2));
+    __m128 b23 = _mm_castpd_ps(_mm_unpackhi_pd(s1, s3));
+    re0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
+    im0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(3, 1, 3, 1));
+    re1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
+    im1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
   }
+  FirstButterflies<kInv, kWidth>(re0, im0, out0, tw16);
+  FirstButterflies<kInv, kWidth>(re1, im1, out1, tw16);
 }
 
-// All passes over n >= 32 aligned points in bit-reversed order, leaving
-// split records.
-template <class KT, bool kInv>
-void PassesAligned(float* p, size_t n, const float* tw) {
-  const bool blocked = KT::kBlockPoints != 0 && n > KT::kBlockPoints;
-  const bool oddStart = KT::kOddRadix4Only && (Log2(n) & 1);
-  // The first stage fused with the span-4 pass (16-point DFTs), except
-  // before variant 1's 8-point stage.
-  FirstStage4<kInv>(p, blocked ? KT::kBlockPoints : n, oddStart ? nullptr : tw);
-  const int order = Log2(n);
-  const int32_t groupsOf = static_cast<int32_t>(n);
-  size_t span;
-  if (KT::kOddRadix4Only && (order & 1)) {
-    KT::template Radix2<kInv>(p, p, 4, groupsOf / 8, reinterpret_cast<const float*>(kEighthRootsBits));
-    span = 8;
-    for (; 4 * span <= n; span *= 4) {
-      KT::template Radix4<kInv>(p, p, static_cast<int32_t>(span),
-                                static_cast<int32_t>(n / (4 * span)), tw);
-      tw += 6 * span;
-    }
+// The first stage fused with the bit reversal, over all n points of the
+// natural-order source x. Output run h (16 points) holds groups 4h .. 4h+3;
+// group 4h + t takes x[r], x[r + N/2], x[r + N/4], x[r + 3N/4] with
+// r = rev'(h) + rev2(t) * N/16. The source is walked in sequence and run v
+// goes to run rev'(v), whose records start at float 4 * table[v] (entry v,
+// read as floats, is 8 rev'(v)). From 128 points on, eight runs a step: the
+// 16 streams' next 64 bytes (a cache line each when the source is aligned)
+// are first copied to a small block, since streams N/2 bytes apart share
+// cache sets and would evict each other's lines between steps.
+template <bool kInv, int kWidth>
+void FirstStageFromTable(const float* x, float* out, size_t n, const uint32_t* table,
+                         const float* tw16) {
+  const size_t e = 2 * (n / 16);  // floats per sixteenth
+  if (n < 128) {
+    for (size_t v = 0; v < n / 16; v += 2)
+      FusedRunPair<kInv, kWidth>(x + 2 * v, e, out + 4 * size_t{table[v]},
+                                 out + 4 * size_t{table[v + 1]}, tw16);
     return;
   }
-  const size_t limit = (order & 1) ? n / 2 : n;
-  span = 4;
-  if (KT::kBlockPoints != 0 && n > KT::kBlockPoints) {
-    // Cache blocking: the first stage and the passes up to span 256 block by
-    // block (each block ends as whole 1024-point transforms), the table
-    // read from its start for each block.
-    const size_t block = KT::kBlockPoints;
+  alignas(64) float block[16][16];  // 8 points of each stream
+  for (size_t v0 = 0; v0 < n / 16; v0 += 8) {
+    const float* r = x + 2 * v0;
+    for (int s = 0; s < 16; ++s)
+      for (int i = 0; i < 16; i += 4) _mm_store_ps(&block[s][i], _mm_loadu_ps(r + s * e + i));
+    for (size_t v = 0; v < 8; v += 2)
+      FusedRunPair<kInv, kWidth>(&block[0][2 * v], 16, out + 4 * size_t{table[v0 + v]},
+                                 out + 4 * size_t{table[v0 + v + 1]}, tw16);
+  }
+}
+
+// ---- Radix passes -----------------------------------------------------------------
+
+template <bool kInv, PassOut kOut>
+void LastPass(bool radix2, const float* buf, float* out, size_t span, const float* tw) {
+  if (radix2)
+    Radix2Pass32fc<kInv, kOut>(buf, out, span, 1, tw);
+  else
+    Radix4Pass32fc<kInv, kOut>(buf, out, span, 1, tw);
+}
+
+// A whole transform of n >= 64 points in the 16-aligned records at buf,
+// whose first stage `first(point, count, out, tw16, width)` writes the
+// records of output points [point, point + count) at out (with
+// kWholeFirst, called once for all points before the blocked passes). Then radix-4
+// passes of span 16, 64, .. (cache blocked by KT::kBlockPoints up to span
+// 256, the table read from its start for each block); the last pass (radix-2
+// of span N/2 for odd orders, except variant 1) reads buf and writes out as
+// interleaved points (interleave) or split records.
+//
+// width: 16 (fused 16-point stage), 8 (variant 1, odd orders) or 4 (the
+// 4-point stage, then the radix-4 pass of span 4).
+template <class KT, bool kInv, bool kWholeFirst, class First>
+void RunPasses(First first, int width, float* buf, size_t n, const float* tw, float* out,
+               bool interleave) {
+  const size_t block = KT::kBlockPoints;
+  size_t span;
+  if (block != 0 && n > block) {
+    if (kWholeFirst) first(0, n, buf, tw, 16);
     const float* blockTw = tw;
-    for (float* b = p; b < p + 2 * n; b += 2 * block) {
-      if (b != p) FirstStage4<kInv>(b, block, tw);
+    for (size_t b = 0; b < n; b += block) {
+      float* p = buf + 2 * b;
+      if (!kWholeFirst) first(b, block, p, tw, 16);
       blockTw = tw + 24;
       for (size_t s = 16; s <= 256; s *= 4) {
-        KT::template Radix4<kInv>(b, b, static_cast<int32_t>(s),
-                                  static_cast<int32_t>(block / (4 * s)), blockTw);
+        Radix4Pass32fc<kInv>(p, p, s, block / (4 * s), blockTw);
         blockTw += 6 * s;
       }
     }
     tw = blockTw;
     span = 1024;
+  } else {
+    first(0, n, buf, tw, width);
+    if (width == 4) Radix4Pass32fc<kInv>(buf, buf, 4, n / 16, tw);
+    if (width != 8) tw += 24;
+    span = width == 8 ? 8 : 16;
   }
-  if (span == 4) {
-    tw += 24;  // span 4 ran inside the first stage
-    span = 16;
-  }
-  for (; 4 * span <= limit; span *= 4) {
-    KT::template Radix4<kInv>(p, p, static_cast<int32_t>(span), static_cast<int32_t>(n / (4 * span)),
-                              tw);
+  const bool radix2 = !KT::kOddRadix4Only && (Log2(n) & 1);
+  const size_t end = radix2 ? n / 2 : n / 4;  // span of the last pass
+  for (; span < end; span *= 4) {
+    Radix4Pass32fc<kInv>(buf, buf, span, n / (4 * span), tw);
     tw += 6 * span;
   }
-  if (order & 1) KT::template Radix2<kInv>(p, p, static_cast<int32_t>(n / 2), 1, tw);
+  if (interleave)
+    LastPass<kInv, PassOut::kPoints>(radix2, buf, out, end, tw);
+  else if (Aligned16(out))
+    LastPass<kInv, PassOut::kRecords>(radix2, buf, out, end, tw);
+  else
+    LastPass<kInv, PassOut::kRecordsUnaligned>(radix2, buf, out, end, tw);
 }
 
+// Calls f with the first-stage routine of the width.
+template <bool kInv, class F>
+void WithWidth(int width, F f) {
+  if (width == 16)
+    f(std::integral_constant<int, 16>{});
+  else if (width == 8)
+    f(std::integral_constant<int, 8>{});
+  else
+    f(std::integral_constant<int, 4>{});
+}
+
+// All passes over n points of data in bit-reversed order. On a 16-byte
+// boundary the transform runs in the data; otherwise the first stage reads
+// the data into the work buffer and the last pass writes the data again.
 template <class KT, bool kInv>
 void PassesSimd(void* data, size_t n, const float* tw, uint8_t* work, bool interleave) {
   float* d = static_cast<float*>(data);
-  float* buf = d;
-  if (!Aligned16(d)) {
-    buf = reinterpret_cast<float*>(work);
-    std::memcpy(buf, d, 8 * n);
-  }
-  PassesAligned<KT, kInv>(buf, n, tw);
-  if (interleave)
-    RecordsToPoints(buf, d, n);
-  else if (buf != d)
-    std::memcpy(d, buf, 8 * n);
+  float* buf = Aligned16(d) ? d : reinterpret_cast<float*>(work);
+  const int width = KT::kOddRadix4Only && (Log2(n) & 1) ? 8 : 16;
+  auto first = [d](size_t point, size_t count, float* out, const float* tw16, int w) {
+    WithWidth<kInv>(w, [&](auto kw) {
+      FirstStageFromPoints<kInv, decltype(kw)::value>(d + 2 * point, out, count, tw16);
+    });
+  };
+  RunPasses<KT, kInv, false>(first, width, buf, n, tw, d, interleave);
 }
 
+// The transform from natural order: the first stage reads the source
+// through the bit-reversal table, so no separate permutation is made.
+// Variant 1 makes 8-point DFTs at odd orders, 4-point DFTs at even orders
+// below 14 and 16-point DFTs at order 14; the others 16-point DFTs.
 template <class KT, bool kInv>
-void DirectSimd(const void* src, void* dst, size_t n, const float* tw, uint8_t* work) {
-  float* target = (src != dst && Aligned16(dst)) ? static_cast<float*>(dst)
-                                                 : reinterpret_cast<float*>(work);
-  BitRevCopySimd(src, target, n);
-  PassesAligned<KT, kInv>(target, n, tw);
-  RecordsToPoints(target, static_cast<float*>(dst), n);
+void DirectSimd(const void* src, void* dst, size_t n, const float* tw, const uint32_t* table,
+                uint8_t* work) {
+  float* out = static_cast<float*>(dst);
+  float* buf = (src != dst && Aligned16(dst)) ? out : reinterpret_cast<float*>(work);
+  const int order = Log2(n);
+  int width = 16;
+  if (KT::kOddRadix4Only) width = (order & 1) ? 8 : order < 14 ? 4 : 16;
+  const float* x = static_cast<const float*>(src);
+  auto first = [x, n, table](size_t, size_t, float* o, const float* tw16, int w) {
+    WithWidth<kInv>(w, [&](auto kw) {
+      FirstStageFromTable<kInv, decltype(kw)::value>(x, o, n, table, tw16);
+    });
+  };
+  RunPasses<KT, kInv, true>(first, width, buf, n, tw, out, true);
 }
 
 // One split level on a bit-reversed block of order m at `depth`: the
@@ -295,13 +439,53 @@ void SplitLevelSimd(const FftSpec* s, float* p, int m, int depth, uint8_t* work)
   }
 }
 
+// The bit reversal of a large order through the two-level table: the
+// array as 64 rows of N/64 points, cut into N/4096 blocks of 64 x 64 points;
+// word i of the row table (64 rev(i)) is the point where block i's content
+// goes, each block bit-reversed as 4096 points with the pair table that
+// follows the row table. The blocks pass through the two 32 KB areas at the
+// start of the work buffer.
+template <class KT>
+void BitRevTwoLevel(const void* src, void* dst, size_t n, int order, const uint32_t* table,
+                    uint8_t* work) {
+  const size_t blocks = n >> 12;
+  const int32_t stride = static_cast<int32_t>(n / 64);
+  const uint32_t* pairs = table + blocks;
+  float* a = reinterpret_cast<float*>(work);
+  float* b = reinterpret_cast<float*>(work + 0x8000);
+  float* d = static_cast<float*>(dst);
+  if (src != dst && order < KT::kGatherCopyBelow) {
+    const float* s = static_cast<const float*>(src);
+    for (size_t i = 0; i < blocks; ++i) {
+      KT::Gather(s + 2 * size_t{table[i]}, a, stride, 64, 64);
+      KT::BlockBitRev(a, 4096, pairs);
+      KT::Scatter(d + 128 * i, a, stride, 64, 64, 0);
+    }
+    return;
+  }
+  if (src != dst) KT::Copy(src, dst, static_cast<int32_t>(8 * n));
+  for (size_t i = 0; i < blocks; ++i) {
+    const size_t to = table[i];
+    if (64 * i > to) continue;  // exchanged when its partner came by
+    KT::Gather(d + 128 * i, a, stride, 64, 64);
+    if (64 * i != to) KT::Gather(d + 2 * to, b, stride, 64, 64);
+    KT::BlockBitRev(a, 4096, pairs);
+    if (64 * i != to) KT::BlockBitRev(b, 4096, pairs);
+    KT::Scatter(d + 2 * to, a, stride, 64, 64, 0);
+    if (64 * i != to) KT::Scatter(d + 128 * i, b, stride, 64, 64, 0);
+  }
+}
+
 template <class KT, bool kInv>
 void RecursiveSimd(const FftSpec* s, const void* src, void* dst, int order, uint8_t* work) {
   const size_t n = size_t{1} << order;
-  if (src == dst)
-    BitRevInPlaceSimd(dst, n, s->workSize >= 0x10000 ? work : nullptr);
-  else
-    BitRevCopySimd(src, dst, n);
+  const uint32_t* table = static_cast<const uint32_t*>(s->bitRevTable);
+  if (order >= KT::kTwoLevelFrom) {
+    BitRevTwoLevel<KT>(src, dst, n, order, table, work);
+  } else {
+    if (src != dst) KT::Copy(src, dst, static_cast<int32_t>(8 * n));
+    BitRevInPlaceTable(dst, n, table);
+  }
   SplitLevelSimd<KT, kInv>(s, static_cast<float*>(dst), order, 0, work);
 }
 
@@ -329,6 +513,15 @@ WuPerfStatus ScaleSimd(float factor, float* data, int32_t count) {
     static constexpr bool kGeneric = false;                                                       \
     static constexpr bool kOddRadix4Only = CT.oddRadix4Only;                                      \
     static constexpr size_t kBlockPoints = BLOCK;                                                \
+    static constexpr int kTwoLevelFrom = CT.twoLevelFrom;                                        \
+    /* out-of-place large bit reversal block by block below this order */                       \
+    static constexpr int kGatherCopyBelow = I == 2 ? 0 : I == 1 ? 19 : 21;                       \
+    /* BitRevCopy walks the destination in sequence above this */                                 \
+    static constexpr size_t kSeqWritesAbove = I == 2 ? 65536 : 32768;                            \
+    static void Copy(const void* s, void* d, int32_t n) { WuPerfCopy8u_##V(s, d, n); }            \
+    static void BlockBitRev(float* p, int32_t n, const uint32_t* t) {                             \
+      WuPerfFFT32fc_BlockBitRev_##V(p, n, t);                                                     \
+    }                                                                                             \
     static constexpr const uint8_t* kSplit = S.v;                                                 \
     static constexpr const uint8_t* kBlock = B.v;                                                 \
     static uint8_t* Malloc(int32_t n) { return WuPerfsMalloc_##V(n); }                            \
@@ -399,14 +592,11 @@ WuPerfStatus ScaleSimd(float factor, float* data, int32_t count) {
   }                                                                                               \
   WU_DEFINE_FFT32FC_ENTRIES(V, Traits)                                                            \
   WU_FFT32FC_FIXED_KERNELS(V, false)                                                              \
-  void WuPerfFFT32fc_BitRevCopy_##V(const void* src, void* dst, int32_t n, const uint32_t*) {     \
-    if (src == dst)                                                                               \
-      BitRevInPlaceSimd(dst, static_cast<size_t>(n));                                             \
-    else                                                                                          \
-      BitRevCopySimd(src, dst, static_cast<size_t>(n));                                           \
+  void WuPerfFFT32fc_BitRevCopy_##V(const void* src, void* dst, int32_t n, const uint32_t* t) {  \
+    BitRevCopyTable(src, dst, static_cast<size_t>(n), t, Traits::kSeqWritesAbove);                \
   }                                                                                               \
-  void WuPerfFFT32fc_BitRevInPlace_##V(void* data, int32_t n, const uint32_t*) {                  \
-    BitRevInPlaceSimd(data, static_cast<size_t>(n));                                              \
+  void WuPerfFFT32fc_BitRevInPlace_##V(void* data, int32_t n, const uint32_t* t) {                \
+    BitRevInPlaceTable(data, static_cast<size_t>(n), t);                                          \
   }                                                                                               \
   WuPerfStatus WuPerfFFT32fc_Scale_##V(float factor, float* data, int32_t count) {                \
     return ScaleSimd<WuPerfScale32f_Kernel_##V, WuPerfZero32f_##V>(factor, data, count);         \
@@ -420,8 +610,8 @@ WuPerfStatus ScaleSimd(float factor, float* data, int32_t count) {
     PassesSimd<Traits, kInv>(data, static_cast<size_t>(n), tw, work, interleave == 1);            \
   }                                                                                               \
   void WuPerfFFT##D##32fc_Direct_##V(const void* src, void* dst, int32_t n, const float* tw,      \
-                                     const uint32_t*, uint8_t* work) {                            \
-    DirectSimd<Traits, kInv>(src, dst, static_cast<size_t>(n), tw, work);                         \
+                                     const uint32_t* bitRev, uint8_t* work) {                     \
+    DirectSimd<Traits, kInv>(src, dst, static_cast<size_t>(n), tw, bitRev, work);                 \
   }                                                                                               \
   void WuPerfFFT##D##32fc_Recursive_##V(const FftSpec* ctx, const void* src, void* dst,          \
                                         int32_t order, uint8_t* work) {                           \

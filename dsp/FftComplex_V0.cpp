@@ -23,6 +23,30 @@ Cx MulW(Cx a, float c, float ns) {
   return kInv ? CxMul(a, c, -ns) : CxMul(a, c, ns);
 }
 
+// One radix-4 pass of span `span` over n points, butterfly k reading
+// record k * n / (4 * span). kSpan: the span as a constant (a separate,
+// unrolled loop per pass size), 0 for any span.
+template <bool kInv, size_t kSpan>
+void Radix4PassV0(float* p, size_t n, size_t span, const float* tw) {
+  if (kSpan != 0) span = kSpan;
+  const size_t stride = n / (4 * span);
+  for (size_t g = 0; g < n; g += 4 * span) {
+#pragma GCC unroll 4
+    for (size_t k = 0; k < span; ++k) {
+      const float* w = tw + 6 * k * stride;
+      Cx a = Load(p, g + k);
+      Cx b = MulW<kInv>(Load(p, g + k + span), w[2], w[3]);
+      Cx c = MulW<kInv>(Load(p, g + k + 2 * span), w[0], w[1]);
+      Cx d = MulW<kInv>(Load(p, g + k + 3 * span), w[4], w[5]);
+      Cx s1 = CxAdd(a, b), d1 = CxSub(a, b), s2 = CxAdd(c, d), d2 = RotW4<kInv>(CxSub(c, d));
+      Store(p, g + k, CxAdd(s1, s2));
+      Store(p, g + k + span, CxAdd(d1, d2));
+      Store(p, g + k + 2 * span, CxSub(s1, s2));
+      Store(p, g + k + 3 * span, CxSub(d1, d2));
+    }
+  }
+}
+
 // All passes in place over n >= 8 points in bit-reversed order; the table
 // holds records (W^k, W^2k, W^3k), W = e^(-2*pi*i/n), k = 0 .. n/4.
 template <bool kInv>
@@ -51,20 +75,15 @@ void PassesV0(float* p, size_t n, const float* tw) {
     span = 8;
   }
   for (; span <= n / 4; span *= 4) {
-    const size_t stride = n / (4 * span);
-    for (size_t g = 0; g < n; g += 4 * span) {
-      for (size_t k = 0; k < span; ++k) {
-        const float* w = tw + 6 * k * stride;
-        Cx a = Load(p, g + k);
-        Cx b = MulW<kInv>(Load(p, g + k + span), w[2], w[3]);
-        Cx c = MulW<kInv>(Load(p, g + k + 2 * span), w[0], w[1]);
-        Cx d = MulW<kInv>(Load(p, g + k + 3 * span), w[4], w[5]);
-        Cx s1 = CxAdd(a, b), d1 = CxSub(a, b), s2 = CxAdd(c, d), d2 = RotW4<kInv>(CxSub(c, d));
-        Store(p, g + k, CxAdd(s1, s2));
-        Store(p, g + k + span, CxAdd(d1, d2));
-        Store(p, g + k + 2 * span, CxSub(s1, s2));
-        Store(p, g + k + 3 * span, CxSub(d1, d2));
-      }
+    switch (span) {
+      case 4: Radix4PassV0<kInv, 4>(p, n, 4, tw); break;
+      case 8: Radix4PassV0<kInv, 8>(p, n, 8, tw); break;
+      case 16: Radix4PassV0<kInv, 16>(p, n, 16, tw); break;
+      case 32: Radix4PassV0<kInv, 32>(p, n, 32, tw); break;
+      case 64: Radix4PassV0<kInv, 64>(p, n, 64, tw); break;
+      case 128: Radix4PassV0<kInv, 128>(p, n, 128, tw); break;
+      case 256: Radix4PassV0<kInv, 256>(p, n, 256, tw); break;
+      default: Radix4PassV0<kInv, 0>(p, n, span, tw); break;
     }
   }
 }

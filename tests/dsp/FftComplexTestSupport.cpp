@@ -49,4 +49,18 @@ std::vector<uint8_t> RunCfft(const CfftRun& run) {
   return WithinFftBound(exact, reinterpret_cast<const float*>(got.data()), run.order);
 }
 
+void CfftVariantTest::SweepAgainstTheOracle(std::initializer_list<int> orders) {
+  ForEachVariant([orders](int) {
+    for (int order : orders)
+      for (int flag : {1, 4, 8})
+        for (bool inverse : {false, true}) {
+          SCOPED_TRACE(testing::Message() << "order " << order << " flag " << flag
+                                          << (inverse ? " inverse" : " forward"));
+          CfftRun run{order, flag, inverse};
+          run.bufOffset = 0;
+          ASSERT_TRUE(MatchesOracle(run, RunCfft(run)));
+        }
+  });
+}
+
 }  // namespace dsptest

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "platform/kernel/types.h"
+#include "tests/dsp/FftTestSupport.h"
 
 namespace dsptest {
 
@@ -31,6 +33,14 @@ std::vector<uint8_t> RunCfft(const CfftRun& run);
 // The output compared with the oracle scaled as the flag scales the
 // direction.
 ::testing::AssertionResult MatchesOracle(const CfftRun& run, const std::vector<uint8_t>& got);
+
+// The variant fixture of the complex transforms.
+class CfftVariantTest : public FftVariantTest {
+ protected:
+  // Every variant forced, the orders with flags 1, 4 and 8 in both
+  // directions against the oracle (the caller's buffer at offset 0).
+  void SweepAgainstTheOracle(std::initializer_list<int> orders);
+};
 
 // The HRESULT of success (status 0 mapped).
 constexpr HRESULT kCfftOk = 0x4E600;
