@@ -138,13 +138,19 @@ void Radix4Stage(double* data, int64_t quarter, int64_t groups, const double* tw
 // The last stage (one group of span m) from the pair-layout working array a
 // into out at the same offsets: interleaved points (kWhole) or the pair
 // layout. kVectors: whole two-double stores (out on a 16-byte boundary);
-// else one double at a time. The values are the same either way.
-template <bool kInverse, bool kAligned, bool kWhole, bool kVectors>
-void LastStageLoop(const double* a, double* out, int64_t m, const double* tw) {
+// else one double at a time. The values are the same either way. kScale:
+// every output multiplied by the factor as it is stored (the bits of a
+// scaling pass after the stage).
+template <bool kInverse, bool kAligned, bool kWhole, bool kVectors, bool kScale = false>
+void LastStageLoop(const double* a, double* out, int64_t m, const double* tw, double factor = 1.0) {
   const int64_t f = m / 2;  // doubles per quarter
+  const __m128d sf = _mm_set1_pd(factor);
   for (int64_t p = 0; p < f; p += 4, tw += 12) {
     Quad y;
     Radix4Butterfly<kInverse, kAligned>(a + p, f, tw, y);
+    if constexpr (kScale) {
+      for (int k = 0; k < 4; ++k) y.r[k] = _mm_mul_pd(y.r[k], sf), y.i[k] = _mm_mul_pd(y.i[k], sf);
+    }
     for (int k = 0; k < 4; ++k) {
       double* o = out + p + k * f;
       if constexpr (kWhole) {
@@ -166,12 +172,16 @@ void LastStageLoop(const double* a, double* out, int64_t m, const double* tw) {
 }
 
 // The last stage with the store choice: vectors when out lies on a 16-byte
-// boundary and m reaches vectorFrom. kAligned: a lies on one.
+// boundary and m reaches vectorFrom. kAligned: a lies on one. scale (whole
+// only): the factor the outputs are multiplied by, or null.
 template <bool kInverse, bool kAligned>
 void LastStage(const double* a, double* out, int64_t m, const double* tw, bool whole,
-               int64_t vectorFrom) {
+               int64_t vectorFrom, const double* scale = nullptr) {
   const bool vectors = Aligned16(out) && m >= vectorFrom;
-  if (whole) {
+  if (whole && scale != nullptr) {
+    if (vectors) LastStageLoop<kInverse, kAligned, true, true, true>(a, out, m, tw, *scale);
+    else LastStageLoop<kInverse, kAligned, true, false, true>(a, out, m, tw, *scale);
+  } else if (whole) {
     if (vectors) LastStageLoop<kInverse, kAligned, true, true>(a, out, m, tw);
     else LastStageLoop<kInverse, kAligned, true, false>(a, out, m, tw);
   } else {
@@ -366,7 +376,7 @@ inline void PairsToPoints(const double* src, double* dst, int64_t m) {
 // writes back to the data, interleaved (whole) or in the pair layout.
 template <bool kInverse>
 void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whole,
-                 int64_t block, int64_t vectorFrom) {
+                 int64_t block, int64_t vectorFrom, const double* scale = nullptr) {
   const int64_t m = Pow2(h);
   double* a = Aligned16(data) || work == nullptr ? data : reinterpret_cast<double*>(work);
   if (h < 4) {  // m = 4 or 8: the first stage is the whole transform
@@ -389,7 +399,7 @@ void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whol
     const int64_t last = MiddleStages<kInverse, kA>(a, h, tw, block, [&](int64_t b, int64_t n) {
       FirstStageConsecutive<kInverse, kA>(data + 2 * b, a + 2 * b, h, n);
     });
-    LastStage<kInverse, kA>(a, data, m, tw + last, whole, vectorFrom);
+    LastStage<kInverse, kA>(a, data, m, tw + last, whole, vectorFrom, scale);
   };
   if (Aligned16(a)) run(std::true_type{});
   else run(std::false_type{});
@@ -401,12 +411,13 @@ void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whol
 // buffer; the last stage writes the interleaved result into dst.
 template <bool kInverse>
 void DirectTransform(const double* src, double* dst, int h, const double* tw, const uint32_t* table,
-                     uint8_t* work, int64_t block, int64_t vectorFrom, bool secondWord) {
+                     uint8_t* work, int64_t block, int64_t vectorFrom, bool secondWord,
+                     const double* scale = nullptr) {
   const int64_t m = Pow2(h);
   double* a = (src != dst && Aligned16(dst)) ? dst : reinterpret_cast<double*>(work);
   FirstStageGather<kInverse>(src, a, h, table, secondWord);
   const int64_t last = MiddleStages<kInverse, true>(a, h, tw, block, [](int64_t, int64_t) {});
-  LastStage<kInverse, true>(a, dst, m, tw + last, true, vectorFrom);
+  LastStage<kInverse, true>(a, dst, m, tw + last, true, vectorFrom, scale);
 }
 
 // The bit reversal by 4 x 4 blocks (m >= 16): with q = m/4 points per
@@ -516,6 +527,14 @@ inline void PostPassRecords(double* z, int64_t m, const double* table) {
     z[2 * j] = zr - g, z[2 * j + 1] = hh - zi;
   }
   z[m + 1] = -z[m + 1];
+}
+
+// The scale factor a transform's last stage applies when the context scales
+// this direction by a factor other than 1 and 0 (which the scale routine
+// treats apart), else null.
+inline const double* FusedScale(const FftSpecReal* ctx, bool scaled) {
+  if (!scaled || ctx->scaleFactor == 1.0 || ctx->scaleFactor == 0.0) return nullptr;
+  return &ctx->scaleFactor;
 }
 
 // The split of a large half-size transform, over the variant's kernels K
@@ -805,16 +824,20 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* ctx, const dou
         WuPerfFFTFwd64f_Large_##V(ctx, src, dst, h, work);                                     \
         return;                                                                                 \
       }                                                                                         \
+      /* The scaling rides on the last stage's stores (the same bits as a pass after it). */  \
+      const double* fused = FusedScale(ctx, ctx->scaleForward != 0);                            \
       if (h <= R.directMax) {                                                                   \
-        WuPerfFFTFwd64f_Direct_##V(src, dst, m, tw, rev, work);                                 \
+        DirectTransform<false>(src, dst, h, tw, rev, work, R.blockPoints, R.lastVectorFrom,     \
+                               R.radix8SecondWord, fused);                                      \
       } else {                                                                                  \
         if (src == dst)                                                                         \
           WuPerfFFT64f_BitRevInPlace_##V(dst, m, rev);                                          \
         else                                                                                    \
           WuPerfFFT64f_BitRevCopy_##V(src, dst, m, rev);                                        \
-        WuPerfFFTFwd64f_Passes_##V(dst, m, tw, work, 1);                                        \
+        StagePasses<false>(dst, h, tw, work, true, R.blockPoints, R.lastVectorFrom, fused);     \
       }                                                                                         \
-      if (ctx->scaleForward) WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);            \
+      if (ctx->scaleForward && fused == nullptr)                                                \
+        WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);                                   \
     }                                                                                           \
     static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {                  \
       WuPerfFFTFwd64f_RealPostPass_##V(d, m, dir, t);                                           \
@@ -830,13 +853,16 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* ctx, const dou
         WuPerfFFTInv64f_Large_##V(ctx, dst, dst, h, work);                                     \
         return;                                                                                 \
       }                                                                                         \
+      const double* fused = FusedScale(ctx, ctx->scaleInverse != 0);                            \
       if (h <= R.directMax) {                                                                   \
-        WuPerfFFTInv64f_Direct_##V(dst, dst, m, tw, rev, work);                                 \
+        DirectTransform<true>(dst, dst, h, tw, rev, work, R.blockPoints, R.lastVectorFrom,      \
+                              R.radix8SecondWord, fused);                                       \
       } else {                                                                                  \
         WuPerfFFT64f_BitRevInPlace_##V(dst, m, rev);                                            \
-        WuPerfFFTInv64f_Passes_##V(dst, m, tw, work, 1);                                        \
+        StagePasses<true>(dst, h, tw, work, true, R.blockPoints, R.lastVectorFrom, fused);      \
       }                                                                                         \
-      if (ctx->scaleInverse) WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);            \
+      if (ctx->scaleInverse && fused == nullptr)                                                \
+        WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);                                   \
     }                                                                                           \
   };                                                                                            \
   }                                                                                             \
