@@ -265,13 +265,6 @@ inline void FirstRadix8Pair(const __m128d (&xr)[8], const __m128d (&xi)[8], doub
   }
 }
 
-// Points pa and pb (two doubles each) as a real vector and an imaginary
-// vector (lane 0 from pa).
-inline void LoadLanes(const double* pa, const double* pb, __m128d& re, __m128d& im) {
-  const __m128d a = _mm_loadu_pd(pa), b = _mm_loadu_pd(pb);
-  re = _mm_unpacklo_pd(a, b), im = _mm_unpackhi_pd(a, b);
-}
-
 // The first stage on m consecutive bit-reversed interleaved points of src
 // into the pair layout at dst (the same array or another), two groups per
 // step.
@@ -494,38 +487,21 @@ inline void BitRevCopyRoute(const double* src, double* dst, int64_t m, const uin
 }
 
 // The post-pass after the fold: records A_k, A_k+1, B_k, B_k+1 for k = 1,
-// 2, then 3, 4 and so on (two points and their partners per step); the step
+// 2, then 3, 4 and so on (two points and their mirrors per step); the step
 // that reaches k = m/2 does only its first k; then the middle point's
-// imaginary part changes sign.
+// imaginary part changes sign. With z = point k, w = point m - k:
+// g = (wi + zi) A + (zr - wr) B, h = B (wi + zi) - A (zr - wr), point k
+// becomes (wr + g, h - wi) and point m - k (zr - g, h - zi).
 inline void PostPassRecords(double* z, int64_t m, const double* table) {
-  const int64_t last = m / 2 - 1;
-  int64_t k = 1;
-  for (; k + 1 <= last; k += 2, table += 4) {
-    const int64_t j = m - k;
-    __m128d zr, zi, wr, wi;
-    LoadLanes(z + 2 * k, z + 2 * k + 2, zr, zi);
-    LoadLanes(z + 2 * j, z + 2 * j - 2, wr, wi);
-    const __m128d ak = _mm_loadu_pd(table), bk = _mm_loadu_pd(table + 2);
+  MirroredSteps(z, z, m, table, [](__m128d& zr, __m128d& zi, __m128d& wr, __m128d& wi,
+                                   __m128d ak, __m128d bk) {
     const __m128d sum = _mm_add_pd(wi, zi), diff = _mm_sub_pd(zr, wr);
     const __m128d g = _mm_add_pd(_mm_mul_pd(sum, ak), _mm_mul_pd(diff, bk));
     const __m128d hh = _mm_sub_pd(_mm_mul_pd(bk, sum), _mm_mul_pd(ak, diff));
     const __m128d kr = _mm_add_pd(wr, g), ki = _mm_sub_pd(hh, wi);
-    const __m128d jr = _mm_sub_pd(zr, g), ji = _mm_sub_pd(hh, zi);
-    _mm_storeu_pd(z + 2 * k, _mm_unpacklo_pd(kr, ki));
-    _mm_storeu_pd(z + 2 * k + 2, _mm_unpackhi_pd(kr, ki));
-    _mm_storeu_pd(z + 2 * j, _mm_unpacklo_pd(jr, ji));
-    _mm_storeu_pd(z + 2 * j - 2, _mm_unpackhi_pd(jr, ji));
-  }
-  if (k == last) {
-    const int64_t j = m - k;
-    const double ak = table[0], bk = table[2];
-    const double zr = z[2 * k], zi = z[2 * k + 1], wr = z[2 * j], wi = z[2 * j + 1];
-    const double sum = wi + zi, diff = zr - wr;
-    const double g = sum * ak + diff * bk;
-    const double hh = bk * sum - ak * diff;
-    z[2 * k] = wr + g, z[2 * k + 1] = hh - wi;
-    z[2 * j] = zr - g, z[2 * j + 1] = hh - zi;
-  }
+    wr = _mm_sub_pd(zr, g), wi = _mm_sub_pd(hh, zi);
+    zr = kr, zi = ki;
+  });
   z[m + 1] = -z[m + 1];
 }
 
