@@ -190,29 +190,44 @@ void LastStage(const double* a, double* out, int64_t m, const double* tw, bool w
   }
 }
 
-// Radix-4 first stage of two groups at once, lane 0 the group written at
-// outA, lane 1 the one at outB (four points each as two pair units);
-// x[t] = (input t of lane 0, input t of lane 1). kInverse rotates by +i
-// where the forward one rotates by -i.
-template <bool kInverse, bool kAligned>
-inline void FirstRadix4Pair(const __m128d (&xr)[4], const __m128d (&xi)[4], double* outA,
-                            double* outB) {
-  const __m128d s0r = _mm_add_pd(xr[0], xr[1]), s0i = _mm_add_pd(xi[0], xi[1]);
-  const __m128d d0r = _mm_sub_pd(xr[0], xr[1]), d0i = _mm_sub_pd(xi[0], xi[1]);
-  const __m128d s1r = _mm_add_pd(xr[2], xr[3]), s1i = _mm_add_pd(xi[2], xi[3]);
-  const __m128d d1r = _mm_sub_pd(xr[2], xr[3]), d1i = _mm_sub_pd(xi[2], xi[3]);
-  __m128d yr[4], yi[4];
-  yr[0] = _mm_add_pd(s0r, s1r), yi[0] = _mm_add_pd(s0i, s1i);
-  yr[2] = _mm_sub_pd(s0r, s1r), yi[2] = _mm_sub_pd(s0i, s1i);
+// The radix-4 DFT without factors of four inputs per lane (real vectors vr,
+// imaginary vectors vi): y0 = (x0 + x1) + (x2 + x3), y1 = (x0 - x1) - i (x2
+// - x3), y2 = (x0 + x1) - (x2 + x3), y3 = (x0 - x1) + i (x2 - x3); kInverse
+// rotates by +i where the forward one rotates by -i.
+template <bool kInverse>
+inline void Radix4Lanes(const __m128d* vr, const __m128d* vi, __m128d* yr, __m128d* yi) {
+  const __m128d s0r = _mm_add_pd(vr[0], vr[1]), s0i = _mm_add_pd(vi[0], vi[1]);
+  const __m128d d0r = _mm_sub_pd(vr[0], vr[1]), d0i = _mm_sub_pd(vi[0], vi[1]);
+  const __m128d s1r = _mm_add_pd(vr[2], vr[3]), s1i = _mm_add_pd(vi[2], vi[3]);
+  const __m128d d1r = _mm_sub_pd(vr[2], vr[3]), d1i = _mm_sub_pd(vi[2], vi[3]);
   const int m = kInverse ? 3 : 1, p = kInverse ? 1 : 3;
+  yr[0] = _mm_add_pd(s0r, s1r), yi[0] = _mm_add_pd(s0i, s1i);
   yr[m] = _mm_add_pd(d0r, d1i), yi[m] = _mm_sub_pd(d0i, d1r);
+  yr[2] = _mm_sub_pd(s0r, s1r), yi[2] = _mm_sub_pd(s0i, s1i);
   yr[p] = _mm_sub_pd(d0r, d1i), yi[p] = _mm_add_pd(d0i, d1r);
-  for (int u = 0; u < 2; ++u) {
+}
+
+// Points y0 .. y(2 kUnits - 1) of lane 0 to outA and of lane 1 to outB as
+// kUnits pair units (Re y2u, Re y2u+1, Im y2u, Im y2u+1).
+template <bool kAligned, int kUnits>
+inline void StoreUnits(const __m128d* yr, const __m128d* yi, double* outA, double* outB) {
+  for (int u = 0; u < kUnits; ++u) {
     Store2<kAligned>(outA + 4 * u, _mm_unpacklo_pd(yr[2 * u], yr[2 * u + 1]));
     Store2<kAligned>(outA + 4 * u + 2, _mm_unpacklo_pd(yi[2 * u], yi[2 * u + 1]));
     Store2<kAligned>(outB + 4 * u, _mm_unpackhi_pd(yr[2 * u], yr[2 * u + 1]));
     Store2<kAligned>(outB + 4 * u + 2, _mm_unpackhi_pd(yi[2 * u], yi[2 * u + 1]));
   }
+}
+
+// Radix-4 first stage of two groups at once, lane 0 the group written at
+// outA, lane 1 the one at outB (four points each as two pair units);
+// x[t] = (input t of lane 0, input t of lane 1).
+template <bool kInverse, bool kAligned>
+inline void FirstRadix4Pair(const __m128d (&xr)[4], const __m128d (&xi)[4], double* outA,
+                            double* outB) {
+  __m128d yr[4], yi[4];
+  Radix4Lanes<kInverse>(xr, xi, yr, yi);
+  StoreUnits<kAligned, 2>(yr, yi, outA, outB);
 }
 
 // Radix-8 first stage of two groups at once (eight points each, four pair
@@ -226,21 +241,8 @@ inline void FirstRadix8Pair(const __m128d (&xr)[8], const __m128d (&xi)[8], doub
   const __m128d h = _mm_set1_pd(FirstStageH());
   const __m128d nh = _mm_set1_pd(-FirstStageH());
   __m128d er[4], ei[4], orr[4], oi[4];
-  for (int half = 0; half < 2; ++half) {
-    const __m128d* vr = xr + 4 * half;
-    const __m128d* vi = xi + 4 * half;
-    __m128d* yr = half == 0 ? er : orr;
-    __m128d* yi = half == 0 ? ei : oi;
-    const __m128d s0r = _mm_add_pd(vr[0], vr[1]), s0i = _mm_add_pd(vi[0], vi[1]);
-    const __m128d d0r = _mm_sub_pd(vr[0], vr[1]), d0i = _mm_sub_pd(vi[0], vi[1]);
-    const __m128d s1r = _mm_add_pd(vr[2], vr[3]), s1i = _mm_add_pd(vi[2], vi[3]);
-    const __m128d d1r = _mm_sub_pd(vr[2], vr[3]), d1i = _mm_sub_pd(vi[2], vi[3]);
-    const int m = kInverse ? 3 : 1, p = kInverse ? 1 : 3;
-    yr[0] = _mm_add_pd(s0r, s1r), yi[0] = _mm_add_pd(s0i, s1i);
-    yr[m] = _mm_add_pd(d0r, d1i), yi[m] = _mm_sub_pd(d0i, d1r);
-    yr[2] = _mm_sub_pd(s0r, s1r), yi[2] = _mm_sub_pd(s0i, s1i);
-    yr[p] = _mm_sub_pd(d0r, d1i), yi[p] = _mm_add_pd(d0i, d1r);
-  }
+  Radix4Lanes<kInverse>(xr, xi, er, ei);
+  Radix4Lanes<kInverse>(xr + 4, xi + 4, orr, oi);
   __m128d wr[4], wi[4];
   wr[0] = orr[0], wi[0] = oi[0];
   if constexpr (kInverse) {
@@ -257,12 +259,7 @@ inline void FirstRadix8Pair(const __m128d (&xr)[8], const __m128d (&xi)[8], doub
     yr[k] = _mm_add_pd(er[k], wr[k]), yi[k] = _mm_add_pd(ei[k], wi[k]);
     yr[k + 4] = _mm_sub_pd(er[k], wr[k]), yi[k + 4] = _mm_sub_pd(ei[k], wi[k]);
   }
-  for (int u = 0; u < 4; ++u) {
-    Store2<kAligned>(outA + 4 * u, _mm_unpacklo_pd(yr[2 * u], yr[2 * u + 1]));
-    Store2<kAligned>(outA + 4 * u + 2, _mm_unpacklo_pd(yi[2 * u], yi[2 * u + 1]));
-    Store2<kAligned>(outB + 4 * u, _mm_unpackhi_pd(yr[2 * u], yr[2 * u + 1]));
-    Store2<kAligned>(outB + 4 * u + 2, _mm_unpackhi_pd(yi[2 * u], yi[2 * u + 1]));
-  }
+  StoreUnits<kAligned, 4>(yr, yi, outA, outB);
 }
 
 // The first stage on m consecutive bit-reversed interleaved points of src
