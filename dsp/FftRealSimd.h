@@ -286,26 +286,29 @@ void FirstStageConsecutive(const double* src, double* dst, int h, int64_t m) {
 // array a (m >= 16): the group writing points 4q .. 4q + 3 (8q .. 8q + 7)
 // takes the points the bit reversal would bring there, r, r + m/2, r + m/4,
 // r + 3m/4 with r = rev(4q) (radix 8: then the same from the second start
-// r + m/8). Groups q and q + m/8 (radix 8: q + m/16) have the starts r and
-// r + 1 and run together, writing the two halves of a in order.
-// secondWord: the radix-8 second start read from the next table word.
+// r + m/8). Radix 4: groups q and q + m/8 have the starts r and r + 1 and
+// run together, writing the two halves of a, each in order; radix 8: two
+// groups after one another, in order. secondWord: the radix-8 second start
+// read from the next table word.
 template <bool kInverse>
 void FirstStageGather(const double* src, double* a, int h, const uint32_t* table, bool secondWord) {
   const int64_t m = Pow2(h);
   const int64_t quarter = m / 4;
   static constexpr int kRev2[4] = {0, 2, 1, 3};
   if (h & 1) {
-    for (int64_t q = 0; q < m / 16; ++q) {
-      const int64_t r = table[2 * q] / 2;
-      const int64_t r2 = secondWord ? table[2 * q + 1] / 2 : r + m / 8;
-      __m128d xr[8], xi[8];
-      for (int t = 0; t < 4; ++t) {
-        const double* p = src + 2 * (kRev2[t] * quarter + r);
-        LoadLanes(p, p + 2, xr[t], xi[t]);
-        const double* p2 = src + 2 * (kRev2[t] * quarter + r2);
-        LoadLanes(p2, p2 + 2, xr[t + 4], xi[t + 4]);
+    for (int64_t q = 0; q < m / 8; q += 2) {
+      const double* start[2][2];  // [lane][first, second start]
+      for (int lane = 0; lane < 2; ++lane) {
+        const int64_t r = table[2 * (q + lane)] / 2;
+        const int64_t r2 = secondWord ? table[2 * (q + lane) + 1] / 2 : r + m / 8;
+        start[lane][0] = src + 2 * r, start[lane][1] = src + 2 * r2;
       }
-      FirstRadix8Pair<kInverse, true>(xr, xi, a + 16 * q, a + 16 * q + m);
+      __m128d xr[8], xi[8];
+      for (int t = 0; t < 8; ++t) {
+        const int64_t off = 2 * kRev2[t & 3] * quarter;
+        LoadLanes(start[0][t >> 2] + off, start[1][t >> 2] + off, xr[t], xi[t]);
+      }
+      FirstRadix8Pair<kInverse, true>(xr, xi, a + 16 * q, a + 16 * q + 16);
     }
   } else {
     for (int64_t q = 0; q < m / 8; ++q) {
