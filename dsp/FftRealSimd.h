@@ -94,17 +94,25 @@ inline void Radix4Butterfly(const double* q0, int64_t f, const double* w, Quad& 
   const __m128d a2r = Load2<kAligned>(q2), a2i = Load2<kAligned>(q2 + 2);
   const __m128d a3r = Load2<kAligned>(q3), a3i = Load2<kAligned>(q3 + 2);
   const __m128d c1 = _mm_loadu_pd(w), c2 = _mm_loadu_pd(w + 4), c3 = _mm_loadu_pd(w + 8);
-  __m128d s1 = _mm_loadu_pd(w + 2), s2 = _mm_loadu_pd(w + 6), s3 = _mm_loadu_pd(w + 10);
+  const __m128d s1 = _mm_loadu_pd(w + 2), s2 = _mm_loadu_pd(w + 6), s3 = _mm_loadu_pd(w + 10);
+  // a W = (re c - im s, re s + im c); with the conjugate factor (re c + im
+  // s, im c - re s).
+  __m128d t1r, t1i, t2r, t2i, t3r, t3i;
   if constexpr (kInverse) {
-    const __m128d zero = _mm_setzero_pd();
-    s1 = _mm_sub_pd(zero, s1), s2 = _mm_sub_pd(zero, s2), s3 = _mm_sub_pd(zero, s3);
+    t1r = _mm_add_pd(_mm_mul_pd(a1r, c2), _mm_mul_pd(a1i, s2));
+    t1i = _mm_sub_pd(_mm_mul_pd(a1i, c2), _mm_mul_pd(a1r, s2));
+    t2r = _mm_add_pd(_mm_mul_pd(a2r, c1), _mm_mul_pd(a2i, s1));
+    t2i = _mm_sub_pd(_mm_mul_pd(a2i, c1), _mm_mul_pd(a2r, s1));
+    t3r = _mm_add_pd(_mm_mul_pd(a3r, c3), _mm_mul_pd(a3i, s3));
+    t3i = _mm_sub_pd(_mm_mul_pd(a3i, c3), _mm_mul_pd(a3r, s3));
+  } else {
+    t1r = _mm_sub_pd(_mm_mul_pd(a1r, c2), _mm_mul_pd(a1i, s2));
+    t1i = _mm_add_pd(_mm_mul_pd(a1i, c2), _mm_mul_pd(a1r, s2));
+    t2r = _mm_sub_pd(_mm_mul_pd(a2r, c1), _mm_mul_pd(a2i, s1));
+    t2i = _mm_add_pd(_mm_mul_pd(a2i, c1), _mm_mul_pd(a2r, s1));
+    t3r = _mm_sub_pd(_mm_mul_pd(a3r, c3), _mm_mul_pd(a3i, s3));
+    t3i = _mm_add_pd(_mm_mul_pd(a3i, c3), _mm_mul_pd(a3r, s3));
   }
-  const __m128d t1r = _mm_sub_pd(_mm_mul_pd(a1r, c2), _mm_mul_pd(a1i, s2));
-  const __m128d t1i = _mm_add_pd(_mm_mul_pd(a1i, c2), _mm_mul_pd(a1r, s2));
-  const __m128d t2r = _mm_sub_pd(_mm_mul_pd(a2r, c1), _mm_mul_pd(a2i, s1));
-  const __m128d t2i = _mm_add_pd(_mm_mul_pd(a2i, c1), _mm_mul_pd(a2r, s1));
-  const __m128d t3r = _mm_sub_pd(_mm_mul_pd(a3r, c3), _mm_mul_pd(a3i, s3));
-  const __m128d t3i = _mm_add_pd(_mm_mul_pd(a3i, c3), _mm_mul_pd(a3r, s3));
   const __m128d u0r = _mm_add_pd(a0r, t1r), u0i = _mm_add_pd(a0i, t1i);
   const __m128d u1r = _mm_sub_pd(a0r, t1r), u1i = _mm_sub_pd(a0i, t1i);
   const __m128d v0r = _mm_add_pd(t2r, t3r), v0i = _mm_add_pd(t2i, t3i);
