@@ -238,36 +238,52 @@ inline void FirstRadix4Pair(const __m128d (&xr)[4], const __m128d (&xi)[4], doub
   StoreUnits<kAligned, 2>(yr, yi, outA, outB);
 }
 
-// Radix-8 first stage of two groups at once (eight points each, four pair
-// units): E and O the radix-4 results of inputs 0..3 and 4..7, then y_k =
-// E_k + w_k O_k and y_(k+4) = E_k - w_k O_k with w = 1, h (1 - i), -i,
-// -h (1 + i), the products formed as (v + (-i) v) h and (v - (-i) v)(-h);
-// kInverse takes the conjugate rotations h (1 + i), +i and -h (1 - i).
+// v times -i ((re, im) to (im, -re)) and times +i ((-im, re)): exact.
+inline __m128d TimesMinusI(__m128d v) {
+  return _mm_xor_pd(_mm_shuffle_pd(v, v, 1), _mm_set_pd(-0.0, 0.0));
+}
+inline __m128d TimesPlusI(__m128d v) {
+  return _mm_xor_pd(_mm_shuffle_pd(v, v, 1), _mm_set_pd(0.0, -0.0));
+}
+
+// Radix-8 first stage of one group of eight points x[t] (one point per
+// vector, re and im), written as four pair units at out: E and O the
+// radix-4 results of inputs 0..3 and 4..7, then y_k = E_k + w_k O_k and
+// y_(k+4) = E_k - w_k O_k with w = 1, h (1 - i), -i, -h (1 + i), the
+// products formed as (v + (-i) v) h and (v - (-i) v)(-h); kInverse takes
+// the conjugate rotations h (1 + i), +i and -h (1 - i). Every component
+// sees the operations of the scalar formulas, so the bits are theirs.
 template <bool kInverse, bool kAligned>
-inline void FirstRadix8Pair(const __m128d (&xr)[8], const __m128d (&xi)[8], double* outA,
-                            double* outB) {
+inline void FirstRadix8One(const __m128d (&x)[8], double* out) {
+  __m128d e[4], o[4];
+  for (int half = 0; half < 2; ++half) {
+    const __m128d* v = x + 4 * half;
+    __m128d* y = half == 0 ? e : o;
+    const __m128d s0 = _mm_add_pd(v[0], v[1]), d0 = _mm_sub_pd(v[0], v[1]);
+    const __m128d s1 = _mm_add_pd(v[2], v[3]), d1 = TimesMinusI(_mm_sub_pd(v[2], v[3]));
+    const int m = kInverse ? 3 : 1, p = kInverse ? 1 : 3;
+    y[0] = _mm_add_pd(s0, s1), y[2] = _mm_sub_pd(s0, s1);
+    y[m] = _mm_add_pd(d0, d1), y[p] = _mm_sub_pd(d0, d1);
+  }
   const __m128d h = _mm_set1_pd(FirstStageH());
   const __m128d nh = _mm_set1_pd(-FirstStageH());
-  __m128d er[4], ei[4], orr[4], oi[4];
-  Radix4Lanes<kInverse>(xr, xi, er, ei);
-  Radix4Lanes<kInverse>(xr + 4, xi + 4, orr, oi);
-  __m128d wr[4], wi[4];
-  wr[0] = orr[0], wi[0] = oi[0];
+  __m128d w[4];
+  w[0] = o[0];
   if constexpr (kInverse) {
-    wr[1] = _mm_mul_pd(_mm_sub_pd(orr[1], oi[1]), h), wi[1] = _mm_mul_pd(_mm_add_pd(oi[1], orr[1]), h);
-    wr[2] = Negate2(oi[2]), wi[2] = orr[2];
-    wr[3] = _mm_mul_pd(_mm_add_pd(orr[3], oi[3]), nh), wi[3] = _mm_mul_pd(_mm_sub_pd(oi[3], orr[3]), nh);
+    w[1] = _mm_mul_pd(_mm_add_pd(o[1], TimesPlusI(o[1])), h);
+    w[2] = TimesPlusI(o[2]);
+    w[3] = _mm_mul_pd(_mm_add_pd(o[3], TimesMinusI(o[3])), nh);
   } else {
-    wr[1] = _mm_mul_pd(_mm_add_pd(orr[1], oi[1]), h), wi[1] = _mm_mul_pd(_mm_sub_pd(oi[1], orr[1]), h);
-    wr[2] = oi[2], wi[2] = Negate2(orr[2]);
-    wr[3] = _mm_mul_pd(_mm_sub_pd(orr[3], oi[3]), nh), wi[3] = _mm_mul_pd(_mm_add_pd(oi[3], orr[3]), nh);
+    w[1] = _mm_mul_pd(_mm_add_pd(o[1], TimesMinusI(o[1])), h);
+    w[2] = TimesMinusI(o[2]);
+    w[3] = _mm_mul_pd(_mm_add_pd(o[3], TimesPlusI(o[3])), nh);
   }
-  __m128d yr[8], yi[8];
-  for (int k = 0; k < 4; ++k) {
-    yr[k] = _mm_add_pd(er[k], wr[k]), yi[k] = _mm_add_pd(ei[k], wi[k]);
-    yr[k + 4] = _mm_sub_pd(er[k], wr[k]), yi[k + 4] = _mm_sub_pd(ei[k], wi[k]);
+  __m128d y[8];
+  for (int k = 0; k < 4; ++k) y[k] = _mm_add_pd(e[k], w[k]), y[k + 4] = _mm_sub_pd(e[k], w[k]);
+  for (int u = 0; u < 4; ++u) {
+    Store2<kAligned>(out + 4 * u, _mm_unpacklo_pd(y[2 * u], y[2 * u + 1]));
+    Store2<kAligned>(out + 4 * u + 2, _mm_unpackhi_pd(y[2 * u], y[2 * u + 1]));
   }
-  StoreUnits<kAligned, 4>(yr, yi, outA, outB);
 }
 
 // The first stage on m consecutive bit-reversed interleaved points of src
@@ -276,10 +292,10 @@ inline void FirstRadix8Pair(const __m128d (&xr)[8], const __m128d (&xi)[8], doub
 template <bool kInverse, bool kAligned>
 void FirstStageConsecutive(const double* src, double* dst, int h, int64_t m) {
   if (h & 1) {
-    for (int64_t q = 0; q < 2 * m; q += 32) {
-      __m128d xr[8], xi[8];
-      for (int t = 0; t < 8; ++t) LoadLanes(src + q + 2 * t, src + q + 16 + 2 * t, xr[t], xi[t]);
-      FirstRadix8Pair<kInverse, kAligned>(xr, xi, dst + q, dst + q + 16);
+    for (int64_t q = 0; q < 2 * m; q += 16) {
+      __m128d x[8];
+      for (int t = 0; t < 8; ++t) x[t] = _mm_loadu_pd(src + q + 2 * t);
+      FirstRadix8One<kInverse, kAligned>(x, dst + q);
     }
   } else {
     for (int64_t q = 0; q < 2 * m; q += 16) {
@@ -295,8 +311,8 @@ void FirstStageConsecutive(const double* src, double* dst, int h, int64_t m) {
 // takes the points the bit reversal would bring there, r, r + m/2, r + m/4,
 // r + 3m/4 with r = rev(4q) (radix 8: then the same from the second start
 // r + m/8). Radix 4: groups q and q + m/8 have the starts r and r + 1 and
-// run together, writing the two halves of a, each in order; radix 8: two
-// groups after one another, in order. secondWord: the radix-8 second start
+// run together, writing the two halves of a, each in order; radix 8: one
+// group after the other, in order. secondWord: the radix-8 second start
 // read from the next table word.
 template <bool kInverse>
 void FirstStageGather(const double* src, double* a, int h, const uint32_t* table, bool secondWord) {
@@ -304,19 +320,15 @@ void FirstStageGather(const double* src, double* a, int h, const uint32_t* table
   const int64_t quarter = m / 4;
   static constexpr int kRev2[4] = {0, 2, 1, 3};
   if (h & 1) {
-    for (int64_t q = 0; q < m / 8; q += 2) {
-      const double* start[2][2];  // [lane][first, second start]
-      for (int lane = 0; lane < 2; ++lane) {
-        const int64_t r = table[2 * (q + lane)] / 2;
-        const int64_t r2 = secondWord ? table[2 * (q + lane) + 1] / 2 : r + m / 8;
-        start[lane][0] = src + 2 * r, start[lane][1] = src + 2 * r2;
+    for (int64_t q = 0; q < m / 8; ++q) {
+      const int64_t r = table[2 * q] / 2;
+      const int64_t r2 = secondWord ? table[2 * q + 1] / 2 : r + m / 8;
+      __m128d x[8];
+      for (int t = 0; t < 4; ++t) {
+        x[t] = _mm_loadu_pd(src + 2 * (kRev2[t] * quarter + r));
+        x[t + 4] = _mm_loadu_pd(src + 2 * (kRev2[t] * quarter + r2));
       }
-      __m128d xr[8], xi[8];
-      for (int t = 0; t < 8; ++t) {
-        const int64_t off = 2 * kRev2[t & 3] * quarter;
-        LoadLanes(start[0][t >> 2] + off, start[1][t >> 2] + off, xr[t], xi[t]);
-      }
-      FirstRadix8Pair<kInverse, true>(xr, xi, a + 16 * q, a + 16 * q + 16);
+      FirstRadix8One<kInverse, true>(x, a + 16 * q);
     }
   } else {
     for (int64_t q = 0; q < m / 8; ++q) {
@@ -386,7 +398,9 @@ void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whol
     double pairs[16], spare[16];
     for (int t = 0; t < m; ++t) LoadLanes(data + 2 * t, data + 2 * t, xr[t], xi[t]);
     if (h == 3) {
-      FirstRadix8Pair<kInverse, false>(xr, xi, pairs, spare);
+      __m128d x[8];
+      for (int t = 0; t < 8; ++t) x[t] = _mm_loadu_pd(data + 2 * t);
+      FirstRadix8One<kInverse, false>(x, pairs);
     } else {
       const __m128d r4[4] = {xr[0], xr[1], xr[2], xr[3]}, i4[4] = {xi[0], xi[1], xi[2], xi[3]};
       FirstRadix4Pair<kInverse, false>(r4, i4, pairs, spare);
