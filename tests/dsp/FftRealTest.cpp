@@ -584,6 +584,8 @@ dsptest::IdentityWay ScaledAfter(int variant, int flag) {
 
 WU_FFT_IDENTITY_ROW({"real fwd: variant 3 = variant 4", 0, 22,
                      Way(3, 1, RealPlacement::kExport, 0), Way(4, 1, RealPlacement::kExport, 0)});
+WU_FFT_IDENTITY_ROW({"real fwd: variant 4 out of place = in place", 0, 22,
+                     Way(4, 8, RealPlacement::kDriverOutOfPlace, 0), Way(4, 8, RealPlacement::kExport, 0)});
 WU_FFT_IDENTITY_ROW({"real fwd: variant 2 = variant 4 up to order 15", 0, 15,
                      Way(2, 8, RealPlacement::kExport, 0), Way(4, 8, RealPlacement::kExport, 0)});
 WU_FFT_IDENTITY_ROW({"real fwd: variant 4 flag 1 = unscaled / N", 0, 18,
