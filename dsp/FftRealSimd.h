@@ -1,14 +1,19 @@
-// The forward real double-precision FFT of variants 1 to 4 (SSE2): the
-// half-size complex transform by radix-4 decimation in time (a radix-4 or
-// radix-8 first stage by the parity of the half-order, stages blocked in
-// cache-sized blocks), its bit reversals, the split of large half-orders
-// into sub-blocks and column stages, the scale routine and the post-pass.
+// The real double-precision FFT of variants 1 to 4 (SSE2), both
+// directions: the half-size complex transform by radix-4 decimation in time
+// (a radix-4 or radix-8 first stage by the parity of the half-order, fused
+// with the bit reversal in the direct routine; stages blocked in
+// cache-sized blocks; a last stage that writes the result), its bit
+// reversals by 4 x 4 blocks, the split of large half-orders into sub-blocks
+// and column stages, the scale routine, the post-pass and the pre-pass.
 //
 // Inside the stages the data is in the pair layout: points 2j and 2j + 1 as
 // Re a, Re b, Im a, Im b. Twiddles W = e^(-i theta) are stored as (cos
 // theta, -sin theta); radix records hold twelve doubles per two positions
 // (W^p, W^2p, W^3p for both). Every variant runs the same butterflies in the
-// same order, so variants differing only in blocking give equal bits.
+// same order, so variants differing only in blocking, walks and store
+// widths give equal bits. The stages work on a 16-byte boundary (the data,
+// else the work buffer); only a split leaf too large for the work buffer
+// runs in place with unaligned accesses.
 //
 // Internal linkage: each variant file gets its own copy (see dsp/Variants.h).
 #pragma once
