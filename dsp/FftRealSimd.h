@@ -83,6 +83,19 @@ struct Quad {
   __m128d r[4], i[4];
 };
 
+// t = a W = (re c - im s, re s + im c) for the stored factor (c, s);
+// kConj: with the conjugate factor, (re c + im s, im c - re s).
+template <bool kConj>
+inline void MulFactor(__m128d ar, __m128d ai, __m128d c, __m128d s, __m128d& tr, __m128d& ti) {
+  if constexpr (kConj) {
+    tr = _mm_add_pd(_mm_mul_pd(ar, c), _mm_mul_pd(ai, s));
+    ti = _mm_sub_pd(_mm_mul_pd(ai, c), _mm_mul_pd(ar, s));
+  } else {
+    tr = _mm_sub_pd(_mm_mul_pd(ar, c), _mm_mul_pd(ai, s));
+    ti = _mm_add_pd(_mm_mul_pd(ai, c), _mm_mul_pd(ar, s));
+  }
+}
+
 // One radix-4 butterfly on positions p, p + 1 of the four quarters q0,
 // q0 + f, q0 + 2f, q0 + 3f (f doubles apart) with the twelve-double record
 // w: t1 = a1 W2, t2 = a2 W1, t3 = a3 W3, then y0 = (a0 + t1) + (t2 + t3),
@@ -100,24 +113,10 @@ inline void Radix4Butterfly(const double* q0, int64_t f, const double* w, Quad& 
   const __m128d a3r = Load2<kAligned>(q3), a3i = Load2<kAligned>(q3 + 2);
   const __m128d c1 = _mm_loadu_pd(w), c2 = _mm_loadu_pd(w + 4), c3 = _mm_loadu_pd(w + 8);
   const __m128d s1 = _mm_loadu_pd(w + 2), s2 = _mm_loadu_pd(w + 6), s3 = _mm_loadu_pd(w + 10);
-  // a W = (re c - im s, re s + im c); with the conjugate factor (re c + im
-  // s, im c - re s).
   __m128d t1r, t1i, t2r, t2i, t3r, t3i;
-  if constexpr (kInverse) {
-    t1r = _mm_add_pd(_mm_mul_pd(a1r, c2), _mm_mul_pd(a1i, s2));
-    t1i = _mm_sub_pd(_mm_mul_pd(a1i, c2), _mm_mul_pd(a1r, s2));
-    t2r = _mm_add_pd(_mm_mul_pd(a2r, c1), _mm_mul_pd(a2i, s1));
-    t2i = _mm_sub_pd(_mm_mul_pd(a2i, c1), _mm_mul_pd(a2r, s1));
-    t3r = _mm_add_pd(_mm_mul_pd(a3r, c3), _mm_mul_pd(a3i, s3));
-    t3i = _mm_sub_pd(_mm_mul_pd(a3i, c3), _mm_mul_pd(a3r, s3));
-  } else {
-    t1r = _mm_sub_pd(_mm_mul_pd(a1r, c2), _mm_mul_pd(a1i, s2));
-    t1i = _mm_add_pd(_mm_mul_pd(a1i, c2), _mm_mul_pd(a1r, s2));
-    t2r = _mm_sub_pd(_mm_mul_pd(a2r, c1), _mm_mul_pd(a2i, s1));
-    t2i = _mm_add_pd(_mm_mul_pd(a2i, c1), _mm_mul_pd(a2r, s1));
-    t3r = _mm_sub_pd(_mm_mul_pd(a3r, c3), _mm_mul_pd(a3i, s3));
-    t3i = _mm_add_pd(_mm_mul_pd(a3i, c3), _mm_mul_pd(a3r, s3));
-  }
+  MulFactor<kInverse>(a1r, a1i, c2, s2, t1r, t1i);
+  MulFactor<kInverse>(a2r, a2i, c1, s1, t2r, t2i);
+  MulFactor<kInverse>(a3r, a3i, c3, s3, t3r, t3i);
   const __m128d u0r = _mm_add_pd(a0r, t1r), u0i = _mm_add_pd(a0i, t1i);
   const __m128d u1r = _mm_sub_pd(a0r, t1r), u1i = _mm_sub_pd(a0i, t1i);
   const __m128d v0r = _mm_add_pd(t2r, t3r), v0i = _mm_add_pd(t2i, t3i);
