@@ -130,7 +130,8 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
   /* The same for the unnormalised inverse. */                                                 \
   void WuPerfFFTInv64f_Direct_##V(const double* src, double* dst, int32_t count,               \
                                   const double* twiddles, const uint32_t* table, uint8_t* work); \
-  /* All stages on bit-reversed data in place; whole 1: interleaved out, 0: pair layout. */    \
+  /* All stages on bit-reversed data in place; whole 1: interleaved out, 0: pair layout.      \
+     Data off the 16-byte grid runs in work (16 count bytes) when work is not null. */        \
   void WuPerfFFTFwd64f_Passes_##V(double* data, int32_t count, const double* twiddles,         \
                                   uint8_t* work, int32_t whole);                                \
   /* The same for the unnormalised inverse (conjugate factors and rotations). */               \

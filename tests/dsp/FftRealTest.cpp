@@ -354,6 +354,105 @@ TEST_F(FftRealTest, ForwardThenInverseStageRoutinesReturnMTimesTheInput) {
   }
 }
 
+// The members of variants 1 to 4 that the tests below call directly.
+struct SimdMembers {
+  int variant;
+  void (*bitRevInPlace)(double*, int32_t, const uint32_t*);
+  void (*bitRevCopy)(const double*, double*, int32_t, const uint32_t*);
+  void (*fwdPasses)(double*, int32_t, const double*, uint8_t*, int32_t);
+  void (*invPasses)(double*, int32_t, const double*, uint8_t*, int32_t);
+};
+const SimdMembers kSimdMembers[] = {
+    {4, wuperf::v4::WuPerfFFT64f_BitRevInPlace_V4, wuperf::v4::WuPerfFFT64f_BitRevCopy_V4,
+     wuperf::v4::WuPerfFFTFwd64f_Passes_V4, wuperf::v4::WuPerfFFTInv64f_Passes_V4},
+    {3, wuperf::v3::WuPerfFFT64f_BitRevInPlace_V3, wuperf::v3::WuPerfFFT64f_BitRevCopy_V3,
+     wuperf::v3::WuPerfFFTFwd64f_Passes_V3, wuperf::v3::WuPerfFFTInv64f_Passes_V3},
+    {2, wuperf::v2::WuPerfFFT64f_BitRevInPlace_V2, wuperf::v2::WuPerfFFT64f_BitRevCopy_V2,
+     wuperf::v2::WuPerfFFTFwd64f_Passes_V2, wuperf::v2::WuPerfFFTInv64f_Passes_V2},
+    {1, wuperf::v1::WuPerfFFT64f_BitRevInPlace_V1, wuperf::v1::WuPerfFFT64f_BitRevCopy_V1,
+     wuperf::v1::WuPerfFFTFwd64f_Passes_V1, wuperf::v1::WuPerfFFTInv64f_Passes_V1}};
+
+uint32_t ReverseBits(uint32_t j, int bits) {
+  uint32_t r = 0;
+  for (int bit = 0; bit < bits; ++bit) r |= ((j >> bit) & 1u) << (bits - 1 - bit);
+  return r;
+}
+
+// The 4 x 4 block moves, the small arrays below them, and both walks of the
+// copy (source runs up to 32,768 points, 65,536 in variant 2; destination
+// runs above), on arrays on and off the 16-byte grid.
+TEST_F(FftRealTest, BitReversalsPermuteExactlyOnBothSidesOfTheirWalkLimits) {
+  for (const SimdMembers& v : kSimdMembers) {
+    if (!dsptest::VariantSupported(v.variant)) continue;
+    for (int h : {2, 3, 4, 5, 6, 15, 16, 17}) {
+      SCOPED_TRACE(testing::Message() << "variant " << v.variant << " half-order " << h);
+      const int32_t m = 1 << h;
+      std::vector<uint32_t> table((m >> 2) + 16);
+      wuperf::v4::WuPerfFFT_BitRevTable_V4(h, table.data());
+      for (int shift : {0, 1}) {
+        std::vector<double> src(2 * static_cast<size_t>(m) + 1), dst(src.size(), -1.0);
+        for (size_t i = 0; i + shift < src.size(); ++i) src[i + shift] = static_cast<double>(i);
+        std::vector<double> inPlace(src);
+        v.bitRevCopy(src.data() + shift, dst.data() + shift, m, table.data());
+        v.bitRevInPlace(inPlace.data() + shift, m, table.data());
+        for (uint32_t j = 0; j < static_cast<uint32_t>(m); ++j) {
+          const size_t r = 2 * ReverseBits(j, h) + shift;
+          ASSERT_EQ(dst[r], 2.0 * j) << j;
+          ASSERT_EQ(dst[r + 1], 2.0 * j + 1) << j;
+        }
+        EXPECT_EQ(0, std::memcmp(dst.data() + shift, inPlace.data() + shift, 16 * static_cast<size_t>(m)));
+        EXPECT_EQ(dst[shift ? 0 : dst.size() - 1], -1.0);  // nothing written outside
+      }
+    }
+  }
+}
+
+// The stage routines off the 16-byte grid, with the work buffer and
+// without, give the aligned bits in both layouts; the pair layout is the
+// interleaved result with each two points regrouped. Half-orders 10 to 12
+// cross the 512- and 1024-point blocks.
+TEST_F(FftRealTest, StageRoutinesOffTheGridGiveTheAlignedBitsInBothLayouts) {
+  for (const SimdMembers& v : kSimdMembers) {
+    if (!dsptest::VariantSupported(v.variant)) continue;
+    for (int h : {4, 5, 10, 11, 12}) {
+      const int32_t m = 1 << h;
+      const size_t bytes = 16 * static_cast<size_t>(m);
+      std::vector<double> base((m >> 2) + 8), tw(2 * static_cast<size_t>(m) + 8);
+      wuperf::v4::WuPerfFFT64f_BaseTwiddle_V4(h, base.data());
+      wuperf::v4::WuPerfFFT64f_RadixTwiddle_V4(h, base.data(), h, tw.data());
+      const std::vector<float>& in = dsptest::ComplexInput(h, 6);
+      const std::vector<double> x(in.begin(), in.end());
+      for (int inverse : {0, 1}) {
+        auto passes = inverse ? v.invPasses : v.fwdPasses;
+        std::vector<double> whole[2];
+        for (int w : {0, 1}) {
+          SCOPED_TRACE(testing::Message() << "variant " << v.variant << " half-order " << h
+                                          << " inverse " << inverse << " whole " << w);
+          dsptest::GuardedBuffer aligned(bytes, 0);
+          std::memcpy(aligned.data(), x.data(), bytes);
+          passes(reinterpret_cast<double*>(aligned.data()), m, tw.data(), nullptr, w);
+          whole[w].assign(reinterpret_cast<double*>(aligned.data()),
+                          reinterpret_cast<double*>(aligned.data()) + 2 * m);
+          for (bool withWork : {true, false}) {
+            dsptest::GuardedBuffer off(bytes, 8), work(bytes, 0);
+            work.FillPattern(3);
+            std::memcpy(off.data(), x.data(), bytes);
+            passes(reinterpret_cast<double*>(off.data()), m, tw.data(),
+                   withWork ? work.data() : nullptr, w);
+            EXPECT_EQ(0, std::memcmp(off.data(), aligned.data(), bytes)) << withWork;
+            EXPECT_TRUE(off.GuardsIntact() && work.GuardsIntact());
+          }
+        }
+        for (int32_t j = 0; j < m; ++j) {
+          const int32_t u = 2 * (j & ~1);  // pair unit of point j
+          ASSERT_EQ(whole[0][u + (j & 1)], whole[1][2 * j]) << j;
+          ASSERT_EQ(whole[0][u + 2 + (j & 1)], whole[1][2 * j + 1]) << j;
+        }
+      }
+    }
+  }
+}
+
 // Flag 4 at even orders scales by an exact power of two; any caller buffer
 // offset gives the bits of no buffer.
 TEST_F(FftRealTest, ExactScalingAndEveryBufferOffsetGiveEqualBits) {
@@ -483,8 +582,10 @@ dsptest::IdentityWay ScaledAfter(int variant, int flag) {
   };
 }
 
-WU_FFT_IDENTITY_ROW({"real fwd: variant 3 = variant 4", 0, 20,
+WU_FFT_IDENTITY_ROW({"real fwd: variant 3 = variant 4", 0, 22,
                      Way(3, 1, RealPlacement::kExport, 0), Way(4, 1, RealPlacement::kExport, 0)});
+WU_FFT_IDENTITY_ROW({"real fwd: variant 4 out of place = in place", 0, 22,
+                     Way(4, 8, RealPlacement::kDriverOutOfPlace, 0), Way(4, 8, RealPlacement::kExport, 0)});
 WU_FFT_IDENTITY_ROW({"real fwd: variant 2 = variant 4 up to order 15", 0, 15,
                      Way(2, 8, RealPlacement::kExport, 0), Way(4, 8, RealPlacement::kExport, 0)});
 WU_FFT_IDENTITY_ROW({"real fwd: variant 4 flag 1 = unscaled / N", 0, 18,
