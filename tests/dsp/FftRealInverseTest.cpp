@@ -185,7 +185,7 @@ TEST(FftRealInverseKernels, TheInverseComplex32PointKernel) {
   EXPECT_EQ(cy[1], -24.0);
   for (int k = 2; k < 64; ++k) EXPECT_EQ(std::bit_cast<uint64_t>(cy[k] + 0.0), 0u) << k;
   // Random points: the oracle, in place, the scale 1.0 and the forward's
-  // conjugate (within rounding: the forward kernel runs radix-2 stages).
+  // conjugate (the bit-for-bit form of the last is a kernel test).
   const std::vector<float>& inf = dsptest::ComplexInput(5, 13);
   std::vector<double> in(inf.begin(), inf.end()), out(64), same(in), one(64), fwd(64), conj(in);
   row[17].plain(in.data(), out.data());
