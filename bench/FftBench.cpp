@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/FftPeers.h"
+#include "bench/FftSummary.h"
 #include "dsp/Dispatch.h"
 #include "dsp/FftVariants.h"
 #include "platform/kernel/cpu.h"
@@ -200,10 +201,13 @@ void BM_PeersReal(benchmark::State& state) {
 }
 BENCHMARK(BM_PeersReal)->DenseRange(6, 22, 4)->UseManualTime()->Iterations(1);
 
-// Complex float transforms of one variant, out of place with the caller's
-// buffer, beside FFTW (ESTIMATE, out of place) and KissFFT in the same run.
-// Arguments: variant, order, inverse (0/1). fftw/ours and kiss/ours are the
-// peers' times over ours (above 1: ours is faster).
+// Complex float transforms of one variant beside FFTW (ESTIMATE, out of
+// place) and KissFFT in the same run. Arguments: variant, order, inverse
+// (0/1), inplace (0/1), buffer (1: the caller's work buffer, 0: none, the
+// transform allocates). Out of place runs unscaled (flag 8); in place runs
+// with flag 4, whose 1/sqrt(N) keeps the data's norm over repeated calls.
+// fftw/ours and kiss/ours are the peers' times over ours (above 1: ours is
+// faster).
 bool VariantRuns(int variant) {
   switch (variant) {
     case 1: return __builtin_cpu_supports("sse2");
@@ -218,6 +222,8 @@ void BM_Complex(benchmark::State& state) {
   const int variant = static_cast<int>(state.range(0));
   const int order = static_cast<int>(state.range(1));
   const bool inverse = state.range(2) != 0;
+  const bool inPlace = state.range(3) != 0;
+  const bool withBuffer = state.range(4) != 0;
   if (!VariantRuns(variant)) {
     state.SkipWithError("variant not supported by this processor");
     return;
@@ -229,31 +235,53 @@ void BM_Complex(benchmark::State& state) {
   fftbench::FftwComplex fftw(order, inverse, x, y);
   fftbench::KissComplex kiss(order, inverse);
   for (size_t i = 0; i < 2 * n; ++i) x[i] = static_cast<float>((i * 37) % 101) / 50.0f - 1.0f;
+  std::memcpy(y, x, 8 * n);
   void* ctx = nullptr;
-  if (wuperf::kFFTInitAllocCTable[variant](&ctx, order, 8, 0) != 0) {
+  if (wuperf::kFFTInitAllocCTable[variant](&ctx, order, inPlace ? 4 : 8, 0) != 0) {
     state.SkipWithError("set-up failed");
     return;
   }
   int32_t bufSize = 0;
   wuperf::kFFTGetBufSizeCTable[variant](ctx, &bufSize);
   Buffer work(static_cast<size_t>(bufSize) + 32);
+  uint8_t* buf = withBuffer ? work.data() : nullptr;
   auto transform = inverse ? wuperf::kFFTInvCTable[variant] : wuperf::kFFTFwdCTable[variant];
-  auto ours = [&] { transform(x, y, ctx, work.data()); };
+  float* src = inPlace ? y : x;
+  auto ours = [&] { transform(src, y, ctx, buf); };
+  // The peers write y too: in place, each batch of ours starts from the
+  // input again.
+  auto refresh = [&] {
+    if (inPlace) std::memcpy(y, x, 8 * n);
+  };
   for (auto _ : state) {
-    auto withFftw = MedianNs([] {}, ours, [&] { fftw.Run(); }, CallsFor(8 * n));
-    auto withKiss = MedianNs([] {}, ours, [&] { kiss.Run(x, y); }, CallsFor(8 * n));
+    auto withFftw = MedianNs(refresh, ours, [&] { fftw.Run(); }, CallsFor(8 * n));
+    auto withKiss = MedianNs(refresh, ours, [&] { kiss.Run(x, y); }, CallsFor(8 * n));
     state.SetIterationTime(withFftw.first * 1e-9);
+    state.counters["ns"] = withFftw.first;
     state.counters["GFLOPs"] = fftbench::ComplexGflops(order, withFftw.first);
     state.counters["fftw/ours"] = withFftw.second / withFftw.first;
     state.counters["kiss/ours"] = withKiss.second / withKiss.first;
+    if (withBuffer && !inPlace) {
+      fftbench::RecordRow("complex", inverse ? "inv" : "fwd", order,
+                          {variant, withFftw.first, withFftw.second / withFftw.first,
+                           withKiss.second / withKiss.first});
+    }
   }
   wuperf::kFFTFreeCTable[variant](ctx);
 }
 BENCHMARK(BM_Complex)
-    ->ArgsProduct({{4, 3, 2, 1, 0}, benchmark::CreateDenseRange(6, 22, 1), {0, 1}})
+    ->ArgNames({"variant", "order", "inverse", "inplace", "buffer"})
+    ->ArgsProduct({{4, 3, 2, 1, 0}, benchmark::CreateDenseRange(6, 22, 1), {0, 1}, {0, 1}, {1, 0}})
     ->UseManualTime()
     ->Iterations(1);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  fftbench::PrintSummary();
+  return 0;
+}

@@ -25,6 +25,18 @@ namespace {
 using dsptest::IdentityRow;
 using dsptest::IdentityWay;
 
+// Each value of T in `bytes` times `factor`; a power of two here, so each
+// product is exact.
+template <class T>
+void ScaleValues(std::vector<uint8_t>* bytes, T factor) {
+  for (size_t i = 0; i + sizeof(T) <= bytes->size(); i += sizeof(T)) {
+    T v;
+    std::memcpy(&v, bytes->data() + i, sizeof(T));
+    v *= factor;
+    std::memcpy(bytes->data() + i, &v, sizeof(T));
+  }
+}
+
 // ---- Complex ---------------------------------------------------------------------------
 
 dsptest::CfftRun Cfft(int flag, bool inverse, bool inPlace = false) {
@@ -40,17 +52,8 @@ IdentityWay ComplexWay(int variant, dsptest::CfftRun base, double factor = 0.0) 
     run.order = order;
     std::vector<uint8_t> out = dsptest::RunCfft(run);
     WuPerf_ResetForTesting();
-    if (factor != 0.0) {
-      // The factor of an even order's 1/sqrt(N) is a power of two, exact in
-      // float: each product is exact too.
-      const float f = static_cast<float>(std::ldexp(factor, -order / 2));
-      for (size_t i = 0; i + 4 <= out.size(); i += 4) {
-        float v;
-        std::memcpy(&v, out.data() + i, 4);
-        v *= f;
-        std::memcpy(out.data() + i, &v, 4);
-      }
-    }
+    // An even order's 1/sqrt(N) is a power of two, exact in float.
+    if (factor != 0.0) ScaleValues(&out, static_cast<float>(std::ldexp(factor, -order / 2)));
     return out;
   };
 }
@@ -136,13 +139,7 @@ IdentityWay RealWay(int variant, int flag, bool inverse, RealRoute route = RealR
 IdentityWay RealSqrtScaled(int variant, bool inverse) {
   return [=](int order) {
     std::vector<uint8_t> out = RealWay(variant, 8, inverse)(order);
-    const double f = std::ldexp(1.0, -order / 2);
-    for (size_t i = 0; i + 8 <= out.size(); i += 8) {
-      double v;
-      std::memcpy(&v, out.data() + i, 8);
-      v *= f;
-      std::memcpy(out.data() + i, &v, 8);
-    }
+    ScaleValues(&out, std::ldexp(1.0, -order / 2));
     return out;
   };
 }
