@@ -83,7 +83,7 @@ const Family kComplex = {
       return inverse ? WuPerfsFFTInv_CToC_32fc(src, dst, ctx, work)
                      : WuPerfsFFTFwd_CToC_32fc(src, dst, ctx, work);
     },
-    WuPerfsFFTFree_C_32fc, {0, 3, 6, 11, 12, 17, 18, 20}};
+    WuPerfsFFTFree_C_32fc, {0, 3, 6, 11, 12, 17, 18}};
 
 const Family kReal = {
     "real", 8, WuPerfsFFTInitAlloc_R_64f, WuPerfsFFTGetBufSize_R_64f,
@@ -92,7 +92,7 @@ const Family kReal = {
       return inverse ? WuPerfsFFTInv_PermToR_64f_I(d, ctx, work)
                      : WuPerfsFFTFwd_RToPerm_64f_I(d, ctx, work);
     },
-    WuPerfsFFTFree_R_64f, {0, 3, 5, 6, 12, 16, 17, 19}};
+    WuPerfsFFTFree_R_64f, {0, 3, 5, 6, 12, 16, 17}};
 
 // The input of an order as bytes: complex floats or real doubles.
 std::vector<uint8_t> Input(const Family& f, int order, uint32_t seed) {
@@ -195,7 +195,7 @@ TEST_F(FftRobustnessTest, RealFailingAllocationsAnswerNoMemoryAndLeaveNothing) {
 // selection runs repeatedly; every result equals the serial one.
 void RunThreads(const Family& f, int order) {
   constexpr int kThreads = 8;
-  constexpr int kRounds = 3;
+  constexpr int kRounds = 2;
   for (int v = 0; v < wuperf::kVariantCount; ++v) {
     if (!dsptest::VariantSupported(v)) continue;
     SCOPED_TRACE(testing::Message() << f.name << " variant " << v << " order " << order);
@@ -241,11 +241,11 @@ void RunThreads(const Family& f, int order) {
 }
 
 TEST_F(FftRobustnessTest, ComplexThreadsOnOneContextGiveTheSerialResults) {
-  for (int order : {6, 12, 18}) RunThreads(kComplex, order);
+  for (int order : {6, 18}) RunThreads(kComplex, order);
 }
 
 TEST_F(FftRobustnessTest, RealThreadsOnOneContextGiveTheSerialResults) {
-  for (int order : {6, 12, 17}) RunThreads(kReal, order);
+  for (int order : {6, 17}) RunThreads(kReal, order);
 }
 
 }  // namespace
