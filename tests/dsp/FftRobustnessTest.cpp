@@ -10,58 +10,20 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
 
-#include "dsp/AlignedAlloc.h"
 #include "dsp/WuPerf.h"
 #include "dsp/WuPerfTesting.h"
 #include "tests/dsp/FftOracle.h"
+#include "tests/dsp/FftRealTestSupport.h"
 #include "tests/dsp/FftTestSupport.h"
 
 namespace {
 
 constexpr HRESULT kOk = 0x0004E600;
 constexpr HRESULT kNoMemory = static_cast<HRESULT>(0x8004E609u);
-
-// ---- A heap that fails one chosen allocation ---------------------------------------------
-
-int g_failAt = 0;       // 1-based allocation to fail; 0: none
-int g_calls = 0;        // allocations asked for so far
-int g_outstanding = 0;  // blocks handed out and not released
-
-void* Allocate(size_t bytes) {
-  if (++g_calls == g_failAt) return nullptr;
-  void* p = std::malloc(bytes);
-  if (p != nullptr) ++g_outstanding;
-  return p;
-}
-void* AllocateZeroed(size_t count, size_t size) {
-  if (++g_calls == g_failAt) return nullptr;
-  void* p = std::calloc(count, size);
-  if (p != nullptr) ++g_outstanding;
-  return p;
-}
-void* Resize(void* block, size_t bytes) { return std::realloc(block, bytes); }
-void Release(void* block) {
-  if (block != nullptr) --g_outstanding;
-  std::free(block);
-}
-const wuperf::WuPerfAllocFunctions kFailingHeap = {Allocate, AllocateZeroed, Resize, Release};
-
-// Routes the primitives' heap through kFailingHeap for its lifetime.
-class FailingHeap {
- public:
-  explicit FailingHeap(int failAt) {
-    g_failAt = failAt, g_calls = 0, g_outstanding = 0;
-    WuPerf_SetAllocTableForTesting(&kFailingHeap);
-  }
-  ~FailingHeap() { WuPerf_SetAllocTableForTesting(nullptr); }
-  FailingHeap(const FailingHeap&) = delete;
-  FailingHeap& operator=(const FailingHeap&) = delete;
-};
 
 // One family's exports behind one shape: set-up, buffer size, the transform
 // of a direction (source, destination; the real family runs in place and
@@ -143,23 +105,24 @@ void SweepFailures(const Family& f) {
       for (int k = 1;; ++k) {
         SCOPED_TRACE(testing::Message() << f.name << " variant " << v << " order " << order
                                         << " failing allocation " << k);
-        FailingHeap heap(k);
+        dsptest::CountingAllocator heap(k);
         void* const sentinel = &heap;
         void* ctx = sentinel;
         const HRESULT init = f.initAlloc(&ctx, order, flag, 0);
         if (init == kNoMemory) {
           ++initFailures;
           EXPECT_EQ(ctx, sentinel) << "a failed set-up handed out a context";
-          ASSERT_EQ(g_outstanding, 0);
+          ASSERT_EQ(heap.Outstanding(), 0);
           continue;
         }
         ASSERT_EQ(init, kOk);
         ASSERT_EQ(f.bufSize(ctx, &workSize), kOk);
+        bool failed = false;
         for (bool inverse : {false, true}) {
           std::vector<uint8_t> out;
           const HRESULT hr = Transform(f, inverse, ctx, in, &out, nullptr);
           if (hr == kNoMemory) {
-            ++transformFailures;
+            ++transformFailures, failed = true;
             EXPECT_EQ(out, in) << "a failed transform changed its data";
           } else {
             ASSERT_EQ(hr, kOk);
@@ -167,8 +130,9 @@ void SweepFailures(const Family& f) {
           }
         }
         ASSERT_EQ(f.release(ctx), kOk);
-        ASSERT_EQ(g_outstanding, 0);
-        if (g_calls < k) break;  // nothing failed: every allocation was tried
+        ASSERT_EQ(heap.Outstanding(), 0);
+        if (heap.Calls() < k) break;  // nothing failed: every allocation was tried
+        EXPECT_TRUE(failed) << "a failed allocation was reported as success";
       }
       // Set-up allocates at least its context block; a transform that needs
       // a work buffer allocates it in each direction.
