@@ -13,8 +13,9 @@
 // the fastest variant.
 //
 // Rows of the inverse (BM_RealInverse): the in-place export per variant,
-// orders 6 to 22, with the caller's buffer and with none, on the packed spectrum of a signal, beside FFTW's c2r
-// ESTIMATE plan (out of place; it overwrites its input as our export does)
+// orders 6 to 22, with the caller's buffer and with none, on the packed
+// spectrum of a signal, beside FFTW's c2r ESTIMATE plan (out of place; it
+// overwrites its input as our export does)
 // and KissFFT's forward transform_real standing in (its double template has
 // no inverse real transform; the same work). Every call of ours and of
 // FFTW's starts from a fresh copy of the spectrum; the time of that copy,
@@ -187,7 +188,8 @@ void BM_RealInverse(benchmark::State& state) {
     state.counters["fftw/ours"] = fftwNs / oursNs;
     state.counters["kiss/ours"] = k[mid] / oursNs;
     state.counters["inv/fwd"] = oursNs / fw[mid];
-    if (withBuffer) fftbench::RecordRow("real", "inv", order, {variant, oursNs, fftwNs / oursNs, k[mid] / oursNs});
+    if (withBuffer)
+      fftbench::RecordRow("real", "inv", order, {variant, oursNs, fftwNs / oursNs, k[mid] / oursNs});
   }
   for (double* p : {ours, packed, x, y, y0}) std::free(p);
   WuPerf_ResetForTesting();

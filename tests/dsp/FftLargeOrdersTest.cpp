@@ -53,7 +53,8 @@ TEST_P(FftLargeOrders, EveryVariantAndFlagWithinTheBound) {
   const size_t n = size_t{1} << p.order;
   // The oracle: complex orders up to 22 in long double, above in double.
   std::vector<double> exactDouble;
-  if (p.complex && p.order > 22) exactDouble = dsptest::ComplexOracleDouble(p.order, kSeed, p.inverse);
+  if (p.complex && p.order > 22)
+    exactDouble = dsptest::ComplexOracleDouble(p.order, kSeed, p.inverse);
   uint64_t digest4[2] = {0, 0};
   for (int v = 4; v >= 0; --v) {
     if (!dsptest::VariantSupported(v)) continue;
