@@ -13,8 +13,9 @@
 // the fastest variant.
 //
 // Rows of the inverse (BM_RealInverse): the in-place export per variant,
-// orders 6 to 22, on the packed spectrum of a signal, beside FFTW's c2r
-// ESTIMATE plan (out of place; it overwrites its input as our export does)
+// orders 6 to 22, with the caller's buffer and with none, on the packed
+// spectrum of a signal, beside FFTW's c2r ESTIMATE plan (out of place; it
+// overwrites its input as our export does)
 // and KissFFT's forward transform_real standing in (its double template has
 // no inverse real transform; the same work). Every call of ours and of
 // FFTW's starts from a fresh copy of the spectrum; the time of that copy,
@@ -31,6 +32,7 @@
 #include <vector>
 
 #include "bench/FftPeers.h"
+#include "bench/FftSummary.h"
 #include "dsp/WuPerf.h"
 #include "dsp/WuPerfTesting.h"
 
@@ -108,8 +110,14 @@ void BM_RealForward(benchmark::State& state) {
     const double oursNs = a[kRealRepetitions / 2];
     state.SetIterationTime(oursNs * 1e-9);
     state.counters["ns"] = oursNs;
+    state.counters["GFLOPs"] = fftbench::RealGflops(order, oursNs);
     state.counters["fftw/ours"] = f[kRealRepetitions / 2] / oursNs;
     state.counters["kiss/ours"] = k[kRealRepetitions / 2] / oursNs;
+    if (withBuffer) {
+      fftbench::RecordRow("real", "fwd", order,
+                          {variant, oursNs, f[kRealRepetitions / 2] / oursNs,
+                           k[kRealRepetitions / 2] / oursNs});
+    }
   }
   std::free(ours);
   std::free(x);
@@ -125,16 +133,17 @@ BENCHMARK(BM_RealForward)->Apply([](benchmark::internal::Benchmark* b) {
   b->UseManualTime()->Iterations(1);
 });
 
-// Arguments: variant, order.
+// Arguments: variant, order, caller's buffer (0/1).
 void BM_RealInverse(benchmark::State& state) {
   const int variant = static_cast<int>(state.range(0));
   const int order = static_cast<int>(state.range(1));
+  const bool withBuffer = state.range(2) != 0;
   const size_t n = size_t{1} << order;
   if (!WuPerf_ForceVariantForTesting(variant)) {
     state.SkipWithError("variant not available");
     return;
   }
-  RealContext real(order, true);
+  RealContext real(order, withBuffer);
   void* ctx = real.ctx;
   uint8_t* buf = real.buf;
   double* ours = AlignedDoubles(n);
@@ -175,18 +184,22 @@ void BM_RealInverse(benchmark::State& state) {
     const double fftwNs = std::max(1.0, f[mid] - c2[mid]);
     state.SetIterationTime(oursNs * 1e-9);
     state.counters["ns"] = oursNs;
+    state.counters["GFLOPs"] = fftbench::RealGflops(order, oursNs);
     state.counters["fftw/ours"] = fftwNs / oursNs;
     state.counters["kiss/ours"] = k[mid] / oursNs;
     state.counters["inv/fwd"] = oursNs / fw[mid];
+    if (withBuffer)
+      fftbench::RecordRow("real", "inv", order, {variant, oursNs, fftwNs / oursNs, k[mid] / oursNs});
   }
   for (double* p : {ours, packed, x, y, y0}) std::free(p);
   WuPerf_ResetForTesting();
 }
 
 BENCHMARK(BM_RealInverse)->Apply([](benchmark::internal::Benchmark* b) {
-  b->ArgNames({"variant", "order"});
+  b->ArgNames({"variant", "order", "buffer"});
   for (int v : {4, 3, 2, 1, 0})
-    for (int order = 6; order <= 22; ++order) b->Args({v, order});
+    for (int order = 6; order <= 22; ++order)
+      for (int buffer : {1, 0}) b->Args({v, order, buffer});
   b->UseManualTime()->Iterations(1);
 });
 

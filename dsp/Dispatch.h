@@ -7,9 +7,8 @@
 // release and read with acquire, so a thread that sees a new index also sees
 // everything written before it.
 //
-// Each table holds the entries of variants 0..4 in that order. A null entry
-// marks an operation whose kernels do not exist yet; the export answers
-// E_NOTIMPL for it instead of calling through.
+// Each table holds the entries of variants 0..4 in that order; every entry
+// is filled, and the exports call through without a check.
 #pragma once
 
 #include <cstdint>

@@ -60,59 +60,46 @@ HRESULT WuPerfsConj_64fc_I(void* srcDst, int32_t len) {
 }
 
 // ---- FFT ---------------------------------------------------------------------
-// An empty table slot means the operation has no kernels yet: E_NOTIMPL,
-// with no argument touched.
-
-namespace {
-
-template <typename Entry, typename... Args>
-HRESULT CallIfPresent(const Entry (&table)[wuperf::kVariantCount], Args... args) {
-  Entry entry = table[CurrentVariant()];
-  if (!entry) return E_NOTIMPL;
-  return WuPerfMapStatus(entry(args...));
-}
-
-}  // namespace
 
 HRESULT WuPerfsFFTInitAlloc_C_32fc(void** ctx, int32_t order, int32_t flag,
                                    WuPerfHintAlgorithm hint) {
-  return CallIfPresent(wuperf::kFFTInitAllocCTable, ctx, order, flag,
-                       WuPerfMapHintAlgorithm(hint));
+  return WuPerfMapStatus(wuperf::kFFTInitAllocCTable[CurrentVariant()](
+      ctx, order, flag, WuPerfMapHintAlgorithm(hint)));
 }
 
 HRESULT WuPerfsFFTGetBufSize_C_32fc(const void* ctx, int32_t* size) {
-  return CallIfPresent(wuperf::kFFTGetBufSizeCTable, ctx, size);
+  return WuPerfMapStatus(wuperf::kFFTGetBufSizeCTable[CurrentVariant()](ctx, size));
 }
 
 HRESULT WuPerfsFFTFwd_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTFwdCTable, src, dst, ctx, work);
+  return WuPerfMapStatus(wuperf::kFFTFwdCTable[CurrentVariant()](src, dst, ctx, work));
 }
 
 HRESULT WuPerfsFFTInv_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTInvCTable, src, dst, ctx, work);
+  return WuPerfMapStatus(wuperf::kFFTInvCTable[CurrentVariant()](src, dst, ctx, work));
 }
 
 HRESULT WuPerfsFFTFree_C_32fc(void* ctx) {
-  return CallIfPresent(wuperf::kFFTFreeCTable, ctx);
+  return WuPerfMapStatus(wuperf::kFFTFreeCTable[CurrentVariant()](ctx));
 }
 
 HRESULT WuPerfsFFTInitAlloc_R_64f(void** ctx, int32_t order, int32_t flag,
                                   WuPerfHintAlgorithm hint) {
-  return CallIfPresent(wuperf::kFFTInitAllocRTable, ctx, order, flag, hint);
+  return WuPerfMapStatus(wuperf::kFFTInitAllocRTable[CurrentVariant()](ctx, order, flag, hint));
 }
 
 HRESULT WuPerfsFFTGetBufSize_R_64f(void* ctx, int32_t* size) {
-  return CallIfPresent(wuperf::kFFTGetBufSizeRTable, ctx, size);
+  return WuPerfMapStatus(wuperf::kFFTGetBufSizeRTable[CurrentVariant()](ctx, size));
 }
 
 HRESULT WuPerfsFFTFwd_RToPerm_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTFwdRTable, srcDst, ctx, work);
+  return WuPerfMapStatus(wuperf::kFFTFwdRTable[CurrentVariant()](srcDst, ctx, work));
 }
 
 HRESULT WuPerfsFFTInv_PermToR_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
-  return CallIfPresent(wuperf::kFFTInvRTable, srcDst, ctx, work);
+  return WuPerfMapStatus(wuperf::kFFTInvRTable[CurrentVariant()](srcDst, ctx, work));
 }
 
 HRESULT WuPerfsFFTFree_R_64f(void* ctx) {
-  return CallIfPresent(wuperf::kFFTFreeRTable, ctx);
+  return WuPerfMapStatus(wuperf::kFFTFreeRTable[CurrentVariant()](ctx));
 }

@@ -9,10 +9,6 @@
 // Before WuPerf_Initialize has run every dispatched export uses the generic
 // variant 0; initialisation only selects a faster one. Complex vectors are
 // untyped pointers to pairs of doubles (real part first, 16 bytes each).
-//
-// The FFT exports (set-up, size query, transforms and release) have no
-// kernels yet: until they exist those exports return E_NOTIMPL and touch
-// none of their arguments.
 #pragma once
 
 #include <cstdint>
@@ -66,7 +62,7 @@ HRESULT WuPerfsMul_64fc_I(const void* src, void* srcDst, int32_t len);
 // Errors: -8, -6.
 HRESULT WuPerfsConj_64fc_I(void* srcDst, int32_t len);
 
-// ---- FFT (no kernels yet: E_NOTIMPL) ------------------------------------------
+// ---- FFT ---------------------------------------------------------------------
 
 HRESULT WuPerfsFFTInitAlloc_C_32fc(void** ctx, int32_t order, int32_t flag,
                                    WuPerfHintAlgorithm hint);

@@ -1,15 +1,12 @@
 // Cases too big for CI (ctest label "large"): zeroing past 2^31 bytes, the
-// set-up tables of the largest orders, streaming blocks up to 64 MiB.
+// set-up tables of the largest orders, streaming blocks up to 64 MiB. The
+// largest transforms against the oracle are in FftLargeOrdersTest.cpp.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-#include "tests/dsp/FftComplexTestSupport.h"
-#include "dsp/WuPerf.h"
 #include "tests/dsp/FftLayouts.h"
 #include "tests/dsp/FftTestSupport.h"
 
@@ -96,62 +93,5 @@ TEST_F(FftLargeTest, StreamingBlocksUpTo64MiBGiveThePlainBytes) {
     });
   }
 }
-
-// The complex transforms whose split goes one level deeper (each point
-// still scaled once) against the oracle; one case per order, so that each
-// process (ctest runs every case on its own) holds one order's oracle.
-void CheckComplexLarge(int variant, int order, bool inverse) {
-  if (!dsptest::VariantSupported(variant)) GTEST_SKIP();
-  ASSERT_TRUE(WuPerf_ForceVariantForTesting(variant));
-  dsptest::CfftRun run;
-  run.order = order;
-  run.inverse = inverse;
-  run.flag = inverse ? 2 : 1;
-  run.inPlace = inverse;
-  run.bufOffset = inverse ? -1 : 3;
-  EXPECT_TRUE(dsptest::MatchesOracle(run, dsptest::RunCfft(run)));
-  WuPerf_ResetForTesting();
-}
-TEST_F(FftLargeTest, ComplexVariant0Order23) { CheckComplexLarge(0, 23, false); }
-TEST_F(FftLargeTest, ComplexVariant1Order24) { CheckComplexLarge(1, 24, true); }
-TEST_F(FftLargeTest, ComplexVariant2Order25) { CheckComplexLarge(2, 25, false); }
-TEST_F(FftLargeTest, ComplexVariant3Order26) { CheckComplexLarge(3, 26, true); }
-TEST_F(FftLargeTest, ComplexVariant4Order26) { CheckComplexLarge(4, 26, false); }
-
-// Order 27 (1 GiB a buffer): forward unscaled, then inverse scaled by 1/N
-// in place, returns the input within twice the bound of each transform.
-void CheckComplexRoundTrip27(int variant) {
-  if (!dsptest::VariantSupported(variant)) GTEST_SKIP();
-  ASSERT_TRUE(WuPerf_ForceVariantForTesting(variant));
-  constexpr int kOrder = 27;
-  const size_t n = size_t{1} << kOrder;
-  std::vector<float> x(2 * n), y(2 * n);
-  uint32_t state = 12345;
-  double sumSquares = 0;
-  for (float& v : x) {
-    state = state * 1664525u + 1013904223u;
-    v = static_cast<float>(state >> 8) / 8388608.0f - 1.0f;
-    sumSquares += static_cast<double>(v) * v;
-  }
-  void* fwd = nullptr;
-  ASSERT_EQ(WuPerfsFFTInitAlloc_C_32fc(&fwd, kOrder, 2, 0), dsptest::kCfftOk);
-  ASSERT_EQ(WuPerfsFFTFwd_CToC_32fc(x.data(), y.data(), fwd, nullptr), dsptest::kCfftOk);
-  ASSERT_EQ(WuPerfsFFTInv_CToC_32fc(y.data(), y.data(), fwd, nullptr), dsptest::kCfftOk);
-  EXPECT_EQ(WuPerfsFFTFree_C_32fc(fwd), dsptest::kCfftOk);
-  const double u = std::ldexp(1.0, -24);
-  const double rms = std::sqrt(sumSquares / static_cast<double>(2 * n));
-  double errSquares = 0, maxErr = 0;
-  for (size_t i = 0; i < 2 * n; ++i) {
-    double e = std::fabs(static_cast<double>(y[i]) - x[i]);
-    errSquares += e * e;
-    maxErr = std::max(maxErr, e);
-  }
-  const double relRms = std::sqrt(errSquares / static_cast<double>(2 * n)) / rms;
-  EXPECT_LE(relRms, 2 * 2 * (kOrder + 2) * u);
-  EXPECT_LE(maxErr, 2 * 16 * (kOrder + 2) * u * rms * std::sqrt(2.0));
-  WuPerf_ResetForTesting();
-}
-TEST_F(FftLargeTest, ComplexVariant4Order27RoundTrip) { CheckComplexRoundTrip27(4); }
-TEST_F(FftLargeTest, ComplexVariant0Order27RoundTrip) { CheckComplexRoundTrip27(0); }
 
 }  // namespace

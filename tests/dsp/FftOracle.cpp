@@ -252,4 +252,24 @@ template <class Exact, class Got>
       [&](size_t i) { return ComplexLD(got[i]); }, order, ldexpl(1.0L, -53));
 }
 
+std::vector<double> ComplexOracleDouble(int order, uint32_t seed, bool inverse) {
+  const std::vector<float>& x = ComplexInput(order, seed);
+  std::vector<double> data(x.begin(), x.end());
+  fftw_complex* c = reinterpret_cast<fftw_complex*>(data.data());
+  fftw_plan plan = fftw_plan_dft_1d(1 << order, c, c, inverse ? FFTW_BACKWARD : FFTW_FORWARD,
+                                    FFTW_ESTIMATE);
+  fftw_execute(plan);
+  fftw_destroy_plan(plan);
+  return data;
+}
+
+// Each exact value times `factor` (the scaling of the transform checked).
+::testing::AssertionResult WithinFftBound(const std::vector<double>& exact, const float* got,
+                                          int order, long double factor) {
+  return Bound(
+      exact.size() / 2,
+      [&](size_t i) { return ComplexLD(exact[2 * i], exact[2 * i + 1]) * factor; },
+      [&](size_t i) { return ComplexLD(got[2 * i], got[2 * i + 1]); }, order, ldexpl(1.0L, -24));
+}
+
 }  // namespace dsptest

@@ -48,4 +48,11 @@ std::vector<long double> FftwRealDft(const std::vector<long double>& x, bool inv
 ::testing::AssertionResult WithinFftBound(const std::vector<long double>& exact,
                                           const double* got, int order);
 
+// The largest complex orders, where long-double copies would not fit: the
+// transform of ComplexInput(order, seed) by FFTW's double plan, as
+// interleaved doubles (not cached), and the same bound against it.
+std::vector<double> ComplexOracleDouble(int order, uint32_t seed, bool inverse);
+::testing::AssertionResult WithinFftBound(const std::vector<double>& exact, const float* got,
+                                          int order, long double factor);
+
 }  // namespace dsptest

@@ -107,5 +107,6 @@ CountingAllocator::CountingAllocator(int failAt) {
 }
 CountingAllocator::~CountingAllocator() { WuPerf_SetAllocTableForTesting(nullptr); }
 int CountingAllocator::Outstanding() const { return g_outstanding; }
+int CountingAllocator::Calls() const { return g_calls; }
 
 }  // namespace dsptest

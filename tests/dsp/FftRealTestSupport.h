@@ -46,6 +46,8 @@ class CountingAllocator {
   CountingAllocator& operator=(const CountingAllocator&) = delete;
   // Blocks allocated and not yet released.
   int Outstanding() const;
+  // Allocations asked for so far (the failed one included).
+  int Calls() const;
 };
 
 }  // namespace dsptest

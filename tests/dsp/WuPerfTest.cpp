@@ -1,6 +1,6 @@
 // The exported interface: status and hint mappings, processor detection and
-// variant selection, dispatch, the clock, and the FFT exports that have no
-// kernels yet.
+// variant selection, dispatch, the clock, and the FFT exports reaching their
+// variant entries.
 #include "dsp/WuPerf.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +179,30 @@ TEST_F(DspTest, InverseRealFftExportReachesEveryVariant) {
     EXPECT_EQ(real[0], 6.0);
     EXPECT_EQ(real[1], 10.0);
     EXPECT_TRUE(SUCCEEDED(WuPerfsFFTFree_R_64f(ctx)));
+  }
+}
+
+// Every FFT export of every variant reaches an entry that checks its
+// pointers: a null context (or result pointer) answers -8, mapped.
+TEST_F(DspTest, EveryFftExportCallsItsVariantEntry) {
+  for (int v = 0; v < wuperf::kVariantCount; ++v) {
+    SCOPED_TRACE(dsptest::VariantName(v));
+    if (!dsptest::VariantSupported(v)) continue;
+    ASSERT_TRUE(WuPerf_ForceVariantForTesting(v));
+    float data[8] = {};
+    double real[8] = {};
+    int32_t size = 0;
+    const uint32_t null = 0x8004E608u;
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_C_32fc(nullptr, 3, 8, 0)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTGetBufSize_C_32fc(nullptr, &size)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFwd_CToC_32fc(data, data, nullptr, nullptr)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInv_CToC_32fc(data, data, nullptr, nullptr)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFree_C_32fc(nullptr)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInitAlloc_R_64f(nullptr, 3, 8, 0)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTGetBufSize_R_64f(nullptr, &size)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFwd_RToPerm_64f_I(real, nullptr, nullptr)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTInv_PermToR_64f_I(real, nullptr, nullptr)), null);
+    EXPECT_EQ(static_cast<uint32_t>(WuPerfsFFTFree_R_64f(nullptr)), null);
   }
 }
 
