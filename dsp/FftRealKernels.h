@@ -114,11 +114,20 @@ inline Cx Times(Cx p) {
   }
 }
 
-// body(std::integral_constant<int, J>) for J = 0 .. kCount - 1, written out.
+// A compile-time index that converts to int. Our own type rather than
+// std::integral_constant: its conversion has internal linkage here, so an
+// unoptimised build emits no weak copy that variants could share.
+template <int J>
+struct UnrollIndex {
+  static constexpr int value = J;
+  constexpr operator int() const { return J; }
+};
+
+// body(UnrollIndex<J>) for J = 0 .. kCount - 1, written out.
 template <int kCount, class Body>
 inline void Unroll(Body&& body) {
   [&]<int... J>(std::integer_sequence<int, J...>) {
-    (body(std::integral_constant<int, J>{}), ...);
+    (body(UnrollIndex<J>{}), ...);
   }(std::make_integer_sequence<int, kCount>{});
 }
 
