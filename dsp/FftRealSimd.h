@@ -386,44 +386,6 @@ inline void PairsToPoints(const double* src, double* dst, int64_t m) {
   }
 }
 
-// The stage routine on m = 2^h bit-reversed points at data: the working
-// array is the data on a 16-byte boundary, else the work buffer (when
-// given; without one the stages run in place with unaligned accesses); the
-// first stage runs block by block with the blocking, and the last stage
-// writes back to the data, interleaved (whole) or in the pair layout.
-template <bool kInverse>
-void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whole,
-                 int64_t block, int64_t vectorFrom, const double* scale = nullptr) {
-  const int64_t m = Pow2(h);
-  double* a = Aligned16(data) || work == nullptr ? data : reinterpret_cast<double*>(work);
-  if (h < 4) {  // m = 4 or 8: the first stage is the whole transform
-    if (h < 2) return;
-    __m128d xr[8], xi[8];
-    double pairs[16], spare[16];
-    for (int t = 0; t < m; ++t) LoadLanes(data + 2 * t, data + 2 * t, xr[t], xi[t]);
-    if (h == 3) {
-      __m128d x[8];
-      for (int t = 0; t < 8; ++t) x[t] = _mm_loadu_pd(data + 2 * t);
-      FirstRadix8One<kInverse, false>(x, pairs);
-    } else {
-      const __m128d r4[4] = {xr[0], xr[1], xr[2], xr[3]}, i4[4] = {xi[0], xi[1], xi[2], xi[3]};
-      FirstRadix4Pair<kInverse, false>(r4, i4, pairs, spare);
-    }
-    if (whole) PairsToPoints(pairs, data, m);
-    else for (int64_t u = 0; u < 2 * m; ++u) data[u] = pairs[u];
-    return;
-  }
-  auto run = [&](auto aligned) {
-    constexpr bool kA = decltype(aligned)::value;
-    const int64_t last = MiddleStages<kInverse, kA>(a, h, tw, block, [&](int64_t b, int64_t n) {
-      FirstStageConsecutive<kInverse, kA>(data + 2 * b, a + 2 * b, h, n);
-    });
-    LastStage<kInverse, kA>(a, data, m, tw + last, whole, vectorFrom, scale);
-  };
-  if (Aligned16(a)) run(std::true_type{});
-  else run(std::false_type{});
-}
-
 // One step of the post-pass on points z (two lanes) and their mirrors w
 // with the factors A, B of each lane: g = (wi + zi) A + (zr - wr) B,
 // h = B (wi + zi) - A (zr - wr); z becomes (wr + g, h - wi) and w
@@ -448,8 +410,8 @@ inline void PostPassRecords(double* z, int64_t m, const double* table) {
   z[m + 1] = -z[m + 1];
 }
 
-// The forward last stage (one group of span m >= 32, from the pair-layout
-// array a on a 16-byte boundary) fused with the post-pass's steps: the
+// The forward last stage (one group of span m >= 16, from the pair-layout
+// array a, on a 16-byte boundary when kAligned) fused with the post-pass's steps: the
 // interleaved result lands in out (which may be a) with every step of the
 // post-pass applied, only the middle point's sign change left to do. The
 // butterfly of unit u (positions 2u, 2u + 1 of each quarter; U = m/8 units
@@ -462,14 +424,14 @@ inline void PostPassRecords(double* z, int64_t m, const double* table) {
 // points that were read. Every point sees the arithmetic of the stage (the
 // scaling when kScale), then of its step, so the bits are those of the two
 // passes.
-template <bool kScale>
+template <bool kScale, bool kAligned = true>
 void LastStagePostPass(const double* a, double* out, int64_t m, const double* tw,
                        const double* table, double factor) {
   const int64_t f = m / 2;   // doubles per quarter
   const int64_t units = m / 8;
   const __m128d sf = _mm_set1_pd(factor);
   auto butterfly = [&](int64_t u, Quad& y) {
-    Radix4Butterfly<false, true>(a + 4 * u, f, tw + 12 * u, y);
+    Radix4Butterfly<false, kAligned>(a + 4 * u, f, tw + 12 * u, y);
     if constexpr (kScale) {
       for (int k = 0; k < 4; ++k) y.r[k] = _mm_mul_pd(y.r[k], sf), y.i[k] = _mm_mul_pd(y.i[k], sf);
     }
@@ -522,6 +484,54 @@ void LastStagePostPass(const double* a, double* out, int64_t m, const double* tw
     step(nb, back, 1, nf, 1, bi);
     front = nf, back = nb;
   }
+}
+
+// The stage routine on m = 2^h bit-reversed points at data: the working
+// array is the data on a 16-byte boundary, else the work buffer (when
+// given; without one the stages run in place with unaligned accesses); the
+// first stage runs block by block with the blocking, and the last stage
+// writes back to the data, interleaved (whole) or in the pair layout. post
+// (forward, whole): the post-pass records, whose steps then ride on the last
+// stage (all but the middle point's sign change).
+template <bool kInverse>
+void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whole,
+                 int64_t block, int64_t vectorFrom, const double* scale = nullptr,
+                 const double* post = nullptr) {
+  const int64_t m = Pow2(h);
+  double* a = Aligned16(data) || work == nullptr ? data : reinterpret_cast<double*>(work);
+  if (h < 4) {  // m = 4 or 8: the first stage is the whole transform
+    if (h < 2) return;
+    __m128d xr[8], xi[8];
+    double pairs[16], spare[16];
+    for (int t = 0; t < m; ++t) LoadLanes(data + 2 * t, data + 2 * t, xr[t], xi[t]);
+    if (h == 3) {
+      __m128d x[8];
+      for (int t = 0; t < 8; ++t) x[t] = _mm_loadu_pd(data + 2 * t);
+      FirstRadix8One<kInverse, false>(x, pairs);
+    } else {
+      const __m128d r4[4] = {xr[0], xr[1], xr[2], xr[3]}, i4[4] = {xi[0], xi[1], xi[2], xi[3]};
+      FirstRadix4Pair<kInverse, false>(r4, i4, pairs, spare);
+    }
+    if (whole) PairsToPoints(pairs, data, m);
+    else for (int64_t u = 0; u < 2 * m; ++u) data[u] = pairs[u];
+    return;
+  }
+  auto run = [&](auto aligned) {
+    constexpr bool kA = decltype(aligned)::value;
+    const int64_t last = MiddleStages<kInverse, kA>(a, h, tw, block, [&](int64_t b, int64_t n) {
+      FirstStageConsecutive<kInverse, kA>(data + 2 * b, a + 2 * b, h, n);
+    });
+    if constexpr (!kInverse) {
+      if (post != nullptr && whole) {
+        if (scale != nullptr) LastStagePostPass<true, kA>(a, data, m, tw + last, post, *scale);
+        else LastStagePostPass<false, kA>(a, data, m, tw + last, post, 1.0);
+        return;
+      }
+    }
+    LastStage<kInverse, kA>(a, data, m, tw + last, whole, vectorFrom, scale);
+  };
+  if (Aligned16(a)) run(std::true_type{});
+  else run(std::false_type{});
 }
 
 // The whole transform of m = 2^h points (m >= 32) with the bit reversal
@@ -927,15 +937,16 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* ctx, const dou
           WuPerfFFT64f_BitRevInPlace_##V(dst, m, rev);                                          \
         else                                                                                    \
           WuPerfFFT64f_BitRevCopy_##V(src, dst, m, rev);                                        \
-        StagePasses<false>(dst, h, tw, work, true, R.blockPoints, R.lastVectorFrom, fused);     \
+        StagePasses<false>(dst, h, tw, work, true, R.blockPoints, R.lastVectorFrom, fused,      \
+                           static_cast<const double*>(ctx->forwardRealTwiddle));               \
       }                                                                                         \
       if (ctx->scaleForward && fused == nullptr)                                                \
         WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);                                   \
     }                                                                                           \
-    /* The half transforms of the direct routine have done the steps already. */              \
+    /* The half transforms below the split have done the steps already. */                    \
     static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {                  \
       const int h = Log2Of(m);                                                                  \
-      if (h <= TR.directLimit && h <= R.directMax)                                              \
+      if (h <= TR.directLimit)                                                                  \
         d[m + 1] = -d[m + 1];                                                                   \
       else                                                                                      \
         WuPerfFFTFwd64f_RealPostPass_##V(d, m, dir, t);                                         \
