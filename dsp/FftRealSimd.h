@@ -631,6 +631,10 @@ inline void BitRevCopyRoute(const double* src, double* dst, int64_t m, const uin
   }
 }
 
+// The smallest half-order whose forward half transform runs the post-pass's
+// steps in its last stage (below it the separate pass costs less).
+constexpr int kPostPassFusedFrom = 6;
+
 // The scale factor a transform's last stage applies when the context scales
 // this direction by a factor other than 1 and 0 (which the scale routine
 // treats apart), else null.
@@ -926,27 +930,29 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* ctx, const dou
         WuPerfFFTFwd64f_Large_##V(ctx, src, dst, h, work);                                     \
         return;                                                                                 \
       }                                                                                         \
-      /* The scaling rides on the last stage's stores (the same bits as a pass after it). */  \
+      /* The scaling rides on the last stage's stores (the same bits as a pass after it), */  \
+      /* and so do the post-pass's steps from kPostPassFusedFrom. */                            \
       const double* fused = FusedScale(ctx, ctx->scaleForward != 0);                            \
+      const double* post = h >= kPostPassFusedFrom                                              \
+                               ? static_cast<const double*>(ctx->forwardRealTwiddle)            \
+                               : nullptr;                                                       \
       if (h <= R.directMax) {                                                                   \
         DirectTransform<false>(src, dst, h, tw, rev, work, R.blockPoints, R.lastVectorFrom,     \
-                               R.radix8SecondWord, fused,                                       \
-                               static_cast<const double*>(ctx->forwardRealTwiddle));           \
+                               R.radix8SecondWord, fused, post);                                \
       } else {                                                                                  \
         if (src == dst)                                                                         \
           WuPerfFFT64f_BitRevInPlace_##V(dst, m, rev);                                          \
         else                                                                                    \
           WuPerfFFT64f_BitRevCopy_##V(src, dst, m, rev);                                        \
         StagePasses<false>(dst, h, tw, work, true, R.blockPoints, R.lastVectorFrom, fused,      \
-                           static_cast<const double*>(ctx->forwardRealTwiddle));               \
+                           post);                                                               \
       }                                                                                         \
       if (ctx->scaleForward && fused == nullptr)                                                \
         WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);                                   \
     }                                                                                           \
     /* The half transforms below the split have done the steps already. */                    \
     static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {                  \
-      const int h = Log2Of(m);                                                                  \
-      if (h <= TR.directLimit)                                                                  \
+      if (m >= (int32_t{1} << kPostPassFusedFrom) && m <= (int32_t{1} << TR.directLimit))       \
         d[m + 1] = -d[m + 1];                                                                   \
       else                                                                                      \
         WuPerfFFTFwd64f_RealPostPass_##V(d, m, dir, t);                                         \
