@@ -2,7 +2,8 @@
 // directions: the half-size complex transform by radix-4 decimation in time
 // (a radix-4 or radix-8 first stage by the parity of the half-order, fused
 // with the bit reversal in the direct routine; stages blocked in
-// cache-sized blocks; a last stage that writes the result), its bit
+// cache-sized blocks; a last stage that writes the result, in the forward
+// direction below the split with the post-pass's steps), its bit
 // reversals by 4 x 4 blocks, the split of large half-orders into sub-blocks
 // and column stages, the scale routine, the post-pass and the pre-pass.
 //
