@@ -476,11 +476,13 @@ void LastStagePostPass(const double* a, double* out, int64_t m, const double* tw
       step(front, back, 1, back, 1, u);
       break;
     }
+    // Each butterfly right before the steps that first need it: fewer
+    // values live at once.
     Quad nf, nb;
     butterfly(fi, nf);
-    butterfly(bi, nb);
     step(front, nf, 0, back, 0, u);
     step(front, nf, 1, back, 1, u);
+    butterfly(bi, nb);
     step(nb, back, 0, nf, 0, bi);
     step(nb, back, 1, nf, 1, bi);
     front = nf, back = nb;
