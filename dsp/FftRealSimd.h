@@ -412,16 +412,17 @@ inline void PostPassRecords(double* z, int64_t m, const double* table) {
 }
 
 // The forward last stage (one group of span m >= 16, from the pair-layout
-// array a, on a 16-byte boundary when kAligned) fused with the post-pass's steps: the
-// interleaved result lands in out (which may be a) with every step of the
-// post-pass applied, only the middle point's sign change left to do. The
+// array a, on a 16-byte boundary when kAligned) fused with the post-pass's
+// steps: the interleaved result lands in out (which may be a) with every
+// step of the post-pass applied, only the middle point's sign change left
+// to do. The
 // butterfly of unit u (positions 2u, 2u + 1 of each quarter; U = m/8 units
 // per quarter) gives the points q m/4 + 2u + l. The step on the points
 // k = q m/4 + 2u + 1 and k + 1 (q = 0, 1) takes lane 1 of unit u and lane 0
 // of unit u + 1 (for u = U - 1 unit 0 of the next quarter); their mirrors
 // m - k, m - k - 1 are the lanes of unit U - 1 - u of quarter 3 - q,
 // exchanged. Units are computed from both ends towards the middle, so each
-// step runs once the three units it needs are in registers and writes only
+// step runs once the three units it needs are computed and writes only
 // points that were read. Every point sees the arithmetic of the stage (the
 // scaling when kScale), then of its step, so the bits are those of the two
 // passes.
