@@ -68,16 +68,17 @@ inline void RealPrePassRecords(const double* src, double* dst, int64_t m, const 
   dst[m + 1] = -2.0 * src[m + 1];
   MirroredSteps(src, dst, m, table, [](__m128d& rk, __m128d& ik, __m128d& rj, __m128d& ij,
                                        __m128d cs, __m128d ns) {
-    const __m128d sign = _mm_set1_pd(-0.0);
-    const __m128d sn = _mm_xor_pd(ns, sign);
+    // With ns = -sn the products ns Dr, ns Si are the exact negations of
+    // sn Dr, sn Si, and x - y is x + (-y): the same bits without the sign
+    // flips (-Di - sn Si is ns Si - Di).
     const __m128d sr = _mm_add_pd(rk, rj), dr = _mm_sub_pd(rk, rj);
     const __m128d si = _mm_add_pd(ik, ij), di = _mm_sub_pd(ik, ij);
-    const __m128d snDr = _mm_mul_pd(sn, dr), csSi = _mm_mul_pd(cs, si);
-    const __m128d snSi = _mm_mul_pd(sn, si), csDr = _mm_mul_pd(cs, dr);
-    rk = _mm_sub_pd(_mm_sub_pd(sr, snDr), csSi);
-    ik = _mm_add_pd(_mm_sub_pd(di, snSi), csDr);
-    rj = _mm_add_pd(_mm_add_pd(sr, snDr), csSi);
-    ij = _mm_add_pd(_mm_sub_pd(_mm_xor_pd(di, sign), snSi), csDr);
+    const __m128d nsDr = _mm_mul_pd(ns, dr), csSi = _mm_mul_pd(cs, si);
+    const __m128d nsSi = _mm_mul_pd(ns, si), csDr = _mm_mul_pd(cs, dr);
+    rk = _mm_sub_pd(_mm_add_pd(sr, nsDr), csSi);
+    ik = _mm_add_pd(_mm_add_pd(di, nsSi), csDr);
+    rj = _mm_add_pd(_mm_sub_pd(sr, nsDr), csSi);
+    ij = _mm_add_pd(_mm_sub_pd(nsSi, di), csDr);
   });
 }
 

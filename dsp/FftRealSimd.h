@@ -2,7 +2,8 @@
 // directions: the half-size complex transform by radix-4 decimation in time
 // (a radix-4 or radix-8 first stage by the parity of the half-order, fused
 // with the bit reversal in the direct routine; stages blocked in
-// cache-sized blocks; a last stage that writes the result), its bit
+// cache-sized blocks; a last stage that writes the result, in the forward
+// direction below the split with the post-pass's steps), its bit
 // reversals by 4 x 4 blocks, the split of large half-orders into sub-blocks
 // and column stages, the scale routine, the post-pass and the pre-pass.
 //
@@ -386,14 +387,120 @@ inline void PairsToPoints(const double* src, double* dst, int64_t m) {
   }
 }
 
+// One step of the post-pass on points z (two lanes) and their mirrors w
+// with the factors A, B of each lane: g = (wi + zi) A + (zr - wr) B,
+// h = B (wi + zi) - A (zr - wr); z becomes (wr + g, h - wi) and w
+// (zr - g, h - zi).
+inline void PostPassStep(__m128d& zr, __m128d& zi, __m128d& wr, __m128d& wi, __m128d ak,
+                         __m128d bk) {
+  const __m128d sum = _mm_add_pd(wi, zi), diff = _mm_sub_pd(zr, wr);
+  const __m128d g = _mm_add_pd(_mm_mul_pd(sum, ak), _mm_mul_pd(diff, bk));
+  const __m128d hh = _mm_sub_pd(_mm_mul_pd(bk, sum), _mm_mul_pd(ak, diff));
+  const __m128d kr = _mm_add_pd(wr, g), ki = _mm_sub_pd(hh, wi);
+  wr = _mm_sub_pd(zr, g), wi = _mm_sub_pd(hh, zi);
+  zr = kr, zi = ki;
+}
+
+// The post-pass after the fold: records A_k, A_k+1, B_k, B_k+1 for k = 1,
+// 2, then 3, 4 and so on (two points and their mirrors m - k per step); the
+// step that reaches k = m/2 does only its first k; then the middle point's
+// imaginary part changes sign.
+inline void PostPassRecords(double* z, int64_t m, const double* table) {
+  MirroredSteps(z, z, m, table, [](__m128d& zr, __m128d& zi, __m128d& wr, __m128d& wi,
+                                   __m128d ak, __m128d bk) { PostPassStep(zr, zi, wr, wi, ak, bk); });
+  z[m + 1] = -z[m + 1];
+}
+
+// The forward last stage (one group of span m >= 16, from the pair-layout
+// array a, on a 16-byte boundary when kAligned) fused with the post-pass's
+// steps: the interleaved result lands in out (which may be a) with every
+// step of the post-pass applied, only the middle point's sign change left
+// to do. The
+// butterfly of unit u (positions 2u, 2u + 1 of each quarter; U = m/8 units
+// per quarter) gives the points q m/4 + 2u + l. The step on the points
+// k = q m/4 + 2u + 1 and k + 1 (q = 0, 1) takes lane 1 of unit u and lane 0
+// of unit u + 1 (for u = U - 1 unit 0 of the next quarter); their mirrors
+// m - k, m - k - 1 are the lanes of unit U - 1 - u of quarter 3 - q,
+// exchanged. Units are computed from both ends towards the middle, so each
+// step runs once the three units it needs are computed and writes only
+// points that were read. Every point sees the arithmetic of the stage (the
+// scaling when kScale), then of its step, so the bits are those of the two
+// passes.
+template <bool kScale, bool kAligned = true>
+void LastStagePostPass(const double* a, double* out, int64_t m, const double* tw,
+                       const double* table, double factor) {
+  const int64_t f = m / 2;   // doubles per quarter
+  const int64_t units = m / 8;
+  const __m128d sf = _mm_set1_pd(factor);
+  auto butterfly = [&](int64_t u, Quad& y) {
+    Radix4Butterfly<false, kAligned>(a + 4 * u, f, tw + 12 * u, y);
+    if constexpr (kScale) {
+      for (int k = 0; k < 4; ++k) y.r[k] = _mm_mul_pd(y.r[k], sf), y.i[k] = _mm_mul_pd(y.i[k], sf);
+    }
+  };
+  // The step (q, u): lo the unit u, hi the one after it (of quarter qh),
+  // mir the mirrors' unit.
+  auto step = [&](const Quad& lo, const Quad& hi, int qh, const Quad& mir, int q, int64_t u) {
+    const int64_t k = q * 2 * units + 2 * u + 1, j = m - k;
+    const double* rec = table + 4 * (q * units + u);
+    __m128d zr = _mm_shuffle_pd(lo.r[q], hi.r[qh], 1), zi = _mm_shuffle_pd(lo.i[q], hi.i[qh], 1);
+    __m128d wr = _mm_shuffle_pd(mir.r[3 - q], mir.r[3 - q], 1);
+    __m128d wi = _mm_shuffle_pd(mir.i[3 - q], mir.i[3 - q], 1);
+    PostPassStep(zr, zi, wr, wi, _mm_loadu_pd(rec), _mm_loadu_pd(rec + 2));
+    _mm_storeu_pd(out + 2 * k, _mm_unpacklo_pd(zr, zi));
+    _mm_storeu_pd(out + 2 * k + 2, _mm_unpackhi_pd(zr, zi));
+    _mm_storeu_pd(out + 2 * j, _mm_unpacklo_pd(wr, wi));
+    _mm_storeu_pd(out + 2 * j - 2, _mm_unpackhi_pd(wr, wi));
+  };
+  Quad front, back;  // units u and U - 1 - u
+  butterfly(0, front);
+  butterfly(units - 1, back);
+  // Point 0 and the middle point pass unchanged.
+  _mm_storeu_pd(out, _mm_unpacklo_pd(front.r[0], front.i[0]));
+  _mm_storeu_pd(out + m, _mm_unpacklo_pd(front.r[2], front.i[2]));
+  step(back, front, 1, front, 0, units - 1);
+  {
+    // The last step, k = m/2 - 1 alone (its k + 1 is the middle point).
+    const int64_t k = m / 2 - 1, j = m - k;
+    const double* rec = table + 4 * (2 * units - 1);
+    __m128d zr = _mm_unpackhi_pd(back.r[1], back.r[1]), zi = _mm_unpackhi_pd(back.i[1], back.i[1]);
+    __m128d wr = _mm_unpackhi_pd(front.r[2], front.r[2]);
+    __m128d wi = _mm_unpackhi_pd(front.i[2], front.i[2]);
+    PostPassStep(zr, zi, wr, wi, _mm_set1_pd(rec[0]), _mm_set1_pd(rec[2]));
+    _mm_storeu_pd(out + 2 * k, _mm_unpacklo_pd(zr, zi));
+    _mm_storeu_pd(out + 2 * j, _mm_unpacklo_pd(wr, wi));
+  }
+  for (int64_t u = 0;; ++u) {
+    const int64_t fi = u + 1, bi = units - 2 - u;
+    if (fi > bi) {  // the two ends met: unit u + 1 is `back`
+      step(front, back, 0, back, 0, u);
+      step(front, back, 1, back, 1, u);
+      break;
+    }
+    // Each butterfly right before the steps that first need it: fewer
+    // values live at once.
+    Quad nf, nb;
+    butterfly(fi, nf);
+    step(front, nf, 0, back, 0, u);
+    step(front, nf, 1, back, 1, u);
+    butterfly(bi, nb);
+    step(nb, back, 0, nf, 0, bi);
+    step(nb, back, 1, nf, 1, bi);
+    front = nf, back = nb;
+  }
+}
+
 // The stage routine on m = 2^h bit-reversed points at data: the working
 // array is the data on a 16-byte boundary, else the work buffer (when
 // given; without one the stages run in place with unaligned accesses); the
 // first stage runs block by block with the blocking, and the last stage
-// writes back to the data, interleaved (whole) or in the pair layout.
+// writes back to the data, interleaved (whole) or in the pair layout. post
+// (forward, whole): the post-pass records, whose steps then ride on the last
+// stage (all but the middle point's sign change).
 template <bool kInverse>
 void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whole,
-                 int64_t block, int64_t vectorFrom, const double* scale = nullptr) {
+                 int64_t block, int64_t vectorFrom, const double* scale = nullptr,
+                 const double* post = nullptr) {
   const int64_t m = Pow2(h);
   double* a = Aligned16(data) || work == nullptr ? data : reinterpret_cast<double*>(work);
   if (h < 4) {  // m = 4 or 8: the first stage is the whole transform
@@ -418,6 +525,13 @@ void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whol
     const int64_t last = MiddleStages<kInverse, kA>(a, h, tw, block, [&](int64_t b, int64_t n) {
       FirstStageConsecutive<kInverse, kA>(data + 2 * b, a + 2 * b, h, n);
     });
+    if constexpr (!kInverse) {
+      if (post != nullptr && whole) {
+        if (scale != nullptr) LastStagePostPass<true, kA>(a, data, m, tw + last, post, *scale);
+        else LastStagePostPass<false, kA>(a, data, m, tw + last, post, 1.0);
+        return;
+      }
+    }
     LastStage<kInverse, kA>(a, data, m, tw + last, whole, vectorFrom, scale);
   };
   if (Aligned16(a)) run(std::true_type{});
@@ -427,15 +541,24 @@ void StagePasses(double* data, int h, const double* tw, uint8_t* work, bool whol
 // The whole transform of m = 2^h points (m >= 32) with the bit reversal
 // fused into the first stage: the stages run in the destination when it
 // differs from the source and lies on a 16-byte boundary, else in the work
-// buffer; the last stage writes the interleaved result into dst.
+// buffer; the last stage writes the interleaved result into dst. post
+// (forward only): the post-pass records, whose steps then ride on the last
+// stage (all but the middle point's sign change).
 template <bool kInverse>
 void DirectTransform(const double* src, double* dst, int h, const double* tw, const uint32_t* table,
                      uint8_t* work, int64_t block, int64_t vectorFrom, bool secondWord,
-                     const double* scale = nullptr) {
+                     const double* scale = nullptr, const double* post = nullptr) {
   const int64_t m = Pow2(h);
   double* a = (src != dst && Aligned16(dst)) ? dst : reinterpret_cast<double*>(work);
   FirstStageGather<kInverse>(src, a, h, table, secondWord);
   const int64_t last = MiddleStages<kInverse, true>(a, h, tw, block, [](int64_t, int64_t) {});
+  if constexpr (!kInverse) {
+    if (post != nullptr) {
+      if (scale != nullptr) LastStagePostPass<true>(a, dst, m, tw + last, post, *scale);
+      else LastStagePostPass<false>(a, dst, m, tw + last, post, 1.0);
+      return;
+    }
+  }
   LastStage<kInverse, true>(a, dst, m, tw + last, true, vectorFrom, scale);
 }
 
@@ -512,24 +635,9 @@ inline void BitRevCopyRoute(const double* src, double* dst, int64_t m, const uin
   }
 }
 
-// The post-pass after the fold: records A_k, A_k+1, B_k, B_k+1 for k = 1,
-// 2, then 3, 4 and so on (two points and their mirrors per step); the step
-// that reaches k = m/2 does only its first k; then the middle point's
-// imaginary part changes sign. With z = point k, w = point m - k:
-// g = (wi + zi) A + (zr - wr) B, h = B (wi + zi) - A (zr - wr), point k
-// becomes (wr + g, h - wi) and point m - k (zr - g, h - zi).
-inline void PostPassRecords(double* z, int64_t m, const double* table) {
-  MirroredSteps(z, z, m, table, [](__m128d& zr, __m128d& zi, __m128d& wr, __m128d& wi,
-                                   __m128d ak, __m128d bk) {
-    const __m128d sum = _mm_add_pd(wi, zi), diff = _mm_sub_pd(zr, wr);
-    const __m128d g = _mm_add_pd(_mm_mul_pd(sum, ak), _mm_mul_pd(diff, bk));
-    const __m128d hh = _mm_sub_pd(_mm_mul_pd(bk, sum), _mm_mul_pd(ak, diff));
-    const __m128d kr = _mm_add_pd(wr, g), ki = _mm_sub_pd(hh, wi);
-    wr = _mm_sub_pd(zr, g), wi = _mm_sub_pd(hh, zi);
-    zr = kr, zi = ki;
-  });
-  z[m + 1] = -z[m + 1];
-}
+// The smallest half-order whose forward half transform runs the post-pass's
+// steps in its last stage (below it the separate pass costs less).
+constexpr int kPostPassFusedFrom = 6;
 
 // The scale factor a transform's last stage applies when the context scales
 // this direction by a factor other than 1 and 0 (which the scale routine
@@ -826,23 +934,32 @@ void LargeTransform(const RealRouteTraits& rt, const FftSpecReal* ctx, const dou
         WuPerfFFTFwd64f_Large_##V(ctx, src, dst, h, work);                                     \
         return;                                                                                 \
       }                                                                                         \
-      /* The scaling rides on the last stage's stores (the same bits as a pass after it). */  \
+      /* The scaling rides on the last stage's stores (the same bits as a pass after it), */  \
+      /* and so do the post-pass's steps from kPostPassFusedFrom. */                            \
       const double* fused = FusedScale(ctx, ctx->scaleForward != 0);                            \
+      const double* post = h >= kPostPassFusedFrom                                              \
+                               ? static_cast<const double*>(ctx->forwardRealTwiddle)            \
+                               : nullptr;                                                       \
       if (h <= R.directMax) {                                                                   \
         DirectTransform<false>(src, dst, h, tw, rev, work, R.blockPoints, R.lastVectorFrom,     \
-                               R.radix8SecondWord, fused);                                      \
+                               R.radix8SecondWord, fused, post);                                \
       } else {                                                                                  \
         if (src == dst)                                                                         \
           WuPerfFFT64f_BitRevInPlace_##V(dst, m, rev);                                          \
         else                                                                                    \
           WuPerfFFT64f_BitRevCopy_##V(src, dst, m, rev);                                        \
-        StagePasses<false>(dst, h, tw, work, true, R.blockPoints, R.lastVectorFrom, fused);     \
+        StagePasses<false>(dst, h, tw, work, true, R.blockPoints, R.lastVectorFrom, fused,      \
+                           post);                                                               \
       }                                                                                         \
       if (ctx->scaleForward && fused == nullptr)                                                \
         WuPerfFFT64f_Scale_##V(ctx->scaleFactor, dst, 2 * m);                                   \
     }                                                                                           \
+    /* The half transforms below the split have done the steps already. */                    \
     static void PostPass(double* d, int32_t m, int32_t dir, const double* t) {                  \
-      WuPerfFFTFwd64f_RealPostPass_##V(d, m, dir, t);                                           \
+      if (m >= (int32_t{1} << kPostPassFusedFrom) && m <= (int32_t{1} << TR.directLimit))       \
+        d[m + 1] = -d[m + 1];                                                                   \
+      else                                                                                      \
+        WuPerfFFTFwd64f_RealPostPass_##V(d, m, dir, t);                                         \
     }                                                                                           \
     static void PrePass(const double* s, double* d, int32_t m, int32_t sign, const double* t) { \
       WuPerfFFTInv64f_RealPrePass_##V(s, d, m, sign, t);                                        \

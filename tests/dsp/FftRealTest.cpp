@@ -603,4 +603,71 @@ WU_FFT_IDENTITY_ROW({"real fwd: variant 1 caller buffer at offset 31 = none", 0,
 WU_FFT_IDENTITY_ROW({"real fwd: variant 0 caller buffer at offset 16 = none", 0, 19,
                      Way(0, 8, RealPlacement::kExportWithBuffer, 16), Way(0, 8, RealPlacement::kExport, 0)});
 
+// The members that make up a forward transform of the direct routine.
+struct DirectMembers {
+  int variant;
+  int directOrder;  // the largest order of the direct routine
+  int maxOrder;     // the largest order below the split
+  WuPerfStatus (*forward)(const double*, double*, const void*, uint8_t*);
+  void (*direct)(const double*, double*, int32_t, const double*, const uint32_t*, uint8_t*);
+  WuPerfStatus (*scale)(double, double*, int32_t);
+  void (*postPass)(double*, int32_t, int32_t, const double*);
+};
+const DirectMembers kDirectMembers[] = {
+    {4, 15, 17, wuperf::v4::WuPerfFFTFwd_RToPerm64f_V4, wuperf::v4::WuPerfFFTFwd64f_Direct_V4,
+     wuperf::v4::WuPerfFFT64f_Scale_V4, wuperf::v4::WuPerfFFTFwd64f_RealPostPass_V4},
+    {3, 15, 17, wuperf::v3::WuPerfFFTFwd_RToPerm64f_V3, wuperf::v3::WuPerfFFTFwd64f_Direct_V3,
+     wuperf::v3::WuPerfFFT64f_Scale_V3, wuperf::v3::WuPerfFFTFwd64f_RealPostPass_V3},
+    {2, 15, 15, wuperf::v2::WuPerfFFTFwd_RToPerm64f_V2, wuperf::v2::WuPerfFFTFwd64f_Direct_V2,
+     wuperf::v2::WuPerfFFT64f_Scale_V2, wuperf::v2::WuPerfFFTFwd64f_RealPostPass_V2},
+    {1, 14, 14, wuperf::v1::WuPerfFFTFwd_RToPerm64f_V1, wuperf::v1::WuPerfFFTFwd64f_Direct_V1,
+     wuperf::v1::WuPerfFFT64f_Scale_V1, wuperf::v1::WuPerfFFTFwd64f_RealPostPass_V1}};
+
+// The forward driver below the split (whose last stage also runs the
+// post-pass's steps) gives the bits of its parts run one after the other:
+// the direct transform (above its orders the bit reversal and the stage
+// routine), the scaling, point 0's fold and the post-pass; in place and out
+// of place, scaled and not, across the orders of both routines.
+TEST_F(FftRealTest, ForwardBelowTheSplitEqualsItsPassesRunApart) {
+  for (const DirectMembers& v : kDirectMembers) {
+    if (!dsptest::VariantSupported(v.variant)) continue;
+    const SimdMembers& members = kSimdMembers[4 - v.variant];
+    for (int order : {6, 7, 8, 11, 14, 15, 16, 17}) {
+      if (order > v.maxOrder) continue;
+      for (int flag : {1, 4, 8}) {
+        SCOPED_TRACE(testing::Message() << "variant " << v.variant << " order " << order
+                                        << " flag " << flag);
+        ASSERT_TRUE(WuPerf_ForceVariantForTesting(v.variant));
+        void* handle = nullptr;
+        ASSERT_GE(WuPerfsFFTInitAlloc_R_64f(&handle, order, flag, 0), 0);
+        const auto* ctx = static_cast<const FftSpecReal*>(handle);
+        int32_t workBytes = 0;
+        WuPerfsFFTGetBufSize_R_64f(handle, &workBytes);
+        const int32_t n = 1 << order, m = n / 2;
+        std::vector<double> work(static_cast<size_t>(workBytes) / 8 + 8);
+        const std::vector<double> x = dsptest::RealInput(order, 9);
+        std::vector<double> want(x.size()), apart(x.size()), inPlace(x);
+        const auto* tw = static_cast<const double*>(ctx->twiddleTable);
+        const auto* table = static_cast<const uint32_t*>(ctx->bitRevTable);
+        if (order <= v.directOrder) {
+          v.direct(x.data(), want.data(), m, tw, table, reinterpret_cast<uint8_t*>(work.data()));
+        } else {
+          members.bitRevCopy(x.data(), want.data(), m, table);
+          members.fwdPasses(want.data(), m, tw, reinterpret_cast<uint8_t*>(work.data()), 1);
+        }
+        if (ctx->scaleForward) v.scale(ctx->scaleFactor, want.data(), n);
+        const double a = want[0], b = want[1];
+        want[0] = b + a, want[1] = a - b;
+        v.postPass(want.data(), m, 1, static_cast<const double*>(ctx->forwardRealTwiddle));
+        EXPECT_EQ(v.forward(x.data(), apart.data(), handle, reinterpret_cast<uint8_t*>(work.data())),
+                  WuPerfOk);
+        EXPECT_GE(WuPerfsFFTFwd_RToPerm_64f_I(inPlace.data(), handle, nullptr), 0);
+        EXPECT_EQ(0, std::memcmp(want.data(), apart.data(), 8 * want.size()));
+        EXPECT_EQ(0, std::memcmp(want.data(), inPlace.data(), 8 * want.size()));
+        WuPerfsFFTFree_R_64f(handle);
+      }
+    }
+  }
+}
+
 }  // namespace
