@@ -165,10 +165,11 @@ inline void BitRevInPlaceTable(void* data, size_t n, const uint32_t* table) {
 // From the points a, b, c, d of four groups (lane = group, in memory order
 // of the bit-reversed data), the 4-point DFTs X0 = (a + b) + (c + d),
 // X1 = (a - b) - i(c - d) (inverse + i), X2 = (a + b) - (c + d),
-// X3 = (a - b) + i(c - d), turned into the four groups' split records;
-// then, by kWidth, stored as they are (4), combined in pairs by the radix-2
-// step of span 4 with exp(-2*pi*i*k/8) (8), or by the radix-4 step of span 4
-// with the first twiddle block (16: 16-point DFTs). `out` is 16-aligned.
+// X3 = (a - b) + i(c - d), turned into the four groups' split records
+// and finished by FirstCombine.
+template <bool kInv, int kWidth>
+inline void FirstCombine(Lanes4f q0, Lanes4f q1, Lanes4f q2, Lanes4f q3, float* out,
+                         const float* tw16);
 template <bool kInv, int kWidth>
 inline void FirstButterflies(const __m128 re[4], const __m128 im[4], float* out,
                              const float* tw16) {
@@ -186,7 +187,16 @@ inline void FirstButterflies(const __m128 re[4], const __m128 im[4], float* out,
   __m128 xi2 = _mm_sub_ps(s1i, s2i), xi3 = _mm_sub_ps(d1i, d2i);
   _MM_TRANSPOSE4_PS(xr0, xr1, xr2, xr3);  // xr<k> = X0..X3 of group k
   _MM_TRANSPOSE4_PS(xi0, xi1, xi2, xi3);
-  Lanes4f q0{xr0, xi0}, q1{xr1, xi1}, q2{xr2, xi2}, q3{xr3, xi3};
+  FirstCombine<kInv, kWidth>({xr0, xi0}, {xr1, xi1}, {xr2, xi2}, {xr3, xi3}, out, tw16);
+}
+
+// The records q0..q3 of four groups' 4-point DFTs, by kWidth stored as they
+// are (4), combined in pairs by the radix-2 step of span 4 with
+// exp(-2*pi*i*k/8) (8), or by the radix-4 step of span 4 with the first
+// twiddle block (16: 16-point DFTs). `out` is 16-aligned.
+template <bool kInv, int kWidth>
+inline void FirstCombine(Lanes4f q0, Lanes4f q1, Lanes4f q2, Lanes4f q3, float* out,
+                         const float* tw16) {
   if constexpr (kWidth == 16) {
     Lanes4f y2 = MulTwiddle<kInv>(q2, _mm_load_ps(tw16), _mm_load_ps(tw16 + 4));
     Lanes4f y1 = MulTwiddle<kInv>(q1, _mm_load_ps(tw16 + 8), _mm_load_ps(tw16 + 12));
@@ -229,32 +239,45 @@ void FirstStageFromPoints(const float* in, float* out, size_t count, const float
   }
 }
 
+// The 4-point DFTs of one sixteenth's groups in both runs, on the points
+// as loaded (lanes re, im of run 0, then re, im of run 1): a, b, c, d from
+// quarters 0, 2, 1, 3; the same operations, lane by lane, as
+// FirstButterflies. Returns X0..X3 in x.
+template <bool kInv>
+inline void FourPointPairs(const float* q, size_t quarterFloats, __m128 x[4]) {
+  const __m128 a = _mm_loadu_ps(q), b = _mm_loadu_ps(q + 2 * quarterFloats);
+  const __m128 c = _mm_loadu_ps(q + quarterFloats), d = _mm_loadu_ps(q + 3 * quarterFloats);
+  __m128 s1 = _mm_add_ps(a, b), d1 = _mm_sub_ps(a, b);
+  __m128 s2 = _mm_add_ps(c, d), cd = _mm_sub_ps(c, d);
+  // rot(c - d): forward (ci, -cr), inverse (-ci, cr).
+  const __m128 flip = kInv ? _mm_castsi128_ps(_mm_set_epi32(0, INT32_MIN, 0, INT32_MIN))
+                           : _mm_castsi128_ps(_mm_set_epi32(INT32_MIN, 0, INT32_MIN, 0));
+  __m128 d2 = _mm_xor_ps(_mm_shuffle_ps(cd, cd, _MM_SHUFFLE(2, 3, 0, 1)), flip);
+  x[0] = _mm_add_ps(s1, s2);
+  x[1] = _mm_add_ps(d1, d2);
+  x[2] = _mm_sub_ps(s1, s2);
+  x[3] = _mm_sub_ps(d1, d2);
+}
+
 // Two runs of the fused first stage: the points r[0], r[1] of each of the
 // 16 streams r + s * e (s = 4 quarter + sixteenth of the quarter), runs
-// rev'(v) and rev'(v + 1) written at out0 and out1.
+// rev'(v) and rev'(v + 1) written at out0 and out1. The 4-point DFTs run on
+// the interleaved points; one transposition per group then makes its record.
 template <bool kInv, int kWidth>
 inline void FusedRunPair(const float* r, size_t e, float* out0, float* out1, const float* tw16) {
-  // Memory order in a group: quarters 0, 2, 1, 3.
-  static constexpr int kQuarter[4] = {0, 2, 1, 3};
-  __m128 re0[4], im0[4], re1[4], im1[4];
-  for (int k = 0; k < 4; ++k) {
-    const float* q = r + 4 * kQuarter[k] * e;
-    // Sixteenths 0, 2 (lanes 0, 1) and 1, 3 (lanes 2, 3) of the quarter.
-    __m128d s0 = _mm_loadu_pd(reinterpret_cast<const double*>(q));
-    __m128d s1 = _mm_loadu_pd(reinterpret_cast<const double*>(q + e));
-    __m128d s2 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 2 * e));
-    __m128d s3 = _mm_loadu_pd(reinterpret_cast<const double*>(q + 3 * e));
-    __m128 a01 = _mm_castpd_ps(_mm_unpacklo_pd(s0, s2));
-    __m128 a23 = _mm_castpd_ps(_mm_unpacklo_pd(s1, s3));
-    __m128 b01 = _mm_castpd_ps(_mm_unpackhi_pd(s0, s2));
-    __m128 b23 = _mm_castpd_ps(_mm_unpackhi_pd(s1, s3));
-    re0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(2, 0, 2, 0));
-    im0[k] = _mm_shuffle_ps(a01, a23, _MM_SHUFFLE(3, 1, 3, 1));
-    re1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(2, 0, 2, 0));
-    im1[k] = _mm_shuffle_ps(b01, b23, _MM_SHUFFLE(3, 1, 3, 1));
+  // Group t of a run takes sixteenth rev2(t) of each quarter.
+  static constexpr int kSixteenth[4] = {0, 2, 1, 3};
+  Lanes4f g0[4], g1[4];
+  for (int t = 0; t < 4; ++t) {
+    __m128 x[4];
+    FourPointPairs<kInv>(r + kSixteenth[t] * e, 4 * e, x);
+    __m128 lo01 = _mm_unpacklo_ps(x[0], x[1]), lo23 = _mm_unpacklo_ps(x[2], x[3]);
+    __m128 hi01 = _mm_unpackhi_ps(x[0], x[1]), hi23 = _mm_unpackhi_ps(x[2], x[3]);
+    g0[t] = {_mm_movelh_ps(lo01, lo23), _mm_movehl_ps(lo23, lo01)};
+    g1[t] = {_mm_movelh_ps(hi01, hi23), _mm_movehl_ps(hi23, hi01)};
   }
-  FirstButterflies<kInv, kWidth>(re0, im0, out0, tw16);
-  FirstButterflies<kInv, kWidth>(re1, im1, out1, tw16);
+  FirstCombine<kInv, kWidth>(g0[0], g0[1], g0[2], g0[3], out0, tw16);
+  FirstCombine<kInv, kWidth>(g1[0], g1[1], g1[2], g1[3], out1, tw16);
 }
 
 // The first stage fused with the bit reversal, over all n points of the
