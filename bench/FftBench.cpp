@@ -29,45 +29,42 @@
 // >= 1 at orders 12 to 22 and kiss/ours >= 4 at orders 6 to 22, in both
 // families and both directions.
 //
-// Measured on the development machine (8-core x86-64 server part shared
-// with other jobs, Release build; the transforms and peers took 8 minutes,
-// the variant-4 filter 1 minute 40 seconds):
-//   (the fastest variant per size, caller's buffer, complex out of place;
-//   fftw/ours, kiss/ours: the peer's time over ours, above 1 ours is faster)
-//   order                 6       8      10      12      14      16      18      20      22
+// Measured on the development machine (8-core x86-64 server part with AVX-512,
+// shared, load about 4; Release build), the variant-4 filter, caller's buffer,
+// complex out of place; fftw/ours and kiss/ours are the peer's time over
+// ours (above 1: ours is faster):
+//   order               6    7    8    9   10   11   12   13   14   15   16   17   18   19   20   21   22
 //   complex forward
-//     variant             3       1       3       2       3       4       1       4       3
-//     median us         0.1     0.6     2.5    13.1    66.4   345.3  1644.2  9245.2 42408.2
-//     GFLOP/s          15.8    18.3    20.4    18.8    17.3    15.2    14.3    11.3    10.9
-//     fftw/ours        0.38    0.30    0.29    0.43    0.82    0.69    1.21    1.99    2.00
-//     kiss/ours        2.43    2.63    2.82    2.64    2.58    3.07    2.84    6.10    6.72
+//     GFLOP/s          20   19   21   21   22   21   22   21   32   30   27   24   18   13   11   12   11
+//     fftw/ours       .63  .54  .53  .49  .51  .53  .77  1.1  1.6  1.4  1.3  1.2  1.6  1.5  1.8  2.6  2.1
+//     kiss/ours       5.0  6.2  5.0  5.8  5.0  5.6  4.9  5.4  4.9  5.5  5.5  4.7  4.2  5.9  6.2  7.2  7.1
 //   complex inverse
-//     variant             4       4       4       4       2       2       1       4       1
-//     median us         0.1     0.5     2.4    17.4    68.1   347.4  1701.9  8838.7 39205.6
-//     GFLOP/s          16.7    19.5    21.0    14.2    16.8    15.1    13.9    11.9    11.8
-//     fftw/ours        0.40    0.33    0.32    0.47    0.83    0.68    1.17    1.74    2.08
-//     kiss/ours        2.65    2.88    2.92    3.12    2.46    2.61    3.01    5.90    5.99
+//     GFLOP/s          29   29   32   31   33   32   32   31   31   31   30   24   15   13   12   12   12
+//     fftw/ours       .75  .60  .58  .49  .53  .49  .69  1.3  1.5  1.5  1.4  1.2  1.4  1.6  1.9  2.5  2.1
+//     kiss/ours       4.9  5.2  4.7  5.3  4.8  5.0  5.1  4.9  5.0  5.4  5.5  5.0  3.8  4.6  6.5  6.6  7.0
 //   real forward
-//     variant             1       1       4       4       2       3       1       3       4
-//     median us         0.1     0.5     2.4    10.8    50.4   301.2  1365.1  6265.5 34362.7
-//     GFLOP/s           7.1     9.4    10.7    11.3    11.4     8.7     8.6     8.4     6.7
-//     fftw/ours        0.57    0.52    0.37    0.45    0.78    0.66    1.07    1.38    1.87
-//     kiss/ours        2.46    2.74    2.93    2.98    2.93    2.40    2.51    5.30    4.98
+//     GFLOP/s          12   13   14   14   15   14   12   14   13   13   12   12   10    9    9    7    6
+//     fftw/ours       1.1  .62  .80  .61  .56  .53  .52  .75  .91  .86  1.1  1.1  1.3  1.4  1.5  1.9  1.8
+//     kiss/ours       4.4  3.3  4.5  3.3  4.4  3.3  3.4  3.3  3.6  3.6  3.9  3.2  3.2  3.9  5.7  4.8  5.0
 //   real inverse
-//     variant             3       3       4       4       2       4       2       3       4
-//     median us         0.1     0.5     2.4    11.2    50.7   307.7  1308.1  5697.7 36946.4
-//     GFLOP/s           7.4     9.3    10.6    11.0    11.3     8.5     9.0     9.2     6.2
-//     fftw/ours        0.59    0.52    0.44    0.45    0.86    0.61    1.15    1.45    1.80
-//     kiss/ours        2.59    2.73    2.86    2.85    2.91    2.40    2.73    5.96    4.96
-//   Variants 1 to 4 lie within the noise of each other (the fastest moves
-//   between them from run to run); variant 0 is slower. Against FFTW
-//   (target >= 1 at orders 12-22) the fastest variant meets the target from
-//   order 18 up (1.07-2.29) and misses it at 12-17 (0.43-0.87); against
-//   KissFFT (target >= 4 at orders 6-22) it meets it from order 20 up
-//   (4.63-6.72) and at 19 for the complex family, and misses it below
-//   (2.14-3.83). The variant-4-only run shows the same: fftw/ours 1.15-2.21
-//   from order 18 (real: from 19), 0.27-0.97 below; kiss/ours 4.26-7.43 from
-//   order 19, 2.11-3.65 below.
+//     GFLOP/s          13   13   15   16   16   16   14   14   13   14   14   13   11   12   11    7    6
+//     fftw/ours       1.0  .59  .87  .67  .65  .62  .58  .97  .97  1.2  .95  1.3  1.4  1.5  1.6  1.5  1.9
+//     kiss/ours       4.6  3.2  4.6  3.5  4.4  3.4  3.8  3.1  3.4  3.2  3.9  3.3  3.4  4.0  5.9  4.5  4.9
+//   Against FFTW ESTIMATE (target >= 1 at orders 12-22) the complex family
+//   meets it from order 13 and misses it at 12 (0.69-0.77); the real family
+//   meets it from order 16 forward and 17 inverse (and inverse 15) and misses
+//   it below (0.52-0.97). Against KissFFT (target >= 4 at orders 6-22) the complex
+//   family meets it at every order but 18 inverse (3.80; 3.8-4.8 from run to
+//   run); the real family meets it at orders 6, 8, 10 and 19-22 and misses
+//   it at the odd orders below 19 and at 12-18 (3.1-3.9). These variants are
+//   128-bit SSE up to SSE4.1 with the products and sums in a fixed order
+//   (no fused multiply-add); FFTW may use this machine's wider vectors:
+//   V4 spends about 28 instructions a point at complex order 12 (first
+//   stage 9.6, each radix-4 pass 4.4, the interleaving last pass 5.0) and
+//   30 a real point at real order 12 (a radix-4 stage 8.8 a point; about 75
+//   instructions per two butterflies, of which 14 loads, 8 stores, 12
+//   multiplies, 22 additions and about 10 register copies), close to the
+//   floor of that arithmetic in 128-bit registers, one complex double each.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
