@@ -409,6 +409,22 @@ TEST_F(FftRealInverseTest, PlacementsAndBuffersGiveEqualBitsAtTheRouteEdges) {
   }
 }
 
+// The caller's buffer at every byte offset 0..31 gives the bits of no
+// buffer, at orders on each side of the split.
+TEST_F(FftRealInverseTest, EveryBufferOffsetGivesTheBitsOfNoBuffer) {
+  ForEachVariant([](int v) {
+    for (int order : {8, 13, 16}) {
+      const std::vector<double>& in = dsptest::RealInput(order, 11);
+      const std::vector<double> none = Inverse(v, order, 2, in);
+      for (int offset = 0; offset < 32; ++offset) {
+        SCOPED_TRACE(testing::Message() << "variant " << v << " order " << order << " offset "
+                                        << offset);
+        ASSERT_TRUE(SameBits(Inverse(v, order, 2, in, Route::kBuffer, offset), none));
+      }
+    }
+  });
+}
+
 // The in-place export on an array off the 16-byte grid: the stages run in
 // the work buffer where it holds them (the direct and passes routes, the
 // split's leaves up to its size) and in place with unaligned accesses
