@@ -55,8 +55,9 @@
 //   meets it from order 16 forward and 17 inverse (and inverse 15) and misses
 //   it below (0.52-0.97). Against KissFFT (target >= 4 at orders 6-22) the complex
 //   family meets it at every order but 18 inverse (3.80; 3.8-4.8 from run to
-//   run); the real family meets it at orders 6, 8, 10 and 19-22 and misses
-//   it at the odd orders below 19 and at 12-18 (3.1-3.9). These variants are
+//   run); the real family meets it at orders 6, 8, 10, 20-22 and inverse 19
+//   and misses it at the odd orders below 20 and at 12-18 (3.0-3.9; a
+//   second run gave the same picture). These variants are
 //   128-bit SSE up to SSE4.1 with the products and sums in a fixed order
 //   (no fused multiply-add); FFTW may use this machine's wider vectors:
 //   V4 spends about 28 instructions a point at complex order 12 (first
