@@ -703,6 +703,25 @@ LONG Guard(Body&& body) {
   }
 }
 
+// Runs `change` on the values of the key behind `key`, which must have been
+// opened with KEY_SET_VALUE, inside one locked store mutation. `change`
+// gets the key and sets *changed when it altered it.
+template <class Change>
+LONG MutateValues(HKEY key, Change&& change) {
+  return Guard([&]() -> LONG {
+    std::lock_guard<std::mutex> guard(g_lock);
+    KeyHandle h;
+    LONG r = LookupKey(key, &h);
+    if (r != ERROR_SUCCESS) return r;
+    if (!(h.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    return Mutate(*h.store, [&](Tree& tree, bool* changed) -> LONG {
+      RegKey* k = FindKey(tree, h);
+      if (!k) return ERROR_KEY_DELETED;
+      return change(k, changed);
+    });
+  });
+}
+
 }  // namespace
 
 // ---- Opening and closing ------------------------------------------------------------
@@ -831,51 +850,33 @@ LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BY
   if (!data && size) return ERROR_NOACCESS;
   std::u16string_view value_name = name ? std::u16string_view(name) : std::u16string_view();
   if (value_name.size() > kMaxValueNameLength) return ERROR_INVALID_PARAMETER;
-  return Guard([&]() -> LONG {
-    std::lock_guard<std::mutex> guard(g_lock);
-    KeyHandle h;
-    LONG r = LookupKey(key, &h);
-    if (r != ERROR_SUCCESS) return r;
-    if (!(h.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    return Mutate(*h.store, [&](Tree& tree, bool* changed) -> LONG {
-      RegKey* k = FindKey(tree, h);
-      if (!k) return ERROR_KEY_DELETED;
-      RegValue* v = FindValue(k, value_name);
-      if (!v) {
-        k->values.emplace_back();
-        v = &k->values.back();
-        v->name = std::u16string(value_name);
-      }
-      v->type = type;
-      v->data.assign(data, data + size);
-      k->last_write = FileTimeNow();
-      *changed = true;
-      return ERROR_SUCCESS;
-    });
+  return MutateValues(key, [&](RegKey* k, bool* changed) -> LONG {
+    RegValue* v = FindValue(k, value_name);
+    if (!v) {
+      k->values.emplace_back();
+      v = &k->values.back();
+      v->name = std::u16string(value_name);
+    }
+    v->type = type;
+    v->data.assign(data, data + size);
+    k->last_write = FileTimeNow();
+    *changed = true;
+    return ERROR_SUCCESS;
   });
 }
 
 LONG RegDeleteValueW(HKEY key, LPCWSTR name) {
   std::u16string_view value_name = name ? std::u16string_view(name) : std::u16string_view();
-  return Guard([&]() -> LONG {
-    std::lock_guard<std::mutex> guard(g_lock);
-    KeyHandle h;
-    LONG r = LookupKey(key, &h);
-    if (r != ERROR_SUCCESS) return r;
-    if (!(h.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    return Mutate(*h.store, [&](Tree& tree, bool* changed) -> LONG {
-      RegKey* k = FindKey(tree, h);
-      if (!k) return ERROR_KEY_DELETED;
-      for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-        if (SameName(it->name, value_name)) {
-          k->values.erase(it);
-          k->last_write = FileTimeNow();
-          *changed = true;
-          return ERROR_SUCCESS;
-        }
+  return MutateValues(key, [&](RegKey* k, bool* changed) -> LONG {
+    for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+      if (SameName(it->name, value_name)) {
+        k->values.erase(it);
+        k->last_write = FileTimeNow();
+        *changed = true;
+        return ERROR_SUCCESS;
       }
-      return ERROR_FILE_NOT_FOUND;
-    });
+    }
+    return ERROR_FILE_NOT_FOUND;
   });
 }
 
