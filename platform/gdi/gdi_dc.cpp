@@ -347,11 +347,17 @@ BOOL RestoreDC(HDC dc, int saved) {
 }
 
 // ---- Attributes -------------------------------------------------------------------------
+// Stores a colour (its reserved high byte cleared) and returns the one it
+// replaces.
+static COLORREF ExchangeColor(COLORREF* slot, COLORREF color) {
+  COLORREF previous = *slot;
+  *slot = color & 0x00FFFFFF;
+  return previous;
+}
+
 COLORREF SetBkColor(HDC dc, COLORREF color) {
   WU_DC_OR(dc, CLR_INVALID)
-  COLORREF previous = d->state.bk_color;
-  d->state.bk_color = color & 0x00FFFFFF;
-  return previous;
+  return ExchangeColor(&d->state.bk_color, color);
 }
 COLORREF GetBkColor(HDC dc) {
   WU_DC_OR(dc, CLR_INVALID)
@@ -359,9 +365,7 @@ COLORREF GetBkColor(HDC dc) {
 }
 COLORREF SetTextColor(HDC dc, COLORREF color) {
   WU_DC_OR(dc, CLR_INVALID)
-  COLORREF previous = d->state.text_color;
-  d->state.text_color = color & 0x00FFFFFF;
-  return previous;
+  return ExchangeColor(&d->state.text_color, color);
 }
 COLORREF GetTextColor(HDC dc) {
   WU_DC_OR(dc, CLR_INVALID)
@@ -369,9 +373,7 @@ COLORREF GetTextColor(HDC dc) {
 }
 COLORREF SetDCBrushColor(HDC dc, COLORREF color) {
   WU_DC_OR(dc, CLR_INVALID)
-  COLORREF previous = d->state.dc_brush_color;
-  d->state.dc_brush_color = color & 0x00FFFFFF;
-  return previous;
+  return ExchangeColor(&d->state.dc_brush_color, color);
 }
 COLORREF GetDCBrushColor(HDC dc) {
   WU_DC_OR(dc, CLR_INVALID)
@@ -379,9 +381,7 @@ COLORREF GetDCBrushColor(HDC dc) {
 }
 COLORREF SetDCPenColor(HDC dc, COLORREF color) {
   WU_DC_OR(dc, CLR_INVALID)
-  COLORREF previous = d->state.dc_pen_color;
-  d->state.dc_pen_color = color & 0x00FFFFFF;
-  return previous;
+  return ExchangeColor(&d->state.dc_pen_color, color);
 }
 COLORREF GetDCPenColor(HDC dc) {
   WU_DC_OR(dc, CLR_INVALID)
