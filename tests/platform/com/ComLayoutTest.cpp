@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/com/classfactory.h"
 #include "platform/com/com.h"
 #include "platform/shell/shelllink.h"
 #include "platform/shell/shlobj.h"
@@ -113,6 +114,54 @@ TEST(ComLayoutTest, DerivedOperationsFollowTheBaseEntries) {
             S_FALSE);
   EXPECT_EQ(path[0], 0);
   RawRelease(link);
+}
+
+// A factory of memory streams that counts its locks, reached through the raw
+// table as a component's host reaches one.
+class StreamFactory final : public IClassFactory {
+ public:
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+    *object = static_cast<IClassFactory*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    IStream* stream = nullptr;
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    if (FAILED(hr)) return hr;
+    hr = stream->QueryInterface(iid, object);
+    stream->Release();
+    return hr;
+  }
+  HRESULT LockServer(BOOL lock) override {
+    locks += lock ? 1 : -1;
+    return S_OK;
+  }
+  int locks = 0;
+};
+
+TEST(ComLayoutTest, ClassFactoryCreateInstanceAndLockServerAreEntriesThreeAndFour) {
+  StreamFactory factory;
+  void* made = nullptr;
+  ASSERT_EQ((CallSlot<HRESULT, IUnknown*, const IID*, void**>(&factory, 3, nullptr, &IID_IStream,
+                                                               &made)),
+            S_OK);
+  ASSERT_NE(made, nullptr);
+  void* same = nullptr;
+  EXPECT_EQ(RawQueryInterface(made, IID_IStream, &same), S_OK);  // a real stream
+  RawRelease(same);
+  RawRelease(made);
+  EXPECT_EQ((CallSlot<HRESULT, BOOL>(&factory, 4, TRUE)), S_OK);
+  EXPECT_EQ(factory.locks, 1);
+  EXPECT_EQ((CallSlot<HRESULT, BOOL>(&factory, 4, FALSE)), S_OK);
+  EXPECT_EQ(factory.locks, 0);
 }
 
 }  // namespace
