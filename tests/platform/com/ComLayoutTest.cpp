@@ -7,6 +7,7 @@
 
 #include "platform/com/classfactory.h"
 #include "platform/com/com.h"
+#include "platform/com/globaltable.h"
 #include "platform/shell/shelllink.h"
 #include "platform/shell/shlobj.h"
 
@@ -47,6 +48,13 @@ void* MakeShellLink() {
             S_OK);
   return link;
 }
+void* MakeGlobalTable() {
+  void* table = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IGlobalInterfaceTable, &table),
+            S_OK);
+  return table;
+}
 void* MakeAllocator() {
   IMalloc* allocator = nullptr;
   EXPECT_EQ(SHGetMalloc(&allocator), S_OK);
@@ -58,6 +66,7 @@ TEST(ComLayoutTest, UnknownOperationsAreTheFirstThreeEntries) {
       {"memory stream", IID_IStream, &MakeStream},
       {"shell link", IID_IShellLinkW, &MakeShellLink},
       {"shell allocator", IID_IMalloc, &MakeAllocator},
+      {"global interface table", IID_IGlobalInterfaceTable, &MakeGlobalTable},
   };
   for (const LayoutCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -114,6 +123,25 @@ TEST(ComLayoutTest, DerivedOperationsFollowTheBaseEntries) {
             S_FALSE);
   EXPECT_EQ(path[0], 0);
   RawRelease(link);
+
+  // IGlobalInterfaceTable: Register 3, Get 5, Revoke 4.
+  void* table = MakeGlobalTable();
+  ASSERT_NE(table, nullptr);
+  IStream* registered = static_cast<IStream*>(MakeStream());
+  DWORD cookie = 0;
+  ASSERT_EQ((CallSlot<HRESULT, IUnknown*, const IID*, DWORD*>(table, 3, registered, &IID_IStream,
+                                                               &cookie)),
+            S_OK);
+  void* fetched = nullptr;
+  ASSERT_EQ((CallSlot<HRESULT, DWORD, const IID*, void**>(table, 5, cookie, &IID_IStream,
+                                                           &fetched)),
+            S_OK);
+  EXPECT_EQ(fetched, registered);
+  RawRelease(fetched);
+  EXPECT_EQ((CallSlot<HRESULT, DWORD>(table, 4, cookie)), S_OK);
+  EXPECT_EQ((CallSlot<HRESULT, DWORD>(table, 4, cookie)), E_INVALIDARG);
+  registered->Release();
+  RawRelease(table);
 }
 
 // A factory of memory streams that counts its locks, reached through the raw
