@@ -8,6 +8,7 @@
 #include "platform/com/classfactory.h"
 #include "platform/com/com.h"
 #include "platform/com/globaltable.h"
+#include "platform/com/propertypagesite.h"
 #include "platform/shell/shelllink.h"
 #include "platform/shell/shlobj.h"
 
@@ -190,6 +191,51 @@ TEST(ComLayoutTest, ClassFactoryCreateInstanceAndLockServerAreEntriesThreeAndFou
   EXPECT_EQ(factory.locks, 1);
   EXPECT_EQ((CallSlot<HRESULT, BOOL>(&factory, 4, FALSE)), S_OK);
   EXPECT_EQ(factory.locks, 0);
+}
+
+// A page site that records which operation ran last.
+class RecordingSite final : public IPropertyPageSite {
+ public:
+  HRESULT QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT OnStatusChange(DWORD flags) override {
+    last = "OnStatusChange " + std::to_string(flags);
+    return S_OK;
+  }
+  HRESULT GetLocaleID(LCID* locale) override {
+    last = "GetLocaleID";
+    *locale = 0x0407;
+    return S_OK;
+  }
+  HRESULT GetPageContainer(IUnknown** container) override {
+    last = "GetPageContainer";
+    *container = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT TranslateAccelerator(MSG* message) override {
+    last = message ? "TranslateAccelerator with a message" : "TranslateAccelerator";
+    return S_FALSE;
+  }
+  std::string last;
+};
+
+TEST(ComLayoutTest, PropertyPageSiteOperationsAreEntriesThreeToSix) {
+  RecordingSite site;
+  EXPECT_EQ((CallSlot<HRESULT, DWORD>(&site, 3, PROPPAGESTATUS_DIRTY)), S_OK);
+  EXPECT_EQ(site.last, "OnStatusChange 1");
+  LCID locale = 0;
+  EXPECT_EQ((CallSlot<HRESULT, LCID*>(&site, 4, &locale)), S_OK);
+  EXPECT_EQ(site.last, "GetLocaleID");
+  EXPECT_EQ(locale, 0x0407u);
+  IUnknown* container = nullptr;
+  EXPECT_EQ((CallSlot<HRESULT, IUnknown**>(&site, 5, &container)), E_NOTIMPL);
+  EXPECT_EQ(site.last, "GetPageContainer");
+  EXPECT_EQ((CallSlot<HRESULT, MSG*>(&site, 6, nullptr)), S_FALSE);
+  EXPECT_EQ(site.last, "TranslateAccelerator");
 }
 
 }  // namespace
