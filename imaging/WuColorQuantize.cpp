@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "imaging/WuColorMath.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuQ14Span.h"
 #include "imaging/WuXchg.h"
@@ -204,12 +205,6 @@ inline BYTE FadeByte(int v, int c, int w8) {
   return static_cast<BYTE>(std::clamp(r, 0, 255));
 }
 
-inline float Clamp01(float v) {
-  // NaN becomes 0.
-  return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
-}
-
-
 }  // namespace
 
 HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT* rect,
@@ -238,10 +233,11 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
   BYTE* bits0 = WuDibGetBitsOrDefault(header, rows);
   WuQ14Span cols = WuQ14SpanOf(l, r), lines = WuQ14SpanOf(t, b);
 
-  amount = Clamp01(amount);
+  amount = WuClamp01(amount);
   const LONG W = static_cast<LONG>(amount * 16384.0f);
-  const float c[4] = {Clamp01(color->blue), Clamp01(color->green), Clamp01(color->red),
-                      Clamp01(color->alpha)};
+  // Float pixels take the colour as given: values outside 0..1 are legal
+  // there. Only the byte path clamps, where the colour becomes bytes.
+  const float c[4] = {color->blue, color->green, color->red, color->alpha};
   const int channels = keepAlpha ? 3 : 4;
   if (type == WUPIXEL_RGBA128F) {
     for (int64_t y = lines.first; y < lines.end; ++y) {
@@ -256,7 +252,7 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
     return S_OK;
   }
   int cb[4];
-  for (int i = 0; i < 4; ++i) cb[i] = static_cast<int>(c[i] * 255.0f);
+  for (int i = 0; i < 4; ++i) cb[i] = static_cast<int>(WuClamp01(c[i]) * 255.0f);
   const int w8 = static_cast<int>(255.0f * amount);
   BYTE table[4][256];
   for (int i = 0; i < 4; ++i)

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/WuColorMath.h"
 #include "imaging/WuColorQuantize.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuXchg.h"
@@ -124,7 +125,7 @@ HRESULT WuDibSet(const BITMAPINFOHEADER* header, void* rows, const RECT* rect, L
   const float values[4] = {blue, green, red, alpha};
   for (int i = 0; i < 4; ++i) {
     float v = values[i];
-    float c = v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;  // NaN to 0
+    float c = WuClamp01(v);
     for (int s = 0; s < 4; ++s) {
       if (rec.laneMode == WUXCHG_LANESFLOAT) {
         rec.pixels.f[s][i] = v;
