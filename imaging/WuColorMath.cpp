@@ -63,11 +63,6 @@ BYTE WuFloatToByte(float x) {
   return static_cast<BYTE>(x * 255.0f);
 }
 
-float WuClamp01(float x) {
-  if (!(x > 0.0f)) return 0.0f;
-  return x < 1.0f ? x : 1.0f;
-}
-
 void WuFloatsToBytes(BYTE* out, const float* in, int count) {
   for (int i = 0; i < count; ++i) {
     // Clamped before the conversion, which is undefined for large values;
