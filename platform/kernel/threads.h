@@ -141,7 +141,9 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG release_count, LONG* previous_count
 // that ends the hold drops it. A wait looks at a lock that another process
 // holds every few milliseconds without blocking on it, so time limits hold.
 // A process that ends frees its lock: the next owner gets WAIT_OBJECT_0 (no
-// abandonment across processes). CreateMutexW fails with the error of the
+// abandonment across processes). A mutex abandoned by a thread keeps its
+// process's lock until another thread of the process takes it (with
+// WAIT_ABANDONED) and releases it, or the process ends. CreateMutexW fails with the error of the
 // lock file when it cannot be opened (for example an unwritable runtime
 // folder). With `initial_owner` and the name held by another process, the
 // mutex is opened but not owned and the last error is ERROR_ALREADY_EXISTS,
