@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "tests/fileio/SlotFakes.h"
+#include "tests/fileio/kit/WuFioTestPlugin.h"
 
 namespace {
 
@@ -70,6 +71,13 @@ template <typename T>
 T* Null() {
   return nullptr;
 }
+
+// The kit's class factory over a class whose creation records the call.
+HRESULT CreateRecorded(REFIID, void** object) {
+  *object = nullptr;
+  return Hit(nullptr, "CreateInstance");
+}
+const WuFioTestClass kRecordedClass = {&kGuid, &CreateRecorded};
 
 TEST(WuFileIOLayoutTest, EachSlotReachesTheMethodOfItsNumber) {
   const SlotCase cases[] = {
@@ -193,6 +201,20 @@ TEST(WuFileIOLayoutTest, EachSlotReachesTheMethodOfItsNumber) {
     EXPECT_STREQ(g_slotHit.method, c.method);
     EXPECT_EQ(g_slotHit.object, c.object);
   }
+}
+
+TEST(WuFileIOLayoutTest, KitFactorySlotsAreCreateInstanceAndLockServer) {
+  WuFioTestFactory* factory = new WuFioTestFactory(kRecordedClass);
+  void* made = &made;
+  g_slotHit = {};
+  EXPECT_EQ((CallSlot<HRESULT>(factory, 3, Null<IUnknown>(), &IID_IUnknown, &made)), S_OK);
+  EXPECT_STREQ(g_slotHit.method, "CreateInstance");
+  EXPECT_EQ(made, nullptr);
+  EXPECT_EQ((CallSlot<HRESULT>(factory, 4, BOOL{TRUE})), S_OK);
+  EXPECT_EQ(factory->Locks(), 1);
+  EXPECT_EQ((CallSlot<HRESULT>(factory, 4, BOOL{FALSE})), S_OK);
+  EXPECT_EQ(factory->Locks(), 0);
+  EXPECT_EQ(factory->Release(), 0u);
 }
 
 }  // namespace
