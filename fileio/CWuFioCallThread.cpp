@@ -22,13 +22,6 @@ CWuFioCallThread::~CWuFioCallThread() {
   DeleteCriticalSection(&lock_);
 }
 
-bool CWuFioCallThread::Started() const {
-  EnterCriticalSection(&lock_);
-  bool started = thread_ != nullptr;
-  LeaveCriticalSection(&lock_);
-  return started;
-}
-
 HRESULT CWuFioCallThread::Start() {
   EnterCriticalSection(&lock_);
   HRESULT hr = StartLocked();

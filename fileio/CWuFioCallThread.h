@@ -45,8 +45,8 @@ class CWuFioCallThread {
 
   // Whether the stop flag is set (for tests).
   bool StopRequested() const { return stop_.load() != 0; }
-  // Whether the thread is running (for tests).
-  bool Started() const;
+  // Whether a thread was started and not yet closed (for tests).
+  bool Started() const { return threadId_.load() != 0; }
   // The worker's thread id, 0 when none (for tests).
   DWORD ThreadId() const { return threadId_.load(); }
 
@@ -67,5 +67,5 @@ class CWuFioCallThread {
   Function function_;              // the posted call, NULL when none
   void* data_;                     // its data
   HRESULT result_;                 // its result
-  mutable CRITICAL_SECTION lock_;  // callers' lock: one posted call at a time
+  CRITICAL_SECTION lock_;          // callers' lock: one posted call at a time
 };
