@@ -92,6 +92,11 @@ TEST_F(PluginLoadTest, ObjectIsMadeOnTheWorkerAndAnswersAnywhere) {
   ASSERT_EQ(stream->Read(&value, sizeof(value), &read), S_OK);
   EXPECT_EQ(read, sizeof(value));
   EXPECT_EQ(value, kFioTestMinVersion);
+  // The stream is the host's own: the plug-in has no platform of its own,
+  // so the host's global memory knows the stream's block.
+  HGLOBAL block = nullptr;
+  EXPECT_EQ(GetHGlobalFromStream(stream, &block), S_OK);
+  EXPECT_EQ(GlobalSize(block), sizeof(value));
   stream->Release();
   EXPECT_EQ(version->GetVersion(&stream, 1), E_INVALIDARG);
   EXPECT_EQ(PluginCountsOf("fio_test_min")[kWuFioTestCalls], 2);
