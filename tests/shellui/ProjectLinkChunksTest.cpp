@@ -244,6 +244,33 @@ TEST(ProjectLinkPutChunk, SameSizeInPlaceOtherSizesRetiredAndAppended) {
   }
 }
 
+TEST(ProjectLinkDelete, RemovesEverySetChunkAndKeepsTheRest) {
+  for (bool w64 : {false, true}) {
+    SCOPED_TRACE(w64 ? "RIFF64" : "RIFF");
+    std::string kept = Form(w64, {{"fmt ", "FMT!"}, {"data", "pcm"}});
+    std::string bytes = Form(w64, {{"splv", kVersion},
+                                   {"fmt ", "FMT!"},
+                                   {"spca", U16Bytes(u"app")},
+                                   {"data", "pcm"},
+                                   {"spem", "LIST"},
+                                   {"splp", kPathText}});
+    TempFile file(bytes);
+    ULONGLONG removed = 0;
+    if (w64) {
+      ASSERT_EQ(S_OK, ProjectLinkRiff64_DeleteInfo(file.h(), &removed));
+    } else {
+      DWORD small = 0;
+      ASSERT_EQ(S_OK, ProjectLinkRiff_DeleteInfo(file.h(), &small));
+      removed = small;
+    }
+    EXPECT_EQ(bytes.size() - kept.size(), removed);
+    EXPECT_EQ(kept, file.Contents());
+    // Nothing left to delete is no error.
+    EXPECT_EQ(S_OK, w64 ? ProjectLinkRiff64_DeleteInfo(file.h(), nullptr)
+                        : ProjectLinkRiff_DeleteInfo(file.h(), nullptr));
+  }
+}
+
 // ---- Writing through a metadata reader ---------------------------------------------------
 
 // A reader offering a full project link.
