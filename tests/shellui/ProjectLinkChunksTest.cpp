@@ -13,6 +13,7 @@
 
 #include "mediaformats/Riff64.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/memory.h"
 #include "tests/common/TestUtil.h"
 #include "tests/mediaformats/InteropTools.h"
 #include "tests/mediaformats/RiffTestUtil.h"
@@ -187,6 +188,26 @@ TEST(ProjectLinkLoad, OptionalChunksTakenSkippedAndTerminated) {
               info.GetFlags());
     EXPECT_EQ(renderer, *info.GetRendererGuid());
     EXPECT_EQ(3u, info.GetAppTemplateDataSize());
+  }
+}
+
+TEST(ProjectLinkLoad, FailedAllocationFreesTheRecord) {
+  for (bool w64 : {false, true}) {
+    SCOPED_TRACE(w64 ? "RIFF64" : "RIFF");
+    TempFile file(Form(w64, {{"splv", kVersion},
+                             {"splp", kPathText},
+                             {"spcl", kCmdText},
+                             {"spca", U16Bytes(u"app")}}));
+    CWuLinkProjectInfo info;
+    int loaded = -1;
+    platform::FailAllocationsAfter(2, 1);  // the path and command line load, the third fails
+    HRESULT hr = w64 ? ProjectLinkRiff64_LoadInfo(file.h(), &info, &loaded)
+                     : ProjectLinkRiff_LoadInfo(file.h(), &info, &loaded);
+    platform::FailNextAllocations(0);
+    EXPECT_EQ(E_OUTOFMEMORY, hr);
+    EXPECT_EQ(0, loaded);
+    EXPECT_EQ(0u, info.GetFlags());
+    EXPECT_EQ(nullptr, info.GetProjectPath());
   }
 }
 
