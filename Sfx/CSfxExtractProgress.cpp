@@ -34,9 +34,9 @@ bool SameFolder(LPCWSTR a, LPCWSTR b) {
 
 // Files met in the run's own new temporary folder were put there by this
 // run (the control archive's contents): they are overwritten unasked, as
-// with the TEMPEXT option.
+// with the TEMPEXT option. A quiet run asks nothing either.
 bool OverwriteWithoutAsking() {
-  return g_SfxRunState.overwriteAll ||
+  return g_SfxRunState.overwriteAll || g_SfxRunState.quiet ||
          SameFolder(g_SfxRunState.extractFolder, g_SfxRunState.tempFolder);
 }
 

@@ -8,6 +8,10 @@
 // the base class's RequestCancel/SetAnswer. When a cancel is requested
 // while the worker shows a question of its own, the page is sent
 // SFX_WM_ASK_CANCEL once that question has closed, and asks then.
+//
+// A quiet run's object has no page, bar or status text: it asks nothing
+// (every existing file is overwritten) and its error boxes, without an
+// owner, are answered by the front end, which writes them out.
 #pragma once
 
 #include "Sfx/CWuArchiveProgress.h"
