@@ -274,6 +274,33 @@ TEST_F(ProgressPage, QuietWorkerWritesEachFailureOnceToStandardError) {
   }
 }
 
+// A complete extraction leaves the bar full: each file steps it, one left
+// as it is too, and the folder entries (made without a report) count when
+// the operation finishes.
+TEST_F(ProgressPage, BarEndsFullWithFolderEntriesAndSkippedFiles) {
+  HandArchive h;
+  h.Add(u"docs\\", "", 0, 0, 0x10);
+  h.Add(u"docs\\a.txt", "new a");
+  h.Add(u"b.txt", "new b");
+  h.Add(u"more\\", "", 0, 0, 0x10);
+  WritePackage(h);
+  std::string out = wutest::MakeTempDir("full");
+  SetFolder(out);
+  PutFile(out + "/b.txt", "old b");
+  HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, u"", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(bar, nullptr);
+  CSfxExtractProgress progress(nullptr, bar, nullptr);
+  script_.Press(SFX_IDC_NO, kFileExists);
+  SfxExtractThreadProc(&progress);
+  EXPECT_TRUE(script_.Done());
+  EXPECT_EQ(g_SfxRunState.extractResult, S_OK);
+  EXPECT_EQ(GetFile(out + "/docs/a.txt"), "new a");
+  EXPECT_EQ(GetFile(out + "/b.txt"), "old b");
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 4);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 4);
+  DestroyWindow(bar);
+}
+
 // More entries than a 16-bit range holds: the bar's range is the entry count.
 TEST_F(ProgressPage, ProgressRangeHoldsMoreThan65535Entries) {
   HandArchive h;
