@@ -460,6 +460,25 @@ TEST_F(FrontendTest, TerminalProgressPageRedrawsInPlaceAndEndsInItsFinalState) {
   for (const std::string& line : lines) all += line + "\n";
   EXPECT_EQ(Count(all, "%"), 1u) << "one bar line, redrawn in place:\n" << all;
   EXPECT_EQ(Count(all, "Choice:"), 0u) << "the prompt goes with the page:\n" << all;
+
+  // A page that ends before the terminal showed it is drawn once, as it
+  // ended, without a prompt.
+  auto quick = [](HWND hwnd, UINT message, WPARAM wparam, LPARAM) -> INT_PTR {
+    if (message == WM_INITDIALOG) {
+      SendDlgItemMessageW(hwnd, 1001, PBM_SETRANGE, 0, MAKELPARAM(0, 4));
+      SendDlgItemMessageW(hwnd, 1001, PBM_SETPOS, 4, 0);
+      PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    }
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK) EndDialog(hwnd, IDOK);
+    return message == WM_INITDIALOG;
+  };
+  size_t before = pty.output().size();
+  EXPECT_EQ(RunDialog(u"Quick", page, quick, 0), IDOK);
+  pty.Drain();
+  const std::string quick_output = pty.output().substr(before);
+  EXPECT_NE(quick_output.find("== Quick =="), std::string::npos) << quick_output;
+  EXPECT_NE(quick_output.find("[##############################] 100%"), std::string::npos) << quick_output;
+  EXPECT_EQ(Count(quick_output, "Choice: "), 0u) << quick_output;
 }
 
 }  // namespace
