@@ -10,9 +10,10 @@
 // A variant file must not define functions with vague linkage (inline
 // functions or templates visible to other files): the linker keeps one copy
 // of such a function, and a copy built for a newer processor could then run
-// on an older variant's path. Shared loop bodies therefore live in headers
-// with internal linkage (audio/SampleCodec.h, audio/Widen16Simd.h), one
-// private copy per variant file; ctest checks the objects.
+// on an older variant's path. Shared loop bodies and helpers therefore live
+// in headers with internal linkage (audio/SampleTypeTable.h,
+// audio/SampleCodec.h, audio/Widen16Simd.h), one private copy per variant
+// file; ctest checks the objects.
 #pragma once
 
 #include <cstdint>

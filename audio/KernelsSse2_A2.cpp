@@ -77,19 +77,19 @@ inline int32_t Write24(unsigned char* d, int32_t i, int32_t count, Convert4 conv
 // Source 4-byte aligned: scalar up to its 16-byte boundary, SIMD blocks,
 // scalar rest; otherwise all scalar.
 
-template <Kind D>
+template <WUSAMPLETYPE D>
 void IntFromFloat32(void* dest, const void* src, int32_t count, float gain) {
   if (count <= 0) return;
   auto* d = static_cast<unsigned char*>(dest);
   const auto* s = static_cast<const unsigned char*>(src);
   const uintptr_t address = reinterpret_cast<uintptr_t>(s);
   if (address & 3) {
-    ConvertRange<D, Kind::kF32>(d, s, 0, count, gain);
+    ConvertRange<D, WUSAMPLE_FLOAT32>(d, s, 0, count, gain);
     return;
   }
   int32_t head = static_cast<int32_t>(((16 - (address & 15)) & 15) / 4);
   if (head > count) head = count;
-  ConvertRange<D, Kind::kF32>(d, s, 0, head, gain);
+  ConvertRange<D, WUSAMPLE_FLOAT32>(d, s, 0, head, gain);
   int32_t i = head;
   constexpr float kF = static_cast<float>(FullScale(D));
   const __m128 k = _mm_set1_ps(gain * kF);
@@ -97,16 +97,16 @@ void IntFromFloat32(void* dest, const void* src, int32_t count, float gain) {
   DWORD saved = WuAudio_SetSseRoundNearest(0);
   auto convert4 = [&](int32_t at) {
     __m128 x = ZeroNanMin(_mm_mul_ps(_mm_loadu_ps(reinterpret_cast<const float*>(s + 4 * at)), k), hi);
-    if constexpr (D == Kind::kS24) x = _mm_max_ps(x, _mm_set1_ps(-kF));
+    if constexpr (D == WUSAMPLE_PCM24) x = _mm_max_ps(x, _mm_set1_ps(-kF));
     return _mm_cvtps_epi32(x);
   };
-  if constexpr (D == Kind::kS24) {
+  if constexpr (D == WUSAMPLE_PCM24) {
     i = Write24(d, i, count, convert4);
   } else {
     for (; count - i >= 16; i += 16) {
       __m128i a = _mm_packs_epi32(convert4(i), convert4(i + 4));
       __m128i b = _mm_packs_epi32(convert4(i + 8), convert4(i + 12));
-      if constexpr (D == Kind::kS16) {
+      if constexpr (D == WUSAMPLE_PCM16) {
         Stream128(d + 2 * i, a);
         Stream128(d + 2 * i + 16, b);
       } else {
@@ -115,7 +115,7 @@ void IntFromFloat32(void* dest, const void* src, int32_t count, float gain) {
     }
     for (; count - i >= 4; i += 4) {
       __m128i a = _mm_packs_epi32(convert4(i), convert4(i));
-      if constexpr (D == Kind::kS16) {
+      if constexpr (D == WUSAMPLE_PCM16) {
         StreamLow64(d + 2 * i, a);
       } else {
         __m128i b = _mm_xor_si128(_mm_packs_epi16(a, a), _mm_set1_epi8(-128));
@@ -126,14 +126,14 @@ void IntFromFloat32(void* dest, const void* src, int32_t count, float gain) {
     _mm_sfence();
   }
   platform::SetMxcsr(saved);
-  ConvertRange<D, Kind::kF32>(d, s, i, count, gain);
+  ConvertRange<D, WUSAMPLE_FLOAT32>(d, s, i, count, gain);
 }
 
 // ---- From float64 ---------------------------------------------------------------------
 // One scalar sample when the source is 8- but not 16-byte aligned, SIMD
 // blocks, scalar rest.
 
-template <Kind D>
+template <WUSAMPLETYPE D>
 void IntFromFloat64(void* dest, const void* src, int32_t count, float gain) {
   if (count <= 0) return;
   auto* d = static_cast<unsigned char*>(dest);
@@ -141,7 +141,7 @@ void IntFromFloat64(void* dest, const void* src, int32_t count, float gain) {
   const uintptr_t address = reinterpret_cast<uintptr_t>(s);
   int32_t i = (address & 15) == 8 ? 1 : 0;
   if (i > count) i = count;
-  ConvertRange<D, Kind::kF64>(d, s, 0, i, gain);
+  ConvertRange<D, WUSAMPLE_FLOAT64>(d, s, 0, i, gain);
   constexpr double kF = FullScale(D);
   const __m128d k = _mm_set1_pd(static_cast<double>(gain) * kF);
   const __m128d hi = _mm_set1_pd(kF - 1.0);
@@ -151,15 +151,15 @@ void IntFromFloat64(void* dest, const void* src, int32_t count, float gain) {
     const double* p = reinterpret_cast<const double*>(s + 8 * at);
     __m128d x = ZeroNanMin(_mm_mul_pd(_mm_loadu_pd(p), k), hi);
     __m128d y = ZeroNanMin(_mm_mul_pd(_mm_loadu_pd(p + 2), k), hi);
-    if constexpr (D == Kind::kS24) {
+    if constexpr (D == WUSAMPLE_PCM24) {
       x = _mm_max_pd(x, _mm_set1_pd(-kF));
       y = _mm_max_pd(y, _mm_set1_pd(-kF));
     }
     return _mm_unpacklo_epi64(_mm_cvtpd_epi32(x), _mm_cvtpd_epi32(y));
   };
-  if constexpr (D == Kind::kS24) {
+  if constexpr (D == WUSAMPLE_PCM24) {
     i = Write24(d, i, count, convert4);
-  } else if constexpr (D == Kind::kS16) {
+  } else if constexpr (D == WUSAMPLE_PCM16) {
     for (; count - i >= 8; i += 8)
       _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i),
                        _mm_packs_epi32(convert4(i), convert4(i + 4)));
@@ -172,7 +172,7 @@ void IntFromFloat64(void* dest, const void* src, int32_t count, float gain) {
     _mm_sfence();
   }
   platform::SetMxcsr(saved);
-  ConvertRange<D, Kind::kF64>(d, s, i, count, gain);
+  ConvertRange<D, WUSAMPLE_FLOAT64>(d, s, i, count, gain);
 }
 
 // Sign-extends the four 16-bit values in the low half.
@@ -181,22 +181,22 @@ inline __m128i Widen16Sse2(__m128i raw) { return _mm_srai_epi32(_mm_unpacklo_epi
 }  // namespace
 
 void Pcm8FromFloat32_Sse(void* dest, const void* src, int32_t count, float gain) {
-  IntFromFloat32<Kind::kU8>(dest, src, count, gain);
+  IntFromFloat32<WUSAMPLE_PCM8>(dest, src, count, gain);
 }
 void Pcm16FromFloat32_Sse(void* dest, const void* src, int32_t count, float gain) {
-  IntFromFloat32<Kind::kS16>(dest, src, count, gain);
+  IntFromFloat32<WUSAMPLE_PCM16>(dest, src, count, gain);
 }
 void Pcm24FromFloat32_Sse(void* dest, const void* src, int32_t count, float gain) {
-  IntFromFloat32<Kind::kS24>(dest, src, count, gain);
+  IntFromFloat32<WUSAMPLE_PCM24>(dest, src, count, gain);
 }
 void Pcm8FromFloat64_Sse2(void* dest, const void* src, int32_t count, float gain) {
-  IntFromFloat64<Kind::kU8>(dest, src, count, gain);
+  IntFromFloat64<WUSAMPLE_PCM8>(dest, src, count, gain);
 }
 void Pcm16FromFloat64_Sse2(void* dest, const void* src, int32_t count, float gain) {
-  IntFromFloat64<Kind::kS16>(dest, src, count, gain);
+  IntFromFloat64<WUSAMPLE_PCM16>(dest, src, count, gain);
 }
 void Pcm24FromFloat64_Sse2(void* dest, const void* src, int32_t count, float gain) {
-  IntFromFloat64<Kind::kS24>(dest, src, count, gain);
+  IntFromFloat64<WUSAMPLE_PCM24>(dest, src, count, gain);
 }
 
 // The SSE variant takes four samples per block, the SSE2 variant eight.
@@ -210,7 +210,7 @@ void Float32FromPcm16_Sse2(void* dest, const void* src, int32_t count, float gai
 void Float64FromPcm16_Sse2(void* dest, const void* src, int32_t count, float gain) {
   if (count <= 0) return;
   if (dest == src) {
-    ConvertByRule<Kind::kF64, Kind::kS16>(dest, src, count, gain);
+    ConvertByRule<WUSAMPLE_FLOAT64, WUSAMPLE_PCM16>(dest, src, count, gain);
     return;
   }
   auto* d = static_cast<unsigned char*>(dest);
@@ -221,7 +221,7 @@ void Float64FromPcm16_Sse2(void* dest, const void* src, int32_t count, float gai
   int32_t head = (address & 1) ? count : static_cast<int32_t>(((16 - (address & 15)) & 15) / 2);
   if (head > count) head = count;
   DWORD saved = WuAudio_SetSseRoundNearest(0);
-  ConvertRange<Kind::kF64, Kind::kS16>(d, s, 0, head, gain);
+  ConvertRange<WUSAMPLE_FLOAT64, WUSAMPLE_PCM16>(d, s, 0, head, gain);
   int32_t i = head;
   const __m128d k = _mm_set1_pd(static_cast<double>(gain) / 32768.0);
   for (; count - i >= 8; i += 8) {
@@ -234,13 +234,13 @@ void Float64FromPcm16_Sse2(void* dest, const void* src, int32_t count, float gai
     _mm_storeu_pd(out + 4, _mm_mul_pd(_mm_cvtepi32_pd(hi), k));
     _mm_storeu_pd(out + 6, _mm_mul_pd(_mm_cvtepi32_pd(_mm_srli_si128(hi, 8)), k));
   }
-  ConvertRange<Kind::kF64, Kind::kS16>(d, s, i, count, gain);
+  ConvertRange<WUSAMPLE_FLOAT64, WUSAMPLE_PCM16>(d, s, i, count, gain);
   platform::SetMxcsr(saved);
 }
 
 void Float32FromFloat64_Sse2(void* dest, const void* src, int32_t count, float gain) {
   if (gain != 1.0f) {
-    ConvertByRule<Kind::kF32, Kind::kF64>(dest, src, count, gain);
+    ConvertByRule<WUSAMPLE_FLOAT32, WUSAMPLE_FLOAT64>(dest, src, count, gain);
     return;
   }
   if (count <= 0) return;
@@ -253,12 +253,12 @@ void Float32FromFloat64_Sse2(void* dest, const void* src, int32_t count, float g
     __m128 b = _mm_cvtpd_ps(_mm_loadu_pd(p + 2));
     _mm_storeu_ps(reinterpret_cast<float*>(d + 4 * i), _mm_movelh_ps(a, b));
   }
-  ConvertRange<Kind::kF32, Kind::kF64>(d, s, i, count, gain);
+  ConvertRange<WUSAMPLE_FLOAT32, WUSAMPLE_FLOAT64>(d, s, i, count, gain);
 }
 
 void Float64FromFloat32_Sse2(void* dest, const void* src, int32_t count, float gain) {
   if (gain != 1.0f) {
-    ConvertByRule<Kind::kF64, Kind::kF32>(dest, src, count, gain);
+    ConvertByRule<WUSAMPLE_FLOAT64, WUSAMPLE_FLOAT32>(dest, src, count, gain);
     return;
   }
   if (count <= 0) return;
@@ -275,12 +275,12 @@ void Float64FromFloat32_Sse2(void* dest, const void* src, int32_t count, float g
   const int32_t blocks = count / 4 * 4;
   if (dest != src) {
     for (int32_t i = 0; i < blocks; i += 4) convert4(i);
-    ConvertRange<Kind::kF64, Kind::kF32>(d, s, blocks, count, gain);
+    ConvertRange<WUSAMPLE_FLOAT64, WUSAMPLE_FLOAT32>(d, s, blocks, count, gain);
     return;
   }
   // In place: from the last sample, so that no source is overwritten first.
   for (int32_t i = count - 1; i >= blocks; --i)
-    ConvertRange<Kind::kF64, Kind::kF32>(d, s, i, i + 1, gain);
+    ConvertRange<WUSAMPLE_FLOAT64, WUSAMPLE_FLOAT32>(d, s, i, i + 1, gain);
   for (int32_t i = blocks - 4; i >= 0; i -= 4) convert4(i);
 }
 

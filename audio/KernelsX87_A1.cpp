@@ -57,12 +57,13 @@ inline int32_t X87Scale(double v, const double& factor, const double& lo, const 
 // The loop: the factor gain * F formed once in double (also for gain 1.0),
 // an odd first sample, then two samples per step, all under round to
 // nearest; the caller's control word is reloaded after the loop.
-template <Kind D, typename Source>
+template <WUSAMPLETYPE D, typename Source>
 void X87Store(void* dest, const void* src, int32_t count, float gain) {
   if (count <= 0) return;
   auto* d = static_cast<unsigned char*>(dest);
   const auto* s = static_cast<const unsigned char*>(src);
   constexpr double kF = FullScale(D);
+  constexpr size_t kDb = BytesOf(D);
   const double factor = static_cast<double>(gain) * kF;
   const double lo = -kF;
   const double hi = kF - 1.0;
@@ -70,7 +71,7 @@ void X87Store(void* dest, const void* src, int32_t count, float gain) {
   auto one = [&](int32_t i) {
     Source v;
     std::memcpy(&v, s + static_cast<size_t>(i) * sizeof(Source), sizeof(Source));
-    StoreInt<D>(d + static_cast<size_t>(i) * BytesOf(D), X87Scale(v, factor, lo, hi));
+    StoreInt<D>(d + static_cast<size_t>(i) * kDb, X87Scale(v, factor, lo, hi));
   };
   int32_t i = 0;
   if (count & 1) one(i++);
@@ -84,22 +85,22 @@ void X87Store(void* dest, const void* src, int32_t count, float gain) {
 }  // namespace
 
 void Pcm8FromFloat32_X87(void* dest, const void* src, int32_t count, float gain) {
-  X87Store<Kind::kU8, float>(dest, src, count, gain);
+  X87Store<WUSAMPLE_PCM8, float>(dest, src, count, gain);
 }
 void Pcm16FromFloat32_X87(void* dest, const void* src, int32_t count, float gain) {
-  X87Store<Kind::kS16, float>(dest, src, count, gain);
+  X87Store<WUSAMPLE_PCM16, float>(dest, src, count, gain);
 }
 void Pcm24FromFloat32_X87(void* dest, const void* src, int32_t count, float gain) {
-  X87Store<Kind::kS24, float>(dest, src, count, gain);
+  X87Store<WUSAMPLE_PCM24, float>(dest, src, count, gain);
 }
 void Pcm8FromFloat64_X87(void* dest, const void* src, int32_t count, float gain) {
-  X87Store<Kind::kU8, double>(dest, src, count, gain);
+  X87Store<WUSAMPLE_PCM8, double>(dest, src, count, gain);
 }
 void Pcm16FromFloat64_X87(void* dest, const void* src, int32_t count, float gain) {
-  X87Store<Kind::kS16, double>(dest, src, count, gain);
+  X87Store<WUSAMPLE_PCM16, double>(dest, src, count, gain);
 }
 void Pcm24FromFloat64_X87(void* dest, const void* src, int32_t count, float gain) {
-  X87Store<Kind::kS24, double>(dest, src, count, gain);
+  X87Store<WUSAMPLE_PCM24, double>(dest, src, count, gain);
 }
 
 }  // namespace a1

@@ -9,48 +9,42 @@ namespace a0 {
 namespace {
 
 // A row of the pair table: the types and the kernel instantiated for them.
-template <WUSAMPLETYPE kD, Kind D, WUSAMPLETYPE kS, Kind S>
+template <WUSAMPLETYPE D, WUSAMPLETYPE S>
 constexpr WuAudioCopyKernel Row() {
-  return {kD, kS, WuAudioCopyVariant::kScalar, &ConvertByRule<D, S>};
+  return {D, S, WuAudioCopyVariant::kScalar, &ConvertByRule<D, S>};
 }
 
 // The rows of one destination: from the nine sources every destination
 // converts, and from the two 32-bit word sources (24-in-32, 32-bit
 // big-endian) that the 16- and 24-bit big-endian destinations lack.
-#define WU_AUDIO_ROWS_FROM_ALL(kD, D)                                                  \
-  Row<kD, D, WUSAMPLE_PCM8, Kind::kU8>(), Row<kD, D, WUSAMPLE_PCM8S, Kind::kS8>(),     \
-      Row<kD, D, WUSAMPLE_PCM16, Kind::kS16>(),                                        \
-      Row<kD, D, WUSAMPLE_PCM16BE, Kind::kS16BE>(),                                    \
-      Row<kD, D, WUSAMPLE_PCM24, Kind::kS24>(),                                        \
-      Row<kD, D, WUSAMPLE_PCM24BE, Kind::kS24BE>(),                                    \
-      Row<kD, D, WUSAMPLE_PCM32, Kind::kS32>(),                                        \
-      Row<kD, D, WUSAMPLE_FLOAT32, Kind::kF32>(), Row<kD, D, WUSAMPLE_FLOAT64, Kind::kF64>()
-#define WU_AUDIO_ROWS_FROM_WORDS(kD, D)                        \
-  Row<kD, D, WUSAMPLE_PCM24IN32, Kind::kS24In32>(),            \
-      Row<kD, D, WUSAMPLE_PCM32BE, Kind::kS32BE>()
+#define WU_AUDIO_ROWS_FROM_ALL(D)                                                          \
+  Row<D, WUSAMPLE_PCM8>(), Row<D, WUSAMPLE_PCM8S>(), Row<D, WUSAMPLE_PCM16>(),               \
+      Row<D, WUSAMPLE_PCM16BE>(), Row<D, WUSAMPLE_PCM24>(), Row<D, WUSAMPLE_PCM24BE>(),      \
+      Row<D, WUSAMPLE_PCM32>(), Row<D, WUSAMPLE_FLOAT32>(), Row<D, WUSAMPLE_FLOAT64>()
+#define WU_AUDIO_ROWS_FROM_WORDS(D) Row<D, WUSAMPLE_PCM24IN32>(), Row<D, WUSAMPLE_PCM32BE>()
 
 // 11 destinations x 11 sources, less the four pairs without a kernel.
 constexpr WuAudioCopyKernel kPairs[] = {
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM8, Kind::kU8),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM8, Kind::kU8),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM8S, Kind::kS8),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM8S, Kind::kS8),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM16, Kind::kS16),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM16, Kind::kS16),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM16BE, Kind::kS16BE),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM24, Kind::kS24),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM24, Kind::kS24),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM24BE, Kind::kS24BE),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM32, Kind::kS32),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM32, Kind::kS32),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM24IN32, Kind::kS24In32),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM24IN32, Kind::kS24In32),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM32BE, Kind::kS32BE),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM32BE, Kind::kS32BE),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_FLOAT32, Kind::kF32),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_FLOAT32, Kind::kF32),
-    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_FLOAT64, Kind::kF64),
-    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_FLOAT64, Kind::kF64),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM8),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM8),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM8S),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM8S),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM16),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM16),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM16BE),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM24),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM24),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM24BE),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM32),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM32),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM24IN32),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM24IN32),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_PCM32BE),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_PCM32BE),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_FLOAT32),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_FLOAT32),
+    WU_AUDIO_ROWS_FROM_ALL(WUSAMPLE_FLOAT64),
+    WU_AUDIO_ROWS_FROM_WORDS(WUSAMPLE_FLOAT64),
 };
 #undef WU_AUDIO_ROWS_FROM_ALL
 #undef WU_AUDIO_ROWS_FROM_WORDS

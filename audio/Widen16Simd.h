@@ -24,19 +24,19 @@ void Float32FromPcm16Loop(void* dest, const void* src, int32_t count, float gain
   static_assert(kBlock % 4 == 0);
   if (count <= 0) return;
   if (dest == src) {
-    ConvertByRule<Kind::kF32, Kind::kS16>(dest, src, count, gain);
+    ConvertByRule<WUSAMPLE_FLOAT32, WUSAMPLE_PCM16>(dest, src, count, gain);
     return;
   }
   auto* d = static_cast<unsigned char*>(dest);
   const auto* s = static_cast<const unsigned char*>(src);
   const uintptr_t address = reinterpret_cast<uintptr_t>(d);
   if (address & 3) {
-    ConvertRange<Kind::kF32, Kind::kS16>(d, s, 0, count, gain);
+    ConvertRange<WUSAMPLE_FLOAT32, WUSAMPLE_PCM16>(d, s, 0, count, gain);
     return;
   }
   int32_t head = static_cast<int32_t>(((16 - (address & 15)) & 15) / 4);
   if (head > count) head = count;
-  ConvertRange<Kind::kF32, Kind::kS16>(d, s, 0, head, gain);
+  ConvertRange<WUSAMPLE_FLOAT32, WUSAMPLE_PCM16>(d, s, 0, head, gain);
   int32_t i = head;
   const int32_t end = head + (count - head) / kBlock * kBlock;
   if (i < end) {
@@ -51,7 +51,7 @@ void Float32FromPcm16Loop(void* dest, const void* src, int32_t count, float gain
     }
     platform::SetMxcsr(saved);
   }
-  ConvertRange<Kind::kF32, Kind::kS16>(d, s, i, count, gain);
+  ConvertRange<WUSAMPLE_FLOAT32, WUSAMPLE_PCM16>(d, s, i, count, gain);
 }
 
 }  // namespace

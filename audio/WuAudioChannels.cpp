@@ -4,35 +4,23 @@
 #include <cstdint>
 #include <cstring>
 
+#include "audio/SampleCodec.h"
 #include "audio/SampleIo.h"
 #include "audio/WuAudioCopyApi.h"
 #include "audio/WuWfx.h"
 
 namespace {
 
-// Bytes of one sample of a plain type (the move-only width groups), or 0.
-size_t Width(WUSAMPLETYPE type) {
-  switch (type) {
-    case WUSAMPLE_PCM8:
-    case WUSAMPLE_PCM8S:
-      return 1;
-    case WUSAMPLE_PCM16:
-    case WUSAMPLE_PCM16BE:
-      return 2;
-    case WUSAMPLE_PCM24:
-    case WUSAMPLE_PCM24BE:
-      return 3;
-    case WUSAMPLE_PCM32:
-    case WUSAMPLE_FLOAT32:
-    case WUSAMPLE_PCM24IN32:
-    case WUSAMPLE_PCM32BE:
-      return 4;
-    case WUSAMPLE_FLOAT64:
-      return 8;
-    default:
-      return 0;
-  }
-}
+using wuaudio::BytesOf;
+using wuaudio::Decode;
+using wuaudio::Encode;
+using wuaudio::FullScale;
+using wuaudio::IsFloat;
+using wuaudio::LoadInt;
+using wuaudio::ReadIntSample;
+using wuaudio::RoundClamped;
+using wuaudio::StoreInt;
+using wuaudio::WriteIntSample;
 
 unsigned char SilenceByte(WUSAMPLETYPE type) { return type == WUSAMPLE_PCM8 ? 0x80 : 0; }
 
@@ -53,78 +41,18 @@ bool IsBasicType(WUSAMPLETYPE type) {
 
 bool ChannelInRange(LONG channel, LONG channels) { return channel >= 0 && channel < channels; }
 
-// The rounding helper: clamp to [lo, hi], then round to nearest, ties to
-// even (1.5 * 2^52 added and the integer read back from the low bits).
-int64_t RoundClamped(double v, double lo, double hi) {
-  if (v < lo) v = lo;
-  if (v > hi) v = hi;
-  if (!(v == v)) v = 0;  // NaN
-  const double r = (v + 6755399441055744.0) - 6755399441055744.0;
-  return static_cast<int64_t>(r);
-}
-
-// Integer codec of a type: raw signed value in the type's own units
-// (WUSAMPLE_PCM8 less its 128 offset) and the range of those units.
-struct IntCodec {
-  double lo;  // smallest value
-  double hi;  // largest value
-};
-
-bool IntRange(WUSAMPLETYPE type, IntCodec* codec) {
-  switch (type) {
-    case WUSAMPLE_PCM8:
-    case WUSAMPLE_PCM8S:
-      *codec = {-128.0, 127.0};
-      return true;
-    case WUSAMPLE_PCM16:
-    case WUSAMPLE_PCM16BE:
-      *codec = {-32768.0, 32767.0};
-      return true;
-    case WUSAMPLE_PCM24:
-    case WUSAMPLE_PCM24BE:
-    case WUSAMPLE_PCM24IN32:
-      *codec = {-8388608.0, 8388607.0};
-      return true;
-    case WUSAMPLE_PCM32:
-    case WUSAMPLE_PCM32BE:
-      *codec = {-2147483648.0, 2147483647.0};
-      return true;
-    default:
-      return false;
-  }
-}
-
-// A sample's signed value (WUSAMPLE_PCM8 less its 128 offset), and back.
-int32_t ReadInt(const unsigned char* p, WUSAMPLETYPE type) {
-  const int32_t v = wuaudio::ReadIntSample(p, type);
-  return type == WUSAMPLE_PCM8 ? v - 128 : v;
-}
-
-void WriteInt(unsigned char* p, WUSAMPLETYPE type, int32_t v) {
-  wuaudio::WriteIntSample(p, type, type == WUSAMPLE_PCM8 ? v + 128 : v);
-}
-
+// A float sample's value, and back (float32 rounded once).
 double ReadFloat(const unsigned char* p, WUSAMPLETYPE type) {
-  if (type == WUSAMPLE_FLOAT32) {
-    float f;
-    std::memcpy(&f, p, 4);
-    return f;
-  }
-  double d;
-  std::memcpy(&d, p, 8);
-  return d;
+  return type == WUSAMPLE_FLOAT32 ? Decode<WUSAMPLE_FLOAT32>(p) : Decode<WUSAMPLE_FLOAT64>(p);
 }
 
 void WriteFloat(unsigned char* p, WUSAMPLETYPE type, double v) {
   if (type == WUSAMPLE_FLOAT32) {
-    float f = static_cast<float>(v);
-    std::memcpy(p, &f, 4);
+    Encode<WUSAMPLE_FLOAT32>(p, v);
   } else {
-    std::memcpy(p, &v, 8);
+    Encode<WUSAMPLE_FLOAT64>(p, v);
   }
 }
-
-bool IsFloat(WUSAMPLETYPE type) { return type == WUSAMPLE_FLOAT32 || type == WUSAMPLE_FLOAT64; }
 
 // Sample size and frame stride of a WAVEFORMATEX for the per-channel
 // operations; false when the record cannot hold samples of `type`.
@@ -132,7 +60,7 @@ bool Layout(const WAVEFORMATEX* format, WUSAMPLETYPE type, size_t* size, size_t*
   if (format->nChannels == 0) return false;
   *size = format->nBlockAlign / format->nChannels;
   *stride = *size * format->nChannels;
-  return *size >= Width(type) && Width(type) != 0;
+  return *size >= BytesOf(type) && BytesOf(type) != 0;
 }
 
 // n channels of one type to mono, by sum or by average. The integer types
@@ -140,13 +68,13 @@ bool Layout(const WAVEFORMATEX* format, WUSAMPLETYPE type, size_t* size, size_t*
 // so this equals summing the normalised values).
 template <WUSAMPLETYPE kType>
 void MixToMonoInt(unsigned char* dst, const unsigned char* src, size_t size, LONG channels,
-                  LONG frames, bool average, double lo, double hi) {
+                  LONG frames, bool average) {
   const size_t stride = size * static_cast<size_t>(channels);
   for (LONG i = 0; i < frames; ++i, src += stride, dst += size) {
     int64_t sum = 0;
-    for (LONG c = 0; c < channels; ++c) sum += ReadInt(src + size_t(c) * size, kType);
+    for (LONG c = 0; c < channels; ++c) sum += LoadInt<kType>(src + size_t(c) * size);
     double v = average ? static_cast<double>(sum) / channels : static_cast<double>(sum);
-    WriteInt(dst, kType, static_cast<int32_t>(RoundClamped(v, lo, hi)));
+    StoreInt<kType>(dst, RoundClamped(v, FullScale(kType)));
   }
 }
 
@@ -172,7 +100,7 @@ HRESULT MixToMono(void* dstBuffer, const void* srcBuffer, const WAVEFORMATEX* fo
   auto* dst = static_cast<unsigned char*>(dstBuffer);
   const auto* src = static_cast<const unsigned char*>(srcBuffer);
   const LONG channels = format->nChannels;
-  const size_t size = Width(type);
+  const size_t size = BytesOf(type);
   if (IsFloat(type)) {
     for (LONG i = 0; i < frames; ++i) {
       double sum = 0;
@@ -192,7 +120,7 @@ HRESULT MixToMono(void* dstBuffer, const void* srcBuffer, const WAVEFORMATEX* fo
       int64_t avg = sum / channels;
       if (avg < -32768) avg = -32768;
       if (avg > 32767) avg = 32767;
-      dst[i] = static_cast<unsigned char>(RoundClamped(avg / 256.0, -128.0, 127.0) + 128);
+      dst[i] = static_cast<unsigned char>(RoundClamped(avg / 256.0, 128.0) + 128);
     }
     return S_OK;
   }
@@ -200,12 +128,11 @@ HRESULT MixToMono(void* dstBuffer, const void* srcBuffer, const WAVEFORMATEX* fo
     AverageStereo16(dst, src, frames);
     return S_OK;
   }
-  IntCodec r{0, 0};
-  if (type == WUSAMPLE_PCM24IN32 || !IntRange(type, &r)) return E_FAIL;
+  // WUSAMPLE_PCM24IN32 is not mixed: E_FAIL like the types outside the set.
   switch (type) {
-#define WU_MIX_CASE(T)                                                      \
-  case T:                                                                   \
-    MixToMonoInt<T>(dst, src, size, channels, frames, average, r.lo, r.hi); \
+#define WU_MIX_CASE(T)                                          \
+  case T:                                                       \
+    MixToMonoInt<T>(dst, src, size, channels, frames, average); \
     break;
     WU_MIX_CASE(WUSAMPLE_PCM8)
     WU_MIX_CASE(WUSAMPLE_PCM8S)
@@ -229,7 +156,7 @@ HRESULT ChangeChannels(void* dst, LONG dstChannels, const void* src, const WAVEF
   if (dstChannels == srcChannels) return WuAudio_Copy(srcFormat, dst, srcFormat, src, frames, 1.0f);
   if (srcChannels < 1 || dstChannels < 1) return E_FAIL;
   const WUSAMPLETYPE type = WuAudio_GetSampleType(srcFormat);
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   if (w == 0) return E_FAIL;
   if (dstChannels > srcChannels) {
     if (srcChannels != 1) return E_FAIL;
@@ -259,7 +186,7 @@ void FillChannel(unsigned char* buffer, size_t stride, size_t offset, const unsi
 }  // namespace
 
 HRESULT WuAudio_FillSilence(const _wuwaveformat* format, void* buffer, LONG frames) {
-  if (Width(format->SampleType) == 0) return E_FAIL;
+  if (BytesOf(format->SampleType) == 0) return E_FAIL;
   if (frames < 0) return E_INVALIDARG;
   std::memset(buffer, SilenceByte(format->SampleType), size_t(frames) * format->nBlockAlign);
   return S_OK;
@@ -339,7 +266,7 @@ HRESULT WuAudio_CopyChannelToChannel(void* buffer, const WAVEFORMATEX* format, L
   if (frames < 0) return E_INVALIDARG;
   if (format->nChannels == 1 || srcChannel == dstChannel) return S_OK;
   auto* p = static_cast<unsigned char*>(buffer);
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   for (LONG i = 0; i < frames; ++i)
     std::memcpy(p + size_t(i) * stride + size * dstChannel,
                 p + size_t(i) * stride + size * srcChannel, w);
@@ -362,7 +289,7 @@ HRESULT WuAudio_CopySwapStereoChannels(void* dst, const void* src, const WAVEFOR
   if (format->nChannels < 2) return S_OK;
   auto* d = static_cast<unsigned char*>(dst);
   const auto* s = static_cast<const unsigned char*>(src);
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   unsigned char l[8];
   unsigned char r[8];
   for (LONG i = 0; i < frames; ++i) {
@@ -392,8 +319,8 @@ HRESULT WuAudio_FillWithSample(const WAVEFORMATEX* dstFormat, void* dst,
   const bool destOk = dt == WUSAMPLE_PCM16 || dt == WUSAMPLE_PCM24 || dt == WUSAMPLE_PCM32 ||
                       dt == WUSAMPLE_FLOAT32 || dt == WUSAMPLE_FLOAT64 || dt == WUSAMPLE_PCM24IN32;
   WuAudioCopyFunc kernel = WuAudio_GetCopyFunction2(dt, st);
-  const size_t sw = Width(st);
-  const size_t dw = Width(dt);
+  const size_t sw = BytesOf(st);
+  const size_t dw = BytesOf(dt);
   const LONG channels = dstFormat->nChannels;
   if (!sampleOk || !destOk || kernel == nullptr || sampleFormat->nChannels == 0 || channels == 0 ||
       align < dw * static_cast<size_t>(channels)) {
@@ -412,10 +339,8 @@ HRESULT WuAudio_FillWithSample(const WAVEFORMATEX* dstFormat, void* dst,
     if (IsFloat(dt)) {
       WriteFloat(frame, dt, (ReadFloat(lr, dt) + ReadFloat(lr + dw, dt)) / 2);
     } else {
-      IntCodec r{0, 0};
-      IntRange(dt, &r);
-      const double sum = static_cast<double>(ReadInt(lr, dt)) + ReadInt(lr + dw, dt);
-      WriteInt(frame, dt, static_cast<int32_t>(RoundClamped(sum / 2, r.lo, r.hi)));
+      const double sum = static_cast<double>(ReadIntSample(lr, dt)) + ReadIntSample(lr + dw, dt);
+      WriteIntSample(frame, dt, RoundClamped(sum / 2, FullScale(dt)));
     }
     for (LONG i = 0; i < frames; ++i) std::memcpy(d + size_t(i) * align, frame, dw);
     return S_OK;
@@ -457,21 +382,20 @@ HRESULT WuAudio_MonoChannel(void* dst, const void* src, const WAVEFORMATEX* form
       WriteFloat(out, type, sum / channels);
     } else if (type == WUSAMPLE_PCM24) {
       int64_t sum = 0;
-      for (LONG c = 0; c < channels; ++c) sum += ReadInt(f + size * c, type);
-      WriteInt(out, type,
-               static_cast<int32_t>(
-                   RoundClamped(static_cast<double>(sum) / channels, -8388608.0, 8388607.0)));
+      for (LONG c = 0; c < channels; ++c) sum += ReadIntSample(f + size * c, type);
+      WriteIntSample(out, type,
+                     RoundClamped(static_cast<double>(sum) / channels, FullScale(type)));
     } else if (type == WUSAMPLE_PCM8) {
       int64_t sum = 0;
       for (LONG c = 0; c < channels; ++c) sum += f[size * c];
       out[0] = static_cast<unsigned char>(sum / channels);
     } else {
       int64_t sum = 0;
-      for (LONG c = 0; c < channels; ++c) sum += ReadInt(f + size * c, type);
-      WriteInt(out, type, static_cast<int32_t>(sum / channels));
+      for (LONG c = 0; c < channels; ++c) sum += ReadIntSample(f + size * c, type);
+      WriteIntSample(out, type, static_cast<int32_t>(sum / channels));
     }
     for (LONG c = 0; c < channels; ++c)
-      std::memcpy(d + size_t(i) * stride + size * c, out, Width(type));
+      std::memcpy(d + size_t(i) * stride + size * c, out, BytesOf(type));
   }
   return S_OK;
 }
@@ -479,7 +403,7 @@ HRESULT WuAudio_MonoChannel(void* dst, const void* src, const WAVEFORMATEX* form
 HRESULT WuAudio_CopyChannelToMultiMono2(void* dst, LONG dstChannels, const void* src,
                                         LONG srcChannels, LONG channel, LONG frames,
                                         WUSAMPLETYPE type) {
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   if (w == 0 || dstChannels < 1 || srcChannels < 1) return E_INVALIDARG;
   if (!ChannelInRange(channel, srcChannels)) return E_FAIL;
   if (frames < 0) return E_INVALIDARG;
@@ -511,7 +435,7 @@ HRESULT WuAudio_CopyChannelToAll(void* dst, const void* src, const WAVEFORMATEX*
                                  const WAVEFORMATEX* dstFormat, LONG channel, LONG frames) {
   const WUSAMPLETYPE type = WuAudio_GetSampleType(srcFormat);
   if (WuAudio_GetSampleType(dstFormat) != type) return E_NOTIMPL;
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   if (w == 0) return E_FAIL;
   const LONG srcChannels = srcFormat->nChannels;
   const LONG dstChannels = dstFormat->nChannels;
@@ -531,7 +455,7 @@ HRESULT WuAudio_CopyChannelToAll(void* dst, const void* src, const WAVEFORMATEX*
 
 HRESULT WuAudio_ExtractChannel(void* dst, LONG channel, const void* src, WUSAMPLETYPE type,
                                LONG channels, LONG frames) {
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   if (w == 0) return E_FAIL;
   if (!ChannelInRange(channel, channels)) return E_FAIL;
   if (frames < 0) return E_INVALIDARG;
@@ -565,7 +489,7 @@ HRESULT WuAudio_ExtractChannelPair(void* dst, LONG firstChannel, const void* src
   if (srcFormat->nChannels == 2) return WuAudio_Copy(srcFormat, dst, srcFormat, src, frames, 1.0f);
   auto* d = static_cast<unsigned char*>(dst);
   const auto* s = static_cast<const unsigned char*>(src);
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   for (LONG i = 0; i < frames; ++i) {
     const unsigned char* f = s + size_t(i) * stride + size * firstChannel;
     std::memcpy(d + size_t(i) * 2 * w, f, w);
@@ -576,7 +500,7 @@ HRESULT WuAudio_ExtractChannelPair(void* dst, LONG firstChannel, const void* src
 
 HRESULT WuAudio_InsertChannel(void* dst, WUSAMPLETYPE type, LONG channels, LONG channel,
                               const void* src, LONG frames) {
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   if (w == 0) return E_FAIL;
   if (!ChannelInRange(channel, channels)) return E_FAIL;
   if (frames < 0) return E_INVALIDARG;
@@ -593,7 +517,7 @@ HRESULT WuAudio_InsertChannel(void* dst, WUSAMPLETYPE type, LONG channels, LONG 
 
 HRESULT WuAudio_MuteChannel(void* buffer, WUSAMPLETYPE type, LONG channels, LONG channel,
                             LONG frames) {
-  const size_t w = Width(type);
+  const size_t w = BytesOf(type);
   if (w == 0) return E_FAIL;
   if (!ChannelInRange(channel, channels)) return E_FAIL;
   if (frames < 0) return E_INVALIDARG;

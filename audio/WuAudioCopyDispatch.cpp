@@ -1,6 +1,7 @@
 // The pair table, the variant selection and the copy API.
 #include <cstdint>
 
+#include "audio/SampleTypeTable.h"
 #include "audio/WuAudioCopyApi.h"
 #include "foundation/WuSystem.h"
 
@@ -8,38 +9,8 @@ namespace {
 
 using V = WuAudioCopyVariant;
 
-constexpr int kTypeCount = 11;
+constexpr int kTypeCount = wuaudio::kSampleTypeCount;
 constexpr int kVariantCount = 5;  // kScalar .. kSse41
-
-// Index 0..10 of a plain sample type, or -1.
-int TypeIndex(WUSAMPLETYPE type) {
-  switch (type) {
-    case WUSAMPLE_PCM8:
-      return 0;
-    case WUSAMPLE_PCM8S:
-      return 1;
-    case WUSAMPLE_PCM16:
-      return 2;
-    case WUSAMPLE_PCM16BE:
-      return 3;
-    case WUSAMPLE_PCM24:
-      return 4;
-    case WUSAMPLE_PCM24BE:
-      return 5;
-    case WUSAMPLE_PCM32:
-      return 6;
-    case WUSAMPLE_PCM24IN32:
-      return 7;
-    case WUSAMPLE_PCM32BE:
-      return 8;
-    case WUSAMPLE_FLOAT32:
-      return 9;
-    case WUSAMPLE_FLOAT64:
-      return 10;
-    default:
-      return -1;
-  }
-}
 
 // Every kernel and variant by (destination, source, variant): the kernel
 // table laid out for direct indexing. Constant once built.
@@ -50,8 +21,8 @@ struct PairTable {
     int32_t count = 0;
     const WuAudioCopyKernel* rows = WuAudio_GetCopyKernelTable(&count);
     for (int32_t i = 0; i < count; ++i) {
-      int d = TypeIndex(rows[i].dest);
-      int s = TypeIndex(rows[i].src);
+      int d = wuaudio::SampleTypeIndex(rows[i].dest);
+      int s = wuaudio::SampleTypeIndex(rows[i].src);
       int v = static_cast<int>(rows[i].variant);
       if (d < 0 || s < 0 || v < 0 || v >= kVariantCount) continue;
       fn[d][s][v] = rows[i].function;
@@ -115,8 +86,8 @@ HRESULT CopyFrames(const D* destFormat, void* dest, const S* srcFormat, const vo
 
 WuAudioCopyFunc WuAudio_SelectCopyFunction(WUSAMPLETYPE dest, WUSAMPLETYPE src, int32_t cpuClass,
                                            DWORD features) {
-  const int d = TypeIndex(dest);
-  const int s = TypeIndex(src);
+  const int d = wuaudio::SampleTypeIndex(dest);
+  const int s = wuaudio::SampleTypeIndex(src);
   if (d < 0 || s < 0) return nullptr;
   const auto& fn = Pairs().fn[d][s];
   if (fn[0] == nullptr) return nullptr;
@@ -125,8 +96,8 @@ WuAudioCopyFunc WuAudio_SelectCopyFunction(WUSAMPLETYPE dest, WUSAMPLETYPE src, 
 }
 
 WuAudioCopyFunc WuAudio_GetCopyFunction2(WUSAMPLETYPE dest, WUSAMPLETYPE src) {
-  const int d = TypeIndex(dest);
-  const int s = TypeIndex(src);
+  const int d = wuaudio::SampleTypeIndex(dest);
+  const int s = wuaudio::SampleTypeIndex(src);
   if (d < 0 || s < 0) return nullptr;
   // A pair with a single kernel needs no processor description.
   if (!Pairs().hasVariants[d][s]) return Pairs().fn[d][s][0];

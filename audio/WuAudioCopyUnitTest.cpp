@@ -249,10 +249,6 @@ void WuAudioCopy_UnitTest_Perturb(void* intBuffer, WUSAMPLETYPE intType, void* f
   int64_t lo = 0;
   int64_t hi = 0;
   SignedRange(bits, &lo, &hi);
-  if (intType == WUSAMPLE_PCM8) {
-    lo = 0;
-    hi = 255;
-  }
   auto* p = static_cast<unsigned char*>(intBuffer);
   for (LONG k = 0; k < count; ++k) {
     unsigned char* s = p + SIZE_T(k) * bytes;

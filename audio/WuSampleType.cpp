@@ -2,38 +2,15 @@
 
 #include <cstring>
 
+#include "audio/SampleTypeTable.h"
 #include "audio/WuWfx.h"
 
 namespace {
 
-// Tag, bits and bytes of each sample type with a plain storage.
-struct TypeRow {
-  WUSAMPLETYPE type;  // the code
-  UINT tag;           // its format tag
-  UINT bits;          // bits per sample
-  UINT bytes;         // bytes per sample
-};
-constexpr TypeRow kTypes[] = {
-    {WUSAMPLE_PCM8, WAVE_FORMAT_PCM, 8, 1},
-    {WUSAMPLE_PCM16, WAVE_FORMAT_PCM, 16, 2},
-    {WUSAMPLE_PCM24, WAVE_FORMAT_PCM, 24, 3},
-    {WUSAMPLE_PCM32, WAVE_FORMAT_PCM, 32, 4},
-    {WUSAMPLE_FLOAT32, WAVE_FORMAT_IEEE_FLOAT, 32, 4},
-    {WUSAMPLE_FLOAT64, WAVE_FORMAT_IEEE_FLOAT, 64, 8},
-    {WUSAMPLE_PCM24IN32, WAVE_FORMAT_WU_PCM24IN32, 32, 4},
-    {WUSAMPLE_PCM8S, WAVE_FORMAT_WU_PCMSIGNED, 8, 1},
-    {WUSAMPLE_PCM16BE, WAVE_FORMAT_WU_PCMBE, 16, 2},
-    {WUSAMPLE_PCM24BE, WAVE_FORMAT_WU_PCMBE, 24, 3},
-    {WUSAMPLE_PCM32BE, WAVE_FORMAT_WU_PCMBE, 32, 4},
-};
-
-const TypeRow* FindType(WUSAMPLETYPE type) {
-  for (const TypeRow& row : kTypes)
-    if (row.type == type) return &row;
-  return nullptr;
-}
-
-// Bytes 2..15 of the base identifier 00000000-0000-0010-8000-00AA00389B71.
+// The whole base identifier 00000000-0000-0010-8000-00AA00389B71 of the
+// platform sub-formats. A sub-format of the base form carries its 16-bit
+// format tag in bytes 0 and 1 (the low half of the first field), so
+// WuAudio_IsBaseFormGuid compares bytes 2..15 with this constant's.
 constexpr GUID kBaseGuid = {0x00000000, 0x0000, 0x0010,
                             {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
@@ -94,19 +71,16 @@ WUSAMPLETYPE WuAudio_GetSampleType(const WAVEFORMATEX* wfx) {
 }
 
 UINT WuAudio_FormatTagFromSampleType(WUSAMPLETYPE type) {
-  const TypeRow* row = FindType(type);
+  const wuaudio::SampleTypeRow* row = wuaudio::FindSampleType(type);
   return row ? row->tag : 0;
 }
 
 UINT WuAudio_BitsFromSampleType(WUSAMPLETYPE type) {
-  const TypeRow* row = FindType(type);
+  const wuaudio::SampleTypeRow* row = wuaudio::FindSampleType(type);
   return row ? row->bits : 0;
 }
 
-UINT WuAudio_BytesFromSampleType(WUSAMPLETYPE type) {
-  const TypeRow* row = FindType(type);
-  return row ? row->bytes : 0;
-}
+UINT WuAudio_BytesFromSampleType(WUSAMPLETYPE type) { return wuaudio::BytesOf(type); }
 
 double WuAudio_GetNormalizeFactor(UINT bits) {
   switch (bits) {

@@ -39,9 +39,10 @@ struct FixedKernelSlot {
   FixedKernelScaled scaled;  // columns 6..11 and 18..23
 };
 constexpr int kFixedKernelColumns = 24;
-// Rows V4, V3, V2, V1, V0. Of the complex columns only variant 0's 17 and
-// 23 are filled (the only ones a driver calls); columns 0, 1, 6 and 7 are
-// the same members in both tables.
+// Rows V4, V3, V2, V1, V0. Every slot is filled; of the complex columns
+// only variant 0's 17 and 23 are called by a driver (its order-6
+// transforms). Columns 0, 1, 6, 7, 12, 13, 18 and 19 are the same members
+// in both tables.
 extern const FixedKernelSlot WuPerfFFTFwd64f_FixedKernels[5][kFixedKernelColumns];
 extern const FixedKernelSlot WuPerfFFTInv64f_FixedKernels[5][kFixedKernelColumns];
 
@@ -120,6 +121,31 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
   void WuPerfFFTInv64f_RealOrder4Scaled_##V(const double* src, double* dst, double factor);    \
   void WuPerfFFTInv64f_RealOrder5Scaled_##V(const double* src, double* dst, double factor);
 
+// Complex fixed kernels of every variant (columns 12 to 23): DFTs of 2^o
+// interleaved complex doubles, natural order in and out; orders 0 and 1
+// serve both directions.
+#define WU_FFT_REAL_COMPLEX_FIXED(V)                                                           \
+  void WuPerfFFT64fc_Order0_##V(const double* src, double* dst);                               \
+  void WuPerfFFT64fc_Order1_##V(const double* src, double* dst);                               \
+  void WuPerfFFTFwd64fc_Order2_##V(const double* src, double* dst);                            \
+  void WuPerfFFTFwd64fc_Order3_##V(const double* src, double* dst);                            \
+  void WuPerfFFTFwd64fc_Order4_##V(const double* src, double* dst);                            \
+  void WuPerfFFTFwd64fc_Order5_##V(const double* src, double* dst);                            \
+  void WuPerfFFT64fc_Order0Scaled_##V(const double* src, double* dst, double factor);          \
+  void WuPerfFFT64fc_Order1Scaled_##V(const double* src, double* dst, double factor);          \
+  void WuPerfFFTFwd64fc_Order2Scaled_##V(const double* src, double* dst, double factor);       \
+  void WuPerfFFTFwd64fc_Order3Scaled_##V(const double* src, double* dst, double factor);       \
+  void WuPerfFFTFwd64fc_Order4Scaled_##V(const double* src, double* dst, double factor);       \
+  void WuPerfFFTFwd64fc_Order5Scaled_##V(const double* src, double* dst, double factor);       \
+  void WuPerfFFTInv64fc_Order2_##V(const double* src, double* dst);                            \
+  void WuPerfFFTInv64fc_Order3_##V(const double* src, double* dst);                            \
+  void WuPerfFFTInv64fc_Order4_##V(const double* src, double* dst);                            \
+  void WuPerfFFTInv64fc_Order5_##V(const double* src, double* dst);                            \
+  void WuPerfFFTInv64fc_Order2Scaled_##V(const double* src, double* dst, double factor);       \
+  void WuPerfFFTInv64fc_Order3Scaled_##V(const double* src, double* dst, double factor);       \
+  void WuPerfFFTInv64fc_Order4Scaled_##V(const double* src, double* dst, double factor);       \
+  void WuPerfFFTInv64fc_Order5Scaled_##V(const double* src, double* dst, double factor);
+
 // Members of the SIMD variants 1 to 4 (pair layout inside the stages).
 #define WU_FFT_REAL_SIMD(V)                                                                    \
   /* In-place bit reversal of count complex doubles with the index table. */                \
@@ -141,33 +167,33 @@ constexpr int FixedKernelRow(int variant) { return 4 - variant; }
 namespace wuperf {
 namespace v0 {
 WU_FFT_REAL_COMMON(V0)
+// Columns 17 and 23 (the 32-point members) are the order-6 transforms'
+// complex DFTs in both directions.
+WU_FFT_REAL_COMPLEX_FIXED(V0)
 // All stages of a count-point DFT on bit-reversed data (count 4 .. 2048),
 // six-value radix records.
 void WuPerfFFTFwd64f_Passes_V0(double* data, int32_t count, const double* twiddles);
-// Forward 32-point complex DFT (columns 17 and 23 of the variant-0 row).
-void WuPerfFFTFwd64fc_Order5_V0(const double* src, double* dst);
-void WuPerfFFTFwd64fc_Order5Scaled_V0(const double* src, double* dst, double factor);
 // The same stages for the unnormalised inverse (conjugate factors).
 void WuPerfFFTInv64f_Passes_V0(double* data, int32_t count, const double* twiddles);
-// Inverse 32-point complex DFT (columns 17 and 23 of the variant-0 row of
-// the inverse table).
-void WuPerfFFTInv64fc_Order5_V0(const double* src, double* dst);
-void WuPerfFFTInv64fc_Order5Scaled_V0(const double* src, double* dst, double factor);
 }  // namespace v0
 namespace v1 {
 WU_FFT_REAL_COMMON(V1)
 WU_FFT_REAL_SIMD(V1)
+WU_FFT_REAL_COMPLEX_FIXED(V1)
 }  // namespace v1
 namespace v2 {
 WU_FFT_REAL_COMMON(V2)
 WU_FFT_REAL_SIMD(V2)
+WU_FFT_REAL_COMPLEX_FIXED(V2)
 }  // namespace v2
 namespace v3 {
 WU_FFT_REAL_COMMON(V3)
 WU_FFT_REAL_SIMD(V3)
+WU_FFT_REAL_COMPLEX_FIXED(V3)
 }  // namespace v3
 namespace v4 {
 WU_FFT_REAL_COMMON(V4)
 WU_FFT_REAL_SIMD(V4)
+WU_FFT_REAL_COMPLEX_FIXED(V4)
 }  // namespace v4
 }  // namespace wuperf

@@ -1,7 +1,8 @@
 // The fixed kernels of the real double-precision FFT: real forward
 // transforms of 1 to 32 values into the packed spectrum and their inverses,
-// scaled and unscaled, the forward and inverse complex DFTs of 32 points,
-// the split twiddle pass and the inverse pre-pass shared by the variants.
+// scaled and unscaled, the forward and inverse complex DFTs of 1 to 32
+// points, the split twiddle pass and the inverse pre-pass shared by the
+// variants.
 // Straight-line code over local values with the constants below; every
 // kernel reads its whole input before its first write, so source and
 // destination may coincide. Every variant compiles the same operations in
@@ -329,6 +330,48 @@ inline void RealForwardSplit(const double* x, double* y, double f) {
   });
 }
 
+// ---- Small complex DFTs ---------------------------------------------------------
+// DFT of kM = 1 .. 16 interleaved complex doubles, natural order in and out
+// (kInverse: unnormalised inverse, e^(+2 pi i jk/kM)). One point is copied,
+// two give their sum and difference (the same in both directions), four
+// and eight run the networks above; sixteen use the 32-point kernel's split
+// radix one level down: first-stage sums u_j = x_j + x_(j+8) give the even
+// outputs by an 8-point DFT; the differences a_j = x_j - x_(j+8) form
+// a_j -/+ i a_(j+4) (inverse: +/-), times w^j or w^(3j) (the factors of the
+// real order-4 kernel's odd bins), and 4-point DFTs give the outputs 1 and
+// 3 mod 4. Products by -i (inverse: +i) are exchanges with one sign flip.
+// The scaled forms multiply every output part by the factor. Reads all
+// input before the first write.
+template <int kM, bool kInverse, bool kScaled>
+inline void ComplexDftSmall(const double* src, double* dst, double f) {
+  Cx x[kM], out[kM];
+  Unroll<kM>([&](auto j) { x[j] = {src[2 * j], src[2 * j + 1]}; });
+  if constexpr (kM == 1) {
+    out[0] = x[0];
+  } else if constexpr (kM == 2) {
+    out[0] = CxAdd(x[0], x[1]), out[1] = CxSub(x[0], x[1]);
+  } else if constexpr (kM == 4) {
+    Dft4<kInverse>(x, out, 1);
+  } else if constexpr (kM == 8) {
+    Dft8<kInverse>(x, out, 1);
+  } else {
+    static_assert(kM == 16, "32 points: ComplexDft32");
+    Cx u[8], a[8], z[4], zp[4];
+    Unroll<8>([&](auto j) { u[j] = CxAdd(x[j], x[j + 8]), a[j] = CxSub(x[j], x[j + 8]); });
+    Unroll<4>([&](auto j) {
+      z[j] = Times<kInverse, kOdd16Z[j]>(CxPlusRot<kInverse>(a[j], a[j + 4]));
+      zp[j] = Times<kInverse, kOdd16Zp[j]>(CxMinusRot<kInverse>(a[j], a[j + 4]));
+    });
+    Dft8<kInverse>(u, out, 2);
+    Dft4<kInverse>(z, out + 1, 4);
+    Dft4<kInverse>(zp, out + 3, 4);
+  }
+  Unroll<kM>([&](auto j) {
+    dst[2 * j] = Scaled<kScaled>(out[j].r, f);
+    dst[2 * j + 1] = Scaled<kScaled>(out[j].i, f);
+  });
+}
+
 // ---- Inverse real kernels -------------------------------------------------------
 // Unnormalised inverse of a packed spectrum of n = 4 .. 32 values:
 // x[t] = R0 + (-1)^t R(n/2) + 2 sum_k (Rk cos(2 pi kt/n) - Ik sin(2 pi kt/n)).
@@ -544,3 +587,33 @@ inline void InversePrePass(const double* src, double* dst, int64_t m, Table tabl
   void WuPerfFFTInv64f_RealOrder3Scaled_##V(const double* s, double* d, double f) { RealInverse8<true>(s, d, f); } \
   void WuPerfFFTInv64f_RealOrder4Scaled_##V(const double* s, double* d, double f) { RealInverse16<true>(s, d, f); } \
   void WuPerfFFTInv64f_RealOrder5Scaled_##V(const double* s, double* d, double f) { RealInverse32<true>(s, d, f); }
+
+
+// The complex fixed kernels of variant V of 1 to 16 points: orders 0 and 1
+// (one member for both directions), forward and inverse orders 2 to 4,
+// each unscaled and scaled.
+#define WU_DEFINE_FFT_COMPLEX_FIXED_SMALL(V)                                                   \
+  void WuPerfFFT64fc_Order0_##V(const double* s, double* d) { ComplexDftSmall<1, false, false>(s, d, 1.0); } \
+  void WuPerfFFT64fc_Order1_##V(const double* s, double* d) { ComplexDftSmall<2, false, false>(s, d, 1.0); } \
+  void WuPerfFFTFwd64fc_Order2_##V(const double* s, double* d) { ComplexDftSmall<4, false, false>(s, d, 1.0); } \
+  void WuPerfFFTFwd64fc_Order3_##V(const double* s, double* d) { ComplexDftSmall<8, false, false>(s, d, 1.0); } \
+  void WuPerfFFTFwd64fc_Order4_##V(const double* s, double* d) { ComplexDftSmall<16, false, false>(s, d, 1.0); } \
+  void WuPerfFFTInv64fc_Order2_##V(const double* s, double* d) { ComplexDftSmall<4, true, false>(s, d, 1.0); } \
+  void WuPerfFFTInv64fc_Order3_##V(const double* s, double* d) { ComplexDftSmall<8, true, false>(s, d, 1.0); } \
+  void WuPerfFFTInv64fc_Order4_##V(const double* s, double* d) { ComplexDftSmall<16, true, false>(s, d, 1.0); } \
+  void WuPerfFFT64fc_Order0Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<1, false, true>(s, d, f); } \
+  void WuPerfFFT64fc_Order1Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<2, false, true>(s, d, f); } \
+  void WuPerfFFTFwd64fc_Order2Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<4, false, true>(s, d, f); } \
+  void WuPerfFFTFwd64fc_Order3Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<8, false, true>(s, d, f); } \
+  void WuPerfFFTFwd64fc_Order4Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<16, false, true>(s, d, f); } \
+  void WuPerfFFTInv64fc_Order2Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<4, true, true>(s, d, f); } \
+  void WuPerfFFTInv64fc_Order3Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<8, true, true>(s, d, f); } \
+  void WuPerfFFTInv64fc_Order4Scaled_##V(const double* s, double* d, double f) { ComplexDftSmall<16, true, true>(s, d, f); }
+
+// The 32-point complex fixed kernels of variant V, forward and inverse,
+// unscaled and scaled (the scaled ones scale the first-stage values).
+#define WU_DEFINE_FFT_COMPLEX_FIXED_32(V)                                                      \
+  void WuPerfFFTFwd64fc_Order5_##V(const double* s, double* d) { ComplexDft32<false, false>(s, d, 1.0); } \
+  void WuPerfFFTFwd64fc_Order5Scaled_##V(const double* s, double* d, double f) { ComplexDft32<false, true>(s, d, f); } \
+  void WuPerfFFTInv64fc_Order5_##V(const double* s, double* d) { ComplexDft32<true, false>(s, d, 1.0); } \
+  void WuPerfFFTInv64fc_Order5Scaled_##V(const double* s, double* d, double f) { ComplexDft32<true, true>(s, d, f); }

@@ -52,6 +52,12 @@ float WuPowFloat(float x, float y);
 BYTE WuFloatToByte(float x);
 // Per value x * 255 truncated, clamped to 0..255 (NaN gives 0).
 void WuFloatsToBytes(BYTE* out, const float* in, int count);
+// x limited to 0.0 .. 1.0; NaN gives 0.0, as in WuFloatToByte. Inline:
+// the scalers call it once a pixel.
+inline float WuClamp01(float x) {
+  if (!(x > 0.0f)) return 0.0f;
+  return x < 1.0f ? x : 1.0f;
+}
 // Moves left and right by dx, top and bottom by dy; returns the rectangle.
 RECT* WuRectOffset(RECT* rect, LONG dx, LONG dy);
 // FALSE for BI_RGB, BI_BITFIELDS, "WUDB" and "WUGS"; TRUE for any other.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "imaging/WuColorMath.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuQ14Span.h"
 #include "imaging/WuXchg.h"
@@ -63,11 +64,6 @@ int CountBoxes(BYTE* grid, int dr, int dg, int db, BYTE mark, RGBQUAD* out, int 
   return boxes;
 }
 
-RGBQUAD* PaletteOf(const BITMAPINFOHEADER* header) {
-  return reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(const_cast<BITMAPINFOHEADER*>(header)) +
-                                    header->biSize);
-}
-
 }  // namespace
 
 void WuDibFreeColorQuantizer(BYTE* table) {
@@ -78,6 +74,8 @@ HRESULT WuDibCreateColorQuantizer(BYTE** table, const BITMAPINFOHEADER* palette)
   if (table == nullptr) return E_POINTER;
   *table = nullptr;
   if (palette == nullptr || palette->biClrUsed == 0) return E_INVALIDARG;
+  const RGBQUAD* entries = WuDibColorTable(palette, nullptr);
+  if (entries == nullptr) return E_INVALIDARG;  // masks, not a palette
   BYTE* map = AllocBlock(0);
   if (map == nullptr) return E_OUTOFMEMORY;
   // Generation of each cell; 0 is unassigned. The index byte cannot mark
@@ -89,7 +87,6 @@ HRESULT WuDibCreateColorQuantizer(BYTE** table, const BITMAPINFOHEADER* palette)
   }
   std::memset(map, kUnassigned, WU_COLOR_CELLS);
   int open = WU_COLOR_CELLS;
-  const RGBQUAD* entries = PaletteOf(palette);
   int count = static_cast<int>(std::min<DWORD>(palette->biClrUsed, 256));
   for (int i = 0; i < count && open > 0; ++i) {
     int cell = WuColorCell(entries[i].rgbRed, entries[i].rgbGreen, entries[i].rgbBlue);
@@ -138,14 +135,19 @@ HRESULT WuDibQuantizePalette(BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src,
   if (grid == nullptr) return E_OUTOFMEMORY;
 
   WUXCHGFUNCS rec;
-  WuXCHGGetFunctionPointers(dstType, srcType, flags, &rec, nullptr, 0.0, 0.0);
-  rec.srcPalette = PaletteOf(src);
+  HRESULT hr = WuXCHGGetFunctionPointers(dstType, srcType, flags, &rec, nullptr, 0.0, 0.0);
+  if (FAILED(hr)) {
+    GlobalFree(grid);
+    return hr;
+  }
+  RGBQUAD table[WUDIB_MAX_COLORS];
+  rec.srcPalette = WuDibColorTable(src, table);
   std::memset(grid, kGridEmpty, WU_COLOR_CELLS);
   const BYTE* rows = WuDibGetBitsOrDefault(src, const_cast<void*>(srcRows));
   LONG stride = WuDibGetStride(src, srcStride);
   int bits = WuGetPixelBitsPerChannel(srcType, nullptr);
   for (LONG y = rect.top; y < rect.bottom; ++y) {
-    const BYTE* row = rows + static_cast<int64_t>(src->biHeight - 1 - y) * stride;
+    const BYTE* row = WuDibRowAt(rows, src, stride, y);
     int64_t bitPos = static_cast<int64_t>(rect.left) * bits;
     rec.src = row + bitPos / 8;
     rec.srcBit = static_cast<DWORD>(bitPos % 8);
@@ -162,8 +164,7 @@ HRESULT WuDibQuantizePalette(BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src,
       if (grid[cell] == kGridEmpty) grid[cell] = kGridUsed;
     }
   }
-  WuGammaCurve_FreeTables(&rec.storeCurve);
-  WuGammaCurve_FreeTables(&rec.fetchCurve);
+  WuXCHGFreeCurves(&rec);
 
   // Search the box shapes by growing size; the first size where a shape
   // fits keeps the fitting shape with the most boxes. Past kLastBoxSize
@@ -190,7 +191,7 @@ HRESULT WuDibQuantizePalette(BITMAPINFOHEADER* dst, const BITMAPINFOHEADER* src,
     }
   }
   const int* shape = bestCount > 0 ? best : fewest;
-  CountBoxes(grid, shape[0], shape[1], shape[2], kFinalMark, PaletteOf(dst), limit);
+  CountBoxes(grid, shape[0], shape[1], shape[2], kFinalMark, WuDibColorTable(dst), limit);
   GlobalFree(grid);
   return S_OK;
 }
@@ -203,12 +204,6 @@ inline BYTE FadeByte(int v, int c, int w8) {
   int r = v + ((x + ((x + 128) >> 8) + 128) >> 8);
   return static_cast<BYTE>(std::clamp(r, 0, 255));
 }
-
-inline float Clamp01(float v) {
-  // NaN becomes 0.
-  return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
-}
-
 
 }  // namespace
 
@@ -238,14 +233,15 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
   BYTE* bits0 = WuDibGetBitsOrDefault(header, rows);
   WuQ14Span cols = WuQ14SpanOf(l, r), lines = WuQ14SpanOf(t, b);
 
-  amount = Clamp01(amount);
+  amount = WuClamp01(amount);
   const LONG W = static_cast<LONG>(amount * 16384.0f);
-  const float c[4] = {Clamp01(color->blue), Clamp01(color->green), Clamp01(color->red),
-                      Clamp01(color->alpha)};
+  // Float pixels take the colour as given: values outside 0..1 are legal
+  // there. Only the byte path clamps, where the colour becomes bytes.
+  const float c[4] = {color->blue, color->green, color->red, color->alpha};
   const int channels = keepAlpha ? 3 : 4;
   if (type == WUPIXEL_RGBA128F) {
     for (int64_t y = lines.first; y < lines.end; ++y) {
-      float* row = reinterpret_cast<float*>(bits0 + (header->biHeight - 1 - y) * stride);
+      float* row = reinterpret_cast<float*>(WuDibRowAt(bits0, header, stride, y));
       float wy = amount * static_cast<float>(WuQ14CoverAt(lines, y)) / 16384.0f;
       for (int64_t x = cols.first; x < cols.end; ++x) {
         float w = wy * static_cast<float>(WuQ14CoverAt(cols, x)) / 16384.0f;
@@ -256,13 +252,13 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
     return S_OK;
   }
   int cb[4];
-  for (int i = 0; i < 4; ++i) cb[i] = static_cast<int>(c[i] * 255.0f);
+  for (int i = 0; i < 4; ++i) cb[i] = static_cast<int>(WuClamp01(c[i]) * 255.0f);
   const int w8 = static_cast<int>(255.0f * amount);
   BYTE table[4][256];
   for (int i = 0; i < 4; ++i)
     for (int v = 0; v < 256; ++v) table[i][v] = FadeByte(v, cb[i], w8);
   for (int64_t y = lines.first; y < lines.end; ++y) {
-    BYTE* row = bits0 + (header->biHeight - 1 - y) * stride;
+    BYTE* row = WuDibRowAt(bits0, header, stride, y);
     LONG wy = static_cast<LONG>(static_cast<int64_t>(W) * WuQ14CoverAt(lines, y) / 0x4000);
     for (int64_t x = cols.first; x < cols.end; ++x) {
       LONG w = static_cast<LONG>(static_cast<int64_t>(wy) * WuQ14CoverAt(cols, x) / 0x4000);

@@ -165,6 +165,20 @@ LONG WuDibGetStride(const BITMAPINFOHEADER* header, LONG stride) {
   return static_cast<LONG>(((bits + 31) >> 3) & ~int64_t{3});
 }
 
+const RGBQUAD* WuDibColorTable(const BITMAPINFOHEADER* header, RGBQUAD* padded) {
+  if (!header || header->biCompression == BI_BITFIELDS) return nullptr;
+  const RGBQUAD* entries = reinterpret_cast<const RGBQUAD*>(
+      reinterpret_cast<const BYTE*>(header) + header->biSize);
+  const int bits = header->biBitCount;
+  const bool indexed = bits >= 1 && bits <= 8;
+  const DWORD used = header->biClrUsed;
+  if (used == 0) return indexed && header->biCompression == BI_RGB ? entries : nullptr;
+  if (!indexed || padded == nullptr || used >= (DWORD{1} << bits)) return entries;
+  std::memcpy(padded, entries, used * sizeof(RGBQUAD));
+  std::memset(padded + used, 0, (WUDIB_MAX_COLORS - used) * sizeof(RGBQUAD));
+  return padded;
+}
+
 void WuVideo_PaletteRGBAFromEntry(BYTE* rgba, const RGBQUAD* entries, int count) {
   for (int i = 0; i < count; ++i) {
     rgba[4 * i + 0] = entries[i].rgbRed;

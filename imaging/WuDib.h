@@ -16,6 +16,8 @@
 // block owns it and frees it with WuDibFree.
 #pragma once
 
+#include <cstdint>
+
 #include "imaging/WuPixelTypes.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/types.h"
@@ -76,7 +78,33 @@ BYTE* WuDibGetBitsOrDefault(const BITMAPINFOHEADER* header, void* rows);
 // ((biBitCount * biWidth + 31) >> 3) with the low two bits cleared.
 LONG WuDibGetStride(const BITMAPINFOHEADER* header, LONG stride);
 
+// Address of row y, counted from the top, of a bottom-up bitmap whose rows
+// start at `rows` (its bottom row) with `stride` bytes from row to row.
+inline BYTE* WuDibRowAt(BYTE* rows, const BITMAPINFOHEADER* header, LONG stride, int64_t y) {
+  return rows + (static_cast<int64_t>(header->biHeight) - 1 - y) * stride;
+}
+inline const BYTE* WuDibRowAt(const BYTE* rows, const BITMAPINFOHEADER* header, LONG stride,
+                              int64_t y) {
+  return WuDibRowAt(const_cast<BYTE*>(rows), header, stride, y);
+}
+
 // ---- Palettes -----------------------------------------------------------------------------
+// The colour table after a header, as the pixel fetches index it. Its
+// entries are biClrUsed, or 2^bits for a BI_RGB header of 1 to 8 bits with
+// biClrUsed 0 (the table WuDibGetBits steps over); a BI_BITFIELDS header
+// and a header without entries have none and give null. When the entries
+// do not reach every index a pixel of 1 to 8 bits can hold (biClrUsed below
+// 2^bits) and `padded` is given, they are copied into `padded` (256
+// entries), the missing ones black, and `padded` is returned: an index past
+// biClrUsed then reads black instead of the bytes after the table. With
+// `padded` null the bitmap's own entries come back in every case, for
+// callers that read no more than biClrUsed of them.
+const RGBQUAD* WuDibColorTable(const BITMAPINFOHEADER* header, RGBQUAD* padded);
+// The same table of a bitmap the caller may write: its own entries.
+inline RGBQUAD* WuDibColorTable(BITMAPINFOHEADER* header) {
+  return const_cast<RGBQUAD*>(WuDibColorTable(header, nullptr));
+}
+
 // The RGBA palette form is four bytes red, green, blue, alpha.
 
 // RGBQUAD entries to RGBA entries; alpha 0.

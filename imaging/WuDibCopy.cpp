@@ -57,18 +57,8 @@ bool ClipPair(Rect64* r, Rect64* other, int64_t width, int64_t height) {
   return true;
 }
 
-const RGBQUAD* PaletteOf(const BITMAPINFOHEADER* header) {
-  return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) +
-                                          header->biSize);
-}
-
 inline bool IsPaletteType(WUPIXELTYPE t) { return t == WUPIXEL_PAL4 || t == WUPIXEL_PAL8; }
 inline bool IsByteRgb(WUPIXELTYPE t) { return t == WUPIXEL_RGB32 || t == WUPIXEL_RGBA32; }
-
-void ReleaseCurves(WUXCHGFUNCS* rec) {
-  WuGammaCurve_FreeTables(&rec->storeCurve);
-  WuGammaCurve_FreeTables(&rec->fetchCurve);
-}
 
 inline int SlotBytes(const WUXCHGFUNCS& rec) {
   return rec.laneMode == WUXCHG_LANESFLOAT ? 16 : 8;
@@ -84,7 +74,8 @@ struct CopySide {
   int bits;                        // bits per pixel
   BYTE* rows;                      // rows (bottom row first)
   LONG stride;                     // stride in bytes
-  const RGBQUAD* palette;          // colour table
+  const RGBQUAD* palette;          // colour table (WuDibColorTable)
+  RGBQUAD paddedTable[WUDIB_MAX_COLORS];  // a short table padded to every index
   BYTE* firstRow;                  // the clipped rectangle's top row, at its left pixel's byte
   DWORD bitOffset;                 // bit of the left pixel in that byte, from the top
   RECT rect;                       // clipped rectangle
@@ -110,11 +101,11 @@ void InitSide(CopySide* s, const BITMAPINFOHEADER* h, WUPIXELTYPE type, void* ro
   s->bits = h->biBitCount;
   s->rows = WuDibGetBitsOrDefault(h, rows);
   s->stride = WuDibGetStride(h, stride);
-  s->palette = PaletteOf(h);
+  s->palette = WuDibColorTable(h, s->paddedTable);
   s->rect = rect;
   s->size = {rect.right - rect.left, rect.bottom - rect.top};
   int64_t bitPos = static_cast<int64_t>(rect.left) * s->bits;
-  s->firstRow = s->rows + static_cast<int64_t>(h->biHeight - 1 - rect.top) * s->stride + bitPos / 8;
+  s->firstRow = WuDibRowAt(s->rows, h, s->stride, rect.top) + bitPos / 8;
   s->bitOffset = static_cast<DWORD>(bitPos % 8);
 }
 
@@ -473,13 +464,13 @@ HRESULT RunCopy(CopyParam* p, double dstGamma, double srcGamma) {
       back.srcPalette = p->dst.palette;
       FadeWalk(p, &rec, &back);
     }
-    ReleaseCurves(&back);
+    WuXCHGFreeCurves(&back);
   } else if (p->scaling) {
     ScaleWalk(p, &rec);
   } else if (!FastPath(p, &rec)) {
     SameSizeWalk(p, &rec);
   }
-  ReleaseCurves(&rec);
+  WuXCHGFreeCurves(&rec);
   return hr;
 }
 
@@ -500,7 +491,11 @@ HRESULT SubpixelCopy(WUDIBSUBPIXELPARAM* p) {
   // The destination's own pixels come back in the same lanes.
   DWORD ownFlags = p->flags | (rec.laneMode == WUXCHG_LANES16 ? 0x10u : 0u);
   WUXCHGFUNCS own;
-  WuXCHGGetFunctionPointers(p->dst.type, p->dst.type, ownFlags, &own, nullptr, 0.0, 0.0);
+  hr = WuXCHGGetFunctionPointers(p->dst.type, p->dst.type, ownFlags, &own, nullptr, 0.0, 0.0);
+  if (FAILED(hr)) {
+    WuXCHGFreeCurves(&rec);
+    return hr;
+  }
   rec.srcPalette = p->src.palette;
   rec.dstPalette = p->dst.palette;
   rec.inverseMap = p->inverseMap;
@@ -555,8 +550,8 @@ HRESULT SubpixelCopy(WUDIBSUBPIXELPARAM* p) {
       rec.store(&rec);
     }
   }
-  ReleaseCurves(&own);
-  ReleaseCurves(&rec);
+  WuXCHGFreeCurves(&own);
+  WuXCHGFreeCurves(&rec);
   return S_OK;
 }
 
@@ -566,9 +561,9 @@ void InitSubpixelSide(WUDIBSUBPIXELSIDE* s, const BITMAPINFOHEADER* h, WUPIXELTY
   s->type = type;
   s->bits = h->biBitCount;
   LONG st = WuDibGetStride(h, stride);
-  s->top = WuDibGetBitsOrDefault(h, rows) + static_cast<int64_t>(h->biHeight - 1) * st;
+  s->top = WuDibRowAt(WuDibGetBitsOrDefault(h, rows), h, st, 0);
   s->stride = -st;
-  s->palette = PaletteOf(h);
+  s->palette = WuDibColorTable(h, s->paddedTable);
   s->gamma = gamma;
   s->size = {h->biWidth, h->biHeight};
 }
@@ -698,9 +693,9 @@ HRESULT WuDibCopy(const BITMAPINFOHEADER* dst, void* dstRows, const RECT* dstRec
 
   // The scalers take the image's top row and a negative stride.
   const LONG dStride = WuDibGetStride(dst, dstStride), sStride = WuDibGetStride(src, srcStride);
-  BYTE* dTop = WuDibGetBitsOrDefault(dst, dstRows) + static_cast<int64_t>(dst->biHeight - 1) * dStride;
-  const BYTE* sTop = WuDibGetBitsOrDefault(src, const_cast<void*>(srcRows)) +
-                     static_cast<int64_t>(src->biHeight - 1) * sStride;
+  BYTE* dTop = WuDibRowAt(WuDibGetBitsOrDefault(dst, dstRows), dst, dStride, 0);
+  const BYTE* sTop = WuDibRowAt(WuDibGetBitsOrDefault(src, const_cast<void*>(srcRows)), src,
+                                sStride, 0);
   const SIZE dSize = {dst->biWidth, dst->biHeight}, sSize = {src->biWidth, src->biHeight};
 
   RECT dWhole = {0, 0, dst->biWidth, dst->biHeight}, sWhole = {0, 0, src->biWidth, src->biHeight};

@@ -23,6 +23,7 @@
 //     pixels keep their uncovered share of the old pixel.
 #pragma once
 
+#include "imaging/WuDib.h"
 #include "imaging/WuPixelTypes.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/types.h"
@@ -67,7 +68,8 @@ struct WUDIBSUBPIXELSIDE {
   int bits;                        // bits per pixel
   BYTE* top;                       // the image's top row (the last row in memory)
   LONG stride;                     // from a row to the row below: minus the stride
-  const RGBQUAD* palette;          // colour table (palette types)
+  const RGBQUAD* palette;          // colour table (palette types; WuDibColorTable)
+  RGBQUAD paddedTable[WUDIB_MAX_COLORS];  // a short colour table padded to every index
   double gamma;                    // gamma for the pipeline
   RECT rect;                       // clipped rectangle, Q14
   SIZE size;                       // the image's size in pixels

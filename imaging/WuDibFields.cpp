@@ -34,11 +34,6 @@ void AverageSlots(WUXCHGFUNCS* a, const WUXCHGFUNCS* b, int count) {
   }
 }
 
-const RGBQUAD* ColorTable(const BITMAPINFOHEADER* h) {
-  if (h->biClrUsed == 0) return nullptr;
-  return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(h) + h->biSize);
-}
-
 // The rectangle in pixels intersected with the image.
 RECT ClipRect(const BITMAPINFOHEADER* h, const RECT* rect, DWORD flags) {
   RECT whole = {0, 0, h->biWidth, h->biHeight};
@@ -113,22 +108,31 @@ HRESULT WuDibCopyInterlace(const BITMAPINFOHEADER* dst, void* dstRows, const REC
   const LONG dStride = WuDibGetStride(dst, dstStride), sStride = WuDibGetStride(src, srcStride);
   const int dBits = dst->biBitCount, sBits = src->biBitCount;
   // Row i counts from the rectangle's bottom line upward in memory.
-  BYTE* dBase = WuDibGetBitsOrDefault(dst, dstRows) +
-                static_cast<int64_t>(dst->biHeight - dr.bottom) * dStride +
+  BYTE* dBase = WuDibRowAt(WuDibGetBitsOrDefault(dst, dstRows), dst, dStride, dr.bottom - 1) +
                 static_cast<int64_t>(dr.left) * dBits / 8;
-  const BYTE* sBase = WuDibGetBitsOrDefault(src, const_cast<void*>(srcRows)) +
-                      static_cast<int64_t>(src->biHeight - sr.bottom) * sStride +
-                      static_cast<int64_t>(sr.left) * sBits / 8;
+  const BYTE* sBase =
+      WuDibRowAt(WuDibGetBitsOrDefault(src, const_cast<void*>(srcRows)), src, sStride,
+                 sr.bottom - 1) +
+      static_cast<int64_t>(sr.left) * sBits / 8;
   const DWORD dBit = static_cast<DWORD>((static_cast<int64_t>(dr.left) * dBits) % 8);
   const DWORD sBit = static_cast<DWORD>((static_cast<int64_t>(sr.left) * sBits) % 8);
   auto srcRow = [&](LONG i) { return sBase + static_cast<int64_t>(i) * sStride; };
 
   WUXCHGFUNCS a, b;
-  WuXCHGGetFunctionPointers(dstType, srcType, flags, &a, nullptr, 0.0, 0.0);
-  WuXCHGGetFunctionPointers(dstType, srcType, flags, &b, nullptr, 0.0, 0.0);
+  HRESULT hr = WuXCHGGetFunctionPointers(dstType, srcType, flags, &a, nullptr, 0.0, 0.0);
+  if (SUCCEEDED(hr)) {
+    hr = WuXCHGGetFunctionPointers(dstType, srcType, flags, &b, nullptr, 0.0, 0.0);
+    if (FAILED(hr)) WuXCHGFreeCurves(&a);
+  }
+  if (FAILED(hr)) {
+    WuDibFreeColorQuantizer(map);
+    return hr;
+  }
+  RGBQUAD table[WUDIB_MAX_COLORS];
+  const RGBQUAD* srcTable = WuDibColorTable(src, table);
   for (WUXCHGFUNCS* r : {&a, &b}) {
-    r->srcPalette = ColorTable(src);
-    r->dstPalette = ColorTable(dst);
+    r->srcPalette = srcTable;
+    r->dstPalette = WuDibColorTable(dst, nullptr);
     r->inverseMap = map;
   }
   for (LONG i = 0; i < height; ++i) {
@@ -174,10 +178,8 @@ HRESULT WuDibCopyInterlace(const BITMAPINFOHEADER* dst, void* dstRows, const REC
       a.store(&a);
     }
   }
-  for (WUXCHGFUNCS* r : {&a, &b}) {
-    WuGammaCurve_FreeTables(&r->storeCurve);
-    WuGammaCurve_FreeTables(&r->fetchCurve);
-  }
+  WuXCHGFreeCurves(&a);
+  WuXCHGFreeCurves(&b);
   WuDibFreeColorQuantizer(map);
   return S_OK;
 }

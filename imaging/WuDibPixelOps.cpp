@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/WuColorMath.h"
 #include "imaging/WuColorQuantize.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuXchg.h"
@@ -24,16 +25,6 @@ BOOL ClipToImage(RECT* out, const BITMAPINFOHEADER* header, const RECT* rect) {
   return IntersectRect(out, rect, &whole);
 }
 
-// Address of row y (counted from the top) of a bottom-up bitmap.
-inline BYTE* RowAt(BYTE* rows, const BITMAPINFOHEADER* header, LONG stride, LONG y) {
-  return rows + static_cast<int64_t>(header->biHeight - 1 - y) * stride;
-}
-
-const RGBQUAD* PaletteOf(const BITMAPINFOHEADER* header) {
-  return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) +
-                                          header->biSize);
-}
-
 inline BOOL IsPaletteType(WUPIXELTYPE type) {
   return type == WUPIXEL_PAL4 || type == WUPIXEL_PAL8;
 }
@@ -46,11 +37,6 @@ inline BYTE GetNibble(const BYTE* row, LONG x) {
 inline void SetNibble(BYTE* row, LONG x, BYTE v) {
   BYTE& b = row[x >> 1];
   b = (x & 1) ? static_cast<BYTE>((b & 0xF0) | v) : static_cast<BYTE>((b & 0x0F) | (v << 4));
-}
-
-void ReleaseCurves(WUXCHGFUNCS* rec) {
-  WuGammaCurve_FreeTables(&rec->storeCurve);
-  WuGammaCurve_FreeTables(&rec->fetchCurve);
 }
 
 }  // namespace
@@ -66,8 +52,8 @@ HRESULT WuDibFlip(const BITMAPINFOHEADER* header, void* rows, const RECT* rect, 
   stride = WuDibGetStride(header, stride);
   int bpp = header->biBitCount;
   for (LONG top = r.top, bottom = r.bottom - 1; top < bottom; ++top, --bottom) {
-    BYTE* a = RowAt(bits, header, stride, top);
-    BYTE* b = RowAt(bits, header, stride, bottom);
+    BYTE* a = WuDibRowAt(bits, header, stride, top);
+    BYTE* b = WuDibRowAt(bits, header, stride, bottom);
     if (bpp == 4) {
       for (LONG x = r.left; x < r.right; ++x) {
         BYTE va = GetNibble(a, x);
@@ -92,7 +78,7 @@ HRESULT WuDibSwapRB(const BITMAPINFOHEADER* header, void* rows, const RECT* rect
   stride = WuDibGetStride(header, stride);
   int bytes = type == WUPIXEL_RGB24 ? 3 : 4;
   for (LONG y = r.top; y < r.bottom; ++y) {
-    BYTE* p = RowAt(bits, header, stride, y) + static_cast<size_t>(r.left) * bytes;
+    BYTE* p = WuDibRowAt(bits, header, stride, y) + static_cast<size_t>(r.left) * bytes;
     for (LONG x = r.left; x < r.right; ++x, p += bytes) std::swap(p[0], p[2]);
   }
   return S_OK;
@@ -116,15 +102,21 @@ HRESULT WuDibSet(const BITMAPINFOHEADER* header, void* rows, const RECT* rect, L
     if (FAILED(hr)) return hr;
   }
   WUXCHGFUNCS rec;
-  WuXCHGGetFunctionPointers(type, type, flags & ~WUDIB_SUBPIXEL, &rec, nullptr, 0.0, 0.0);
+  HRESULT hr =
+      WuXCHGGetFunctionPointers(type, type, flags & ~WUDIB_SUBPIXEL, &rec, nullptr, 0.0, 0.0);
+  if (FAILED(hr)) {
+    WuDibFreeColorQuantizer(map);
+    return hr;
+  }
+  RGBQUAD table[WUDIB_MAX_COLORS];
   rec.inverseMap = map;
-  rec.srcPalette = PaletteOf(header);
+  rec.srcPalette = WuDibColorTable(header, table);
   rec.dstPalette = rec.srcPalette;
   // Slot order is blue, green, red, alpha.
   const float values[4] = {blue, green, red, alpha};
   for (int i = 0; i < 4; ++i) {
     float v = values[i];
-    float c = v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;  // NaN to 0
+    float c = WuClamp01(v);
     for (int s = 0; s < 4; ++s) {
       if (rec.laneMode == WUXCHG_LANESFLOAT) {
         rec.pixels.f[s][i] = v;
@@ -141,7 +133,7 @@ HRESULT WuDibSet(const BITMAPINFOHEADER* header, void* rows, const RECT* rect, L
   int bpp = header->biBitCount;
   for (LONG y = r.top; y < r.bottom; ++y) {
     int64_t bitPos = static_cast<int64_t>(r.left) * bpp;
-    rec.dst = RowAt(bits, header, stride, y) + bitPos / 8;
+    rec.dst = WuDibRowAt(bits, header, stride, y) + bitPos / 8;
     rec.dstBit = static_cast<DWORD>(bitPos % 8);
     LONG n = r.right - r.left;
     for (; n >= 4; n -= 4) {
@@ -153,7 +145,7 @@ HRESULT WuDibSet(const BITMAPINFOHEADER* header, void* rows, const RECT* rect, L
       rec.store(&rec);
     }
   }
-  ReleaseCurves(&rec);
+  WuXCHGFreeCurves(&rec);
   WuDibFreeColorQuantizer(map);
   return S_OK;
 }
@@ -176,15 +168,17 @@ HRESULT WuDibGetPixel(const BITMAPINFOHEADER* header, const void* rows, LONG str
   if (type < 16 || type > 32) return E_NOTIMPL;
   if (x < 0 || y < 0 || x >= header->biWidth || y >= header->biHeight) return E_NOTIMPL;
   WUXCHGFUNCS rec;
-  WuXCHGGetFunctionPointers(type, type, kSinglePixelFlags, &rec, nullptr, 0.0, 0.0);
-  rec.srcPalette = PaletteOf(header);
+  HRESULT hr = WuXCHGGetFunctionPointers(type, type, kSinglePixelFlags, &rec, nullptr, 0.0, 0.0);
+  if (FAILED(hr)) return hr;
+  RGBQUAD table[WUDIB_MAX_COLORS];
+  rec.srcPalette = WuDibColorTable(header, table);
   BYTE* bits = WuDibGetBitsOrDefault(header, const_cast<void*>(rows));
   int64_t bitPos = static_cast<int64_t>(x) * header->biBitCount;
-  rec.src = RowAt(bits, header, WuDibGetStride(header, stride), y) + bitPos / 8;
+  rec.src = WuDibRowAt(bits, header, WuDibGetStride(header, stride), y) + bitPos / 8;
   rec.srcBit = static_cast<DWORD>(bitPos % 8);
   rec.fetch(&rec);
   std::memcpy(pixel, rec.pixels.w[0], 8);
-  ReleaseCurves(&rec);
+  WuXCHGFreeCurves(&rec);
   return S_OK;
 }
 
@@ -199,15 +193,19 @@ HRESULT WuDibSetPixel(const BITMAPINFOHEADER* header, void* rows, LONG stride, L
     if (FAILED(hr)) return hr;
   }
   WUXCHGFUNCS rec;
-  WuXCHGGetFunctionPointers(type, type, kSinglePixelFlags, &rec, nullptr, 0.0, 0.0);
+  HRESULT hr = WuXCHGGetFunctionPointers(type, type, kSinglePixelFlags, &rec, nullptr, 0.0, 0.0);
+  if (FAILED(hr)) {
+    WuDibFreeColorQuantizer(map);
+    return hr;
+  }
   rec.inverseMap = map;
   BYTE* bits = WuDibGetBitsOrDefault(header, rows);
   int64_t bitPos = static_cast<int64_t>(x) * header->biBitCount;
-  rec.dst = RowAt(bits, header, WuDibGetStride(header, stride), y) + bitPos / 8;
+  rec.dst = WuDibRowAt(bits, header, WuDibGetStride(header, stride), y) + bitPos / 8;
   rec.dstBit = static_cast<DWORD>(bitPos % 8);
   std::memcpy(rec.pixels.w[0], pixel, 8);
   rec.store(&rec);
-  ReleaseCurves(&rec);
+  WuXCHGFreeCurves(&rec);
   WuDibFreeColorQuantizer(map);
   return S_OK;
 }

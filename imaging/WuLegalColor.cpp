@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include "imaging/WuColorMath.h"
+
 namespace {
 
 // RGB to YUV and back; rows are outputs, columns the inputs in pixel order
@@ -53,8 +55,6 @@ float VideoToLinear(float v) {
   return static_cast<float>(std::pow(static_cast<double>(base), 2.2222222222222223));
 }
 
-float Clamp01(float x) { return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x); }
-
 // The colour in the standard's space, and whether it is hot.
 bool Measure(const Standard& standard, const WURGBAFLOAT* pixel, WURGBAFLOAT* ycc,
              float* chromaSquare) {
@@ -95,9 +95,9 @@ int CheckAndPullBack(const Standard& standard, WURGBAFLOAT* pixel) {
   HotMatrixApply(standard.inverse, &video, &ycc);
   const float alpha = pixel->alpha;
   HotVideoToLinear(pixel, &video);
-  pixel->blue = Clamp01(pixel->blue);
-  pixel->green = Clamp01(pixel->green);
-  pixel->red = Clamp01(pixel->red);
+  pixel->blue = WuClamp01(pixel->blue);
+  pixel->green = WuClamp01(pixel->green);
+  pixel->red = WuClamp01(pixel->red);
   pixel->alpha = alpha;
   return 1;
 }

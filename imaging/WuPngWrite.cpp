@@ -3,6 +3,10 @@
 // libpng reports errors by longjmp to the jump buffer armed in EncodePng.
 // That function holds no objects with destructors; the locals it changes
 // after setjmp are volatile, and the caller releases everything.
+//
+// Order of a save: the working bitmap, then libpng's structures, and only
+// then the file. Creating the file truncates it, so nothing that can fail
+// for want of memory comes between the truncation and the first write.
 #include "imaging/WuPngWrite.h"
 
 #include <png.h>
@@ -16,6 +20,7 @@
 #include "imaging/WuPixelTypes.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
+#include "platform/kernel/memory.h"
 
 namespace {
 
@@ -43,16 +48,41 @@ void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
 
 void FlushFile(png_structp png) {}
 
-// Writes the working bitmap (red, green, blue, alpha rows) to an open file.
-HRESULT EncodePng(HANDLE file, const BITMAPINFOHEADER* work, BOOL interlace) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError,
-                                            OnPngWarning);
-  if (png == nullptr) return E_FAIL;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
+// libpng's memory comes from fixed global blocks, like the bitmaps': it is
+// counted with them and fails under the platform's allocation switch.
+png_voidp AllocateForPng(png_structp png, png_alloc_size_t size) {
+  return GlobalAlloc(GMEM_FIXED, size);
+}
+void FreeForPng(png_structp png, png_voidp block) {
+  if (block != nullptr) GlobalFree(block);
+}
+
+// libpng's write structure and its info structure.
+struct PngWriter {
+  png_structp png;  // write structure, or null
+  png_infop info;   // info structure, or null
+};
+
+// Creates both structures; E_FAIL (nothing kept) when either cannot be.
+HRESULT CreateWriter(PngWriter* writer) {
+  writer->png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, OnPngError,
+                                          OnPngWarning, nullptr, AllocateForPng, FreeForPng);
+  writer->info = nullptr;
+  if (writer->png == nullptr) return E_FAIL;
+  writer->info = png_create_info_struct(writer->png);
+  if (writer->info == nullptr) {
+    png_destroy_write_struct(&writer->png, nullptr);
     return E_FAIL;
   }
+  return S_OK;
+}
+
+// Writes the working bitmap (red, green, blue, alpha rows) to an open file
+// through the writer's structures.
+HRESULT EncodePng(const PngWriter* writer, HANDLE file, const BITMAPINFOHEADER* work,
+                  BOOL interlace) {
+  png_structp png = writer->png;
+  png_infop info = writer->info;
   volatile HRESULT hr = E_FAIL;
   if (setjmp(png_jmpbuf(png)) == 0) {
     const png_uint_32 width = static_cast<png_uint_32>(work->biWidth);
@@ -75,7 +105,6 @@ HRESULT EncodePng(HANDLE file, const BITMAPINFOHEADER* work, BOOL interlace) {
     png_write_end(png, info);
     hr = S_OK;
   }
-  png_destroy_write_struct(&png, &info);
   return hr;
 }
 
@@ -94,16 +123,19 @@ HRESULT WuSaveDiskPngDib(LPCWSTR path, const BITMAPINFOHEADER* header, const voi
   if (FAILED(hr)) return hr;
   hr = WuDibCopy(work, nullptr, nullptr, 0, header, rows, nullptr, 0, kCopyQuality, 0.0, 0.0);
   if (SUCCEEDED(hr)) hr = WuDibSwapRB(work, nullptr, nullptr, 0);
+  PngWriter writer = {nullptr, nullptr};
+  if (SUCCEEDED(hr)) hr = CreateWriter(&writer);
   if (SUCCEEDED(hr)) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       hr = WU_E_CREATE_FILE;
     } else {
-      hr = EncodePng(file, work, options->interlace != 0);
+      hr = EncodePng(&writer, file, work, options->interlace != 0);
       CloseHandle(file);
     }
   }
+  if (writer.png != nullptr) png_destroy_write_struct(&writer.png, &writer.info);
   WuDibFree(work, 0);
   return hr;
 }

@@ -21,8 +21,10 @@ static_assert(sizeof(WUPNGFILEOPTIONS) == 8);
 // created or truncated. 0; E_INVALIDARG for another pixel type in the
 // options or a bitmap without pixels (nothing is created); the copy's
 // failure; E_OUTOFMEMORY; 0x8004E006 when the file cannot be created;
-// E_FAIL for a libpng error, a short write included. A failed save leaves
-// the file as far as it was written; every resource is released on every
+// E_FAIL for a libpng error, a short write included. The file is created
+// only once the working copy and libpng's structures exist: a failure
+// before that leaves an existing file untouched, a later one leaves the
+// file as far as it was written. Every resource is released on every
 // path.
 HRESULT WuSaveDiskPngDib(LPCWSTR path, const BITMAPINFOHEADER* header, const void* rows,
                          const WUPNGFILEOPTIONS* options);

@@ -381,7 +381,7 @@ void BoxCubic(const WUSUBPIXELPARAM& p, bool overwrite) {
           }
           const double inv = 1.0 / (divisor / 16384.0);
           for (int c = 0; c < 4; ++c) v[c] = static_cast<float>(total[c] * inv);
-          v[3] = std::clamp(v[3], 0.0f, 1.0f);
+          v[3] = WuClamp01(v[3]);
         } else {
           Sum total[4] = {0, 0, 0, 0};
           for (int n = 0; n < 4; ++n) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/WuColorMath.h"
 #include "imaging/WuDibScale.h"
 #include "imaging/WuScaleCommon.h"
 #include "imaging/WuScaleWeights.h"
@@ -169,7 +170,7 @@ void CubicRows(const WUSUBPIXELPARAM& p, const SIZE& srcSize, bool overwrite) {
           for (int n = 0; n < 4; ++n) s += static_cast<double>(wx[n]) * ring[n][c];
           v[c] = static_cast<float>(s);
         }
-        v[3] = std::clamp(v[3], 0.0f, 1.0f);
+        v[3] = WuClamp01(v[3]);
         PutFloat4(reinterpret_cast<float*>(out), v, direct,
                   direct ? 1.0 : BlendFactorF(ax.Coverage(k), covY));
       } else {

@@ -116,6 +116,11 @@ HRESULT WuXCHGGetFunctionPointers(WUPIXELTYPE dstType, WUPIXELTYPE srcType, DWOR
   return 0;
 }
 
+void WuXCHGFreeCurves(WUXCHGFUNCS* record) {
+  WuGammaCurve_FreeTables(&record->storeCurve);
+  WuGammaCurve_FreeTables(&record->fetchCurve);
+}
+
 WORD WuXchgFloatTo16(float x) {
   if (!(x >= 0.0f)) return 0;  // below 0, or NaN
   if (x > 1.0f) return 0xFFFF;

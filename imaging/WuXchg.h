@@ -10,7 +10,7 @@
 //   2. per destination pixel calls one fetch (`fetch`, `fetchBilinear`,
 //      `fetchVertical` or `fetchArea`; `fetch4` with `store4` for runs of
 //      four), then `op` when an option record was given, then `store`;
-//   3. calls WuGammaCurve_FreeTables on both curves at the end.
+//   3. calls WuXCHGFreeCurves at the end.
 // The record is both the table of chosen functions and the working state
 // they read and write. Each function takes the record's address: one
 // indirect call per pixel, with no test of the pixel type inside the loop.
@@ -116,6 +116,10 @@ struct WUXCHGFUNCS {
 HRESULT WuXCHGGetFunctionPointers(WUPIXELTYPE dstType, WUPIXELTYPE srcType, DWORD flags,
                                   WUXCHGFUNCS* record, const WUXCHGOPTIONS* options,
                                   double dstGamma, double srcGamma);
+
+// Frees the tables of both curves of a record built above; the record's
+// curves stay usable without tables.
+void WuXCHGFreeCurves(WUXCHGFUNCS* record);
 
 // 0 below 0.0 (and for NaN), 0xFFFF above 1.0, else x * 65535 + 0.5 truncated.
 WORD WuXchgFloatTo16(float x);

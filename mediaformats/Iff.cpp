@@ -6,14 +6,13 @@
 #include "foundation/WuString.h"
 #include "mediaformats/RiffBytes.h"
 #include "mediaformats/RiffFile.h"
+#include "mediaformats/WuBigEndian.h"
 
 namespace {
 
-DWORD Be32(const BYTE* p) {
-  return static_cast<DWORD>(p[0]) << 24 | static_cast<DWORD>(p[1]) << 16 |
-         static_cast<DWORD>(p[2]) << 8 | p[3];
-}
-WORD Be16(const BYTE* p) { return static_cast<WORD>(p[0] << 8 | p[1]); }
+using bigendian::Get16;
+using bigendian::Get32;
+
 void PutBe32(BYTE* p, DWORD v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(v >> (24 - 8 * i));
 }
@@ -57,22 +56,22 @@ HRESULT iff_ReadChunkHdr(HANDLE file, DWORD hdr[2]) {
   BYTE bytes[kHeaderBytes];
   HRESULT hr = rifffile::ReadExact(file, bytes, kHeaderBytes);
   if (FAILED(hr)) return hr;
-  hdr[0] = Be32(bytes);
-  hdr[1] = Be32(bytes + 4);
+  hdr[0] = Get32(bytes);
+  hdr[1] = Get32(bytes + 4);
   return S_OK;
 }
 
 HRESULT iff_ReadDWORD(HANDLE file, DWORD* value) {
   BYTE bytes[4];
   HRESULT hr = rifffile::ReadExact(file, bytes, 4);
-  if (SUCCEEDED(hr)) *value = Be32(bytes);
+  if (SUCCEEDED(hr)) *value = Get32(bytes);
   return hr;
 }
 
 HRESULT iff_ReadWORD(HANDLE file, WORD* value) {
   BYTE bytes[2];
   HRESULT hr = rifffile::ReadExact(file, bytes, 2);
-  if (SUCCEEDED(hr)) *value = Be16(bytes);
+  if (SUCCEEDED(hr)) *value = Get16(bytes);
   return hr;
 }
 
@@ -173,7 +172,7 @@ BOOL iff_IsAIFFFileEx(HANDLE file, DWORD* form_size, BOOL* is_aifc, BOOL* is_sow
   BYTE comm[kAifcCommBytes];
   if (SUCCEEDED(iff_FindChunkHeader(file, IffId("COMM"), nullptr, &left)) &&
       SUCCEEDED(rifffile::ReadExact(file, comm, kAifcCommBytes))) {
-    DWORD compression = Be32(comm + kAiffCommBytes);
+    DWORD compression = Get32(comm + kAiffCommBytes);
     if (compression == kCompressionNone) {
       result = TRUE;
     } else if (compression == kCompressionSowt) {
@@ -203,11 +202,11 @@ HRESULT iff_GetAIFFWfx(HANDLE file, WAVEFORMATEX* wfx, DWORD* frames, DWORD* dat
   BYTE comm[kAifcCommBytes];
   hr = rifffile::ReadExact(file, comm, is_aifc ? kAifcCommBytes : kAiffCommBytes);
   if (FAILED(hr)) return hr;
-  WORD channels = Be16(comm);
-  DWORD comm_frames = Be32(comm + 2);
-  WORD bits = Be16(comm + 6);
-  const WORD mantissa[4] = {Be16(comm + 10), Be16(comm + 12), Be16(comm + 14), Be16(comm + 16)};
-  DWORD rate = aiff_ConvertRate(Be16(comm + 8), mantissa);
+  WORD channels = Get16(comm);
+  DWORD comm_frames = Get32(comm + 2);
+  WORD bits = Get16(comm + 6);
+  const WORD mantissa[4] = {Get16(comm + 10), Get16(comm + 12), Get16(comm + 14), Get16(comm + 16)};
+  DWORD rate = aiff_ConvertRate(Get16(comm + 8), mantissa);
 
   // Samples of 12 or 20 bits take 2 or 3 bytes.
   DWORD sample_bytes = (static_cast<DWORD>(bits) + 7) / 8;
@@ -281,11 +280,14 @@ HRESULT iff_FindMarker(HANDLE file, tIFFMARKER* marker, short marker_id) {
   if (FAILED(hr)) return hr;
   if (count == 0) return RIFF_E_NOT_FOUND;
   LONGLONG remaining = static_cast<LONGLONG>(size) - 2;
-  for (WORD i = 0; i < count && remaining > 0; ++i) {
+  // The search stays inside the chunk: a count that claims more markers
+  // than the chunk holds ends it, and so does a record that the chunk's
+  // end cuts, without reading the bytes that follow the chunk.
+  for (WORD i = 0; i < count && remaining >= static_cast<LONGLONG>(sizeof(tIFFMARKER)); ++i) {
     BYTE bytes[sizeof(tIFFMARKER)];
     if (FAILED(rifffile::ReadExact(file, bytes, sizeof bytes))) return IFF_E_NOT_FORM;
-    marker->wId = Be16(bytes);
-    marker->dwPosition = Be32(bytes + 2);
+    marker->wId = Get16(bytes);
+    marker->dwPosition = Get32(bytes + 2);
     marker->bNameLength = bytes[6];
     remaining -= static_cast<LONGLONG>(sizeof bytes);
     if (marker->wId == static_cast<WORD>(marker_id)) return S_OK;

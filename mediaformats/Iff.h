@@ -110,8 +110,9 @@ DWORD aiff_ConvertRate(WORD exponent_word, const WORD mantissa[4]);
 // The 80-bit value of a rate (host-order words; the caller swaps them).
 void aiff_CreateRate(DWORD rate, WORD* exponent_word, WORD mantissa[4]);
 // The marker `marker_id` of the "MARK" chunk; the file then stands at its
-// name's characters. RIFF_E_NOT_FOUND when absent, IFF_E_NOT_FORM when the
-// file ends inside a marker.
+// name's characters. RIFF_E_NOT_FOUND when absent, also when the chunk's
+// bytes end before its count of markers does (nothing after the chunk is
+// read); IFF_E_NOT_FORM when the file ends inside a marker.
 HRESULT iff_FindMarker(HANDLE file, tIFFMARKER* marker, short marker_id);
 // Removes the first chunk `id` of an AIFF form with its pad byte, moves the
 // rest of the file down, cuts the file and lowers the form size;

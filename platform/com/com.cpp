@@ -7,6 +7,9 @@
 #include <new>
 #include <vector>
 
+#include "platform/com/com_internal.h"
+#include "platform/com/globaltable.h"
+
 namespace {
 
 // ---- Per-thread initialisation -----------------------------------------------------------
@@ -27,9 +30,12 @@ std::vector<ClassEntry>& Classes() {
   static std::vector<ClassEntry>* classes = new std::vector<ClassEntry>();  // lives to exit
   return *classes;
 }
-// The classes the platform itself offers, registered by their areas at start.
+// The classes the platform itself offers: this area's own from the start,
+// the higher areas' registered when the program starts.
 std::vector<ClassEntry>& BuiltinClasses() {
-  static std::vector<ClassEntry>* classes = new std::vector<ClassEntry>();  // lives to exit
+  static std::vector<ClassEntry>* classes = new std::vector<ClassEntry>{
+      {CLSID_StdGlobalInterfaceTable, &platform::CreateGlobalInterfaceTable},
+  };  // lives to exit
   return *classes;
 }
 

@@ -37,7 +37,15 @@ class KernelObject {
   // TRUE for objects that WaitForSingleObject accepts.
   virtual bool IsWaitable() const { return false; }
   // Called under DispatcherLock(): is the object signalled for this thread?
+  // An object may take in advance what the acquisition needs (a named
+  // mutex's lock file); PollLocked gives it back when the wait goes on.
   virtual bool IsSignaledLocked(DWORD thread_id) const { return false; }
+  // Called under DispatcherLock() when a wait on the object could not be
+  // satisfied yet: gives back what IsSignaledLocked took in advance and
+  // returns TRUE when the object may become signalled without a
+  // DispatcherWake (another process holds it), so the wait looks again
+  // after a short interval.
+  virtual bool PollLocked() { return false; }
   // Called under DispatcherLock() when a wait on the object is satisfied:
   // auto-reset events reset, semaphores count down, mutexes are taken.
   // Returns TRUE when the wait took an abandoned mutex.

@@ -5,7 +5,6 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/kernel/allocation_failure_internal.h"
 #include "platform/kernel/error.h"
 
 namespace {
@@ -59,15 +59,7 @@ Registry& Reg() {
   return *registry;
 }
 
-std::atomic<int> g_fail_allocations{0};  // allocations left to fail (test hook)
-
-// Consumes one planned failure; true when this allocation must fail.
-bool ShouldFailAllocation() {
-  int left = g_fail_allocations.load();
-  while (left > 0)
-    if (g_fail_allocations.compare_exchange_weak(left, left - 1)) return true;
-  return false;
-}
+using platform::ShouldFailAllocation;
 
 void* OutOfMemory() {
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -528,8 +520,6 @@ size_t LiveGlobalBlockCount() {
   std::lock_guard<std::mutex> guard(r.lock);
   return r.blocks.size();
 }
-
-void FailNextAllocations(int count) { g_fail_allocations.store(count > 0 ? count : 0); }
 
 SIZE_T RuntimeBlockSize(const void* block) {
   return block ? malloc_usable_size(const_cast<void*>(block)) : 0;

@@ -120,6 +120,10 @@ size_t LiveGlobalBlockCount();
 // Allocations are the calls of GlobalAlloc, LocalAlloc, GlobalReAlloc
 // (except GMEM_MODIFY), HeapAlloc and HeapReAlloc. 0 turns failures off.
 void FailNextAllocations(int count);
+// Test hook: the next `skip` allocations succeed, then `count` fail; a
+// later call replaces the plan. FailNextAllocations(n) is
+// FailAllocationsAfter(0, n).
+void FailAllocationsAfter(int skip, int count);
 // Usable size of a block of the C runtime heap (malloc/calloc/realloc); 0
 // for NULL. May exceed the size that was asked for.
 SIZE_T RuntimeBlockSize(const void* block);

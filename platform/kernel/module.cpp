@@ -143,19 +143,41 @@ bool EqualFolded(std::u16string_view a, std::u16string_view b) {
   return true;
 }
 
+// `name` without one of the module extensions (".dll", the shared-object
+// extension) at its end, case ignored; `name` itself when it has none.
+std::u16string_view WithoutModuleExtension(std::u16string_view name) {
+  for (std::u16string_view extension : {std::u16string_view(u".dll"),
+                                        std::u16string_view(kSharedLibraryExtension)}) {
+    if (name.size() > extension.size() &&
+        EqualFolded(name.substr(name.size() - extension.size()), extension))
+      return name.substr(0, name.size() - extension.size());
+  }
+  return name;
+}
+
 // A name asked for matches a module name when the base names agree, case
-// ignored, with or without the default ".dll" extension on either side.
+// ignored, with or without a module extension on one side ("codec" and
+// "codec.so" match; "codec.dll" and "codec.so" do not).
 bool NameMatches(std::u16string_view asked, std::u16string_view module_name) {
   std::u16string_view a = BaseName(asked);
   std::u16string_view m = BaseName(module_name);
   if (a.empty() || m.empty()) return false;
-  if (EqualFolded(a, m)) return true;
-  constexpr std::u16string_view kDll = u".dll";
-  if (a.size() + kDll.size() == m.size() && EqualFolded(a, m.substr(0, a.size())) &&
-      EqualFolded(m.substr(a.size()), kDll))
-    return true;
-  return m.size() + kDll.size() == a.size() && EqualFolded(m, a.substr(0, m.size())) &&
-         EqualFolded(a.substr(m.size()), kDll);
+  return EqualFolded(a, m) || EqualFolded(WithoutModuleExtension(a), m) ||
+         EqualFolded(a, WithoutModuleExtension(m));
+}
+
+bool HasFolder(std::u16string_view name) {
+  return name.find_first_of(u"/\\") != std::u16string_view::npos;
+}
+
+// TRUE when two Linux paths name one file: the same text, or the same
+// device and inode.
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  if (a == b) return true;
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 // Creates the main and system entries on first use. Called with the lock held.
@@ -207,16 +229,26 @@ uintptr_t FindResourceModuleLocked(ModuleTable& t, std::u16string_view name) {
   return value;
 }
 
-// The handle of a module whose name matches, or 0. Lock held.
+// The handle of a module whose name matches, or 0: a bare name by the
+// module's name, a name with a folder by the module's file. Lock held.
 uintptr_t FindByNameLocked(ModuleTable& t, std::u16string_view name) {
   EnsureFixedEntriesLocked(t);
   // System modules first: they cannot be shadowed by a loaded file.
   for (size_t i = 0; i < kSystemModuleCount; ++i)
     if (NameMatches(name, kSystemModules[i].name)) return kFirstSystemHandle + i * kHandleStep;
-  for (auto& [value, entry] : t.entries)
-    if (entry.module->kind() != Module::Kind::kSystem && NameMatches(name, entry.module->name()))
-      return value;
-  return FindResourceModuleLocked(t, name);
+  const bool by_file = HasFolder(name);
+  const std::string path = by_file ? ToLinuxPath(name) : std::string();
+  uintptr_t found = 0;
+  for (auto& [value, entry] : t.entries) {
+    const Module::Kind kind = entry.module->kind();
+    if (kind == Module::Kind::kSystem || kind == Module::Kind::kResources) continue;
+    bool match = by_file ? SameFile(path, entry.module->linux_path())
+                         : NameMatches(name, entry.module->name());
+    // The earliest handle of the matches, so the answer does not depend on
+    // the table's order (the main program's file also backs export modules).
+    if (match && (!found || value < found)) found = value;
+  }
+  return found ? found : FindResourceModuleLocked(t, name);
 }
 
 uintptr_t AddEntryLocked(ModuleTable& t, Entry entry) {
@@ -294,11 +326,11 @@ bool IsMainProgramFile(const std::string& path) {
 // `path`) finds, or NULL: a bare name matches the module's name, a path the
 // module's file. Lock held.
 HMODULE FindExportModuleLocked(ModuleTable& t, std::u16string_view name, const std::string& path) {
-  bool bare = name.find_first_of(u"/\\") == std::u16string_view::npos;
+  bool bare = !HasFolder(name);
   for (auto& [value, entry] : t.entries) {
     if (entry.module->kind() != Module::Kind::kExports) continue;
     bool match = bare ? NameMatches(name, entry.module->name())
-                      : !entry.module->linux_path().empty() && entry.module->linux_path() == path;
+                      : SameFile(path, entry.module->linux_path());
     if (match) {
       ++entry.refs;
       return ToHandle(value);
@@ -374,6 +406,16 @@ HMODULE CreateExportModule(LPCWSTR name, const ExportEntry* table, int count, LP
   ModuleTable& t = Table();
   std::lock_guard<std::mutex> guard(t.lock);
   return ToHandle(AddEntryLocked(t, std::move(e)));
+}
+
+bool DynamicLoaderHolds(LPCWSTR file) {
+  if (!file || !file[0]) return false;
+  // RTLD_NOLOAD opens nothing: it answers an object already loaded, with a
+  // reference that is given back at once.
+  void* dl = dlopen(ToLinuxPath(file).c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (!dl) return false;
+  dlclose(dl);
+  return true;
 }
 
 size_t LoadedModuleCount() {

@@ -24,6 +24,15 @@
 //    a bare name is searched for as dlopen searches) and counts references;
 //    FreeLibrary closes the object when the last reference goes. Loading
 //    the program's own file gives the main program's handle.
+//
+// Finding a loaded module by name (GetModuleHandleW, and LoadLibraryW for
+// export modules): a bare name matches a module's base name, case ignored,
+// with or without the extension ".dll" or platform::kSharedLibraryExtension
+// on either side ("codec" finds "codec.dll" and "codec.so"). A name with a
+// folder matches a module loaded from that very file (the same path, or the
+// same file reached by another path), so same-named modules of two folders
+// stay apart; modules without a file of their own (built-in system and
+// named resource modules) still match by base name.
 //  - Resource files (platform/kernel/resource.h): LoadLibraryW and LoadLibraryExW
 //    load a file that starts with the resource file magic as a module
 //    without code whose resources are the file's; a damaged resource file
@@ -52,6 +61,10 @@ constexpr DWORD LOAD_LIBRARY_AS_DATAFILE = 0x00000002;      // map for resources
 constexpr DWORD LOAD_WITH_ALTERED_SEARCH_PATH = 0x00000008;  // accepted; the path is used as given
 
 namespace platform {
+
+// The file extension of shared objects on this system; a bare module name
+// matches it as it matches ".dll".
+inline constexpr char16_t kSharedLibraryExtension[] = u".so";
 
 // Data that a later layer attaches to a module (for example its resource
 // directory). Derive from it; the module owns it.
@@ -126,6 +139,12 @@ HMODULE CreateExportModule(LPCWSTR name, const ExportEntry* table, int count,
 // Number of modules loaded with LoadLibrary or made by CreateExportModule
 // and not yet freed (for leak checks in tests).
 size_t LoadedModuleCount();
+
+// Whether the system's dynamic loader still holds the shared object `file`
+// (a path, as LoadLibraryW takes it) in the process: after the last
+// FreeLibrary of a module that nothing else uses it no longer does. For
+// tests that check a module really went away.
+bool DynamicLoaderHolds(LPCWSTR file);
 
 // Answers an export of a built-in system module by name (null: not exported).
 typedef void* (*SystemModuleExports)(const char* name);

@@ -14,6 +14,7 @@ struct Roots {
   std::string machine;
   std::string user;
   std::string folders;
+  std::string runtime;
 };
 
 std::mutex g_lock;
@@ -32,6 +33,7 @@ void LoadLocked() {
     g_roots.machine = r + "/machine";
     g_roots.user = r + "/user";
     g_roots.folders = r + "/folders";
+    g_roots.runtime = r + "/run";
   } else {
     g_roots.machine = "/var/lib/talvene/machine";
     std::string config;
@@ -44,6 +46,9 @@ void LoadLocked() {
     }
     g_roots.user = config + "/talvene";
     g_roots.folders = g_roots.user + "/folders";
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    g_roots.runtime =
+        runtime && *runtime == '/' ? TrimSlash(runtime) + "/talvene" : g_roots.user + "/run";
   }
   g_loaded = true;
 }
@@ -59,6 +64,21 @@ Roots Get() {
 std::string MachineStateDir() { return Get().machine; }
 std::string UserStateDir() { return Get().user; }
 std::string FolderMapDir() { return Get().folders; }
+std::string RuntimeDir() { return Get().runtime; }
+
+bool MakeRuntimeDir() {
+  const std::string path = RuntimeDir();
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0 && !MakeDirs(path.substr(0, slash))) return false;
+  // Only the user reaches the folder: the lock files are the user's own.
+  if (mkdir(path.c_str(), 0700) == 0)
+    chmod(path.c_str(), 0700);  // whatever the umask left
+  else if (errno != EEXIST)
+    return false;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 void ReloadStateRoot() {
   std::lock_guard<std::mutex> guard(g_lock);

@@ -8,10 +8,13 @@
 //   $WU_STATE_ROOT/user      the user registry store (HKEY_CURRENT_USER) and
 //                            the user's settings files
 //   $WU_STATE_ROOT/folders   special-folder and drive overrides
+//   $WU_STATE_ROOT/run       the runtime folder: lock files of named mutexes
 // Without it the machine store is /var/lib/talvene/machine (writable by root
-// only, so "administrator" means what it means on Linux) and the user store
-// is $XDG_CONFIG_HOME/talvene (default ~/.config/talvene). Tests always set
-// the variable to a fresh temporary folder.
+// only, so "administrator" means what it means on Linux), the user store
+// is $XDG_CONFIG_HOME/talvene (default ~/.config/talvene) and the runtime
+// folder $XDG_RUNTIME_DIR/talvene, or "run" in the user store when that
+// variable is unset. Tests always set the variable to a fresh temporary
+// folder.
 #pragma once
 
 #include <string>
@@ -27,6 +30,13 @@ std::string MachineStateDir();
 std::string UserStateDir();
 // Folder of the special-folder and drive overrides (UTF-8, no trailing '/').
 std::string FolderMapDir();
+
+// The runtime folder (UTF-8, no trailing '/'): what lives only while the
+// user's processes run, shared by all of them (named mutexes' lock files).
+std::string RuntimeDir();
+// Creates the runtime folder (mode 0700; its parents as MakeDirs does); TRUE
+// when it exists afterwards.
+bool MakeRuntimeDir();
 
 // Creates a folder and its parents (mode 0755 for new folders); TRUE when it
 // exists afterwards.

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/kernel/error.h"
+#include "platform/kernel/mutex_lock_file_internal.h"
 
 namespace platform {
 
@@ -329,10 +330,21 @@ class Semaphore : public SyncObject {
   const LONG maximum;  // at least 1
 };
 
+// A named mutex also holds its lock file (lock_file) while a thread of the
+// process owns it, so the same user's other processes that use the name are
+// excluded too: the lock is taken with the outermost hold, in the same step
+// as the in-process ownership, and dropped by the release that ends it.
 class Mutex : public SyncObject {
  public:
   bool IsSignaledLocked(DWORD thread_id) const override {
-    return count == 0 || owner == thread_id || OwnerEnded();
+    if (count > 0) return owner == thread_id || OwnerEnded();
+    // Free in the process: free everywhere once the lock file is ours.
+    return !lock_file || lock_file->TryLock();
+  }
+  bool PollLocked() override {
+    if (!lock_file || count > 0) return false;  // a release here wakes the waiters
+    lock_file->Unlock();  // taken for a wait for all that goes on
+    return true;
   }
   // Called by the thread that takes the mutex.
   bool AcquireLocked(DWORD thread_id) override {
@@ -350,12 +362,21 @@ class Mutex : public SyncObject {
   }
   bool OwnerEnded() const { return owner_object && owner_object->ended; }
 
+  // Drops the lock file's lock when the process holds no ownership.
+  void ReleaseLockFileLocked() {
+    if (lock_file && count == 0) lock_file->Unlock();
+  }
+
   DWORD owner = 0;                            // owning thread id, 0 when free
   std::shared_ptr<LocalThread> owner_object;  // its object, to see it end
   DWORD count = 0;                            // recursion count of the owner
+  std::unique_ptr<MutexLockFile> lock_file;   // named mutexes: the cross-process lock
 };
 
 // ---- Waits -----------------------------------------------------------------------
+
+// How often a wait looks again at objects that another process may free.
+constexpr std::chrono::milliseconds kPollInterval{5};
 
 // Takes the objects when the wait is satisfied; returns the wait result or
 // WAIT_TIMEOUT when it is not.
@@ -680,14 +701,28 @@ BOOL ReleaseSemaphore(HANDLE semaphore, LONG release_count, LONG* previous_count
 
 HANDLE CreateMutexW(void* security, BOOL initial_owner, LPCWSTR name) {
   const DWORD me = GetCurrentThreadId();
-  return platform::CreateSync<platform::Mutex>(name, [&] {
+  DWORD file_error = ERROR_SUCCESS;  // why the lock file could not be opened
+  bool held_elsewhere = false;       // another process owns the name
+  HANDLE handle = platform::CreateSync<platform::Mutex>(name, [&] {
     std::shared_ptr<platform::Mutex> mutex = platform::MakeNoThrow<platform::Mutex>();
-    if (mutex && initial_owner) {
+    if (!mutex) return mutex;
+    if (name && *name) {
+      mutex->lock_file = platform::MutexLockFile::Open(name, &file_error);
+      if (!mutex->lock_file) return std::shared_ptr<platform::Mutex>();
+    }
+    if (initial_owner) {
       std::lock_guard<std::mutex> guard(DispatcherLock());
-      mutex->AcquireLocked(me);
+      if (mutex->IsSignaledLocked(me))
+        mutex->AcquireLocked(me);
+      else
+        held_elsewhere = true;
     }
     return mutex;
   });
+  if (!handle && file_error != ERROR_SUCCESS) SetLastError(file_error);
+  // As for a name that exists: the mutex is opened, not owned.
+  if (handle && held_elsewhere) SetLastError(ERROR_ALREADY_EXISTS);
+  return handle;
 }
 
 HANDLE OpenMutexW(DWORD access, BOOL inherit, LPCWSTR name) {
@@ -708,6 +743,7 @@ BOOL ReleaseMutex(HANDLE mutex) {
     if (--object->count == 0) {
       object->owner = 0;
       former_owner = std::move(object->owner_object);
+      object->ReleaseLockFileLocked();
     }
   }
   DispatcherWake();
@@ -758,10 +794,19 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL wait_all,
   for (;;) {
     result = platform::TrySatisfyLocked(objects, count, wait_all != FALSE, me);
     if (result != WAIT_TIMEOUT) break;
-    if (milliseconds == INFINITE) {
+    // Objects another process may free are looked at again every few
+    // milliseconds (never blocking on them).
+    bool poll = false;
+    for (DWORD i = 0; i < count; ++i) poll = objects[i]->PollLocked() || poll;
+    const auto now = std::chrono::steady_clock::now();
+    if (milliseconds != INFINITE && now >= deadline) break;
+    if (poll) {
+      const auto next = now + platform::kPollInterval;
+      platform::DispatcherCondition().wait_until(
+          lock, milliseconds != INFINITE && deadline < next ? deadline : next);
+    } else if (milliseconds == INFINITE) {
       platform::DispatcherCondition().wait(lock);
     } else {
-      if (std::chrono::steady_clock::now() >= deadline) break;
       platform::DispatcherCondition().wait_until(lock, deadline);
     }
   }

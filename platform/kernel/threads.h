@@ -3,7 +3,9 @@
 //
 // Events, semaphores and mutexes may be named; a name is shared by every
 // object of the process that opens it (there is one process-wide namespace,
-// as the platform's local namespace of one session). Waits watch any mix of
+// as the platform's local namespace of one session). A named mutex also
+// excludes the same user's other processes that use the name (see
+// CreateMutexW); events and semaphores stay within the process. Waits watch any mix of
 // waitable handles (threads, processes, events, semaphores, mutexes) through
 // the dispatcher of platform/kernel/handles.h.
 #pragma once
@@ -128,8 +130,25 @@ HANDLE OpenSemaphoreW(DWORD access, BOOL inherit, LPCWSTR name);
 // pass the maximum, ERROR_INVALID_PARAMETER for a release count below 1.
 BOOL ReleaseSemaphore(HANDLE semaphore, LONG release_count, LONG* previous_count);
 
-// Mutexes (recursive, owned by a thread; a mutex whose owner ends is
-// abandoned and the next wait returns WAIT_ABANDONED).
+// Mutexes (recursive, owned by a thread; a mutex whose owner thread ends is
+// abandoned and the next wait in the process returns WAIT_ABANDONED).
+//
+// Across processes: while a thread owns a named mutex, its process holds an
+// exclusive lock on a lock file named after the mutex name (every character
+// but ASCII letters, digits, '_' and '-' escaped, so that any name stays in
+// the folder) in the runtime folder (platform/kernel/state.h). The thread
+// that takes the outermost hold takes the lock in the same step; the release
+// that ends the hold drops it. A wait looks at a lock that another process
+// holds every few milliseconds without blocking on it, so time limits hold.
+// A process that ends frees its lock: the next owner gets WAIT_OBJECT_0 (no
+// abandonment across processes). A mutex abandoned by a thread keeps its
+// process's lock until another thread of the process takes it (with
+// WAIT_ABANDONED) and releases it, or the process ends. CreateMutexW fails with the error of the
+// lock file when it cannot be opened (for example an unwritable runtime
+// folder). With `initial_owner` and the name held by another process, the
+// mutex is opened but not owned and the last error is ERROR_ALREADY_EXISTS,
+// as for a name that exists in the process. OpenMutexW finds only names of
+// this process; another process's name is opened with CreateMutexW.
 HANDLE CreateMutexW(void* security, BOOL initial_owner, LPCWSTR name);
 HANDLE OpenMutexW(DWORD access, BOOL inherit, LPCWSTR name);
 // FALSE with ERROR_NOT_OWNER when the caller does not own it.

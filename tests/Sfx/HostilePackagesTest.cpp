@@ -698,8 +698,7 @@ Tree List(const std::string& folder, const std::string& skip = "") {
 
 // The committed corpus, beside this source file.
 std::string CorpusFolder() {
-  std::string source = __FILE__;
-  return source.substr(0, source.rfind('/')) + "/hostile";
+  return SFX_HOSTILE_CORPUS;
 }
 
 // Places a hostile name could reach when joined to a target below `parent`.

@@ -102,8 +102,7 @@ Tree ListBut(const std::string& folder, const std::string& skip) {
 }
 
 std::string CorpusFolder() {
-  std::string source = __FILE__;
-  return source.substr(0, source.rfind('/')) + "/hostile";
+  return SFX_HOSTILE_CORPUS;
 }
 
 // The archive part of a package, to follow a stub of `stubSize` bytes in

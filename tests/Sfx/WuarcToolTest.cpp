@@ -153,8 +153,7 @@ TEST_F(WuarcToolTest, PathsAreStoredAsGivenAndAddReplacesThem) {
 // A damaged central directory fails listing and testing, as it fails
 // extraction: no partial listing reads as the whole archive.
 TEST_F(WuarcToolTest, DamagedDirectoryFailsListAndTest) {
-  std::string source = __FILE__;
-  std::string corpus = source.substr(0, source.rfind('/')) + "/hostile/";
+  std::string corpus = std::string(SFX_HOSTILE_CORPUS) + "/";
   for (const char* name : {"damaged-record-signature.pkg", "damaged-record-name-length.pkg",
                            "damaged-record-third-length.pkg"}) {
     SCOPED_TRACE(name);

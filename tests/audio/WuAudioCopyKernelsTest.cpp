@@ -118,6 +118,38 @@ TEST(WuAudioCopyKernelsTest, RuleVectors) {
   }
 }
 
+// NaN has one answer: silence, in every kernel and variant with an integer
+// destination, of either sign, quiet or signalling, at any gain, in the
+// scalar heads and tails and in every lane of the SIMD blocks.
+TEST(WuAudioCopyKernelsTest, NanIsSilenceInEveryIntegerDestination) {
+  constexpr int kCount = 67;
+  const uint32_t nan32[] = {0x7FC00000u, 0xFFC00000u, 0x7FA00001u, 0xFF800001u};
+  const uint64_t nan64[] = {0x7FF8000000000000u, 0xFFF8000000000000u, 0x7FF4000000000001u,
+                            0xFFF0000000000001u};
+  int checked = 0;
+  for (const WuAudioCopyKernel& k : AllKernels()) {
+    const audiotest::TypeDesc& st = Desc(k.src);
+    const audiotest::TypeDesc& dt = Desc(k.dest);
+    if (!st.is_float || dt.is_float) continue;
+    alignas(16) uint8_t src[kCount * 8];
+    for (int i = 0; i < kCount; ++i) {
+      if (st.bytes == 4)
+        std::memcpy(src + 4 * i, &nan32[i % 4], 4);
+      else
+        std::memcpy(src + 8 * i, &nan64[i % 4], 8);
+    }
+    const std::vector<uint8_t> silence(static_cast<size_t>(kCount) * dt.bytes,
+                                       dt.offset_binary ? 0x80 : 0x00);
+    for (float gain : {1.0f, 0.5f}) {
+      std::vector<uint8_t> out(silence.size(), 0x5A);
+      k.function(out.data(), src, kCount, gain);
+      EXPECT_EQ(out, silence) << Name(k) << " gain " << gain;
+    }
+    ++checked;
+  }
+  EXPECT_EQ(checked, 9 * 2 + 12);  // nine integer types from two floats, 12 other variants
+}
+
 // Every pair over every 8- and 16-bit value and a corpus of the others.
 TEST(WuAudioCopyKernelsTest, EveryPairFollowsTheRule) {
   for (const WuAudioCopyKernel& k : AllKernels()) {

@@ -160,10 +160,13 @@ TEST(FftRealInverseKernels, TheInverseComplex32PointKernel) {
   const FixedKernelSlot* row = InvRow(0);
   ASSERT_NE(row[17].plain, nullptr);
   ASSERT_NE(row[23].scaled, nullptr);
+  // The other variants fill their complex columns too (no driver calls them).
   for (int v = 1; v < 5; ++v) {
     for (int col = 12; col < 24; ++col) {
-      EXPECT_EQ(InvRow(v)[col].plain, nullptr);
-      EXPECT_EQ(InvRow(v)[col].scaled, nullptr);
+      EXPECT_NE(col < 18 ? reinterpret_cast<const void*>(InvRow(v)[col].plain)
+                         : reinterpret_cast<const void*>(InvRow(v)[col].scaled),
+                nullptr)
+          << v << " " << col;
     }
   }
   // x_m = 1 gives e^(+2 pi i m k / 32).

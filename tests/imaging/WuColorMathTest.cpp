@@ -63,12 +63,15 @@ TEST(ColorHelpers, FloatConversions) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const struct {
     float x;
-    BYTE single;  // WuFloatToByte
-    BYTE many;    // WuFloatsToBytes
-  } cases[] = {{0.0f, 0, 0},     {-0.5f, 0, 0},    {0.5f, 127, 127}, {1.0f, 255, 255},
-               {1.0001f, 255, 255}, {1e30f, 255, 255}, {-1e30f, 0, 0}, {nan, 0, 0}};
+    BYTE single;    // WuFloatToByte
+    BYTE many;      // WuFloatsToBytes
+    float clamped;  // WuClamp01
+  } cases[] = {{0.0f, 0, 0, 0.0f},        {-0.5f, 0, 0, 0.0f},  {0.5f, 127, 127, 0.5f},
+               {1.0f, 255, 255, 1.0f},    {1.0001f, 255, 255, 1.0f},
+               {1e30f, 255, 255, 1.0f},   {-1e30f, 0, 0, 0.0f}, {nan, 0, 0, 0.0f}};
   for (const auto& c : cases) {
     EXPECT_EQ(WuFloatToByte(c.x), c.single) << c.x;
+    EXPECT_EQ(WuClamp01(c.x), c.clamped) << c.x;
     BYTE out = 77;
     WuFloatsToBytes(&out, &c.x, 1);
     EXPECT_EQ(out, c.many) << c.x;

@@ -161,4 +161,26 @@ TEST(FadeToColor, AmountsAlphaAndEdges) {
   EXPECT_EQ(WuDibFadeToColor(other.get(), nullptr, nullptr, 0, &color, 1.0f, FALSE, 0), E_NOTIMPL);
 }
 
+// Float pixels hold values outside 0..1: the fade takes the colour as given
+// there, while the byte path clamps it where it becomes bytes.
+TEST(FadeToColor, FloatColourOutsideTheUnitRangeIsKept) {
+  const WURGBAFLOAT color = {1.5f, -1.0f, 2.0f, 3.0f};  // blue, green, red, alpha
+  auto f = MakeDib(WUPIXEL_RGBA128F, 2, 2);
+  float* fp = reinterpret_cast<float*>(WuDibGetBits(f.get()));
+  for (int i = 0; i < 16; ++i) fp[i] = 0.5f;
+  ASSERT_EQ(WuDibFadeToColor(f.get(), nullptr, nullptr, 0, &color, 1.0f, FALSE, 0), S_OK);
+  for (int p = 0; p < 4; ++p) {
+    EXPECT_EQ(fp[p * 4 + 0], 1.5f) << p;
+    EXPECT_EQ(fp[p * 4 + 1], -1.0f) << p;
+    EXPECT_EQ(fp[p * 4 + 2], 2.0f) << p;
+    EXPECT_EQ(fp[p * 4 + 3], 3.0f) << p;
+  }
+  auto b = MakeDib(WUPIXEL_RGBA32, 2, 2);
+  std::memset(WuDibGetBits(b.get()), 128, 16);
+  ASSERT_EQ(WuDibFadeToColor(b.get(), nullptr, nullptr, 0, &color, 1.0f, FALSE, 0), S_OK);
+  const BYTE want[4] = {255, 0, 255, 255};
+  EXPECT_EQ(std::memcmp(Row(b.get(), 0), want, 4), 0);
+  EXPECT_EQ(std::memcmp(Row(b.get(), 1) + 4, want, 4), 0);
+}
+
 }  // namespace

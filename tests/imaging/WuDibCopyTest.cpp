@@ -10,6 +10,7 @@
 
 #include "imaging/WuColorMath.h"
 #include "imaging/WuColorQuantize.h"
+#include "imaging/WuDibPixelOps.h"
 #include "imaging/WuDibScale.h"
 #include "imaging/WuGammaCurve.h"
 #include "imaging/WuXchg.h"
@@ -470,6 +471,37 @@ TEST(DibCopy, SubpixelEdges) {
                       0.0),
             S_OK);
   EXPECT_EQ(Snapshot(dst.get()), std::vector<BYTE>(24, 0));
+}
+
+// A palette bitmap whose biClrUsed is below its depth's 256 indexes: an
+// index past the entries reads black in every operation that fetches it,
+// never the bytes after the table (the rows, or past the block).
+TEST(DibCopy, IndexesPastAShortColourTableReadBlack) {
+  const RGBQUAD two[2] = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+  auto pal = MakeDib(WUPIXEL_PAL8, 4, 1, two, 2);
+  const BYTE indexes[4] = {0, 1, 2, 255};
+  std::memcpy(Row(pal.get(), 0), indexes, 4);
+  const BYTE want[4][3] = {{10, 20, 30}, {40, 50, 60}, {0, 0, 0}, {0, 0, 0}};
+  auto check = [&](const BITMAPINFOHEADER* dst, int step, const char* what) {
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(std::memcmp(Row(dst, 0) + x * step * 4, want[x], 3), 0) << what << " " << x;
+  };
+  // The same-size walk, a scaled walk (each pixel twice) and a sub-pixel copy.
+  auto same = MakeDib(WUPIXEL_RGB32, 4, 1);
+  ASSERT_EQ(WuDibCopy(same.get(), nullptr, nullptr, 0, pal.get(), nullptr, nullptr, 0, 0, 0.0, 0.0), S_OK);
+  check(same.get(), 1, "same size");
+  auto wide = MakeDib(WUPIXEL_RGB32, 8, 1);
+  ASSERT_EQ(WuDibCopy(wide.get(), nullptr, nullptr, 0, pal.get(), nullptr, nullptr, 0, 0, 0.0, 0.0), S_OK);
+  check(wide.get(), 2, "scaled");
+  auto sub = MakeDib(WUPIXEL_RGB32, 4, 1);
+  ASSERT_EQ(WuDibCopy(sub.get(), nullptr, nullptr, 0, pal.get(), nullptr, nullptr, 0, 3 | WUDIBCOPY_SUBPIXEL,
+                      0.0, 0.0),
+            S_OK);
+  check(sub.get(), 1, "sub-pixel");
+  // A single pixel.
+  WORD lanes[4];
+  ASSERT_EQ(WuDibGetPixel(pal.get(), nullptr, 0, 3, 0, reinterpret_cast<BYTE*>(lanes)), S_OK);
+  EXPECT_EQ(lanes[0] | lanes[1] | lanes[2], 0);
 }
 
 }  // namespace

@@ -230,4 +230,51 @@ TEST(DibPalette, ConversionsSwapChannelOrder) {
   EXPECT_EQ(WuDibFillRectChannel(nullptr, nullptr, nullptr, 0, 0, 0.0f, 0), E_NOTIMPL);
 }
 
+// The colour table a fetch indexes: the bitmap's own when its entries
+// cover every index of its pixels (biClrUsed 0 standing for all of them),
+// else a copy padded with black; none for masks and types without entries.
+TEST(DibPalette, ColorTableHonoursClrUsed) {
+  enum Want { kOwn, kPadded, kNone };
+  const struct {
+    WUPIXELTYPE type;
+    int colors;       // entries given to WuDibAlloc
+    bool clearCount;  // biClrUsed set to 0 afterwards
+    Want want;
+  } cases[] = {
+      {WUPIXEL_PAL8, 2, false, kPadded}, {WUPIXEL_PAL8, 256, false, kOwn},
+      {WUPIXEL_PAL4, 3, false, kPadded}, {WUPIXEL_PAL4, 16, false, kOwn},
+      {WUPIXEL_PAL8, 256, true, kOwn},   {16, 0, false, kOwn},
+      {WUPIXEL_RGB565, 0, false, kNone}, {WUPIXEL_RGB24, 0, false, kNone},
+  };
+  RGBQUAD given[256];
+  for (int i = 0; i < 256; ++i) given[i] = {BYTE(i), BYTE(i + 1), BYTE(i + 2), 0};
+  for (const auto& c : cases) {
+    BITMAPINFOHEADER* dib = nullptr;
+    ASSERT_EQ(WuDibAlloc(&dib, c.type, 2, 2, c.colors ? given : nullptr, c.colors, 0), S_OK);
+    if (c.clearCount) dib->biClrUsed = 0;
+    const RGBQUAD* own =
+        reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(dib) + dib->biSize);
+    RGBQUAD padded[256];
+    std::memset(padded, 0xAA, sizeof(padded));
+    const RGBQUAD* table = WuDibColorTable(dib, padded);
+    switch (c.want) {
+      case kOwn:
+        EXPECT_EQ(table, own) << c.type << " " << c.colors;
+        break;
+      case kNone:
+        EXPECT_EQ(table, nullptr) << c.type;
+        break;
+      case kPadded:
+        ASSERT_EQ(table, padded) << c.type << " " << c.colors;
+        EXPECT_EQ(std::memcmp(padded, given, c.colors * sizeof(RGBQUAD)), 0);
+        for (int i = c.colors; i < 256; ++i)
+          EXPECT_EQ(padded[i].rgbBlue | padded[i].rgbGreen | padded[i].rgbRed, 0) << i;
+        // Without a buffer the bitmap's own entries, for bounded readers.
+        EXPECT_EQ(WuDibColorTable(dib, nullptr), own);
+        break;
+    }
+    WuDibFree(dib, 0);
+  }
+}
+
 }  // namespace

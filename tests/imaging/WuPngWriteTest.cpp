@@ -172,4 +172,43 @@ TEST_F(PngWriteTest, RefusalsAndFailures) {
   EXPECT_EQ(WuSaveDiskPngDib(Path("o.png").c_str(), src.get(), nullptr, &opaque), S_OK);
 }
 
+// Each allocation of a save fails in turn. A failure before the first
+// byte is written (the working bitmap, the copy, libpng's structures)
+// leaves an existing file as it was; the libpng structures are the first
+// failures that report E_FAIL. Nothing leaks on any path.
+TEST_F(PngWriteTest, AllocationFailuresBeforeWritingKeepTheFile) {
+  auto src = MakeDib(WUPIXEL_RGB24, 3, 2);
+  FillPattern(src.get(), 5);
+  const WUPNGFILEOPTIONS options = {29, 0};
+  const std::string file = dir_ + "/kept.png";
+  const std::string old = "an earlier file that must survive";
+  int structureFailures = 0;  // E_FAIL results that kept the file
+  int outOfMemory = 0;        // E_OUTOFMEMORY results (all keep the file)
+  const size_t blocks = platform::LiveGlobalBlockCount();
+  HRESULT hr = E_FAIL;
+  for (int skip = 0; skip < 200; ++skip) {
+    wutest::WriteBytes(file, old);
+    platform::FailAllocationsAfter(skip, 1);
+    hr = WuSaveDiskPngDib(Path("kept.png").c_str(), src.get(), nullptr, &options);
+    platform::FailNextAllocations(0);
+    ASSERT_EQ(platform::LiveGlobalBlockCount(), blocks) << skip;
+    if (SUCCEEDED(hr)) break;
+    const bool kept = wutest::ReadBytes(file) == old;
+    if (hr == E_OUTOFMEMORY) {
+      ++outOfMemory;
+      EXPECT_TRUE(kept) << skip;
+    } else if (hr == E_FAIL && structureFailures < 2) {
+      // The write structure, then the info structure.
+      EXPECT_TRUE(kept) << skip;
+      ++structureFailures;
+    }
+  }
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_GE(outOfMemory, 1);
+  EXPECT_EQ(structureFailures, 2);
+  Decoded png;
+  ASSERT_TRUE(DecodePlain(wutest::ReadBytes(file), &png));
+  EXPECT_EQ(png.width, 3u);
+}
+
 }  // namespace

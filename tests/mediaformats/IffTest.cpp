@@ -252,6 +252,35 @@ TEST(IffMarker, FoundAbsentAndTruncated) {
   EXPECT_EQ(iff_FindMarker(truncated.h(), &m, 7), IFF_E_NOT_FORM);
 }
 
+// A "MARK" chunk whose count claims more markers than its bytes hold: the
+// search ends at the chunk's end. The bytes after it (a chunk id of
+// 00 07 ...) would complete a record for marker 7 if they were read.
+TEST(IffMarker, CountBeyondTheChunkReadsNothingOutsideIt) {
+  const std::string marker1 = BeBytes().U16(1).U32(1000).Raw(std::string("\0\0", 2)).s;
+  struct Case {
+    const char* what;
+    std::string body;  // the MARK body
+  };
+  const Case cases[] = {
+      {"four claimed, one held", BeBytes().U16(4).Raw(marker1).s},
+      {"a record cut by the chunk's end",
+       BeBytes().U16(2).Raw(marker1).U16(7).Raw(std::string("\0", 1)).s},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string before = BeBytes().Chunk("COMM", Comm(1, 0, 16, 8000)).s;
+    // An empty chunk whose id begins 00 07 00.
+    const std::string after = BeBytes().Raw(std::string("\0\x07\0\0", 4)).U32(0).s;
+    TempFile f(Form("AIFF", before + BeBytes().Chunk("MARK", c.body).s + after));
+    tIFFMARKER m = {};
+    EXPECT_EQ(iff_FindMarker(f.h(), &m, 7), RIFF_E_NOT_FOUND);
+    const LONG chunk_end = static_cast<LONG>(12 + before.size() + 8 + c.body.size());
+    EXPECT_LE(static_cast<LONG>(SetFilePointer(f.h(), 0, nullptr, FILE_CURRENT)), chunk_end);
+    ASSERT_EQ(iff_FindMarker(f.h(), &m, 1), S_OK);
+    EXPECT_EQ(DWORD{m.dwPosition}, 1000u);
+  }
+}
+
 TEST(IffDelete, OddChunkWithItsPad) {
   std::string comm = BeBytes().Chunk("COMM", Comm(1, 0, 16, 8000)).s;
   std::string ssnd = BeBytes().Chunk("SSND", Ssnd(0, "abcd")).s;

@@ -5,7 +5,10 @@
 
 #include <string>
 
+#include "platform/com/classfactory.h"
 #include "platform/com/com.h"
+#include "platform/com/globaltable.h"
+#include "platform/com/propertypagesite.h"
 #include "platform/shell/shelllink.h"
 #include "platform/shell/shlobj.h"
 
@@ -46,6 +49,13 @@ void* MakeShellLink() {
             S_OK);
   return link;
 }
+void* MakeGlobalTable() {
+  void* table = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
+                             IID_IGlobalInterfaceTable, &table),
+            S_OK);
+  return table;
+}
 void* MakeAllocator() {
   IMalloc* allocator = nullptr;
   EXPECT_EQ(SHGetMalloc(&allocator), S_OK);
@@ -57,6 +67,7 @@ TEST(ComLayoutTest, UnknownOperationsAreTheFirstThreeEntries) {
       {"memory stream", IID_IStream, &MakeStream},
       {"shell link", IID_IShellLinkW, &MakeShellLink},
       {"shell allocator", IID_IMalloc, &MakeAllocator},
+      {"global interface table", IID_IGlobalInterfaceTable, &MakeGlobalTable},
   };
   for (const LayoutCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -113,6 +124,118 @@ TEST(ComLayoutTest, DerivedOperationsFollowTheBaseEntries) {
             S_FALSE);
   EXPECT_EQ(path[0], 0);
   RawRelease(link);
+
+  // IGlobalInterfaceTable: Register 3, Get 5, Revoke 4.
+  void* table = MakeGlobalTable();
+  ASSERT_NE(table, nullptr);
+  IStream* registered = static_cast<IStream*>(MakeStream());
+  DWORD cookie = 0;
+  ASSERT_EQ((CallSlot<HRESULT, IUnknown*, const IID*, DWORD*>(table, 3, registered, &IID_IStream,
+                                                               &cookie)),
+            S_OK);
+  void* fetched = nullptr;
+  ASSERT_EQ((CallSlot<HRESULT, DWORD, const IID*, void**>(table, 5, cookie, &IID_IStream,
+                                                           &fetched)),
+            S_OK);
+  EXPECT_EQ(fetched, registered);
+  RawRelease(fetched);
+  EXPECT_EQ((CallSlot<HRESULT, DWORD>(table, 4, cookie)), S_OK);
+  EXPECT_EQ((CallSlot<HRESULT, DWORD>(table, 4, cookie)), E_INVALIDARG);
+  registered->Release();
+  RawRelease(table);
+}
+
+// A factory of memory streams that counts its locks, reached through the raw
+// table as a component's host reaches one.
+class StreamFactory final : public IClassFactory {
+ public:
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+    *object = static_cast<IClassFactory*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    IStream* stream = nullptr;
+    HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    if (FAILED(hr)) return hr;
+    hr = stream->QueryInterface(iid, object);
+    stream->Release();
+    return hr;
+  }
+  HRESULT LockServer(BOOL lock) override {
+    locks += lock ? 1 : -1;
+    return S_OK;
+  }
+  int locks = 0;
+};
+
+TEST(ComLayoutTest, ClassFactoryCreateInstanceAndLockServerAreEntriesThreeAndFour) {
+  StreamFactory factory;
+  void* made = nullptr;
+  ASSERT_EQ((CallSlot<HRESULT, IUnknown*, const IID*, void**>(&factory, 3, nullptr, &IID_IStream,
+                                                               &made)),
+            S_OK);
+  ASSERT_NE(made, nullptr);
+  void* same = nullptr;
+  EXPECT_EQ(RawQueryInterface(made, IID_IStream, &same), S_OK);  // a real stream
+  RawRelease(same);
+  RawRelease(made);
+  EXPECT_EQ((CallSlot<HRESULT, BOOL>(&factory, 4, TRUE)), S_OK);
+  EXPECT_EQ(factory.locks, 1);
+  EXPECT_EQ((CallSlot<HRESULT, BOOL>(&factory, 4, FALSE)), S_OK);
+  EXPECT_EQ(factory.locks, 0);
+}
+
+// A page site that records which operation ran last.
+class RecordingSite final : public IPropertyPageSite {
+ public:
+  HRESULT QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT OnStatusChange(DWORD flags) override {
+    last = "OnStatusChange " + std::to_string(flags);
+    return S_OK;
+  }
+  HRESULT GetLocaleID(LCID* locale) override {
+    last = "GetLocaleID";
+    *locale = 0x0407;
+    return S_OK;
+  }
+  HRESULT GetPageContainer(IUnknown** container) override {
+    last = "GetPageContainer";
+    *container = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT TranslateAccelerator(MSG* message) override {
+    last = message ? "TranslateAccelerator with a message" : "TranslateAccelerator";
+    return S_FALSE;
+  }
+  std::string last;
+};
+
+TEST(ComLayoutTest, PropertyPageSiteOperationsAreEntriesThreeToSix) {
+  RecordingSite site;
+  EXPECT_EQ((CallSlot<HRESULT, DWORD>(&site, 3, PROPPAGESTATUS_DIRTY)), S_OK);
+  EXPECT_EQ(site.last, "OnStatusChange 1");
+  LCID locale = 0;
+  EXPECT_EQ((CallSlot<HRESULT, LCID*>(&site, 4, &locale)), S_OK);
+  EXPECT_EQ(site.last, "GetLocaleID");
+  EXPECT_EQ(locale, 0x0407u);
+  IUnknown* container = nullptr;
+  EXPECT_EQ((CallSlot<HRESULT, IUnknown**>(&site, 5, &container)), E_NOTIMPL);
+  EXPECT_EQ(site.last, "GetPageContainer");
+  EXPECT_EQ((CallSlot<HRESULT, MSG*>(&site, 6, nullptr)), S_FALSE);
+  EXPECT_EQ(site.last, "TranslateAccelerator");
 }
 
 }  // namespace

@@ -7,10 +7,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/kernel/cpu.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/locale.h"
 #include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
@@ -223,6 +225,76 @@ TEST_F(ModuleTest, ExtensionsAttachOncePerModule) {
   EXPECT_EQ(static_cast<Resources*>(module->extension().get())->id, 1);
   EXPECT_TRUE(FreeLibrary(m));
   EXPECT_EQ(platform::LookupModule(m), nullptr);
+}
+
+// Copies the twin shared object into `folder` as "twin.so"; its full path.
+std::string PlaceTwin(const std::string& folder) {
+  std::string path = folder + "/twin.so";
+  std::filesystem::copy_file(WU_TWIN_MODULE, path);
+  return path;
+}
+
+TEST_F(ModuleTest, APathFindsTheModuleOfThatFolderNotASameNamedOne) {
+  const std::string a = PlaceTwin(wutest::MakeTempDir("twin-a"));
+  const std::string b = PlaceTwin(wutest::MakeTempDir("twin-b"));
+  const std::string elsewhere = wutest::MakeTempDir("twin-c") + "/twin.so";
+  HMODULE from_a = LoadLibraryW(U16(a).c_str());
+  ASSERT_NE(from_a, nullptr) << GetLastError();
+  HMODULE from_b = LoadLibraryW(U16(b).c_str());
+  ASSERT_NE(from_b, nullptr) << GetLastError();
+  EXPECT_NE(from_a, from_b);
+  EXPECT_TRUE(platform::DynamicLoaderHolds(U16(a).c_str()));
+  EXPECT_TRUE(platform::DynamicLoaderHolds(U16(b).c_str()));
+  EXPECT_FALSE(platform::DynamicLoaderHolds(U16(elsewhere).c_str()));
+
+  EXPECT_EQ(GetModuleHandleW(U16(a).c_str()), from_a);
+  EXPECT_EQ(GetModuleHandleW(U16(b).c_str()), from_b);
+  // The same file by another spelling of its path, with '\' separators.
+  std::string b_other = b.substr(0, b.rfind('/')) + "\\.\\twin.so";
+  EXPECT_EQ(GetModuleHandleW(U16(b_other).c_str()), from_b);
+  // A folder that loaded nothing of that name.
+  SetLastError(0);
+  EXPECT_EQ(GetModuleHandleW(U16(elsewhere).c_str()), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  // The bare name finds one of them, with or without the extension.
+  HMODULE bare = GetModuleHandleW(u"twin");
+  EXPECT_TRUE(bare == from_a || bare == from_b);
+  EXPECT_EQ(GetModuleHandleW(u"TWIN.SO"), bare);
+
+  // Freeing the one of folder a leaves folder b's loaded.
+  EXPECT_TRUE(FreeLibrary(GetModuleHandleW(U16(a).c_str())));
+  EXPECT_FALSE(platform::DynamicLoaderHolds(U16(a).c_str()));
+  EXPECT_TRUE(platform::DynamicLoaderHolds(U16(b).c_str()));
+  EXPECT_EQ(GetModuleHandleW(U16(a).c_str()), nullptr);
+  EXPECT_EQ(GetModuleHandleW(u"twin"), from_b);
+  auto value = reinterpret_cast<int (*)()>(GetProcAddress(from_b, "WuTwinModuleValue"));
+  ASSERT_NE(value, nullptr);
+  EXPECT_EQ(value(), 42);
+  EXPECT_TRUE(FreeLibrary(from_b));
+  EXPECT_FALSE(platform::DynamicLoaderHolds(U16(b).c_str()));
+  EXPECT_FALSE(platform::DynamicLoaderHolds(nullptr));
+}
+
+TEST_F(ModuleTest, ABareNameMatchesEitherModuleExtension) {
+  HMODULE dll = platform::CreateExportModule(u"codec.dll", nullptr, 0);
+  HMODULE so = platform::CreateExportModule(u"filter.so", nullptr, 0);
+  HMODULE plain = platform::CreateExportModule(u"meter", nullptr, 0);
+  ASSERT_TRUE(dll && so && plain);
+  const struct {
+    const char16_t* asked;
+    HMODULE expected;
+  } cases[] = {
+      {u"codec", dll},       {u"CODEC.DLL", dll},    {u"filter", so},
+      {u"Filter.SO", so},    {u"meter.so", plain},   {u"meter.dll", plain},
+      {u"codec.so", nullptr}, {u"filter.dll", nullptr}, {u"filt", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::ToUtf8(c.asked));
+    EXPECT_EQ(GetModuleHandleW(c.asked), c.expected);
+  }
+  EXPECT_TRUE(FreeLibrary(dll));
+  EXPECT_TRUE(FreeLibrary(so));
+  EXPECT_TRUE(FreeLibrary(plain));
 }
 
 }  // namespace
