@@ -13,13 +13,20 @@
 //
 // Requests and answers, every number little-endian:
 //   list request       u32 1
-//   list answer        u32 count, then per window: u64 handle in its process,
-//                      u32 class-name length n (at most 256), n UTF-16 units
-//   copy-data request  u32 2, u64 handle, u64 dwData, u32 cbData (at most
-//                      0x8000), cbData bytes
+//   list answer        u64 instance, u32 count, then per window: u64 handle
+//                      in its process, u32 class-name length n (at most
+//                      256), n UTF-16 units
+//   copy-data request  u32 2, u64 instance, u64 handle, u64 dwData, u32
+//                      cbData (at most 0x8000), cbData bytes
 //   copy-data answer   u64 the procedure's result
+// The instance is a random number a process draws once: a process that
+// took a dead one's id (and so its endpoint) has another, and refuses
+// sends meant for the windows of the dead one, whose handles its own may
+// repeat.
 #include <map>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/kernel/transport.h"
@@ -83,6 +90,16 @@ class Reader {
 
 std::string OwnEndpoint() { return kEndpointPrefix + std::to_string(GetCurrentProcessId()); }
 
+uint64_t OwnInstance() {
+  static const uint64_t instance = [] {
+    std::random_device random;
+    uint64_t v = 0;
+    while (v == 0) v = static_cast<uint64_t>(random()) << 32 ^ random();
+    return v;
+  }();
+  return instance;
+}
+
 // ---- The listening side ----
 
 // A live top-level window of this process, or null.
@@ -106,6 +123,7 @@ std::string AnswerList() {
     }
   }
   std::string out;
+  Put64(&out, OwnInstance());
   Put32(&out, static_cast<DWORD>(windows.size()));
   for (const auto& [handle, name] : windows) {
     Put64(&out, handle);
@@ -119,12 +137,13 @@ std::string AnswerList() {
 }
 
 std::string AnswerCopyData(Reader& in) {
-  uint64_t handle = 0, data = 0;
+  uint64_t instance = 0, handle = 0, data = 0;
   DWORD size = 0;
   std::string bytes;
   std::string out;
-  if (!in.Get64(&handle) || !in.Get64(&data) || !in.Get32(&size) || size > kMaxCopyData ||
-      !in.Take(size, &bytes) || !in.AtEnd() || !OwnTopLevel(handle)) {
+  if (!in.Get64(&instance) || !in.Get64(&handle) || !in.Get64(&data) || !in.Get32(&size) ||
+      size > kMaxCopyData || !in.Take(size, &bytes) || !in.AtEnd() || instance != OwnInstance() ||
+      !OwnTopLevel(handle)) {
     Put64(&out, 0);
     return out;
   }
@@ -158,6 +177,7 @@ std::unique_ptr<TransportListener>& Listener() {
 // A window of another process as this process sees it.
 struct Foreign {
   std::string endpoint;      // its process's endpoint
+  uint64_t instance = 0;     // that process's instance
   uint64_t remote = 0;       // its handle there
   std::u16string class_name; // its class name, as listed
 };
@@ -165,7 +185,7 @@ struct Foreign {
 struct ForeignTable {
   std::mutex lock;  // a leaf lock
   std::map<uintptr_t, Foreign> by_handle;
-  std::map<std::pair<std::string, uint64_t>, uintptr_t> by_remote;
+  std::map<std::tuple<std::string, uint64_t, uint64_t>, uintptr_t> by_remote;
   uintptr_t next = kFirstForeignHandle;
 };
 
@@ -183,15 +203,16 @@ bool Lookup(HWND hwnd, Foreign* out) {
   return true;
 }
 
-HWND StandIn(const std::string& endpoint, uint64_t remote, const std::u16string& class_name) {
+HWND StandIn(const std::string& endpoint, uint64_t instance, uint64_t remote,
+             const std::u16string& class_name) {
   ForeignTable& t = Table();
   std::lock_guard<std::mutex> guard(t.lock);
-  auto key = std::make_pair(endpoint, remote);
+  auto key = std::make_tuple(endpoint, instance, remote);
   auto it = t.by_remote.find(key);
   if (it != t.by_remote.end()) return ToHwnd(it->second);
   uintptr_t value = t.next;
   t.next += kHandleStep;
-  t.by_handle[value] = Foreign{endpoint, remote, class_name};
+  t.by_handle[value] = Foreign{endpoint, instance, remote, class_name};
   t.by_remote[key] = value;
   return ToHwnd(value);
 }
@@ -206,8 +227,9 @@ std::vector<HWND> ListOf(const std::string& endpoint) {
       TransportResult::kAnswered)
     return out;
   Reader in(answer);
+  uint64_t instance = 0;
   DWORD count = 0;
-  if (!in.Get32(&count)) return out;
+  if (!in.Get64(&instance) || !in.Get32(&count)) return out;
   for (DWORD i = 0; i < count; ++i) {
     uint64_t remote = 0;
     DWORD length = 0;
@@ -219,7 +241,7 @@ std::vector<HWND> ListOf(const std::string& endpoint) {
     for (DWORD k = 0; k < length; ++k)
       name[k] = static_cast<char16_t>(static_cast<unsigned char>(units[2 * k]) |
                                       static_cast<unsigned char>(units[2 * k + 1]) << 8);
-    out.push_back(StandIn(endpoint, remote, name));
+    out.push_back(StandIn(endpoint, instance, remote, name));
   }
   return out;
 }
@@ -269,6 +291,7 @@ LRESULT SendToForeignWindow(HWND hwnd, UINT message, WPARAM, LPARAM lparam) {
   }
   std::string request;
   Put32(&request, kCopyDataRequest);
+  Put64(&request, f.instance);
   Put64(&request, f.remote);
   Put64(&request, static_cast<uint64_t>(cds->dwData));
   Put32(&request, cds->cbData);

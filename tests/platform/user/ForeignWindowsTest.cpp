@@ -156,6 +156,52 @@ TEST_F(ForeignWindowsTest, ChildWindowGetsCopyDataIntactAndAnswers) {
   UnregisterClassW(u"WuLocalTop", nullptr);
 }
 
+// Little-endian fields of the requests the platform sends between processes.
+void Put32(std::string* out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+void Put64(std::string* out, uint64_t v) {
+  Put32(out, static_cast<uint32_t>(v));
+  Put32(out, static_cast<uint32_t>(v >> 32));
+}
+uint64_t Get64(const std::string& in, size_t at) {
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(static_cast<unsigned char>(in[at + i])) << (8 * i);
+  return v;
+}
+
+TEST_F(ForeignWindowsTest, SendsForAnEarlierProcessOfTheSameIdAreRefused) {
+  // A process that took a dead one's id answers on its endpoint, and its
+  // window handles may repeat the dead one's: the instance in each send
+  // tells them apart.
+  std::string record = dir_ + "/record";
+  Child child("WuInstanceClass", "9", record, "pump");
+  ASSERT_TRUE(child.started());
+  ASSERT_TRUE(WaitForClass(u"WuInstanceClass"));
+  const std::string endpoint = "windows-" + std::to_string(child.pid());
+  std::string list, answer;
+  Put32(&list, 1);
+  ASSERT_EQ(platform::CallTransportEndpoint(endpoint, list, &answer, 5000),
+            platform::TransportResult::kAnswered);
+  ASSERT_GE(answer.size(), 20u);
+  const uint64_t instance = Get64(answer, 0);
+  const uint64_t first_window = Get64(answer, 12);  // after the instance and the count
+  for (uint64_t asked : {instance + 1, instance}) {
+    std::string send;
+    Put32(&send, 2);
+    Put64(&send, asked);
+    Put64(&send, first_window);
+    Put64(&send, 28);
+    Put32(&send, 2);
+    send += "ok";
+    ASSERT_EQ(platform::CallTransportEndpoint(endpoint, send, &answer, 5000),
+              platform::TransportResult::kAnswered);
+    ASSERT_EQ(answer.size(), 8u);
+    EXPECT_EQ(Get64(answer, 0), asked == instance ? 9u : 0u);
+    EXPECT_EQ(Exists(record), asked == instance);
+  }
+}
+
 TEST_F(ForeignWindowsTest, ProcessThatIsGoneIsSkippedAndItsSocketRemoved) {
   Child child("WuGoneClass", "1", dir_ + "/record", "pump");
   ASSERT_TRUE(child.started());
