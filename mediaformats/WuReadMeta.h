@@ -50,6 +50,108 @@ class IWuReadMetaBroadcastWave : public IUnknown {
   ~IWuReadMetaBroadcastWave() = default;
 };
 
+// ---- Further kinds ---------------------------------------------------------
+// Each getter below hands out a new stream (read with Seek and Read; a Seek
+// to the end gives the size) or answers 0x8004E00A when the file lacks the
+// field.
+
+// The project-link kind: where the project that produced the file lives and
+// how it was rendered, one stream per field.
+inline constexpr IID IID_IWuReadMetaProjectLink = {
+    0xAF5F58C0, 0xF8E2, 0x4F2A, {0xB1, 0x48, 0x82, 0x92, 0x9D, 0x17, 0x2D, 0xBF}};
+
+class IWuReadMetaProjectLink : public IUnknown {
+ public:
+  // The project file's path (UTF-16, terminated).
+  virtual HRESULT GetProjectPath(IStream** stream) = 0;
+  // The argument template for reopening the project (UTF-16).
+  virtual HRESULT GetCommandLine(IStream** stream) = 0;
+  // The renderer class that made the file (16 bytes).
+  virtual HRESULT GetRendererGuid(IStream** stream) = 0;
+  // The render template's name (UTF-16).
+  virtual HRESULT GetTemplateName(IStream** stream) = 0;
+  // The render template record (bytes).
+  virtual HRESULT GetTemplateData(IStream** stream) = 0;
+  // The creating application's private template data (bytes).
+  virtual HRESULT GetAppTemplateData(IStream** stream) = 0;
+  // The embedded project (bytes).
+  virtual HRESULT GetProjectData(IStream** stream) = 0;
+  // A description of the creating application (UTF-16).
+  virtual HRESULT GetCreatorAppInfo(IStream** stream) = 0;
+  // The window class of the creating application's main window (UTF-16).
+  virtual HRESULT GetCreatorWindowClassName(IStream** stream) = 0;
+
+ protected:
+  ~IWuReadMetaProjectLink() = default;
+};
+
+// The version kind: the project-link version of the file.
+inline constexpr IID IID_IWuReadMetaVersion = {
+    0x13E407D5, 0x5FB5, 0x4626, {0xB6, 0xE4, 0x49, 0x66, 0x78, 0x88, 0xF5, 0xC0}};
+
+class IWuReadMetaVersion : public IUnknown {
+ public:
+  // The version as a stream of one 32-bit value; `reserved` must be 0.
+  virtual HRESULT GetVersion(IStream** stream, DWORD reserved) = 0;
+
+ protected:
+  ~IWuReadMetaVersion() = default;
+};
+
+// The loop record of the loop-info kind (24 bytes, little-endian).
+struct WuMetaLoopRecord {
+  DWORD flags;         // 0x1 one-shot, 0x2 root note set; 0x4, 0x8, 0x10 the reader's own
+  BYTE rootNote;       // MIDI note number 0..127, when flag 0x2 is set
+  BYTE reserved1[7];   // zero
+  DWORD beats;         // number of beats
+  DWORD reserved2;     // zero
+  FLOAT tempo;         // beats per minute
+};
+static_assert(sizeof(WuMetaLoopRecord) == 24, "loop record is 24 bytes");
+
+// The loop-info kind: loop and stretch information of a loop file.
+inline constexpr IID IID_IWuReadMetaLoopInfo = {
+    0xF0345341, 0xBAF2, 0x11D4, {0xB2, 0x6A, 0x00, 0xA0, 0xD2, 0x18, 0x83, 0x87}};
+
+class IWuReadMetaLoopInfo : public IUnknown {
+ public:
+  // Fills the loop record: S_OK when the file has one, S_FALSE (record
+  // zeroed) when not.
+  virtual HRESULT GetLoopRecord(WuMetaLoopRecord* record) = 0;
+  // Copies the stretch record into `bytes` bytes at `record`: S_OK when
+  // the file has one, S_FALSE when not.
+  virtual HRESULT GetStretchRecord(void* record, DWORD bytes) = 0;
+  // The stretch list: a stream with the 12-byte reader stream header
+  // {u32 12, u32 100, u32 item count} and its items.
+  virtual HRESULT GetStretchList(IStream** stream) = 0;
+
+ protected:
+  ~IWuReadMetaLoopInfo() = default;
+};
+
+// The media-tag kind's information record (12 bytes, little-endian).
+struct WuMetaMediaTagInfo {
+  DWORD version;   // version of the tag data
+  DWORD flags;     // the reader's own
+  DWORD count;     // number of tags
+};
+static_assert(sizeof(WuMetaMediaTagInfo) == 12, "media-tag information is 12 bytes");
+
+// The media-tag kind: catalogue tags carried by the file.
+inline constexpr IID IID_IWuReadMetaMediaTag = {
+    0x50FEB89B, 0x8026, 0x4FCC, {0xA2, 0xCC, 0x85, 0x5B, 0xCF, 0x8F, 0xF7, 0x4F}};
+
+class IWuReadMetaMediaTag : public IUnknown {
+ public:
+  // The tags as a stream (the reader's own layout).
+  virtual HRESULT GetTagStream(IStream** stream) = 0;
+  // Fills the information record: S_OK when the file has tags.
+  virtual HRESULT GetInfo(WuMetaMediaTagInfo* info) = 0;
+
+ protected:
+  ~IWuReadMetaMediaTag() = default;
+};
+
 // ---- Metadata streams -----------------------------------------------------
 // The enumerator of a reader's metadata streams, one per kind, reached by
 // QueryInterface on the reader.

@@ -9,7 +9,7 @@
 
 namespace {
 
-std::atomic<unsigned long> g_get_calls{0};
+std::atomic<size_t> g_get_calls{0};
 
 // The process's one table. Registrations hold one reference each; a lookup
 // takes its own reference under the lock and calls the object outside it,
@@ -105,6 +105,6 @@ HRESULT CreateGlobalInterfaceTable(REFIID iid, void** object) {
   return Table().QueryInterface(iid, object);
 }
 
-unsigned long GlobalInterfaceTableGetCount() { return g_get_calls.load(); }
+size_t GlobalInterfaceTableGetCount() { return g_get_calls.load(); }
 
 }  // namespace platform

@@ -41,6 +41,6 @@ namespace platform {
 
 // How often GetInterfaceFromGlobal has been called in the process, answered
 // or not (for tests that count how often callers go to the table).
-unsigned long GlobalInterfaceTableGetCount();
+size_t GlobalInterfaceTableGetCount();
 
 }  // namespace platform

@@ -72,7 +72,7 @@ TEST(GlobalTableTest, RegisteredOnOneThreadFetchedOnAnotherAndRevokeReleases) {
   EXPECT_NE(cookie, 0u);
   EXPECT_EQ(thing->Refs(), 2u);  // the table keeps one
 
-  const unsigned long gets = platform::GlobalInterfaceTableGetCount();
+  const size_t gets = platform::GlobalInterfaceTableGetCount();
   void* fetched = nullptr;
   std::thread([&] {
     EXPECT_EQ(table->GetInterfaceFromGlobal(cookie, IID_ITestThing, &fetched), S_OK);
@@ -103,7 +103,7 @@ TEST(GlobalTableTest, UnknownCookiesAndMissingPointersAreRefused) {
   ASSERT_EQ(table->RegisterInterfaceInGlobal(thing, IID_ITestThing, &second), S_OK);
   EXPECT_NE(second, first);  // a cookie is never given again
 
-  const unsigned long gets = platform::GlobalInterfaceTableGetCount();
+  const size_t gets = platform::GlobalInterfaceTableGetCount();
   for (DWORD cookie : {DWORD{0}, first, second + 1000}) {
     SCOPED_TRACE(cookie);
     void* out = &out;

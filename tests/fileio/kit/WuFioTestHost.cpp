@@ -1,0 +1,54 @@
+// The test program's side of the plug-in kit: the counters the plug-ins
+// report to, and the platform functions the test plug-ins call, kept in the
+// program's exported symbols.
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/com/com.h"
+#include "platform/com/oleauto.h"
+#include "platform/kernel/memory.h"
+#include "platform/kernel/threads.h"
+#include "tests/fileio/kit/WuFioTestCounters.h"
+
+namespace {
+
+std::mutex g_lock;
+std::map<std::string, wu_test::PluginCounts> g_counts;
+
+}  // namespace
+
+extern "C" void WuFioTestReport(const char* plugin, int counter, LONG delta) {
+  if (!plugin || counter < 0 || counter >= kWuFioTestCounterCount) return;
+  std::lock_guard<std::mutex> hold(g_lock);
+  wu_test::PluginCounts& counts = g_counts[plugin];
+  counts.values[counter] += delta;
+  counts.lastThread = GetCurrentThreadId();
+}
+
+namespace wu_test {
+
+PluginCounts PluginCountsOf(const char* plugin) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  auto found = g_counts.find(plugin);
+  return found == g_counts.end() ? PluginCounts{} : found->second;
+}
+
+void ResetPluginCounts() {
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_counts.clear();
+}
+
+// The platform functions test plug-ins call. The program would not link
+// the ones it does not call itself, and the linker may drop unreferenced
+// code; taking their addresses here keeps them among its exports.
+extern void* const g_pluginImports[];
+__attribute__((used)) void* const g_pluginImports[] = {
+    reinterpret_cast<void*>(&CreateStreamOnHGlobal),
+    reinterpret_cast<void*>(&SysAllocString),
+    reinterpret_cast<void*>(&SysFreeString),
+    reinterpret_cast<void*>(&GlobalAlloc),
+    reinterpret_cast<void*>(&GlobalFree),
+};
+
+}  // namespace wu_test
