@@ -53,7 +53,7 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT GetMetricBinary(DWORD, void*, DWORD, DWORD*) override { return E_NOTIMPL; }
   HRESULT SetMetricBinary(DWORD, const void*, DWORD) override { return E_NOTIMPL; }
   HRESULT Reserved12() override { return E_NOTIMPL; }
-  HRESULT GetReaderClassByTypeCode(IWuReadFileClass**, LONG) override { return E_NOTIMPL; }
+  HRESULT GetReaderClassByTypeCode(IWuReadFileClass** out, LONG code) override;
   HRESULT GetReaderClassById(IWuReadFileClass** out, GUID id) override;
   HRESULT GetRendererClassById(IWuRenderFileClass** out, GUID id) override;
   HRESULT FindReaderClassByExtension(IWuReadFileClass** out, LPCWSTR ext, LONG* key) override;

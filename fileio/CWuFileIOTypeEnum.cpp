@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fileio/CWuFileIOManager.h"
+#include "fileio/WuFioTypeTables.h"
 #include "foundation/WuList.h"
 #include "foundation/WuString.h"
 
@@ -165,7 +166,8 @@ int CWuRendererEnum::Priority(const GUID& id) const { return WuFio_RendererPrior
 // ---- CWuFIOPluginEnum ------------------------------------------------------------------
 
 CWuFIOPluginEnum* CWuFIOPluginEnum::Create(CWuFileIOManager* manager, tWULIST* pluginList) {
-  CWuFIOPluginEnum* made = NewZeroed<CWuFIOPluginEnum>();
+  void* memory = WuGlobalNew(sizeof(CWuFIOPluginEnum));
+  CWuFIOPluginEnum* made = memory ? new (memory) CWuFIOPluginEnum() : nullptr;
   if (!made) return nullptr;
   made->manager_ = manager;
   made->list_ = pluginList;

@@ -105,9 +105,3 @@ class CWuFIOPluginEnum final : public IWuFIOPluginEnum {
   std::atomic<LONG> references_{0};      // reference count
   CWuFileIOManager* manager_ = nullptr;  // the owner (no reference)
 };
-
-// The sort priority of a plug-in class id in the reader (renderer) list:
-// 44 - p (21 - p) for position p of the priority list, -1 - p for position
-// p of the low list, else 0.
-int WuFio_ReaderPriority(const GUID& pluginClassId);
-int WuFio_RendererPriority(const GUID& pluginClassId);

@@ -12,7 +12,7 @@
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuFileIOTypeEnum.h"
-#include "fileio/WuFioTypeWalk.h"
+#include "fileio/WuFioTypeTables.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
 #include "platform/com/oleauto.h"
@@ -167,18 +167,18 @@ HRESULT CWuFileIOManager::LoadOnWorker(void* data) {
 
 HRESULT CWuFileIOManager::LoadRecordClasses(WUFIO_PLUGIN_RECORD* record) {
   if (!record) return E_INVALIDARG;
-  if (IsEqualGUID(record->classId, WUFIO_CLSID_DEPENDENT_A) ||
-      IsEqualGUID(record->classId, WUFIO_CLSID_DEPENDENT_B)) {
+  if (IsEqualGUID(record->classId, CLSID_WuFioDependentA) ||
+      IsEqualGUID(record->classId, CLSID_WuFioDependentB)) {
     WUFIO_PLUGIN_RECORD* needed = nullptr;
     for (LONG key = 0; key < GetReaderCount() && !needed; ++key)
-      if (IsEqualGUID(ReaderRecord(key)->classId, WUFIO_CLSID_NEEDED)) needed = ReaderRecord(key);
+      if (IsEqualGUID(ReaderRecord(key)->classId, CLSID_WuFioRequiredByDependents)) needed = ReaderRecord(key);
     if (!needed) return WUFIO_E_DEPENDENCY;
     if (WuFio_PartState(&needed->reader) == WUFIO_CLASS_NOT_LOADED) {
       HRESULT hr = LoadRecordClasses(needed);
       if (FAILED(hr)) return hr;
     }
     if (WuFio_PartState(&needed->reader) == WUFIO_CLASS_UNAVAILABLE) return WUFIO_E_DEPENDENCY;
-    if (IsEqualGUID(record->classId, WUFIO_CLSID_DEPENDENT_B)) {
+    if (IsEqualGUID(record->classId, CLSID_WuFioDependentB)) {
       for (LONG code : {0x7002L, 0x6000L}) {
         IWuReadFileClass* cls = nullptr;
         HRESULT hr = GetReaderClassByTypeCode(&cls, code);

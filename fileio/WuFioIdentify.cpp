@@ -8,7 +8,7 @@
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuFileIOTypeEnum.h"
-#include "fileio/WuFioTypeWalk.h"
+#include "fileio/WuFioTypeTables.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuPathStrings.h"
 #include "mediaformats/WuFileId.h"
@@ -86,7 +86,7 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
   std::vector<BYTE> head(WUFILEID_MAX_BYTES);
   DWORD bytes = 0;
   if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
-      GetLastError() != NO_ERROR)
+      GetLastError() != ERROR_SUCCESS)
     return WuErrorHandler_TranslateWin32Error(GetLastError());
   if (!ReadFile(file, head.data(), WUFILEID_MAX_BYTES, &bytes, nullptr))
     return WuErrorHandler_TranslateWin32Error(GetLastError());
@@ -118,17 +118,10 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
   WUFILEID_IDENTIFIED_TYPE type = WUFILEID_NOT_EXAMINED;
   WuIsQuicklyIdentifiableMediaFileFormat(file, path, 0, &type);
   if (type > WUFILEID_UNKNOWN) {
-    int rows = 0;
-    const WuFioTypeRow* table = WuFio_TypeTableA(&rows);
-    bool inRun = false;
-    for (int i = 0; i < rows && won < 0; ++i) {
-      if (table[i].code != static_cast<DWORD>(type)) {
-        if (inRun) break;
-        continue;
-      }
-      inRun = true;
+    for (const WuFioTypeRow& row : WuFio_TypeRowsOfCode(WuFio_TypeTableA(), type)) {
+      if (won >= 0) break;
       IWuReadFileClass* cls = nullptr;
-      if (FAILED(GetReaderClassById(&cls, table[i].readerClassId))) continue;
+      if (FAILED(GetReaderClassById(&cls, row.readerClassId))) continue;
       LONG k = classKey(cls);
       HRESULT answer = AskReader(k, file, head.data(), bytes, ext.c_str());
       if (answer == S_OK && type == kTypeNeedsPath) answer = cls->CheckPath(path);
@@ -202,17 +195,9 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
 HRESULT CWuFileIOManager::GetReaderKeyByTypeCode(LONG code, LONG* key) {
   if (!key || code < 0x6000) return E_INVALIDARG;
   *key = -1;
-  int rows = 0;
-  const WuFioTypeRow* table = WuFio_TypeTableB(&rows);
-  bool inRun = false;
-  for (int i = 0; i < rows; ++i) {
-    if (table[i].code != static_cast<DWORD>(code)) {
-      if (inRun) break;
-      continue;
-    }
-    inRun = true;
+  for (const WuFioTypeRow& row : WuFio_TypeRowsOfCode(WuFio_TypeTableB(), static_cast<DWORD>(code))) {
     IWuReadFileClass* cls = nullptr;
-    if (FAILED(GetReaderClassById(&cls, table[i].readerClassId))) continue;
+    if (FAILED(GetReaderClassById(&cls, row.readerClassId))) continue;
     cls->GetKey(key);
     cls->Release();
     return S_OK;
