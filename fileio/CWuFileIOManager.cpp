@@ -340,8 +340,10 @@ HRESULT CWuFileIOManager::FindByExtension(bool reader, LPCWSTR ext, LONG* key, v
     void* found = nullptr;
     if (FAILED(ClassOf(record, reader, &found))) continue;
     LONG own = -1;
-    // Both class interfaces put GetKey in slot 4.
-    static_cast<IWuReadFileClass*>(static_cast<IUnknown*>(found))->GetKey(&own);
+    if (reader)
+      static_cast<IWuReadFileClass*>(found)->GetKey(&own);
+    else
+      static_cast<IWuRenderFileClass*>(found)->GetKey(&own);
     *key = own;
     *out = found;
     return S_OK;
@@ -353,7 +355,7 @@ HRESULT CWuFileIOManager::FindReaderClassByExtension(IWuReadFileClass** out, LPC
                                                      LONG* key) {
   void* found = nullptr;
   HRESULT hr = FindByExtension(true, ext, key, out ? &found : nullptr);
-  if (out) *out = static_cast<IWuReadFileClass*>(static_cast<IUnknown*>(found));
+  if (out) *out = static_cast<IWuReadFileClass*>(found);
   return hr;
 }
 
@@ -361,7 +363,7 @@ HRESULT CWuFileIOManager::FindRendererClassByExtension(IWuRenderFileClass** out,
                                                        LONG* key) {
   void* found = nullptr;
   HRESULT hr = FindByExtension(false, ext, key, out ? &found : nullptr);
-  if (out) *out = static_cast<IWuRenderFileClass*>(static_cast<IUnknown*>(found));
+  if (out) *out = static_cast<IWuRenderFileClass*>(found);
   return hr;
 }
 

@@ -149,10 +149,7 @@ HRESULT CWuFileIOTypeEnum::Build(CWuFileIOManager* manager, DWORD filterFlags,
   for (LONG key = 0; key < list_->count; ++key) {
     WUFIO_CLASS_PART* part = Part(RecordAt(key));
     part->key = key;
-    if (part->object) {
-      // Both class interfaces put SetIndex in slot 3.
-      static_cast<IWuReadFileClass*>(static_cast<IUnknown*>(part->object))->SetIndex(key);
-    }
+    if (part->object) TellKey(part->object, key);
   }
   return S_OK;
 }
@@ -161,6 +158,22 @@ CWuReaderEnum* CWuReaderEnum::Create() { return NewZeroed<CWuReaderEnum>(); }
 CWuRendererEnum* CWuRendererEnum::Create() { return NewZeroed<CWuRendererEnum>(); }
 
 int CWuReaderEnum::Priority(const GUID& id) const { return WuFio_ReaderPriority(id); }
+
+void CWuReaderEnum::TellKey(IUnknown* object, LONG key) {
+  IWuReadFileClass* cls = nullptr;
+  if (SUCCEEDED(object->QueryInterface(IID_IWuReadFileClass, reinterpret_cast<void**>(&cls)))) {
+    cls->SetIndex(key);
+    cls->Release();
+  }
+}
+
+void CWuRendererEnum::TellKey(IUnknown* object, LONG key) {
+  IWuRenderFileClass* cls = nullptr;
+  if (SUCCEEDED(object->QueryInterface(IID_IWuRenderFileClass, reinterpret_cast<void**>(&cls)))) {
+    cls->SetIndex(key);
+    cls->Release();
+  }
+}
 int CWuRendererEnum::Priority(const GUID& id) const { return WuFio_RendererPriority(id); }
 
 // ---- CWuFIOPluginEnum ------------------------------------------------------------------

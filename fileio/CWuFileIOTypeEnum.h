@@ -46,6 +46,8 @@ class CWuFileIOTypeEnum : public IWuFileIOTypeEnum {
   // The access bit and the sort priority of a record.
   virtual DWORD AccessBit() const = 0;
   virtual int Priority(const GUID& pluginClassId) const = 0;
+  // Tells a loaded class object its key (SetIndex).
+  virtual void TellKey(IUnknown* object, LONG key) = 0;
 
  private:
   tWULIST* list_ = nullptr;              // records in key order
@@ -63,6 +65,7 @@ class CWuReaderEnum final : public CWuFileIOTypeEnum {
  protected:
   DWORD AccessBit() const override { return WUFIO_ACCESS_READER; }
   int Priority(const GUID& pluginClassId) const override;
+  void TellKey(IUnknown* object, LONG key) override;
 };
 
 class CWuRendererEnum final : public CWuFileIOTypeEnum {
@@ -74,6 +77,7 @@ class CWuRendererEnum final : public CWuFileIOTypeEnum {
  protected:
   DWORD AccessBit() const override { return WUFIO_ACCESS_RENDERER; }
   int Priority(const GUID& pluginClassId) const override;
+  void TellKey(IUnknown* object, LONG key) override;
 };
 
 // The plug-in records as information records. Unusable records are left out.
