@@ -169,6 +169,47 @@ TEST_F(ManagerTest, QueryInterfaceAnswersTheManagerOnly) {
   app->Release();
 }
 
+TEST_F(ManagerTest, SurrogateManagerHasNoPluginLists) {
+  ConfigureBasicAndOrder();
+  WuFio_SetManagerModuleFolder(U16(dir_).c_str());  // the cache paths are not set
+  std::string module = dir_ + "/FileIOSurrogate";
+  wutest::WriteBytes(module, "program");
+  _WUFIO_INITIALIZATION_METRICS metrics = {};
+  metrics.mask = 1u << 5;
+  metrics.values[5] = 55;
+  IWuFileIOMgrForApp* app = nullptr;
+  ASSERT_EQ(WUFileIO_CreateSurrogateManagerInstance(&app, WUFIO_CREATE_NEXT_TO_MODULE, &metrics,
+                                                    U16(module).c_str()),
+            S_OK);
+  LONG value = 0;
+  EXPECT_EQ(app->GetMetric(5, &value), S_OK);
+  EXPECT_EQ(value, 55);
+  EXPECT_EQ(app->GetReaderCount(), 0);
+  EXPECT_EQ(app->HasPlugin(kBasicTst), E_FAIL);
+  // Its caches live next to the module given, named after it.
+  WCHAR folder[260] = {}, name[260] = {};
+  ASSERT_TRUE(WuFio_GetCacheProfile(folder, name));
+  EXPECT_EQ(std::u16string(name), u"FileIOSurrogate FFCache_x86.ini");
+  EXPECT_EQ(WuFio_ComparePaths(folder, U16(dir_).c_str()), 0);
+  app->Release();
+}
+
+TEST_F(ManagerTest, ReferencesCountFromManyThreads) {
+  IWuFileIOMgrForApp* app = Create(WUFIO_CREATE_NO_SEARCH);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([app] {
+      for (int i = 0; i < 20000; ++i) {
+        app->AddRef();
+        app->Release();
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(app->AddRef(), 2u);
+  EXPECT_EQ(app->Release(), 1u);
+  EXPECT_EQ(app->Release(), 0u);
+}
+
 TEST_F(ManagerTest, MetricsInMemory) {
   IWuFileIOMgrForApp* app = Create(WUFIO_CREATE_NO_SEARCH);
   EXPECT_EQ(app->SetMetric(39, -5), S_OK);

@@ -84,6 +84,42 @@ TEST_F(CandidateTest, ConfigurationValuesBecomeRecords) {
   WuFio_FreePluginList(list);
 }
 
+// A configuration's key list is read whole, however long it is.
+TEST_F(CandidateTest, LongKeyListsAreReadWhole) {
+  std::vector<std::pair<std::string, std::string>> plugins;
+  for (int i = 0; i < 400; ++i)
+    plugins.push_back({"missing_library_number_" + std::to_string(1000 + i), "missing"});
+  plugins.push_back({"basic", PluginPath("fio_test_basic")});
+  WriteConfig("a.Fio2007-Config", plugins);
+  ASSERT_GT(wutest::ReadBytes(dir_ + "/a.Fio2007-Config").size(), 12000u);
+  tWULIST* list = Search();
+  EXPECT_EQ(RecordsAt(list, PluginPath("fio_test_basic")).size(), 1u);
+  WuFio_FreePluginList(list);
+}
+
+TEST_F(CandidateTest, CandidateListsFromPaths) {
+  std::u16string basic = U16(PluginPath("fio_test_basic"));
+  std::u16string bare = U16(std::string(FIO_TEST_PLUGIN_DIR) + "/FIO_TEST_ORDER");  // no extension
+  std::u16string again = U16(std::string(FIO_TEST_PLUGIN_DIR) + "/./x/../fio_test_basic.so");
+  tWULIST* paths = nullptr;
+  ASSERT_EQ(WuList_CreateExZ(&paths, 0, 4, 4, 0), S_OK);
+  for (const std::u16string* path : {&basic, &bare, &again})
+    ASSERT_EQ(WuList_InsertItem(paths, -1, path->c_str()), S_OK);
+  tWULIST* list = nullptr;
+  ASSERT_EQ(WuFio_SetPluginCandidateDLLs(&list, paths), S_OK);
+  // The bare name gets ".so" (and names no file, case counting on this
+  // system); the same library again is skipped.
+  ASSERT_EQ(WuFio_PluginCount(list), 1);
+  EXPECT_EQ(std::u16string(WuFio_PluginAt(list, 0)->path), basic);
+  EXPECT_EQ(WuFio_PluginAt(list, 0)->version, WUFIO_PLUGIN_RECORD_VERSION);
+  EXPECT_EQ(WuFio_PluginAt(list, 0)->modTime, WuDosGetDateTimeUTC(basic.c_str()));
+  WuFio_FreePluginList(list);
+  WuList_Destroy(paths);
+  ASSERT_EQ(WuFio_SetPluginCandidateDLLs(&list, nullptr, 0), S_OK);
+  EXPECT_EQ(WuFio_PluginCount(list), 0);
+  WuFio_FreePluginList(list);
+}
+
 TEST_F(CandidateTest, PathsTooLongAreRefused) {
   tWULIST* list = WuFio_NewPluginList();
   std::u16string tooLong = U16(dir_) + u"/" + std::u16string(270, u'z');
