@@ -31,11 +31,17 @@ CWuFileIOManager::CWuFileIOManager()
       plugins_(nullptr),
       metrics_(),
       mutex_(INVALID_HANDLE_VALUE),
+      flags_(0),
       templateCache_(nullptr),
       surrogateProcessId_(0) {}
 
 CWuFileIOManager::~CWuFileIOManager() {
   Shutdown();
+  // A manager that never got its mutex still owns what it was given.
+  if (readers_) readers_->Release();
+  if (renderers_) renderers_->Release();
+  if (pluginEnum_) pluginEnum_->Release();
+  WuFio_FreePluginList(plugins_);
   ReleaseProbeHolds();
   worker_.Stop();
 }
@@ -112,6 +118,7 @@ HRESULT CWuFileIOManager::Initialize(DWORD flags) { return InitializeEx(flags, n
 
 HRESULT CWuFileIOManager::InitializeEx(DWORD flags, LPCWSTR appFolderName) {
   metrics_[0] = static_cast<LONG>(flags & WUFIO_CREATE_IGNORE_CACHE);
+  flags_ = flags;
   WCHAR made[260] = {};
   if (!appFolderName) {
     WuFio_GetAppFolderName(nullptr, made, 260);
@@ -124,7 +131,9 @@ HRESULT CWuFileIOManager::InitializeEx(DWORD flags, LPCWSTR appFolderName) {
     if (!mutex) return E_FAIL;
     mutex_ = mutex;
   }
-  return WuFio_EnsureCachePaths(appFolderName, flags, nullptr);
+  // A manager without cache paths probes every library and keeps no cache.
+  WuFio_EnsureCachePaths(appFolderName, flags, nullptr);
+  return S_OK;
 }
 
 void CWuFileIOManager::Lock() {

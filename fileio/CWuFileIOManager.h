@@ -167,6 +167,7 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   tWULIST* plugins_;                 // the plug-in list (owned records)
   LONG metrics_[40];                 // in-memory metrics 0..39
   HANDLE mutex_;                     // the named mutex, INVALID_HANDLE_VALUE when none
+  DWORD flags_;                      // the flags of the last InitializeEx
   void* templateCache_;              // the global template cache (not made yet: stays NULL)
   DWORD surrogateProcessId_;         // the surrogate this manager talks to, 0 none
   std::vector<HMODULE> probeHolds_;  // libraries kept loaded between probe and refresh

@@ -347,8 +347,9 @@ HRESULT CWuFileIOManager::AddPluginCandidates(tWULIST** out, const WCHAR* const*
   if (!out) return E_POINTER;
   *out = nullptr;
   Lock();
-  HRESULT hr = WuFio_EnsureCachePaths(nullptr, flags, nullptr);
-  if (SUCCEEDED(hr)) hr = WuFio_SetPluginCandidateDLLs(out, paths, count);
+  // Without cache paths every library is probed.
+  WuFio_EnsureCachePaths(nullptr, flags, nullptr);
+  HRESULT hr = WuFio_SetPluginCandidateDLLs(out, paths, count);
   if (SUCCEEDED(hr) && WuFio_PluginCount(*out) > 0) hr = LoadPluginsFromCache(*out, flags, nullptr);
   Unlock();
   return hr;
@@ -359,11 +360,10 @@ HRESULT CWuFileIOManager::FindPlugins(tWULIST** out, DWORD flags, LONG* reserved
   if (!out) return E_POINTER;
   *out = nullptr;
   Lock();
-  HRESULT hr = WuFio_EnsureCachePaths(nullptr, flags, nullptr);
-  if (SUCCEEDED(hr)) {
-    *out = WuFio_NewPluginList();
-    hr = *out ? SearchFolders(*out) : E_OUTOFMEMORY;
-  }
+  // Without cache paths every library is probed.
+  WuFio_EnsureCachePaths(nullptr, flags, nullptr);
+  *out = WuFio_NewPluginList();
+  HRESULT hr = *out ? SearchFolders(*out) : E_OUTOFMEMORY;
   if (SUCCEEDED(hr)) hr = LoadPluginsFromCache(*out, flags, nullptr);
   Unlock();
   return hr;
@@ -371,7 +371,7 @@ HRESULT CWuFileIOManager::FindPlugins(tWULIST** out, DWORD flags, LONG* reserved
 
 HRESULT CWuFileIOManager::SaveCache(DWORD flags) {
   if (WuFio_PluginCount(plugins_) == 0) return S_OK;
-  if (!WuFio_CachePathsSet()) WuFio_EnsureCachePaths(nullptr, 0, nullptr);
+  if (!WuFio_CachePathsSet()) WuFio_EnsureCachePaths(nullptr, flags_, nullptr);
   WCHAR folder[260] = {}, name[260] = {};
   if (!WuFio_GetCacheProfile(folder, name)) return E_FAIL;
   CWuProfile cache(folder, name);
@@ -381,9 +381,14 @@ HRESULT CWuFileIOManager::SaveCache(DWORD flags) {
   auto keep = [&result](HRESULT hr) {
     if (FAILED(hr) && SUCCEEDED(result)) result = hr;
   };
+  // A library's first record clears the library's section; the library's
+  // other records are then written too, so that no class key is lost.
+  bool wholeLibrary = false;
   for (LONG i = 0; i < WuFio_PluginCount(plugins_); ++i) {
     WUFIO_PLUGIN_RECORD* record = WuFio_PluginAt(plugins_, i);
-    if (!(flags & 1) && !(record->flags & WUFIO_PLUGIN_CHANGED)) continue;
+    if (record->flags & WUFIO_PLUGIN_FIRST)
+      wholeLibrary = (flags & 1) || (record->flags & WUFIO_PLUGIN_CHANGED);
+    if (!(flags & 1) && !wholeLibrary && !(record->flags & WUFIO_PLUGIN_CHANGED)) continue;
     std::u16string library = LibrarySection(record);
     cache.SetSection(library.c_str());
     if (record->flags & WUFIO_PLUGIN_FIRST) {

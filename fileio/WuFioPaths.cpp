@@ -188,6 +188,8 @@ HRESULT WuFio_EnsureCachePaths(LPCWSTR appFolderName, DWORD flags, LPCWSTR modul
     } else {
       WuFio_GetManagerModuleFolder(folder, 260);
     }
+    // Without a folder the profiles would land elsewhere: none are kept.
+    if (!*folder) return E_FAIL;
     std::u16string file = ModuleFileName(modulePath);
     std::u16string moduleName = WuGetFileNamePtrW(file.c_str());
     cacheFolder = metricsFolder = folder;

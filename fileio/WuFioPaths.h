@@ -40,7 +40,8 @@ constexpr DWORD WUFIO_CREATE_CACHE_NEXT_TO_MODULE = 0x40;
 // metrics) followed by the application folder name, created; next to the
 // module with flag 0x40, or when a folder cannot be had. `modulePath`
 // (NULL: the program) gives the application folder name when
-// `appFolderName` is NULL, and the fallback names.
+// `appFolderName` is NULL, and the fallback names. E_FAIL (nothing set)
+// when not even the module's folder can be had.
 HRESULT WuFio_EnsureCachePaths(LPCWSTR appFolderName, DWORD flags, LPCWSTR modulePath);
 // Whether the paths are set.
 bool WuFio_CachePathsSet();

@@ -142,6 +142,48 @@ TEST_F(CacheTest, IncompleteEntriesAreProbedAgain) {
   }
 }
 
+// Rewriting a library's first class clears the library's section: its
+// other classes are written again with it, not lost.
+TEST_F(CacheTest, RewritingTheFirstClassKeepsTheOthers) {
+  WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")}});
+  Create(0)->Release();
+  IWuFileIOMgrForApp* app = Create(0);
+  std::vector<WUFIO_PLUGIN_RECORD*> records = Records(app);
+  ASSERT_EQ(records.size(), 3u);
+  ASSERT_TRUE(records[0]->flags & WUFIO_PLUGIN_FIRST);
+  records[0]->flags |= WUFIO_PLUGIN_CHANGED;
+  EXPECT_EQ(app->SaveCache(0), S_OK);
+  app->Release();
+  const std::string text = CacheText();
+  for (const char* key : {"{B0000001-0001-4000-8000-000000000001}=TST",
+                          "{B0000002-0002-4000-8000-000000000002}=TSX",
+                          "{B0000003-0003-4000-8000-000000000003}=WAV"})
+    EXPECT_NE(text.find(key), std::string::npos) << key;
+  wu_test::ResetPluginCounts();
+  app = Create(0);
+  EXPECT_EQ(PluginCountsOf("fio_test_basic")[kWuFioTestLoads], 0);
+  EXPECT_EQ(app->GetReaderCount(), 3);
+  app->Release();
+}
+
+// A module folder too long for the cache's path: no cache is kept (none
+// written under a cut name), and every start probes.
+TEST_F(CacheTest, NoCacheWithoutAPathThatFits) {
+  std::string folder = dir_ + "/" + std::string(200, 'a') + "/" + std::string(60, 'b');
+  ASSERT_EQ(system(("mkdir -p '" + folder + "'").c_str()), 0);
+  WuFio_SetManagerModuleFolder(U16(folder).c_str());
+  std::u16string basic = U16(PluginPath("fio_test_basic"));
+  const WCHAR* paths[] = {basic.c_str()};
+  for (int start = 0; start < 2; ++start) {
+    IWuFileIOMgrForApp* app = nullptr;
+    ASSERT_EQ(WUFileIO_CreateInstance(&app, WUFIO_CREATE_NEXT_TO_MODULE, paths, 1), S_OK);
+    EXPECT_EQ(app->GetReaderCount(), 3);
+    app->Release();
+  }
+  EXPECT_EQ(PluginCountsOf("fio_test_basic")[kWuFioTestLoads], 2);
+  EXPECT_EQ(system(("test -z \"$(ls -A '" + folder + "')\"").c_str()), 0);
+}
+
 TEST_F(CacheTest, MoreThanSixteenClassesSurviveACachedStart) {
   WriteConfig("a.Fio2007-Config", {{"many", PluginPath("fio_test_many")}});
   Create(0)->Release();
