@@ -163,6 +163,10 @@ bool CWuFileIOManager::ReadCache(tWULIST* list) {
   bool allFresh = true;
   for (LONG i = 0; i < WuFio_PluginCount(list);) {
     WUFIO_PLUGIN_RECORD* record = WuFio_PluginAt(list, i);
+    if (!(record->flags & WUFIO_PLUGIN_FIRST)) {  // a class found before: not a library
+      ++i;
+      continue;
+    }
     std::u16string library = LibrarySection(record);
     cache.SetSection(library.c_str());
     DWORD modTime = static_cast<DWORD>(cache.GetInt(u"ModTime", 0));
@@ -301,8 +305,8 @@ HRESULT CWuFileIOManager::LoadPluginsFromCache(tWULIST* list, DWORD flags, void*
   if (!bypass && ReadCache(list)) return S_OK;
   for (LONG i = 0; i < WuFio_PluginCount(list);) {
     WUFIO_PLUGIN_RECORD* record = WuFio_PluginAt(list, i);
-    const DWORD wanted = WUFIO_PLUGIN_STALE | WUFIO_PLUGIN_FIRST;
-    if (bypass || (record->flags & wanted) == wanted) {
+    // Libraries only: every one when the cache was bypassed, else the stale.
+    if ((record->flags & WUFIO_PLUGIN_FIRST) && (bypass || (record->flags & WUFIO_PLUGIN_STALE))) {
       record->flags &= ~WUFIO_PLUGIN_STALE;
       i += 1 + Probe(list, i);
     } else {

@@ -103,6 +103,27 @@ TEST_F(ManagerTest, KeyedInfoFiltersThePlugins) {
   }
 }
 
+// Two libraries offering the same plug-in classes: the lists take the first.
+TEST_F(ManagerTest, DuplicateClassesAreListedOnce) {
+  std::string copy = dir_ + "/copy.so";
+  ASSERT_TRUE(CopyFileW(U16(PluginPath("fio_test_basic")).c_str(), U16(copy).c_str(), FALSE));
+  WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")}, {"copy", copy}});
+  IWuFileIOMgrForApp* app = Create(0);
+  LONG plugins = 0;
+  app->GetPluginCount(&plugins);
+  EXPECT_EQ(plugins, 6);
+  EXPECT_EQ(app->GetReaderCount(), 3);
+  EXPECT_EQ(app->GetRendererCount(), 1);
+  IWuReadFileClass* cls = nullptr;
+  ASSERT_EQ(app->GetReaderClassById(&cls, kBasicTstReader), S_OK);
+  cls->Release();
+  WUFIO_PLUGIN_INFO info = {};
+  info.size = WUFIO_PLUGIN_INFO_SIZE;
+  ASSERT_EQ(app->GetPluginInfo(kBasicTst, &info), S_OK);
+  EXPECT_EQ(std::u16string(info.path), U16(PluginPath("fio_test_basic")));
+  app->Release();
+}
+
 TEST_F(ManagerTest, KeyedInfoMetricZeroIgnoresTheCache) {
   WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")}});
   Create(0)->Release();
