@@ -32,6 +32,8 @@ CWuFileIOManager::CWuFileIOManager()
       metrics_(),
       mutex_(INVALID_HANDLE_VALUE),
       flags_(0),
+      lockOwner_(0),
+      lockDepth_(0),
       templateCache_(nullptr),
       surrogateProcessId_(0) {}
 
@@ -137,11 +139,15 @@ HRESULT CWuFileIOManager::InitializeEx(DWORD flags, LPCWSTR appFolderName) {
 }
 
 void CWuFileIOManager::Lock() {
-  if (mutex_ != INVALID_HANDLE_VALUE) WaitForSingleObject(mutex_, INFINITE);
+  if (mutex_ == INVALID_HANDLE_VALUE) return;
+  WaitForSingleObject(mutex_, INFINITE);
+  if (lockDepth_++ == 0) lockOwner_.store(GetCurrentThreadId());
 }
 
 void CWuFileIOManager::Unlock() {
-  if (mutex_ != INVALID_HANDLE_VALUE) ReleaseMutex(mutex_);
+  if (mutex_ == INVALID_HANDLE_VALUE) return;
+  if (--lockDepth_ == 0) lockOwner_.store(0);
+  ReleaseMutex(mutex_);
 }
 
 HRESULT CWuFileIOManager::Shutdown() {
@@ -159,8 +165,8 @@ HRESULT CWuFileIOManager::Shutdown() {
   templateCache_ = nullptr;
   surrogateProcessId_ = 0;
   HANDLE mutex = mutex_;
+  Unlock();
   mutex_ = INVALID_HANDLE_VALUE;
-  ReleaseMutex(mutex);
   CloseHandle(mutex);
   return S_OK;
 }

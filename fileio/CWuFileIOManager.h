@@ -168,6 +168,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   LONG metrics_[40];                 // in-memory metrics 0..39
   HANDLE mutex_;                     // the named mutex, INVALID_HANDLE_VALUE when none
   DWORD flags_;                      // the flags of the last InitializeEx
+  std::atomic<DWORD> lockOwner_;     // the thread that holds the mutex through Lock, 0 none
+  LONG lockDepth_;                   // its holds (read and written by that thread only)
   void* templateCache_;              // the global template cache (not made yet: stays NULL)
   DWORD surrogateProcessId_;         // the surrogate this manager talks to, 0 none
   std::vector<HMODULE> probeHolds_;  // libraries kept loaded between probe and refresh

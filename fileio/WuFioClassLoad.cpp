@@ -18,6 +18,7 @@
 #include "platform/com/oleauto.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/module.h"
+#include "platform/kernel/threads.h"
 
 namespace {
 
@@ -191,6 +192,10 @@ HRESULT CWuFileIOManager::LoadRecordClasses(WUFIO_PLUGIN_RECORD* record) {
       WuFio_PartState(&record->renderer) != WUFIO_CLASS_NOT_LOADED)
     return S_OK;
   LoadRequest request{this, record};
+  // A thread that holds the mutex (a plug-in asking for classes while its
+  // library is probed) would wait for the worker, which waits for the
+  // mutex: it loads the classes itself.
+  if (lockOwner_.load() == GetCurrentThreadId()) return LoadOnWorker(&request);
   HRESULT result = E_FAIL;
   HRESULT hr = worker_.RunSync(&CWuFileIOManager::LoadOnWorker, &request, &result);
   return FAILED(hr) ? hr : result;

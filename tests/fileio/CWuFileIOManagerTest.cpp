@@ -352,6 +352,21 @@ TEST_F(ManagerTest, TwoThreadsFetchingClassesEachLoadThemOnce) {
   app->Release();
 }
 
+// A library probed again on a live manager asks it for a class that is
+// not loaded yet, while the probing thread holds the manager's mutex.
+TEST_F(ManagerTest, APluginAskingForClassesWhileProbedIsAnswered) {
+  WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")}});
+  Create(0)->Release();
+  IWuFileIOMgrForApp* app = Create(0);  // from the cache: no class loaded
+  ASSERT_EQ(RecordOf(app, kBasicTst)->reader.object, nullptr);
+  tWULIST* list = nullptr;
+  ASSERT_EQ(app->FindPlugins(&list, WUFIO_CREATE_IGNORE_CACHE, nullptr), S_OK);
+  EXPECT_EQ(WuFio_PluginCount(list), 3);
+  EXPECT_NE(RecordOf(app, kBasicTst)->reader.object, nullptr);  // loaded for the plug-in
+  WuFio_FreePluginList(list);
+  app->Release();
+}
+
 TEST_F(ManagerTest, TypeEnumeratorsSkipAndNext) {
   WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")}});
   IWuFileIOMgrForApp* app = Create(0);

@@ -160,7 +160,18 @@ class Renderer final : public WuFioTestObject<IWuRenderFileClass> {
 class ClassList final : public WuFioTestObject<IWuFileIOClassList> {
  public:
   ClassList() : WuFioTestObject<IWuFileIOClassList>(IID_IWuFileIOClassList) {}
-  HRESULT Initialize(IWuFileIOManager*) override { return S_OK; }
+  // Asks the manager for the first reader class of the table, as a plug-in
+  // that looks at its installed classes would (the manager is probing it).
+  HRESULT Initialize(IWuFileIOManager* manager) override {
+    if (!manager) return S_OK;
+    for (int i = 0; i < g_fioTestInfoCount; ++i) {
+      if (!g_fioTestInfos[i].readerId) continue;
+      IWuReadFileClass* cls = nullptr;
+      if (manager->GetReaderClassById(&cls, *g_fioTestInfos[i].readerId) == S_OK) cls->Release();
+      break;
+    }
+    return S_OK;
+  }
   HRESULT GetCount(LONG* count) override {
     *count = g_fioTestInfoCount;
     return S_OK;
