@@ -36,6 +36,18 @@ TEST_F(ManagerTest, NoSearchGivesAManagerWithoutPlugins) {
   EXPECT_EQ(app->Release(), 0u);
 }
 
+// The test plug-in folder's own configuration file names its libraries
+// relative to the folder, without extension.
+TEST_F(ManagerTest, TheTestPluginFolderConfigures) {
+  WuFio_SetManagerModuleFolder(U16(FIO_TEST_PLUGIN_DIR).c_str());
+  IWuFileIOMgrForApp* app = Create(WUFIO_CREATE_NO_CACHE_WRITE | WUFIO_CREATE_IGNORE_CACHE);
+  ASSERT_NE(app, nullptr);
+  EXPECT_EQ(app->HasPlugin(kBasicTst), S_OK);
+  EXPECT_EQ(app->HasPlugin(kOrderFirst), S_OK);
+  EXPECT_EQ(app->HasPlugin(kPreload), S_FALSE);
+  app->Release();
+}
+
 TEST_F(ManagerTest, PathsFormUsesExactlyTheGivenLibraries) {
   ConfigureBasicAndOrder();
   std::u16string basic = U16(PluginPath("fio_test_basic"));
