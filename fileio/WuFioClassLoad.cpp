@@ -27,7 +27,8 @@ typedef HRESULT (*DllGetClassObjectFn)(REFCLSID, REFIID, void**);
 // Loads the record's preload modules from its library's folder. S_FALSE
 // when there are none, 0x8004E03C for a list or a path too long; names
 // outside the folder and missing files are skipped, load failures
-// ignored. Sets WUFIO_PLUGIN_PRELOADED.
+// ignored. The modules loaded are kept with the record, which frees them;
+// sets WUFIO_PLUGIN_PRELOADED.
 HRESULT LoadPreloads(WUFIO_PLUGIN_RECORD* record) {
   if (!record->preloads || !*record->preloads) return S_FALSE;
   WCHAR folder[260] = {};
@@ -35,6 +36,13 @@ HRESULT LoadPreloads(WUFIO_PLUGIN_RECORD* record) {
   *WuGetFileNamePtrW(folder) = 0;
   if (!*folder) return S_FALSE;
   if (lstrlenW(record->preloads) > 259) return WUFIO_E_BUFFER_TOO_SMALL;
+  // At most one module per name: the list's length bounds the count.
+  LONG names = 1;
+  for (const WCHAR* c = record->preloads; *c; ++c) names += *c == u';';
+  auto* loaded = static_cast<HMODULE*>(WuGlobalNew(sizeof(HMODULE) * static_cast<SIZE_T>(names)));
+  if (!loaded) return E_OUTOFMEMORY;
+  LONG count = 0;
+  HRESULT result = S_OK;
   const WCHAR* at = record->preloads;
   while (*at) {
     const WCHAR* end = at;
@@ -44,10 +52,31 @@ HRESULT LoadPreloads(WUFIO_PLUGIN_RECORD* record) {
     if (name.empty()) continue;
     std::u16string full = std::u16string(folder) + name;
     if (!*WuGetFileNameExtensionPtrW(name.c_str())) full += platform::kSharedLibraryExtension;
-    if (full.size() >= 260) return WUFIO_E_BUFFER_TOO_SMALL;
+    if (full.size() >= 260) {
+      result = WUFIO_E_BUFFER_TOO_SMALL;
+      break;
+    }
     if (!WuFio_PathIsInside(full.c_str(), folder) || !WuDoesFileExist(full.c_str())) continue;
-    LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    HMODULE module = LoadLibraryExW(full.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (module && count < names) loaded[count++] = module;
   }
+  // Kept with the record (also on failure, so that they are freed with it).
+  if (count) {
+    HMODULE* all = static_cast<HMODULE*>(
+        WuGlobalNew(sizeof(HMODULE) * static_cast<SIZE_T>(record->preloadedCount + count)));
+    if (!all) {
+      for (LONG i = 0; i < count; ++i) FreeLibrary(loaded[i]);
+      WuGlobalDelete(loaded);
+      return E_OUTOFMEMORY;
+    }
+    for (LONG i = 0; i < record->preloadedCount; ++i) all[i] = record->preloaded[i];
+    for (LONG i = 0; i < count; ++i) all[record->preloadedCount + i] = loaded[i];
+    WuGlobalDelete(record->preloaded);
+    record->preloaded = all;
+    record->preloadedCount += count;
+  }
+  WuGlobalDelete(loaded);
+  if (FAILED(result)) return result;
   record->flags |= WUFIO_PLUGIN_PRELOADED;
   return S_OK;
 }
@@ -111,7 +140,7 @@ HRESULT CWuFileIOManager::CreateClass(WUFIO_PLUGIN_RECORD* record, REFIID iid, v
   record->flags &= ~WUFIO_PLUGIN_IN_SURROGATE;
   if (!record->module) {
     HRESULT preloaded = LoadPreloads(record);
-    if (preloaded == WUFIO_E_BUFFER_TOO_SMALL) return preloaded;
+    if (FAILED(preloaded)) return preloaded;
     HMODULE module = LoadLibraryExW(record->path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module) return E_UNEXPECTED;
     auto get = reinterpret_cast<DllGetClassObjectFn>(GetProcAddress(module, "DllGetClassObject"));

@@ -94,6 +94,8 @@ WUFIO_PLUGIN_RECORD* WuFio_CopyPluginRecord(const WUFIO_PLUGIN_RECORD* source) {
   record->flags &= ~WUFIO_PLUGIN_PRELOADED;
   record->dialogName = nullptr;
   record->preloads = nullptr;
+  record->preloaded = nullptr;
+  record->preloadedCount = 0;
   record->reader.object = nullptr;
   record->reader.extensions = nullptr;
   record->renderer.object = nullptr;
@@ -116,25 +118,11 @@ void WuFio_FreePluginRecord(WUFIO_PLUGIN_RECORD* record) {
   record->factory = nullptr;
   if (record->module) FreeLibrary(record->module);
   record->module = nullptr;
-  // The preload modules: each one that is loaded is freed once.
-  if ((record->flags & WUFIO_PLUGIN_PRELOADED) && record->preloads) {
-    WCHAR folder[520] = {};
-    WuStrCpyN(folder, record->path, 520);
-    *WuGetFileNamePtrW(folder) = 0;
-    const WCHAR* at = record->preloads;
-    while (*at) {
-      const WCHAR* end = at;
-      while (*end && *end != u';') ++end;
-      std::u16string name(at, static_cast<size_t>(end - at));
-      if (!name.empty()) {
-        std::u16string full = std::u16string(folder) + name;
-        if (!*WuGetFileNameExtensionPtrW(name.c_str())) full += platform::kSharedLibraryExtension;
-        HMODULE loaded = GetModuleHandleW(full.c_str());
-        if (loaded) FreeLibrary(loaded);
-      }
-      at = *end ? end + 1 : end;
-    }
-  }
+  // The preload modules this record loaded, each once.
+  for (LONG i = 0; i < record->preloadedCount; ++i) FreeLibrary(record->preloaded[i]);
+  WuGlobalDelete(record->preloaded);
+  record->preloaded = nullptr;
+  record->preloadedCount = 0;
   WuGlobalDelete(record->dialogName);
   WuGlobalDelete(record->preloads);
   WuGlobalDelete(record->reader.extensions);

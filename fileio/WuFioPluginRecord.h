@@ -56,6 +56,8 @@ struct WUFIO_PLUGIN_RECORD {
   LPWSTR dialogName;       // owned: the dialog name, or NULL
   DWORD langId;            // LCID the cached texts were made for
   LPWSTR preloads;         // owned: ";"-separated preload modules, or NULL
+  HMODULE* preloaded;      // owned: the preload modules this record loaded, or NULL
+  LONG preloadedCount;     // their number
   DWORD flags;             // WUFIO_PLUGIN_* state flags
   DWORD streamType;        // stream type, from the class list
   DWORD access;            // WUFIO_ACCESS_* bits
@@ -83,8 +85,8 @@ WUFIO_PLUGIN_RECORD* WuFio_NewPluginRecord();
 // A copy of `source` with copies of its texts, without module, factory or
 // class objects; NULL when memory runs out.
 WUFIO_PLUGIN_RECORD* WuFio_CopyPluginRecord(const WUFIO_PLUGIN_RECORD* source);
-// Frees the record: its texts, its preload modules when it loaded them, its
-// class objects, its factory and its library. NULL is ignored.
+// Frees the record: its class objects, its factory, its library, then the
+// preload modules it loaded (each once) and its texts. NULL is ignored.
 void WuFio_FreePluginRecord(WUFIO_PLUGIN_RECORD* record);
 // Frees every record of the list and the list. NULL is ignored.
 void WuFio_FreePluginList(tWULIST* list);

@@ -281,6 +281,32 @@ TEST_F(CandidateTest, PreloadModules) {
   }
 }
 
+// A listed module the record skipped is not freed with it, even when the
+// program has loaded it (here the copy outside the plug-in's folder, which
+// also satisfies the plug-in).
+TEST_F(CandidateTest, OnlyThePreloadsARecordLoadedAreFreed) {
+  const std::string folder = dir_ + "/plug";
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string plugin = folder + "/fio_test_preload.so";
+  const std::string outside = dir_ + "/libfio_test_dep.so";
+  ASSERT_TRUE(CopyFileW(U16(PluginPath("fio_test_preload")).c_str(), U16(plugin).c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(U16(std::string(FIO_TEST_PLUGIN_DIR) + "/libfio_test_dep.so").c_str(),
+                        U16(outside).c_str(), FALSE));
+  WriteConfig("a.Fio2007-Config", {{"pre", plugin}});
+  WritePreloadCache(cachePath_, plugin, "..\\libfio_test_dep");
+  HMODULE own = LoadLibraryW(U16(outside).c_str());
+  ASSERT_NE(own, nullptr);
+  IWuFileIOMgrForApp* app = Create(0);
+  WUFIO_PLUGIN_RECORD* record = RecordOf(app, kPreload);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(Impl(app)->LoadRecordClasses(record), S_OK);
+  EXPECT_EQ(record->preloadedCount, 0);
+  app->Release();
+  EXPECT_EQ(PluginCountsOf("fio_test_dep")[kWuFioTestUnloads], 0);
+  EXPECT_TRUE(FreeLibrary(own));
+  EXPECT_EQ(PluginCountsOf("fio_test_dep")[kWuFioTestUnloads], 1);
+}
+
 TEST(ExtensionListTest, Normalises) {
   struct Case {
     const char16_t* in;
