@@ -276,14 +276,17 @@ TEST(WuScopePixels, FadeRoundsClampsAndKeepsBackdrop) {
   for (const Case& c : cases) {
     Scope s(0);
     s.SetFade(c.value);
+    // One pixel inside the blocks handled together, one at the very end
+    // of the image's memory (the top row's last pixel), handled alone.
     BYTE* p = const_cast<BYTE*>(s.Px(0, 1));
-    BYTE* backdrop = const_cast<BYTE*>(s.Px(0, 0));  // on the diagonal, intensity 0
-    uint32_t grey = s.Colour(0, 0);
+    BYTE* last = const_cast<BYTE*>(s.Px(s.W() - 1, 0));
+    uint32_t grey = s.Colour(0, 0);  // on the diagonal, intensity 0
     std::memcpy(p, c.in, 4);
+    std::memcpy(last, c.in, 4);
     ScopeFade(&s.inst);
     EXPECT_EQ(std::vector<BYTE>(p, p + 4), std::vector<BYTE>(c.out, c.out + 4)) << c.value;
+    EXPECT_EQ(std::vector<BYTE>(last, last + 4), std::vector<BYTE>(c.out, c.out + 4)) << c.value;
     EXPECT_EQ(s.Colour(0, 0), grey) << "backdrop pixels (intensity 0) are left";
-    (void)backdrop;
   }
 }
 
