@@ -290,6 +290,34 @@ TEST(WuScopePixels, FadeRoundsClampsAndKeepsBackdrop) {
   }
 }
 
+TEST(WuScopePixels, FadeOfEveryByteValue) {
+  // Every byte value in every channel, across the whole image (blocks and
+  // tail alike), against byte * fade + 0.5 rounded to even and clamped.
+  for (float value : {0.81f, 0.25f, 0.5f, 0.0001f, 0.9998f, 1.0f, 2.25f, 4.0f}) {
+    Scope s(0, 31);
+    const float factor = std::sqrt(value);
+    s.SetFade(value);
+    ASSERT_EQ(s.inst.fade, factor);
+    size_t bytes = static_cast<size_t>(-s.inst.rowStep) * s.H();
+    std::vector<BYTE> in(bytes);
+    for (size_t k = 0; k < bytes; ++k) in[k] = static_cast<BYTE>((k * 7 + k / 256) & 0xFF);
+    for (size_t k = 3; k < bytes; k += 4)
+      if (k % 44 == 3) in[k] = 0;  // some unlit pixels among them
+    std::memcpy(s.inst.bits, in.data(), bytes);
+    ScopeFade(&s.inst);
+    for (size_t k = 0; k < bytes; ++k) {
+      size_t pixel = k & ~size_t{3};
+      BYTE expected = in[k];
+      if (in[pixel + 3]) {
+        float v = std::nearbyint(static_cast<float>(in[k]) * factor + 0.5f);
+        expected = static_cast<BYTE>(std::min(v, 255.0f));
+      }
+      ASSERT_EQ(s.inst.bits[k], expected) << "value " << value << " byte " << k << " was "
+                                          << int(in[k]);
+    }
+  }
+}
+
 TEST(WuScopePixels, FadeZeroAndResetRestoreBackdropAt255Of256) {
   for (DWORD style : {0u, SCOPES_MIDSIDE, SCOPES_HALFPLANE, SCOPES_POLAR}) {
     Scope s(style, 64);
