@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fileio/CWuFileIOTypeEnum.h"
+#include "fileio/CWuTemplateCache.h"
 #include "fileio/WuFioPaths.h"
 #include "foundation/WuList.h"
 #include "foundation/WuString.h"
@@ -59,6 +60,12 @@ HRESULT CWuFileIOManager::QueryInterface(REFIID iid, void** object) {
   if (IsEqualGUID(iid, IID_IWuFileIOManager) || IsEqualGUID(iid, IID_IWuFileIOMgrForApp) ||
       IsEqualGUID(iid, IID_IUnknown)) {
     *object = static_cast<IWuFileIOMgrForApp*>(this);
+    AddRef();
+    return S_OK;
+  }
+  // The object itself, for the library's own helpers (the template caches).
+  if (IsEqualGUID(iid, IID_CWuFileIOManager)) {
+    *object = this;
     AddRef();
     return S_OK;
   }
@@ -161,8 +168,9 @@ HRESULT CWuFileIOManager::Shutdown() {
   pluginEnum_ = nullptr;
   WuFio_FreePluginList(plugins_);
   plugins_ = nullptr;
-  // No template cache is made yet and no surrogate is ever connected.
-  templateCache_ = nullptr;
+  // The global template cache goes with the manager; no surrogate is ever
+  // connected.
+  WuFio_DropManagerTemplateCache(&templateCache_);
   surrogateProcessId_ = 0;
   HANDLE mutex = mutex_;
   Unlock();

@@ -1,6 +1,7 @@
 // The list stream and the template stream over it.
 #include "fileio/CWuListStream.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
