@@ -1,0 +1,450 @@
+// Project-link info and application launch: argument texts, application
+// paths from open commands, the known-application test, loading the link,
+// the launch's checks, the hand-over to running instances, the start of
+// the registered application and the two launch dialogs.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "foundation/WuPathStrings.h"
+#include "foundation/WuResPool.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/threads.h"
+#include "platform/registry/registry.h"
+#include "platform/user/controls.h"
+#include "platform/user/dialogs.h"
+#include "platform/user/frontend.h"
+#include "shellui/CWuLinkProjectInfo.h"
+#include "shellui/WuProjLinkLaunch.h"
+#include "shellui/WuShellUIPool.h"
+#include "tests/common/TestUtil.h"
+#include "tests/common/VersionBlock.h"
+#include "tests/shellui/LaunchFakes.h"
+
+namespace {
+
+using wutest::ReadBytes;
+using wutest::StateRoot;
+using wutest::U16;
+using wutest::U8;
+using wutest::WriteBytes;
+
+constexpr HRESULT kAbsent = static_cast<HRESULT>(0x8004E00A);
+constexpr HRESULT kNoMediaPath = static_cast<HRESULT>(0x8004E016);
+constexpr HRESULT kTooLong = static_cast<HRESULT>(0x8004E03C);
+constexpr HRESULT kInvalidLink = static_cast<HRESULT>(0x8004E05D);
+
+// ---- Side files built byte by byte ------------------------------------------------------------
+
+void Put32(std::string* out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+std::string Text(const std::u16string& text) {
+  std::string out;
+  for (char16_t c : text) {
+    out.push_back(static_cast<char>(c & 0xFF));
+    out.push_back(static_cast<char>(c >> 8));
+  }
+  out += std::string(2, '\0');
+  return out;
+}
+std::string Chunk(const char* id, const std::string& data) {
+  std::string out(id, 4);
+  Put32(&out, static_cast<uint32_t>(data.size()));
+  out += data;
+  if (data.size() % 2) out.push_back('\0');
+  return out;
+}
+std::string Version() {
+  std::string v;
+  Put32(&v, 0x01000100);
+  return Chunk("splv", v);
+}
+std::string SideFile(const std::string& chunks) {
+  std::string out = "RIFF";
+  Put32(&out, static_cast<uint32_t>(4 + chunks.size()));
+  return out + "WUPL" + chunks;
+}
+
+// The fields of a link in a side file; an empty text leaves its chunk out.
+struct Link {
+  std::u16string projectPath;
+  std::u16string commandLine;
+  std::u16string windowClass;
+  std::u16string creatorInfo;
+  std::string projectData;  // a whole "LIST" "spel" block, or empty
+};
+std::string LinkChunks(const Link& link) {
+  std::string chunks = Version();
+  if (!link.projectPath.empty()) chunks += Chunk("splp", Text(link.projectPath));
+  if (!link.commandLine.empty()) chunks += Chunk("spcl", Text(link.commandLine));
+  if (!link.creatorInfo.empty()) chunks += Chunk("spca", Text(link.creatorInfo));
+  if (!link.windowClass.empty()) chunks += Chunk("spcc", Text(link.windowClass));
+  if (!link.projectData.empty()) chunks += Chunk("spem", link.projectData);
+  return chunks;
+}
+
+// ---- Registry ------------------------------------------------------------------------------------
+
+void SetDefault(const std::u16string& key, const std::u16string& value) {
+  HKEY h = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
+                            nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(h, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * 2)),
+            ERROR_SUCCESS);
+  RegCloseKey(h);
+}
+// Registers `command` as the open command of `ext` (file type "<ext>file").
+void RegisterOpenCommand(const std::u16string& ext, const std::u16string& command) {
+  std::u16string type = ext.substr(1) + u"file";
+  SetDefault(ext, type);
+  SetDefault(type + u"\\shell\\open\\command", command);
+}
+
+// Polls for a file the launch target writes (at most 10 s); its text.
+std::string WaitForFile(const std::string& path) {
+  for (int i = 0; i < 1000; ++i) {
+    if (std::filesystem::exists(path)) return ReadBytes(path);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return "";
+}
+
+// ---- Argument texts ---------------------------------------------------------------------------
+
+TEST(ProjLinkArguments, CommandLinesBecomeArgumentTexts) {
+  struct Case {
+    const char16_t* commandLine;
+    const char16_t* expected;
+  } cases[] = {
+      {u"-open %s", u"-open C:\\a.wav"},
+      {u"-open", u"-open \"C:\\a.wav\""},
+      {u"", u"\"C:\\a.wav\""},
+      {nullptr, u"\"C:\\a.wav\""},
+      // Data from a media file is never a format: only "%s" and "%%" mean
+      // something; "%d", "$d" and a second "%s" read no arguments.
+      {u"-x %d $d %s %s", u"-x %d $d C:\\a.wav C:\\a.wav"},
+      {u"100%% %s", u"100% C:\\a.wav"},
+      // "%%s" is a literal "%s": no path inside, so it is appended.
+      {u"-p %%s", u"-p %%s \"C:\\a.wav\""},
+      {u"%s%", u"C:\\a.wav%"},
+  };
+  for (const Case& c : cases) {
+    WCHAR out[WULAUNCH_ARGS_CHARS];
+    ASSERT_EQ(ProjLink_BuildArguments(c.commandLine, u"C:\\a.wav", out, WULAUNCH_ARGS_CHARS), S_OK)
+        << U8(c.commandLine ? c.commandLine : u"(null)");
+    EXPECT_EQ(std::u16string(out), c.expected) << U8(c.commandLine ? c.commandLine : u"(null)");
+  }
+}
+
+TEST(ProjLinkArguments, TextThatDoesNotFitIsRefusedNotCut) {
+  WCHAR out[16];
+  EXPECT_EQ(ProjLink_BuildArguments(u"%s %s", u"C:\\a.wav", out, 16), kTooLong);
+  EXPECT_EQ(ProjLink_BuildArguments(u"%s", u"C:\\a.wav", out, 16), S_OK);
+  EXPECT_EQ(std::u16string(out), u"C:\\a.wav");
+}
+
+// ---- Application paths ------------------------------------------------------------------------
+
+TEST(ProjLinkAppPath, FirstTokenOfTheOpenCommand) {
+  struct Case {
+    const char16_t* ext;
+    const char16_t* command;
+    const char16_t* expected;
+  } cases[] = {
+      {u".q1", u"\"C:\\Program Files\\App\\app.exe\" \"%1\"", u"C:\\Program Files\\App\\app.exe"},
+      {u".q2", u"C:\\App\\app.exe %1", u"C:\\App\\app.exe"},
+      // No closing quotation mark: the rest of the command.
+      {u".q3", u"\"C:\\App Dir\\app.exe", u"C:\\App Dir\\app.exe"},
+      {u".q4", u"C:\\App\\app.exe", u"C:\\App\\app.exe"},
+  };
+  for (const Case& c : cases) RegisterOpenCommand(c.ext, c.command);
+  for (const Case& c : cases) {
+    WCHAR out[260];
+    ASSERT_EQ(WuLaunch_GetAppPathForExt(c.ext, out, 260), S_OK) << U8(c.ext);
+    EXPECT_EQ(std::u16string(out), c.expected) << U8(c.ext);
+  }
+  // The output is bounded.
+  WCHAR small[8];
+  ASSERT_EQ(WuLaunch_GetAppPathForExt(u".q1", small, 8), S_OK);
+  EXPECT_EQ(std::u16string(small), u"C:\\Prog");
+}
+
+TEST(ProjLinkAppPath, RegistryFailuresAreWin32Results) {
+  WCHAR out[260] = u"x";
+  EXPECT_EQ(WuLaunch_GetAppPathForExt(u".unregistered", out, 260), static_cast<HRESULT>(0x80070002));
+  EXPECT_EQ(out[0], 0);
+  SetDefault(u".typeonly", u"typeonlyfile");  // a type without an open command
+  EXPECT_EQ(WuLaunch_GetAppPathForExt(u".typeonly", out, 260), static_cast<HRESULT>(0x80070002));
+  EXPECT_EQ(WuLaunch_GetAppPathForExt(nullptr, out, 260), E_INVALIDARG);
+  EXPECT_EQ(WuLaunch_GetAppPathForExt(u".q1", nullptr, 260), E_INVALIDARG);
+}
+
+// ---- Known applications -----------------------------------------------------------------------
+
+TEST(ProjLinkKnownApp, AllThreeKeysNonEmpty) {
+  EXPECT_TRUE(WuIsKnownOrvoApp(U16(WU_LAUNCH_TARGET).c_str()));
+  EXPECT_FALSE(WuIsKnownOrvoApp(nullptr));
+
+  // Resource files with version blocks: an empty "WuLangID", and one
+  // missing.
+  auto write = [](const std::string& name, const std::vector<std::pair<std::u16string, std::u16string>>& texts) {
+    std::string path = StateRoot() + "/" + name;
+    WriteBytes(path, wutest::ResourceFile(
+                         {{16, 1, wutest::VersionBlock(wutest::FixedInfo(), u"040904B0", texts, 0x04B00409)}}));
+    return U16(path);
+  };
+  EXPECT_TRUE(WuIsKnownOrvoApp(
+      write("all.res", {{u"WuCharSet", u"1200"}, {u"WuLangName", u"English"}, {u"WuLangID", u"0409"}}).c_str()));
+  EXPECT_FALSE(WuIsKnownOrvoApp(
+      write("empty.res", {{u"WuCharSet", u"1200"}, {u"WuLangName", u"English"}, {u"WuLangID", u""}}).c_str()));
+  EXPECT_FALSE(WuIsKnownOrvoApp(write("two.res", {{u"WuCharSet", u"1200"}, {u"WuLangName", u"English"}}).c_str()));
+
+  // A damaged program: its section header table moved past the file's end.
+  std::string elf = ReadBytes(WU_LAUNCH_TARGET);
+  ASSERT_GT(elf.size(), 64u);
+  std::string damaged = elf;
+  for (int i = 0; i < 8; ++i) damaged[0x28 + i] = static_cast<char>(0x7F);  // e_shoff
+  std::string path = StateRoot() + "/damaged";
+  WriteBytes(path, damaged);
+  EXPECT_FALSE(WuIsKnownOrvoApp(U16(path).c_str()));
+  // A program without a block.
+  std::string plain = StateRoot() + "/plain.txt";
+  WriteBytes(plain, "not a program");
+  EXPECT_FALSE(WuIsKnownOrvoApp(U16(plain).c_str()));
+}
+
+// ---- Loading the link --------------------------------------------------------------------------
+
+class ProjLinkInfoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    media_ = StateRoot() + "/take.wav";
+    request_.manager = &manager_;
+  }
+  wu_test::LaunchFakeManager manager_;
+  tWULAUNCHAPPINFO request_{};
+  std::string media_;
+};
+
+TEST_F(ProjLinkInfoTest, SideFileLoadsAndTheLoadedFlagIsClearedFirst) {
+  std::u16string media = U16(media_);
+  request_.mediaPath = media.c_str();
+  WCHAR path[260];
+  int loaded = 7;
+  CWuLinkProjectInfo info;
+  // No side file: result 0, and the flag is 0, not what the caller had.
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), S_OK);
+  EXPECT_EQ(loaded, 0);
+  EXPECT_EQ(std::u16string(path), media);
+  EXPECT_EQ(manager_.openCalls, 1);  // asked for a reader first
+
+  WriteBytes(media_ + ".wul", SideFile(LinkChunks({u"/p/song.wuproj", u"-open %s", {}, {}, {}})));
+  loaded = 7;
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), S_OK);
+  EXPECT_EQ(loaded, 1);
+  WCHAR text[64];
+  info.GetProjectPath(text, 64);
+  EXPECT_EQ(std::u16string(text), u"/p/song.wuproj");
+}
+
+TEST_F(ProjLinkInfoTest, ReaderNameIsUsedAndTerminatedAtItsLastUnit) {
+  WriteBytes(media_ + ".wul", SideFile(LinkChunks({u"/p/song.wuproj", u"-open", {}, {}, {}})));
+  wu_test::LaunchFakeReader reader;
+  std::u16string media = U16(media_);
+  std::copy(media.begin(), media.end(), reader.name);
+  request_.reader = &reader;
+  WCHAR path[260];
+  int loaded = 0;
+  CWuLinkProjectInfo info;
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), S_OK);
+  EXPECT_EQ(loaded, 1);
+  EXPECT_EQ(std::u16string(path), media);
+  EXPECT_EQ(manager_.openCalls, 0);
+  EXPECT_EQ(reader.refs, 1);  // every reference taken is given back
+
+  // A name filling all 260 units without a terminator is cut at the last.
+  std::fill(std::begin(reader.name), std::end(reader.name), u'n');
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), S_OK);
+  EXPECT_EQ(std::u16string(path), std::u16string(259, u'n'));
+  EXPECT_EQ(loaded, 0);
+
+  // A reader that names nothing, and no media path: nothing to look at.
+  std::fill(std::begin(reader.name), std::end(reader.name), u'\0');
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), kNoMediaPath);
+}
+
+TEST_F(ProjLinkInfoTest, MissingArguments) {
+  std::u16string media = U16(media_);
+  WCHAR path[260];
+  int loaded = 5;
+  CWuLinkProjectInfo info;
+  tWULAUNCHAPPINFO none{};
+  none.manager = &manager_;  // neither media path nor reader
+  tWULAUNCHAPPINFO noManager{};
+  noManager.mediaPath = media.c_str();
+  request_.mediaPath = media.c_str();
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &none, &info, &loaded), E_INVALIDARG);
+  EXPECT_EQ(loaded, 0);
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &noManager, &info, &loaded), E_INVALIDARG);
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 0, &request_, &info, &loaded), E_INVALIDARG);
+  EXPECT_EQ(WuGetProjectLinkInfo(nullptr, 260, &request_, &info, &loaded), E_INVALIDARG);
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, nullptr, &loaded), E_INVALIDARG);
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, nullptr), E_INVALIDARG);
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, nullptr, &info, &loaded), E_INVALIDARG);
+}
+
+// ---- The launch -----------------------------------------------------------------------------------
+
+// A media file whose side file links a project of type ".wuproj", opened
+// by the launch target.
+class ProjLinkLaunchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = StateRoot();
+    media_ = root_ + "/take.wav";
+    project_ = root_ + "/song.wuproj";
+    WriteBytes(project_, "project");
+    RegisterOpenCommand(u".wuproj", u"\"" + U16(WU_LAUNCH_TARGET) + u"\" \"%1\"");
+    mediaW_ = U16(media_);
+    request_.manager = &manager_;
+    request_.mediaPath = mediaW_.c_str();
+    request_.flags = WULAUNCH_NO_HANDOVER;
+    std::remove((root_ + "/launch-record.txt").c_str());
+  }
+  void WriteLink(const Link& link) { WriteBytes(media_ + ".wul", SideFile(LinkChunks(link))); }
+  Link DefaultLink() { return {U16(project_), u"-open %s", {}, {}, {}}; }
+  // The launch target's arguments, one a line (waits for them).
+  std::string Launched() { return WaitForFile(root_ + "/launch-record.txt"); }
+  bool NothingLaunched() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return !std::filesystem::exists(root_ + "/launch-record.txt");
+  }
+
+  std::string root_, media_, project_;
+  std::u16string mediaW_;
+  wu_test::LaunchFakeManager manager_;
+  tWULAUNCHAPPINFO request_{};
+};
+
+TEST_F(ProjLinkLaunchTest, StartsTheRegisteredApplicationWithTheArgumentText) {
+  WriteLink({U16(project_), u"-x %d $d %s", {}, {}, {}});
+  WCHAR out[260];
+  request_.projectPath = out;
+  request_.projectPathSize = 260;
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  EXPECT_EQ(Launched(), "-x\n%d\n$d\n" + media_ + "\n");
+  EXPECT_EQ(U8(out), project_);
+}
+
+TEST_F(ProjLinkLaunchTest, ErrorLadder) {
+  std::string longLine(2048, 'a');
+  std::string plainApp = root_ + "/plain-app";
+  WriteBytes(plainApp, "no version block");
+  struct Case {
+    const char* what;
+    LONG flags;
+    DWORD options;
+    bool writeLink;
+    Link link;
+    std::u16string command;  // the open command of ".wuproj"; empty: the launch target
+    HRESULT expected;
+  } cases[] = {
+      {"no link", 0, 0, false, {}, {}, kAbsent},
+      {"no command line", 0, 0, true, {U16(project_), {}, {}, {}, {}}, {}, kInvalidLink},
+      {"application missing", 0, 0, true, DefaultLink(), u"\"" + U16(root_) + u"/gone\" \"%1\"",
+       WU_E_PROJLINK_APP_MISSING},
+      {"command line too long", 0, 0, true, {U16(project_), U16(longLine), {}, {}, {}}, {}, kTooLong},
+      {"not our application", 0, 0, true, DefaultLink(), U16(plainApp) + u" %1", WU_E_PROJLINK_NOT_OWN_APP},
+      {"any application with option 2", 0, 2, true, DefaultLink(), U16(plainApp) + u" %1", S_OK},
+      {"project missing", 0, 0, true, {U16(root_ + "/moved.wuproj"), u"-open", {}, {}, {}}, {},
+       WU_E_PROJLINK_PROJECT_MISSING},
+      {"check only, every check passes", WULAUNCH_CHECK_ONLY, 0, true, DefaultLink(), {}, S_OK},
+      {"check only still checks", WULAUNCH_CHECK_ONLY, 0, true, DefaultLink(), U16(plainApp) + u" %1",
+       WU_E_PROJLINK_NOT_OWN_APP},
+      // Locating the project writes the picked path into the output: it
+      // must be given.
+      {"locate without output", WULAUNCH_LOCATE_PROJECT, 0, true, DefaultLink(), {}, E_INVALIDARG},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::remove((media_ + ".wul").c_str());
+    if (c.writeLink) WriteLink(c.link);
+    RegisterOpenCommand(u".wuproj", c.command.empty() ? u"\"" + U16(WU_LAUNCH_TARGET) + u"\" \"%1\"" : c.command);
+    request_.flags = WULAUNCH_NO_HANDOVER | WULAUNCH_CHECK_ONLY | c.flags;
+    request_.options = c.options;
+    EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), c.expected);
+  }
+  EXPECT_TRUE(NothingLaunched());
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, nullptr), E_INVALIDARG);
+}
+
+// ---- Hand-over ------------------------------------------------------------------------------------
+
+// Windows of this process: the first answers 0, the second 1.
+struct Receiver {
+  static inline std::vector<std::u16string> texts;
+  static inline std::vector<ULONG_PTR> data;
+  static inline int calls = 0;
+  static LRESULT Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_COPYDATA) {
+      const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+      data.push_back(cds->dwData);
+      const auto* text = static_cast<const char16_t*>(cds->lpData);
+      size_t units = cds->cbData / 2;
+      EXPECT_TRUE(units > 0 && text[units - 1] == 0);
+      texts.emplace_back(text, units ? units - 1 : 0);
+      return ++calls == 2 ? 1 : 0;
+    }
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+};
+
+TEST_F(ProjLinkLaunchTest, RunningInstanceTakesTheProject) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = Receiver::Proc;
+  wc.lpszClassName = u"WuTestCreatorMain";
+  ASSERT_NE(RegisterClassW(&wc), 0);
+  HWND a = CreateWindowExW(0, u"WuTestCreatorMain", u"a", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
+                           nullptr, nullptr, nullptr);
+  HWND b = CreateWindowExW(0, u"WuTestCreatorMain", u"b", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
+                           nullptr, nullptr, nullptr);
+  ASSERT_TRUE(a && b);
+  Link link = DefaultLink();
+  link.windowClass = u"WuTestCreatorMain";
+  WriteLink(link);
+  request_.flags = 0;
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), 1);
+  EXPECT_EQ(Receiver::calls, 2);
+  ASSERT_EQ(Receiver::texts.size(), 2u);
+  EXPECT_EQ(Receiver::texts[0], U16(project_));
+  EXPECT_EQ(Receiver::texts[1], U16(project_));
+  EXPECT_EQ(Receiver::data[0], WULAUNCH_COPYDATA_PROJECT);
+  EXPECT_TRUE(NothingLaunched());
+
+  // With WULAUNCH_NO_HANDOVER nobody is asked.
+  request_.flags = WULAUNCH_NO_HANDOVER;
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  EXPECT_EQ(Receiver::calls, 2);
+  EXPECT_EQ(Launched(), "-open\n" + media_ + "\n");
+  DestroyWindow(a);
+  DestroyWindow(b);
+  UnregisterClassW(u"WuTestCreatorMain", nullptr);
+}
+
+TEST(ProjLinkHandOver, NothingToOfferGivesZero) {
+  CWuLinkProjectInfo info;
+  EXPECT_EQ(ProjLink_SendToCreatorWindow(nullptr), E_INVALIDARG);
+  EXPECT_EQ(ProjLink_SendToCreatorWindow(&info), S_OK);
+  ASSERT_EQ(info.SetCreatorAppWindowClassName(u"NoSuchClass"), S_OK);
+  ASSERT_EQ(info.SetProjectPath(u"/p/x.wuproj"), S_OK);
+  EXPECT_EQ(ProjLink_SendToCreatorWindow(&info), S_OK);
+}
+
+}  // namespace
