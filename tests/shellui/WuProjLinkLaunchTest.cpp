@@ -448,3 +448,176 @@ TEST(ProjLinkHandOver, NothingToOfferGivesZero) {
 }
 
 }  // namespace
+
+// ---- The resource pool ------------------------------------------------------------------------------
+
+namespace {
+
+// The caption of an extended dialog template (no menu, standard class).
+std::u16string Caption(const void* dialogTemplate) {
+  const auto* units = static_cast<const char16_t*>(dialogTemplate);
+  return std::u16string(units + 15);
+}
+
+TEST(ShellUIPool, BothDialogsInEachOfTheFiveLanguages) {
+  ASSERT_TRUE(WuShellUI_InstallResPool());
+  ASSERT_TRUE(WuShellUI_InstallResPool());  // once only
+  struct Case {
+    LCID language;
+    const char16_t* runCaption;
+    const char16_t* notFoundCaption;
+  } cases[] = {
+      {0x409, u"Run Application", u"Source Project Not Found"},
+      {0x407, u"Anwendung ausführen", u"Quellprojekt nicht gefunden"},
+      {0x0A, u"Ejecutar aplicación", u"No se encontró el proyecto de origen"},
+      {0x40C, u"Exécuter l'application", u"Projet source introuvable"},
+      {0x411, u"アプリケーションの実行", u"ソース プロジェクトが見つかりません"},
+  };
+  for (const Case& c : cases) {
+    for (WORD id : {WUSHELLUI_DLG_RUNAPP, WUSHELLUI_DLG_NOTFOUND}) {
+      DWORD size = 0;
+      LCID found = 0;
+      const void* t = WuFindResourceInResPool(&WuShellUIResPool, &size, MAKEINTRESOURCEW(id), RT_DIALOG,
+                                              c.language, &found);
+      ASSERT_NE(t, nullptr) << c.language << " " << id;
+      EXPECT_EQ(found, c.language);
+      EXPECT_GT(size, 30u);
+      EXPECT_EQ(Caption(t), id == WUSHELLUI_DLG_RUNAPP ? c.runCaption : c.notFoundCaption);
+    }
+  }
+  // Spanish of Spain, modern sort, finds the neutral Spanish entry.
+  LCID found = 0;
+  EXPECT_NE(WuFindResourceInResPool(&WuShellUIResPool, nullptr, MAKEINTRESOURCEW(102), RT_DIALOG, 0xC0A, &found),
+            nullptr);
+  EXPECT_EQ(found, 0x0Au);
+}
+
+// ---- The dialogs under the scripted driver ------------------------------------------------------------
+
+class ProjLinkDialogTest : public ProjLinkLaunchTest {
+ protected:
+  void SetUp() override {
+    ProjLinkLaunchTest::SetUp();
+    platform::SetFrontEnd(&script_);
+  }
+  void TearDown() override {
+    platform::SetFrontEnd(nullptr);
+    EXPECT_TRUE(script_.Done());
+    for (const std::string& e : script_.errors()) ADD_FAILURE() << e;
+  }
+  static std::u16string ItemText(HWND dialog, int id) { return platform::WindowText(GetDlgItem(dialog, id)); }
+  static bool Visible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+
+  platform::ScriptedFrontEnd script_;
+};
+
+// An embedded project list with one sub-chunk of 3 bytes: 24 bytes.
+std::string ProjectList() {
+  std::string list = "LIST";
+  Put32(&list, 16);
+  return list + "spel" + Chunk("abcd", "xyz");
+}
+
+TEST_F(ProjLinkDialogTest, RunShowsTheLaunchAndReturnsTheCheckBox) {
+  Link link = DefaultLink();
+  link.creatorInfo = u"Creator 2.0";
+  link.windowClass = u"WuNoSuchCreatorWindow";
+  link.projectData = ProjectList();
+  WriteLink(link);
+  request_.flags = WULAUNCH_SHOW_DIALOG | WULAUNCH_RUN_BUTTON;
+  request_.caption = u"Reopen take.wav";
+  request_.doNotShowAgain = 5;
+  std::string app = WU_LAUNCH_TARGET;
+  script_
+      .Run([&](HWND d) {
+        EXPECT_EQ(platform::WindowText(d), u"Reopen take.wav");
+        EXPECT_EQ(ItemText(d, 1011), u"Argument Recorder");
+        EXPECT_EQ(ItemText(d, 1012), u"1.2.3.4");
+        EXPECT_EQ(ItemText(d, 1016), u"Talvene Test");
+        EXPECT_EQ(ItemText(d, 1010), U16(app));
+        EXPECT_EQ(ItemText(d, 1013), u"-open " + mediaW_);
+        EXPECT_EQ(ItemText(d, 1017), u"yes (24 bytes)");
+        EXPECT_EQ(ItemText(d, 1014), u"yes");
+        EXPECT_EQ(ItemText(d, 1023), u"Creator 2.0");
+        EXPECT_EQ(ItemText(d, 1025), u"WuNoSuchCreatorWindow");
+        EXPECT_EQ(ItemText(d, 1019), U16(project_));
+        for (int id : {1022, 1023, 1024, 1025, 1018, 1019, IDOK}) EXPECT_TRUE(Visible(d, id)) << id;
+        for (int id : {1021, 1015}) EXPECT_FALSE(Visible(d, id)) << id;
+        EXPECT_EQ(IsDlgButtonChecked(d, 1020), BST_UNCHECKED);
+      })
+      .Check(1020, true)
+      .Press(IDOK);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  EXPECT_EQ(request_.doNotShowAgain, 1);
+  EXPECT_EQ(Launched(), "-open\n" + media_ + "\n");
+}
+
+TEST_F(ProjLinkDialogTest, CancelLaunchesNothing) {
+  WriteLink(DefaultLink());  // no creator rows, no project data
+  request_.flags = WULAUNCH_SHOW_DIALOG | WULAUNCH_RUN_BUTTON | WULAUNCH_NO_HANDOVER;
+  script_
+      .Run([&](HWND d) {
+        EXPECT_EQ(platform::WindowText(d), u"Run Application");
+        EXPECT_EQ(ItemText(d, 1017), u"no");
+        for (int id : {1022, 1023, 1024, 1025}) EXPECT_FALSE(Visible(d, id)) << id;
+        EXPECT_TRUE(Visible(d, 1019));
+      })
+      .Press(IDCANCEL);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  EXPECT_EQ(request_.doNotShowAgain, 0);
+  EXPECT_TRUE(NothingLaunched());
+}
+
+TEST_F(ProjLinkDialogTest, WithoutRunButtonTheDialogCanOnlyCancel) {
+  WriteLink(DefaultLink());
+  request_.flags = WULAUNCH_SHOW_DIALOG | WULAUNCH_NO_HANDOVER;
+  script_
+      .Run([&](HWND d) {
+        EXPECT_FALSE(Visible(d, IDOK));
+        for (const platform::ControlInfo& c : platform::DescribeDialog(d)) EXPECT_NE(c.id, IDOK);
+        EXPECT_EQ(platform::DefaultButtonId(d), IDCANCEL);
+      })
+      .Check(1020, true)
+      .Enter();
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  EXPECT_EQ(request_.doNotShowAgain, 1);
+  EXPECT_TRUE(NothingLaunched());
+}
+
+TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
+  WriteLink({U16(root_ + "/moved/song.wuproj"), u"-open %s", {}, {}, {}});
+  std::string folder = root_ + "/a-folder-with-a-long-name-for-the-project-that-moved";
+  std::filesystem::create_directories(folder);
+  std::string located = folder + "/song.wuproj";
+  WriteBytes(located, "project");
+  WCHAR out[16];
+  request_.projectPath = out;
+  request_.projectPathSize = 16;
+  request_.flags = WULAUNCH_LOCATE_PROJECT | WULAUNCH_NO_HANDOVER;
+  script_
+      .Run([&](HWND d) {
+        EXPECT_EQ(platform::WindowText(d), u"Source Project Not Found");
+        EXPECT_FALSE(ItemText(d, 1006).empty());
+      })
+      .Press(1026)
+      .ChoosePath(U16(located))
+      .Press(IDOK);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  // The output holds what fits; the application gets the whole path.
+  EXPECT_EQ(std::u16string(out), U16(located.substr(0, 15)));
+  EXPECT_EQ(Launched(), located + "\n");
+}
+
+TEST_F(ProjLinkDialogTest, CancelInNotFoundLaunchesNothing) {
+  WriteLink({U16(root_ + "/moved/song.wuproj"), u"-open %s", {}, {}, {}});
+  WCHAR out[260];
+  request_.projectPath = out;
+  request_.projectPathSize = 260;
+  request_.flags = WULAUNCH_LOCATE_PROJECT | WULAUNCH_NO_HANDOVER;
+  script_.Press(IDCANCEL);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  EXPECT_EQ(U8(out), root_ + "/moved/song.wuproj");
+  EXPECT_TRUE(NothingLaunched());
+}
+
+}  // namespace
