@@ -34,9 +34,9 @@ bool SameFolder(LPCWSTR a, LPCWSTR b) {
 
 // Files met in the run's own new temporary folder were put there by this
 // run (the control archive's contents): they are overwritten unasked, as
-// with the TEMPEXT option.
+// with the TEMPEXT option. A quiet run asks nothing either.
 bool OverwriteWithoutAsking() {
-  return g_SfxRunState.overwriteAll ||
+  return g_SfxRunState.overwriteAll || g_SfxRunState.quiet ||
          SameFolder(g_SfxRunState.extractFolder, g_SfxRunState.tempFolder);
 }
 
@@ -47,7 +47,8 @@ CSfxExtractProgress::CSfxExtractProgress(HWND page, HWND bar, HWND status)
       m_progressBar(bar),
       m_statusText(status),
       m_statusFormat{},
-      m_pageEnded(0) {
+      m_pageEnded(0),
+      m_unreportedEntries(0) {
   WuLoadString(g_SfxRunState.lang, SFX_IDS_STATUS_FORMAT, m_statusFormat, 260);
 }
 
@@ -77,7 +78,15 @@ HRESULT CSfxExtractProgress::ReportStatus(HRESULT code) {
       else
         SfxAskOverwrite(this, code == WUARC_STATUS_ASK_READONLY);
       break;
+    case WUARC_STATUS_SKIPPED:
+      // A file left as it is was handled too: one step of the bar.
+      if (m_progressBar) SendMessageW(m_progressBar, PBM_STEPIT, 0, 0);
+      break;
     case WUARC_STATUS_FINISHED:
+      // Folder entries are made without a report; they count now, so that
+      // a complete extraction leaves the bar full when the page ends.
+      if (m_progressBar && m_unreportedEntries > 0)
+        SendMessageW(m_progressBar, PBM_DELTAPOS, static_cast<WPARAM>(m_unreportedEntries), 0);
       EndPage(SFX_PAGE_DONE);
       break;
     default:

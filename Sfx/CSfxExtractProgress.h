@@ -8,6 +8,10 @@
 // the base class's RequestCancel/SetAnswer. When a cancel is requested
 // while the worker shows a question of its own, the page is sent
 // SFX_WM_ASK_CANCEL once that question has closed, and asks then.
+//
+// A quiet run's object has no page, bar or status text: it asks nothing
+// (every existing file is overwritten) and its error boxes, without an
+// owner, are answered by the front end, which writes them out.
 #pragma once
 
 #include "Sfx/CWuArchiveProgress.h"
@@ -28,9 +32,10 @@ class CSfxExtractProgress : public CWuArchiveProgress {
   HRESULT BeginItem(LPCWSTR name, ULONGLONG total) override;
   // Shows the error box for the code; the answer word becomes an abort.
   HRESULT ReportError(HRESULT code) override;
-  // A file begins: status text and one step of the bar. A target exists:
-  // the overwrite question (or "yes to all" without one, see the .cpp).
-  // The operation finished: the page ends with 1. Always 0.
+  // A file begins, or is skipped: one step of the bar (and, when it
+  // begins, the status text). A target exists: the overwrite question (or
+  // "yes to all" without one, see the .cpp). The operation finished: the
+  // bar counts the unreported entries, the page ends with 1. Always 0.
   HRESULT ReportStatus(HRESULT code) override;
 
   // Ends the progress page with `result` the first time; later calls (and
@@ -38,6 +43,9 @@ class CSfxExtractProgress : public CWuArchiveProgress {
   void EndPage(INT_PTR result);
   // TRUE once EndPage has ended the page.
   BOOL PageEnded() const;
+  // Entries the archive handles without a report (folder entries): the
+  // bar counts them when the operation finishes.
+  void SetUnreportedEntries(LONG count) { m_unreportedEntries = count; }
   // After a question of the worker: has the page ask a cancel question that
   // was requested while it was open (EndQuestion's answer).
   void AskDeferredCancel(BOOL requested);
@@ -50,6 +58,7 @@ class CSfxExtractProgress : public CWuArchiveProgress {
   HWND m_statusText;         // the page's status text, or NULL
   WCHAR m_statusFormat[260]; // UI string 154, "Extracting: %s"
   LONG m_pageEnded;          // 1 once the page was ended (interlocked)
+  LONG m_unreportedEntries;  // folder entries, counted by the bar at the end
 };
 
 // The overwrite question for the progress object's current item: with the

@@ -112,10 +112,18 @@ HRESULT ExtractPackage(CSfxExtractProgress* progress) {
   }
   HWND bar = progress ? progress->ProgressBar() : nullptr;
   if (bar) {
-    // A 32-bit range: packages may hold more than 65,535 entries.
+    // A 32-bit range: packages may hold more than 65,535 entries. Each
+    // file steps the bar; the folder entries count at the end.
     LONG count = archive.GetArchiveCount();
     SendMessageW(bar, PBM_SETRANGE32, 0, count > 0 ? count : 0);
     SendMessageW(bar, PBM_SETSTEP, 1, 0);
+    LONG folders = 0;
+    for (LONG i = 0; i < count; ++i) {
+      DWORD attributes = 0;
+      if (SUCCEEDED(archive.GetEntryFileAttributes(i, attributes)) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        ++folders;
+    }
+    progress->SetUnreportedEntries(folders);
   }
   hr = archive.ExtractAll(folder, 0);
   archive.Close();

@@ -106,9 +106,13 @@ DWORD Extract(const CSfxAppData& settings, bool* stop) {
   if (!g_SfxRunState.quiet) {
     if (!SfxRunWizard(settings.ExtractToTemp == 1)) return SFX_EXIT_CANCELLED;
   } else {
-    // At once, without a progress object. A worker that cannot start
-    // fails the extraction and sets the event, so the wait never hangs.
-    SfxStartExtractWorker(nullptr);
+    // At once, with a progress object that has no page: it shows nothing
+    // while the run goes well, asks nothing, and writes the box of a
+    // failure to standard error through the front end, so that a quiet
+    // run that fails says why. A worker that cannot start fails the
+    // extraction and sets the event, so the wait never hangs.
+    g_SfxRunState.progress = new CSfxExtractProgress(nullptr, nullptr, nullptr);
+    SfxStartExtractWorker(g_SfxRunState.progress);
     g_SfxRunState.noSetup = TRUE;  // a quiet run extracts only
   }
   WaitForSingleObject(g_SfxRunState.endEvent, INFINITE);

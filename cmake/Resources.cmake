@@ -33,6 +33,30 @@ function(wu_add_resources target script)
   target_sources(${target} PRIVATE ${out})
 endfunction()
 
+# wu_add_version_section(<target> <script>)
+#   Puts the version block of <script> (its RT_VERSION resource, type 16, as
+#   wurc compiles it) into the section ".wuversion" of <target> (a program
+#   or shared library), where GetFileVersionInfoW finds it in the file:
+#   other programs read it without running the program. The script may be
+#   the one wu_add_resources compiles into the same target.
+function(wu_add_version_section target script)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "STATIC_LIBRARY" OR type STREQUAL "OBJECT_LIBRARY")
+    message(FATAL_ERROR "wu_add_version_section: add the section to a program, not to ${target}")
+  endif()
+  get_filename_component(script_path ${script} ABSOLUTE)
+  get_filename_component(base ${script} NAME_WE)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/${target}_${base}_version.cpp)
+  add_custom_command(
+    OUTPUT ${out}
+    COMMAND wurc --version-section ${out} --depfile ${out}.d ${script_path}
+    DEPENDS wurc ${script_path}
+    DEPFILE ${out}.d
+    COMMENT "Compiling the version section of ${script}"
+    VERBATIM)
+  target_sources(${target} PRIVATE ${out})
+endfunction()
+
 # wu_add_language_module(<name> <script> <output>)
 #   Compiles <script> into the resource file <output> (for example the
 #   program's ".LNG" file) and makes the target <name> that builds it.

@@ -9,6 +9,8 @@
 //                            the user's settings files
 //   $WU_STATE_ROOT/folders   special-folder and drive overrides
 //   $WU_STATE_ROOT/run       the runtime folder: lock files of named mutexes
+//                            and the sockets of the local transport
+//                            (platform/kernel/transport.h)
 // Without it the machine store is /var/lib/talvene/machine (writable by root
 // only, so "administrator" means what it means on Linux), the user store
 // is $XDG_CONFIG_HOME/talvene (default ~/.config/talvene) and the runtime
@@ -32,7 +34,8 @@ std::string UserStateDir();
 std::string FolderMapDir();
 
 // The runtime folder (UTF-8, no trailing '/'): what lives only while the
-// user's processes run, shared by all of them (named mutexes' lock files).
+// user's processes run, shared by all of them (named mutexes' lock files,
+// the transport's sockets).
 std::string RuntimeDir();
 // Creates the runtime folder (mode 0700; its parents as MakeDirs does); TRUE
 // when it exists afterwards.

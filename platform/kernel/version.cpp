@@ -3,8 +3,11 @@
 #include "platform/kernel/version.h"
 
 #include <cstring>
+#include <vector>
 
+#include "platform/kernel/elf_sections_internal.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/resource.h"
 
@@ -114,6 +117,30 @@ bool FindVersionResource(HMODULE module, const BYTE** data, DWORD* size) {
   return true;
 }
 
+// A program's or shared object's block from its ".wuversion" section: 1
+// with the block in *block, 0 when the file is no ELF file or has no such
+// section (the module layer answers for it), -1 with the last error set for
+// a damaged file or block.
+int ReadSectionBlock(LPCWSTR file, std::vector<BYTE>* block) {
+  DWORD error = 0;
+  switch (platform::ReadElfSection(platform::ToLinuxPath(file), ".wuversion", 0xFFFF, block,
+                                   &error)) {
+    case platform::ElfSection::kFound:
+      break;
+    case platform::ElfSection::kDamaged:
+      SetLastError(ERROR_BAD_FORMAT);
+      return -1;
+    default:  // no section; an unreadable file fails in the module layer
+      return 0;
+  }
+  Node root;
+  if (!ReadNode(block->data(), 0, block->size(), &root)) {
+    SetLastError(ERROR_BAD_FORMAT);
+    return -1;
+  }
+  return 1;
+}
+
 // Runs `use` on the file's version block; false with the last error set
 // when the file has none.
 template <typename Use>
@@ -121,6 +148,15 @@ bool WithVersionBlock(LPCWSTR file, Use use) {
   if (!file || !file[0]) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
+  }
+  std::vector<BYTE> section;
+  switch (ReadSectionBlock(file, &section)) {
+    case 1:
+      return use(section.data(), static_cast<DWORD>(section.size()));
+    case -1:
+      return false;
+    default:
+      break;
   }
   HMODULE module = LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!module) {

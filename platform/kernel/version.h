@@ -21,7 +21,14 @@
 // (LoadLibraryExW with LOAD_LIBRARY_AS_DATAFILE, platform/kernel/module.h); the
 // program's own file is the program with its compiled resources, a resource
 // file brings its resources, and any other file has none. The block is the
-// module's first RT_VERSION resource in the usual language order.
+// module's first RT_VERSION resource in the usual language order. A program
+// or shared object of Linux (an ELF file) may carry its block in a section
+// named ".wuversion" (put there by `wu_add_version_section`,
+// cmake/Resources.cmake); that section comes first. The file's headers are
+// checked against its size and nothing outside it is read: a header, a
+// section-name table or a section that passes the file's end, or a section
+// over 65,535 bytes, makes the file damaged (ERROR_BAD_FORMAT); an ELF file
+// without the section has no block.
 #pragma once
 
 #include "platform/kernel/types.h"

@@ -4,6 +4,7 @@
 #include "platform/user/frontend.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/kernel/files.h"
 #include "platform/kernel/locale.h"
 #include "platform/user/control_messages.h"
 
@@ -565,6 +567,8 @@ struct TerminalFrontEnd::Session {
   Mode mode = Mode::kChoice;             // what the line answers
   HWND pending = nullptr;                // the field or list a value goes to
   bool input_closed = false;             // the input ended
+  std::u16string status;                 // the text that changed last (a dialog with bars)
+  size_t rows_drawn = 0;                 // live rows on screen above the prompt line
 };
 
 TerminalFrontEnd::TerminalFrontEnd(int input_fd, int output_fd) : in_(input_fd), out_(output_fd) {}
@@ -617,6 +621,47 @@ TerminalFrontEnd::Session* TerminalFrontEnd::FindLocked(HWND dialog) {
 
 namespace {
 
+// A text as the terminal shows it, in UTF-8. File names show the platform's
+// separator: a '\\' next to a character other than a blank becomes '/'
+// (stored names and the texts themselves are left as they are).
+std::string Shown(const std::u16string& text) {
+  if (kPathSeparator != u'/') return ToUtf8(text);
+  std::u16string out = text;
+  auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (text[i] != u'\\') continue;
+    bool before = i > 0 && !blank(text[i - 1]);
+    bool after = i + 1 < text.size() && !blank(text[i + 1]);
+    if (before || after) out[i] = u'/';
+  }
+  return ToUtf8(out);
+}
+
+// Terminal columns a UTF-8 text takes (East Asian wide characters take
+// two); `cut` > 0 shortens the text to at most that many columns.
+size_t Columns(std::string* text, size_t cut = 0) {
+  size_t columns = 0;
+  for (size_t i = 0; i < text->size();) {
+    unsigned char c = static_cast<unsigned char>((*text)[i]);
+    size_t length = c < 0x80 ? 1 : c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (i + length > text->size()) length = text->size() - i;
+    char32_t code = length == 1 ? c : static_cast<char32_t>(c & (0x7F >> length));
+    for (size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>((*text)[i + k]) & 0x3F);
+    bool wide = (code >= 0x1100 && code <= 0x115F) || (code >= 0x2E80 && code <= 0xA4CF) ||
+                (code >= 0xAC00 && code <= 0xD7A3) || (code >= 0xF900 && code <= 0xFAFF) ||
+                (code >= 0xFE30 && code <= 0xFE4F) || (code >= 0xFF00 && code <= 0xFF60) ||
+                (code >= 0xFFE0 && code <= 0xFFE6) || (code >= 0x20000 && code <= 0x3FFFD);
+    size_t width = wide ? 2 : 1;
+    if (cut > 0 && columns + width > cut) {
+      text->resize(i);
+      break;
+    }
+    columns += width;
+    i += length;
+  }
+  return columns;
+}
+
 std::string Bar(HWND bar) {
   PBRANGE range{};
   SendMessageW(bar, PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
@@ -635,6 +680,12 @@ std::string Bar(HWND bar) {
   return text;
 }
 
+bool HasProgressBar(HWND dialog) {
+  for (const ControlInfo& c : DescribeDialog(dialog))
+    if (c.kind == ControlKind::kProgress) return true;
+  return false;
+}
+
 const char* Prompt(int mode) {
   switch (mode) {
     case 1: return "New text: ";
@@ -646,25 +697,74 @@ const char* Prompt(int mode) {
 
 }  // namespace
 
-void TerminalFrontEnd::DrawLiveLineLocked(Session& session) {
-  std::string line = "\r\x1b[K";
-  for (HWND bar : session.bars) line += Bar(bar) + "  ";
-  line += Prompt(static_cast<int>(session.mode));
-  line += session.typed;
-  WriteLocked(line);
+// The terminal's width in columns (80 when it does not say).
+int TerminalFrontEnd::WidthLocked() {
+  winsize size{};
+  if (ioctl(out_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
 }
 
-void TerminalFrontEnd::RenderLocked(Session& session) {
+// A dialog with progress bars keeps two live rows above its prompt: the
+// text that changed last (a status line) and the bars. They are redrawn in
+// place, cut to the terminal's width so that none wraps.
+std::vector<std::string> TerminalFrontEnd::LiveRowsLocked(Session& session) {
+  std::vector<std::string> rows;
+  if (session.bars.empty()) return rows;
+  std::string line;
+  for (HWND bar : session.bars) line += (line.empty() ? "" : "  ") + Bar(bar);
+  rows.push_back(session.status.empty() ? std::string() : "  " + Shown(session.status));
+  rows.push_back(line);
+  size_t cut = static_cast<size_t>(WidthLocked() - 1);
+  for (std::string& row : rows) Columns(&row, cut);
+  return rows;
+}
+
+void TerminalFrontEnd::DrawPromptLocked(Session& session) {
+  WriteLocked(std::string("\r\x1b[K") + Prompt(static_cast<int>(session.mode)) + session.typed);
+}
+
+void TerminalFrontEnd::DrawLiveLineLocked(Session& session) {
+  std::vector<std::string> rows = LiveRowsLocked(session);
+  std::string text = "\r\x1b[K";
+  for (const std::string& row : rows) text += row + "\x1b[K\n";
+  session.rows_drawn = rows.size();
+  WriteLocked(text);
+  DrawPromptLocked(session);
+}
+
+void TerminalFrontEnd::UpdateLiveRowsLocked(Session& session) {
+  std::vector<std::string> rows = LiveRowsLocked(session);
+  // From the cursor up to the first row: the rows, and the part of the
+  // prompt line that wrapped.
+  std::string prompt = std::string(Prompt(static_cast<int>(session.mode))) + session.typed;
+  size_t up = session.rows_drawn + Columns(&prompt) / static_cast<size_t>(WidthLocked());
+  std::string to_first_row = "\r";
+  if (up > 0) to_first_row += "\x1b[" + std::to_string(up) + "A";
+  if (rows.size() != session.rows_drawn || rows.empty()) {
+    // The rows changed in number: draw them and the prompt afresh.
+    WriteLocked(to_first_row + "\x1b[J");
+    DrawLiveLineLocked(session);
+    return;
+  }
+  // In place: rewrite the rows and go back to where the person types.
+  std::string text = "\x1b" "7" + to_first_row;  // saves the cursor first
+  for (const std::string& row : rows) text += row + "\x1b[K\n";
+  text += "\x1b" "8";  // back to the saved cursor
+  WriteLocked(text);
+}
+
+void TerminalFrontEnd::RenderLocked(Session& session, bool prompt) {
   session.choices.clear();
   session.bars.clear();
-  std::string text = "\r\x1b[K\n== " + ToUtf8(WindowText(session.dialog)) + " ==\n";
+  session.status.clear();
+  std::string text = "\r\x1b[K\n== " + Shown(WindowText(session.dialog)) + " ==\n";
   std::vector<ControlInfo> controls = DescribeDialog(session.dialog);
   // A text right before a field, list or combo box is that control's label.
   auto is_field = [](ControlKind kind) {
     return kind == ControlKind::kEdit || kind == ControlKind::kList || kind == ControlKind::kCombo;
   };
   auto label_of = [](const std::u16string& text) {
-    std::string out = ToUtf8(StripMnemonics(text));
+    std::string out = Shown(StripMnemonics(text));
     while (!out.empty() && (out.back() == ':' || out.back() == ' ')) out.pop_back();
     return out;
   };
@@ -677,21 +777,21 @@ void TerminalFrontEnd::RenderLocked(Session& session) {
       session.choices.push_back(c.hwnd);
       return "  " + std::to_string(session.choices.size()) + ") ";
     };
-    std::string shown = ToUtf8(StripMnemonics(c.text));
+    std::string shown = Shown(StripMnemonics(c.text));
     switch (c.kind) {
       case ControlKind::kText:
         if (i + 1 < controls.size() && is_field(controls[i + 1].kind)) {
           label = label_of(c.text);
         } else if (!c.text.empty()) {
           bool literal = (GetWindowLongW(c.hwnd, GWL_STYLE) & SS_NOPREFIX) != 0;
-          text += "  " + ToUtf8(literal ? c.text : StripMnemonics(c.text)) + "\n";
+          text += "  " + Shown(literal ? c.text : StripMnemonics(c.text)) + "\n";
         }
         break;
       case ControlKind::kGroupBox:
         if (!c.text.empty()) text += "  -- " + shown + " --\n";
         break;
       case ControlKind::kEdit:
-        text += number() + (label.empty() ? std::string("Field") : label) + ": [" + ToUtf8(c.text) + "]\n";
+        text += number() + (label.empty() ? std::string("Field") : label) + ": [" + Shown(c.text) + "]\n";
         break;
       case ControlKind::kCheckBox:
         text += number() + (c.check == BST_CHECKED ? "[x] " : c.check == BST_INDETERMINATE ? "[-] " : "[ ] ") +
@@ -707,8 +807,8 @@ void TerminalFrontEnd::RenderLocked(Session& session) {
                            : label.empty()              ? std::string("List")
                                                         : label;
         std::string current = c.selected >= 0 && static_cast<size_t>(c.selected) < c.items.size()
-                                  ? ToUtf8(StripMnemonics(c.items[static_cast<size_t>(c.selected)]))
-                                  : ToUtf8(c.text);
+                                  ? Shown(StripMnemonics(c.items[static_cast<size_t>(c.selected)]))
+                                  : Shown(c.text);
         text += number() + name + ": " + current + " (choose from " + std::to_string(c.items.size()) + ")\n";
         break;
       }
@@ -726,11 +826,17 @@ void TerminalFrontEnd::RenderLocked(Session& session) {
   if (!buttons.empty()) text += buttons + "\n";
   if (const PathChooser* chooser = GetPathChooser(session.dialog))
     text += std::string("  p) ") + (chooser->folders_only ? "Folder" : "Path") + ": " +
-            ToUtf8(chooser->current(session.dialog)) + "\n";
-  text += "  (Enter alone: the button marked *; x: close)\n";
+            Shown(chooser->current(session.dialog)) + "\n";
+  if (prompt) text += "  (Enter alone: the button marked *; x: close)\n";
   WriteLocked(text);
   session.rendered = true;
-  DrawLiveLineLocked(session);
+  if (prompt) {
+    DrawLiveLineLocked(session);
+  } else {
+    // The dialog's last look: its live rows stay, without a prompt.
+    for (const std::string& row : LiveRowsLocked(session)) WriteLocked(row + "\x1b[K\n");
+    session.rows_drawn = 0;
+  }
 }
 
 void TerminalFrontEnd::ModalBegin(HWND dialog) {
@@ -743,6 +849,17 @@ void TerminalFrontEnd::ModalBegin(HWND dialog) {
 
 void TerminalFrontEnd::ModalEnd(HWND dialog, INT_PTR result) {
   std::lock_guard<std::mutex> guard(lock_);
+  // A dialog with progress bars that has the terminal is drawn in its final
+  // state (a progress page at 100%) before its prompt goes: its live rows
+  // stay on the screen.
+  Session* ending = FindLocked(dialog);
+  if (ending && ending == TopLocked() && !ending->input_closed) {
+    if (ending->rendered) {
+      if (ending->rows_drawn > 0) UpdateLiveRowsLocked(*ending);
+    } else if (HasProgressBar(dialog)) {
+      RenderLocked(*ending, false);
+    }
+  }
   sessions_.erase(std::remove_if(sessions_.begin(), sessions_.end(),
                                  [&](const std::unique_ptr<Session>& s) { return s->dialog == dialog; }),
                   sessions_.end());
@@ -761,11 +878,17 @@ void TerminalFrontEnd::ControlChanged(HWND control) {
   ControlKind kind = KindOf(control);
   if (kind == ControlKind::kText) {
     std::u16string text = WindowText(control);
-    if (!text.empty()) WriteLocked("\r\x1b[K  " + ToUtf8(text) + "\n");
-    DrawLiveLineLocked(*top);
+    if (!top->bars.empty()) {
+      // A status line beside the bars: shown in place.
+      if (!text.empty()) top->status = text;
+      UpdateLiveRowsLocked(*top);
+    } else {
+      if (!text.empty()) WriteLocked("\r\x1b[K  " + Shown(text) + "\n");
+      DrawLiveLineLocked(*top);
+    }
   } else if (kind == ControlKind::kProgress) {
     if (std::find(top->bars.begin(), top->bars.end(), control) == top->bars.end()) top->bars.push_back(control);
-    DrawLiveLineLocked(*top);
+    UpdateLiveRowsLocked(*top);
   }
 }
 
@@ -802,12 +925,13 @@ void TerminalFrontEnd::ModalIdle(HWND dialog) {
         line = session->typed;
         session->typed.clear();
         WriteLocked("\n");
+        session->rows_drawn = 0;  // the live rows are no longer right above
       } else if (c == 0x7F || c == 0x08) {
         // Removes one character (with its UTF-8 continuation bytes).
         while (!session->typed.empty() && (static_cast<unsigned char>(session->typed.back()) & 0xC0) == 0x80)
           session->typed.pop_back();
         if (!session->typed.empty()) session->typed.pop_back();
-        DrawLiveLineLocked(*session);
+        DrawPromptLocked(*session);
       } else if (c == 0x04) {
         closed = true;
       } else if (c >= 0x20) {
@@ -877,7 +1001,7 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
       HWND control = choices[static_cast<size_t>(n) - 1];
       switch (KindOf(control)) {
         case ControlKind::kEdit:
-          ask(Session::Mode::kValue, control, "\r\x1b[K  Current text: " + ToUtf8(WindowText(control)) +
+          ask(Session::Mode::kValue, control, "\r\x1b[K  Current text: " + Shown(WindowText(control)) +
                                                   " (Enter alone keeps it)\n");
           return;
         case ControlKind::kList:
@@ -887,7 +1011,7 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
           for (const ControlInfo& c : DescribeDialog(dialog))
             if (c.hwnd == control)
               for (size_t i = 0; i < c.items.size(); ++i)
-                items += "    " + std::to_string(i + 1) + ". " + ToUtf8(StripMnemonics(c.items[i])) + "\n";
+                items += "    " + std::to_string(i + 1) + ". " + Shown(StripMnemonics(c.items[i])) + "\n";
           ask(Session::Mode::kPick, control, "\r\x1b[K" + items);
           return;
         }

@@ -15,10 +15,13 @@
 //    a dialog is shown and a record of what was shown;
 //  - TerminalFrontEnd: for people at a terminal; it shows any dialog
 //    generically (title, texts, fields, buttons and check boxes as numbered
-//    choices, progress bars as a live bar) and takes choices from the
-//    keyboard, one prompt at a time for the whole process; file and folder
-//    dialogs also offer "p" to type a path (their entry lists are picked
-//    like any list);
+//    choices, file names with the platform's separator '/') and takes
+//    choices from the keyboard, one prompt at a time for the whole process;
+//    progress bars are a live row, with the text that changed last as a
+//    status row above it, both redrawn in place above a prompt printed
+//    once, and left on the screen in their final state when the dialog
+//    ends; file and folder dialogs also offer "p" to type a path (their
+//    entry lists are picked like any list);
 //  - NonInteractiveFrontEnd: for runs without a terminal; it presses each
 //    dialog's default push button once (a message box's MB_DEFBUTTONn;
 //    a file or folder dialog that stays open after it is cancelled),
@@ -241,8 +244,18 @@ class TerminalFrontEnd : public FrontEnd {
   struct Session;
   Session* TopLocked();
   Session* FindLocked(HWND dialog);
-  void RenderLocked(Session& session);
+  // Shows the dialog; with `prompt`, its live rows and the prompt after it.
+  void RenderLocked(Session& session, bool prompt = true);
+  // The live rows (a dialog with bars: the last changed text, the bars).
+  std::vector<std::string> LiveRowsLocked(Session& session);
+  // Draws the live rows and the prompt from the current line on.
   void DrawLiveLineLocked(Session& session);
+  // Redraws the live rows in place, leaving the prompt line as it is.
+  void UpdateLiveRowsLocked(Session& session);
+  // Redraws the prompt line (prompt and what is typed).
+  void DrawPromptLocked(Session& session);
+  // The terminal's width in columns.
+  int WidthLocked();
   void WriteLocked(const std::string& text);
   void HandleLine(HWND dialog, const std::string& line);
   void RawModeLocked(bool on);

@@ -366,6 +366,54 @@ TEST_F(SfxEndToEndTest, BoxesReachTheOutputStreamsWithoutATerminal) {
   EXPECT_NE(std::string::npos, german.err.find("Beim Lesen dieses Installationspakets")) << german.err;
 }
 
+// A quiet run without a terminal that fails during extraction gives its
+// reason on standard error, in the box's words, once; one that succeeds
+// writes nothing. (A volume missing from the start stops the run at the
+// control archive, with its own box; one lost while the worker runs is
+// covered with the worker's tests.)
+TEST_F(SfxEndToEndTest, QuietExtractionFailuresSayWhyOnStandardError) {
+  std::string target = P("quiet-target");
+  std::string control = GetFile(Control("why", "Name=Demo\nDefaultTarget=" + target + "\n"));
+  std::string stub = GetFile(WUSFX_PROGRAM);
+  auto package = [&](const std::function<void(HandArchive&)>& edit) {
+    HandArchive h;
+    h.Add(u"sfxctrl.ach", control);
+    h.Add(u"docs\\readme.txt", Text(3000));
+    edit(h);
+    return stub + h.Build(stub.size());
+  };
+  const std::string abort = "\n\nAborting the installation.\n";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int status;
+    std::string err;  // all of standard error
+  } cases[] = {
+      {"sound", package([](HandArchive&) {}), 0, ""},
+      {"CRC mismatch", package([](HandArchive& h) { h.entries[1].stored[100] ^= 0x20; }), 66,
+       "Error: Error: CRC mismatch." + abort},
+      {"no room on the target", package([](HandArchive& h) { h.entries[1].size = 1ULL << 60; }), 66,
+       "Error: Error: Out of disk space on /." + abort},
+  };
+  std::vector<std::string> env = {"TMPDIR=" + tmp_, std::string("WU_STATE_ROOT=") + wutest::StateRoot()};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(target);
+    std::string pkg = P("why.run");
+    PutFile(pkg, c.bytes);
+    chmod(pkg.c_str(), 0755);
+    PipedRun r = RunPiped({pkg, "-quiet", "-notemp"}, env, 60);
+    EXPECT_FALSE(r.hung);
+    EXPECT_EQ(c.status, r.status) << r.err;
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(c.err, r.err);
+    if (c.status == 0) {
+      EXPECT_EQ(Text(3000), GetFile(target + "/docs/readme.txt"));
+    }
+    EXPECT_TRUE(TmpLeft().empty());
+  }
+}
+
 // A signal while the worker writes a large file: the worker is stopped
 // and waited for before the temporary folder goes, so nothing is written
 // into a tree being removed and no folder is left behind. The run is held

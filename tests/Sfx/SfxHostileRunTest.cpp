@@ -5,7 +5,8 @@
 // that sends the extraction to $(ProgramFiles)/hostile-target; the program
 // files folder is mapped to a fresh folder of each run.
 //
-// For each package the test checks the exit status, what the extraction
+// For each package the test checks the exit status, the reason a failed
+// run gives (one box; a sound run writes nothing), what the extraction
 // folder holds, that nothing else changed in the run's fresh folder (state
 // root, TMPDIR, the folders beside the target, the package's own folder),
 // that no escaped file appeared anywhere a hostile name could point, that
@@ -296,6 +297,18 @@ TEST(SfxHostileRunTest, EveryPackageRunsSafelyWithItsExitStatus) {
     EXPECT_FALSE(r.hung) << "the run hangs";
     EXPECT_EQ(0, r.signal) << output;
     EXPECT_EQ(r.c->status, r.status) << output;
+    // A failed quiet run says why, in one box; a sound one says nothing.
+    if (r.c->status == kDone) {
+      EXPECT_EQ("", output);
+    } else if (r.c->status == kFailed) {
+      // "Error: " (the caption) and the text, ending with what happens now.
+      EXPECT_EQ(0u, output.find("Error: ")) << output;
+      size_t end = output.find(" the installation.");
+      EXPECT_NE(std::string::npos, end) << "no reason given: " << output;
+      EXPECT_EQ(std::string::npos, output.find(" the installation.", end + 1)) << "the box once: " << output;
+    } else {
+      EXPECT_NE("", output) << "no reason given";
+    }
     EXPECT_EQ(r.c->target, List(r.target));
     EXPECT_EQ(r.before, ListBut(r.fresh, "programs/hostile-target"))
         << "something changed outside the extraction folder";

@@ -223,6 +223,84 @@ TEST_F(ProgressPage, FailuresEndThePageAndFailTheRun) {
   }
 }
 
+// A quiet run's worker has a progress object without a page: each failure
+// writes its box once to standard error through the non-interactive front
+// end, existing files are overwritten unasked, and a sound extraction
+// writes nothing.
+TEST_F(ProgressPage, QuietWorkerWritesEachFailureOnceToStandardError) {
+  HandArchive sound;
+  sound.Add(u"docs\\a.txt", "new a");
+  HandArchive crc = sound;
+  crc.entries[0].stored[0] ^= 0x20;
+  HandArchive big = sound;
+  big.Add(u"big.bin", Noise(8192));
+  const std::u16string abort = u"\n\nAborting the installation.\n";
+  const struct {
+    const char* name;
+    std::string package;  // package bytes
+    ULONGLONG freeBytes;  // space the disk reports
+    std::u16string err;   // all of standard error
+  } cases[] = {
+      {"sound", sound.Build(), 1ULL << 40, u""},
+      {"CRC mismatch", crc.Build(), 1ULL << 40, u"Error: Error: CRC mismatch." + abort},
+      {"no room", big.Build(), 0, u"Error: Error: Out of disk space on /." + abort},
+      {"missing volume", sound.Build(0, u"", u"package.um", 2), 1ULL << 40,
+       u"Error: Error: Unable to find volume " + U16(dir_) + u"/package2.um." + abort},
+  };
+  g_SfxRunState.quiet = TRUE;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::NonInteractiveFrontEnd quiet;
+    platform::SetFrontEnd(&quiet);
+    PutFile(package_, c.package);
+    DiskFacts::freeBytes = c.freeBytes;
+    std::string out = wutest::MakeTempDir("quiet");
+    SetFolder(out);
+    mkdir((out + "/docs").c_str(), 0755);
+    PutFile(out + "/docs/a.txt", "old a");
+    auto* progress = new CSfxExtractProgress(nullptr, nullptr, nullptr);
+    testing::internal::CaptureStderr();
+    SfxExtractThreadProc(progress);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(U8(c.err), err);
+    EXPECT_EQ(c.err.empty(), g_SfxRunState.extractResult >= 0);
+    if (c.err.empty()) {
+      EXPECT_EQ(GetFile(out + "/docs/a.txt"), "new a");
+    }
+    EXPECT_EQ(WaitForSingleObject(g_SfxRunState.endEvent, 0), WAIT_OBJECT_0);
+    ResetEvent(g_SfxRunState.endEvent);
+    delete progress;
+    platform::SetFrontEnd(&script_);
+  }
+}
+
+// A complete extraction leaves the bar full: each file steps it, one left
+// as it is too, and the folder entries (made without a report) count when
+// the operation finishes.
+TEST_F(ProgressPage, BarEndsFullWithFolderEntriesAndSkippedFiles) {
+  HandArchive h;
+  h.Add(u"docs\\", "", 0, 0, 0x10);
+  h.Add(u"docs\\a.txt", "new a");
+  h.Add(u"b.txt", "new b");
+  h.Add(u"more\\", "", 0, 0, 0x10);
+  WritePackage(h);
+  std::string out = wutest::MakeTempDir("full");
+  SetFolder(out);
+  PutFile(out + "/b.txt", "old b");
+  HWND bar = CreateWindowExW(0, PROGRESS_CLASSW, u"", WS_POPUP, 0, 0, 100, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(bar, nullptr);
+  CSfxExtractProgress progress(nullptr, bar, nullptr);
+  script_.Press(SFX_IDC_NO, kFileExists);
+  SfxExtractThreadProc(&progress);
+  EXPECT_TRUE(script_.Done());
+  EXPECT_EQ(g_SfxRunState.extractResult, S_OK);
+  EXPECT_EQ(GetFile(out + "/docs/a.txt"), "new a");
+  EXPECT_EQ(GetFile(out + "/b.txt"), "old b");
+  EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), 4);
+  EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 4);
+  DestroyWindow(bar);
+}
+
 // More entries than a 16-bit range holds: the bar's range is the entry count.
 TEST_F(ProgressPage, ProgressRangeHoldsMoreThan65535Entries) {
   HandArchive h;

@@ -29,6 +29,7 @@ namespace {
 constexpr uint32_t kNameFlag = 0x80000000u;
 constexpr size_t kHeaderSize = 16;
 constexpr size_t kEntrySize = 20;
+constexpr uint16_t kVersionType = 16;  // RT_VERSION
 
 void Put16(std::string& out, size_t at, uint32_t v) {
   out[at] = static_cast<char>(v & 0xFF);
@@ -84,6 +85,32 @@ void WriteWholeFile(const std::string& path, const std::string& contents) {
   out << contents;
   out.close();
   if (!out) throw Error("cannot write " + path);
+}
+
+void WriteVersionSection(const ResourceSet& set, const std::string& script,
+                         const std::string& out_path) {
+  const Resource* block = nullptr;
+  for (const Resource& r : set.resources) {
+    if (r.type.is_id && r.type.id == kVersionType) {
+      block = &r;
+      break;
+    }
+  }
+  if (!block) throw Error(script + ": no version block (a resource of type 16)");
+  if (block->data.empty() || block->data.size() > 0xFFFF)
+    throw Error(script + ": the version block must hold 1 to 65535 bytes");
+  std::ostringstream s;
+  s << "// The version block of " << script << ", compiled by wurc. Do not edit.\n"
+    << "// It goes into the program's section \".wuversion\", which the version\n"
+    << "// calls read from the file (platform/kernel/version.h).\n"
+    << "asm(\".pushsection .wuversion,\\\"\\\",@progbits\\n\"";
+  for (size_t b = 0; b < block->data.size(); ++b) {
+    if (b % 16 == 0) s << (b ? "\\n\"" : "") << "\n    \".byte ";
+    else s << ",";
+    s << Hex(block->data[b], 2);
+  }
+  s << "\\n\"\n    \".popsection\\n\");\n";
+  WriteWholeFile(out_path, s.str());
 }
 
 void WriteCppSource(const ResourceSet& set, const std::string& module_name,

@@ -38,6 +38,14 @@ namespace wurc {
 void WriteCppSource(const ResourceSet& set, const std::string& module_name,
                     const std::string& script, const std::string& out_path);
 
+// Writes C++ source whose only content is the script's version block (the
+// first resource of type 16, RT_VERSION, in type, name and language order)
+// as the bytes of the section ".wuversion": compiled into a program, the
+// block is the program file's own, readable without running it. Throws
+// Error when the script has no version block or one over 65,535 bytes.
+void WriteVersionSection(const ResourceSet& set, const std::string& script,
+                         const std::string& out_path);
+
 // Writes a resource file. Throws Error.
 void WriteResourceFile(const ResourceSet& set, const std::string& out_path);
 

@@ -21,11 +21,15 @@
 namespace {
 
 const char kUsage[] = R"(usage:
-  wurc [--cpp FILE [--module NAME]] [--lng FILE] [--depfile FILE] SCRIPT
+  wurc [--cpp FILE [--module NAME]] [--lng FILE] [--version-section FILE]
+       [--depfile FILE] SCRIPT
       --cpp FILE      write C++ source that registers the resources when the
                       program starts, for its main module or, with --module,
                       for a module of that name (GetModuleHandleW finds it)
       --lng FILE      write a resource file (loaded with LoadLibraryW)
+      --version-section FILE
+                      write C++ source that puts the script's version block
+                      (type 16) into the program's section ".wuversion"
       --depfile FILE  write the files read, in make syntax
   wurc --rows --header FILE --include NAME --source FILE ROWFILE...
       merge row files into the multilingual string table: a header declaring
@@ -36,7 +40,7 @@ const char kUsage[] = R"(usage:
 
 struct Options {
   bool rows = false;
-  std::string cpp, module, lng, depfile, header, include, source;
+  std::string cpp, module, lng, version_section, depfile, header, include, source;
   std::vector<std::string> inputs;
 };
 
@@ -55,6 +59,7 @@ Options ParseArguments(int argc, char** argv) {
     } else if (TakeValue(argc, argv, i, "--cpp", o.cpp) ||
                TakeValue(argc, argv, i, "--module", o.module) ||
                TakeValue(argc, argv, i, "--lng", o.lng) ||
+               TakeValue(argc, argv, i, "--version-section", o.version_section) ||
                TakeValue(argc, argv, i, "--depfile", o.depfile) ||
                TakeValue(argc, argv, i, "--header", o.header) ||
                TakeValue(argc, argv, i, "--include", o.include) ||
@@ -76,12 +81,18 @@ int Run(const Options& o) {
     return 0;
   }
   if (o.inputs.size() != 1) throw wurc::Error("one script expected");
-  if (o.cpp.empty() && o.lng.empty()) throw wurc::Error("nothing to write: give --cpp or --lng");
+  if (o.cpp.empty() && o.lng.empty() && o.version_section.empty())
+    throw wurc::Error("nothing to write: give --cpp, --lng or --version-section");
   if (!o.module.empty() && o.cpp.empty()) throw wurc::Error("--module goes with --cpp");
   wurc::ResourceSet set = wurc::ParseScript(o.inputs[0]);
   if (!o.cpp.empty()) wurc::WriteCppSource(set, o.module, o.inputs[0], o.cpp);
   if (!o.lng.empty()) wurc::WriteResourceFile(set, o.lng);
-  if (!o.depfile.empty()) wurc::WriteDepFile(o.depfile, o.cpp.empty() ? o.lng : o.cpp, set.inputs);
+  if (!o.version_section.empty()) wurc::WriteVersionSection(set, o.inputs[0], o.version_section);
+  if (!o.depfile.empty()) {
+    const std::string& target =
+        !o.cpp.empty() ? o.cpp : !o.lng.empty() ? o.lng : o.version_section;
+    wurc::WriteDepFile(o.depfile, target, set.inputs);
+  }
   return 0;
 }
 

@@ -202,6 +202,24 @@ TEST_F(Memory, FailureHook) {
   HeapDestroy(heap);
 }
 
+// Skipped allocations succeed, then the planned number fail, then
+// allocation works again; a new plan replaces the old one.
+TEST_F(Memory, FailureHookAfterSkips) {
+  platform::FailAllocationsAfter(2, 1);
+  HGLOBAL first = GlobalAlloc(GPTR, 8);
+  HGLOBAL second = GlobalAlloc(GPTR, 8);
+  EXPECT_NE(nullptr, first);
+  EXPECT_NE(nullptr, second);
+  EXPECT_EQ(nullptr, GlobalAlloc(GPTR, 8));
+  HGLOBAL after = GlobalAlloc(GPTR, 8);
+  EXPECT_NE(nullptr, after);
+  platform::FailAllocationsAfter(5, 1);
+  platform::FailAllocationsAfter(0, 0);  // cancels the plan
+  HGLOBAL free = GlobalAlloc(GPTR, 8);
+  EXPECT_NE(nullptr, free);
+  for (HGLOBAL h : {first, second, after, free}) GlobalFree(h);
+}
+
 TEST_F(Memory, ConcurrentUse) {
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t)

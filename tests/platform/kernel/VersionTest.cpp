@@ -141,3 +141,157 @@ TEST_F(VersionTest, ChildLongerThanItsParentIsRefused) {
 }
 
 }  // namespace
+
+// ---- Version blocks in a section of an ELF program ----
+
+namespace {
+
+// A little-endian 64-bit ELF file without program headers: the null
+// section, ".shstrtab" and, unless `with_section` is false, ".wuversion"
+// holding `block`. The offsets of the fields the damage cases patch are kept.
+struct ElfFile {
+  std::string bytes;
+  size_t shoff_field = 40;      // e_shoff in the ELF header
+  size_t names_offset = 0;      // sh_offset of ".shstrtab"
+  size_t section_offset = 0;    // sh_offset of ".wuversion"
+  size_t section_size = 0;      // sh_size of ".wuversion"
+
+  void Patch64(size_t at, uint64_t v) {
+    for (int i = 0; i < 8; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  }
+};
+
+ElfFile MakeElf(const std::string& block, bool with_section = true) {
+  using wutest::Put16;
+  using wutest::Put32;
+  auto put64 = [](std::string* out, uint64_t v) {
+    Put32(out, static_cast<unsigned>(v & 0xFFFFFFFF));
+    Put32(out, static_cast<unsigned>(v >> 32));
+  };
+  const std::string names("\0.shstrtab\0.wuversion\0", 22);
+  const size_t names_at = 64;
+  const size_t block_at = (names_at + names.size() + 3) & ~size_t{3};
+  const size_t table_at = (block_at + block.size() + 7) & ~size_t{7};
+  const unsigned count = with_section ? 3 : 2;
+
+  ElfFile f;
+  std::string& out = f.bytes;
+  out.append("\x7f" "ELF", 4);
+  out.append("\x02\x01\x01", 3);  // 64-bit, little-endian, version 1
+  out.resize(16, '\0');
+  Put16(&out, 2);      // e_type: a program
+  Put16(&out, 62);     // e_machine: x86-64
+  Put32(&out, 1);      // e_version
+  put64(&out, 0);      // e_entry
+  put64(&out, 0);      // e_phoff
+  put64(&out, table_at);  // e_shoff
+  Put32(&out, 0);      // e_flags
+  Put16(&out, 64);     // e_ehsize
+  Put16(&out, 56);     // e_phentsize
+  Put16(&out, 0);      // e_phnum
+  Put16(&out, 64);     // e_shentsize
+  Put16(&out, count);  // e_shnum
+  Put16(&out, 1);      // e_shstrndx
+  out += names;
+  out.resize(block_at, '\0');
+  if (with_section) out += block;
+  out.resize(table_at, '\0');
+  auto section = [&](unsigned name, unsigned type, uint64_t offset, uint64_t size) {
+    size_t start = out.size();
+    Put32(&out, name);
+    Put32(&out, type);
+    put64(&out, 0);  // sh_flags
+    put64(&out, 0);  // sh_addr
+    put64(&out, offset);
+    put64(&out, size);
+    Put32(&out, 0);  // sh_link
+    Put32(&out, 0);  // sh_info
+    put64(&out, 1);  // sh_addralign
+    put64(&out, 0);  // sh_entsize
+    return start;
+  };
+  section(0, 0, 0, 0);
+  f.names_offset = section(1, 3, names_at, names.size()) + 24;
+  if (with_section) {
+    f.section_offset = section(11, 1, block_at, block.size()) + 24;
+    f.section_size = f.section_offset + 8;
+  }
+  return f;
+}
+
+}  // namespace
+
+TEST_F(VersionTest, ElfProgramCarriesItsBlockInASection) {
+  std::string block = SampleBlock();
+  std::vector<BYTE> read = Read(Write("tool", MakeElf(block).bytes));
+  ASSERT_EQ(read.size(), block.size());
+  EXPECT_EQ(std::memcmp(read.data(), block.data(), block.size()), 0);
+
+  // Without the section the program has no block, as any other file.
+  std::u16string bare = Write("bare", MakeElf(block, false).bytes);
+  SetLastError(0);
+  EXPECT_EQ(GetFileVersionInfoSizeW(bare.c_str(), nullptr), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_DATA_NOT_FOUND));
+}
+
+TEST_F(VersionTest, DamagedElfFilesAreBadFormat) {
+  std::string block = SampleBlock();
+  const uint64_t kFar = 0x7FFFFFFFFFFFFFF0ull;
+  struct Case {
+    const char* name;
+    void (*damage)(ElfFile*, uint64_t);
+  };
+  const Case cases[] = {
+      {"section starts past the end",
+       [](ElfFile* f, uint64_t) { f->Patch64(f->section_offset, f->bytes.size() + 4); }},
+      {"section ends one byte past the end",
+       [](ElfFile* f, uint64_t) {
+         f->Patch64(f->section_size, f->bytes.size() + 1 - 88);  // the block sits at 88
+       }},
+      {"section size wraps the offset", [](ElfFile* f, uint64_t far) { f->Patch64(f->section_size, far); }},
+      {"section table past the end",
+       [](ElfFile* f, uint64_t) { f->Patch64(f->shoff_field, f->bytes.size() - 64); }},
+      {"section table offset wraps", [](ElfFile* f, uint64_t far) { f->Patch64(f->shoff_field, far); }},
+      {"name table past the end",
+       [](ElfFile* f, uint64_t) { f->Patch64(f->names_offset, f->bytes.size()); }},
+      {"file cut inside the section table", [](ElfFile* f, uint64_t) { f->bytes.resize(f->bytes.size() - 10); }},
+      {"big-endian", [](ElfFile* f, uint64_t) { f->bytes[5] = 2; }},
+  };
+  for (const Case& c : cases) {
+    ElfFile elf = MakeElf(block);
+    c.damage(&elf, kFar);
+    std::u16string path = Write("damaged", elf.bytes);
+    SetLastError(0);
+    EXPECT_EQ(GetFileVersionInfoSizeW(path.c_str(), nullptr), 0u) << c.name;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FORMAT)) << c.name;
+    std::vector<BYTE> out(block.size() + 16, 0xAB);
+    EXPECT_FALSE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(out.size()), out.data()))
+        << c.name;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FORMAT)) << c.name;
+    EXPECT_EQ(out[0], 0xAB) << c.name;
+  }
+  // A section whose bytes are no version block is damaged too.
+  std::u16string junk = Write("junk", MakeElf(std::string("\x40\x00\x00\x00", 4)).bytes);
+  EXPECT_EQ(GetFileVersionInfoSizeW(junk.c_str(), nullptr), 0u);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_FORMAT));
+}
+
+TEST_F(VersionTest, BuiltProgramCarriesTheBlockOfItsScript) {
+  // The child program gets its block from kernel/ChildProgram.rc through
+  // wu_add_version_section; the file is read, the program never runs.
+  std::vector<BYTE> read = Read(U16(WU_CHILD_PROGRAM));
+  ASSERT_FALSE(read.empty());
+  void* value = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(read.data(), u"\\", &value, &length));
+  EXPECT_EQ(static_cast<VS_FIXEDFILEINFO*>(value)->dwFileVersionMS, 0x00010002u);
+  const std::pair<const char16_t*, const char16_t*> texts[] = {
+      {u"WuCharSet", u"1200"},      {u"WuLangName", u"English"},
+      {u"WuLangID", u"0409"},       {u"FileVersion", u"1.2.3.4"},
+      {u"CompanyName", u"Talvene Test"}, {u"FileDescription", u"Argument Recorder"}};
+  for (const auto& [key, text] : texts) {
+    std::u16string path = std::u16string(u"\\StringFileInfo\\040904B0\\") + key;
+    ASSERT_TRUE(VerQueryValueW(read.data(), path.c_str(), &value, &length)) << wutest::U8(key);
+    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(value)), text);
+  }
+}

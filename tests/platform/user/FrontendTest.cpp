@@ -242,6 +242,14 @@ class Pty {
       }
     }
   }
+  // Takes what has been written and not read yet.
+  void Drain() {
+    pollfd p{master_, POLLIN, 0};
+    char buffer[512];
+    ssize_t n;
+    while (poll(&p, 1, 0) > 0 && (n = read(master_, buffer, sizeof(buffer))) > 0)
+      output_.append(buffer, static_cast<size_t>(n));
+  }
   void Type(const std::string& text) { EXPECT_EQ(write(master_, text.data(), text.size()), static_cast<ssize_t>(text.size())); }
   const std::string& output() const { return output_; }
   // The choice number shown before `label` in the output after `from`.
@@ -322,6 +330,155 @@ TEST_F(FrontendTest, TerminalRedrawsAProgressBarThatAWorkerMoves) {
   EXPECT_EQ(RunDialog(u"Extracting Files...", page, proc, reinterpret_cast<LPARAM>(&dialog)), 1);
   worker.join();
   EXPECT_NE(pty.output().find("] 0%"), std::string::npos) << "the bar was shown from the start";
+}
+
+// What a person sees: the terminal's output played on a screen that knows
+// the few controls the front end writes (carriage return, line feed, erase
+// to the end of the line or screen, cursor up, save and restore).
+std::vector<std::string> Screen(const std::string& output) {
+  std::vector<std::string> lines(1);
+  size_t row = 0, column = 0, saved_row = 0, saved_column = 0;
+  for (size_t i = 0; i < output.size(); ++i) {
+    char c = output[i];
+    if (c == '\r') {
+      column = 0;
+    } else if (c == '\n') {
+      if (++row == lines.size()) lines.emplace_back();
+    } else if (c == '\x1b' && i + 1 < output.size()) {
+      char next = output[++i];
+      if (next == '7') {
+        saved_row = row;
+        saved_column = column;
+      } else if (next == '8') {
+        row = saved_row;
+        column = saved_column;
+      } else if (next == '[') {
+        size_t n = 0;
+        while (i + 1 < output.size() && isdigit(static_cast<unsigned char>(output[i + 1])))
+          n = n * 10 + static_cast<size_t>(output[++i] - '0');
+        char command = i + 1 < output.size() ? output[++i] : 0;
+        if (command == 'K') lines[row].resize(std::min(column, lines[row].size()));
+        if (command == 'J') {
+          lines[row].resize(std::min(column, lines[row].size()));
+          lines.resize(row + 1);
+        }
+        if (command == 'A') row -= std::min(row, n == 0 ? 1 : n);
+      }
+    } else {
+      if (lines[row].size() < column) lines[row].resize(column, ' ');
+      if (column < lines[row].size()) {
+        lines[row][column] = c;
+      } else {
+        lines[row].push_back(c);
+      }
+      ++column;
+    }
+  }
+  return lines;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+// File names show '/': in texts, fields and titles, when shown and when a
+// text changes; a lone backslash is no separator and stays.
+TEST_F(FrontendTest, TerminalShowsFileNamesWithSlashes) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  platform::TerminalFrontEnd terminal(pty.slave(), pty.slave());
+  platform::SetFrontEnd(&terminal);
+  std::atomic<HWND> dialog{nullptr};
+  auto proc = [](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) -> INT_PTR {
+    if (message == WM_INITDIALOG) reinterpret_cast<std::atomic<HWND>*>(lparam)->store(hwnd);
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK) EndDialog(hwnd, IDOK);
+    return message == WM_INITDIALOG;
+  };
+  std::thread person([&] {
+    size_t at = pty.WaitFor("Choice: ");
+    ASSERT_NE(at, std::string::npos) << pty.output();
+    SetDlgItemTextW(dialog, 100, u"Copying: \\\\server\\share\\x.txt");
+    EXPECT_NE(pty.WaitFor("Copying: //server/share/x.txt", at), std::string::npos) << pty.output();
+    pty.Type("\r");
+  });
+  const std::vector<Control> page = {{WC_STATICW, u"Extracting: docs\\notes.txt", SS_NOPREFIX, 100},
+                                     {WC_STATICW, u"Keys: a \\ b", 0, 101},
+                                     {WC_STATICW, u"&Folder:", 0, 102},
+                                     {WC_EDITW, u"C:\\Program Files\\Demo", WS_TABSTOP | WS_BORDER, 103},
+                                     {WC_BUTTONW, u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK}};
+  EXPECT_EQ(RunDialog(u"Setup\\Demo", page, proc, reinterpret_cast<LPARAM>(&dialog)), IDOK);
+  person.join();
+  const std::string& screen = pty.output();
+  for (const char* shown : {"== Setup/Demo ==", "Extracting: docs/notes.txt", "Keys: a \\ b",
+                            "Folder: [C:/Program Files/Demo]"})
+    EXPECT_NE(screen.find(shown), std::string::npos) << shown << "\n" << screen;
+  EXPECT_EQ(Count(screen, "\\"), 1u) << screen;
+}
+
+// A progress page: its bar and status line are redrawn in place above a
+// prompt printed once, and the page is left on the screen as it ended.
+TEST_F(FrontendTest, TerminalProgressPageRedrawsInPlaceAndEndsInItsFinalState) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  platform::TerminalFrontEnd terminal(pty.slave(), pty.slave());
+  platform::SetFrontEnd(&terminal);
+  std::atomic<HWND> dialog{nullptr};
+  auto proc = [](HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) -> INT_PTR {
+    if (message == WM_INITDIALOG) reinterpret_cast<std::atomic<HWND>*>(lparam)->store(hwnd);
+    return message == WM_INITDIALOG;
+  };
+  std::thread worker([&] {
+    size_t at = pty.WaitFor("Choice: ");
+    ASSERT_NE(at, std::string::npos) << pty.output();
+    HWND bar = GetDlgItem(dialog, 1001);
+    SendMessageW(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 5));
+    for (int n = 1; n <= 5; ++n) {
+      std::u16string file = u"Extracting: file" + std::u16string(1, static_cast<char16_t>(u'0' + n));
+      SetDlgItemTextW(dialog, 1002, file.c_str());
+      SendMessageW(bar, PBM_SETPOS, n, 0);
+    }
+    EndDialog(dialog, 1);
+  });
+  const std::vector<Control> page = {{WC_STATICW, u"Status:", 0, 1002},
+                                     {PROGRESS_CLASSW, u"", 0, 1001},
+                                     {WC_BUTTONW, u"&Cancel", WS_TABSTOP, IDCANCEL}};
+  EXPECT_EQ(RunDialog(u"Extracting Files...", page, proc, reinterpret_cast<LPARAM>(&dialog)), 1);
+  worker.join();
+  pty.Drain();
+  const std::string& output = pty.output();
+  EXPECT_EQ(Count(output, "Choice: "), 1u) << output;
+  for (const char* step : {"] 20%", "] 40%", "] 60%", "] 80%", "] 100%"})
+    EXPECT_NE(output.find(step), std::string::npos) << step;
+  std::vector<std::string> lines = Screen(output);
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  ASSERT_GE(lines.size(), 2u) << output;
+  EXPECT_EQ(lines[lines.size() - 2], "  Extracting: file5");
+  EXPECT_EQ(lines.back(), "[##############################] 100%");
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  EXPECT_EQ(Count(all, "%"), 1u) << "one bar line, redrawn in place:\n" << all;
+  EXPECT_EQ(Count(all, "Choice:"), 0u) << "the prompt goes with the page:\n" << all;
+
+  // A page that ends before the terminal showed it is drawn once, as it
+  // ended, without a prompt.
+  auto quick = [](HWND hwnd, UINT message, WPARAM wparam, LPARAM) -> INT_PTR {
+    if (message == WM_INITDIALOG) {
+      SendDlgItemMessageW(hwnd, 1001, PBM_SETRANGE, 0, MAKELPARAM(0, 4));
+      SendDlgItemMessageW(hwnd, 1001, PBM_SETPOS, 4, 0);
+      PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    }
+    if (message == WM_COMMAND && LOWORD(wparam) == IDOK) EndDialog(hwnd, IDOK);
+    return message == WM_INITDIALOG;
+  };
+  size_t before = pty.output().size();
+  EXPECT_EQ(RunDialog(u"Quick", page, quick, 0), IDOK);
+  pty.Drain();
+  const std::string quick_output = pty.output().substr(before);
+  EXPECT_NE(quick_output.find("== Quick =="), std::string::npos) << quick_output;
+  EXPECT_NE(quick_output.find("[##############################] 100%"), std::string::npos) << quick_output;
+  EXPECT_EQ(Count(quick_output, "Choice: "), 0u) << quick_output;
 }
 
 }  // namespace

@@ -1,0 +1,307 @@
+#include "fileio/WuFioTypeTables.h"
+
+#include <iterator>
+
+namespace {
+
+// A class id from its text form "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX",
+// read at compile time; a malformed text does not compile.
+constexpr BYTE Nibble(char c) {
+  if (c >= '0' && c <= '9') return static_cast<BYTE>(c - '0');
+  if (c >= 'A' && c <= 'F') return static_cast<BYTE>(c - 'A' + 10);
+  throw "not an upper-case hexadecimal digit";
+}
+
+constexpr uint32_t Hex(const char (&text)[37], int at, int digits) {
+  uint32_t value = 0;
+  for (int i = 0; i < digits; ++i) value = value << 4 | Nibble(text[at + i]);
+  return value;
+}
+
+consteval GUID G(const char (&text)[37]) {
+  if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-')
+    throw "not a class id";
+  GUID g = {Hex(text, 0, 8), static_cast<WORD>(Hex(text, 9, 4)),
+            static_cast<WORD>(Hex(text, 14, 4)), {}};
+  g.Data4[0] = static_cast<BYTE>(Hex(text, 19, 2));
+  g.Data4[1] = static_cast<BYTE>(Hex(text, 21, 2));
+  for (int i = 0; i < 6; ++i) g.Data4[2 + i] = static_cast<BYTE>(Hex(text, 24 + 2 * i, 2));
+  return g;
+}
+
+}  // namespace
+
+// Rows are numbered from 1 in the comments.
+const WuFioTypeRow g_wuFioTypeTableA[] = {
+    {0x0002, G("0A30C422-B91B-11D3-A484-00105A24AA37")},  // 1
+    {0x1000, G("BE00A7E4-A0F6-11D4-B26A-00A0D2188387")},  // 2
+    {0x1000, G("EA9D287B-C85A-11D3-BB3A-0050DA1A5B06")},  // 3
+    {0x1002, G("372FDC19-3E1A-403B-BC13-BAAEDC318C3A")},  // 4
+    {0x1001, G("6ABF421F-E4A3-462A-91C8-E6C45F289B46")},  // 5
+    {0x1004, G("0117AE4C-AF7F-43D3-A8DB-C58A6098918B")},  // 6
+    {0x1005, G("B70787EF-314A-4CD4-8023-C98B5FC76CE5")},  // 7
+    {0x1004, G("C1FE13C2-F794-44DB-9599-8DCC7D90FA03")},  // 8
+    {0x1005, G("7758F348-13FE-4970-A94A-8C82BCFA5D65")},  // 9
+    {0x1006, G("DA4B217F-7861-4C20-8702-90210E065243")},  // 10
+    {0x1007, G("DA4B217F-7861-4C20-8702-90210E065243")},  // 11
+    {0x1003, G("0117AE4C-AF7F-43D3-A8DB-C58A6098918B")},  // 12
+    {0x1003, G("B70787EF-314A-4CD4-8023-C98B5FC76CE5")},  // 13
+    {0x1003, G("C1FE13C2-F794-44DB-9599-8DCC7D90FA03")},  // 14
+    {0x1003, G("7758F348-13FE-4970-A94A-8C82BCFA5D65")},  // 15
+    {0x1015, G("BF99E5C4-F874-494A-9CC9-8054326F582B")},  // 16
+    {0x0004, G("D40B9A2F-F4FD-4D5E-85EE-6D7B8E1D8C2B")},  // 17
+    {0x0012, G("6ABF421F-E4A3-462A-91C8-E6C45F289B46")},  // 18
+    {0x100E, G("3B0F152B-6354-40B8-A277-77FBEC1329DA")},  // 19
+    {0x100E, G("E6D45519-793E-462A-81A5-C9F4458E8C0F")},  // 20
+    {0x100E, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 21
+    {0x100E, G("0A248CED-FBD8-4503-83C3-A37F9BF4681A")},  // 22
+    {0x0013, G("249F8688-FB9A-4FAE-9ED5-2EC66D1DD39C")},  // 23
+    {0x0013, G("BA79BC6E-6DE0-43D5-ADC7-86D51B82FD1D")},  // 24
+    {0x0013, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 25
+    {0x0014, G("249F8688-FB9A-4FAE-9ED5-2EC66D1DD39C")},  // 26
+    {0x0014, G("BA79BC6E-6DE0-43D5-ADC7-86D51B82FD1D")},  // 27
+    {0x0014, G("3B0F152B-6354-40B8-A277-77FBEC1329DA")},  // 28
+    {0x0014, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 29
+    {0x100F, G("249F8688-FB9A-4FAE-9ED5-2EC66D1DD39C")},  // 30
+    {0x100F, G("BA79BC6E-6DE0-43D5-ADC7-86D51B82FD1D")},  // 31
+    {0x100F, G("3B0F152B-6354-40B8-A277-77FBEC1329DA")},  // 32
+    {0x100F, G("E6D45519-793E-462A-81A5-C9F4458E8C0F")},  // 33
+    {0x100F, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 34
+    {0x100F, G("0A248CED-FBD8-4503-83C3-A37F9BF4681A")},  // 35
+    {0x1010, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 36
+    {0x1009, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 37
+    {0x1009, G("0A248CED-FBD8-4503-83C3-A37F9BF4681A")},  // 38
+    {0x1011, G("253F0437-EE13-4D1E-BDC8-98B7FF9B9643")},  // 39
+    {0x1011, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 40
+    {0x1011, G("0A248CED-FBD8-4503-83C3-A37F9BF4681A")},  // 41
+    {0x0003, G("605F1174-83E4-4420-85A1-B5A4DC1EA028")},  // 42
+    {0x0011, G("0A30C422-B91B-11D3-A484-00105A24AA37")},  // 43
+    {0x0005, G("05D0C422-B91B-11D3-A484-00105A24AA37")},  // 44
+    {0x0006, G("D284C498-FE95-11D3-BB48-0050DA1A5B06")},  // 45
+    {0x0006, G("0A30C422-B91B-11D3-A484-00105A24AA37")},  // 46
+    {0x1012, G("2CFE4279-C170-480C-B556-2D8B4B8CCE77")},  // 47
+    {0x1012, G("B4270178-D2B5-4119-8B8B-9FED490BBFBA")},  // 48
+    {0x1012, G("372FDC19-3E1A-403B-BC13-BAAEDC318C3A")},  // 49
+    {0x1014, G("CAD52D44-0062-47D1-87F0-1775C3A579F0")},  // 50
+    {0x0007, G("6C048BA1-649C-11D4-AAF6-00AA006BA2BA")},  // 51
+    {0x0015, G("2E4B5701-DF12-421F-AF9E-577E107C1AFA")},  // 52
+    {0x0009, G("3CBBA9C2-75AD-11D3-A483-00105A24AA37")},  // 53
+    {0x000A, G("BEADD1C3-CB7D-11D4-B26A-00A0D2188387")},  // 54
+    {0x000B, G("C1FD3D02-D1E2-11D4-B26A-00A0D2188387")},  // 55
+    {0x000C, G("97D2FCE3-D25F-11D4-B26A-00A0D2188387")},  // 56
+    {0x000D, G("97D2FCE6-D25F-11D4-B26A-00A0D2188387")},  // 57
+    {0x0010, G("AED514F8-09C1-41D4-A6B6-CFFC519C78E6")},  // 58
+    {0x0016, G("FD257E1C-6A73-4AC5-AC42-5A40274C8034")},  // 59
+    {0x0017, G("898A75BC-1856-49E8-91AA-9B8CE600AD78")},  // 60
+    {0x0017, G("0B749CB3-5687-40B5-BCCA-E5B4ED9A8493")},  // 61
+    {0x0017, G("897ED6BB-2007-495A-ADA0-4E47DAEC31AA")},  // 62
+    {0x100A, G("45AD2188-C037-4D34-9883-14D8E1FDE036")},  // 63
+    {0x100B, G("7AD3F28D-846D-4288-BA98-D113A4702FC4")},  // 64
+    {0x100C, G("0630ADDF-740A-4373-83DB-731AE1040CCF")},  // 65
+    {0x100C, G("C836E6D7-3CF0-49A7-9C64-41FFA05A8829")},  // 66
+    {0x2009, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 67
+    {0x2000, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 68
+    {0x2000, G("3EBDD681-EEBB-11D3-A570-00AA006BA2BA")},  // 69
+    {0x2008, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 70
+    {0x2001, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 71
+    {0x2001, G("9EEB9CE0-F43D-11D3-A570-00AA006BA2BA")},  // 72
+    {0x2002, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 73
+    {0x2002, G("B78645A4-4E74-418F-91BA-2672AD277E3C")},  // 74
+    {0x2003, G("BB3DA7C0-F505-11D3-A0B7-00AA006BA2BA")},  // 75
+    {0x2004, G("CA2B0780-E954-11D3-A9A8-00A04B07030C")},  // 76
+    {0x2004, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 77
+    {0x2004, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 78
+    {0x2004, G("0A248CED-FBD8-4503-83C3-A37F9BF4681A")},  // 79
+    {0x2005, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 80
+    {0x2005, G("7BB3FE15-954A-4E75-B5E1-45EE98F74990")},  // 81
+    {0x2005, G("0A248CED-FBD8-4503-83C3-A37F9BF4681A")},  // 82
+    {0x2006, G("899D6EB4-B309-11D3-8ABB-00AA006BA2BA")},  // 83
+    {0x2007, G("A94A3937-5A24-4CF3-A212-1FB4240CE354")},  // 84
+    {0x2007, G("899D6EB1-B309-11D3-8ABB-00AA006BA2BA")},  // 85
+    {0x000E, G("3C10D90C-8504-11D4-8D24-00AA006BA2BA")},  // 86
+    {0x0008, G("D5404496-6A66-4337-BA9C-F2FDADFDED61")},  // 87
+    {0x0008, G("69C3D5CC-0173-4857-AD4E-F466A8AD342C")},  // 88
+    {0x000F, G("BFD5DB7F-E73B-41F9-AF05-617C1D2E4A09")},  // 89
+    {0x1013, G("3B0F152B-6354-40B8-A277-77FBEC1329DA")},  // 90
+};
+static_assert(std::size(g_wuFioTypeTableA) == kWuFioTypeTableARows);
+
+const WuFioTypeRow g_wuFioTypeTableB[] = {
+    {0x6000, G("D5404496-6A66-4337-BA9C-F2FDADFDED61")},  // 1
+    {0x6000, G("69C3D5CC-0173-4857-AD4E-F466A8AD342C")},  // 2
+    {0x6001, G("D5404496-6A66-4337-BA9C-F2FDADFDED61")},  // 3
+    {0x6001, G("69C3D5CC-0173-4857-AD4E-F466A8AD342C")},  // 4
+    {0x7000, G("372FDC19-3E1A-403B-BC13-BAAEDC318C3A")},  // 5
+    {0x7002, G("E6D45519-793E-462A-81A5-C9F4458E8C0F")},  // 6
+    {0x7002, G("3B0F152B-6354-40B8-A277-77FBEC1329DA")},  // 7
+    {0x7002, G("A818A004-5CB3-45E9-BD3A-3B1B5C67F971")},  // 8
+};
+static_assert(std::size(g_wuFioTypeTableB) == kWuFioTypeTableBRows);
+
+const GUID g_wuFioReaderPriorityList[] = {
+    G("5A8D382F-EF79-4647-A2F8-00AA006BA2BA"),
+    G("2611DA5E-FE84-11D3-8B09-00AA006BA2BA"),
+    G("BB9E52AD-A6A5-11D3-8CCB-00AA006BA2BA"),
+    G("C6D72CA1-C847-11D3-A484-00AA006BA2BA"),
+    G("E3CA6330-D08E-475B-8BC3-00AA006BA2BA"),
+    G("3909B5B7-B9B1-4290-9192-00AA006BA2BA"),
+    G("AEB1C9FC-78EA-4AB1-AAE7-00AA006BA2BA"),
+    G("6DA7265D-DFB0-4CFA-A44B-00AA006BA2BA"),
+    G("9FAD5C5D-D734-4275-8F2E-00AA006BA2BA"),
+    G("A1CA2955-18E5-4B16-8C31-00AA006BA2BA"),
+    G("21612A34-6CA9-4794-AF00-00AA006BA2BA"),
+    G("63A036EA-7657-4E2A-89DB-00AA006BA2BA"),
+    G("145D078B-8A70-46A8-ACF1-00AA006BA2BA"),
+    G("FCDE3D2E-D156-41E5-80C2-00AA006BA2BA"),
+    G("D39B076E-C932-4AFC-88F8-00AA006BA2BA"),
+    G("CB705425-CC6B-4599-B881-00AA006BA2BA"),
+    G("5864F4AB-9C3B-41DD-9C11-00AA006BA2BA"),
+    G("34EFD06F-E6D9-4712-8C22-00AA006BA2BA"),
+    G("8FC5383D-504B-49BB-9DDF-00AA006BA2BA"),
+    G("16446E8C-5714-4366-97BB-00AA006BA2BA"),
+    G("341D000D-95CA-458A-AC65-00AA006BA2BA"),
+    G("5D9E52AD-A6A5-11D3-8CCB-00AA006BA2BA"),
+    G("5DCE1329-AD92-11D3-8CD2-00AA006BA2BA"),
+    G("FECE1329-AD92-11D3-8CD2-00AA006BA2BA"),
+    G("5596A08C-B1C7-409A-A3D3-00AA006BA2BA"),
+    G("3EBDD682-EEBB-11D3-A570-00AA006BA2BA"),
+    G("9EEB9CE1-F43D-11D3-A570-00AA006BA2BA"),
+    G("36D420C0-E955-11D3-A0A8-00AA006BA2BA"),
+    G("6943B620-F50A-11D3-A0B7-00AA006BA2BA"),
+    G("899D6EB0-B309-11D3-8ABB-00AA006BA2BA"),
+    G("899D6EB3-B309-11D3-8ABB-00AA006BA2BA"),
+    G("08BB5FBF-4428-4DE6-A95B-41D6F685FDAD"),
+    G("3EBDD682-F43D-11D4-AAF6-00AA006BA2BA"),
+    G("EB0408E1-6492-11D4-AAF6-00AA006BA2BA"),
+    G("A90D17B8-A8E4-11D3-8CCE-00AA006BA2BA"),
+    G("13EEFCAF-678C-4C6D-AAC1-00AA006BA2BA"),
+    G("BEADD1C1-CB7D-11D4-B26A-00AA006BA2BA"),
+    G("97D2FCE4-D25F-11D4-B26A-00AA006BA2BA"),
+    G("C1FD3D03-D1E2-11D4-B26A-00AA006BA2BA"),
+    G("97D2FCE1-D25F-11D4-B26A-00AA006BA2BA"),
+    G("EAEC8DC2-88E7-11D4-8D24-00AA006BA2BA"),
+    G("25EE0416-605B-406C-A519-00AA006BA2BA"),
+    G("C8783FB0-2520-49AE-9AD4-00AA006BA2BA"),
+    G("ABD1218C-B335-4343-B578-00AA006BA2BA"),
+};
+static_assert(std::size(g_wuFioReaderPriorityList) == kWuFioReaderPriorityCount);
+
+const GUID g_wuFioReaderLowList[] = {
+    G("E61EEE69-6229-40CC-AE46-00AA006BA2BA"),
+    G("A65FA79B-2D2C-42BD-BAB2-00AA006BA2BA"),
+    G("F009FBF0-B1A6-11D3-BB34-00AA006BA2BA"),
+    G("ADD461A1-40AA-47D2-B208-00AA006BA2BA"),
+    G("DF171157-6AAF-4071-A74D-00AA006BA2BA"),
+};
+static_assert(std::size(g_wuFioReaderLowList) == kWuFioReaderLowCount);
+
+const GUID g_wuFioRendererPriorityList[] = {
+    G("5A8D382F-EF79-4647-A2F8-00AA006BA2BA"),
+    G("C6D72CA1-C847-11D3-A484-00AA006BA2BA"),
+    G("BB9E52AD-A6A5-11D3-8CCB-00AA006BA2BA"),
+    G("FECE1329-AD92-11D3-8CD2-00AA006BA2BA"),
+    G("AEB1C9FC-78EA-4AB1-AAE7-00AA006BA2BA"),
+    G("6DA7265D-DFB0-4CFA-A44B-00AA006BA2BA"),
+    G("341D000D-95CA-458A-AC65-00AA006BA2BA"),
+    G("E3CA6330-D08E-475B-8BC3-00AA006BA2BA"),
+    G("3909B5B7-B9B1-4290-9192-00AA006BA2BA"),
+    G("145D078B-8A70-46A8-ACF1-00AA006BA2BA"),
+    G("9FAD5C5D-D734-4275-8F2E-00AA006BA2BA"),
+    G("A1CA2955-18E5-4B16-8C31-00AA006BA2BA"),
+    G("21612A34-6CA9-4794-AF00-00AA006BA2BA"),
+    G("63A036EA-7657-4E2A-89DB-00AA006BA2BA"),
+    G("FCDE3D2E-D156-41E5-80C2-00AA006BA2BA"),
+    G("D39B076E-C932-4AFC-88F8-00AA006BA2BA"),
+    G("CB705425-CC6B-4599-B881-00AA006BA2BA"),
+    G("5864F4AB-9C3B-41DD-9C11-00AA006BA2BA"),
+    G("ABD1218C-B335-4343-B578-00AA006BA2BA"),
+    G("ADD461A1-40AA-47D2-B208-00AA006BA2BA"),
+    G("85CB92DF-8309-42F2-AD61-00AA006BA2BA"),
+};
+static_assert(std::size(g_wuFioRendererPriorityList) == kWuFioRendererPriorityCount);
+
+const GUID g_wuFioRendererLowList[] = {
+    G("2611DA5E-FE84-11D3-8B09-00AA006BA2BA"),
+    G("7EC4F92B-7ECA-41E1-807B-00AA006BA2BA"),
+};
+static_assert(std::size(g_wuFioRendererLowList) == kWuFioRendererLowCount);
+
+const GUID g_wuFioBlockedList[] = {
+    G("B50802D8-9917-11D3-8AB7-00AA006BA2BA"),
+    G("FBBDA1DC-3D4B-11D4-8B33-00AA006BA2BA"),
+    G("C70B096E-3E7E-4F62-8E1A-00AA006BA2BA"),
+    G("2C518B09-194C-41DC-AB2F-00AA006BA2BA"),
+    G("E0859D08-1DF5-4E63-80DE-00AA006BA2BA"),
+    G("00ADFBF2-9D28-11D3-BB2E-00AA006BA2BA"),
+    G("F95CD890-9D37-11D3-BB2E-00AA006BA2BA"),
+    G("D6C9703A-3257-11D4-8B2F-00AA006BA2BA"),
+    G("52EEE45E-D508-11D3-8AC5-00AA006BA2BA"),
+    G("F009FBF0-B1A6-11D3-BB34-00AA006BA2BA"),
+    G("DDDB20E0-9EAE-11D3-BB2E-00AA006BA2BA"),
+    G("85CB92DF-8309-42F2-AD61-00AA006BA2BA"),
+    G("4A5BFB35-1417-4785-9E4E-00AA006BA2BA"),
+    G("BED0EF76-8D70-11D3-BB2C-00AA006BA2BA"),
+    G("B014DC30-E11C-4BB0-911A-00AA006BA2BA"),
+    G("3FA1F53B-94DE-4FA2-964E-00AA006BA2BA"),
+    G("72961476-42F6-4C58-AE29-00AA006BA2BA"),
+    G("1A25D1F1-3EDA-4A4D-A5E3-00AA006BA2BA"),
+};
+static_assert(std::size(g_wuFioBlockedList) == kWuFioBlockedCount);
+const GUID g_wuFioAlwaysRefreshedList[] = {
+    G("DDDB20E0-9EAE-11D3-BB2E-00AA006BA2BA"),
+    G("85CB92DF-8309-42F2-AD61-00AA006BA2BA"),
+    G("4A5BFB35-1417-4785-9E4E-00AA006BA2BA"),
+};
+static_assert(std::size(g_wuFioAlwaysRefreshedList) == kWuFioAlwaysRefreshedCount);
+
+std::span<const WuFioTypeRow> WuFio_TypeTableA() { return g_wuFioTypeTableA; }
+std::span<const WuFioTypeRow> WuFio_TypeTableB() { return g_wuFioTypeTableB; }
+std::span<const GUID> WuFio_ReaderPriorityList() { return g_wuFioReaderPriorityList; }
+std::span<const GUID> WuFio_ReaderLowList() { return g_wuFioReaderLowList; }
+std::span<const GUID> WuFio_RendererPriorityList() { return g_wuFioRendererPriorityList; }
+std::span<const GUID> WuFio_RendererLowList() { return g_wuFioRendererLowList; }
+std::span<const GUID> WuFio_BlockedList() { return g_wuFioBlockedList; }
+std::span<const GUID> WuFio_AlwaysRefreshedList() { return g_wuFioAlwaysRefreshedList; }
+
+std::span<const WuFioTypeRow> WuFio_TypeRowsOfCode(std::span<const WuFioTypeRow> table,
+                                                   DWORD code) {
+  size_t first = 0;
+  while (first < table.size() && table[first].code != code) ++first;
+  size_t end = first;
+  while (end < table.size() && table[end].code == code) ++end;
+  return table.subspan(first, end - first);
+}
+
+int WuFio_ListPosition(std::span<const GUID> list, const GUID& id) {
+  for (size_t i = 0; i < list.size(); ++i)
+    if (list[i] == id) return static_cast<int>(i);
+  return -1;
+}
+
+namespace {
+
+int Priority(std::span<const GUID> high, std::span<const GUID> low, const GUID& id) {
+  int p = WuFio_ListPosition(high, id);
+  if (p >= 0) return static_cast<int>(high.size()) - p;
+  p = WuFio_ListPosition(low, id);
+  if (p >= 0) return -1 - p;
+  return 0;
+}
+
+}  // namespace
+
+int WuFio_ReaderPriority(const GUID& pluginClassId) {
+  return Priority(g_wuFioReaderPriorityList, g_wuFioReaderLowList, pluginClassId);
+}
+
+int WuFio_RendererPriority(const GUID& pluginClassId) {
+  return Priority(g_wuFioRendererPriorityList, g_wuFioRendererLowList, pluginClassId);
+}
+
+bool WuFio_IsBlockedClass(const GUID& pluginClassId) {
+  return WuFio_ListPosition(g_wuFioBlockedList, pluginClassId) >= 0;
+}
+
+bool WuFio_IsAlwaysRefreshedClass(const GUID& pluginClassId) {
+  return WuFio_ListPosition(g_wuFioAlwaysRefreshedList, pluginClassId) >= 0;
+}
