@@ -279,6 +279,7 @@ HRESULT Launch(HWND parent, tWULAUNCHAPPINFO* request, CWuLinkProjectInfo* info,
     answer = WuResPoolDialogBox(&WuShellUIResPool, WuKernel_GetLangHandle(),
                                 MAKEINTRESOURCEW(WUSHELLUI_DLG_RUNAPP), parent,
                                 ProjLink_RunDialogProc, reinterpret_cast<LPARAM>(dlg));
+    if (answer == -1) return WU_E_RESOURCE_MISSING;  // never shown: not the user's answer
     if (answer != 1) answer = 0;
   }
 
@@ -289,6 +290,7 @@ HRESULT Launch(HWND parent, tWULAUNCHAPPINFO* request, CWuLinkProjectInfo* info,
     answer = WuResPoolDialogBox(&WuShellUIResPool, WuKernel_GetLangHandle(),
                                 MAKEINTRESOURCEW(WUSHELLUI_DLG_NOTFOUND), parent,
                                 ProjLink_NotFoundDialogProc, reinterpret_cast<LPARAM>(dlg));
+    if (answer == -1) return WU_E_RESOURCE_MISSING;
     if (answer != 1) answer = 0;
     if (answer && dlg->located[0]) {
       // The whole picked path, never the output's bounded copy.

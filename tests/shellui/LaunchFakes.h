@@ -25,7 +25,6 @@ class LaunchFakeManager final : public IWuFileIOMgrForApp {
   HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG AddRef() override { return 1; }
   ULONG Release() override { return 1; }
-  ULONG Release() override { return 0; }
   HRESULT GetLanguageId(DWORD*, LONG) override { return E_NOTIMPL; }
   HRESULT Reserved4() override { return E_NOTIMPL; }
   HRESULT GetMetric(DWORD, LONG*) override { return E_NOTIMPL; }

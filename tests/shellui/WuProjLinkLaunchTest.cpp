@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/WuKernelState.h"
+#include "foundation/WuLang.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuResPool.h"
 #include "platform/kernel/process.h"
@@ -498,10 +500,14 @@ class ProjLinkDialogTest : public ProjLinkLaunchTest {
  protected:
   void SetUp() override {
     ProjLinkLaunchTest::SetUp();
+    ASSERT_EQ(WuLang_Open(&lang_, GetModuleHandleW(nullptr), 0x409, 0), S_OK);
+    WuKernel_SetLangHandle(lang_);
     platform::SetFrontEnd(&script_);
   }
   void TearDown() override {
     platform::SetFrontEnd(nullptr);
+    WuKernel_SetLangHandle(nullptr);
+    WuLang_Close(lang_);
     EXPECT_TRUE(script_.Done());
     for (const std::string& e : script_.errors()) ADD_FAILURE() << e;
   }
@@ -509,6 +515,7 @@ class ProjLinkDialogTest : public ProjLinkLaunchTest {
   static bool Visible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
 
   platform::ScriptedFrontEnd script_;
+  HWULANG lang_ = nullptr;
 };
 
 // An embedded project list with one sub-chunk of 3 bytes: 24 bytes.
