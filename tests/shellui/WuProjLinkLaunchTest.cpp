@@ -16,6 +16,7 @@
 #include "foundation/WuResPool.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/threads.h"
+#include "platform/kernel/transport.h"
 #include "platform/registry/registry.h"
 #include "platform/user/controls.h"
 #include "platform/user/dialogs.h"
@@ -440,6 +441,77 @@ TEST_F(ProjLinkLaunchTest, RunningInstanceTakesTheProject) {
   UnregisterClassW(u"WuTestCreatorMain", nullptr);
 }
 
+// The launch target showing a window of `className` in a process of its
+// own; ended (and waited for) when the test is done with it.
+class CreatorProcess {
+ public:
+  explicit CreatorProcess(const std::string& className) {
+    std::remove((StateRoot() + "/window-ready.txt").c_str());
+    std::u16string command = u"\"" + U16(WU_LAUNCH_TARGET) + u"\" --window " + U16(className);
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    started_ = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi_);
+    if (started_) ready_ = !WaitForFile(StateRoot() + "/window-ready.txt").empty();
+  }
+  ~CreatorProcess() { End(); }
+  bool ready() const { return started_ && ready_; }
+  DWORD pid() const { return pi_.dwProcessId; }
+  // Waits for the process to end by itself; TRUE when it did.
+  bool Ended() {
+    if (!started_) return false;
+    bool ended = WaitForSingleObject(pi_.hProcess, 10000) == WAIT_OBJECT_0;
+    End();
+    return ended;
+  }
+  void End() {
+    if (!started_) return;
+    if (WaitForSingleObject(pi_.hProcess, 0) != WAIT_OBJECT_0) {
+      TerminateProcess(pi_.hProcess, 1);
+      WaitForSingleObject(pi_.hProcess, 10000);
+    }
+    CloseHandle(pi_.hThread);
+    CloseHandle(pi_.hProcess);
+    started_ = false;
+  }
+
+ private:
+  PROCESS_INFORMATION pi_{};
+  bool started_ = false;
+  bool ready_ = false;
+};
+
+TEST_F(ProjLinkLaunchTest, CreatorWindowInAnotherProcessGetsThePathIntact) {
+  // A path outside ASCII, in the project folder the link names.
+  std::string project = root_ + "/S\xc3\xa5ng \xe2\x99\xab.wuproj";
+  WriteBytes(project, "project");
+  CreatorProcess creator("WuTestCreatorChild");
+  ASSERT_TRUE(creator.ready());
+  WriteLink({U16(project), u"-open %s", u"WuTestCreatorChild", {}, {}});
+  request_.flags = 0;
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), 1);
+  std::string bytes = std::to_string((U16(project).size() + 1) * 2);
+  EXPECT_EQ(WaitForFile(root_ + "/copydata.txt"), "28 " + bytes + " nul\n" + project + "\n");
+  EXPECT_TRUE(creator.Ended());  // it ends after taking the project
+  EXPECT_TRUE(NothingLaunched());
+}
+
+TEST_F(ProjLinkLaunchTest, GoneCreatorProcessIsSkippedAndTheApplicationStarted) {
+  std::string socket;
+  {
+    CreatorProcess creator("WuTestCreatorGone");
+    ASSERT_TRUE(creator.ready());
+    socket = platform::TransportEndpointPath("windows-" + std::to_string(creator.pid()));
+    ASSERT_TRUE(std::filesystem::exists(socket));
+    creator.End();  // killed: its socket stays behind
+  }
+  ASSERT_TRUE(std::filesystem::exists(socket));
+  WriteLink({U16(project_), u"-open %s", u"WuTestCreatorGone", {}, {}});
+  request_.flags = 0;
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  EXPECT_EQ(Launched(), "-open\n" + media_ + "\n");
+  EXPECT_FALSE(std::filesystem::exists(socket));
+}
+
 TEST(ProjLinkHandOver, NothingToOfferGivesZero) {
   CWuLinkProjectInfo info;
   EXPECT_EQ(ProjLink_SendToCreatorWindow(nullptr), E_INVALIDARG);
@@ -625,6 +697,41 @@ TEST_F(ProjLinkDialogTest, CancelInNotFoundLaunchesNothing) {
   EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
   EXPECT_EQ(U8(out), root_ + "/moved/song.wuproj");
   EXPECT_TRUE(NothingLaunched());
+}
+
+}  // namespace
+
+namespace {
+
+// A running instance takes the project where the user found it, not where
+// the link said it was.
+std::u16string g_taken;
+LRESULT TakeProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message != WM_COPYDATA) return DefWindowProcW(window, message, wparam, lparam);
+  const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+  g_taken.assign(static_cast<const char16_t*>(cds->lpData), cds->cbData / 2 - 1);
+  return 1;
+}
+
+TEST_F(ProjLinkDialogTest, RunningInstanceGetsTheLocatedProject) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = TakeProc;
+  wc.lpszClassName = u"WuTestCreatorTakes";
+  ASSERT_NE(RegisterClassW(&wc), 0);
+  HWND window = CreateWindowExW(0, u"WuTestCreatorTakes", u"", WS_OVERLAPPEDWINDOW, 0, 0, 10, 10, nullptr,
+                                nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  WriteLink({U16(root_ + "/moved/song.wuproj"), u"-open %s", u"WuTestCreatorTakes", {}, {}});
+  WCHAR out[260];
+  request_.projectPath = out;
+  request_.projectPathSize = 260;
+  request_.flags = WULAUNCH_LOCATE_PROJECT;
+  script_.Press(1026).ChoosePath(U16(project_)).Press(IDOK);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), 1);
+  EXPECT_EQ(g_taken, U16(project_));
+  EXPECT_TRUE(NothingLaunched());
+  DestroyWindow(window);
+  UnregisterClassW(u"WuTestCreatorTakes", nullptr);
 }
 
 }  // namespace
