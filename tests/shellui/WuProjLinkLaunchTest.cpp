@@ -348,6 +348,8 @@ TEST_F(ProjLinkLaunchTest, StartsTheRegisteredApplicationWithTheArgumentText) {
 
 TEST_F(ProjLinkLaunchTest, ErrorLadder) {
   std::string longLine(2048, 'a');
+  // (length + 1) + media path + 4 = 2,049.
+  std::u16string limitLine = u"%s" + std::u16string(2048 - 4 - 1 - mediaW_.size() + 1 - 2, u'a');
   std::string plainApp = root_ + "/plain-app";
   WriteBytes(plainApp, "no version block");
   struct Case {
@@ -364,6 +366,10 @@ TEST_F(ProjLinkLaunchTest, ErrorLadder) {
       {"application missing", 0, 0, true, DefaultLink(), u"\"" + U16(root_) + u"/gone\" \"%1\"",
        WU_E_PROJLINK_APP_MISSING},
       {"command line too long", 0, 0, true, {U16(project_), U16(longLine), {}, {}, {}}, {}, kTooLong},
+      // Size / 2 + media path + 4 above 2,048 is refused even where the
+      // text itself would fit ("%s" is shorter than the path).
+      {"limit of size and media path", 0, 0, true, {U16(project_), limitLine, {}, {}, {}}, {}, kTooLong},
+      {"just within the limit", 0, 0, true, {U16(project_), limitLine.substr(1), {}, {}, {}}, {}, S_OK},
       {"not our application", 0, 0, true, DefaultLink(), U16(plainApp) + u" %1", WU_E_PROJLINK_NOT_OWN_APP},
       {"any application with option 2", 0, 2, true, DefaultLink(), U16(plainApp) + u" %1", S_OK},
       {"project missing", 0, 0, true, {U16(root_ + "/moved.wuproj"), u"-open", {}, {}, {}}, {},
