@@ -41,6 +41,8 @@ LONG ReadDefaultText(LPCWSTR subKey, WCHAR* out, int size) {
 HRESULT ProjLink_QueryOpenCommand(LPCWSTR ext, LPWSTR out, int size) {
   if (!ext || !out || size < 1) return E_INVALIDARG;
   out[0] = 0;
+  // No extension names no type (an empty key name would be the root).
+  if (!ext[0]) return FromRegistry(ERROR_FILE_NOT_FOUND);
   WCHAR typeName[kTypeNameChars];
   LONG error = ReadDefaultText(ext, typeName, kTypeNameChars);
   if (error != ERROR_SUCCESS) return FromRegistry(error);

@@ -183,6 +183,9 @@ TEST(ProjLinkAppPath, RegistryFailuresAreWin32Results) {
   WCHAR out[260] = u"x";
   EXPECT_EQ(WuLaunch_GetAppPathForExt(u".unregistered", out, 260), static_cast<HRESULT>(0x80070002));
   EXPECT_EQ(out[0], 0);
+  SetDefault(u"", u"rootfile");  // the root's own value names no type
+  SetDefault(u"rootfile\\shell\\open\\command", u"/bin/root-app %1");
+  EXPECT_EQ(WuLaunch_GetAppPathForExt(u"", out, 260), static_cast<HRESULT>(0x80070002));
   SetDefault(u".typeonly", u"typeonlyfile");  // a type without an open command
   EXPECT_EQ(WuLaunch_GetAppPathForExt(u".typeonly", out, 260), static_cast<HRESULT>(0x80070002));
   EXPECT_EQ(WuLaunch_GetAppPathForExt(nullptr, out, 260), E_INVALIDARG);
