@@ -363,6 +363,7 @@ TEST_F(ProjLinkLaunchTest, ErrorLadder) {
     Link link;
     std::u16string command;  // the open command of ".wuproj"; empty: the launch target
     HRESULT expected;
+    LONG outSize = -1;  // the project-path output's size; -1: no output
   } cases[] = {
       {"no link", 0, 0, false, {}, {}, kAbsent},
       {"no command line", 0, 0, true, {U16(project_), {}, {}, {}, {}}, {}, kInvalidLink},
@@ -383,7 +384,9 @@ TEST_F(ProjLinkLaunchTest, ErrorLadder) {
       // Locating the project writes the picked path into the output: it
       // must be given.
       {"locate without output", WULAUNCH_LOCATE_PROJECT, 0, true, DefaultLink(), {}, E_INVALIDARG},
+      {"locate with an output of size 0", WULAUNCH_LOCATE_PROJECT, 0, true, DefaultLink(), {}, E_INVALIDARG, 0},
   };
+  WCHAR out[8];
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::remove((media_ + ".wul").c_str());
@@ -391,6 +394,8 @@ TEST_F(ProjLinkLaunchTest, ErrorLadder) {
     RegisterOpenCommand(u".wuproj", c.command.empty() ? u"\"" + U16(WU_LAUNCH_TARGET) + u"\" \"%1\"" : c.command);
     request_.flags = WULAUNCH_NO_HANDOVER | WULAUNCH_CHECK_ONLY | c.flags;
     request_.options = c.options;
+    request_.projectPath = c.outSize >= 0 ? out : nullptr;
+    request_.projectPathSize = c.outSize;
     EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), c.expected);
   }
   EXPECT_TRUE(NothingLaunched());
