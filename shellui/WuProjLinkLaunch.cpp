@@ -101,7 +101,7 @@ HRESULT WuGetProjectLinkInfo(LPWSTR path, int size, tWULAUNCHAPPINFO* request,
     WCHAR name[WULAUNCH_PATH_CHARS] = {};
     if (SUCCEEDED(reader->GetFileName(name))) {
       name[WULAUNCH_PATH_CHARS - 1] = 0;  // whatever the reader wrote
-      CopyBounded(path, size, name);
+      if (name[0]) CopyBounded(path, size, name);
     }
   } else if (path[0]) {
     if (FAILED(request->manager->OpenFile(path, &reader, 0))) reader = nullptr;
