@@ -26,6 +26,7 @@
 #include "shellui/WuShellUIPool.h"
 #include "tests/common/TestUtil.h"
 #include "tests/common/VersionBlock.h"
+#include "tests/mediaformats/TestReadMeta.h"
 #include "tests/shellui/LaunchFakes.h"
 
 namespace {
@@ -284,6 +285,34 @@ TEST_F(ProjLinkInfoTest, ReaderNameIsUsedAndTerminatedAtItsLastUnit) {
   // A reader that names nothing, and no media path: nothing to look at.
   std::fill(std::begin(reader.name), std::end(reader.name), u'\0');
   EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), kNoMediaPath);
+}
+
+TEST_F(ProjLinkInfoTest, MetadataReaderComesBeforeTheSideFile) {
+  // A side file linking another project: not read when the reader offers
+  // a metadata reader.
+  WriteBytes(media_ + ".wul", SideFile(LinkChunks({u"/side/other.wuproj", u"-open", {}, {}, {}})));
+  metatest::TestReadMeta meta;
+  meta.has_link = true;
+  meta.link[metatest::TestReadMeta::kPath] = metatest::Utf16Bytes(u"/meta/song.wuproj");
+  meta.link[metatest::TestReadMeta::kCommandLine] = metatest::Utf16Bytes(u"-m %s");
+  wu_test::LaunchFakeReader reader;
+  reader.meta = &meta;
+  manager_.reader = &reader;  // opened by the manager for the media path
+  std::u16string media = U16(media_);
+  request_.mediaPath = media.c_str();
+  WCHAR path[260];
+  int loaded = 0;
+  CWuLinkProjectInfo info;
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), S_OK);
+  EXPECT_EQ(loaded, 1);
+  WCHAR text[64];
+  info.GetProjectPath(text, 64);
+  EXPECT_EQ(std::u16string(text), u"/meta/song.wuproj");
+  EXPECT_EQ(manager_.openCalls, 1);
+  // Every reference and stream came back.
+  EXPECT_EQ(reader.refs, 1);
+  EXPECT_EQ(meta.refs(), 0u);
+  EXPECT_EQ(meta.live(), 0);
 }
 
 TEST_F(ProjLinkInfoTest, MissingArguments) {
