@@ -431,6 +431,17 @@ TEST_F(ProjLinkLaunchTest, ErrorLadder) {
   EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, nullptr), E_INVALIDARG);
 }
 
+TEST_F(ProjLinkLaunchTest, ApplicationThatCannotStartGivesTheTranslatedError) {
+  // Registered, present, accepted with option 2 alone, but not executable.
+  std::string plainApp = root_ + "/plain-app";
+  WriteBytes(plainApp, "not a program");
+  RegisterOpenCommand(u".wuproj", U16(plainApp) + u" %1");
+  WriteLink(DefaultLink());
+  request_.options = WULAUNCH_OPT_SECURITY;
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), E_ACCESSDENIED);
+  EXPECT_EQ(ProjLink_StartProcess(u"", u"x"), E_INVALIDARG);
+}
+
 // ---- Hand-over ------------------------------------------------------------------------------------
 
 // Windows of this process: the first answers 0, the second 1.
