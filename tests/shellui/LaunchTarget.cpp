@@ -5,11 +5,11 @@
 //   launch_target ARGS...            writes its arguments, one a line, to
 //                                    $WU_STATE_ROOT/launch-record.txt and ends
 //   launch_target --window CLASS     shows a top-level window of CLASS, writes
-//                                    $WU_STATE_ROOT/window-ready.txt, and ends
-//                                    after the first WM_COPYDATA (answered
-//                                    1), whose dwData, byte count and text it
-//                                    writes to $WU_STATE_ROOT/copydata.txt; or
-//                                    after 20 s
+//                                    $WU_STATE_ROOT/window-ready.txt, answers
+//                                    WM_COPYDATA with 1 and writes its dwData,
+//                                    byte count and text to
+//                                    $WU_STATE_ROOT/copydata.txt; it runs until
+//                                    the test ends it, at most 20 s
 //
 // Each file is written under a temporary name and renamed, so a reader sees
 // it whole or not at all.
@@ -63,7 +63,7 @@ LRESULT WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     WriteWhole("copydata.txt", std::to_string(data->dwData) + " " + std::to_string(data->cbData) +
                                    " " + (terminated ? "nul" : "unterminated") + "\n" +
                                    Utf8(text, terminated ? units - 1 : units) + "\n");
-    PostQuitMessage(0);
+    // Running on: the answer still travels back to the sender after this.
     return 1;
   }
   if (message == WM_TIMER) {
