@@ -722,9 +722,21 @@ TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
   script_
       .Run([&](HWND d) {
         EXPECT_EQ(platform::WindowText(d), u"Source Project Not Found");
-        EXPECT_FALSE(ItemText(d, 1006).empty());
+        std::u16string shown = ItemText(d, 1006);
+        EXPECT_TRUE(shown.size() >= 11 && shown.substr(shown.size() - 11) == u"song.wuproj") << U8(shown);
       })
       .Press(1026)
+      .Run([&](HWND d) {
+        // The file dialog offers the missing project's type, then all files.
+        bool offered = false;
+        for (const platform::ControlInfo& c : platform::DescribeDialog(d))
+          if (c.kind == platform::ControlKind::kCombo && c.items.size() == 2) {
+            offered = true;
+            EXPECT_EQ(c.items[0], u"Missing Project Extension: (.wuproj)");
+            EXPECT_EQ(c.items[1], u"All Files");
+          }
+        EXPECT_TRUE(offered);
+      })
       .ChoosePath(U16(located))
       .Press(IDOK);
   EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
