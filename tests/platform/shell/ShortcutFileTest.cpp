@@ -285,6 +285,13 @@ TEST(ShortcutFileTest, GetPathTakesTheFirstPathTheLinkHolds) {
     ASSERT_EQ(l.Save(dir + "/resaved.lnk"), S_OK);
     EXPECT_EQ(ReadBytes(dir + "/resaved.lnk"), std::string(bytes.begin(), bytes.end()));
   }
+  // Link info marked as not to be used gives way to the next path.
+  ShortcutFixture fx = MakeShortcutFixture(true);
+  fx.bytes[21] |= 0x01;  // flag 0x100 of the header
+  WriteBytes(dir + "/forced.lnk", fx.bytes);
+  Link forced;
+  ASSERT_EQ(forced.Load(dir + "/forced.lnk"), S_OK);
+  EXPECT_EQ(forced.Path(), folder + u"/a.txt");
   SetEnvironmentVariableW(u"WU_LINK_TEST", nullptr);
 }
 
