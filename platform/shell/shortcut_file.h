@@ -51,7 +51,7 @@ struct ShortcutFile {
   FILETIME write = {};
   DWORD file_size = 0;              // the target's size (low 32 bits)
   int32_t icon_index = 0;           // index of the icon in icon_location
-  int32_t show_command = 1;         // SW_* of the started program
+  int32_t show_command = 1;         // SW_* of the started program (1: SW_SHOWNORMAL)
   WORD hotkey = 0;                  // key in the low byte, modifiers in the high byte
   std::vector<uint8_t> id_list;     // the item-id list's items and terminator, as stored
   DWORD drive_type = 0;             // volume id as read: kind of drive
