@@ -50,7 +50,8 @@ class IShellLinkW : public IUnknown {
   // none (an item-id list alone gives no path). `find` may be NULL and is
   // not filled.
   virtual HRESULT GetPath(LPWSTR file, int size, void* find, DWORD flags) = 0;
-  // Item lists are not kept by this object: E_NOTIMPL.
+  // The item-id list of a loaded file is kept as bytes for Save, not
+  // interpreted or handed out: E_NOTIMPL.
   virtual HRESULT GetIDList(PIDLIST_ABSOLUTE* list) = 0;
   virtual HRESULT SetIDList(PCIDLIST_ABSOLUTE list) = 0;
   virtual HRESULT GetDescription(LPWSTR name, int size) = 0;
