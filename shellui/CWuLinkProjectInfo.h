@@ -161,6 +161,9 @@ class CWuLinkProjectInfo {
   HRESULT Validate() const;
 
  private:
+  // The chunk loaders set presence bits and reset the record directly.
+  friend struct ProjectLinkRecordAccess;
+
 #define WULPI_DECLARE_FREE(Name, Getter, Bit, Kind) void _Free##Name();
   WU_LINK_PROJECT_FIELDS(WULPI_DECLARE_FREE)
 #undef WULPI_DECLARE_FREE

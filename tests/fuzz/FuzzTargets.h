@@ -25,6 +25,7 @@ int WuFuzzWavFileEntry(const uint8_t* data, size_t size);
 int WuFuzzBwfMetaEntry(const uint8_t* data, size_t size);
 int WuFuzzMetaListsEntry(const uint8_t* data, size_t size);
 int WuFuzzMetaStreamsEntry(const uint8_t* data, size_t size);
+int WuFuzzProjectLinkEntry(const uint8_t* data, size_t size);
 int WuFuzzShortcutEntry(const uint8_t* data, size_t size);
 }
 
@@ -46,6 +47,7 @@ inline const Target* FindTarget(const char* name) {
       {"metablocks", WuFuzzMetaBlocksEntry},
       {"wavfile", WuFuzzWavFileEntry},   {"bwfmeta", WuFuzzBwfMetaEntry},
       {"metalists", WuFuzzMetaListsEntry}, {"metastreams", WuFuzzMetaStreamsEntry},
+      {"projectlink", WuFuzzProjectLinkEntry},
       {"shortcut", WuFuzzShortcutEntry},
   };
   for (const Target& target : kTargets)

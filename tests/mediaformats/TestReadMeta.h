@@ -1,5 +1,6 @@
-// A metadata reader for the tests: IWuReadMeta and the broadcast-wave kind
-// over streams built in memory (CreateStreamOnHGlobal). Every stream it
+// A metadata reader for the tests: IWuReadMeta with the broadcast-wave,
+// project-link and version kinds over streams built in memory
+// (CreateStreamOnHGlobal). Every stream it
 // hands out is wrapped so that the tests see how many are still held; the
 // reader counts its own references too.
 #pragma once
@@ -17,10 +18,15 @@
 
 namespace metatest {
 
-// An IStream that forwards to a memory stream and counts itself live.
+// An IStream that forwards to a memory stream and counts itself live. With
+// a claimed size, a seek to the end reports that size instead of the bytes
+// there (a stream that lies about its length).
 class CountingStream final : public IStream {
  public:
-  CountingStream(IStream* inner, int* live) : inner_(inner), live_(live) { ++*live_; }
+  CountingStream(IStream* inner, int* live, std::optional<uint64_t> claimed = std::nullopt)
+      : inner_(inner), live_(live), claimed_(claimed) {
+    ++*live_;
+  }
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_ISequentialStream) ||
@@ -45,6 +51,10 @@ class CountingStream final : public IStream {
   HRESULT Read(void* b, ULONG n, ULONG* r) override { return inner_->Read(b, n, r); }
   HRESULT Write(const void* b, ULONG n, ULONG* w) override { return inner_->Write(b, n, w); }
   HRESULT Seek(LARGE_INTEGER m, DWORD o, ULARGE_INTEGER* p) override {
+    if (claimed_ && o == STREAM_SEEK_END) {
+      if (p) p->QuadPart = *claimed_ + static_cast<uint64_t>(m.QuadPart);
+      return S_OK;
+    }
     return inner_->Seek(m, o, p);
   }
   HRESULT SetSize(ULARGE_INTEGER s) override { return inner_->SetSize(s); }
@@ -66,11 +76,14 @@ class CountingStream final : public IStream {
   ~CountingStream() = default;
   IStream* inner_;
   int* live_;
+  std::optional<uint64_t> claimed_;
   ULONG refs_ = 1;
 };
 
-// A new stream holding `bytes`, counted in *live; null on failure.
-inline IStream* MakeStream(const std::string& bytes, int* live) {
+// A new stream holding `bytes` (claiming `claimed` bytes when given),
+// counted in *live; null on failure.
+inline IStream* MakeStream(const std::string& bytes, int* live,
+                           std::optional<uint64_t> claimed = std::nullopt) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
   if (!block) return nullptr;
   if (!bytes.empty()) {
@@ -83,7 +96,7 @@ inline IStream* MakeStream(const std::string& bytes, int* live) {
     GlobalFree(block);
     return nullptr;
   }
-  return new CountingStream(inner, live);
+  return new CountingStream(inner, live, claimed);
 }
 
 // UTF-16 text with its terminator, as a field stream carries it.
@@ -95,10 +108,20 @@ inline std::string Utf16Bytes(const std::u16string& text) {
 // the call under test. Fields absent from `fields` answer 0x8004E00A.
 class TestReadMeta final : public IWuReadMeta,
                            public IWuReadMetaBroadcastWave,
-                           public IWuEnumMetaStreams {
+                           public IWuEnumMetaStreams,
+                           public IWuReadMetaProjectLink,
+                           public IWuReadMetaVersion {
  public:
   std::map<int, std::string> fields;  // broadcast-wave field streams
   bool has_bwf = true;                // QueryInterface offers the kind
+  // The project-link kind (offered with has_link): its field streams by
+  // getter slot (LinkField), and the sizes that streams claim instead of
+  // their bytes; fields absent from `link` answer 0x8004E00A. The version
+  // kind is offered when `version` holds a stream.
+  std::map<int, std::string> link;
+  std::map<int, uint64_t> link_claimed;
+  bool has_link = false;
+  std::optional<std::string> version;
   // The enumerator's streams, in order (see MetaStream), and whether
   // QueryInterface offers the enumerator.
   std::vector<std::string> meta_streams;
@@ -116,6 +139,10 @@ class TestReadMeta final : public IWuReadMeta,
       *object = static_cast<IWuReadMetaBroadcastWave*>(this);
     } else if (has_enum && IsEqualGUID(iid, IID_IWuEnumMetaStreams)) {
       *object = static_cast<IWuEnumMetaStreams*>(this);
+    } else if (has_link && IsEqualGUID(iid, IID_IWuReadMetaProjectLink)) {
+      *object = static_cast<IWuReadMetaProjectLink*>(this);
+    } else if (version && IsEqualGUID(iid, IID_IWuReadMetaVersion)) {
+      *object = static_cast<IWuReadMetaVersion*>(this);
     } else {
       return E_NOINTERFACE;
     }
@@ -156,12 +183,39 @@ class TestReadMeta final : public IWuReadMeta,
     return *stream ? S_OK : E_OUTOFMEMORY;
   }
 
+  // The project-link kind's getters, in slot order.
+  enum LinkField {
+    kPath, kCommandLine, kRendererGuid, kTemplateName, kTemplateData, kAppTemplateData,
+    kProjectData, kCreatorAppInfo, kCreatorWindowClass
+  };
+  HRESULT GetProjectPath(IStream** s) override { return GiveLink(kPath, s); }
+  HRESULT GetCommandLine(IStream** s) override { return GiveLink(kCommandLine, s); }
+  HRESULT GetRendererGuid(IStream** s) override { return GiveLink(kRendererGuid, s); }
+  HRESULT GetTemplateName(IStream** s) override { return GiveLink(kTemplateName, s); }
+  HRESULT GetTemplateData(IStream** s) override { return GiveLink(kTemplateData, s); }
+  HRESULT GetAppTemplateData(IStream** s) override { return GiveLink(kAppTemplateData, s); }
+  HRESULT GetProjectData(IStream** s) override { return GiveLink(kProjectData, s); }
+  HRESULT GetCreatorAppInfo(IStream** s) override { return GiveLink(kCreatorAppInfo, s); }
+  HRESULT GetCreatorWindowClassName(IStream** s) override {
+    return GiveLink(kCreatorWindowClass, s);
+  }
+  HRESULT GetVersion(IStream** stream, DWORD) override { return Give(version, stream); }
+
   // References held beyond the caller's own (0 when every one came back).
   ULONG refs() const { return refs_; }
   // Streams handed out and not yet released.
   int live() const { return live_; }
 
  private:
+  HRESULT GiveLink(int field, IStream** stream) {
+    auto it = link.find(field);
+    if (it == link.end()) return Absent(stream);
+    auto claimed = link_claimed.find(field);
+    *stream = MakeStream(it->second, &live_,
+                         claimed == link_claimed.end() ? std::nullopt
+                                                       : std::optional<uint64_t>(claimed->second));
+    return *stream ? S_OK : E_OUTOFMEMORY;
+  }
   HRESULT Give(const std::optional<std::string>& bytes, IStream** stream) {
     if (!bytes) return Absent(stream);
     *stream = MakeStream(*bytes, &live_);

@@ -1,0 +1,690 @@
+// Project-link chunks in RIFF and RIFF64 files and side files: loaders,
+// writers, deletion and the metadata-reader path.
+#include "shellui/ProjectLinkChunks.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "foundation/WuErrorHandler.h"
+#include "foundation/WuStatus.h"
+#include "mediaformats/Riff.h"
+#include "mediaformats/Riff64.h"
+#include "mediaformats/RiffStatus.h"
+#include "mediaformats/WuFMMeta.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/memory.h"
+
+// Presence bits and resets of the record, for the loaders.
+struct ProjectLinkRecordAccess {
+  static void Mark(CWuLinkProjectInfo& r, DWORD bits) { r.m_dwFlags |= bits; }
+  static void Reset(CWuLinkProjectInfo& r) {
+    r.FreeMemory();
+    r.Init();
+  }
+  // Frees every buffer and clears every bit (a failed file load).
+  static void Clear(CWuLinkProjectInfo& r) {
+    r.FreeMemory();
+    r.m_dwFlags = 0;
+  }
+};
+
+namespace {
+
+using Access = ProjectLinkRecordAccess;
+
+// ---- The chunk table -----------------------------------------------------------
+
+// How the chunk code reaches one buffer field of the record.
+struct FieldAccess {
+  void (*adopt)(CWuLinkProjectInfo&, void*, DWORD);  // SetXToBuffer
+  const void* (*data)(const CWuLinkProjectInfo&);      // the buffer
+  DWORD (*bytes)(const CWuLinkProjectInfo&);           // its size
+};
+
+#define LINK_FIELD_ACCESS(Name, Getter, Bit, Kind)                                           \
+  constexpr FieldAccess k##Name##Access = {                                                  \
+      [](CWuLinkProjectInfo& r, void* p, DWORD n) {                                          \
+        r.Set##Name##ToBuffer(static_cast<WULPI_PTR_##Kind>(p), n);                          \
+      },                                                                                     \
+      [](const CWuLinkProjectInfo& r) -> const void* { return r.Getter(); },                 \
+      [](const CWuLinkProjectInfo& r) { return r.Get##Name##Size(); }};
+WU_LINK_PROJECT_FIELDS(LINK_FIELD_ACCESS)
+#undef LINK_FIELD_ACCESS
+
+enum class ChunkKind { kText, kData, kGuid };
+
+struct LinkChunk {
+  FOURCC id;                  // RIFF id
+  GUID guid;                  // RIFF64 id
+  DWORD bit;                  // presence bit
+  ChunkKind kind;             // how the content is taken
+  DWORD min_bytes;            // the smallest content a loader takes
+  const FieldAccess* field;   // the buffer field (null for the GUID)
+};
+
+// The fields' chunks in the order they are written and loaded.
+const LinkChunk kChunks[] = {
+    {RiffId("splp"), {0x830AC81C, 0x4C96, 0x4F91, {0x99, 0x75, 0xC7, 0x07, 0xE1, 0x73, 0x6E, 0xC7}},
+     WULPI_PROJECT_PATH, ChunkKind::kText, 3, &kProjectPathAccess},
+    {RiffId("spcl"), {0xCBE52EDB, 0xC5D2, 0x44BC, {0xB5, 0xDC, 0xEF, 0x55, 0xE9, 0x46, 0xF0, 0x73}},
+     WULPI_COMMAND_LINE, ChunkKind::kText, 2, &kCommandLineAccess},
+    {RiffId("sprg"), {0x9F4A912F, 0x9D66, 0x426E, {0xA7, 0x81, 0xF9, 0xE7, 0xE0, 0x15, 0x24, 0xFE}},
+     WULPI_RENDERER_GUID, ChunkKind::kGuid, 16, nullptr},
+    {RiffId("srtn"), {0xB5EDD3A2, 0x0673, 0x4466, {0x84, 0x46, 0xCA, 0x87, 0xDD, 0x80, 0xA4, 0x87}},
+     WULPI_TEMPLATE_NAME, ChunkKind::kText, 1, &kTemplateNameAccess},
+    {RiffId("srtd"), {0x7834233F, 0x573A, 0x475E, {0x8F, 0x02, 0x56, 0x8D, 0x13, 0x1B, 0xE2, 0xDF}},
+     WULPI_TEMPLATE_DATA, ChunkKind::kData, 1, &kTemplateDataAccess},
+    {RiffId("srat"), {0x29C90B65, 0xD288, 0x4F92, {0x81, 0x4F, 0x1C, 0x67, 0x59, 0x3A, 0x68, 0x60}},
+     WULPI_APP_TEMPLATE_DATA, ChunkKind::kData, 1, &kAppTemplateDataAccess},
+    {RiffId("spca"), {0xFCD163D0, 0xD709, 0x4568, {0x91, 0x10, 0x83, 0x1D, 0x2C, 0x94, 0x55, 0xF2}},
+     WULPI_CREATOR_APP_INFO, ChunkKind::kText, 1, &kCreatorAppInfoAccess},
+    {RiffId("spcc"), {0x738F13D9, 0xB70F, 0x4309, {0x98, 0x8E, 0x48, 0x42, 0x53, 0x26, 0xF6, 0x69}},
+     WULPI_CREATOR_WINDOW_CLASS, ChunkKind::kText, 1, &kCreatorAppWindowClassNameAccess},
+    {RiffId("spem"), {0x6D0BE4ED, 0xC296, 0x4596, {0x93, 0x43, 0x25, 0xEC, 0x04, 0x37, 0x54, 0xED}},
+     WULPI_PROJECT_DATA, ChunkKind::kData, 1, &kProjectDataAccess},
+};
+constexpr int kPath = 0, kCommand = 1, kAppTemplateData = 5;
+
+// The deletion order: "splv" first, then these entries of kChunks.
+constexpr int kDeleteOrder[] = {6, 7, 0, 1, 8, 2, 3, 4, 5};
+
+// ---- Files -------------------------------------------------------------------
+
+bool SeekTo(HANDLE file, ULONGLONG position) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
+}
+
+LONGLONG Tell(HANDLE file) {
+  LARGE_INTEGER zero, at;
+  zero.QuadPart = 0;
+  return SetFilePointerEx(file, zero, &at, FILE_CURRENT) ? at.QuadPart : -1;
+}
+
+LONGLONG FileSize(HANDLE file) {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(file, &size) ? size.QuadPart : -1;
+}
+
+// Bytes from the position to the end of the file.
+ULONGLONG BytesToEnd(HANDLE file) {
+  LONGLONG here = Tell(file);
+  LONGLONG end = FileSize(file);
+  return here >= 0 && end > here ? static_cast<ULONGLONG>(end - here) : 0;
+}
+
+HRESULT WriteBytes(HANDLE file, const void* data, DWORD count) {
+  DWORD written = 0;
+  if (!WriteFile(file, data, count, &written, nullptr) || written != count) return RIFF_E_WRITE;
+  return S_OK;
+}
+
+// ---- Texts -----------------------------------------------------------------------
+
+// The size a text field of `size` bytes is stored with: as it is when it
+// ends in a NUL unit, else rounded up to even with a NUL unit added.
+ULONGLONG TerminatedSize(const BYTE* text, DWORD size) {
+  if (size >= 2 && !(size & 1) && text[size - 2] == 0 && text[size - 1] == 0) return size;
+  return (static_cast<ULONGLONG>(size) + 1) / 2 * 2 + 2;
+}
+
+// Makes a text block (of `size` bytes) end in a NUL unit, copying it into
+// a larger zero-filled block when it does not. E_OUTOFMEMORY leaves the
+// caller's block as it was.
+HRESULT TerminateText(void** block, DWORD* size) {
+  ULONGLONG want = TerminatedSize(static_cast<const BYTE*>(*block), *size);
+  if (want == *size) return S_OK;
+  if (want > 0xFFFFFFFFull) return WU_E_STREAM_UNREADABLE;
+  void* grown = linkblock::Alloc(static_cast<DWORD>(want));
+  if (!grown) return E_OUTOFMEMORY;
+  if (*size) std::memcpy(grown, *block, *size);
+  linkblock::Free(*block);
+  *block = grown;
+  *size = static_cast<DWORD>(want);
+  return S_OK;
+}
+
+// ---- Loading from files ------------------------------------------------------------
+
+// One form seen by a loader: RIFF or RIFF64, the start of its body and the
+// bytes it declares after the form type.
+struct Form {
+  bool riff64;
+  ULONGLONG body;
+  ULONGLONG bytes;
+};
+
+// Finds `chunk` (the version when null) from the body start over the
+// whole form. S_OK with the file at its data and *size its content;
+// RIFF_E_NOT_FOUND; RIFF_E_READ for a header that cannot be read or a
+// content that runs past the form or the file.
+HRESULT FindInForm(HANDLE file, const Form& form, const LinkChunk* chunk, ULONGLONG* size) {
+  if (!SeekTo(file, form.body)) return RIFF_E_READ;
+  if (form.riff64) {
+    LONGLONG left = static_cast<LONGLONG>(std::min<ULONGLONG>(form.bytes, 0x7FFFFFFFFFFFFFFFull));
+    HRESULT hr = riff64_FindChunkHeader(file, chunk ? chunk->guid : kProjectLinkGuidVersion, size,
+                                        &left);
+    if (FAILED(hr)) return hr;
+    if (left < 0 || *size > static_cast<ULONGLONG>(left)) return RIFF_E_READ;
+  } else {
+    DWORD left = static_cast<DWORD>(form.bytes);
+    DWORD found = 0;
+    HRESULT hr = riff_FindChunkHeader(file, chunk ? chunk->id : kProjectLinkVersionId, &found, &left);
+    if (FAILED(hr)) return hr;
+    *size = found;
+    if (found > left) return RIFF_E_READ;
+  }
+  if (*size > BytesToEnd(file) || *size > 0xFFFFFFFFull) return RIFF_E_READ;
+  return S_OK;
+}
+
+HRESULT ReadContent(HANDLE file, const Form& form, void* buffer, DWORD size) {
+  return form.riff64 ? riff64_ReadDataBounded(file, buffer, size, size)
+                     : riff_ReadDataBounded(file, buffer, size, size);
+}
+
+// Loads the version and every field chunk of the form into `info`.
+HRESULT LoadChunks(HANDLE file, const Form& form, CWuLinkProjectInfo* info) {
+  ULONGLONG size = 0;
+  HRESULT hr = FindInForm(file, form, nullptr, &size);
+  if (hr == RIFF_E_NOT_FOUND) return RIFF_E_WRONG_FORM;
+  if (FAILED(hr)) return hr;
+  if (size != 4) return RIFF_E_WRONG_FORM;
+  BYTE version[4];
+  if (FAILED(ReadContent(file, form, version, 4))) return RIFF_E_READ;
+  DWORD value = riffbytes::Get32(version);
+  if (value > 0x01FFFFFF) return WU_E_VERSION_TOO_HIGH;
+  info->SetVersion(value);
+
+  for (int i = 0; i < static_cast<int>(std::size(kChunks)); ++i) {
+    const LinkChunk& chunk = kChunks[i];
+    // The application's template data counts only with the template data.
+    if (i == kAppTemplateData && !(info->GetFlags() & WULPI_TEMPLATE_DATA)) continue;
+    hr = FindInForm(file, form, &chunk, &size);
+    bool required = form.riff64 && (i == kPath || i == kCommand);
+    if (hr == RIFF_E_NOT_FOUND) {
+      if (required) return RIFF_E_WRONG_FORM;
+      continue;
+    }
+    if (FAILED(hr)) return hr;
+    if (chunk.kind == ChunkKind::kGuid ? size != 16 : size < chunk.min_bytes) {
+      if (required) return RIFF_E_WRONG_FORM;
+      continue;
+    }
+    DWORD bytes = static_cast<DWORD>(size);
+    if (chunk.kind == ChunkKind::kGuid) {
+      BYTE guid[16];
+      if (FAILED(ReadContent(file, form, guid, 16))) return RIFF_E_READ;
+      info->SetRendererGuid(riffbytes::GetGuid(guid));
+      continue;
+    }
+    // Texts get room for a NUL unit that the chunk may lack.
+    ULONGLONG room = chunk.kind == ChunkKind::kText ? (size + 1) / 2 * 2 + 2 : size;
+    if (room > 0xFFFFFFFFull) return RIFF_E_READ;
+    void* block = linkblock::Alloc(static_cast<DWORD>(room));
+    if (!block) return E_OUTOFMEMORY;
+    if (FAILED(ReadContent(file, form, block, bytes))) {
+      linkblock::Free(block);
+      return RIFF_E_READ;
+    }
+    if (chunk.kind == ChunkKind::kText)
+      bytes = static_cast<DWORD>(TerminatedSize(static_cast<const BYTE*>(block), bytes));
+    chunk.field->adopt(*info, block, bytes);
+    Access::Mark(*info, chunk.bit);
+  }
+  return S_OK;
+}
+
+HRESULT LoadFromFile(HANDLE file, CWuLinkProjectInfo* info, int* loaded, bool riff64) {
+  if (!info || !loaded) return E_INVALIDARG;
+  *loaded = 0;
+  Access::Reset(*info);
+  if (!SeekTo(file, 0)) return RIFF_E_READ;
+  Form form{riff64, 0, 0};
+  HRESULT hr;
+  if (riff64) {
+    GUID type;
+    hr = riff64_ReadFileID(file, &form.bytes, &type);
+    form.body = kRiff64DataStart;
+  } else {
+    DWORD bytes = 0;
+    FOURCC type = 0;
+    hr = riff_ReadFileID(file, &bytes, &type);
+    form.bytes = bytes;
+    form.body = kRiffDataStart;
+  }
+  if (SUCCEEDED(hr)) hr = LoadChunks(file, form, info);
+  if (FAILED(hr)) {
+    Access::Clear(*info);
+    return hr;
+  }
+  *loaded = riff64 || (info->GetFlags() != 0) ? 1 : 0;
+  return S_OK;
+}
+
+// ---- Writing into files ---------------------------------------------------------------
+
+// The form's end (8 + its size, RIFF64: its size) after checking that the
+// form ends exactly where the file does: appending at the form's end must
+// not overwrite bytes that follow it, and a form that claims more than the
+// file holds is damaged. RIFF_E_WRONG_FORM otherwise.
+HRESULT FormEnd(HANDLE file, bool riff64, ULONGLONG* end) {
+  if (!SeekTo(file, 0)) return RIFF_E_READ;
+  HRESULT hr;
+  if (riff64) {
+    ULONGLONG bytes = 0;
+    GUID type;
+    hr = riff64_ReadFileID(file, &bytes, &type);
+    *end = bytes + kRiff64DataStart;
+  } else {
+    DWORD bytes = 0;
+    FOURCC type = 0;
+    hr = riff_ReadFileID(file, &bytes, &type);
+    *end = static_cast<ULONGLONG>(bytes) + kRiffDataStart;
+  }
+  if (FAILED(hr)) return hr;
+  LONGLONG size = FileSize(file);
+  if (size < 0 || static_cast<ULONGLONG>(size) != *end) return RIFF_E_WRONG_FORM;
+  return S_OK;
+}
+
+// Puts one chunk: `id` in a RIFF form, `guid` in a RIFF64 form.
+HRESULT PutChunk(HANDLE file, bool riff64, FOURCC id, const GUID& guid, const void* data,
+                 DWORD size, ULONGLONG* added) {
+  *added = 0;
+  if (!data) return E_INVALIDARG;
+  ULONGLONG end = 0;
+  HRESULT hr = FormEnd(file, riff64, &end);
+  if (FAILED(hr)) return hr;
+  // Search the form for the id.
+  ULONGLONG found_size = 0;
+  ULONGLONG left = 0;
+  if (riff64) {
+    LONGLONG counter = static_cast<LONGLONG>(end - kRiff64DataStart);
+    hr = riff64_FindChunkHeader(file, guid, &found_size, &counter);
+    left = counter > 0 ? static_cast<ULONGLONG>(counter) : 0;
+  } else {
+    DWORD counter = static_cast<DWORD>(end - kRiffDataStart);
+    DWORD found = 0;
+    hr = riff_FindChunkHeader(file, id, &found, &counter);
+    found_size = found;
+    left = counter;
+  }
+  if (FAILED(hr) && hr != RIFF_E_NOT_FOUND) return hr;
+  if (SUCCEEDED(hr)) {
+    if (found_size > left) return RIFF_E_WRONG_FORM;  // runs past the form
+    LONGLONG at = Tell(file);
+    if (at < 0) return RIFF_E_READ;
+    if (found_size == size) return WriteBytes(file, data, size);  // in place, same size
+    // Retire the old chunk: "JUNK" in RIFF, a zero id in RIFF64.
+    static const BYTE kZeroId[16] = {};
+    ULONGLONG header = riff64 ? kRiff64HeaderBytes : 8;
+    if (!SeekTo(file, static_cast<ULONGLONG>(at) - header)) return RIFF_E_WRITE;
+    hr = riff64 ? WriteBytes(file, kZeroId, 16) : WriteBytes(file, "JUNK", 4);
+    if (FAILED(hr)) return hr;
+  }
+  if (!SeekTo(file, end)) return RIFF_E_WRITE;
+  ULONGLONG written = 0;
+  hr = ProjectLinkWriteChunkEither(file, riff64, id, guid, data, size, &written);
+  if (SUCCEEDED(hr))
+    hr = riff64 ? riff64_UpdateRIFFSize(file, static_cast<LONGLONG>(written))
+                : riff_UpdateRIFFSize(file, static_cast<DWORD>(written), 0);
+  if (FAILED(hr)) {
+    // Cut off what was appended, so the form stays whole.
+    if (SeekTo(file, end)) SetEndOfFile(file);
+    return hr;
+  }
+  *added = written;
+  return S_OK;
+}
+
+template <class Count>
+HRESULT DeleteSet(HANDLE file, bool riff64, Count* removed) {
+  if (removed) *removed = 0;
+  Count total = 0;
+  for (int i = -1; i < static_cast<int>(std::size(kDeleteOrder)); ++i) {
+    const LinkChunk* chunk = i < 0 ? nullptr : &kChunks[kDeleteOrder[i]];
+    HRESULT hr;
+    if (riff64) {
+      ULONGLONG gone = 0;
+      hr = riff64_DeleteChunk(file, chunk ? chunk->guid : kProjectLinkGuidVersion, &gone);
+      if (SUCCEEDED(hr)) total += static_cast<Count>(gone);
+    } else {
+      DWORD gone = 0;
+      hr = riff_DeleteChunk(file, chunk ? chunk->id : kProjectLinkVersionId, &gone, FALSE);
+      if (SUCCEEDED(hr)) total += static_cast<Count>(gone);
+    }
+    if (hr == RIFF_E_NOT_FOUND) continue;
+    if (FAILED(hr)) {
+      if (removed) *removed = total;
+      return hr;
+    }
+  }
+  if (removed) *removed = total;
+  return S_OK;
+}
+
+HRESULT Put(HANDLE file, bool riff64, const LinkChunk* chunk, const void* data, DWORD size,
+            ULONGLONG* added) {
+  return PutChunk(file, riff64, chunk ? chunk->id : kProjectLinkVersionId,
+                  chunk ? chunk->guid : kProjectLinkGuidVersion, data, size, added);
+}
+
+HRESULT WriteInfo(HANDLE file, const CWuLinkProjectInfo* info, bool riff64) {
+  if (!info) return E_INVALIDARG;
+  if (FAILED(info->Validate())) return WU_E_INVALID_PROJECT_LINK;
+  ULONGLONG end = 0;
+  HRESULT hr = FormEnd(file, riff64, &end);
+  if (FAILED(hr)) return hr;
+  ULONGLONG removed = 0;
+  hr = DeleteSet(file, riff64, &removed);
+  if (FAILED(hr)) return hr;
+  DWORD flags = info->GetFlags();
+  ULONGLONG total = 0;
+  for (int i = 0; i < static_cast<int>(std::size(kChunks)); ++i) {
+    const LinkChunk& chunk = kChunks[i];
+    if (!(flags & chunk.bit)) continue;
+    if (i == kAppTemplateData && !(flags & WULPI_TEMPLATE_DATA)) continue;
+    BYTE guid[16];
+    const void* data;
+    DWORD size;
+    if (chunk.kind == ChunkKind::kGuid) {
+      riffbytes::PutGuid(guid, *const_cast<CWuLinkProjectInfo*>(info)->GetRendererGuid());
+      data = guid;
+      size = 16;
+    } else {
+      data = chunk.field->data(*info);
+      size = chunk.field->bytes(*info);
+      if (!data || !size) continue;
+    }
+    ULONGLONG added = 0;
+    hr = Put(file, riff64, &chunk, data, size, &added);
+    if (FAILED(hr)) return hr;
+    total += added;
+  }
+  if (!total) return S_OK;
+  BYTE version[4];
+  riffbytes::Put32(version, kProjectLinkVersion);
+  ULONGLONG added = 0;
+  return Put(file, riff64, nullptr, version, 4, &added);
+}
+
+// ---- Metadata streams -------------------------------------------------------------------
+
+// The whole size of a stream, leaving it at its start.
+HRESULT StreamSize(IStream* stream, ULONGLONG* size) {
+  if (!stream) return E_INVALIDARG;
+  LARGE_INTEGER zero;
+  zero.QuadPart = 0;
+  ULARGE_INTEGER end;
+  end.QuadPart = 0;
+  if (FAILED(stream->Seek(zero, STREAM_SEEK_END, &end))) return WU_E_STREAM_UNREADABLE;
+  if (FAILED(stream->Seek(zero, STREAM_SEEK_SET, nullptr))) return WU_E_STREAM_UNREADABLE;
+  *size = end.QuadPart;
+  if (*size > 0xFFFFFFFFull) return WU_E_STREAM_UNREADABLE;
+  return S_OK;
+}
+
+HRESULT ReadExactly(IStream* stream, void* buffer, DWORD count) {
+  if (!count) return S_OK;
+  ULONG read = 0;
+  HRESULT hr = stream->Read(buffer, count, &read);
+  if (FAILED(hr) || read != count) return WU_E_STREAM_UNREADABLE;
+  return S_OK;
+}
+
+// A getter of the project-link kind, in the order the fields are read,
+// with the chunk entry the stream fills.
+struct MetaField {
+  HRESULT (IWuReadMetaProjectLink::*get)(IStream**);
+  int chunk;
+};
+const MetaField kMetaFields[] = {
+    {&IWuReadMetaProjectLink::GetProjectPath, 0},
+    {&IWuReadMetaProjectLink::GetCommandLine, 1},
+    {&IWuReadMetaProjectLink::GetRendererGuid, 2},
+    {&IWuReadMetaProjectLink::GetTemplateName, 3},
+    {&IWuReadMetaProjectLink::GetTemplateData, 4},
+    {&IWuReadMetaProjectLink::GetAppTemplateData, 5},
+    {&IWuReadMetaProjectLink::GetCreatorAppInfo, 6},
+    {&IWuReadMetaProjectLink::GetCreatorWindowClassName, 7},
+    {&IWuReadMetaProjectLink::GetProjectData, 8},
+};
+
+// Takes one field from its stream into the record.
+HRESULT TakeStream(IStream* stream, const LinkChunk& chunk, CWuLinkProjectInfo* info) {
+  if (chunk.kind == ChunkKind::kGuid) {
+    BYTE bytes[16];
+    ULONGLONG size = 0;
+    HRESULT hr = ReadStreamToBuffer(stream, bytes, 16, &size);
+    if (FAILED(hr)) return hr;
+    if (size == 16) info->SetRendererGuid(riffbytes::GetGuid(bytes));
+    return S_OK;
+  }
+  void* block = nullptr;
+  DWORD size = 0;
+  HRESULT hr = ReadStreamToGlobal(stream, &block, &size);
+  if (FAILED(hr)) return hr;
+  if (!block) return S_OK;  // an empty stream offers nothing
+  if (chunk.kind == ChunkKind::kText) {
+    hr = TerminateText(&block, &size);
+    if (FAILED(hr)) {
+      linkblock::Free(block);
+      return hr;
+    }
+  }
+  chunk.field->adopt(*info, block, size);
+  Access::Mark(*info, chunk.bit);
+  return S_OK;
+}
+
+// The version the version kind offers, or the written default.
+DWORD ReadVersion(IWuReadMeta* reader) {
+  DWORD version = kProjectLinkVersion;
+  IWuReadMetaVersion* kind = nullptr;
+  if (FAILED(reader->QueryInterface(IID_IWuReadMetaVersion, reinterpret_cast<void**>(&kind))) ||
+      !kind)
+    return version;
+  IStream* stream = nullptr;
+  if (SUCCEEDED(kind->GetVersion(&stream, 0)) && stream) {
+    BYTE bytes[4];
+    ULONGLONG size = 0;
+    // A stream shorter than 4 bytes would replace only part of the value.
+    if (SUCCEEDED(ReadStreamToBuffer(stream, bytes, 4, &size)) && size >= 4)
+      version = riffbytes::Get32(bytes);
+    stream->Release();
+  }
+  kind->Release();
+  return version;
+}
+
+// Opens the project-link kind of a reader; null when it has none.
+IWuReadMetaProjectLink* OpenKind(IWuReadMeta* reader, HRESULT* result) {
+  IWuReadMetaProjectLink* kind = nullptr;
+  *result = reader->QueryInterface(IID_IWuReadMetaProjectLink, reinterpret_cast<void**>(&kind));
+  if (FAILED(*result)) return nullptr;
+  return kind;
+}
+
+template <class WriteInfoFn>
+HRESULT OpenAndWrite(LPCWSTR path, IWuReadMeta* reader, bool side_file, WriteInfoFn write_info) {
+  if (!reader) return S_OK;
+  if (!path) return E_INVALIDARG;
+  WCHAR side[kMetaSideNameChars + 8];
+  LPCWSTR target = path;
+  if (side_file) {
+    HRESULT hr = WuFMMeta_CreateMetaName(path, side, static_cast<DWORD>(std::size(side)), 1);
+    if (FAILED(hr)) return hr;
+    target = side;
+  }
+  HRESULT hr = S_OK;
+  IWuReadMetaProjectLink* kind = OpenKind(reader, &hr);
+  if (!kind) return S_OK;
+
+  HANDLE file = CreateFileW(target, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    hr = WuErrorHandler_TranslateWin32Error(GetLastError());
+    kind->Release();
+    return hr;
+  }
+  bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+  bool wrote = false;
+  if (side_file && created) {
+    hr = riff_WriteFileID(file, kMetaSideForm, 4);
+    if (SUCCEEDED(hr)) hr = WuFMMeta_WriteAttachedNameChunk(file, path);
+  }
+  if (SUCCEEDED(hr)) {
+    CWuLinkProjectInfo info;
+    hr = ProjectLinkMeta_ReadFields(reader, kind, &info);
+    if (hr == S_OK) {
+      hr = write_info(file, &info);
+      wrote = SUCCEEDED(hr);
+    } else if (SUCCEEDED(hr)) {
+      hr = S_OK;  // no project link: nothing written
+    }
+  }
+  CloseHandle(file);
+  // A target made here that ends up without a link is removed again.
+  if (created && !wrote) DeleteFileW(target);
+  kind->Release();
+  return hr;
+}
+
+}  // namespace
+
+// ---- Exported functions --------------------------------------------------------------------
+
+HRESULT ProjectLinkRiff_LoadInfo(HANDLE file, CWuLinkProjectInfo* info, int* loaded) {
+  return LoadFromFile(file, info, loaded, false);
+}
+
+HRESULT ProjectLinkRiff64_LoadInfo(HANDLE file, CWuLinkProjectInfo* info, int* loaded) {
+  return LoadFromFile(file, info, loaded, true);
+}
+
+HRESULT ReadStreamToGlobal(IStream* stream, void** block, DWORD* size) {
+  if (!block || !size) return E_INVALIDARG;
+  *block = nullptr;
+  *size = 0;
+  ULONGLONG bytes = 0;
+  HRESULT hr = StreamSize(stream, &bytes);
+  if (FAILED(hr)) return hr;
+  if (!bytes) return S_OK;
+  void* data = linkblock::Alloc(static_cast<DWORD>(bytes));
+  if (!data) return E_OUTOFMEMORY;
+  hr = ReadExactly(stream, data, static_cast<DWORD>(bytes));
+  if (FAILED(hr)) {
+    linkblock::Free(data);
+    return hr;
+  }
+  *block = data;
+  *size = static_cast<DWORD>(bytes);
+  return S_OK;
+}
+
+HRESULT ReadStreamToBuffer(IStream* stream, void* buffer, DWORD capacity, ULONGLONG* size) {
+  if (!size || (!buffer && capacity)) return E_INVALIDARG;
+  *size = 0;
+  ULONGLONG bytes = 0;
+  HRESULT hr = StreamSize(stream, &bytes);
+  if (FAILED(hr)) return hr;
+  hr = ReadExactly(stream, buffer, static_cast<DWORD>(std::min<ULONGLONG>(bytes, capacity)));
+  if (FAILED(hr)) return hr;
+  *size = bytes;
+  return S_OK;
+}
+
+HRESULT ProjectLinkMeta_ReadFields(IWuReadMeta* reader, IWuReadMetaProjectLink* kind,
+                                   CWuLinkProjectInfo* info) {
+  if (!reader || !kind || !info) return E_INVALIDARG;
+  HRESULT failure = S_OK;
+  for (const MetaField& field : kMetaFields) {
+    IStream* stream = nullptr;
+    HRESULT hr = (kind->*field.get)(&stream);
+    if (hr == RIFF_E_NOT_FOUND) continue;
+    if (SUCCEEDED(hr) && stream) hr = TakeStream(stream, kChunks[field.chunk], info);
+    if (stream) stream->Release();
+    if (FAILED(hr)) {
+      failure = hr;
+      break;
+    }
+  }
+  info->SetVersion(ReadVersion(reader));
+  if (FAILED(failure)) return failure;
+  if (!info->GetFlags()) return S_FALSE;
+  return info->Validate();
+}
+
+HRESULT ProjectLinkReadMeta_LoadInfo(IWuReadMeta* reader, CWuLinkProjectInfo* info, int* loaded) {
+  if (!reader || !info || !loaded) return E_INVALIDARG;
+  *loaded = 0;
+  HRESULT hr = S_OK;
+  IWuReadMetaProjectLink* kind = OpenKind(reader, &hr);
+  if (!kind) return hr;
+  ProjectLinkMeta_ReadFields(reader, kind, info);
+  hr = info->Validate();
+  if (SUCCEEDED(hr)) *loaded = 1;
+  kind->Release();
+  return hr;
+}
+
+HRESULT ProjectLinkRiff_WriteInfo(HANDLE file, const CWuLinkProjectInfo* info) {
+  return WriteInfo(file, info, false);
+}
+
+HRESULT ProjectLinkRiff64_WriteInfo(HANDLE file, const CWuLinkProjectInfo* info) {
+  return WriteInfo(file, info, true);
+}
+
+HRESULT ProjectLinkRiff_DeleteInfo(HANDLE file, DWORD* removed) {
+  return DeleteSet(file, false, removed);
+}
+
+HRESULT ProjectLinkRiff64_DeleteInfo(HANDLE file, ULONGLONG* removed) {
+  return DeleteSet(file, true, removed);
+}
+
+HRESULT ProjectLinkRiff_PutChunk(HANDLE file, FOURCC id, const void* data, DWORD size,
+                                 DWORD* added) {
+  ULONGLONG count = 0;
+  HRESULT hr = PutChunk(file, false, id, GUID{}, data, size, &count);
+  if (added) *added = static_cast<DWORD>(count);
+  return hr;
+}
+
+HRESULT ProjectLinkRiff64_PutChunk(HANDLE file, const GUID& id, const void* data, DWORD size,
+                                   ULONGLONG* added) {
+  ULONGLONG count = 0;
+  HRESULT hr = PutChunk(file, true, 0, id, data, size, &count);
+  if (added) *added = count;
+  return hr;
+}
+
+HRESULT ProjectLinkWriteChunkEither(HANDLE file, BOOL riff64, FOURCC id, const GUID& guid,
+                                    const void* data, DWORD size, ULONGLONG* written) {
+  if (written) *written = 0;
+  if (!data) return S_OK;
+  ULONGLONG count = 0;
+  HRESULT hr;
+  if (riff64) {
+    hr = riff64_WriteChunk(file, guid, data, size, &count);
+  } else {
+    DWORD small = 0;
+    hr = riff_WriteChunk(file, id, data, size, &small);
+    count = small;
+  }
+  if (FAILED(hr)) return RIFF_E_WRITE;
+  if (written) *written = count;
+  return S_OK;
+}
+
+HRESULT ProjectLinkRiff_openAndWriteInfo(LPCWSTR path, IWuReadMeta* reader, BOOL side_file) {
+  return OpenAndWrite(path, reader, side_file != FALSE, ProjectLinkRiff_WriteInfo);
+}
+
+HRESULT ProjectLinkRiff64_openAndWriteInfo(LPCWSTR path, IWuReadMeta* reader) {
+  return OpenAndWrite(path, reader, false, ProjectLinkRiff64_WriteInfo);
+}
