@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "dsp/Dispatch.h"
+#include "dsp/VariantIndex.h"
 
 namespace wuperf {
 

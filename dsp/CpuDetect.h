@@ -3,7 +3,7 @@
 // The processor is the one platform::CurrentProcessor() presents, so tests
 // can inject any CPUID answers. The feature mask copies eight bits of CPUID
 // leaf 1 and is built once per process; the selection maps it to a kernel
-// variant (dsp/Dispatch.h).
+// variant (dsp/VariantIndex.h).
 #pragma once
 
 #include <cstdint>

@@ -1,26 +1,13 @@
-// The variant index and the dispatch tables.
+// The dispatch tables and the dispatched exports that read them: each export
+// hands its arguments to the selected variant's entry and maps the result.
 #include "dsp/Dispatch.h"
-
-#include <atomic>
 
 #include "dsp/FftComplex.h"
 #include "dsp/FftReal.h"
 #include "dsp/Variants.h"
+#include "dsp/WuPerf.h"
 
 namespace wuperf {
-
-namespace {
-// The selected variant; 0 until selection runs. Written by the selection
-// (and the test seam), read by every dispatched call.
-std::atomic<int32_t> g_variant{0};
-}  // namespace
-
-int32_t CurrentVariant() { return g_variant.load(std::memory_order_acquire); }
-
-void StoreVariant(int32_t variant) {
-  if (variant < 0 || variant >= kVariantCount) return;
-  g_variant.store(variant, std::memory_order_release);
-}
 
 const MallocEntry kMallocTable[kVariantCount] = {
     v0::WuPerfsMalloc_V0, v1::WuPerfsMalloc_V1, v2::WuPerfsMalloc_V2,
@@ -80,3 +67,73 @@ const FFTFreeEntry kFFTFreeRTable[kVariantCount] = {
     v3::WuPerfsFFTFree_R_64f_V3, v4::WuPerfsFFTFree_R_64f_V4};
 
 }  // namespace wuperf
+
+using wuperf::CurrentVariant;
+
+// ---- Memory and vector operations --------------------------------------------
+
+uint8_t* WuPerfsMalloc_8u(int32_t len) { return wuperf::kMallocTable[CurrentVariant()](len); }
+
+void WuPerfsFree(void* block) { wuperf::kFreeTable[CurrentVariant()](block); }
+
+HRESULT WuPerfsRandUniform_Direct_32f(float* dst, int32_t len, float low, float high,
+                                      uint32_t* seed) {
+  return WuPerfMapStatus(wuperf::kRandUniformTable[CurrentVariant()](dst, len, low, high, seed));
+}
+
+HRESULT WuPerfsSqrt_32f(const float* src, float* dst, int32_t len) {
+  return WuPerfMapStatus(wuperf::kSqrtTable[CurrentVariant()](src, dst, len));
+}
+
+HRESULT WuPerfsMul_64fc_I(const void* src, void* srcDst, int32_t len) {
+  return WuPerfMapStatus(wuperf::kMulTable[CurrentVariant()](src, srcDst, len));
+}
+
+HRESULT WuPerfsConj_64fc_I(void* srcDst, int32_t len) {
+  return WuPerfMapStatus(wuperf::kConjTable[CurrentVariant()](srcDst, len));
+}
+
+// ---- FFT ---------------------------------------------------------------------
+
+HRESULT WuPerfsFFTInitAlloc_C_32fc(void** ctx, int32_t order, int32_t flag,
+                                   WuPerfHintAlgorithm hint) {
+  return WuPerfMapStatus(wuperf::kFFTInitAllocCTable[CurrentVariant()](
+      ctx, order, flag, WuPerfMapHintAlgorithm(hint)));
+}
+
+HRESULT WuPerfsFFTGetBufSize_C_32fc(const void* ctx, int32_t* size) {
+  return WuPerfMapStatus(wuperf::kFFTGetBufSizeCTable[CurrentVariant()](ctx, size));
+}
+
+HRESULT WuPerfsFFTFwd_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
+  return WuPerfMapStatus(wuperf::kFFTFwdCTable[CurrentVariant()](src, dst, ctx, work));
+}
+
+HRESULT WuPerfsFFTInv_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
+  return WuPerfMapStatus(wuperf::kFFTInvCTable[CurrentVariant()](src, dst, ctx, work));
+}
+
+HRESULT WuPerfsFFTFree_C_32fc(void* ctx) {
+  return WuPerfMapStatus(wuperf::kFFTFreeCTable[CurrentVariant()](ctx));
+}
+
+HRESULT WuPerfsFFTInitAlloc_R_64f(void** ctx, int32_t order, int32_t flag,
+                                  WuPerfHintAlgorithm hint) {
+  return WuPerfMapStatus(wuperf::kFFTInitAllocRTable[CurrentVariant()](ctx, order, flag, hint));
+}
+
+HRESULT WuPerfsFFTGetBufSize_R_64f(void* ctx, int32_t* size) {
+  return WuPerfMapStatus(wuperf::kFFTGetBufSizeRTable[CurrentVariant()](ctx, size));
+}
+
+HRESULT WuPerfsFFTFwd_RToPerm_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
+  return WuPerfMapStatus(wuperf::kFFTFwdRTable[CurrentVariant()](srcDst, ctx, work));
+}
+
+HRESULT WuPerfsFFTInv_PermToR_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
+  return WuPerfMapStatus(wuperf::kFFTInvRTable[CurrentVariant()](srcDst, ctx, work));
+}
+
+HRESULT WuPerfsFFTFree_R_64f(void* ctx) {
+  return WuPerfMapStatus(wuperf::kFFTFreeRTable[CurrentVariant()](ctx));
+}

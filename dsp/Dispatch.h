@@ -1,28 +1,18 @@
-// Variant dispatch: the selected kernel variant and the sixteen tables that
-// route each dispatched export to that variant's entry function.
-//
-// Variant index: 0 generic C++, 1 SSE2, 2 SSE3, 3 SSSE3, 4 SSE4.1. It is 0
-// until selection runs (dsp/CpuDetect.h), so every call before
-// initialisation reaches the generic entries. The index is published with
-// release and read with acquire, so a thread that sees a new index also sees
-// everything written before it.
+// Variant dispatch: the sixteen tables that route each dispatched export to
+// the selected variant's entry function (dsp/VariantIndex.h).
 //
 // Each table holds the entries of variants 0..4 in that order; every entry
-// is filled, and the exports call through without a check.
+// is filled, and the exports call through without a check. The tables are
+// defined beside the dispatched exports that read them (dsp/Dispatch.cpp),
+// so only a program that calls a dispatched export links the kernels.
 #pragma once
 
 #include <cstdint>
 
+#include "dsp/VariantIndex.h"
 #include "dsp/WuPerfStatus.h"
 
 namespace wuperf {
-
-constexpr int32_t kVariantCount = 5;
-
-// The selected variant, 0..4.
-int32_t CurrentVariant();
-// Publishes a new variant (0..4; other values are ignored).
-void StoreVariant(int32_t variant);
 
 // Entry signatures, one per table.
 using MallocEntry = uint8_t* (*)(int32_t len);

@@ -1,12 +1,9 @@
-// The exports: initialisation, the mappings, the clock and the dispatch of
-// every table-driven operation to the selected variant's entry.
+// The exports that dispatch nothing: initialisation, the mappings and the
+// clock. The dispatched exports live with their tables (dsp/Dispatch.cpp), so
+// a program that only initialises links no kernel.
 #include "dsp/WuPerf.h"
 
-#include "dsp/AlignedAlloc.h"
 #include "dsp/CpuDetect.h"
-#include "dsp/Dispatch.h"
-
-using wuperf::CurrentVariant;
 
 // ---- Set-up and mappings ---------------------------------------------------
 
@@ -35,71 +32,3 @@ int32_t WuPerfMapHintAlgorithm(WuPerfHintAlgorithm hint) {
 }
 
 uint64_t WuPerfGetCpuClocks() { return wuperf::WuPerfCpu_ReadTsc(); }
-
-// ---- Memory and vector operations --------------------------------------------
-
-uint8_t* WuPerfsMalloc_8u(int32_t len) { return wuperf::kMallocTable[CurrentVariant()](len); }
-
-void WuPerfsFree(void* block) { wuperf::kFreeTable[CurrentVariant()](block); }
-
-HRESULT WuPerfsRandUniform_Direct_32f(float* dst, int32_t len, float low, float high,
-                                      uint32_t* seed) {
-  return WuPerfMapStatus(wuperf::kRandUniformTable[CurrentVariant()](dst, len, low, high, seed));
-}
-
-HRESULT WuPerfsSqrt_32f(const float* src, float* dst, int32_t len) {
-  return WuPerfMapStatus(wuperf::kSqrtTable[CurrentVariant()](src, dst, len));
-}
-
-HRESULT WuPerfsMul_64fc_I(const void* src, void* srcDst, int32_t len) {
-  return WuPerfMapStatus(wuperf::kMulTable[CurrentVariant()](src, srcDst, len));
-}
-
-HRESULT WuPerfsConj_64fc_I(void* srcDst, int32_t len) {
-  return WuPerfMapStatus(wuperf::kConjTable[CurrentVariant()](srcDst, len));
-}
-
-// ---- FFT ---------------------------------------------------------------------
-
-HRESULT WuPerfsFFTInitAlloc_C_32fc(void** ctx, int32_t order, int32_t flag,
-                                   WuPerfHintAlgorithm hint) {
-  return WuPerfMapStatus(wuperf::kFFTInitAllocCTable[CurrentVariant()](
-      ctx, order, flag, WuPerfMapHintAlgorithm(hint)));
-}
-
-HRESULT WuPerfsFFTGetBufSize_C_32fc(const void* ctx, int32_t* size) {
-  return WuPerfMapStatus(wuperf::kFFTGetBufSizeCTable[CurrentVariant()](ctx, size));
-}
-
-HRESULT WuPerfsFFTFwd_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
-  return WuPerfMapStatus(wuperf::kFFTFwdCTable[CurrentVariant()](src, dst, ctx, work));
-}
-
-HRESULT WuPerfsFFTInv_CToC_32fc(const void* src, void* dst, const void* ctx, uint8_t* work) {
-  return WuPerfMapStatus(wuperf::kFFTInvCTable[CurrentVariant()](src, dst, ctx, work));
-}
-
-HRESULT WuPerfsFFTFree_C_32fc(void* ctx) {
-  return WuPerfMapStatus(wuperf::kFFTFreeCTable[CurrentVariant()](ctx));
-}
-
-HRESULT WuPerfsFFTInitAlloc_R_64f(void** ctx, int32_t order, int32_t flag,
-                                  WuPerfHintAlgorithm hint) {
-  return WuPerfMapStatus(wuperf::kFFTInitAllocRTable[CurrentVariant()](ctx, order, flag, hint));
-}
-
-HRESULT WuPerfsFFTGetBufSize_R_64f(void* ctx, int32_t* size) {
-  return WuPerfMapStatus(wuperf::kFFTGetBufSizeRTable[CurrentVariant()](ctx, size));
-}
-
-HRESULT WuPerfsFFTFwd_RToPerm_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
-  return WuPerfMapStatus(wuperf::kFFTFwdRTable[CurrentVariant()](srcDst, ctx, work));
-}
-
-HRESULT WuPerfsFFTInv_PermToR_64f_I(double* srcDst, const void* ctx, uint8_t* work) {
-  return WuPerfMapStatus(wuperf::kFFTInvRTable[CurrentVariant()](srcDst, ctx, work));
-}
-
-HRESULT WuPerfsFFTFree_R_64f(void* ctx) {
-  return WuPerfMapStatus(wuperf::kFFTFreeRTable[CurrentVariant()](ctx));
-}

@@ -2,7 +2,7 @@
 #include "dsp/WuPerfTesting.h"
 
 #include "dsp/CpuDetect.h"
-#include "dsp/Dispatch.h"
+#include "dsp/VariantIndex.h"
 
 BOOL WuPerf_ForceVariantForTesting(int32_t variant) {
   if (variant < 0 || variant >= wuperf::kVariantCount) return FALSE;

@@ -22,6 +22,8 @@
 // only "DllGetClassObject".
 #pragma once
 
+#include <cstddef>
+
 #include "mediaformats/WuReadMeta.h"
 #include "platform/com/com.h"
 #include "platform/com/oleauto.h"
@@ -32,8 +34,6 @@
 struct tWULIST;                        // the generic list (foundation/WuList.h)
 struct tagWUTEMPLATExV2;               // a render template record
 struct _WUFILESTREAMFORMATINFOv2;      // a stream's format (also the version-1 form, by its size word)
-struct _WUFIO_INITIALIZATION_METRICS;  // metric values handed to a new manager
-struct WUFIO_PLUGIN_INFO;              // what the plug-in enumerator tells of one plug-in
 struct WUFIO_FILTER_ENTRY;             // one entry of a filter builder, as GetEntry copies it
 struct PROPPAGEINFO;                   // a property page's title and size
 struct MSG;                            // a window message (platform/user)
@@ -49,6 +49,47 @@ class IWuReadStream;
 class IWuFileIOTypeEnum;
 class IWuFIOPluginEnum;
 class IWuFioFilterBuilder2;
+
+// ---- Records of the factories and the plug-in enumerator -----------------------------------
+// Metric values handed to a new manager: bit i of `mask` set means values[i]
+// is given (i in 0..39; higher bits are ignored).
+struct _WUFIO_INITIALIZATION_METRICS {
+  ULONGLONG mask;    // which values are given
+  LONG values[40];   // metrics 0..39
+};
+static_assert(sizeof(_WUFIO_INITIALIZATION_METRICS) == 168);
+
+// What a host hands the factory besides its flags: which plug-ins to use
+// and the metrics to start with.
+struct _WUFIO_KEYED_INFO {
+  DWORD reserved;                           // unused
+  const GUID* filterList;                   // plug-in class ids, or NULL
+  LONG filterCount;                         // ids in filterList
+  DWORD filterFlags;                        // bit 0: the list names the plug-ins to use, else those to leave out
+  _WUFIO_INITIALIZATION_METRICS metrics;    // metric values
+};
+// 184 bytes where pointers take 32 bits; its natural size here.
+constexpr size_t WUFIO_KEYED_INFO_SIZE = sizeof(_WUFIO_KEYED_INFO);
+static_assert(WUFIO_KEYED_INFO_SIZE == (sizeof(void*) == 4 ? 184 : 192));
+
+// What the plug-in enumerator tells of one plug-in class: 592 bytes,
+// little-endian, the size word set by the caller.
+struct WUFIO_PLUGIN_INFO {
+  DWORD size;            // 0: set by the caller to WUFIO_PLUGIN_INFO_SIZE
+  DWORD unused;          // 4: not written
+  GUID classId;          // 8: the plug-in class
+  GUID readerClassId;    // 24: its reader class, zero when none
+  GUID rendererClassId;  // 40: its renderer class, zero when none
+  WCHAR path[260];       // 56: the library's full path, terminated
+  BYTE zero[16];         // 576: written as zero
+};
+constexpr DWORD WUFIO_PLUGIN_INFO_SIZE = 592;
+static_assert(sizeof(WUFIO_PLUGIN_INFO) == WUFIO_PLUGIN_INFO_SIZE);
+static_assert(offsetof(WUFIO_PLUGIN_INFO, classId) == 8);
+static_assert(offsetof(WUFIO_PLUGIN_INFO, readerClassId) == 24);
+static_assert(offsetof(WUFIO_PLUGIN_INFO, rendererClassId) == 40);
+static_assert(offsetof(WUFIO_PLUGIN_INFO, path) == 56);
+static_assert(offsetof(WUFIO_PLUGIN_INFO, zero) == 576);
 
 // ---- Identifiers -------------------------------------------------------------------------
 inline constexpr IID IID_IWuFileIOManager = {0xD4FF4749, 0x8ACE, 0x457E,

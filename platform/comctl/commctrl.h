@@ -87,6 +87,14 @@ BOOL ImageList_GetIconSize(HIMAGELIST list, int* cx, int* cy);
 // the mask itself, black for the image and white for the transparent
 // pixels.
 BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);
+// Draws image `index` at (x, y), `dx` by `dy` pixels of it from its top
+// left (0: the image's width or height). With ILD_NORMAL and a background
+// colour `bk` the transparent pixels of a masked list are painted in it;
+// CLR_NONE and CLR_DEFAULT (the list's background, which is always none
+// here) leave them as they are, as ILD_TRANSPARENT does. `fg` matters only
+// for blending, which is not drawn. (platform/comctl/image_list_draw_ex.cpp)
+BOOL ImageList_DrawEx(HIMAGELIST list, int index, HDC dc, int x, int y, int dx, int dy,
+                      COLORREF bk, COLORREF fg, UINT style);
 // A list from a bitmap resource of `instance` cut into images `cx` wide
 // (the bitmap's height high). `mask` is CLR_NONE for no mask or the colour
 // that is transparent. Only IMAGE_BITMAP is taken; `flags` go to

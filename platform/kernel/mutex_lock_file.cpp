@@ -60,13 +60,21 @@ std::string MutexLockFileName(std::u16string_view name) {
 }
 
 std::unique_ptr<MutexLockFile> MutexLockFile::Open(std::u16string_view name, DWORD* error) {
-  errno = 0;
-  if (!MakeRuntimeDir()) {
-    *error = errno ? ErrorFromErrno(errno) : ERROR_PATH_NOT_FOUND;
-    return nullptr;
-  }
   const std::string path = RuntimeDir() + "/" + MutexLockFileName(name);
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  int fd = -1;
+  // A process whose transport endpoint closes removes the runtime folder
+  // when it is empty (platform/kernel/transport.h), so the folder may go
+  // between its creation and the open: make it again.
+  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+    errno = 0;
+    if (!MakeRuntimeDir()) {
+      if (errno == ENOENT) continue;  // removed again while it was made
+      *error = errno ? ErrorFromErrno(errno) : ERROR_PATH_NOT_FOUND;
+      return nullptr;
+    }
+    fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 && errno != ENOENT) break;
+  }
   if (fd < 0) {
     *error = ErrorFromErrno(errno);
     return nullptr;

@@ -1,5 +1,6 @@
 #include "platform/kernel/posix_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,15 @@ bool ReadAllFd(int fd, std::string* out) {
     if (n == 0) return true;
     out->append(buf, static_cast<size_t>(n));
   }
+}
+
+std::string ReadLinuxFile(const std::string& path) {
+  std::string bytes;
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  if (!ReadAllFd(fd, &bytes)) bytes.clear();
+  close(fd);
+  return bytes;
 }
 
 bool WriteAllFd(int fd, const std::string& bytes) {

@@ -10,6 +10,8 @@ namespace platform {
 
 // Reads a descriptor to its end, retrying interrupted reads.
 bool ReadAllFd(int fd, std::string* out);
+// The whole contents of a Linux file; empty when it cannot be opened or read.
+std::string ReadLinuxFile(const std::string& path);
 // Writes all bytes, retrying interrupted and short writes.
 bool WriteAllFd(int fd, const std::string& bytes);
 

@@ -14,10 +14,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -28,6 +28,7 @@
 #include "platform/kernel/files.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/memory.h"
+#include "platform/kernel/posix_io.h"
 #include "platform/kernel/signals.h"
 #include "platform/kernel/threads.h"
 
@@ -480,8 +481,7 @@ CommandLineStore& CommandLine() {
 // The arguments Linux gave this process.
 std::vector<std::u16string> OwnArguments() {
   std::vector<std::u16string> args;
-  std::ifstream in("/proc/self/cmdline", std::ios::binary);
-  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string all = ReadLinuxFile("/proc/self/cmdline");
   size_t start = 0;
   while (start < all.size()) {
     size_t end = all.find('\0', start);
@@ -986,9 +986,9 @@ std::vector<ProcStat> ReadProcesses() {
     char* end = nullptr;
     long pid = std::strtol(e->d_name, &end, 10);
     if (pid <= 0 || !end || *end) continue;
-    std::ifstream in(std::string("/proc/") + e->d_name + "/stat");
-    std::string line;
-    if (!std::getline(in, line)) continue;
+    std::string line = ReadLinuxFile(std::string("/proc/") + e->d_name + "/stat");
+    if (line.empty()) continue;
+    line.resize(std::min(line.find('\n'), line.size()));
     // "pid (name) state ppid ...": the name may hold spaces and ')'.
     size_t close_paren = line.rfind(')');
     if (close_paren == std::string::npos || close_paren + 4 > line.size()) continue;

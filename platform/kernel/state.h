@@ -35,7 +35,9 @@ std::string FolderMapDir();
 
 // The runtime folder (UTF-8, no trailing '/'): what lives only while the
 // user's processes run, shared by all of them (named mutexes' lock files,
-// the transport's sockets).
+// the transport's sockets). The transport removes it when its last socket
+// closes and nothing else is left, so its users make it again whenever they
+// need it.
 std::string RuntimeDir();
 // Creates the runtime folder (mode 0700; its parents as MakeDirs does); TRUE
 // when it exists afterwards.

@@ -30,6 +30,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kBacklog = 16;
 constexpr int kMaxConnections = 32;     // handlers running at once; more wait in the backlog
 constexpr int kServeTimeoutMs = 5000;   // for a caller to send its request, and to take the answer
+constexpr int kCreateAttempts = 8;      // the runtime folder may go between its creation and a bind
 
 void Put32(BYTE* p, DWORD v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>((v >> (8 * i)) & 0xFF);
@@ -149,6 +150,7 @@ void CloseFd(int fd) {
 }  // namespace
 
 struct TransportListener::State {
+  std::string folder;         // the runtime folder
   std::string path;           // the socket file
   struct stat bound{};        // it, as bound (to remove only our own)
   int listen_fd = -1;         // the listening socket
@@ -306,11 +308,8 @@ TransportListener::TransportListener(std::shared_ptr<State> state) : state_(std:
 
 std::unique_ptr<TransportListener> TransportListener::Start(const std::string& name,
                                                             Handler handler) {
-  if (!MakeRuntimeDir()) {
-    SetLastErrorFromErrno();
-    return nullptr;
-  }
   auto state = std::make_shared<State>();
+  state->folder = RuntimeDir();
   state->path = TransportEndpointPath(name);
   state->handler = std::move(handler);
   sockaddr_un address;
@@ -328,9 +327,20 @@ std::unique_ptr<TransportListener> TransportListener::Start(const std::string& n
   // process id): replace it. Anything else there is left alone.
   struct stat old;
   if (lstat(state->path.c_str(), &old) == 0 && S_ISSOCK(old.st_mode)) unlink(state->path.c_str());
-  // The folder (0700) keeps other users out; the socket is the user's alone too.
-  if (bind(state->listen_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      lstat(state->path.c_str(), &state->bound) != 0) {
+  // The folder (0700) keeps other users out; the socket is the user's alone
+  // too. Another process that stops listening removes the folder when it is
+  // empty, so it may go between its creation and the bind: make it again.
+  int bound = -1;
+  for (int attempt = 0; attempt < kCreateAttempts && bound != 0; ++attempt) {
+    errno = 0;
+    if (!MakeRuntimeDir()) {
+      if (errno == 0) errno = ENOENT;
+      continue;
+    }
+    bound = bind(state->listen_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (bound != 0 && errno != ENOENT) break;
+  }
+  if (bound != 0 || lstat(state->path.c_str(), &state->bound) != 0) {
     SetLastErrorFromErrno();
     return nullptr;
   }
@@ -361,6 +371,9 @@ TransportListener::~TransportListener() {
   (void)written;
   if (state_->acceptor.joinable()) state_->acceptor.join();
   RemoveStale(state_->path, state_->bound);
+  // A process that showed a window leaves no trace: the runtime folder goes
+  // when nothing else is in it (rmdir refuses a folder that is not empty).
+  rmdir(state_->folder.c_str());
 }
 
 }  // namespace platform

@@ -59,14 +59,15 @@ class TransportListener {
  public:
   using Handler = std::function<std::string(const std::string& request)>;
 
-  // Creates the runtime folder when needed, replaces a socket file of that
-  // name left by a process that is gone, and listens. Null with the last
-  // error set when it cannot (a name too long for a socket path:
-  // ERROR_FILENAME_EXCED_RANGE).
+  // Creates the runtime folder when needed (again, should another process
+  // remove it meanwhile), replaces a socket file of that name left by a
+  // process that is gone, and listens. Null with the last error set when it
+  // cannot (a name too long for a socket path: ERROR_FILENAME_EXCED_RANGE).
   static std::unique_ptr<TransportListener> Start(const std::string& name, Handler handler);
 
-  // Stops accepting and removes the socket file. Handlers still running
-  // finish on their own threads; their answers go to callers that still wait.
+  // Stops accepting and removes the socket file, and the runtime folder
+  // when nothing else is left in it. Handlers still running finish on their
+  // own threads; their answers go to callers that still wait.
   ~TransportListener();
 
   TransportListener(const TransportListener&) = delete;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -74,9 +73,12 @@ Roots GetRoots() {
 std::string UserDir(const Roots& r, const std::string& name, const char* fallback) {
   std::string def = r.home + "/" + fallback;
   if (r.isolated) return def;
-  std::ifstream in(r.config + "/user-dirs.dirs");
-  std::string line, key = "XDG_" + name + "_DIR=";
-  while (std::getline(in, line)) {
+  std::string text = platform::ReadLinuxFile(r.config + "/user-dirs.dirs");
+  std::string key = "XDG_" + name + "_DIR=";
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
     if (line.compare(0, key.size(), key) != 0) continue;
     std::string v = line.substr(key.size());
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);

@@ -197,6 +197,7 @@ int GetClassNameW(HWND window, LPWSTR buffer, int size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
+  if (platform::IsForeignWindow(window)) return platform::ForeignClassName(window, buffer, size);
   std::u16string name;
   {
     Model& m = M();

@@ -493,6 +493,19 @@ LOGFONTW UiFont();
 
 bool AnswerBool(LPVOID out, BOOL value);
 
+// ---- Windows of other processes (foreign_windows.cpp) -----------------------------------------
+
+// TRUE for a stand-in handle of another process's window.
+bool IsForeignWindow(HWND hwnd);
+// The top-level windows of the user's other processes, as stand-ins.
+std::vector<HWND> ForeignTopLevels();
+// GetClassNameW and SendMessageW for a stand-in.
+int ForeignClassName(HWND hwnd, LPWSTR buffer, int size);
+LRESULT SendToForeignWindow(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+// Listens for other processes while the process has top-level windows,
+// and stops when the last is gone. Called after top-level windows come or go.
+void SyncWindowEndpointLocked(Model& m);
+
 }  // namespace window_model
 }  // namespace platform
 

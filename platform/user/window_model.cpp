@@ -114,6 +114,7 @@ void EraseLocked(Model& m, const std::shared_ptr<Window>& w) {
   if (w->cls) --w->cls->windows;
   m.windows.erase(FromHwnd(w->handle));
   if (m.foreground == w->handle) m.foreground = nullptr;
+  if (!w->parent && !w->message_only) SyncWindowEndpointLocked(m);
 }
 
 void OnThreadEnd(const std::shared_ptr<ThreadState>& state) {

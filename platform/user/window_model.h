@@ -146,6 +146,7 @@ BOOL UnregisterClassW(LPCWSTR class_name, HINSTANCE instance);
 BOOL GetClassInfoW(HINSTANCE instance, LPCWSTR class_name, WNDCLASSW* wc);
 BOOL GetClassInfoExW(HINSTANCE instance, LPCWSTR class_name, WNDCLASSEXW* wc);
 // The window's class name; length copied (size-1 at most, terminated).
+// For another process's window, its class name as that process listed it.
 int GetClassNameW(HWND window, LPWSTR buffer, int size);
 
 constexpr int GCLP_MENUNAME = -8;
@@ -350,6 +351,9 @@ HWND GetLastActivePopup(HWND window);
 HMENU GetSystemMenu(HWND window, BOOL revert);
 // Enumerations run on a snapshot; the callback returns FALSE to stop.
 // EnumChildWindows visits every descendant, depth first in z-order.
+// EnumWindows (and EnumChildWindows of the desktop) visits the process's
+// own top-level windows, then those of the user's other processes of this
+// platform (see "Windows of other processes" below).
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM data);
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM data);
 BOOL EnumThreadWindows(DWORD thread_id, WNDENUMPROC callback, LPARAM data);
@@ -519,7 +523,8 @@ struct HELPINFO {
 // window's own thread, marshalled to and waited for from another thread (see
 // the top of this file). 0 (last error ERROR_INVALID_WINDOW_HANDLE) for a
 // window that is not there or whose thread has ended. HWND_BROADCAST sends
-// to every top-level window.
+// to every top-level window of the process. To another process's window
+// only WM_COPYDATA goes (other messages return 0); see below.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // Queues a message for the window's thread (HWND_BROADCAST: every top-level
 // window; NULL: the calling thread as PostThreadMessageW). Never waits.
@@ -1002,6 +1007,25 @@ BOOL SystemParametersInfoW(UINT action, UINT ui_param, LPVOID pv_param, UINT win
 
 // ---- The model's own interface (tests and front ends) -------------------------------------------
 namespace platform {
+
+// ---- Windows of other processes ----
+// A process listens on the local transport (platform/kernel/transport.h),
+// from its first top-level window until its last is gone, on the endpoint
+// "windows-<process id>" in the runtime folder. Other processes of the
+// same user see its top-level windows: EnumWindows hands them out as
+// stand-in handles after their own windows (one handle per window, never
+// reused), GetClassNameW names their class, and SendMessageW with
+// WM_COPYDATA carries dwData and the bytes (cbData at most 0x8000; more is
+// refused with ERROR_INVALID_PARAMETER) to the window's procedure, run on
+// the window's own thread (wParam arrives as 0), and returns its answer.
+// Any other message to such a window returns 0, and so does a send to a
+// process that is gone (its socket is removed and it is skipped from then
+// on) or that does not answer within the timeout. Other calls refuse the
+// stand-ins (ERROR_INVALID_WINDOW_HANDLE).
+constexpr DWORD kForeignWindowTimeoutMs = 5000;
+// Changes the time a list or a send waits for another process (tests);
+// returns the previous value.
+DWORD SetForeignWindowTimeout(DWORD milliseconds);
 
 // Number of windows alive in the process (not counting the desktop).
 size_t LiveWindowCount();

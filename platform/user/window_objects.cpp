@@ -224,6 +224,7 @@ HWND CreateWindowExW(DWORD ex_style, LPCWSTR class_name, LPCWSTR window_name, DW
       siblings->push_back(hwnd);
     } else {
       siblings->insert(siblings->begin(), hwnd);
+      platform::SyncWindowEndpointLocked(m);
     }
   }
 

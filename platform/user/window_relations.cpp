@@ -37,6 +37,7 @@ HWND SetParent(HWND child, HWND parent) {
   w->message_only = false;
   std::vector<HWND>* siblings = platform::SiblingsLocked(m, *w);
   siblings->insert(siblings->begin(), child);
+  platform::SyncWindowEndpointLocked(m);
   return old;
 }
 
@@ -193,7 +194,24 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM data) {
     std::lock_guard<std::mutex> guard(m.lock);
     list = m.top_levels;
   }
-  return platform::EnumSnapshot(list, callback, data);
+  if (!callback) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // The process's own windows, then those of the user's other processes
+  // (stand-ins; asked only when the callback has not stopped).
+  bool stopped = false;
+  auto until_stopped = [&](HWND h) {
+    if (!callback(h, data)) stopped = true;
+    return !stopped;
+  };
+  for (HWND h : list) {
+    if (IsWindow(h) && !until_stopped(h)) return TRUE;
+  }
+  for (HWND h : platform::ForeignTopLevels()) {
+    if (!until_stopped(h)) break;
+  }
+  return TRUE;
 }
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM data) {

@@ -102,8 +102,10 @@ void WriteVersionSection(const ResourceSet& set, const std::string& script,
   std::ostringstream s;
   s << "// The version block of " << script << ", compiled by wurc. Do not edit.\n"
     << "// It goes into the program's section \".wuversion\", which the version\n"
-    << "// calls read from the file (platform/kernel/version.h).\n"
-    << "asm(\".pushsection .wuversion,\\\"\\\",@progbits\\n\"";
+    << "// calls read from the file (platform/kernel/version.h). Nothing in the\n"
+    << "// program refers to it, so it is marked to be retained (\"R\") through\n"
+    << "// the linker's section garbage collection.\n"
+    << "asm(\".pushsection .wuversion,\\\"R\\\",@progbits\\n\"";
   for (size_t b = 0; b < block->data.size(); ++b) {
     if (b % 16 == 0) s << (b ? "\\n\"" : "") << "\n    \".byte ";
     else s << ",";

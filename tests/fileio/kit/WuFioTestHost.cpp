@@ -7,6 +7,8 @@
 
 #include "platform/com/com.h"
 #include "platform/com/oleauto.h"
+#include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/memory.h"
 #include "platform/kernel/threads.h"
 #include "tests/fileio/kit/WuFioTestCounters.h"
@@ -49,6 +51,9 @@ __attribute__((used)) void* const g_pluginImports[] = {
     reinterpret_cast<void*>(&SysFreeString),
     reinterpret_cast<void*>(&GlobalAlloc),
     reinterpret_cast<void*>(&GlobalFree),
+    reinterpret_cast<void*>(&CreateFileW),
+    reinterpret_cast<void*>(&ReadFile),
+    reinterpret_cast<void*>(&CloseHandle),
 };
 
 }  // namespace wu_test

@@ -15,8 +15,11 @@
 #include <string>
 
 #include "platform/kernel/error.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/state.h"
+#include "platform/kernel/threads.h"
 #include "platform/kernel/transport.h"
+#include "tests/common/TestUtil.h"
 
 namespace {
 
@@ -164,6 +167,36 @@ TEST(TransportTest, ForeignFramesAreDroppedUnread) {
   std::string answer;
   EXPECT_EQ(CallTransportEndpoint("t-frames-1", "", &answer, 5000), TransportResult::kAnswered);
   EXPECT_EQ(calls.load(), 1);
+}
+
+TEST(TransportTest, RuntimeFolderGoesWithTheLastEndpointAndComesBack) {
+  // A fresh state root of its own, so that the runtime folder starts absent.
+  const std::string saved = wutest::StateRoot();
+  setenv(platform::kStateRootVariable, wutest::MakeTempDir("root").c_str(), 1);
+  platform::ReloadStateRoot();
+  const std::string folder = platform::RuntimeDir();
+  ASSERT_FALSE(Exists(folder));
+  auto answer_nothing = [](const std::string&) { return std::string(); };
+
+  auto first = TransportListener::Start("t-folder-1", answer_nothing);
+  auto second = TransportListener::Start("t-folder-2", answer_nothing);
+  ASSERT_TRUE(first && second);
+  first.reset();
+  EXPECT_TRUE(Exists(folder));  // still holds the second socket
+  second.reset();
+  EXPECT_FALSE(Exists(folder));
+
+  // Whoever needs the folder next makes it again; a lock file keeps it.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, u"t-folder-mutex");
+  EXPECT_TRUE(mutex);
+  auto third = TransportListener::Start("t-folder-3", answer_nothing);
+  EXPECT_TRUE(third);
+  third.reset();
+  EXPECT_TRUE(Exists(folder));
+  if (mutex) CloseHandle(mutex);
+
+  setenv(platform::kStateRootVariable, saved.c_str(), 1);
+  platform::ReloadStateRoot();
 }
 
 TEST(TransportTest, NamesTooLongForASocketAreRefused) {

@@ -146,50 +146,55 @@ TEST_F(VersionTest, ChildLongerThanItsParentIsRefused) {
 
 namespace {
 
-// A little-endian 64-bit ELF file without program headers: the null
-// section, ".shstrtab" and, unless `with_section` is false, ".wuversion"
-// holding `block`. The offsets of the fields the damage cases patch are kept.
+// A little-endian ELF file (64-bit, or 32-bit with `wide` false) without
+// program headers: the null section, ".shstrtab" and, unless `with_section`
+// is false, ".wuversion" holding `block`. The offsets of the fields the
+// damage cases patch are kept (64-bit files only).
 struct ElfFile {
   std::string bytes;
   size_t shoff_field = 40;      // e_shoff in the ELF header
   size_t names_offset = 0;      // sh_offset of ".shstrtab"
   size_t section_offset = 0;    // sh_offset of ".wuversion"
   size_t section_size = 0;      // sh_size of ".wuversion"
+  size_t block_at = 0;          // where its bytes are
 
   void Patch64(size_t at, uint64_t v) {
     for (int i = 0; i < 8; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
   }
 };
 
-ElfFile MakeElf(const std::string& block, bool with_section = true) {
+ElfFile MakeElf(const std::string& block, bool with_section = true, bool wide = true) {
   using wutest::Put16;
   using wutest::Put32;
-  auto put64 = [](std::string* out, uint64_t v) {
+  // Addresses and offsets: 8 bytes in a 64-bit file, 4 in a 32-bit one.
+  auto put_word = [wide](std::string* out, uint64_t v) {
     Put32(out, static_cast<unsigned>(v & 0xFFFFFFFF));
-    Put32(out, static_cast<unsigned>(v >> 32));
+    if (wide) Put32(out, static_cast<unsigned>(v >> 32));
   };
   const std::string names("\0.shstrtab\0.wuversion\0", 22);
-  const size_t names_at = 64;
+  const size_t names_at = wide ? 64 : 52;
   const size_t block_at = (names_at + names.size() + 3) & ~size_t{3};
   const size_t table_at = (block_at + block.size() + 7) & ~size_t{7};
   const unsigned count = with_section ? 3 : 2;
 
   ElfFile f;
+  f.block_at = block_at;
   std::string& out = f.bytes;
   out.append("\x7f" "ELF", 4);
-  out.append("\x02\x01\x01", 3);  // 64-bit, little-endian, version 1
+  out.push_back(wide ? 2 : 1);  // 64-bit or 32-bit
+  out.append("\x01\x01", 2);   // little-endian, version 1
   out.resize(16, '\0');
   Put16(&out, 2);      // e_type: a program
   Put16(&out, 62);     // e_machine: x86-64
   Put32(&out, 1);      // e_version
-  put64(&out, 0);      // e_entry
-  put64(&out, 0);      // e_phoff
-  put64(&out, table_at);  // e_shoff
+  put_word(&out, 0);      // e_entry
+  put_word(&out, 0);      // e_phoff
+  put_word(&out, table_at);  // e_shoff
   Put32(&out, 0);      // e_flags
-  Put16(&out, 64);     // e_ehsize
-  Put16(&out, 56);     // e_phentsize
+  Put16(&out, wide ? 64 : 52);  // e_ehsize
+  Put16(&out, wide ? 56 : 32);  // e_phentsize
   Put16(&out, 0);      // e_phnum
-  Put16(&out, 64);     // e_shentsize
+  Put16(&out, wide ? 64 : 40);  // e_shentsize
   Put16(&out, count);  // e_shnum
   Put16(&out, 1);      // e_shstrndx
   out += names;
@@ -200,21 +205,21 @@ ElfFile MakeElf(const std::string& block, bool with_section = true) {
     size_t start = out.size();
     Put32(&out, name);
     Put32(&out, type);
-    put64(&out, 0);  // sh_flags
-    put64(&out, 0);  // sh_addr
-    put64(&out, offset);
-    put64(&out, size);
+    put_word(&out, 0);  // sh_flags
+    put_word(&out, 0);  // sh_addr
+    put_word(&out, offset);
+    put_word(&out, size);
     Put32(&out, 0);  // sh_link
     Put32(&out, 0);  // sh_info
-    put64(&out, 1);  // sh_addralign
-    put64(&out, 0);  // sh_entsize
+    put_word(&out, 1);  // sh_addralign
+    put_word(&out, 0);  // sh_entsize
     return start;
   };
   section(0, 0, 0, 0);
-  f.names_offset = section(1, 3, names_at, names.size()) + 24;
+  f.names_offset = section(1, 3, names_at, names.size()) + (wide ? 24 : 16);
   if (with_section) {
-    f.section_offset = section(11, 1, block_at, block.size()) + 24;
-    f.section_size = f.section_offset + 8;
+    f.section_offset = section(11, 1, block_at, block.size()) + (wide ? 24 : 16);
+    f.section_size = f.section_offset + (wide ? 8 : 4);
   }
   return f;
 }
@@ -223,9 +228,11 @@ ElfFile MakeElf(const std::string& block, bool with_section = true) {
 
 TEST_F(VersionTest, ElfProgramCarriesItsBlockInASection) {
   std::string block = SampleBlock();
-  std::vector<BYTE> read = Read(Write("tool", MakeElf(block).bytes));
-  ASSERT_EQ(read.size(), block.size());
-  EXPECT_EQ(std::memcmp(read.data(), block.data(), block.size()), 0);
+  for (bool wide : {true, false}) {
+    std::vector<BYTE> read = Read(Write("tool", MakeElf(block, true, wide).bytes));
+    ASSERT_EQ(read.size(), block.size()) << wide;
+    EXPECT_EQ(std::memcmp(read.data(), block.data(), block.size()), 0) << wide;
+  }
 
   // Without the section the program has no block, as any other file.
   std::u16string bare = Write("bare", MakeElf(block, false).bytes);
@@ -245,9 +252,7 @@ TEST_F(VersionTest, DamagedElfFilesAreBadFormat) {
       {"section starts past the end",
        [](ElfFile* f, uint64_t) { f->Patch64(f->section_offset, f->bytes.size() + 4); }},
       {"section ends one byte past the end",
-       [](ElfFile* f, uint64_t) {
-         f->Patch64(f->section_size, f->bytes.size() + 1 - 88);  // the block sits at 88
-       }},
+       [](ElfFile* f, uint64_t) { f->Patch64(f->section_size, f->bytes.size() + 1 - f->block_at); }},
       {"section size wraps the offset", [](ElfFile* f, uint64_t far) { f->Patch64(f->section_size, far); }},
       {"section table past the end",
        [](ElfFile* f, uint64_t) { f->Patch64(f->shoff_field, f->bytes.size() - 64); }},

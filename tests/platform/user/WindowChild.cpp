@@ -1,0 +1,70 @@
+// The child program of the tests of windows of other processes. It makes a
+// top-level window of class argv[1] and one of class "WuChildOther", then:
+//   pump    runs a message loop; the first window answers WM_COPYDATA with
+//           argv[2] (a number) after writing the file argv[3]: "main" or
+//           "other" (the thread the procedure ran on), a zero byte, dwData
+//           in decimal, a zero byte, then the bytes carried
+//   hang    never looks at its queue again (sends to it wait forever)
+// argv[4] is the mode. It runs until the test ends it.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/kernel/files.h"
+#include "platform/kernel/locale.h"
+#include "platform/kernel/threads.h"
+#include "platform/user/windows.h"
+
+namespace {
+
+DWORD g_main_thread = 0;
+LRESULT g_answer = 0;
+std::string g_record;
+
+LRESULT Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COPYDATA) {
+    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
+    std::string out = GetCurrentThreadId() == g_main_thread ? "main" : "other";
+    out += '\0';
+    out += std::to_string(cds->dwData);
+    out += '\0';
+    if (cds->cbData) out.append(static_cast<const char*>(cds->lpData), cds->cbData);
+    // Written beside the record and renamed, so the test reads it whole.
+    std::string temporary = g_record + ".tmp";
+    FILE* f = std::fopen(temporary.c_str(), "wb");
+    if (f) {
+      std::fwrite(out.data(), 1, out.size(), f);
+      std::fclose(f);
+      std::rename(temporary.c_str(), g_record.c_str());
+    }
+    return g_answer;
+  }
+  return DefWindowProcW(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) return 2;
+  g_main_thread = GetCurrentThreadId();
+  g_answer = static_cast<LRESULT>(std::strtoll(argv[2], nullptr, 10));
+  g_record = argv[3];
+  const std::string mode = argv[4];
+  const std::u16string name = platform::ToUtf16(argv[1]);
+  for (const char16_t* cls : {name.c_str(), u"WuChildOther"}) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = Proc;
+    wc.lpszClassName = cls;
+    if (!RegisterClassExW(&wc)) return 3;
+    if (!CreateWindowExW(0, cls, u"child", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                         nullptr, nullptr))
+      return 3;
+  }
+  if (mode == "hang") {
+    while (true) Sleep(INFINITE);
+  }
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+  return 0;
+}
