@@ -245,6 +245,30 @@ TEST_F(WuHotkey2Test, BackspaceModifiersAndLeavingTheField) {
   EXPECT_EQ(Shown(field), u"Ctrl+Shift+Z");
 }
 
+TEST_F(WuHotkey2Test, ModifiersWhileAKeyIsHeldAndSystemKeys) {
+  HWND field = Make(0);
+  SetFocus(field);
+  Press(field, 'K');
+  Press(field, VK_CONTROL);  // K still held: the shortcut stays
+  EXPECT_EQ(Shown(field), u"K");
+  Release(field, 'K');
+  Release(field, VK_CONTROL);  // a key-up of a modifier keeps it too
+  EXPECT_EQ(Shown(field), u"K");
+  Press(field, VK_CONTROL);  // nothing held: a new shortcut of modifiers
+  EXPECT_EQ(Shown(field), u"Ctrl+");
+  Release(field, VK_CONTROL);
+  EXPECT_EQ(Shown(field), u"");
+  // System-key messages (Alt held) are handled as the plain ones.
+  platform::SetKeyDown(VK_MENU, true);
+  SendMessageW(field, WM_SYSKEYDOWN, VK_MENU, 0);
+  SendMessageW(field, WM_SYSKEYDOWN, 'F', 0);
+  EXPECT_EQ(Shown(field), u"Alt+F");
+  SendMessageW(field, WM_SYSKEYUP, 'F', 0);
+  platform::SetKeyDown(VK_MENU, false);
+  SendMessageW(field, WM_KEYUP, VK_MENU, 0);
+  EXPECT_EQ(Shown(field), u"Alt+F");
+}
+
 TEST_F(WuHotkey2Test, AnOwnerThatRefusesLeavesTheFieldEmpty) {
   HWND field = Make(HOTKEY2S_ASK);
   heard_.answer = 0;
