@@ -246,8 +246,9 @@ void Draw(tWUHOTKEY2INST* inst, HDC dc, int dx, int dy) {
   inst->text_width = extent.cx + 1;
   tXPTHEME* theme = XPTheme_GetDefault();
   if (theme && theme->themed && theme->enabled && theme->handles[WUXPTHEME_EDIT]) {
+    // Background and text share the area inside a 2-pixel margin.
     RECT text_rect{r.left + 2, r.top + 2, r.right, r.bottom};
-    theme->WuDrawThemeBackground(WUXPTHEME_EDIT, dc, 1, 1, &r, nullptr);
+    theme->WuDrawThemeBackground(WUXPTHEME_EDIT, dc, 1, 1, &text_rect, nullptr);
     theme->WuDrawThemeText(WUXPTHEME_EDIT, dc, 1, 1, text, length, DT_NOPREFIX, 0, &text_rect);
   } else {
     ExtTextOutW(dc, r.left + 2, r.top + 2, ETO_OPAQUE | ETO_CLIPPED, &r, text,

@@ -479,9 +479,16 @@ TEST_F(WuHotkey2Test, ThemedFieldsDrawThroughTheVisualStyles) {
   EXPECT_EQ(backgrounds[0].part, 1);
   EXPECT_EQ(backgrounds[0].state, 1);
   EXPECT_EQ(texts[0].control, WUXPTHEME_EDIT);
+  std::vector<std::string> order;
+  for (const auto& call : uxtheme_standin::Calls())
+    if (call.name.rfind("DrawTheme", 0) == 0) order.push_back(call.name);
+  EXPECT_EQ(order, (std::vector<std::string>{"DrawThemeBackground", "DrawThemeText"}));
+  // Both go into the field inside a margin of 2 at the left and top, on the
+  // background of the owner's brush.
   HDC dc = GetDC(field);
-  EXPECT_EQ(GetPixel(dc, 1, 1), uxtheme_standin::BackgroundColor(WUXPTHEME_EDIT, 1, 1));
-  EXPECT_EQ(GetPixel(dc, 118, 22), uxtheme_standin::TextColor(WUXPTHEME_EDIT, 1, 1));
+  EXPECT_EQ(GetPixel(dc, 1, 1), GetSysColor(COLOR_WINDOW));
+  EXPECT_EQ(GetPixel(dc, 2, 2), uxtheme_standin::TextColor(WUXPTHEME_EDIT, 1, 1));
+  EXPECT_EQ(GetPixel(dc, 119, 23), uxtheme_standin::TextColor(WUXPTHEME_EDIT, 1, 1));
   ReleaseDC(field, dc);
   // WM_THEMECHANGED reaches the theme layer: the handles close and reopen.
   size_t closes = uxtheme_standin::CallsOf("CloseThemeData").size();
