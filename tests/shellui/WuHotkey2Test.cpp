@@ -338,6 +338,9 @@ TEST_F(WuHotkey2Test, FocusNoticesAndTheCaret) {
   EXPECT_EQ(heard_.notices, (std::vector<UINT>{NM_SETFOCUS, NM_KILLFOCUS}));
   EXPECT_EQ(platform::GetCaretState().owner, nullptr);
   EXPECT_TRUE(heard_.commands.empty());
+  SendMessageW(field, WM_LBUTTONDOWN, 0, 0);  // a click takes the focus
+  EXPECT_EQ(GetFocus(), field);
+  SetFocus(owner_);
 
   // Hosted instances tell their host by WM_COMMAND, and only when asked to.
   for (DWORD style : {DWORD{HOTKEY2S_FOCUSCMD}, DWORD{0}}) {
@@ -461,6 +464,26 @@ TEST_F(WuHotkey2Test, PaintingTheBackgroundTextAndCaret) {
   ReleaseDC(field, dc);
   DestroyWindow(field);
   DeleteObject(heard_.brush);
+  heard_.brush = nullptr;
+
+  // The caret follows the drawing area's left and top (a host's area here).
+  tWUHOTKEY2INST inst{};
+  HWND host = CreateWindowExW(0, u"HotkeyHost", u"", WS_POPUP, 0, 0, 120, 30, nullptr, nullptr,
+                              nullptr, &inst);
+  ASSERT_NE(host, nullptr);
+  RECT rect{0, 0, 100, 24};
+  ASSERT_TRUE(Hotkey2Inst_Init(&inst, 0, &rect, host, 7, nullptr));
+  inst.rect = RECT{10, 3, 110, 27};
+  inst.first_key = 'A';
+  ShowWindow(host, SW_SHOWNORMAL);
+  SetFocus(host);
+  EXPECT_EQ(platform::GetCaretState().size.cy, 20);
+  InvalidateRect(host, nullptr, FALSE);
+  UpdateWindow(host);
+  ASSERT_TRUE(GetCaretPos(&caret));
+  EXPECT_EQ(caret.x, 10 + CaretXFor(WuGetUIFont(100), u"A"));
+  EXPECT_EQ(caret.y, 3 + 2);
+  DestroyWindow(host);
 }
 
 TEST_F(WuHotkey2Test, ThemedFieldsDrawThroughTheVisualStyles) {
