@@ -95,3 +95,24 @@ TEST_F(RendererPluginTest, ConversionAndOperationBySwitch) {
 
 }  // namespace
 }  // namespace fio_test
+
+namespace fio_test {
+namespace {
+
+TEST_F(RendererPluginTest, ProjectDefaultAsksModeTwo) {
+  tagWUTEMPLATExV2* out = nullptr;
+  EXPECT_EQ(WuFio_MakeProjectDefaultTemplate(renderer_, nullptr, &out), E_NOTIMPL);
+  EXPECT_EQ(out, nullptr);
+  LONGLONG mode = 0;
+  renderer_->GetProperty(kRendererPropLastConvertMode, &mode);
+  EXPECT_EQ(mode, 2);
+  renderer_->SetProperty(kRendererPropConvert, 1);
+  ASSERT_EQ(WuFio_MakeProjectDefaultTemplate(renderer_, nullptr, &out), S_OK);
+  EXPECT_EQ(std::u16string(out->GetName()), u"Project Default");
+  EXPECT_EQ(out->attributes, kRendererConvertedMark | 2);
+  WuFio_ReleaseTemplate(out);
+  EXPECT_EQ(WuFio_MakeProjectDefaultTemplate(nullptr, nullptr, &out), E_POINTER);
+}
+
+}  // namespace
+}  // namespace fio_test
