@@ -8,6 +8,7 @@
 #include <new>
 
 #include "fileio/CWuFileIOManager.h"
+#include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateFiles.h"
 #include "fileio/WuFioTemplateLayout.h"
 #include "foundation/WuList.h"
@@ -21,7 +22,9 @@ namespace {
 constexpr DWORD kPath = 260;
 constexpr LONG kFileNameBytes = 2 * kPath;
 
-// A copy of a record (its stated size), NULL when out of memory.
+// A copy of a record's stated size, NULL when out of memory. Records of a
+// cache came from files and presets whose blocks hold their stated size;
+// a record of a generation the cache does not check is copied as well.
 tagWUTEMPLATExV2* CopyRecord(const void* record) {
   const DWORD size = WuTpl_Size(record);
   void* copy = std::malloc(size);
@@ -499,6 +502,14 @@ LONG CWuPrivateTemplateCache::LocateTemplate(const tagWUTEMPLATExV2* record) con
 }
 
 LONG CWuPrivateTemplateCache::GetCurrentTemplateIndex() const { return LocateTemplate(current_); }
+
+LONG CWuPrivateTemplateCache::SetCurrentTemplate(tagWUTEMPLATExV2* record, DWORD flags) {
+  if (!record) return -2;
+  const LONG at = LocateTemplate(current_);
+  if (FAILED(WuFio_SetTemplate(&current_, record, flags))) return -1;
+  if (at >= 0) SetPointer(merged_, at, current_);
+  return at;
+}
 
 bool CWuPrivateTemplateCache::IsCurrentTemplateNamed(LPCWSTR name, bool exact) const {
   return current_ && name && NamesEqual(WuTpl_Name(current_), name, exact);

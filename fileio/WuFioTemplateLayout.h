@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "fileio/WuFileIO.h"
 #include "foundation/WuStatus.h"
 #include "platform/kernel/types.h"
 
@@ -46,29 +47,14 @@ inline void WuTpl_SetWord(void* record, DWORD offset, DWORD value) {
 inline DWORD WuTpl_Size(const void* record) { return WuTpl_Word(record, 0); }
 inline DWORD WuTpl_Pad4(DWORD n) { return (n + 3u) & ~3u; }
 
-// Whether the stated sizes fit: private size not negative and
-// 536 + pad4(private size) + 2 x text length <= total size.
+// Whether the stated sizes fit: private size not negative,
+// 536 + pad4(private size) + 2 x text length <= total size, and a text
+// area that ends with a terminator.
 inline bool WuTpl_LayoutOk(const void* record) {
-  if (!record) return false;
-  const ULONGLONG total = WuTpl_Size(record);
-  if (total < WUTPL_HEADER_BYTES) return false;
-  const LONG priv = static_cast<LONG>(WuTpl_Word(record, WUTPL_OFFSET_PRIVSIZE));
-  if (priv < 0) return false;
-  const ULONGLONG need = WUTPL_HEADER_BYTES + WuTpl_Pad4(static_cast<DWORD>(priv)) * 1ull +
-                         2ull * WuTpl_Word(record, WUTPL_OFFSET_TEXTLEN);
-  return need <= total;
+  return record && static_cast<const tagWUTEMPLATExV2*>(record)->HasValidLayout();
 }
 
-// The name: "" for a record without texts, a bad layout, or a text area
-// without a terminator.
+// The name: "" for a record without texts or with a bad layout.
 inline LPCWSTR WuTpl_Name(const void* record) {
-  if (!WuTpl_LayoutOk(record)) return u"";
-  const DWORD units = WuTpl_Word(record, WUTPL_OFFSET_TEXTLEN);
-  if (units == 0) return u"";
-  const DWORD priv = WuTpl_Word(record, WUTPL_OFFSET_PRIVSIZE);
-  LPCWSTR text = reinterpret_cast<LPCWSTR>(static_cast<const BYTE*>(record) + WUTPL_HEADER_BYTES +
-                                           WuTpl_Pad4(priv));
-  for (DWORD i = 0; i < units; ++i)
-    if (text[i] == 0) return text;
-  return u"";
+  return record ? static_cast<const tagWUTEMPLATExV2*>(record)->GetName() : u"";
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "fileio/CWuListStream.h"
+#include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateLayout.h"
 #include "foundation/WuList.h"
 #include "platform/kernel/locale.h"
@@ -85,8 +86,5 @@ tagWUTEMPLATExV2* WuFio_GetTemplateByNameNoCopy(tWULIST* list, LPCWSTR name, LON
 tagWUTEMPLATExV2* WuFio_GetTemplateByName(tWULIST* list, LPCWSTR name) {
   const tagWUTEMPLATExV2* found = WuFio_GetTemplateByNameNoCopy(list, name, nullptr);
   if (!found) return nullptr;
-  const DWORD size = WuTpl_Size(found);
-  void* copy = std::malloc(size);
-  if (copy) std::memcpy(copy, found, size);
-  return static_cast<tagWUTEMPLATExV2*>(copy);
+  return WuFio_DuplicateTemplate(found);
 }
