@@ -167,6 +167,18 @@ TEST_F(TemplateCacheTest, MergedListTakesEachNameOnceInGroupOrder) {
   EXPECT_EQ(WuTpl_Word(WuList_PointerAt(cache->GetTemplateList(), 2), 60), 7u);
   ASSERT_EQ(cache->Rebuild(1), S_OK);  // without the first preset
   EXPECT_EQ(Names(cache->GetTemplateList()), (std::vector<std::u16string>{u"ZED", u"Preset"}));
+  // The current template leads the list; setting it again keeps its slot.
+  EXPECT_EQ(cache->SetCurrentTemplate(nullptr, 0), -2);
+  EXPECT_EQ(cache->SetCurrentTemplate(MakeRecord(u"Now"), 0), -1);  // the slot was empty
+  ASSERT_EQ(cache->Rebuild(1), S_OK);
+  EXPECT_EQ(cache->GetCurrentTemplateIndex(), 0);
+  tagWUTEMPLATExV2* later = MakeRecord(u"Later");
+  EXPECT_EQ(cache->SetCurrentTemplate(later, 0), 0);
+  EXPECT_EQ(WuList_PointerAt(cache->GetTemplateList(), 0), later);
+  EXPECT_TRUE(cache->IsCurrentTemplateNamed(u"LATER", false));
+  EXPECT_FALSE(cache->IsCurrentTemplateNamed(u"LATER", true));
+  EXPECT_EQ(cache->DeleteTemplate(later), S_OK);
+  EXPECT_EQ(cache->CurrentTemplate(), nullptr);
   tWULIST* copies = nullptr;
   ASSERT_EQ(cache->CopyTemplates(&copies, 1, -1), S_OK);
   ASSERT_EQ(copies->count, 1);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "foundation/WuPrintF.h"
+#include "platform/com/com.h"
 #include "platform/kernel/files.h"
 #include "platform/shell/shell.h"
 #include "tests/common/TestUtil.h"
@@ -98,6 +99,48 @@ TEST_F(TemplateFilesTest, WholeFileChecks) {
       EXPECT_EQ(record, nullptr) << c.what;
     }
     std::free(record);
+  }
+}
+
+TEST_F(TemplateFilesTest, OneRecordFromAStream) {
+  tagWUTEMPLATExV2* good = MakeRecord(u"Streamed", u"n", 3);
+  const std::string base = Bytes(good, WuTpl_Size(good));
+  std::free(good);
+  auto with = [&](DWORD offset, DWORD value) {
+    std::string b = base;
+    WuTpl_SetWord(b.data(), offset, value);
+    return b;
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    DWORD highest;
+    HRESULT expected;
+  } cases[] = {
+      {"a record, then more", base + "tail", 0x02000000, S_OK},
+      {"size 535", with(0, 535), 0x02000000, WU_E_BAD_DATA},
+      {"size above 0x02000000", with(0, 0x02000001), 0x02000000, WU_E_BAD_DATA},
+      {"short record", base.substr(0, base.size() - 1), 0x02000000, WU_E_BAD_DATA},
+      {"short version", base.substr(0, 6), 0x02000000, WU_E_BAD_DATA},
+      {"generation 3", with(4, 0x03000000), 0x7F000000, WU_E_BAD_DATA},
+      {"newer than asked", base, 0x01000000, WU_E_BAD_DATA},
+  };
+  for (const Case& c : cases) {
+    IStream* stream = nullptr;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+    stream->Write(c.bytes.data(), static_cast<ULONG>(c.bytes.size()), nullptr);
+    LARGE_INTEGER start{};
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    tagWUTEMPLATExV2* record = reinterpret_cast<tagWUTEMPLATExV2*>(1);
+    EXPECT_EQ(WuFio_LoadTemplateData(&record, stream, c.highest, nullptr), c.expected) << c.what;
+    if (c.expected == S_OK) {
+      ASSERT_NE(record, nullptr);
+      EXPECT_EQ(Bytes(record, WuTpl_Size(record)), base);
+    } else {
+      EXPECT_EQ(record, nullptr) << c.what;
+    }
+    std::free(record);
+    stream->Release();
   }
 }
 
