@@ -181,6 +181,7 @@ TEST_F(TemplateFilesTest, LastUsedTemplate) {
   tagWUTEMPLATExV2* back = nullptr;
   ASSERT_EQ(WuFio_LoadAppLastUsedTemplate(&cls_, u"x", &back), S_OK);
   EXPECT_EQ(BytesOf(back), BytesOf(record));
+  std::free(back);
   EXPECT_EQ(WuFio_DeleteAppLastUsedTemplate(&cls_, u"x"), S_OK);
   EXPECT_EQ(WuFio_LoadAppLastUsedTemplate(&cls_, u"x", &back), WU_E_OPEN_FILE);
   std::free(record);
