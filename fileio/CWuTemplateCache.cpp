@@ -740,6 +740,25 @@ HRESULT CWuPrivateTemplateCache::StoreTemplate(tagWUTEMPLATExV2* record, BOOL st
   if (index) *index = -2;
   if (!store) return FALSE;
   if (!record) return E_POINTER;
+  // A record the global cache holds already is stored.
+  if (global_->FindRecord(record, nullptr, nullptr)) {
+    if (index) *index = LocateTemplate(record);
+    return TRUE;
+  }
+  // The cache's own current or private record is stored as a copy, so that
+  // one owner holds each block.
+  const bool ownedHere =
+      record == current_ ||
+      (private_ && WuList_FindSpecificItemRange(private_->templates, 0, -1, record) >= 0);
+  if (ownedHere) {
+    tagWUTEMPLATExV2* copy = CopyRecord(record);
+    if (!copy) return E_OUTOFMEMORY;
+    LONG at = -2;
+    const HRESULT hr = StoreTemplate(copy, store, path, &at);
+    if (at == -2) std::free(copy);  // not stored
+    if (index) *index = at;
+    return hr;
+  }
   bool copied = false;
   HRESULT hr = PrepareChange(true, &copied);
   if (FAILED(hr)) return hr;

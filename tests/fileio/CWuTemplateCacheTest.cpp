@@ -213,6 +213,16 @@ TEST_F(TemplateCacheTest, StoreReplacesInPlaceOrLeavesTheRecordWithTheCaller) {
   EXPECT_EQ(cache->StoreTemplate(stray, FALSE, nullptr, &index), FALSE);
   EXPECT_EQ(index, -2);
   std::free(stray);
+  // A record the cache holds is not stored twice; the current one is
+  // stored as a copy.
+  EXPECT_EQ(cache->StoreTemplate(mix, TRUE, nullptr, &index), TRUE);
+  EXPECT_EQ(WuList_PointerAt(cache->GetTemplateList(), index), mix);
+  cache->SetCurrentTemplate(MakeRecord(u"Current"), 0);
+  tagWUTEMPLATExV2* current = const_cast<tagWUTEMPLATExV2*>(cache->CurrentTemplate());
+  EXPECT_EQ(cache->StoreTemplate(current, TRUE, nullptr, &index), FALSE);
+  EXPECT_EQ(cache->CurrentTemplate(), current);
+  EXPECT_NE(cache->Global()->FindByName(u"Current", true, 18, 18, nullptr, nullptr), current);
+  EXPECT_NE(cache->Global()->FindByName(u"Current", true, 18, 18, nullptr, nullptr), nullptr);
   // Deleting a stored one takes it out everywhere.
   EXPECT_EQ(cache->DeleteTemplate(added), S_OK);
   EXPECT_EQ(cache->FindTemplateByName(u"Added", false, 0, 19, nullptr, nullptr, nullptr, 0),
