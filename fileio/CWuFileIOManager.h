@@ -124,6 +124,9 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HANDLE MutexHandle() const { return mutex_; }
   // The worker record (for tests).
   CWuFioCallThread& Worker() { return worker_; }
+  // The library path of the first record of any live manager that offers
+  // the renderer class `rendererId`; 0x8004E00A when none.
+  static HRESULT FindRendererLibrary(const GUID& rendererId, LPWSTR out, DWORD size);
   // The refusal test of a file head: true when no plug-in may see it.
   static bool IsRefusedHead(const BYTE* head, DWORD bytes);
 
@@ -131,6 +134,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   CWuFileIOManager();
   ~CWuFileIOManager();
 
+  // Frees the plug-in list (unless it is `list`) and keeps `list`.
+  void ReplacePluginList(tWULIST* list);
   // Takes and releases the named mutex (nothing when there is none).
   void Lock();
   void Unlock();
