@@ -124,27 +124,7 @@ HRESULT CWuFileIOManager::GetLanguageId(DWORD* lcid, LONG reserved) {
   return S_OK;
 }
 
-// ---- Metrics in memory ----------------------------------------------------------------------
-
-HRESULT CWuFileIOManager::GetMetric(DWORD id, LONG* value) {
-  if (!value) return E_POINTER;
-  if (id < 40) {
-    *value = metrics_[id];
-    return S_OK;
-  }
-  *value = 0;
-  if (id == 40) return S_OK;
-  return E_NOTIMPL;  // metrics kept in the profile are not part of this library yet
-}
-
-HRESULT CWuFileIOManager::SetMetric(DWORD id, LONG value) {
-  if (id < 40) {
-    metrics_[id] = value;
-    return S_OK;
-  }
-  if (id == 40) return E_UNEXPECTED;
-  return E_NOTIMPL;
-}
+// ---- Metrics (see also WuFioMetrics.cpp) ---------------------------------------------------
 
 HRESULT CWuFileIOManager::ApplyInitializationMetrics(const _WUFIO_INITIALIZATION_METRICS* metrics) {
   if (!metrics) return E_POINTER;

@@ -47,11 +47,11 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT Reserved4() override { return E_NOTIMPL; }
   HRESULT GetMetric(DWORD id, LONG* value) override;
   HRESULT SetMetric(DWORD id, LONG value) override;
-  HRESULT GetMetricString(DWORD, LPWSTR, LONG, LONG*) override { return E_NOTIMPL; }
-  HRESULT SetMetricString(DWORD, LPCWSTR) override { return E_NOTIMPL; }
-  HRESULT DeleteMetric(DWORD, LONG) override { return E_NOTIMPL; }
-  HRESULT GetMetricBinary(DWORD, void*, DWORD, DWORD*) override { return E_NOTIMPL; }
-  HRESULT SetMetricBinary(DWORD, const void*, DWORD) override { return E_NOTIMPL; }
+  HRESULT GetMetricString(DWORD id, LPWSTR buffer, LONG size, LONG* chars) override;
+  HRESULT SetMetricString(DWORD id, LPCWSTR text) override;
+  HRESULT DeleteMetric(DWORD id, LONG kind) override;
+  HRESULT GetMetricBinary(DWORD id, void* buffer, DWORD bytes, DWORD* got) override;
+  HRESULT SetMetricBinary(DWORD id, const void* data, DWORD bytes) override;
   HRESULT Reserved12() override { return E_NOTIMPL; }
   HRESULT GetReaderClassByTypeCode(IWuReadFileClass** out, LONG code) override;
   HRESULT GetReaderClassById(IWuReadFileClass** out, GUID id) override;
