@@ -8,7 +8,11 @@
 //       {&CLSID_WuFileIOClassList, &fio_test::MakeClassList},
 //       {&CLSID_Mine, &fio_test::MakeClass<0>}, ...};
 // Each class counts its CheckFile and CheckPath calls under
-// "<plug-in>/<tag>" (kWuFioTestCalls).
+// "<plug-in>/<tag>" (kWuFioTestCalls). Open gives a File that records what
+// it was opened with. The class whose tag a plug-in defines as
+// FIO_TEST_NOTIFY_TAG (before including this header) offers
+// IWuReadFileNotify: NotifyFile notes its path under "<plug-in>/notify"
+// and answers 5, or E_FAIL for a path that holds "nope".
 #pragma once
 
 #include <string>
@@ -16,6 +20,7 @@
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "tests/fileio/kit/WuFioTestPlugin.h"
+#include "tests/fileio/plugins/FioTestIds.h"
 
 // One plug-in class of a test plug-in.
 struct FioTestClassInfo {
@@ -50,10 +55,91 @@ inline BSTR Text(DWORD id, const FioTestClassInfo& info) {
   }
 }
 
+// An open test file: its path (the whole text Open got) through
+// GetFileName, the process id and share flag through GetProperty.
+class File final : public WuFioTestObject<IWuReadFile> {
+ public:
+  File(IWuReadFileClass* cls, LPCWSTR path, DWORD processId, LONG shareFlag)
+      : WuFioTestObject<IWuReadFile>(IID_IWuReadFile),
+        class_(cls),
+        path_(path ? path : u""),
+        processId_(processId),
+        shareFlag_(shareFlag) {
+    class_->AddRef();
+  }
+  HRESULT GetClass(IWuReadFileClass** out) override {
+    class_->AddRef();
+    *out = class_;
+    return S_OK;
+  }
+  HRESULT GetFileText(LPWSTR, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT GetStreamText(LPWSTR, LONG, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT GetFileValue(void*, DWORD, LONG) override { return E_NOTIMPL; }
+  HRESULT GetStreamValue(void*, DWORD, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT Clone(IWuReadFile**) override { return E_NOTIMPL; }
+  HRESULT GetFileSize(LONGLONG*) override { return E_NOTIMPL; }
+  HRESULT GetFlags(DWORD*) override { return E_NOTIMPL; }
+  HRESULT GetProperty(DWORD id, LONGLONG* value) override {
+    if (id == fio_test::kFileProcessId) *value = processId_;
+    else if (id == fio_test::kFileShareFlag) *value = shareFlag_;
+    else return E_INVALIDARG;
+    return S_OK;
+  }
+  HRESULT SetProperty(DWORD, LONGLONG) override { return E_NOTIMPL; }
+  HRESULT GetFileName(LPWSTR buffer) override {
+    size_t n = path_.size() < 259 ? path_.size() : 259;
+    path_.copy(buffer, n);
+    buffer[n] = 0;
+    return S_OK;
+  }
+  HRESULT GetDuration(LONGLONG*) override { return E_NOTIMPL; }
+  HRESULT GetStreamCount(LONG*) override { return E_NOTIMPL; }
+  HRESULT FindStream(DWORD, LONG, LONG*) override { return E_NOTIMPL; }
+  HRESULT GetStreamFormat(_WUFILESTREAMFORMATINFOv2*, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT GetStreamIdentity(LONG, DWORD*, LONG*) override { return E_NOTIMPL; }
+  HRESULT GetDefaultStream(DWORD, LONG*) override { return E_NOTIMPL; }
+  HRESULT OpenStream(IWuReadStream**, LONG, DWORD, DWORD, void*) override { return E_NOTIMPL; }
+  HRESULT GetMetadataTypes(DWORD*) override { return E_NOTIMPL; }
+  HRESULT GetMetaReader(IWuReadMeta**) override { return E_NOTIMPL; }
+  HRESULT Close() override { return S_OK; }
+
+ private:
+  ~File() override { class_->Release(); }
+  IWuReadFileClass* class_;  // the class that opened the file (a reference)
+  std::u16string path_;      // the whole text Open got
+  DWORD processId_;          // the process id Open got
+  LONG shareFlag_;           // the share flag Open got
+};
+
+// The notification interface of a reader class (a tear-off object).
+class Notifier final : public WuFioTestObject<IWuReadFileNotify> {
+ public:
+  Notifier() : WuFioTestObject<IWuReadFileNotify>(IID_IWuReadFileNotify) {}
+  HRESULT NotifyFile(LPCWSTR path) override {
+    std::string channel = std::string(WU_FIO_TEST_PLUGIN_NAME) + "/notify";
+    WuFioTestNote(channel.c_str(), path);
+    std::u16string text(path ? path : u"");
+    return text.find(u"nope") != std::u16string::npos ? E_FAIL : 5;
+  }
+
+ private:
+  ~Notifier() override = default;
+};
+
 class Reader final : public WuFioTestObject<IWuReadFileClass> {
  public:
   explicit Reader(const FioTestClassInfo& info)
       : WuFioTestObject<IWuReadFileClass>(IID_IWuReadFileClass), info_(info) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+#ifdef FIO_TEST_NOTIFY_TAG
+    if (object && IsEqualGUID(iid, IID_IWuReadFileNotify) &&
+        std::string(info_.tag) == FIO_TEST_NOTIFY_TAG) {
+      *object = static_cast<IWuReadFileNotify*>(new Notifier());
+      return S_OK;
+    }
+#endif
+    return WuFioTestObject<IWuReadFileClass>::QueryInterface(iid, object);
+  }
   HRESULT SetIndex(LONG key) override { key_ = key; return S_OK; }
   HRESULT GetKey(LONG* key) override { *key = key_; return S_OK; }
   // The manager is not held: it owns this object.
@@ -86,9 +172,10 @@ class Reader final : public WuFioTestObject<IWuReadFileClass> {
     return info_.check(head, got, dot == path ? u"" : dot);
   }
   HRESULT GetMetadataTypes(DWORD*) override { return E_NOTIMPL; }
-  HRESULT Open(IWuReadFile** out, HANDLE, DWORD, LPCWSTR, LONG) override {
-    *out = nullptr;
-    return E_NOTIMPL;
+  HRESULT Open(IWuReadFile** out, HANDLE, DWORD processId, LPCWSTR path,
+               LONG shareFlag) override {
+    *out = new File(this, path, processId, shareFlag);
+    return S_OK;
   }
   HRESULT GetProperty(DWORD, LONGLONG*) override { return E_NOTIMPL; }
   HRESULT SetProperty(DWORD, LONGLONG) override { return E_NOTIMPL; }

@@ -11,6 +11,10 @@ constexpr GUID TestId(DWORD first, BYTE last) {
   return {first, last, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, last}};
 }
 
+// Property ids of the files the test readers open: what Open was given.
+constexpr DWORD kFileProcessId = 1;
+constexpr DWORD kFileShareFlag = 2;
+
 // ---- fio_test_basic ----
 // "TST": a reader of "*.tst" and "*.ts2"; accepts heads "TST1", answers
 // 0x8004E086 for "BUSY", refuses the rest.
@@ -81,6 +85,10 @@ constexpr CLSID ManyReader(int i) { return TestId(0xD1000000, static_cast<BYTE>(
 // ---- fio_test_preload: one reader that needs libfio_test_dep ----
 constexpr CLSID kPreload = TestId(0xA0000000, 1);
 constexpr CLSID kPreloadReader = TestId(0xA1000000, 1);
+
+// ---- fio_test_generic: the generic reader class ("*.gen"), accepting
+// every file ----
+constexpr CLSID kGeneric = TestId(0xA3000000, 1);
 
 // ---- fio_test_nolist: a library whose class list cannot be made ----
 constexpr CLSID kNoList = TestId(0xA2000000, 1);
