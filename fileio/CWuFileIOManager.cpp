@@ -124,7 +124,7 @@ HRESULT CWuFileIOManager::GetLanguageId(DWORD* lcid, LONG reserved) {
   return S_OK;
 }
 
-// ---- Metrics (see also WuFioMetrics.cpp) ---------------------------------------------------
+// ---- Metrics (see also WuFioManagerMetrics.cpp) ----------------------------------------------
 
 HRESULT CWuFileIOManager::ApplyInitializationMetrics(const _WUFIO_INITIALIZATION_METRICS* metrics) {
   if (!metrics) return E_POINTER;

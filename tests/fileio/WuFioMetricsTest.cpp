@@ -1,182 +1,108 @@
-// Metrics kept in the metrics profile: numbers, texts, binary data, their
-// keys, deletion and persistence from one manager to the next.
-#include <cstring>
+#include "fileio/WuFioMetrics.h"
 
-#include "tests/fileio/FioManagerFixture.h"
+#include <gtest/gtest.h>
 
-namespace fio_test {
+#include "tests/fileio/FioFormatFakes.h"
+
 namespace {
 
-class MetricsTest : public FioManagerTest {
- protected:
-  void SetUp() override {
-    FioManagerTest::SetUp();
-    app_ = Create(WUFIO_CREATE_NO_SEARCH);
-    ASSERT_NE(app_, nullptr);
-    WCHAR folder[260] = {}, name[260] = {};
-    ASSERT_TRUE(WuFio_GetMetricsProfile(folder, name));
-    path_ = U8(folder) + "/" + U8(name);
-  }
-  void TearDown() override {
-    if (app_) app_->Release();
-    FioManagerTest::TearDown();
-  }
-  // The profile's text (empty when there is no file).
-  std::string Text() const { return wutest::ReadBytes(path_); }
-  // Whether the profile has the line `line` whole.
-  bool HasLine(const std::string& line) const {
-    std::string text = "\n" + Text();
-    for (const char* end : {"\n", "\r\n"})
-      if (text.find("\n" + line + end) != std::string::npos) return true;
-    return false;
-  }
+using fio_test::FakeMetricManager;
 
-  IWuFileIOMgrForApp* app_ = nullptr;
-  std::string path_;
-};
+constexpr HRESULT kDoesNotFit = static_cast<HRESULT>(0x8004E03C);
 
-TEST_F(MetricsTest, IdFortyAndBelowRefuseTheProfileKinds) {
-  WCHAR text[8] = {u'x', 0};
-  LONG chars = 5;
-  EXPECT_EQ(app_->GetMetricString(40, text, 8, &chars), E_INVALIDARG);
-  EXPECT_EQ(text[0], 0);
-  EXPECT_EQ(chars, 0);
-  EXPECT_EQ(app_->SetMetricString(12, u"a"), E_INVALIDARG);
-  EXPECT_EQ(app_->DeleteMetric(40, 1), E_INVALIDARG);
-  DWORD data[2] = {7, 7}, got = 9;
-  EXPECT_EQ(app_->GetMetricBinary(40, data, 8, &got), E_INVALIDARG);
-  EXPECT_EQ(data[0] | data[1], 0u);
-  EXPECT_EQ(got, 0u);
-  EXPECT_EQ(app_->SetMetricBinary(40, data, 8), E_INVALIDARG);
-  EXPECT_EQ(Text(), "");
-}
-
-TEST_F(MetricsTest, NumbersAndTheirKeys) {
-  LONG value = 7;
-  EXPECT_EQ(app_->GetMetric(41, &value), WUFIO_E_ABSENT);
-  EXPECT_EQ(value, 0);
+// Only an answer of exactly 0 counts; anything else gives the default,
+// also a success code and a value the manager wrote anyway.
+TEST(WuFioMetricsTest, ReadersFallBackToTheDefault) {
   struct Case {
-    DWORD id;
-    LONG value;
-    const char* line;
+    HRESULT status;
+    bool writes;
+    DWORD expected;
   } cases[] = {
-      {41, 61453, "D41=61453"},  // the first read's default, stored
-      {42, 0, "D42=0"},          // a stored 0 is a value
-      {43, -12, "D43=-12"},
-      {static_cast<DWORD>(-44), 9, "D44=9"},
-      {0x80000000u, 5, "D2147483648=5"},
-      {0xFFFFFFFFu, 6, "D1=6"},
+      {S_OK, true, 7}, {S_OK, false, 42},  // the value is preset to the default
+      {S_FALSE, true, 42}, {E_FAIL, true, 42}, {static_cast<HRESULT>(0x8004E00A), true, 42},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(app_->SetMetric(c.id, c.value), S_OK) << c.line;
-    EXPECT_TRUE(HasLine(c.line)) << Text();
-    value = 99;
-    EXPECT_EQ(app_->GetMetric(c.id, &value), S_OK) << c.line;
-    EXPECT_EQ(value, c.value) << c.line;
+    FakeMetricManager m;
+    m.status = c.status;
+    m.writes = c.writes;
+    m.value = 7;
+    EXPECT_EQ(WuFio_GetMetric(&m, 41, 42u), c.expected) << std::hex << c.status;
+    EXPECT_EQ(m.id, 41u);
   }
-  // -41 and 41 are one key.
-  EXPECT_EQ(app_->SetMetric(static_cast<DWORD>(-41), 3), S_OK);
-  EXPECT_EQ(app_->GetMetric(41, &value), S_OK);
-  EXPECT_EQ(value, 3);
+  EXPECT_EQ(WuFio_GetMetric(nullptr, 41, 42u), 42u);
+
+  FakeMetricManager m;
+  m.value = 2;
+  EXPECT_EQ(WuFio_GetMetricBool(&m, 5, FALSE), TRUE);
+  m.value = 0;
+  EXPECT_EQ(WuFio_GetMetricBool(&m, 5, TRUE), FALSE);
+  m.status = E_FAIL;
+  EXPECT_EQ(WuFio_GetMetricBool(&m, 5, TRUE), TRUE);
 }
 
-TEST_F(MetricsTest, Texts) {
-  WCHAR text[16] = {u'x', 0};
-  LONG chars = 5;
-  EXPECT_EQ(app_->GetMetricString(50, text, 16, &chars), WUFIO_E_ABSENT);
-  EXPECT_EQ(chars, 0);
-  EXPECT_EQ(text[0], 0);
-  EXPECT_EQ(app_->SetMetricString(50, u"hello"), S_OK);
-  EXPECT_TRUE(HasLine("S50=hello"));
-  EXPECT_EQ(app_->GetMetricString(50, text, 16, &chars), S_OK);
-  EXPECT_EQ(std::u16string(text), u"hello");
-  EXPECT_EQ(chars, 6);
-  // An empty text is present.
-  EXPECT_EQ(app_->SetMetricString(51, u""), S_OK);
-  EXPECT_EQ(app_->GetMetricString(51, text, 16, &chars), S_OK);
-  EXPECT_EQ(chars, 1);
-  // Cut to the buffer.
-  EXPECT_EQ(app_->GetMetricString(50, text, 3, &chars), S_OK);
-  EXPECT_EQ(std::u16string(text), u"he");
-}
-
-TEST_F(MetricsTest, BinaryData) {
-  const DWORD five[4] = {5, 0, 0, 0};
-  EXPECT_EQ(app_->SetMetricBinary(41, five, 16), S_OK);
-  EXPECT_TRUE(HasLine("B41=5")) << Text();
-  DWORD back[6] = {1, 1, 1, 1, 1, 1}, got = 0;
-  EXPECT_EQ(app_->GetMetricBinary(41, back, 16, &got), S_OK);
-  EXPECT_EQ(got, 16u);
-  EXPECT_EQ(std::memcmp(back, five, 16), 0);
-  EXPECT_EQ(back[4], 1u) << "wrote past the bytes asked for";
-
-  const DWORD mixed[3] = {0xFFFFFFFFu, 0, 7};
-  EXPECT_EQ(app_->SetMetricBinary(42, mixed, 12), S_OK);
-  EXPECT_TRUE(HasLine("B42=-1,0,7"));
-  // Fewer values asked for than stored; more than stored are zero.
-  EXPECT_EQ(app_->GetMetricBinary(42, back, 8, &got), S_OK);
-  EXPECT_EQ(back[0], 0xFFFFFFFFu);
-  EXPECT_EQ(back[1], 0u);
-  EXPECT_EQ(app_->GetMetricBinary(42, back, 24, &got), S_OK);
-  EXPECT_EQ(back[2], 7u);
-  EXPECT_EQ(back[3] | back[4] | back[5], 0u);
-  EXPECT_EQ(got, 24u);
-
-  const DWORD zeros[2] = {0, 0};
-  EXPECT_EQ(app_->SetMetricBinary(43, zeros, 8), S_OK);
-  EXPECT_TRUE(HasLine("B43=0")) << "one value always stays";
-
-  DWORD many[129] = {};
-  EXPECT_EQ(app_->SetMetricBinary(44, many, 516), E_INVALIDARG);
-  EXPECT_EQ(app_->SetMetricBinary(44, many, 512), S_OK);
-  EXPECT_EQ(app_->GetMetricBinary(41, back, 6, &got), E_INVALIDARG);
-  EXPECT_EQ(got, 0u);
-  EXPECT_EQ(app_->GetMetricBinary(45, back, 8, &got), WUFIO_E_ABSENT);
-  EXPECT_EQ(got, 0u);
-  EXPECT_EQ(back[0] | back[1], 0u);
-}
-
-TEST_F(MetricsTest, DeleteRemovesTheKeyOfItsKind) {
+TEST(WuFioMetricsTest, ClampedReader) {
   struct Case {
-    LONG kind;
-    const char* key;
-  } cases[] = {{1, "S60="}, {3, "B60="}, {4, "D60="}, {0, "Z60="}, {7, "Z60="}};
+    HRESULT status;
+    LONG value;
+    LONG fallback;
+    LONG expected;
+  } cases[] = {
+      {S_OK, 4, 5, 4},      {S_OK, 20, 5, 10},  {S_OK, -3, 5, 0},
+      {E_FAIL, 20, 5, 5},   // the default when the read fails
+      {E_FAIL, 20, 50, 10}, // and the default is clamped as well
+      {S_OK, -1, 5, 0},     // negative values compare signed
+  };
   for (const Case& c : cases) {
-    wutest::WriteBytes(path_, std::string("[Metrics]\nS60=a\nB60=1\nD60=2\nZ60=3\n"));
-    EXPECT_EQ(app_->DeleteMetric(60, c.kind), S_OK);
-    std::string text = Text();
-    EXPECT_EQ(text.find(c.key), std::string::npos) << c.kind;
-    for (const char* other : {"S60=", "B60=", "D60=", "Z60="})
-      if (std::strcmp(other, c.key) != 0) {
-        EXPECT_NE(text.find(other), std::string::npos) << c.kind << " " << other;
-      }
+    FakeMetricManager m;
+    m.status = c.status;
+    m.value = c.value;
+    EXPECT_EQ(WuFio_GetMetric(&m, 41, 0, 10, c.fallback), c.expected) << c.value;
   }
-  EXPECT_EQ(app_->DeleteMetric(61, 4), S_OK);  // nothing to delete
 }
 
-TEST_F(MetricsTest, ValuesOutliveTheManager) {
-  EXPECT_EQ(app_->SetMetric(70, 8), S_OK);
-  EXPECT_EQ(app_->SetMetric(5, 8), S_OK);
-  app_->Release();
-  app_ = Create(WUFIO_CREATE_NO_SEARCH);
-  ASSERT_NE(app_, nullptr);
-  LONG value = 0;
-  EXPECT_EQ(app_->GetMetric(70, &value), S_OK);
-  EXPECT_EQ(value, 8);
-  EXPECT_EQ(app_->GetMetric(5, &value), S_OK);
-  EXPECT_EQ(value, 0) << "metrics below 40 live in memory only";
+TEST(WuFioMetricsTest, StringAndBinaryReaders) {
+  FakeMetricManager m;
+  m.text = u"abcdef";
+  WCHAR buffer[4] = {};
+  EXPECT_EQ(WuFio_GetMetricString(&m, 60, buffer, 4), 6);
+  EXPECT_EQ(m.argument, 4);
+  m.status = kDoesNotFit;  // the length + 1
+  EXPECT_EQ(WuFio_GetMetricString(&m, 60, buffer, 4), 7);
+  m.status = E_INVALIDARG;
+  EXPECT_EQ(WuFio_GetMetricString(&m, 60, buffer, 4), 0);
+  EXPECT_EQ(WuFio_GetMetricString(nullptr, 60, buffer, 4), 0);
+
+  FakeMetricManager b;
+  b.bytes = {1, 2, 3, 4, 5, 6, 7, 8};
+  BYTE data[16] = {};
+  EXPECT_EQ(WuFio_GetMetricBinary(&b, 41, data, 16), 8u);
+  EXPECT_EQ(data[7], 8);
+  b.status = kDoesNotFit;  // the size the manager reported, no + 1
+  EXPECT_EQ(WuFio_GetMetricBinary(&b, 41, data, 4), 8u);
+  b.status = E_FAIL;
+  EXPECT_EQ(WuFio_GetMetricBinary(&b, 41, data, 16), 0u);
 }
 
-TEST_F(MetricsTest, LanguageIdReservedMustBeZero) {
-  DWORD lcid = 1;
-  EXPECT_EQ(app_->GetLanguageId(&lcid, 1), E_INVALIDARG);
-  EXPECT_EQ(app_->GetLanguageId(&lcid, 0), S_OK);
-  EXPECT_EQ(lcid, WuFio_CurrentLangId());
-  EXPECT_EQ(app_->Reserved4(), E_NOTIMPL);
-  EXPECT_EQ(app_->Reserved12(), E_NOTIMPL);
-  EXPECT_EQ(app_->Reserved32(), E_NOTIMPL);
-  EXPECT_EQ(app_->Reserved46(), E_NOTIMPL);
+TEST(WuFioMetricsTest, WritersPassThrough) {
+  FakeMetricManager m;
+  m.status = static_cast<HRESULT>(0x8000FFFF);
+  EXPECT_EQ(WuFio_SetMetric(&m, 41, -5), m.status);
+  EXPECT_EQ(m.called, "SetMetric");
+  EXPECT_EQ(m.argument, -5);
+  EXPECT_EQ(WuFio_SetMetricString(&m, 42, u"text"), m.status);
+  EXPECT_EQ(m.called, "SetMetricString");
+  EXPECT_EQ(m.textGiven, u"text");
+  EXPECT_EQ(WuFio_DeleteMetric(&m, 43, 3), m.status);
+  EXPECT_EQ(m.called, "DeleteMetric");
+  EXPECT_EQ(m.id, 43u);
+  EXPECT_EQ(m.argument, 3);
+  const BYTE data[] = {5, 0, 0, 0};
+  EXPECT_EQ(WuFio_SetMetricBinary(&m, 44, data, 4), m.status);
+  EXPECT_EQ(m.called, "SetMetricBinary");
+  EXPECT_EQ(m.dataGiven, std::vector<BYTE>(data, data + 4));
+  for (HRESULT hr : {WuFio_SetMetric(nullptr, 1, 1), WuFio_SetMetricString(nullptr, 1, u""),
+                     WuFio_DeleteMetric(nullptr, 1, 0), WuFio_SetMetricBinary(nullptr, 1, data, 4)})
+    EXPECT_EQ(hr, E_POINTER);
 }
 
 }  // namespace
-}  // namespace fio_test
