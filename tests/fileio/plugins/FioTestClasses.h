@@ -21,6 +21,7 @@
 #include "platform/kernel/handles.h"
 #include "tests/fileio/kit/WuFioTestPlugin.h"
 #include "tests/fileio/plugins/FioTestIds.h"
+#include "tests/fileio/plugins/FioTestStreams.h"
 
 // One plug-in class of a test plug-in.
 struct FioTestClassInfo {
@@ -56,7 +57,9 @@ inline BSTR Text(DWORD id, const FioTestClassInfo& info) {
 }
 
 // An open test file: its path (the whole text Open got) through
-// GetFileName, the process id and share flag through GetProperty.
+// GetFileName, the process id and share flag through GetProperty; an
+// audio stream 0 and a video stream 1, whose formats it answers in the
+// version the fifth byte of its head picks (FioTestIds.h).
 class File final : public WuFioTestObject<IWuReadFile> {
  public:
   File(IWuReadFileClass* cls, LPCWSTR path, DWORD processId, LONG shareFlag)
@@ -66,6 +69,15 @@ class File final : public WuFioTestObject<IWuReadFile> {
         processId_(processId),
         shareFlag_(shareFlag) {
     class_->AddRef();
+    // The head, read through the name part of the path.
+    std::u16string name = path_.substr(0, path_.find(u'?'));
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD got = 0;
+      ReadFile(file, head_, sizeof(head_), &got, nullptr);
+      CloseHandle(file);
+    }
   }
   HRESULT GetClass(IWuReadFileClass** out) override {
     class_->AddRef();
@@ -93,22 +105,50 @@ class File final : public WuFioTestObject<IWuReadFile> {
     return S_OK;
   }
   HRESULT GetDuration(LONGLONG*) override { return E_NOTIMPL; }
-  HRESULT GetStreamCount(LONG*) override { return E_NOTIMPL; }
+  HRESULT GetStreamCount(LONG* count) override {
+    *count = 2;
+    return S_OK;
+  }
   HRESULT FindStream(DWORD, LONG, LONG*) override { return E_NOTIMPL; }
-  HRESULT GetStreamFormat(_WUFILESTREAMFORMATINFOv2*, LONG, LONG) override { return E_NOTIMPL; }
+  // A version-1 plug-in takes the record for its own form: it writes the
+  // stream type over the size word and the sizes it needs, and fills the
+  // buffers only when asked for version 1.
+  HRESULT GetStreamFormat(_WUFILESTREAMFORMATINFOv2* record, LONG stream,
+                          LONG version) override {
+    if (stream != 0 && stream != 1) return E_INVALIDARG;
+    DWORD type = stream == 0 ? WUFILESTREAMTYPE_AUDIO : WUFILESTREAMTYPE_VIDEO;
+    char mode = static_cast<char>(head_[4]);
+    if (mode != kAnswerV1 && mode != kAnswerV1Pcm16 && mode != kAnswerV1Huge)
+      return AnswerV2(record, type);
+    auto* v1 = reinterpret_cast<_WUFILESTREAMFORMATINFOv1*>(record);
+    v1->streamType = type;
+    bool buffers = version == 1;
+    LengthV1(type, &v1->length);
+    return AnswerV1(type, WaveBytes(), mode == kAnswerV1Huge, buffers ? v1->format : nullptr,
+                    v1->formatBytes, &v1->formatNeeded, buffers ? v1->extension : nullptr,
+                    v1->extensionBytes, &v1->extensionNeeded);
+  }
   HRESULT GetStreamIdentity(LONG, DWORD*, LONG*) override { return E_NOTIMPL; }
   HRESULT GetDefaultStream(DWORD, LONG*) override { return E_NOTIMPL; }
-  HRESULT OpenStream(IWuReadStream**, LONG, DWORD, DWORD, void*) override { return E_NOTIMPL; }
+  HRESULT OpenStream(IWuReadStream** out, LONG stream, DWORD, DWORD, void*) override {
+    *out = nullptr;
+    if (stream == 0) *out = static_cast<IWuReadAudioStream*>(new AudioStream(WaveBytes()));
+    else if (stream == 1) *out = static_cast<IWuReadVideoStream*>(new VideoStream());
+    return *out ? S_OK : E_INVALIDARG;
+  }
   HRESULT GetMetadataTypes(DWORD*) override { return E_NOTIMPL; }
   HRESULT GetMetaReader(IWuReadMeta**) override { return E_NOTIMPL; }
   HRESULT Close() override { return S_OK; }
 
  private:
   ~File() override { class_->Release(); }
+  // Bytes of the version-1 wave record: 16 when the head asks for them.
+  DWORD WaveBytes() const { return head_[4] == kAnswerV1Pcm16 ? 16 : 18; }
   IWuReadFileClass* class_;  // the class that opened the file (a reference)
   std::u16string path_;      // the whole text Open got
   DWORD processId_;          // the process id Open got
   LONG shareFlag_;           // the share flag Open got
+  BYTE head_[8] = {};        // the file's first bytes
 };
 
 // The notification interface of a reader class (a tear-off object).
