@@ -1,5 +1,6 @@
 // Metrics kept in the metrics profile: numbers, texts, binary data, their
 // keys, deletion and persistence from one manager to the next.
+#include <cstdio>
 #include <cstring>
 
 #include "tests/fileio/FioManagerFixture.h"
@@ -16,6 +17,7 @@ class MetricsTest : public FioManagerTest {
     WCHAR folder[260] = {}, name[260] = {};
     ASSERT_TRUE(WuFio_GetMetricsProfile(folder, name));
     path_ = U8(folder) + "/" + U8(name);
+    std::remove(path_.c_str());  // the profile is shared by the tests of this process
   }
   void TearDown() override {
     if (app_) app_->Release();
