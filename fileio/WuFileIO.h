@@ -272,8 +272,8 @@ struct _WUFILESTREAMFORMATINFOv1 {
   LONGLONG length;        // words 7-8: the stream's length
   DWORD values[2];        // words 9-10: two plug-in values
 };
-static_assert(sizeof(_WUFILESTREAMFORMATINFOv1) == (sizeof(void*) == 4 ? 44 : 56));
-static_assert(offsetof(_WUFILESTREAMFORMATINFOv1, length) == (sizeof(void*) == 4 ? 28 : 40));
+static_assert(sizeof(void*) != 8 || sizeof(_WUFILESTREAMFORMATINFOv1) == 56);
+static_assert(sizeof(void*) != 8 || offsetof(_WUFILESTREAMFORMATINFOv1, length) == 40);
 
 // One entry of a map from info-text ids (WUFIO_FILECLASS_INFO_TEXT) to
 // string references: a string resource id below 0x10000, a multilingual
