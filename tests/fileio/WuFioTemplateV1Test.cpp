@@ -35,6 +35,7 @@ struct V1Builder {
   std::vector<BYTE> bytes;
   void Word(DWORD v) { Raw(&v, 4); }
   void Raw(const void* p, size_t n) {
+    if (n == 0) return;
     const BYTE* b = static_cast<const BYTE*>(p);
     bytes.insert(bytes.end(), b, b + n);
   }
@@ -70,9 +71,9 @@ struct V1Builder {
       bih.biWidth = 320;
       bih.biHeight = 240;
       std::vector<BYTE> src(l1 <= 4096 ? l1 : 0), out(l2 <= 4096 ? l2 : 0);
-      std::memcpy(src.data(), &bih, std::min<size_t>(40, src.size()));
+      if (!src.empty()) std::memcpy(src.data(), &bih, std::min<size_t>(40, src.size()));
       bih.biWidth = 720;
-      std::memcpy(out.data(), &bih, std::min<size_t>(40, out.size()));
+      if (!out.empty()) std::memcpy(out.data(), &bih, std::min<size_t>(40, out.size()));
       Word(l1);
       Raw(src.data(), src.size());
       Word(2);  // attribute: two streams
