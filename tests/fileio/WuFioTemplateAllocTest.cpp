@@ -78,6 +78,10 @@ TEST(WuFioTemplateAlloc, SetNameAndNotes) {
   EXPECT_EQ(Text(WuFio_GetTemplateNotesPtr(r.get())), u"not");
   const WCHAR* text = r->Text();
   EXPECT_EQ(text[r->textLength - 1], 0);
+  // A pointer anywhere into the text area (here the name) keeps the notes.
+  ASSERT_EQ(WuFio_SetTemplateNameAndNotes(r.get(), u"ab", r->Text()), S_OK);
+  EXPECT_EQ(Text(r->GetName()), u"ab");
+  EXPECT_EQ(Text(WuFio_GetTemplateNotesPtr(r.get())), u"not");
   // Long texts are cut so that the last unit is a terminator.
   ASSERT_EQ(WuFio_SetTemplateNameAndNotes(r.get(), u"0123456789ABCDEF", u"zz"), S_OK);
   EXPECT_EQ(Text(r->GetName()), u"0123456789");
