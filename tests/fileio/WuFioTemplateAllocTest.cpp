@@ -48,6 +48,13 @@ TEST(WuFioTemplateAlloc, NewTemplateSizesAndClassId) {
     EXPECT_EQ(IsEqualGUID(r->classId, source.classId), c.classIdSet);
   }
   EXPECT_EQ(WuFio_NewTemplate(u"a", u"b", -1), nullptr);
+  // A record on the stack: the first 540 bytes zeroed, the sizes set.
+  tagWUTEMPLATExV2 onStack;
+  std::memset(&onStack, 0xCD, sizeof(onStack));
+  WuFio_InitTemplateInPlace(&onStack, 2, 0);
+  EXPECT_EQ(onStack.totalSize, 540u);
+  EXPECT_EQ(onStack.version, 0u);
+  EXPECT_EQ(std::u16string(onStack.GetName()), u"");
 }
 
 TEST(WuFioTemplateAlloc, NotesPointer) {
