@@ -33,7 +33,6 @@
 // Records whose layout the framework defines next to the code that fills
 // them; the interfaces pass them by pointer.
 struct tWULIST;                        // the generic list (foundation/WuList.h)
-struct _WUFILESTREAMFORMATINFOv2;      // a stream's format (also the version-1 form, by its size word)
 struct WUFIO_FILTER_ENTRY;             // one entry of a filter builder, as GetEntry copies it
 struct PROPPAGEINFO;                   // a property page's title and size
 struct MSG;                            // a window message (platform/user)
@@ -209,6 +208,85 @@ static_assert(offsetof(WUFIO_PLUGIN_INFO, readerClassId) == 24);
 static_assert(offsetof(WUFIO_PLUGIN_INFO, rendererClassId) == 40);
 static_assert(offsetof(WUFIO_PLUGIN_INFO, path) == 56);
 static_assert(offsetof(WUFIO_PLUGIN_INFO, zero) == 576);
+
+// ---- Stream format records -----------------------------------------------------------------
+// Stream types (WUFILESTREAMTYPE).
+constexpr DWORD WUFILESTREAMTYPE_AUDIO = 1;
+constexpr DWORD WUFILESTREAMTYPE_VIDEO = 2;
+constexpr DWORD WUFILESTREAMTYPE_OTHER = 4;
+
+// An audio stream's extension: the plug-ins' own 32 bytes, carried unread.
+struct tWUAUDIOEXTENSION {
+  BYTE bytes[32];  // plug-in data
+};
+static_assert(sizeof(tWUAUDIOEXTENSION) == 32);
+
+// A video stream's extension: the layout of the imaging library's video
+// format record (WUVIDEOFORMATINFO; the helpers assert the two agree).
+struct tWUVIDEOEXTENSION {
+  DWORD size;          // 0: 64
+  LONG attributes;     // 4: -1, or 0x1000 for grey codes
+  DWORD reserved;      // 8: 0
+  LONG interlace;      // 12: interlace kind (field order); -1 not given
+  double frameRate;    // 16: frames per second
+  double pixelAspect;  // 24: pixel aspect ratio
+  BYTE zero[32];       // 32: zeros
+};
+static_assert(sizeof(tWUVIDEOEXTENSION) == 64);
+static_assert(offsetof(tWUVIDEOEXTENSION, interlace) == 12);
+static_assert(offsetof(tWUVIDEOEXTENSION, frameRate) == 16);
+static_assert(offsetof(tWUVIDEOEXTENSION, pixelAspect) == 24);
+
+// One stream's format, 184 bytes, little-endian. The caller presets `size`
+// to the room of its buffer (184 or more); a plug-in that only knows the
+// version-1 record overwrites it with a stream type instead
+// (WuFio_ConvertToV2ifV1).
+constexpr DWORD WUFILESTREAMFORMATINFO_SIZE = 184;
+struct _WUFILESTREAMFORMATINFOv2 {
+  DWORD size;        // 0: record size (184)
+  DWORD streamType;  // 4: WUFILESTREAMTYPE_*
+  LONGLONG length;   // 8: length in the stream's own units (frames for video)
+  DWORD values[2];   // 16: filled only by the conversion from version 1
+  union {
+    tWUAUDIOEXTENSION audio;  // audio: 32 bytes
+    tWUVIDEOEXTENSION video;  // video: 64 bytes
+    BYTE other[40];           // other streams: 40 bytes
+    BYTE bytes[64];           // the whole block; unused bytes are zero
+  } extension;                // 24
+  // 88: audio, a _wuwaveformat (audio/WuWaveFormat.h) given 96 bytes of
+  // room; video, a BITMAPINFOHEADER (40 bytes); other, a 20-byte record.
+  BYTE format[96];
+};
+static_assert(sizeof(_WUFILESTREAMFORMATINFOv2) == WUFILESTREAMFORMATINFO_SIZE);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, length) == 8);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, values) == 16);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, extension) == 24);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, format) == 88);
+
+// The version-1 form, in which the caller supplies the buffers: eleven
+// words where pointers take 32 bits, its natural layout here. A plug-in
+// writes the needed or written sizes and the 16 bytes at `length`.
+struct _WUFILESTREAMFORMATINFOv1 {
+  DWORD streamType;       // word 0: WUFILESTREAMTYPE_*
+  void* format;           // word 1: the format buffer (WAVEFORMATEX or BITMAPINFOHEADER)
+  DWORD formatBytes;      // word 2: its size in bytes
+  DWORD formatNeeded;     // word 3: size the plug-in needed or wrote
+  void* extension;        // word 4: the extension buffer, or NULL
+  DWORD extensionBytes;   // word 5: its size in bytes
+  DWORD extensionNeeded;  // word 6: size the plug-in needed or wrote
+  LONGLONG length;        // words 7-8: the stream's length
+  DWORD values[2];        // words 9-10: two plug-in values
+};
+static_assert(sizeof(_WUFILESTREAMFORMATINFOv1) == (sizeof(void*) == 4 ? 44 : 56));
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv1, length) == (sizeof(void*) == 4 ? 28 : 40));
+
+// One entry of a map from info-text ids (WUFIO_FILECLASS_INFO_TEXT) to
+// string references: a string resource id below 0x10000, a multilingual
+// row, or plain text (anything WuGetStringSmart accepts).
+struct FILECLASS_INFO_STRING_MAP {
+  DWORD id;     // the info-text id
+  LPCWSTR ref;  // its string reference
+};
 
 // ---- Identifiers -------------------------------------------------------------------------
 inline constexpr IID IID_IWuFileIOManager = {0xD4FF4749, 0x8ACE, 0x457E,
