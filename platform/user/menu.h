@@ -25,6 +25,7 @@ constexpr UINT MF_MENUBARBREAK = 0x0020;  // starts a column, with a bar
 constexpr UINT MF_MENUBREAK = 0x0040;     // starts a column
 constexpr UINT MF_HILITE = 0x0080;
 constexpr UINT MF_DEFAULT = 0x1000;
+constexpr UINT MF_SYSMENU = 0x2000;      // WM_UNINITMENUPOPUP: the window menu
 // Item types of MENUITEMINFOW (the same bits as the MF_ flags).
 constexpr UINT MFT_STRING = 0x0000;
 constexpr UINT MFT_BITMAP = 0x0004;
