@@ -51,7 +51,9 @@ PopupView PlayPopup(HWND window, HMENU popup, const PopupOptions& options) {
     if (item.type & MFT_OWNERDRAW) {
       MEASUREITEMSTRUCT measure{ODT_MENU, 0, item.id, 0, 0, item.data};
       SendMessageW(window, WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure));
-      size = SIZE{static_cast<LONG>(measure.itemWidth), static_cast<LONG>(measure.itemHeight)};
+      // As the system does, the owner-drawn width gets room for a check mark.
+      size = SIZE{static_cast<LONG>(measure.itemWidth) + GetSystemMetrics(SM_CXMENUCHECK) - 1,
+                  static_cast<LONG>(measure.itemHeight)};
     } else if (item.type & MFT_SEPARATOR) {
       size = SIZE{0, GetSystemMetrics(SM_CYMENU) / 2};
     } else {

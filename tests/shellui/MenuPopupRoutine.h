@@ -1,6 +1,7 @@
 // Plays the system's part when a pop-up menu opens, since this platform
 // shows no menus: WM_INITMENUPOPUP, WM_MEASUREITEM for each owner-drawn
-// item, columns at the breaks, WM_DRAWITEM into a memory bitmap, then
+// item (the width widened by the check-mark room, as the system does),
+// columns at the breaks, WM_DRAWITEM into a memory bitmap, then
 // WM_UNINITMENUPOPUP.
 #pragma once
 
