@@ -27,13 +27,12 @@
 #include "mediaformats/WuReadMeta.h"
 #include "platform/com/com.h"
 #include "platform/com/oleauto.h"
+#include "platform/gdi/gdi.h"
 #include "platform/kernel/types.h"
 
 // Records whose layout the framework defines next to the code that fills
 // them; the interfaces pass them by pointer.
 struct tWULIST;                        // the generic list (foundation/WuList.h)
-struct tagWUTEMPLATExV2;               // a render template record
-struct _WUFILESTREAMFORMATINFOv2;      // a stream's format (also the version-1 form, by its size word)
 struct WUFIO_FILTER_ENTRY;             // one entry of a filter builder, as GetEntry copies it
 struct PROPPAGEINFO;                   // a property page's title and size
 struct MSG;                            // a window message (platform/user)
@@ -49,6 +48,120 @@ class IWuReadStream;
 class IWuFileIOTypeEnum;
 class IWuFIOPluginEnum;
 class IWuFioFilterBuilder2;
+
+// ---- The render template record ------------------------------------------------------------
+// A render template: one self-sized block from the runtime heap (zero-filled
+// allocation, released with free), written to files and streams byte for
+// byte, little-endian. Its fixed part is 536 bytes; then come `privateSize`
+// bytes of the renderer class's private data padded with zeros to a
+// multiple of 4, then the text area: `textLength` UTF-16 code units holding
+// the name, a NUL, the notes and a NUL. Total size = 536 + pad4(privateSize)
+// + 2 x textLength; the smallest record on disk (empty name and notes) is
+// 540 bytes.
+//
+// The 472 bytes from `audio` to `textLength` are the settings span that the
+// template GUID and checksum cover.
+
+// The audio settings block: 200 bytes at offset 56 of the record.
+struct WUTEMPLATE_AUDIO {
+  DWORD blockSize;           // 56: 200, or 0 when the template has no audio part
+  DWORD streamCount;         // 60: 0 none, n streams, 0xFFFFFF00 multistream
+  BYTE reserved1[8];         // 64
+  BYTE format[40];           // 72: the source format, a _wuwaveformat with 40 bytes of room
+  BYTE encoderSettings[32];  // 112: the encoder's settings (the audio extension)
+  BYTE encodedFormat[96];    // 144: the encoded format, a _wuwaveformat (tag 0: none)
+  DWORD flags;               // 240: bit 0x20 the bit rate is not known
+  BYTE reserved2[12];        // 244
+};
+static_assert(sizeof(WUTEMPLATE_AUDIO) == 200);
+
+// The video settings block: 200 bytes at offset 256 of the record. The
+// 64-bit values sit at offsets that are not multiples of 8 in every
+// enclosing record, so they are kept as bytes; read them with memcpy.
+struct WUTEMPLATE_VIDEO {
+  DWORD blockSize;           // 256: 200, or 0 when the template has no video part
+  DWORD streamCount;         // 260: coded as the audio count
+  BITMAPINFOHEADER source;   // 264: the source format
+  BYTE settings[64];         // 304: video format record; +12 LONG interlace type (-1 none),
+                             //      +16 double frame rate (0: the project's), +24 double
+                             //      pixel aspect ratio (0: none)
+  BITMAPINFOHEADER output;   // 368: the output format
+  BYTE reserved1[16];        // 408
+  DWORD flags;               // 424: bit 0 pulldown (bits 0+1 2-3-3-2), bit 4 CBR, bit 5 VBR
+  DWORD reserved2;           // 428
+  DWORD generated;           // 432: 1 when made by a template generator
+  DWORD reserved3;           // 436
+  BYTE bytesPerSecond[8];    // 440: i64 data rate of the encoded stream (0: computed)
+  BYTE reserved4[8];         // 448
+};
+static_assert(sizeof(WUTEMPLATE_VIDEO) == 200);
+static_assert(offsetof(WUTEMPLATE_VIDEO, settings) == 304 - 256);
+static_assert(offsetof(WUTEMPLATE_VIDEO, output) == 368 - 256);
+static_assert(offsetof(WUTEMPLATE_VIDEO, flags) == 424 - 256);
+static_assert(offsetof(WUTEMPLATE_VIDEO, bytesPerSecond) == 440 - 256);
+
+// Sizes of a record's parts.
+constexpr DWORD WUTEMPLATE_FIXED_SIZE = 536;       // bytes before the private data
+constexpr DWORD WUTEMPLATE_MIN_SIZE = 540;         // empty name and notes, no private data
+constexpr DWORD WUTEMPLATE_SETTINGS_OFFSET = 56;   // the settings span...
+constexpr DWORD WUTEMPLATE_SETTINGS_SIZE = 472;    // ...and its length
+constexpr DWORD WUTEMPLATE_BLOCK_SIZE = 200;       // blockSize of a present audio or video part
+constexpr DWORD WUTEMPLATE_VERSION_V1 = 0x01000000;
+constexpr DWORD WUTEMPLATE_VERSION_V2 = 0x02000000;
+
+struct tagWUTEMPLATExV2 {
+  DWORD totalSize;            // 0: bytes of the whole record, this field included
+  DWORD version;              // 4: top byte the generation (1, 2), low 24 bits its revision
+  DWORD attributes;           // 8: attribute word, copied from the source template
+  LONG id;                    // 12: preset number of a renderer-class preset
+  BYTE reserved[6];           // 16: zero
+  WORD options;               // 22: bits 0-2 video quality (0 project, 1 draft .. 4 best)
+  GUID classId;               // 24: renderer class owning the private data
+  GUID guid;                  // 40: template GUID
+  WUTEMPLATE_AUDIO audio;     // 56: audio settings
+  WUTEMPLATE_VIDEO video;     // 256: video settings
+  BYTE common[72];            // 456: common settings; first DWORD the stream-format flags
+  DWORD textLength;           // 528: code units of the text area, both NULs included; 0 none
+  LONG privateSize;           // 532: bytes of private data, never negative
+  BYTE data[4];               // 536: private data, padding, then the text area
+
+  // Bytes of private data rounded up to a multiple of 4 (0 when negative).
+  DWORD PaddedPrivateSize() const {
+    return privateSize > 0 ? (static_cast<DWORD>(privateSize) + 3u) & ~3u : 0u;
+  }
+  // The layout every reader checks first: private size not negative, the
+  // text area inside the stated total size, and a text area that ends with
+  // a NUL so that its texts end inside the record.
+  bool HasValidLayout() const {
+    if (privateSize < 0 || totalSize < WUTEMPLATE_FIXED_SIZE) return false;
+    unsigned long long need = WUTEMPLATE_FIXED_SIZE + static_cast<unsigned long long>(PaddedPrivateSize()) +
+                              2ull * textLength;
+    if (need > totalSize) return false;
+    return textLength == 0 || Text()[textLength - 1] == 0;
+  }
+  // Start of the private data.
+  BYTE* PrivateData() { return data; }
+  const BYTE* PrivateData() const { return data; }
+  // Start of the text area (no checks).
+  WCHAR* Text() { return reinterpret_cast<WCHAR*>(data + PaddedPrivateSize()); }
+  const WCHAR* Text() const { return reinterpret_cast<const WCHAR*>(data + PaddedPrivateSize()); }
+  // The name; "" when the record has no text or fails its layout check.
+  const WCHAR* GetName() const { return textLength != 0 && HasValidLayout() ? Text() : u""; }
+};
+static_assert(offsetof(tagWUTEMPLATExV2, version) == 4);
+static_assert(offsetof(tagWUTEMPLATExV2, attributes) == 8);
+static_assert(offsetof(tagWUTEMPLATExV2, id) == 12);
+static_assert(offsetof(tagWUTEMPLATExV2, options) == 22);
+static_assert(offsetof(tagWUTEMPLATExV2, classId) == 24);
+static_assert(offsetof(tagWUTEMPLATExV2, guid) == 40);
+static_assert(offsetof(tagWUTEMPLATExV2, audio) == 56);
+static_assert(offsetof(tagWUTEMPLATExV2, video) == 256);
+static_assert(offsetof(tagWUTEMPLATExV2, common) == 456);
+static_assert(offsetof(tagWUTEMPLATExV2, textLength) == 528);
+static_assert(offsetof(tagWUTEMPLATExV2, privateSize) == 532);
+static_assert(offsetof(tagWUTEMPLATExV2, data) == WUTEMPLATE_FIXED_SIZE);
+static_assert(sizeof(tagWUTEMPLATExV2) == WUTEMPLATE_MIN_SIZE);
+typedef tagWUTEMPLATExV2 WUTEMPLATExV2;
 
 // ---- Records of the factories and the plug-in enumerator -----------------------------------
 // Metric values handed to a new manager: bit i of `mask` set means values[i]
@@ -90,6 +203,85 @@ static_assert(offsetof(WUFIO_PLUGIN_INFO, readerClassId) == 24);
 static_assert(offsetof(WUFIO_PLUGIN_INFO, rendererClassId) == 40);
 static_assert(offsetof(WUFIO_PLUGIN_INFO, path) == 56);
 static_assert(offsetof(WUFIO_PLUGIN_INFO, zero) == 576);
+
+// ---- Stream format records -----------------------------------------------------------------
+// Stream types (WUFILESTREAMTYPE).
+constexpr DWORD WUFILESTREAMTYPE_AUDIO = 1;
+constexpr DWORD WUFILESTREAMTYPE_VIDEO = 2;
+constexpr DWORD WUFILESTREAMTYPE_OTHER = 4;
+
+// An audio stream's extension: the plug-ins' own 32 bytes, carried unread.
+struct tWUAUDIOEXTENSION {
+  BYTE bytes[32];  // plug-in data
+};
+static_assert(sizeof(tWUAUDIOEXTENSION) == 32);
+
+// A video stream's extension: the layout of the imaging library's video
+// format record (WUVIDEOFORMATINFO; the helpers assert the two agree).
+struct tWUVIDEOEXTENSION {
+  DWORD size;          // 0: 64
+  LONG attributes;     // 4: -1, or 0x1000 for grey codes
+  DWORD reserved;      // 8: 0
+  LONG interlace;      // 12: interlace kind (field order); -1 not given
+  double frameRate;    // 16: frames per second
+  double pixelAspect;  // 24: pixel aspect ratio
+  BYTE zero[32];       // 32: zeros
+};
+static_assert(sizeof(tWUVIDEOEXTENSION) == 64);
+static_assert(offsetof(tWUVIDEOEXTENSION, interlace) == 12);
+static_assert(offsetof(tWUVIDEOEXTENSION, frameRate) == 16);
+static_assert(offsetof(tWUVIDEOEXTENSION, pixelAspect) == 24);
+
+// One stream's format, 184 bytes, little-endian. The caller presets `size`
+// to the room of its buffer (184 or more); a plug-in that only knows the
+// version-1 record overwrites it with a stream type instead
+// (WuFio_ConvertToV2ifV1).
+constexpr DWORD WUFILESTREAMFORMATINFO_SIZE = 184;
+struct _WUFILESTREAMFORMATINFOv2 {
+  DWORD size;        // 0: record size (184)
+  DWORD streamType;  // 4: WUFILESTREAMTYPE_*
+  LONGLONG length;   // 8: length in the stream's own units (frames for video)
+  DWORD values[2];   // 16: filled only by the conversion from version 1
+  union {
+    tWUAUDIOEXTENSION audio;  // audio: 32 bytes
+    tWUVIDEOEXTENSION video;  // video: 64 bytes
+    BYTE other[40];           // other streams: 40 bytes
+    BYTE bytes[64];           // the whole block; unused bytes are zero
+  } extension;                // 24
+  // 88: audio, a _wuwaveformat (audio/WuWaveFormat.h) given 96 bytes of
+  // room; video, a BITMAPINFOHEADER (40 bytes); other, a 20-byte record.
+  BYTE format[96];
+};
+static_assert(sizeof(_WUFILESTREAMFORMATINFOv2) == WUFILESTREAMFORMATINFO_SIZE);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, length) == 8);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, values) == 16);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, extension) == 24);
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv2, format) == 88);
+
+// The version-1 form, in which the caller supplies the buffers: eleven
+// words where pointers take 32 bits, its natural layout here. A plug-in
+// writes the needed or written sizes and the 16 bytes at `length`.
+struct _WUFILESTREAMFORMATINFOv1 {
+  DWORD streamType;       // word 0: WUFILESTREAMTYPE_*
+  void* format;           // word 1: the format buffer (WAVEFORMATEX or BITMAPINFOHEADER)
+  DWORD formatBytes;      // word 2: its size in bytes
+  DWORD formatNeeded;     // word 3: size the plug-in needed or wrote
+  void* extension;        // word 4: the extension buffer, or NULL
+  DWORD extensionBytes;   // word 5: its size in bytes
+  DWORD extensionNeeded;  // word 6: size the plug-in needed or wrote
+  LONGLONG length;        // words 7-8: the stream's length
+  DWORD values[2];        // words 9-10: two plug-in values
+};
+static_assert(sizeof(_WUFILESTREAMFORMATINFOv1) == (sizeof(void*) == 4 ? 44 : 56));
+static_assert(offsetof(_WUFILESTREAMFORMATINFOv1, length) == (sizeof(void*) == 4 ? 28 : 40));
+
+// One entry of a map from info-text ids (WUFIO_FILECLASS_INFO_TEXT) to
+// string references: a string resource id below 0x10000, a multilingual
+// row, or plain text (anything WuGetStringSmart accepts).
+struct FILECLASS_INFO_STRING_MAP {
+  DWORD id;     // the info-text id
+  LPCWSTR ref;  // its string reference
+};
 
 // ---- Identifiers -------------------------------------------------------------------------
 inline constexpr IID IID_IWuFileIOManager = {0xD4FF4749, 0x8ACE, 0x457E,

@@ -32,6 +32,7 @@ all="archive commandline settings png langmodule cursor registry profile rifffil
 all+=" fileidbuffer mp4file metablocks"
 all+=" wavfile bwfmeta"
 all+=" metalists metastreams"
+all+=" projectlink shortcut"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/com/bstr_failure_internal.h"
+
 namespace {
 
 constexpr UINT kMaxBytes = 0x7FFFFFF0u;  // keeps the block size inside 32 bits
@@ -25,6 +27,7 @@ BstrHeader* HeaderOf(BSTR text) {
 // memory.
 BSTR AllocBytes(const void* data, UINT bytes) {
   if (bytes > kMaxBytes) return nullptr;
+  if (platform::ShouldFailBstrAllocation()) return nullptr;
   size_t total = sizeof(BstrHeader) + static_cast<size_t>(bytes) + sizeof(WCHAR) + 1;
   char* block = static_cast<char*>(std::malloc(total));
   if (!block) return nullptr;

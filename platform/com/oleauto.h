@@ -30,3 +30,16 @@ void SysFreeString(BSTR text);
 UINT SysStringLen(BSTR text);
 // Length in bytes (0 for NULL).
 UINT SysStringByteLen(BSTR text);
+
+namespace platform {
+// Test hook: the next `count` BSTR allocations fail as if memory were
+// exhausted. Allocations are the calls of SysAllocString,
+// SysAllocStringLen, SysAllocStringByteLen and the two SysReAllocString
+// forms; calls refused for their arguments alone (a NULL text to
+// SysAllocString, a NULL BSTR pointer, a length too large) take no step.
+// 0 turns failures off.
+void FailNextBstrAllocations(int count);
+// Test hook: the next `skip` BSTR allocations succeed, then `count` fail;
+// a later call replaces the plan.
+void FailBstrAllocationsAfter(int skip, int count);
+}  // namespace platform

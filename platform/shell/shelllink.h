@@ -1,10 +1,18 @@
 // The shell-link object: an in-process class that holds what a shortcut
 // describes (target path, arguments, working folder, description, icon
 // location, hot key and show command), created with CoCreateInstance of
-// CLSID_ShellLink and used through IShellLinkW.
+// CLSID_ShellLink and used through IShellLinkW. Through IPersistFile
+// (platform/com/persist.h) it loads and saves shortcut files
+// (platform/shell/shortcut_file.h): Load replaces the whole link with the
+// file's (a damaged file fails with HRESULT_FROM_WIN32(ERROR_BAD_FORMAT), a
+// file that cannot be opened with its file error, and either leaves the
+// object as it was); Save writes a temporary file beside the target and
+// renames it over the target. The item-id list and the extra-data blocks of
+// a loaded file are kept as bytes and saved again unchanged.
 #pragma once
 
 #include "platform/com/com.h"
+#include "platform/com/persist.h"
 #include "platform/kernel/types.h"
 
 inline constexpr CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000,
@@ -34,10 +42,16 @@ typedef ITEMIDLIST* PIDLIST_ABSOLUTE;
 // refused with E_INVALIDARG and leave the old value.
 class IShellLinkW : public IUnknown {
  public:
-  // The target path; S_FALSE with an empty text when none is set. `find`
-  // may be NULL.
+  // The target path: the first of the local path (base path and suffix),
+  // the network share and suffix, the target of the environment-variable
+  // block (expanded with ExpandEnvironmentStringsW unless SLGP_RAWPATH), and
+  // the relative path resolved against the folder of the link's current
+  // file (as stored without one). S_FALSE with an empty text when there is
+  // none (an item-id list alone gives no path). `find` may be NULL and is
+  // not filled.
   virtual HRESULT GetPath(LPWSTR file, int size, void* find, DWORD flags) = 0;
-  // Item lists are not kept by this object: E_NOTIMPL.
+  // The item-id list of a loaded file is kept as bytes for Save, not
+  // interpreted or handed out: E_NOTIMPL.
   virtual HRESULT GetIDList(PIDLIST_ABSOLUTE* list) = 0;
   virtual HRESULT SetIDList(PCIDLIST_ABSOLUTE list) = 0;
   virtual HRESULT GetDescription(LPWSTR name, int size) = 0;
@@ -54,12 +68,15 @@ class IShellLinkW : public IUnknown {
   virtual HRESULT SetShowCmd(int show) = 0;
   virtual HRESULT GetIconLocation(LPWSTR path, int size, int* index) = 0;
   virtual HRESULT SetIconLocation(LPCWSTR path, int index) = 0;
-  // Stored and given back by GetPath with SLGP_RAWPATH semantics unchanged;
-  // no relative resolution is done.
+  // Stores the relative path, which Save writes and GetPath falls back on
+  // when the link has no other path.
   virtual HRESULT SetRelativePath(LPCWSTR path, DWORD reserved) = 0;
-  // S_OK when the target path exists, S_FALSE when it does not (nothing is
-  // searched or asked).
+  // S_OK when the path GetPath gives (expanded) exists through the file
+  // layer (drive map included), S_FALSE when it does not or there is none.
+  // Nothing else is searched, nothing is asked; the flags and the window
+  // are not used.
   virtual HRESULT Resolve(HWND window, DWORD flags) = 0;
+  // Sets the local path, which GetPath and Save take before any other.
   virtual HRESULT SetPath(LPCWSTR file) = 0;
 
  protected:

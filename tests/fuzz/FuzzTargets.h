@@ -26,6 +26,7 @@ int WuFuzzBwfMetaEntry(const uint8_t* data, size_t size);
 int WuFuzzMetaListsEntry(const uint8_t* data, size_t size);
 int WuFuzzMetaStreamsEntry(const uint8_t* data, size_t size);
 int WuFuzzProjectLinkEntry(const uint8_t* data, size_t size);
+int WuFuzzShortcutEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -47,6 +48,7 @@ inline const Target* FindTarget(const char* name) {
       {"wavfile", WuFuzzWavFileEntry},   {"bwfmeta", WuFuzzBwfMetaEntry},
       {"metalists", WuFuzzMetaListsEntry}, {"metastreams", WuFuzzMetaStreamsEntry},
       {"projectlink", WuFuzzProjectLinkEntry},
+      {"shortcut", WuFuzzShortcutEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;

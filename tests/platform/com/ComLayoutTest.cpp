@@ -8,6 +8,7 @@
 #include "platform/com/classfactory.h"
 #include "platform/com/com.h"
 #include "platform/com/globaltable.h"
+#include "platform/com/persist.h"
 #include "platform/com/propertypagesite.h"
 #include "platform/shell/shelllink.h"
 #include "platform/shell/shlobj.h"
@@ -49,6 +50,13 @@ void* MakeShellLink() {
             S_OK);
   return link;
 }
+void* MakeShellLinkFile() {
+  void* file = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile,
+                             &file),
+            S_OK);
+  return file;
+}
 void* MakeGlobalTable() {
   void* table = nullptr;
   EXPECT_EQ(CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
@@ -66,6 +74,7 @@ TEST(ComLayoutTest, UnknownOperationsAreTheFirstThreeEntries) {
   const LayoutCase cases[] = {
       {"memory stream", IID_IStream, &MakeStream},
       {"shell link", IID_IShellLinkW, &MakeShellLink},
+      {"shell link's file persistence", IID_IPersistFile, &MakeShellLinkFile},
       {"shell allocator", IID_IMalloc, &MakeAllocator},
       {"global interface table", IID_IGlobalInterfaceTable, &MakeGlobalTable},
   };
@@ -124,6 +133,19 @@ TEST(ComLayoutTest, DerivedOperationsFollowTheBaseEntries) {
             S_FALSE);
   EXPECT_EQ(path[0], 0);
   RawRelease(link);
+
+  // IPersistFile: GetClassID 3 (IPersist), IsDirty 4, GetCurFile 8.
+  void* file = MakeShellLinkFile();
+  ASSERT_NE(file, nullptr);
+  CLSID clsid = {};
+  EXPECT_EQ((CallSlot<HRESULT, CLSID*>(file, 3, &clsid)), S_OK);
+  EXPECT_TRUE(clsid == CLSID_ShellLink);
+  EXPECT_EQ((CallSlot<HRESULT>(file, 4)), S_FALSE);
+  LPOLESTR name = nullptr;
+  EXPECT_EQ((CallSlot<HRESULT, LPOLESTR*>(file, 8, &name)), S_FALSE);
+  EXPECT_EQ(std::u16string(name), u"*.lnk");
+  CoTaskMemFree(name);
+  RawRelease(file);
 
   // IGlobalInterfaceTable: Register 3, Get 5, Revoke 4.
   void* table = MakeGlobalTable();

@@ -54,4 +54,28 @@ TEST(OleAutoTest, NullAndReallocation) {
   SysFreeString(s);
 }
 
+// The failure hook: skipped calls succeed, then the planned ones fail
+// (every allocating entry point counts), a failed reallocation keeps the
+// old text, and calls refused for their arguments take no step.
+TEST(OleAutoTest, FailureHook) {
+  BSTR kept = SysAllocString(u"kept");
+  platform::FailBstrAllocationsAfter(1, 4);
+  BSTR first = SysAllocString(u"a");
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(SysAllocString(nullptr), nullptr);  // no step
+  EXPECT_EQ(SysAllocStringLen(u"b", 1), nullptr);
+  EXPECT_EQ(SysAllocStringByteLen("c", 1), nullptr);
+  EXPECT_FALSE(SysReAllocString(&kept, u"d"));
+  EXPECT_EQ(std::u16string(kept), u"kept");
+  EXPECT_EQ(SysAllocString(u"e"), nullptr);
+  BSTR after = SysAllocString(u"f");
+  EXPECT_NE(after, nullptr);
+
+  platform::FailNextBstrAllocations(3);
+  platform::FailNextBstrAllocations(0);  // a later call replaces the plan
+  BSTR on = SysAllocString(u"g");
+  EXPECT_NE(on, nullptr);
+  for (BSTR b : {kept, first, after, on}) SysFreeString(b);
+}
+
 }  // namespace

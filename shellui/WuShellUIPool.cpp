@@ -1,0 +1,218 @@
+// The shell integration's resource pool: the launch dialogs ("Run
+// Application", 102, and "Source Project Not Found", 103) in the pool's five
+// languages, assembled from the rows of foundation/strings/shellui.rows into
+// one compiled resource image (see foundation/WuResPool.h for the entry
+// layout) and installed in WuShellUIResPool.
+#include "shellui/WuShellUIPool.h"
+
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include "foundation/WuLangRows.h"
+#include "foundation/WuLangTable.h"
+#include "foundation/WuResPool.h"
+#include "platform/user/controls.h"
+#include "platform/user/dialogs.h"
+#include "platform/user/windows.h"
+
+namespace {
+
+constexpr WORD kButton = 0x0080;
+constexpr WORD kStatic = 0x0082;
+
+// One control of a dialog.
+struct Control {
+  WORD atom;                    // class atom
+  const WuLangStringRow* text;  // the text's row, or NULL for an empty text
+  WORD id;                      // control id
+  SHORT x, y, cx, cy;           // dialog units
+  DWORD style;                  // besides WS_CHILD | WS_VISIBLE
+};
+
+// One dialog: its id, caption, size and controls.
+struct Dialog {
+  WORD id;
+  const WuLangStringRow* caption;
+  SHORT cx, cy;
+  std::vector<Control> controls;  // in tab order
+};
+
+constexpr DWORD kText = SS_LEFT | SS_NOPREFIX;
+
+Control Label(const WuLangStringRow* row, WORD id, SHORT x, SHORT y, SHORT cx, SHORT cy = 10) {
+  return {kStatic, row, id, x, y, cx, cy, kText};
+}
+Control Field(WORD id, SHORT x, SHORT y, SHORT cx, SHORT cy = 10) {
+  return {kStatic, nullptr, id, x, y, cx, cy, kText};
+}
+Control Button(const WuLangStringRow* row, WORD id, SHORT x, SHORT y, bool isDefault) {
+  return {kButton, row, id, x, y, 50, 14,
+          static_cast<DWORD>((isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP)};
+}
+
+// 102 Run Application: a label column and a value column.
+Dialog RunDialog() {
+  constexpr SHORT kLabelX = 7, kLabelW = 96, kValueX = 106, kValueW = 187;
+  Dialog d{WUSHELLUI_DLG_RUNAPP, &WuLangRow_ShellUIRunCaption, 300, 206, {}};
+  struct Row {
+    const WuLangStringRow* label;
+    WORD labelId, valueId;
+    SHORT y, cy;
+  };
+  const Row rows[] = {
+      {&WuLangRow_ShellUIRunName, 0xFFFF, 1011, 7, 10},
+      {&WuLangRow_ShellUIRunVersion, 0xFFFF, 1012, 19, 10},
+      {&WuLangRow_ShellUIRunCompany, 0xFFFF, 1016, 31, 10},
+      {&WuLangRow_ShellUIRunPath, 0xFFFF, 1010, 43, 10},
+      {&WuLangRow_ShellUIRunCommandLine, 0xFFFF, 1013, 55, 20},
+      {&WuLangRow_ShellUIRunProjectData, 0xFFFF, 1017, 79, 10},
+      {&WuLangRow_ShellUIRunCreatedBy, 1022, 1023, 91, 10},
+      {&WuLangRow_ShellUIRunWindowClass, 1024, 1025, 103, 10},
+      {&WuLangRow_ShellUIRunProjectPath, 1018, 1019, 115, 20},
+      {&WuLangRow_ShellUIRunKnownApp, 0xFFFF, 1014, 139, 10},
+      {&WuLangRow_ShellUIRunSecurity, 1021, 1015, 151, 10},
+  };
+  for (const Row& r : rows) {
+    d.controls.push_back(Label(r.label, r.labelId, kLabelX, r.y, kLabelW, r.cy));
+    d.controls.push_back(Field(r.valueId, kValueX, r.y, kValueW, r.cy));
+  }
+  d.controls.push_back({kButton, &WuLangRow_ShellUIRunDontShow, 1020, 7, 167, 286, 10,
+                        BS_AUTOCHECKBOX | WS_TABSTOP});
+  d.controls.push_back(Button(&WuLangRow_ShellUIRunButton, IDOK, 186, 185, true));
+  d.controls.push_back(Button(&WuLangRow_ShellUICancelButton, IDCANCEL, 243, 185, false));
+  return d;
+}
+
+// 103 Source Project Not Found.
+Dialog NotFoundDialog() {
+  Dialog d{WUSHELLUI_DLG_NOTFOUND, &WuLangRow_ShellUINotFoundCaption, 260, 110, {}};
+  d.controls.push_back(Label(&WuLangRow_ShellUINotFoundText, 0xFFFF, 7, 7, 246, 30));
+  d.controls.push_back(Field(1006, 7, 42, 246, 10));
+  d.controls.push_back(Label(&WuLangRow_ShellUINotFoundBrowseText, 0xFFFF, 7, 60, 246, 10));
+  d.controls.push_back(Button(&WuLangRow_ShellUINotFoundBrowse, 1026, 146, 89, true));
+  d.controls.push_back(Button(&WuLangRow_ShellUICancelButton, IDCANCEL, 203, 89, false));
+  return d;
+}
+
+void Put16(std::vector<BYTE>* out, WORD v) {
+  out->push_back(static_cast<BYTE>(v));
+  out->push_back(static_cast<BYTE>(v >> 8));
+}
+void Put32(std::vector<BYTE>* out, DWORD v) {
+  Put16(out, static_cast<WORD>(v));
+  Put16(out, static_cast<WORD>(v >> 16));
+}
+void Align4(std::vector<BYTE>* out) {
+  while (out->size() % 4) out->push_back(0);
+}
+void PutText(std::vector<BYTE>* out, const WCHAR* text) {
+  for (; *text; ++text) Put16(out, static_cast<WORD>(*text));
+  Put16(out, 0);
+}
+
+// The text of a row in a column (1..17): the column's cell, else the first.
+const WCHAR* Column(const WuLangStringRow* row, int column) {
+  const WCHAR* text = row->text[column - 1];
+  if (!text || IS_INTRESOURCE(text)) text = row->text[0];
+  return text && !IS_INTRESOURCE(text) ? text : u"";
+}
+
+// An extended dialog template in one column's language.
+std::vector<BYTE> DialogTemplate(const Dialog& d, int column) {
+  std::vector<BYTE> out;
+  Put16(&out, 1);       // version
+  Put16(&out, 0xFFFF);  // extended
+  Put32(&out, 0);       // help id
+  Put32(&out, 0);       // exStyle
+  Put32(&out, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK);
+  Put16(&out, static_cast<WORD>(d.controls.size()));
+  Put16(&out, 0);
+  Put16(&out, 0);
+  Put16(&out, static_cast<WORD>(d.cx));
+  Put16(&out, static_cast<WORD>(d.cy));
+  Put16(&out, 0);  // no menu
+  Put16(&out, 0);  // standard class
+  PutText(&out, Column(d.caption, column));
+  Put16(&out, 8);    // points
+  Put16(&out, 400);  // weight
+  out.push_back(0);  // not italic
+  out.push_back(1);  // DEFAULT_CHARSET
+  PutText(&out, u"MS Shell Dlg");
+  for (const Control& c : d.controls) {
+    Align4(&out);
+    Put32(&out, 0);  // help id
+    Put32(&out, 0);  // exStyle
+    Put32(&out, WS_CHILD | WS_VISIBLE | c.style);
+    Put16(&out, static_cast<WORD>(c.x));
+    Put16(&out, static_cast<WORD>(c.y));
+    Put16(&out, static_cast<WORD>(c.cx));
+    Put16(&out, static_cast<WORD>(c.cy));
+    Put32(&out, c.id);
+    Put16(&out, 0xFFFF);
+    Put16(&out, c.atom);
+    PutText(&out, c.text ? Column(c.text, column) : u"");
+    Put16(&out, 0);  // no creation data
+  }
+  return out;
+}
+
+void PutEntry(std::vector<BYTE>* image, WORD type, WORD name, WORD language,
+              const std::vector<BYTE>& data) {
+  Align4(image);
+  Put32(image, static_cast<DWORD>(data.size()));
+  Put32(image, 32);  // header size
+  Put16(image, 0xFFFF);
+  Put16(image, type);
+  Put16(image, 0xFFFF);
+  Put16(image, name);
+  Put32(image, 0);                  // data version
+  Put16(image, type ? 0x1030 : 0);  // memory flags: moveable, pure, discardable
+  Put16(image, language);
+  Put32(image, 0);  // version
+  Put32(image, 0);  // characteristics
+  image->insert(image->end(), data.begin(), data.end());
+  Align4(image);
+}
+
+// The pool's languages: the language id each entry carries and the column
+// of the string table its texts come from.
+struct Language {
+  WORD id;
+  LCID column;
+};
+constexpr Language kLanguages[] = {
+    {0x409, 0x409}, {0x407, 0x407}, {0x0A, 0x40A}, {0x40C, 0x40C}, {0x411, 0x411}};
+
+// The image (the empty entry first), or empty when memory runs out.
+std::vector<BYTE>* BuildImage() {
+  auto* image = new (std::nothrow) std::vector<BYTE>;
+  if (!image) return nullptr;
+  try {
+    const Dialog dialogs[] = {RunDialog(), NotFoundDialog()};
+    PutEntry(image, 0, 0, 0, {});
+    for (const Language& language : kLanguages) {
+      int column = WuLangTable_FindColumn(language.column);
+      if (column < 1) column = 1;
+      for (const Dialog& d : dialogs) PutEntry(image, 5, d.id, language.id, DialogTemplate(d, column));
+    }
+  } catch (const std::bad_alloc&) {
+    image->clear();
+  }
+  return image;
+}
+
+}  // namespace
+
+BOOL WuShellUI_InstallResPool() {
+  static std::once_flag once;
+  static std::vector<BYTE>* image = nullptr;  // lives for the process
+  std::call_once(once, [] {
+    image = BuildImage();
+    if (!image || image->empty()) return;
+    WuShellUIResPool.data = image->data();
+    WuShellUIResPool.size = static_cast<DWORD>(image->size());
+  });
+  return image && !image->empty();
+}

@@ -1,0 +1,16 @@
+// The shell integration's dialogs in the compiled-in resource pool
+// WuShellUIResPool (foundation/WuResPool.h).
+#pragma once
+
+#include "platform/kernel/types.h"
+
+// Dialog ids in the pool.
+constexpr WORD WUSHELLUI_DLG_RUNAPP = 102;    // "Run Application"
+constexpr WORD WUSHELLUI_DLG_NOTFOUND = 103;  // "Source Project Not Found"
+
+// Assembles the pool's image (dialogs 102 and 103 in the languages 0x409,
+// 0x407, 0x0A, 0x40C and 0x411, texts from the string table) and installs it
+// in WuShellUIResPool, once per process; later calls do nothing. Called
+// before the first of these dialogs runs. FALSE when memory ran out (the
+// pool then stays empty and the dialogs are missing).
+BOOL WuShellUI_InstallResPool();

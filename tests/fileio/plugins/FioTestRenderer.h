@@ -1,0 +1,58 @@
+// fio_test_renderer: one renderer class with presets, texts and switchable
+// template conversions, shared by the plug-in and the tests.
+//
+// Slot behaviour:
+//   6  GetManager: the manager given to Initialize (AddRef'd), or E_FAIL.
+//   7  GetClassId: kRendererClassId.
+//   8  GetPartMask: 3 (audio and video).
+//   11 GetStrings: kind 1 the template folder (kRendererFolder, or the text
+//      chosen by kRendererPropFolder), 2 the name, 4 the patterns, 5 the
+//      description.
+//   14, 15 three presets (kRendererPresetNames), each with kRendererPrivateSize
+//      bytes of private data ("TRND", index, 0xAA) and the class id at 24:
+//      0 audio and video, 1 audio only, 2 video only; id at 12 = index.
+//   18 ConvertTemplate: by kRendererPropConvert; the replacement is a copy
+//      of the record (preset 0 when none is given) whose attribute word is
+//      kRendererConvertedMark | mode.
+//   19 TemplateOperation: by kRendererPropOperation; the replacement is a
+//      copy of *record whose attribute word is kRendererOperatedMark | mode.
+//   20 GetTemplateInfo: type 3 the audio bit rate (DWORD, 1 without audio),
+//      type 4 the video bit rate (i64, needs 8 bytes, 1 without video).
+// Every operation counts under "fio_test_renderer/<slot>" (kWuFioTestCalls).
+#pragma once
+
+#include "tests/fileio/plugins/FioTestIds.h"
+
+namespace fio_test {
+
+constexpr CLSID kRendererPlugin = TestId(0xE7000000, 0x01);
+constexpr CLSID kRendererClassId = TestId(0xE7100000, 0x01);
+// The fixed GUID of preset i.
+constexpr GUID RendererPresetGuid(int i) { return TestId(0xE7200000, static_cast<BYTE>(i)); }
+
+constexpr const char16_t* kRendererFolder = u"Test Render";
+constexpr const char16_t* kRendererPatterns = u"*.trn;*.tr2";
+constexpr const char16_t* kRendererDescription = u"Test render files";
+constexpr const char16_t* kRendererPresetNames[3] = {u"Project Default", u"Test Audio",
+                                                     u"Test Video"};
+constexpr const char16_t* kRendererPresetNotes[3] = {u"", u"Audio: 48,000 Hz\r\nplain",
+                                                     u"Video: 640x480"};
+constexpr int kRendererPresetCount = 3;
+constexpr LONG kRendererPrivateSize = 6;
+
+// Class properties (slots 16 and 17).
+enum : DWORD {
+  // Answer of slot 18: 0 E_NOTIMPL (the default), 1 a replacement, 2 E_FAIL.
+  kRendererPropConvert = 1,
+  // Answer of slot 19: 0 E_NOTIMPL (the default), 1 a replacement.
+  kRendererPropOperation = 2,
+  // Read only: the mode last given to slot 18 (0 before any call).
+  kRendererPropLastConvertMode = 3,
+  // Text kind 1: 0 kRendererFolder, 1 "..", 2 "", 3 none (NULL), 4 "...".
+  kRendererPropFolder = 4,
+};
+
+constexpr DWORD kRendererConvertedMark = 0x7E570000;
+constexpr DWORD kRendererOperatedMark = 0x0BE70000;
+
+}  // namespace fio_test
