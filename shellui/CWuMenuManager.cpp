@@ -13,6 +13,7 @@
 #include "foundation/WuUIFont.h"
 #include "foundation/WuUIGlyph.h"
 #include "platform/kernel/memory.h"
+#include "platform/user/keyboard_layout.h"
 
 namespace {
 
@@ -62,35 +63,6 @@ void FillSolid(HDC dc, const RECT& r, COLORREF colour) {
   COLORREF old = SetBkColor(dc, colour);
   ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
   SetBkColor(dc, old);
-}
-
-// The name of a shortcut until the hotkey control's key names are
-// available here: the modifier prefixes and the names of letters, digits
-// and function keys; 0 (no name) for other keys.
-int KeyName(WCHAR* buffer, int size, UINT first, UINT second, UINT modifiers) {
-  if (!buffer || size <= 0) return 0;
-  buffer[0] = 0;
-  auto one = [](UINT key, WCHAR* out) -> bool {
-    if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
-      out[0] = static_cast<WCHAR>(key);
-      out[1] = 0;
-      return true;
-    }
-    if (key >= 0x70 && key <= 0x87) {
-      WuPrintFN(out, 8, u"F%u", key - 0x6F);
-      return true;
-    }
-    return false;
-  };
-  WCHAR name[16];
-  if (!first || !one(first, name)) return 0;
-  WCHAR text[64];
-  WuPrintFN(text, 64, u"%s%s%s%s", (modifiers & 0x4) ? u"Ctrl+" : u"",
-            (modifiers & 0x8) ? u"Alt+" : u"", (modifiers & 0x2) ? u"Shift+" : u"", name);
-  WCHAR next[16];
-  if (second && one(second, next)) WuStrCatN(text, u", ", 64), WuStrCatN(text, next, 64);
-  WuStrCpyN(buffer, text, size);
-  return static_cast<int>(std::char_traits<char16_t>::length(buffer));
 }
 
 }  // namespace
@@ -185,9 +157,8 @@ HBRUSH CWuMenuManager::MenuGetSysColorBrush(int index) const {
 // ---- Accelerators ----------------------------------------------------------------------
 
 UINT CWuMenuManager::VkToScanCode(UINT vk) {
-  // The keyboard layout is not reachable from here yet: every key is its
-  // own scan code, as when the layout knows none.
-  return vk;
+  UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+  return scan ? scan : vk;
 }
 
 LPARAM CWuMenuManager::VkToLParam(UINT vk, BOOL extended) {
@@ -196,8 +167,9 @@ LPARAM CWuMenuManager::VkToLParam(UINT vk, BOOL extended) {
 
 int CWuMenuManager::AcceleratorToString(const _wuhotkey* hotkey, LPWSTR buffer, int size) {
   if (!buffer || size <= 0) return 0;
-  if (!hotkey || KeyName(buffer, size, hotkey->keys & 0xFFFF, hotkey->keys >> 16,
-                         hotkey->modifiers & 0xFFFF) == 0)
+  if (!hotkey || Hotkey2_GetKeyName(buffer, size, static_cast<WORD>(hotkey->keys & 0xFFFF),
+                                    static_cast<WORD>(hotkey->keys >> 16),
+                                    static_cast<WORD>(hotkey->modifiers & 0xFFFF)) == 0)
     buffer[0] = 0;
   return 0;
 }

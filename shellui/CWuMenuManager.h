@@ -19,13 +19,7 @@
 #include "platform/kernel/types.h"
 #include "platform/user/accel.h"
 #include "platform/user/windows.h"
-
-// A keyboard shortcut: the key pair (first key in the low word, second key
-// in the high word) and the modifiers (0x2 Shift, 0x4 Ctrl, 0x8 Alt).
-struct _wuhotkey {
-  uint32_t keys;       // first key | second key << 16
-  uint32_t modifiers;  // low word: the modifier bits
-};
+#include "shellui/WuHotkey2.h"
 
 // One set of button images.
 struct _wummskin_buttonimage {

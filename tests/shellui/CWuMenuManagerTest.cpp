@@ -162,7 +162,7 @@ TEST_F(MenuManager, AcceleratorNamesReplaceOldOnesAndWindowMenuStaysPlain) {
   AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
   manager_.accelerators[10] = _wuhotkey{'O', 0x4};
   manager_.accelerators[11] = _wuhotkey{0x74, 0x6};
-  manager_.accelerators[12] = _wuhotkey{0, 0x4};  // no key: no name
+  manager_.accelerators[12] = _wuhotkey{0, 0};  // no key, no modifier: no name
   PopupOptions options;
   options.while_open = [](const PopupView& view) {
     EXPECT_EQ(std::u16string(Record(view.items[0])->text), u"Open\bCtrl+O");
@@ -291,10 +291,13 @@ TEST_F(MenuManager, TranslateAcceleratorLeavesThePopupUnconverted) {
 }
 
 TEST_F(MenuManager, KeyMessageParameters) {
-  EXPECT_EQ(CWuMenuManager::VkToLParam('A', FALSE), static_cast<LPARAM>(0x41) << 16);
+  // The layout's scan code; a key without one stands for itself.
+  EXPECT_EQ(CWuMenuManager::VkToScanCode('A'), 0x1Eu);
+  EXPECT_EQ(CWuMenuManager::VkToLParam('A', FALSE), static_cast<LPARAM>(0x1E) << 16);
+  EXPECT_EQ(CWuMenuManager::VkToScanCode(0xFF), 0xFFu);
   EXPECT_EQ(CWuMenuManager::VkToLParam(0x1FF, TRUE), static_cast<LPARAM>(0x1FF) << 16);
   WCHAR buffer[8] = {u'x'};
-  _wuhotkey none{0, 0x4};
+  _wuhotkey none{0, 0};
   EXPECT_EQ(CWuMenuManager::AcceleratorToString(&none, buffer, 8), 0);
   EXPECT_EQ(buffer[0], 0);
   _wuhotkey ctrl_shift_f5{0x74, 0x6};
