@@ -254,7 +254,7 @@ BOOL CWuMenuManager::InsertColumnSpacers(HMENU popup) {
   spacer.cbSize = sizeof(spacer);
   spacer.fMask = MIIM_TYPE | MIIM_STATE;
   spacer.fType = MFT_STRING;
-  spacer.fState = MFS_GRAYED & 1;  // grayed (state 1)
+  spacer.fState = MF_GRAYED;  // grayed (state 1)
   spacer.dwTypeData = text;
   BOOL inserted = FALSE;
   for (int i = 0; i < count; ++i) {
@@ -350,8 +350,7 @@ void CWuMenuManager::AddButtons(HMENU popup, int enabled) {
     MENUITEMINFOW owner_drawn{};
     owner_drawn.cbSize = sizeof(owner_drawn);
     owner_drawn.fMask = MIIM_TYPE | MIIM_DATA;
-    owner_drawn.fType = (item.fType & ~MFT_SEPARATOR) | MFT_OWNERDRAW |
-                        (item.fType & MFT_SEPARATOR);
+    owner_drawn.fType = item.fType | MFT_OWNERDRAW;  // separators and breaks stay
     owner_drawn.dwItemData = reinterpret_cast<ULONG_PTR>(record);
     if (!SetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &owner_drawn)) {
       GlobalUnlock(block);
