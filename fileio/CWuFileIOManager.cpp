@@ -2,9 +2,12 @@
 // class lookups by id, key and extension, and the enumerators.
 #include "fileio/CWuFileIOManager.h"
 
+#include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "fileio/CWuFileIOTypeEnum.h"
 #include "fileio/CWuTemplateCache.h"
@@ -15,6 +18,35 @@
 #include "platform/kernel/locale.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/threads.h"
+
+namespace {
+
+// The live managers, for the lookups that are given a class and no
+// manager. The lock also guards every manager's plug-in list pointer and
+// the freeing of its records.
+std::mutex g_managersLock;
+std::vector<CWuFileIOManager*> g_managers;
+
+}  // namespace
+
+HRESULT CWuFileIOManager::FindRendererLibrary(const GUID& rendererId, LPWSTR out, DWORD size) {
+  std::lock_guard<std::mutex> hold(g_managersLock);
+  for (CWuFileIOManager* manager : g_managers) {
+    for (LONG i = 0; i < WuFio_PluginCount(manager->plugins_); ++i) {
+      const WUFIO_PLUGIN_RECORD* record = WuFio_PluginAt(manager->plugins_, i);
+      if (!IsEqualGUID(record->renderer.classId, rendererId)) continue;
+      WuStrCpyNLen2(out, record->path, static_cast<int>(std::min<DWORD>(size, 0x7FFFFFFF)));
+      return S_OK;
+    }
+  }
+  return WUFIO_E_ABSENT;
+}
+
+void CWuFileIOManager::ReplacePluginList(tWULIST* list) {
+  std::lock_guard<std::mutex> hold(g_managersLock);
+  if (plugins_ != list) WuFio_FreePluginList(plugins_);
+  plugins_ = list;
+}
 
 CWuFileIOManager* CWuFileIOManager::Create() {
   void* memory = WuGlobalNew(sizeof(CWuFileIOManager));
@@ -36,15 +68,22 @@ CWuFileIOManager::CWuFileIOManager()
       lockOwner_(0),
       lockDepth_(0),
       templateCache_(nullptr),
-      surrogateProcessId_(0) {}
+      surrogateProcessId_(0) {
+  std::lock_guard<std::mutex> hold(g_managersLock);
+  g_managers.push_back(this);
+}
 
 CWuFileIOManager::~CWuFileIOManager() {
   Shutdown();
+  {
+    std::lock_guard<std::mutex> hold(g_managersLock);
+    g_managers.erase(std::find(g_managers.begin(), g_managers.end(), this));
+  }
   // A manager that never got its mutex still owns what it was given.
   if (readers_) readers_->Release();
   if (renderers_) renderers_->Release();
   if (pluginEnum_) pluginEnum_->Release();
-  WuFio_FreePluginList(plugins_);
+  ReplacePluginList(nullptr);
   ReleaseProbeHolds();
   worker_.Stop();
 }
@@ -92,27 +131,7 @@ HRESULT CWuFileIOManager::GetLanguageId(DWORD* lcid, LONG reserved) {
   return S_OK;
 }
 
-// ---- Metrics in memory ----------------------------------------------------------------------
-
-HRESULT CWuFileIOManager::GetMetric(DWORD id, LONG* value) {
-  if (!value) return E_POINTER;
-  if (id < 40) {
-    *value = metrics_[id];
-    return S_OK;
-  }
-  *value = 0;
-  if (id == 40) return S_OK;
-  return E_NOTIMPL;  // metrics kept in the profile are not part of this library yet
-}
-
-HRESULT CWuFileIOManager::SetMetric(DWORD id, LONG value) {
-  if (id < 40) {
-    metrics_[id] = value;
-    return S_OK;
-  }
-  if (id == 40) return E_UNEXPECTED;
-  return E_NOTIMPL;
-}
+// ---- Metrics (see also WuFioManagerMetrics.cpp) ----------------------------------------------
 
 HRESULT CWuFileIOManager::ApplyInitializationMetrics(const _WUFIO_INITIALIZATION_METRICS* metrics) {
   if (!metrics) return E_POINTER;
@@ -166,8 +185,7 @@ HRESULT CWuFileIOManager::Shutdown() {
   readers_ = nullptr;
   renderers_ = nullptr;
   pluginEnum_ = nullptr;
-  WuFio_FreePluginList(plugins_);
-  plugins_ = nullptr;
+  ReplacePluginList(nullptr);
   // The global template cache goes with the manager; no surrogate is ever
   // connected.
   WuFio_DropManagerTemplateCache(&templateCache_);
@@ -194,8 +212,7 @@ HRESULT CWuFileIOManager::SetPluginList(tWULIST* list, DWORD filterFlags, const 
   pluginEnum_ = nullptr;
   readers_ = nullptr;
   renderers_ = nullptr;
-  if (plugins_ != list) WuFio_FreePluginList(plugins_);
-  plugins_ = list;
+  ReplacePluginList(list);
   pluginEnum_ = CWuFIOPluginEnum::Create(this, plugins_);
   if (!pluginEnum_) return E_OUTOFMEMORY;
   pluginEnum_->AddRef();

@@ -52,11 +52,11 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT Reserved4() override { return E_NOTIMPL; }
   HRESULT GetMetric(DWORD id, LONG* value) override;
   HRESULT SetMetric(DWORD id, LONG value) override;
-  HRESULT GetMetricString(DWORD, LPWSTR, LONG, LONG*) override { return E_NOTIMPL; }
-  HRESULT SetMetricString(DWORD, LPCWSTR) override { return E_NOTIMPL; }
-  HRESULT DeleteMetric(DWORD, LONG) override { return E_NOTIMPL; }
-  HRESULT GetMetricBinary(DWORD, void*, DWORD, DWORD*) override { return E_NOTIMPL; }
-  HRESULT SetMetricBinary(DWORD, const void*, DWORD) override { return E_NOTIMPL; }
+  HRESULT GetMetricString(DWORD id, LPWSTR buffer, LONG size, LONG* chars) override;
+  HRESULT SetMetricString(DWORD id, LPCWSTR text) override;
+  HRESULT DeleteMetric(DWORD id, LONG kind) override;
+  HRESULT GetMetricBinary(DWORD id, void* buffer, DWORD bytes, DWORD* got) override;
+  HRESULT SetMetricBinary(DWORD id, const void* data, DWORD bytes) override;
   HRESULT Reserved12() override { return E_NOTIMPL; }
   HRESULT GetReaderClassByTypeCode(IWuReadFileClass** out, LONG code) override;
   HRESULT GetReaderClassById(IWuReadFileClass** out, GUID id) override;
@@ -64,12 +64,12 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT FindReaderClassByExtension(IWuReadFileClass** out, LPCWSTR ext, LONG* key) override;
   HRESULT FindRendererClassByExtension(IWuRenderFileClass** out, LPCWSTR ext,
                                        LONG* key) override;
-  HRESULT OpenFile(LPCWSTR, IWuReadFile**, DWORD) override { return E_NOTIMPL; }
-  HRESULT OpenFileWithClass(LPCWSTR, IWuReadFile**, GUID, DWORD) override { return E_NOTIMPL; }
-  HRESULT EditTemplate(HWND, IWuRenderFileClass*, LONG, const void*, DWORD*, IStream*,
-                       tagWUTEMPLATExV2*, tagWUTEMPLATExV2**) override {
-    return E_NOTIMPL;
-  }
+  HRESULT OpenFile(LPCWSTR path, IWuReadFile** out, DWORD flags) override;
+  HRESULT OpenFileWithClass(LPCWSTR path, IWuReadFile** out, GUID readerId, DWORD flags) override;
+  // Not made yet: E_NOTIMPL with *out NULL.
+  HRESULT EditTemplate(HWND owner, IWuRenderFileClass* cls, LONG pageWord, const void* settings,
+                       DWORD* flags, IStream* templates, tagWUTEMPLATExV2* in,
+                       tagWUTEMPLATExV2** out) override;
   HRESULT Initialize(DWORD flags) override;
   HRESULT Shutdown() override;
   HRESULT GetReaderEnum(IWuFileIOTypeEnum** out) override;
@@ -77,25 +77,22 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   LONG GetReaderCount() override;
   LONG GetRendererCount() override;
   HRESULT IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, DWORD flags) override;
-  HRESULT FindReaderByFileName(LPCWSTR, LONG*) override { return E_NOTIMPL; }
+  HRESULT FindReaderByFileName(LPCWSTR path, LONG* key) override;
   HRESULT GetReaderClassByKey(IWuReadFileClass** out, LONG key) override;
   HRESULT GetRendererClassByKey(IWuRenderFileClass** out, LONG key) override;
-  HRESULT FindRendererClassByDialogName(IWuRenderFileClass**, LPCWSTR) override {
-    return E_NOTIMPL;
-  }
+  HRESULT FindRendererClassByDialogName(IWuRenderFileClass** out, LPCWSTR text) override;
   HRESULT Reserved32() override { return E_NOTIMPL; }
-  HRESULT FindLockingReaderClass(LPCWSTR, IWuReadFileClass**) override { return E_NOTIMPL; }
-  HRESULT NotifyReaderOfFile(LPCWSTR, DWORD) override { return E_NOTIMPL; }
+  HRESULT FindLockingReaderClass(LPCWSTR path, IWuReadFileClass** out) override;
+  HRESULT NotifyReaderOfFile(LPCWSTR path, DWORD flags) override;
   HRESULT GetPluginCount(LONG* count) override;
   HRESULT HasPlugin(GUID id) override;
   HRESULT GetPluginEnum(IWuFIOPluginEnum** out) override;
   HRESULT GetPluginInfo(GUID id, WUFIO_PLUGIN_INFO* info) override;
-  HRESULT CreateFilterBuilder(IWuFioFilterBuilder2**, LONG, LONG, DWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT CreateFilterBuilderEx(IWuFioFilterBuilder2**, LONG, DWORD, DWORD, DWORD) override {
-    return E_NOTIMPL;
-  }
+  // Not made yet: E_NOTIMPL with *out NULL.
+  HRESULT CreateFilterBuilder(IWuFioFilterBuilder2** out, LONG kind, LONG value,
+                              DWORD flags) override;
+  HRESULT CreateFilterBuilderEx(IWuFioFilterBuilder2** out, LONG kind, DWORD mask,
+                                DWORD matchValue, DWORD flags) override;
   void DeletingDestructor(LONG flags) override;
   HRESULT InitializeEx(DWORD flags, LPCWSTR appFolderName) override;
   HRESULT LoadPluginsFromCache(tWULIST* list, DWORD flags, void* context) override;
@@ -110,8 +107,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT GetReaderKeyByTypeCode(LONG code, LONG* key) override;
   HRESULT GetLastUsedReaderClass(IWuReadFileClass** out) override;
   HRESULT NoteReaderClassUsed(IWuReadFileClass* cls) override;
-  HRESULT GetLastUsedRendererClass(IWuRenderFileClass**) override { return E_NOTIMPL; }
-  HRESULT NoteRendererClassUsed(IWuRenderFileClass*) override { return E_NOTIMPL; }
+  HRESULT GetLastUsedRendererClass(IWuRenderFileClass** out) override;
+  HRESULT NoteRendererClassUsed(IWuRenderFileClass* cls) override;
 
   // ---- For the enumerators, the factories and tests -----------------------------------
   // Loads a record's renderer and reader classes (dependencies first) on
@@ -132,6 +129,9 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   // The global template cache (an owned reference, NULL none); the template
   // cache code keeps it.
   void** TemplateCacheSlot() { return &templateCache_; }
+  // The library path of the first record of any live manager that offers
+  // the renderer class `rendererId`; 0x8004E00A when none.
+  static HRESULT FindRendererLibrary(const GUID& rendererId, LPWSTR out, DWORD size);
   // The refusal test of a file head: true when no plug-in may see it.
   static bool IsRefusedHead(const BYTE* head, DWORD bytes);
 
@@ -139,6 +139,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   CWuFileIOManager();
   ~CWuFileIOManager();
 
+  // Frees the plug-in list (unless it is `list`) and keeps `list`.
+  void ReplacePluginList(tWULIST* list);
   // Takes and releases the named mutex (nothing when there is none).
   void Lock();
   void Unlock();

@@ -11,6 +11,9 @@
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateFiles.h"
 #include "fileio/WuFioTemplateLayout.h"
+#include "foundation/WuKernelState.h"
+#include "foundation/WuLang.h"
+#include "foundation/WuLangRows.h"
 #include "foundation/WuList.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
@@ -282,7 +285,7 @@ void CWuGlobalTemplateCache::ScanFolder(WuTemplateGroup* group, IWuRenderFileCla
   GroupClear(group);
   WCHAR pattern[kPath];
   WuStrCpyN(pattern, group->folder, kPath);
-  WuStrCatN(pattern, u"*.wut*", kPath);
+  WuStrCatN(pattern, WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplatePattern), kPath);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) return;
@@ -290,8 +293,11 @@ void CWuGlobalTemplateCache::ScanFolder(WuTemplateGroup* group, IWuRenderFileCla
   do {
     if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM)) continue;
     LPCWSTR ext = WuGetFileNameExtensionPtrW(data.cFileName);
-    if (lstrcmpiW(ext, u".wut") == 0) bits |= 1;
-    else if (lstrcmpiW(ext, u".wut2") == 0) bits |= 2;
+    HWULANG lang = WuKernel_GetLangHandle();
+    if (lstrcmpiW(ext, WuGetString(lang, &WuLangRow_FioTemplateLegacyExtension)) == 0)
+      bits |= 1;
+    else if (lstrcmpiW(ext, WuGetString(lang, &WuLangRow_FioTemplateExtension)) == 0)
+      bits |= 2;
     WCHAR path[kPath];
     if (WuStrLenSafe(group->folder) + WuStrLenSafe(data.cFileName) + 1 > static_cast<int>(kPath))
       continue;

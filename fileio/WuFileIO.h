@@ -74,6 +74,10 @@ struct WUTEMPLATE_AUDIO {
   BYTE reserved2[12];        // 244
 };
 static_assert(sizeof(WUTEMPLATE_AUDIO) == 200);
+static_assert(offsetof(WUTEMPLATE_AUDIO, format) == 72 - 56);
+static_assert(offsetof(WUTEMPLATE_AUDIO, encoderSettings) == 112 - 56);
+static_assert(offsetof(WUTEMPLATE_AUDIO, encodedFormat) == 144 - 56);
+static_assert(offsetof(WUTEMPLATE_AUDIO, flags) == 240 - 56);
 
 // The video settings block: 200 bytes at offset 256 of the record. The
 // 64-bit values sit at offsets that are not multiples of 8 in every
@@ -98,6 +102,7 @@ static_assert(sizeof(WUTEMPLATE_VIDEO) == 200);
 static_assert(offsetof(WUTEMPLATE_VIDEO, settings) == 304 - 256);
 static_assert(offsetof(WUTEMPLATE_VIDEO, output) == 368 - 256);
 static_assert(offsetof(WUTEMPLATE_VIDEO, flags) == 424 - 256);
+static_assert(offsetof(WUTEMPLATE_VIDEO, generated) == 432 - 256);
 static_assert(offsetof(WUTEMPLATE_VIDEO, bytesPerSecond) == 440 - 256);
 
 // Sizes of a record's parts.
@@ -272,8 +277,8 @@ struct _WUFILESTREAMFORMATINFOv1 {
   LONGLONG length;        // words 7-8: the stream's length
   DWORD values[2];        // words 9-10: two plug-in values
 };
-static_assert(sizeof(_WUFILESTREAMFORMATINFOv1) == (sizeof(void*) == 4 ? 44 : 56));
-static_assert(offsetof(_WUFILESTREAMFORMATINFOv1, length) == (sizeof(void*) == 4 ? 28 : 40));
+static_assert(sizeof(void*) != 8 || sizeof(_WUFILESTREAMFORMATINFOv1) == 56);
+static_assert(sizeof(void*) != 8 || offsetof(_WUFILESTREAMFORMATINFOv1, length) == 40);
 
 // One entry of a map from info-text ids (WUFIO_FILECLASS_INFO_TEXT) to
 // string references: a string resource id below 0x10000, a multilingual

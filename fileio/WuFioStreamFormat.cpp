@@ -165,12 +165,18 @@ HRESULT WuFio_ConvertToV2ifV1(IWuReadFile* file, LONG stream, _WUFILESTREAMFORMA
   if (!format.Allocate(answer.formatNeeded) || !extension.Allocate(answer.extensionNeeded))
     return E_OUTOFMEMORY;
 
-  _WUFILESTREAMFORMATINFOv1 v1{};
+  // The version-1 record sits in a zeroed version-2 one, so that a plug-in
+  // that writes the newer record after all stays inside our memory.
+  union {
+    _WUFILESTREAMFORMATINFOv1 v1;
+    _WUFILESTREAMFORMATINFOv2 room;
+  } request{};
+  _WUFILESTREAMFORMATINFOv1& v1 = request.v1;
   v1.format = format.bytes.get();
   v1.formatBytes = format.size;
   v1.extension = extension.bytes.get();
   v1.extensionBytes = extension.size;
-  HRESULT hr = file->GetStreamFormat(reinterpret_cast<_WUFILESTREAMFORMATINFOv2*>(&v1), stream, 1);
+  HRESULT hr = file->GetStreamFormat(&request.room, stream, 1);
   if (FAILED(hr)) return hr;
 
   const DWORD formatWritten = format.Written(v1.formatNeeded);

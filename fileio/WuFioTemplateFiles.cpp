@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fileio/WuFioExports.h"
 #include "fileio/WuFioTemplateLayout.h"
+#include "fileio/WuFioTemplateV1.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuFolders.h"
 #include "foundation/WuKernelState.h"
@@ -21,10 +23,10 @@
 
 namespace {
 
-constexpr WCHAR kRenderTemplates[] = u"Render Templates";
-constexpr WCHAR kLastUsed[] = u"Last Used";
-constexpr WCHAR kFileTemplates[] = u"File Templates";
 constexpr DWORD kPath = 260;
+
+// A text of the string table (folder and file names are not translated).
+LPCWSTR Row(WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
 
 // 0 when `path` is a folder, 1 otherwise.
 HRESULT FolderState(LPCWSTR path) {
@@ -66,12 +68,6 @@ HRESULT PresetCount(IWuRenderFileClass* cls, LONG* count) {
 bool ReadExact(IStream* stream, void* buffer, ULONG bytes) {
   ULONG got = 0;
   return SUCCEEDED(stream->Read(buffer, bytes, &got)) && got == bytes;
-}
-
-// Reads the rest of a generation-1 record and lifts it.
-HRESULT LiftV1(tagWUTEMPLATExV2** out, IStream* stream, DWORD version, IWuRenderFileClass* cls) {
-  (void)out, (void)stream, (void)version, (void)cls;
-  return WU_E_BAD_DATA;
 }
 
 }  // namespace
@@ -118,7 +114,9 @@ HRESULT WuFio_GetTemplateFolder(LPCWSTR kind, LPCWSTR sub, LPWSTR out, DWORD siz
   int trimmed = WuStrLenSafe(appData);
   while (trimmed > 1 && (appData[trimmed - 1] == u'/' || appData[trimmed - 1] == u'\\'))
     appData[--trimmed] = 0;
-  if (!Append(out, size, &len, appData) || !Append(out, size, &len, u"/Orvo/") ||
+  if (!Append(out, size, &len, appData) || !Append(out, size, &len, u"/") ||
+      !Append(out, size, &len, Row(WuLangRow_FioTemplateVendorFolder)) ||
+      !Append(out, size, &len, u"/") ||
       !Append(out, size, &len, kind) || !Append(out, size, &len, u"/") ||
       !Append(out, size, &len, sub) || !Append(out, size, &len, u"/")) {
     out[0] = 0;
@@ -132,13 +130,11 @@ HRESULT WuFio_GetRenderTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   WCHAR folder[kPath];
   const HRESULT hr = WuFio_GetTemplateClassFolderName(cls, folder);
   if (FAILED(hr)) return hr;
-  return WuFio_GetTemplateFolder(kRenderTemplates, folder, out, size);
+  return WuFio_GetTemplateFolder(Row(WuLangRow_FioTemplateRenderFolder), folder, out, size);
 }
 
 // The legacy folder names the plug-in library: "mp3plug" for one class,
 // else the library's file name without extension.
-HRESULT WuFio_GetPluginPath(IWuRenderFileClass* cls, WCHAR* out, DWORD size);
-
 HRESULT WuFio_GetLegacyTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD size) {
   if (out && size) out[0] = 0;
   if (!cls) return E_INVALIDARG;
@@ -149,7 +145,7 @@ HRESULT WuFio_GetLegacyTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   if (FAILED(hr)) return hr;
   WCHAR plugin[kPath];
   if (IsEqualGUID(id, kMp3Class)) {
-    WuStrCpyN(plugin, u"mp3plug", kPath);
+    WuStrCpyN(plugin, Row(WuLangRow_FioTemplateLegacyFolder), kPath);
   } else {
     WCHAR path[kPath] = {};
     hr = WuFio_GetPluginPath(cls, path, kPath);
@@ -164,7 +160,7 @@ HRESULT WuFio_GetLegacyTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   if (!Append(sub, kPath, &len, plugin) || !Append(sub, kPath, &len, u"/") ||
       !Append(sub, kPath, &len, idText))
     return WU_E_BUFFER_TOO_SMALL;
-  return WuFio_GetTemplateFolder(kFileTemplates, sub, out, size);
+  return WuFio_GetTemplateFolder(Row(WuLangRow_FioTemplateFileFolder), sub, out, size);
 }
 
 HRESULT WuFio_GetLastUsedTemplatePath(IWuRenderFileClass* cls, LPCWSTR suffix, LPWSTR out,
@@ -173,14 +169,14 @@ HRESULT WuFio_GetLastUsedTemplatePath(IWuRenderFileClass* cls, LPCWSTR suffix, L
   WCHAR folder[kPath];
   HRESULT hr = WuFio_GetTemplateClassFolderName(cls, folder);
   if (FAILED(hr)) return hr;
-  const HRESULT state = WuFio_GetTemplateFolder(kRenderTemplates, kLastUsed, out, size);
+  const HRESULT state = WuFio_GetTemplateFolder(Row(WuLangRow_FioTemplateRenderFolder), Row(WuLangRow_FioTemplateLastUsedFolder), out, size);
   if (FAILED(state)) return state;
   if (state == 1 && createFolder && FAILED(hr = CreateFolder(out))) return hr;
   WCHAR name[kPath];
-  WuPrintFN(name, kPath, u"$(AppName)-%s%s", folder, suffix ? suffix : u"");
+  WuPrintFN(name, kPath, Row(WuLangRow_FioTemplateLastUsedName), folder, suffix ? suffix : u"");
   WuValidateFileName(name, TRUE);
   DWORD len = static_cast<DWORD>(WuStrLenSafe(out));
-  if (!Append(out, size, &len, name) || !Append(out, size, &len, u".wut2")) {
+  if (!Append(out, size, &len, name) || !Append(out, size, &len, Row(WuLangRow_FioTemplateExtension))) {
     out[0] = 0;
     return WU_E_BUFFER_TOO_SMALL;
   }
@@ -202,7 +198,7 @@ HRESULT WuFio_GetUserTemplateFilePath(IWuRenderFileClass* cls, LPCWSTR name, LPW
   WuStrCpyN(file, name, 256);
   WuValidateFileName(file, TRUE);
   DWORD len = static_cast<DWORD>(WuStrLenSafe(out));
-  if (!Append(out, size, &len, file) || !Append(out, size, &len, u".wut2")) {
+  if (!Append(out, size, &len, file) || !Append(out, size, &len, Row(WuLangRow_FioTemplateExtension))) {
     out[0] = 0;
     return WU_E_BUFFER_TOO_SMALL;
   }
@@ -222,7 +218,7 @@ HRESULT WuFio_LoadTemplateData(tagWUTEMPLATExV2** out, IStream* stream, DWORD hi
   const DWORD version = WuTpl_Word(head, 4);
   const DWORD generation = version >> 24;
   if (generation > (highestVersion >> 24) || generation > 2) return WU_E_BAD_DATA;
-  if (generation == 1) return LiftV1(out, stream, version, cls);
+  if (generation == 1) return WuFio_ReadAndLiftTemplateV1(out, stream, size, version, cls);
   if (size < WUTPL_HEADER_BYTES || size > WUTPL_MAX_BYTES) return WU_E_BAD_DATA;
   BYTE* record = static_cast<BYTE*>(std::calloc(1, size));
   if (!record) return E_OUTOFMEMORY;
@@ -309,7 +305,8 @@ HRESULT WuFio_LoadRawLegacyTemplate(IWuRenderFileClass* cls, LONG number,
   if (FAILED(hr)) return hr;
   WCHAR pattern[kPath];
   WuStrCpyN(pattern, folder, kPath);
-  WuStrCatN(pattern, u"*.wut", kPath);
+  WuStrCatN(pattern, u"*", kPath);
+  WuStrCatN(pattern, Row(WuLangRow_FioTemplateLegacyExtension), kPath);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) return E_UNEXPECTED;

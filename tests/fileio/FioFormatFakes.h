@@ -66,7 +66,7 @@ class FakeMetricManager final : public IWuFileIOManager {
   HRESULT GetMetricBinary(DWORD which, void* buffer, DWORD size, DWORD* got) override {
     Note("GetMetricBinary", which, static_cast<LONG>(size));
     if (writes) {
-      std::memcpy(buffer, bytes.data(), std::min<size_t>(bytes.size(), size));
+      if (!bytes.empty()) std::memcpy(buffer, bytes.data(), std::min<size_t>(bytes.size(), size));
       *got = static_cast<DWORD>(bytes.size());
     }
     return status;
@@ -260,9 +260,9 @@ class FakeV1File final : public IWuReadFile {
     extensionRoom = v1->extensionBytes;
     if (FAILED(answer)) return answer;
     v1->streamType = type;
-    if (v1->format)
+    if (v1->format && !format.empty())
       std::memcpy(v1->format, format.data(), std::min<size_t>(format.size(), v1->formatBytes));
-    if (v1->extension)
+    if (v1->extension && !extension.empty())
       std::memcpy(v1->extension, extension.data(),
                   std::min<size_t>(extension.size(), v1->extensionBytes));
     v1->formatNeeded = formatWritten;

@@ -50,7 +50,8 @@ class FioManagerTest : public ::testing::Test {
 
   void TearDown() override {
     for (const char* name : {"fio_test_basic", "fio_test_order", "fio_test_many",
-                             "fio_test_preload", "fio_test_nolist", "fio_test_dep"}) {
+                             "fio_test_preload", "fio_test_nolist", "fio_test_dep",
+                             "fio_test_generic"}) {
       wu_test::PluginCounts counts = PluginCountsOf(name);
       EXPECT_EQ(counts[kWuFioTestLive], 0) << name;
       EXPECT_EQ(counts[kWuFioTestLoads], counts[kWuFioTestUnloads]) << name;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -142,6 +143,44 @@ TEST_F(TemplateFilesTest, OneRecordFromAStream) {
     std::free(record);
     stream->Release();
   }
+}
+
+// An older-generation file: size, version, name and notes (260 units
+// each), then the audio-present word and, when `audioLength` is given, an
+// audio part whose wave-record length is that value.
+std::string V1File(const std::u16string& name, DWORD audioLength = 0) {
+  std::string b(8 + 1040, '\0');
+  WuTpl_SetWord(b.data(), 4, 0x01000005);
+  std::memcpy(b.data() + 8, name.data(), 2 * name.size());
+  auto word = [&](DWORD v) {
+    b.resize(b.size() + 4);
+    WuTpl_SetWord(b.data() + b.size() - 4, 0, v);
+  };
+  word(audioLength ? 1 : 0);
+  if (audioLength) {
+    b += std::string(18, '\0');
+    word(1);
+    word(audioLength);
+  }
+  word(0);  // no video part
+  WuTpl_SetWord(b.data(), 0, static_cast<DWORD>(b.size()));
+  return b;
+}
+
+TEST_F(TemplateFilesTest, OlderFilesAreLiftedOrRefused) {
+  const std::string path = dir_ + "/old.wut";
+  wutest::WriteBytes(path, V1File(u"Old"));
+  tagWUTEMPLATExV2* record = nullptr;
+  ASSERT_EQ(WuFio_LoadRawUserTemplate(&cls_, U16(path).c_str(), &record), S_OK);
+  EXPECT_EQ(WuTpl_Word(record, 4), 0x02000005u);
+  EXPECT_EQ(std::u16string(WuTpl_Name(record)), u"Old");
+  EXPECT_TRUE(WuTpl_LayoutOk(record));
+  std::free(record);
+  // A wave record that claims more than any record holds.
+  wutest::WriteBytes(path, V1File(u"Hostile", 0x7FFFFFF0));
+  record = nullptr;
+  EXPECT_EQ(WuFio_LoadRawUserTemplate(&cls_, U16(path).c_str(), &record), WU_E_BAD_DATA);
+  EXPECT_EQ(record, nullptr);
 }
 
 TEST_F(TemplateFilesTest, OversizedFileIsRefusedWithoutReadingIt) {

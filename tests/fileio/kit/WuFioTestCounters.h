@@ -4,6 +4,8 @@
 // exports; a host that exports nothing cannot load a test plug-in.
 #pragma once
 
+#include <string>
+
 #include "platform/kernel/types.h"
 
 // The counters of one plug-in.
@@ -22,6 +24,11 @@ extern "C" __attribute__((visibility("default"))) void WuFioTestReport(const cha
                                                                       int counter,
                                                                       LONG delta);
 
+// Keeps `text` (UTF-16, NULL for none) as the last note of `channel`.
+// Defined by the test program.
+extern "C" __attribute__((visibility("default"))) void WuFioTestNote(const char* channel,
+                                                                    const char16_t* text);
+
 namespace wu_test {
 
 // A plug-in's counters as the test program holds them.
@@ -33,7 +40,9 @@ struct PluginCounts {
 
 // The counters of `plugin` (all zero when it never reported).
 PluginCounts PluginCountsOf(const char* plugin);
-// Forgets every plug-in's counters.
+// The last note of `channel` (empty when none).
+std::u16string PluginNote(const char* channel);
+// Forgets every plug-in's counters and notes.
 void ResetPluginCounts();
 
 }  // namespace wu_test

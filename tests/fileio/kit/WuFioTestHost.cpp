@@ -17,6 +17,7 @@ namespace {
 
 std::mutex g_lock;
 std::map<std::string, wu_test::PluginCounts> g_counts;
+std::map<std::string, std::u16string> g_notes;
 
 }  // namespace
 
@@ -28,7 +29,19 @@ extern "C" void WuFioTestReport(const char* plugin, int counter, LONG delta) {
   counts.lastThread = GetCurrentThreadId();
 }
 
+extern "C" void WuFioTestNote(const char* channel, const char16_t* text) {
+  if (!channel) return;
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_notes[channel] = text ? text : u"";
+}
+
 namespace wu_test {
+
+std::u16string PluginNote(const char* channel) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  auto found = g_notes.find(channel);
+  return found == g_notes.end() ? std::u16string() : found->second;
+}
 
 PluginCounts PluginCountsOf(const char* plugin) {
   std::lock_guard<std::mutex> hold(g_lock);
@@ -39,6 +52,7 @@ PluginCounts PluginCountsOf(const char* plugin) {
 void ResetPluginCounts() {
   std::lock_guard<std::mutex> hold(g_lock);
   g_counts.clear();
+  g_notes.clear();
 }
 
 // The platform functions test plug-ins call. The program would not link

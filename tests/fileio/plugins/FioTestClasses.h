@@ -8,7 +8,11 @@
 //       {&CLSID_WuFileIOClassList, &fio_test::MakeClassList},
 //       {&CLSID_Mine, &fio_test::MakeClass<0>}, ...};
 // Each class counts its CheckFile and CheckPath calls under
-// "<plug-in>/<tag>" (kWuFioTestCalls).
+// "<plug-in>/<tag>" (kWuFioTestCalls). Open gives a File that records what
+// it was opened with. The class whose tag a plug-in defines as
+// FIO_TEST_NOTIFY_TAG (before including this header) offers
+// IWuReadFileNotify: NotifyFile notes its path under "<plug-in>/notify"
+// and answers 5, or E_FAIL for a path that holds "nope".
 #pragma once
 
 #include <string>
@@ -16,6 +20,8 @@
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "tests/fileio/kit/WuFioTestPlugin.h"
+#include "tests/fileio/plugins/FioTestIds.h"
+#include "tests/fileio/plugins/FioTestStreams.h"
 
 // One plug-in class of a test plug-in.
 struct FioTestClassInfo {
@@ -50,10 +56,130 @@ inline BSTR Text(DWORD id, const FioTestClassInfo& info) {
   }
 }
 
+// An open test file: its path (the whole text Open got) through
+// GetFileName, the process id and share flag through GetProperty; an
+// audio stream 0 and a video stream 1, whose formats it answers in the
+// version the fifth byte of its head picks (FioTestIds.h).
+class File final : public WuFioTestObject<IWuReadFile> {
+ public:
+  File(IWuReadFileClass* cls, LPCWSTR path, DWORD processId, LONG shareFlag)
+      : WuFioTestObject<IWuReadFile>(IID_IWuReadFile),
+        class_(cls),
+        path_(path ? path : u""),
+        processId_(processId),
+        shareFlag_(shareFlag) {
+    class_->AddRef();
+    // The head, read through the name part of the path.
+    std::u16string name = path_.substr(0, path_.find(u'?'));
+    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      DWORD got = 0;
+      ReadFile(file, head_, sizeof(head_), &got, nullptr);
+      CloseHandle(file);
+    }
+  }
+  HRESULT GetClass(IWuReadFileClass** out) override {
+    class_->AddRef();
+    *out = class_;
+    return S_OK;
+  }
+  HRESULT GetFileText(LPWSTR, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT GetStreamText(LPWSTR, LONG, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT GetFileValue(void*, DWORD, LONG) override { return E_NOTIMPL; }
+  HRESULT GetStreamValue(void*, DWORD, LONG, LONG) override { return E_NOTIMPL; }
+  HRESULT Clone(IWuReadFile**) override { return E_NOTIMPL; }
+  HRESULT GetFileSize(LONGLONG*) override { return E_NOTIMPL; }
+  HRESULT GetFlags(DWORD*) override { return E_NOTIMPL; }
+  HRESULT GetProperty(DWORD id, LONGLONG* value) override {
+    if (id == fio_test::kFileProcessId) *value = processId_;
+    else if (id == fio_test::kFileShareFlag) *value = shareFlag_;
+    else return E_INVALIDARG;
+    return S_OK;
+  }
+  HRESULT SetProperty(DWORD, LONGLONG) override { return E_NOTIMPL; }
+  HRESULT GetFileName(LPWSTR buffer) override {
+    size_t n = path_.size() < 259 ? path_.size() : 259;
+    path_.copy(buffer, n);
+    buffer[n] = 0;
+    return S_OK;
+  }
+  HRESULT GetDuration(LONGLONG*) override { return E_NOTIMPL; }
+  HRESULT GetStreamCount(LONG* count) override {
+    *count = 2;
+    return S_OK;
+  }
+  HRESULT FindStream(DWORD, LONG, LONG*) override { return E_NOTIMPL; }
+  // A version-1 plug-in takes the record for its own form: it writes the
+  // stream type over the size word and the sizes it needs, and fills the
+  // buffers only when asked for version 1.
+  HRESULT GetStreamFormat(_WUFILESTREAMFORMATINFOv2* record, LONG stream,
+                          LONG version) override {
+    if (stream != 0 && stream != 1) return E_INVALIDARG;
+    DWORD type = stream == 0 ? WUFILESTREAMTYPE_AUDIO : WUFILESTREAMTYPE_VIDEO;
+    char mode = static_cast<char>(head_[4]);
+    if (mode != kAnswerV1 && mode != kAnswerV1Pcm16 && mode != kAnswerV1Huge)
+      return AnswerV2(record, type);
+    auto* v1 = reinterpret_cast<_WUFILESTREAMFORMATINFOv1*>(record);
+    v1->streamType = type;
+    bool buffers = version == 1;
+    LengthV1(type, &v1->length);
+    return AnswerV1(type, WaveBytes(), mode == kAnswerV1Huge, buffers ? v1->format : nullptr,
+                    v1->formatBytes, &v1->formatNeeded, buffers ? v1->extension : nullptr,
+                    v1->extensionBytes, &v1->extensionNeeded);
+  }
+  HRESULT GetStreamIdentity(LONG, DWORD*, LONG*) override { return E_NOTIMPL; }
+  HRESULT GetDefaultStream(DWORD, LONG*) override { return E_NOTIMPL; }
+  HRESULT OpenStream(IWuReadStream** out, LONG stream, DWORD, DWORD, void*) override {
+    *out = nullptr;
+    if (stream == 0) *out = static_cast<IWuReadAudioStream*>(new AudioStream(WaveBytes()));
+    else if (stream == 1) *out = static_cast<IWuReadVideoStream*>(new VideoStream());
+    return *out ? S_OK : E_INVALIDARG;
+  }
+  HRESULT GetMetadataTypes(DWORD*) override { return E_NOTIMPL; }
+  HRESULT GetMetaReader(IWuReadMeta**) override { return E_NOTIMPL; }
+  HRESULT Close() override { return S_OK; }
+
+ private:
+  ~File() override { class_->Release(); }
+  // Bytes of the version-1 wave record: 16 when the head asks for them.
+  DWORD WaveBytes() const { return head_[4] == kAnswerV1Pcm16 ? 16 : 18; }
+  IWuReadFileClass* class_;  // the class that opened the file (a reference)
+  std::u16string path_;      // the whole text Open got
+  DWORD processId_;          // the process id Open got
+  LONG shareFlag_;           // the share flag Open got
+  BYTE head_[8] = {};        // the file's first bytes
+};
+
+// The notification interface of a reader class (a tear-off object).
+class Notifier final : public WuFioTestObject<IWuReadFileNotify> {
+ public:
+  Notifier() : WuFioTestObject<IWuReadFileNotify>(IID_IWuReadFileNotify) {}
+  HRESULT NotifyFile(LPCWSTR path) override {
+    std::string channel = std::string(WU_FIO_TEST_PLUGIN_NAME) + "/notify";
+    WuFioTestNote(channel.c_str(), path);
+    std::u16string text(path ? path : u"");
+    return text.find(u"nope") != std::u16string::npos ? E_FAIL : 5;
+  }
+
+ private:
+  ~Notifier() override = default;
+};
+
 class Reader final : public WuFioTestObject<IWuReadFileClass> {
  public:
   explicit Reader(const FioTestClassInfo& info)
       : WuFioTestObject<IWuReadFileClass>(IID_IWuReadFileClass), info_(info) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+#ifdef FIO_TEST_NOTIFY_TAG
+    if (object && IsEqualGUID(iid, IID_IWuReadFileNotify) &&
+        std::string(info_.tag) == FIO_TEST_NOTIFY_TAG) {
+      *object = static_cast<IWuReadFileNotify*>(new Notifier());
+      return S_OK;
+    }
+#endif
+    return WuFioTestObject<IWuReadFileClass>::QueryInterface(iid, object);
+  }
   HRESULT SetIndex(LONG key) override { key_ = key; return S_OK; }
   HRESULT GetKey(LONG* key) override { *key = key_; return S_OK; }
   // The manager is not held: it owns this object.
@@ -86,9 +212,10 @@ class Reader final : public WuFioTestObject<IWuReadFileClass> {
     return info_.check(head, got, dot == path ? u"" : dot);
   }
   HRESULT GetMetadataTypes(DWORD*) override { return E_NOTIMPL; }
-  HRESULT Open(IWuReadFile** out, HANDLE, DWORD, LPCWSTR, LONG) override {
-    *out = nullptr;
-    return E_NOTIMPL;
+  HRESULT Open(IWuReadFile** out, HANDLE, DWORD processId, LPCWSTR path,
+               LONG shareFlag) override {
+    *out = new File(this, path, processId, shareFlag);
+    return S_OK;
   }
   HRESULT GetProperty(DWORD, LONGLONG*) override { return E_NOTIMPL; }
   HRESULT SetProperty(DWORD, LONGLONG) override { return E_NOTIMPL; }

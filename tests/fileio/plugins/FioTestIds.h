@@ -11,6 +11,28 @@ constexpr GUID TestId(DWORD first, BYTE last) {
   return {first, last, 0x4000, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, last}};
 }
 
+// Property ids of the files the test readers open: what Open was given.
+constexpr DWORD kFileProcessId = 1;
+constexpr DWORD kFileShareFlag = 2;
+
+// What the test files answer of their streams: stream 0 audio, stream 1
+// video. The fifth byte of a file's head picks how GetStreamFormat answers
+// (kAnswer*); the streams answer version 2 through their current
+// interfaces and version 1 through the old ones.
+constexpr char kAnswerV2 = '2';        // version 2 (any other byte too)
+constexpr char kAnswerV1 = '1';        // version 1, an 18-byte wave record
+constexpr char kAnswerV1Pcm16 = 'p';   // version 1, a 16-byte PCM record
+constexpr char kAnswerV1Huge = 'g';    // version 1, claiming 1 GiB of format
+constexpr DWORD kStreamRate = 44100;   // audio: frames per second
+constexpr WORD kStreamChannels = 2;    // audio: 16-bit PCM
+constexpr LONGLONG kAudioLength = 88200;
+constexpr LONG kVideoWidth = 320;      // video: 24-bit RGB
+constexpr LONG kVideoHeight = 240;
+constexpr double kVideoRate = 25.0;
+constexpr LONGLONG kVideoLength = 250;
+constexpr DWORD kV1Values[2] = {7, 9};  // the two values of a version-1 answer
+constexpr BYTE kAudioExtensionByte = 0xA5;  // every byte of the audio extension
+
 // ---- fio_test_basic ----
 // "TST": a reader of "*.tst" and "*.ts2"; accepts heads "TST1", answers
 // 0x8004E086 for "BUSY", refuses the rest.
@@ -81,6 +103,10 @@ constexpr CLSID ManyReader(int i) { return TestId(0xD1000000, static_cast<BYTE>(
 // ---- fio_test_preload: one reader that needs libfio_test_dep ----
 constexpr CLSID kPreload = TestId(0xA0000000, 1);
 constexpr CLSID kPreloadReader = TestId(0xA1000000, 1);
+
+// ---- fio_test_generic: the generic reader class ("*.gen"), accepting
+// every file ----
+constexpr CLSID kGeneric = TestId(0xA3000000, 1);
 
 // ---- fio_test_nolist: a library whose class list cannot be made ----
 constexpr CLSID kNoList = TestId(0xA2000000, 1);

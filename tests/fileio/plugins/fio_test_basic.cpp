@@ -1,6 +1,8 @@
 // fio_test_basic: three classes. "TST" (its extension list is written
 // loosely, to be normalised), "TSX" (reader and renderer) and a WAV reader
-// whose reader class id is the first row of the type table.
+// whose reader class id is the first row of the type table. "TST" offers
+// the notification interface.
+#define FIO_TEST_NOTIFY_TAG "TST"
 #include "tests/fileio/plugins/FioTestClasses.h"
 #include "tests/fileio/plugins/FioTestIds.h"
 

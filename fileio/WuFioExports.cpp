@@ -1,0 +1,119 @@
+// The library path of a renderer class, handle copies between processes
+// and monikers.
+#include "fileio/WuFioExports.h"
+
+#include "fileio/CWuFileIOManager.h"
+#include "foundation/WuErrorHandler.h"
+#include "foundation/WuString.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/process.h"
+
+HRESULT WuFio_GetPluginPath(IWuRenderFileClass* cls, LPWSTR out, DWORD size) {
+  if (!cls || !out || size == 0) return E_INVALIDARG;
+  out[0] = 0;
+  GUID id = {};
+  if (FAILED(cls->GetClassId(&id)) || IsEqualGUID(id, GUID{})) return WUFIO_E_ABSENT;
+  return CWuFileIOManager::FindRendererLibrary(id, out, size);
+}
+
+namespace {
+
+// The copy of `source` (a handle of this process) for this process; the
+// converted Win32 error on failure.
+HRESULT CopyWithin(HANDLE source, HANDLE* out) {
+  HANDLE copy = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), source, GetCurrentProcess(), &copy, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS))
+    return WuErrorHandler_TranslateWin32Error(GetLastError());
+  *out = copy;
+  return S_OK;
+}
+
+// Opens the other process with all access as a check that it runs and may
+// be reached; a process other than this one is refused: handles are only
+// ever copied within this process here.
+HRESULT ReachProcess(DWORD processId, bool* self) {
+  HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+  if (!process) return WuErrorHandler_TranslateWin32Error(GetLastError());
+  CloseHandle(process);
+  *self = processId == GetCurrentProcessId();
+  return *self ? S_OK : WuErrorHandler_TranslateWin32Error(ERROR_ACCESS_DENIED);
+}
+
+}  // namespace
+
+HRESULT DuplicateHandleFromProcessId(DWORD handle, DWORD processId, HANDLE* out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  bool self = false;
+  HRESULT hr = ReachProcess(processId, &self);
+  if (FAILED(hr)) return hr;
+  return CopyWithin(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)), out);
+}
+
+HRESULT DuplicateHandleToProcessId(HANDLE handle, DWORD processId, HANDLE* out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  bool self = false;
+  HRESULT hr = ReachProcess(processId, &self);
+  if (FAILED(hr)) return hr;
+  return CopyWithin(handle, out);
+}
+
+namespace {
+
+// Appends `text` at `*at` within `size` characters of `out` (one kept for
+// the terminator); true when all of it fitted.
+bool Append(LPWSTR out, DWORD size, DWORD* at, LPCWSTR text) {
+  for (; *text; ++text) {
+    if (*at + 1 >= size) return false;
+    out[(*at)++] = *text;
+  }
+  return true;
+}
+
+// Copies `count` characters of `text` into `out` (`size` characters),
+// terminated; true when all fitted.
+bool CopyPart(LPWSTR out, DWORD size, LPCWSTR text, size_t count) {
+  size_t n = count < size ? count : size - 1;
+  for (size_t i = 0; i < n; ++i) out[i] = text[i];
+  out[n] = 0;
+  return n == count;
+}
+
+}  // namespace
+
+HRESULT WuFio_BuildMoniker(LPWSTR out, DWORD size, LPCWSTR name, LPCWSTR part1, LPCWSTR part2) {
+  if (!out) return E_POINTER;
+  if (static_cast<LONG>(size) <= 0) return E_INVALIDARG;
+  DWORD at = 0;
+  bool whole = Append(out, size, &at, name ? name : u"");
+  if (part1) {
+    whole = Append(out, size, &at, u"?") && whole;
+    whole = Append(out, size, &at, part1) && whole;
+    if (part2) {
+      whole = Append(out, size, &at, u"&") && whole;
+      whole = Append(out, size, &at, part2) && whole;
+    }
+  }
+  out[at] = 0;
+  return whole ? S_OK : WUFIO_E_BUFFER_TOO_SMALL;
+}
+
+HRESULT WuFio_ParseMoniker(LPCWSTR moniker, LPWSTR nameOut, DWORD nameSize, LPWSTR restOut,
+                           DWORD restSize) {
+  if (!moniker || !nameOut || !restOut) return E_INVALIDARG;
+  if (static_cast<LONG>(nameSize) <= 0 || static_cast<LONG>(restSize) <= 0) return E_INVALIDARG;
+  const WCHAR* mark = moniker;
+  while (*mark && *mark != u'?') ++mark;
+  bool whole = CopyPart(nameOut, nameSize, moniker, static_cast<size_t>(mark - moniker));
+  if (!*mark) {
+    restOut[0] = 0;
+    return whole ? S_FALSE : WUFIO_E_BUFFER_TOO_SMALL;
+  }
+  const WCHAR* rest = mark + 1;
+  size_t length = 0;
+  while (rest[length]) ++length;
+  whole = CopyPart(restOut, restSize, rest, length) && whole;
+  return whole ? S_OK : WUFIO_E_BUFFER_TOO_SMALL;
+}
