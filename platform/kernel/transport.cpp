@@ -15,7 +15,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "platform/kernel/error.h"
@@ -147,6 +150,46 @@ void CloseFd(int fd) {
   if (fd >= 0) close(fd);
 }
 
+// The connections this process serves, over all its listeners. Process
+// exit waits for them; the record is never destroyed, as detached serving
+// threads may still use it while the process ends.
+struct Serving {
+  std::mutex lock;
+  std::condition_variable idle;  // signalled whenever a connection ends
+  int count = 0;                 // connections accepted and not yet closed
+};
+
+// True on a thread while it serves a connection (its own is not waited for).
+thread_local bool t_serving = false;
+
+Serving& ServingConnections() {
+  static Serving* serving = [] {
+    auto* made = new Serving;
+    // Registered once the first listener exists: atexit handlers run in
+    // the reverse order of their registration, so this wait comes before
+    // the destruction of the objects made earlier, the listeners' included.
+    // ExitProcess waits on its own (it skips these handlers).
+    std::atexit([] { WaitForTransportConnections(kTransportExitWaitMs); });
+    return made;
+  }();
+  return *serving;
+}
+
+void BeginServing() {
+  Serving& s = ServingConnections();
+  std::lock_guard<std::mutex> guard(s.lock);
+  ++s.count;
+}
+
+void EndServing() {
+  Serving& s = ServingConnections();
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    --s.count;
+  }
+  s.idle.notify_all();
+}
+
 }  // namespace
 
 struct TransportListener::State {
@@ -205,13 +248,18 @@ struct TransportListener::State {
         continue;
       }
       ++running;
+      BeginServing();
       try {
         std::thread([self, fd] {
+          t_serving = true;
           self->Serve(fd);
+          t_serving = false;
           --self->running;
+          EndServing();
         }).detach();
       } catch (...) {
         --running;
+        EndServing();
         close(fd);
       }
     }
@@ -219,6 +267,14 @@ struct TransportListener::State {
 };
 
 std::string TransportEndpointPath(const std::string& name) { return RuntimeDir() + "/" + name; }
+
+bool WaitForTransportConnections(DWORD timeout_ms) {
+  Serving& s = ServingConnections();
+  const int own = t_serving ? 1 : 0;
+  std::unique_lock<std::mutex> guard(s.lock);
+  return s.idle.wait_for(guard, std::chrono::milliseconds(timeout_ms),
+                         [&] { return s.count <= own; });
+}
 
 std::vector<std::string> ListTransportEndpoints(const std::string& prefix) {
   std::vector<std::string> names;
@@ -308,6 +364,7 @@ TransportListener::TransportListener(std::shared_ptr<State> state) : state_(std:
 
 std::unique_ptr<TransportListener> TransportListener::Start(const std::string& name,
                                                             Handler handler) {
+  ServingConnections();  // before the listener, for the order of exit
   auto state = std::make_shared<State>();
   state->folder = RuntimeDir();
   state->path = TransportEndpointPath(name);
@@ -370,6 +427,10 @@ TransportListener::~TransportListener() {
   ssize_t written = write(state_->wake_fd, &one, sizeof one);
   (void)written;
   if (state_->acceptor.joinable()) state_->acceptor.join();
+  // Connections still in the backlog will never be served: refuse them
+  // now rather than when the last running handler lets the state go.
+  CloseFd(state_->listen_fd);
+  state_->listen_fd = -1;
   RemoveStale(state_->path, state_->bound);
   // A process that showed a window leaves no trace: the runtime folder goes
   // when nothing else is in it (rmdir refuses a folder that is not empty).
