@@ -188,6 +188,29 @@ TEST(TransportTest, WaitForServedConnectionsIsBoundedAndSeesTheAnswerOut) {
   EXPECT_EQ(answer, "done");
 }
 
+TEST(TransportTest, CallersMeanwhileDoNotTakeAStartingListenerForADeadOne) {
+  // A caller that reaches the endpoint's file while its listener starts
+  // must not find it bound but refusing (what a dead process leaves) and
+  // remove it: every listener started stays reachable.
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> callers;
+  for (int i = 0; i < 4; ++i) {
+    callers.emplace_back([&] {
+      std::string answer;
+      while (!stop.load()) CallTransportEndpoint("t-start-1", "", &answer, 1000);
+    });
+  }
+  const std::string path = platform::TransportEndpointPath("t-start-1");
+  int lost = 0;
+  for (int round = 0; round < 300; ++round) {
+    auto listener = TransportListener::Start("t-start-1", [](const std::string&) { return std::string("up"); });
+    if (!listener || !Exists(path)) ++lost;
+  }
+  stop = true;
+  for (std::thread& caller : callers) caller.join();
+  EXPECT_EQ(lost, 0);
+}
+
 TEST(TransportTest, ForeignFramesAreDroppedUnread) {
   std::atomic<int> calls{0};
   auto listener = TransportListener::Start("t-frames-1", [&](const std::string&) {

@@ -259,7 +259,7 @@ TEST_F(ForeignWindowsTest, AnswerArrivesThoughTheProcessEndsRightAfterIt) {
       Child child("WuBriefClass", "1", record, c.mode);
       ASSERT_TRUE(child.started());
       HWND brief = WaitForClass(u"WuBriefClass");
-      ASSERT_TRUE(brief);
+      ASSERT_TRUE(brief) << c.mode << " round " << round << " child " << child.Wait(0);
       EXPECT_EQ(SendCopyData(brief, 28, "x"), 1) << c.mode << " round " << round;
       ASSERT_EQ(child.Wait(10000), 0u) << c.mode << " round " << round;
       // A socket left open is a dead process's: the next enumeration
