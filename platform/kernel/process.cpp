@@ -31,6 +31,7 @@
 #include "platform/kernel/posix_io.h"
 #include "platform/kernel/signals.h"
 #include "platform/kernel/threads.h"
+#include "platform/kernel/transport.h"
 
 extern char** environ;
 
@@ -823,6 +824,9 @@ DWORD GetProcessId(HANDLE process) {
 }
 
 void ExitProcess(UINT exit_code) {
+  // Answers this process's handlers gave over the local transport reach
+  // their callers first (a bounded wait).
+  platform::WaitForTransportConnections(platform::kTransportExitWaitMs);
   std::fflush(nullptr);
   _exit(static_cast<int>(exit_code & 0xFF));
 }

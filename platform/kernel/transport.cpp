@@ -15,7 +15,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "platform/kernel/error.h"
@@ -147,6 +150,46 @@ void CloseFd(int fd) {
   if (fd >= 0) close(fd);
 }
 
+// The connections this process serves, over all its listeners. Process
+// exit waits for them; the record is never destroyed, as detached serving
+// threads may still use it while the process ends.
+struct Serving {
+  std::mutex lock;
+  std::condition_variable idle;  // signalled whenever a connection ends
+  int count = 0;                 // connections accepted and not yet closed
+};
+
+// True on a thread while it serves a connection (its own is not waited for).
+thread_local bool t_serving = false;
+
+Serving& ServingConnections() {
+  static Serving* serving = [] {
+    auto* made = new Serving;
+    // Registered once the first listener exists: atexit handlers run in
+    // the reverse order of their registration, so this wait comes before
+    // the destruction of the objects made earlier, the listeners' included.
+    // ExitProcess waits on its own (it skips these handlers).
+    std::atexit([] { WaitForTransportConnections(kTransportExitWaitMs); });
+    return made;
+  }();
+  return *serving;
+}
+
+void BeginServing() {
+  Serving& s = ServingConnections();
+  std::lock_guard<std::mutex> guard(s.lock);
+  ++s.count;
+}
+
+void EndServing() {
+  Serving& s = ServingConnections();
+  {
+    std::lock_guard<std::mutex> guard(s.lock);
+    --s.count;
+  }
+  s.idle.notify_all();
+}
+
 }  // namespace
 
 struct TransportListener::State {
@@ -205,13 +248,18 @@ struct TransportListener::State {
         continue;
       }
       ++running;
+      BeginServing();
       try {
         std::thread([self, fd] {
+          t_serving = true;
           self->Serve(fd);
+          t_serving = false;
           --self->running;
+          EndServing();
         }).detach();
       } catch (...) {
         --running;
+        EndServing();
         close(fd);
       }
     }
@@ -219,6 +267,14 @@ struct TransportListener::State {
 };
 
 std::string TransportEndpointPath(const std::string& name) { return RuntimeDir() + "/" + name; }
+
+bool WaitForTransportConnections(DWORD timeout_ms) {
+  Serving& s = ServingConnections();
+  const int own = t_serving ? 1 : 0;
+  std::unique_lock<std::mutex> guard(s.lock);
+  return s.idle.wait_for(guard, std::chrono::milliseconds(timeout_ms),
+                         [&] { return s.count <= own; });
+}
 
 std::vector<std::string> ListTransportEndpoints(const std::string& prefix) {
   std::vector<std::string> names;
@@ -308,6 +364,7 @@ TransportListener::TransportListener(std::shared_ptr<State> state) : state_(std:
 
 std::unique_ptr<TransportListener> TransportListener::Start(const std::string& name,
                                                             Handler handler) {
+  ServingConnections();  // before the listener, for the order of exit
   auto state = std::make_shared<State>();
   state->folder = RuntimeDir();
   state->path = TransportEndpointPath(name);
@@ -323,10 +380,27 @@ std::unique_ptr<TransportListener> TransportListener::Start(const std::string& n
     SetLastErrorFromErrno();
     return nullptr;
   }
-  // A socket file of this name is a dead process's (names carry the
-  // process id): replace it. Anything else there is left alone.
+  // The socket is bound under a passing name in the folder and moved into
+  // place once it listens: a caller that found the endpoint's file bound
+  // but not yet listening would take it for a dead process's and remove
+  // it, leaving the listener unreachable. Only when the passing name does
+  // not fit a socket path is the endpoint bound where it stays.
+  static std::atomic<unsigned> serial{0};
+  const std::string passing = state->folder + "/.bind-" + std::to_string(getpid()) + "-" +
+                              std::to_string(serial++);
+  sockaddr_un passing_address;
+  const bool staged = MakeAddress(passing, &passing_address);
+  const std::string& first = staged ? passing : state->path;
+  // A socket file of the endpoint's name is a dead process's (names carry
+  // the process id): it is replaced. Anything else there is left alone.
   struct stat old;
-  if (lstat(state->path.c_str(), &old) == 0 && S_ISSOCK(old.st_mode)) unlink(state->path.c_str());
+  if (lstat(state->path.c_str(), &old) == 0) {
+    if (!S_ISSOCK(old.st_mode)) {
+      SetLastErrorFromErrno(EADDRINUSE);
+      return nullptr;
+    }
+    if (!staged) unlink(state->path.c_str());
+  }
   // The folder (0700) keeps other users out; the socket is the user's alone
   // too. Another process that stops listening removes the folder when it is
   // empty, so it may go between its creation and the bind: make it again.
@@ -337,21 +411,20 @@ std::unique_ptr<TransportListener> TransportListener::Start(const std::string& n
       if (errno == 0) errno = ENOENT;
       continue;
     }
-    bound = bind(state->listen_fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    if (staged) unlink(passing.c_str());  // left by a killed process of our id
+    bound = bind(state->listen_fd,
+                 reinterpret_cast<sockaddr*>(staged ? &passing_address : &address),
+                 sizeof address);
     if (bound != 0 && errno != ENOENT) break;
   }
-  if (bound != 0 || lstat(state->path.c_str(), &state->bound) != 0) {
+  if (bound != 0 || lstat(first.c_str(), &state->bound) != 0) {
     SetLastErrorFromErrno();
     return nullptr;
   }
-  if (chmod(state->path.c_str(), 0600) != 0) {
+  if (chmod(first.c_str(), 0600) != 0 || listen(state->listen_fd, kBacklog) != 0 ||
+      (staged && rename(passing.c_str(), state->path.c_str()) != 0)) {
     SetLastErrorFromErrno();
-    RemoveStale(state->path, state->bound);
-    return nullptr;
-  }
-  if (listen(state->listen_fd, kBacklog) != 0) {
-    SetLastErrorFromErrno();
-    RemoveStale(state->path, state->bound);
+    RemoveStale(first, state->bound);
     return nullptr;
   }
   try {
@@ -370,7 +443,14 @@ TransportListener::~TransportListener() {
   ssize_t written = write(state_->wake_fd, &one, sizeof one);
   (void)written;
   if (state_->acceptor.joinable()) state_->acceptor.join();
+  // The file goes first: a caller that reached a closed socket through it
+  // would take the endpoint for a dead process's and remove the file,
+  // perhaps by then a new listener's of the same name. Then connections
+  // still in the backlog, never to be served, are refused at once rather
+  // than when the last running handler lets the state go.
   RemoveStale(state_->path, state_->bound);
+  CloseFd(state_->listen_fd);
+  state_->listen_fd = -1;
   // A process that showed a window leaves no trace: the runtime folder goes
   // when nothing else is in it (rmdir refuses a folder that is not empty).
   rmdir(state_->folder.c_str());

@@ -15,6 +15,13 @@
 //   8  .  the payload
 // A frame with another magic or a larger size ends the connection unread.
 //
+// A process does not end under the answers it serves: its exit (a return
+// from main, exit, ExitProcess) first waits, at most kTransportExitWaitMs,
+// for the connections it is serving, so that an answer its handler gave
+// just before the end reaches the caller. A handler that never returns (one
+// that waits for the very thread that ends the process) holds the end back
+// no longer than that.
+//
 // A socket file whose process is gone stays behind (nobody removes it when
 // a process is killed): a caller that finds nobody listening there removes
 // it and reports the endpoint gone.
@@ -32,6 +39,7 @@ namespace platform {
 constexpr DWORD kTransportMagic = 0x46545557;            // "WUTF"
 constexpr size_t kTransportFrameHeader = 8;              // magic and size
 constexpr size_t kMaxTransportPayload = 1024 * 1024;     // larger frames are refused
+constexpr DWORD kTransportExitWaitMs = 2000;             // process exit waits for answers
 
 // What a call came to.
 enum class TransportResult {
@@ -53,6 +61,13 @@ std::vector<std::string> ListTransportEndpoints(const std::string& prefix);
 TransportResult CallTransportEndpoint(const std::string& name, const std::string& request,
                                       std::string* answer, DWORD timeout_ms);
 
+// Waits at most `timeout_ms` milliseconds until this process serves no
+// connection of any listener (a connection the calling thread serves
+// itself not counted): each has received its request, run its handler and
+// sent the answer, or given up. True when none is left. Process exit calls
+// it with kTransportExitWaitMs.
+bool WaitForTransportConnections(DWORD timeout_ms);
+
 // A listening endpoint. The handler runs on a thread of its own for each
 // connection (several may run at once) and returns the answer's payload.
 class TransportListener {
@@ -65,9 +80,12 @@ class TransportListener {
   // cannot (a name too long for a socket path: ERROR_FILENAME_EXCED_RANGE).
   static std::unique_ptr<TransportListener> Start(const std::string& name, Handler handler);
 
-  // Stops accepting and removes the socket file, and the runtime folder
-  // when nothing else is left in it. Handlers still running finish on their
-  // own threads; their answers go to callers that still wait.
+  // Stops accepting (callers still in the backlog are refused) and removes
+  // the socket file, and the runtime folder when nothing else is left in
+  // it. It does not wait for handlers still running (they may need a lock
+  // that its caller holds): they finish on their own threads, and their
+  // answers go to callers that still wait, the process's exit waiting for
+  // them as it does for any connection it serves.
   ~TransportListener();
 
   TransportListener(const TransportListener&) = delete;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/handles.h"
@@ -141,6 +142,73 @@ TEST(TransportTest, CallerGivesUpOnASlowHandler) {
   listener.reset();
   for (int i = 0; i < 500 && finished.load() < 2; ++i) usleep(10000);
   EXPECT_EQ(finished.load(), 2);
+}
+
+TEST(TransportTest, WaitForServedConnectionsIsBoundedAndSeesTheAnswerOut) {
+  // What process exit relies on: the wait covers a connection whose
+  // handler still runs, with the endpoint already gone, until its answer is
+  // out; it gives up after its time; a handler's own connection is not
+  // waited for.
+  std::mutex lock;
+  std::condition_variable cv;
+  bool entered = false, release = false;
+  std::atomic<int> own_wait{-1};
+  auto listener = TransportListener::Start("t-drain-1", [&](const std::string& request) {
+    if (request == "self") {
+      own_wait = platform::WaitForTransportConnections(0) ? 1 : 0;
+      return std::string("self");
+    }
+    std::unique_lock<std::mutex> guard(lock);
+    entered = true;
+    cv.notify_all();
+    cv.wait(guard, [&] { return release; });
+    return std::string("done");
+  });
+  ASSERT_TRUE(listener);
+  std::string answer;
+  EXPECT_EQ(CallTransportEndpoint("t-drain-1", "self", &answer, 5000), TransportResult::kAnswered);
+  EXPECT_EQ(own_wait.load(), 1);
+
+  TransportResult result = TransportResult::kFailed;
+  std::thread caller([&] { result = CallTransportEndpoint("t-drain-1", "wait", &answer, 5000); });
+  {
+    std::unique_lock<std::mutex> guard(lock);
+    cv.wait(guard, [&] { return entered; });
+  }
+  EXPECT_FALSE(platform::WaitForTransportConnections(50));
+  listener.reset();
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    release = true;
+  }
+  cv.notify_all();
+  EXPECT_TRUE(platform::WaitForTransportConnections(5000));
+  caller.join();
+  EXPECT_EQ(result, TransportResult::kAnswered);
+  EXPECT_EQ(answer, "done");
+}
+
+TEST(TransportTest, CallersMeanwhileDoNotTakeAStartingListenerForADeadOne) {
+  // A caller that reaches the endpoint's file while its listener starts
+  // must not find it bound but refusing (what a dead process leaves) and
+  // remove it: every listener started stays reachable.
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> callers;
+  for (int i = 0; i < 4; ++i) {
+    callers.emplace_back([&] {
+      std::string answer;
+      while (!stop.load()) CallTransportEndpoint("t-start-1", "", &answer, 1000);
+    });
+  }
+  const std::string path = platform::TransportEndpointPath("t-start-1");
+  int lost = 0;
+  for (int round = 0; round < 300; ++round) {
+    auto listener = TransportListener::Start("t-start-1", [](const std::string&) { return std::string("up"); });
+    if (!listener || !Exists(path)) ++lost;
+  }
+  stop = true;
+  for (std::thread& caller : callers) caller.join();
+  EXPECT_EQ(lost, 0);
 }
 
 TEST(TransportTest, ForeignFramesAreDroppedUnread) {

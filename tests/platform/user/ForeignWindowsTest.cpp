@@ -39,6 +39,14 @@ class Child {
   ~Child() { End(); }
   bool started() const { return started_; }
   DWORD pid() const { return pi_.dwProcessId; }
+  // The exit code once the child has ended by itself within `ms`
+  // milliseconds; STILL_ACTIVE when it has not.
+  DWORD Wait(DWORD ms) {
+    DWORD code = STILL_ACTIVE;
+    if (started_ && WaitForSingleObject(pi_.hProcess, ms) == WAIT_OBJECT_0)
+      GetExitCodeProcess(pi_.hProcess, &code);
+    return code;
+  }
   void End() {
     if (!started_) return;
     TerminateProcess(pi_.hProcess, 1);
@@ -229,6 +237,51 @@ TEST_F(ForeignWindowsTest, NoAnswerInTimeReadsAsZero) {
   EXPECT_EQ(platform::kForeignWindowTimeoutMs, 5000u);
   EXPECT_EQ(SendCopyData(hung, 28, "x"), 0);
   platform::SetForeignWindowTimeout(previous);
+  EXPECT_FALSE(Exists(record));
+}
+
+TEST_F(ForeignWindowsTest, AnswerArrivesThoughTheProcessEndsRightAfterIt) {
+  // The child answers and ends at once: its answer still reaches the
+  // sender, every time. The race is narrow, hence the rounds; the child
+  // that keeps its window open ends soonest after its answer.
+  struct Case {
+    const char* mode;
+    bool closes_window;  // its endpoint goes with its last window
+  };
+  const Case cases[] = {
+      {"return", true},      // closes its windows, returns from main
+      {"exit", true},        // closes its windows, ExitProcess
+      {"exit-open", false},  // ExitProcess with its windows open
+  };
+  std::string record = dir_ + "/record";
+  for (const Case& c : cases) {
+    for (int round = 0; round < 50; ++round) {
+      Child child("WuBriefClass", "1", record, c.mode);
+      ASSERT_TRUE(child.started());
+      HWND brief = WaitForClass(u"WuBriefClass");
+      ASSERT_TRUE(brief) << c.mode << " round " << round << " child " << child.Wait(0);
+      EXPECT_EQ(SendCopyData(brief, 28, "x"), 1) << c.mode << " round " << round;
+      ASSERT_EQ(child.Wait(10000), 0u) << c.mode << " round " << round;
+      // A socket left open is a dead process's: the next enumeration
+      // removes it.
+      EXPECT_EQ(Exists(Endpoint(child.pid())), !c.closes_window) << c.mode;
+    }
+  }
+  for (HWND h : AllTopLevels()) EXPECT_NE(ClassOf(h), u"WuBriefClass");
+  EXPECT_TRUE(platform::ListTransportEndpoints("windows-").empty());
+}
+
+TEST_F(ForeignWindowsTest, ProcessEndsThoughARequestWaitsOnItsWindowThread) {
+  // The child ends through ExitProcess while a WM_COPYDATA waits for its
+  // window thread, which will never answer: waiting for the request's
+  // answer is bounded, so the child still ends (and the sender reads 0).
+  std::string record = dir_ + "/record";
+  Child child("WuStuckClass", "1", record, "stuck");
+  ASSERT_TRUE(child.started());
+  HWND stuck = WaitForClass(u"WuStuckClass");
+  ASSERT_TRUE(stuck);
+  EXPECT_EQ(SendCopyData(stuck, 28, "x"), 0);
+  EXPECT_EQ(child.Wait(10000), 0u);
   EXPECT_FALSE(Exists(record));
 }
 
