@@ -78,7 +78,11 @@ class CWuBlanket : public I, public CWuBlanketCore {
   CWuBlanket(REFIID iid, IUnknown* parent, IUnknown* data)
       : CWuBlanketCore(iid, parent, data), iid_(iid) {}
 
-  void Register(I* object) { holder_.Register(object); }
+  // Registers the plug-in pointer; false when the table refused it.
+  bool Register(I* object) {
+    holder_.Register(object);
+    return holder_.Cookie() != 0;
+  }
 
   HRESULT QueryInterface(REFIID iid, void** out) override {
     if (!out) return E_POINTER;
@@ -299,7 +303,11 @@ template <class B, class I>
 HRESULT Wrap(void** object, IUnknown* parent, IUnknown* data) {
   I* raw = static_cast<I*>(*object);
   B* blanket = new B(parent, data);
-  if (blanket) blanket->Register(raw);
+  // A blanket the table refused could reach nothing: it is not handed out.
+  if (blanket && !blanket->Register(raw)) {
+    blanket->Release();
+    blanket = nullptr;
+  }
   *object = blanket ? static_cast<I*>(blanket) : nullptr;
   raw->Release();  // the table keeps its own reference
   return blanket ? S_OK : E_OUTOFMEMORY;

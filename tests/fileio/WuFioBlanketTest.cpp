@@ -182,6 +182,27 @@ TEST(WuFioWrapInBlanketTest, OtherIdsStayUnwrappedAndFailuresReleaseThePointer) 
   EXPECT_EQ(fake.refs, 1);  // the caller's reference went back
 }
 
+// Without memory for its map a blanket still serves every thread, each
+// call fetching from the table and giving the reference back at once.
+TEST(WuFioWrapInBlanketTest, ABlanketWithoutItsMapStillServesOtherThreads) {
+  FakeIWuReadFile fake;
+  platform::FailAllocationsAfter(1, 1);  // the blanket is made, its map is not
+  IWuReadFile* blanket = WrapFake(IID_IWuReadFile, &fake);
+  platform::FailNextAllocations(0);
+  ASSERT_NE(blanket, nullptr);
+  size_t gets = platform::GlobalInterfaceTableGetCount();
+  OnThread([&] {
+    LONG count = 0;
+    EXPECT_EQ(blanket->GetStreamCount(&count), S_OK);
+    EXPECT_EQ(blanket->GetStreamCount(&count), S_OK);
+  });
+  EXPECT_EQ(platform::GlobalInterfaceTableGetCount(), gets + 2);
+  EXPECT_EQ(fake.calls[15], 2);
+  EXPECT_EQ(fake.refs, 2);  // the test's and the table's
+  blanket->Release();
+  EXPECT_EQ(fake.refs, 1);
+}
+
 TEST(BlanketTest, QueryInterfaceForItsOwnIdGivesTheSameBlanket) {
   FakeIWuReadFile fake;
   IWuReadFile* blanket = WrapFake(IID_IWuReadFile, &fake);
