@@ -507,6 +507,47 @@ BOOL FreeLibrary(HMODULE module) {
   return TRUE;
 }
 
+namespace platform {
+namespace {
+
+// The bare name of a decorated one, "_Name@N" (N decimal digits) -> "Name";
+// empty for any other name.
+std::string UndecoratedName(const char* name) {
+  std::string s(name);
+  size_t at = s.rfind('@');
+  if (s.size() < 4 || s[0] != '_' || at == std::string::npos || at < 2 || at + 1 == s.size())
+    return {};
+  for (size_t i = at + 1; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return {};
+  }
+  return s.substr(1, at - 1);
+}
+
+// The symbol `name` of the module entry `e` (the table's lock held).
+void* ResolveLocked(ModuleTable& t, Entry* e, const char* name) {
+  switch (e->module->kind()) {
+    case Module::Kind::kMain: {
+      auto it = t.main_exports.find(name);
+      return it != t.main_exports.end() ? it->second : dlsym(RTLD_DEFAULT, name);
+    }
+    case Module::Kind::kSystem:
+      return e->resolve(name);
+    case Module::Kind::kShared:
+      return dlsym(e->dl, name);
+    case Module::Kind::kExports: {
+      auto it = e->exports.find(name);
+      return it != e->exports.end() ? it->second : nullptr;
+    }
+    case Module::Kind::kDataFile:
+    case Module::Kind::kResources:
+      break;
+  }
+  return nullptr;
+}
+
+}  // namespace
+}  // namespace platform
+
 FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
   if (reinterpret_cast<uintptr_t>(name) < 0x10000) {  // null or an ordinal
     SetLastError(ERROR_PROC_NOT_FOUND);
@@ -521,26 +562,12 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR name) {
       SetLastError(ERROR_MOD_NOT_FOUND);
       return nullptr;
     }
-    switch (e->module->kind()) {
-      case platform::Module::Kind::kMain: {
-        auto it = t.main_exports.find(name);
-        found = it != t.main_exports.end() ? it->second : dlsym(RTLD_DEFAULT, name);
-        break;
-      }
-      case platform::Module::Kind::kSystem:
-        found = e->resolve(name);
-        break;
-      case platform::Module::Kind::kShared:
-        found = dlsym(e->dl, name);
-        break;
-      case platform::Module::Kind::kExports: {
-        auto it = e->exports.find(name);
-        found = it != e->exports.end() ? it->second : nullptr;
-        break;
-      }
-      case platform::Module::Kind::kDataFile:
-      case platform::Module::Kind::kResources:
-        break;
+    found = platform::ResolveLocked(t, e, name);
+    // ELF symbol names carry no stdcall decoration: a decorated name that
+    // is absent as it stands is looked up by its bare name.
+    if (!found) {
+      std::string bare = platform::UndecoratedName(name);
+      if (!bare.empty()) found = platform::ResolveLocked(t, e, bare.c_str());
     }
   }
   if (!found) {

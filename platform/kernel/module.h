@@ -172,7 +172,9 @@ HMODULE LoadLibraryExW(LPCWSTR name, HANDLE reserved, DWORD flags);
 BOOL FreeLibrary(HMODULE module);
 
 // An exported function by name (NULL module: the main program). Ordinals
-// are not supported. NULL with ERROR_MOD_NOT_FOUND for a bad module and
+// are not supported. A stdcall-decorated name "_Name@N" that is not
+// exported as it stands is looked up as "Name" (ELF names carry no
+// decoration). NULL with ERROR_MOD_NOT_FOUND for a bad module and
 // ERROR_PROC_NOT_FOUND for a missing name.
 FARPROC GetProcAddress(HMODULE module, LPCSTR name);
 

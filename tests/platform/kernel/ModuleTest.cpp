@@ -297,4 +297,58 @@ TEST_F(ModuleTest, ABareNameMatchesEitherModuleExtension) {
   EXPECT_TRUE(FreeLibrary(plain));
 }
 
+int Nine() { return 9; }
+
+// ELF names carry no stdcall decoration: "_Name@N" absent as it stands is
+// found by its bare name, in every kind of module, while a decorated
+// export is still found first and other forms are never stripped.
+TEST_F(ModuleTest, ADecoratedNameFallsBackToItsBareName) {
+  const platform::ExportEntry kTable[] = {
+      {"ErrorReport_StartMonitoringProcess", reinterpret_cast<void*>(&Seven)},
+      {"_Both@4", reinterpret_cast<void*>(&Nine)},
+      {"Both", reinterpret_cast<void*>(&Seven)},
+      {"Plain", reinterpret_cast<void*>(&Seven)},
+  };
+  HMODULE m = platform::CreateExportModule(u"ErrorReport.so", kTable, 4);
+  ASSERT_NE(m, nullptr);
+  // The optional error reporter is found among the loaded modules by the
+  // bare module name.
+  EXPECT_EQ(GetModuleHandleW(u"ErrorReport"), m);
+  const struct {
+    const char* asked;
+    int (*expected)();
+  } cases[] = {
+      {"_ErrorReport_StartMonitoringProcess@4", &Seven},
+      {"ErrorReport_StartMonitoringProcess", &Seven},
+      {"_Both@4", &Nine},         // the decorated export wins
+      {"_Plain@12", &Seven},
+      {"_Plain@", nullptr},       // no digits
+      {"_Plain@4x", nullptr},     // not only digits
+      {"Plain@4", nullptr},       // no leading underscore
+      {"__Plain@4", nullptr},     // "_Plain" is not exported
+      {"_@4", nullptr},
+      {"_ErrorReport_StopMonitoringProcess@4", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.asked);
+    SetLastError(0);
+    FARPROC f = GetProcAddress(m, c.asked);
+    EXPECT_EQ(reinterpret_cast<void*>(f), reinterpret_cast<void*>(c.expected));
+    if (!c.expected) {
+      EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+    }
+  }
+  EXPECT_TRUE(FreeLibrary(m));
+
+  // A shared object's C names, and the main program's.
+  HMODULE libm = LoadLibraryW(u"libm.so.6");
+  ASSERT_NE(libm, nullptr);
+  EXPECT_EQ(GetProcAddress(libm, "_cos@8"), GetProcAddress(libm, "cos"));
+  EXPECT_TRUE(FreeLibrary(libm));
+  platform::RegisterMainModuleExport("WuTestMainExport", reinterpret_cast<void*>(&Nine));
+  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(nullptr, "_WuTestMainExport@0")),
+            reinterpret_cast<void*>(&Nine));
+  platform::RegisterMainModuleExport("WuTestMainExport", nullptr);
+}
+
 }  // namespace
