@@ -265,7 +265,7 @@ TEST_F(WuFoldersTest, FreeSpaceText) {
   std::string shown = U8(text);
   bool gigabytes = available.QuadPart / 102400 >= 10000;
   std::string unit = gigabytes ? " Gigabytes" : " Megabytes";
-  ASSERT_GE(shown.size(), unit.size() + 3)  // at least "d.d" << shown;
+  ASSERT_GE(shown.size(), unit.size() + 3) << shown;  // at least "d.d"
   EXPECT_EQ(unit, shown.substr(shown.size() - unit.size())) << shown;
   // One decimal: "<digits>.<digit> <unit>".
   EXPECT_EQ('.', shown[shown.size() - unit.size() - 2]) << shown;
