@@ -254,7 +254,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
     ReleaseServed();
   }
 
-  bool Dispatch(std::string bytes) {
+  bool Dispatch(std::string received) {
+    // A request's in buffers point into its message, which must outlive the
+    // thread that serves it.
+    auto call_state = std::make_shared<Incoming>();
+    call_state->message = std::move(received);
+    const std::string& bytes = call_state->message;
     Reader r{bytes};
     DWORD kind, call;
     if (!r.Get32(&kind) || !r.Get32(&call)) return false;
@@ -295,7 +300,6 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     const ComOperationRow* row =
         target.table ? RowOf(target.table, operation) : (operation == kCreateOperation ? &kCreateRow : nullptr);
-    auto call_state = std::make_shared<Incoming>();
     if (!row || !Decode(r, *row, call_state.get())) {
       target.object->Release();
       return false;
@@ -314,6 +318,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   // A request's decoded arguments and the storage of its out-arguments.
   struct Incoming {
+    std::string message;  // the request (in buffers point into it)
     ComArg args[kMaxComArgs];
     std::vector<std::string> storage{kMaxComArgs};
   };
