@@ -289,9 +289,18 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
   if (!object) return E_POINTER;
   *object = nullptr;
   if (outer) return CLASS_E_NOAGGREGATION;
-  platform::ComClassFactory factory = FindFactory(clsid);
-  if (!factory) return REGDB_E_CLASSNOTREG;
-  HRESULT hr = factory(iid, object);
+  // A context with an in-process part (or none named) tries the class table
+  // first; the local server is another process's published class object.
+  const bool local = (context & CLSCTX_LOCAL_SERVER) != 0;
+  if (!local || (context & CLSCTX_INPROC)) {
+    if (platform::ComClassFactory factory = FindFactory(clsid)) {
+      HRESULT hr = factory(iid, object);
+      if (FAILED(hr)) *object = nullptr;
+      return hr;
+    }
+  }
+  if (!local) return REGDB_E_CLASSNOTREG;
+  HRESULT hr = platform::CreateLocalServerInstance(clsid, iid, object);
   if (FAILED(hr)) *object = nullptr;
   return hr;
 }

@@ -29,6 +29,8 @@ constexpr HRESULT RPC_E_CHANGED_MODE = static_cast<HRESULT>(0x80010106u);    // 
 constexpr HRESULT STG_E_INVALIDFUNCTION = static_cast<HRESULT>(0x80030001u); // not supported / bad seek
 constexpr HRESULT STG_E_INVALIDPOINTER = static_cast<HRESULT>(0x80030009u);  // a required pointer is NULL
 constexpr HRESULT STG_E_MEDIUMFULL = static_cast<HRESULT>(0x80030070u);      // the stream cannot grow
+constexpr HRESULT RPC_E_DISCONNECTED = static_cast<HRESULT>(0x80010108u);   // the object's process is gone
+constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);  // the thread was not initialised
 constexpr HRESULT STG_E_INVALIDFLAG = static_cast<HRESULT>(0x800300FFu);     // unknown flag value
 
 typedef const IID& REFIID;
@@ -86,8 +88,11 @@ constexpr DWORD CLSCTX_ALL = CLSCTX_INPROC | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE
 // Makes an object of a registered class and asks it for `iid`. *object is
 // NULL on failure: E_POINTER without an out pointer, CLASS_E_NOAGGREGATION
 // for an outer unknown, REGDB_E_CLASSNOTREG for a class without a factory,
-// or the factory's error (E_NOINTERFACE when the object lacks `iid`). The
-// context is accepted and not used: every class lives in the process.
+// or the factory's error (E_NOINTERFACE when the object lacks `iid`). A
+// context with an in-process part, or without CLSCTX_LOCAL_SERVER, tries the
+// classes of this process first; CLSCTX_LOCAL_SERVER then reaches a class
+// object another process published (platform/com/remote.h) and gives a
+// proxy, REGDB_E_CLASSNOTREG when nobody serves the class.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
                          void** object);
 
