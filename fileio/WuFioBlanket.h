@@ -18,9 +18,8 @@
 
 #include "platform/com/com.h"
 
-// What a blanket's call answers when its thread gets no pointer from the
-// table; nothing of the plug-in is called then.
-inline constexpr HRESULT CO_E_NOTINITIALIZED = static_cast<HRESULT>(0x800401F0u);
+// A blanket's call answers CO_E_NOTINITIALIZED (com/com.h) when its thread
+// gets no pointer from the table; nothing of the plug-in is called then.
 
 // Wraps the interface `iid` at *object in a new blanket when `iid` is one
 // of the eight above; `parent` is the blanket it was asked of (or NULL)
