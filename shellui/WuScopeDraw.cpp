@@ -327,6 +327,72 @@ void DeleteImage(tSCOPEINST* inst) {
   inst->header = BITMAPINFOHEADER{};
 }
 
+// ---- Fade rule ----
+
+// The fade of one byte for a factor f: byte * f + 0.5 in single precision,
+// to the nearest integer (ties to even), at most 255. With p = fl(byte * f)
+// that is ceil(p), plus one when p is an odd integer.
+//
+// For 0 < f < 1 the same values come from integers: u = floor(byte * U /
+// 2^16) and c = floor(byte * C / 2^16) + (byte > 0), when a U reproduces
+// floor(p) and a C reproduces ceil(p) for every byte; then the fade is
+// max(c, u + (u & 1)). Both are searched from the table when the factor
+// changes and the whole form is checked against it byte by byte; factors
+// without such a pair (and those of 1 or more) use the single-precision
+// form.
+struct FadeRule {
+  float factor = -1;       // the factor the rule is for
+  BYTE faded[256] = {};    // the fade of every byte value
+  bool integer = false;    // the integer form holds for every byte
+  uint16_t floorMul = 0;   // U
+  uint16_t ceilMul = 0;    // C
+};
+
+// The interval of multipliers M with floor(b * M / 2^16) = k for every
+// (b, k) given, as [lo, hi]; empty when lo > hi.
+struct MulRange {
+  int64_t lo = 0;
+  int64_t hi = 0xFFFF;
+  void Require(int64_t b, int64_t k) {
+    lo = std::max(lo, (k * 65536 + b - 1) / b);
+    hi = std::min(hi, ((k + 1) * 65536 + b - 1) / b - 1);
+  }
+};
+
+void BuildFadeRule(FadeRule* rule, float factor) {
+  rule->factor = factor;
+  for (int b = 0; b < 256; ++b) {
+    float v = std::nearbyint(static_cast<float>(b) * factor + 0.5f);
+    rule->faded[b] = static_cast<BYTE>(std::min(v, 255.0f));
+  }
+  rule->integer = false;
+  if (!(factor > 0 && factor < 1)) return;
+  MulRange floorRange, ceilRange;
+  for (int b = 1; b < 256; ++b) {
+    const float p = static_cast<float>(b) * factor;
+    floorRange.Require(b, static_cast<int64_t>(std::floor(p)));
+    ceilRange.Require(b, static_cast<int64_t>(std::ceil(p)) - 1);
+  }
+  if (floorRange.lo > floorRange.hi || ceilRange.lo > ceilRange.hi) return;
+  const int64_t mu = floorRange.lo, mc = ceilRange.lo;
+  for (int64_t b = 0; b < 256; ++b) {
+    int64_t u = (b * mu) >> 16, c = ((b * mc) >> 16) + (b > 0);
+    int64_t out = std::max(c, u + (u & 1));
+    if (out != rule->faded[b] || out > b) return;
+  }
+  rule->floorMul = static_cast<uint16_t>(mu);
+  rule->ceilMul = static_cast<uint16_t>(mc);
+  rule->integer = true;
+}
+
+// The rule of a factor, rebuilt on this thread when the factor changes.
+const FadeRule& FadeRuleFor(float factor) {
+  thread_local FadeRule rule;
+  if (std::bit_cast<uint32_t>(rule.factor) != std::bit_cast<uint32_t>(factor))
+    BuildFadeRule(&rule, factor);
+  return rule;
+}
+
 }  // namespace
 
 // ---- Math sets ----
@@ -448,56 +514,79 @@ void ScopeFade(tSCOPEINST* inst) {
     std::memset(inst->bits, 0, ImageBytes(inst));
     return;
   }
-  // byte * fade + 0.5 to the nearest integer (ties to even), at most 255.
-  float factor = std::min(inst->fade, 256.0f);
-  BYTE faded[256];
-  for (int b = 0; b < 256; ++b) {
-    float v = std::nearbyint(static_cast<float>(b) * factor + 0.5f);
-    faded[b] = static_cast<BYTE>(std::min(v, 255.0f));
-  }
+  const FadeRule& rule = FadeRuleFor(std::min(inst->fade, 256.0f));
   BYTE* p = inst->bits;
   BYTE* const end = p + ImageBytes(inst);
 #if defined(__SSE2__)
-  // Sixteen pixels at a time; blocks without a lit pixel are skipped. The
-  // products are the same single-precision operations as the table's, and
-  // the conversion rounds to nearest even as nearbyint does.
+  // Sixteen pixels at a time; blocks without a lit pixel are skipped.
   const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const __m128i zero = _mm_setzero_si128();
-  const __m128 scale = _mm_set1_ps(factor);
-  const __m128 half = _mm_set1_ps(0.5f);
-  auto fade4 = [&](BYTE* at) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i unlit = _mm_cmpeq_epi32(_mm_and_si128(v, alpha), zero);
-    if (_mm_movemask_epi8(unlit) == 0xFFFF) return;
-    auto channel = [&](__m128i words) {
-      return _mm_cvtps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(words), scale), half));
+  if (rule.integer) {
+    // The integer form of the rule (see FadeRule): u and c from 16-bit
+    // products, out = max(c, u + (u & 1)). The rule never raises a byte, so
+    // max(out, unlit pixel) keeps an unlit pixel as it is.
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i mu = _mm_set1_epi16(static_cast<short>(rule.floorMul));
+    const __m128i mc = _mm_set1_epi16(static_cast<short>(rule.ceilMul));
+    auto fade4 = [&](__m128i v) {
+      const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+      __m128i u = _mm_packus_epi16(_mm_mulhi_epu16(lo, mu), _mm_mulhi_epu16(hi, mu));
+      __m128i c = _mm_packus_epi16(_mm_mulhi_epu16(lo, mc), _mm_mulhi_epu16(hi, mc));
+      c = _mm_add_epi8(c, _mm_min_epu8(v, one));
+      u = _mm_add_epi8(u, _mm_and_si128(u, one));
+      const __m128i unlit = _mm_cmpeq_epi32(_mm_and_si128(v, alpha), zero);
+      return _mm_max_epu8(_mm_max_epu8(c, u), _mm_and_si128(unlit, v));
     };
-    const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
-    const __m128i a = _mm_packs_epi32(channel(_mm_unpacklo_epi16(lo, zero)),
-                                      channel(_mm_unpackhi_epi16(lo, zero)));
-    const __m128i b = _mm_packs_epi32(channel(_mm_unpacklo_epi16(hi, zero)),
-                                      channel(_mm_unpackhi_epi16(hi, zero)));
-    const __m128i out = _mm_packus_epi16(a, b);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
-                     _mm_or_si128(_mm_and_si128(unlit, v), _mm_andnot_si128(unlit, out)));
-  };
-  for (; end - p >= 64; p += 64) {
-    const __m128i* q = reinterpret_cast<const __m128i*>(p);
-    __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(q), _mm_loadu_si128(q + 1)),
-                               _mm_or_si128(_mm_loadu_si128(q + 2), _mm_loadu_si128(q + 3)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, alpha), zero)) == 0xFFFF) continue;
-    fade4(p);
-    fade4(p + 16);
-    fade4(p + 32);
-    fade4(p + 48);
+    for (; end - p >= 64; p += 64) {
+      __m128i* q = reinterpret_cast<__m128i*>(p);
+      const __m128i a = _mm_loadu_si128(q), b = _mm_loadu_si128(q + 1);
+      const __m128i c = _mm_loadu_si128(q + 2), d = _mm_loadu_si128(q + 3);
+      const __m128i any = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, alpha), zero)) == 0xFFFF) continue;
+      _mm_storeu_si128(q, fade4(a));
+      _mm_storeu_si128(q + 1, fade4(b));
+      _mm_storeu_si128(q + 2, fade4(c));
+      _mm_storeu_si128(q + 3, fade4(d));
+    }
+  } else {
+    // The rule itself in single precision: the products are the table's
+    // operations, and the conversion rounds to nearest even as nearbyint.
+    const __m128 scale = _mm_set1_ps(rule.factor);
+    const __m128 half = _mm_set1_ps(0.5f);
+    auto fade4 = [&](BYTE* at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      const __m128i unlit = _mm_cmpeq_epi32(_mm_and_si128(v, alpha), zero);
+      if (_mm_movemask_epi8(unlit) == 0xFFFF) return;
+      auto channel = [&](__m128i words) {
+        return _mm_cvtps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(words), scale), half));
+      };
+      const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+      const __m128i a = _mm_packs_epi32(channel(_mm_unpacklo_epi16(lo, zero)),
+                                        channel(_mm_unpackhi_epi16(lo, zero)));
+      const __m128i b = _mm_packs_epi32(channel(_mm_unpacklo_epi16(hi, zero)),
+                                        channel(_mm_unpackhi_epi16(hi, zero)));
+      const __m128i out = _mm_packus_epi16(a, b);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
+                       _mm_or_si128(_mm_and_si128(unlit, v), _mm_andnot_si128(unlit, out)));
+    };
+    for (; end - p >= 64; p += 64) {
+      const __m128i* q = reinterpret_cast<const __m128i*>(p);
+      __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(q), _mm_loadu_si128(q + 1)),
+                                 _mm_or_si128(_mm_loadu_si128(q + 2), _mm_loadu_si128(q + 3)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, alpha), zero)) == 0xFFFF) continue;
+      fade4(p);
+      fade4(p + 16);
+      fade4(p + 32);
+      fade4(p + 48);
+    }
   }
 #endif
   for (; p < end; p += 4) {
     if (!p[3]) continue;
-    p[0] = faded[p[0]];
-    p[1] = faded[p[1]];
-    p[2] = faded[p[2]];
-    p[3] = faded[p[3]];
+    p[0] = rule.faded[p[0]];
+    p[1] = rule.faded[p[1]];
+    p[2] = rule.faded[p[2]];
+    p[3] = rule.faded[p[3]];
   }
 }
 
