@@ -7,7 +7,8 @@
 //   fade_overlay/<kind>   the fade and overlay passes alone on an image with
 //                         a quarter of its pixels lit, scattered (every
 //                         fourth pixel) or clustered (a disc); x_memcpy =
-//                         their time over memcpy's (target: at most 5).
+//                         their time over memcpy's (target: at most 5);
+//                         fade_x_memcpy and overlay_x_memcpy each pass's.
 //
 // The machine is shared, so each ratio comes from the subject and memcpy
 // timed in turns in the same run, the best of several rounds each.
@@ -113,6 +114,8 @@ void BM_FadeOverlay(benchmark::State& state, bool clustered) {
   };
   for (auto _ : state) pass();
   state.counters["x_memcpy"] = Ratio(pass, [&] { b.Memcpy(); }, 10, 9);
+  state.counters["fade_x_memcpy"] = Ratio([&] { ScopeFade(&b.inst); }, [&] { b.Memcpy(); }, 10, 9);
+  state.counters["overlay_x_memcpy"] = Ratio([&] { ScopeOverlay(&b.inst, true); }, [&] { b.Memcpy(); }, 10, 9);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(b.Bytes()));
 }
 

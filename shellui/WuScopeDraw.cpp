@@ -590,46 +590,85 @@ void ScopeFade(tSCOPEINST* inst) {
   }
 }
 
+namespace {
+
+// The overlay of one pixel with a run colour (see ScopeOverlay).
+inline void OverlayPixel(BYTE* p, uint32_t color, bool keepTrail) {
+  uint32_t pixel;
+  std::memcpy(&pixel, p, 4);
+  if (keepTrail && pixel == color) return;  // the backdrop already
+  const int cb = color & 0xFF, cg = (color >> 8) & 0xFF, cr = (color >> 16) & 0xFF;
+  const int f = 255 - p[3];
+  if (keepTrail && !(p[1] > cg || p[0] > cb || p[2] > cr)) {
+    std::memcpy(p, &color, 4);
+    return;
+  }
+  if (keepTrail && p[2] != 0) return;
+  p[2] = static_cast<BYTE>(std::min(255, p[2] + ((cr * f) >> 8)));
+  p[1] = static_cast<BYTE>(std::min(255, p[1] + ((cg * f) >> 8)));
+  p[0] = static_cast<BYTE>(std::min(255, p[0] + ((cb * f) >> 8)));
+}
+
+#if defined(__SSE2__)
+// The same for four pixels of one run.
+inline __m128i OverlayFour(__m128i v, __m128i color, __m128i color16, bool keepTrail) {
+  const __m128i zero = _mm_setzero_si128();
+  // 255 - I of each pixel in all four 16-bit lanes of its channels.
+  __m128i f = _mm_sub_epi32(_mm_set1_epi32(255), _mm_srli_epi32(v, 24));
+  f = _mm_or_si128(f, _mm_slli_epi32(f, 16));
+  const __m128i addLo = _mm_srli_epi16(_mm_mullo_epi16(color16, _mm_unpacklo_epi32(f, f)), 8);
+  const __m128i addHi = _mm_srli_epi16(_mm_mullo_epi16(color16, _mm_unpackhi_epi32(f, f)), 8);
+  const __m128i sum = _mm_adds_epu8(v, _mm_packus_epi16(addLo, addHi));  // at most 255
+  if (!keepTrail) return sum;
+  // Pixels nowhere brighter than the colour take it; brighter trace pixels
+  // (red 0) get the sum; other brighter pixels stay.
+  const __m128i notAbove = _mm_cmpeq_epi8(_mm_max_epu8(v, color), color);
+  const __m128i dim = _mm_cmpeq_epi32(
+      _mm_or_si128(notAbove, _mm_set1_epi32(static_cast<int>(0xFF000000u))), _mm_set1_epi32(-1));
+  const __m128i redZero = _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(0x00FF0000)), zero);
+  const __m128i lit = _mm_or_si128(_mm_and_si128(redZero, sum), _mm_andnot_si128(redZero, v));
+  return _mm_or_si128(_mm_and_si128(dim, color), _mm_andnot_si128(dim, lit));
+}
+#endif
+
+}  // namespace
+
 void ScopeOverlay(tSCOPEINST* inst, bool trail) {
   if (!HasImage(inst) || !inst->runs) return;
   const RECT& r = inst->runRect;
   if (r.left < 0 || r.top < 0 || r.right > ImageWidth(inst) || r.bottom > ImageHeight(inst)) return;
   const ScopeRun* run = static_cast<const ScopeRun*>(inst->runs);
   const ScopeRun* runEnd = run + inst->runBytes / sizeof(ScopeRun);
-  bool keepTrail = trail && inst->fade > 0;
+  const bool keepTrail = trail && inst->fade > 0;
+  const int64_t width = static_cast<int64_t>(r.right) - r.left;
   for (int y = r.top; y < r.bottom; ++y) {
-    BYTE* row = Pixel(inst, 0, y);
-    for (int x = r.left; x < r.right;) {
+    BYTE* const row = Pixel(inst, r.left, y);
+    for (int64_t x = 0; x < width;) {
       if (run == runEnd) return;
-      int length = std::min<int64_t>(std::max(run->length, 0), r.right - x);
-      uint32_t color = run->color;
+      const int64_t length = std::min<int64_t>(run->length, width - x);
+      const uint32_t color = run->color;
       ++run;
       if (length <= 0) return;  // a damaged list ends the overlay
-      if (!color) {
-        x += length;
+      BYTE* p = row + 4 * x;
+      x += length;
+      if (!color) continue;
+      if (length == 1) {
+        OverlayPixel(p, color, keepTrail);
         continue;
       }
-      int cb = color & 0xFF, cg = (color >> 8) & 0xFF, cr = (color >> 16) & 0xFF;
-      for (BYTE* p = row + 4 * x, *stop = p + 4 * length; p < stop; p += 4) {
-        if (keepTrail && std::memcmp(p, &color, 4) == 0) continue;  // the backdrop already
-        int f = 255 - p[3];
-        if (keepTrail) {
-          if (p[1] > cg || p[0] > cb || p[2] > cr) {
-            if (p[2] == 0) {
-              p[2] = static_cast<BYTE>(std::min(255, (cr * f) >> 8));
-              p[1] = static_cast<BYTE>(std::min(255, p[1] + ((cg * f) >> 8)));
-              p[0] = static_cast<BYTE>(std::min(255, p[0] + ((cb * f) >> 8)));
-            }
-          } else {
-            std::memcpy(p, &color, 4);
-          }
-        } else {
-          p[2] = static_cast<BYTE>(std::min(255, p[2] + ((cr * f) >> 8)));
-          p[1] = static_cast<BYTE>(std::min(255, p[1] + ((cg * f) >> 8)));
-          p[0] = static_cast<BYTE>(std::min(255, p[0] + ((cb * f) >> 8)));
-        }
+      BYTE* const stop = p + 4 * length;
+#if defined(__SSE2__)
+      const __m128i c = _mm_set1_epi32(static_cast<int>(color));
+      const __m128i c16 = _mm_unpacklo_epi8(c, _mm_setzero_si128());
+      for (; stop - p >= 16; p += 16) {
+        __m128i* q = reinterpret_cast<__m128i*>(p);
+        const __m128i v = _mm_loadu_si128(q);
+        // A stretch that is the backdrop already stays as it is.
+        if (keepTrail && _mm_movemask_epi8(_mm_cmpeq_epi32(v, c)) == 0xFFFF) continue;
+        _mm_storeu_si128(q, OverlayFour(v, c, c16, keepTrail));
       }
-      x += length;
+#endif
+      for (; p < stop; p += 4) OverlayPixel(p, color, keepTrail);
     }
   }
 }

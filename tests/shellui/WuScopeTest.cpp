@@ -398,6 +398,50 @@ TEST(WuScopePixels, FadedTrailOverBackdrop) {
   EXPECT_GT(t.I(11, 4), 0);
 }
 
+TEST(WuScopePixels, OverlayOfNoisyImagesFollowsTheRule) {
+  // Random pixels (trace-like ones with red 0 among them, and copies of the
+  // backdrop) over each backdrop, with and without the trail, against the
+  // overlay rule applied pixel by pixel to the backdrop drawn first.
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  for (DWORD style : {0u, SCOPES_MIDSIDE, SCOPES_HALFPLANE, SCOPES_POLAR}) {
+    for (bool trail : {true, false}) {
+      Scope s(style, 40);
+      s.SetFade(0.81f);
+      const std::vector<BYTE> backdrop = s.Image();
+      std::vector<BYTE> in = backdrop;
+      for (size_t k = 0; k < in.size(); k += 4) {
+        uint32_t r = next();
+        if (r % 4 == 0) continue;  // the backdrop as it is
+        for (int ch = 0; ch < 4; ++ch) in[k + ch] = static_cast<BYTE>(next() >> 24);
+        if (r % 4 == 1) in[k + 2] = 0;  // a trace pixel
+        if (r % 8 == 2) in[k + 3] = 0;
+      }
+      std::memcpy(s.inst.bits, in.data(), in.size());
+      ScopeOverlay(&s.inst, trail);
+      for (size_t k = 0; k < in.size(); k += 4) {
+        const BYTE* c = &backdrop[k];
+        BYTE px[4] = {in[k], in[k + 1], in[k + 2], in[k + 3]};
+        const bool blackRun = !c[0] && !c[1] && !c[2];
+        const int f = 255 - px[3];
+        auto add = [&] {
+          for (int ch = 0; ch < 3; ++ch) px[ch] = static_cast<BYTE>(std::min(255, px[ch] + ((c[ch] * f) >> 8)));
+        };
+        if (blackRun) {
+        } else if (!trail) {
+          add();
+        } else if (px[1] > c[1] || px[0] > c[0] || px[2] > c[2]) {
+          if (px[2] == 0) add();
+        } else {
+          std::memcpy(px, c, 4);
+        }
+        ASSERT_EQ(std::vector<BYTE>(s.inst.bits + k, s.inst.bits + k + 4), std::vector<BYTE>(px, px + 4))
+            << "style " << style << " trail " << trail << " pixel " << k / 4;
+      }
+    }
+  }
+}
+
 TEST(WuScopePixels, MidSideMonoLightsTheCentreColumn) {
   for (DWORD math : {0u, SCOPES_FASTMATH}) {
     Scope s(SCOPES_MIDSIDE | math, 104);
