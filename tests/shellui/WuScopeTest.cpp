@@ -14,6 +14,7 @@
 
 #include "foundation/WuUIFont.h"
 #include "imaging/WuPngWrite.h"
+#include "platform/kernel/cpu.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/memory.h"
 #include "platform/user/dialogs.h"
@@ -319,28 +320,39 @@ TEST(WuScopePixels, FadeOfEveryByteValue) {
 }
 
 TEST(WuScopePixels, FadeOfEveryByteAcrossFactors) {
-  // The fast forms are chosen per factor; a sweep of factors (round ones
-  // among them, whose products land on integers) against the rule itself.
+  // The fast forms are chosen per factor and processor; a sweep of factors
+  // (round ones among them, whose products land on integers) against the
+  // rule itself, on the processor as found and on one without the wider
+  // vectors.
   Scope s(0, 11);  // a 5 x 5 image: 100 bytes, one 64-byte block and a tail
   ASSERT_EQ(s.W(), 5);
   std::vector<float> factors;
   for (int k = 1; k <= 1100; ++k) factors.push_back(k / 1000.0f);
   for (float f : {1e-10f, 0.0625f, 0.999999f, 0.99999994f, 1.0000001f, 255.0f, 256.0f})
     factors.push_back(f);
-  for (float factor : factors) {
-    s.inst.fade = factor;
-    for (int first = 0; first < 256; first += 64) {
-      for (int k = 0; k < 100; ++k) s.inst.bits[k] = static_cast<BYTE>((first + k) & 0xFF);
-      for (int k = 3; k < 100; k += 4) s.inst.bits[k] |= 1;  // every pixel lit
-      std::vector<BYTE> in(s.inst.bits, s.inst.bits + 100);
-      ScopeFade(&s.inst);
-      for (int k = 0; k < 100; ++k) {
-        float v = std::nearbyint(static_cast<float>(in[k]) * factor + 0.5f);
-        ASSERT_EQ(s.inst.bits[k], static_cast<BYTE>(std::min(v, 255.0f)))
-            << "factor " << factor << " byte " << int(in[k]);
+  auto sweep = [&](const char* processor) {
+    for (float factor : factors) {
+      s.inst.fade = factor;
+      for (int first = 0; first < 256; first += 64) {
+        for (int k = 0; k < 100; ++k) s.inst.bits[k] = static_cast<BYTE>((first + k) & 0xFF);
+        for (int k = 3; k < 100; k += 4) s.inst.bits[k] |= 1;  // every pixel lit
+        std::vector<BYTE> in(s.inst.bits, s.inst.bits + 100);
+        ScopeFade(&s.inst);
+        for (int k = 0; k < 100; ++k) {
+          float v = std::nearbyint(static_cast<float>(in[k]) * factor + 0.5f);
+          ASSERT_EQ(s.inst.bits[k], static_cast<BYTE>(std::min(v, 255.0f)))
+              << processor << ": factor " << factor << " byte " << int(in[k]);
+        }
       }
     }
-  }
+  };
+  sweep("as found");
+  struct Narrow {
+    platform::FakeProcessor cpu;  // no leaves: no AVX2
+    Narrow() { platform::SetProcessorSource(&cpu); }
+    ~Narrow() { platform::SetProcessorSource(nullptr); }
+  } narrow;
+  sweep("without AVX2");
 }
 
 TEST(WuScopePixels, FadeZeroAndResetRestoreBackdropAt255Of256) {
