@@ -7,7 +7,9 @@
 //   fade_overlay/<kind>   the fade and overlay passes alone on an image with
 //                         a quarter of its pixels lit, scattered (every
 //                         fourth pixel) or clustered (a disc); x_memcpy =
-//                         their time over memcpy's (target: at most 5).
+//                         their time over memcpy's (target: at most 5);
+//                         fade_x_memcpy and overlay_x_memcpy each pass's;
+//                         /sse2 with AVX2 withdrawn (the fade's SSE2 form).
 //
 // The machine is shared, so each ratio comes from the subject and memcpy
 // timed in turns in the same run, the best of several rounds each.
@@ -19,6 +21,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/kernel/cpu.h"
 #include "shellui/WuScope.h"
 #include "shellui/WuScopeDraw.h"
 
@@ -104,7 +107,10 @@ void LightQuarter(Bench& b, bool clustered) {
     }
 }
 
-void BM_FadeOverlay(benchmark::State& state, bool clustered) {
+void BM_FadeOverlay(benchmark::State& state, bool clustered, bool sse2) {
+  // sse2: a processor without AVX2 presented, so the fade takes its SSE2 form.
+  platform::FakeProcessor narrow;
+  if (sse2) platform::SetProcessorSource(&narrow);
   Bench b(0);
   LightQuarter(b, clustered);
   auto pass = [&] {
@@ -113,7 +119,10 @@ void BM_FadeOverlay(benchmark::State& state, bool clustered) {
   };
   for (auto _ : state) pass();
   state.counters["x_memcpy"] = Ratio(pass, [&] { b.Memcpy(); }, 10, 9);
+  state.counters["fade_x_memcpy"] = Ratio([&] { ScopeFade(&b.inst); }, [&] { b.Memcpy(); }, 10, 9);
+  state.counters["overlay_x_memcpy"] = Ratio([&] { ScopeOverlay(&b.inst, true); }, [&] { b.Memcpy(); }, 10, 9);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(b.Bytes()));
+  if (sse2) platform::SetProcessorSource(nullptr);
 }
 
 const struct {
@@ -133,10 +142,14 @@ int Register() {
           ->Unit(benchmark::kMicrosecond);
     }
   }
-  benchmark::RegisterBenchmark("fade_overlay/scattered", BM_FadeOverlay, false)
-      ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("fade_overlay/clustered", BM_FadeOverlay, true)
-      ->Unit(benchmark::kMicrosecond);
+  for (bool sse2 : {false, true}) {
+    for (bool clustered : {false, true}) {
+      std::string name = std::string("fade_overlay/") + (clustered ? "clustered" : "scattered") +
+                         (sse2 ? "/sse2" : "");
+      benchmark::RegisterBenchmark(name.c_str(), BM_FadeOverlay, clustered, sse2)
+          ->Unit(benchmark::kMicrosecond);
+    }
+  }
   return 0;
 }
 const int kRegistered = Register();

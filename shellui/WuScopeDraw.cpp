@@ -16,10 +16,14 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "foundation/WuUIFont.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuPixelTypes.h"
+#include "platform/kernel/cpu.h"
 #include "platform/kernel/memory.h"
 
 namespace {
@@ -327,6 +331,124 @@ void DeleteImage(tSCOPEINST* inst) {
   inst->header = BITMAPINFOHEADER{};
 }
 
+// ---- Fade rule ----
+
+// The fade of one byte for a factor f: byte * f + 0.5 in single precision,
+// to the nearest integer (ties to even), at most 255. With p = fl(byte * f)
+// that is ceil(p), plus one when p is an odd integer.
+//
+// For 0 < f < 1 the same values come from integers: u = floor(byte * U /
+// 2^16) and c = floor(byte * C / 2^16) + (byte > 0), when a U reproduces
+// floor(p) and a C reproduces ceil(p) for every byte; then the fade is
+// max(c, u + (u & 1)). Both are searched from the table when the factor
+// changes and the whole form is checked against it byte by byte; factors
+// without such a pair (and those of 1 or more) use the single-precision
+// form.
+struct FadeRule {
+  float factor = -1;       // the factor the rule is for
+  BYTE faded[256] = {};    // the fade of every byte value
+  bool integer = false;    // the integer form holds for every byte
+  uint16_t floorMul = 0;   // U
+  uint16_t ceilMul = 0;    // C
+};
+
+// The interval of multipliers M with floor(b * M / 2^16) = k for every
+// (b, k) given, as [lo, hi]; empty when lo > hi.
+struct MulRange {
+  int64_t lo = 0;
+  int64_t hi = 0xFFFF;
+  void Require(int64_t b, int64_t k) {
+    lo = std::max(lo, (k * 65536 + b - 1) / b);
+    hi = std::min(hi, ((k + 1) * 65536 + b - 1) / b - 1);
+  }
+};
+
+void BuildFadeRule(FadeRule* rule, float factor) {
+  rule->factor = factor;
+  for (int b = 0; b < 256; ++b) {
+    float v = std::nearbyint(static_cast<float>(b) * factor + 0.5f);
+    rule->faded[b] = static_cast<BYTE>(std::min(v, 255.0f));
+  }
+  rule->integer = false;
+  if (!(factor > 0 && factor < 1)) return;
+  MulRange floorRange, ceilRange;
+  for (int b = 1; b < 256; ++b) {
+    const float p = static_cast<float>(b) * factor;
+    floorRange.Require(b, static_cast<int64_t>(std::floor(p)));
+    ceilRange.Require(b, static_cast<int64_t>(std::ceil(p)) - 1);
+  }
+  if (floorRange.lo > floorRange.hi || ceilRange.lo > ceilRange.hi) return;
+  const int64_t mu = floorRange.lo, mc = ceilRange.lo;
+  for (int64_t b = 0; b < 256; ++b) {
+    int64_t u = (b * mu) >> 16, c = ((b * mc) >> 16) + (b > 0);
+    int64_t out = std::max(c, u + (u & 1));
+    if (out != rule->faded[b] || out > b) return;
+  }
+  rule->floorMul = static_cast<uint16_t>(mu);
+  rule->ceilMul = static_cast<uint16_t>(mc);
+  rule->integer = true;
+}
+
+#if defined(__x86_64__)
+// The integer form over 32 bytes (eight pixels) at a time, for processors
+// with AVX2; unpack and pack work within 16-byte halves, so each half is
+// the 16-byte form.
+__attribute__((target("avx2"))) inline __m256i FadeEight(__m256i v, __m256i mu, __m256i mc) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi8(1);
+  const __m256i lo = _mm256_unpacklo_epi8(v, zero), hi = _mm256_unpackhi_epi8(v, zero);
+  __m256i u = _mm256_packus_epi16(_mm256_mulhi_epu16(lo, mu), _mm256_mulhi_epu16(hi, mu));
+  __m256i c = _mm256_packus_epi16(_mm256_mulhi_epu16(lo, mc), _mm256_mulhi_epu16(hi, mc));
+  c = _mm256_add_epi8(c, _mm256_min_epu8(v, one));
+  u = _mm256_add_epi8(u, _mm256_and_si256(u, one));
+  const __m256i unlit = _mm256_cmpeq_epi32(
+      _mm256_and_si256(v, _mm256_set1_epi32(static_cast<int>(0xFF000000u))), zero);
+  return _mm256_max_epu8(_mm256_max_epu8(c, u), _mm256_and_si256(unlit, v));
+}
+
+// Fades whole 64-byte blocks from `p` on; returns where it stopped.
+__attribute__((target("avx2"))) BYTE* FadeIntegerAvx2(BYTE* p, BYTE* end, const FadeRule& rule) {
+  const __m256i mu = _mm256_set1_epi16(static_cast<short>(rule.floorMul));
+  const __m256i mc = _mm256_set1_epi16(static_cast<short>(rule.ceilMul));
+  const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  for (; end - p >= 64; p += 64) {
+    __m256i* q = reinterpret_cast<__m256i*>(p);
+    const __m256i a = _mm256_loadu_si256(q), b = _mm256_loadu_si256(q + 1);
+    if (_mm256_testz_si256(_mm256_or_si256(a, b), alpha)) continue;  // nothing lit
+    _mm256_storeu_si256(q, FadeEight(a, mu, mc));
+    _mm256_storeu_si256(q + 1, FadeEight(b, mu, mc));
+  }
+  return p;
+}
+
+// AVX2 when both the processor as the platform presents it (tests can
+// withdraw it) and the real one with its operating system have it. CPUID
+// is slow under a hypervisor, so the answer of a processor is kept on the
+// thread; a table-made test processor, cheap to ask and perhaps rebuilt at
+// the same address, is asked on every pass.
+bool FadeWithAvx2() {
+  thread_local const platform::ProcessorSource* asked = nullptr;
+  thread_local bool answer = false;
+  platform::ProcessorSource* source = &platform::CurrentProcessor();
+  const bool table = dynamic_cast<platform::FakeProcessor*>(source) != nullptr;
+  if (table || source != asked) {
+    platform::CpuidRegs top = {}, leaf7 = {};
+    answer = __builtin_cpu_supports("avx2") && platform::Cpuid(0, 0, &top) && top.eax >= 7 &&
+             platform::Cpuid(7, 0, &leaf7) && (leaf7.ebx & (1u << 5)) != 0;
+    asked = table ? nullptr : source;
+  }
+  return answer;
+}
+#endif
+
+// The rule of a factor, rebuilt on this thread when the factor changes.
+const FadeRule& FadeRuleFor(float factor) {
+  thread_local FadeRule rule;
+  if (std::bit_cast<uint32_t>(rule.factor) != std::bit_cast<uint32_t>(factor))
+    BuildFadeRule(&rule, factor);
+  return rule;
+}
+
 }  // namespace
 
 // ---- Math sets ----
@@ -448,58 +570,127 @@ void ScopeFade(tSCOPEINST* inst) {
     std::memset(inst->bits, 0, ImageBytes(inst));
     return;
   }
-  // byte * fade + 0.5 to the nearest integer (ties to even), at most 255.
-  float factor = std::min(inst->fade, 256.0f);
-  BYTE faded[256];
-  for (int b = 0; b < 256; ++b) {
-    float v = std::nearbyint(static_cast<float>(b) * factor + 0.5f);
-    faded[b] = static_cast<BYTE>(std::min(v, 255.0f));
-  }
+  const FadeRule& rule = FadeRuleFor(std::min(inst->fade, 256.0f));
   BYTE* p = inst->bits;
   BYTE* const end = p + ImageBytes(inst);
 #if defined(__SSE2__)
-  // Sixteen pixels at a time; blocks without a lit pixel are skipped. The
-  // products are the same single-precision operations as the table's, and
-  // the conversion rounds to nearest even as nearbyint does.
+  // Sixteen pixels at a time; blocks without a lit pixel are skipped.
   const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
   const __m128i zero = _mm_setzero_si128();
-  const __m128 scale = _mm_set1_ps(factor);
-  const __m128 half = _mm_set1_ps(0.5f);
-  auto fade4 = [&](BYTE* at) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i unlit = _mm_cmpeq_epi32(_mm_and_si128(v, alpha), zero);
-    if (_mm_movemask_epi8(unlit) == 0xFFFF) return;
-    auto channel = [&](__m128i words) {
-      return _mm_cvtps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(words), scale), half));
+  if (rule.integer) {
+    // The integer form of the rule (see FadeRule): u and c from 16-bit
+    // products, out = max(c, u + (u & 1)). The rule never raises a byte, so
+    // max(out, unlit pixel) keeps an unlit pixel as it is.
+    const __m128i one = _mm_set1_epi8(1);
+    const __m128i mu = _mm_set1_epi16(static_cast<short>(rule.floorMul));
+    const __m128i mc = _mm_set1_epi16(static_cast<short>(rule.ceilMul));
+    auto fade4 = [&](__m128i v) {
+      const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+      __m128i u = _mm_packus_epi16(_mm_mulhi_epu16(lo, mu), _mm_mulhi_epu16(hi, mu));
+      __m128i c = _mm_packus_epi16(_mm_mulhi_epu16(lo, mc), _mm_mulhi_epu16(hi, mc));
+      c = _mm_add_epi8(c, _mm_min_epu8(v, one));
+      u = _mm_add_epi8(u, _mm_and_si128(u, one));
+      const __m128i unlit = _mm_cmpeq_epi32(_mm_and_si128(v, alpha), zero);
+      return _mm_max_epu8(_mm_max_epu8(c, u), _mm_and_si128(unlit, v));
     };
-    const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
-    const __m128i a = _mm_packs_epi32(channel(_mm_unpacklo_epi16(lo, zero)),
-                                      channel(_mm_unpackhi_epi16(lo, zero)));
-    const __m128i b = _mm_packs_epi32(channel(_mm_unpacklo_epi16(hi, zero)),
-                                      channel(_mm_unpackhi_epi16(hi, zero)));
-    const __m128i out = _mm_packus_epi16(a, b);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
-                     _mm_or_si128(_mm_and_si128(unlit, v), _mm_andnot_si128(unlit, out)));
-  };
-  for (; end - p >= 64; p += 64) {
-    const __m128i* q = reinterpret_cast<const __m128i*>(p);
-    __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(q), _mm_loadu_si128(q + 1)),
-                               _mm_or_si128(_mm_loadu_si128(q + 2), _mm_loadu_si128(q + 3)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, alpha), zero)) == 0xFFFF) continue;
-    fade4(p);
-    fade4(p + 16);
-    fade4(p + 32);
-    fade4(p + 48);
+#if defined(__x86_64__)
+    if (FadeWithAvx2()) p = FadeIntegerAvx2(p, end, rule);
+#endif
+    for (; end - p >= 64; p += 64) {
+      __m128i* q = reinterpret_cast<__m128i*>(p);
+      const __m128i a = _mm_loadu_si128(q), b = _mm_loadu_si128(q + 1);
+      const __m128i c = _mm_loadu_si128(q + 2), d = _mm_loadu_si128(q + 3);
+      const __m128i any = _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, alpha), zero)) == 0xFFFF) continue;
+      _mm_storeu_si128(q, fade4(a));
+      _mm_storeu_si128(q + 1, fade4(b));
+      _mm_storeu_si128(q + 2, fade4(c));
+      _mm_storeu_si128(q + 3, fade4(d));
+    }
+  } else {
+    // The rule itself in single precision: the products are the table's
+    // operations, and the conversion rounds to nearest even as nearbyint.
+    const __m128 scale = _mm_set1_ps(rule.factor);
+    const __m128 half = _mm_set1_ps(0.5f);
+    auto fade4 = [&](BYTE* at) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      const __m128i unlit = _mm_cmpeq_epi32(_mm_and_si128(v, alpha), zero);
+      if (_mm_movemask_epi8(unlit) == 0xFFFF) return;
+      auto channel = [&](__m128i words) {
+        return _mm_cvtps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(words), scale), half));
+      };
+      const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+      const __m128i a = _mm_packs_epi32(channel(_mm_unpacklo_epi16(lo, zero)),
+                                        channel(_mm_unpackhi_epi16(lo, zero)));
+      const __m128i b = _mm_packs_epi32(channel(_mm_unpacklo_epi16(hi, zero)),
+                                        channel(_mm_unpackhi_epi16(hi, zero)));
+      const __m128i out = _mm_packus_epi16(a, b);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(at),
+                       _mm_or_si128(_mm_and_si128(unlit, v), _mm_andnot_si128(unlit, out)));
+    };
+    for (; end - p >= 64; p += 64) {
+      const __m128i* q = reinterpret_cast<const __m128i*>(p);
+      __m128i any = _mm_or_si128(_mm_or_si128(_mm_loadu_si128(q), _mm_loadu_si128(q + 1)),
+                                 _mm_or_si128(_mm_loadu_si128(q + 2), _mm_loadu_si128(q + 3)));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(any, alpha), zero)) == 0xFFFF) continue;
+      fade4(p);
+      fade4(p + 16);
+      fade4(p + 32);
+      fade4(p + 48);
+    }
   }
 #endif
   for (; p < end; p += 4) {
     if (!p[3]) continue;
-    p[0] = faded[p[0]];
-    p[1] = faded[p[1]];
-    p[2] = faded[p[2]];
-    p[3] = faded[p[3]];
+    p[0] = rule.faded[p[0]];
+    p[1] = rule.faded[p[1]];
+    p[2] = rule.faded[p[2]];
+    p[3] = rule.faded[p[3]];
   }
 }
+
+namespace {
+
+// The overlay of one pixel with a run colour (see ScopeOverlay).
+inline void OverlayPixel(BYTE* p, uint32_t color, bool keepTrail) {
+  uint32_t pixel;
+  std::memcpy(&pixel, p, 4);
+  if (keepTrail && pixel == color) return;  // the backdrop already
+  const int cb = color & 0xFF, cg = (color >> 8) & 0xFF, cr = (color >> 16) & 0xFF;
+  const int f = 255 - p[3];
+  if (keepTrail && !(p[1] > cg || p[0] > cb || p[2] > cr)) {
+    std::memcpy(p, &color, 4);
+    return;
+  }
+  if (keepTrail && p[2] != 0) return;
+  p[2] = static_cast<BYTE>(std::min(255, p[2] + ((cr * f) >> 8)));
+  p[1] = static_cast<BYTE>(std::min(255, p[1] + ((cg * f) >> 8)));
+  p[0] = static_cast<BYTE>(std::min(255, p[0] + ((cb * f) >> 8)));
+}
+
+#if defined(__SSE2__)
+// The same for four pixels of one run.
+inline __m128i OverlayFour(__m128i v, __m128i color, __m128i color16, bool keepTrail) {
+  const __m128i zero = _mm_setzero_si128();
+  // 255 - I of each pixel in all four 16-bit lanes of its channels.
+  __m128i f = _mm_sub_epi32(_mm_set1_epi32(255), _mm_srli_epi32(v, 24));
+  f = _mm_or_si128(f, _mm_slli_epi32(f, 16));
+  const __m128i addLo = _mm_srli_epi16(_mm_mullo_epi16(color16, _mm_unpacklo_epi32(f, f)), 8);
+  const __m128i addHi = _mm_srli_epi16(_mm_mullo_epi16(color16, _mm_unpackhi_epi32(f, f)), 8);
+  const __m128i sum = _mm_adds_epu8(v, _mm_packus_epi16(addLo, addHi));  // at most 255
+  if (!keepTrail) return sum;
+  // Pixels nowhere brighter than the colour take it; brighter trace pixels
+  // (red 0) get the sum; other brighter pixels stay.
+  const __m128i notAbove = _mm_cmpeq_epi8(_mm_max_epu8(v, color), color);
+  const __m128i dim = _mm_cmpeq_epi32(
+      _mm_or_si128(notAbove, _mm_set1_epi32(static_cast<int>(0xFF000000u))), _mm_set1_epi32(-1));
+  const __m128i redZero = _mm_cmpeq_epi32(_mm_and_si128(v, _mm_set1_epi32(0x00FF0000)), zero);
+  const __m128i lit = _mm_or_si128(_mm_and_si128(redZero, sum), _mm_andnot_si128(redZero, v));
+  return _mm_or_si128(_mm_and_si128(dim, color), _mm_andnot_si128(dim, lit));
+}
+#endif
+
+}  // namespace
 
 void ScopeOverlay(tSCOPEINST* inst, bool trail) {
   if (!HasImage(inst) || !inst->runs) return;
@@ -507,40 +698,36 @@ void ScopeOverlay(tSCOPEINST* inst, bool trail) {
   if (r.left < 0 || r.top < 0 || r.right > ImageWidth(inst) || r.bottom > ImageHeight(inst)) return;
   const ScopeRun* run = static_cast<const ScopeRun*>(inst->runs);
   const ScopeRun* runEnd = run + inst->runBytes / sizeof(ScopeRun);
-  bool keepTrail = trail && inst->fade > 0;
+  const bool keepTrail = trail && inst->fade > 0;
+  const int64_t width = static_cast<int64_t>(r.right) - r.left;
   for (int y = r.top; y < r.bottom; ++y) {
-    BYTE* row = Pixel(inst, 0, y);
-    for (int x = r.left; x < r.right;) {
+    BYTE* const row = Pixel(inst, r.left, y);
+    for (int64_t x = 0; x < width;) {
       if (run == runEnd) return;
-      int length = std::min<int64_t>(std::max(run->length, 0), r.right - x);
-      uint32_t color = run->color;
+      const int64_t length = std::min<int64_t>(run->length, width - x);
+      const uint32_t color = run->color;
       ++run;
       if (length <= 0) return;  // a damaged list ends the overlay
-      if (!color) {
-        x += length;
+      BYTE* p = row + 4 * x;
+      x += length;
+      if (!color) continue;
+      if (length == 1) {
+        OverlayPixel(p, color, keepTrail);
         continue;
       }
-      int cb = color & 0xFF, cg = (color >> 8) & 0xFF, cr = (color >> 16) & 0xFF;
-      for (BYTE* p = row + 4 * x, *stop = p + 4 * length; p < stop; p += 4) {
-        if (keepTrail && std::memcmp(p, &color, 4) == 0) continue;  // the backdrop already
-        int f = 255 - p[3];
-        if (keepTrail) {
-          if (p[1] > cg || p[0] > cb || p[2] > cr) {
-            if (p[2] == 0) {
-              p[2] = static_cast<BYTE>(std::min(255, (cr * f) >> 8));
-              p[1] = static_cast<BYTE>(std::min(255, p[1] + ((cg * f) >> 8)));
-              p[0] = static_cast<BYTE>(std::min(255, p[0] + ((cb * f) >> 8)));
-            }
-          } else {
-            std::memcpy(p, &color, 4);
-          }
-        } else {
-          p[2] = static_cast<BYTE>(std::min(255, p[2] + ((cr * f) >> 8)));
-          p[1] = static_cast<BYTE>(std::min(255, p[1] + ((cg * f) >> 8)));
-          p[0] = static_cast<BYTE>(std::min(255, p[0] + ((cb * f) >> 8)));
-        }
+      BYTE* const stop = p + 4 * length;
+#if defined(__SSE2__)
+      const __m128i c = _mm_set1_epi32(static_cast<int>(color));
+      const __m128i c16 = _mm_unpacklo_epi8(c, _mm_setzero_si128());
+      for (; stop - p >= 16; p += 16) {
+        __m128i* q = reinterpret_cast<__m128i*>(p);
+        const __m128i v = _mm_loadu_si128(q);
+        // A stretch that is the backdrop already stays as it is.
+        if (keepTrail && _mm_movemask_epi8(_mm_cmpeq_epi32(v, c)) == 0xFFFF) continue;
+        _mm_storeu_si128(q, OverlayFour(v, c, c16, keepTrail));
       }
-      x += length;
+#endif
+      for (; p < stop; p += 4) OverlayPixel(p, color, keepTrail);
     }
   }
 }

@@ -14,6 +14,7 @@
 
 #include "foundation/WuUIFont.h"
 #include "imaging/WuPngWrite.h"
+#include "platform/kernel/cpu.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/memory.h"
 #include "platform/user/dialogs.h"
@@ -318,6 +319,42 @@ TEST(WuScopePixels, FadeOfEveryByteValue) {
   }
 }
 
+TEST(WuScopePixels, FadeOfEveryByteAcrossFactors) {
+  // The fast forms are chosen per factor and processor; a sweep of factors
+  // (round ones among them, whose products land on integers) against the
+  // rule itself, on the processor as found and on one without the wider
+  // vectors.
+  Scope s(0, 11);  // a 5 x 5 image: 100 bytes, one 64-byte block and a tail
+  ASSERT_EQ(s.W(), 5);
+  std::vector<float> factors;
+  for (int k = 1; k <= 1100; ++k) factors.push_back(k / 1000.0f);
+  for (float f : {1e-10f, 0.0625f, 0.999999f, 0.99999994f, 1.0000001f, 255.0f, 256.0f})
+    factors.push_back(f);
+  auto sweep = [&](const char* processor) {
+    for (float factor : factors) {
+      s.inst.fade = factor;
+      for (int first = 0; first < 256; first += 64) {
+        for (int k = 0; k < 100; ++k) s.inst.bits[k] = static_cast<BYTE>((first + k) & 0xFF);
+        for (int k = 3; k < 100; k += 4) s.inst.bits[k] |= 1;  // every pixel lit
+        std::vector<BYTE> in(s.inst.bits, s.inst.bits + 100);
+        ScopeFade(&s.inst);
+        for (int k = 0; k < 100; ++k) {
+          float v = std::nearbyint(static_cast<float>(in[k]) * factor + 0.5f);
+          ASSERT_EQ(s.inst.bits[k], static_cast<BYTE>(std::min(v, 255.0f)))
+              << processor << ": factor " << factor << " byte " << int(in[k]);
+        }
+      }
+    }
+  };
+  sweep("as found");
+  struct Narrow {
+    platform::FakeProcessor cpu;  // no leaves: no AVX2
+    Narrow() { platform::SetProcessorSource(&cpu); }
+    ~Narrow() { platform::SetProcessorSource(nullptr); }
+  } narrow;
+  sweep("without AVX2");
+}
+
 TEST(WuScopePixels, FadeZeroAndResetRestoreBackdropAt255Of256) {
   for (DWORD style : {0u, SCOPES_MIDSIDE, SCOPES_HALFPLANE, SCOPES_POLAR}) {
     Scope s(style, 64);
@@ -371,6 +408,50 @@ TEST(WuScopePixels, FadedTrailOverBackdrop) {
   t.Plot({0.55f, 0.4f});
   for (int k = 0; k < 200; ++k) t.Plot({});
   EXPECT_GT(t.I(11, 4), 0);
+}
+
+TEST(WuScopePixels, OverlayOfNoisyImagesFollowsTheRule) {
+  // Random pixels (trace-like ones with red 0 among them, and copies of the
+  // backdrop) over each backdrop, with and without the trail, against the
+  // overlay rule applied pixel by pixel to the backdrop drawn first.
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  for (DWORD style : {0u, SCOPES_MIDSIDE, SCOPES_HALFPLANE, SCOPES_POLAR}) {
+    for (bool trail : {true, false}) {
+      Scope s(style, 40);
+      s.SetFade(0.81f);
+      const std::vector<BYTE> backdrop = s.Image();
+      std::vector<BYTE> in = backdrop;
+      for (size_t k = 0; k < in.size(); k += 4) {
+        uint32_t r = next();
+        if (r % 4 == 0) continue;  // the backdrop as it is
+        for (int ch = 0; ch < 4; ++ch) in[k + ch] = static_cast<BYTE>(next() >> 24);
+        if (r % 4 == 1) in[k + 2] = 0;  // a trace pixel
+        if (r % 8 == 2) in[k + 3] = 0;
+      }
+      std::memcpy(s.inst.bits, in.data(), in.size());
+      ScopeOverlay(&s.inst, trail);
+      for (size_t k = 0; k < in.size(); k += 4) {
+        const BYTE* c = &backdrop[k];
+        BYTE px[4] = {in[k], in[k + 1], in[k + 2], in[k + 3]};
+        const bool blackRun = !c[0] && !c[1] && !c[2];
+        const int f = 255 - px[3];
+        auto add = [&] {
+          for (int ch = 0; ch < 3; ++ch) px[ch] = static_cast<BYTE>(std::min(255, px[ch] + ((c[ch] * f) >> 8)));
+        };
+        if (blackRun) {
+        } else if (!trail) {
+          add();
+        } else if (px[1] > c[1] || px[0] > c[0] || px[2] > c[2]) {
+          if (px[2] == 0) add();
+        } else {
+          std::memcpy(px, c, 4);
+        }
+        ASSERT_EQ(std::vector<BYTE>(s.inst.bits + k, s.inst.bits + k + 4), std::vector<BYTE>(px, px + 4))
+            << "style " << style << " trail " << trail << " pixel " << k / 4;
+      }
+    }
+  }
 }
 
 TEST(WuScopePixels, MidSideMonoLightsTheCentreColumn) {
