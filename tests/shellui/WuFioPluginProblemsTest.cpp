@@ -8,10 +8,12 @@
 
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
+#include "foundation/WuResPool.h"
 #include "platform/shell/shell.h"
 #include "platform/user/controls.h"
 #include "platform/user/dialogs.h"
 #include "platform/user/frontend.h"
+#include "shellui/WuShellUIPool.h"
 #include "tests/shellui/FioClassFakes.h"
 
 namespace {
@@ -176,6 +178,27 @@ TEST_F(PluginDisclosureTest, GermanUserInterfaceOpensTheGermanTemplate) {
   script_.Run([&](HWND d) { EXPECT_EQ(platform::WindowText(d), u"Orvo-Dateiformat-Plug-In"); }).Press(IDOK);
   WuFio_DisclosePluginProblems(&reader, nullptr);
   EXPECT_EQ(script_.shown().size(), 1u);
+}
+
+TEST(ShellUIPool, PluginProblemDialogInEachOfTheFiveLanguages) {
+  ASSERT_TRUE(WuShellUI_InstallResPool());
+  const struct {
+    LCID language;
+    const char16_t* caption;
+  } cases[] = {{0x409, u"Orvo File Format Plug-In"},
+               {0x407, u"Orvo-Dateiformat-Plug-In"},
+               {0x0A, u"Complemento de formato de archivo de Orvo"},
+               {0x40C, u"Plug-in de format de fichier Orvo"},
+               {0x411, u"Orvo \u30D5\u30A1\u30A4\u30EB\u5F62\u5F0F\u30D7\u30E9\u30B0\u30A4\u30F3"}};
+  for (const auto& c : cases) {
+    LCID found = 0;
+    const void* t = WuFindResourceInResPool(&WuShellUIResPool, nullptr, MAKEINTRESOURCEW(WUSHELLUI_DLG_PLUGINPROBLEM),
+                                            RT_DIALOG, c.language, &found);
+    ASSERT_NE(t, nullptr) << c.language;
+    EXPECT_EQ(found, c.language);
+    // Extended template without menu or class: the caption at unit 15.
+    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(t) + 15), c.caption);
+  }
 }
 
 }  // namespace
