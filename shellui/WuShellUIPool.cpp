@@ -168,10 +168,10 @@ std::vector<BYTE> DialogTemplate(const Dialog& d, int column) {
     Put16(&out, static_cast<WORD>(c.cy));
     Put32(&out, c.id);
     if (c.atom == kLinkControl) {
-      PutText(&out, WUSTATIC_CLASS);
+      PutText(&out, WUSTATIC_CLASS);  // a class named, not an atom
     } else {
-    Put16(&out, 0xFFFF);
-    Put16(&out, c.atom);
+      Put16(&out, 0xFFFF);
+      Put16(&out, c.atom);
     }
     PutText(&out, c.text ? Column(c.text, column) : u"");
     Put16(&out, 0);  // no creation data
