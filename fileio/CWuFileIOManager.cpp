@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fileio/CWuFileIOTypeEnum.h"
+#include "fileio/CWuTemplateCache.h"
 #include "fileio/WuFioPaths.h"
 #include "foundation/WuList.h"
 #include "foundation/WuString.h"
@@ -101,6 +102,12 @@ HRESULT CWuFileIOManager::QueryInterface(REFIID iid, void** object) {
     AddRef();
     return S_OK;
   }
+  // The object itself, for the library's own helpers (the template caches).
+  if (IsEqualGUID(iid, IID_CWuFileIOManager)) {
+    *object = this;
+    AddRef();
+    return S_OK;
+  }
   // The filter builder is not part of this library yet.
   return E_NOINTERFACE;
 }
@@ -179,8 +186,9 @@ HRESULT CWuFileIOManager::Shutdown() {
   renderers_ = nullptr;
   pluginEnum_ = nullptr;
   ReplacePluginList(nullptr);
-  // No template cache is made yet and no surrogate is ever connected.
-  templateCache_ = nullptr;
+  // The global template cache goes with the manager; no surrogate is ever
+  // connected.
+  WuFio_DropManagerTemplateCache(&templateCache_);
   surrogateProcessId_ = 0;
   HANDLE mutex = mutex_;
   Unlock();

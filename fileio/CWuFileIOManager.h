@@ -34,6 +34,11 @@ constexpr HRESULT WUFIO_E_NOT_NOW = static_cast<HRESULT>(0x8004E086);         //
 constexpr HRESULT WUFIO_E_DEPENDENCY = static_cast<HRESULT>(0x8004E047);      // could open, but not now; a missing class
 constexpr HRESULT WUFIO_E_BUFFER_TOO_SMALL = static_cast<HRESULT>(0x8004E03C);
 
+// Asked of QueryInterface, a manager of this library answers with the
+// CWuFileIOManager object itself (a reference added).
+inline constexpr IID IID_CWuFileIOManager = {0x6B1E2C9A, 0x3F47, 0x4D21,
+                                             {0x9E, 0x58, 0x0C, 0x7A, 0x41, 0xD2, 0x8B, 0x63}};
+
 class CWuFileIOManager final : public IWuFileIOMgrForApp {
  public:
   // A zero-filled object from global memory, constructed; NULL when memory
@@ -121,6 +126,9 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HANDLE MutexHandle() const { return mutex_; }
   // The worker record (for tests).
   CWuFioCallThread& Worker() { return worker_; }
+  // The global template cache (an owned reference, NULL none); the template
+  // cache code keeps it.
+  void** TemplateCacheSlot() { return &templateCache_; }
   // The library path of the first record of any live manager that offers
   // the renderer class `rendererId`; 0x8004E00A when none.
   static HRESULT FindRendererLibrary(const GUID& rendererId, LPWSTR out, DWORD size);
@@ -172,7 +180,7 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   DWORD flags_;                      // the flags of the last InitializeEx
   std::atomic<DWORD> lockOwner_;     // the thread that holds the mutex through Lock, 0 none
   LONG lockDepth_;                   // its holds (read and written by that thread only)
-  void* templateCache_;              // the global template cache (not made yet: stays NULL)
+  void* templateCache_;              // the global template cache (CWuGlobalTemplateCache), NULL none
   DWORD surrogateProcessId_;         // the surrogate this manager talks to, 0 none
   std::vector<HMODULE> probeHolds_;  // libraries kept loaded between probe and refresh
   CWuFioCallThread worker_;          // the worker thread

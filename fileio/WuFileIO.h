@@ -74,6 +74,10 @@ struct WUTEMPLATE_AUDIO {
   BYTE reserved2[12];        // 244
 };
 static_assert(sizeof(WUTEMPLATE_AUDIO) == 200);
+static_assert(offsetof(WUTEMPLATE_AUDIO, format) == 72 - 56);
+static_assert(offsetof(WUTEMPLATE_AUDIO, encoderSettings) == 112 - 56);
+static_assert(offsetof(WUTEMPLATE_AUDIO, encodedFormat) == 144 - 56);
+static_assert(offsetof(WUTEMPLATE_AUDIO, flags) == 240 - 56);
 
 // The video settings block: 200 bytes at offset 256 of the record. The
 // 64-bit values sit at offsets that are not multiples of 8 in every
@@ -98,6 +102,7 @@ static_assert(sizeof(WUTEMPLATE_VIDEO) == 200);
 static_assert(offsetof(WUTEMPLATE_VIDEO, settings) == 304 - 256);
 static_assert(offsetof(WUTEMPLATE_VIDEO, output) == 368 - 256);
 static_assert(offsetof(WUTEMPLATE_VIDEO, flags) == 424 - 256);
+static_assert(offsetof(WUTEMPLATE_VIDEO, generated) == 432 - 256);
 static_assert(offsetof(WUTEMPLATE_VIDEO, bytesPerSecond) == 440 - 256);
 
 // Sizes of a record's parts.

@@ -77,13 +77,12 @@ HRESULT WuFio_SetTemplateNameAndNotes(tagWUTEMPLATExV2* record, LPCWSTR name, LP
   // that points into the text area.
   std::vector<WCHAR> keptNotes;
   if (!notes || PointsIntoText(record, notes)) {
-    const WCHAR* old = notes;
-    if (!old) {
-      old = text + room;  // empty unless the current name leaves room
-      size_t n = 0;
-      while (n < room && text[n]) ++n;
-      if (n + 1 < room) old = text + n + 1;
-    }
+    // Any pointer into the text area means the current notes, wherever it
+    // points.
+    const WCHAR* old = text + room;  // empty unless the current name leaves room
+    size_t n = 0;
+    while (n < room && text[n]) ++n;
+    if (n + 1 < room) old = text + n + 1;
     const WCHAR* end = text + room;
     while (old < end && *old) keptNotes.push_back(*old++);
   } else {

@@ -7,6 +7,7 @@ packages+=(libswscale-dev libavutil-dev libyuv-dev libsndfile1-dev)  # benchmark
 packages+=(sox)
 packages+=(libfftw3-dev libkissfft-dev)  # FFT tests and benchmarks only
 packages+=(libmagic-dev)  # the identification benchmark runs beside libmagic
+packages+=(nettle-dev)  # the MD5 benchmark runs beside nettle
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

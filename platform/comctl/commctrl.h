@@ -68,6 +68,7 @@ constexpr UINT ILD_NORMAL = 0x00000000;
 constexpr UINT ILD_TRANSPARENT = 0x00000001;
 constexpr UINT ILD_MASK = 0x00000010;
 constexpr COLORREF CLR_NONE = 0xFFFFFFFF;
+constexpr UINT ILD_ROP = 0x00000040;  // ImageList_DrawIndirect: blit with dwRop
 
 // A new empty list of images `cx` by `cy` (both 1..4096); NULL
 // (ERROR_INVALID_PARAMETER) otherwise. `initial` and `grow` are hints.
@@ -95,6 +96,44 @@ BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style
 // for blending, which is not drawn. (platform/comctl/image_list_draw_ex.cpp)
 BOOL ImageList_DrawEx(HIMAGELIST list, int index, HDC dc, int x, int y, int dx, int dy,
                       COLORREF bk, COLORREF fg, UINT style);
+// Where an image lies in the list's strip. The list keeps its images as
+// pixels, not as bitmaps, so hbmImage and hbmMask are NULL; rcImage is
+// the image's rectangle (image `index` at x = index * width).
+struct IMAGEINFO {
+  HBITMAP hbmImage;  // NULL here
+  HBITMAP hbmMask;   // NULL here
+  int Unused1;       // unused
+  int Unused2;       // unused
+  RECT rcImage;      // the image's rectangle in the strip
+};
+// FALSE for a bad list, index or null record. (image_list_indirect.cpp)
+BOOL ImageList_GetImageInfo(HIMAGELIST list, int index, IMAGEINFO* info);
+// The arguments of ImageList_DrawIndirect.
+struct IMAGELISTDRAWPARAMS {
+  DWORD cbSize;        // sizeof(IMAGELISTDRAWPARAMS)
+  HIMAGELIST himl;     // the list
+  int i;               // image index
+  HDC hdcDst;          // destination
+  int x;               // destination left
+  int y;               // destination top
+  int cx;              // width drawn (0: the image's width)
+  int cy;              // height drawn (0: the image's height)
+  int xBitmap;         // left of the part drawn within the image (ILD_ROP only)
+  int yBitmap;         // top of the part drawn within the image (ILD_ROP only)
+  COLORREF rgbBk;      // background colour, as ImageList_DrawEx's `bk`
+  COLORREF rgbFg;      // foreground colour, as ImageList_DrawEx's `fg`
+  UINT fStyle;         // ILD_* style
+  DWORD dwRop;         // raster operation with ILD_ROP
+  DWORD fState;        // effects: not drawn
+  DWORD Frame;         // alpha: not drawn
+  COLORREF crEffect;   // effect colour: not drawn
+};
+// Without ILD_ROP: ImageList_DrawEx with the record's values. With
+// ILD_ROP: the image (with ILD_MASK its mask, black for the image and
+// white for the transparent pixels) is blitted with dwRop, so a mono-like
+// mask can paint through the destination's brush. FALSE (with
+// ERROR_INVALID_PARAMETER) for a bad record, index or offset.
+BOOL ImageList_DrawIndirect(IMAGELISTDRAWPARAMS* params);
 // A list from a bitmap resource of `instance` cut into images `cx` wide
 // (the bitmap's height high). `mask` is CLR_NONE for no mask or the colour
 // that is transparent. Only IMAGE_BITMAP is taken; `flags` go to

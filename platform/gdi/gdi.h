@@ -605,6 +605,9 @@ constexpr UINT LR_LOADFROMFILE = 0x00000010;
 constexpr UINT LR_DEFAULTSIZE = 0x00000040;
 constexpr UINT LR_CREATEDIBSECTION = 0x00002000;
 constexpr UINT LR_SHARED = 0x00008000;
+// System bitmaps (LoadImageW(NULL, MAKEINTRESOURCEW(id), IMAGE_BITMAP, ...)):
+// shared monochrome images of our own drawing, never deleted.
+constexpr WORD OBM_CHECK = 0x7FF8;  // 13 x 13 check mark, black on white
 // System cursors (LoadCursorW(NULL, ...)), by number.
 constexpr WORD OCR_NORMAL = 32512;       // IDC_ARROW
 constexpr WORD OCR_IBEAM = 32513;        // IDC_IBEAM

@@ -754,6 +754,8 @@ HANDLE LoadImageW(HINSTANCE module, LPCWSTR name, UINT type, int width, int heig
   }
   if (type == IMAGE_BITMAP) {
     if (!module) {
+      if (IS_INTRESOURCE(name))
+        return platform::gdi::SystemBitmap(static_cast<WORD>(reinterpret_cast<uintptr_t>(name)));
       SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
       return nullptr;
     }

@@ -128,6 +128,10 @@ std::shared_ptr<Object> Stock(int index);
 // The shared system-colour brush of an index 0..30.
 std::shared_ptr<Brush> SysColorBrush(int index);
 COLORREF SysColor(int index);
+// The shared built-in bitmap of an OBM_ id (OBM_CHECK), made on first
+// request; null (ERROR_RESOURCE_NAME_NOT_FOUND) for an id we do not draw.
+// (gdi_system_bitmaps.cpp)
+HBITMAP SystemBitmap(WORD id);
 
 // A fresh bitmap with zeroed pixels; null when memory runs out or the size
 // is too large. `top_down` false stores the bottom row first.

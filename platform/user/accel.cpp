@@ -9,6 +9,7 @@
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/resource.h"
+#include "platform/user/menu.h"
 
 namespace platform {
 namespace {
@@ -155,6 +156,31 @@ HACCEL LoadAcceleratorsW(HINSTANCE module, LPCWSTR name) {
                                                       SizeofResource(module, found));
 }
 
+namespace {
+
+// The pop-up of `menu` (searched depth-first) that holds command `id`
+// directly, with its position in the menu above it.
+bool PopupHolding(HMENU menu, UINT id, HMENU* popup, int* position) {
+  int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    HMENU sub = GetSubMenu(menu, i);
+    if (!sub) continue;
+    int n = GetMenuItemCount(sub);
+    for (int j = 0; j < n; ++j) {
+      if (!GetSubMenu(sub, j) && GetMenuItemID(sub, j) == id &&
+          !(GetMenuState(sub, static_cast<UINT>(j), MF_BYPOSITION) & MF_SEPARATOR)) {
+        *popup = sub;
+        *position = i;
+        return true;
+      }
+    }
+    if (PopupHolding(sub, id, popup, position)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int TranslateAcceleratorW(HWND window, HACCEL table, MSG* message) {
   if (!message) return 0;
   UINT kind = message->message;
@@ -186,6 +212,13 @@ int TranslateAcceleratorW(HWND window, HACCEL table, MSG* message) {
     }
   });
   if (!matched) return 0;
+  // A command of the menu bar: its pop-up is prepared first (so that the
+  // window can enable or check the item), as when the user opens it.
+  HMENU popup = nullptr;
+  int position = 0;
+  if (HMENU bar = GetMenu(window); bar && PopupHolding(bar, hit.cmd, &popup, &position))
+    SendMessageW(window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup),
+                 MAKELPARAM(position, 0));
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(hit.cmd, 1), 0);
   return 1;
 }

@@ -1,5 +1,7 @@
 #include "platform/user/menu.h"
 
+#include "platform/user/menu_internal.h"
+
 #include <cstring>
 #include <map>
 #include <memory>
@@ -12,25 +14,7 @@
 #include "platform/kernel/locale.h"
 #include "platform/kernel/module.h"
 
-namespace {
-
-struct MenuItem {
-  UINT flags;           // MF_* state and kind (MF_POPUP, MF_SEPARATOR)
-  UINT id;              // command id (0 for sub-menus and separators)
-  std::u16string text;  // item text
-  HMENU sub;            // sub-menu of an MF_POPUP item, owned by the menu
-};
-
-struct Menu {
-  std::vector<MenuItem> items;  // items in display order
-};
-
-// Every live menu by handle value; handles are never given out twice.
-struct MenuTable {
-  std::mutex lock;                                  // guards the map and the counter
-  std::map<uintptr_t, std::unique_ptr<Menu>> menus;  // live menus
-  uintptr_t next = 0x3000;                          // next handle value
-};
+namespace platform::menus {
 
 MenuTable& Menus() {
   static MenuTable* table = new MenuTable;  // lives to process end
@@ -92,22 +76,35 @@ int FindItem(HMENU menu, UINT position, UINT flags, Menu** owner) {
 }
 
 bool MakeItem(UINT flags, UINT_PTR item, LPCWSTR text, MenuItem* out) {
+  *out = MenuItem{};
   out->flags = flags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_POPUP | MF_SEPARATOR);
-  out->id = 0;
-  out->sub = nullptr;
-  out->text.clear();
-  if (flags & MF_SEPARATOR) return true;
+  out->type = flags & (MFT_BITMAP | MFT_OWNERDRAW | MFT_MENUBREAK | MFT_MENUBARBREAK |
+                       MFT_RADIOCHECK);
+  out->extra_state = flags & (MFS_DEFAULT | MFS_HILITE);
+  if (flags & MF_SEPARATOR) {
+    out->type = 0;
+    return true;
+  }
   if (flags & MF_POPUP) {
     out->sub = reinterpret_cast<HMENU>(item);
     if (!MenuOf(out->sub)) return false;
   } else {
     out->id = static_cast<UINT>(item);
   }
-  if (text) out->text = text;
+  // The text argument carries the item data of an owner-drawn item and the
+  // bitmap of a bitmap item.
+  if (flags & MFT_OWNERDRAW)
+    out->data = reinterpret_cast<ULONG_PTR>(text);
+  else if (flags & MFT_BITMAP)
+    out->bitmap = reinterpret_cast<HBITMAP>(const_cast<LPWSTR>(text));
+  else if (text)
+    out->text = text;
   return true;
 }
 
-}  // namespace
+}  // namespace platform::menus
+
+using namespace platform::menus;
 
 HMENU CreateMenu() { return NewMenu(); }
 HMENU CreatePopupMenu() { return NewMenu(); }
@@ -154,6 +151,11 @@ BOOL ModifyMenuW(HMENU menu, UINT position, UINT flags, UINT_PTR item, LPCWSTR t
   MenuItem made;
   if (i < 0 || !MakeItem(flags, item, text, &made)) return FALSE;
   HMENU old = owner->items[i].sub;
+  // The application's item data and check bitmaps stay unless the new
+  // item brings data of its own.
+  if (!(flags & MFT_OWNERDRAW)) made.data = owner->items[i].data;
+  made.checked = owner->items[i].checked;
+  made.unchecked = owner->items[i].unchecked;
   owner->items[i] = std::move(made);
   if (old && old != owner->items[i].sub) DestroyMenu(old);
   return TRUE;
@@ -199,8 +201,9 @@ UINT GetMenuState(HMENU menu, UINT position, UINT flags) {
   int i = FindItem(menu, position, flags, &owner);
   if (i < 0) return ~0u;
   const MenuItem& item = owner->items[i];
-  if (item.sub) return (static_cast<UINT>(GetMenuItemCount(item.sub)) << 8) | item.flags;
-  return item.flags;
+  UINT all = item.flags | item.type | item.extra_state;
+  if (item.sub) return (static_cast<UINT>(GetMenuItemCount(item.sub)) << 8) | all;
+  return all;
 }
 
 int GetMenuStringW(HMENU menu, UINT position, LPWSTR buffer, int size, UINT flags) {

@@ -19,6 +19,58 @@ constexpr UINT MF_POPUP = 0x0010;
 constexpr UINT MF_END = 0x0080;  // last item of a template level
 constexpr UINT MF_BYPOSITION = 0x0400;
 constexpr UINT MF_SEPARATOR = 0x0800;
+constexpr UINT MF_BITMAP = 0x0004;        // `text` is the item's HBITMAP
+constexpr UINT MF_OWNERDRAW = 0x0100;     // `text` is the item data
+constexpr UINT MF_MENUBARBREAK = 0x0020;  // starts a column, with a bar
+constexpr UINT MF_MENUBREAK = 0x0040;     // starts a column
+constexpr UINT MF_HILITE = 0x0080;
+constexpr UINT MF_DEFAULT = 0x1000;
+constexpr UINT MF_SYSMENU = 0x2000;      // WM_UNINITMENUPOPUP: the window menu
+// Item types of MENUITEMINFOW (the same bits as the MF_ flags).
+constexpr UINT MFT_STRING = 0x0000;
+constexpr UINT MFT_BITMAP = 0x0004;
+constexpr UINT MFT_MENUBARBREAK = 0x0020;
+constexpr UINT MFT_MENUBREAK = 0x0040;
+constexpr UINT MFT_OWNERDRAW = 0x0100;
+constexpr UINT MFT_RADIOCHECK = 0x0200;
+constexpr UINT MFT_SEPARATOR = 0x0800;
+// Item states of MENUITEMINFOW.
+constexpr UINT MFS_ENABLED = 0x0000;
+constexpr UINT MFS_UNCHECKED = 0x0000;
+constexpr UINT MFS_GRAYED = 0x0003;
+constexpr UINT MFS_DISABLED = MFS_GRAYED;
+constexpr UINT MFS_CHECKED = 0x0008;
+constexpr UINT MFS_HILITE = 0x0080;
+constexpr UINT MFS_DEFAULT = 0x1000;
+// Members of MENUITEMINFOW that a call reads or writes.
+constexpr UINT MIIM_STATE = 0x0001;
+constexpr UINT MIIM_ID = 0x0002;
+constexpr UINT MIIM_SUBMENU = 0x0004;
+constexpr UINT MIIM_CHECKMARKS = 0x0008;
+constexpr UINT MIIM_TYPE = 0x0010;    // fType, with the text or bitmap in dwTypeData
+constexpr UINT MIIM_DATA = 0x0020;
+constexpr UINT MIIM_STRING = 0x0040;  // dwTypeData as text
+constexpr UINT MIIM_BITMAP = 0x0080;  // hbmpItem
+constexpr UINT MIIM_FTYPE = 0x0100;   // fType only
+
+// An item as GetMenuItemInfoW, SetMenuItemInfoW and InsertMenuItemW see
+// it (the native layout; cbSize must be its size).
+struct MENUITEMINFOW {
+  UINT cbSize;            // sizeof(MENUITEMINFOW)
+  UINT fMask;             // MIIM_* members in use
+  UINT fType;             // MFT_* type
+  UINT fState;            // MFS_* state
+  UINT wID;               // command id
+  HMENU hSubMenu;         // sub-menu, or NULL
+  HBITMAP hbmpChecked;    // check bitmap for the checked state, or NULL
+  HBITMAP hbmpUnchecked;  // check bitmap for the unchecked state, or NULL
+  ULONG_PTR dwItemData;   // the application's item data
+  LPWSTR dwTypeData;      // text (string items), HBITMAP (MFT_BITMAP with MIIM_TYPE)
+  UINT cch;               // text buffer size in characters; on return the text's length
+  HBITMAP hbmpItem;       // item bitmap (MIIM_BITMAP)
+};
+typedef MENUITEMINFOW* LPMENUITEMINFOW;
+typedef const MENUITEMINFOW* LPCMENUITEMINFOW;
 
 // A new empty menu bar or pop-up menu; NULL when out of memory.
 HMENU CreateMenu();
@@ -59,3 +111,31 @@ HMENU LoadMenuIndirectW(const void* menu_template, DWORD size);
 // A module's RT_MENU resource made a menu; NULL with the resource error.
 HMENU LoadMenuW(HINSTANCE module, LPCWSTR name);
 
+
+// Reads the members named by info->fMask of an item (by position when
+// `by_position`, else by command). Text: with a NULL dwTypeData only cch
+// receives the length; otherwise at most cch - 1 characters are copied,
+// terminated, and cch receives the count copied. FALSE for a bad menu,
+// item (ERROR_MENU_ITEM_NOT_FOUND) or cbSize (ERROR_INVALID_PARAMETER).
+BOOL GetMenuItemInfoW(HMENU menu, UINT item, BOOL by_position, LPMENUITEMINFOW info);
+// Changes the members named by info->fMask. MIIM_TYPE sets the type and
+// the text (or bitmap); MIIM_FTYPE the type alone; MIIM_STRING the text
+// alone. A sub-menu that the item no longer keeps is destroyed.
+BOOL SetMenuItemInfoW(HMENU menu, UINT item, BOOL by_position, LPCMENUITEMINFOW info);
+// Inserts a new item made from the members named by info->fMask before the
+// item given (by position, or the item of that command in the menu that
+// holds it); a position past the end appends to `menu`.
+BOOL InsertMenuItemW(HMENU menu, UINT item, BOOL by_position, LPCMENUITEMINFOW info);
+// Sets the bitmaps shown beside an item for its unchecked and checked
+// states (NULL: the default check mark, or none).
+BOOL SetMenuItemBitmaps(HMENU menu, UINT position, UINT flags, HBITMAP unchecked,
+                        HBITMAP checked);
+
+// The menu bar of a top-level window (NULL for none or a child window).
+HMENU GetMenu(HWND window);
+// Gives a top-level window a menu bar (NULL removes it; the old menu is not
+// destroyed). FALSE for a child window or a bad handle.
+BOOL SetMenu(HWND window, HMENU menu);
+// Redraws a window's menu bar; nothing is shown on this platform, so this
+// only checks the window.
+BOOL DrawMenuBar(HWND window);

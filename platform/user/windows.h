@@ -10,4 +10,6 @@
 
 #include "platform/user/controls.h"
 #include "platform/user/dialogs.h"
+#include "platform/user/menu.h"
+#include "platform/user/owner_draw.h"
 #include "platform/user/window_model.h"

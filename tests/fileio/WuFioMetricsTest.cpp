@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "tests/fileio/FioFormatFakes.h"
+#include "tests/fileio/FioManagerFixture.h"
 
 namespace {
 
@@ -103,6 +106,40 @@ TEST(WuFioMetricsTest, WritersPassThrough) {
   for (HRESULT hr : {WuFio_SetMetric(nullptr, 1, 1), WuFio_SetMetricString(nullptr, 1, u""),
                      WuFio_DeleteMetric(nullptr, 1, 0), WuFio_SetMetricBinary(nullptr, 1, data, 4)})
     EXPECT_EQ(hr, E_POINTER);
+}
+
+// The shortcuts against the manager itself: its failures (which clear the
+// value) still give the caller's default; what was stored comes back.
+class WuFioMetricsManagerTest : public fio_test::FioManagerTest {};
+
+TEST_F(WuFioMetricsManagerTest, ShortcutsOnTheManager) {
+  IWuFileIOMgrForApp* app = Create(WUFIO_CREATE_NO_SEARCH);
+  ASSERT_NE(app, nullptr);
+  WCHAR folder[260] = {}, name[260] = {};
+  ASSERT_TRUE(WuFio_GetMetricsProfile(folder, name));
+  std::remove((fio_test::U8(folder) + "/" + fio_test::U8(name)).c_str());
+
+  EXPECT_EQ(WuFio_GetMetric(app, 141, 9u), 9u);  // absent
+  EXPECT_EQ(WuFio_SetMetric(app, 141, 61453), S_OK);
+  EXPECT_EQ(WuFio_GetMetric(app, 141, 9u), 61453u);
+  EXPECT_EQ(WuFio_GetMetric(app, 141, 0, 100, 5), 100);
+  EXPECT_EQ(WuFio_SetMetric(app, 40, 1), E_UNEXPECTED);
+
+  WCHAR text[16];
+  EXPECT_EQ(WuFio_SetMetricString(app, 142, u"hello"), S_OK);
+  EXPECT_EQ(WuFio_GetMetricString(app, 142, text, 16), 6);  // the manager counts the terminator
+  EXPECT_EQ(std::u16string(text), u"hello");
+  EXPECT_EQ(WuFio_GetMetricString(app, 40, text, 16), 0);
+
+  const DWORD five[4] = {5, 0, 0, 0};
+  DWORD back[4] = {};
+  EXPECT_EQ(WuFio_SetMetricBinary(app, 143, five, 16), S_OK);
+  EXPECT_EQ(WuFio_GetMetricBinary(app, 143, back, 16), 16u);
+  EXPECT_EQ(back[0], 5u);
+  EXPECT_EQ(WuFio_GetMetricBinary(app, 143, back, 6), 0u);  // not whole values
+  EXPECT_EQ(WuFio_DeleteMetric(app, 143, 3), S_OK);
+  EXPECT_EQ(WuFio_GetMetricBinary(app, 143, back, 16), 0u);
+  app->Release();
 }
 
 }  // namespace

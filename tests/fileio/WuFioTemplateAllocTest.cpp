@@ -48,6 +48,13 @@ TEST(WuFioTemplateAlloc, NewTemplateSizesAndClassId) {
     EXPECT_EQ(IsEqualGUID(r->classId, source.classId), c.classIdSet);
   }
   EXPECT_EQ(WuFio_NewTemplate(u"a", u"b", -1), nullptr);
+  // A record on the stack: the first 540 bytes zeroed, the sizes set.
+  tagWUTEMPLATExV2 onStack;
+  std::memset(&onStack, 0xCD, sizeof(onStack));
+  WuFio_InitTemplateInPlace(&onStack, 2, 0);
+  EXPECT_EQ(onStack.totalSize, 540u);
+  EXPECT_EQ(onStack.version, 0u);
+  EXPECT_EQ(std::u16string(onStack.GetName()), u"");
 }
 
 TEST(WuFioTemplateAlloc, NotesPointer) {
@@ -78,6 +85,10 @@ TEST(WuFioTemplateAlloc, SetNameAndNotes) {
   EXPECT_EQ(Text(WuFio_GetTemplateNotesPtr(r.get())), u"not");
   const WCHAR* text = r->Text();
   EXPECT_EQ(text[r->textLength - 1], 0);
+  // A pointer anywhere into the text area (here the name) keeps the notes.
+  ASSERT_EQ(WuFio_SetTemplateNameAndNotes(r.get(), u"ab", r->Text()), S_OK);
+  EXPECT_EQ(Text(r->GetName()), u"ab");
+  EXPECT_EQ(Text(WuFio_GetTemplateNotesPtr(r.get())), u"not");
   // Long texts are cut so that the last unit is a terminator.
   ASSERT_EQ(WuFio_SetTemplateNameAndNotes(r.get(), u"0123456789ABCDEF", u"zz"), S_OK);
   EXPECT_EQ(Text(r->GetName()), u"0123456789");
