@@ -942,3 +942,34 @@ class IWuFileIOTemplateEditHolder : public IUnknown {
  protected:
   ~IWuFileIOTemplateEditHolder() = default;
 };
+
+// ---- Template validation -------------------------------------------------------------------
+// What a render template is checked for; passed through to the plug-in as
+// it stands (a plug-in may know kinds beyond these).
+enum WUFIO_TEMPLATEVALIDATE : LONG {
+  WUFIO_TEMPLATEVALIDATE_GENERAL = 0,  // the template as a whole
+  WUFIO_TEMPLATEVALIDATE_RENDER = 1,   // before a render starts with it
+  WUFIO_TEMPLATEVALIDATE_SAVE = 2,     // before it is stored as a preset
+  WUFIO_TEMPLATEVALIDATE_PROJECT = 3,  // against the project's settings
+};
+
+inline constexpr IID IID_IWuFioTemplateValidate = {
+    0x95FD010D, 0x074D, 0x44C5, {0xB7, 0xDA, 0x8B, 0x22, 0x22, 0xF5, 0x75, 0x23}};
+
+// Offered by reader and renderer classes (QueryInterface) that check render
+// templates themselves.
+class IWuFioTemplateValidate : public IUnknown {
+ public:
+  // 3: non-zero when the class validates templates of `kind`.
+  virtual BOOL AppliesTo(WUFIO_TEMPLATEVALIDATE kind) = 0;
+  // 4: checks `record` for `kind`, asking the user over `parent` where it
+  // must. `valueA` and `valueB` are the caller's own values, handed on
+  // unread; `*out1` and `*out2` (preset by the caller, to 1 and 0 by the
+  // front-end helper) receive the plug-in's two answers. S_OK when the
+  // template passes, S_FALSE when it does not, negative on failure.
+  virtual HRESULT Validate(HWND parent, const tagWUTEMPLATExV2* record, WUFIO_TEMPLATEVALIDATE kind,
+                           int valueA, int valueB, int* out1, int* out2) = 0;
+
+ protected:
+  ~IWuFioTemplateValidate() = default;
+};

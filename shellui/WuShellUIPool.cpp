@@ -13,6 +13,7 @@
 #include "foundation/WuLangRows.h"
 #include "foundation/WuLangTable.h"
 #include "foundation/WuResPool.h"
+#include "foundation/WuStaticCtl.h"
 #include "platform/user/controls.h"
 #include "platform/user/dialogs.h"
 #include "platform/user/windows.h"
@@ -96,6 +97,22 @@ Dialog NotFoundDialog() {
   return d;
 }
 
+// Class atom standing for the library's link control, written by name.
+constexpr WORD kLinkControl = 0;
+
+// 104 a plug-in's problem: its message, the information line, the link and
+// the (always hidden) check box.
+Dialog PluginProblemDialog() {
+  Dialog d{WUSHELLUI_DLG_PLUGINPROBLEM, &WuLangRow_ShellUIPluginCaption, 300, 122, {}};
+  d.controls.push_back(Label(&WuLangRow_ShellUIPluginMessage, 1002, 7, 7, 286, 40));
+  d.controls.push_back(Label(&WuLangRow_ShellUIPluginInfoLine, 1007, 7, 52, 286, 20));
+  d.controls.push_back({kLinkControl, nullptr, 1001, 7, 76, 286, 10, SS_LEFT | WS_TABSTOP});
+  d.controls.push_back({kButton, &WuLangRow_ShellUIPluginDontShow, 1000, 7, 104, 180, 10,
+                        BS_AUTOCHECKBOX | WS_TABSTOP});
+  d.controls.push_back(Button(&WuLangRow_ShellUIOkButton, IDOK, 243, 101, true));
+  return d;
+}
+
 void Put16(std::vector<BYTE>* out, WORD v) {
   out->push_back(static_cast<BYTE>(v));
   out->push_back(static_cast<BYTE>(v >> 8));
@@ -150,8 +167,12 @@ std::vector<BYTE> DialogTemplate(const Dialog& d, int column) {
     Put16(&out, static_cast<WORD>(c.cx));
     Put16(&out, static_cast<WORD>(c.cy));
     Put32(&out, c.id);
-    Put16(&out, 0xFFFF);
-    Put16(&out, c.atom);
+    if (c.atom == kLinkControl) {
+      PutText(&out, WUSTATIC_CLASS);  // a class named, not an atom
+    } else {
+      Put16(&out, 0xFFFF);
+      Put16(&out, c.atom);
+    }
     PutText(&out, c.text ? Column(c.text, column) : u"");
     Put16(&out, 0);  // no creation data
   }
@@ -196,6 +217,7 @@ std::vector<BYTE>* BuildImage() {
       int column = WuLangTable_FindColumn(language.column);
       if (column < 1) column = 1;
       for (const Dialog& d : dialogs) PutEntry(image, 5, d.id, language.id, DialogTemplate(d, column));
+      PutEntry(image, 5, WUSHELLUI_DLG_PLUGINPROBLEM, language.id, DialogTemplate(PluginProblemDialog(), column));
     }
   } catch (const std::bad_alloc&) {
     image->clear();

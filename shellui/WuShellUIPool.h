@@ -7,6 +7,7 @@
 // Dialog ids in the pool.
 constexpr WORD WUSHELLUI_DLG_RUNAPP = 102;    // "Run Application"
 constexpr WORD WUSHELLUI_DLG_NOTFOUND = 103;  // "Source Project Not Found"
+constexpr WORD WUSHELLUI_DLG_PLUGINPROBLEM = 104;  // a plug-in's problem ("Orvo File Format Plug-In")
 
 // Assembles the pool's image (dialogs 102 and 103 in the languages 0x409,
 // 0x407, 0x0A, 0x40C and 0x411, texts from the string table) and installs it

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <string>
@@ -566,6 +567,50 @@ constexpr LocaleInfo kLocales[] = {
      u"Invariant Country", u",", u".", u"3;0", u":", u",", 0, 1252, 437},
 };
 
+// The long-date and time patterns of the locales above, in the same order
+// (the pattern letters of GetDateFormatW and GetTimeFormatW).
+struct DatePatterns {
+  LCID lcid;                      // the locale
+  const char16_t* long_date;      // LOCALE_SLONGDATE
+  const char16_t* time_format;    // LOCALE_STIMEFORMAT
+};
+constexpr DatePatterns kDatePatterns[] = {
+    {0x0409, u"dddd, MMMM d, yyyy", u"h:mm:ss tt"},
+    {0x0809, u"dd MMMM yyyy", u"HH:mm:ss"},
+    {0x0411, u"yyyy'\u5E74'M'\u6708'd'\u65E5'", u"H:mm:ss"},
+    {0x0407, u"dddd, d. MMMM yyyy", u"HH:mm:ss"},
+    {0x0C0A, u"dddd, d' de 'MMMM' de 'yyyy", u"H:mm:ss"},
+    {0x040A, u"dddd, d' de 'MMMM' de 'yyyy", u"H:mm:ss"},
+    {0x080A, u"dddd, d' de 'MMMM' de 'yyyy", u"hh:mm:ss tt"},
+    {0x040C, u"dddd d MMMM yyyy", u"HH:mm:ss"},
+    {0x0804, u"yyyy'\u5E74'M'\u6708'd'\u65E5'", u"H:mm:ss"},
+    {0x0404, u"yyyy'\u5E74'M'\u6708'd'\u65E5' dddd", u"tt hh:mm:ss"},
+    {0x0406, u"d. MMMM yyyy", u"HH:mm:ss"},
+    {0x040B, u"d. MMMM'ta 'yyyy", u"H.mm.ss"},
+    {0x0410, u"dddd d MMMM yyyy", u"HH:mm:ss"},
+    {0x0412, u"yyyy'\uB144' M'\uC6D4' d'\uC77C' dddd", u"tt h:mm:ss"},
+    {0x0413, u"dddd d MMMM yyyy", u"H:mm:ss"},
+    {0x0414, u"d. MMMM yyyy", u"HH:mm:ss"},
+    {0x0416, u"dddd, d' de 'MMMM' de 'yyyy", u"HH:mm:ss"},
+    {0x0816, u"dddd, d' de 'MMMM' de 'yyyy", u"HH:mm:ss"},
+    {0x0419, u"d MMMM yyyy '\u0433.'", u"H:mm:ss"},
+    {0x041D, u"'den 'd MMMM yyyy", u"HH:mm:ss"},
+    {0x0439, u"dd MMMM yyyy", u"tt hh:mm:ss"},
+    {0x007F, u"dddd, dd MMMM yyyy", u"HH:mm:ss"},
+};
+static_assert(std::size(kDatePatterns) == std::size(kLocales));
+
+constexpr bool DatePatternsFollowTheLocales() {
+  for (size_t i = 0; i < std::size(kLocales); ++i)
+    if (kDatePatterns[i].lcid != kLocales[i].lcid) return false;
+  return true;
+}
+static_assert(DatePatternsFollowTheLocales());
+
+const DatePatterns& PatternsOf(const LocaleInfo& info) {
+  return kDatePatterns[static_cast<size_t>(&info - kLocales)];
+}
+
 constexpr LCID kFallbackLocale = 0x0409;
 
 const LocaleInfo* FindLocale(LANGID lang) {
@@ -655,6 +700,8 @@ bool TableText(const LocaleInfo& info, LCTYPE item, std::u16string& text) {
     case LOCALE_ILZERO: text = Decimal(kLeadingZero); return true;
     case LOCALE_INEGNUMBER: text = Decimal(kNegativeOrder); return true;
     case LOCALE_STIME: text = info.time; return true;
+    case LOCALE_SLONGDATE: text = PatternsOf(info).long_date; return true;
+    case LOCALE_STIMEFORMAT: text = PatternsOf(info).time_format; return true;
     case LOCALE_SLIST: text = info.list; return true;
     case LOCALE_IMEASURE: text = Decimal(info.measure); return true;
     case LOCALE_IDEFAULTANSICODEPAGE: text = Decimal(info.ansi_code_page); return true;
