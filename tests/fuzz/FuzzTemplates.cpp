@@ -9,7 +9,7 @@
 //   3  a template file, loaded as an open file and by path.
 // A reader either fails and hands back no record, or hands back a record
 // of the size it stated; a record the reader checks or builds itself
-// (a file's, a lifted one) passes the layout check. Every record is read
+// (a generation-2 file's, a lifted one) passes the layout check. Every record is read
 // through the checking accessors, copied and freed; LeakSanitizer and the
 // global block count see that nothing stays behind.
 #include <cstdint>
@@ -49,8 +49,6 @@ size_t Units(LPCWSTR text) {
 void CheckRecord(const tagWUTEMPLATExV2* record, bool mustHold, const char* where) {
   if (!record) wufuzz::Fail("success without a record", where);
   const DWORD size = WuTpl_Size(record);
-  if (size < WUTPL_HEADER_BYTES || size > WUTPL_MAX_BYTES)
-    wufuzz::Fail("a record of a size no reader accepts", where);
   const bool valid = record->HasValidLayout();
   if (mustHold && !valid) wufuzz::Fail("a record fails its layout check", where);
   // The texts: a bad layout reads as empty, a good one ends within the record.
@@ -69,6 +67,15 @@ void CheckRecord(const tagWUTEMPLATExV2* record, bool mustHold, const char* wher
     wufuzz::Fail("the copy disagrees with the layout check", where);
   if (copy && std::memcmp(copy, record, size) != 0) wufuzz::Fail("a copy differs", where);
   WuFio_ReleaseTemplate(copy);
+}
+
+// A record read from a stream states a size every reader accepts.
+void CheckStreamed(const tagWUTEMPLATExV2* record, const char* where) {
+  if (!record) wufuzz::Fail("success without a record", where);
+  const DWORD size = WuTpl_Size(record);
+  if (size < WUTPL_HEADER_BYTES || size > WUTPL_MAX_BYTES)
+    wufuzz::Fail("a record of a size no reader accepts", where);
+  CheckRecord(record, false, where);
 }
 
 // A record a reader built by lifting an older one.
@@ -107,7 +114,7 @@ void RecordStream(const uint8_t* data, size_t size, DWORD highest) {
       CheckLifted(record, "record stream, lifted");
     } else {
       // As it stands: the stated size and exactly the stream's bytes.
-      CheckRecord(record, false, "record stream");
+      CheckStreamed(record, "record stream");
       const DWORD stated = WuTpl_Word(data + before.QuadPart, 0);
       if (WuTpl_Size(record) != stated || before.QuadPart + stated > size ||
           std::memcmp(record, data + before.QuadPart, stated) != 0)
@@ -160,7 +167,7 @@ void ListStream(const uint8_t* data, size_t size) {
   if (SUCCEEDED(hr) && size < WU_LISTSTREAM_HEADER_BYTES)
     wufuzz::Fail("a list from a short header", "list");
   for (LONG i = 0; i < list->count; ++i)
-    CheckRecord(static_cast<const tagWUTEMPLATExV2*>(WuList_PointerAt(list, i)), false, "list");
+    CheckStreamed(static_cast<const tagWUTEMPLATExV2*>(WuList_PointerAt(list, i)), "list");
   if (list->count > 0) {
     const auto* first = static_cast<const tagWUTEMPLATExV2*>(WuList_PointerAt(list, 0));
     std::u16string name(WuTpl_Name(first));
@@ -204,7 +211,9 @@ void TemplateFile(const uint8_t* data, size_t size) {
     if (size < WUTPL_MIN_FILE_BYTES || WuTpl_Size(record) > size || generation == 0 ||
         std::memcmp(record, data, size) != 0)
       wufuzz::Fail("a file record breaks the file checks", path);
-    if (generation == 2) CheckRecord(record, true, "file");
+    // Generation 2 is checked; newer ones come back unchecked, and read
+    // as bad records when they do not fit.
+    CheckRecord(record, generation == 2, "file");
     WuFio_ReleaseTemplate(record);
   }
   record = reinterpret_cast<tagWUTEMPLATExV2*>(1);
@@ -212,8 +221,10 @@ void TemplateFile(const uint8_t* data, size_t size) {
   if (FAILED(hr)) {
     if (record) wufuzz::Fail("a failed template load left a record", path);
   } else {
-    // What the loader hands to the cache is a template of this generation.
-    CheckLifted(record, "file by path");
+    // Generation 1 comes back lifted, 2 checked, newer ones unchecked.
+    const DWORD generation = record->version >> 24;
+    if (generation < 2) wufuzz::Fail("a template file not lifted", path);
+    CheckRecord(record, generation == 2, "file by path");
     WuFio_ReleaseTemplate(record);
   }
 }

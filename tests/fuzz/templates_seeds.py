@@ -77,6 +77,7 @@ seeds = {
     "file-record": b"\3" + record("File", "Saved", priv=9),
     "file-older": b"\3" + older(),
     "file-bad-block": b"\3" + record(audio=12),
+    "file-newer": b"\3" + record(version=0x03000000),
 }
 
 os.makedirs(here, exist_ok=True)
