@@ -147,9 +147,17 @@ struct tagWUTEMPLATExV2 {
   // Start of the private data.
   BYTE* PrivateData() { return data; }
   const BYTE* PrivateData() const { return data; }
-  // Start of the text area (no checks).
-  WCHAR* Text() { return reinterpret_cast<WCHAR*>(data + PaddedPrivateSize()); }
-  const WCHAR* Text() const { return reinterpret_cast<const WCHAR*>(data + PaddedPrivateSize()); }
+  // Start of the text area (no checks). Counted from the record's start:
+  // `data` names only the first bytes of the variable part, and pointer
+  // arithmetic past its four bytes would leave the array.
+  WCHAR* Text() {
+    return reinterpret_cast<WCHAR*>(reinterpret_cast<BYTE*>(this) + WUTEMPLATE_FIXED_SIZE +
+                                    PaddedPrivateSize());
+  }
+  const WCHAR* Text() const {
+    return reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(this) +
+                                          WUTEMPLATE_FIXED_SIZE + PaddedPrivateSize());
+  }
   // The name; "" when the record has no text or fails its layout check.
   const WCHAR* GetName() const { return textLength != 0 && HasValidLayout() ? Text() : u""; }
 };

@@ -122,6 +122,24 @@ TEST(WuFioTemplateAlloc, TextPastTotalSizeReadsEmpty) {
   EXPECT_EQ(Text(r->GetName()), u"");
 }
 
+TEST(WuFioTemplateAlloc, TextsBehindPrivateDataFoundFromTheRecordStart) {
+  // The text area lies past the four bytes `data` names: reached through a
+  // const record too, its terminator decides the layout check.
+  for (LONG privateSize : {5, 9, 64}) {
+    SCOPED_TRACE(privateSize);
+    Record r(WuFio_NewTemplate(u"Name", u"Notes", privateSize));
+    const tagWUTEMPLATExV2* record = r.get();
+    const ptrdiff_t offset = reinterpret_cast<const BYTE*>(record->Text()) -
+                             reinterpret_cast<const BYTE*>(record);
+    EXPECT_EQ(offset, 536 + ((privateSize + 3) & ~3));
+    EXPECT_EQ(Text(record->GetName()), u"Name");
+    EXPECT_EQ(Text(WuFio_GetTemplateNotesPtr(record)), u"Notes");
+    r->Text()[r->textLength - 1] = u'!';
+    EXPECT_FALSE(record->HasValidLayout());
+    EXPECT_EQ(Text(record->GetName()), u"");
+  }
+}
+
 TEST(WuFioTemplateAlloc, ReleaseListFreesEveryRecordLastFirst) {
   // LeakSanitizer catches a record left behind.
   for (int form = 0; form < 3; ++form) {

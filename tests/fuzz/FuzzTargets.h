@@ -27,6 +27,7 @@ int WuFuzzMetaListsEntry(const uint8_t* data, size_t size);
 int WuFuzzMetaStreamsEntry(const uint8_t* data, size_t size);
 int WuFuzzProjectLinkEntry(const uint8_t* data, size_t size);
 int WuFuzzShortcutEntry(const uint8_t* data, size_t size);
+int WuFuzzTemplatesEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -49,6 +50,7 @@ inline const Target* FindTarget(const char* name) {
       {"metalists", WuFuzzMetaListsEntry}, {"metastreams", WuFuzzMetaStreamsEntry},
       {"projectlink", WuFuzzProjectLinkEntry},
       {"shortcut", WuFuzzShortcutEntry},
+      {"templates", WuFuzzTemplatesEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;
