@@ -2,39 +2,20 @@
 // exhausted (FailNextAllocations and FailAllocationsAfter in memory.h).
 #include "platform/kernel/allocation_failure_internal.h"
 
-#include <atomic>
-#include <cstdint>
-
+#include "platform/kernel/failure_plan.h"
 #include "platform/kernel/memory.h"
 
 namespace {
 
-// Allocations still to succeed (high 32 bits), then to fail (low 32
-// bits). One word, so that a step is taken in a single exchange.
-std::atomic<uint64_t> g_plan{0};
-
-uint64_t Plan(uint32_t skip, uint32_t fail) { return (uint64_t{skip} << 32) | fail; }
+platform::FailurePlan g_plan;
 
 }  // namespace
 
 namespace platform {
 
-bool ShouldFailAllocation() {
-  uint64_t plan = g_plan.load();
-  for (;;) {
-    const uint32_t skip = static_cast<uint32_t>(plan >> 32);
-    const uint32_t fail = static_cast<uint32_t>(plan);
-    if (fail == 0) return false;
-    const uint64_t next = skip > 0 ? Plan(skip - 1, fail) : Plan(0, fail - 1);
-    if (g_plan.compare_exchange_weak(plan, next)) return skip == 0;
-  }
-}
+bool ShouldFailAllocation() { return g_plan.Step(); }
 
-void FailAllocationsAfter(int skip, int count) {
-  g_plan.store(count > 0 ? Plan(skip > 0 ? static_cast<uint32_t>(skip) : 0u,
-                                static_cast<uint32_t>(count))
-                         : 0);
-}
+void FailAllocationsAfter(int skip, int count) { g_plan.Set(skip, count); }
 
 void FailNextAllocations(int count) { FailAllocationsAfter(0, count); }
 
