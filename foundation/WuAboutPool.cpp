@@ -15,6 +15,7 @@
 #include "foundation/WuLangRows.h"
 #include "foundation/WuLangTable.h"
 #include "foundation/WuResPool.h"
+#include "foundation/WuResPoolImage.h"
 #include "foundation/WuStaticCtl.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/resource.h"
@@ -25,6 +26,13 @@
 _WURESPOOL WuAboutResPool = {0, 0, nullptr};
 
 namespace {
+
+using wupool::Align4;
+using wupool::Column;
+using wupool::Put16;
+using wupool::Put32;
+using wupool::PutEntry;
+using wupool::PutText;
 
 // ---- Page descriptions ----------------------------------------------------------------------
 
@@ -200,17 +208,6 @@ constexpr DWORD kGradientTo[2] = {0xDCE8F5, 0xE8E8E8};
 constexpr int kHeaderWidth = 240;
 constexpr int kHeaderHeight = 40;
 
-void Put16(std::vector<BYTE>* out, WORD v) {
-  out->push_back(static_cast<BYTE>(v));
-  out->push_back(static_cast<BYTE>(v >> 8));
-}
-void Put32(std::vector<BYTE>* out, DWORD v) {
-  Put16(out, static_cast<WORD>(v));
-  Put16(out, static_cast<WORD>(v >> 16));
-}
-void Align4(std::vector<BYTE>* out) {
-  while (out->size() % 4) out->push_back(0);
-}
 
 DWORD Blend(DWORD a, DWORD b, int step, int steps) {
   DWORD out = 0;
@@ -271,17 +268,7 @@ std::vector<BYTE> HeaderDib(int variant) {
 
 // ---- Templates ----------------------------------------------------------------------------------
 
-// The text of a row in a column (1..17): the column's cell, else the first.
-const WCHAR* Column(const WuLangStringRow* row, int column) {
-  const WCHAR* text = row->text[column - 1];
-  if (!text || IS_INTRESOURCE(text)) text = row->text[0];
-  return text && !IS_INTRESOURCE(text) ? text : u"";
-}
 
-void PutText(std::vector<BYTE>* out, const WCHAR* text) {
-  for (; *text; ++text) Put16(out, static_cast<WORD>(*text));
-  Put16(out, 0);
-}
 
 // An extended dialog template of a page in one column's language.
 std::vector<BYTE> PageTemplate(const Page& page, int column) {
@@ -335,24 +322,6 @@ std::vector<BYTE> PageTemplate(const Page& page, int column) {
 
 // ---- The image --------------------------------------------------------------------------------
 
-// Appends one entry with ordinal type and name.
-void PutEntry(std::vector<BYTE>* image, WORD type, WORD name, WORD language,
-              const std::vector<BYTE>& data) {
-  Align4(image);
-  Put32(image, static_cast<DWORD>(data.size()));
-  Put32(image, 32);      // header size
-  Put16(image, 0xFFFF);
-  Put16(image, type);
-  Put16(image, 0xFFFF);
-  Put16(image, name);
-  Put32(image, 0);       // data version
-  Put16(image, type ? 0x1030 : 0);  // memory flags: moveable, pure, discardable
-  Put16(image, language);
-  Put32(image, 0);       // version
-  Put32(image, 0);       // characteristics
-  image->insert(image->end(), data.begin(), data.end());
-  Align4(image);
-}
 
 // The image with its leading byte count, or empty when memory runs out.
 std::vector<BYTE>* BuildImage() {

@@ -13,12 +13,20 @@
 #include "foundation/WuLangRows.h"
 #include "foundation/WuLangTable.h"
 #include "foundation/WuResPool.h"
+#include "foundation/WuResPoolImage.h"
 #include "foundation/WuStaticCtl.h"
 #include "platform/user/controls.h"
 #include "platform/user/dialogs.h"
 #include "platform/user/windows.h"
 
 namespace {
+
+using wupool::Align4;
+using wupool::Column;
+using wupool::Put16;
+using wupool::Put32;
+using wupool::PutEntry;
+using wupool::PutText;
 
 constexpr WORD kButton = 0x0080;
 constexpr WORD kStatic = 0x0082;
@@ -113,28 +121,7 @@ Dialog PluginProblemDialog() {
   return d;
 }
 
-void Put16(std::vector<BYTE>* out, WORD v) {
-  out->push_back(static_cast<BYTE>(v));
-  out->push_back(static_cast<BYTE>(v >> 8));
-}
-void Put32(std::vector<BYTE>* out, DWORD v) {
-  Put16(out, static_cast<WORD>(v));
-  Put16(out, static_cast<WORD>(v >> 16));
-}
-void Align4(std::vector<BYTE>* out) {
-  while (out->size() % 4) out->push_back(0);
-}
-void PutText(std::vector<BYTE>* out, const WCHAR* text) {
-  for (; *text; ++text) Put16(out, static_cast<WORD>(*text));
-  Put16(out, 0);
-}
 
-// The text of a row in a column (1..17): the column's cell, else the first.
-const WCHAR* Column(const WuLangStringRow* row, int column) {
-  const WCHAR* text = row->text[column - 1];
-  if (!text || IS_INTRESOURCE(text)) text = row->text[0];
-  return text && !IS_INTRESOURCE(text) ? text : u"";
-}
 
 // An extended dialog template in one column's language.
 std::vector<BYTE> DialogTemplate(const Dialog& d, int column) {
@@ -179,23 +166,6 @@ std::vector<BYTE> DialogTemplate(const Dialog& d, int column) {
   return out;
 }
 
-void PutEntry(std::vector<BYTE>* image, WORD type, WORD name, WORD language,
-              const std::vector<BYTE>& data) {
-  Align4(image);
-  Put32(image, static_cast<DWORD>(data.size()));
-  Put32(image, 32);  // header size
-  Put16(image, 0xFFFF);
-  Put16(image, type);
-  Put16(image, 0xFFFF);
-  Put16(image, name);
-  Put32(image, 0);                  // data version
-  Put16(image, type ? 0x1030 : 0);  // memory flags: moveable, pure, discardable
-  Put16(image, language);
-  Put32(image, 0);  // version
-  Put32(image, 0);  // characteristics
-  image->insert(image->end(), data.begin(), data.end());
-  Align4(image);
-}
 
 // The pool's languages: the language id each entry carries and the column
 // of the string table its texts come from.
