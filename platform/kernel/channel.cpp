@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "platform/kernel/error.h"
+#include "platform/kernel/local_socket_internal.h"
 #include "platform/kernel/state.h"
 #include "platform/kernel/threads.h"
 
@@ -58,21 +59,6 @@ int MsLeft(const Clock::time_point* deadline) {
 }
 
 int OpenPidFd(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
-
-bool MakeAddress(const std::string& path, sockaddr_un* address) {
-  std::memset(address, 0, sizeof *address);
-  address->sun_family = AF_UNIX;
-  if (path.size() >= sizeof address->sun_path) return false;
-  std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-  return true;
-}
-
-// Removes a socket file unless another one took its place since `seen`.
-void RemoveIfSame(const std::string& path, const struct stat& seen) {
-  struct stat now;
-  if (lstat(path.c_str(), &now) == 0 && now.st_dev == seen.st_dev && now.st_ino == seen.st_ino)
-    unlink(path.c_str());
-}
 
 // The peer of a connected socket, when it is a process of this user.
 bool SameUserPeer(int fd, pid_t* pid) {
@@ -289,7 +275,7 @@ std::unique_ptr<Channel> Channel::Connect(const std::string& name, DWORD timeout
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   const std::string path = RuntimeDir() + "/" + name;
   sockaddr_un address;
-  if (!MakeAddress(path, &address)) {
+  if (!MakeLocalSocketAddress(path, &address)) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
   }
@@ -331,7 +317,7 @@ std::unique_ptr<Channel> Channel::Connect(const std::string& name, DWORD timeout
       errno = err;
     }
     if (errno == ECONNREFUSED) {
-      RemoveIfSame(path, seen);  // nobody listens: its process is gone
+      RemoveLocalSocketIfSame(path, seen);  // nobody listens: its process is gone
       return nobody();
     }
     if (errno == ENOENT) return nobody();
@@ -455,7 +441,7 @@ std::unique_ptr<ChannelListener> ChannelListener::Listen(const std::string& name
   state->folder = RuntimeDir();
   state->path = state->folder + "/" + name;
   sockaddr_un address;
-  if (!MakeAddress(state->path, &address)) {
+  if (!MakeLocalSocketAddress(state->path, &address)) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
   }
@@ -487,14 +473,14 @@ std::unique_ptr<ChannelListener> ChannelListener::Listen(const std::string& name
   }
   if (chmod(state->path.c_str(), 0600) != 0 || listen(state->fd, kBacklog) != 0) {
     SetLastErrorFromErrno();
-    RemoveIfSame(state->path, state->bound);
+    RemoveLocalSocketIfSame(state->path, state->bound);
     return nullptr;
   }
   return std::unique_ptr<ChannelListener>(new ChannelListener(std::move(state)));
 }
 
 ChannelListener::~ChannelListener() {
-  RemoveIfSame(state_->path, state_->bound);
+  RemoveLocalSocketIfSame(state_->path, state_->bound);
   // The runtime folder goes when nothing else is in it (rmdir refuses a
   // folder that is not empty).
   rmdir(state_->folder.c_str());

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "platform/kernel/error.h"
+#include "platform/kernel/local_socket_internal.h"
 #include "platform/kernel/state.h"
 
 namespace platform {
@@ -128,22 +129,6 @@ bool ReceiveFrame(int fd, std::string* payload, Clock::time_point deadline) {
   }
   payload->assign(size, '\0');
   return ReceiveAll(fd, reinterpret_cast<BYTE*>(payload->data()), size, deadline);
-}
-
-bool MakeAddress(const std::string& path, sockaddr_un* address) {
-  std::memset(address, 0, sizeof *address);
-  address->sun_family = AF_UNIX;
-  if (path.size() >= sizeof address->sun_path) return false;
-  std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-  return true;
-}
-
-// Removes a stale socket file, unless another one took its place since
-// `seen` was taken.
-void RemoveStale(const std::string& path, const struct stat& seen) {
-  struct stat now;
-  if (lstat(path.c_str(), &now) == 0 && now.st_dev == seen.st_dev && now.st_ino == seen.st_ino)
-    unlink(path.c_str());
 }
 
 void CloseFd(int fd) {
@@ -299,7 +284,7 @@ TransportResult CallTransportEndpoint(const std::string& name, const std::string
   Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
   const std::string path = TransportEndpointPath(name);
   sockaddr_un address;
-  if (!MakeAddress(path, &address)) {
+  if (!MakeLocalSocketAddress(path, &address)) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return TransportResult::kFailed;
   }
@@ -342,7 +327,7 @@ TransportResult CallTransportEndpoint(const std::string& name, const std::string
     }
     if (errno == ECONNREFUSED || errno == ENOENT) {
       // Nobody listens: the process that made the socket is gone.
-      if (errno == ECONNREFUSED) RemoveStale(path, seen);
+      if (errno == ECONNREFUSED) RemoveLocalSocketIfSame(path, seen);
       return fail(TransportResult::kGone);
     }
     if (errno == EAGAIN && MsLeft(deadline) > 0) {
@@ -370,7 +355,7 @@ std::unique_ptr<TransportListener> TransportListener::Start(const std::string& n
   state->path = TransportEndpointPath(name);
   state->handler = std::move(handler);
   sockaddr_un address;
-  if (!MakeAddress(state->path, &address)) {
+  if (!MakeLocalSocketAddress(state->path, &address)) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return nullptr;
   }
@@ -389,7 +374,7 @@ std::unique_ptr<TransportListener> TransportListener::Start(const std::string& n
   const std::string passing = state->folder + "/.bind-" + std::to_string(getpid()) + "-" +
                               std::to_string(serial++);
   sockaddr_un passing_address;
-  const bool staged = MakeAddress(passing, &passing_address);
+  const bool staged = MakeLocalSocketAddress(passing, &passing_address);
   const std::string& first = staged ? passing : state->path;
   // A socket file of the endpoint's name is a dead process's (names carry
   // the process id): it is replaced. Anything else there is left alone.
@@ -424,14 +409,14 @@ std::unique_ptr<TransportListener> TransportListener::Start(const std::string& n
   if (chmod(first.c_str(), 0600) != 0 || listen(state->listen_fd, kBacklog) != 0 ||
       (staged && rename(passing.c_str(), state->path.c_str()) != 0)) {
     SetLastErrorFromErrno();
-    RemoveStale(first, state->bound);
+    RemoveLocalSocketIfSame(first, state->bound);
     return nullptr;
   }
   try {
     State* raw = state.get();
     state->acceptor = std::thread([raw, self = state] { raw->Accept(self); });
   } catch (...) {
-    RemoveStale(state->path, state->bound);
+    RemoveLocalSocketIfSame(state->path, state->bound);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
@@ -448,7 +433,7 @@ TransportListener::~TransportListener() {
   // perhaps by then a new listener's of the same name. Then connections
   // still in the backlog, never to be served, are refused at once rather
   // than when the last running handler lets the state go.
-  RemoveStale(state_->path, state_->bound);
+  RemoveLocalSocketIfSame(state_->path, state_->bound);
   CloseFd(state_->listen_fd);
   state_->listen_fd = -1;
   // A process that showed a window leaves no trace: the runtime folder goes
