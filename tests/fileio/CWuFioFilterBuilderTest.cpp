@@ -224,6 +224,31 @@ TEST(FilterBuilder, EntriesKeysAndSelections) {
   b->Release();
 }
 
+TEST(FilterBuilder, AllPatternsEntryAndLengths) {
+  IWuFioFilterBuilder2* b = NewBuilder();
+  GUID k = Key(5);
+  b->AddEntry(u"*.a;*.b", u"A", 1, -1, 0, &k);
+  b->AddEntry(u"*.c;*.a", u"C", 2, -1, 0, nullptr);
+  ASSERT_EQ(b->AddAllPatternsEntry(u"All", 0, 0, 0, nullptr), S_OK);
+  ASSERT_EQ(b->AddAllPatternsEntryEx(u"Keyed", 9, -1, 1, nullptr, &k, 1), S_OK);
+  WUFIO_FILTER_ENTRY e;
+  ASSERT_EQ(b->GetEntry(&e, 0), S_OK);
+  EXPECT_EQ(u16string(e.patterns), u"*.a;*.c;*.b");
+  ASSERT_EQ(b->GetEntry(&e, 3), S_OK);
+  EXPECT_EQ(u16string(e.patterns), u"*.a;*.b");
+  EXPECT_EQ(e.id, 9u);
+  ASSERT_EQ(b->RefreshFilterString(nullptr, 0, 0), S_OK);
+  ASSERT_EQ(b->RefreshPatternList(nullptr, 0, 0), S_OK);
+  LONG filter = 0, patterns = 0, ids = 0;
+  ASSERT_EQ(b->GetLengths(&filter, &patterns, nullptr), S_OK);
+  ASSERT_EQ(b->GetLengths(nullptr, nullptr, &ids), S_OK);
+  EXPECT_EQ(filter, b->GetFilterStringLength());
+  EXPECT_EQ(patterns, 12);
+  EXPECT_EQ(ids, 4);
+  EXPECT_EQ(b->GetIdArray()[3], 9u);
+  b->Release();
+}
+
 TEST(FilterBuilder, SortIgnoresCase) {
   IWuFioFilterBuilder2* b = NewBuilder();
   for (const char16_t* d : {u"beta", u"Alpha", u"gamma"}) b->AddEntry(u"*.x", d, 0, -1, 0, nullptr);
@@ -361,6 +386,18 @@ TEST_F(FilterManagerTest, ClassFlagTestsAndRequiredKind) {
   b->Clear();
   b->AddFileTypesAnyKind(picks, 2, 16, 0);
   EXPECT_EQ(Descriptions(b), (std::vector<u16string>{u"audio"}));
+  // A part that cannot be had (state 2) adds nothing, as a reader or as the required kind.
+  WuFio_SetPartState(&WuFio_PluginAt(manager_->PluginList(), 3)->reader, WUFIO_CLASS_UNAVAILABLE);
+  b->Clear();
+  b->AddFileTypes(nullptr, 0, 16, 0);
+  EXPECT_EQ(Descriptions(b), (std::vector<u16string>{u"Wave", u"audio"}));
+  b->Clear();
+  b->SetRequiredKind(16);
+  b->AddFileTypes(nullptr, 0, 32, 0);
+  EXPECT_EQ(Descriptions(b), (std::vector<u16string>{u"Wave"}));
+  b->Clear();
+  b->AddFileTypesAnyKind(nullptr, 0, 32, 0);
+  EXPECT_EQ(Descriptions(b), (std::vector<u16string>{u"Wave", u"Clip", u"Movie"}));
   b->Release();
 }
 
