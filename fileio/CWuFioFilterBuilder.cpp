@@ -561,14 +561,28 @@ LONG CWuFioFilterBuilder::GetIdCount() { return static_cast<LONG>(ids_.size()); 
 HRESULT WuFio_BuildUniqueExtensionList(tWULIST* list, IWuFioFilterBuilder2* builder,
                                        const GUID* ids, LONG count, DWORD flags) {
   if (!list || !builder) return E_INVALIDARG;
+  if (ids && count > 0) builder->SelectEntries(ids, count, 0, flags | WUFIO_FILTER_MARK);
+  // Ours gives its patterns whole; another builder's come through its
+  // 1,080-byte entry records.
+  std::vector<std::u16string> patterns;
   void* object = nullptr;
-  if (FAILED(builder->QueryInterface(IID_CWuFioFilterBuilder, &object)) || !object) {
-    return E_INVALIDARG;
+  if (SUCCEEDED(builder->QueryInterface(IID_CWuFioFilterBuilder, &object)) && object) {
+    auto* self = static_cast<CWuFioFilterBuilder*>(static_cast<IWuFioFilterBuilder2*>(object));
+    patterns = self->VisiblePatterns();
+    self->Release();
+  } else {
+    LONG entries = 0;
+    if (FAILED(builder->GetEntryCount(&entries))) entries = 0;
+    WUFIO_FILTER_ENTRY entry;
+    for (LONG i = 0; i < entries; ++i) {
+      if (FAILED(builder->GetEntry(&entry, i))) continue;
+      if (entry.flags & (WUFIO_FILTER_HIDDEN | WUFIO_FILTER_LEFT_OUT)) continue;
+      entry.patterns[259] = 0;
+      for (std::u16string& p : SplitPatterns(entry.patterns)) patterns.push_back(std::move(p));
+    }
   }
-  auto* self = static_cast<CWuFioFilterBuilder*>(static_cast<IWuFioFilterBuilder2*>(object));
-  if (ids && count > 0) self->SelectEntries(ids, count, 0, flags | WUFIO_FILTER_MARK);
   HRESULT hr = S_OK;
-  for (const std::u16string& pattern : self->VisiblePatterns()) {
+  for (const std::u16string& pattern : patterns) {
     if (!Unlisted(pattern)) continue;
     std::u16string ext = pattern[0] == u'*' ? pattern.substr(1) : pattern;
     if (ext.empty()) continue;
@@ -588,8 +602,7 @@ HRESULT WuFio_BuildUniqueExtensionList(tWULIST* list, IWuFioFilterBuilder2* buil
                                    nullptr);
     if (FAILED(hr)) break;
   }
-  self->SelectEntries(nullptr, 0, 0, WUFIO_FILTER_MARK);
-  self->Release();
+  builder->SelectEntries(nullptr, 0, 0, WUFIO_FILTER_MARK);
   return hr;
 }
 
