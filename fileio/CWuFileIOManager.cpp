@@ -2,6 +2,8 @@
 // class lookups by id, key and extension, and the enumerators.
 #include "fileio/CWuFileIOManager.h"
 
+#include "fileio/CWuFioFilterBuilder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -108,7 +110,12 @@ HRESULT CWuFileIOManager::QueryInterface(REFIID iid, void** object) {
     AddRef();
     return S_OK;
   }
-  // The filter builder is not part of this library yet.
+  // Every request for the builder's interface makes a new builder.
+  if (IsEqualGUID(iid, IID_IWuFioFilterBuilder2)) {
+    CWuFioFilterBuilder* builder = CWuFioFilterBuilder::Create(this);
+    if (!builder) return E_OUTOFMEMORY;
+    return builder->QueryInterface(iid, object);
+  }
   return E_NOINTERFACE;
 }
 

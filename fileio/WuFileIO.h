@@ -853,6 +853,19 @@ class IWuFileIOSurrogate : public IUnknown {
 };
 
 // ---- File-type filters ---------------------------------------------------------------------
+// One entry of a filter builder as GetEntry copies it: 1,080 bytes.
+struct WUFIO_FILTER_ENTRY {
+  GUID key;                 // 0: the entry's first key (a class id)
+  WCHAR description[260];   // 16: the description, cut at 259 and terminated
+  WCHAR patterns[260];      // 536: ";"-separated patterns, cut at 259 and terminated
+  DWORD id;                 // 1056: the caller's or the class's id
+  DWORD flags;              // 1060: 4 no patterns shown, 0x800 hidden, 0x10000000 left out
+  BYTE reserved[16];        // 1064: zero
+};
+static_assert(sizeof(WUFIO_FILTER_ENTRY) == 1080);
+static_assert(offsetof(WUFIO_FILTER_ENTRY, patterns) == 536);
+static_assert(offsetof(WUFIO_FILTER_ENTRY, id) == 1056);
+
 // Builds file-dialog filter strings and pattern lists from file types.
 // Selections are lists of class ids matched on their first 10 bytes.
 class IWuFioFilterBuilder2 : public IUnknown {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileio/CWuFileIOManager.h"
+#include "fileio/CWuFioFilterBuilder.h"
 #include "fileio/WuFioExports.h"
 #include "foundation/WuErrorHandler.h"
 #include "platform/kernel/error.h"
@@ -326,13 +327,38 @@ HRESULT CWuFileIOManager::EditTemplate(HWND, IWuRenderFileClass*, LONG, const vo
   return E_NOTIMPL;
 }
 
-HRESULT CWuFileIOManager::CreateFilterBuilder(IWuFioFilterBuilder2** out, LONG, LONG, DWORD) {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
+// ---- Filter builders ------------------------------------------------------------------
+
+HRESULT CWuFileIOManager::CreateFilterBuilder(IWuFioFilterBuilder2** out, LONG kind, LONG value,
+                                              DWORD flags) {
+  DWORD bits = static_cast<DWORD>(value);
+  if (flags & 0x400) return CreateFilterBuilderEx(out, kind, 0x0FFFFFFF, bits, flags & ~0xC00u);
+  if (bits != 0) flags |= 0x800;
+  return CreateFilterBuilderEx(out, kind, bits, 0, flags);
 }
 
-HRESULT CWuFileIOManager::CreateFilterBuilderEx(IWuFioFilterBuilder2** out, LONG, DWORD, DWORD,
-                                                DWORD) {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
+HRESULT CWuFileIOManager::CreateFilterBuilderEx(IWuFioFilterBuilder2** out, LONG kind, DWORD mask,
+                                                DWORD matchValue, DWORD flags) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  CWuFioFilterBuilder* object = CWuFioFilterBuilder::Create(this);
+  if (!object) return E_OUTOFMEMORY;
+  IWuFioFilterBuilder2* builder = nullptr;
+  HRESULT hr = object->QueryInterface(IID_IWuFioFilterBuilder2, reinterpret_cast<void**>(&builder));
+  if (FAILED(hr) || !builder) {
+    object->DeletingDestructor(1);
+    return FAILED(hr) ? hr : E_FAIL;
+  }
+  builder->SetClassMask(mask, matchValue, (flags & 0x800) ? 1 : 0);
+  if (flags & 0x200) builder->SetRequiredKind(kind == 32 ? 16 : 32);
+  if (!(flags & 0x100)) {
+    hr = builder->AddFileTypes(nullptr, 0, kind, flags & ~0x800u);
+    if (FAILED(hr)) {
+      builder->Release();
+      return hr;
+    }
+    builder->Sort(FALSE);
+  }
+  *out = builder;
+  return S_OK;
 }

@@ -194,7 +194,7 @@ TEST_F(ManagerTest, LastReleaseUnloadsEveryLibrary) {
 TEST_F(ManagerTest, QueryInterfaceAnswersTheManagerOnly) {
   IWuFileIOMgrForApp* app = Create(WUFIO_CREATE_NO_SEARCH);
   void* object = reinterpret_cast<void*>(1);
-  EXPECT_EQ(app->QueryInterface(IID_IWuFioFilterBuilder2, &object), E_NOINTERFACE);
+  EXPECT_EQ(app->QueryInterface(IID_IWuReadStream, &object), E_NOINTERFACE);
   EXPECT_EQ(object, nullptr);
   EXPECT_EQ(app->QueryInterface(IID_IUnknown, &object), S_OK);
   EXPECT_EQ(object, static_cast<void*>(app));
