@@ -144,8 +144,8 @@ HRESULT WuFio_GetRendererOpenDialogFilterString(IWuRenderFileClass* cls, LPWSTR 
 HRESULT WuFio_PostSaveDialog(IWuRenderFileClass* cls, HWND owner, LPWSTR path, LONG pathSize,
                              tagWUTEMPLATExV2** record) {
   if (!cls || !record) return S_OK;
-  IWuPostSaveDialog* post = nullptr;
-  if (FAILED(cls->QueryInterface(IID_IWuPostSaveDialog, reinterpret_cast<void**>(&post))) ||
+  IWuRenderPostSave* post = nullptr;
+  if (FAILED(cls->QueryInterface(IID_IWuRenderPostSave, reinterpret_cast<void**>(&post))) ||
       !post)
     return S_OK;
   WCHAR local[260] = {};

@@ -5,21 +5,6 @@
 #include "fileio/WuFileIO.h"
 #include "platform/kernel/types.h"
 
-// The optional interface of a renderer class asked after a file-save
-// dialog, which may replace the chosen path and template.
-inline constexpr IID IID_IWuPostSaveDialog = {0x90E4C591, 0xDB0F, 0x4E05,
-                                              {0x9A, 0x67, 0xB5, 0x20, 0xB2, 0x1A, 0x94, 0x02}};
-class IWuPostSaveDialog : public IUnknown {
- public:
-  // 3: may change `path` (size characters) and gives *out, the template to
-  // use: a new record, or `record` itself.
-  virtual HRESULT PostSaveDialog(HWND owner, LPWSTR path, LONG size, tagWUTEMPLATExV2* record,
-                                 tagWUTEMPLATExV2** out) = 0;
-
- protected:
-  ~IWuPostSaveDialog() = default;
-};
-
 // Info-text ids of a renderer class's texts.
 constexpr DWORD WUFIO_TEXT_PATTERNS = 4;     // the extension patterns, "*.a;*.b"
 constexpr DWORD WUFIO_TEXT_DESCRIPTION = 5;  // the file-type description
@@ -43,7 +28,7 @@ HRESULT WuFio_GetRendererExtensionsList(IWuRenderFileClass* cls, LPWSTR buffer, 
 // for a size below 14 characters.
 HRESULT WuFio_GetRendererOpenDialogFilterString(IWuRenderFileClass* cls, LPWSTR buffer,
                                                 LONG size, BOOL showPatterns);
-// Lets the class's post-save interface change the path and the template in
+// Lets the class's post-save interface (IWuRenderPostSave) change the path and the template in
 // *record. 0 without the interface or without a template slot; otherwise
 // its status, the slot and the path changed only on success (the old
 // template freed unless handed back).

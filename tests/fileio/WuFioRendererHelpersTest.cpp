@@ -17,23 +17,23 @@ namespace {
 
 // The post-save interface: method 3 by `mode` gives a new template (with
 // the path's first unit changed), hands back the one given, or fails.
-class PostSave final : public IWuPostSaveDialog {
+class PostSave final : public IWuRenderPostSave {
  public:
   enum Mode { kNew, kSame, kFail } mode = kNew;
   int refs = 0;
   HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
   ULONG AddRef() override { return ++refs; }
   ULONG Release() override { return --refs; }
-  HRESULT PostSaveDialog(HWND, LPWSTR path, LONG size, tagWUTEMPLATExV2* record,
+  HRESULT PostSaveDialog(HWND, LPWSTR path, DWORD size, const tagWUTEMPLATExV2* record,
                          tagWUTEMPLATExV2** out) override {
     if (mode == kFail) {
       path[0] = u'X';
       *out = WuFio_NewTemplate(u"Lost", u"", 0);  // must not leak or be stored
       return E_FAIL;
     }
-    EXPECT_EQ(size, 260);
+    EXPECT_EQ(size, 260u);
     lstrcpynW(path, u"/new/path.tsr", size);
-    *out = mode == kSame ? record : WuFio_NewTemplate(u"Made", u"", 0);
+    *out = mode == kSame ? const_cast<tagWUTEMPLATExV2*>(record) : WuFio_NewTemplate(u"Made", u"", 0);
     return S_OK;
   }
 };
@@ -54,9 +54,9 @@ class Renderer final : public IWuRenderFileClass {
   }
   HRESULT QueryInterface(REFIID iid, void** out) override {
     *out = nullptr;
-    if (post && IsEqualGUID(iid, IID_IWuPostSaveDialog)) {
+    if (post && IsEqualGUID(iid, IID_IWuRenderPostSave)) {
       post->AddRef();
-      *out = static_cast<IWuPostSaveDialog*>(post);
+      *out = static_cast<IWuRenderPostSave*>(post);
       return S_OK;
     }
     return E_NOINTERFACE;
