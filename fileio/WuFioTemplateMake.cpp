@@ -148,6 +148,105 @@ HRESULT WuFio_GenerateTemplate(tagWUTEMPLATExV2** out, const _WUFILESTREAMFORMAT
   return hr;
 }
 
+namespace {
+
+// A stream format record for a plug-in to fill, its size word preset.
+_WUFILESTREAMFORMATINFOv2 EmptyFormat() {
+  _WUFILESTREAMFORMATINFOv2 f{};
+  f.size = WUFILESTREAMFORMATINFO_SIZE;
+  return f;
+}
+
+// The audio part from an audio stream; the status of its format query.
+HRESULT AudioFromStream(tagWUTEMPLATExV2* record, IWuReadStream* stream, DWORD* parts) {
+  IWuReadAudioStream* audio = nullptr;
+  HRESULT hr = stream->QueryInterface(IID_IWuReadAudioStream, reinterpret_cast<void**>(&audio));
+  if (FAILED(hr) || !audio) return FAILED(hr) ? hr : E_NOINTERFACE;
+  record->audio.blockSize = WUTEMPLATE_BLOCK_SIZE;
+  record->audio.streamCount = 1;
+  _WUFILESTREAMFORMATINFOv2 f = EmptyFormat();
+  hr = audio->GetStreamFormat(&f);
+  if (SUCCEEDED(hr)) {
+    *parts |= WUFIO_TEMPLATE_PART_AUDIO;
+    WuAudio_GeneralCopyWuWaveFormat(AudioFormat(record), kAudioFormatRoom,
+                                    *reinterpret_cast<const _wuwaveformat*>(f.format),
+                                    WUCOPYDEST_ASSOURCE);
+    std::memcpy(record->audio.encoderSettings, &f.extension.audio, 32);
+    _WUFILESTREAMFORMATINFOv2 c = EmptyFormat();
+    const auto* cf = reinterpret_cast<const _wuwaveformat*>(c.format);
+    if (SUCCEEDED(audio->GetCompressedFormat(&c)) && cf->cbStruct >= kWuWaveFormatFieldBytes &&
+        cf->IsCompressed())
+      WuAudio_GeneralCopyWuWaveFormat(EncodedFormat(record), kEncodedFormatRoom, *cf,
+                                      WUCOPYDEST_ASSOURCE);
+  }
+  audio->Release();
+  return hr;
+}
+
+// The video part from a video stream; the status of its format query.
+HRESULT VideoFromStream(tagWUTEMPLATExV2* record, IWuReadStream* stream, DWORD* parts) {
+  IWuReadVideoStreamFormat* video = nullptr;
+  HRESULT hr =
+      stream->QueryInterface(IID_IWuReadVideoStreamFormat, reinterpret_cast<void**>(&video));
+  if (FAILED(hr) || !video) return FAILED(hr) ? hr : E_NOINTERFACE;
+  record->video.blockSize = WUTEMPLATE_BLOCK_SIZE;
+  record->video.streamCount = 1;
+  record->video.generated = 1;
+  _WUFILESTREAMFORMATINFOv2 f = EmptyFormat();
+  hr = video->GetStreamFormat(&f);
+  if (SUCCEEDED(hr)) {
+    *parts |= WUFIO_TEMPLATE_PART_VIDEO;
+    std::memcpy(&record->video.source, f.format, sizeof(BITMAPINFOHEADER));
+    std::memcpy(record->video.settings, &f.extension.video, 64);
+    _WUFILESTREAMFORMATINFOv2 c = EmptyFormat();
+    if (SUCCEEDED(video->GetCompressedFormat(&c))) {
+      std::memcpy(&record->video.output, c.format, sizeof(BITMAPINFOHEADER));
+    } else {
+      const double bytes =
+          static_cast<double>(WuFio_HeaderBytesPerFrame(record->video.source)) * FrameRate(record);
+      const LONGLONG rate = bytes > 0 && bytes < 9.2e18 ? static_cast<LONGLONG>(bytes) : 0;
+      std::memcpy(record->video.bytesPerSecond, &rate, sizeof rate);
+    }
+  }
+  video->Release();
+  return hr;
+}
+
+}  // namespace
+
+HRESULT WuFio_GenerateTemplate(tagWUTEMPLATExV2** out, IWuReadStream* const* streams, LONG count,
+                               const DWORD* kinds, LONG extraPrivate) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!streams || !kinds || count < 0) return E_INVALIDARG;
+  tagWUTEMPLATExV2 record;
+  WuFio_InitTemplateInPlace(&record, 2, 0);
+  record.version = WUTEMPLATE_VERSION_V2;
+  DWORD parts = 0;
+  HRESULT last = S_OK;
+  for (LONG i = 0; i < count; ++i) {
+    last = S_OK;
+    if (!streams[i]) {
+      last = E_POINTER;
+      continue;
+    }
+    if (kinds[i] & 1) {
+      HRESULT hr = AudioFromStream(&record, streams[i], &parts);
+      if (FAILED(hr)) last = hr;
+    }
+    if (kinds[i] & 2) {
+      HRESULT hr = VideoFromStream(&record, streams[i], &parts);
+      if (FAILED(hr)) last = hr;
+    }
+  }
+  if (FAILED(last)) return last;
+  tagWUTEMPLATExV2* made = nullptr;
+  HRESULT hr = WuFio_MakeTemplate(&made, WUTEMPLATE_VERSION_V2, &record, parts, extraPrivate,
+                                  u"Auto-generated", u"from GenerateTemplate");
+  if (SUCCEEDED(hr)) *out = made;
+  return hr;
+}
+
 HRESULT WuFio_InitBasicTemplate(tagWUTEMPLATExV2* record, LONG audioCount,
                                 const _wuwaveformat* wfx, LONG videoCount,
                                 const BITMAPINFOHEADER* header, double frameRate,

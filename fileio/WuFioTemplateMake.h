@@ -52,6 +52,14 @@ HRESULT WuFio_GenerateTemplate(tagWUTEMPLATExV2** out, const _WUFILESTREAMFORMAT
                                const _WUFILESTREAMFORMATINFOv2* native, LONG count,
                                LONG extraPrivate, LPCWSTR name, LPCWSTR notes);
 
+// *out = a new template "Auto-generated" ("from GenerateTemplate") from
+// open streams: kind bit 1 asks the audio interface (format 13, compressed
+// format 14), bit 2 the video-format interface (format 12, compressed 13;
+// without the latter the data rate is bytes per frame x frame rate). A
+// failing query of the last stream is returned and nothing is made.
+HRESULT WuFio_GenerateTemplate(tagWUTEMPLATExV2** out, IWuReadStream* const* streams, LONG count,
+                               const DWORD* kinds, LONG extraPrivate);
+
 // Fills a caller's 540-byte record as a template of the given audio and
 // video formats (either count may be 0, its format then unread). A
 // compressed audio format goes to 144 with its 16-bit PCM equivalent at 72;
