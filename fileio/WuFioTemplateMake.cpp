@@ -7,6 +7,9 @@
 #include <cstring>
 
 #include "fileio/WuFioTemplate.h"
+#include "foundation/WuKernelState.h"
+#include "foundation/WuLang.h"
+#include "foundation/WuLangRows.h"
 #include "foundation/WuStatus.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuPixelTypes.h"
@@ -242,7 +245,8 @@ HRESULT WuFio_GenerateTemplate(tagWUTEMPLATExV2** out, IWuReadStream* const* str
   if (FAILED(last)) return last;
   tagWUTEMPLATExV2* made = nullptr;
   HRESULT hr = WuFio_MakeTemplate(&made, WUTEMPLATE_VERSION_V2, &record, parts, extraPrivate,
-                                  u"Auto-generated", u"from GenerateTemplate");
+                                  WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplateAutoName),
+                                  WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplateAutoNotes));
   if (SUCCEEDED(hr)) *out = made;
   return hr;
 }

@@ -6,6 +6,9 @@
 #include "fileio/CWuTemplateCache.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateMake.h"
+#include "foundation/WuKernelState.h"
+#include "foundation/WuLang.h"
+#include "foundation/WuLangRows.h"
 
 HRESULT WuFio_GetTemplateList(IWuRenderFileClass* cls, tWULIST** out) {
   if (!out) return E_POINTER;
@@ -76,12 +79,14 @@ HRESULT WuFio_GetFilteredTemplateList(IWuFileIOManager* manager, IWuRenderFileCl
   if (FAILED(hr)) return hr;
   if (withDefault) {
     // Built on the stack with room for its name; the cache keeps a copy.
-    static const char16_t kName[] = u"Default Template";
-    const DWORD textLength = static_cast<DWORD>(sizeof kName / 2 + 1);  // name, NUL, NUL
-    alignas(8) BYTE block[WUTEMPLATE_FIXED_SIZE + sizeof kName + 2] = {};
+    LPCWSTR name = WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplateDefaultName);
+    size_t nameUnits = 0;
+    while (name && name[nameUnits] && nameUnits < 259) ++nameUnits;
+    const DWORD textLength = static_cast<DWORD>(nameUnits + 2);  // name, NUL, NUL
+    alignas(8) BYTE block[WUTEMPLATE_FIXED_SIZE + 2 * 261] = {};
     auto* record = reinterpret_cast<tagWUTEMPLATExV2*>(block);
     WuFio_InitTemplateInPlace(record, textLength, 0);
-    WuFio_SetTemplateNameAndNotes(record, kName, u"");
+    WuFio_SetTemplateNameAndNotes(record, name, u"");
     record->version = WUTEMPLATE_VERSION_V2;
     record->id = 0;
     std::memset(&record->guid, 0xFF, sizeof record->guid);
