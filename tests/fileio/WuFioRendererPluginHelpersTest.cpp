@@ -71,5 +71,25 @@ TEST_F(RendererHelpersPluginTest, ListsRatesAndTexts) {
   EXPECT_EQ(std::u16string(buf, expect.size()), expect);
 }
 
+TEST_F(RendererHelpersPluginTest, BareClassHasNoPatternsNorPostSave) {
+  IWuRenderFileClass* bare = nullptr;
+  ASSERT_EQ(app_->GetRendererClassById(&bare, kBareRendererClassId), S_OK);
+  WCHAR path[32] = u"/chosen.trn";
+  tagWUTEMPLATExV2* slot = WuFio_NewTemplate(u"Mine", u"", 0);
+  EXPECT_EQ(WuFio_PostSaveDialog(bare, nullptr, path, 32, &slot), S_OK);
+  EXPECT_EQ(std::u16string(path), u"/chosen.trn");
+  EXPECT_EQ(std::u16string(slot->GetName()), u"Mine");
+  WuFio_ReleaseTemplate(slot);
+  WCHAR buf[64];
+  ASSERT_EQ(WuFio_GetRendererOpenDialogFilterString(bare, buf, 64, TRUE), S_OK);
+  const std::u16string expect = std::u16string(kBareRendererDescription) + u'\0' + u"*.*" +
+                                u'\0' + u'\0';
+  EXPECT_EQ(std::u16string(buf, expect.size()), expect);
+  EXPECT_EQ(WuFio_GetDefaultRendererExtension(bare, buf, 64), S_OK);
+  EXPECT_EQ(buf[0], 0);
+  bare->Release();
+  EXPECT_EQ(SlotCalls(103), 0);
+}
+
 }  // namespace
 }  // namespace fio_test

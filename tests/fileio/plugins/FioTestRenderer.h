@@ -31,6 +31,11 @@ namespace fio_test {
 
 constexpr CLSID kRendererPlugin = TestId(0xE7000000, 0x01);
 constexpr CLSID kRendererClassId = TestId(0xE7100000, 0x01);
+// A second, bare renderer class: the same presets, no extension patterns
+// and no post-save interface.
+constexpr CLSID kBareRendererPlugin = TestId(0xE7000000, 0x02);
+constexpr CLSID kBareRendererClassId = TestId(0xE7100000, 0x02);
+constexpr const char16_t* kBareRendererDescription = u"Bare render files";
 // The fixed GUID of preset i.
 constexpr GUID RendererPresetGuid(int i) { return TestId(0xE7200000, static_cast<BYTE>(i)); }
 

@@ -128,9 +128,10 @@ class PostSave final : public WuFioTestObject<IWuRenderPostSave> {
 
 class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
  public:
-  TestRenderer() : WuFioTestObject<IWuRenderFileClass>(IID_IWuRenderFileClass) {}
+  explicit TestRenderer(bool bare = false)
+      : WuFioTestObject<IWuRenderFileClass>(IID_IWuRenderFileClass), bare_(bare) {}
   HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object && IsEqualGUID(iid, IID_IWuRenderPostSave)) {
+    if (object && !bare_ && IsEqualGUID(iid, IID_IWuRenderPostSave)) {
       *object = static_cast<IWuRenderPostSave*>(new PostSave(postSave_));
       return S_OK;
     }
@@ -152,7 +153,11 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
     manager_->AddRef();
     return S_OK;
   }
-  HRESULT GetClassId(GUID* id) override { CountSlot(7); *id = kRendererClassId; return S_OK; }
+  HRESULT GetClassId(GUID* id) override {
+    CountSlot(7);
+    *id = bare_ ? kBareRendererClassId : kRendererClassId;
+    return S_OK;
+  }
   HRESULT GetPartMask(DWORD* mask) override { CountSlot(8); *mask = 3; return S_OK; }
   HRESULT GetFlags(DWORD*, DWORD*) override { CountSlot(9); return E_NOTIMPL; }
   HRESULT GetReaderClass(IWuReadFileClass** out) override {
@@ -290,8 +295,8 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
           default: return nullptr;
         }
       case 2: return SysAllocString(u"Test Render");
-      case 4: return SysAllocString(kRendererPatterns);
-      case 5: return SysAllocString(kRendererDescription);
+      case 4: return bare_ ? nullptr : SysAllocString(kRendererPatterns);
+      case 5: return SysAllocString(bare_ ? kBareRendererDescription : kRendererDescription);
       default: return nullptr;
     }
   }
@@ -303,14 +308,16 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
   LONGLONG lastMode_ = 0;
   LONGLONG folder_ = 0;
   LONGLONG postSave_ = 0;
+  const bool bare_;
 };
 
+template <bool Bare>
 HRESULT MakeRenderer(REFIID iid, void** object) {
   if (!IsEqualGUID(iid, IID_IWuRenderFileClass) && !IsEqualGUID(iid, IID_IUnknown)) {
     *object = nullptr;
     return E_NOINTERFACE;
   }
-  TestRenderer* made = new TestRenderer();
+  TestRenderer* made = new TestRenderer(Bare);
   HRESULT hr = made->QueryInterface(iid, object);
   made->Release();
   return hr;
@@ -321,11 +328,14 @@ HRESULT MakeRenderer(REFIID iid, void** object) {
 const FioTestClassInfo g_fioTestInfos[] = {
     {&kRendererPlugin, nullptr, &kRendererClassId, u"Test Render", kRendererPatterns,
      kRendererDescription, "render", nullptr, 0},
+    {&kBareRendererPlugin, nullptr, &kBareRendererClassId, u"Bare Render", u"",
+     kBareRendererDescription, "bare", nullptr, 0},
 };
-const int g_fioTestInfoCount = 1;
+const int g_fioTestInfoCount = 2;
 
 const WuFioTestClass g_wuFioTestClasses[] = {
     {&CLSID_WuFileIOClassList, &MakeClassList},
-    {&kRendererPlugin, &MakeRenderer},
+    {&kRendererPlugin, &MakeRenderer<false>},
+    {&kBareRendererPlugin, &MakeRenderer<true>},
 };
-const int g_wuFioTestClassCount = 2;
+const int g_wuFioTestClassCount = 3;
