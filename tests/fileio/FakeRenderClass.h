@@ -21,6 +21,8 @@ class FakeRenderClass final : public IWuRenderFileClass {
   IWuFileIOManager* manager = nullptr;     // slot 6 (not owned)
   HRESULT presetFailure = S_OK;            // slot 15's answer when failing
   int presetCalls = 0;
+  HRESULT partMaskStatus = E_NOTIMPL;      // slot 8's answer; partMask when it succeeds
+  DWORD partMask = 0;
 
   // Adds a preset of that name and Id.
   void AddPreset(const std::u16string& name, LONG presetId, DWORD priv = 0) {
@@ -46,7 +48,10 @@ class FakeRenderClass final : public IWuRenderFileClass {
     *out = id;
     return S_OK;
   }
-  HRESULT GetPartMask(DWORD*) override { return E_NOTIMPL; }
+  HRESULT GetPartMask(DWORD* out) override {
+    if (SUCCEEDED(partMaskStatus)) *out = partMask;
+    return partMaskStatus;
+  }
   HRESULT GetFlags(DWORD*, DWORD*) override { return E_NOTIMPL; }
   HRESULT GetReaderClass(IWuReadFileClass**) override { return E_NOTIMPL; }
   HRESULT GetStrings(const DWORD* ids, LONG count, BSTR* out) override {

@@ -16,6 +16,10 @@
 //      kRendererConvertedMark | mode.
 //   19 TemplateOperation: by kRendererPropOperation; the replacement is a
 //      copy of *record whose attribute word is kRendererOperatedMark | mode.
+//   QueryInterface also answers the post-save interface (IWuRenderPostSave):
+//      method 3 by kRendererPropPostSave writes kRendererPostSavePath into the
+//      path and gives a copy of the template renamed kRendererPostSaveName,
+//      hands back the template it was given, or fails with E_ABORT.
 //   20 GetTemplateInfo: type 3 the audio bit rate (DWORD, 1 without audio),
 //      type 4 the video bit rate (i64, needs 8 bytes, 1 without video).
 // Every operation counts under "fio_test_renderer/<slot>" (kWuFioTestCalls).
@@ -27,6 +31,11 @@ namespace fio_test {
 
 constexpr CLSID kRendererPlugin = TestId(0xE7000000, 0x01);
 constexpr CLSID kRendererClassId = TestId(0xE7100000, 0x01);
+// A second, bare renderer class: the same presets, no extension patterns
+// and no post-save interface.
+constexpr CLSID kBareRendererPlugin = TestId(0xE7000000, 0x02);
+constexpr CLSID kBareRendererClassId = TestId(0xE7100000, 0x02);
+constexpr const char16_t* kBareRendererDescription = u"Bare render files";
 // The fixed GUID of preset i.
 constexpr GUID RendererPresetGuid(int i) { return TestId(0xE7200000, static_cast<BYTE>(i)); }
 
@@ -50,7 +59,12 @@ enum : DWORD {
   kRendererPropLastConvertMode = 3,
   // Text kind 1: 0 kRendererFolder, 1 "..", 2 "", 3 none (NULL), 4 "...".
   kRendererPropFolder = 4,
+  // Answer of the post-save method: 0 a new template, 1 the one given, 2 E_ABORT.
+  kRendererPropPostSave = 5,
 };
+
+constexpr const char16_t* kRendererPostSavePath = u"/saved/by/plug-in.trn";
+constexpr const char16_t* kRendererPostSaveName = u"After Save";
 
 constexpr DWORD kRendererConvertedMark = 0x7E570000;
 constexpr DWORD kRendererOperatedMark = 0x0BE70000;

@@ -83,9 +83,60 @@ tagWUTEMPLATExV2* MakePreset(int index) {
   return r;
 }
 
+// The post-save step, answering as the renderer's switch said when asked.
+class PostSave final : public WuFioTestObject<IWuRenderPostSave> {
+ public:
+  explicit PostSave(LONGLONG mode)
+      : WuFioTestObject<IWuRenderPostSave>(IID_IWuRenderPostSave), mode_(mode) {}
+  HRESULT PostSaveDialog(HWND, LPWSTR path, DWORD size, const tagWUTEMPLATExV2* record,
+                         tagWUTEMPLATExV2** out) override {
+    CountSlot(103);
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (mode_ == 2) return E_ABORT;
+    if (mode_ == 1) {
+      *out = const_cast<tagWUTEMPLATExV2*>(record);
+    } else {
+      const tagWUTEMPLATExV2* from = record;
+      tagWUTEMPLATExV2* preset = from ? nullptr : MakePreset(0);
+      if (!from) from = preset;
+      if (!from) return E_OUTOFMEMORY;
+      *out = NewRecord(kRendererPostSaveName, u"", from->privateSize);
+      if (*out) {
+        const DWORD keep = (*out)->totalSize, textLength = (*out)->textLength;
+        std::memcpy(*out, from, WUTEMPLATE_FIXED_SIZE);  // settings; texts stay
+        (*out)->totalSize = keep;
+        (*out)->textLength = textLength;
+        std::memcpy((*out)->PrivateData(), from->PrivateData(),
+                    static_cast<size_t>(from->privateSize));
+      }
+      std::free(preset);
+      if (!*out) return E_OUTOFMEMORY;
+    }
+    if (path && size > 0) {
+      size_t n = 0;
+      for (; kRendererPostSavePath[n] && n + 1 < size; ++n) path[n] = kRendererPostSavePath[n];
+      path[n] = 0;
+    }
+    return S_OK;
+  }
+
+ private:
+  ~PostSave() override = default;
+  LONGLONG mode_;
+};
+
 class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
  public:
-  TestRenderer() : WuFioTestObject<IWuRenderFileClass>(IID_IWuRenderFileClass) {}
+  explicit TestRenderer(bool bare = false)
+      : WuFioTestObject<IWuRenderFileClass>(IID_IWuRenderFileClass), bare_(bare) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (object && !bare_ && IsEqualGUID(iid, IID_IWuRenderPostSave)) {
+      *object = static_cast<IWuRenderPostSave*>(new PostSave(postSave_));
+      return S_OK;
+    }
+    return WuFioTestObject<IWuRenderFileClass>::QueryInterface(iid, object);
+  }
   HRESULT SetIndex(LONG key) override { CountSlot(3); key_ = key; return S_OK; }
   HRESULT GetKey(LONG* key) override { CountSlot(4); *key = key_; return S_OK; }
   // The manager owns this object, so it is not held.
@@ -102,7 +153,11 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
     manager_->AddRef();
     return S_OK;
   }
-  HRESULT GetClassId(GUID* id) override { CountSlot(7); *id = kRendererClassId; return S_OK; }
+  HRESULT GetClassId(GUID* id) override {
+    CountSlot(7);
+    *id = bare_ ? kBareRendererClassId : kRendererClassId;
+    return S_OK;
+  }
   HRESULT GetPartMask(DWORD* mask) override { CountSlot(8); *mask = 3; return S_OK; }
   HRESULT GetFlags(DWORD*, DWORD*) override { CountSlot(9); return E_NOTIMPL; }
   HRESULT GetReaderClass(IWuReadFileClass** out) override {
@@ -142,6 +197,7 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
       case kRendererPropOperation: *value = operation_; return S_OK;
       case kRendererPropLastConvertMode: *value = lastMode_; return S_OK;
       case kRendererPropFolder: *value = folder_; return S_OK;
+      case kRendererPropPostSave: *value = postSave_; return S_OK;
       default: return E_INVALIDARG;
     }
   }
@@ -151,6 +207,7 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
       case kRendererPropConvert: convert_ = value; return S_OK;
       case kRendererPropOperation: operation_ = value; return S_OK;
       case kRendererPropFolder: folder_ = value; return S_OK;
+      case kRendererPropPostSave: postSave_ = value; return S_OK;
       default: return E_INVALIDARG;
     }
   }
@@ -238,8 +295,8 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
           default: return nullptr;
         }
       case 2: return SysAllocString(u"Test Render");
-      case 4: return SysAllocString(kRendererPatterns);
-      case 5: return SysAllocString(kRendererDescription);
+      case 4: return bare_ ? nullptr : SysAllocString(kRendererPatterns);
+      case 5: return SysAllocString(bare_ ? kBareRendererDescription : kRendererDescription);
       default: return nullptr;
     }
   }
@@ -250,14 +307,17 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
   LONGLONG operation_ = 0;
   LONGLONG lastMode_ = 0;
   LONGLONG folder_ = 0;
+  LONGLONG postSave_ = 0;
+  const bool bare_;
 };
 
+template <bool Bare>
 HRESULT MakeRenderer(REFIID iid, void** object) {
   if (!IsEqualGUID(iid, IID_IWuRenderFileClass) && !IsEqualGUID(iid, IID_IUnknown)) {
     *object = nullptr;
     return E_NOINTERFACE;
   }
-  TestRenderer* made = new TestRenderer();
+  TestRenderer* made = new TestRenderer(Bare);
   HRESULT hr = made->QueryInterface(iid, object);
   made->Release();
   return hr;
@@ -268,11 +328,14 @@ HRESULT MakeRenderer(REFIID iid, void** object) {
 const FioTestClassInfo g_fioTestInfos[] = {
     {&kRendererPlugin, nullptr, &kRendererClassId, u"Test Render", kRendererPatterns,
      kRendererDescription, "render", nullptr, 0},
+    {&kBareRendererPlugin, nullptr, &kBareRendererClassId, u"Bare Render", u"",
+     kBareRendererDescription, "bare", nullptr, 0},
 };
-const int g_fioTestInfoCount = 1;
+const int g_fioTestInfoCount = 2;
 
 const WuFioTestClass g_wuFioTestClasses[] = {
     {&CLSID_WuFileIOClassList, &MakeClassList},
-    {&kRendererPlugin, &MakeRenderer},
+    {&kRendererPlugin, &MakeRenderer<false>},
+    {&kBareRendererPlugin, &MakeRenderer<true>},
 };
-const int g_wuFioTestClassCount = 2;
+const int g_wuFioTestClassCount = 3;
