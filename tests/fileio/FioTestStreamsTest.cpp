@@ -4,6 +4,8 @@
 
 #include "audio/WuWaveFormat.h"
 #include "fileio/WuFioStreamFormat.h"
+#include "fileio/WuFioTemplate.h"
+#include "fileio/WuFioTemplateMake.h"
 #include "tests/fileio/FioManagerFixture.h"
 
 namespace fio_test {
@@ -24,10 +26,11 @@ class StreamsTest : public FioManagerTest {
     if (app_) app_->Release();
     FioManagerTest::TearDown();
   }
-  // Opens a test file whose head asks for `mode` answers.
-  IWuReadFile* Open(char mode) {
-    std::string name = std::string("s") + mode + ".tst";
-    wutest::WriteBytes(dir_ + "/" + name, std::string("TST1") + mode + "xyz");
+  // Opens a test file whose head asks for `mode` answers and the stream
+  // query `fail` to fail.
+  IWuReadFile* Open(char mode, char fail = 'x') {
+    std::string name = std::string("s") + mode + fail + ".tst";
+    wutest::WriteBytes(dir_ + "/" + name, std::string("TST1") + mode + fail + "yz");
     if (file_) file_->Release();
     file_ = nullptr;
     EXPECT_EQ(app_->OpenFile(U16(dir_ + "/" + name).c_str(), &file_, 0), S_OK);
@@ -138,6 +141,60 @@ TEST_F(StreamsTest, StreamsAnswerThroughTheirCurrentAndOldInterfaces) {
   EXPECT_EQ(WuFio_FillStreamFormatInfo(audio, WUFILESTREAMTYPE_OTHER, &v1), E_INVALIDARG);
   audio->Release();
   video->Release();
+}
+
+// Templates generated from the plug-in's open streams, each of whose
+// format queries can be made to fail.
+TEST_F(StreamsTest, TemplatesAreGeneratedFromOpenStreams) {
+  const LONGLONG kFrameRate = LONGLONG{kVideoWidth} * 3 * kVideoHeight * 25;
+  struct Case {
+    char fail;        // the failing query
+    HRESULT status;   // of the generation
+    bool audio;       // audio part made
+    WORD encodedTag;  // tag at 144 (0: nothing there)
+    LONGLONG rate;    // bytes per second at 440
+  };
+  const Case cases[] = {
+      {'x', S_OK, true, kAudioCompressedTag, 0},
+      {kFailAudioCompressed, S_OK, true, 0, 0},
+      {kFailVideoCompressed, S_OK, true, kAudioCompressedTag, kFrameRate},
+      {kFailAudioFormat, S_OK, false, 0, 0},  // an earlier stream only loses its part
+      {kFailVideoFormat, kStreamFailure, false, 0, 0},  // the last stream: nothing made
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fail);
+    ASSERT_NE(Open(kAnswerV2, c.fail), nullptr);
+    IWuReadStream* streams[2] = {};
+    ASSERT_EQ(file_->OpenStream(&streams[0], 0, WUFILESTREAMTYPE_AUDIO, 0, nullptr), S_OK);
+    ASSERT_EQ(file_->OpenStream(&streams[1], 1, WUFILESTREAMTYPE_VIDEO, 0, nullptr), S_OK);
+    const DWORD kinds[2] = {1, 2};
+    tagWUTEMPLATExV2* out = reinterpret_cast<tagWUTEMPLATExV2*>(1);
+    EXPECT_EQ(WuFio_GenerateTemplate(&out, streams, 2, kinds, 8), c.status);
+    streams[0]->Release();
+    streams[1]->Release();
+    if (FAILED(c.status)) {
+      EXPECT_EQ(out, nullptr);
+      continue;
+    }
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(std::u16string(out->GetName()), u"Auto-generated");
+    EXPECT_EQ(std::u16string(WuFio_GetTemplateNotesPtr(out)), u"from GenerateTemplate");
+    EXPECT_EQ(out->privateSize, 8);
+    const auto* a72 = reinterpret_cast<const _wuwaveformat*>(out->audio.format);
+    const auto* a144 = reinterpret_cast<const _wuwaveformat*>(out->audio.encodedFormat);
+    EXPECT_EQ(out->audio.blockSize != 0, c.audio);
+    EXPECT_EQ(a72->nSamplesPerSec, c.audio ? kStreamRate : 0u);
+    EXPECT_EQ(a72->nChannels, c.audio ? kStreamChannels : 0);
+    EXPECT_EQ(out->audio.encoderSettings[31], c.audio ? kAudioExtensionByte : 0);
+    EXPECT_EQ(a144->cbStruct != 0 ? a144->FormatTag() : 0, c.encodedTag);
+    EXPECT_EQ(out->video.source.biWidth, kVideoWidth);
+    EXPECT_EQ(out->video.source.biHeight, kVideoHeight);
+    EXPECT_EQ(out->video.output.biCompression, c.rate ? 0u : kVideoCompression);
+    LONGLONG rate = -1;
+    std::memcpy(&rate, out->video.bytesPerSecond, 8);
+    EXPECT_EQ(rate, c.rate);
+    WuFio_ReleaseTemplate(out);
+  }
 }
 
 }  // namespace

@@ -132,8 +132,9 @@ class File final : public WuFioTestObject<IWuReadFile> {
   HRESULT GetDefaultStream(DWORD, LONG*) override { return E_NOTIMPL; }
   HRESULT OpenStream(IWuReadStream** out, LONG stream, DWORD, DWORD, void*) override {
     *out = nullptr;
-    if (stream == 0) *out = static_cast<IWuReadAudioStream*>(new AudioStream(WaveBytes()));
-    else if (stream == 1) *out = static_cast<IWuReadVideoStream*>(new VideoStream());
+    const char fail = static_cast<char>(head_[5]);
+    if (stream == 0) *out = static_cast<IWuReadAudioStream*>(new AudioStream(WaveBytes(), fail));
+    else if (stream == 1) *out = static_cast<IWuReadVideoStream*>(new VideoStream(fail));
     return *out ? S_OK : E_INVALIDARG;
   }
   HRESULT GetMetadataTypes(DWORD*) override { return E_NOTIMPL; }

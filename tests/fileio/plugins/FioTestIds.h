@@ -23,12 +23,22 @@ constexpr char kAnswerV2 = '2';        // version 2 (any other byte too)
 constexpr char kAnswerV1 = '1';        // version 1, an 18-byte wave record
 constexpr char kAnswerV1Pcm16 = 'p';   // version 1, a 16-byte PCM record
 constexpr char kAnswerV1Huge = 'g';    // version 1, claiming 1 GiB of format
+// The sixth byte picks a stream query that fails with kStreamFailure (any
+// other byte: none). The audio stream's format is method 13, its compressed
+// format 14; the video-format interface's are 12 and 13.
+constexpr char kFailAudioFormat = 'a';
+constexpr char kFailAudioCompressed = 'c';
+constexpr char kFailVideoFormat = 'v';
+constexpr char kFailVideoCompressed = 'w';
+constexpr HRESULT kStreamFailure = static_cast<HRESULT>(0x8004E0F5);
 constexpr DWORD kStreamRate = 44100;   // audio: frames per second
 constexpr WORD kStreamChannels = 2;    // audio: 16-bit PCM
 constexpr LONGLONG kAudioLength = 88200;
 constexpr LONG kVideoWidth = 320;      // video: 24-bit RGB
 constexpr LONG kVideoHeight = 240;
 constexpr double kVideoRate = 25.0;
+constexpr DWORD kVideoCompression = 0x47504A4D;  // 'MJPG', the compressed video format
+constexpr WORD kAudioCompressedTag = 0x55;      // the compressed audio format's tag
 constexpr LONGLONG kVideoLength = 250;
 constexpr DWORD kV1Values[2] = {7, 9};  // the two values of a version-1 answer
 constexpr BYTE kAudioExtensionByte = 0xA5;  // every byte of the audio extension

@@ -104,6 +104,31 @@ inline HRESULT AnswerV1(DWORD type, DWORD waveBytes, bool huge, void* format, DW
   return S_OK;
 }
 
+// A compressed answer for `type` (size word preset as for AnswerV2): an
+// MPEG audio record of the stream's rate and channels, or an MJPG header of
+// the video's size.
+inline HRESULT AnswerCompressed(_WUFILESTREAMFORMATINFOv2* record, DWORD type) {
+  HRESULT hr = AnswerV2(record, type);
+  if (FAILED(hr)) return hr;
+  if (type == WUFILESTREAMTYPE_AUDIO) {
+    _wuwaveformat wave = {};
+    wave.cbStruct = 32;
+    wave.nSamplesPerSec = kStreamRate;
+    wave.nChannels = kStreamChannels;
+    wave.nBlockAlign = 1;
+    wave.dwFlags = WUWAVEFORMAT_COMPRESSED;
+    wave.wFormatTag = kAudioCompressedTag;
+    wave.nAvgBytesPerSec = 16000;
+    std::memcpy(record->format, &wave, sizeof(wave));
+  } else {
+    BITMAPINFOHEADER header = VideoHeader();
+    header.biCompression = kVideoCompression;
+    header.biSizeImage = 0;
+    std::memcpy(record->format, &header, sizeof(header));
+  }
+  return S_OK;
+}
+
 // The 16 bytes a version-1 stream gives of its length.
 inline void LengthV1(DWORD type, void* out) {
   LONGLONG length = type == WUFILESTREAMTYPE_AUDIO ? kAudioLength : kVideoLength;
@@ -112,9 +137,9 @@ inline void LengthV1(DWORD type, void* out) {
 }
 
 // The common part of the two streams: counted live, one reference count
-// for all interfaces.
-template <class Current, class Old>
-class StreamBase : public Current, public Old {
+// for all interfaces (`Extra` ones are answered by the stream itself).
+template <class Current, class Old, class... Extra>
+class StreamBase : public Current, public Old, public Extra... {
  public:
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
@@ -154,8 +179,8 @@ class StreamBase : public Current, public Old {
   HRESULT Read(void*, DWORD, DWORD*) override { return E_NOTIMPL; }
 
  protected:
-  StreamBase(DWORD type, const IID& current, const IID& old, DWORD waveBytes)
-      : type_(type), currentIid_(current), oldIid_(old), waveBytes_(waveBytes) {
+  StreamBase(DWORD type, const IID& current, const IID& old, DWORD waveBytes, char fail)
+      : type_(type), currentIid_(current), oldIid_(old), waveBytes_(waveBytes), fail_(fail) {
     WuFioTestCount(kWuFioTestLive, 1);
   }
   virtual ~StreamBase() { WuFioTestCount(kWuFioTestLive, -1); }
@@ -164,6 +189,7 @@ class StreamBase : public Current, public Old {
   const IID currentIid_;     // the version-2 interface
   const IID oldIid_;         // the version-1 interface
   const DWORD waveBytes_;    // bytes of the version-1 wave record (16 or 18)
+  const char fail_;          // the query that fails (kFail*), else none
 
  private:
   std::atomic<ULONG> references_{1};
@@ -171,15 +197,17 @@ class StreamBase : public Current, public Old {
 
 class AudioStream final : public StreamBase<IWuReadAudioStream, IWuReadAudioStreamV1> {
  public:
-  explicit AudioStream(DWORD waveBytes)
+  AudioStream(DWORD waveBytes, char fail)
       : StreamBase(WUFILESTREAMTYPE_AUDIO, IID_IWuReadAudioStream, IID_IWuReadAudioStreamV1,
-                   waveBytes) {}
+                   waveBytes, fail) {}
   HRESULT ReadSamples(void*, LONGLONG, LONG, LONG*) override { return E_NOTIMPL; }
   HRESULT GetSampleCount(LONGLONG* frames) override { return GetLength(frames); }
   HRESULT GetStreamFormat(_WUFILESTREAMFORMATINFOv2* record) override {
-    return AnswerV2(record, type_);
+    return fail_ == kFailAudioFormat ? kStreamFailure : AnswerV2(record, type_);
   }
-  HRESULT GetCompressedFormat(_WUFILESTREAMFORMATINFOv2*) override { return E_NOTIMPL; }
+  HRESULT GetCompressedFormat(_WUFILESTREAMFORMATINFOv2* record) override {
+    return fail_ == kFailAudioCompressed ? kStreamFailure : AnswerCompressed(record, type_);
+  }
   HRESULT GetSampleType(DWORD*) override { return E_NOTIMPL; }
   HRESULT SetSampleType(DWORD) override { return E_NOTIMPL; }
   HRESULT GetChannelCount(LONG* channels) override {
@@ -204,14 +232,28 @@ class AudioStream final : public StreamBase<IWuReadAudioStream, IWuReadAudioStre
   ~AudioStream() override = default;
 };
 
-class VideoStream final : public StreamBase<IWuReadVideoStream, IWuReadVideoStreamV1> {
+// The video stream also answers the video-format interface, whose format
+// (12) is the same method as the current interface's.
+class VideoStream final
+    : public StreamBase<IWuReadVideoStream, IWuReadVideoStreamV1, IWuReadVideoStreamFormat> {
  public:
-  VideoStream()
+  explicit VideoStream(char fail)
       : StreamBase(WUFILESTREAMTYPE_VIDEO, IID_IWuReadVideoStream, IID_IWuReadVideoStreamV1,
-                   18) {}
+                   18, fail) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (!object || !IsEqualGUID(iid, IID_IWuReadVideoStreamFormat))
+      return StreamBase::QueryInterface(iid, object);
+    *object = static_cast<IWuReadVideoStreamFormat*>(this);
+    AddRef();
+    return S_OK;
+  }
   HRESULT GetFrameCount(LONGLONG* frames) override { return GetLength(frames); }
   HRESULT GetStreamFormat(_WUFILESTREAMFORMATINFOv2* record) override {
-    return AnswerV2(record, type_);
+    return fail_ == kFailVideoFormat ? kStreamFailure : AnswerV2(record, type_);
+  }
+  HRESULT GetFormatKinds(DWORD*) override { return E_NOTIMPL; }
+  HRESULT GetCompressedFormat(_WUFILESTREAMFORMATINFOv2* record) override {
+    return fail_ == kFailVideoCompressed ? kStreamFailure : AnswerCompressed(record, type_);
   }
   HRESULT ReadFrame(LONGLONG, void*, DWORD, DWORD*) override { return E_NOTIMPL; }
   HRESULT GetFrameRate(double* rate) override {
