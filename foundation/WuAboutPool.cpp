@@ -32,6 +32,8 @@ using wupool::Column;
 using wupool::Put16;
 using wupool::Put32;
 using wupool::PutEntry;
+using wupool::PutDialogHead;
+using wupool::PutItemHead;
 using wupool::PutText;
 
 // ---- Page descriptions ----------------------------------------------------------------------
@@ -273,34 +275,10 @@ std::vector<BYTE> HeaderDib(int variant) {
 // An extended dialog template of a page in one column's language.
 std::vector<BYTE> PageTemplate(const Page& page, int column) {
   std::vector<BYTE> out;
-  Put16(&out, 1);        // version
-  Put16(&out, 0xFFFF);   // extended
-  Put32(&out, 0);        // help id
-  Put32(&out, 0);        // exStyle
-  Put32(&out, WS_CHILD | WS_CAPTION | DS_SETFONT | DS_3DLOOK);
-  Put16(&out, static_cast<WORD>(page.controls.size()));
-  Put16(&out, 0);
-  Put16(&out, 0);
-  Put16(&out, static_cast<WORD>(kWidth));
-  Put16(&out, static_cast<WORD>(kHeight));
-  Put16(&out, 0);        // no menu
-  Put16(&out, 0);        // standard class
-  PutText(&out, Column(page.title, column));
-  Put16(&out, 8);        // points
-  Put16(&out, 400);      // weight
-  out.push_back(0);      // not italic
-  out.push_back(1);      // DEFAULT_CHARSET
-  PutText(&out, u"MS Shell Dlg");
+  PutDialogHead(&out, WS_CHILD | WS_CAPTION | DS_SETFONT | DS_3DLOOK, static_cast<WORD>(page.controls.size()),
+                static_cast<WORD>(kWidth), static_cast<WORD>(kHeight), Column(page.title, column));
   for (const Control& c : page.controls) {
-    Align4(&out);
-    Put32(&out, 0);      // help id
-    Put32(&out, 0);      // exStyle
-    Put32(&out, WS_CHILD | WS_VISIBLE | c.style);
-    Put16(&out, static_cast<WORD>(c.x));
-    Put16(&out, static_cast<WORD>(c.y));
-    Put16(&out, static_cast<WORD>(c.cx));
-    Put16(&out, static_cast<WORD>(c.cy));
-    Put32(&out, c.id);
+    PutItemHead(&out, c.style, c.x, c.y, c.cx, c.cy, c.id);
     if (c.atom) {
       Put16(&out, 0xFFFF);
       Put16(&out, c.atom);

@@ -2,6 +2,7 @@
 #include "foundation/WuResPoolImage.h"
 
 #include "platform/kernel/resource.h"
+#include "platform/user/windows.h"
 
 namespace wupool {
 
@@ -40,6 +41,41 @@ void PutEntry(std::vector<BYTE>* image, WORD type, WORD name, WORD language,
   Put32(image, 0);  // characteristics
   image->insert(image->end(), data.begin(), data.end());
   Align4(image);
+}
+
+void PutDialogHead(std::vector<BYTE>* out, DWORD style, WORD items, WORD cx, WORD cy,
+                   const WCHAR* caption) {
+  Put16(out, 1);       // version
+  Put16(out, 0xFFFF);  // extended
+  Put32(out, 0);       // help id
+  Put32(out, 0);       // exStyle
+  Put32(out, style);
+  Put16(out, items);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, cx);
+  Put16(out, cy);
+  Put16(out, 0);  // no menu
+  Put16(out, 0);  // standard class
+  PutText(out, caption);
+  Put16(out, 8);      // points
+  Put16(out, 400);    // weight
+  out->push_back(0);  // not italic
+  out->push_back(1);  // DEFAULT_CHARSET
+  PutText(out, u"MS Shell Dlg");
+}
+
+void PutItemHead(std::vector<BYTE>* out, DWORD style, SHORT x, SHORT y, SHORT cx, SHORT cy,
+                 DWORD id) {
+  Align4(out);
+  Put32(out, 0);  // help id
+  Put32(out, 0);  // exStyle
+  Put32(out, WS_CHILD | WS_VISIBLE | style);
+  Put16(out, static_cast<WORD>(x));
+  Put16(out, static_cast<WORD>(y));
+  Put16(out, static_cast<WORD>(cx));
+  Put16(out, static_cast<WORD>(cy));
+  Put32(out, id);
 }
 
 const WCHAR* Column(const WuLangStringRow* row, int column) {

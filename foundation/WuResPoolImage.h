@@ -23,6 +23,16 @@ void PutText(std::vector<BYTE>* out, const WCHAR* text);
 // first entry.
 void PutEntry(std::vector<BYTE>* image, WORD type, WORD name, WORD language,
               const std::vector<BYTE>& data);
+// Appends the head of an extended dialog template: style, item count,
+// size in dialog units, no menu, the standard class, the caption and the
+// UI font (8 points, "MS Shell Dlg").
+void PutDialogHead(std::vector<BYTE>* out, DWORD style, WORD items, WORD cx, WORD cy,
+                   const WCHAR* caption);
+// Appends the head of one item of an extended dialog template, aligned to
+// 4 bytes: a visible child of `style` at (x, y), size (cx, cy), with `id`.
+// Its class and text follow.
+void PutItemHead(std::vector<BYTE>* out, DWORD style, SHORT x, SHORT y, SHORT cx, SHORT cy,
+                 DWORD id);
 // The text of a row in a column (1..17): the column's cell, else the
 // first; "" when neither is a text.
 const WCHAR* Column(const WuLangStringRow* row, int column);

@@ -26,6 +26,8 @@ using wupool::Column;
 using wupool::Put16;
 using wupool::Put32;
 using wupool::PutEntry;
+using wupool::PutDialogHead;
+using wupool::PutItemHead;
 using wupool::PutText;
 
 constexpr WORD kButton = 0x0080;
@@ -126,34 +128,10 @@ Dialog PluginProblemDialog() {
 // An extended dialog template in one column's language.
 std::vector<BYTE> DialogTemplate(const Dialog& d, int column) {
   std::vector<BYTE> out;
-  Put16(&out, 1);       // version
-  Put16(&out, 0xFFFF);  // extended
-  Put32(&out, 0);       // help id
-  Put32(&out, 0);       // exStyle
-  Put32(&out, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK);
-  Put16(&out, static_cast<WORD>(d.controls.size()));
-  Put16(&out, 0);
-  Put16(&out, 0);
-  Put16(&out, static_cast<WORD>(d.cx));
-  Put16(&out, static_cast<WORD>(d.cy));
-  Put16(&out, 0);  // no menu
-  Put16(&out, 0);  // standard class
-  PutText(&out, Column(d.caption, column));
-  Put16(&out, 8);    // points
-  Put16(&out, 400);  // weight
-  out.push_back(0);  // not italic
-  out.push_back(1);  // DEFAULT_CHARSET
-  PutText(&out, u"MS Shell Dlg");
+  PutDialogHead(&out, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK, static_cast<WORD>(d.controls.size()),
+                static_cast<WORD>(d.cx), static_cast<WORD>(d.cy), Column(d.caption, column));
   for (const Control& c : d.controls) {
-    Align4(&out);
-    Put32(&out, 0);  // help id
-    Put32(&out, 0);  // exStyle
-    Put32(&out, WS_CHILD | WS_VISIBLE | c.style);
-    Put16(&out, static_cast<WORD>(c.x));
-    Put16(&out, static_cast<WORD>(c.y));
-    Put16(&out, static_cast<WORD>(c.cx));
-    Put16(&out, static_cast<WORD>(c.cy));
-    Put32(&out, c.id);
+    PutItemHead(&out, c.style, c.x, c.y, c.cx, c.cy, c.id);
     if (c.atom == kLinkControl) {
       PutText(&out, WUSTATIC_CLASS);  // a class named, not an atom
     } else {
