@@ -1,0 +1,318 @@
+// The surrogate end to end: managers launching, reaching, sharing and
+// leaving real FileIOSurrogate processes, with fio_test_oop forced out of
+// process and the ErrorReport stand-in watching; the surrogate's own
+// objects in process.
+#include <algorithm>
+#include <thread>
+
+#include "fileio/WuFioSurrogate.h"
+#include "platform/com/com.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/threads.h"
+#include "platform/kernel/time.h"
+#include "tests/fileio/FioManagerFixture.h"
+#include "tests/fileio/plugins/FioTestOop.h"
+
+namespace fio_test {
+namespace {
+
+// Waits (at most 15 s) until no descendant process is left; true when none.
+bool NoDescendantsLeft() {
+  const ULONGLONG deadline = GetTickCount64() + 15000;
+  while (!platform::DescendantProcessIds().empty()) {
+    if (GetTickCount64() > deadline) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+bool IsDescendant(DWORD pid) {
+  std::vector<DWORD> all = platform::DescendantProcessIds();
+  return std::find(all.begin(), all.end(), pid) != all.end();
+}
+
+class SurrogateTest : public FioManagerTest {
+ protected:
+  void SetUp() override {
+    FioManagerTest::SetUp();
+    ASSERT_TRUE(platform::DescendantProcessIds().empty());
+    WriteConfig("oop.Fio2007-Config", {{"oop", PluginPath("fio_test_oop")}},
+                "[oop]\nForceOutOfProcess=1\n");
+  }
+
+  void TearDown() override {
+    WuFio_SetSurrogateFolder(nullptr);
+    // Every surrogate ends by itself once its clients went; one that does
+    // not is stopped so that no test leaves a process behind.
+    bool clean = NoDescendantsLeft();
+    for (DWORD pid : platform::DescendantProcessIds()) platform::KillProcessById(pid);
+    EXPECT_TRUE(clean) << "a surrogate outlived its clients";
+    if (errorReport_) FreeLibrary(errorReport_);
+    FioManagerTest::TearDown();
+  }
+
+  // Loads the ErrorReport stand-in into this process.
+  void WatchWithErrorReport() {
+    errorReport_ = LoadLibraryW(U16(PluginPath("ErrorReport")).c_str());
+    ASSERT_NE(errorReport_, nullptr);
+    calls_ = reinterpret_cast<ErrorReportCallsFn>(GetProcAddress(errorReport_, "ErrorReport_Calls"));
+    publishedAtStart_ = reinterpret_cast<ErrorReportPublishedAtStartFn>(
+        GetProcAddress(errorReport_, "ErrorReport_PublishedAtStart"));
+    ASSERT_TRUE(calls_ && publishedAtStart_);
+  }
+
+  // The process ids ErrorReport got: which 0 start, 1 stop.
+  std::vector<DWORD> Calls(int which) const {
+    DWORD pids[16] = {};
+    int n = calls_(which, pids, 16);
+    return std::vector<DWORD>(pids, pids + std::min(n, 16));
+  }
+
+  // The surrogate process a manager is connected to, 0 none.
+  static DWORD SurrogateOf(IWuFileIOMgrForApp* app) {
+    return WuFio_ManagerSurrogateProcessId(Impl(app));
+  }
+
+  // A manager over the configuration (whose forced-out library is probed
+  // through the surrogate).
+  IWuFileIOMgrForApp* Manager() {
+    IWuFileIOMgrForApp* app = nullptr;
+    EXPECT_EQ(WUFileIO_CreateInstance(&app, WUFIO_CREATE_NO_CACHE_WRITE), S_OK);
+    return app;
+  }
+
+  // The first record of fio_test_oop's library in a manager.
+  static WUFIO_PLUGIN_RECORD* OopRecord(IWuFileIOMgrForApp* app) {
+    const std::u16string path = U16(PluginPath("fio_test_oop"));
+    for (WUFIO_PLUGIN_RECORD* record : Records(app))
+      if ((record->flags & WUFIO_PLUGIN_FIRST) && WuFio_ComparePaths(record->path, path.c_str()) == 0)
+        return record;
+    return nullptr;
+  }
+
+  HMODULE errorReport_ = nullptr;
+  ErrorReportCallsFn calls_ = nullptr;
+  ErrorReportPublishedAtStartFn publishedAtStart_ = nullptr;
+};
+
+// Two managers share one surrogate; ErrorReport hears of it once when it
+// starts (before it runs) and once when the last manager leaves.
+TEST_F(SurrogateTest, ManagersShareOneSurrogateWatchedOnce) {
+  WatchWithErrorReport();
+  IWuFileIOMgrForApp* first = Manager();
+  ASSERT_NE(first, nullptr);
+  const DWORD pid = WUFileIO_GetSurrogateProcessID();
+  ASSERT_NE(pid, 0u);
+  EXPECT_EQ(SurrogateOf(first), pid);
+  EXPECT_EQ(platform::DescendantProcessIds(), std::vector<DWORD>{pid});
+
+  IWuFileIOMgrForApp* second = Manager();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(SurrogateOf(second), pid);
+  EXPECT_EQ(WUFileIO_GetSurrogateProcessID(), pid);
+  EXPECT_EQ(platform::DescendantProcessIds(), std::vector<DWORD>{pid});
+  EXPECT_EQ(Calls(0), std::vector<DWORD>{pid});
+  EXPECT_EQ(publishedAtStart_(), 0) << "the surrogate ran before it was announced";
+
+  // The surrogate answers its process id across the processes.
+  IWuFileIOSurrogate* surrogate = nullptr;
+  ASSERT_EQ(WuFio_ConnectSurrogate(Impl(second), &surrogate), S_OK);
+  DWORD answered = 0;
+  EXPECT_EQ(surrogate->GetProcessId(&answered), S_OK);
+  EXPECT_EQ(answered, pid);
+  // A handle that was never copied for this client is not closed.
+  EXPECT_EQ(surrogate->CloseCopiedHandle(0x1234), E_INVALIDARG);
+  surrogate->Release();
+
+  first->Release();
+  EXPECT_TRUE(Calls(1).empty());
+  EXPECT_TRUE(IsDescendant(pid));
+  second->Release();
+  EXPECT_EQ(Calls(1), std::vector<DWORD>{pid});
+  EXPECT_EQ(Calls(0).size(), 1u);
+  EXPECT_TRUE(NoDescendantsLeft()) << "the surrogate stayed after its last client";
+}
+
+// Surrogates that publish late, never, or do not exist; each failure takes
+// its count back, so the next manager launches anew.
+TEST_F(SurrogateTest, LateNeverAndMissingSurrogates) {
+  WatchWithErrorReport();
+  const std::string missing = dir_ + "/no-surrogate-here";
+  struct Case {
+    const char* name;
+    std::string folder;   // where the program is started from
+    bool launched;        // ErrorReport hears of a start
+    bool connected;       // the manager reaches it
+  };
+  const Case cases[] = {
+      {"late", FIO_SURROGATE_LATE_DIR, true, true},
+      {"never", FIO_SURROGATE_NEVER_DIR, true, false},
+      {"missing", missing, false, false},
+      {"next to the program", "", true, true},
+  };
+  size_t starts = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WuFio_SetSurrogateFolder(c.folder.empty() ? nullptr : U16(c.folder).c_str());
+    IWuFileIOMgrForApp* app = Manager();
+    ASSERT_NE(app, nullptr);
+    if (c.launched) ++starts;
+    EXPECT_EQ(Calls(0).size(), starts);
+    if (c.connected) {
+      EXPECT_EQ(SurrogateOf(app), Calls(0).back());
+    } else {
+      EXPECT_EQ(SurrogateOf(app), 0u);
+    }
+    // Without the surrogate the forced-out class is unusable.
+    WUFIO_PLUGIN_RECORD* record = OopRecord(app);
+    EXPECT_NE(record, nullptr);
+    if (record && !c.connected) {
+      EXPECT_TRUE(record->flags & WUFIO_PLUGIN_UNUSABLE);
+    }
+    app->Release();
+    // The one that never publishes ends by itself.
+    EXPECT_TRUE(NoDescendantsLeft());
+  }
+}
+
+// The surrogate killed: its proxies answer RPC_E_DISCONNECTED at once, a
+// new manager cannot reach it and launches nothing while others are still
+// connected; once every manager left, the next one launches a new one.
+TEST_F(SurrogateTest, KilledSurrogateIsReplacedOnlyAfterEveryManagerLeft) {
+  WatchWithErrorReport();
+  IWuFileIOMgrForApp* first = Manager();
+  ASSERT_NE(first, nullptr);
+  const DWORD pid = SurrogateOf(first);
+  ASSERT_NE(pid, 0u);
+  ASSERT_TRUE(platform::KillProcessById(pid));
+  ASSERT_TRUE(NoDescendantsLeft());
+
+  IWuFileIOSurrogate* surrogate = nullptr;
+  ASSERT_EQ(WuFio_ConnectSurrogate(Impl(first), &surrogate), S_OK);
+  DWORD answered = 0;
+  EXPECT_EQ(surrogate->GetProcessId(&answered), RPC_E_DISCONNECTED);
+  surrogate->Release();
+
+  IWuFileIOMgrForApp* second = Manager();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(SurrogateOf(second), 0u);
+  ASSERT_NE(OopRecord(second), nullptr);
+  EXPECT_TRUE(OopRecord(second)->flags & WUFIO_PLUGIN_UNUSABLE);
+  EXPECT_EQ(Calls(0).size(), 1u);
+  second->Release();
+  first->Release();
+  EXPECT_EQ(Calls(1), std::vector<DWORD>{pid});
+
+  IWuFileIOMgrForApp* third = Manager();
+  ASSERT_NE(third, nullptr);
+  EXPECT_EQ(Calls(0).size(), 2u);
+  EXPECT_NE(SurrogateOf(third), 0u);
+  EXPECT_NE(SurrogateOf(third), pid);
+  third->Release();
+}
+
+// A surrogate's own manager makes forced-out classes in its process and
+// launches nothing.
+TEST_F(SurrogateTest, SurrogateManagerCreatesInItsOwnProcess) {
+  IWuFileIOMgrForApp* app = nullptr;
+  WCHAR self[1024] = {};
+  GetModuleFileNameW(nullptr, self, 1024);
+  ASSERT_EQ(WUFileIO_CreateSurrogateManagerInstance(&app, WUFIO_CREATE_NO_SEARCH, nullptr, self),
+            S_OK);
+  tWULIST* list = nullptr;
+  ASSERT_EQ(app->FindPlugins(&list, WUFIO_CREATE_NO_CACHE_WRITE, nullptr), S_OK);
+  bool found = false;
+  for (LONG i = 0; i < WuFio_PluginCount(list); ++i) {
+    WUFIO_PLUGIN_RECORD* record = WuFio_PluginAt(list, i);
+    if (!IsEqualGUID(record->classId, kOop)) continue;
+    found = true;
+    EXPECT_EQ(record->flags & (WUFIO_PLUGIN_FORCED_OUT | WUFIO_PLUGIN_UNUSABLE |
+                               WUFIO_PLUGIN_IN_SURROGATE),
+              WUFIO_PLUGIN_FORCED_OUT);
+  }
+  EXPECT_TRUE(found);
+  WuFio_FreePluginList(list);
+  EXPECT_TRUE(platform::DescendantProcessIds().empty());
+  EXPECT_EQ(SurrogateOf(app), 0u);
+  app->Release();
+}
+
+// What the surrogate serves, in process: each client's object creates and
+// initialises classes through the surrogate's manager; the program hears
+// of the first client and of the last one leaving.
+class CountingHost final : public IWuFioSurrogateHost {
+ public:
+  void ClientCame() override { ++came; }
+  void ClientLeft(bool last) override { lastLeft += last ? 1 : 0; }
+  int came = 0;
+  int lastLeft = 0;
+};
+
+TEST_F(SurrogateTest, ClientObjectsCreateClassesHere) {
+  IWuFileIOMgrForApp* manager = nullptr;
+  WCHAR self[1024] = {};
+  GetModuleFileNameW(nullptr, self, 1024);
+  ASSERT_EQ(WUFileIO_CreateSurrogateManagerInstance(&manager, WUFIO_CREATE_NO_SEARCH, nullptr,
+                                                    self),
+            S_OK);
+  CountingHost host;
+  IUnknown* classObject = nullptr;
+  ASSERT_EQ(WuFio_NewSurrogateClassObject(manager, &host, &classObject), S_OK);
+  manager->Release();
+  IClassFactory* factory = nullptr;
+  ASSERT_EQ(classObject->QueryInterface(IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+            S_OK);
+  IWuFileIOSurrogate* a = nullptr;
+  IWuFileIOSurrogate* b = nullptr;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IWuFileIOSurrogate, reinterpret_cast<void**>(&a)),
+            S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IWuFileIOSurrogate, reinterpret_cast<void**>(&b)),
+            S_OK);
+  EXPECT_EQ(host.came, 2);
+
+  const std::u16string oop = U16(PluginPath("fio_test_oop"));
+  struct Case {
+    const char* name;
+    std::u16string path;
+    GUID clsid;
+    IID iid;
+    HRESULT expected;
+  };
+  const Case cases[] = {
+      {"reader", oop, kOop, IID_IWuReadFileClass, S_OK},
+      {"renderer", oop, kOop, IID_IWuRenderFileClass, S_OK},
+      {"class the library lacks", oop, kBasicTst, IID_IWuReadFileClass, CLASS_E_CLASSNOTAVAILABLE},
+      {"missing library", U16(dir_ + "/none.so"), kOop, IID_IWuReadFileClass, REGDB_E_CLASSNOTREG},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    void* made = nullptr;
+    EXPECT_EQ(a->CreatePluginClass(c.path.c_str(), c.clsid, c.iid, &made), c.expected);
+    if (c.expected != S_OK) {
+      EXPECT_EQ(made, nullptr);
+      continue;
+    }
+    ASSERT_NE(made, nullptr);
+    LONGLONG pid = 0;
+    if (IsEqualGUID(c.iid, IID_IWuReadFileClass))
+      EXPECT_EQ(static_cast<IWuReadFileClass*>(made)->GetProperty(kOopProcessId, &pid), S_OK);
+    else
+      EXPECT_EQ(static_cast<IWuRenderFileClass*>(made)->GetProperty(kOopProcessId, &pid), S_OK);
+    EXPECT_EQ(pid, static_cast<LONGLONG>(GetCurrentProcessId()));
+    static_cast<IUnknown*>(made)->Release();
+  }
+  EXPECT_EQ(a->CloseCopiedHandle(0x10), E_INVALIDARG);
+  DWORD pid = 0;
+  EXPECT_EQ(a->GetProcessId(&pid), S_OK);
+  EXPECT_EQ(pid, GetCurrentProcessId());
+
+  a->Release();
+  EXPECT_EQ(host.lastLeft, 0);
+  b->Release();
+  EXPECT_EQ(host.lastLeft, 1);
+  factory->Release();
+  classObject->Release();
+}
+
+}  // namespace
+}  // namespace fio_test
