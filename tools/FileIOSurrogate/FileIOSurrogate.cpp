@@ -15,15 +15,11 @@
 #include <mutex>
 
 #include "fileio/CWuFileIOManager.h"
-#include "fileio/WuFioExports.h"
+#include "fileio/WuFioHostExports.h"
 #include "fileio/WuFioSurrogate.h"
 #include "foundation/WuKernel.h"
 #include "foundation/WuLang.h"
-#include "platform/com/oleauto.h"
 #include "platform/com/remote.h"
-#include "platform/kernel/files.h"
-#include "platform/kernel/handles.h"
-#include "platform/kernel/memory.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/threads.h"
@@ -72,31 +68,10 @@ class Host final : public IWuFioSurrogateHost {
 
 }  // namespace
 
-// The platform and library functions plug-ins call, kept among the
-// program's exports: the linker would leave out those the program does
-// not call itself.
-extern void* const g_wuFioSurrogateImports[];
-__attribute__((used)) void* const g_wuFioSurrogateImports[] = {
-    reinterpret_cast<void*>(&CreateStreamOnHGlobal),
-    reinterpret_cast<void*>(&SysAllocString),
-    reinterpret_cast<void*>(&SysAllocStringLen),
-    reinterpret_cast<void*>(&SysFreeString),
-    reinterpret_cast<void*>(&GlobalAlloc),
-    reinterpret_cast<void*>(&GlobalFree),
-    reinterpret_cast<void*>(&CreateFileW),
-    reinterpret_cast<void*>(&ReadFile),
-    reinterpret_cast<void*>(&SetFilePointer),
-    reinterpret_cast<void*>(&CloseHandle),
-    reinterpret_cast<void*>(&GetCurrentProcessId),
-    reinterpret_cast<void*>(&ExitProcess),
-    reinterpret_cast<void*>(&Sleep),
-    reinterpret_cast<void*>(&DuplicateHandleFromProcessId),
-    reinterpret_cast<void*>(&DuplicateHandleToProcessId),
-};
-
 int main(int argc, char** argv) {
   const ULONGLONG started = GetTickCount64();
   platform::SetCommandLineFromArgv(argc, argv);
+  WuFio_KeepHostExports();
   const LCID lcid = argc > 1 ? static_cast<LCID>(std::strtoul(argv[1], nullptr, 10)) : 0;
   WuKernel_EarlyInitialize(GetModuleHandleW(nullptr), 0);
   WuLang_UpdateKernelLCID(WuKernel_GetLangHandle(), lcid, 0);
