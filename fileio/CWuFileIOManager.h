@@ -157,8 +157,10 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT ClassOf(WUFIO_PLUGIN_RECORD* record, bool reader, void** out);
   // Extension lookups over either list.
   HRESULT FindByExtension(bool reader, LPCWSTR ext, LONG* key, void** out);
-  // Asks the reader of `key` whether it accepts the file.
-  HRESULT AskReader(LONG key, HANDLE file, const BYTE* head, DWORD bytes, LPCWSTR ext);
+  // Asks the reader of `key` whether it accepts the file; a class hosted in
+  // the surrogate gets the copy of `file` in *copied, made on first need.
+  HRESULT AskReader(LONG key, HANDLE file, HANDLE* copied, const BYTE* head, DWORD bytes,
+                    LPCWSTR ext);
   // The posted call that loads a record's classes.
   static HRESULT LoadOnWorker(void* data);
   // Creates a record's class object for `iid` (in process, or in the
