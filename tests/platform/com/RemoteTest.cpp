@@ -18,7 +18,9 @@
 #include "platform/com/remote.h"
 #include "platform/kernel/channel.h"
 #include "platform/kernel/state.h"
+#include "tests/common/TestUtil.h"
 #include "tests/platform/com/RemoteFixture.h"
+#include "tests/platform/com/RemoteKindsFixture.h"
 
 extern char** environ;
 
@@ -49,6 +51,16 @@ class Server {
     }
     return nullptr;
   }
+  // A proxy of the kinds class (once Stream() found the child serving).
+  wutest::IRemoteKinds* Kinds() {
+    wutest::RegisterKindsTable();
+    wutest::IRemoteKinds* kinds = nullptr;
+    EXPECT_EQ(CoCreateInstance(wutest::CLSID_RemoteTestKinds, nullptr, CLSCTX_LOCAL_SERVER,
+                               wutest::IID_IRemoteKinds, reinterpret_cast<void**>(&kinds)),
+              S_OK);
+    return kinds;
+  }
+  DWORD Pid() const { return static_cast<DWORD>(pid_); }
 
  private:
   pid_t pid_ = 0;
@@ -270,6 +282,213 @@ TEST(RemoteTest, MalformedRequestsEndTheirConnectionOnly) {
   stream->Release();
   EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
   factory->Release();
+}
+
+// ---- Kinds of arguments ---------------------------------------------------------------------
+
+// The child serves both classes; its kinds object through a proxy.
+struct KindsServer {
+  Server server;
+  IStream* stream = server.Stream();  // waits for the child to publish
+  wutest::IRemoteKinds* kinds = stream ? server.Kinds() : nullptr;
+  ~KindsServer() {
+    if (kinds) kinds->Release();
+    if (stream) stream->Release();
+  }
+};
+
+TEST(RemoteTest, TextsBstrsAndWindowsCrossChecked) {
+  KindsServer child;
+  ASSERT_TRUE(child.kinds);
+  wutest::IRemoteKinds* k = child.kinds;
+  struct EchoCase {
+    const char16_t* in;
+    LONG size;
+    std::u16string out;  // what the buffer holds after ("~" untouched)
+    HRESULT hr;
+  } echoes[] = {
+      {u"hello", 16, u"hello", S_OK},
+      {u"hello", 3, u"he", S_FALSE},  // cut to fit, terminated
+      {nullptr, 16, u"(null)", S_OK},  // NULL crosses as NULL
+      {u"hello", 0, u"~", S_FALSE},    // no room: nothing written
+      {u"hello", -1, u"~", E_INVALIDARG},  // refused before it crosses
+  };
+  for (const EchoCase& c : echoes) {
+    SCOPED_TRACE(c.size);
+    WCHAR buffer[16];
+    std::fill(std::begin(buffer), std::end(buffer), u'~');
+    EXPECT_EQ(k->Echo(c.in, buffer, c.size), c.hr);
+    EXPECT_EQ(std::u16string(buffer, c.out.size()), c.out);
+    if (c.out != u"~") {
+      EXPECT_EQ(buffer[c.out.size()], 0);
+    }
+  }
+
+  BSTR names[3] = {};
+  const DWORD ids[3] = {1, 0, 42};
+  ASSERT_EQ(k->Names(ids, 3, names), S_OK);
+  EXPECT_EQ(std::u16string(names[0]), u"#1");
+  EXPECT_EQ(names[1], nullptr);
+  EXPECT_EQ(std::u16string(names[2]), u"#42");
+  for (BSTR b : names) SysFreeString(b);
+  const DWORD bad[2] = {5, 99};
+  EXPECT_EQ(k->Names(bad, 2, names), E_INVALIDARG);
+  EXPECT_EQ(names[0], nullptr);  // a failed call gives nothing (the one made is freed there)
+  EXPECT_EQ(k->Names(ids, -1, names), E_INVALIDARG);
+
+  BSTR text = nullptr;
+  ASSERT_EQ(k->Text(&text), S_OK);
+  EXPECT_EQ(SysStringLen(text), 3u);
+  EXPECT_EQ(std::u16string(text, 3), std::u16string(u"a\0b", 3));
+  SysFreeString(text);
+
+  ULONGLONG seen = 77;
+  DWORD caller = 0;
+  int preset = 41;
+  EXPECT_EQ(k->Window(reinterpret_cast<HWND>(0x1234), &seen, &caller, &preset), S_OK);
+  EXPECT_EQ(seen, 0u);  // windows cross as null
+  EXPECT_EQ(caller, GetCurrentProcessId());
+  EXPECT_EQ(preset, 42);  // the preset crossed, and the answer came back
+}
+
+TEST(RemoteTest, RecordsCrossWithinTheirStatedSizes) {
+  KindsServer child;
+  ASSERT_TRUE(child.kinds);
+  wutest::IRemoteKinds* k = child.kinds;
+  wutest::SizedRecord* made = nullptr;
+  ASSERT_EQ(k->MakeRecord(16, &made), S_OK);
+  ASSERT_TRUE(made);
+  EXPECT_EQ(made->size, 16u);
+  EXPECT_EQ(made->value, 7u);
+  std::free(made);
+  made = reinterpret_cast<wutest::SizedRecord*>(1);
+  EXPECT_EQ(k->MakeRecord(0, &made), S_FALSE);
+  EXPECT_EQ(made, nullptr);
+  // A record stating more than a record may have never crosses.
+  EXPECT_EQ(k->MakeRecord(wutest::kRecordTooLarge, &made), E_UNEXPECTED);
+  EXPECT_EQ(made, nullptr);
+
+  // Replaced: the caller's old record freed, the new one the caller's.
+  auto* small = static_cast<wutest::SizedRecord*>(std::calloc(1, 8));
+  small->size = 8;
+  small->value = 3;
+  ASSERT_EQ(k->Grow(&small), S_OK);
+  EXPECT_EQ(small->size, 16u);
+  EXPECT_EQ(small->value, 30u);
+  // Changed in place: the same record.
+  wutest::SizedRecord* kept = small;
+  ASSERT_EQ(k->Grow(&small), S_OK);
+  EXPECT_EQ(small, kept);
+  EXPECT_EQ(small->value, 31u);
+  std::free(small);
+
+  // Sized by its own word: the callee writes no further than it says.
+  wutest::SizedRecord inout = {12, 1, {}};
+  std::memset(inout.rest, 0xEE, sizeof inout.rest);
+  const wutest::SizedRecord in = {8, 5, {}};
+  DWORD sum = 0;
+  ASSERT_EQ(k->Fill(&inout, &in, &sum), S_OK);
+  EXPECT_EQ(inout.value, 2u);
+  EXPECT_EQ(inout.rest[3], 11);
+  EXPECT_EQ(inout.rest[4], 0xEE);
+  EXPECT_EQ(sum, 13u);
+  ASSERT_EQ(k->Fill(nullptr, nullptr, &sum), S_OK);
+  EXPECT_EQ(sum, 0u);
+  inout.size = 4;  // below the record's least size
+  EXPECT_EQ(k->Fill(&inout, &in, &sum), E_INVALIDARG);
+}
+
+TEST(RemoteTest, InterfacesCrossAndGoHome) {
+  KindsServer child;
+  ASSERT_TRUE(child.kinds);
+  wutest::IRemoteKinds* k = child.kinds;
+  IStream* stream = nullptr;
+  ASSERT_EQ(k->NewStream(5, &stream), S_OK);
+  ASSERT_TRUE(stream);
+  EXPECT_EQ(platform::ComProxyProcessId(stream), child.server.Pid());
+  EXPECT_EQ(platform::ComProxyProcessId(child.kinds), child.server.Pid());
+  char bytes[8] = {};
+  ULONG n = 0;
+  stream->Seek(Li(0), STREAM_SEEK_SET, nullptr);
+  EXPECT_EQ(stream->Read(bytes, 8, &n), S_OK);
+  EXPECT_EQ(std::string(bytes, n), "sssss");
+  // The proxy goes back as the serving side's own object.
+  IStream* back = nullptr;
+  EXPECT_EQ(k->Bounce(stream, &back), S_OK);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->Seek(Li(1), STREAM_SEEK_SET, nullptr), S_OK);
+  back->Release();
+  EXPECT_EQ(k->Bounce(nullptr, &back), S_FALSE);
+  EXPECT_EQ(back, nullptr);
+  // An object of this process does not cross.
+  IStream* local = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &local), S_OK);
+  EXPECT_EQ(platform::ComProxyProcessId(local), 0u);
+  EXPECT_EQ(k->Bounce(local, &back), E_NOTIMPL);
+  local->Release();
+  EXPECT_EQ(stream->Release(), 0u);
+}
+
+// ---- Handles across processes -----------------------------------------------------------
+
+TEST(RemoteTest, HandlesCrossOnlyWhereTheyAreDue) {
+  std::string path = wutest::MakeTempDir("handles") + "/file.bin";
+  wutest::WriteBytes(path, "0123456789");
+  HANDLE file = CreateFileW(reinterpret_cast<LPCWSTR>(wutest::U16(path).c_str()), GENERIC_READ,
+                            FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  {
+    KindsServer child;
+    ASSERT_TRUE(child.kinds);
+    wutest::IRemoteKinds* k = child.kinds;
+    const DWORD me = GetCurrentProcessId();
+    // The handle of a call in progress may be pulled by the callee...
+    char head[8] = {};
+    DWORD got = 0;
+    ASSERT_EQ(k->ReadFile(file, me, 0, head, 4, &got), S_OK);
+    EXPECT_EQ(std::string(head, got), "0123");
+    // ...no other handle, and not from a process it has no call from.
+    EXPECT_EQ(k->ReadFile(event, me, reinterpret_cast<ULONG_PTR>(file), head, 4, &got),
+              HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(k->ReadFile(file, 1, 0, head, 4, &got), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+
+    // Copies pushed to the peer close only for their client, once.
+    ULONGLONG copy = 0;
+    ASSERT_EQ(platform::ComPushHandle(file, child.server.Pid(), &copy), ERROR_SUCCESS);
+    EXPECT_NE(copy, 0u);
+    DWORD count = 0;
+    EXPECT_EQ(k->CloseCopy(0, &count), S_OK);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(k->CloseCopy(copy, &count), S_OK);
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(k->CloseCopy(copy, &count), E_INVALIDARG);
+    EXPECT_EQ(platform::ComPushHandle(event, child.server.Pid(), &copy), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(platform::ComPushHandle(file, 1, &copy), ERROR_ACCESS_DENIED);
+
+    // A client's copies close when its last connection ends.
+    ASSERT_EQ(platform::ComPushHandle(file, child.server.Pid(), &copy), ERROR_SUCCESS);
+    ASSERT_EQ(platform::ComPushHandle(file, child.server.Pid(), &copy), ERROR_SUCCESS);
+    EXPECT_EQ(k->CloseCopy(0, &count), S_OK);
+    EXPECT_EQ(count, 2u);
+    child.kinds->Release();
+    child.kinds = nullptr;
+    child.stream->Release();
+    child.stream = nullptr;
+    IStream* again = child.server.Stream();
+    ASSERT_TRUE(again);
+    wutest::IRemoteKinds* fresh = child.server.Kinds();
+    ASSERT_TRUE(fresh);
+    for (int i = 0; i < 500 && count; ++i) {
+      EXPECT_EQ(fresh->CloseCopy(0, &count), S_OK);
+      if (count) Sleep(10);
+    }
+    EXPECT_EQ(count, 0u);
+    fresh->Release();
+    again->Release();
+  }
+  CloseHandle(event);
+  CloseHandle(file);
 }
 
 }  // namespace
