@@ -48,12 +48,16 @@ using platform::ComArg;
 using platform::ComArgKind;
 using platform::ComOperationRow;
 
-// Operations 3 to 9. Operation 4 hands out an interface; it crosses once
-// the interface kind exists. 6 to 9 are not called across processes.
+// Operations 3 to 9; 6 to 9 are not called across processes.
 const ComOperationRow kRows[] = {
-    {1, {{ComArgKind::kOutValue, 0, 0, 4}}},  // 3: process id
-    {0, {}},                                  // 4: create a plug-in class
-    {1, {{ComArgKind::kValue, 0, 0, 0}}},     // 5: close a copied handle
+    {1, {{ComArgKind::kOutValue, 0, 0, 4, nullptr}}},  // 3: process id
+    // 4: library path, class id, interface id, the class (of that id)
+    {4,
+     {{ComArgKind::kInText, 0, 0, 0, nullptr},
+      {ComArgKind::kInRecord, 0, 0, sizeof(GUID), nullptr},
+      {ComArgKind::kInRecord, 0, 0, sizeof(IID), nullptr},
+      {ComArgKind::kOutInterface, 2, 0xFF, 0, nullptr}}},
+    {1, {{ComArgKind::kValue, 0, 0, 0, nullptr}}},     // 5: close a copied handle
     {0, {}},                                  // 6
     {0, {}},                                  // 7
     {0, {}},                                  // 8
@@ -91,12 +95,14 @@ class CWuFioSurrogateProxy final : public IWuFileIOSurrogate {
   }
   HRESULT CreatePluginClass(LPCWSTR libraryPath, REFCLSID clsid, REFIID iid,
                             void** out) override {
-    (void)libraryPath;
-    (void)clsid;
-    (void)iid;
     if (!out) return E_POINTER;
     *out = nullptr;
-    return remote_->Call(4, nullptr);
+    ComArg args[4];
+    args[0].in = libraryPath;
+    args[1].in = &clsid;
+    args[2].in = &iid;
+    args[3].out = out;
+    return remote_->Call(4, args);
   }
   HRESULT CloseCopiedHandle(ULONGLONG handle) override {
     ComArg args[1];
@@ -136,6 +142,11 @@ HRESULT Invoke(IUnknown* object, DWORD operation, ComArg* args) {
       std::memcpy(args[0].out, &pid, sizeof pid);
       return hr;
     }
+    case 4:
+      return surrogate->CreatePluginClass(static_cast<LPCWSTR>(args[0].in),
+                                          *static_cast<const CLSID*>(args[1].in),
+                                          *static_cast<const IID*>(args[2].in),
+                                          static_cast<void**>(args[3].out));
     case 5:
       return surrogate->CloseCopiedHandle(args[0].value);
     default:

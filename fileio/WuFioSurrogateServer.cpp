@@ -10,6 +10,7 @@
 #include "fileio/WuFioSurrogate.h"
 #include "foundation/WuList.h"
 #include "platform/com/classfactory.h"
+#include "platform/com/remote.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/threads.h"
 
@@ -60,6 +61,8 @@ class SurrogateState {
       hr = static_cast<IWuReadFileClass*>(*out)->Initialize(manager_);
     else if (IsEqualGUID(iid, IID_IWuRenderFileClass))
       hr = static_cast<IWuRenderFileClass*>(*out)->Initialize(manager_);
+    else if (IsEqualGUID(iid, IID_IWuFileIOClassList))
+      hr = static_cast<IWuFileIOClassList*>(*out)->Initialize(manager_);
     if (FAILED(hr)) {
       static_cast<IUnknown*>(*out)->Release();
       *out = nullptr;
@@ -141,10 +144,9 @@ class CWuFioSurrogateObject final : public IWuFileIOSurrogate {
     if (!libraryPath) return E_INVALIDARG;
     return state_->Create(libraryPath, clsid, iid, out);
   }
+  // Only a handle copied into this process for the client that asks.
   HRESULT CloseCopiedHandle(ULONGLONG handle) override {
-    (void)handle;
-    // No handle is copied for a client without the cross-process copy.
-    return E_INVALIDARG;
+    return platform::ComCloseCopiedHandle(handle) == ERROR_SUCCESS ? S_OK : E_INVALIDARG;
   }
   HRESULT GetManager(IWuFileIOMgrForApp** out) override {
     if (out) *out = nullptr;
