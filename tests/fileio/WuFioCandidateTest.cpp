@@ -181,7 +181,10 @@ TEST_F(CandidateTest, UnusableLibrariesAreCachedWithPathAndTimeOnly) {
 TEST_F(CandidateTest, ForeignAndForcedOutClassesAreUnavailable) {
   WriteConfig("a.Fio2007-Config", {{"forced", PluginPath("fio_test_basic")}},
               "[Default]\nForceOutOfProcess=1\n");
+  // No surrogate program where the manager looks for one.
+  WuFio_SetSurrogateFolder(U16(dir_ + "/none").c_str());
   IWuFileIOMgrForApp* app = Create(0);
+  WuFio_SetSurrogateFolder(nullptr);
   ASSERT_NE(app, nullptr);
   // The surrogate is not available: the library is not loaded in process.
   EXPECT_EQ(PluginCountsOf("fio_test_basic")[kWuFioTestLoads], 0);
