@@ -122,7 +122,7 @@ const ComOperationRow kCreateRow = {
 const ComOperationRow* RowOf(const ComInterfaceTable* table, DWORD operation) {
   if (operation < table->first || operation - table->first >= table->count) return nullptr;
   const ComOperationRow* row = &table->rows[operation - table->first];
-  return row->count ? row : nullptr;
+  return row->count || row->bare ? row : nullptr;
 }
 
 
@@ -384,6 +384,18 @@ class Connection : public std::enable_shared_from_this<Connection> {
           m->append(reinterpret_cast<const char*>(text), 2 * (n + 1));
           break;
         }
+        case ComArgKind::kInOutText: {
+          ULONGLONG room = TextRoom(a, args);
+          if (!arg.out) return E_POINTER;
+          if (room == 0 || room > kMaxOutBuffer / 2) return E_INVALIDARG;
+          const WCHAR* text = static_cast<const WCHAR*>(arg.out);
+          ULONGLONG n = 0;
+          while (n < room && text[n]) ++n;
+          if (n == room) return E_INVALIDARG;  // not terminated within its room
+          Put32(m, static_cast<DWORD>(n + 1));
+          m->append(reinterpret_cast<const char*>(text), static_cast<size_t>(2 * (n + 1)));
+          break;
+        }
         case ComArgKind::kInSized:
         case ComArgKind::kInOutSized:
         case ComArgKind::kInOutAlloc: {
@@ -498,6 +510,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             if (ok && apply && arg.out) std::memcpy(arg.out, p, a.size);
             break;
           case ComArgKind::kOutText:
+          case ComArgKind::kInOutText:
             ok = r.Get32(&n) && n <= TextRoom(a, args) && r.Bytes(2ull * n, &p) &&
                  (n == 0 || (p[2 * n - 2] == 0 && p[2 * n - 1] == 0));
             if (ok && apply && n && arg.out) std::memcpy(arg.out, p, 2ull * n);
@@ -806,6 +819,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
           in->storage[i].assign(p, 2ull * n);
           arg.in = in->storage[i].data();
           break;
+        case ComArgKind::kInOutText:
+          // Its room comes from another argument: checked and made below.
+          if (!r.Get32(&n) || n == 0 || !r.Bytes(2ull * n, &p) || p[2 * n - 2] != 0 ||
+              p[2 * n - 1] != 0)
+            return false;
+          in->sent[i] = n;
+          arg.in = p;
+          break;
         case ComArgKind::kInSized:
         case ComArgKind::kInOutSized:
         case ComArgKind::kInOutAlloc:
@@ -887,6 +908,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
         case ComArgKind::kOutText: {
           ULONGLONG units = TextRoom(a, in->args);
           if (units > kMaxOutBuffer / 2 || !Room(in, i, 2 * units)) return false;
+          break;
+        }
+        case ComArgKind::kInOutText: {
+          ULONGLONG units = TextRoom(a, in->args);
+          const char* text = static_cast<const char*>(in->args[i].in);
+          if (units > kMaxOutBuffer / 2 || in->sent[i] > units || !Room(in, i, 2 * units)) return false;
+          std::memcpy(in->args[i].out, text, 2ull * in->sent[i]);
+          in->args[i].in = nullptr;
           break;
         }
         case ComArgKind::kOutBstrArray: {
@@ -994,7 +1023,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
         case ComArgKind::kOutRecord:
           m->append(in->storage[i]);
           break;
-        case ComArgKind::kOutText: {
+        case ComArgKind::kOutText:
+        case ComArgKind::kInOutText: {
           size_t units = in->storage[i].size() / 2;
           size_t n = 0;
           if (!failed && units) {

@@ -42,6 +42,7 @@
 //   in text              4 bytes n, the UTF-16 units with the terminating
 //                        NUL (0: a NULL pointer), and 2n bytes; the last unit
 //                        must be 0, so the text ends inside the message
+//   in-out text          as in text, n at most the room (never NULL)
 //   in sized, in-out sized, in-out allocated
 //                        4 bytes n (0: NULL) and n bytes, whose first 4 (the
 //                        size word) say n for in sized and in-out allocated;
@@ -52,7 +53,7 @@
 //   window and the pure outs send nothing (a window crosses as null).
 // Out-arguments of an answer, in row order:
 //   out buffer           4 bytes count (at most the caller's) and the bytes
-//   out text             4 bytes n units, at most the caller's room (0:
+//   out, in-out text     4 bytes n units, at most the caller's room (0:
 //                        buffer untouched), 2n bytes ending with a NUL
 //   out and in-out value 8 bytes; out record: the row's size in bytes
 //   in-out sized         4 bytes n, at most the caller's (0: untouched), bytes
@@ -109,6 +110,7 @@ enum class ComArgKind : BYTE {
   kInText,      // a UTF-16 text sent with its terminator (NULL crosses)
   kOutText,     // a UTF-16 text received into the value of argument `size_arg`
                 // units (0xFF: `size` units), terminated
+  kInOutText,   // as kOutText, the caller's text (terminated within the room) sent first
   kInSized,     // a record sent whose first DWORD is its size in bytes (at least
                 // `size`, at most 32 MiB; NULL crosses)
   kInOutSized,  // a buffer whose first DWORD, preset by the caller, is its size:
@@ -141,10 +143,12 @@ struct ComArgRow {
 
 constexpr size_t kMaxComArgs = 8;
 
-// One operation: its arguments in order.
+// One operation: its arguments in order. A row of count 0 does not cross
+// processes, unless it is marked as an operation without arguments.
 struct ComOperationRow {
   BYTE count;                       // arguments used
   ComArgRow args[kMaxComArgs];      // their kinds
+  bool bare = false;                // count 0: crosses all the same, without arguments
 };
 
 // One argument of a call, as a proxy gives it and a stub receives it.
@@ -162,7 +166,7 @@ class ComRemoteObject;
 struct ComInterfaceTable {
   DWORD first;                       // number of the table's first operation (3 after IUnknown)
   DWORD count;                       // operations in the table
-  const ComOperationRow* rows;       // their rows (a row of count 0: not across processes)
+  const ComOperationRow* rows;       // their rows
   // Makes a proxy of the interface over `remote` (which it keeps) in *object.
   HRESULT (*make_proxy)(std::shared_ptr<ComRemoteObject> remote, void** object);
   // Calls operation `operation` of `object` (the interface itself) with the

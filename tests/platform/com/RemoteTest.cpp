@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -489,6 +490,177 @@ TEST(RemoteTest, HandlesCrossOnlyWhereTheyAreDue) {
   }
   CloseHandle(event);
   CloseHandle(file);
+}
+
+// ---- Malformed messages of every kind -------------------------------------------------------
+
+std::string Le(ULONGLONG v, int bytes) {
+  std::string s;
+  for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  return s;
+}
+std::string Units(const std::u16string& text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
+}
+
+// Requests no proxy writes, to the kinds object served by this process:
+// each ends its connection (a frame above the channel's bound never
+// arrives: the channel ends first, as its own tests show).
+TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
+  wutest::RegisterKindsTable();
+  auto* factory = new wutest::KindsFactory();
+  DWORD cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(wutest::CLSID_RemoteTestKinds, factory, CLSCTX_LOCAL_SERVER,
+                                  REGCLS_MULTIPLEUSE, &cookie),
+            S_OK);
+  const std::string name = "com-7E57C0DF123456780102030405060709";
+  const std::string iid(reinterpret_cast<const char*>(&wutest::IID_IRemoteKinds), sizeof(IID));
+  // A request to the kinds object (id 1 on a fresh connection).
+  auto call = [&](DWORD operation, const std::string& args) {
+    return Le(1, 4) + Le(2, 4) + Le(1, 8) + Le(operation, 4) + args;
+  };
+  std::string huge_record = Le(platform::kMaxChannelMessage / 2 + 8, 4);
+  huge_record += Le(platform::kMaxChannelMessage / 2 + 8, 4) + Le(1, 4);
+  huge_record.resize(4 + platform::kMaxChannelMessage / 2 + 8, '\0');
+  struct Case {
+    const char* what;
+    std::string message;
+    bool with_descriptor;
+    bool answered;
+  } cases[] = {
+      {"a good text", call(3, Le(3, 4) + Units(u"ab") + Le(0, 2) + Le(16, 8)), false, true},
+      {"an unterminated text", call(3, Le(2, 4) + Units(u"ab") + Le(16, 8)), false, false},
+      {"a text past the message", call(3, Le(100, 4) + Units(u"ab") + Le(0, 2) + Le(16, 8)), false,
+       false},
+      {"a truncated request", call(3, Le(3, 4) + Units(u"ab")), false, false},
+      {"an unknown object", Le(1, 4) + Le(2, 4) + Le(77, 8) + Le(3, 4), false, false},
+      {"an operation out of range", call(14, ""), false, false},
+      {"an operation before the table", call(1, ""), false, false},
+      {"a record whose size word disagrees",
+       call(8, Le(12, 4) + Le(16, 4) + Le(1, 4) + Le(0, 4) + Le(0, 4)), false, false},
+      {"a record below its least size", call(8, Le(4, 4) + Le(4, 4) + Le(0, 4)), false, false},
+      {"a record above 32 MiB", call(8, huge_record + Le(0, 4)), false, false},
+      {"an out buffer past the bound",
+       call(11, Le(0, 8) + Le(0, 8) + Le(0, 8) + Le(0xFFFFFFFFu, 8)), false, false},
+      {"a BSTR array past the bound", call(4, Le(4 * 5000, 4) + std::string(4 * 5000, '\1') + Le(5000, 8)),
+       false, false},
+      {"an element count that disagrees", call(4, Le(8, 4) + Le(0, 8) + Le(3, 8)), false, false},
+      {"an interface of no object", call(10, Le(2, 4) + Le(99, 8)), false, false},
+      {"an interface tag no proxy sends", call(10, Le(1, 4) + Le(1, 8)), false, false},
+      {"a descriptor where none is due", call(12, Le(0, 8)), true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto channel = platform::Channel::Connect(name, 2000);
+    ASSERT_TRUE(channel);
+    // The object first: creation answers id 1.
+    ASSERT_EQ(channel->Send(Le(1, 4) + Le(1, 4) + Le(0, 8) + Le(3, 4) + Le(16, 8) + Le(16, 4) + iid),
+              platform::ChannelResult::kOk);
+    platform::ChannelMessage answer;
+    ASSERT_EQ(channel->Receive(&answer, 10000), platform::ChannelResult::kOk);
+    ASSERT_EQ(answer.bytes, Le(2, 4) + Le(1, 4) + Le(S_OK, 4) + Le(1, 8));
+    std::vector<int> fds;
+    if (c.with_descriptor) fds.push_back(0);
+    ASSERT_EQ(channel->Send(c.message, fds), platform::ChannelResult::kOk);
+    platform::ChannelResult r = channel->Receive(&answer, 10000);
+    if (c.answered) {
+      ASSERT_EQ(r, platform::ChannelResult::kOk);
+      EXPECT_EQ(answer.bytes.substr(0, 12), Le(2, 4) + Le(2, 4) + Le(S_OK, 4));
+      EXPECT_EQ(answer.bytes.substr(12), Le(3, 4) + Units(u"ab") + Le(0, 2));
+    } else {
+      EXPECT_EQ(r, platform::ChannelResult::kClosed);
+    }
+  }
+  EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+  factory->Release();
+}
+
+// Answers no serving side writes, from a rogue server of the kinds class:
+// each ends the connection, the call and later ones fail with
+// RPC_E_DISCONNECTED, and nothing of the answer reaches the caller.
+TEST(RemoteTest, MalformedAnswersEndTheConnectionAndLeaveTheCallerUntouched) {
+  wutest::RegisterKindsTable();
+  const std::string name = "com-7E57C0DF123456780102030405060709";
+  using Calling = std::function<HRESULT(wutest::IRemoteKinds*)>;
+  char head[8];
+  WCHAR text[4];
+  BSTR bstr = nullptr;
+  wutest::SizedRecord* record = nullptr;
+  IStream* stream = nullptr;
+  ULONGLONG seen = 5;
+  DWORD caller = 0;
+  int preset = 1;
+  Calling read = [&](wutest::IRemoteKinds* k) {
+    DWORD got = 9;
+    HRESULT hr = k->ReadFile(nullptr, 0, 0, head, 4, &got);
+    EXPECT_EQ(got, 9u);
+    return hr;
+  };
+  Calling echo = [&](wutest::IRemoteKinds* k) { return k->Echo(u"x", text, 4); };
+  Calling window = [&](wutest::IRemoteKinds* k) { return k->Window(nullptr, &seen, &caller, &preset); };
+  const std::string ok = Le(S_OK, 4);
+  struct Case {
+    const char* what;
+    Calling calling;
+    std::string answer;  // after kind and call number
+    bool with_descriptor;
+    DWORD call;          // the call number answered
+  } cases[] = {
+      {"an out buffer overrun", read, ok + Le(8, 4) + "ABCDEFGH" + Le(8, 8), false, 2},
+      {"an unterminated text", echo, ok + Le(2, 4) + Units(u"ab"), false, 2},
+      {"a text beyond the room", echo, ok + Le(6, 4) + Units(u"abcde") + Le(0, 2), false, 2},
+      {"a BSTR past the message", [&](wutest::IRemoteKinds* k) { return k->Text(&bstr); },
+       ok + Le(100, 4) + "ab", false, 2},
+      {"a record larger than it states",
+       [&](wutest::IRemoteKinds* k) { return k->MakeRecord(16, &record); },
+       ok + Le(16, 4) + Le(8, 4) + std::string(12, '\0'), false, 2},
+      {"an interface tag no side sends",
+       [&](wutest::IRemoteKinds* k) { return k->NewStream(1, &stream); }, ok + Le(7, 4) + Le(1, 8),
+       false, 2},
+      {"an object of the caller that is not there",
+       [&](wutest::IRemoteKinds* k) { return k->NewStream(1, &stream); }, ok + Le(2, 4) + Le(55, 8),
+       false, 2},
+      {"a truncated answer", window, ok + Le(1, 8) + Le(1, 4), false, 2},
+      {"trailing bytes", window, ok + Le(1, 8) + Le(1, 8) + Le(1, 8) + "x", false, 2},
+      {"a descriptor with an answer", window, ok + Le(1, 8) + Le(1, 8) + Le(1, 8), true, 2},
+      {"an answer to no call", window, ok + Le(1, 8) + Le(1, 8) + Le(1, 8), false, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto listener = platform::ChannelListener::Listen(name);
+    ASSERT_TRUE(listener);
+    bool closed = false;
+    std::thread rogue([&] {
+      auto channel = listener->Accept(10000);
+      if (!channel) return;
+      platform::ChannelMessage m;
+      if (channel->Receive(&m, 10000) != platform::ChannelResult::kOk) return;
+      channel->Send(Le(2, 4) + m.bytes.substr(4, 4) + Le(S_OK, 4) + Le(1, 8));  // object 1
+      if (channel->Receive(&m, 10000) != platform::ChannelResult::kOk) return;
+      std::vector<int> fds;
+      if (c.with_descriptor) fds.push_back(0);
+      channel->Send(Le(2, 4) + Le(c.call, 4) + c.answer, fds);
+      closed = channel->Receive(&m, 10000) == platform::ChannelResult::kClosed;
+    });
+    wutest::IRemoteKinds* kinds = nullptr;
+    ASSERT_EQ(CoCreateInstance(wutest::CLSID_RemoteTestKinds, nullptr, CLSCTX_LOCAL_SERVER,
+                               wutest::IID_IRemoteKinds, reinterpret_cast<void**>(&kinds)),
+              S_OK);
+    std::memset(head, 0x5A, sizeof head);
+    std::fill(std::begin(text), std::end(text), u'~');
+    EXPECT_EQ(c.calling(kinds), RPC_E_DISCONNECTED);
+    EXPECT_EQ(c.calling(kinds), RPC_E_DISCONNECTED);
+    kinds->Release();
+    rogue.join();
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(head[0], 0x5A);
+    EXPECT_EQ(text[0], u'~');
+    EXPECT_EQ(bstr, nullptr);
+    EXPECT_EQ(record, nullptr);
+    EXPECT_EQ(stream, nullptr);
+    EXPECT_EQ(seen, 5u);
+    EXPECT_EQ(preset, 1);
+  }
 }
 
 }  // namespace
