@@ -1,10 +1,9 @@
 // The surrogate from the managers' side: the launch, the connection of each
-// manager with the process-wide launch count, the disconnection, creation
-// of plug-in classes there, and IWuFileIOSurrogate's table and proxy for
-// calls across processes.
+// manager with the process-wide launch count, the disconnection and
+// creation of plug-in classes there.
 #include "fileio/WuFioSurrogate.h"
 
-#include <cstring>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -14,9 +13,9 @@
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuGitHolder.h"
 #include "fileio/WuFioBlanket.h"
+#include "fileio/WuFioRemoteTables.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuPathStrings.h"
-#include "platform/com/remote.h"
 #include "platform/kernel/module.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/threads.h"
@@ -41,121 +40,6 @@ DWORD g_surrogatePid = 0;                                 // the last launched s
 std::map<const CWuFileIOManager*, ManagerLink> g_links;   // managers that asked
 std::set<const CWuFileIOManager*> g_surrogateManagers;    // managers of a surrogate
 std::u16string g_folder;                                  // test folder, empty: the program's
-
-// ---- The interface across processes --------------------------------------------------------------
-
-using platform::ComArg;
-using platform::ComArgKind;
-using platform::ComOperationRow;
-
-// Operations 3 to 9; 6 to 9 are not called across processes.
-const ComOperationRow kRows[] = {
-    {1, {{ComArgKind::kOutValue, 0, 0, 4, nullptr}}},  // 3: process id
-    // 4: library path, class id, interface id, the class (of that id)
-    {4,
-     {{ComArgKind::kInText, 0, 0, 0, nullptr},
-      {ComArgKind::kInRecord, 0, 0, sizeof(GUID), nullptr},
-      {ComArgKind::kInRecord, 0, 0, sizeof(IID), nullptr},
-      {ComArgKind::kOutInterface, 2, 0xFF, 0, nullptr}}},
-    {1, {{ComArgKind::kValue, 0, 0, 0, nullptr}}},     // 5: close a copied handle
-    {0, {}},                                  // 6
-    {0, {}},                                  // 7
-    {0, {}},                                  // 8
-    {0, {}},                                  // 9
-};
-
-// A proxy of a surrogate's interface in another process.
-class CWuFioSurrogateProxy final : public IWuFileIOSurrogate {
- public:
-  explicit CWuFioSurrogateProxy(std::shared_ptr<platform::ComRemoteObject> remote)
-      : remote_(std::move(remote)) {}
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IWuFileIOSurrogate))
-      return E_NOINTERFACE;
-    AddRef();
-    *object = static_cast<IWuFileIOSurrogate*>(this);
-    return S_OK;
-  }
-  ULONG AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG Release() override {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
-  HRESULT GetProcessId(DWORD* processId) override {
-    if (!processId) return E_POINTER;
-    *processId = 0;
-    ComArg args[1];
-    args[0].out = processId;
-    return remote_->Call(3, args);
-  }
-  HRESULT CreatePluginClass(LPCWSTR libraryPath, REFCLSID clsid, REFIID iid,
-                            void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    ComArg args[4];
-    args[0].in = libraryPath;
-    args[1].in = &clsid;
-    args[2].in = &iid;
-    args[3].out = out;
-    return remote_->Call(4, args);
-  }
-  HRESULT CloseCopiedHandle(ULONGLONG handle) override {
-    ComArg args[1];
-    args[0].value = handle;
-    return remote_->Call(5, args);
-  }
-  HRESULT GetManager(IWuFileIOMgrForApp** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT Ping() override { return E_NOTIMPL; }
-  HRESULT Quit() override { return E_NOTIMPL; }
-  HRESULT EditTemplate(HWND, IWuRenderFileClass*, LONG, const void*, DWORD*, IStream*,
-                       tagWUTEMPLATExV2*, tagWUTEMPLATExV2** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-
- private:
-  ~CWuFioSurrogateProxy() = default;
-
-  LONG volatile refs_ = 1;                              // reference count
-  std::shared_ptr<platform::ComRemoteObject> remote_;   // the object in the surrogate
-};
-
-HRESULT MakeProxy(std::shared_ptr<platform::ComRemoteObject> remote, void** object) {
-  *object = static_cast<IWuFileIOSurrogate*>(new CWuFioSurrogateProxy(std::move(remote)));
-  return S_OK;
-}
-
-HRESULT Invoke(IUnknown* object, DWORD operation, ComArg* args) {
-  auto* surrogate = static_cast<IWuFileIOSurrogate*>(object);
-  switch (operation) {
-    case 3: {
-      DWORD pid = 0;
-      HRESULT hr = surrogate->GetProcessId(&pid);
-      std::memcpy(args[0].out, &pid, sizeof pid);
-      return hr;
-    }
-    case 4:
-      return surrogate->CreatePluginClass(static_cast<LPCWSTR>(args[0].in),
-                                          *static_cast<const CLSID*>(args[1].in),
-                                          *static_cast<const IID*>(args[2].in),
-                                          static_cast<void**>(args[3].out));
-    case 5:
-      return surrogate->CloseCopiedHandle(args[0].value);
-    default:
-      return E_NOTIMPL;
-  }
-}
-
-const platform::ComInterfaceTable kTable = {3, sizeof kRows / sizeof kRows[0], kRows, &MakeProxy,
-                                            &Invoke};
 
 // ---- Launch ------------------------------------------------------------------------------------
 
@@ -271,16 +155,11 @@ CLSID WuFio_SurrogateClassIdOf(DWORD processId) {
   return id;
 }
 
-void WuFio_RegisterSurrogateInterface() {
-  static std::once_flag once;
-  std::call_once(once, [] { platform::RegisterComInterfaceTable(IID_IWuFileIOSurrogate, &kTable); });
-}
-
 HRESULT WuFio_ConnectSurrogate(CWuFileIOManager* manager, IWuFileIOSurrogate** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!manager) return E_INVALIDARG;
-  WuFio_RegisterSurrogateInterface();
+  WuFio_RegisterRemoteTables();
   ManagerLink* link = nullptr;
   {
     std::lock_guard<std::mutex> hold(g_lock);

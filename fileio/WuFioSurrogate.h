@@ -46,9 +46,6 @@ void WuFio_SetSurrogateFolder(LPCWSTR folder);
 // plain one: Data1 XORed with the process id.
 CLSID WuFio_SurrogateClassIdOf(DWORD processId);
 
-// Registers the cross-process table of IWuFileIOSurrogate (idempotent).
-void WuFio_RegisterSurrogateInterface();
-
 // ---- Manager side ------------------------------------------------------------------------
 // The surrogate interface for the calling thread (a new reference),
 // connecting first when this manager is not connected. The converted

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fileio/CWuFileIOManager.h"
+#include "fileio/WuFioRemoteTables.h"
 #include "fileio/WuFioSurrogate.h"
 #include "foundation/WuList.h"
 #include "platform/com/classfactory.h"
@@ -215,7 +216,7 @@ HRESULT WuFio_NewSurrogateClassObject(IWuFileIOMgrForApp* manager, IWuFioSurroga
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!manager || !host) return E_INVALIDARG;
-  WuFio_RegisterSurrogateInterface();
+  WuFio_RegisterRemoteTables();
   std::shared_ptr<SurrogateState> state;
   try {
     state = std::make_shared<SurrogateState>(manager, host);

@@ -141,7 +141,7 @@ struct ComArgRow {
   const IID* iid;    // kOutInterface, kInInterface: the interface (see the kinds)
 };
 
-constexpr size_t kMaxComArgs = 8;
+constexpr size_t kMaxComArgs = 12;
 
 // One operation: its arguments in order. A row of count 0 does not cross
 // processes, unless it is marked as an operation without arguments.

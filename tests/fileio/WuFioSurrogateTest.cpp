@@ -3,9 +3,12 @@
 // process and the ErrorReport stand-in watching; the surrogate's own
 // objects in process.
 #include <algorithm>
+#include <filesystem>
 #include <thread>
 
 #include "fileio/WuFioSurrogate.h"
+#include "foundation/WuErrorHandler.h"
+#include "platform/com/remote.h"
 #include "platform/com/com.h"
 #include "platform/kernel/process.h"
 #include "platform/kernel/threads.h"
@@ -164,11 +167,11 @@ TEST_F(SurrogateTest, LateNeverAndMissingSurrogates) {
       EXPECT_EQ(SurrogateOf(app), 0u);
     }
     // Without the surrogate the forced-out class is unusable.
+    // Reached, the class lives there; else it is unusable.
     WUFIO_PLUGIN_RECORD* record = OopRecord(app);
-    EXPECT_NE(record, nullptr);
-    if (record && !c.connected) {
-      EXPECT_TRUE(record->flags & WUFIO_PLUGIN_UNUSABLE);
-    }
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->flags & (WUFIO_PLUGIN_IN_SURROGATE | WUFIO_PLUGIN_UNUSABLE),
+              c.connected ? WUFIO_PLUGIN_IN_SURROGATE : WUFIO_PLUGIN_UNUSABLE);
     app->Release();
     // The one that never publishes ends by itself.
     EXPECT_TRUE(NoDescendantsLeft());
@@ -211,6 +214,26 @@ TEST_F(SurrogateTest, KilledSurrogateIsReplacedOnlyAfterEveryManagerLeft) {
   third->Release();
 }
 
+// A library built for another machine reaches the surrogate, cannot load
+// there either, and ends unusable.
+TEST_F(SurrogateTest, ForeignLibraryReachesTheSurrogateAndStaysUnusable) {
+  std::string elf(64, '\0');
+  const char head[] = {0x7F, 'E', 'L', 'F', 1, 1, 1, 0};
+  elf.replace(0, sizeof head, head, sizeof head);
+  elf[16] = 3;  // a shared object
+  elf[18] = 3;  // machine: i386
+  wutest::WriteBytes(dir_ + "/foreign.so", elf);
+  WriteConfig("oop.Fio2007-Config", {{"foreign", "foreign"}});
+  IWuFileIOMgrForApp* app = Manager();
+  ASSERT_NE(app, nullptr);
+  EXPECT_NE(SurrogateOf(app), 0u);
+  std::vector<WUFIO_PLUGIN_RECORD*> records = Records(app);
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0]->flags & (WUFIO_PLUGIN_FOREIGN | WUFIO_PLUGIN_UNUSABLE),
+            WUFIO_PLUGIN_FOREIGN | WUFIO_PLUGIN_UNUSABLE);
+  app->Release();
+}
+
 // A surrogate's own manager makes forced-out classes in its process and
 // launches nothing.
 TEST_F(SurrogateTest, SurrogateManagerCreatesInItsOwnProcess) {
@@ -235,6 +258,141 @@ TEST_F(SurrogateTest, SurrogateManagerCreatesInItsOwnProcess) {
   EXPECT_TRUE(platform::DescendantProcessIds().empty());
   EXPECT_EQ(SurrogateOf(app), 0u);
   app->Release();
+}
+
+// The descriptors process `pid` holds open.
+size_t OpenDescriptors(DWORD pid) {
+  size_t n = 0;
+  std::error_code error;
+  for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
+       !error && it != std::filesystem::directory_iterator(); it.increment(error))
+    ++n;
+  return n;
+}
+
+// fio_test_oop's classes made in a surrogate, used through their blankets.
+class SurrogateClassTest : public SurrogateTest {
+ protected:
+  void SetUp() override {
+    SurrogateTest::SetUp();
+    if (HasFatalFailure()) return;
+    samplePath_ = dir_ + "/take.oop";
+    wutest::WriteBytes(samplePath_, "OOP1abcd and the rest of the file");
+    app_ = Manager();
+    ASSERT_NE(app_, nullptr);
+    ASSERT_EQ(app_->GetReaderClassById(&reader_, kOopReader), S_OK);
+  }
+  void TearDown() override {
+    if (reader_) reader_->Release();
+    if (app_) app_->Release();
+    SurrogateTest::TearDown();
+  }
+
+  HANDLE OpenSample() {
+    return CreateFileW(U16(samplePath_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+  }
+
+  std::string samplePath_;               // a file fio_test_oop accepts
+  IWuFileIOMgrForApp* app_ = nullptr;
+  IWuReadFileClass* reader_ = nullptr;   // the reader class, as the manager hands it out
+};
+
+// The class lives in the surrogate the manager launched: its record says
+// so and the manager hands out a blanket, not the proxy itself.
+TEST_F(SurrogateClassTest, ClassesLiveInTheSurrogate) {
+  const DWORD pid = WUFileIO_GetSurrogateProcessID();
+  ASSERT_NE(pid, 0u);
+  WUFIO_PLUGIN_RECORD* record = OopRecord(app_);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->flags & (WUFIO_PLUGIN_IN_SURROGATE | WUFIO_PLUGIN_UNUSABLE),
+            WUFIO_PLUGIN_IN_SURROGATE);
+  EXPECT_EQ(platform::ComProxyProcessId(reader_), 0u) << "not wrapped in a blanket";
+  LONGLONG where = 0;
+  EXPECT_EQ(reader_->GetProperty(kOopProcessId, &where), S_OK);
+  EXPECT_EQ(where, static_cast<LONGLONG>(pid));
+  IWuRenderFileClass* renderer = nullptr;
+  ASSERT_EQ(app_->GetRendererClassById(&renderer, kOopRenderer), S_OK);
+  where = 0;
+  EXPECT_EQ(renderer->GetProperty(kOopProcessId, &where), S_OK);
+  EXPECT_EQ(where, static_cast<LONGLONG>(pid));
+  renderer->Release();
+
+  // Three threads at once through the same blanket.
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 3; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 50; ++i) {
+        LONGLONG value = 0;
+        if (reader_->GetProperty(kOopProcessId, &value) != S_OK || value != pid) ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
+// Identification hands the surrogate's class a copy of the handle, made in
+// its process, which the surrogate closes afterwards.
+TEST_F(SurrogateClassTest, IdentificationUsesACopyThatIsClosedAfter) {
+  const DWORD pid = WUFileIO_GetSurrogateProcessID();
+  const size_t before = OpenDescriptors(pid);
+  ASSERT_GT(before, 0u);
+  HANDLE file = OpenSample();
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  LONG key = -1, expected = -1;
+  EXPECT_EQ(app_->IdentifyReader(file, U16(samplePath_).c_str(), &key, 0), S_OK);
+  reader_->GetKey(&expected);
+  EXPECT_EQ(key, expected);
+  LONGLONG checked = 0;
+  ASSERT_EQ(reader_->GetProperty(kOopLastChecked, &checked), S_OK);
+  EXPECT_NE(checked, 0);
+  EXPECT_NE(checked, static_cast<LONGLONG>(reinterpret_cast<ULONG_PTR>(file)));
+  EXPECT_EQ(OpenDescriptors(pid), before);
+  EXPECT_EQ(WuFio_CloseInSurrogate(Impl(app_), reinterpret_cast<HANDLE>(checked)), E_INVALIDARG);
+  CloseHandle(file);
+}
+
+// Opening: the plug-in pulls the host's handle while Open is in progress
+// and reads the file through it; a pull outside such a call is refused.
+TEST_F(SurrogateClassTest, OpenPullsTheCallersHandleOnlyDuringTheCall) {
+  IWuReadFile* file = nullptr;
+  ASSERT_EQ(app_->OpenFile(U16(samplePath_).c_str(), &file, 0), S_OK);
+  LONGLONG head = 0, pulled = -1;
+  EXPECT_EQ(file->GetProperty(kOopFilePull, &pulled), S_OK);
+  EXPECT_EQ(pulled, S_OK);
+  EXPECT_EQ(file->GetProperty(kOopFileHead, &head), S_OK);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&head), 8), "OOP1abcd");
+  file->Release();
+
+  HANDLE mine = OpenSample();
+  ASSERT_NE(mine, INVALID_HANDLE_VALUE);
+  const LONGLONG ask = (static_cast<LONGLONG>(GetCurrentProcessId()) << 32) |
+                       static_cast<LONGLONG>(reinterpret_cast<ULONG_PTR>(mine));
+  EXPECT_EQ(reader_->SetProperty(kOopPull, ask),
+            WuErrorHandler_TranslateWin32Error(ERROR_ACCESS_DENIED));
+  CloseHandle(mine);
+}
+
+// The surrogate ending during a call, killed or by its plug-in: that call
+// and later ones through the blankets answer RPC_E_DISCONNECTED at once.
+TEST_F(SurrogateClassTest, SurrogateEndingMidCallDisconnects) {
+  const DWORD pid = WUFileIO_GetSurrogateProcessID();
+  HRESULT during = S_OK;
+  std::thread call([&] { during = reader_->SetProperty(kOopSleep, 60000); });
+  Sleep(200);  // the call is in the plug-in by now (or comes to a dead peer)
+  ASSERT_TRUE(platform::KillProcessById(pid));
+  call.join();
+  EXPECT_EQ(during, RPC_E_DISCONNECTED);
+  LONGLONG where = 0;
+  EXPECT_EQ(reader_->GetProperty(kOopProcessId, &where), RPC_E_DISCONNECTED);
+}
+
+TEST_F(SurrogateClassTest, PlugInEndingItsProcessMidCallDisconnects) {
+  EXPECT_EQ(reader_->SetProperty(kOopExit, 3), RPC_E_DISCONNECTED);
+  LONGLONG where = 0;
+  EXPECT_EQ(reader_->GetProperty(kOopProcessId, &where), RPC_E_DISCONNECTED);
 }
 
 // What the surrogate serves, in process: each client's object creates and
