@@ -114,8 +114,10 @@ HRESULT ConnectLink(ManagerLink* link) {
     if (hr != REGDB_E_CLASSNOTREG) break;
     Sleep(kTryPauseMs);
   }
+  bool plain = false;
   if (FAILED(hr)) {
     surrogate = nullptr;
+    plain = true;
     hr = CoCreateInstance(CLSID_WuFileIOSurrogate, nullptr, CLSCTX_LOCAL_SERVER,
                           IID_IWuFileIOSurrogate, reinterpret_cast<void**>(&surrogate));
   }
@@ -125,7 +127,10 @@ HRESULT ConnectLink(ManagerLink* link) {
     return FAILED(hr) ? hr : E_FAIL;
   }
   link->holder->Register(surrogate);
-  DWORD pid = launched;
+  // Reached by the plain id, the surrogate is another one than the one
+  // launched (which never published its own id): it tells its process id,
+  // to which handles must be copied.
+  DWORD pid = plain ? 0 : launched;
   if (!pid) surrogate->GetProcessId(&pid);
   surrogate->Release();
   if (link->holder->Cookie() == 0) {

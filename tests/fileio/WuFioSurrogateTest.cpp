@@ -395,6 +395,58 @@ TEST_F(SurrogateClassTest, PlugInEndingItsProcessMidCallDisconnects) {
   EXPECT_EQ(reader_->GetProperty(kOopProcessId, &where), RPC_E_DISCONNECTED);
 }
 
+// When the launched surrogate never publishes, the one that holds the
+// plain id serves (here one started by hand, as another process would):
+// the manager asks it for its process id, so that handles are copied to
+// the process that hosts the classes.
+TEST_F(SurrogateClassTest, PlainIdReachesAnotherSurrogate) {
+  // The fixture's manager and its surrogate go first.
+  reader_->Release();
+  reader_ = nullptr;
+  app_->Release();
+  app_ = nullptr;
+  ASSERT_TRUE(NoDescendantsLeft());
+
+  WCHAR self[1024] = {};
+  GetModuleFileNameW(nullptr, self, 1024);
+  *WuGetFileNamePtrW(self) = 0;
+  std::u16string program = std::u16string(self) + kWuFioSurrogateProgram;
+  std::u16string line = u"\"" + program + u"\" 1033";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION other = {};
+  ASSERT_TRUE(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &other));
+  CloseHandle(other.hThread);
+  // Until it publishes the plain id.
+  const ULONGLONG deadline = GetTickCount64() + 10000;
+  void* probe = nullptr;
+  while (CoCreateInstance(CLSID_WuFileIOSurrogate, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                          &probe) == REGDB_E_CLASSNOTREG &&
+         GetTickCount64() < deadline)
+    Sleep(20);
+
+  WuFio_SetSurrogateFolder(U16(FIO_SURROGATE_NEVER_DIR).c_str());
+  app_ = Manager();
+  ASSERT_NE(app_, nullptr);
+  EXPECT_NE(WUFileIO_GetSurrogateProcessID(), other.dwProcessId);
+  EXPECT_EQ(SurrogateOf(app_), other.dwProcessId);
+  ASSERT_EQ(app_->GetReaderClassById(&reader_, kOopReader), S_OK);
+  LONGLONG where = 0;
+  EXPECT_EQ(reader_->GetProperty(kOopProcessId, &where), S_OK);
+  EXPECT_EQ(where, static_cast<LONGLONG>(other.dwProcessId));
+  HANDLE file = OpenSample();
+  LONG key = -1;
+  EXPECT_EQ(app_->IdentifyReader(file, U16(samplePath_).c_str(), &key, 0), S_OK);
+  CloseHandle(file);
+  reader_->Release();
+  reader_ = nullptr;
+  app_->Release();
+  app_ = nullptr;
+  EXPECT_EQ(WaitForSingleObject(other.hProcess, 10000), WAIT_OBJECT_0);
+  CloseHandle(other.hProcess);
+}
+
 // What the surrogate serves, in process: each client's object creates and
 // initialises classes through the surrogate's manager; the program hears
 // of the first client and of the last one leaving.
