@@ -97,8 +97,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (!run.error_occurred) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
     ConsoleReporter::ReportRuns(runs);
   }
+  // A run's time per iteration; with repetitions, their median.
   double Time(const std::string& name) const {
-    auto it = times_.find(name);
+    auto it = times_.find(name + "_median");
+    if (it == times_.end()) it = times_.find(name);
     return it == times_.end() ? 0 : it->second;
   }
 
