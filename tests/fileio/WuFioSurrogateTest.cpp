@@ -11,6 +11,7 @@
 #include "platform/com/remote.h"
 #include "platform/com/com.h"
 #include "platform/kernel/process.h"
+#include "platform/kernel/state.h"
 #include "platform/kernel/threads.h"
 #include "platform/kernel/time.h"
 #include "tests/fileio/FioManagerFixture.h"
@@ -212,6 +213,27 @@ TEST_F(SurrogateTest, KilledSurrogateIsReplacedOnlyAfterEveryManagerLeft) {
   EXPECT_NE(SurrogateOf(third), 0u);
   EXPECT_NE(SurrogateOf(third), pid);
   third->Release();
+}
+
+// A surrogate nobody reaches ends by itself once its wait for a first
+// client is over (30 s; 300 ms in this build), and its endpoints go.
+TEST_F(SurrogateTest, SurrogateWithoutClientsEndsAndLeavesNoEndpoint) {
+  std::u16string program = U16(std::string(FIO_SURROGATE_IDLE_DIR) + "/FileIOSurrogate.exe");
+  std::u16string line = u"\"" + program + u"\" 1033";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  ASSERT_TRUE(CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &info));
+  CloseHandle(info.hThread);
+  EXPECT_EQ(WaitForSingleObject(info.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(info.hProcess, &code);
+  EXPECT_EQ(code, 0u) << "it did not publish its class";
+  CloseHandle(info.hProcess);
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(platform::RuntimeDir(), error))
+    EXPECT_NE(entry.path().filename().string().rfind("com-", 0), 0u) << entry.path();
 }
 
 // A library built for another machine reaches the surrogate, cannot load

@@ -9,7 +9,8 @@
 // 30 s after its start when no client came.
 //
 // Test builds: WU_FIO_SURROGATE_DELAY_MS publishes that much later;
-// WU_FIO_SURROGATE_NEVER_MS never publishes and ends after that long.
+// WU_FIO_SURROGATE_NEVER_MS never publishes and ends after that long;
+// WU_FIO_SURROGATE_IDLE_MS waits that long for a first client.
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -28,10 +29,13 @@
 #ifndef WU_FIO_SURROGATE_DELAY_MS
 #define WU_FIO_SURROGATE_DELAY_MS 0
 #endif
+#ifndef WU_FIO_SURROGATE_IDLE_MS
+#define WU_FIO_SURROGATE_IDLE_MS 30000
+#endif
 
 namespace {
 
-constexpr ULONGLONG kNoClientMs = 30000;  // the life of a surrogate nobody reached
+constexpr ULONGLONG kNoClientMs = WU_FIO_SURROGATE_IDLE_MS;  // the life of a surrogate nobody reached
 
 // Learns when the first client comes and the last one goes.
 class Host final : public IWuFioSurrogateHost {
