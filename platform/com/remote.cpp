@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +84,9 @@ struct Reader {
   bool Done() const { return at == s.size(); }
 };
 
+// Sees every message received (SetComMessageObserver).
+std::atomic<ComMessageObserver> g_observer{nullptr};
+
 // Bytes per element of a buffer row.
 ULONGLONG ElementSize(const ComArgRow& a) { return a.size ? a.size : 1; }
 
@@ -102,6 +106,16 @@ std::vector<std::pair<IID, const ComInterfaceTable*>>& Tables() {
   static auto* tables = new std::vector<std::pair<IID, const ComInterfaceTable*>>();  // lives to exit
   return *tables;
 }
+
+const ComInterfaceTable* FindTable(REFIID iid);
+
+}  // namespace
+
+const ComInterfaceTable* FindComInterfaceTable(REFIID iid) { return FindTable(iid); }
+
+void SetComMessageObserver(ComMessageObserver observer) { g_observer = observer; }
+
+namespace {
 
 const ComInterfaceTable* FindTable(REFIID iid) {
   if (iid == IID_IStream) return &StreamInterfaceTable();
@@ -159,13 +173,18 @@ std::vector<std::weak_ptr<Connection>>& Connections() {
   return *connections;
 }
 
-// Handles copied into this process, by the process they were copied for.
+// Handles copied into this process, by the connection they came over; its
+// peer's process is the client they were copied for.
+struct CopiesOf {
+  DWORD client;                 // the peer's process id
+  std::set<ULONGLONG> handles;  // the copies
+};
 std::mutex& CopyLock() {
   static std::mutex lock;
   return lock;
 }
-std::map<DWORD, std::set<ULONGLONG>>& Copies() {
-  static auto* copies = new std::map<DWORD, std::set<ULONGLONG>>();  // lives to exit
+std::map<const void*, CopiesOf>& Copies() {
+  static auto* copies = new std::map<const void*, CopiesOf>();  // lives to exit
   return *copies;
 }
 
@@ -227,6 +246,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Serve(IUnknown* object, const ComInterfaceTable* table, REFIID iid, ULONGLONG id) {
     std::lock_guard<std::mutex> hold(lock_);
     served_[id] = {object, table, iid};
+  }
+  // Stops serving object `id` (without releasing it).
+  void Unserve(ULONGLONG id) {
+    std::lock_guard<std::mutex> hold(lock_);
+    served_.erase(id);
   }
 
   bool Dead() { return channel_->IsClosed(); }
@@ -606,20 +630,18 @@ class Connection : public std::enable_shared_from_this<Connection> {
       done_.notify_all();
     }
     // The peer can no longer call its objects: they go now, and so do the
-    // handles copied for it once it has no connection left.
+    // handles copied over this connection.
     ReleaseServed();
-    CloseCopiesOfPeer();
+    CloseCopies();
   }
 
-  void CloseCopiesOfPeer() {
-    for (auto& other : ConnectionsTo(peer_))
-      if (other.get() != this) return;
+  void CloseCopies() {
     std::set<ULONGLONG> copies;
     {
       std::lock_guard<std::mutex> hold(CopyLock());
-      auto it = Copies().find(peer_);
+      auto it = Copies().find(this);
       if (it == Copies().end()) return;
-      copies.swap(it->second);
+      copies.swap(it->second.handles);
       Copies().erase(it);
     }
     for (ULONGLONG h : copies) CloseHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(h)));
@@ -630,6 +652,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   bool Accept(ChannelMessage message) {
     Reader head{message.bytes};
     DWORD kind, call;
+    if (ComMessageObserver observe = g_observer.load()) Observe(observe, message);
     if (!head.Get32(&kind) || !head.Get32(&call)) return false;
     if (kind == kAnswer) {
       std::lock_guard<std::mutex> hold(lock_);
@@ -657,7 +680,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Put64(&answer, value);
       if (copy) {
         std::lock_guard<std::mutex> hold(CopyLock());
-        Copies()[peer_].insert(value);
+        CopiesOf& copies = Copies()[this];
+        copies.client = peer_;
+        copies.handles.insert(value);
       }
       channel_->Send(answer);
       return true;
@@ -731,6 +756,23 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return false;
     }
     return true;
+  }
+
+  void Observe(ComMessageObserver observe, const ChannelMessage& message) {
+    Reader r{message.bytes};
+    DWORD kind, call;
+    ULONGLONG id;
+    IID iid;
+    const IID* named = nullptr;
+    if (r.Get32(&kind) && kind == kRequest && r.Get32(&call) && r.Get64(&id)) {
+      std::lock_guard<std::mutex> hold(lock_);
+      auto it = served_.find(id);
+      if (it != served_.end()) {
+        iid = it->second.iid;
+        named = &iid;
+      }
+    }
+    observe(message.bytes, message.descriptors.size(), named);
   }
 
   // A request's decoded arguments and the storage of its out-arguments;
@@ -1370,8 +1412,10 @@ DWORD ComCloseCopiedHandle(ULONGLONG handle) {
   if (!t_serving) return ERROR_INVALID_PARAMETER;
   {
     std::lock_guard<std::mutex> hold(CopyLock());
-    auto it = Copies().find(t_serving->Peer());
-    if (it == Copies().end() || !it->second.erase(handle)) return ERROR_INVALID_PARAMETER;
+    bool found = false;
+    for (auto& entry : Copies())
+      if (entry.second.client == t_serving->Peer() && entry.second.handles.erase(handle)) found = true;
+    if (!found) return ERROR_INVALID_PARAMETER;
   }
   CloseHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)));
   return ERROR_SUCCESS;
@@ -1388,7 +1432,7 @@ DWORD ComProxyProcessId(IUnknown* object) {
 size_t ComCopiedHandleCount() {
   std::lock_guard<std::mutex> hold(CopyLock());
   size_t n = 0;
-  for (auto& entry : Copies()) n += entry.second.size();
+  for (auto& entry : Copies()) n += entry.second.handles.size();
   return n;
 }
 
@@ -1431,12 +1475,16 @@ bool ComReadMessageForTest(const std::string& message, size_t descriptors,
     return made;
   }();
   if (!connection) return false;
-  connection->Serve(&object, table, IID_IUnknown, ULONGLONG{1});
+  ULONGLONG id = 1;
+  if (message.size() >= 16) std::memcpy(&id, message.data() + 8, 8);
+  if (id != 0) connection->Serve(&object, table, IID_IUnknown, id);
   ChannelMessage m;
   m.bytes = message;
   for (size_t i = 0; i < descriptors && i < kMaxChannelDescriptors; ++i)
     m.descriptors.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
-  return connection->ReadOnly(std::move(m));
+  bool accepted = connection->ReadOnly(std::move(m));
+  if (id > 1) connection->Unserve(id);
+  return accepted;
 }
 
 }  // namespace platform

@@ -3,10 +3,12 @@
 // serves real ones, until it is ended or for 20 s at most.
 #include "fileio/WuFioRemoteTables.h"
 #include "platform/com/remote.h"
+#include "tests/platform/com/RemoteSeedRecorder.h"
 #include "tests/fileio/RemoteFakes.h"
 
 int main() {
   WuFio_RegisterRemoteTables();
+  wutest::RecordSeedsWhenAsked();
   using namespace wu_remote_test;
   auto* reader = new Factory<FakeReader>();
   auto* renderer = new Factory<FakeRenderer>();

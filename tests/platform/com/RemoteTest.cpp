@@ -467,7 +467,7 @@ TEST(RemoteTest, HandlesCrossOnlyWhereTheyAreDue) {
     EXPECT_EQ(platform::ComPushHandle(event, child.server.Pid(), &copy), ERROR_INVALID_HANDLE);
     EXPECT_EQ(platform::ComPushHandle(file, 1, &copy), ERROR_ACCESS_DENIED);
 
-    // A client's copies close when its last connection ends.
+    // Copies close when the connection they came over ends.
     ASSERT_EQ(platform::ComPushHandle(file, child.server.Pid(), &copy), ERROR_SUCCESS);
     ASSERT_EQ(platform::ComPushHandle(file, child.server.Pid(), &copy), ERROR_SUCCESS);
     EXPECT_EQ(k->CloseCopy(0, &count), S_OK);
