@@ -4,9 +4,6 @@
 // between the two sides.
 #include "platform/com/remote.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -26,6 +23,7 @@
 #include "platform/kernel/channel.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
+#include "platform/kernel/process.h"
 #include "platform/kernel/threads.h"
 
 namespace platform {
@@ -193,21 +191,6 @@ thread_local Connection* t_serving = nullptr;
 
 std::vector<std::shared_ptr<Connection>> ConnectionsTo(DWORD process_id);
 
-// Wraps a received descriptor in a file handle with the access it was
-// opened with; the handle owns it.
-HANDLE HandleOfDescriptor(int fd) {
-  int flags = fcntl(fd, F_GETFL);
-  DWORD access = 0;
-  if (flags >= 0 && (flags & O_ACCMODE) != O_WRONLY) access |= GENERIC_READ;
-  if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY) access |= GENERIC_WRITE;
-  HANDLE h = FileHandleFromDescriptor(fd, access, true);
-  if (h == INVALID_HANDLE_VALUE) {
-    close(fd);
-    return nullptr;
-  }
-  return h;
-}
-
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   explicit Connection(std::unique_ptr<Channel> channel)
@@ -309,12 +292,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (FAILED(Exchange(&message, {}, slot))) return ERROR_ACCESS_DENIED;
     Reader r{slot->answer};
     DWORD status;
-    if (!r.Get32(&status) || !r.Done() || (status == ERROR_SUCCESS) != (slot->descriptor >= 0))
+    if (!r.Get32(&status) || !r.Done() ||
+        (status == ERROR_SUCCESS) != (slot->carried.descriptors.size() == 1))
       return Malformed(), ERROR_ACCESS_DENIED;
     if (status != ERROR_SUCCESS) return status;
-    int fd = slot->descriptor;
-    slot->descriptor = -1;
-    *copy = HandleOfDescriptor(fd);
+    *copy = slot->carried.TakeFileHandle(0);
     return *copy ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
   }
 
@@ -328,13 +310,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
  private:
   struct Slot {
-    ~Slot() {
-      if (descriptor >= 0) close(descriptor);
-    }
     bool done = false;              // the answer came
     std::string answer;             // its bytes after the call number
     bool wants_descriptor = false;  // a pull: its answer may carry one descriptor
-    int descriptor = -1;            // that descriptor (owned)
+    ChannelMessage carried;         // the answer's descriptors (closed unless taken)
     std::vector<ULONGLONG> handles; // handle arguments the peer may pull meanwhile
   };
 
@@ -661,8 +640,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Slot& slot = *it->second;
       if (message.descriptors.size() > (slot.wants_descriptor ? 1u : 0u)) return false;
       if (reading_only_) return true;
-      slot.descriptor = message.TakeDescriptor(0);
       slot.answer = message.bytes.substr(8);
+      slot.carried = std::move(message);
       slot.done = true;
       done_.notify_all();
       return true;
@@ -671,7 +650,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       ULONGLONG handle;
       if (!head.Get64(&handle) || !head.Done() || message.descriptors.size() != 1) return false;
       if (reading_only_) return true;
-      HANDLE copy = HandleOfDescriptor(message.TakeDescriptor(0));
+      HANDLE copy = message.TakeFileHandle(0);
       std::string answer;
       Put32(&answer, kAnswer);
       Put32(&answer, call);
@@ -912,11 +891,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
           if (!r.Get32(&tag) || !r.Get64(&id)) return false;
           if (tag == kTagNull && id == 0) break;
           if (tag != kTagReceiver || !a.iid) return false;
-          std::lock_guard<std::mutex> hold(lock_);
-          auto it = served_.find(id);
-          if (it == served_.end() || id == 0) return false;
+          IUnknown* served = nullptr;
+          {
+            std::lock_guard<std::mutex> hold(lock_);
+            auto it = served_.find(id);
+            if (it == served_.end() || id == 0) return false;
+            served = it->second.object;
+            served->AddRef();
+          }
+          // Asked outside the lock: the object may call across meanwhile.
           void* object = nullptr;
-          if (FAILED(it->second.object->QueryInterface(*a.iid, &object)) || !object) return false;
+          HRESULT hr = served->QueryInterface(*a.iid, &object);
+          served->Release();
+          if (FAILED(hr) || !object) return false;
           in->in_objects.push_back(static_cast<IUnknown*>(object));
           arg.in = object;
           break;
@@ -1460,7 +1447,7 @@ bool ComReadMessageForTest(const std::string& message, size_t descriptors,
   static std::unique_ptr<ChannelListener> listener;
   static std::unique_ptr<Channel> served;
   static std::shared_ptr<Connection> connection = [] {
-    std::string name = "com-read-" + std::to_string(getpid());
+    std::string name = "com-read-" + std::to_string(GetCurrentProcessId());
     listener = ChannelListener::Listen(name);
     std::unique_ptr<Channel> client;
     if (listener) {
@@ -1481,7 +1468,7 @@ bool ComReadMessageForTest(const std::string& message, size_t descriptors,
   ChannelMessage m;
   m.bytes = message;
   for (size_t i = 0; i < descriptors && i < kMaxChannelDescriptors; ++i)
-    m.descriptors.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    m.descriptors.push_back(-1);  // counted, never taken when only read
   bool accepted = connection->ReadOnly(std::move(m));
   if (id > 1) connection->Unserve(id);
   return accepted;

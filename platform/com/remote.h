@@ -15,7 +15,15 @@
 // Every message is outside data for its receiver and checked against the
 // table's row before it is acted on: an unknown object, an operation out of
 // range, or arguments whose kinds and sizes disagree with the row end the
-// connection. An out buffer never gets more than its caller's size.
+// connection. An out buffer never gets more than its caller's size, an
+// answer is checked whole before any of it reaches the caller, texts end
+// inside the message, records are no larger than they state (32 MiB at
+// most), and descriptors come only with handle pushes and pull answers
+// (others are closed and end the connection).
+//
+// File handles cross as their descriptors (ComPushHandle, ComPullHandle);
+// HANDLE arguments cross as numbers, and the callee may pull one while the
+// call is in progress.
 //
 // Calls from several threads go at once, each waiting for its own answer;
 // requests of the peer are served on threads of their own, so a call that
