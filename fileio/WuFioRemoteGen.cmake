@@ -49,7 +49,13 @@ set(HINTS
   "IWuReadVideoStreamV1::GetLengthV1::out=kOutRecord,kNo,kNo,16"
   "IWuReadFile::GetFileName::buffer=kOutText,kNo,kNo,260"
   "IWuFileIOSurrogate::EditTemplate::settings=kInRecord,kNo,kNo,28"
-  "IWuRenderPostSave::PostSaveDialog::path=kInOutText,2,kNo,0")
+  "IWuRenderPostSave::PostSaveDialog::path=kInOutText,2,kNo,0"
+  # The version-1 formats' counts say the size needed, which may exceed
+  # the buffer: they cross as numbers, not as the bytes given.
+  "IWuReadAudioStreamV1::GetFormatV1::format=kOutBuffer,1,kNo,0"
+  "IWuReadAudioStreamV1::GetFormatV1::extension=kOutBuffer,4,kNo,0"
+  "IWuReadVideoStreamV1::GetFormatV1::format=kOutBuffer,1,kNo,0"
+  "IWuReadVideoStreamV1::GetFormatV1::extension=kOutBuffer,4,kNo,0")
 
 set(text "")
 foreach(h IN LISTS headers)

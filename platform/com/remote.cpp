@@ -4,10 +4,8 @@
 // between the two sides.
 #include "platform/com/remote.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +23,7 @@
 #include "platform/kernel/channel.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
+#include "platform/kernel/process.h"
 #include "platform/kernel/threads.h"
 
 namespace platform {
@@ -83,6 +82,9 @@ struct Reader {
   bool Done() const { return at == s.size(); }
 };
 
+// Sees every message received (SetComMessageObserver).
+std::atomic<ComMessageObserver> g_observer{nullptr};
+
 // Bytes per element of a buffer row.
 ULONGLONG ElementSize(const ComArgRow& a) { return a.size ? a.size : 1; }
 
@@ -102,6 +104,16 @@ std::vector<std::pair<IID, const ComInterfaceTable*>>& Tables() {
   static auto* tables = new std::vector<std::pair<IID, const ComInterfaceTable*>>();  // lives to exit
   return *tables;
 }
+
+const ComInterfaceTable* FindTable(REFIID iid);
+
+}  // namespace
+
+const ComInterfaceTable* FindComInterfaceTable(REFIID iid) { return FindTable(iid); }
+
+void SetComMessageObserver(ComMessageObserver observer) { g_observer = observer; }
+
+namespace {
 
 const ComInterfaceTable* FindTable(REFIID iid) {
   if (iid == IID_IStream) return &StreamInterfaceTable();
@@ -159,13 +171,18 @@ std::vector<std::weak_ptr<Connection>>& Connections() {
   return *connections;
 }
 
-// Handles copied into this process, by the process they were copied for.
+// Handles copied into this process, by the connection they came over; its
+// peer's process is the client they were copied for.
+struct CopiesOf {
+  DWORD client;                 // the peer's process id
+  std::set<ULONGLONG> handles;  // the copies
+};
 std::mutex& CopyLock() {
   static std::mutex lock;
   return lock;
 }
-std::map<DWORD, std::set<ULONGLONG>>& Copies() {
-  static auto* copies = new std::map<DWORD, std::set<ULONGLONG>>();  // lives to exit
+std::map<const void*, CopiesOf>& Copies() {
+  static auto* copies = new std::map<const void*, CopiesOf>();  // lives to exit
   return *copies;
 }
 
@@ -173,21 +190,6 @@ std::map<DWORD, std::set<ULONGLONG>>& Copies() {
 thread_local Connection* t_serving = nullptr;
 
 std::vector<std::shared_ptr<Connection>> ConnectionsTo(DWORD process_id);
-
-// Wraps a received descriptor in a file handle with the access it was
-// opened with; the handle owns it.
-HANDLE HandleOfDescriptor(int fd) {
-  int flags = fcntl(fd, F_GETFL);
-  DWORD access = 0;
-  if (flags >= 0 && (flags & O_ACCMODE) != O_WRONLY) access |= GENERIC_READ;
-  if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY) access |= GENERIC_WRITE;
-  HANDLE h = FileHandleFromDescriptor(fd, access, true);
-  if (h == INVALID_HANDLE_VALUE) {
-    close(fd);
-    return nullptr;
-  }
-  return h;
-}
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
@@ -227,6 +229,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Serve(IUnknown* object, const ComInterfaceTable* table, REFIID iid, ULONGLONG id) {
     std::lock_guard<std::mutex> hold(lock_);
     served_[id] = {object, table, iid};
+  }
+  // Stops serving object `id` (without releasing it).
+  void Unserve(ULONGLONG id) {
+    std::lock_guard<std::mutex> hold(lock_);
+    served_.erase(id);
   }
 
   bool Dead() { return channel_->IsClosed(); }
@@ -285,12 +292,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (FAILED(Exchange(&message, {}, slot))) return ERROR_ACCESS_DENIED;
     Reader r{slot->answer};
     DWORD status;
-    if (!r.Get32(&status) || !r.Done() || (status == ERROR_SUCCESS) != (slot->descriptor >= 0))
+    if (!r.Get32(&status) || !r.Done() ||
+        (status == ERROR_SUCCESS) != (slot->carried.descriptors.size() == 1))
       return Malformed(), ERROR_ACCESS_DENIED;
     if (status != ERROR_SUCCESS) return status;
-    int fd = slot->descriptor;
-    slot->descriptor = -1;
-    *copy = HandleOfDescriptor(fd);
+    *copy = slot->carried.TakeFileHandle(0);
     return *copy ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
   }
 
@@ -304,13 +310,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
  private:
   struct Slot {
-    ~Slot() {
-      if (descriptor >= 0) close(descriptor);
-    }
     bool done = false;              // the answer came
     std::string answer;             // its bytes after the call number
     bool wants_descriptor = false;  // a pull: its answer may carry one descriptor
-    int descriptor = -1;            // that descriptor (owned)
+    ChannelMessage carried;         // the answer's descriptors (closed unless taken)
     std::vector<ULONGLONG> handles; // handle arguments the peer may pull meanwhile
   };
 
@@ -606,20 +609,18 @@ class Connection : public std::enable_shared_from_this<Connection> {
       done_.notify_all();
     }
     // The peer can no longer call its objects: they go now, and so do the
-    // handles copied for it once it has no connection left.
+    // handles copied over this connection.
     ReleaseServed();
-    CloseCopiesOfPeer();
+    CloseCopies();
   }
 
-  void CloseCopiesOfPeer() {
-    for (auto& other : ConnectionsTo(peer_))
-      if (other.get() != this) return;
+  void CloseCopies() {
     std::set<ULONGLONG> copies;
     {
       std::lock_guard<std::mutex> hold(CopyLock());
-      auto it = Copies().find(peer_);
+      auto it = Copies().find(this);
       if (it == Copies().end()) return;
-      copies.swap(it->second);
+      copies.swap(it->second.handles);
       Copies().erase(it);
     }
     for (ULONGLONG h : copies) CloseHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(h)));
@@ -630,6 +631,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   bool Accept(ChannelMessage message) {
     Reader head{message.bytes};
     DWORD kind, call;
+    if (ComMessageObserver observe = g_observer.load()) Observe(observe, message);
     if (!head.Get32(&kind) || !head.Get32(&call)) return false;
     if (kind == kAnswer) {
       std::lock_guard<std::mutex> hold(lock_);
@@ -638,8 +640,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Slot& slot = *it->second;
       if (message.descriptors.size() > (slot.wants_descriptor ? 1u : 0u)) return false;
       if (reading_only_) return true;
-      slot.descriptor = message.TakeDescriptor(0);
       slot.answer = message.bytes.substr(8);
+      slot.carried = std::move(message);
       slot.done = true;
       done_.notify_all();
       return true;
@@ -648,7 +650,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       ULONGLONG handle;
       if (!head.Get64(&handle) || !head.Done() || message.descriptors.size() != 1) return false;
       if (reading_only_) return true;
-      HANDLE copy = HandleOfDescriptor(message.TakeDescriptor(0));
+      HANDLE copy = message.TakeFileHandle(0);
       std::string answer;
       Put32(&answer, kAnswer);
       Put32(&answer, call);
@@ -657,7 +659,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Put64(&answer, value);
       if (copy) {
         std::lock_guard<std::mutex> hold(CopyLock());
-        Copies()[peer_].insert(value);
+        CopiesOf& copies = Copies()[this];
+        copies.client = peer_;
+        copies.handles.insert(value);
       }
       channel_->Send(answer);
       return true;
@@ -731,6 +735,23 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return false;
     }
     return true;
+  }
+
+  void Observe(ComMessageObserver observe, const ChannelMessage& message) {
+    Reader r{message.bytes};
+    DWORD kind, call;
+    ULONGLONG id;
+    IID iid;
+    const IID* named = nullptr;
+    if (r.Get32(&kind) && kind == kRequest && r.Get32(&call) && r.Get64(&id)) {
+      std::lock_guard<std::mutex> hold(lock_);
+      auto it = served_.find(id);
+      if (it != served_.end()) {
+        iid = it->second.iid;
+        named = &iid;
+      }
+    }
+    observe(message.bytes, message.descriptors.size(), named);
   }
 
   // A request's decoded arguments and the storage of its out-arguments;
@@ -870,11 +891,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
           if (!r.Get32(&tag) || !r.Get64(&id)) return false;
           if (tag == kTagNull && id == 0) break;
           if (tag != kTagReceiver || !a.iid) return false;
-          std::lock_guard<std::mutex> hold(lock_);
-          auto it = served_.find(id);
-          if (it == served_.end() || id == 0) return false;
+          IUnknown* served = nullptr;
+          {
+            std::lock_guard<std::mutex> hold(lock_);
+            auto it = served_.find(id);
+            if (it == served_.end() || id == 0) return false;
+            served = it->second.object;
+            served->AddRef();
+          }
+          // Asked outside the lock: the object may call across meanwhile.
           void* object = nullptr;
-          if (FAILED(it->second.object->QueryInterface(*a.iid, &object)) || !object) return false;
+          HRESULT hr = served->QueryInterface(*a.iid, &object);
+          served->Release();
+          if (FAILED(hr) || !object) return false;
           in->in_objects.push_back(static_cast<IUnknown*>(object));
           arg.in = object;
           break;
@@ -1370,8 +1399,10 @@ DWORD ComCloseCopiedHandle(ULONGLONG handle) {
   if (!t_serving) return ERROR_INVALID_PARAMETER;
   {
     std::lock_guard<std::mutex> hold(CopyLock());
-    auto it = Copies().find(t_serving->Peer());
-    if (it == Copies().end() || !it->second.erase(handle)) return ERROR_INVALID_PARAMETER;
+    bool found = false;
+    for (auto& entry : Copies())
+      if (entry.second.client == t_serving->Peer() && entry.second.handles.erase(handle)) found = true;
+    if (!found) return ERROR_INVALID_PARAMETER;
   }
   CloseHandle(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)));
   return ERROR_SUCCESS;
@@ -1388,7 +1419,7 @@ DWORD ComProxyProcessId(IUnknown* object) {
 size_t ComCopiedHandleCount() {
   std::lock_guard<std::mutex> hold(CopyLock());
   size_t n = 0;
-  for (auto& entry : Copies()) n += entry.second.size();
+  for (auto& entry : Copies()) n += entry.second.handles.size();
   return n;
 }
 
@@ -1416,7 +1447,7 @@ bool ComReadMessageForTest(const std::string& message, size_t descriptors,
   static std::unique_ptr<ChannelListener> listener;
   static std::unique_ptr<Channel> served;
   static std::shared_ptr<Connection> connection = [] {
-    std::string name = "com-read-" + std::to_string(getpid());
+    std::string name = "com-read-" + std::to_string(GetCurrentProcessId());
     listener = ChannelListener::Listen(name);
     std::unique_ptr<Channel> client;
     if (listener) {
@@ -1431,12 +1462,16 @@ bool ComReadMessageForTest(const std::string& message, size_t descriptors,
     return made;
   }();
   if (!connection) return false;
-  connection->Serve(&object, table, IID_IUnknown, ULONGLONG{1});
+  ULONGLONG id = 1;
+  if (message.size() >= 16) std::memcpy(&id, message.data() + 8, 8);
+  if (id != 0) connection->Serve(&object, table, IID_IUnknown, id);
   ChannelMessage m;
   m.bytes = message;
   for (size_t i = 0; i < descriptors && i < kMaxChannelDescriptors; ++i)
-    m.descriptors.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
-  return connection->ReadOnly(std::move(m));
+    m.descriptors.push_back(-1);  // counted, never taken when only read
+  bool accepted = connection->ReadOnly(std::move(m));
+  if (id > 1) connection->Unserve(id);
+  return accepted;
 }
 
 }  // namespace platform

@@ -15,7 +15,15 @@
 // Every message is outside data for its receiver and checked against the
 // table's row before it is acted on: an unknown object, an operation out of
 // range, or arguments whose kinds and sizes disagree with the row end the
-// connection. An out buffer never gets more than its caller's size.
+// connection. An out buffer never gets more than its caller's size, an
+// answer is checked whole before any of it reaches the caller, texts end
+// inside the message, records are no larger than they state (32 MiB at
+// most), and descriptors come only with handle pushes and pull answers
+// (others are closed and end the connection).
+//
+// File handles cross as their descriptors (ComPushHandle, ComPullHandle);
+// HANDLE arguments cross as numbers, and the callee may pull one while the
+// call is in progress.
 //
 // Calls from several threads go at once, each waiting for its own answer;
 // requests of the peer are served on threads of their own, so a call that
@@ -177,6 +185,8 @@ struct ComInterfaceTable {
 // Registers (or replaces) the table of interface `iid`. The table lives as
 // long as the program. Thread-safe.
 void RegisterComInterfaceTable(REFIID iid, const ComInterfaceTable* table);
+// The table of interface `iid`, or null.
+const ComInterfaceTable* FindComInterfaceTable(REFIID iid);
 
 // An object in another process, seen from a proxy. Released there when the
 // last proxy holding it goes.
@@ -194,10 +204,11 @@ class ComRemoteObject {
 // process (a proxy's or a served client's). These answer a Win32 error code
 // (ERROR_SUCCESS when done).
 
-// Gives process `processId` a copy of file handle `handle`: the peer enters
-// the descriptor in its handle table, notes the copy as made for this
-// process, and *copy receives its handle value there. A process's copies
-// are closed when its last connection to the peer ends.
+// Gives process `processId` a copy of file handle `handle`, over the oldest
+// connection between the two: the peer enters the descriptor in its handle
+// table, notes the copy as made for this process, and *copy receives its
+// handle value there. The peer closes the copy when that connection ends
+// (this process disconnects), unless it was closed before.
 // ERROR_ACCESS_DENIED without a connection to the process;
 // ERROR_INVALID_HANDLE when `handle` is not a file handle.
 DWORD ComPushHandle(HANDLE handle, DWORD processId, ULONGLONG* copy);
@@ -227,10 +238,17 @@ size_t ComCopiedHandleCount();
 
 // ---- The message reader, for fuzzing ----------------------------------------------------------
 // Reads `message`, with `descriptors` descriptors attached, as a connection
-// reads what its peer sent, with `table` serving object 1 and the class
-// object 0: decodes, checks and frees it, without calling anything. True
-// when the message would be acted on.
+// reads what its peer sent, with `table` serving the object the message
+// names (the class object being 0): decodes, checks and frees it, without
+// calling anything. True when the message would be acted on.
 bool ComReadMessageForTest(const std::string& message, size_t descriptors,
                            const ComInterfaceTable* table);
+
+// Sees every message a connection of this process receives, before it is
+// checked: its bytes, its number of descriptors, and for a request the
+// interface of the object it names (else null). For recording the seeds of
+// the message reader's fuzz target; null stops it.
+typedef void (*ComMessageObserver)(const std::string& message, size_t descriptors, const IID* iid);
+void SetComMessageObserver(ComMessageObserver observer);
 
 }  // namespace platform

@@ -1,12 +1,21 @@
 // The process that serves the fake plug-in classes of the tests of the
 // plug-in interfaces across processes (RemoteFakes.h), as a surrogate
-// serves real ones, until it is ended or for 20 s at most.
+// serves real ones, until it is ended or for 20 s at most. With the
+// argument "idle" it serves nothing and only waits as long.
+#include <string>
+
 #include "fileio/WuFioRemoteTables.h"
 #include "platform/com/remote.h"
+#include "tests/platform/com/RemoteSeedRecorder.h"
 #include "tests/fileio/RemoteFakes.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "idle") {
+    Sleep(20000);
+    return 0;
+  }
   WuFio_RegisterRemoteTables();
+  wutest::RecordSeedsWhenAsked();
   using namespace wu_remote_test;
   auto* reader = new Factory<FakeReader>();
   auto* renderer = new Factory<FakeRenderer>();

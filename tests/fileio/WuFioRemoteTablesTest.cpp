@@ -215,7 +215,7 @@ TEST_F(RemoteTablesTest, HandlesCopiedToAConnectedProcessOnly) {
   EXPECT_EQ(platform::ComCopiedHandleCount(), 0u);  // the copy is the child's
   // A process without a connection to this one gets nothing.
   PROCESS_INFORMATION other = {};
-  std::u16string command = u"\"" + wutest::U16(WU_FIO_REMOTE_CHILD) + u"\"";
+  std::u16string command = u"\"" + wutest::U16(WU_FIO_REMOTE_CHILD) + u"\" idle";
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,

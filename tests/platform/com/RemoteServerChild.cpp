@@ -3,11 +3,13 @@
 // of every kind of argument (RemoteKindsFixture.h), and serves them until it
 // is ended, or for 20 s at most.
 #include "platform/com/remote.h"
+#include "tests/platform/com/RemoteSeedRecorder.h"
 #include "tests/platform/com/RemoteFixture.h"
 #include "tests/platform/com/RemoteKindsFixture.h"
 
 int main() {
   wutest::RegisterKindsTable();
+  wutest::RecordSeedsWhenAsked();
   auto* factory = new wutest::TestStreamFactory();
   auto* kinds = new wutest::KindsFactory();
   DWORD cookie = 0, kinds_cookie = 0;

@@ -467,7 +467,7 @@ TEST(RemoteTest, HandlesCrossOnlyWhereTheyAreDue) {
     EXPECT_EQ(platform::ComPushHandle(event, child.server.Pid(), &copy), ERROR_INVALID_HANDLE);
     EXPECT_EQ(platform::ComPushHandle(file, 1, &copy), ERROR_ACCESS_DENIED);
 
-    // A client's copies close when its last connection ends.
+    // Copies close when the connection they came over ends.
     ASSERT_EQ(platform::ComPushHandle(file, child.server.Pid(), &copy), ERROR_SUCCESS);
     ASSERT_EQ(platform::ComPushHandle(file, child.server.Pid(), &copy), ERROR_SUCCESS);
     EXPECT_EQ(k->CloseCopy(0, &count), S_OK);
@@ -504,8 +504,7 @@ std::string Units(const std::u16string& text) {
 }
 
 // Requests no proxy writes, to the kinds object served by this process:
-// each ends its connection (a frame above the channel's bound never
-// arrives: the channel ends first, as its own tests show).
+// each ends its connection, and so does a frame above the channel's bound.
 TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
   wutest::RegisterKindsTable();
   auto* factory = new wutest::KindsFactory();
@@ -570,6 +569,20 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
     } else {
       EXPECT_EQ(r, platform::ChannelResult::kClosed);
     }
+  }
+  // A frame stating more than a message may hold, written past the channel.
+  {
+    std::string path = platform::RuntimeDir() + "/" + name;
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un a = {};
+    a.sun_family = AF_UNIX;
+    std::memcpy(a.sun_path, path.c_str(), path.size() + 1);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    std::string frame = "WUCH" + Le(platform::kMaxChannelMessage + 1, 4) + Le(0, 4) + "x";
+    ASSERT_EQ(write(fd, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+    char byte;
+    EXPECT_EQ(read(fd, &byte, 1), 0);  // closed without an answer
+    close(fd);
   }
   EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
   factory->Release();
