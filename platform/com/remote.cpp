@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -190,6 +192,42 @@ std::map<const void*, CopiesOf>& Copies() {
 thread_local Connection* t_serving = nullptr;
 
 std::vector<std::shared_ptr<Connection>> ConnectionsTo(DWORD process_id);
+
+// Threads that serve requests: each request gets a thread of its own at
+// once (a nested request never waits for another to end), taken from the
+// idle ones when there are, so that a call does not pay for a new thread.
+void ServeOnPool(std::function<void()> task) {
+  struct Pool {
+    std::mutex lock;
+    std::condition_variable ready;
+    std::deque<std::function<void()>> tasks;
+    size_t idle = 0;
+  };
+  static Pool* pool = new Pool();  // lives to exit, with its idle threads
+  std::unique_lock<std::mutex> hold(pool->lock);
+  pool->tasks.push_back(std::move(task));
+  if (pool->idle >= pool->tasks.size()) {
+    pool->ready.notify_one();
+    return;
+  }
+  hold.unlock();
+  std::thread([] {
+    std::unique_lock<std::mutex> hold(pool->lock);
+    for (;;) {
+      while (pool->tasks.empty()) {
+        ++pool->idle;
+        pool->ready.wait(hold);
+        --pool->idle;
+      }
+      std::function<void()> next = std::move(pool->tasks.front());
+      pool->tasks.pop_front();
+      hold.unlock();
+      next();
+      next = nullptr;
+      hold.lock();
+    }
+  }).detach();
+}
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
@@ -728,9 +766,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (!incoming->row || !Decode(r, incoming.get())) return false;
     if (reading_only_) return true;
     try {
-      std::thread([self = shared_from_this(), operation, call, incoming] {
+      ServeOnPool([self = shared_from_this(), operation, call, incoming] {
         self->Answer(operation, call, incoming.get());
-      }).detach();
+      });
     } catch (...) {
       return false;
     }
