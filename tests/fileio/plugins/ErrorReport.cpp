@@ -58,10 +58,3 @@ ERROR_REPORT_EXPORT int ErrorReport_PublishedAtStart() {
   std::lock_guard<std::mutex> hold(g_lock);
   return g_publishedAtStart;
 }
-
-ERROR_REPORT_EXPORT void ErrorReport_Reset() {
-  std::lock_guard<std::mutex> hold(g_lock);
-  g_calls[0].clear();
-  g_calls[1].clear();
-  g_publishedAtStart = 0;
-}

@@ -38,5 +38,4 @@ constexpr DWORD kOopFilePull = 0x111;
 extern "C" {
 typedef int (*ErrorReportCallsFn)(int which, DWORD* pids, int max);
 typedef int (*ErrorReportPublishedAtStartFn)();
-typedef void (*ErrorReportResetFn)();
 }
