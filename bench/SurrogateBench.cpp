@@ -1,13 +1,14 @@
 // Calls to a plug-in class hosted by the surrogate against the same call in
 // process and against the machine's floor: a plain round trip of as many
-// bytes over a Unix socket pair (a request the size of the surrogate's,
-// answered with one the size of its answer). The class is fio_test_oop's
+// bytes over a Unix socket pair to a child process (a request the size of
+// the surrogate's, answered with one the size of its answer). The class is fio_test_oop's
 // reader (CheckPath compares the extension only, so the call is all
 // transport). At the end the ratios are printed; the surrogate's goal is at
 // most 2x the floor. Run: build/bench/surrogate_bench
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,7 +17,6 @@
 #include <fstream>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fileio/CWuFileIOManager.h"
@@ -67,27 +67,34 @@ bool Move(int fd, char* bytes, size_t n, bool out) {
   return true;
 }
 
+// The echo runs in a child process, as the surrogate does.
 void SocketFloor(benchmark::State& state) {
   int fds[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
     state.SkipWithError("no socket pair");
     return;
   }
-  std::thread echo([fd = fds[1]] {
+  pid_t child = fork();
+  if (child < 0) {
+    state.SkipWithError("no child process");
+    return;
+  }
+  if (child == 0) {
+    close(fds[0]);
     std::vector<char> request(kRequestBytes), answer(kAnswerBytes, 'a');
-    while (Move(fd, request.data(), request.size(), false) &&
-           Move(fd, answer.data(), answer.size(), true)) {
+    while (Move(fds[1], request.data(), request.size(), false) &&
+           Move(fds[1], answer.data(), answer.size(), true)) {
     }
-  });
+    _exit(0);
+  }
+  close(fds[1]);
   std::vector<char> request(kRequestBytes, 'r'), answer(kAnswerBytes);
   for (auto _ : state) {
     Move(fds[0], request.data(), request.size(), true);
     Move(fds[0], answer.data(), answer.size(), false);
   }
-  shutdown(fds[0], SHUT_RDWR);
-  echo.join();
   close(fds[0]);
-  close(fds[1]);
+  waitpid(child, nullptr, 0);
 }
 
 class RatioReporter : public benchmark::ConsoleReporter {
