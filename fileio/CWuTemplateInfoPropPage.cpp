@@ -27,9 +27,9 @@ LPCWSTR Row(const WuLangStringRow* row) { return WuGetString(WuKernel_GetLangHan
 LPCWSTR Ref(const WuLangStringRow& row) { return reinterpret_cast<LPCWSTR>(&row); }
 
 // The page's dialog "Internal": a label and the read-only text.
-const _wudlghdrcreate kDialog = {WS_CHILD | DS_CONTROL | DS_SETFONT, WS_EX_CONTROLPARENT, 2,
-                                 0, 0, 190, 76, 0, 0, Ref(WuLangRow_FioInfoPageTitle), 8,
-                                 nullptr};
+const _wudlghdrcreate kDialog = {
+    WS_CHILD | DS_CONTROL | DS_SETFONT, WS_EX_CONTROLPARENT, 2, 0, 0, 190, 76, 0, 0,
+    Ref(WuLangRow_FioInfoPageTitle), 8, nullptr};
 const _wudlgctrlcreate kControls[2] = {
     {MAKEINTATOM(0x82), Ref(WuLangRow_FioInfoPageLabel), 0xFFFF, 5, 7, 80, 8, 0,
      WS_CHILD | WS_VISIBLE | SS_LEFT},
@@ -113,7 +113,8 @@ void AddPlace(Text& text, const CWuPrivateTemplateCache* cache, const tagWUTEMPL
       text.Format(WuLangRow_FioInfoPreset, static_cast<int>(i));
     } else {
       text.Format(WuLangRow_FioInfoPath, group->folder);
-      text.Format(WuLangRow_FioInfoFilename, static_cast<LPCWSTR>(WuList_ItemAt(group->fileNames, i)));
+      text.Format(WuLangRow_FioInfoFilename,
+                  static_cast<LPCWSTR>(WuList_ItemAt(group->fileNames, i)));
     }
     return;
   }
@@ -281,7 +282,8 @@ class CWuTemplateInfoPropPage final : public IWuFileIOPropertyPage {
     if (!holder_) return E_UNEXPECTED;
     std::u16string text(kTextMax, u'\0');
     HRESULT hr = MakeText(text.data(), kTextMax);
-    if (window_) SetDlgItemTextW(window_, WUFIO_INFOPAGE_TEXT_ID, SUCCEEDED(hr) ? text.c_str() : u"");
+    if (window_)
+      SetDlgItemTextW(window_, WUFIO_INFOPAGE_TEXT_ID, SUCCEEDED(hr) ? text.c_str() : u"");
     return hr;
   }
 
@@ -297,7 +299,8 @@ class CWuTemplateInfoPropPage final : public IWuFileIOPropertyPage {
   // The text for the editor behind the holder, or for the holder's template.
   HRESULT MakeText(LPWSTR out, int size) {
     IWuTempEditView* source = nullptr;
-    if (SUCCEEDED(holder_->QueryInterface(IID_IWuTempEditView, reinterpret_cast<void**>(&source))) &&
+    if (SUCCEEDED(
+            holder_->QueryInterface(IID_IWuTempEditView, reinterpret_cast<void**>(&source))) &&
         source) {
       WUTEMPEDIT_VIEW view{};
       view.size = sizeof(view);
