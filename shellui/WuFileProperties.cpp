@@ -76,8 +76,8 @@ void InitPage(HWND page, LPARAM param) {
   record->initialising = 1;
   const BOOL diagnostic = (GetAsyncKeyState(VK_SHIFT) & 0x8000) ? TRUE : FALSE;
   const tPWUFILEPROPINFO& r = record->request;
-  FillFilePropertiesText(GetDlgItem(page, static_cast<int>(record->textId)), r.path, r.reader, r.manager,
-                         r.flags, diagnostic);
+  FillFilePropertiesText(GetDlgItem(page, static_cast<int>(record->textId)), r.path ? r.path : u"", r.reader,
+                         r.manager, r.flags, diagnostic);
   if (!record->embedded) FilePropHideCancel(page);
   record->initialising = 0;
 }
