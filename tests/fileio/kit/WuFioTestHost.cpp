@@ -11,6 +11,7 @@
 #include "platform/kernel/handles.h"
 #include "platform/kernel/memory.h"
 #include "platform/kernel/threads.h"
+#include "platform/user/windows.h"
 #include "tests/fileio/kit/WuFioTestCounters.h"
 
 namespace {
@@ -68,6 +69,18 @@ __attribute__((used)) void* const g_pluginImports[] = {
     reinterpret_cast<void*>(&CreateFileW),
     reinterpret_cast<void*>(&ReadFile),
     reinterpret_cast<void*>(&CloseHandle),
+    // The property pages of fio_test_renderer.
+    reinterpret_cast<void*>(&CoTaskMemAlloc),
+    reinterpret_cast<void*>(&CreateDialogIndirectParamW),
+    reinterpret_cast<void*>(&DestroyWindow),
+    reinterpret_cast<void*>(&MoveWindow),
+    reinterpret_cast<void*>(&ShowWindow),
+    reinterpret_cast<void*>(&EnableWindow),
+    reinterpret_cast<void*>(&GetDlgItem),
+    reinterpret_cast<void*>(&CheckDlgButton),
+    reinterpret_cast<void*>(&GetWindowLongPtrW),
+    reinterpret_cast<void*>(&SetWindowLongPtrW),
+    reinterpret_cast<void*>(&GetDialogBaseUnits),
 };
 
 }  // namespace wu_test
