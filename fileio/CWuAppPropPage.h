@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "fileio/WuFileIO.h"
+#include "fileio/WuFioPageInfo.h"
 #include "platform/user/windows.h"
 
 struct _wudlghdrcreate;

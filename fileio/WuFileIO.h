@@ -34,6 +34,7 @@
 // them; the interfaces pass them by pointer.
 struct tWULIST;                        // the generic list (foundation/WuList.h)
 struct WUFIO_FILTER_ENTRY;             // one entry of a filter builder, as GetEntry copies it
+struct PROPPAGEINFO;                   // a property page's title and size (fileio/WuFioPageInfo.h)
 struct MSG;                            // a window message (platform/user)
 class IPropertyPageSite;               // the frame that hosts a property page (platform/com)
 
@@ -922,17 +923,6 @@ class IWuFioFilterBuilder2 : public IUnknown {
 };
 
 // ---- The template editor -------------------------------------------------------------------
-// What a page tells its frame about itself (GetPageInfo). The record holds
-// pointers, so it takes its natural size; `cb` is that size.
-struct PROPPAGEINFO {
-  ULONG cb;             // sizeof(PROPPAGEINFO), set by the caller
-  LPWSTR pszTitle;      // the tab's title, task memory (CoTaskMemAlloc) the caller frees
-  SIZE size;            // the page's size in pixels
-  LPWSTR pszDocString;  // a description, task memory, or NULL
-  LPWSTR pszHelpFile;   // the help file, task memory, or NULL
-  DWORD dwHelpContext;  // the help topic
-};
-
 // A page of the template editor (the editor's own or a renderer class's).
 class IWuFileIOPropertyPage : public IUnknown {
  public:

@@ -19,6 +19,7 @@
 #include "foundation/WuList.h"
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuString.h"
+#include "foundation/WuTabCtl.h"
 #include "foundation/WuUIFont.h"
 #include "platform/com/com.h"
 #include "platform/com/oleauto.h"
@@ -64,25 +65,11 @@ const _wudlgctrlcreate kControls[8] = {
     {MAKEINTRESOURCEW(0x80), RowRef(WuLangRow_FioEditCancel), IDCANCEL, 220, 86, 50, 14, 0,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON}};
 
-// The tab control of the foundation and its messages.
-constexpr WCHAR kTabClass[] = u"WuKrn_TabControl_Class";
-constexpr UINT kTabSetTabs = 0x608;    // lParam: the tab record
-constexpr UINT kTabSelect = 0x602;     // wParam: the tab, no notification
-constexpr DWORD kTabRecordBytes = 660; // the tab record: 660, count, reserved, entries
-constexpr DWORD kTabEntryBytes = 68;   // 32 title units and the page number
-
 // Description texts are at most 512 characters.
 constexpr int kDescriptionUnits = 512;
 
 WuTempEditState* StateOf(HWND dialog) {
   return reinterpret_cast<WuTempEditState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-}
-
-void PutWord(BYTE* at, DWORD value) {
-  at[0] = static_cast<BYTE>(value);
-  at[1] = static_cast<BYTE>(value >> 8);
-  at[2] = static_cast<BYTE>(value >> 16);
-  at[3] = static_cast<BYTE>(value >> 24);
 }
 
 // Copies a page's title: read up to its terminator within 32 units; a
@@ -178,7 +165,7 @@ void ChangeTab(WuTempEditState* state, LONG index) {
   if (state->activePage >= 0) {
     WuTempEditPage& old = state->pages[state->activePage];
     if (old.page->IsPageDirty() == S_OK && FAILED(old.page->Apply())) {
-      SendMessageW(state->tabs, kTabSelect, static_cast<WPARAM>(state->activePage), 0);
+      SendMessageW(state->tabs, WUTABCTL_SELECT, static_cast<WPARAM>(state->activePage), 0);
       return;
     }
     old.page->Deactivate();
@@ -186,24 +173,19 @@ void ChangeTab(WuTempEditState* state, LONG index) {
     state->activePage = -1;
   }
   if (FAILED(ActivatePage(state, index))) return;
-  SendMessageW(state->tabs, kTabSelect, static_cast<WPARAM>(index), 0);
+  SendMessageW(state->tabs, WUTABCTL_SELECT, static_cast<WPARAM>(index), 0);
 }
 
 void FillTabs(WuTempEditState* state) {
-  BYTE record[kTabRecordBytes] = {};
+  WUTABCTL_TABS record{};
   const LONG count = state->pageCount < WUTE_MAX_TABS ? state->pageCount : WUTE_MAX_TABS;
-  PutWord(record, kTabRecordBytes);
-  PutWord(record + 4, static_cast<DWORD>(count));
+  record.size = WUTABCTL_TABS_SIZE;
+  record.count = static_cast<DWORD>(count);
   for (LONG i = 0; i < count; ++i) {
-    BYTE* entry = record + 12 + i * kTabEntryBytes;
-    const WCHAR* title = state->pages[i].title;
-    for (int u = 0; u < WUTE_TITLE_UNITS - 1 && title[u]; ++u) {
-      entry[2 * u] = static_cast<BYTE>(title[u]);
-      entry[2 * u + 1] = static_cast<BYTE>(title[u] >> 8);
-    }
-    PutWord(entry + 64, static_cast<DWORD>(state->pages[i].number));
+    std::memcpy(record.tabs[i].title, state->pages[i].title, sizeof(state->pages[i].title));
+    record.tabs[i].page = static_cast<DWORD>(state->pages[i].number);
   }
-  SendMessageW(state->tabs, kTabSetTabs, 0, reinterpret_cast<LPARAM>(record));
+  SendMessageW(state->tabs, WUTABCTL_SETTABS, 0, reinterpret_cast<LPARAM>(&record));
 }
 
 HWND CreateToolbar(WuTempEditState* state) {
@@ -290,7 +272,8 @@ BOOL Start(HWND dialog, WuTempEditState* state) {
   state->siteWindow = WuTempEdit_CreateSiteWindow(state, dialog);
   state->toolbar = CreateToolbar(state);
   state->tabsShown = state->pageCount >= 2;
-  state->tabs = CreateWindowExW(0, kTabClass, nullptr, WS_CHILD | WS_TABSTOP, 0, 0, 0, 0, dialog,
+  WuTabCtl_Register(nullptr);
+  state->tabs = CreateWindowExW(0, WUTABCTL_CLASS, nullptr, WS_CHILD | WS_TABSTOP, 0, 0, 0, 0, dialog,
                                 reinterpret_cast<HMENU>(static_cast<UINT_PTR>(WUTE_ID_TABS)),
                                 nullptr, nullptr);
   if (!state->tabs) state->tabsShown = false;
@@ -303,7 +286,7 @@ BOOL Start(HWND dialog, WuTempEditState* state) {
     LONG first = state->activePage;
     state->activePage = -1;
     if (SUCCEEDED(ActivatePage(state, first)) && state->tabs)
-      SendMessageW(state->tabs, kTabSelect, static_cast<WPARAM>(first), 0);
+      SendMessageW(state->tabs, WUTABCTL_SELECT, static_cast<WPARAM>(first), 0);
   }
   WuWndCenter(dialog, state->owner, nullptr, WUWC_CENTER);
   SetTitle(state);
@@ -362,6 +345,23 @@ INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
           return TRUE;
         default:
           break;
+      }
+      break;
+    }
+    case WM_NOTIFY: {
+      // The toolbar's tips.
+      auto* header = reinterpret_cast<NMHDR*>(lparam);
+      if (header && header->code == TTN_GETDISPINFOW) {
+        auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
+        const WuLangStringRow* row = header->idFrom == WUTE_ID_SAVE     ? &WuLangRow_FioEditTipSave
+                                     : header->idFrom == WUTE_ID_DELETE ? &WuLangRow_FioEditTipDelete
+                                     : header->idFrom == WUTE_ID_HELP   ? &WuLangRow_FioEditTipHelp
+                                                                        : nullptr;
+        if (row) {
+          info->lpszText = const_cast<LPWSTR>(Text(*row));
+          info->hinst = nullptr;
+        }
+        return TRUE;
       }
       break;
     }

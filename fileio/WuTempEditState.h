@@ -5,6 +5,7 @@
 
 #include "fileio/CWuTemplateCache.h"
 #include "fileio/WuFileIO.h"
+#include "fileio/WuFioPageInfo.h"
 #include "platform/kernel/types.h"
 
 class CFileIOTemplateHolder;
