@@ -99,8 +99,10 @@ HRESULT CWuAppPropPage::Activate(HWND parent, const RECT* rect, BOOL) {
   HWULANG lang = WuKernel_GetLangHandle();
   const DLGTEMPLATE* description = WuCreateDialogTemplate(lang, &kHeader, kControls);
   if (!description) return E_OUTOFMEMORY;
-  window_ = WuCreateDialogIndirectParam(lang, description, parent, PageProc,
-                                        reinterpret_cast<LPARAM>(this));
+  window_ = lang ? WuCreateDialogIndirectParam(lang, description, parent, PageProc,
+                                               reinterpret_cast<LPARAM>(this))
+                 : CreateDialogIndirectParamW(nullptr, description, parent, PageProc,
+                                              reinterpret_cast<LPARAM>(this));
   WuFreeDialogTemplate(description);
   if (!window_) return E_FAIL;
   Refresh();

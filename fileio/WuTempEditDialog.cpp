@@ -450,8 +450,12 @@ INT_PTR WuTempEdit_RunDialog(WuTempEditState* state) {
   HWULANG lang = WuKernel_GetLangHandle();
   const DLGTEMPLATE* description = WuCreateDialogTemplate(lang, &kHeader, kControls);
   if (!description) return -1;
-  INT_PTR result = WuDialogBoxIndirectParam(lang, description, state->owner, DialogProc,
-                                            reinterpret_cast<LPARAM>(state));
+  // A program that has not started the kernel has no language handle; its
+  // dialog runs in the program's own module.
+  INT_PTR result = lang ? WuDialogBoxIndirectParam(lang, description, state->owner, DialogProc,
+                                                   reinterpret_cast<LPARAM>(state))
+                        : DialogBoxIndirectParamW(nullptr, description, state->owner, DialogProc,
+                                                  reinterpret_cast<LPARAM>(state));
   WuFreeDialogTemplate(description);
   state->dialog = nullptr;
   return result;
