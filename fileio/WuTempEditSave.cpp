@@ -212,12 +212,19 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
 }
 
 HRESULT WuTempEdit_DeleteRecord(WuTempEditState* state, const tagWUTEMPLATExV2* record) {
-  // The file, when a folder group holds the record.
-  WCHAR path[kName] = {};
-  LONG where = WUTPL_WHERE_NONE, index = -1;
-  const tagWUTEMPLATExV2* found = state->cache->FindTemplateByName(
-      WuTpl_Name(record), true, WUTPL_KIND_FOLDER, WUTPL_KIND_BOTH, &where, &index, path, kName);
-  if (found == record && path[0] && !DeleteFileW(path)) return HRESULT_FROM_WIN32(GetLastError());
+  // The file, when a folder group holds the record itself (found by its
+  // address: a record that no longer reads has no usable name).
+  CWuGlobalTemplateCache* global = state->cache->Global();
+  LONG group = -1, item = -1;
+  if (global && global->FindRecord(record, &group, &item)) {
+    WuTemplateGroup* g = global->Group(group);
+    if (g && g->kind >= WUTPL_KIND_FOLDER && g->fileNames && item < g->fileNames->count) {
+      WCHAR path[kName];
+      WuStrCpyNLen2(path, g->folder, kName);
+      WuStrCatN(path, static_cast<LPCWSTR>(WuList_ItemAt(g->fileNames, item)), kName);
+      if (!DeleteFileW(path)) return HRESULT_FROM_WIN32(GetLastError());
+    }
+  }
   if (record == state->current) WuTempEdit_ReplaceCurrent(state, nullptr, 0);
   state->cache->DeleteTemplate(record);
   WuTempEdit_Select(state, 0);
@@ -237,10 +244,5 @@ HRESULT WuTempEdit_Delete(WuTempEditState* state) {
   const tagWUTEMPLATExV2* found = state->cache->FindTemplateByName(
       name, false, WUTPL_KIND_FOLDER, WUTPL_KIND_BOTH, &where, &index, path, kName);
   if (!found || !path[0]) return E_FAIL;
-  if (!DeleteFileW(path)) return HRESULT_FROM_WIN32(GetLastError());
-  if (found == state->current) WuTempEdit_ReplaceCurrent(state, nullptr, 0);
-  state->cache->DeleteTemplate(found);
-  WuTempEdit_Select(state, 0);
-  WuTempEdit_FillList(state);
-  return S_OK;
+  return WuTempEdit_DeleteRecord(state, found);
 }
