@@ -7,6 +7,7 @@
 #include "fileio/WuFioTemplateLayout.h"
 #include "fileio/WuTempEdit.h"
 #include "fileio/WuTempEditState.h"
+#include "foundation/WuErrorHandler.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuLangRows.h"
@@ -60,11 +61,13 @@ tagWUTEMPLATExV2* CopyWithTexts(const tagWUTEMPLATExV2* source, LPCWSTR name, LP
 HRESULT WriteRecord(LPCWSTR path, const tagWUTEMPLATExV2* record) {
   HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                             nullptr);
-  if (file == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
+  if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
   DWORD written = 0;
-  BOOL ok = WriteFile(file, record, record->totalSize, &written, nullptr);
-  HRESULT hr = ok && written == record->totalSize ? S_OK : HRESULT_FROM_WIN32(GetLastError());
-  if (ok && written != record->totalSize) hr = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
+  HRESULT hr = S_OK;
+  if (!WriteFile(file, record, record->totalSize, &written, nullptr))
+    hr = WuErrorHandler_TranslateWin32Error(GetLastError());
+  else if (written != record->totalSize)
+    hr = WuErrorHandler_TranslateWin32Error(ERROR_WRITE_FAULT);
   CloseHandle(file);
   return hr;
 }
@@ -222,7 +225,7 @@ HRESULT WuTempEdit_DeleteRecord(WuTempEditState* state, const tagWUTEMPLATExV2* 
       WCHAR path[kName];
       WuStrCpyNLen2(path, g->folder, kName);
       WuStrCatN(path, static_cast<LPCWSTR>(WuList_ItemAt(g->fileNames, item)), kName);
-      if (!DeleteFileW(path)) return HRESULT_FROM_WIN32(GetLastError());
+      if (!DeleteFileW(path)) return WuErrorHandler_TranslateWin32Error(GetLastError());
     }
   }
   if (record == state->current) WuTempEdit_ReplaceCurrent(state, nullptr, 0);
