@@ -1,18 +1,28 @@
 // The template editor run over fio_test_renderer under the scripted front
 // end: choosing, saving, refusing, deleting, OK and Cancel.
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "foundation/WuTabCtl.h"
 #include "foundation/WuDlgTemplate.h"
 #include "platform/kernel/error.h"
+#include "fileio/WuFioTemplateList.h"
 #include "platform/kernel/files.h"
 #include "tests/fileio/TempEditFixture.h"
+#include "tests/fileio/TemplateBytes.h"
 
 namespace fio_test {
 namespace {
 
 constexpr HRESULT kCancelled = static_cast<HRESULT>(0x8004E00C);
+
+// A version-2 template of that name without private data.
+tagWUTEMPLATExV2* V2Copy(const char16_t* name) {
+  tagWUTEMPLATExV2* r = WuFio_NewTemplate(name, u"", 0);
+  r->version = WUTEMPLATE_VERSION_V2;
+  return r;
+}
 
 TEST(TempEditMark, AddAndStrip) {
   struct Case {
@@ -276,6 +286,74 @@ TEST_F(TempEditTest, DeleteAndBrokenEntry) {
   EXPECT_EQ(boxes[0], u"The template 'Broken' cannot be loaded.  Delete it?");
   EXPECT_FALSE(Exists(broken));
   EXPECT_FALSE(brokenListed);
+}
+
+// The manager's EditTemplate over a list stream of private templates.
+class EditTemplateSlotTest : public TempEditTest {
+ protected:
+  void SetUp() override {
+    TempEditTest::SetUp();
+    ASSERT_EQ(WuList_CreateExZ(&list_, 0, 4, 4, WULIST_OWNITEMS | WULIST_LOCKED), S_OK);
+    for (const char16_t* name : {u"Private One", u"Private Two"}) {
+      tagWUTEMPLATExV2* preset = nullptr;
+      ASSERT_EQ(renderer_->GetPreset(&preset, 1), S_OK);
+      ASSERT_EQ(WuFio_SetTemplateNameAndNotes(preset, u"x", nullptr), S_OK);
+      tagWUTEMPLATExV2* named = WuFio_NewTemplate(name, u"", preset->privateSize, preset);
+      std::memcpy(reinterpret_cast<BYTE*>(named) + 4, reinterpret_cast<BYTE*>(preset) + 4, 524);
+      std::memcpy(named->PrivateData(), preset->PrivateData(), preset->PaddedPrivateSize());
+      std::free(preset);
+      Append(list_, named);
+    }
+    ASSERT_EQ(WuFio_MakeTemplateListIStream(list_, &stream_), S_OK);
+  }
+  void TearDown() override {
+    if (stream_) stream_->Release();
+    WuFio_ReleaseTemplateList(list_);
+    TempEditTest::TearDown();
+  }
+  tWULIST* list_ = nullptr;
+  IStream* stream_ = nullptr;
+};
+
+TEST_F(EditTemplateSlotTest, ResultsAndOwnership) {
+  tagWUTEMPLATExV2* in = V2Copy(u"Caller's");
+  struct Case {
+    const char* what;
+    std::function<void()> script;
+    tagWUTEMPLATExV2* in;
+    DWORD flags;  // in
+    HRESULT hr;
+    const char16_t* name;  // NULL: out stays NULL
+    DWORD flagsOut;
+  };
+  const Case cases[] = {
+      {"nothing chosen", [&] { script_.Press(IDOK); }, in, 0, S_FALSE, nullptr, 0},
+      {"cancelled", [&] { script_.Pick(WUTE_ID_COMBO, 1).Escape(); }, in, 0, S_FALSE, nullptr, 0},
+      {"a listed private template", [&] { script_.Pick(WUTE_ID_COMBO, 1).Press(IDOK); }, in, 0,
+       S_OK, u"Private One", 0},
+      {"no template in", [&] { script_.Press(IDOK); }, nullptr, 0x18, S_OK, u"Private One", 0},
+      {"a changed private template",
+       [&] { script_.Pick(WUTE_ID_COMBO, 2).Check(kRendererPageControl, true).Press(IDOK); }, in,
+       0x8, S_OK, u"Private Two (*)", 0x10},
+  };
+  for (const Case& c : cases) {
+    c.script();
+    tagWUTEMPLATExV2* out = reinterpret_cast<tagWUTEMPLATExV2*>(1);
+    DWORD flags = c.flags;
+    EXPECT_EQ(app_->EditTemplate(nullptr, renderer_, 0, nullptr, &flags, stream_, c.in, &out),
+              c.hr)
+        << c.what;
+    if (!c.name) {
+      EXPECT_EQ(out, nullptr) << c.what;
+    } else {
+      ASSERT_NE(out, nullptr) << c.what;
+      EXPECT_NE(out, in);
+      EXPECT_EQ(std::u16string(out->GetName()), c.name) << c.what;
+      std::free(out);  // the caller's own: once, and nothing else frees it
+    }
+    EXPECT_EQ(flags & 0x18, c.flagsOut) << c.what;
+  }
+  std::free(in);
 }
 }  // namespace
 }  // namespace fio_test
