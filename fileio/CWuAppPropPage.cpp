@@ -97,7 +97,11 @@ HRESULT CWuAppPropPage::SetPageSite(IPropertyPageSite* site) {
 HRESULT CWuAppPropPage::Activate(HWND parent, const RECT* rect, BOOL) {
   if (!holder_ || window_) return E_UNEXPECTED;
   HWULANG lang = WuKernel_GetLangHandle();
-  const DLGTEMPLATE* description = WuCreateDialogTemplate(lang, &kHeader, kControls);
+  // The texts are looked up here, so that a program without a language
+  // handle shows them too.
+  _wudlgctrlcreate controls[2] = {kControls[0], kControls[1]};
+  for (_wudlgctrlcreate& c : controls) c.text = WuGetStringSmart(lang, c.text);
+  const DLGTEMPLATE* description = WuCreateDialogTemplate(lang, &kHeader, controls);
   if (!description) return E_OUTOFMEMORY;
   window_ = lang ? WuCreateDialogIndirectParam(lang, description, parent, PageProc,
                                                reinterpret_cast<LPARAM>(this))

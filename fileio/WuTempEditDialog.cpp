@@ -448,7 +448,16 @@ void WuTempEdit_Select(WuTempEditState* state, LONG index) {
 
 INT_PTR WuTempEdit_RunDialog(WuTempEditState* state) {
   HWULANG lang = WuKernel_GetLangHandle();
-  const DLGTEMPLATE* description = WuCreateDialogTemplate(lang, &kHeader, kControls);
+  // The texts are looked up here, so that a program without a language
+  // handle shows them too.
+  _wudlghdrcreate header = kHeader;
+  header.caption = WuGetStringSmart(lang, header.caption);
+  _wudlgctrlcreate controls[8];
+  for (int i = 0; i < 8; ++i) {
+    controls[i] = kControls[i];
+    controls[i].text = WuGetStringSmart(lang, controls[i].text);
+  }
+  const DLGTEMPLATE* description = WuCreateDialogTemplate(lang, &header, controls);
   if (!description) return -1;
   // A program that has not started the kernel has no language handle; its
   // dialog runs in the program's own module.
