@@ -288,6 +288,33 @@ TEST_F(TempEditTest, DeleteAndBrokenEntry) {
   EXPECT_FALSE(brokenListed);
 }
 
+// A saved template that no group of the cache takes stays the editor's:
+// it is neither leaked nor freed twice, and OK hands it over.
+TEST_F(TempEditTest, SavedTemplateNoGroupTakesStaysOwned) {
+  bool owned = false, listed = true;
+  script_.Pick(WUTE_ID_COMBO, 0);
+  Look([](WuTempEditState* s) {
+    // No group's folder is the file's folder any more.
+    CWuGlobalTemplateCache* global = s->cache->Global();
+    for (LONG g = 0; g < global->Groups()->count; ++g) global->Group(g)->folder[0] = 0;
+  });
+  script_.Type(WUTE_ID_COMBO, u"Kept").Press(WUTE_ID_SAVE);
+  Look([&](WuTempEditState* s) {
+    owned = (s->state & WUTE_OWNED) != 0 && std::u16string(s->current->GetName()) == u"Kept";
+    listed = s->cache->LocateTemplate(s->current) >= 0;
+  });
+  script_.Press(IDOK);
+  _FIOEDITTEMPLATE args = Args();
+  EXPECT_EQ(Edit(&args), S_OK);
+  EXPECT_TRUE(owned);
+  EXPECT_FALSE(listed);
+  EXPECT_TRUE(Exists(std::u16string(folder_) + u"Kept.wut2"));
+  ASSERT_NE(args.slot, nullptr);
+  EXPECT_EQ(std::u16string(args.slot->GetName()), u"Kept");
+  EXPECT_EQ(args.flags & (FIOEDIT_OWNED | FIOEDIT_SAVED), FIOEDIT_OWNED | FIOEDIT_SAVED);
+  std::free(args.slot);
+}
+
 // The manager's EditTemplate over a list stream of private templates.
 class EditTemplateSlotTest : public TempEditTest {
  protected:
