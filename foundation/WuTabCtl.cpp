@@ -52,7 +52,8 @@ LRESULT TabCtlProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     }
     case WM_SIZE: {
       HWND tabs = TabsOf(window);
-      if (tabs) MoveWindow(tabs, 0, 0, LOWORD(static_cast<DWORD_PTR>(lparam)), HIWORD(static_cast<DWORD_PTR>(lparam)), TRUE);
+      DWORD size = static_cast<DWORD>(lparam);
+      if (tabs) MoveWindow(tabs, 0, 0, LOWORD(size), HIWORD(size), TRUE);
       return 0;
     }
     case WM_SETFONT:

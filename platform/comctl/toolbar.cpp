@@ -118,7 +118,8 @@ void EndClick(HWND hwnd, ToolbarState* s, LPARAM point) {
   int command = b.idCommand;  // the button may go while the command runs
   HWND target = NotifyWindow(hwnd, s);
   if (target)
-    SendMessageW(target, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(command), BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
+    SendMessageW(target, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(command), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(hwnd));
 }
 
 int IndexOfCommand(const ToolbarState* s, WPARAM id) {

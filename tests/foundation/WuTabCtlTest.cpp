@@ -170,6 +170,11 @@ TEST_F(WuTabCtlTest, SelectSendsNothingAndAPickSendsTheIndex) {
     EXPECT_EQ(heard_.commands[0].second, reinterpret_cast<LPARAM>(control_));
     EXPECT_EQ(SendMessageW(control_, TCM_GETCURSEL, 0, 0), index);
   }
+  // The arrow keys are a person's choice too.
+  heard_.commands.clear();
+  SendMessageW(tabs, WM_KEYDOWN, VK_LEFT, 0);
+  ASSERT_EQ(heard_.commands.size(), 1u);
+  EXPECT_EQ(heard_.commands[0].first, std::make_pair(kId, 1));
   EXPECT_EQ(heard_.notifies, 0) << "the inner control's notices stay inside";
 }
 

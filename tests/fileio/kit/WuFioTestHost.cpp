@@ -1,10 +1,11 @@
 // The test program's side of the plug-in kit: the counters the plug-ins
-// report to, and the platform functions the test plug-ins call, kept in the
-// program's exported symbols.
+// report to, and the platform functions and library exports the test
+// plug-ins call, kept in the program's exported symbols.
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "fileio/CWuTemplateInfoPropPage.h"
 #include "platform/com/com.h"
 #include "platform/com/oleauto.h"
 #include "platform/kernel/files.h"
@@ -81,6 +82,8 @@ __attribute__((used)) void* const g_pluginImports[] = {
     reinterpret_cast<void*>(&GetWindowLongPtrW),
     reinterpret_cast<void*>(&SetWindowLongPtrW),
     reinterpret_cast<void*>(&GetDialogBaseUnits),
+    // The library's information page, which fio_test_renderer offers.
+    reinterpret_cast<void*>(&WuFio_CreateTemplateInfoPropPage),
 };
 
 }  // namespace wu_test

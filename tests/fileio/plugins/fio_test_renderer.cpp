@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/CWuTemplateInfoPropPage.h"
 #include "fileio/WuFioPageInfo.h"
 #include "platform/com/propertypagesite.h"
 #include "platform/user/windows.h"
@@ -521,6 +522,14 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
       return E_INVALIDARG;
     const LONGLONG bit = 1LL << number;
     if ((failingPages_ & bit) || (number >= pages_ && !preparedOwner_)) return E_FAIL;
+    if (infoPages_ & bit) {
+      IWuFileIOPropertyPage* info = nullptr;
+      HRESULT hr = WuFio_CreateTemplateInfoPropPage(&info);
+      if (FAILED(hr)) return hr;
+      hr = info->QueryInterface(iid, page);
+      info->Release();
+      return hr;
+    }
     TestPage* made = new TestPage(number, (applyFails_ & bit) != 0, (longTitles_ & bit) != 0);
     HRESULT hr = made->QueryInterface(iid, page);
     made->Release();
