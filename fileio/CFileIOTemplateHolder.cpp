@@ -12,8 +12,13 @@ CFileIOTemplateHolder* CFileIOTemplateHolder::Create(WuTempEditState* state) {
 HRESULT CFileIOTemplateHolder::QueryInterface(REFIID iid, void** out) {
   if (!out) return E_POINTER;
   *out = nullptr;
-  if (iid != IID_IUnknown && iid != IID_IWuFileIOTemplateEditHolder) return E_NOINTERFACE;
-  *out = static_cast<IWuFileIOTemplateEditHolder*>(this);
+  if (iid == IID_IWuTempEditView) {
+    *out = static_cast<IWuTempEditView*>(this);
+  } else if (iid == IID_IUnknown || iid == IID_IWuFileIOTemplateEditHolder) {
+    *out = static_cast<IWuFileIOTemplateEditHolder*>(this);
+  } else {
+    return E_NOINTERFACE;
+  }
   AddRef();
   return S_OK;
 }
@@ -56,4 +61,16 @@ HRESULT CFileIOTemplateHolder::GetMetric(DWORD id, LONG* value) {
 HRESULT CFileIOTemplateHolder::SetMetric(DWORD id, LONG value) {
   if (!state_ || !state_->manager) return E_UNEXPECTED;
   return state_->manager->SetMetric(id, value);
+}
+
+HRESULT CFileIOTemplateHolder::GetView(WUTEMPEDIT_VIEW* view) {
+  if (!view) return E_POINTER;
+  if (view->size != sizeof(WUTEMPEDIT_VIEW)) return E_INVALIDARG;
+  if (!state_) return E_UNEXPECTED;
+  view->renderer = state_->cls;
+  view->cache = state_->cache;
+  view->current = state_->current;
+  view->state = state_->state & (WUTEMPEDIT_STATE_MODIFIED | WUTEMPEDIT_STATE_SAVED |
+                                 WUTEMPEDIT_STATE_OWNED);
+  return S_OK;
 }

@@ -6,10 +6,11 @@
 
 #include <atomic>
 
+#include "fileio/CWuTemplateInfoPropPage.h"
 #include "fileio/WuFileIO.h"
 #include "fileio/WuTempEditState.h"
 
-class CFileIOTemplateHolder final : public IWuFileIOTemplateEditHolder {
+class CFileIOTemplateHolder final : public IWuFileIOTemplateEditHolder, public IWuTempEditView {
  public:
   // A new holder over the editor's state with one reference; NULL when
   // memory runs out.
@@ -30,6 +31,9 @@ class CFileIOTemplateHolder final : public IWuFileIOTemplateEditHolder {
   // The manager's metrics, unchanged.
   HRESULT GetMetric(DWORD id, LONG* value) override;
   HRESULT SetMetric(DWORD id, LONG value) override;
+  // The editor's class, cache, current template and state bits;
+  // E_INVALIDARG for another record size, E_UNEXPECTED once detached.
+  HRESULT GetView(WUTEMPEDIT_VIEW* view) override;
 
  private:
   explicit CFileIOTemplateHolder(WuTempEditState* state) : state_(state) {}

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/CWuTemplateInfoPropPage.h"
 #include "foundation/WuLayout.h"
 #include "foundation/WuTabCtl.h"
 #include "foundation/WuUIFont.h"
@@ -215,6 +216,30 @@ TEST_F(TempEditPagesTest, LayoutRelations) {
     EXPECT_EQ(toolbar.left, combo.right);
     EXPECT_EQ(toolbar.top, combo.top);
   }
+}
+
+// The information page a class offers reads the editor's state through
+// the holder: after a change applied on a tab switch it shows the mark.
+TEST_F(TempEditPagesTest, InformationPageSeesTheEditor) {
+  Set(kRendererPropPages, 2);
+  Set(kRendererPropInfoPages, 0x2);
+  std::u16string before, after;
+  auto read = [](WuTempEditState* s) {
+    HWND page = GetWindow(s->siteWindow, GW_CHILD);
+    WCHAR text[2048] = {};
+    GetWindowTextW(GetDlgItem(page, WUFIO_INFOPAGE_TEXT_ID), text, 2048);
+    return std::u16string(text);
+  };
+  script_.Pick(WUTE_ID_COMBO, 0).Pick(WUTE_ID_TABS, 1);
+  Look([&](WuTempEditState* s) { before = read(s); });
+  script_.Pick(WUTE_ID_TABS, 0).Check(kRendererPageControl, true).Pick(WUTE_ID_TABS, 1);
+  Look([&](WuTempEditState* s) { after = read(s); });
+  script_.Escape();
+  _FIOEDITTEMPLATE args = Args();
+  EXPECT_EQ(Edit(&args), S_FALSE);
+  EXPECT_NE(before.find(u"Is Preset 1"), std::u16string::npos) << U8(before);
+  EXPECT_EQ(before.find(u"<Modified>"), std::u16string::npos) << U8(before);
+  EXPECT_NE(after.find(u"<Modified>"), std::u16string::npos) << U8(after);
 }
 
 }  // namespace

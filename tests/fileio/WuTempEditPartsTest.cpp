@@ -142,6 +142,16 @@ TEST_F(HolderTest, Slots) {
   value = 0;
   EXPECT_EQ(holder->GetMetric(3, &value), S_OK);
   EXPECT_EQ(value, 77);
+  // Pages read the editor's state behind it.
+  IWuTempEditView* view = nullptr;
+  ASSERT_EQ(holder->QueryInterface(IID_IWuTempEditView, reinterpret_cast<void**>(&view)), S_OK);
+  WUTEMPEDIT_VIEW seen{};
+  EXPECT_EQ(view->GetView(&seen), E_INVALIDARG);
+  seen.size = sizeof(seen);
+  ASSERT_EQ(view->GetView(&seen), S_OK);
+  EXPECT_EQ(seen.current, current);
+  EXPECT_EQ(seen.state, WUTEMPEDIT_STATE_OWNED | WUTEMPEDIT_STATE_MODIFIED);
+  view->Release();
   // Detached, it no longer reaches the state.
   holder->Detach();
   EXPECT_EQ(holder->GetTemplate(&out), E_UNEXPECTED);
