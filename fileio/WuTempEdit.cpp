@@ -246,7 +246,9 @@ HRESULT WuTempEdit_Edit(_FIOEDITTEMPLATE* args, IWuFileIOManager* manager) {
     hr = state->cache->Rebuild(1);
   }
 
+  bool ran = false;
   if (SUCCEEDED(hr)) {
+    ran = true;
     INT_PTR result = WuTempEdit_RunDialog(state);
     if (result == IDOK) {
       hr = HandOver(state);
@@ -257,6 +259,13 @@ HRESULT WuTempEdit_Edit(_FIOEDITTEMPLATE* args, IWuFileIOManager* manager) {
     } else {
       hr = WUTE_E_DIALOG;
     }
+  }
+  // When nothing ran, a template the caller handed over goes back to it.
+  if (!ran && (state->state & WUTE_OWNED) && state->current) {
+    args->slot = state->current;
+    args->flags |= FIOEDIT_OWNED;
+    state->current = nullptr;
+    state->state &= ~WUTE_OWNED;
   }
   // Pages that were never shown are closed here.
   WuTempEdit_ClosePages(state);
