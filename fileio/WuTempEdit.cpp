@@ -66,7 +66,8 @@ HRESULT BuildPages(WuTempEditState* state, LONG pluginPages, DWORD classFlags) {
     state->pages[at].pluginNumber = -1;
     state->pages[at++].flags = WUTE_PAGE_APP;
   }
-  const LONG first = (classFlags & kClassFirstPage) ? static_cast<LONG>((classFlags >> 17) & 0xF) : -1;
+  const LONG first =
+      (classFlags & kClassFirstPage) ? static_cast<LONG>((classFlags >> 17) & 0xF) : -1;
   for (LONG i = 0; i < pluginPages; ++i) {
     state->pages[at].pluginNumber = i;
     state->pages[at++].flags = i == first ? WUTE_PAGE_FIRST : 0;
@@ -180,7 +181,8 @@ HRESULT WuFioMgr_EditTemplate(IWuFileIOManager* manager, _FIOEDITTEMPLATE* args)
   DWORD flags = 0;
   HRESULT hr = args->cls->GetPageCount(&pages, &extra, &flags);
   if (FAILED(hr)) return hr;
-  LONG total = (pages > 0 ? pages : 0) + ((flags & kClassExtraPagesPrepare) && extra > 0 ? extra : 0);
+  const LONG counted = (flags & kClassExtraPagesPrepare) && extra > 0 ? extra : 0;
+  const LONG total = (pages > 0 ? pages : 0) + counted;
   if (total <= 0) return hr;
   return WuTempEdit_Edit(args, manager);
 }

@@ -130,7 +130,8 @@ void CreatePages(WuTempEditState* state) {
     if (page.info.size.cy > state->pageSize.cy) state->pageSize.cy = page.info.size.cy;
     state->pages[kept++] = page;
   }
-  for (LONG i = kept; i < state->pageCount; ++i) std::memset(&state->pages[i], 0, sizeof(WuTempEditPage));
+  for (LONG i = kept; i < state->pageCount; ++i)
+    std::memset(&state->pages[i], 0, sizeof(WuTempEditPage));
   state->pageCount = kept;
   state->activePage = firstKept >= 0 ? firstKept : (kept > 0 ? 0 : -1);
 }
@@ -189,8 +190,9 @@ void FillTabs(WuTempEditState* state) {
 }
 
 HWND CreateToolbar(WuTempEditState* state) {
-  HWND toolbar = WuCreateToolbarEmpty(WuKernel_GetLangHandle(), state->dialog,
-                                      WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, WUTE_ID_TOOLBAR);
+  const DWORD style = WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS;
+  HWND toolbar =
+      WuCreateToolbarEmpty(WuKernel_GetLangHandle(), state->dialog, style, WUTE_ID_TOOLBAR);
   if (!toolbar) return nullptr;
   TBBUTTON buttons[3] = {};
   const int commands[3] = {WUTE_ID_SAVE, WUTE_ID_DELETE, WUTE_ID_HELP};
@@ -273,9 +275,9 @@ BOOL Start(HWND dialog, WuTempEditState* state) {
   state->toolbar = CreateToolbar(state);
   state->tabsShown = state->pageCount >= 2;
   WuTabCtl_Register(nullptr);
-  state->tabs = CreateWindowExW(0, WUTABCTL_CLASS, nullptr, WS_CHILD | WS_TABSTOP, 0, 0, 0, 0, dialog,
-                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(WUTE_ID_TABS)),
-                                nullptr, nullptr);
+  HMENU tabsId = reinterpret_cast<HMENU>(static_cast<UINT_PTR>(WUTE_ID_TABS));
+  state->tabs = CreateWindowExW(0, WUTABCTL_CLASS, nullptr, WS_CHILD | WS_TABSTOP, 0, 0, 0, 0,
+                                dialog, tabsId, nullptr, nullptr);
   if (!state->tabs) state->tabsShown = false;
   if (state->tabs) FillTabs(state);
   Layout(state);
@@ -319,9 +321,11 @@ INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
         case WUTE_ID_COMBO:
           if (code == CBN_SELCHANGE) {
             LRESULT item = SendMessageW(state->combo, CB_GETCURSEL, 0, 0);
-            if (item >= 0)
-              WuTempEdit_Select(state, static_cast<LONG>(SendMessageW(
-                                           state->combo, CB_GETITEMDATA, static_cast<WPARAM>(item), 0)));
+            if (item >= 0) {
+              LRESULT data =
+                  SendMessageW(state->combo, CB_GETITEMDATA, static_cast<WPARAM>(item), 0);
+              WuTempEdit_Select(state, static_cast<LONG>(data));
+            }
           } else if (code == CBN_EDITCHANGE) {
             state->state |= WUTE_PENDING;
           } else if (code == CBN_DROPDOWN) {
@@ -353,10 +357,11 @@ INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
       auto* header = reinterpret_cast<NMHDR*>(lparam);
       if (header && header->code == TTN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
-        const WuLangStringRow* row = header->idFrom == WUTE_ID_SAVE     ? &WuLangRow_FioEditTipSave
-                                     : header->idFrom == WUTE_ID_DELETE ? &WuLangRow_FioEditTipDelete
-                                     : header->idFrom == WUTE_ID_HELP   ? &WuLangRow_FioEditTipHelp
-                                                                        : nullptr;
+        const UINT_PTR from = header->idFrom;
+        const WuLangStringRow* row = from == WUTE_ID_SAVE     ? &WuLangRow_FioEditTipSave
+                                     : from == WUTE_ID_DELETE ? &WuLangRow_FioEditTipDelete
+                                     : from == WUTE_ID_HELP   ? &WuLangRow_FioEditTipHelp
+                                                              : nullptr;
         if (row) {
           info->lpszText = const_cast<LPWSTR>(Text(*row));
           info->hinst = nullptr;
@@ -431,8 +436,9 @@ void WuTempEdit_Select(WuTempEditState* state, LONG index) {
     WCHAR name[261];
     const LRESULT item = SendMessageW(state->combo, CB_GETCURSEL, 0, 0);
     name[0] = 0;
-    if (item >= 0 && SendMessageW(state->combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(item), 0) < 261)
-      SendMessageW(state->combo, CB_GETLBTEXT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(name));
+    const WPARAM at = static_cast<WPARAM>(item);
+    if (item >= 0 && SendMessageW(state->combo, CB_GETLBTEXTLEN, at, 0) < 261)
+      SendMessageW(state->combo, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(name));
     WuTempEdit_FillList(state);
     if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION, Text(WuLangRow_FioEditCannotLoad),
                  name) == IDOK)

@@ -83,7 +83,8 @@ HRESULT TakeSource(WuTempEditState* state, tagWUTEMPLATExV2** out) {
   if (state->state & WUTE_OWNED) {
     tagWUTEMPLATExV2* before = work;
     // Its answer matters only through the record it leaves.
-    state->cls->TemplateOperation(&work, state->current, state->cache->GetFirstPrivateTemplate(), 2);
+    const tagWUTEMPLATExV2* firstPrivate = state->cache->GetFirstPrivateTemplate();
+    state->cls->TemplateOperation(&work, state->current, firstPrivate, 2);
     if (!work) return E_UNEXPECTED;
     if (work != before && !WuTpl_LayoutOk(work)) {
       // The class's answer is outside data: a record that fails its layout
@@ -162,8 +163,8 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
     WuTempEdit_AddModifiedMark(name, kName);
     write = false;
   } else if (interactive && legacy) {
-    if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION, Text(WuLangRow_FioEditLegacyQuestion),
-                 name) != IDOK)
+    if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION,
+                 Text(WuLangRow_FioEditLegacyQuestion), name) != IDOK)
       return WUTE_E_CANCELLED;
     HRESULT hr = WuFio_GetUserTemplateFilePath(state->cls, name, path, kName, TRUE);
     if (FAILED(hr)) return hr;

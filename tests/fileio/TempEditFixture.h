@@ -90,13 +90,15 @@ class TempEditTest : public FioRendererTest {
                                int preset = 1) {
     tagWUTEMPLATExV2* record = nullptr;
     EXPECT_EQ(renderer_->GetPreset(&record, preset), S_OK);
-    tagWUTEMPLATExV2* renamed = WuFio_NewTemplate(name.c_str(), u"file notes", record->privateSize, record);
+    tagWUTEMPLATExV2* renamed =
+        WuFio_NewTemplate(name.c_str(), u"file notes", record->privateSize, record);
     std::memcpy(reinterpret_cast<BYTE*>(renamed) + 4, reinterpret_cast<BYTE*>(record) + 4, 524);
     std::memcpy(renamed->PrivateData(), record->PrivateData(), record->PaddedPrivateSize());
     std::free(record);
     WuCreateDirectory(folder, nullptr);
     std::u16string path = std::u16string(folder) + name + ext;
-    wutest::WriteBytes(U8(path), std::string(reinterpret_cast<const char*>(renamed), renamed->totalSize));
+    wutest::WriteBytes(U8(path),
+                       std::string(reinterpret_cast<const char*>(renamed), renamed->totalSize));
     std::free(renamed);
     return path;
   }

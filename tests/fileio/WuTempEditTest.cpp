@@ -114,7 +114,8 @@ TEST_F(TempEditTest, RefusedNames) {
       {WUTE_ID_DELETE, u"Start T", Format(WuLangRow_FioEditNoDeleteBuiltIn, u"Start T")},
   };
   EXPECT_EQ(Text(WuLangRow_FioEditNoSaveProject),
-            u"Can't modify the built-in 'Project Default' template. Please rename it before saving.");
+            u"Can't modify the built-in 'Project Default' template. Please rename it before "
+            u"saving.");
   EXPECT_EQ(Text(WuLangRow_FioEditNoSaveUntitled),
             u"Can't modify the built-in '(Untitled)' template.  Please rename it before saving.");
   HRESULT results[8];
@@ -187,7 +188,10 @@ TEST_F(TempEditTest, SavingLiftedRenewsChecksum) {
   lifted->version = WUTEMPLATE_VERSION_V2;
   lifted->guid = WuFio_MakeUpliftedV1TemplateGuid(lifted);
   ASSERT_TRUE(WuFio_IsUpliftedV1Template(lifted));
-  script_.Check(kRendererPageControl, true).Type(WUTE_ID_COMBO, u"Lifted 2").Press(WUTE_ID_SAVE).Escape();
+  script_.Check(kRendererPageControl, true)
+      .Type(WUTE_ID_COMBO, u"Lifted 2")
+      .Press(WUTE_ID_SAVE)
+      .Escape();
   _FIOEDITTEMPLATE args = Args(FIOEDIT_OWNED);
   args.slot = lifted;  // the editor takes it
   EXPECT_EQ(Edit(&args), S_FALSE);
@@ -211,7 +215,8 @@ TEST_F(TempEditTest, OkReturnsOwnedTemplate) {
     DWORD modified;
   };
   const Case cases[] = {
-      {u"Project Default", true, u"(Untitled)", Text(WuLangRow_FioEditLastUsedNotes), FIOEDIT_MODIFIED},
+      {u"Project Default", true, u"(Untitled)", Text(WuLangRow_FioEditLastUsedNotes),
+       FIOEDIT_MODIFIED},
       {u"", false, u"(Untitled)", Text(WuLangRow_FioEditLastUsedNotes), FIOEDIT_MODIFIED},
       {nullptr, true, u"Test Audio (*)", u"Audio: 48,000 Hz\r\nplain", FIOEDIT_MODIFIED},
       {nullptr, false, u"Test Audio", u"Audio: 48,000 Hz\r\nplain", 0},
