@@ -237,6 +237,9 @@ TEST_F(TempEditTest, OkReturnsOwnedTemplate) {
     EXPECT_EQ(args.index, 0);
     std::free(args.slot);  // the caller's: freed once, nothing else holds it
   }
+  WCHAR lastUsed[260] = {};
+  ASSERT_TRUE(SUCCEEDED(WuFio_GetLastUsedTemplatePath(renderer_, nullptr, lastUsed, 260, FALSE)));
+  EXPECT_EQ(LastWrite(lastUsed), 0u);
   EXPECT_EQ(LastWrite(std::u16string(folder_) + u"(Untitled).wut2"), 0u);
   EXPECT_EQ(LastWrite(std::u16string(folder_) + u"Test Audio.wut2"), 0u);
 }
@@ -266,7 +269,10 @@ TEST_F(TempEditTest, DeleteAndBrokenEntry) {
   LONG index = -1;
   script_.Type(WUTE_ID_COMBO, u"Del Me").Press(WUTE_ID_DELETE);
   KeepResult(&deleted);
+  bool cached = true;
   Look([&](WuTempEditState* s) {
+    LONG where = 0, at = -1;
+    cached = s->cache->FindTemplateByName(u"Del Me", false, 0, 19, &where, &at, nullptr, 0);
     listed = ItemOf(s, u"Del Me") >= 0;
     index = s->index;
     // Break the "Broken" entry's record in place.
@@ -285,6 +291,7 @@ TEST_F(TempEditTest, DeleteAndBrokenEntry) {
   EXPECT_EQ(deleted, S_OK);
   EXPECT_FALSE(Exists(gone));
   EXPECT_FALSE(listed);
+  EXPECT_FALSE(cached);
   EXPECT_EQ(index, 0);
   std::vector<std::u16string> boxes = Boxes();
   ASSERT_EQ(boxes.size(), 1u);
