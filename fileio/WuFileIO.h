@@ -47,7 +47,7 @@
 // them; the interfaces pass them by pointer.
 struct tWULIST;                        // the generic list (foundation/WuList.h)
 struct WUFIO_FILTER_ENTRY;             // one entry of a filter builder, as GetEntry copies it
-struct PROPPAGEINFO;                   // a property page's title and size
+struct PROPPAGEINFO;                   // a property page's title and size (fileio/WuFioPageInfo.h)
 struct MSG;                            // a window message (platform/user)
 class IPropertyPageSite;               // the frame that hosts a property page (platform/com)
 
@@ -979,6 +979,31 @@ class IWuFileIOTemplateEditHolder : public IUnknown {
  protected:
   ~IWuFileIOTemplateEditHolder() = default;
 };
+
+// The template editor's arguments (WuFioMgr_EditTemplate, WuTempEdit_Edit).
+// The record holds pointers, so it takes its natural size; `size` is that
+// size (a record of another size is refused).
+struct _FIOEDITTEMPLATE {
+  DWORD size;                               // sizeof(_FIOEDITTEMPLATE)
+  HWND owner;                               // the dialog's owner window
+  DWORD flags;                              // FIOEDIT_* bits, in and out
+  IWuRenderFileClass* cls;                  // the renderer class
+  DWORD settings[7];                        // the caller's settings; settings[1] bit 0:
+                                            //   list every template, multistream ones too
+  tWULIST* privateTemplates;                // templates listed first (copied), or NULL
+  LONG pageWord;                            // kept for the pages
+  const tagWUTEMPLATExV2* projectTemplate;  // the project's template, or NULL
+  tagWUTEMPLATExV2* slot;                   // the template in and out
+  LONG index;                               // the selected list index in and out
+};
+
+// Bits of _FIOEDITTEMPLATE::flags.
+constexpr DWORD FIOEDIT_APPPAGE = 0x01;       // in: add the application page
+constexpr DWORD FIOEDIT_APPPAGEFIRST = 0x02;  // in: the application page before the plug-in's
+constexpr DWORD FIOEDIT_SAVED = 0x08;         // out: the template was saved
+constexpr DWORD FIOEDIT_MODIFIED = 0x10;      // out: the template was modified
+constexpr DWORD FIOEDIT_OWNED = 0x20;         // in: the slot's template passes to the editor;
+                                              // out: the caller owns the slot's template
 
 // ---- Template validation -------------------------------------------------------------------
 // What a render template is checked for; passed through to the plug-in as
