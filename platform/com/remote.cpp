@@ -445,6 +445,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
         case ComArgKind::kOutText:
           if (a.size_arg != kNone && args[a.size_arg].value > kMaxOutBuffer / 2) return E_INVALIDARG;
           break;
+        case ComArgKind::kOutFrames: {
+          // The frame size the proxy knows bounds what the answer may bring.
+          ULONGLONG bytes = arg.value, frames = args[a.size_arg].value;
+          if (bytes == 0 || bytes > kMaxOutBuffer) return E_UNEXPECTED;
+          if (frames > kMaxOutBuffer / bytes) return E_INVALIDARG;
+          if (frames && !arg.out) return E_POINTER;
+          break;
+        }
         case ComArgKind::kOutBstrArray: {
           ULONGLONG n = args[a.size_arg].value;
           if (n > kMaxBstrArray) return E_INVALIDARG;
@@ -484,6 +492,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
       const bool apply = pass == 1;
       Reader r{answer};
       bool ok = r.Get32(&status);
+      ULONGLONG values[kMaxComArgs] = {};  // out values as they came
+      ULONGLONG frames[kMaxComArgs] = {};  // out frames: the frames that came
       for (BYTE i = 0; ok && i < row.count; ++i) {
         const ComArgRow& a = row.args[i];
         ComArg& arg = args[i];
@@ -498,6 +508,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
           case ComArgKind::kInOutValue: {
             ULONGLONG v;
             ok = r.Get64(&v);
+            if (ok) values[i] = a.size == 4 ? v & 0xFFFFFFFFu : v;
             if (ok && apply && arg.out) {
               if (a.size == 4) {
                 DWORD v32 = static_cast<DWORD>(v);
@@ -511,6 +522,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
           case ComArgKind::kOutRecord:
             ok = r.Bytes(a.size, &p);
             if (ok && apply && arg.out) std::memcpy(arg.out, p, a.size);
+            break;
+          case ComArgKind::kOutFrames:
+            // Whole frames of the size this side knows, no more than asked.
+            ok = r.Get32(&n) && n % arg.value == 0 && n / arg.value <= args[a.size_arg].value &&
+                 r.Bytes(n, &p);
+            if (ok) frames[i] = n / arg.value;
+            if (ok && apply && n) std::memcpy(arg.out, p, n);
             break;
           case ComArgKind::kOutText:
           case ComArgKind::kInOutText:
@@ -566,6 +584,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
           default:
             break;
         }
+      }
+      // The frames that came are the frames the count says.
+      for (BYTE i = 0; ok && i < row.count; ++i) {
+        const ComArgRow& a = row.args[i];
+        if (a.kind == ComArgKind::kOutFrames && a.count_arg != kNone)
+          ok = values[a.count_arg] == frames[i];
       }
       if (!ok || !r.Done()) {
         Malformed();
@@ -703,7 +727,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
         object = it->second.object;
         served_.erase(it);
       }
-      object->Release();
+      // The object's own code (its destructor may call across) runs on a
+      // thread of its own, as a request's does.
+      try {
+        std::thread([object] { object->Release(); }).detach();
+      } catch (...) {
+        object->Release();
+      }
       return true;
     }
     if (kind != kRequest) return false;
@@ -720,9 +750,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       std::lock_guard<std::mutex> hold(lock_);
       auto it = served_.find(id);
       if (it == served_.end()) return false;
-      incoming->target = it->second;
-      incoming->target.object->AddRef();  // kept while the call runs
+      incoming->target = it->second;  // held by the serving thread (Hold)
     }
+    incoming->id = id;
     incoming->row = incoming->target.table ? RowOf(incoming->target.table, operation)
                                            : (operation == kCreateOperation ? &kCreateRow : nullptr);
     if (!incoming->row || !Decode(r, incoming.get())) return false;
@@ -758,7 +788,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // what the call left behind is freed with it.
   struct Incoming {
     ~Incoming() {
-      if (target.object) target.object->Release();
+      if (held) target.object->Release();
       for (IUnknown* held : in_objects) held->Release();
       if (!row) return;
       for (BYTE i = 0; i < row->count; ++i) {
@@ -784,7 +814,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
       }
     }
     std::string message;                      // the request (in buffers may point into it)
-    Served target = {nullptr, nullptr, {}};   // the object called (a reference held)
+    ULONGLONG id = 0;                         // the object called
+    Served target = {nullptr, nullptr, {}};   // it, as served
+    bool held = false;                        // a reference to it taken (Hold)
+    ULONGLONG homes[kMaxComArgs] = {};       // in interfaces: the ids of objects of this side
+    ULONGLONG frame_bytes[kMaxComArgs] = {};  // out frames: the object's frame size
     const ComOperationRow* row = nullptr;     // its operation's row
     ComArg args[kMaxComArgs];                 // the decoded arguments
     std::string storage[kMaxComArgs];         // the arguments' own storage
@@ -890,28 +924,24 @@ class Connection : public std::enable_shared_from_this<Connection> {
           ULONGLONG id;
           if (!r.Get32(&tag) || !r.Get64(&id)) return false;
           if (tag == kTagNull && id == 0) break;
-          if (tag != kTagReceiver || !a.iid) return false;
-          IUnknown* served = nullptr;
+          if (tag != kTagReceiver || !a.iid || id == 0) return false;
           {
             std::lock_guard<std::mutex> hold(lock_);
-            auto it = served_.find(id);
-            if (it == served_.end() || id == 0) return false;
-            served = it->second.object;
-            served->AddRef();
+            if (!served_.count(id)) return false;
           }
-          // Asked outside the lock: the object may call across meanwhile.
-          void* object = nullptr;
-          HRESULT hr = served->QueryInterface(*a.iid, &object);
-          served->Release();
-          if (FAILED(hr) || !object) return false;
-          in->in_objects.push_back(static_cast<IUnknown*>(object));
-          arg.in = object;
+          in->homes[i] = id;  // asked for its interface on the serving thread (Prepare)
           break;
         }
         case ComArgKind::kOutBuffer:
         case ComArgKind::kOutText:
         case ComArgKind::kOutBstrArray:
           // Sized by another argument, which may come later: made below.
+          break;
+        case ComArgKind::kOutFrames:
+          // Sized by the object's frames on the serving thread (Prepare).
+          if (a.count_arg != kNone && (a.count_arg >= row.count ||
+                                       row.args[a.count_arg].kind != ComArgKind::kOutValue))
+            return false;
           break;
       }
     }
@@ -966,13 +996,18 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   // Calls the object and sends the answer.
   void Answer(DWORD operation, DWORD call, Incoming* in) {
+    if (!Hold(in)) {
+      Malformed();  // a request for an object the peer had already let go
+      return;
+    }
     HRESULT hr;
     Connection* outer = t_serving;
     t_serving = this;
     if (!in->target.table) {
       hr = CreateForPeer(in->target.object, in->args);
     } else {
-      hr = in->target.table->invoke(in->target.object, operation, in->args);
+      hr = Prepare(operation, in);
+      if (SUCCEEDED(hr)) hr = in->target.table->invoke(in->target.object, operation, in->args);
     }
     t_serving = outer;
     std::string message;
@@ -984,6 +1019,68 @@ class Connection : public std::enable_shared_from_this<Connection> {
     channel_->Send(message);
   }
 
+  // Takes a reference to the object a request calls, if it is still served.
+  bool Hold(Incoming* in) {
+    std::lock_guard<std::mutex> hold(lock_);
+    auto it = served_.find(in->id);
+    if (it == served_.end() || it->second.object != in->target.object) return false;
+    in->target.object->AddRef();
+    in->held = true;
+    return true;
+  }
+
+  // What a call needs of the served objects before it runs: the interfaces
+  // that came home asked of their objects, out frames sized by the called
+  // object's frame size. A failure is the call's answer.
+  HRESULT Prepare(DWORD operation, Incoming* in) {
+    const ComOperationRow& row = *in->row;
+    for (BYTE i = 0; i < row.count; ++i) {
+      const ComArgRow& a = row.args[i];
+      if (a.kind == ComArgKind::kInInterface && in->homes[i]) {
+        IUnknown* served = nullptr;
+        {
+          std::lock_guard<std::mutex> hold(lock_);
+          auto it = served_.find(in->homes[i]);
+          if (it != served_.end()) {
+            served = it->second.object;
+            served->AddRef();
+          }
+        }
+        if (!served) return E_INVALIDARG;  // let go meanwhile
+        // Asked outside the lock: the object may call across meanwhile.
+        void* object = nullptr;
+        HRESULT hr = served->QueryInterface(*a.iid, &object);
+        served->Release();
+        if (FAILED(hr) || !object) return FAILED(hr) ? hr : E_NOINTERFACE;
+        in->in_objects.push_back(static_cast<IUnknown*>(object));
+        in->args[i].in = object;
+      } else if (a.kind == ComArgKind::kOutFrames) {
+        if (!in->target.table->frame_bytes) return E_NOTIMPL;
+        DWORD bytes = 0;
+        HRESULT hr = in->target.table->frame_bytes(in->target.object, operation, &bytes);
+        if (FAILED(hr)) return hr;
+        if (bytes == 0) return E_UNEXPECTED;
+        // Frames whose answer could not cross are refused (a negative
+        // count crosses as a huge one).
+        ULONGLONG frames = in->args[a.size_arg].value;
+        if (frames > kMaxOutBuffer / bytes) return E_INVALIDARG;
+        if (!Room(in, i, frames * bytes)) return E_OUTOFMEMORY;
+        in->frame_bytes[i] = bytes;
+      }
+    }
+    return S_OK;
+  }
+
+  // The frames an object says it gave for out frames argument `i`: the
+  // value of its count argument, signed as the count is.
+  static LONGLONG FramesGiven(const ComOperationRow& row, const ComArgRow& a, Incoming* in) {
+    if (a.count_arg == kNone) return 0;
+    ULONGLONG v = 0;
+    std::memcpy(&v, in->storage[a.count_arg].data(), 8);
+    if (row.args[a.count_arg].size == 4) return static_cast<LONG>(static_cast<DWORD>(v));
+    return static_cast<LONGLONG>(v);
+  }
+
   // The answer of a call: out-arguments in the failure form (nothing
   // beyond values and records) when it failed. False when it would not
   // fit in a message.
@@ -993,6 +1090,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // describe themselves, interfaces that cannot cross.
     for (BYTE i = 0; SUCCEEDED(hr) && i < row.count; ++i) {
       const ComArgRow& a = row.args[i];
+      if (a.kind == ComArgKind::kOutFrames) {
+        // An object that says it gave more frames than asked (or fewer than
+        // none) fails the call: its bytes do not cross.
+        LONGLONG given = FramesGiven(row, a, in);
+        if (a.count_arg != kNone &&
+            (given < 0 || static_cast<ULONGLONG>(given) > in->args[a.size_arg].value))
+          hr = E_UNEXPECTED;
+        continue;
+      }
       if (a.kind != ComArgKind::kOutAlloc && a.kind != ComArgKind::kInOutAlloc &&
           a.kind != ComArgKind::kOutInterface)
         continue;
@@ -1009,6 +1115,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
       }
     }
     const bool failed = FAILED(hr);
+    // A failed call gave no frames.
+    for (BYTE i = 0; failed && i < row.count; ++i) {
+      const ComArgRow& a = row.args[i];
+      if (a.kind == ComArgKind::kOutFrames && a.count_arg != kNone)
+        std::memset(in->storage[a.count_arg].data(), 0, 8);
+    }
     Put32(m, kAnswer);
     Put32(m, call);
     Put32(m, static_cast<DWORD>(hr));
@@ -1052,6 +1164,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
         case ComArgKind::kOutRecord:
           m->append(in->storage[i]);
           break;
+        case ComArgKind::kOutFrames: {
+          // Exactly the frames the object gave (all of the buffer without a
+          // count argument).
+          ULONGLONG n = 0;
+          if (!failed) {
+            n = a.count_arg == kNone ? in->storage[i].size()
+                                     : static_cast<ULONGLONG>(FramesGiven(row, a, in)) *
+                                           in->frame_bytes[i];
+          }
+          Put32(m, static_cast<DWORD>(n));
+          m->append(s, static_cast<size_t>(n));
+          break;
+        }
         case ComArgKind::kOutText:
         case ComArgKind::kInOutText: {
           size_t units = in->storage[i].size() / 2;
