@@ -12,6 +12,8 @@
 
 #include <cstring>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -428,6 +430,60 @@ TEST(RemoteTest, InterfacesCrossAndGoHome) {
   EXPECT_EQ(k->Bounce(local, &back), E_NOTIMPL);
   local->Release();
   EXPECT_EQ(stream->Release(), 0u);
+}
+
+// ---- Object code on serving threads --------------------------------------------------------
+
+// What the stream's QueryInterface below calls back through, and saw.
+wutest::IRemoteKinds* g_call_back_through = nullptr;
+std::thread g_call_back;                    // the call back across
+HRESULT g_called_back = E_FAIL;             // its result (E_ABORT: no answer within 5 s)
+DWORD g_query_caller = 0;                   // the caller of the call it runs in
+
+void CallBackAcross() {
+  g_query_caller = platform::ComCallerProcessId();
+  // The call waits on a thread of its own, 5 s at most: a reading thread
+  // running this QueryInterface could not read the call's request.
+  auto answered = std::make_shared<std::promise<HRESULT>>();
+  std::future<HRESULT> result = answered->get_future();
+  g_call_back = std::thread([answered] {
+    WCHAR out[8];
+    answered->set_value(g_call_back_through->Echo(u"back", out, 8));
+  });
+  g_called_back = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready
+                      ? result.get()
+                      : E_ABORT;
+}
+
+// A stream of this process comes home through an operation, and asking it
+// for its interface calls across the same connection before the operation
+// runs: that runs on a serving thread, never on the reading one.
+TEST(RemoteTest, QueryInterfaceOfAnObjectComingHomeMayCallAcross) {
+  wutest::RegisterKindsTable();
+  auto* factory = new wutest::KindsFactory();
+  DWORD cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(wutest::CLSID_RemoteTestKinds, factory, CLSCTX_LOCAL_SERVER,
+                                  REGCLS_MULTIPLEUSE, &cookie),
+            S_OK);
+  wutest::IRemoteKinds* k = nullptr;
+  ASSERT_EQ(CoCreateInstance(wutest::CLSID_RemoteTestKinds, nullptr, CLSCTX_LOCAL_SERVER,
+                             wutest::IID_IRemoteKinds, reinterpret_cast<void**>(&k)),
+            S_OK);
+  IStream* stream = nullptr;
+  ASSERT_EQ(k->NewStream(2, &stream), S_OK);
+  g_call_back_through = k;
+  wutest::g_on_stream_query = CallBackAcross;
+  IStream* back = nullptr;
+  EXPECT_EQ(k->Bounce(stream, &back), S_OK);
+  wutest::g_on_stream_query = nullptr;
+  if (g_call_back.joinable()) g_call_back.join();
+  EXPECT_EQ(g_called_back, S_OK);
+  EXPECT_EQ(g_query_caller, GetCurrentProcessId());  // within the call it served
+  if (back) back->Release();
+  stream->Release();
+  k->Release();
+  EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+  factory->Release();
 }
 
 // ---- Handles across processes -----------------------------------------------------------
