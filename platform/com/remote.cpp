@@ -30,7 +30,7 @@ namespace platform {
 
 namespace {
 
-constexpr DWORD kRequest = 1, kAnswer = 2, kRelease = 3, kPush = 4, kPull = 5;
+constexpr DWORD kRequest = 1, kAnswer = 2, kRelease = 3, kPush = 4, kPull = 5, kTaken = 6;
 constexpr DWORD kCreateOperation = 3;            // of the class object, id 0
 constexpr DWORD kMaxRecord = 32u * 1024 * 1024;  // a record's largest size
 constexpr DWORD kConnectMs = 2000;               // to reach a published class
@@ -84,6 +84,11 @@ struct Reader {
 
 // Sees every message received (SetComMessageObserver).
 std::atomic<ComMessageObserver> g_observer{nullptr};
+
+// The last id of an object served, over any connection: ids are unique in
+// the process, so that an object served over one connection can be named
+// over another to the same peer.
+std::atomic<ULONGLONG> g_next_object{0};
 
 // Bytes per element of a buffer row.
 ULONGLONG ElementSize(const ComArgRow& a) { return a.size ? a.size : 1; }
@@ -221,7 +226,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Serves `object` to the peer under a new id (class objects under 0).
   ULONGLONG Serve(IUnknown* object, const ComInterfaceTable* table, REFIID iid, bool class_object) {
     std::lock_guard<std::mutex> hold(lock_);
-    ULONGLONG id = class_object ? 0 : ++next_object_;
+    ULONGLONG id = class_object ? 0 : ++g_next_object;
     served_[id] = {object, table, iid};
     return id;
   }
@@ -254,7 +259,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (message.size() > kMaxChannelMessage) return E_INVALIDARG;
     hr = Exchange(&message, {}, slot);
     if (FAILED(hr)) return hr;
-    return TakeAnswer(slot->answer, row, args, sent);
+    bool came_home = false;
+    hr = TakeAnswer(slot->answer, row, args, sent, &came_home);
+    if (came_home) {
+      // The peer may let go of its proxies of them now.
+      std::string taken;
+      Put32(&taken, kTaken);
+      Put32(&taken, slot->call);
+      channel_->Send(taken);
+    }
+    return hr;
   }
 
   void SendRelease(ULONGLONG object) {
@@ -315,6 +329,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     bool wants_descriptor = false;  // a pull: its answer may carry one descriptor
     ChannelMessage carried;         // the answer's descriptors (closed unless taken)
     std::vector<ULONGLONG> handles; // handle arguments the peer may pull meanwhile
+    DWORD call = 0;                 // its call number
   };
 
   void Malformed() { channel_->Close(); }
@@ -329,6 +344,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       if (dead_) return RPC_E_DISCONNECTED;
       call = ++next_call_;
       pending_[call] = slot;
+      slot->call = call;
     }
     for (int i = 0; i < 4; ++i) (*message)[4 + i] = static_cast<char>((call >> (8 * i)) & 0xFF);
     if (channel_->Send(*message, fds) != ChannelResult::kOk) {
@@ -343,8 +359,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   // Whether `pointer` is a proxy of an object this connection's peer
-  // serves; its id in *id.
+  // serves (over this connection or another to this process); its id in *id.
   bool ProxyHere(const void* pointer, ULONGLONG* id);
+
+  // Finds object `id` among those this process serves to the peer's
+  // process, over this connection or another; *object gets a reference
+  // (null: only whether it is there).
+  bool FindHome(ULONGLONG id, IUnknown** object);
 
   // The proxy side of a request's arguments.
   HRESULT EncodeRequest(const ComOperationRow& row, ComArg* args, std::string* m, DWORD* sent,
@@ -486,7 +507,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // then applied, so a malformed one (which ends the connection) leaves
   // nothing half done.
   HRESULT TakeAnswer(const std::string& answer, const ComOperationRow& row, ComArg* args,
-                     const DWORD* sent) {
+                     const DWORD* sent, bool* came_home) {
     DWORD status;
     for (int pass = 0; pass < 2; ++pass) {
       const bool apply = pass == 1;
@@ -579,6 +600,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             if (!ok || tag == kTagNull) break;
             const IID& iid = a.iid ? *a.iid : *static_cast<const IID*>(args[a.size_arg].in);
             ok = TakeInterface(tag, id, iid, apply, static_cast<void**>(arg.out), &status);
+            if (ok && apply && tag == kTagReceiver) *came_home = true;
             break;
           }
           default:
@@ -691,6 +713,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return true;
     }
     if (!message.descriptors.empty()) return false;
+    if (kind == kTaken) {
+      std::vector<IUnknown*> lent;
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        auto it = lent_.find(call);
+        if (!head.Done() || it == lent_.end()) return false;
+        if (reading_only_) return true;
+        lent.swap(it->second);
+        lent_.erase(it);
+      }
+      for (IUnknown* proxy : lent) proxy->Release();  // proxies: no object code runs
+      return true;
+    }
     if (kind == kPull) {
       ULONGLONG handle;
       if (!head.Get64(&handle) || !head.Done()) return false;
@@ -819,6 +854,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     bool held = false;                        // a reference to it taken (Hold)
     ULONGLONG homes[kMaxComArgs] = {};       // in interfaces: the ids of objects of this side
     ULONGLONG frame_bytes[kMaxComArgs] = {};  // out frames: the object's frame size
+    bool lent[kMaxComArgs] = {};              // out interfaces answered as the peer's own
     const ComOperationRow* row = nullptr;     // its operation's row
     ComArg args[kMaxComArgs];                 // the decoded arguments
     std::string storage[kMaxComArgs];         // the arguments' own storage
@@ -924,11 +960,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
           ULONGLONG id;
           if (!r.Get32(&tag) || !r.Get64(&id)) return false;
           if (tag == kTagNull && id == 0) break;
-          if (tag != kTagReceiver || !a.iid || id == 0) return false;
-          {
-            std::lock_guard<std::mutex> hold(lock_);
-            if (!served_.count(id)) return false;
-          }
+          if (tag != kTagReceiver || !a.iid || !FindHome(id, nullptr)) return false;
           in->homes[i] = id;  // asked for its interface on the serving thread (Prepare)
           break;
         }
@@ -1016,6 +1048,18 @@ class Connection : public std::enable_shared_from_this<Connection> {
       message.clear();
       EncodeAnswer(call, E_OUTOFMEMORY, in, &message);
     }
+    std::vector<IUnknown*> lent;
+    for (BYTE i = 0; i < in->row->count; ++i) {
+      if (!in->lent[i]) continue;
+      IUnknown*& object = *reinterpret_cast<IUnknown**>(in->storage[i].data());
+      lent.push_back(object);
+      object = nullptr;
+    }
+    if (!lent.empty()) {
+      std::lock_guard<std::mutex> hold(lock_);
+      auto& held = lent_[call];
+      held.insert(held.end(), lent.begin(), lent.end());
+    }
     channel_->Send(message);
   }
 
@@ -1038,15 +1082,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       const ComArgRow& a = row.args[i];
       if (a.kind == ComArgKind::kInInterface && in->homes[i]) {
         IUnknown* served = nullptr;
-        {
-          std::lock_guard<std::mutex> hold(lock_);
-          auto it = served_.find(in->homes[i]);
-          if (it != served_.end()) {
-            served = it->second.object;
-            served->AddRef();
-          }
-        }
-        if (!served) return E_INVALIDARG;  // let go meanwhile
+        if (!FindHome(in->homes[i], &served)) return E_INVALIDARG;  // let go meanwhile
         // Asked outside the lock: the object may call across meanwhile.
         void* object = nullptr;
         HRESULT hr = served->QueryInterface(*a.iid, &object);
@@ -1115,6 +1151,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       }
     }
     const bool failed = FAILED(hr);
+    std::fill(std::begin(in->lent), std::end(in->lent), false);
     // A failed call gave no frames.
     for (BYTE i = 0; failed && i < row.count; ++i) {
       const ComArgRow& a = row.args[i];
@@ -1225,6 +1262,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             const IID& iid = a.iid ? *a.iid : *static_cast<const IID*>(in->args[a.size_arg].in);
             if (ProxyHere(object, &id)) {
               tag = kTagReceiver;  // the peer's own object goes home
+              in->lent[i] = true;
             } else {
               tag = kTagSender;
               id = Serve(object, FindTable(iid), iid, false);
@@ -1286,11 +1324,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void ReleaseServed() {
     std::map<ULONGLONG, Served> served;
+    std::map<DWORD, std::vector<IUnknown*>> lent;
     {
       std::lock_guard<std::mutex> hold(lock_);
       served.swap(served_);
+      lent.swap(lent_);
     }
     for (auto& entry : served) entry.second.object->Release();
+    for (auto& entry : lent)
+      for (IUnknown* proxy : entry.second) proxy->Release();
   }
 
   std::unique_ptr<Channel> channel_;
@@ -1301,7 +1343,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::condition_variable done_;                          // an answer came, or the end
   bool dead_ = false;                                     // the reader ended
   DWORD next_call_ = 0;                                   // last call number
-  ULONGLONG next_object_ = 0;                             // last object id
+  // Proxies an answer sent as the peer's own objects, by call: held until
+  // the peer says it took them, so that they are still served then.
+  std::map<DWORD, std::vector<IUnknown*>> lent_;
   std::map<DWORD, std::shared_ptr<Slot>> pending_;        // calls waiting for answers
   std::map<ULONGLONG, Served> served_;                    // objects the peer may call
 };
@@ -1370,9 +1414,29 @@ class RemoteObject final : public ComRemoteObject {
 
 bool Connection::ProxyHere(const void* pointer, ULONGLONG* id) {
   auto remote = RemoteObject::Of(pointer);
-  if (!remote || remote->connection().get() != this) return false;
+  if (!remote) return false;
+  Connection* over = remote->connection().get();
+  if (over != this && (over->Peer() != peer_ || over->Dead())) return false;
   *id = remote->id();
   return true;
+}
+
+bool Connection::FindHome(ULONGLONG id, IUnknown** object) {
+  if (id == 0) return false;  // class objects are not named
+  auto look = [&](Connection* c) {
+    std::lock_guard<std::mutex> hold(c->lock_);
+    auto it = c->served_.find(id);
+    if (it == c->served_.end()) return false;
+    if (object) {
+      *object = it->second.object;
+      (*object)->AddRef();
+    }
+    return true;
+  };
+  if (look(this)) return true;
+  for (auto& other : ConnectionsTo(peer_))
+    if (other.get() != this && look(other.get())) return true;
+  return false;
 }
 
 bool Connection::TakeInterface(DWORD tag, ULONGLONG id, REFIID iid, bool apply, void** out,
@@ -1388,15 +1452,9 @@ bool Connection::TakeInterface(DWORD tag, ULONGLONG id, REFIID iid, bool apply, 
     else if (proxy) static_cast<IUnknown*>(proxy)->Release();
     return true;
   }
+  if (!apply) return FindHome(id, nullptr);
   IUnknown* object = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    auto it = served_.find(id);
-    if (it == served_.end() || id == 0) return false;
-    if (!apply) return true;
-    object = it->second.object;
-    object->AddRef();
-  }
+  if (!FindHome(id, &object)) return false;
   void* home = nullptr;
   HRESULT hr = object->QueryInterface(iid, &home);
   object->Release();

@@ -37,7 +37,8 @@
 //
 // Message, every number little-endian:
 //   0  4  kind: 1 request, 2 answer, 3 release of an object, 4 a handle
-//         pushed to the receiver, 5 a handle pulled from the receiver
+//         pushed to the receiver, 5 a handle pulled from the receiver, 6 the
+//         objects of an answer taken
 //   4  4  call number (answers repeat their request's)
 //   request:  8 8 object id, 16 4 operation, 20 . arguments
 //   answer:   8 4 status (HRESULT; a Win32 error code for pushes and pulls),
@@ -46,6 +47,13 @@
 //   release:  8 8 object id
 //   push:     8 8 the handle's value in the sender, with its one descriptor
 //   pull:     8 8 the handle's value in the receiver
+//   taken:    nothing more; the call number is the answered call's. The
+//             receiver of an answer with objects come home (tag 2) sends it
+//             once it holds them; until then their sender keeps its proxies
+//             of them, so they are still served when they are looked up.
+// Object ids are unique in the serving process (the class object is 0), so
+// tag 2 names an object served to the peer's process over any of its
+// connections: a proxy held over one connection goes home over another.
 // Arguments of a request, in row order:
 //   value, handle        8 bytes
 //   in buffer            4 bytes count n (its count argument times its

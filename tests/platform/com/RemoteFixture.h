@@ -49,6 +49,7 @@ class TestStream final : public IStream {
     }
     return left;
   }
+  ULONG Refs() const { return refs_; }
   HRESULT Read(void* buffer, ULONG bytes, ULONG* read) override {
     if (bytes == kReadDies) _exit(0);
     if (bytes == kReadOverclaims) {

@@ -62,6 +62,9 @@ class IRemoteKinds : public IUnknown {
   virtual HRESULT Window(HWND owner, ULONGLONG* seen, DWORD* caller, int* preset) = 0;
   // 13: closes a handle copied for the caller; *count the copies left.
   virtual HRESULT CloseCopy(ULONGLONG handle, DWORD* count) = 0;
+  // 14: a stream of class `clsid` made by the process serving it (the
+  // caller's, say), handed on as it came.
+  virtual HRESULT Borrow(REFCLSID clsid, IStream** out) = 0;
 
  protected:
   ~IRemoteKinds() = default;
@@ -93,6 +96,8 @@ inline const platform::ComOperationRow kRows[] = {
     /* 12 Window */ {4, {{K::kWindow, kNo, kNo, 0, nullptr}, {K::kOutValue, kNo, kNo, 8, nullptr},
                         {K::kOutValue, kNo, kNo, 4, nullptr}, {K::kInOutValue, kNo, kNo, 4, nullptr}}},
     /* 13 CloseCopy */ {2, {{K::kValue, kNo, kNo, 0, nullptr}, {K::kOutValue, kNo, kNo, 4, nullptr}}},
+    /* 14 Borrow */ {2, {{K::kInRecord, kNo, kNo, 16, nullptr},
+                         {K::kOutInterface, kNo, kNo, 0, &IID_IStream}}},
 };
 
 class Proxy final : public IRemoteKinds {
@@ -183,6 +188,12 @@ class Proxy final : public IRemoteKinds {
     a[0].value = handle;
     a[1].out = count;
     return remote_->Call(13, a);
+  }
+  HRESULT Borrow(REFCLSID clsid, IStream** out) override {
+    ComArg a[2];
+    a[0].in = &clsid;
+    a[1].out = out;
+    return remote_->Call(14, a);
   }
 
  private:
@@ -300,6 +311,10 @@ class Object final : public IRemoteKinds {
     *count = static_cast<DWORD>(platform::ComCopiedHandleCount());
     return error ? E_INVALIDARG : S_OK;
   }
+  HRESULT Borrow(REFCLSID clsid, IStream** out) override {
+    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IStream,
+                            reinterpret_cast<void**>(out));
+  }
 
  private:
   std::atomic<ULONG> refs_{1};
@@ -325,11 +340,12 @@ inline HRESULT Invoke(IUnknown* object, DWORD operation, ComArg* a) {
     case 11: return o->ReadFile(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(a[0].value)), static_cast<DWORD>(a[1].value), a[2].value, a[3].out, static_cast<DWORD>(a[4].value), static_cast<DWORD*>(a[5].out));
     case 12: return o->Window(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(a[0].value)), static_cast<ULONGLONG*>(a[1].out), static_cast<DWORD*>(a[2].out), static_cast<int*>(a[3].out));
     case 13: return o->CloseCopy(a[0].value, static_cast<DWORD*>(a[1].out));
+    case 14: return o->Borrow(*static_cast<const CLSID*>(a[0].in), static_cast<IStream**>(a[1].out));
   }
   return E_NOTIMPL;
 }
 
-inline const platform::ComInterfaceTable kTable = {3, 11, kRows, MakeProxy, Invoke};
+inline const platform::ComInterfaceTable kTable = {3, 12, kRows, MakeProxy, Invoke};
 
 }  // namespace kinds
 

@@ -31,6 +31,9 @@ namespace {
 
 using wutest::CLSID_RemoteTestStreams;
 
+// A class this process serves to its child.
+constexpr CLSID CLSID_RemoteHomeStream = {0x7E57C0E3, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 13}};
+
 // The serving child, ended and reaped when it goes.
 class Server {
  public:
@@ -259,6 +262,7 @@ TEST(RemoteTest, MalformedRequestsEndTheirConnectionOnly) {
       {"unknown kind", le(9, 4) + le(1, 4), false, false},
       {"answer to no call", le(2, 4) + le(5, 4) + le(0, 4), false, false},
       {"release of the class object", le(3, 4) + le(0, 4) + le(0, 8), false, false},
+      {"objects taken of no answer", le(6, 4) + le(1, 4), false, false},
       {"a descriptor where none is due", good, true, false},
   };
   for (const Case& c : cases) {
@@ -432,6 +436,48 @@ TEST(RemoteTest, InterfacesCrossAndGoHome) {
   EXPECT_EQ(stream->Release(), 0u);
 }
 
+// The class object of one stream of this process.
+class OneStreamFactory final : public IClassFactory {
+ public:
+  explicit OneStreamFactory(IStream* stream) : stream_(stream) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    *object = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+    return *object ? S_OK : E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT CreateInstance(IUnknown*, REFIID iid, void** object) override {
+    return stream_->QueryInterface(iid, object);
+  }
+  HRESULT LockServer(BOOL) override { return S_OK; }
+
+ private:
+  IStream* stream_;
+};
+
+// The child holds a proxy of a stream of this process, reached over its
+// own connection to this one, and hands it back: it comes home as the
+// stream itself, not as a proxy of the child's proxy.
+TEST(RemoteTest, AnObjectOfTheCallerHandedBackComesHomeAsItself) {
+  KindsServer child;
+  ASSERT_TRUE(child.kinds);
+  wutest::TestStream* mine = new wutest::TestStream();
+  OneStreamFactory factory(mine);
+  DWORD cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(CLSID_RemoteHomeStream, &factory, CLSCTX_LOCAL_SERVER,
+                                  REGCLS_MULTIPLEUSE, &cookie),
+            S_OK);
+  IStream* back = nullptr;
+  ASSERT_EQ(child.kinds->Borrow(CLSID_RemoteHomeStream, &back), S_OK);
+  EXPECT_EQ(back, static_cast<IStream*>(mine));
+  EXPECT_EQ(platform::ComProxyProcessId(back), 0u);
+  if (back) back->Release();
+  EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+  // The child lets its proxy go: only this test's reference stays.
+  for (int i = 0; i < 500 && mine->Refs() > 1; ++i) Sleep(10);
+  EXPECT_EQ(mine->Release(), 0u);
+}
+
 // ---- Object code on serving threads --------------------------------------------------------
 
 // What the stream's QueryInterface below calls back through, and saw.
@@ -570,7 +616,7 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
             S_OK);
   const std::string name = "com-7E57C0DF123456780102030405060709";
   const std::string iid(reinterpret_cast<const char*>(&wutest::IID_IRemoteKinds), sizeof(IID));
-  // A request to the kinds object (id 1 on a fresh connection).
+  // A request to the kinds object (id 1 stands for the id its creation answers).
   auto call = [&](DWORD operation, const std::string& args) {
     return Le(1, 4) + Le(2, 4) + Le(1, 8) + Le(operation, 4) + args;
   };
@@ -588,8 +634,8 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
       {"a text past the message", call(3, Le(100, 4) + Units(u"ab") + Le(0, 2) + Le(16, 8)), false,
        false},
       {"a truncated request", call(3, Le(3, 4) + Units(u"ab")), false, false},
-      {"an unknown object", Le(1, 4) + Le(2, 4) + Le(77, 8) + Le(3, 4), false, false},
-      {"an operation out of range", call(14, ""), false, false},
+      {"an unknown object", Le(1, 4) + Le(2, 4) + Le(77777, 8) + Le(3, 4), false, false},
+      {"an operation out of range", call(15, ""), false, false},
       {"an operation before the table", call(1, ""), false, false},
       {"a record whose size word disagrees",
        call(8, Le(12, 4) + Le(16, 4) + Le(1, 4) + Le(0, 4) + Le(0, 4)), false, false},
@@ -600,7 +646,7 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
       {"a BSTR array past the bound", call(4, Le(4 * 5000, 4) + std::string(4 * 5000, '\1') + Le(5000, 8)),
        false, false},
       {"an element count that disagrees", call(4, Le(8, 4) + Le(0, 8) + Le(3, 8)), false, false},
-      {"an interface of no object", call(10, Le(2, 4) + Le(99, 8)), false, false},
+      {"an interface of no object", call(10, Le(2, 4) + Le(99999, 8)), false, false},
       {"an interface tag no proxy sends", call(10, Le(1, 4) + Le(1, 8)), false, false},
       {"a descriptor where none is due", call(12, Le(0, 8)), true, false},
   };
@@ -613,10 +659,13 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
               platform::ChannelResult::kOk);
     platform::ChannelMessage answer;
     ASSERT_EQ(channel->Receive(&answer, 10000), platform::ChannelResult::kOk);
-    ASSERT_EQ(answer.bytes, Le(2, 4) + Le(1, 4) + Le(S_OK, 4) + Le(1, 8));
+    ASSERT_EQ(answer.bytes.substr(0, 12), Le(2, 4) + Le(1, 4) + Le(S_OK, 4));
+    ASSERT_EQ(answer.bytes.size(), 20u);
+    std::string message = c.message;
+    if (message.substr(8, 8) == Le(1, 8)) message.replace(8, 8, answer.bytes.substr(12, 8));
     std::vector<int> fds;
     if (c.with_descriptor) fds.push_back(0);
-    ASSERT_EQ(channel->Send(c.message, fds), platform::ChannelResult::kOk);
+    ASSERT_EQ(channel->Send(message, fds), platform::ChannelResult::kOk);
     platform::ChannelResult r = channel->Receive(&answer, 10000);
     if (c.answered) {
       ASSERT_EQ(r, platform::ChannelResult::kOk);
