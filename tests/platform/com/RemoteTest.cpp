@@ -358,6 +358,31 @@ TEST(RemoteTest, TextsBstrsAndWindowsCrossChecked) {
   EXPECT_EQ(preset, 42);  // the preset crossed, and the answer came back
 }
 
+TEST(RemoteTest, FramesCrossWhole) {
+  KindsServer child;
+  ASSERT_TRUE(child.kinds);
+  struct Case {
+    LONG frames;
+    HRESULT hr;
+    LONG got;
+  } cases[] = {
+      {4, S_OK, 4},
+      {0, S_OK, 0},
+      {wutest::kFramesLie, E_UNEXPECTED, 0},  // a frame more than asked: nothing crosses
+      {-1, E_INVALIDARG, -7},                 // refused before it crosses
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frames);
+    std::vector<BYTE> buffer(32, 0xEE);
+    LONG got = -7;
+    EXPECT_EQ(child.kinds->Frames(buffer.data(), c.frames, &got), c.hr);
+    EXPECT_EQ(got, c.got);
+    size_t n = static_cast<size_t>(std::max<LONG>(c.got, 0)) * wutest::kFrameBytes;
+    for (size_t k = 0; k < buffer.size(); ++k)
+      EXPECT_EQ(buffer[k], k < n ? static_cast<BYTE>(k) : 0xEE) << k;
+  }
+}
+
 TEST(RemoteTest, RecordsCrossWithinTheirStatedSizes) {
   KindsServer child;
   ASSERT_TRUE(child.kinds);
@@ -472,6 +497,11 @@ TEST(RemoteTest, AnObjectOfTheCallerHandedBackComesHomeAsItself) {
   EXPECT_EQ(back, static_cast<IStream*>(mine));
   EXPECT_EQ(platform::ComProxyProcessId(back), 0u);
   if (back) back->Release();
+  // A proxy of the child's, held over another connection to it, crosses
+  // as the child's own object (which is not the kinds object's stream).
+  back = nullptr;
+  EXPECT_EQ(child.kinds->Bounce(child.stream, &back), E_UNEXPECTED);
+  EXPECT_EQ(back, nullptr);
   EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
   // The child lets its proxy go: only this test's reference stays.
   for (int i = 0; i < 500 && mine->Refs() > 1; ++i) Sleep(10);
@@ -635,7 +665,7 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
        false},
       {"a truncated request", call(3, Le(3, 4) + Units(u"ab")), false, false},
       {"an unknown object", Le(1, 4) + Le(2, 4) + Le(77777, 8) + Le(3, 4), false, false},
-      {"an operation out of range", call(15, ""), false, false},
+      {"an operation out of range", call(16, ""), false, false},
       {"an operation before the table", call(1, ""), false, false},
       {"a record whose size word disagrees",
        call(8, Le(12, 4) + Le(16, 4) + Le(1, 4) + Le(0, 4) + Le(0, 4)), false, false},
@@ -716,6 +746,12 @@ TEST(RemoteTest, MalformedAnswersEndTheConnectionAndLeaveTheCallerUntouched) {
   };
   Calling echo = [&](wutest::IRemoteKinds* k) { return k->Echo(u"x", text, 4); };
   Calling window = [&](wutest::IRemoteKinds* k) { return k->Window(nullptr, &seen, &caller, &preset); };
+  Calling frames = [&](wutest::IRemoteKinds* k) {
+    LONG got = 9;
+    HRESULT hr = k->Frames(head, 2, &got);  // 6 bytes of the 8
+    EXPECT_EQ(got, 9);
+    return hr;
+  };
   const std::string ok = Le(S_OK, 4);
   struct Case {
     const char* what;
@@ -725,6 +761,9 @@ TEST(RemoteTest, MalformedAnswersEndTheConnectionAndLeaveTheCallerUntouched) {
     DWORD call;          // the call number answered
   } cases[] = {
       {"an out buffer overrun", read, ok + Le(8, 4) + "ABCDEFGH" + Le(8, 8), false, 2},
+      {"more frames than asked", frames, ok + Le(9, 4) + "ABCDEFGHI" + Le(3, 8), false, 2},
+      {"frames the count does not say", frames, ok + Le(6, 4) + "ABCDEF" + Le(1, 8), false, 2},
+      {"bytes that are no whole frames", frames, ok + Le(4, 4) + "ABCD" + Le(1, 8), false, 2},
       {"an unterminated text", echo, ok + Le(2, 4) + Units(u"ab"), false, 2},
       {"a text beyond the room", echo, ok + Le(6, 4) + Units(u"abcde") + Le(0, 2), false, 2},
       {"a BSTR past the message", [&](wutest::IRemoteKinds* k) { return k->Text(&bstr); },
