@@ -723,7 +723,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
         lent.swap(it->second);
         lent_.erase(it);
       }
-      for (IUnknown* proxy : lent) proxy->Release();  // proxies: no object code runs
+      // Off this thread too: letting a proxy go may let its connection go,
+      // and this one may be it.
+      auto release = [lent] {
+        for (IUnknown* proxy : lent) proxy->Release();
+      };
+      try {
+        std::thread(release).detach();
+      } catch (...) {
+        release();
+      }
       return true;
     }
     if (kind == kPull) {
