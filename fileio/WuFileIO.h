@@ -19,7 +19,7 @@
 // null, so a plug-in's dialog there has no owner. An operation marked
 // WUFIO_LOCAL_ONLY answers E_NOTIMPL across processes: it takes an
 // interface of the caller's process, or windows that would be children of
-// the caller's, or a buffer whose size its arguments do not tell. Other
+// the caller's. Other
 // interface arguments cross when they are NULL or objects of the callee's
 // own process; any other answers E_NOTIMPL.
 //
@@ -668,9 +668,9 @@ class IWuReadStream : public IUnknown {
 class IWuReadAudioStream : public IWuReadStream {
  public:
   // 11, 12: samples.
-  // (The buffer's size in bytes depends on the sample type: not across processes.)
-  WUFIO_LOCAL_ONLY virtual HRESULT ReadSamples(void* buffer, LONGLONG first, LONG frames,
-                                               LONG* got) = 0;
+  // (The buffer holds `frames` frames of the sample type and channel count
+  // set; across processes both sides size it so.)
+  virtual HRESULT ReadSamples(void* buffer, LONGLONG first, LONG frames, LONG* got) = 0;
   virtual HRESULT GetSampleCount(LONGLONG* frames) = 0;
   // 13: the stream's format as a version-2 record (size word preset).
   virtual HRESULT GetStreamFormat(_WUFILESTREAMFORMATINFOv2* format) = 0;

@@ -35,7 +35,11 @@
 #   GUID*, records*               a record out
 #   void* reserved                crossing as null
 # A few arguments whose size their type does not tell are named in HINTS
-# below. An operation marked WUFIO_LOCAL_ONLY in the header, or whose
+# below. An interface named in FRAMES reads whole frames into a buffer
+# (kOutFrames) whose frame size both sides learn of the object: the
+# serving side asks the real object (ServedFrameBytes_I), the proxy asks
+# across once (ProxyFrameBytes_I, both in WuFioRemoteTables.cpp) and keeps
+# the size until the operation named with the interface passes through it. An operation marked WUFIO_LOCAL_ONLY in the header, or whose
 # argument nothing here describes, does not cross: its row is empty and its
 # proxy answers E_NOTIMPL (an argument nothing describes stops the build
 # unless the operation is marked).
@@ -50,12 +54,17 @@ set(HINTS
   "IWuReadFile::GetFileName::buffer=kOutText,kNo,kNo,260"
   "IWuFileIOSurrogate::EditTemplate::settings=kInRecord,kNo,kNo,28"
   "IWuRenderPostSave::PostSaveDialog::path=kInOutText,2,kNo,0"
+  # Samples: `frames` frames of the stream's sample type and channels.
+  "IWuReadAudioStream::ReadSamples::buffer=kOutFrames,2,3,0"
+  "IWuReadAudioStream::ReadSamples::got=kOutValue,kNo,kNo,4"
   # The version-1 formats' counts say the size needed, which may exceed
   # the buffer: they cross as numbers, not as the bytes given.
   "IWuReadAudioStreamV1::GetFormatV1::format=kOutBuffer,1,kNo,0"
   "IWuReadAudioStreamV1::GetFormatV1::extension=kOutBuffer,4,kNo,0"
   "IWuReadVideoStreamV1::GetFormatV1::format=kOutBuffer,1,kNo,0"
   "IWuReadVideoStreamV1::GetFormatV1::extension=kOutBuffer,4,kNo,0")
+# Interface=the operation after which its proxy forgets the frame size.
+set(FRAMES "IWuReadAudioStream=SetSampleType")
 
 set(text "")
 foreach(h IN LISTS headers)
@@ -186,6 +195,15 @@ foreach(iface IN LISTS interfaces)
     set(cur "${base}")
   endwhile()
   set(slot 3)
+  set(frames_of "")
+  foreach(c IN LISTS chain)
+    foreach(f IN LISTS FRAMES)
+      if(f MATCHES "^${c}=(.*)$")
+        set(frames_of "${c}")
+        set(frames_forget "${CMAKE_MATCH_1}")
+      endif()
+    endforeach()
+  endforeach()
   set(rows "    /* 0 QueryInterface */ {2, {{K::kInRecord, kNo, kNo, 16, nullptr}, {K::kOutInterface, 0, kNo, 0, nullptr}}},\n    /* 1 AddRef */ {0, {}},\n    /* 2 Release */ {0, {}},\n")
   set(methods "")
   set(cases "")
@@ -246,7 +264,13 @@ foreach(iface IN LISTS interfaces)
           list(GET types ${i} t)
           list(GET names ${i} n)
           string(APPEND row_args "{K::${kind}, ${sa}, ${ca}, static_cast<DWORD>(${size}), ${iid}}, ")
-          if(kind STREQUAL "kValue")
+          if(kind STREQUAL "kOutFrames")
+            if(NOT frames_of STREQUAL c)
+              message(FATAL_ERROR "${c}::${name}: frames without a FRAMES entry")
+            endif()
+            string(APPEND sets "    DWORD frame_bytes = 0;\n    HRESULT learned = ProxyFrameBytes_${c}(this, &frame_bytes_, &frame_bytes);\n    if (FAILED(learned)) return Result<${ret}>(learned);\n    a[${i}].out = ${n};\n    a[${i}].value = frame_bytes;\n")
+            set(expr "static_cast<${t}>(a[${i}].out)")
+          elseif(kind STREQUAL "kValue")
             string(APPEND sets "    a[${i}].value = static_cast<ULONGLONG>(${n});\n")
             set(expr "static_cast<${t}>(a[${i}].value)")
           elseif(kind STREQUAL "kHandle")
@@ -280,7 +304,10 @@ foreach(iface IN LISTS interfaces)
         else()
           string(APPEND rows "    /* ${slot} ${name} */ {${nargs}, {${row_args}}},\n")
         endif()
-        if(nargs EQUAL 0)
+        if(NOT frames_of STREQUAL "" AND c STREQUAL frames_of AND name STREQUAL frames_forget)
+          # The object's frames change with it: learned again at the next read.
+          string(APPEND methods "  ${sig} {\n    platform::ComArg a[${nargs}];\n${sets}    HRESULT hr = remote_->Call(${slot}, a);\n    frame_bytes_ = 0;\n    return Result<${ret}>(hr);\n  }\n")
+        elseif(nargs EQUAL 0)
           string(APPEND methods "  ${sig} {\n    return Result<${ret}>(remote_->Call(${slot}, nullptr));\n  }\n")
         else()
           string(APPEND methods "  ${sig} {\n    platform::ComArg a[${nargs}];\n${sets}    return Result<${ret}>(remote_->Call(${slot}, a));\n  }\n")
@@ -295,6 +322,12 @@ foreach(iface IN LISTS interfaces)
   foreach(c IN LISTS chain)
     string(APPEND ids " || iid == IID_${c}")
   endforeach()
+  set(frames_member "")
+  set(frames_table "")
+  if(NOT frames_of STREQUAL "")
+    set(frames_member "  std::atomic<DWORD> frame_bytes_{0};  // the frame size learned, 0 until asked\n")
+    set(frames_table ", ServedFrameBytes_${frames_of}")
+  endif()
   string(APPEND out "
 inline const platform::ComOperationRow kRows_${iface}[] = {
 ${rows}};
@@ -323,7 +356,7 @@ ${methods}
  private:
   std::shared_ptr<platform::ComRemoteObject> remote_;
   std::atomic<ULONG> refs_{1};
-};
+${frames_member}};
 
 inline HRESULT MakeProxy_${iface}(std::shared_ptr<platform::ComRemoteObject> remote, void** object) {
   auto* proxy = new (std::nothrow) Proxy_${iface}(std::move(remote));
@@ -341,7 +374,7 @@ ${cases}  }
 }
 
 inline const platform::ComInterfaceTable kTable_${iface} = {
-    0, ${slot}, kRows_${iface}, MakeProxy_${iface}, Invoke_${iface}};
+    0, ${slot}, kRows_${iface}, MakeProxy_${iface}, Invoke_${iface}${frames_table}};
 ")
   string(APPEND registrations "  X(${iface}) \\\n")
 endforeach()

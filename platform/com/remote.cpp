@@ -32,7 +32,7 @@ namespace platform {
 
 namespace {
 
-constexpr DWORD kRequest = 1, kAnswer = 2, kRelease = 3, kPush = 4, kPull = 5;
+constexpr DWORD kRequest = 1, kAnswer = 2, kRelease = 3, kPush = 4, kPull = 5, kTaken = 6;
 constexpr DWORD kCreateOperation = 3;            // of the class object, id 0
 constexpr DWORD kMaxRecord = 32u * 1024 * 1024;  // a record's largest size
 constexpr DWORD kConnectMs = 2000;               // to reach a published class
@@ -86,6 +86,11 @@ struct Reader {
 
 // Sees every message received (SetComMessageObserver).
 std::atomic<ComMessageObserver> g_observer{nullptr};
+
+// The last id of an object served, over any connection: ids are unique in
+// the process, so that an object served over one connection can be named
+// over another to the same peer.
+std::atomic<ULONGLONG> g_next_object{0};
 
 // Bytes per element of a buffer row.
 ULONGLONG ElementSize(const ComArgRow& a) { return a.size ? a.size : 1; }
@@ -259,7 +264,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Serves `object` to the peer under a new id (class objects under 0).
   ULONGLONG Serve(IUnknown* object, const ComInterfaceTable* table, REFIID iid, bool class_object) {
     std::lock_guard<std::mutex> hold(lock_);
-    ULONGLONG id = class_object ? 0 : ++next_object_;
+    ULONGLONG id = class_object ? 0 : ++g_next_object;
     served_[id] = {object, table, iid};
     return id;
   }
@@ -292,7 +297,16 @@ class Connection : public std::enable_shared_from_this<Connection> {
     if (message.size() > kMaxChannelMessage) return E_INVALIDARG;
     hr = Exchange(&message, {}, slot);
     if (FAILED(hr)) return hr;
-    return TakeAnswer(slot->answer, row, args, sent);
+    bool came_home = false;
+    hr = TakeAnswer(slot->answer, row, args, sent, &came_home);
+    if (came_home) {
+      // The peer may let go of its proxies of them now.
+      std::string taken;
+      Put32(&taken, kTaken);
+      Put32(&taken, slot->call);
+      channel_->Send(taken);
+    }
+    return hr;
   }
 
   void SendRelease(ULONGLONG object) {
@@ -353,6 +367,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     bool wants_descriptor = false;  // a pull: its answer may carry one descriptor
     ChannelMessage carried;         // the answer's descriptors (closed unless taken)
     std::vector<ULONGLONG> handles; // handle arguments the peer may pull meanwhile
+    DWORD call = 0;                 // its call number
   };
 
   void Malformed() { channel_->Close(); }
@@ -367,6 +382,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       if (dead_) return RPC_E_DISCONNECTED;
       call = ++next_call_;
       pending_[call] = slot;
+      slot->call = call;
     }
     for (int i = 0; i < 4; ++i) (*message)[4 + i] = static_cast<char>((call >> (8 * i)) & 0xFF);
     if (channel_->Send(*message, fds) != ChannelResult::kOk) {
@@ -381,8 +397,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   // Whether `pointer` is a proxy of an object this connection's peer
-  // serves; its id in *id.
+  // serves (over this connection or another to this process); its id in *id.
   bool ProxyHere(const void* pointer, ULONGLONG* id);
+
+  // Finds object `id` among those this process serves to the peer's
+  // process, over this connection or another; *object gets a reference
+  // (null: only whether it is there).
+  bool FindHome(ULONGLONG id, IUnknown** object);
 
   // The proxy side of a request's arguments.
   HRESULT EncodeRequest(const ComOperationRow& row, ComArg* args, std::string* m, DWORD* sent,
@@ -483,6 +504,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
         case ComArgKind::kOutText:
           if (a.size_arg != kNone && args[a.size_arg].value > kMaxOutBuffer / 2) return E_INVALIDARG;
           break;
+        case ComArgKind::kOutFrames: {
+          // The frame size the proxy knows bounds what the answer may bring.
+          ULONGLONG bytes = arg.value, frames = args[a.size_arg].value;
+          if (bytes == 0 || bytes > kMaxOutBuffer) return E_UNEXPECTED;
+          if (frames > kMaxOutBuffer / bytes) return E_INVALIDARG;
+          if (frames && !arg.out) return E_POINTER;
+          break;
+        }
         case ComArgKind::kOutBstrArray: {
           ULONGLONG n = args[a.size_arg].value;
           if (n > kMaxBstrArray) return E_INVALIDARG;
@@ -516,12 +545,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // then applied, so a malformed one (which ends the connection) leaves
   // nothing half done.
   HRESULT TakeAnswer(const std::string& answer, const ComOperationRow& row, ComArg* args,
-                     const DWORD* sent) {
+                     const DWORD* sent, bool* came_home) {
     DWORD status;
     for (int pass = 0; pass < 2; ++pass) {
       const bool apply = pass == 1;
       Reader r{answer};
       bool ok = r.Get32(&status);
+      ULONGLONG values[kMaxComArgs] = {};  // out values as they came
+      ULONGLONG frames[kMaxComArgs] = {};  // out frames: the frames that came
       for (BYTE i = 0; ok && i < row.count; ++i) {
         const ComArgRow& a = row.args[i];
         ComArg& arg = args[i];
@@ -536,6 +567,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
           case ComArgKind::kInOutValue: {
             ULONGLONG v;
             ok = r.Get64(&v);
+            if (ok) values[i] = a.size == 4 ? v & 0xFFFFFFFFu : v;
             if (ok && apply && arg.out) {
               if (a.size == 4) {
                 DWORD v32 = static_cast<DWORD>(v);
@@ -549,6 +581,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
           case ComArgKind::kOutRecord:
             ok = r.Bytes(a.size, &p);
             if (ok && apply && arg.out) std::memcpy(arg.out, p, a.size);
+            break;
+          case ComArgKind::kOutFrames:
+            // Whole frames of the size this side knows, no more than asked.
+            ok = r.Get32(&n) && n % arg.value == 0 && n / arg.value <= args[a.size_arg].value &&
+                 r.Bytes(n, &p);
+            if (ok) frames[i] = n / arg.value;
+            if (ok && apply && n) std::memcpy(arg.out, p, n);
             break;
           case ComArgKind::kOutText:
           case ComArgKind::kInOutText:
@@ -599,11 +638,18 @@ class Connection : public std::enable_shared_from_this<Connection> {
             if (!ok || tag == kTagNull) break;
             const IID& iid = a.iid ? *a.iid : *static_cast<const IID*>(args[a.size_arg].in);
             ok = TakeInterface(tag, id, iid, apply, static_cast<void**>(arg.out), &status);
+            if (ok && apply && tag == kTagReceiver) *came_home = true;
             break;
           }
           default:
             break;
         }
+      }
+      // The frames that came are the frames the count says.
+      for (BYTE i = 0; ok && i < row.count; ++i) {
+        const ComArgRow& a = row.args[i];
+        if (a.kind == ComArgKind::kOutFrames && a.count_arg != kNone)
+          ok = values[a.count_arg] == frames[i];
       }
       if (!ok || !r.Done()) {
         Malformed();
@@ -705,6 +751,28 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return true;
     }
     if (!message.descriptors.empty()) return false;
+    if (kind == kTaken) {
+      std::vector<IUnknown*> lent;
+      {
+        std::lock_guard<std::mutex> hold(lock_);
+        auto it = lent_.find(call);
+        if (!head.Done() || it == lent_.end()) return false;
+        if (reading_only_) return true;
+        lent.swap(it->second);
+        lent_.erase(it);
+      }
+      // Off this thread too: letting a proxy go may let its connection go,
+      // and this one may be it.
+      auto release = [lent] {
+        for (IUnknown* proxy : lent) proxy->Release();
+      };
+      try {
+        std::thread(release).detach();
+      } catch (...) {
+        release();
+      }
+      return true;
+    }
     if (kind == kPull) {
       ULONGLONG handle;
       if (!head.Get64(&handle) || !head.Done()) return false;
@@ -741,7 +809,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
         object = it->second.object;
         served_.erase(it);
       }
-      object->Release();
+      // The object's own code (its destructor may call across) runs on a
+      // thread of its own, as a request's does.
+      try {
+        std::thread([object] { object->Release(); }).detach();
+      } catch (...) {
+        object->Release();
+      }
       return true;
     }
     if (kind != kRequest) return false;
@@ -758,9 +832,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       std::lock_guard<std::mutex> hold(lock_);
       auto it = served_.find(id);
       if (it == served_.end()) return false;
-      incoming->target = it->second;
-      incoming->target.object->AddRef();  // kept while the call runs
+      incoming->target = it->second;  // held by the serving thread (Hold)
     }
+    incoming->id = id;
     incoming->row = incoming->target.table ? RowOf(incoming->target.table, operation)
                                            : (operation == kCreateOperation ? &kCreateRow : nullptr);
     if (!incoming->row || !Decode(r, incoming.get())) return false;
@@ -796,7 +870,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // what the call left behind is freed with it.
   struct Incoming {
     ~Incoming() {
-      if (target.object) target.object->Release();
+      if (held) target.object->Release();
       for (IUnknown* held : in_objects) held->Release();
       if (!row) return;
       for (BYTE i = 0; i < row->count; ++i) {
@@ -822,7 +896,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
       }
     }
     std::string message;                      // the request (in buffers may point into it)
-    Served target = {nullptr, nullptr, {}};   // the object called (a reference held)
+    ULONGLONG id = 0;                         // the object called
+    Served target = {nullptr, nullptr, {}};   // it, as served
+    bool held = false;                        // a reference to it taken (Hold)
+    ULONGLONG homes[kMaxComArgs] = {};       // in interfaces: the ids of objects of this side
+    ULONGLONG frame_bytes[kMaxComArgs] = {};  // out frames: the object's frame size
+    bool lent[kMaxComArgs] = {};              // out interfaces answered as the peer's own
     const ComOperationRow* row = nullptr;     // its operation's row
     ComArg args[kMaxComArgs];                 // the decoded arguments
     std::string storage[kMaxComArgs];         // the arguments' own storage
@@ -928,28 +1007,20 @@ class Connection : public std::enable_shared_from_this<Connection> {
           ULONGLONG id;
           if (!r.Get32(&tag) || !r.Get64(&id)) return false;
           if (tag == kTagNull && id == 0) break;
-          if (tag != kTagReceiver || !a.iid) return false;
-          IUnknown* served = nullptr;
-          {
-            std::lock_guard<std::mutex> hold(lock_);
-            auto it = served_.find(id);
-            if (it == served_.end() || id == 0) return false;
-            served = it->second.object;
-            served->AddRef();
-          }
-          // Asked outside the lock: the object may call across meanwhile.
-          void* object = nullptr;
-          HRESULT hr = served->QueryInterface(*a.iid, &object);
-          served->Release();
-          if (FAILED(hr) || !object) return false;
-          in->in_objects.push_back(static_cast<IUnknown*>(object));
-          arg.in = object;
+          if (tag != kTagReceiver || !a.iid || !FindHome(id, nullptr)) return false;
+          in->homes[i] = id;  // asked for its interface on the serving thread (Prepare)
           break;
         }
         case ComArgKind::kOutBuffer:
         case ComArgKind::kOutText:
         case ComArgKind::kOutBstrArray:
           // Sized by another argument, which may come later: made below.
+          break;
+        case ComArgKind::kOutFrames:
+          // Sized by the object's frames on the serving thread (Prepare).
+          if (a.count_arg != kNone && (a.count_arg >= row.count ||
+                                       row.args[a.count_arg].kind != ComArgKind::kOutValue))
+            return false;
           break;
       }
     }
@@ -1004,13 +1075,18 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   // Calls the object and sends the answer.
   void Answer(DWORD operation, DWORD call, Incoming* in) {
+    if (!Hold(in)) {
+      Malformed();  // a request for an object the peer had already let go
+      return;
+    }
     HRESULT hr;
     Connection* outer = t_serving;
     t_serving = this;
     if (!in->target.table) {
       hr = CreateForPeer(in->target.object, in->args);
     } else {
-      hr = in->target.table->invoke(in->target.object, operation, in->args);
+      hr = Prepare(operation, in);
+      if (SUCCEEDED(hr)) hr = in->target.table->invoke(in->target.object, operation, in->args);
     }
     t_serving = outer;
     std::string message;
@@ -1019,7 +1095,73 @@ class Connection : public std::enable_shared_from_this<Connection> {
       message.clear();
       EncodeAnswer(call, E_OUTOFMEMORY, in, &message);
     }
+    std::vector<IUnknown*> lent;
+    for (BYTE i = 0; i < in->row->count; ++i) {
+      if (!in->lent[i]) continue;
+      IUnknown*& object = *reinterpret_cast<IUnknown**>(in->storage[i].data());
+      lent.push_back(object);
+      object = nullptr;
+    }
+    if (!lent.empty()) {
+      std::lock_guard<std::mutex> hold(lock_);
+      auto& held = lent_[call];
+      held.insert(held.end(), lent.begin(), lent.end());
+    }
     channel_->Send(message);
+  }
+
+  // Takes a reference to the object a request calls, if it is still served.
+  bool Hold(Incoming* in) {
+    std::lock_guard<std::mutex> hold(lock_);
+    auto it = served_.find(in->id);
+    if (it == served_.end() || it->second.object != in->target.object) return false;
+    in->target.object->AddRef();
+    in->held = true;
+    return true;
+  }
+
+  // What a call needs of the served objects before it runs: the interfaces
+  // that came home asked of their objects, out frames sized by the called
+  // object's frame size. A failure is the call's answer.
+  HRESULT Prepare(DWORD operation, Incoming* in) {
+    const ComOperationRow& row = *in->row;
+    for (BYTE i = 0; i < row.count; ++i) {
+      const ComArgRow& a = row.args[i];
+      if (a.kind == ComArgKind::kInInterface && in->homes[i]) {
+        IUnknown* served = nullptr;
+        if (!FindHome(in->homes[i], &served)) return E_INVALIDARG;  // let go meanwhile
+        // Asked outside the lock: the object may call across meanwhile.
+        void* object = nullptr;
+        HRESULT hr = served->QueryInterface(*a.iid, &object);
+        served->Release();
+        if (FAILED(hr) || !object) return FAILED(hr) ? hr : E_NOINTERFACE;
+        in->in_objects.push_back(static_cast<IUnknown*>(object));
+        in->args[i].in = object;
+      } else if (a.kind == ComArgKind::kOutFrames) {
+        if (!in->target.table->frame_bytes) return E_NOTIMPL;
+        DWORD bytes = 0;
+        HRESULT hr = in->target.table->frame_bytes(in->target.object, operation, &bytes);
+        if (FAILED(hr)) return hr;
+        if (bytes == 0) return E_UNEXPECTED;
+        // Frames whose answer could not cross are refused (a negative
+        // count crosses as a huge one).
+        ULONGLONG frames = in->args[a.size_arg].value;
+        if (frames > kMaxOutBuffer / bytes) return E_INVALIDARG;
+        if (!Room(in, i, frames * bytes)) return E_OUTOFMEMORY;
+        in->frame_bytes[i] = bytes;
+      }
+    }
+    return S_OK;
+  }
+
+  // The frames an object says it gave for out frames argument `i`: the
+  // value of its count argument, signed as the count is.
+  static LONGLONG FramesGiven(const ComOperationRow& row, const ComArgRow& a, Incoming* in) {
+    if (a.count_arg == kNone) return 0;
+    ULONGLONG v = 0;
+    std::memcpy(&v, in->storage[a.count_arg].data(), 8);
+    if (row.args[a.count_arg].size == 4) return static_cast<LONG>(static_cast<DWORD>(v));
+    return static_cast<LONGLONG>(v);
   }
 
   // The answer of a call: out-arguments in the failure form (nothing
@@ -1031,6 +1173,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // describe themselves, interfaces that cannot cross.
     for (BYTE i = 0; SUCCEEDED(hr) && i < row.count; ++i) {
       const ComArgRow& a = row.args[i];
+      if (a.kind == ComArgKind::kOutFrames) {
+        // An object that says it gave more frames than asked (or fewer than
+        // none) fails the call: its bytes do not cross.
+        LONGLONG given = FramesGiven(row, a, in);
+        if (a.count_arg != kNone &&
+            (given < 0 || static_cast<ULONGLONG>(given) > in->args[a.size_arg].value))
+          hr = E_UNEXPECTED;
+        continue;
+      }
       if (a.kind != ComArgKind::kOutAlloc && a.kind != ComArgKind::kInOutAlloc &&
           a.kind != ComArgKind::kOutInterface)
         continue;
@@ -1047,6 +1198,13 @@ class Connection : public std::enable_shared_from_this<Connection> {
       }
     }
     const bool failed = FAILED(hr);
+    std::fill(std::begin(in->lent), std::end(in->lent), false);
+    // A failed call gave no frames.
+    for (BYTE i = 0; failed && i < row.count; ++i) {
+      const ComArgRow& a = row.args[i];
+      if (a.kind == ComArgKind::kOutFrames && a.count_arg != kNone)
+        std::memset(in->storage[a.count_arg].data(), 0, 8);
+    }
     Put32(m, kAnswer);
     Put32(m, call);
     Put32(m, static_cast<DWORD>(hr));
@@ -1090,6 +1248,19 @@ class Connection : public std::enable_shared_from_this<Connection> {
         case ComArgKind::kOutRecord:
           m->append(in->storage[i]);
           break;
+        case ComArgKind::kOutFrames: {
+          // Exactly the frames the object gave (all of the buffer without a
+          // count argument).
+          ULONGLONG n = 0;
+          if (!failed) {
+            n = a.count_arg == kNone ? in->storage[i].size()
+                                     : static_cast<ULONGLONG>(FramesGiven(row, a, in)) *
+                                           in->frame_bytes[i];
+          }
+          Put32(m, static_cast<DWORD>(n));
+          m->append(s, static_cast<size_t>(n));
+          break;
+        }
         case ComArgKind::kOutText:
         case ComArgKind::kInOutText: {
           size_t units = in->storage[i].size() / 2;
@@ -1138,6 +1309,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             const IID& iid = a.iid ? *a.iid : *static_cast<const IID*>(in->args[a.size_arg].in);
             if (ProxyHere(object, &id)) {
               tag = kTagReceiver;  // the peer's own object goes home
+              in->lent[i] = true;
             } else {
               tag = kTagSender;
               id = Serve(object, FindTable(iid), iid, false);
@@ -1199,11 +1371,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   void ReleaseServed() {
     std::map<ULONGLONG, Served> served;
+    std::map<DWORD, std::vector<IUnknown*>> lent;
     {
       std::lock_guard<std::mutex> hold(lock_);
       served.swap(served_);
+      lent.swap(lent_);
     }
     for (auto& entry : served) entry.second.object->Release();
+    for (auto& entry : lent)
+      for (IUnknown* proxy : entry.second) proxy->Release();
   }
 
   std::unique_ptr<Channel> channel_;
@@ -1214,7 +1390,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::condition_variable done_;                          // an answer came, or the end
   bool dead_ = false;                                     // the reader ended
   DWORD next_call_ = 0;                                   // last call number
-  ULONGLONG next_object_ = 0;                             // last object id
+  // Proxies an answer sent as the peer's own objects, by call: held until
+  // the peer says it took them, so that they are still served then.
+  std::map<DWORD, std::vector<IUnknown*>> lent_;
   std::map<DWORD, std::shared_ptr<Slot>> pending_;        // calls waiting for answers
   std::map<ULONGLONG, Served> served_;                    // objects the peer may call
 };
@@ -1283,9 +1461,29 @@ class RemoteObject final : public ComRemoteObject {
 
 bool Connection::ProxyHere(const void* pointer, ULONGLONG* id) {
   auto remote = RemoteObject::Of(pointer);
-  if (!remote || remote->connection().get() != this) return false;
+  if (!remote) return false;
+  Connection* over = remote->connection().get();
+  if (over != this && (over->Peer() != peer_ || over->Dead())) return false;
   *id = remote->id();
   return true;
+}
+
+bool Connection::FindHome(ULONGLONG id, IUnknown** object) {
+  if (id == 0) return false;  // class objects are not named
+  auto look = [&](Connection* c) {
+    std::lock_guard<std::mutex> hold(c->lock_);
+    auto it = c->served_.find(id);
+    if (it == c->served_.end()) return false;
+    if (object) {
+      *object = it->second.object;
+      (*object)->AddRef();
+    }
+    return true;
+  };
+  if (look(this)) return true;
+  for (auto& other : ConnectionsTo(peer_))
+    if (other.get() != this && look(other.get())) return true;
+  return false;
 }
 
 bool Connection::TakeInterface(DWORD tag, ULONGLONG id, REFIID iid, bool apply, void** out,
@@ -1301,15 +1499,9 @@ bool Connection::TakeInterface(DWORD tag, ULONGLONG id, REFIID iid, bool apply, 
     else if (proxy) static_cast<IUnknown*>(proxy)->Release();
     return true;
   }
+  if (!apply) return FindHome(id, nullptr);
   IUnknown* object = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    auto it = served_.find(id);
-    if (it == served_.end() || id == 0) return false;
-    if (!apply) return true;
-    object = it->second.object;
-    object->AddRef();
-  }
+  if (!FindHome(id, &object)) return false;
   void* home = nullptr;
   HRESULT hr = object->QueryInterface(iid, &home);
   object->Release();

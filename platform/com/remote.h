@@ -27,13 +27,18 @@
 //
 // Calls from several threads go at once, each waiting for its own answer;
 // requests of the peer are served on threads of their own, so a call that
-// meets a request from the other side does not block it. When the peer
+// meets a request from the other side does not block it. A connection's
+// reading thread only reads and checks messages: whatever runs the served
+// objects' own code (the call, QueryInterface of the interfaces that come
+// in, the release of an object the peer let go) runs on a serving thread, so
+// that code may itself call across. When the peer
 // process dies or closes the connection, every pending and later call
 // through its proxies fails at once with RPC_E_DISCONNECTED.
 //
 // Message, every number little-endian:
 //   0  4  kind: 1 request, 2 answer, 3 release of an object, 4 a handle
-//         pushed to the receiver, 5 a handle pulled from the receiver
+//         pushed to the receiver, 5 a handle pulled from the receiver, 6 the
+//         objects of an answer taken
 //   4  4  call number (answers repeat their request's)
 //   request:  8 8 object id, 16 4 operation, 20 . arguments
 //   answer:   8 4 status (HRESULT; a Win32 error code for pushes and pulls),
@@ -42,6 +47,13 @@
 //   release:  8 8 object id
 //   push:     8 8 the handle's value in the sender, with its one descriptor
 //   pull:     8 8 the handle's value in the receiver
+//   taken:    nothing more; the call number is the answered call's. The
+//             receiver of an answer with objects come home (tag 2) sends it
+//             once it holds them; until then their sender keeps its proxies
+//             of them, so they are still served when they are looked up.
+// Object ids are unique in the serving process (the class object is 0), so
+// tag 2 names an object served to the peer's process over any of its
+// connections: a proxy held over one connection goes home over another.
 // Arguments of a request, in row order:
 //   value, handle        8 bytes
 //   in buffer            4 bytes count n (its count argument times its
@@ -74,6 +86,12 @@
 //                        size), 1 replaced; then as out allocated
 //   out interface        4 bytes tag (0 none, 1 a new object of the sender,
 //                        2 an object of the receiver come home) and 8 bytes id
+//   out frames           4 bytes n and n bytes: n the frames given (its count
+//                        argument) times the frame's bytes, at most the
+//                        caller's frames (0 on failure)
+// A request sends nothing for out frames: the serving side sizes its buffer
+// from the object's own frame size, and answers E_INVALIDARG when that many
+// frames could not cross in one answer.
 #pragma once
 
 #include <memory>
@@ -139,6 +157,12 @@ enum class ComArgKind : BYTE {
                 // the receiver may pull a copy of it (ComPullHandle)
   kWindow,      // a window handle: crosses as null (no window of the caller's
                 // process can be a parent or owner in the receiver)
+  kOutFrames,   // bytes received in whole frames: at most the value of argument
+                // `size_arg` frames, whose size each side learns of its own: the
+                // proxy gives it in the argument's `value`, the serving side asks
+                // the table's `frame_bytes` of the object. The frames given go to
+                // the out value of argument `count_arg`, and the bytes received
+                // must be exactly that many frames.
 };
 
 struct ComArgRow {
@@ -180,6 +204,10 @@ struct ComInterfaceTable {
   // Calls operation `operation` of `object` (the interface itself) with the
   // decoded arguments; out-arguments point at buffers sized by the row.
   HRESULT (*invoke)(IUnknown* object, DWORD operation, ComArg* args);
+  // For operations with kOutFrames: the bytes of one frame of `object` (the
+  // interface itself) for operation `operation`, asked of the object on the
+  // serving side. Null when no operation has one.
+  HRESULT (*frame_bytes)(IUnknown* object, DWORD operation, DWORD* bytes) = nullptr;
 };
 
 // Registers (or replaces) the table of interface `iid`. The table lives as

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/WuSampleType.h"
 #include "fileio/WuFileIO.h"
 #include "fileio/WuFioBlanketSlots.h"
 #include "fileio/WuFioExports.h"
@@ -62,10 +63,35 @@ WU_REMOTE_FAKE_BASE(IWuRenderFileClass)
 WU_REMOTE_FAKE_BASE(IWuReadFile)
 WU_REMOTE_FAKE_BASE(IWuReadAudioStream)
 
-// An audio stream of the bytes 0, 1, 2...
+// An audio stream of the bytes 0, 1, 2... (Read), and of samples whose
+// bytes follow from the frame number and the sample type (ReadSamples); a
+// lying one says it gave a frame more than asked.
 class FakeAudio final : public StubIWuReadAudioStream {
  public:
+  FakeAudio(DWORD type = WUSAMPLE_PCM16, LONG channels = 2, bool lies = false)
+      : type_(type), channels_(channels), lies_(lies) {}
   bool Also(REFIID iid) override { return iid == IID_IWuReadStream; }
+  HRESULT ReadSamples(void* buffer, LONGLONG first, LONG frames, LONG* got) override {
+    const LONGLONG frame = WuAudio_BytesFromSampleType(static_cast<WUSAMPLETYPE>(type_.load())) *
+                           channels_;
+    for (LONGLONG i = 0; i < frames * frame; ++i)
+      static_cast<BYTE*>(buffer)[i] = static_cast<BYTE>((first * frame + i) * 7 + type_);
+    *got = lies_ ? frames + 1 : frames;
+    return S_OK;
+  }
+  HRESULT GetSampleType(DWORD* type) override {
+    *type = type_;
+    return S_OK;
+  }
+  HRESULT SetSampleType(DWORD type) override {
+    if (!WuAudio_BytesFromSampleType(static_cast<WUSAMPLETYPE>(type))) return E_INVALIDARG;
+    type_ = type;
+    return S_OK;
+  }
+  HRESULT GetChannelCount(LONG* channels) override {
+    *channels = channels_;
+    return S_OK;
+  }
   HRESULT Read(void* buffer, DWORD bytes, DWORD* read) override {
     for (DWORD i = 0; i < bytes; ++i) static_cast<BYTE*>(buffer)[i] = static_cast<BYTE>(i);
     *read = bytes / 2;  // gives half of what was asked
@@ -75,7 +101,24 @@ class FakeAudio final : public StubIWuReadAudioStream {
     *type = WUFILESTREAMTYPE_AUDIO;
     return S_OK;
   }
+
+ private:
+  std::atomic<DWORD> type_;
+  const LONG channels_;
+  const bool lies_;
 };
+
+// The streams of FakeFile::OpenStream, by number.
+inline FakeAudio* NewFakeAudio(LONG stream) {
+  switch (stream) {
+    case 1:
+      return new FakeAudio(WUSAMPLE_FLOAT32, 1);
+    case 2:
+      return new FakeAudio(WUSAMPLE_PCM16, 2, true);
+    default:
+      return new FakeAudio();
+  }
+}
 
 // A file holding the first bytes of the handle it was opened with.
 class FakeFile final : public StubIWuReadFile {
@@ -102,7 +145,7 @@ class FakeFile final : public StubIWuReadFile {
   HRESULT OpenStream(IWuReadStream** out, LONG stream, DWORD type, DWORD flags,
                      void* reserved) override {
     if (reserved) return E_INVALIDARG;
-    *out = new FakeAudio();
+    *out = NewFakeAudio(stream);  // 0: 16-bit stereo, 1: float mono, 2: lying
     return S_OK;
   }
   HRESULT Close() override {

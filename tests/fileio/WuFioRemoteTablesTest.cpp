@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "fileio/WuFileIO.h"
 #include "fileio/WuFioExports.h"
@@ -56,6 +57,25 @@ class RemoteTablesTest : public ::testing::Test {
     wutest::WriteBytes(path, bytes);
     return CreateFileW(reinterpret_cast<LPCWSTR>(wutest::U16(path).c_str()), GENERIC_READ,
                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+
+  // Audio stream `index` of a file the fake reader opened, through its
+  // proxy; *twin, when asked, another proxy of the same stream.
+  IWuReadAudioStream* OpenAudio(LONG index, IWuReadAudioStream** twin = nullptr) {
+    HANDLE file = OpenTestFile("RIFFdata");
+    IWuReadFile* opened = nullptr;
+    IWuReadStream* stream = nullptr;
+    IWuReadAudioStream* audio = nullptr;
+    if (reader_->Open(&opened, file, GetCurrentProcessId(), u"file.wav", 0) == S_OK) {
+      if (opened->OpenStream(&stream, index, WUFILESTREAMTYPE_AUDIO, 0, nullptr) == S_OK) {
+        stream->QueryInterface(IID_IWuReadAudioStream, reinterpret_cast<void**>(&audio));
+        if (twin) stream->QueryInterface(IID_IWuReadAudioStream, reinterpret_cast<void**>(twin));
+        stream->Release();
+      }
+      opened->Release();
+    }
+    CloseHandle(file);
+    return audio;
   }
 
   PROCESS_INFORMATION child_ = {};
@@ -204,6 +224,78 @@ TEST_F(RemoteTablesTest, RendererOperationsCrossByKind) {
   EXPECT_EQ(r->GetPage(0, IID_IUnknown, &page), E_NOTIMPL);
   EXPECT_EQ(r->Initialize(nullptr), E_NOTIMPL);
   EXPECT_EQ(reader_->Initialize(nullptr), E_NOTIMPL);
+}
+
+TEST_F(RemoteTablesTest, SamplesCrossInFramesOfTheStreamsOwnType) {
+  struct Case {
+    const char* what;
+    LONG stream;     // of FakeFile::OpenStream
+    DWORD set;       // a sample type set through the proxy after a first read (0: none)
+    LONGLONG first;  // the read
+    LONG frames;
+  } cases[] = {
+      {"16-bit stereo", 0, 0, 3, 5},
+      {"32-bit float mono", 1, 0, 10, 7},
+      {"no frames", 0, 0, 4, 0},
+      {"16-bit stereo set to 32-bit float, learned again", 0, WUSAMPLE_FLOAT32, 2, 6},
+      {"32-bit float mono set to 8-bit, learned again", 1, WUSAMPLE_PCM8, 1, 9},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    IWuReadAudioStream* audio = OpenAudio(c.stream);
+    ASSERT_TRUE(audio);
+    FakeAudio* local = NewFakeAudio(c.stream);
+    BYTE one[8];
+    LONG got = -1, expected_got = -1;
+    ASSERT_EQ(audio->ReadSamples(one, 0, 1, &got), S_OK);  // the proxy learns the frame size
+    if (c.set) {
+      ASSERT_EQ(audio->SetSampleType(c.set), S_OK);
+      ASSERT_EQ(local->SetSampleType(c.set), S_OK);
+    }
+    // The read across equals the local one, and nothing past its frames.
+    std::vector<BYTE> remote(128, 0xEE), expected(128, 0xEE);
+    EXPECT_EQ(audio->ReadSamples(remote.data(), c.first, c.frames, &got), S_OK);
+    local->ReadSamples(expected.data(), c.first, c.frames, &expected_got);
+    EXPECT_EQ(got, expected_got);
+    EXPECT_EQ(remote, expected);
+    local->Release();
+    audio->Release();
+  }
+}
+
+TEST_F(RemoteTablesTest, SampleReadsThatCannotCrossAreRefused) {
+  const std::vector<BYTE> untouched(64, 0xEE);
+  std::vector<BYTE> buffer = untouched;
+  LONG got = -1;
+  // A stream that says it gave more frames than asked: nothing crosses.
+  IWuReadAudioStream* liar = OpenAudio(2);
+  ASSERT_TRUE(liar);
+  EXPECT_EQ(liar->ReadSamples(buffer.data(), 0, 4, &got), E_UNEXPECTED);
+  EXPECT_EQ(got, 0);
+  EXPECT_EQ(buffer, untouched);
+  liar->Release();
+
+  // Frames whose bytes would pass the bound of a message, refused by the
+  // proxy (16-bit stereo: 4 bytes a frame) before they cross...
+  IWuReadAudioStream* twin = nullptr;
+  IWuReadAudioStream* audio = OpenAudio(0, &twin);
+  ASSERT_TRUE(audio && twin);
+  EXPECT_EQ(audio->ReadSamples(buffer.data(), 0, 16 * 1024 * 1024 + 1, &got), E_INVALIDARG);
+  EXPECT_EQ(audio->ReadSamples(buffer.data(), 0, -1, &got), E_INVALIDARG);
+  // ...and by the serving side, by the stream's own frame size: set to
+  // 64-bit float stereo through the other proxy, the 20 MiB this proxy
+  // allows are 80 MiB there.
+  ASSERT_EQ(twin->SetSampleType(WUSAMPLE_FLOAT64), S_OK);
+  std::vector<BYTE> big(20u * 1024 * 1024, 0xEE);
+  EXPECT_EQ(audio->ReadSamples(big.data(), 0, 5 * 1024 * 1024, &got), E_INVALIDARG);
+  EXPECT_EQ(big[0], 0xEE);
+  // An answer of frames that disagree with the size this proxy knows is
+  // refused whole, and the connection ends.
+  EXPECT_EQ(audio->ReadSamples(buffer.data(), 0, 2, &got), RPC_E_DISCONNECTED);
+  EXPECT_EQ(buffer, untouched);
+  EXPECT_EQ(twin->GetChannelCount(&got), RPC_E_DISCONNECTED);
+  twin->Release();
+  audio->Release();
 }
 
 TEST_F(RemoteTablesTest, HandlesCopiedToAConnectedProcessOnly) {

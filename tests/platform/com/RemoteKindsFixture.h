@@ -30,6 +30,10 @@ struct SizedRecord {
   BYTE rest[8];    // more bytes, as far as `size` reaches
 };
 
+// The frame size of Frames, and its frame count that lies.
+constexpr DWORD kFrameBytes = 3;
+constexpr LONG kFramesLie = 5;
+
 // MakeRecord's size that states more than a record may have.
 constexpr LONG kRecordTooLarge = 64 * 1024 * 1024;
 
@@ -62,6 +66,12 @@ class IRemoteKinds : public IUnknown {
   virtual HRESULT Window(HWND owner, ULONGLONG* seen, DWORD* caller, int* preset) = 0;
   // 13: closes a handle copied for the caller; *count the copies left.
   virtual HRESULT CloseCopy(ULONGLONG handle, DWORD* count) = 0;
+  // 14: a stream of class `clsid` made by the process serving it (the
+  // caller's, say), handed on as it came.
+  virtual HRESULT Borrow(REFCLSID clsid, IStream** out) = 0;
+  // 15: `frames` frames of kFrameBytes bytes, byte k of the read being k;
+  // for kFramesLie frames it says it gave one more.
+  virtual HRESULT Frames(void* buffer, LONG frames, LONG* got) = 0;
 
  protected:
   ~IRemoteKinds() = default;
@@ -93,6 +103,10 @@ inline const platform::ComOperationRow kRows[] = {
     /* 12 Window */ {4, {{K::kWindow, kNo, kNo, 0, nullptr}, {K::kOutValue, kNo, kNo, 8, nullptr},
                         {K::kOutValue, kNo, kNo, 4, nullptr}, {K::kInOutValue, kNo, kNo, 4, nullptr}}},
     /* 13 CloseCopy */ {2, {{K::kValue, kNo, kNo, 0, nullptr}, {K::kOutValue, kNo, kNo, 4, nullptr}}},
+    /* 14 Borrow */ {2, {{K::kInRecord, kNo, kNo, 16, nullptr},
+                         {K::kOutInterface, kNo, kNo, 0, &IID_IStream}}},
+    /* 15 Frames */ {3, {{K::kOutFrames, 1, 2, 0, nullptr}, {K::kValue, kNo, kNo, 0, nullptr},
+                         {K::kOutValue, kNo, kNo, 4, nullptr}}},
 };
 
 class Proxy final : public IRemoteKinds {
@@ -183,6 +197,20 @@ class Proxy final : public IRemoteKinds {
     a[0].value = handle;
     a[1].out = count;
     return remote_->Call(13, a);
+  }
+  HRESULT Borrow(REFCLSID clsid, IStream** out) override {
+    ComArg a[2];
+    a[0].in = &clsid;
+    a[1].out = out;
+    return remote_->Call(14, a);
+  }
+  HRESULT Frames(void* buffer, LONG frames, LONG* got) override {
+    ComArg a[3];
+    a[0].out = buffer;
+    a[0].value = kFrameBytes;  // as a proxy that learned it would
+    a[1].value = static_cast<ULONGLONG>(frames);
+    a[2].out = got;
+    return remote_->Call(15, a);
   }
 
  private:
@@ -300,6 +328,16 @@ class Object final : public IRemoteKinds {
     *count = static_cast<DWORD>(platform::ComCopiedHandleCount());
     return error ? E_INVALIDARG : S_OK;
   }
+  HRESULT Borrow(REFCLSID clsid, IStream** out) override {
+    return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IStream,
+                            reinterpret_cast<void**>(out));
+  }
+  HRESULT Frames(void* buffer, LONG frames, LONG* got) override {
+    for (LONG k = 0; k < frames * static_cast<LONG>(kFrameBytes); ++k)
+      static_cast<BYTE*>(buffer)[k] = static_cast<BYTE>(k);
+    *got = frames == kFramesLie ? frames + 1 : frames;
+    return S_OK;
+  }
 
  private:
   std::atomic<ULONG> refs_{1};
@@ -325,11 +363,18 @@ inline HRESULT Invoke(IUnknown* object, DWORD operation, ComArg* a) {
     case 11: return o->ReadFile(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(a[0].value)), static_cast<DWORD>(a[1].value), a[2].value, a[3].out, static_cast<DWORD>(a[4].value), static_cast<DWORD*>(a[5].out));
     case 12: return o->Window(reinterpret_cast<HWND>(static_cast<ULONG_PTR>(a[0].value)), static_cast<ULONGLONG*>(a[1].out), static_cast<DWORD*>(a[2].out), static_cast<int*>(a[3].out));
     case 13: return o->CloseCopy(a[0].value, static_cast<DWORD*>(a[1].out));
+    case 14: return o->Borrow(*static_cast<const CLSID*>(a[0].in), static_cast<IStream**>(a[1].out));
+    case 15: return o->Frames(a[0].out, static_cast<LONG>(a[1].value), static_cast<LONG*>(a[2].out));
   }
   return E_NOTIMPL;
 }
 
-inline const platform::ComInterfaceTable kTable = {3, 11, kRows, MakeProxy, Invoke};
+inline HRESULT FrameBytes(IUnknown*, DWORD, DWORD* bytes) {
+  *bytes = kFrameBytes;
+  return S_OK;
+}
+
+inline const platform::ComInterfaceTable kTable = {3, 13, kRows, MakeProxy, Invoke, FrameBytes};
 
 }  // namespace kinds
 

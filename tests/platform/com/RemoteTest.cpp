@@ -12,6 +12,8 @@
 
 #include <cstring>
 #include <functional>
+#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +30,9 @@ extern char** environ;
 namespace {
 
 using wutest::CLSID_RemoteTestStreams;
+
+// A class this process serves to its child.
+constexpr CLSID CLSID_RemoteHomeStream = {0x7E57C0E3, 0x1234, 0x5678, {1, 2, 3, 4, 5, 6, 7, 13}};
 
 // The serving child, ended and reaped when it goes.
 class Server {
@@ -257,6 +262,7 @@ TEST(RemoteTest, MalformedRequestsEndTheirConnectionOnly) {
       {"unknown kind", le(9, 4) + le(1, 4), false, false},
       {"answer to no call", le(2, 4) + le(5, 4) + le(0, 4), false, false},
       {"release of the class object", le(3, 4) + le(0, 4) + le(0, 8), false, false},
+      {"objects taken of no answer", le(6, 4) + le(1, 4), false, false},
       {"a descriptor where none is due", good, true, false},
   };
   for (const Case& c : cases) {
@@ -352,6 +358,31 @@ TEST(RemoteTest, TextsBstrsAndWindowsCrossChecked) {
   EXPECT_EQ(preset, 42);  // the preset crossed, and the answer came back
 }
 
+TEST(RemoteTest, FramesCrossWhole) {
+  KindsServer child;
+  ASSERT_TRUE(child.kinds);
+  struct Case {
+    LONG frames;
+    HRESULT hr;
+    LONG got;
+  } cases[] = {
+      {4, S_OK, 4},
+      {0, S_OK, 0},
+      {wutest::kFramesLie, E_UNEXPECTED, 0},  // a frame more than asked: nothing crosses
+      {-1, E_INVALIDARG, -7},                 // refused before it crosses
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.frames);
+    std::vector<BYTE> buffer(32, 0xEE);
+    LONG got = -7;
+    EXPECT_EQ(child.kinds->Frames(buffer.data(), c.frames, &got), c.hr);
+    EXPECT_EQ(got, c.got);
+    size_t n = static_cast<size_t>(std::max<LONG>(c.got, 0)) * wutest::kFrameBytes;
+    for (size_t k = 0; k < buffer.size(); ++k)
+      EXPECT_EQ(buffer[k], k < n ? static_cast<BYTE>(k) : 0xEE) << k;
+  }
+}
+
 TEST(RemoteTest, RecordsCrossWithinTheirStatedSizes) {
   KindsServer child;
   ASSERT_TRUE(child.kinds);
@@ -428,6 +459,107 @@ TEST(RemoteTest, InterfacesCrossAndGoHome) {
   EXPECT_EQ(k->Bounce(local, &back), E_NOTIMPL);
   local->Release();
   EXPECT_EQ(stream->Release(), 0u);
+}
+
+// The class object of one stream of this process.
+class OneStreamFactory final : public IClassFactory {
+ public:
+  explicit OneStreamFactory(IStream* stream) : stream_(stream) {}
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    *object = iid == IID_IUnknown || iid == IID_IClassFactory ? this : nullptr;
+    return *object ? S_OK : E_NOINTERFACE;
+  }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT CreateInstance(IUnknown*, REFIID iid, void** object) override {
+    return stream_->QueryInterface(iid, object);
+  }
+  HRESULT LockServer(BOOL) override { return S_OK; }
+
+ private:
+  IStream* stream_;
+};
+
+// The child holds a proxy of a stream of this process, reached over its
+// own connection to this one, and hands it back: it comes home as the
+// stream itself, not as a proxy of the child's proxy.
+TEST(RemoteTest, AnObjectOfTheCallerHandedBackComesHomeAsItself) {
+  KindsServer child;
+  ASSERT_TRUE(child.kinds);
+  wutest::TestStream* mine = new wutest::TestStream();
+  OneStreamFactory factory(mine);
+  DWORD cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(CLSID_RemoteHomeStream, &factory, CLSCTX_LOCAL_SERVER,
+                                  REGCLS_MULTIPLEUSE, &cookie),
+            S_OK);
+  IStream* back = nullptr;
+  ASSERT_EQ(child.kinds->Borrow(CLSID_RemoteHomeStream, &back), S_OK);
+  EXPECT_EQ(back, static_cast<IStream*>(mine));
+  EXPECT_EQ(platform::ComProxyProcessId(back), 0u);
+  if (back) back->Release();
+  // A proxy of the child's, held over another connection to it, crosses
+  // as the child's own object (which is not the kinds object's stream).
+  back = nullptr;
+  EXPECT_EQ(child.kinds->Bounce(child.stream, &back), E_UNEXPECTED);
+  EXPECT_EQ(back, nullptr);
+  EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+  // The child lets its proxy go: only this test's reference stays.
+  for (int i = 0; i < 500 && mine->Refs() > 1; ++i) Sleep(10);
+  EXPECT_EQ(mine->Release(), 0u);
+}
+
+// ---- Object code on serving threads --------------------------------------------------------
+
+// What the stream's QueryInterface below calls back through, and saw.
+wutest::IRemoteKinds* g_call_back_through = nullptr;
+std::thread g_call_back;                    // the call back across
+HRESULT g_called_back = E_FAIL;             // its result (E_ABORT: no answer within 5 s)
+DWORD g_query_caller = 0;                   // the caller of the call it runs in
+
+void CallBackAcross() {
+  g_query_caller = platform::ComCallerProcessId();
+  // The call waits on a thread of its own, 5 s at most: a reading thread
+  // running this QueryInterface could not read the call's request.
+  auto answered = std::make_shared<std::promise<HRESULT>>();
+  std::future<HRESULT> result = answered->get_future();
+  g_call_back = std::thread([answered] {
+    WCHAR out[8];
+    answered->set_value(g_call_back_through->Echo(u"back", out, 8));
+  });
+  g_called_back = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready
+                      ? result.get()
+                      : E_ABORT;
+}
+
+// A stream of this process comes home through an operation, and asking it
+// for its interface calls across the same connection before the operation
+// runs: that runs on a serving thread, never on the reading one.
+TEST(RemoteTest, QueryInterfaceOfAnObjectComingHomeMayCallAcross) {
+  wutest::RegisterKindsTable();
+  auto* factory = new wutest::KindsFactory();
+  DWORD cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(wutest::CLSID_RemoteTestKinds, factory, CLSCTX_LOCAL_SERVER,
+                                  REGCLS_MULTIPLEUSE, &cookie),
+            S_OK);
+  wutest::IRemoteKinds* k = nullptr;
+  ASSERT_EQ(CoCreateInstance(wutest::CLSID_RemoteTestKinds, nullptr, CLSCTX_LOCAL_SERVER,
+                             wutest::IID_IRemoteKinds, reinterpret_cast<void**>(&k)),
+            S_OK);
+  IStream* stream = nullptr;
+  ASSERT_EQ(k->NewStream(2, &stream), S_OK);
+  g_call_back_through = k;
+  wutest::g_on_stream_query = CallBackAcross;
+  IStream* back = nullptr;
+  EXPECT_EQ(k->Bounce(stream, &back), S_OK);
+  wutest::g_on_stream_query = nullptr;
+  if (g_call_back.joinable()) g_call_back.join();
+  EXPECT_EQ(g_called_back, S_OK);
+  EXPECT_EQ(g_query_caller, GetCurrentProcessId());  // within the call it served
+  if (back) back->Release();
+  stream->Release();
+  k->Release();
+  EXPECT_EQ(CoRevokeClassObject(cookie), S_OK);
+  factory->Release();
 }
 
 // ---- Handles across processes -----------------------------------------------------------
@@ -514,7 +646,7 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
             S_OK);
   const std::string name = "com-7E57C0DF123456780102030405060709";
   const std::string iid(reinterpret_cast<const char*>(&wutest::IID_IRemoteKinds), sizeof(IID));
-  // A request to the kinds object (id 1 on a fresh connection).
+  // A request to the kinds object (id 1 stands for the id its creation answers).
   auto call = [&](DWORD operation, const std::string& args) {
     return Le(1, 4) + Le(2, 4) + Le(1, 8) + Le(operation, 4) + args;
   };
@@ -532,8 +664,8 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
       {"a text past the message", call(3, Le(100, 4) + Units(u"ab") + Le(0, 2) + Le(16, 8)), false,
        false},
       {"a truncated request", call(3, Le(3, 4) + Units(u"ab")), false, false},
-      {"an unknown object", Le(1, 4) + Le(2, 4) + Le(77, 8) + Le(3, 4), false, false},
-      {"an operation out of range", call(14, ""), false, false},
+      {"an unknown object", Le(1, 4) + Le(2, 4) + Le(77777, 8) + Le(3, 4), false, false},
+      {"an operation out of range", call(16, ""), false, false},
       {"an operation before the table", call(1, ""), false, false},
       {"a record whose size word disagrees",
        call(8, Le(12, 4) + Le(16, 4) + Le(1, 4) + Le(0, 4) + Le(0, 4)), false, false},
@@ -544,7 +676,7 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
       {"a BSTR array past the bound", call(4, Le(4 * 5000, 4) + std::string(4 * 5000, '\1') + Le(5000, 8)),
        false, false},
       {"an element count that disagrees", call(4, Le(8, 4) + Le(0, 8) + Le(3, 8)), false, false},
-      {"an interface of no object", call(10, Le(2, 4) + Le(99, 8)), false, false},
+      {"an interface of no object", call(10, Le(2, 4) + Le(99999, 8)), false, false},
       {"an interface tag no proxy sends", call(10, Le(1, 4) + Le(1, 8)), false, false},
       {"a descriptor where none is due", call(12, Le(0, 8)), true, false},
   };
@@ -557,10 +689,13 @@ TEST(RemoteTest, MalformedArgumentsOfEveryKindEndTheirConnection) {
               platform::ChannelResult::kOk);
     platform::ChannelMessage answer;
     ASSERT_EQ(channel->Receive(&answer, 10000), platform::ChannelResult::kOk);
-    ASSERT_EQ(answer.bytes, Le(2, 4) + Le(1, 4) + Le(S_OK, 4) + Le(1, 8));
+    ASSERT_EQ(answer.bytes.substr(0, 12), Le(2, 4) + Le(1, 4) + Le(S_OK, 4));
+    ASSERT_EQ(answer.bytes.size(), 20u);
+    std::string message = c.message;
+    if (message.substr(8, 8) == Le(1, 8)) message.replace(8, 8, answer.bytes.substr(12, 8));
     std::vector<int> fds;
     if (c.with_descriptor) fds.push_back(0);
-    ASSERT_EQ(channel->Send(c.message, fds), platform::ChannelResult::kOk);
+    ASSERT_EQ(channel->Send(message, fds), platform::ChannelResult::kOk);
     platform::ChannelResult r = channel->Receive(&answer, 10000);
     if (c.answered) {
       ASSERT_EQ(r, platform::ChannelResult::kOk);
@@ -611,6 +746,12 @@ TEST(RemoteTest, MalformedAnswersEndTheConnectionAndLeaveTheCallerUntouched) {
   };
   Calling echo = [&](wutest::IRemoteKinds* k) { return k->Echo(u"x", text, 4); };
   Calling window = [&](wutest::IRemoteKinds* k) { return k->Window(nullptr, &seen, &caller, &preset); };
+  Calling frames = [&](wutest::IRemoteKinds* k) {
+    LONG got = 9;
+    HRESULT hr = k->Frames(head, 2, &got);  // 6 bytes of the 8
+    EXPECT_EQ(got, 9);
+    return hr;
+  };
   const std::string ok = Le(S_OK, 4);
   struct Case {
     const char* what;
@@ -620,6 +761,9 @@ TEST(RemoteTest, MalformedAnswersEndTheConnectionAndLeaveTheCallerUntouched) {
     DWORD call;          // the call number answered
   } cases[] = {
       {"an out buffer overrun", read, ok + Le(8, 4) + "ABCDEFGH" + Le(8, 8), false, 2},
+      {"more frames than asked", frames, ok + Le(9, 4) + "ABCDEFGHI" + Le(3, 8), false, 2},
+      {"frames the count does not say", frames, ok + Le(6, 4) + "ABCDEF" + Le(1, 8), false, 2},
+      {"bytes that are no whole frames", frames, ok + Le(4, 4) + "ABCD" + Le(1, 8), false, 2},
       {"an unterminated text", echo, ok + Le(2, 4) + Units(u"ab"), false, 2},
       {"a text beyond the room", echo, ok + Le(6, 4) + Units(u"abcde") + Le(0, 2), false, 2},
       {"a BSTR past the message", [&](wutest::IRemoteKinds* k) { return k->Text(&bstr); },
