@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 # Writes the seed corpus of the "filepropmeta" fuzz target into
 # corpus/filepropmeta/: a switch byte, then the summary stream, stretch
-# list, region and command streams, text values, broadcast-wave fields and
-# enumerator streams, cut at 0x1F (see FuzzFilePropMeta.cpp). Seeds avoid
-# the separator bytes inside their parts.
+# list, region and command streams, text values, broadcast-wave fields,
+# stream records, subtitle table and enumerator streams, cut at 0x1F (see
+# FuzzFilePropMeta.cpp). Seeds avoid the separator bytes inside their parts.
 import os
 import struct
 
@@ -61,9 +61,19 @@ def picture(kind, mime, desc, data, total=None):
 PNG = b"\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR"
 
 
+def stream(kind, ordinal=0, answer=184, length=0, field_order=0, rate=0, fps=0.0):
+    """One stream record of the fake reader (32 bytes)."""
+    return (bytes([kind, ordinal, 0, 0]) + word(answer) + struct.pack("<q", length) + word(field_order) +
+            word(rate) + struct.pack("<d", fps))
+
+
+def subtitles(count, entries):
+    return struct.pack("<q", count) + b"".join(struct.pack("<HHI", lang, 0, num) for lang, num in entries)
+
+
 def seed(switches, summary=b"", stretch=b"", region=b"", command=b"", texts=b"", bwf=b"",
-         streams=()):
-    parts = [summary, stretch, region, command, texts, bwf] + list(streams)
+         streams=b"", subs=b"", meta=()):
+    parts = [summary, stretch, region, command, texts, bwf, streams, subs] + list(meta)
     assert all(b"\x1f" not in part for part in parts), "a part holds the separator"
     return bytes([switches]) + b"\x1f".join(parts)
 
@@ -78,18 +88,25 @@ seeds = {
     "all": seed(0x3F, reader_stream([info(b"INAM", "Title"), info(b"ABCD", "x"), info(b"\x01XYZ", "y")]),
                 reader_stream([b"abcd"] * 3), reader_stream([b"r"]), reader_stream([b"c"]),
                 b"TAPEReel 7\nDTIM30871732 359123328\nVMAJ2\nVMIN1\nSTAT1200 3 4096", BWF,
+                stream(1, 0, length=441000, rate=44100) + stream(1, 1, length=88200, rate=22050) +
+                stream(2, 0, length=250, field_order=1, fps=25.0) + stream(2, 1) + stream(4, 0, length=960, rate=96),
+                subtitles(2, [(0x656E, 3), (0x6465, 4)]),
                 [meta_stream(SENSING, [sensing(bytes(range(32, 62)))]),
                  meta_stream(PICTURES, [picture(3, "image/png", "Cover", PNG), picture(99, "a", "", b"abcd")]),
                  meta_stream(STR2, [], count=20) + bytes(20), meta_stream(MARKS, [], count=4),
                  meta_stream(BEATS, [], count=7), meta_stream(PLAYLIST, [], count=1) + bytes(24)]),
     "summary-huge-value": seed(0, reader_stream([info(b"INAM", "a"), word(12) + b"ICMT" + word(0xFFFFFFF0) + b"xy"])),
     "summary-full-buffer": seed(0, reader_stream([word(12) + b"ICMT" + word(520) + b"f\0" * 260])),
-    "sensing-inner-sizes": seed(1, streams=[meta_stream(SENSING, [sensing(b"abc", total=100000, size=500)]),
+    "sensing-inner-sizes": seed(1, meta=[meta_stream(SENSING, [sensing(b"abc", total=100000, size=500)]),
                                             meta_stream(SENSING, [sensing(bytes(2000))[:30]])]),
-    "pictures-inner-sizes": seed(1, streams=[meta_stream(PICTURES, [picture(5, "m", "d", PNG + bytes(400))[:80],
+    "pictures-inner-sizes": seed(1, meta=[meta_stream(PICTURES, [picture(5, "m", "d", PNG + bytes(400))[:80],
                                                                     picture(4, "m", "d", PNG, total=9)],
                                                          count=5)]),
     "bwf-only": seed(2, bwf=BWF),
+    "format-size-grows": seed(1, streams=stream(1, 0, answer=4096, length=100, rate=11025) +
+                              stream(2, 0, answer=0xFFFFFFF0, length=5, fps=30.0) + stream(9) + stream(8)),
+    "subtitles-huge-count": seed(1, subs=subtitles(1 << 61, [(0x656E, 1)])),
+    "subtitles-short-table": seed(1, subs=subtitles(40, [(0x656E, 1), (0x0101, 2)])),
 }
 
 os.makedirs(here, exist_ok=True)
