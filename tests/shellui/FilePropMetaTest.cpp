@@ -18,7 +18,7 @@
 #include "platform/user/windows.h"
 #include "shellui/CWuLinkProjectInfo.h"
 #include "shellui/WuFilePropMeta.h"
-#include "tests/shellui/FilePropMetaFakes.h"
+#include "tests/shellui/FakeFioWorld.h"
 
 namespace {
 
@@ -104,9 +104,8 @@ class FilePropMetaTest : public ::testing::Test {
     platform::SetUserLocale(0, 0);
     WuKernel_SetLangHandle(nullptr);
     if (lang_) WuLang_Close(lang_);
-    // Every interface and stream handed out came back.
-    EXPECT_EQ(meta_.refs(), 0u);
-    EXPECT_EQ(meta_.live(), 0);
+    // Every interface, stream and text handed out came back.
+    EXPECT_EQ(world_.Leaks(), "");
   }
 
   // The input over the fake file: every kind offered.
@@ -114,7 +113,7 @@ class FilePropMetaTest : public ::testing::Test {
     WUFILEPROPMETA in = {};
     in.meta = &meta_;
     in.loopInfo = &meta_;
-    in.streams = meta_.streams();
+    in.streams = &meta_.base;
     in.mediaTag = &meta_;
     in.mediaTagsUsable = TRUE;
     return in;
@@ -132,7 +131,18 @@ class FilePropMetaTest : public ::testing::Test {
     return lines;
   }
 
-  propmeta::FakeMeta meta_;
+  // Text values by four-character id.
+  void SetTexts(const std::map<std::string, std::u16string>& texts) {
+    meta_.textValues.clear();
+    for (const auto& [id, text] : texts) meta_.textValues[RiffId4(id)] = fakefio::Ok(text);
+  }
+  static DWORD RiffId4(const std::string& id) {
+    return static_cast<DWORD>(static_cast<BYTE>(id[0])) | static_cast<DWORD>(static_cast<BYTE>(id[1])) << 8 |
+           static_cast<DWORD>(static_cast<BYTE>(id[2])) << 16 | static_cast<DWORD>(static_cast<BYTE>(id[3])) << 24;
+  }
+
+  fakefio::World world_;
+  fakefio::FakeMeta& meta_ = world_.AddMeta();
   HWULANG lang_ = nullptr;
   HWND edit_ = nullptr;
 };
@@ -205,15 +215,16 @@ TEST_F(FilePropMetaTest, CaptureAndStatistics) {
       {{{"STAT", u"1 2 3"}, {"VMIN", u"4"}}, {}},
   };
   for (const Case& c : cases) {
-    meta_.texts = c.texts;
+    SetTexts(c.texts);
     EXPECT_EQ(Section(Run(Input()), "Capture"), c.expected);
   }
   EXPECT_EQ(L("Statistics", ""), "    Statistics:      ");
 }
 
 TEST_F(FilePropMetaTest, CaptureValueFillingTheBufferIsCut) {
-  meta_.texts = {{"CMNT", std::u16string(3000, u'c')}};
-  EXPECT_EQ(Section(Run(Input()), "Capture"), (Lines{"Capture", L("Comment", std::string(1023, 'c'))}));
+  // The reader fills the whole buffer without a terminator.
+  meta_.textValues[RiffId4("CMNT")] = fakefio::Text{S_OK, u"", true};
+  EXPECT_EQ(Section(Run(Input()), "Capture"), (Lines{"Capture", L("Comment", std::string(1023, 'x'))}));
 }
 
 TEST(FormatCaptureTime, ConvertsAFileTimePairUnconverted) {
@@ -348,12 +359,13 @@ TEST_F(FilePropMetaTest, WithoutAReaderTheTwoAlwaysWrittenSectionsSayNo) {
 }
 
 TEST_F(FilePropMetaTest, MediaTags) {
-  meta_.info = {3, 0, 12};
+  meta_.tagInfo = {3, 0, 12};
+  meta_.tagResult = S_OK;
   EXPECT_EQ(Section(Run(Input()), "Media catalogue tags"),
             (Lines{"Media catalogue tags", L("Media tags", "yes"), L("Count", "12"), L("Version", "3")}));
-  meta_.infoResult = S_FALSE;
+  meta_.tagResult = S_FALSE;
   EXPECT_EQ(Section(Run(Input()), "Media catalogue tags"), (Lines{"Media catalogue tags", L("Media tags", "no")}));
-  meta_.infoResult = S_OK;
+  meta_.tagResult = S_OK;
   WUFILEPROPMETA in = Input();
   in.mediaTagsUsable = FALSE;
   EXPECT_EQ(Section(Run(in), "Media catalogue tags")[1], L("Media tags", "no"));
@@ -443,11 +455,9 @@ TEST_F(FilePropMetaTest, PicturesWhoseSizesPassTheBytesRead) {
 // ---- Project link -------------------------------------------------------------------------
 
 TEST_F(FilePropMetaTest, ProjectLinkVersionsAndFields) {
-  wu_test::FakeRenderClass renderer;
-  renderer.s.strings[5] = u"Wave PCM";
-  propmeta::RendererManager manager;
-  manager.id = kMetaGuidBwf;
-  manager.renderer = &renderer;
+  fakefio::FakeRenderClass& renderer = world_.AddRenderer();
+  renderer.classId = kMetaGuidBwf;
+  renderer.strings[5] = u"Wave PCM";
 
   CWuLinkProjectInfo link;
   ASSERT_EQ(link.SetProjectPath(u"C:\\Songs\\night.prj"), S_OK);
@@ -481,11 +491,9 @@ TEST_F(FilePropMetaTest, ProjectLinkVersionsAndFields) {
     WUFILEPROPMETA in = Input();
     in.link = &link;
     in.linkLoaded = TRUE;
-    in.manager = &manager;
+    in.manager = &world_.manager;
     in.diagnostic = c.diagnostic;
     EXPECT_EQ(Section(Run(in), "Project link"), c.expected);
-    EXPECT_EQ(renderer.s.refs, 1);
-    EXPECT_EQ(renderer.s.askedIds.back(), 5u);
     in.linkLoaded = FALSE;
     EXPECT_TRUE(Section(Run(in), "Project link").empty());
   }
@@ -543,7 +551,7 @@ TEST_F(FilePropMetaTest, BroadcastWaveRecordWithATwoLineCodingHistory) {
 
 TEST_F(FilePropMetaTest, SectionsComeInOrderAndAGermanUiTranslatesThem) {
   meta_.base.summary = ReaderStream({InfoItem("INAM", u"t")});
-  meta_.texts = {{"TAPE", u"r"}};
+  SetTexts({{"TAPE", u"r"}});
   meta_.base.meta_streams = {MetaStream(kMetaGuidSensing, {SensingBlock("s")}),
                              MetaStream(kMetaGuidPictures, {PictureBlock(1, u"m", u"d", "x")})};
   CWuLinkProjectInfo link;
