@@ -17,6 +17,7 @@
 #include "foundation/WuString.h"
 #include "mediaformats/RiffBytes.h"
 #include "platform/kernel/date_format.h"
+#include "shellui/WuFilePropFormat.h"
 #include "shellui/WuFilePropMetaInternal.h"
 
 namespace fpropmeta {
@@ -127,20 +128,6 @@ bool SkippedSummaryId(FOURCC id) {
   return false;
 }
 
-// "[ABCD]" for an id of four digits, ASCII letters or spaces; false for any
-// other byte.
-bool PrintableIdLabel(FOURCC id, LPWSTR out, int size) {
-  WCHAR text[5] = {};
-  for (int i = 0; i < 4; ++i) {
-    BYTE c = static_cast<BYTE>(id >> (8 * i));
-    bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == ' ';
-    if (!ok) return false;
-    text[i] = c;
-  }
-  WuPrintFN(out, size, u"[%s]", text);
-  return true;
-}
-
 // A zeroed byte buffer, null when memory runs out.
 std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes) {
   return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
@@ -195,7 +182,11 @@ void WriteSummary(const WUFILEPROPMETA& in) {
         found = true;
       }
     }
-    if (!found) PrintableIdLabel(id, label, 20);
+    if (!found) {
+      // The id in brackets when it is printable; else the label stays.
+      WCHAR tag[20];
+      if (FormatFourCCTag(20, tag, id)) WuStrCpyN(label, tag, 20);
+    }
     if (lines++ == 0) Header(in.edit, Row(WuLangRow_PropMetaSummary));
     Line(in.edit, label, text);
   }

@@ -29,6 +29,7 @@ int WuFuzzProjectLinkEntry(const uint8_t* data, size_t size);
 int WuFuzzShortcutEntry(const uint8_t* data, size_t size);
 int WuFuzzTemplatesEntry(const uint8_t* data, size_t size);
 int WuFuzzComMessageEntry(const uint8_t* data, size_t size);
+int WuFuzzFilePropMetaEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -53,6 +54,7 @@ inline const Target* FindTarget(const char* name) {
       {"shortcut", WuFuzzShortcutEntry},
       {"templates", WuFuzzTemplatesEntry},
       {"commessage", WuFuzzComMessageEntry},
+      {"filepropmeta", WuFuzzFilePropMetaEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;
