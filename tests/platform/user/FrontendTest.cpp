@@ -481,6 +481,34 @@ TEST_F(FrontendTest, TerminalProgressPageRedrawsInPlaceAndEndsInItsFinalState) {
   EXPECT_EQ(Count(quick_output, "Choice: "), 0u) << quick_output;
 }
 
+// A pick past the end of a list is refused and keeps what was chosen.
+TEST_F(FrontendTest, PickPastTheEndKeepsTheSelection) {
+  struct Case {
+    LPCWSTR cls;
+    DWORD style;
+    UINT add, get;
+    const char16_t* text;  // its window text after the picks
+  };
+  const Case cases[] = {{WC_LISTBOXW, LBS_NOTIFY, LB_ADDSTRING, LB_GETCURSEL, u""},
+                        {WC_COMBOBOXW, CBS_DROPDOWNLIST, CB_ADDSTRING, CB_GETCURSEL, u"b"},
+                        {WC_COMBOBOXW, CBS_DROPDOWN, CB_ADDSTRING, CB_GETCURSEL, u"b"}};
+  HWND parent = CreateWindowExW(0, WC_DIALOG, u"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(parent);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.style);
+    HWND control = CreateWindowExW(0, c.cls, u"", WS_CHILD | WS_VISIBLE | c.style, 0, 0, 100, 60, parent,
+                                   reinterpret_cast<HMENU>(static_cast<uintptr_t>(7)), nullptr, nullptr);
+    ASSERT_TRUE(control);
+    for (const char16_t* s : {u"a", u"b"}) SendMessageW(control, c.add, 0, reinterpret_cast<LPARAM>(s));
+    EXPECT_TRUE(platform::PickInControl(control, 1));
+    EXPECT_FALSE(platform::PickInControl(control, 2));
+    EXPECT_EQ(SendMessageW(control, c.get, 0, 0), 1);
+    EXPECT_EQ(platform::WindowText(control), c.text);
+    DestroyWindow(control);
+  }
+  DestroyWindow(parent);
+}
+
 // ---- An editable combo box at the terminal ----------------------------------------------
 
 // What an editable combo box (120, entries "Default", "Mine", "Other",
