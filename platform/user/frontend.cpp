@@ -281,6 +281,7 @@ std::vector<ControlInfo> DescribeDialog(HWND dialog) {
           info.items.push_back(item);
         }
         info.selected = static_cast<int>(SendMessageW(h, CB_GETCURSEL, 0, 0));
+        info.editable = (GetWindowLongW(h, GWL_STYLE) & 3) != CBS_DROPDOWNLIST;
         break;
       }
       case ControlKind::kProgress: {
@@ -336,11 +337,16 @@ bool TypeIntoControl(HWND control, const std::u16string& text) {
     return true;
   }
   if (kind == ControlKind::kCombo && (style & 3) != CBS_DROPDOWNLIST) {
+    // What keys leave behind: the new text, the caret after it, and the
+    // parent told before and after the change is shown.
     SetWindowTextW(control, text.c_str());
+    SendMessageW(control, CB_SETEDITSEL, 0, MAKELPARAM(0xFFFF, 0xFFFF));
     HWND parent = GetParent(control);
-    if (parent)
-      SendMessageW(parent, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(control)), CBN_EDITCHANGE),
-                   reinterpret_cast<LPARAM>(control));
+    WORD id = static_cast<WORD>(GetDlgCtrlID(control));
+    if (parent) {
+      SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, CBN_EDITUPDATE), reinterpret_cast<LPARAM>(control));
+      SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, CBN_EDITCHANGE), reinterpret_cast<LPARAM>(control));
+    }
     return true;
   }
   return false;
@@ -352,12 +358,15 @@ bool PickInControl(HWND control, int index) {
   WORD id = static_cast<WORD>(GetDlgCtrlID(control));
   switch (KindOf(control)) {
     case ControlKind::kList: {
+      // An index past the items would clear the selection: refused first.
+      if (index >= SendMessageW(control, LB_GETCOUNT, 0, 0)) return false;
       if (SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(index), 0) == LB_ERR) return false;
       if (parent && (GetWindowLongW(control, GWL_STYLE) & LBS_NOTIFY))
         SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
       return true;
     }
     case ControlKind::kCombo: {
+      if (index >= SendMessageW(control, CB_GETCOUNT, 0, 0)) return false;
       if (SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0) == CB_ERR) return false;
       if (parent) {
         SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(control));
@@ -641,7 +650,7 @@ struct TerminalFrontEnd::Session {
     HWND hwnd;    // the control (a toolbar for its buttons)
     int button;   // a toolbar button's command, or -1
   };
-  enum class Mode { kChoice, kValue, kPick, kPath };
+  enum class Mode { kChoice, kValue, kPick, kPath, kPickOrType };
   HWND dialog = nullptr;                 // the dialog
   bool rendered = false;                 // shown since the last change
   std::vector<Choice> choices;           // choice n is choices[n - 1]
@@ -774,6 +783,7 @@ const char* Prompt(int mode) {
     case 1: return "New text: ";
     case 2: return "Item number: ";
     case 3: return "Path: ";
+    case 4: return "Entry or text: ";
     default: return "Choice: ";
   }
 }
@@ -889,10 +899,12 @@ void TerminalFrontEnd::RenderLocked(Session& session, bool prompt) {
         std::string name = c.kind == ControlKind::kTabs ? std::string("Page")
                            : label.empty()              ? std::string("List")
                                                         : label;
-        std::string current = c.selected >= 0 && static_cast<size_t>(c.selected) < c.items.size()
+        // An editable combo box shows what it holds, typed or picked.
+        std::string current = !c.editable && c.selected >= 0 && static_cast<size_t>(c.selected) < c.items.size()
                                   ? Shown(StripMnemonics(c.items[static_cast<size_t>(c.selected)]))
                                   : Shown(c.text);
-        text += number() + name + ": " + current + " (choose from " + std::to_string(c.items.size()) + ")\n";
+        text += number() + name + ": " + current + " (choose from " + std::to_string(c.items.size()) +
+                (c.editable ? " or type" : "") + ")\n";
         break;
       }
       case ControlKind::kPushButton:
@@ -1067,6 +1079,20 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
   } else if (mode == Session::Mode::kPick) {
     int n = std::atoi(line.c_str());
     if (!line.empty() && !PickInControl(pending, n - 1)) note("No such item.");
+  } else if (mode == Session::Mode::kPickOrType) {
+    // Digits pick an entry; "=" types what follows it as it stands; any
+    // other answer is typed.
+    bool digits = std::all_of(line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (line.empty()) {
+      // Enter alone keeps the text.
+    } else if (line.front() == '=') {
+      if (!TypeIntoControl(pending, ToUtf16(raw.substr(raw.find('=') + 1)))) note("That field cannot be changed.");
+    } else if (digits) {
+      int n = line.size() <= 9 ? std::atoi(line.c_str()) : 0;  // past any list: no item
+      if (!PickInControl(pending, n - 1)) note("No such item.");
+    } else if (!TypeIntoControl(pending, ToUtf16(line))) {
+      note("That field cannot be changed.");
+    }
   } else if (line.empty()) {
     int id = DefaultButtonId(dialog);
     HWND button = id ? GetDlgItem(dialog, id) : nullptr;
@@ -1092,11 +1118,21 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
         case ControlKind::kCombo:
         case ControlKind::kTabs: {
           std::string items;
-          for (const ControlInfo& c : DescribeDialog(dialog))
-            if (c.hwnd == control)
-              for (size_t i = 0; i < c.items.size(); ++i)
-                items += "    " + std::to_string(i + 1) + ". " + Shown(StripMnemonics(c.items[i])) + "\n";
-          ask(Session::Mode::kPick, control, "\r\x1b[K" + items);
+          bool editable = false;
+          for (const ControlInfo& c : DescribeDialog(dialog)) {
+            if (c.hwnd != control) continue;
+            for (size_t i = 0; i < c.items.size(); ++i)
+              items += "    " + std::to_string(i + 1) + ". " + Shown(StripMnemonics(c.items[i])) + "\n";
+            editable = c.editable;
+          }
+          if (editable) {
+            ask(Session::Mode::kPickOrType, control,
+                "\r\x1b[K" + items + "  Current text: " + Shown(WindowText(control)) +
+                    " (an entry's number picks it, other text is typed, \"=\" first types the rest as it"
+                    " stands; Enter alone keeps it)\n");
+          } else {
+            ask(Session::Mode::kPick, control, "\r\x1b[K" + items);
+          }
           return;
         }
         default:

@@ -17,6 +17,9 @@
 //    generically (title, texts, fields, buttons and check boxes as numbered
 //    choices, file names with the platform's separator '/') and takes
 //    choices from the keyboard, one prompt at a time for the whole process;
+//    an editable combo box takes either the number of a listed entry or
+//    typed text ("=" first types what follows as it stands, digits or
+//    nothing);
 //    progress bars are a live row, with the text that changed last as a
 //    status row above it, both redrawn in place above a prompt printed
 //    once, and left on the screen in their final state when the dialog
@@ -108,6 +111,7 @@ struct ControlInfo {
   int progress_min, progress_max;    // progress range
   int progress_pos;                  // progress position
   bool tool_button;                  // a toolbar's button: hwnd the toolbar, id its command, text its tip
+  bool editable;                     // a combo box that takes typed text (text: what it holds)
 };
 
 // The visible controls of a dialog, as front ends show them.
@@ -119,6 +123,9 @@ std::u16string StripMnemonics(const std::u16string& text);
 // What a person's actions do to a control (on the control's thread): a
 // click of a button, a text typed into a field, an item picked in a list,
 // combo box or tab control (with the notifications a person's choice sends).
+// Typing replaces the whole text; into an editable combo box (CBS_SIMPLE,
+// CBS_DROPDOWN) it sets the text with the caret after it and tells the
+// parent CBN_EDITUPDATE and CBN_EDITCHANGE, as the control does for keys.
 // FALSE when the control cannot take the action (missing, disabled, wrong
 // kind).
 bool PressControl(HWND control);

@@ -481,6 +481,133 @@ TEST_F(FrontendTest, TerminalProgressPageRedrawsInPlaceAndEndsInItsFinalState) {
   EXPECT_EQ(Count(quick_output, "Choice: "), 0u) << quick_output;
 }
 
+// A pick past the end of a list is refused and keeps what was chosen.
+TEST_F(FrontendTest, PickPastTheEndKeepsTheSelection) {
+  struct Case {
+    LPCWSTR cls;
+    DWORD style;
+    UINT add, get;
+    const char16_t* text;  // its window text after the picks
+  };
+  const Case cases[] = {{WC_LISTBOXW, LBS_NOTIFY, LB_ADDSTRING, LB_GETCURSEL, u""},
+                        {WC_COMBOBOXW, CBS_DROPDOWNLIST, CB_ADDSTRING, CB_GETCURSEL, u"b"},
+                        {WC_COMBOBOXW, CBS_DROPDOWN, CB_ADDSTRING, CB_GETCURSEL, u"b"}};
+  HWND parent = CreateWindowExW(0, WC_DIALOG, u"", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(parent);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.style);
+    HWND control = CreateWindowExW(0, c.cls, u"", WS_CHILD | WS_VISIBLE | c.style, 0, 0, 100, 60, parent,
+                                   reinterpret_cast<HMENU>(static_cast<uintptr_t>(7)), nullptr, nullptr);
+    ASSERT_TRUE(control);
+    for (const char16_t* s : {u"a", u"b"}) SendMessageW(control, c.add, 0, reinterpret_cast<LPARAM>(s));
+    EXPECT_TRUE(platform::PickInControl(control, 1));
+    EXPECT_FALSE(platform::PickInControl(control, 2));
+    EXPECT_EQ(SendMessageW(control, c.get, 0, 0), 1);
+    EXPECT_EQ(platform::WindowText(control), c.text);
+    DestroyWindow(control);
+  }
+  DestroyWindow(parent);
+}
+
+// ---- An editable combo box at the terminal ----------------------------------------------
+
+// What an editable combo box (120, entries "Default", "Mine", "Other",
+// "Default" chosen) held when OK was pressed, and the notifications it
+// sent besides focus changes.
+struct ComboValues {
+  std::u16string text;
+  LRESULT selected = -2;
+  std::vector<int> codes;
+};
+
+INT_PTR ComboProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* values = reinterpret_cast<ComboValues*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+    for (const char16_t* s : {u"Default", u"Mine", u"Other"})
+      SendDlgItemMessageW(dialog, 120, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(s));
+    SendDlgItemMessageW(dialog, 120, CB_SETCURSEL, 0, 0);
+    return TRUE;
+  }
+  if (message != WM_COMMAND) return FALSE;
+  if (LOWORD(wparam) == 120 && HIWORD(wparam) != CBN_SETFOCUS && HIWORD(wparam) != CBN_KILLFOCUS)
+    values->codes.push_back(HIWORD(wparam));
+  if (LOWORD(wparam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
+  if (LOWORD(wparam) == IDOK) {
+    values->text = platform::WindowText(GetDlgItem(dialog, 120));
+    values->selected = SendDlgItemMessageW(dialog, 120, CB_GETCURSEL, 0, 0);
+    EndDialog(dialog, IDOK);
+  }
+  return TRUE;
+}
+
+TEST_F(FrontendTest, TerminalTypesOrPicksInAnEditableComboBox) {
+  const std::vector<Control> form = {
+      {WC_STATICW, u"Name:", 0, 119},
+      {WC_COMBOBOXW, u"", WS_TABSTOP | CBS_DROPDOWN, 120},
+      {WC_BUTTONW, u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK},
+  };
+  const std::vector<int> typed = {CBN_EDITUPDATE, CBN_EDITCHANGE};
+  const std::vector<int> picked = {CBN_SELCHANGE, CBN_SELENDOK};
+  struct Case {
+    const char* answer;     // the line typed at "Entry or text: "
+    const char16_t* text;   // the combo box's text afterwards
+    LRESULT selected;       // its entry afterwards
+    std::vector<int> codes; // what its parent heard
+    const char* note;       // what the terminal says (empty: nothing)
+  };
+  const Case cases[] = {
+      {"My T", u"My T", 0, typed, ""},
+      {"2", u"Mine", 1, picked, ""},
+      {"", u"Default", 0, {}, ""},           // Enter alone keeps the text
+      {"=2", u"2", 0, typed, ""},            // digits typed as they stand
+      {"=", u"", 0, typed, ""},              // an empty text typed
+      {"4", u"Default", 0, {}, "No such item."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer);
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    platform::TerminalFrontEnd terminal(pty.slave(), pty.slave());
+    platform::SetFrontEnd(&terminal);
+    std::thread person([&] {
+      // A step that fails closes the dialog (end of input) rather than
+      // leaving it waiting.
+      struct Closer {
+        Pty& pty;
+        bool done = false;
+        ~Closer() {
+          if (!done) pty.Type("\x04");
+        }
+      } closer{pty};
+      size_t at = pty.WaitFor("Choice: ");
+      ASSERT_NE(at, std::string::npos) << pty.output();
+      EXPECT_NE(pty.output().find("Name: Default (choose from 3 or type)"), std::string::npos) << pty.output();
+      pty.Type(pty.NumberOf("Name: ", 0) + "\r");
+      at = pty.WaitFor("Entry or text: ", at);
+      ASSERT_NE(at, std::string::npos) << pty.output();
+      EXPECT_NE(pty.output().find("3. Other"), std::string::npos) << pty.output();
+      pty.Type(std::string(c.answer) + "\r");
+      if (*c.note) {
+        EXPECT_NE(pty.WaitFor(c.note, at), std::string::npos) << pty.output();
+      }
+      const std::string shown = "Name: " + platform::ToUtf8(c.text) + " (choose from 3 or type)";
+      at = pty.WaitFor(shown, at);
+      ASSERT_NE(at, std::string::npos) << "the screen shows what the box holds:\n" << pty.output();
+      ASSERT_NE(pty.WaitFor("Choice: ", at), std::string::npos) << pty.output();
+      pty.Type("\r");  // Enter alone: OK
+      closer.done = true;
+    });
+    ComboValues values;
+    EXPECT_EQ(RunDialog(u"Save As", form, ComboProc, reinterpret_cast<LPARAM>(&values)), IDOK);
+    person.join();
+    platform::SetFrontEnd(nullptr);
+    EXPECT_EQ(values.text, c.text);
+    EXPECT_EQ(values.selected, c.selected);
+    EXPECT_EQ(values.codes, c.codes);
+  }
+}
+
 // ---- Toolbars ----------------------------------------------------------------------------
 
 // A dialog with a toolbar: 307 "Save Template", 308 disabled, 309 hidden,
