@@ -14,6 +14,7 @@
 #include "fileio/CWuFileIOTypeEnum.h"
 #include "fileio/CWuTemplateCache.h"
 #include "fileio/WuFioPaths.h"
+#include "fileio/WuFioSurrogate.h"
 #include "foundation/WuList.h"
 #include "foundation/WuString.h"
 #include "platform/kernel/handles.h"
@@ -81,6 +82,8 @@ CWuFileIOManager::~CWuFileIOManager() {
     std::lock_guard<std::mutex> hold(g_managersLock);
     g_managers.erase(std::find(g_managers.begin(), g_managers.end(), this));
   }
+  WuFio_DisconnectSurrogate(this);
+  WuFio_ForgetManager(this);
   // A manager that never got its mutex still owns what it was given.
   if (readers_) readers_->Release();
   if (renderers_) renderers_->Release();
@@ -193,9 +196,9 @@ HRESULT CWuFileIOManager::Shutdown() {
   renderers_ = nullptr;
   pluginEnum_ = nullptr;
   ReplacePluginList(nullptr);
-  // The global template cache goes with the manager; no surrogate is ever
-  // connected.
+  // The global template cache goes with the manager.
   WuFio_DropManagerTemplateCache(&templateCache_);
+  WuFio_DisconnectSurrogate(this);
   surrogateProcessId_ = 0;
   HANDLE mutex = mutex_;
   Unlock();

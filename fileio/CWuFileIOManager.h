@@ -118,6 +118,12 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   // Loads every record of the reader list, the renderer list and the whole
   // plug-in list whose refresh bit is set, clearing the bit.
   void Refresh();
+  // Creates a record's class object for `iid` as class loading does: in the
+  // surrogate for foreign and forced-out records, unless this is a
+  // surrogate's own manager, which creates every class in its process.
+  HRESULT CreateRecordClass(WUFIO_PLUGIN_RECORD* record, REFIID iid, void** out) {
+    return CreateClass(record, iid, out);
+  }
   // Lets go of the libraries the probes kept loaded for the refresh.
   void ReleaseProbeHolds();
   // The plug-in list (not a new reference).
@@ -151,12 +157,14 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT ClassOf(WUFIO_PLUGIN_RECORD* record, bool reader, void** out);
   // Extension lookups over either list.
   HRESULT FindByExtension(bool reader, LPCWSTR ext, LONG* key, void** out);
-  // Asks the reader of `key` whether it accepts the file.
-  HRESULT AskReader(LONG key, HANDLE file, const BYTE* head, DWORD bytes, LPCWSTR ext);
+  // Asks the reader of `key` whether it accepts the file; a class hosted in
+  // the surrogate gets the copy of `file` in *copied, made on first need.
+  HRESULT AskReader(LONG key, HANDLE file, HANDLE* copied, const BYTE* head, DWORD bytes,
+                    LPCWSTR ext);
   // The posted call that loads a record's classes.
   static HRESULT LoadOnWorker(void* data);
-  // Creates a record's class object for `iid` (in process, or refused for
-  // the surrogate).
+  // Creates a record's class object for `iid` (in process, or in the
+  // surrogate).
   HRESULT CreateClass(WUFIO_PLUGIN_RECORD* record, REFIID iid, void** out);
   // Loads a record's reader (renderer) part; under the mutex on the worker.
   HRESULT LoadPart(WUFIO_PLUGIN_RECORD* record, bool reader);

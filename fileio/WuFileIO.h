@@ -13,6 +13,16 @@
 // "deleting destructor" slot, it is an ordinary operation taking the flags
 // word (bit 0: free the memory).
 //
+// Across processes (a plug-in hosted by the surrogate): every operation of
+// the plug-in interfaces crosses, its arguments described by their
+// declarations (fileio/WuFioRemoteTables.cpp); window handles cross as
+// null, so a plug-in's dialog there has no owner. An operation marked
+// WUFIO_LOCAL_ONLY answers E_NOTIMPL across processes: it takes an
+// interface of the caller's process, or windows that would be children of
+// the caller's. Other
+// interface arguments cross when they are NULL or objects of the callee's
+// own process; any other answers E_NOTIMPL.
+//
 // Threads: the host has no apartments. Objects are called on whatever
 // thread asks; a plug-in that needs one thread serialises itself.
 //
@@ -24,6 +34,9 @@
 
 #include <cstddef>
 
+// Marks an operation that does not cross processes (see above).
+#define WUFIO_LOCAL_ONLY
+
 #include "mediaformats/WuReadMeta.h"
 #include "platform/com/com.h"
 #include "platform/com/oleauto.h"
@@ -34,7 +47,7 @@
 // them; the interfaces pass them by pointer.
 struct tWULIST;                        // the generic list (foundation/WuList.h)
 struct WUFIO_FILTER_ENTRY;             // one entry of a filter builder, as GetEntry copies it
-struct PROPPAGEINFO;                   // a property page's title and size
+struct PROPPAGEINFO;                   // a property page's title and size (fileio/WuFioPageInfo.h)
 struct MSG;                            // a window message (platform/user)
 class IPropertyPageSite;               // the frame that hosts a property page (platform/com)
 
@@ -455,8 +468,8 @@ class IWuReadFileClass : public IUnknown {
   // 3, 4: the class's key in the manager's reader list (callers preset -1).
   virtual HRESULT SetIndex(LONG key) = 0;
   virtual HRESULT GetKey(LONG* key) = 0;
-  // 5: called once after creation with the manager.
-  virtual HRESULT Initialize(IWuFileIOManager* manager) = 0;
+  // 5: called once after creation with the manager (of the caller's process).
+  WUFIO_LOCAL_ONLY virtual HRESULT Initialize(IWuFileIOManager* manager) = 0;
   // 6: the manager given to Initialize (a new reference).
   virtual HRESULT GetManager(IWuFileIOManager** manager) = 0;
   // 7: the reader class id.
@@ -495,7 +508,7 @@ class IWuRenderFileClass : public IUnknown {
   // 3-7 as for reader classes.
   virtual HRESULT SetIndex(LONG key) = 0;
   virtual HRESULT GetKey(LONG* key) = 0;
-  virtual HRESULT Initialize(IWuFileIOManager* manager) = 0;
+  WUFIO_LOCAL_ONLY virtual HRESULT Initialize(IWuFileIOManager* manager) = 0;
   virtual HRESULT GetManager(IWuFileIOManager** manager) = 0;
   virtual HRESULT GetClassId(GUID* id) = 0;
   // 8: the parts templates of the class have (bit 1 audio, bit 2 video).
@@ -533,7 +546,8 @@ class IWuRenderFileClass : public IUnknown {
   // 21-23: the property pages of the template editor; extra pages count
   // only when bit 0 of *flags is set.
   virtual HRESULT GetPageCount(LONG* count, LONG* extraCount, DWORD* flags) = 0;
-  virtual HRESULT GetPage(LONG number, REFIID iid, void** page) = 0;
+  // 22: property pages, whose windows would be children of the caller's.
+  WUFIO_LOCAL_ONLY virtual HRESULT GetPage(LONG number, REFIID iid, void** page) = 0;
   virtual HRESULT PreparePages(HWND owner) = 0;
   // 24, 25: the class's own settings as bytes.
   virtual HRESULT GetSettings(void* buffer, DWORD bytes, DWORD* got) = 0;
@@ -616,7 +630,7 @@ class IWuRenderFile : public IUnknown {
   // 11: stops and removes what was written.
   virtual HRESULT Abort() = 0;
   // 12: a metadata kind's stream to store with the file.
-  virtual HRESULT SetMetaStream(REFIID kind, IStream* stream) = 0;
+  WUFIO_LOCAL_ONLY virtual HRESULT SetMetaStream(REFIID kind, IStream* stream) = 0;
   // 13: the file's path into `size` characters.
   virtual HRESULT GetFileName(LPWSTR buffer, LONG size) = 0;
   // 14: a copy of the template the file is rendered with.
@@ -654,6 +668,8 @@ class IWuReadStream : public IUnknown {
 class IWuReadAudioStream : public IWuReadStream {
  public:
   // 11, 12: samples.
+  // (The buffer holds `frames` frames of the sample type and channel count
+  // set; across processes both sides size it so.)
   virtual HRESULT ReadSamples(void* buffer, LONGLONG first, LONG frames, LONG* got) = 0;
   virtual HRESULT GetSampleCount(LONGLONG* frames) = 0;
   // 13: the stream's format as a version-2 record (size word preset).
@@ -963,6 +979,31 @@ class IWuFileIOTemplateEditHolder : public IUnknown {
  protected:
   ~IWuFileIOTemplateEditHolder() = default;
 };
+
+// The template editor's arguments (WuFioMgr_EditTemplate, WuTempEdit_Edit).
+// The record holds pointers, so it takes its natural size; `size` is that
+// size (a record of another size is refused).
+struct _FIOEDITTEMPLATE {
+  DWORD size;                               // sizeof(_FIOEDITTEMPLATE)
+  HWND owner;                               // the dialog's owner window
+  DWORD flags;                              // FIOEDIT_* bits, in and out
+  IWuRenderFileClass* cls;                  // the renderer class
+  DWORD settings[7];                        // the caller's settings; settings[1] bit 0:
+                                            //   list every template, multistream ones too
+  tWULIST* privateTemplates;                // templates listed first (copied), or NULL
+  LONG pageWord;                            // kept for the pages
+  const tagWUTEMPLATExV2* projectTemplate;  // the project's template, or NULL
+  tagWUTEMPLATExV2* slot;                   // the template in and out
+  LONG index;                               // the selected list index in and out
+};
+
+// Bits of _FIOEDITTEMPLATE::flags.
+constexpr DWORD FIOEDIT_APPPAGE = 0x01;       // in: add the application page
+constexpr DWORD FIOEDIT_APPPAGEFIRST = 0x02;  // in: the application page before the plug-in's
+constexpr DWORD FIOEDIT_SAVED = 0x08;         // out: the template was saved
+constexpr DWORD FIOEDIT_MODIFIED = 0x10;      // out: the template was modified
+constexpr DWORD FIOEDIT_OWNED = 0x20;         // in: the slot's template passes to the editor;
+                                              // out: the caller owns the slot's template
 
 // ---- Template validation -------------------------------------------------------------------
 // What a render template is checked for; passed through to the plug-in as

@@ -12,6 +12,7 @@
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuFileIOTypeEnum.h"
+#include "fileio/WuFioSurrogate.h"
 #include "fileio/WuFioTypeTables.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
@@ -97,8 +98,12 @@ void AskTexts(Class* cls, const DWORD* ids, LONG count, BSTR* texts) {
 template <class Class>
 HRESULT SetUpPart(Class* cls, IWuFileIOManager* manager, WUFIO_PLUGIN_RECORD* record,
                   WUFIO_CLASS_PART* part, bool reader) {
-  HRESULT hr = cls->Initialize(manager);
-  if (FAILED(hr)) return hr;
+  // A class hosted in the surrogate was initialised there with the
+  // surrogate's manager (this one cannot cross).
+  if (!(record->flags & WUFIO_PLUGIN_IN_SURROGATE)) {
+    HRESULT hr = cls->Initialize(manager);
+    if (FAILED(hr)) return hr;
+  }
   GUID id = {};
   if (SUCCEEDED(cls->GetClassId(&id)) && !IsEqualGUID(id, part->classId)) {
     part->classId = id;
@@ -134,9 +139,15 @@ struct LoadRequest {
 
 HRESULT CWuFileIOManager::CreateClass(WUFIO_PLUGIN_RECORD* record, REFIID iid, void** out) {
   *out = nullptr;
-  // Foreign and forced-out classes belong in the surrogate, which this
-  // library does not start yet: such classes are unavailable.
-  if (record->flags & (WUFIO_PLUGIN_FORCED_OUT | WUFIO_PLUGIN_FOREIGN)) return REGDB_E_CLASSNOTREG;
+  // Foreign and forced-out classes are made in the surrogate; a
+  // surrogate's own manager makes every class here.
+  if ((record->flags & (WUFIO_PLUGIN_FORCED_OUT | WUFIO_PLUGIN_FOREIGN)) &&
+      !WuFio_IsSurrogateManager(this)) {
+    Lock();
+    HRESULT hr = WuFio_CreateInSurrogate(this, record, iid, out);
+    Unlock();
+    return hr;
+  }
   record->flags &= ~WUFIO_PLUGIN_IN_SURROGATE;
   if (!record->module) {
     HRESULT preloaded = LoadPreloads(record);

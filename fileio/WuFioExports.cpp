@@ -5,6 +5,7 @@
 #include "fileio/CWuFileIOManager.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuString.h"
+#include "platform/com/remote.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/process.h"
 
@@ -30,34 +31,51 @@ HRESULT CopyWithin(HANDLE source, HANDLE* out) {
 }
 
 // Opens the other process with all access as a check that it runs and may
-// be reached; a process other than this one is refused: handles are only
-// ever copied within this process here.
+// be reached; *self tells whether it is this process.
 HRESULT ReachProcess(DWORD processId, bool* self) {
   HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
   if (!process) return WuErrorHandler_TranslateWin32Error(GetLastError());
   CloseHandle(process);
   *self = processId == GetCurrentProcessId();
-  return *self ? S_OK : WuErrorHandler_TranslateWin32Error(ERROR_ACCESS_DENIED);
+  return S_OK;
 }
+
+// Every refusal across processes reads as access denied.
+HRESULT Denied() { return WuErrorHandler_TranslateWin32Error(ERROR_ACCESS_DENIED); }
 
 }  // namespace
 
+// Another process gives a handle only while it has a call in progress to
+// this one with that handle as an argument (a surrogate's plug-in pulling
+// the file it was given).
 HRESULT DuplicateHandleFromProcessId(DWORD handle, DWORD processId, HANDLE* out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   bool self = false;
   HRESULT hr = ReachProcess(processId, &self);
   if (FAILED(hr)) return hr;
-  return CopyWithin(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)), out);
+  if (self) return CopyWithin(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)), out);
+  HANDLE copy = nullptr;
+  if (platform::ComPullHandle(handle, processId, &copy) != ERROR_SUCCESS) return Denied();
+  *out = copy;
+  return S_OK;
 }
 
+// Another process takes a copy only over a connection between the two; the
+// copy is noted as made for this process, which alone may close it there,
+// and it closes when this process disconnects. *out is its handle value in
+// that process.
 HRESULT DuplicateHandleToProcessId(HANDLE handle, DWORD processId, HANDLE* out) {
   if (!out) return E_POINTER;
   *out = nullptr;
   bool self = false;
   HRESULT hr = ReachProcess(processId, &self);
   if (FAILED(hr)) return hr;
-  return CopyWithin(handle, out);
+  if (self) return CopyWithin(handle, out);
+  ULONGLONG copy = 0;
+  if (platform::ComPushHandle(handle, processId, &copy) != ERROR_SUCCESS) return Denied();
+  *out = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(copy));
+  return S_OK;
 }
 
 namespace {

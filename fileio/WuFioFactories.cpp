@@ -3,6 +3,7 @@
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/WuFioPaths.h"
+#include "fileio/WuFioSurrogate.h"
 
 namespace {
 
@@ -122,6 +123,7 @@ HRESULT WUFileIO_CreateSurrogateManagerInstance(IWuFileIOMgrForApp** out, DWORD 
   HRESULT hr = S_OK;
   IWuFileIOMgrForApp* app = NewManager(flags, &manager, &hr);
   if (!app) return hr;
+  WuFio_MarkSurrogateManager(manager);
   if (metrics) hr = app->ApplyInitializationMetrics(metrics);
   if (FAILED(hr)) {
     app->Release();

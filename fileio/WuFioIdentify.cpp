@@ -8,6 +8,8 @@
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuFileIOTypeEnum.h"
+#include "fileio/WuFioExports.h"
+#include "fileio/WuFioSurrogate.h"
 #include "fileio/WuFioTypeTables.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuPathStrings.h"
@@ -64,15 +66,24 @@ bool CWuFileIOManager::IsRefusedHead(const BYTE* head, DWORD bytes) {
   return false;
 }
 
-HRESULT CWuFileIOManager::AskReader(LONG key, HANDLE file, const BYTE* head, DWORD bytes,
-                                    LPCWSTR ext) {
+HRESULT CWuFileIOManager::AskReader(LONG key, HANDLE file, HANDLE* copied, const BYTE* head,
+                                    DWORD bytes, LPCWSTR ext) {
   WUFIO_PLUGIN_RECORD* record = ReaderRecord(key);
   if (!record) return E_UNEXPECTED;
   IWuReadFileClass* cls = nullptr;
   HRESULT hr = ClassOf(record, true, reinterpret_cast<void**>(&cls));
   if (FAILED(hr)) return hr;
-  // Classes hosted in the surrogate would get a copy of the handle made in
-  // its process; no class is hosted there yet.
+  // A class hosted in the surrogate reads the file through a copy of the
+  // handle made in its process, once per identification.
+  if (record->flags & WUFIO_PLUGIN_IN_SURROGATE) {
+    if (!*copied) hr = DuplicateHandleToProcessId(file, WuFio_ManagerSurrogateProcessId(this), copied);
+    if (FAILED(hr)) {
+      *copied = nullptr;
+      cls->Release();
+      return hr;
+    }
+    file = *copied;
+  }
   hr = cls->CheckFile(file, head, bytes, ext);
   cls->Release();
   return hr;
@@ -97,6 +108,15 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
   }
   // 2: content no plug-in may see.
   if (IsRefusedHead(head.data(), bytes)) return WUFIO_E_REFUSED;
+
+  // 7, on every way out: the surrogate closes the copy it was given.
+  struct SurrogateCopy {
+    CWuFileIOManager* manager;
+    HANDLE handle = nullptr;
+    ~SurrogateCopy() {
+      if (handle) WuFio_CloseInSurrogate(manager, handle);
+    }
+  } copy{this};
 
   LONG won = -1;
   LONG possibleKey = -1;
@@ -123,7 +143,7 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
       IWuReadFileClass* cls = nullptr;
       if (FAILED(GetReaderClassById(&cls, row.readerClassId))) continue;
       LONG k = classKey(cls);
-      HRESULT answer = AskReader(k, file, head.data(), bytes, ext.c_str());
+      HRESULT answer = AskReader(k, file, &copy.handle, head.data(), bytes, ext.c_str());
       if (answer == S_OK && type == kTypeNeedsPath) answer = cls->CheckPath(path);
       cls->Release();
       bool first = walked.empty();
@@ -145,7 +165,7 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
     while (won < 0 && FindReaderClassByExtension(&cls, ext.c_str(), &from) == S_OK) {
       LONG k = from;
       cls->Release();
-      HRESULT answer = AskReader(k, file, head.data(), bytes, ext.c_str());
+      HRESULT answer = AskReader(k, file, &copy.handle, head.data(), bytes, ext.c_str());
       lastExtension = k;
       if (answer == S_OK) won = k;
       remember(k, answer);
@@ -165,7 +185,7 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
       lastUsed = classKey(cls);
       cls->Release();
       if (!walkedHas(lastUsed, walked.size()) && lastUsed != lastExtension) {
-        HRESULT answer = AskReader(lastUsed, file, head.data(), bytes, ext.c_str());
+        HRESULT answer = AskReader(lastUsed, file, &copy.handle, head.data(), bytes, ext.c_str());
         if (answer == S_OK) won = lastUsed;
         remember(lastUsed, answer);
       }
@@ -175,7 +195,7 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
   if (!decided && won < 0) {
     for (LONG k = 0; k < GetReaderCount() && won < 0; ++k) {
       if (k == lastUsed || k == lastExtension || walkedHas(k, 2)) continue;
-      HRESULT answer = AskReader(k, file, head.data(), bytes, ext.c_str());
+      HRESULT answer = AskReader(k, file, &copy.handle, head.data(), bytes, ext.c_str());
       if (answer == S_OK) won = k;
       remember(k, answer);
     }

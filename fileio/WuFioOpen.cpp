@@ -1,12 +1,17 @@
 // Opening files through the reader classes, the lookups by file name,
 // dialog name and lock, telling a reader of a file, the last used renderer,
 // and the operations that are not part of this library yet.
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuFioFilterBuilder.h"
 #include "fileio/WuFioExports.h"
+#include "fileio/WuFioTemplate.h"
+#include "fileio/WuFioTemplateList.h"
+#include "fileio/WuTempEdit.h"
+#include "foundation/WuList.h"
 #include "foundation/WuErrorHandler.h"
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
@@ -319,12 +324,52 @@ HRESULT CWuFileIOManager::NoteRendererClassUsed(IWuRenderFileClass* cls) {
   return S_OK;
 }
 
-// ---- Not part of this library yet ------------------------------------------------------
+// ---- The template editor ----------------------------------------------------------------
 
-HRESULT CWuFileIOManager::EditTemplate(HWND, IWuRenderFileClass*, LONG, const void*, DWORD*,
-                                       IStream*, tagWUTEMPLATExV2*, tagWUTEMPLATExV2** out) {
-  if (out) *out = nullptr;
-  return E_NOTIMPL;
+HRESULT CWuFileIOManager::EditTemplate(HWND owner, IWuRenderFileClass* cls, LONG pageWord,
+                                       const void* settings, DWORD* flags, IStream* templates,
+                                       tagWUTEMPLATExV2* in, tagWUTEMPLATExV2** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!flags) return E_POINTER;
+  _FIOEDITTEMPLATE args{};
+  args.size = sizeof(args);
+  args.owner = owner;
+  args.cls = cls;
+  if (settings) std::memcpy(args.settings, settings, sizeof(args.settings));
+  args.pageWord = pageWord;
+  args.slot = in && in->totalSize != 0 ? in : nullptr;
+  args.index = -2;
+  args.flags = ((*flags & 0x2) ? 0 : FIOEDIT_APPPAGEFIRST) | (*flags & (0x1 | 0x4 | 0x10));
+  tWULIST* list = nullptr;
+  if (templates) {
+    HRESULT hr = WuList_CreateExZ(&list, 0, 4, 4, WULIST_OWNITEMS | WULIST_LOCKED);
+    if (SUCCEEDED(hr)) hr = WuFio_AddTemplatesToListFromIStream(list, templates);
+    if (FAILED(hr)) {
+      WuFio_ReleaseTemplateList(list);
+      return hr;
+    }
+    args.privateTemplates = list;
+  }
+  HRESULT hr = WuFioMgr_EditTemplate(this, &args);
+  if (hr == S_OK && (args.slot == in || !args.slot)) {
+    hr = S_FALSE;  // nothing chosen
+    args.slot = nullptr;
+  }
+  if (args.slot && args.slot != in) {
+    // Out is a template the caller owns, or nothing: a template the editor
+    // handed over goes out as it is, the caller's own one is copied.
+    if (hr != S_OK) {
+      if (args.flags & FIOEDIT_OWNED) WuFio_ReleaseTemplate(args.slot);
+    } else if (args.flags & FIOEDIT_OWNED) {
+      *out = args.slot;
+    } else {
+      hr = WuFio_CopyTemplate(out, args.slot);
+    }
+  }
+  *flags = (*flags & ~0x18u) | (args.flags & 0x18u);
+  WuFio_ReleaseTemplateList(list);
+  return hr;
 }
 
 // ---- Filter builders ------------------------------------------------------------------

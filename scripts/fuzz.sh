@@ -32,7 +32,7 @@ all="archive commandline settings png langmodule cursor registry profile rifffil
 all+=" fileidbuffer mp4file metablocks"
 all+=" wavfile bwfmeta"
 all+=" metalists metastreams"
-all+=" projectlink shortcut templates"
+all+=" projectlink shortcut templates commessage filepropmeta"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours

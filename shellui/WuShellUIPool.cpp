@@ -1,5 +1,6 @@
-// The shell integration's resource pool: the launch dialogs ("Run
-// Application", 102, and "Source Project Not Found", 103) in the pool's five
+// The shell integration's resource pool: the file-properties page
+// ("General", 100), the launch dialogs ("Run Application", 102, and
+// "Source Project Not Found", 103) and the plug-in problem dialog (104) in the pool's five
 // languages, assembled from the rows of foundation/strings/shellui.rows into
 // one compiled resource image (see foundation/WuResPool.h for the entry
 // layout) and installed in WuShellUIResPool.
@@ -31,6 +32,7 @@ using wupool::PutItemHead;
 using wupool::PutText;
 
 constexpr WORD kButton = 0x0080;
+constexpr WORD kEdit = 0x0081;
 constexpr WORD kStatic = 0x0082;
 
 // One control of a dialog.
@@ -123,12 +125,24 @@ Dialog PluginProblemDialog() {
   return d;
 }
 
+// 100 the file-properties page "General": a label over the read-only text.
+Dialog FilePropertiesPage() {
+  Dialog d{WUSHELLUI_DLG_FILEPROPS, &WuLangRow_ShellUIPropsPageCaption, 350, 200, {}};
+  d.controls.push_back({kStatic, &WuLangRow_ShellUIPropsPageLabel, 0xFFFF, 6, 6, 78, 8, SS_LEFT});
+  d.controls.push_back({kEdit, nullptr, WUSHELLUI_FILEPROPS_TEXT, 6, 16, 338, 179,
+                        WS_BORDER | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL |
+                            ES_AUTOVSCROLL});
+  return d;
+}
 
+// Styles of a modal dialog and of a property page.
+constexpr DWORD kModalStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK;
+constexpr DWORD kPageStyle = WS_CHILD | WS_CAPTION | DS_SETFONT | DS_3DLOOK;
 
 // An extended dialog template in one column's language.
-std::vector<BYTE> DialogTemplate(const Dialog& d, int column) {
+std::vector<BYTE> DialogTemplate(const Dialog& d, int column, DWORD style = kModalStyle) {
   std::vector<BYTE> out;
-  PutDialogHead(&out, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_3DLOOK, static_cast<WORD>(d.controls.size()),
+  PutDialogHead(&out, style, static_cast<WORD>(d.controls.size()),
                 static_cast<WORD>(d.cx), static_cast<WORD>(d.cy), Column(d.caption, column));
   for (const Control& c : d.controls) {
     PutItemHead(&out, c.style, c.x, c.y, c.cx, c.cy, c.id);
@@ -164,6 +178,8 @@ std::vector<BYTE>* BuildImage() {
     for (const Language& language : kLanguages) {
       int column = WuLangTable_FindColumn(language.column);
       if (column < 1) column = 1;
+      PutEntry(image, 5, WUSHELLUI_DLG_FILEPROPS, language.id,
+               DialogTemplate(FilePropertiesPage(), column, kPageStyle));
       for (const Dialog& d : dialogs) PutEntry(image, 5, d.id, language.id, DialogTemplate(d, column));
       PutEntry(image, 5, WUSHELLUI_DLG_PLUGINPROBLEM, language.id, DialogTemplate(PluginProblemDialog(), column));
     }

@@ -18,16 +18,16 @@ static_assert(sizeof(STATSTG) == 80, "STATSTG crosses processes byte for byte");
 
 using K = ComArgKind;
 const ComOperationRow kRows[] = {
-    /* 3 Read */ {3, {{K::kOutBuffer, 1, 2, 0}, {K::kValue, 0, 0, 0}, {K::kOutValue, 0, 0, 4}}},
-    /* 4 Write */ {3, {{K::kInBuffer, 1, 0, 0}, {K::kValue, 0, 0, 0}, {K::kOutValue, 0, 0, 4}}},
-    /* 5 Seek */ {3, {{K::kValue, 0, 0, 0}, {K::kValue, 0, 0, 0}, {K::kOutValue, 0, 0, 8}}},
-    /* 6 SetSize */ {1, {{K::kValue, 0, 0, 0}}},
+    /* 3 Read */ {3, {{K::kOutBuffer, 1, 2, 0, nullptr}, {K::kValue, 0, 0, 0, nullptr}, {K::kOutValue, 0, 0, 4, nullptr}}},
+    /* 4 Write */ {3, {{K::kInBuffer, 1, 0, 0, nullptr}, {K::kValue, 0, 0, 0, nullptr}, {K::kOutValue, 0, 0, 4, nullptr}}},
+    /* 5 Seek */ {3, {{K::kValue, 0, 0, 0, nullptr}, {K::kValue, 0, 0, 0, nullptr}, {K::kOutValue, 0, 0, 8, nullptr}}},
+    /* 6 SetSize */ {1, {{K::kValue, 0, 0, 0, nullptr}}},
     /* 7 CopyTo */ {0, {}},
     /* 8 Commit */ {0, {}},
     /* 9 Revert */ {0, {}},
     /* 10 LockRegion */ {0, {}},
     /* 11 UnlockRegion */ {0, {}},
-    /* 12 Stat */ {2, {{K::kOutRecord, 0, 0, sizeof(STATSTG)}, {K::kValue, 0, 0, 0}}},
+    /* 12 Stat */ {2, {{K::kOutRecord, 0, 0, sizeof(STATSTG), nullptr}, {K::kValue, 0, 0, 0, nullptr}}},
     /* 13 Clone */ {0, {}},
 };
 

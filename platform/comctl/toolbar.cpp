@@ -42,7 +42,17 @@ struct ToolbarState {
   HIMAGELIST hot = nullptr;          // TB_SETHOTIMAGELIST
   HIMAGELIST disabled = nullptr;     // TB_SETDISABLEDIMAGELIST
   int max_text_rows = 1;             // TB_SETMAXTEXTROWS
+  HWND notify = nullptr;             // TB_SETPARENT (NULL: the parent)
+  int down = -1;                     // button under a left button held down on it
 };
+
+// The window that hears commands and notices.
+HWND NotifyWindow(HWND hwnd, const ToolbarState* s) { return s->notify ? s->notify : GetParent(hwnd); }
+
+bool Clickable(const ToolButton& b) {
+  return (b.button.fsState & TBSTATE_ENABLED) && !(b.button.fsState & TBSTATE_HIDDEN) &&
+         !(b.button.fsStyle & BTNS_SEP);
+}
 
 int ButtonWidth(HWND hwnd, const ToolbarState* s, const ToolButton& b) {
   if (b.button.fsStyle & BTNS_SEP) return b.button.iBitmap > 0 ? b.button.iBitmap : 8;
@@ -68,6 +78,48 @@ bool ButtonRect(HWND hwnd, const ToolbarState* s, size_t index, RECT* out) {
     x += w;
   }
   return false;
+}
+
+// The button (not a separator) at a point of the client area, or -1.
+int ButtonAt(HWND hwnd, const ToolbarState* s, LPARAM point) {
+  POINT pt{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+  for (size_t i = 0; i < s->buttons.size(); ++i) {
+    RECT r;
+    if (s->buttons[i].button.fsStyle & BTNS_SEP) continue;
+    if (ButtonRect(hwnd, s, i, &r) && PtInRect(&r, pt)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// Shows a held button pressed or not.
+void ShowPressed(HWND hwnd, ToolbarState* s, int index, bool pressed) {
+  if (index < 0 || static_cast<size_t>(index) >= s->buttons.size()) return;
+  BYTE& state = s->buttons[static_cast<size_t>(index)].button.fsState;
+  BYTE now = pressed ? static_cast<BYTE>(state | TBSTATE_PRESSED) : static_cast<BYTE>(state & ~TBSTATE_PRESSED);
+  if (now == state) return;
+  state = now;
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+// The left button released: a click when it is still over the button it
+// went down on and that button is still enabled.
+void EndClick(HWND hwnd, ToolbarState* s, LPARAM point) {
+  int down = s->down;
+  s->down = -1;
+  if (GetCapture() == hwnd) ReleaseCapture();
+  if (down < 0 || static_cast<size_t>(down) >= s->buttons.size()) return;
+  ShowPressed(hwnd, s, down, false);
+  if (ButtonAt(hwnd, s, point) != down || !Clickable(s->buttons[static_cast<size_t>(down)])) return;
+  TBBUTTON& b = s->buttons[static_cast<size_t>(down)].button;
+  if (b.fsStyle & BTNS_CHECK) {
+    b.fsState = static_cast<BYTE>(b.fsState ^ TBSTATE_CHECKED);
+    InvalidateRect(hwnd, nullptr, TRUE);
+  }
+  int command = b.idCommand;  // the button may go while the command runs
+  HWND target = NotifyWindow(hwnd, s);
+  if (target)
+    SendMessageW(target, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(command), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(hwnd));
 }
 
 int IndexOfCommand(const ToolbarState* s, WPARAM id) {
@@ -120,10 +172,12 @@ LRESULT ToolbarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     case TB_ADDBUTTONSW:
       return InsertButtons(s, s->buttons.size(), reinterpret_cast<const TBBUTTON*>(lparam), wparam) ? TRUE : FALSE;
     case TB_INSERTBUTTONW:
+      s->down = -1;  // the indexes move: a held button is let go unclicked
       return InsertButtons(s, static_cast<size_t>(wparam), reinterpret_cast<const TBBUTTON*>(lparam), 1) ? TRUE
                                                                                                          : FALSE;
     case TB_DELETEBUTTON:
       if (wparam >= s->buttons.size()) return FALSE;
+      s->down = -1;  // a held button is let go unclicked
       s->buttons.erase(s->buttons.begin() + static_cast<std::ptrdiff_t>(wparam));
       InvalidateRect(hwnd, nullptr, TRUE);
       return TRUE;
@@ -271,8 +325,44 @@ LRESULT ToolbarProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       return 1;
     case TB_GETTOOLTIPS:
       return 0;
-    case TB_SETPARENT:
-      return reinterpret_cast<LRESULT>(GetParent(hwnd));
+    case TB_SETPARENT: {
+      HWND old = NotifyWindow(hwnd, s);
+      s->notify = reinterpret_cast<HWND>(wparam);
+      return reinterpret_cast<LRESULT>(old);
+    }
+    case WM_LBUTTONDOWN: {
+      int i = ButtonAt(hwnd, s, lparam);
+      if (i < 0 || !Clickable(s->buttons[static_cast<size_t>(i)])) return 0;
+      s->down = i;
+      ShowPressed(hwnd, s, i, true);
+      SetCapture(hwnd);
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (s->down >= 0) ShowPressed(hwnd, s, s->down, ButtonAt(hwnd, s, lparam) == s->down);
+      return 0;
+    case WM_LBUTTONUP:
+      EndClick(hwnd, s, lparam);
+      return 0;
+    case WM_CAPTURECHANGED:
+      // Another window took the mouse: the held button is let go unclicked.
+      if (s->down >= 0 && reinterpret_cast<HWND>(lparam) != hwnd) {
+        ShowPressed(hwnd, s, s->down, false);
+        s->down = -1;
+      }
+      return 0;
+    case WM_NOTIFY: {
+      // A tool tip asks for a button's text: the notify window answers.
+      auto* header = reinterpret_cast<NMHDR*>(lparam);
+      if (!header || header->code != TTN_GETDISPINFOW) return 0;
+      if (!(GetWindowLongW(hwnd, GWL_STYLE) & TBSTYLE_TOOLTIPS)) return 0;
+      HWND target = NotifyWindow(hwnd, s);
+      int i = IndexOfCommand(s, header->idFrom);
+      if (!target || i < 0) return 0;
+      auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
+      info->lParam = static_cast<LPARAM>(s->buttons[static_cast<size_t>(i)].button.dwData);
+      return SendMessageW(target, WM_NOTIFY, header->idFrom, lparam);
+    }
     case TB_SETIMAGELIST:
     case TB_SETHOTIMAGELIST:
     case TB_SETDISABLEDIMAGELIST: {

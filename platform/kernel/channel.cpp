@@ -18,9 +18,11 @@
 #include <cstring>
 #include <mutex>
 #include <new>
+#include <string>
 #include <thread>
 
 #include "platform/kernel/error.h"
+#include "platform/kernel/files.h"
 #include "platform/kernel/local_socket_internal.h"
 #include "platform/kernel/state.h"
 #include "platform/kernel/threads.h"
@@ -97,6 +99,21 @@ int ChannelMessage::TakeDescriptor(size_t index) {
   int fd = descriptors[index];
   descriptors[index] = -1;
   return fd;
+}
+
+HANDLE ChannelMessage::TakeFileHandle(size_t index) {
+  int fd = TakeDescriptor(index);
+  if (fd < 0) return nullptr;
+  int flags = fcntl(fd, F_GETFL);
+  DWORD access = 0;
+  if (flags >= 0 && (flags & O_ACCMODE) != O_WRONLY) access |= GENERIC_READ;
+  if (flags >= 0 && (flags & O_ACCMODE) != O_RDONLY) access |= GENERIC_WRITE;
+  HANDLE h = FileHandleFromDescriptor(fd, access, true);
+  if (h == INVALID_HANDLE_VALUE) {
+    close(fd);
+    return nullptr;
+  }
+  return h;
 }
 
 void ChannelMessage::CloseDescriptors() { CloseAll(&descriptors); }
@@ -451,10 +468,25 @@ std::unique_ptr<ChannelListener> ChannelListener::Listen(const std::string& name
     SetLastErrorFromErrno();
     return nullptr;
   }
-  // A socket file of this name is a dead process's: replace it. Anything
-  // else there is left alone (the bind fails).
+  // A socket file of this name is a dead process's: it is replaced. Anything
+  // else there is left alone.
   struct stat old;
-  if (lstat(state->path.c_str(), &old) == 0 && S_ISSOCK(old.st_mode)) unlink(state->path.c_str());
+  if (lstat(state->path.c_str(), &old) == 0 && !S_ISSOCK(old.st_mode)) {
+    errno = EADDRINUSE;
+    SetLastErrorFromErrno();
+    return nullptr;
+  }
+  // The socket is bound under a name of its own and moved into place once
+  // it listens: a connection that found the file before the socket listens
+  // would be refused, take the file for a dead process's and remove it.
+  static std::atomic<unsigned> serial{0};
+  const std::string temporary = state->folder + "/.listen-" + std::to_string(getpid()) + "-" +
+                                std::to_string(++serial);
+  sockaddr_un temporary_address;
+  if (!MakeLocalSocketAddress(temporary, &temporary_address)) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+  }
   // Another process may remove the empty runtime folder between its
   // creation and the bind: make it again.
   int bound = -1;
@@ -464,16 +496,18 @@ std::unique_ptr<ChannelListener> ChannelListener::Listen(const std::string& name
       if (errno == 0) errno = ENOENT;
       continue;
     }
-    bound = bind(state->fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    bound = bind(state->fd, reinterpret_cast<sockaddr*>(&temporary_address),
+                 sizeof temporary_address);
     if (bound != 0 && errno != ENOENT) break;
   }
-  if (bound != 0 || lstat(state->path.c_str(), &state->bound) != 0) {
+  if (bound != 0 || lstat(temporary.c_str(), &state->bound) != 0) {
     SetLastErrorFromErrno();
     return nullptr;
   }
-  if (chmod(state->path.c_str(), 0600) != 0 || listen(state->fd, kBacklog) != 0) {
+  if (chmod(temporary.c_str(), 0600) != 0 || listen(state->fd, kBacklog) != 0 ||
+      rename(temporary.c_str(), state->path.c_str()) != 0) {
     SetLastErrorFromErrno();
-    RemoveLocalSocketIfSame(state->path, state->bound);
+    RemoveLocalSocketIfSame(temporary, state->bound);
     return nullptr;
   }
   return std::unique_ptr<ChannelListener>(new ChannelListener(std::move(state)));

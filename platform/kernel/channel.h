@@ -60,6 +60,10 @@ class ChannelMessage {
   // Gives descriptor `index` to the caller (who closes it); -1 when there is
   // no such descriptor or it was taken.
   int TakeDescriptor(size_t index);
+  // Gives descriptor `index` as a file handle of this process that owns it,
+  // with the access the descriptor was opened with; null when there is no
+  // such descriptor or it cannot be wrapped (it is then closed).
+  HANDLE TakeFileHandle(size_t index);
   // Closes the descriptors not taken.
   void CloseDescriptors();
 };

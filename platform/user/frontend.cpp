@@ -163,6 +163,69 @@ HWND FindButtonByText(HWND dialog, const std::u16string& text) {
   return nullptr;
 }
 
+bool IsToolbar(HWND hwnd) { return SameText(ClassOf(hwnd), TOOLBARCLASSNAMEW); }
+
+// The visible toolbar of a dialog (or of its pages) holding a button with
+// this command, or NULL.
+HWND FindToolbarOf(HWND dialog, int command) {
+  std::vector<HWND> visible;
+  CollectVisible(dialog, &visible);
+  for (HWND h : visible)
+    if (IsToolbar(h) && SendMessageW(h, TB_COMMANDTOINDEX, static_cast<WPARAM>(command), 0) >= 0) return h;
+  return nullptr;
+}
+
+// A visible control of a dialog (or of its pages) by id, or NULL.
+HWND FindVisibleControl(HWND dialog, int id) {
+  std::vector<HWND> visible;
+  CollectVisible(dialog, &visible);
+  for (HWND h : visible)
+    if (GetDlgCtrlID(h) == id) return h;
+  return nullptr;
+}
+
+// The toolbar button that front ends list under a text: (toolbar, command).
+bool FindToolButtonByText(HWND dialog, const std::u16string& text, HWND* toolbar, int* command) {
+  std::u16string wanted = StripMnemonics(text);
+  for (const ControlInfo& c : DescribeDialog(dialog))
+    if (c.tool_button && SameText(StripMnemonics(c.text), wanted)) {
+      *toolbar = c.hwnd;
+      *command = c.id;
+      return true;
+    }
+  return false;
+}
+
+// A toolbar's visible, enabled buttons as push buttons named by their tips.
+void DescribeToolbar(HWND toolbar, std::vector<ControlInfo>* out) {
+  bool enabled = IsWindowEnabled(toolbar) != FALSE;
+  LRESULT n = SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    TBBUTTON button{};
+    if (!SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button))) continue;
+    if ((button.fsStyle & BTNS_SEP) || (button.fsState & TBSTATE_HIDDEN) || !(button.fsState & TBSTATE_ENABLED))
+      continue;
+    ControlInfo info{};
+    info.hwnd = toolbar;
+    info.kind = ControlKind::kPushButton;
+    info.id = button.idCommand;
+    info.text = ToolbarButtonTip(toolbar, button.idCommand);
+    if (info.text.empty()) {
+      LRESULT length = SendMessageW(toolbar, TB_GETBUTTONTEXTW, static_cast<WPARAM>(button.idCommand), 0);
+      if (length > 0) {
+        info.text.resize(static_cast<size_t>(length) + 1);
+        SendMessageW(toolbar, TB_GETBUTTONTEXTW, static_cast<WPARAM>(button.idCommand),
+                     reinterpret_cast<LPARAM>(info.text.data()));
+        info.text.resize(static_cast<size_t>(length));
+      }
+    }
+    info.enabled = enabled;
+    info.selected = -1;
+    info.tool_button = true;
+    out->push_back(std::move(info));
+  }
+}
+
 std::string Describe(const std::u16string& text) { return ToUtf8(text); }
 
 }  // namespace
@@ -173,6 +236,10 @@ std::vector<ControlInfo> DescribeDialog(HWND dialog) {
   int def = DefaultButtonId(dialog);
   std::vector<ControlInfo> out;
   for (HWND h : controls) {
+    if (IsToolbar(h)) {
+      DescribeToolbar(h, &out);
+      continue;
+    }
     ControlInfo info{};
     info.hwnd = h;
     info.kind = KindOf(h);
@@ -464,7 +531,14 @@ void ScriptedFrontEnd::Apply(HWND dialog, const Action& action) {
   switch (action.kind) {
     case Kind::kPress:
     case Kind::kAnswer: {
-      HWND control = FindControl(dialog, action.id);
+      HWND control = FindVisibleControl(dialog, action.id);
+      HWND toolbar = control ? nullptr : FindToolbarOf(dialog, action.id);
+      if (toolbar) {
+        if (!PressToolbarButton(toolbar, action.id))
+          fail("toolbar button " + std::to_string(action.id) + " cannot be pressed");
+        break;
+      }
+      if (!control) control = GetDlgItem(dialog, action.id);
       if (control) {
         if (!PressControl(control)) fail("control " + std::to_string(action.id) + " cannot be pressed");
       } else if (action.id == IDOK || action.id == IDCANCEL) {
@@ -477,7 +551,12 @@ void ScriptedFrontEnd::Apply(HWND dialog, const Action& action) {
     }
     case Kind::kPressText: {
       HWND control = FindButtonByText(dialog, action.text);
-      if (!control || !PressControl(control)) fail("no button \"" + Describe(action.text) + "\" to press");
+      HWND toolbar = nullptr;
+      int command = 0;
+      bool pressed = control ? PressControl(control)
+                             : FindToolButtonByText(dialog, action.text, &toolbar, &command) &&
+                                   PressToolbarButton(toolbar, command);
+      if (!pressed) fail("no button \"" + Describe(action.text) + "\" to press");
       break;
     }
     case Kind::kType:
@@ -558,10 +637,14 @@ std::vector<std::string> ScriptedFrontEnd::errors() {
 
 // What the terminal keeps per open dialog.
 struct TerminalFrontEnd::Session {
+  struct Choice {
+    HWND hwnd;    // the control (a toolbar for its buttons)
+    int button;   // a toolbar button's command, or -1
+  };
   enum class Mode { kChoice, kValue, kPick, kPath };
   HWND dialog = nullptr;                 // the dialog
   bool rendered = false;                 // shown since the last change
-  std::vector<HWND> choices;             // choice n is choices[n - 1]
+  std::vector<Choice> choices;           // choice n is choices[n - 1]
   std::vector<HWND> bars;                // its progress bars
   std::string typed;                     // the line being typed (UTF-8)
   Mode mode = Mode::kChoice;             // what the line answers
@@ -774,7 +857,7 @@ void TerminalFrontEnd::RenderLocked(Session& session, bool prompt) {
     const ControlInfo& c = controls[i];
     auto number = [&]() {
       if (!c.enabled) return std::string("  -) ");
-      session.choices.push_back(c.hwnd);
+      session.choices.push_back(Session::Choice{c.hwnd, c.tool_button ? c.id : -1});
       return "  " + std::to_string(session.choices.size()) + ") ";
     };
     std::string shown = Shown(StripMnemonics(c.text));
@@ -953,7 +1036,7 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
   while (!line.empty() && line.front() == ' ') line.erase(line.begin());
   Session::Mode mode;
   HWND pending;
-  std::vector<HWND> choices;
+  std::vector<Session::Choice> choices;
   {
     std::lock_guard<std::mutex> guard(lock_);
     Session* session = FindLocked(dialog);
@@ -998,8 +1081,9 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
     if (n < 1 || static_cast<size_t>(n) > choices.size()) {
       note("No such choice.");
     } else {
-      HWND control = choices[static_cast<size_t>(n) - 1];
-      switch (KindOf(control)) {
+      const Session::Choice& choice = choices[static_cast<size_t>(n) - 1];
+      HWND control = choice.hwnd;
+      switch (choice.button >= 0 ? ControlKind::kPushButton : KindOf(control)) {
         case ControlKind::kEdit:
           ask(Session::Mode::kValue, control, "\r\x1b[K  Current text: " + Shown(WindowText(control)) +
                                                   " (Enter alone keeps it)\n");
@@ -1016,7 +1100,8 @@ void TerminalFrontEnd::HandleLine(HWND dialog, const std::string& raw) {
           return;
         }
         default:
-          if (!PressControl(control)) note("That choice is not available.");
+          if (!(choice.button >= 0 ? PressToolbarButton(control, choice.button) : PressControl(control)))
+            note("That choice is not available.");
           break;
       }
     }

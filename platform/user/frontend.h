@@ -92,7 +92,9 @@ enum class ControlKind {
 };
 
 // One visible control of a dialog (its descendants included, so a property
-// sheet's current page shows too), in tab order.
+// sheet's current page shows too), in tab order. A toolbar shows as its
+// visible, enabled buttons, each a push button named by its tip (or, with
+// no tip, by its text).
 struct ControlInfo {
   HWND hwnd;                         // the control
   ControlKind kind;                  // what it is
@@ -105,6 +107,7 @@ struct ControlInfo {
   int selected;                      // selected item (-1: none)
   int progress_min, progress_max;    // progress range
   int progress_pos;                  // progress position
+  bool tool_button;                  // a toolbar's button: hwnd the toolbar, id its command, text its tip
 };
 
 // The visible controls of a dialog, as front ends show them.
@@ -121,6 +124,14 @@ std::u16string StripMnemonics(const std::u16string& text);
 bool PressControl(HWND control);
 bool TypeIntoControl(HWND control, const std::u16string& text);
 bool PickInControl(HWND control, int index);
+// A toolbar button's tip: the answer to TTN_GETDISPINFOW sent to the
+// toolbar for its command (the toolbar passes it to its parent when it has
+// TBSTYLE_TOOLTIPS); empty when there is none.
+std::u16string ToolbarButtonTip(HWND toolbar, int command);
+// Clicks a toolbar button as a person would (the left button pressed and
+// released over it). FALSE when the toolbar or the button is missing,
+// hidden or disabled, or is a separator.
+bool PressToolbarButton(HWND toolbar, int command);
 // What Enter and Escape do in a dialog: the default push button (or IDOK),
 // IDCANCEL.
 void PressEnter(HWND dialog);
@@ -155,7 +166,9 @@ bool ChoosePath(HWND dialog, const std::u16string& path);
 // the dialog's own thread performs it. A failed action (no such control,
 // disabled, wrong kind) is recorded in errors() and dropped. With the queue
 // empty the driver just lets the dialog run (a dialog the program ends by
-// itself, such as a progress page, needs no action).
+// itself, such as a progress page, needs no action). Press and PressText
+// reach a toolbar's buttons too, by command and by tip, when no other
+// visible control has that id or text.
 class ScriptedFrontEnd : public FrontEnd {
  public:
   // What was shown: one record per modal dialog, taken when it started.

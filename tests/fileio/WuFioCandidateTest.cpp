@@ -2,6 +2,7 @@
 // records, the libraries that cannot be used, blocked classes, preload
 // modules and extension lists.
 #include "fileio/CWuFileIOTypeEnum.h"
+#include "fileio/WuFioSurrogate.h"
 #include "foundation/WuList.h"
 #include "platform/kernel/files.h"
 #include "tests/fileio/FioManagerFixture.h"
@@ -52,7 +53,10 @@ TEST_F(CandidateTest, ConfigurationValuesBecomeRecords) {
                {"forced", PluginPath("fio_test_order")}},
               "[forced]\nForceOutOfProcess=1\n");
   WriteConfig("b.Fio2007-Config", {{"again", PluginPath("fio_test_basic")}});
+  // No surrogate program where the manager looks for one.
+  WuFio_SetSurrogateFolder(U16(dir_ + "/none").c_str());
   tWULIST* list = Search();
+  WuFio_SetSurrogateFolder(nullptr);
   ASSERT_NE(list, nullptr);
   struct Case {
     const char* name;
@@ -177,7 +181,10 @@ TEST_F(CandidateTest, UnusableLibrariesAreCachedWithPathAndTimeOnly) {
 TEST_F(CandidateTest, ForeignAndForcedOutClassesAreUnavailable) {
   WriteConfig("a.Fio2007-Config", {{"forced", PluginPath("fio_test_basic")}},
               "[Default]\nForceOutOfProcess=1\n");
+  // No surrogate program where the manager looks for one.
+  WuFio_SetSurrogateFolder(U16(dir_ + "/none").c_str());
   IWuFileIOMgrForApp* app = Create(0);
+  WuFio_SetSurrogateFolder(nullptr);
   ASSERT_NE(app, nullptr);
   // The surrogate is not available: the library is not loaded in process.
   EXPECT_EQ(PluginCountsOf("fio_test_basic")[kWuFioTestLoads], 0);

@@ -28,6 +28,7 @@ int WuFuzzMetaStreamsEntry(const uint8_t* data, size_t size);
 int WuFuzzProjectLinkEntry(const uint8_t* data, size_t size);
 int WuFuzzShortcutEntry(const uint8_t* data, size_t size);
 int WuFuzzTemplatesEntry(const uint8_t* data, size_t size);
+int WuFuzzComMessageEntry(const uint8_t* data, size_t size);
 int WuFuzzFilePropMetaEntry(const uint8_t* data, size_t size);
 }
 
@@ -52,6 +53,7 @@ inline const Target* FindTarget(const char* name) {
       {"projectlink", WuFuzzProjectLinkEntry},
       {"shortcut", WuFuzzShortcutEntry},
       {"templates", WuFuzzTemplatesEntry},
+      {"commessage", WuFuzzComMessageEntry},
       {"filepropmeta", WuFuzzFilePropMetaEntry},
   };
   for (const Target& target : kTargets)

@@ -531,6 +531,8 @@ FakeReader& MakeRichFile(World& world, const std::u16string& path, const std::u1
   m.base.fields[WUBWF_FIELD_TIME] = Utf16(u"12:30:00");
   m.base.fields[WUBWF_FIELD_TIME_REFERENCE] = Le64(88200);
   m.base.fields[WUBWF_FIELD_VERSION] = std::string("\x01\x00", 2);
+  m.base.fields[WUBWF_FIELD_UMID] = std::string(64, '\0');
+  m.base.fields[WUBWF_FIELD_RESERVED] = std::string(190, '\0');
   m.base.fields[WUBWF_FIELD_CODING_HISTORY] = Utf16(u"A=PCM,F=44100\r\nA=PCM,F=48000\r\n");
   return r;
 }

@@ -1,16 +1,18 @@
 // The test program's side of the plug-in kit: the counters the plug-ins
-// report to, and the platform functions the test plug-ins call, kept in the
-// program's exported symbols.
+// report to, and the platform functions and library exports the test
+// plug-ins call, kept in the program's exported symbols.
 #include <map>
 #include <mutex>
 #include <string>
 
+#include "fileio/CWuTemplateInfoPropPage.h"
 #include "platform/com/com.h"
 #include "platform/com/oleauto.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/memory.h"
 #include "platform/kernel/threads.h"
+#include "platform/user/windows.h"
 #include "tests/fileio/kit/WuFioTestCounters.h"
 
 namespace {
@@ -68,6 +70,20 @@ __attribute__((used)) void* const g_pluginImports[] = {
     reinterpret_cast<void*>(&CreateFileW),
     reinterpret_cast<void*>(&ReadFile),
     reinterpret_cast<void*>(&CloseHandle),
+    // The property pages of fio_test_renderer.
+    reinterpret_cast<void*>(&CoTaskMemAlloc),
+    reinterpret_cast<void*>(&CreateDialogIndirectParamW),
+    reinterpret_cast<void*>(&DestroyWindow),
+    reinterpret_cast<void*>(&MoveWindow),
+    reinterpret_cast<void*>(&ShowWindow),
+    reinterpret_cast<void*>(&EnableWindow),
+    reinterpret_cast<void*>(&GetDlgItem),
+    reinterpret_cast<void*>(&CheckDlgButton),
+    reinterpret_cast<void*>(&GetWindowLongPtrW),
+    reinterpret_cast<void*>(&SetWindowLongPtrW),
+    reinterpret_cast<void*>(&GetDialogBaseUnits),
+    // The library's information page, which fio_test_renderer offers.
+    reinterpret_cast<void*>(&WuFio_CreateTemplateInfoPropPage),
 };
 
 }  // namespace wu_test

@@ -22,6 +22,24 @@
 //      hands back the template it was given, or fails with E_ABORT.
 //   20 GetTemplateInfo: type 3 the audio bit rate (DWORD, 1 without audio),
 //      type 4 the video bit rate (i64, needs 8 bytes, 1 without video).
+//   21 GetPageCount: kRendererPropPages pages (E_NOTIMPL when negative),
+//      kRendererPropExtraPages extra pages, kRendererPropPageFlags as flags.
+//   22 GetPage: page `number` (0 to pages + extra - 1) as a new test page
+//      (below); an extra page only after slot 23, a page of
+//      kRendererPropFailingPages fails (E_FAIL), a page of
+//      kRendererPropInfoPages is the template-information page.
+//   23 PreparePages: makes the extra pages available and keeps the owner
+//      window (kRendererPropPreparedOwner).
+// A test page (IWuFileIOPropertyPage, operations counted under
+// "fio_test_renderer/page/<slot>") is a child dialog (no font: dialog
+// units of the system font) holding one check box, kRendererPageControl,
+// which shows bit 0 of private byte kRendererSettingsByte of the page's
+// template. Clicking it flips that bit, makes the page dirty and tells
+// the site PROPPAGESTATUS_DIRTY. Apply hands the holder the page's
+// template (its slot 4) and makes the page clean; a page of
+// kRendererPropApplyFails answers E_FAIL and stays dirty. Titles are
+// kRendererPageTitle and the page number + 1, or kRendererLongPageTitle
+// for a page of kRendererPropLongTitles.
 // Every operation counts under "fio_test_renderer/<slot>" (kWuFioTestCalls).
 #pragma once
 
@@ -61,7 +79,31 @@ enum : DWORD {
   kRendererPropFolder = 4,
   // Answer of the post-save method: 0 a new template, 1 the one given, 2 E_ABORT.
   kRendererPropPostSave = 5,
+  // Slot 21: the page count (default 1; negative: E_NOTIMPL), the extra
+  // page count (default 0) and the flags (default 0).
+  kRendererPropPages = 6,
+  kRendererPropExtraPages = 7,
+  kRendererPropPageFlags = 8,
+  // Page masks, bit n for page number n (default 0, none): pages whose
+  // creation fails, pages whose Apply fails, pages with the 32-unit title,
+  // pages that are the template-information page.
+  kRendererPropFailingPages = 9,
+  kRendererPropApplyFails = 10,
+  kRendererPropLongTitles = 11,
+  kRendererPropInfoPages = 12,
+  // Read only: the owner window slot 23 was given (-1 when it was given
+  // none), 0 before it was called.
+  kRendererPropPreparedOwner = 13,
 };
+
+constexpr const char16_t* kRendererPageTitle = u"Test Page ";
+constexpr const char16_t* kRendererLongPageTitle = u"Thirty-two character page titles";
+constexpr int kRendererPageControl = 1100;
+constexpr const char16_t* kRendererPageControlText = u"&Test setting";
+constexpr int kRendererSettingsByte = 5;
+// The page's size in dialog units of the system font.
+constexpr int kRendererPageWidth = 160;
+constexpr int kRendererPageHeight = 40;
 
 constexpr const char16_t* kRendererPostSavePath = u"/saved/by/plug-in.trn";
 constexpr const char16_t* kRendererPostSaveName = u"After Save";

@@ -4,7 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "fileio/CWuTemplateInfoPropPage.h"
+#include "fileio/WuFioPageInfo.h"
+#include "platform/com/propertypagesite.h"
+#include "platform/user/windows.h"
 #include "tests/fileio/plugins/FioTestClasses.h"
 #include "tests/fileio/plugins/FioTestRenderer.h"
 
@@ -126,6 +131,223 @@ class PostSave final : public WuFioTestObject<IWuRenderPostSave> {
   LONGLONG mode_;
 };
 
+// ---- The property pages ----------------------------------------------------------------------
+// The page's dialog template: a child dialog (no font) with one check box.
+std::vector<WORD> PageTemplate() {
+  std::vector<WORD> t;
+  auto dword = [&t](DWORD v) {
+    t.push_back(static_cast<WORD>(v & 0xFFFF));
+    t.push_back(static_cast<WORD>(v >> 16));
+  };
+  auto text = [&t](const char16_t* s) {
+    for (; *s; ++s) t.push_back(*s);
+    t.push_back(0);
+  };
+  dword(WS_CHILD | DS_CONTROL);
+  dword(WS_EX_CONTROLPARENT);
+  t.insert(t.end(), {1, 0, 0, kRendererPageWidth, kRendererPageHeight});
+  t.insert(t.end(), {0, 0, 0});  // no menu, the dialog class, no title
+  if (t.size() % 2) t.push_back(0);  // items start on 4 bytes
+  dword(WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX);
+  dword(0);
+  t.insert(t.end(), {5, 5, kRendererPageWidth - 10, 10, kRendererPageControl});
+  t.insert(t.end(), {0xFFFF, 0x0080});  // a button
+  text(kRendererPageControlText);
+  t.push_back(0);  // no creation data
+  return t;
+}
+
+// The size of the page in pixels, from the system font's dialog units.
+SIZE PagePixels() {
+  LONG units = GetDialogBaseUnits();
+  LONG x = units & 0xFFFF, y = (units >> 16) & 0xFFFF;
+  return SIZE{kRendererPageWidth * x / 4, kRendererPageHeight * y / 8};
+}
+
+class TestPage final : public WuFioTestObject<IWuFileIOPropertyPage> {
+ public:
+  TestPage(LONG number, bool applyFails, bool longTitle)
+      : WuFioTestObject<IWuFileIOPropertyPage>(IID_IWuFileIOPropertyPage),
+        number_(number),
+        applyFails_(applyFails),
+        longTitle_(longTitle) {}
+
+  HRESULT SetPageSite(IPropertyPageSite* site) override {
+    Count(3);
+    if (!site) {
+      if (site_) site_->Release();
+      site_ = nullptr;
+      return S_OK;
+    }
+    if (site_) return E_UNEXPECTED;
+    site_ = site;
+    site_->AddRef();
+    return S_OK;
+  }
+  HRESULT Activate(HWND parent, const RECT* rect, BOOL) override {
+    Count(4);
+    if (!holder_ || window_) return E_UNEXPECTED;
+    if (!rect) return E_POINTER;
+    HRESULT hr = LoadFromHolder();
+    if (FAILED(hr)) return hr;
+    std::vector<WORD> bytes = PageTemplate();
+    window_ = CreateDialogIndirectParamW(nullptr, reinterpret_cast<const DLGTEMPLATE*>(bytes.data()),
+                                         parent, &PageProc, reinterpret_cast<LPARAM>(this));
+    if (!window_) return E_FAIL;
+    ShowSetting();
+    MoveWindow(window_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
+               TRUE);
+    ShowWindow(window_, SW_SHOW);
+    return S_OK;
+  }
+  HRESULT Deactivate() override {
+    Count(5);
+    if (window_) DestroyWindow(window_);
+    window_ = nullptr;
+    return S_OK;
+  }
+  HRESULT GetPageInfo(PROPPAGEINFO* info) override {
+    Count(6);
+    if (!info) return E_POINTER;
+    std::u16string title = longTitle_ ? kRendererLongPageTitle : kRendererPageTitle;
+    if (!longTitle_)
+      for (char c : std::to_string(number_ + 1)) title += static_cast<char16_t>(c);
+    std::memset(info, 0, sizeof(*info));
+    info->cb = sizeof(*info);
+    info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc(2 * (title.size() + 1)));
+    if (!info->pszTitle) return E_OUTOFMEMORY;
+    std::memcpy(info->pszTitle, title.c_str(), 2 * (title.size() + 1));
+    info->size = PagePixels();
+    return S_OK;
+  }
+  HRESULT SetObjects(ULONG count, IUnknown** objects) override {
+    Count(7);
+    if (count > 1) return E_UNEXPECTED;
+    if (count == 1 && (!objects || !objects[0])) return E_POINTER;
+    if (holder_) holder_->Release();
+    holder_ = nullptr;
+    if (count == 0) return S_OK;
+    return objects[0]->QueryInterface(IID_IWuFileIOTemplateEditHolder,
+                                      reinterpret_cast<void**>(&holder_));
+  }
+  HRESULT Show(UINT command) override {
+    Count(8);
+    if (command != SW_HIDE && command != SW_SHOWNORMAL && command != SW_SHOW) return E_INVALIDARG;
+    if (!window_) return E_UNEXPECTED;
+    ShowWindow(window_, static_cast<int>(command));
+    return S_OK;
+  }
+  HRESULT Move(const RECT* rect) override {
+    Count(9);
+    if (!rect) return E_POINTER;
+    if (!window_) return E_UNEXPECTED;
+    MoveWindow(window_, rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top,
+               TRUE);
+    return S_OK;
+  }
+  HRESULT IsPageDirty() override {
+    Count(10);
+    return dirty_ ? S_OK : S_FALSE;
+  }
+  HRESULT Apply() override {
+    Count(11);
+    if (!holder_) return E_UNEXPECTED;
+    if (!dirty_) return S_OK;
+    if (applyFails_) return E_FAIL;
+    HRESULT hr = holder_->SetTemplate(template_);
+    if (FAILED(hr)) return hr;
+    dirty_ = false;
+    return S_OK;
+  }
+  HRESULT Help(LPCWSTR) override { Count(12); return E_NOTIMPL; }
+  HRESULT TranslateAccelerator(MSG*) override { Count(13); return E_NOTIMPL; }
+  HRESULT SetTemplate(const tagWUTEMPLATExV2* record) override {
+    Count(14);
+    if (!record) return E_POINTER;
+    if (record->totalSize < WUTEMPLATE_MIN_SIZE) return E_INVALIDARG;
+    tagWUTEMPLATExV2* copy = CopyRecord(record);
+    if (!copy) return E_OUTOFMEMORY;
+    Keep(copy);
+    return S_OK;
+  }
+  HRESULT Refresh() override {
+    Count(15);
+    if (!holder_) return E_UNEXPECTED;
+    return LoadFromHolder();
+  }
+
+ private:
+  ~TestPage() override {
+    if (window_) DestroyWindow(window_);
+    if (holder_) holder_->Release();
+    if (site_) site_->Release();
+    std::free(template_);
+  }
+
+  static void Count(int slot) {
+    std::string name = std::string(WU_FIO_TEST_PLUGIN_NAME) + "/page/" + std::to_string(slot);
+    WuFioTestReport(name.c_str(), kWuFioTestCalls, 1);
+  }
+
+  // Takes `record` as the page's template, clean, and shows it.
+  void Keep(tagWUTEMPLATExV2* record) {
+    std::free(template_);
+    template_ = record;
+    dirty_ = false;
+    ShowSetting();
+  }
+  HRESULT LoadFromHolder() {
+    tagWUTEMPLATExV2* record = nullptr;
+    HRESULT hr = holder_->GetTemplate(&record);
+    if (FAILED(hr)) return hr;
+    if (!record) return E_FAIL;
+    Keep(record);
+    return S_OK;
+  }
+  // The settings byte of the template, NULL when it has none.
+  BYTE* SettingsByte() const {
+    if (!template_ || template_->privateSize <= kRendererSettingsByte ||
+        template_->totalSize < WUTEMPLATE_FIXED_SIZE + kRendererSettingsByte + 1)
+      return nullptr;
+    return template_->PrivateData() + kRendererSettingsByte;
+  }
+  void ShowSetting() {
+    if (!window_) return;
+    BYTE* b = SettingsByte();
+    CheckDlgButton(window_, kRendererPageControl, b && (*b & 1) ? BST_CHECKED : BST_UNCHECKED);
+    EnableWindow(GetDlgItem(window_, kRendererPageControl), b != nullptr);
+  }
+  void Clicked() {
+    BYTE* b = SettingsByte();
+    if (!b) return;
+    *b ^= 1;
+    dirty_ = true;
+    if (site_) site_->OnStatusChange(PROPPAGESTATUS_DIRTY);
+  }
+  static INT_PTR PageProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+      SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+      return TRUE;
+    }
+    auto* page = reinterpret_cast<TestPage*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (message == WM_COMMAND && page && LOWORD(wparam) == kRendererPageControl &&
+        HIWORD(wparam) == BN_CLICKED) {
+      page->Clicked();
+      return TRUE;
+    }
+    return FALSE;
+  }
+
+  const LONG number_;
+  const bool applyFails_;
+  const bool longTitle_;
+  IPropertyPageSite* site_ = nullptr;               // a reference, or NULL
+  IWuFileIOTemplateEditHolder* holder_ = nullptr;   // a reference, or NULL
+  HWND window_ = nullptr;                           // the dialog while active
+  tagWUTEMPLATExV2* template_ = nullptr;            // the page's own copy
+  bool dirty_ = false;                              // changed since the last apply or load
+};
+
 class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
  public:
   explicit TestRenderer(bool bare = false)
@@ -198,6 +420,14 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
       case kRendererPropLastConvertMode: *value = lastMode_; return S_OK;
       case kRendererPropFolder: *value = folder_; return S_OK;
       case kRendererPropPostSave: *value = postSave_; return S_OK;
+      case kRendererPropPages: *value = pages_; return S_OK;
+      case kRendererPropExtraPages: *value = extraPages_; return S_OK;
+      case kRendererPropPageFlags: *value = pageFlags_; return S_OK;
+      case kRendererPropFailingPages: *value = failingPages_; return S_OK;
+      case kRendererPropApplyFails: *value = applyFails_; return S_OK;
+      case kRendererPropLongTitles: *value = longTitles_; return S_OK;
+      case kRendererPropInfoPages: *value = infoPages_; return S_OK;
+      case kRendererPropPreparedOwner: *value = preparedOwner_; return S_OK;
       default: return E_INVALIDARG;
     }
   }
@@ -208,6 +438,16 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
       case kRendererPropOperation: operation_ = value; return S_OK;
       case kRendererPropFolder: folder_ = value; return S_OK;
       case kRendererPropPostSave: postSave_ = value; return S_OK;
+      case kRendererPropPages: pages_ = value; return S_OK;
+      case kRendererPropExtraPages:
+        if (value < 0) return E_INVALIDARG;
+        extraPages_ = value;
+        return S_OK;
+      case kRendererPropPageFlags: pageFlags_ = value; return S_OK;
+      case kRendererPropFailingPages: failingPages_ = value; return S_OK;
+      case kRendererPropApplyFails: applyFails_ = value; return S_OK;
+      case kRendererPropLongTitles: longTitles_ = value; return S_OK;
+      case kRendererPropInfoPages: infoPages_ = value; return S_OK;
       default: return E_INVALIDARG;
     }
   }
@@ -265,13 +505,42 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
     }
     return E_NOTIMPL;
   }
-  HRESULT GetPageCount(LONG*, LONG*, DWORD*) override { CountSlot(21); return E_NOTIMPL; }
-  HRESULT GetPage(LONG, REFIID, void** page) override {
-    CountSlot(22);
-    if (page) *page = nullptr;
-    return E_NOTIMPL;
+  HRESULT GetPageCount(LONG* count, LONG* extraCount, DWORD* flags) override {
+    CountSlot(21);
+    if (!count || !extraCount || !flags) return E_POINTER;
+    if (pages_ < 0) return E_NOTIMPL;
+    *count = static_cast<LONG>(pages_);
+    *extraCount = static_cast<LONG>(extraPages_);
+    *flags = static_cast<DWORD>(pageFlags_);
+    return S_OK;
   }
-  HRESULT PreparePages(HWND) override { CountSlot(23); return E_NOTIMPL; }
+  HRESULT GetPage(LONG number, REFIID iid, void** page) override {
+    CountSlot(22);
+    if (!page) return E_POINTER;
+    *page = nullptr;
+    if (number < 0 || pages_ < 0 || number >= pages_ + extraPages_ || number >= 63)
+      return E_INVALIDARG;
+    const LONGLONG bit = 1LL << number;
+    if ((failingPages_ & bit) || (number >= pages_ && !preparedOwner_)) return E_FAIL;
+    if (infoPages_ & bit) {
+      IWuFileIOPropertyPage* info = nullptr;
+      HRESULT hr = WuFio_CreateTemplateInfoPropPage(&info);
+      if (FAILED(hr)) return hr;
+      hr = info->QueryInterface(iid, page);
+      info->Release();
+      return hr;
+    }
+    TestPage* made = new TestPage(number, (applyFails_ & bit) != 0, (longTitles_ & bit) != 0);
+    HRESULT hr = made->QueryInterface(iid, page);
+    made->Release();
+    return hr;
+  }
+  HRESULT PreparePages(HWND owner) override {
+    CountSlot(23);
+    preparedOwner_ = reinterpret_cast<LONGLONG>(owner);
+    if (!preparedOwner_) preparedOwner_ = -1;  // prepared without an owner
+    return S_OK;
+  }
   HRESULT GetSettings(void*, DWORD, DWORD*) override { CountSlot(24); return E_NOTIMPL; }
   HRESULT SetSettings(const void*, DWORD) override { CountSlot(25); return E_NOTIMPL; }
   HRESULT GetState(HRESULT* status, BSTR* text) override {
@@ -308,6 +577,14 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
   LONGLONG lastMode_ = 0;
   LONGLONG folder_ = 0;
   LONGLONG postSave_ = 0;
+  LONGLONG pages_ = 1;
+  LONGLONG extraPages_ = 0;
+  LONGLONG pageFlags_ = 0;
+  LONGLONG failingPages_ = 0;
+  LONGLONG applyFails_ = 0;
+  LONGLONG longTitles_ = 0;
+  LONGLONG infoPages_ = 0;
+  LONGLONG preparedOwner_ = 0;  // the owner slot 23 was given (-1 for none), 0 before
   const bool bare_;
 };
 

@@ -22,6 +22,10 @@ constexpr ULONG kReadDies = 7777;         // the serving process ends mid-call
 constexpr ULONG kReadOverclaims = 7779;   // claims to have read 0xFFFFFFFF bytes
 constexpr ULONG kReadPatternBase = 1000;  // 1000..1099: bytes of value size-1000, after 20 ms
 
+// Called whenever a TestStream is asked for IStream, when set (object code
+// that calls across from QueryInterface).
+inline std::atomic<void (*)()> g_on_stream_query{nullptr};
+
 // A thread-safe stream over a memory stream.
 class TestStream final : public IStream {
  public:
@@ -31,6 +35,7 @@ class TestStream final : public IStream {
     *object = nullptr;
     if (iid != IID_IUnknown && iid != IID_ISequentialStream && iid != IID_IStream)
       return E_NOINTERFACE;
+    if (auto hook = g_on_stream_query.load(); hook && iid == IID_IStream) hook();
     *object = static_cast<IStream*>(this);
     AddRef();
     return S_OK;
@@ -44,6 +49,7 @@ class TestStream final : public IStream {
     }
     return left;
   }
+  ULONG Refs() const { return refs_; }
   HRESULT Read(void* buffer, ULONG bytes, ULONG* read) override {
     if (bytes == kReadDies) _exit(0);
     if (bytes == kReadOverclaims) {

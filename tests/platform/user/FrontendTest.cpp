@@ -481,4 +481,97 @@ TEST_F(FrontendTest, TerminalProgressPageRedrawsInPlaceAndEndsInItsFinalState) {
   EXPECT_EQ(Count(quick_output, "Choice: "), 0u) << quick_output;
 }
 
+// ---- Toolbars ----------------------------------------------------------------------------
+
+// A dialog with a toolbar: 307 "Save Template", 308 disabled, 309 hidden,
+// a separator, and 310 without a tip (its text is "Refresh"). Heard
+// commands are collected in the vector given as the parameter.
+const std::vector<Control> kToolbarDialog = {
+    {TOOLBARCLASSNAMEW, u"", TBSTYLE_FLAT | TBSTYLE_TOOLTIPS, 306},
+    {WC_BUTTONW, u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK},
+};
+
+INT_PTR ToolbarDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+    TBBUTTON buttons[5] = {};
+    const int ids[5] = {307, 308, 309, 0, 310};
+    for (int i = 0; i < 5; ++i) {
+      buttons[i].idCommand = ids[i];
+      buttons[i].fsState = ids[i] == 308 ? 0 : ids[i] == 309 ? TBSTATE_ENABLED | TBSTATE_HIDDEN : TBSTATE_ENABLED;
+      buttons[i].fsStyle = ids[i] ? BTNS_BUTTON : BTNS_SEP;
+      buttons[i].iString = ids[i] == 310 ? reinterpret_cast<INT_PTR>(u"Refresh") : -1;
+    }
+    SendDlgItemMessageW(dialog, 306, TB_ADDBUTTONSW, 5, reinterpret_cast<LPARAM>(buttons));
+    return TRUE;
+  }
+  if (message == WM_NOTIFY) {
+    auto* info = reinterpret_cast<NMTTDISPINFOW*>(lparam);
+    if (info->hdr.code == TTN_GETDISPINFOW) {
+      static const char16_t* const kTips[] = {u"Save Template", u"Delete Template", u"Help for Plug-In"};
+      if (info->hdr.idFrom >= 307 && info->hdr.idFrom <= 309)
+        info->lpszText = const_cast<LPWSTR>(kTips[info->hdr.idFrom - 307]);
+    }
+    return TRUE;
+  }
+  if (message == WM_COMMAND) {
+    reinterpret_cast<std::vector<int>*>(GetWindowLongPtrW(dialog, DWLP_USER))->push_back(LOWORD(wparam));
+    if (LOWORD(wparam) == IDOK) EndDialog(dialog, IDOK);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+TEST_F(FrontendTest, ScriptListsAndPressesToolbarButtonsByTip) {
+  platform::ScriptedFrontEnd script;
+  platform::SetFrontEnd(&script);
+  std::vector<std::pair<int, std::u16string>> buttons;  // (id, text) of the push buttons listed
+  script.Run([&](HWND dialog) {
+          for (const platform::ControlInfo& c : platform::DescribeDialog(dialog))
+            if (c.kind == platform::ControlKind::kPushButton) buttons.emplace_back(c.id, c.text);
+        })
+      .Press(307)
+      .PressText(u"Save Template")
+      .PressText(u"Refresh")
+      .Press(308)                       // disabled
+      .Press(309)                       // hidden
+      .PressText(u"Delete Template")    // disabled: not listed
+      .Press(IDOK);
+  std::vector<int> heard;
+  EXPECT_EQ(RunDialog(u"Templates", kToolbarDialog, ToolbarDialogProc, reinterpret_cast<LPARAM>(&heard)), IDOK);
+  EXPECT_EQ(buttons, (std::vector<std::pair<int, std::u16string>>{
+                         {307, u"Save Template"}, {310, u"Refresh"}, {IDOK, u"OK"}}));
+  EXPECT_EQ(heard, (std::vector<int>{307, 307, 310, IDOK}));
+  std::vector<std::string> errors = script.errors();
+  ASSERT_EQ(errors.size(), 3u);
+  EXPECT_NE(errors[0].find("toolbar button 308 cannot be pressed"), std::string::npos) << errors[0];
+  EXPECT_NE(errors[1].find("toolbar button 309 cannot be pressed"), std::string::npos) << errors[1];
+  EXPECT_NE(errors[2].find("no button \"Delete Template\""), std::string::npos) << errors[2];
+}
+
+TEST_F(FrontendTest, TerminalOffersToolbarButtonsByTip) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  platform::TerminalFrontEnd terminal(pty.slave(), pty.slave());
+  platform::SetFrontEnd(&terminal);
+  std::string first;
+  std::thread person([&] {
+    size_t at = pty.WaitFor("Choice: ");
+    ASSERT_NE(at, std::string::npos) << pty.output();
+    first = pty.output();
+    pty.Type(pty.NumberOf("Save Template", 0) + "\r");
+    at = pty.WaitFor("Choice: ", at);
+    ASSERT_NE(at, std::string::npos) << pty.output();
+    pty.Type("\r");  // Enter alone: OK
+  });
+  std::vector<int> heard;
+  EXPECT_EQ(RunDialog(u"Templates", kToolbarDialog, ToolbarDialogProc, reinterpret_cast<LPARAM>(&heard)), IDOK);
+  person.join();
+  EXPECT_NE(first.find(") Save Template"), std::string::npos) << first;
+  EXPECT_NE(first.find(") Refresh"), std::string::npos) << first;
+  EXPECT_EQ(first.find("Delete Template"), std::string::npos) << "a disabled button is not offered:\n" << first;
+  EXPECT_EQ(first.find("Help for Plug-In"), std::string::npos) << "a hidden button is not offered:\n" << first;
+  EXPECT_EQ(heard, (std::vector<int>{307, IDOK}));
+}
+
 }  // namespace
