@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuGitHolder.h"
@@ -207,10 +208,18 @@ HRESULT WuFio_CreateInSurrogate(CWuFileIOManager* manager, WUFIO_PLUGIN_RECORD* 
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!record) return E_INVALIDARG;
+  // The library text: the path, '|' and the preload modules.
+  std::u16string library = record->path;
+  library += u'|';
+  if (record->preloads) {
+    if (std::u16string_view(record->preloads).find(u'|') != std::u16string_view::npos)
+      return E_INVALIDARG;
+    library += record->preloads;
+  }
   IWuFileIOSurrogate* surrogate = nullptr;
   HRESULT hr = WuFio_ConnectSurrogate(manager, &surrogate);
   if (FAILED(hr)) return hr;
-  hr = surrogate->CreatePluginClass(record->path, record->classId, iid, out);
+  hr = surrogate->CreatePluginClass(library.c_str(), record->classId, iid, out);
   surrogate->Release();
   if (FAILED(hr)) {
     *out = nullptr;
@@ -223,6 +232,19 @@ HRESULT WuFio_CreateInSurrogate(CWuFileIOManager* manager, WUFIO_PLUGIN_RECORD* 
         WuFio_WrapInBlanket(iid, out, nullptr, static_cast<IWuFileIOMgrForApp*>(manager));
     if (FAILED(wrapped)) return wrapped;
   }
+  return hr;
+}
+
+HRESULT WuFio_EditInSurrogate(CWuFileIOManager* manager, IWuRenderFileClass* cls, LONG pageWord,
+                              const void* settings, DWORD* flags, IStream* templates,
+                              tagWUTEMPLATExV2* in, tagWUTEMPLATExV2** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  IWuFileIOSurrogate* surrogate = nullptr;
+  HRESULT hr = WuFio_ConnectSurrogate(manager, &surrogate);
+  if (FAILED(hr)) return hr;
+  hr = surrogate->EditTemplate(nullptr, cls, pageWord, settings, flags, templates, in, out);
+  surrogate->Release();
   return hr;
 }
 
