@@ -119,20 +119,23 @@ inline const platform::ComOperationRow kRow_IWuFileIOSurrogate_EditTemplate = {
      {K::kInSized, kNo, kNo, WUTEMPLATE_MIN_SIZE, nullptr},
      {K::kOutAlloc, kNo, kNo, WUTEMPLATE_MIN_SIZE, nullptr}}};
 
-// The rest of `stream` from its position, at most kMaxStreamBytes.
+// The rest of `stream` from its position, at most kMaxStreamBytes. A short
+// read ends it; so does a failing read after the first (some streams fail
+// a read at their end), while a first read that fails is the stream's error.
 HRESULT ReadRest(IStream* stream, std::vector<BYTE>* bytes) {
   BYTE chunk[65536];
-  for (;;) {
+  for (bool first = true;; first = false) {
     ULONG got = 0;
     HRESULT hr = stream->Read(chunk, sizeof(chunk), &got);
-    if (FAILED(hr)) return hr;
-    if (got == 0) return S_OK;
+    if (FAILED(hr)) return first ? hr : S_OK;
+    if (got > sizeof(chunk)) return E_UNEXPECTED;
     if (bytes->size() + got > kMaxStreamBytes) return E_INVALIDARG;
     try {
       bytes->insert(bytes->end(), chunk, chunk + got);
     } catch (...) {
       return E_OUTOFMEMORY;
     }
+    if (got < sizeof(chunk)) return S_OK;
   }
 }
 

@@ -41,6 +41,7 @@ DWORD g_surrogatePid = 0;                                 // the last launched s
 std::map<const CWuFileIOManager*, ManagerLink> g_links;   // managers that asked
 std::set<const CWuFileIOManager*> g_surrogateManagers;    // managers of a surrogate
 std::u16string g_folder;                                  // test folder, empty: the program's
+HANDLE g_input = nullptr;                                 // test: the surrogate's standard input
 
 // ---- Launch ------------------------------------------------------------------------------------
 
@@ -80,6 +81,10 @@ HRESULT LaunchLocked() {
   for (const char* c = lcid; *c; ++c) line += static_cast<char16_t>(*c);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  if (g_input) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = g_input;  // the outputs stay this process's
+  }
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                       nullptr, nullptr, &startup, &info))
@@ -153,6 +158,11 @@ DWORD WUFileIO_GetSurrogateProcessID() {
 void WuFio_SetSurrogateFolder(LPCWSTR folder) {
   std::lock_guard<std::mutex> hold(g_lock);
   g_folder = folder ? folder : u"";
+}
+
+void WuFio_SetSurrogateInput(HANDLE input) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_input = input;
 }
 
 CLSID WuFio_SurrogateClassIdOf(DWORD processId) {

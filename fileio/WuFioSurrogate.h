@@ -42,6 +42,12 @@ DWORD WUFileIO_GetSurrogateProcessID();
 // main executable's folder again).
 void WuFio_SetSurrogateFolder(LPCWSTR folder);
 
+// Test hook: a file handle the next surrogates get as their standard input
+// (NULL: this process's), kept by the caller while it is set. A surrogate's
+// dialogs run under the platform's automatic front end, which is the
+// terminal's only when its standard input and output are one terminal.
+void WuFio_SetSurrogateInput(HANDLE input);
+
 // The class id a surrogate of process `processId` registers besides the
 // plain one: Data1 XORed with the process id.
 CLSID WuFio_SurrogateClassIdOf(DWORD processId);
