@@ -77,7 +77,8 @@ HRESULT WuFio_CreateInSurrogate(CWuFileIOManager* manager, WUFIO_PLUGIN_RECORD* 
 // record has 0x200): operation 9 with the manager's EditTemplate
 // arguments. The editor runs in the surrogate, without an owner window,
 // under the surrogate's front end; `cls` crosses as its class id and
-// `templates` as its bytes (read from its position to its end). *out is a
+// `templates` as its bytes (read from its position to its end, at most
+// 32 MiB, else E_INVALIDARG). *out is a
 // template record the caller owns (free) that passed the layout check
 // (else 0x8004E00B); RPC_E_DISCONNECTED when the surrogate is gone.
 HRESULT WuFio_EditInSurrogate(CWuFileIOManager* manager, IWuRenderFileClass* cls, LONG pageWord,
