@@ -849,7 +849,8 @@ class IWuFileIOSurrogate : public IUnknown {
  public:
   // 3: the surrogate's process id.
   virtual HRESULT GetProcessId(DWORD* processId) = 0;
-  // 4: creates a plug-in class inside the surrogate.
+  // 4: creates a plug-in class inside the surrogate; `libraryPath` may end
+  // with '|' and the library's ";"-separated preload modules, loaded first.
   virtual HRESULT CreatePluginClass(LPCWSTR libraryPath, REFCLSID clsid, REFIID iid,
                                     void** out) = 0;
   // 5: closes a handle copied into the surrogate.
@@ -859,7 +860,12 @@ class IWuFileIOSurrogate : public IUnknown {
   virtual HRESULT Ping() = 0;
   virtual HRESULT Quit() = 0;
   // 9: the template editor for renderer classes hosted there (the
-  // manager's EditTemplate).
+  // surrogate manager's EditTemplate, without an owner window). Across
+  // processes the class crosses as its class id (one the surrogate made
+  // for this client, else E_INVALIDARG), the settings as 28 bytes, the
+  // templates stream as its bytes from its position on, and the template
+  // records as their bytes, each checked by the side that receives it
+  // (0x8004E00B for a bad one); *out is the caller's (free).
   virtual HRESULT EditTemplate(HWND owner, IWuRenderFileClass* cls, LONG pageWord,
                                const void* settings, DWORD* flags, IStream* templates,
                                tagWUTEMPLATExV2* in, tagWUTEMPLATExV2** out) = 0;

@@ -8,6 +8,7 @@
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuFioFilterBuilder.h"
 #include "fileio/WuFioExports.h"
+#include "fileio/WuFioSurrogate.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateList.h"
 #include "fileio/WuTempEdit.h"
@@ -332,6 +333,14 @@ HRESULT CWuFileIOManager::EditTemplate(HWND owner, IWuRenderFileClass* cls, LONG
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!flags) return E_POINTER;
+  // A class hosted in the surrogate is edited there, by the surrogate's
+  // own manager, without an owner window.
+  if (cls && !WuFio_IsSurrogateManager(this)) {
+    LONG key = -1;
+    WUFIO_PLUGIN_RECORD* record = SUCCEEDED(cls->GetKey(&key)) ? RendererRecord(key) : nullptr;
+    if (record && (record->flags & WUFIO_PLUGIN_IN_SURROGATE))
+      return WuFio_EditInSurrogate(this, cls, pageWord, settings, flags, templates, in, out);
+  }
   _FIOEDITTEMPLATE args{};
   args.size = sizeof(args);
   args.owner = owner;

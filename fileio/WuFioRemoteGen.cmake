@@ -39,7 +39,11 @@
 # (kOutFrames) whose frame size both sides learn of the object: the
 # serving side asks the real object (ServedFrameBytes_I), the proxy asks
 # across once (ProxyFrameBytes_I, both in WuFioRemoteTables.cpp) and keeps
-# the size until the operation named with the interface passes through it. An operation marked WUFIO_LOCAL_ONLY in the header, or whose
+# the size until the operation named with the interface passes through it.
+# An operation named in BY_HAND crosses with arguments of its own: its row
+# is kRow_I_Op, its proxy calls ProxyCall_I_Op(remote, arguments...) and
+# the serving side ServeCall_I_Op(object, decoded arguments), all written in
+# WuFioRemoteTables.cpp. An operation marked WUFIO_LOCAL_ONLY in the header, or whose
 # argument nothing here describes, does not cross: its row is empty and its
 # proxy answers E_NOTIMPL (an argument nothing describes stops the build
 # unless the operation is marked).
@@ -52,7 +56,6 @@ set(HINTS
   "IWuReadAudioStreamV1::GetLengthV1::out=kOutRecord,kNo,kNo,16"
   "IWuReadVideoStreamV1::GetLengthV1::out=kOutRecord,kNo,kNo,16"
   "IWuReadFile::GetFileName::buffer=kOutText,kNo,kNo,260"
-  "IWuFileIOSurrogate::EditTemplate::settings=kInRecord,kNo,kNo,28"
   "IWuRenderPostSave::PostSaveDialog::path=kInOutText,2,kNo,0"
   # Samples: `frames` frames of the stream's sample type and channels.
   "IWuReadAudioStream::ReadSamples::buffer=kOutFrames,2,3,0"
@@ -65,6 +68,10 @@ set(HINTS
   "IWuReadVideoStreamV1::GetFormatV1::extension=kOutBuffer,4,kNo,0")
 # Interface=the operation after which its proxy forgets the frame size.
 set(FRAMES "IWuReadAudioStream=SetSampleType")
+# Operations whose arguments cross in another form than their types say:
+# the surrogate's template editor sends its class as the class id and its
+# templates stream as the stream's bytes.
+set(BY_HAND "IWuFileIOSurrogate::EditTemplate")
 
 set(text "")
 foreach(h IN LISTS headers)
@@ -239,6 +246,16 @@ foreach(iface IN LISTS interfaces)
         endforeach()
       endif()
       list(LENGTH types nargs)
+      if("${c}::${name}" IN_LIST BY_HAND)
+        list(JOIN names ", " pass)
+        set(sig "${ret} ${name}(${params}) override")
+        string(REPLACE "@" ";" sig "${sig}")
+        string(APPEND rows "    /* ${slot} ${name} */ kRow_${c}_${name},\n")
+        string(APPEND methods "  ${sig} {\n    return Result<${ret}>(ProxyCall_${c}_${name}(remote_.get(), ${pass}));\n  }\n")
+        string(APPEND cases "    case ${slot}:\n      return ServeCall_${c}_${name}(o, a);\n")
+        math(EXPR slot "${slot} + 1")
+        continue()
+      endif()
       # The row, the proxy's argument lines and the call's arguments.
       set(row_args "")
       set(sets "")

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuGitHolder.h"
@@ -40,6 +41,7 @@ DWORD g_surrogatePid = 0;                                 // the last launched s
 std::map<const CWuFileIOManager*, ManagerLink> g_links;   // managers that asked
 std::set<const CWuFileIOManager*> g_surrogateManagers;    // managers of a surrogate
 std::u16string g_folder;                                  // test folder, empty: the program's
+HANDLE g_input = nullptr;                                 // test: the surrogate's standard input
 
 // ---- Launch ------------------------------------------------------------------------------------
 
@@ -79,6 +81,10 @@ HRESULT LaunchLocked() {
   for (const char* c = lcid; *c; ++c) line += static_cast<char16_t>(*c);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
+  if (g_input) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = g_input;  // the outputs stay this process's
+  }
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                       nullptr, nullptr, &startup, &info))
@@ -154,6 +160,11 @@ void WuFio_SetSurrogateFolder(LPCWSTR folder) {
   g_folder = folder ? folder : u"";
 }
 
+void WuFio_SetSurrogateInput(HANDLE input) {
+  std::lock_guard<std::mutex> hold(g_lock);
+  g_input = input;
+}
+
 CLSID WuFio_SurrogateClassIdOf(DWORD processId) {
   CLSID id = CLSID_WuFileIOSurrogate;
   id.Data1 ^= processId;
@@ -207,10 +218,18 @@ HRESULT WuFio_CreateInSurrogate(CWuFileIOManager* manager, WUFIO_PLUGIN_RECORD* 
   if (!out) return E_POINTER;
   *out = nullptr;
   if (!record) return E_INVALIDARG;
+  // The library text: the path, '|' and the preload modules.
+  std::u16string library = record->path;
+  library += u'|';
+  if (record->preloads) {
+    if (std::u16string_view(record->preloads).find(u'|') != std::u16string_view::npos)
+      return E_INVALIDARG;
+    library += record->preloads;
+  }
   IWuFileIOSurrogate* surrogate = nullptr;
   HRESULT hr = WuFio_ConnectSurrogate(manager, &surrogate);
   if (FAILED(hr)) return hr;
-  hr = surrogate->CreatePluginClass(record->path, record->classId, iid, out);
+  hr = surrogate->CreatePluginClass(library.c_str(), record->classId, iid, out);
   surrogate->Release();
   if (FAILED(hr)) {
     *out = nullptr;
@@ -223,6 +242,19 @@ HRESULT WuFio_CreateInSurrogate(CWuFileIOManager* manager, WUFIO_PLUGIN_RECORD* 
         WuFio_WrapInBlanket(iid, out, nullptr, static_cast<IWuFileIOMgrForApp*>(manager));
     if (FAILED(wrapped)) return wrapped;
   }
+  return hr;
+}
+
+HRESULT WuFio_EditInSurrogate(CWuFileIOManager* manager, IWuRenderFileClass* cls, LONG pageWord,
+                              const void* settings, DWORD* flags, IStream* templates,
+                              tagWUTEMPLATExV2* in, tagWUTEMPLATExV2** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  IWuFileIOSurrogate* surrogate = nullptr;
+  HRESULT hr = WuFio_ConnectSurrogate(manager, &surrogate);
+  if (FAILED(hr)) return hr;
+  hr = surrogate->EditTemplate(nullptr, cls, pageWord, settings, flags, templates, in, out);
+  surrogate->Release();
   return hr;
 }
 

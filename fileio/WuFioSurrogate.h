@@ -42,6 +42,12 @@ DWORD WUFileIO_GetSurrogateProcessID();
 // main executable's folder again).
 void WuFio_SetSurrogateFolder(LPCWSTR folder);
 
+// Test hook: a file handle the next surrogates get as their standard input
+// (NULL: this process's), kept by the caller while it is set. A surrogate's
+// dialogs run under the platform's automatic front end, which is the
+// terminal's only when its standard input and output are one terminal.
+void WuFio_SetSurrogateInput(HANDLE input);
+
 // The class id a surrogate of process `processId` registers besides the
 // plain one: Data1 XORed with the process id.
 CLSID WuFio_SurrogateClassIdOf(DWORD processId);
@@ -56,11 +62,28 @@ void WuFio_DisconnectSurrogate(CWuFileIOManager* manager);
 // The surrogate process id this manager is connected to, 0 none.
 DWORD WuFio_ManagerSurrogateProcessId(const CWuFileIOManager* manager);
 // Creates the class of `record` in the surrogate, asked for `iid`: operation
-// 4 with the record's library path and class id. On success the record
-// gets 0x200 and a reader or renderer class comes wrapped in a blanket
-// whose data is `manager`.
+// 4 with the record's library text (below) and class id. On success the
+// record gets 0x200 and a reader or renderer class comes wrapped in a
+// blanket whose data is `manager`.
+//
+// Operation 4's library text is the library path, then '|' and the
+// record's ";"-separated preload modules (empty when it has none), so that
+// the surrogate's manager loads them first, as the in-process path does.
+// The surrogate splits the text at its last '|'; a preload list holding
+// '|' is refused (E_INVALIDARG). A text without '|' is a bare path.
 HRESULT WuFio_CreateInSurrogate(CWuFileIOManager* manager, WUFIO_PLUGIN_RECORD* record,
                                 REFIID iid, void** out);
+// The template editor for a renderer class hosted in the surrogate (its
+// record has 0x200): operation 9 with the manager's EditTemplate
+// arguments. The editor runs in the surrogate, without an owner window,
+// under the surrogate's front end; `cls` crosses as its class id and
+// `templates` as its bytes (read from its position to its end, at most
+// 32 MiB, else E_INVALIDARG). *out is a
+// template record the caller owns (free) that passed the layout check
+// (else 0x8004E00B); RPC_E_DISCONNECTED when the surrogate is gone.
+HRESULT WuFio_EditInSurrogate(CWuFileIOManager* manager, IWuRenderFileClass* cls, LONG pageWord,
+                              const void* settings, DWORD* flags, IStream* templates,
+                              tagWUTEMPLATExV2* in, tagWUTEMPLATExV2** out);
 // Tells the surrogate to close `copy`, a handle copied into it.
 HRESULT WuFio_CloseInSurrogate(CWuFileIOManager* manager, HANDLE copy);
 
@@ -82,6 +105,13 @@ class IWuFioSurrogateHost {
  protected:
   ~IWuFioSurrogateHost() = default;
 };
+
+// Serving operation 9: the renderer class `id` among those that the client
+// object `object` created (a new reference): matched by the class id it
+// was created under or the one it answers. E_INVALIDARG when it made no
+// such class; E_NOINTERFACE (and NULL) when `object` is not a surrogate's
+// client object.
+HRESULT WuFio_SurrogateClassById(IWuFileIOSurrogate* object, const GUID& id, IWuRenderFileClass** out);
 
 // The surrogate's class object (IClassFactory): each CreateInstance makes
 // a new IWuFileIOSurrogate over `manager` (held) and reports to `host`

@@ -4,6 +4,8 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "fileio/CWuFileIOManager.h"
@@ -16,6 +18,10 @@
 #include "platform/kernel/threads.h"
 
 namespace {
+
+// The id under which a client object answers itself (this file only).
+constexpr IID kIidSurrogateObject = {0x3B1C7E52, 0x6A0D, 0x4F8E,
+                                     {0x9C, 0x21, 0x5D, 0x7E, 0x40, 0x13, 0xA8, 0x66}};
 
 // What the class object and every client object share: the manager, the
 // program to report to and the records of the classes made here.
@@ -43,8 +49,10 @@ class SurrogateState {
   }
 
   // Makes the class `clsid` of the library `path` in this process, asked
-  // for `iid`; a reader or renderer class is initialised with the manager.
-  HRESULT Create(LPCWSTR path, REFCLSID clsid, REFIID iid, void** out) {
+  // for `iid`, loading the ";"-separated `preloads` first (the record's
+  // list when the class is made the first time); a reader or renderer
+  // class is initialised with the manager.
+  HRESULT Create(LPCWSTR path, LPCWSTR preloads, REFCLSID clsid, REFIID iid, void** out) {
     CWuFileIOManager* manager = nullptr;
     if (FAILED(manager_->QueryInterface(IID_CWuFileIOManager, reinterpret_cast<void**>(&manager))))
       return E_UNEXPECTED;
@@ -52,7 +60,7 @@ class SurrogateState {
     {
       std::lock_guard<std::mutex> hold(lock_);
       WUFIO_PLUGIN_RECORD* record = nullptr;
-      hr = RecordFor(path, clsid, &record);
+      hr = RecordFor(path, preloads, clsid, &record);
       if (SUCCEEDED(hr)) hr = manager->CreateRecordClass(record, iid, out);
     }
     manager->Release();
@@ -74,7 +82,7 @@ class SurrogateState {
  private:
   // The record of (path, clsid), made on first use from the library path
   // as a candidate of the manager (lock held).
-  HRESULT RecordFor(LPCWSTR path, REFCLSID clsid, WUFIO_PLUGIN_RECORD** out) {
+  HRESULT RecordFor(LPCWSTR path, LPCWSTR preloads, REFCLSID clsid, WUFIO_PLUGIN_RECORD** out) {
     for (WUFIO_PLUGIN_RECORD* record : records_) {
       if (IsEqualGUID(record->classId, clsid) && WuFio_ComparePaths(record->path, path) == 0) {
         *out = record;
@@ -93,6 +101,10 @@ class SurrogateState {
     }
     if (!made) return REGDB_E_CLASSNOTREG;  // no such library
     made->classId = clsid;
+    if (*preloads && FAILED(WuFio_SetText(&made->preloads, preloads))) {
+      WuFio_FreePluginRecord(made);
+      return E_OUTOFMEMORY;
+    }
     try {
       records_.push_back(made);
     } catch (...) {
@@ -120,7 +132,8 @@ class CWuFioSurrogateObject final : public IWuFileIOSurrogate {
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IWuFileIOSurrogate))
+    if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IWuFileIOSurrogate) &&
+        !IsEqualGUID(iid, kIidSurrogateObject))
       return E_NOINTERFACE;
     AddRef();
     *object = static_cast<IWuFileIOSurrogate*>(this);
@@ -133,6 +146,19 @@ class CWuFioSurrogateObject final : public IWuFileIOSurrogate {
     return static_cast<ULONG>(left);
   }
 
+  // The renderer class `id` this client created (a new reference), or NULL.
+  IWuRenderFileClass* RendererClass(const GUID& id) {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const auto& [created, cls] : renderers_) {
+      GUID own = {};
+      if (IsEqualGUID(created, id) || (SUCCEEDED(cls->GetClassId(&own)) && IsEqualGUID(own, id))) {
+        cls->AddRef();
+        return cls;
+      }
+    }
+    return nullptr;
+  }
+
   HRESULT GetProcessId(DWORD* processId) override {
     if (!processId) return E_POINTER;
     *processId = GetCurrentProcessId();
@@ -143,7 +169,28 @@ class CWuFioSurrogateObject final : public IWuFileIOSurrogate {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!libraryPath) return E_INVALIDARG;
-    return state_->Create(libraryPath, clsid, iid, out);
+    // "path|preloads": split at the last '|'.
+    std::u16string path = libraryPath, preloads;
+    size_t bar = path.rfind(u'|');
+    if (bar != std::u16string::npos) {
+      preloads = path.substr(bar + 1);
+      path.resize(bar);
+    }
+    HRESULT hr = state_->Create(path.c_str(), preloads.c_str(), clsid, iid, out);
+    // Renderer classes are kept for the template editor, found by class id.
+    if (SUCCEEDED(hr) && IsEqualGUID(iid, IID_IWuRenderFileClass)) {
+      auto* cls = static_cast<IWuRenderFileClass*>(*out);
+      std::lock_guard<std::mutex> hold(lock_);
+      try {
+        renderers_.emplace_back(clsid, cls);
+        cls->AddRef();
+      } catch (...) {
+        cls->Release();
+        *out = nullptr;
+        return E_OUTOFMEMORY;
+      }
+    }
+    return hr;
   }
   // Only a handle copied into this process for the client that asks.
   HRESULT CloseCopiedHandle(ULONGLONG handle) override {
@@ -155,17 +202,27 @@ class CWuFioSurrogateObject final : public IWuFileIOSurrogate {
   }
   HRESULT Ping() override { return E_NOTIMPL; }
   HRESULT Quit() override { return E_NOTIMPL; }
-  HRESULT EditTemplate(HWND, IWuRenderFileClass*, LONG, const void*, DWORD*, IStream*,
-                       tagWUTEMPLATExV2*, tagWUTEMPLATExV2** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
+  // The surrogate manager's own template editor (slot 20), without an
+  // owner window: its dialog runs under this process's front end.
+  HRESULT EditTemplate(HWND, IWuRenderFileClass* cls, LONG pageWord, const void* settings,
+                       DWORD* flags, IStream* templates, tagWUTEMPLATExV2* in,
+                       tagWUTEMPLATExV2** out) override {
+    return state_->Manager()->EditTemplate(nullptr, cls, pageWord, settings, flags, templates, in,
+                                           out);
   }
 
  private:
-  ~CWuFioSurrogateObject() { state_->ClientLeft(); }
+  ~CWuFioSurrogateObject() {
+    for (auto& kept : renderers_) kept.second->Release();
+    state_->ClientLeft();
+  }
 
   LONG volatile refs_ = 1;                 // reference count
   std::shared_ptr<SurrogateState> state_;  // shared with the class object
+  std::mutex lock_;                        // guards what follows
+  // The renderer classes made for this client, with the class ids they
+  // were made under (a reference each).
+  std::vector<std::pair<GUID, IWuRenderFileClass*>> renderers_;
 };
 
 // The class object the surrogate publishes.
@@ -227,4 +284,16 @@ HRESULT WuFio_NewSurrogateClassObject(IWuFileIOMgrForApp* manager, IWuFioSurroga
   if (!made) return E_OUTOFMEMORY;
   *out = made;
   return S_OK;
+}
+
+HRESULT WuFio_SurrogateClassById(IWuFileIOSurrogate* object, const GUID& id, IWuRenderFileClass** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  if (!object) return E_INVALIDARG;
+  IWuFileIOSurrogate* mine = nullptr;
+  if (FAILED(object->QueryInterface(kIidSurrogateObject, reinterpret_cast<void**>(&mine))) || !mine)
+    return E_NOINTERFACE;
+  *out = static_cast<CWuFioSurrogateObject*>(mine)->RendererClass(id);
+  mine->Release();
+  return *out ? S_OK : E_INVALIDARG;
 }

@@ -24,6 +24,8 @@ inline constexpr CLSID CLSID_RemoteFakeReader = {0x7E57C0E1, 0x1234, 0x5678,
                                                  {1, 2, 3, 4, 5, 6, 7, 11}};
 inline constexpr CLSID CLSID_RemoteFakeRenderer = {0x7E57C0E2, 0x1234, 0x5678,
                                                    {1, 2, 3, 4, 5, 6, 7, 12}};
+inline constexpr CLSID CLSID_RemoteFakeSurrogate = {0x7E57C0E3, 0x1234, 0x5678,
+                                                    {1, 2, 3, 4, 5, 6, 7, 13}};
 inline constexpr GUID kFakeReaderId = {0x12345678, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};
 
 #define WU_REMOTE_STUB(slot, R, Name, Params, Args) \
@@ -291,6 +293,65 @@ class FakeRenderer final : public StubIWuRenderFileClass {
  private:
   BYTE settings_[64] = {};
   DWORD settings_size_ = 0;
+};
+
+// A surrogate whose template editor (operation 9) reports what reached it,
+// chosen by the page word: 0 a template record (540 bytes, valid) whose
+// word 8 is the size of the template in (0 none), word 12 the bytes the
+// templates stream held (0xFFFFFFFF without a stream), word 16 the first
+// settings word and word 20 1 when owner and class came as null; the flags
+// get 0x10. 1 a record whose text length overruns it; 2 E_ABORT.
+class FakeSurrogate final : public IWuFileIOSurrogate {
+ public:
+  HRESULT QueryInterface(REFIID iid, void** out) override {
+    *out = nullptr;
+    if (iid != IID_IUnknown && iid != IID_IWuFileIOSurrogate) return E_NOINTERFACE;
+    AddRef();
+    *out = static_cast<IWuFileIOSurrogate*>(this);
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++refs_; }
+  ULONG Release() override {
+    ULONG left = --refs_;
+    if (!left) delete this;
+    return left;
+  }
+  HRESULT GetProcessId(DWORD*) override { return E_NOTIMPL; }
+  HRESULT CreatePluginClass(LPCWSTR, REFCLSID, REFIID, void**) override { return E_NOTIMPL; }
+  HRESULT CloseCopiedHandle(ULONGLONG) override { return E_NOTIMPL; }
+  HRESULT GetManager(IWuFileIOMgrForApp**) override { return E_NOTIMPL; }
+  HRESULT Ping() override { return E_NOTIMPL; }
+  HRESULT Quit() override { return E_NOTIMPL; }
+  HRESULT EditTemplate(HWND owner, IWuRenderFileClass* cls, LONG pageWord, const void* settings,
+                       DWORD* flags, IStream* templates, tagWUTEMPLATExV2* in,
+                       tagWUTEMPLATExV2** out) override {
+    if (pageWord == 2) return E_ABORT;
+    auto* made = static_cast<BYTE*>(std::calloc(1, WUTEMPLATE_MIN_SIZE));
+    if (!made) return E_OUTOFMEMORY;
+    const DWORD size = WUTEMPLATE_MIN_SIZE;
+    std::memcpy(made, &size, 4);
+    const DWORD texts = pageWord == 1 ? 100 : 2;  // the two terminators, or far past the end
+    std::memcpy(made + 528, &texts, 4);
+    DWORD word = in ? in->totalSize : 0;
+    std::memcpy(made + 8, &word, 4);
+    word = 0xFFFFFFFF;
+    if (templates) {
+      BYTE chunk[256];
+      ULONG got = 0;
+      word = 0;
+      while (templates->Read(chunk, sizeof chunk, &got) == S_OK && got) word += got;
+    }
+    std::memcpy(made + 12, &word, 4);
+    std::memcpy(made + 16, settings, 4);
+    word = !owner && !cls ? 1 : 0;
+    std::memcpy(made + 20, &word, 4);
+    *flags |= 0x10;
+    *out = reinterpret_cast<tagWUTEMPLATExV2*>(made);
+    return S_OK;
+  }
+
+ private:
+  std::atomic<ULONG> refs_{1};
 };
 
 // Makes the fake of `Made` for interface requests.

@@ -19,18 +19,24 @@ int main(int argc, char** argv) {
   using namespace wu_remote_test;
   auto* reader = new Factory<FakeReader>();
   auto* renderer = new Factory<FakeRenderer>();
-  DWORD cookies[2] = {};
-  // The reader last: the tests wait for it, and then find both.
+  auto* surrogate = new Factory<FakeSurrogate>();
+  DWORD cookies[3] = {};
+  // The reader last: the tests wait for it, and then find the others.
   HRESULT hr = CoRegisterClassObject(CLSID_RemoteFakeRenderer, renderer, CLSCTX_LOCAL_SERVER,
                                      REGCLS_MULTIPLEUSE, &cookies[1]);
+  if (SUCCEEDED(hr))
+    hr = CoRegisterClassObject(CLSID_RemoteFakeSurrogate, surrogate, CLSCTX_LOCAL_SERVER,
+                               REGCLS_MULTIPLEUSE, &cookies[2]);
   if (SUCCEEDED(hr))
     hr = CoRegisterClassObject(CLSID_RemoteFakeReader, reader, CLSCTX_LOCAL_SERVER,
                                REGCLS_MULTIPLEUSE, &cookies[0]);
   reader->Release();
   renderer->Release();
+  surrogate->Release();
   if (FAILED(hr)) return 3;
   Sleep(20000);
   CoRevokeClassObject(cookies[0]);
   CoRevokeClassObject(cookies[1]);
+  CoRevokeClassObject(cookies[2]);
   return 0;
 }

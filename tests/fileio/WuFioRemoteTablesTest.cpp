@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,81 @@ TEST_F(RemoteTablesTest, HandlesCopiedToAConnectedProcessOnly) {
   CloseHandle(other.hProcess);
   CloseHandle(other.hThread);
   CloseHandle(file);
+}
+
+
+// A bare template record: empty texts, or with `textLength` overrunning it.
+tagWUTEMPLATExV2* BareRecord(DWORD textLength = 2) {
+  auto* record = static_cast<tagWUTEMPLATExV2*>(std::calloc(1, WUTEMPLATE_MIN_SIZE));
+  record->totalSize = WUTEMPLATE_MIN_SIZE;
+  std::memcpy(reinterpret_cast<BYTE*>(record) + 528, &textLength, 4);
+  return record;
+}
+
+DWORD WordOf(const tagWUTEMPLATExV2* record, size_t offset) {
+  DWORD word = 0;
+  std::memcpy(&word, reinterpret_cast<const BYTE*>(record) + offset, 4);
+  return word;
+}
+
+// The surrogate's template editor: the class crosses as its id, the
+// templates stream as its bytes from its position on (a stream of the
+// serving side), the settings as 28 bytes, the template records checked by
+// the side that receives them.
+TEST_F(RemoteTablesTest, SurrogateTemplateEditorCrossesItsOwnWay) {
+  IWuFileIOSurrogate* surrogate = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_RemoteFakeSurrogate, nullptr, CLSCTX_LOCAL_SERVER,
+                             IID_IWuFileIOSurrogate, reinterpret_cast<void**>(&surrogate)),
+            S_OK);
+  IStream* stream = nullptr;
+  ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, &stream), S_OK);
+  ASSERT_EQ(stream->Write("0123456789", 10, nullptr), S_OK);
+  LARGE_INTEGER at = {};
+  at.QuadPart = 4;
+  ASSERT_EQ(stream->Seek(at, STREAM_SEEK_SET, nullptr), S_OK);
+  const DWORD settings[7] = {0x5E77, 1, 2, 3, 4, 5, 6};
+  tagWUTEMPLATExV2* good = BareRecord();
+  tagWUTEMPLATExV2* bad = BareRecord(100);
+  const HRESULT kBadTemplate = static_cast<HRESULT>(0x8004E00Bu);
+  struct Case {
+    const char* name;
+    LONG mode;               // the fake's page word
+    IStream* templates;
+    const void* settings;
+    tagWUTEMPLATExV2* in;
+    HRESULT hr;
+    DWORD inSize = 0, streamBytes = 0, settingsWord = 0;  // what the fake saw (with S_OK)
+  };
+  const Case cases[] = {
+      {"everything", 0, stream, settings, good, S_OK, WUTEMPLATE_MIN_SIZE, 6, 0x5E77},
+      {"nothing", 0, nullptr, nullptr, nullptr, S_OK, 0, 0xFFFFFFFF, 0},
+      {"a bad record back", 1, nullptr, nullptr, nullptr, kBadTemplate, 0, 0, 0},
+      {"a bad record in", 0, nullptr, nullptr, bad, kBadTemplate, 0, 0, 0},
+      {"a failure", 2, nullptr, nullptr, nullptr, E_ABORT, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tagWUTEMPLATExV2* out = reinterpret_cast<tagWUTEMPLATExV2*>(1);
+    DWORD flags = 0x8;
+    EXPECT_EQ(surrogate->EditTemplate(reinterpret_cast<HWND>(0x10), nullptr, c.mode, c.settings,
+                                      &flags, c.templates, c.in, &out),
+              c.hr);
+    if (c.hr != S_OK) {
+      EXPECT_EQ(out, nullptr);
+      continue;
+    }
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(WordOf(out, 8), c.inSize);
+    EXPECT_EQ(WordOf(out, 12), c.streamBytes);
+    EXPECT_EQ(WordOf(out, 16), c.settingsWord);
+    EXPECT_EQ(WordOf(out, 20), 1u) << "an owner window or a class pointer crossed";
+    EXPECT_EQ(flags, 0x18u);
+    std::free(out);
+  }
+  std::free(good);
+  std::free(bad);
+  stream->Release();
+  surrogate->Release();
 }
 
 }  // namespace

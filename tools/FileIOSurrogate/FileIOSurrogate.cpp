@@ -16,6 +16,7 @@
 #include <mutex>
 
 #include "fileio/CWuFileIOManager.h"
+#include "fileio/CWuTemplateInfoPropPage.h"
 #include "fileio/WuFioHostExports.h"
 #include "fileio/WuFioSurrogate.h"
 #include "foundation/WuKernel.h"
@@ -36,6 +37,13 @@
 namespace {
 
 constexpr ULONGLONG kNoClientMs = WU_FIO_SURROGATE_IDLE_MS;  // the life of a surrogate nobody reached
+
+// Exports of this program that renderer plug-ins call besides the host's
+// (WuFio_KeepHostExports): the template-information page they may offer
+// among their pages, which the template editor shows here.
+const void* const kSurrogateExports[] = {
+    reinterpret_cast<const void*>(&WuFio_CreateTemplateInfoPropPage),
+};
 
 // Learns when the first client comes and the last one goes.
 class Host final : public IWuFioSurrogateHost {
@@ -76,6 +84,9 @@ int main(int argc, char** argv) {
   const ULONGLONG started = GetTickCount64();
   platform::SetCommandLineFromArgv(argc, argv);
   WuFio_KeepHostExports();
+  // Read through a volatile pointer, so that the table stays linked.
+  const void* const* volatile kept = kSurrogateExports;
+  (void)kept;
   const LCID lcid = argc > 1 ? static_cast<LCID>(std::strtoul(argv[1], nullptr, 10)) : 0;
   WuKernel_EarlyInitialize(GetModuleHandleW(nullptr), 0);
   WuLang_UpdateKernelLCID(WuKernel_GetLangHandle(), lcid, 0);

@@ -23,7 +23,8 @@
 //   20 GetTemplateInfo: type 3 the audio bit rate (DWORD, 1 without audio),
 //      type 4 the video bit rate (i64, needs 8 bytes, 1 without video).
 //   21 GetPageCount: kRendererPropPages pages (E_NOTIMPL when negative),
-//      kRendererPropExtraPages extra pages, kRendererPropPageFlags as flags.
+//      kRendererPropExtraPages extra pages, kRendererPropPageFlags as flags,
+//      after waiting kRendererPropPageCountDelay milliseconds.
 //   22 GetPage: page `number` (0 to pages + extra - 1) as a new test page
 //      (below); an extra page only after slot 23, a page of
 //      kRendererPropFailingPages fails (E_FAIL), a page of
@@ -94,6 +95,10 @@ enum : DWORD {
   // Read only: the owner window slot 23 was given (-1 when it was given
   // none), 0 before it was called.
   kRendererPropPreparedOwner = 13,
+  // Milliseconds slot 21 waits before answering (default 0).
+  kRendererPropPageCountDelay = 14,
+  // Read only: the process the class lives in.
+  kRendererPropProcessId = 15,
 };
 
 constexpr const char16_t* kRendererPageTitle = u"Test Page ";

@@ -9,9 +9,15 @@
 #include "fileio/CWuTemplateInfoPropPage.h"
 #include "fileio/WuFioPageInfo.h"
 #include "platform/com/propertypagesite.h"
+#include "platform/kernel/process.h"
+#include "platform/kernel/threads.h"
 #include "platform/user/windows.h"
 #include "tests/fileio/plugins/FioTestClasses.h"
 #include "tests/fileio/plugins/FioTestRenderer.h"
+
+// In the surrogate the kit's counters go nowhere (a test program's own
+// definition comes first).
+extern "C" __attribute__((visibility("default"))) void WuFioTestReport(const char*, int, LONG) {}
 
 namespace {
 
@@ -428,6 +434,8 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
       case kRendererPropLongTitles: *value = longTitles_; return S_OK;
       case kRendererPropInfoPages: *value = infoPages_; return S_OK;
       case kRendererPropPreparedOwner: *value = preparedOwner_; return S_OK;
+      case kRendererPropPageCountDelay: *value = pageCountDelay_; return S_OK;
+      case kRendererPropProcessId: *value = GetCurrentProcessId(); return S_OK;
       default: return E_INVALIDARG;
     }
   }
@@ -448,6 +456,7 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
       case kRendererPropApplyFails: applyFails_ = value; return S_OK;
       case kRendererPropLongTitles: longTitles_ = value; return S_OK;
       case kRendererPropInfoPages: infoPages_ = value; return S_OK;
+      case kRendererPropPageCountDelay: pageCountDelay_ = value; return S_OK;
       default: return E_INVALIDARG;
     }
   }
@@ -508,6 +517,7 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
   HRESULT GetPageCount(LONG* count, LONG* extraCount, DWORD* flags) override {
     CountSlot(21);
     if (!count || !extraCount || !flags) return E_POINTER;
+    if (pageCountDelay_ > 0) Sleep(static_cast<DWORD>(pageCountDelay_));
     if (pages_ < 0) return E_NOTIMPL;
     *count = static_cast<LONG>(pages_);
     *extraCount = static_cast<LONG>(extraPages_);
@@ -585,6 +595,7 @@ class TestRenderer final : public WuFioTestObject<IWuRenderFileClass> {
   LONGLONG longTitles_ = 0;
   LONGLONG infoPages_ = 0;
   LONGLONG preparedOwner_ = 0;  // the owner slot 23 was given (-1 for none), 0 before
+  LONGLONG pageCountDelay_ = 0;  // milliseconds slot 21 waits before answering
   const bool bare_;
 };
 
