@@ -232,7 +232,7 @@ class Reader final : public WuFioTestObject<IWuReadFileClass> {
   LONG key_ = -1;
 };
 
-class Renderer final : public WuFioTestObject<IWuRenderFileClass> {
+class Renderer : public WuFioTestObject<IWuRenderFileClass> {
  public:
   explicit Renderer(const FioTestClassInfo& info)
       : WuFioTestObject<IWuRenderFileClass>(IID_IWuRenderFileClass), info_(info) {}
@@ -278,8 +278,10 @@ class Renderer final : public WuFioTestObject<IWuRenderFileClass> {
     return S_OK;
   }
 
- private:
+ protected:
   ~Renderer() override = default;
+
+ private:
   const FioTestClassInfo& info_;
   LONG key_ = -1;
 };

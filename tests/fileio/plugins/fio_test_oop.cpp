@@ -169,56 +169,14 @@ class OopReader final : public WuFioTestObject<IWuReadFileClass> {
   ULONG_PTR lastChecked_ = 0;  // the handle CheckFile got last
 };
 
-class OopRenderer final : public WuFioTestObject<IWuRenderFileClass> {
+class OopRenderer final : public Renderer {
  public:
-  explicit OopRenderer(const FioTestClassInfo& info)
-      : WuFioTestObject<IWuRenderFileClass>(IID_IWuRenderFileClass), info_(info) {}
-  HRESULT SetIndex(LONG key) override { key_ = key; return S_OK; }
-  HRESULT GetKey(LONG* key) override { *key = key_; return S_OK; }
-  HRESULT Initialize(IWuFileIOManager*) override { return S_OK; }
-  HRESULT GetManager(IWuFileIOManager** m) override { *m = nullptr; return E_NOTIMPL; }
-  HRESULT GetClassId(GUID* id) override { *id = *info_.rendererId; return S_OK; }
-  HRESULT GetPartMask(DWORD*) override { return E_NOTIMPL; }
-  HRESULT GetFlags(DWORD*, DWORD*) override { return E_NOTIMPL; }
-  HRESULT GetReaderClass(IWuReadFileClass**) override { return E_NOTIMPL; }
-  HRESULT GetStrings(const DWORD* ids, LONG count, BSTR* out) override {
-    for (LONG i = 0; i < count; ++i) out[i] = Text(ids[i], info_);
-    return S_OK;
-  }
-  HRESULT CheckTemplate(const tagWUTEMPLATExV2*) override { return E_NOTIMPL; }
-  HRESULT CreateRenderFile(IWuRenderFile**, LPCWSTR, const tagWUTEMPLATExV2*, HANDLE,
-                           DWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT GetPresetCount(LONG*) override { return E_NOTIMPL; }
-  HRESULT GetPreset(tagWUTEMPLATExV2**, LONG) override { return E_NOTIMPL; }
+  using Renderer::Renderer;
   HRESULT GetProperty(DWORD id, LONGLONG* value) override { return ClassProperty(id, value); }
   HRESULT SetProperty(DWORD id, LONGLONG value) override { return SetClassProperty(id, value); }
-  HRESULT ConvertTemplate(tagWUTEMPLATExV2**, const tagWUTEMPLATExV2*, LONG) override {
-    return E_NOTIMPL;
-  }
-  HRESULT TemplateOperation(tagWUTEMPLATExV2**, const tagWUTEMPLATExV2*,
-                            const tagWUTEMPLATExV2*, LONG) override {
-    return E_NOTIMPL;
-  }
-  HRESULT GetTemplateInfo(const tagWUTEMPLATExV2*, void*, DWORD, DWORD) override {
-    return E_NOTIMPL;
-  }
-  HRESULT GetPageCount(LONG*, LONG*, DWORD*) override { return E_NOTIMPL; }
-  HRESULT GetPage(LONG, REFIID, void**) override { return E_NOTIMPL; }
-  HRESULT PreparePages(HWND) override { return E_NOTIMPL; }
-  HRESULT GetSettings(void*, DWORD, DWORD*) override { return E_NOTIMPL; }
-  HRESULT SetSettings(const void*, DWORD) override { return E_NOTIMPL; }
-  HRESULT GetState(HRESULT* status, BSTR* text) override {
-    *status = S_OK;
-    if (text) *text = nullptr;
-    return S_OK;
-  }
 
  private:
   ~OopRenderer() override = default;
-  const FioTestClassInfo& info_;
-  LONG key_ = -1;
 };
 
 HRESULT MakeOop(REFIID iid, void** object) {
