@@ -19,6 +19,7 @@
 #include "platform/kernel/locale.h"
 #include "platform/user/control_state.h"
 #include "platform/user/frontend.h"
+#include "platform/user/window_internal.h"
 #include "platform/user/windows.h"
 
 namespace platform {
@@ -46,6 +47,9 @@ std::u16string TextOf(HWND hwnd) {
   text.resize(static_cast<size_t>(std::max(got, 0)));
   return text;
 }
+
+// The length of a control's text, without copying it.
+size_t TextLength(HWND hwnd) { return static_cast<size_t>(std::max(GetWindowTextLengthW(hwnd), 0)); }
 
 // Paints the background with the parent's WM_CTLCOLOR* brush and hands the
 // DC (font selected, transparent text) to `draw`.
@@ -362,10 +366,10 @@ void ClampSelection(EditState* s, size_t length) {
 // Replaces the selection with `insert` (cut to the limit when `limited`);
 // EN_UPDATE and EN_CHANGE follow, EN_MAXTEXT when text was cut.
 void ReplaceSelection(HWND hwnd, EditState* s, std::u16string insert, bool limited) {
-  std::u16string text = TextOf(hwnd);
-  ClampSelection(s, text.size());
+  size_t length = TextLength(hwnd);
+  ClampSelection(s, length);
   DWORD a = std::min(s->sel_start, s->sel_end), b = std::max(s->sel_start, s->sel_end);
-  size_t kept = text.size() - (b - a);
+  size_t kept = length - (b - a);
   bool cut = false;
   if (limited && kept + insert.size() > s->limit) {
     size_t room = s->limit > kept ? s->limit - kept : 0;
@@ -376,8 +380,7 @@ void ReplaceSelection(HWND hwnd, EditState* s, std::u16string insert, bool limit
   }
   if (cut) NotifyParent(hwnd, EN_MAXTEXT);
   if (insert.empty() && a == b) return;
-  text.replace(a, b - a, insert);
-  DefWindowProcW(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  platform::DefaultReplaceText(hwnd, a, b - a, insert);
   s->sel_start = s->sel_end = a + static_cast<DWORD>(insert.size());
   s->modified = true;
   InvalidateRect(hwnd, nullptr, TRUE);
@@ -434,14 +437,14 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       return r;
     }
     case EM_GETSEL: {
-      ClampSelection(s, TextOf(hwnd).size());
+      ClampSelection(s, TextLength(hwnd));
       DWORD a = std::min(s->sel_start, s->sel_end), b = std::max(s->sel_start, s->sel_end);
       if (wparam) *reinterpret_cast<DWORD*>(wparam) = a;
       if (lparam) *reinterpret_cast<DWORD*>(lparam) = b;
       return (a > 0xFFFF || b > 0xFFFF) ? -1 : MAKELRESULT(static_cast<WORD>(a), static_cast<WORD>(b));
     }
     case EM_SETSEL: {
-      size_t length = TextOf(hwnd).size();
+      size_t length = TextLength(hwnd);
       LONG start = static_cast<LONG>(wparam), end = static_cast<LONG>(lparam);
       if (start == -1) {  // deselect, keeping the caret
         s->sel_start = s->sel_end;
@@ -545,7 +548,7 @@ LRESULT EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       TypeChar(hwnd, s, static_cast<WCHAR>(wparam));
       return 0;
     case WM_KEYDOWN: {
-      size_t length = TextOf(hwnd).size();
+      size_t length = TextLength(hwnd);
       switch (wparam) {
         case VK_DELETE:
           if (StyleOf(hwnd) & ES_READONLY) break;
@@ -969,9 +972,9 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     case CB_SETEDITSEL:
       if (!ComboEditable(style)) return CB_ERR;
       s->sel_start = static_cast<DWORD>(static_cast<SHORT>(LOWORD(static_cast<DWORD_PTR>(lparam))) < 0
-                                            ? TextOf(hwnd).size() : LOWORD(static_cast<DWORD_PTR>(lparam)));
+                                            ? TextLength(hwnd) : LOWORD(static_cast<DWORD_PTR>(lparam)));
       s->sel_end = static_cast<DWORD>(static_cast<SHORT>(HIWORD(static_cast<DWORD_PTR>(lparam))) < 0
-                                          ? TextOf(hwnd).size() : HIWORD(static_cast<DWORD_PTR>(lparam)));
+                                          ? TextLength(hwnd) : HIWORD(static_cast<DWORD_PTR>(lparam)));
       return TRUE;
     case WM_SETTEXT: {
       if (ComboEditable(style)) {

@@ -25,6 +25,15 @@ LRESULT DefaultSetText(HWND hwnd, LPCWSTR text) {
   return TRUE;
 }
 
+LRESULT DefaultReplaceText(HWND hwnd, size_t at, size_t count, const std::u16string& insert) {
+  Model& m = M();
+  std::lock_guard<std::mutex> guard(m.lock);
+  std::shared_ptr<Window> w = FindLocked(m, hwnd);
+  if (!w || at > w->text.size()) return FALSE;
+  w->text.replace(at, count, insert);
+  return TRUE;
+}
+
 LRESULT DefaultGetText(HWND hwnd, WPARAM size, LPWSTR buffer) {
   if (!buffer || size == 0) return 0;
   Model& m = M();

@@ -468,6 +468,10 @@ HBRUSH ClassBrush(HWND hwnd);
 
 LRESULT DefaultSetText(HWND hwnd, LPCWSTR text);
 LRESULT DefaultGetText(HWND hwnd, WPARAM size, LPWSTR buffer);
+// Replaces `count` units at `at` of the window text with `insert`, in
+// place: an edit control's text grows by what is added, not by a copy of
+// all of it (FALSE for a bad window or a start past the end).
+LRESULT DefaultReplaceText(HWND hwnd, size_t at, size_t count, const std::u16string& insert);
 
 // WM_MOVE and WM_SIZE after a WM_WINDOWPOSCHANGED.
 void DefaultPosChanged(HWND hwnd, const WINDOWPOS* pos);

@@ -440,7 +440,7 @@ TEST_F(FilePropTextTest, ASubtitleCountOfTwoToTheSixtyFirstIsShownButNotRead) {
   struct Case {
     long long count;
     bool tableAsked;
-  } cases[] = {{1LL << 61, false}, {-3, false}, {0, false}, {65537, false}, {2, true}};
+  } cases[] = {{1LL << 61, false}, {-3, false}, {0, false}, {65537, false}, {65536, true}, {2, true}};
   for (const Case& c : cases) {
     World world;
     fakefio::FakeReader& reader = world.AddFile(u"");
