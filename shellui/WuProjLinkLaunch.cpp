@@ -283,8 +283,10 @@ HRESULT Launch(HWND parent, tWULAUNCHAPPINFO* request, CWuLinkProjectInfo* info,
     if (answer != 1) answer = 0;
   }
 
-  // 9. A project that is not where the link says.
-  if (answer && ProjLink_HasField(info, WULPI_PROJECT_PATH) && !WuDoesFileExist(dlg->projectPath)) {
+  // 9. A project that is not where the link says, whatever the answer so
+  // far: missing is an error without the locate flag, and with it the
+  // user's answer in the Not Found dialog is the one that counts.
+  if (ProjLink_HasField(info, WULPI_PROJECT_PATH) && !WuDoesFileExist(dlg->projectPath)) {
     if (!(request->flags & WULAUNCH_LOCATE_PROJECT)) return WU_E_PROJLINK_PROJECT_MISSING;
     WuShellUI_InstallResPool();
     answer = WuResPoolDialogBox(&WuShellUIResPool, WuKernel_GetLangHandle(),

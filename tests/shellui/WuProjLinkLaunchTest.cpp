@@ -757,6 +757,28 @@ TEST_F(ProjLinkDialogTest, CancelInNotFoundLaunchesNothing) {
   EXPECT_TRUE(NothingLaunched());
 }
 
+// Cancelling the Run dialog does not skip the check of the project: a
+// missing project is an error, or, with the locate flag, the Not Found
+// dialog asks next and its answer counts.
+TEST_F(ProjLinkDialogTest, CancelledRunStillChecksTheProject) {
+  WriteLink({U16(root_ + "/moved/song.wuproj"), u"-open %s", {}, {}, {}});
+  WCHAR out[260];
+  request_.projectPath = out;
+  request_.projectPathSize = 260;
+  request_.flags = WULAUNCH_SHOW_DIALOG | WULAUNCH_RUN_BUTTON | WULAUNCH_NO_HANDOVER;
+  script_.Press(IDCANCEL);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), WU_E_PROJLINK_PROJECT_MISSING);
+
+  request_.flags |= WULAUNCH_LOCATE_PROJECT;
+  script_.Press(IDCANCEL).WaitFor(u"Source Project Not Found").Press(IDCANCEL);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  std::vector<std::u16string> titles;
+  for (const auto& shown : script_.shown()) titles.push_back(shown.title);
+  EXPECT_EQ(titles, (std::vector<std::u16string>{u"Run Application", u"Run Application",
+                                                  u"Source Project Not Found"}));
+  EXPECT_TRUE(NothingLaunched());
+}
+
 }  // namespace
 
 namespace {
