@@ -151,7 +151,7 @@ void WriteSummary(const WUFILEPROPMETA& in) {
   size_t capacity = 520;
   std::unique_ptr<BYTE[]> value = ZeroedBytes(capacity);
   int lines = 0;
-  for (LONG i = 0; value && i < count && lines < kMaxListedItems; ++i) {
+  for (LONG i = 0; value && i < count; ++i) {
     BYTE item[kMetaInfoEntryBytes];
     if (!ReadExact(stream, item, sizeof item)) break;
     const FOURCC id = riffbytes::Get32(item + 4);

@@ -19,9 +19,6 @@ constexpr int kLabelChars = 40;
 // The enumerator walk ends after this many streams, whatever the plug-in
 // keeps answering.
 constexpr int kMaxWalkStreams = 1024;
-// A section lists at most this many summary items or pictures: every line
-// appended costs the whole text so far.
-constexpr int kMaxListedItems = 256;
 // Elements (summary values, sensing blocks, pictures) above this many bytes
 // are not read, whatever length the stream claims.
 constexpr DWORD kMaxElementBytes = 64u << 20;

@@ -251,14 +251,12 @@ void WriteSensingBlocks(const WUFILEPROPMETA& in) {
 // ---- Pictures -----------------------------------------------------------------------------
 
 void WritePictures(const WUFILEPROPMETA& in) {
-  int shown = 0;
   WalkMetaStreams(in.streams, [&](IStream* stream, LONG count, const GUID& kind) {
     if (count <= 0 || !IsEqualGUID(kind, kMetaGuidPictures)) return true;
     Header(in.edit, Row(WuLangRow_PropMetaPictures));
     LineF(in.edit, Row(WuLangRow_PropMetaCount), u"%d", count);
     EmptyLine(in.edit);
     for (LONG i = 0; i < count; ++i) {
-      if (shown == kMaxListedItems) return false;
       std::unique_ptr<BYTE[]> block;
       DWORD size = 0;
       if (FAILED(ReadElement(stream, kMetaGuidPictures, &block, &size))) return false;
@@ -286,7 +284,6 @@ void WritePictures(const WUFILEPROPMETA& in) {
           Line(in.edit, Row(WuLangRow_PropMetaFormat), name);
       }
       EmptyLine(in.edit);
-      ++shown;
     }
     return true;
   });
