@@ -467,8 +467,9 @@ HRESULT TakeStream(IStream* stream, const LinkChunk& chunk, CWuLinkProjectInfo* 
   DWORD size = 0;
   HRESULT hr = ReadStreamToGlobal(stream, &block, &size);
   if (FAILED(hr)) return hr;
-  if (!block) return S_OK;  // an empty stream offers nothing
-  if (chunk.kind == ChunkKind::kText) {
+  // An empty stream still offers the field: present without bytes, which
+  // the record's validation refuses.
+  if (block && chunk.kind == ChunkKind::kText) {
     hr = TerminateText(&block, &size);
     if (FAILED(hr)) {
       linkblock::Free(block);
