@@ -55,7 +55,8 @@ bool BrowseForProject(HWND dialog, tWULAUNCHDLGINFO* dlg) {
   const WCHAR* name = WuGetFileNamePtrW(dlg->projectPath);
   const WCHAR* ext = WuGetFileNameExtensionPtrW(name);
   // The filter: "Missing Project Extension: (<ext>)", "*<ext>", "All Files",
-  // "*.*", each terminated, then an empty text.
+  // " *.*", each terminated, then an empty text. (The file dialog trims the
+  // blanks around each pattern.)
   std::vector<WCHAR> filter;
   auto add = [&filter](const WCHAR* text) {
     for (; *text; ++text) filter.push_back(*text);
@@ -70,7 +71,7 @@ bool BrowseForProject(HWND dialog, tWULAUNCHDLGINFO* dlg) {
   pattern.push_back(0);
   add(pattern.data());
   add(WuGetString(WuKernel_GetLangHandle(), &WuLangRow_ShellUINotFoundAllFiles));
-  add(u"*.*");
+  add(u" *.*");
   filter.push_back(0);
 
   WCHAR* file = dlg->located;

@@ -553,7 +553,7 @@ TEST_F(FilePropMetaTest, BroadcastWaveRecordWithATwoLineCodingHistory) {
             (Lines{"BWF information", L("BWF version", "2"), L("Description", "Session take"),
                    L("Originator", "Field recorder"), L("Originator ref.", "REF-42"), L("Orig. date", "2024-05-06"),
                    L("Orig. time", "07:08:09"), L("Time reference", "441000"), L("Coding history", "A=PCM,F=48000"),
-                   std::string(21, ' ') + "A=PCM,F=44100"}));
+                   std::string(21, ' ') + "A=PCM,F=44100", std::string(21, ' ')}));
   EXPECT_EQ(L("Coding history", "x"), "    Coding history:  x");
   // Not asked for, or not loaded: no section.
   in.requestFlags = 0;

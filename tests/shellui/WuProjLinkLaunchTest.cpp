@@ -715,10 +715,17 @@ TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
   std::filesystem::create_directories(folder);
   std::string located = folder + "/song.wuproj";
   WriteBytes(located, "project");
+  WriteBytes(folder + "/notes.txt", "other");
   WCHAR out[16];
   request_.projectPath = out;
   request_.projectPathSize = 16;
   request_.flags = WULAUNCH_LOCATE_PROJECT | WULAUNCH_NO_HANDOVER;
+  // The files the file dialog lists for the selected type.
+  auto listed = [](HWND d) {
+    for (const platform::ControlInfo& c : platform::DescribeDialog(d))
+      if (c.id == 1121) return c.items;
+    return std::vector<std::u16string>{};
+  };
   script_
       .Run([&](HWND d) {
         EXPECT_EQ(platform::WindowText(d), u"Source Project Not Found");
@@ -726,6 +733,8 @@ TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
         EXPECT_TRUE(shown.size() >= 11 && shown.substr(shown.size() - 11) == u"song.wuproj") << U8(shown);
       })
       .Press(1026)
+      .Type(1148, U16(folder))
+      .Press(IDOK)
       .Run([&](HWND d) {
         // The file dialog offers the missing project's type, then all files.
         bool offered = false;
@@ -736,6 +745,11 @@ TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
             EXPECT_EQ(c.items[1], u"All Files");
           }
         EXPECT_TRUE(offered);
+        EXPECT_EQ(listed(d), (std::vector<std::u16string>{u"..", u"song.wuproj"}));
+      })
+      .Pick(1136, 1)
+      .Run([&](HWND d) {
+        EXPECT_EQ(listed(d), (std::vector<std::u16string>{u"..", u"notes.txt", u"song.wuproj"}));
       })
       .ChoosePath(U16(located))
       .Press(IDOK);
