@@ -285,6 +285,11 @@ TEST_F(ProjLinkInfoTest, ReaderNameIsUsedAndTerminatedAtItsLastUnit) {
   // A reader that names nothing, and no media path: nothing to look at.
   std::fill(std::begin(reader.name), std::end(reader.name), u'\0');
   EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), kNoMediaPath);
+  // With a media path, an empty name leaves it in place.
+  request_.mediaPath = media.c_str();
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), S_OK);
+  EXPECT_EQ(std::u16string(path), media);
+  EXPECT_EQ(loaded, 1);
 }
 
 TEST_F(ProjLinkInfoTest, MetadataReaderComesBeforeTheSideFile) {
