@@ -9,8 +9,6 @@
 #include <new>
 
 #include "foundation/WuAbout.h"
-#include "foundation/WuKernelState.h"
-#include "foundation/WuLang.h"
 #include "foundation/WuNumber.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
@@ -21,10 +19,6 @@
 #include "shellui/WuFilePropMetaInternal.h"
 
 namespace fpropmeta {
-
-LPCWSTR Row(const WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
-
-LPCWSTR YesNo(bool yes) { return Row(yes ? WuLangRow_ShellUIYes : WuLangRow_ShellUINo); }
 
 void Header(HWND edit, LPCWSTR text) { WuMEditPrintF(edit, u"%s", text); }
 
@@ -43,6 +37,10 @@ void LineF(HWND edit, LPCWSTR label, LPCWSTR format, ...) {
   WuVPrintFN(value, WUPRINTF_MAX, format, args);
   va_end(args);
   Line(edit, label, value);
+}
+
+std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes) {
+  return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
 }
 
 bool ReadExact(IStream* stream, void* buffer, ULONG bytes) {
@@ -126,11 +124,6 @@ bool SkippedSummaryId(FOURCC id) {
   for (FOURCC s : skipped)
     if (s == id) return true;
   return false;
-}
-
-// A zeroed byte buffer, null when memory runs out.
-std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes) {
-  return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // Media tags, Sensing blocks and Pictures.
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "foundation/WuPrintF.h"
@@ -28,11 +27,6 @@ constexpr DWORD kSensingDumpBytes = 24;
 // Picture texts are copied up to this many characters (terminator
 // included).
 constexpr int kPictureTextChars = 260;
-
-// A zeroed byte buffer, null when memory runs out.
-std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes) {
-  return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
-}
 
 // Reads the next element of a sensing or picture stream: its sub-header,
 // then its bytes into a new zeroed buffer. The element size is trusted

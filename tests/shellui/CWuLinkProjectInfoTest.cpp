@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/WuString.h"
 #include "platform/kernel/memory.h"
 
 namespace {
@@ -45,10 +46,10 @@ DWORD Le32(const void* p) {
 // loader or a host fills a field directly.
 template <class T>
 void ReplaceBlock(T* field, DWORD* size, const void* bytes, DWORD n) {
-  linkblock::Free(*field);
+  WuGlobalDelete(*field);
   *field = nullptr;
   if (bytes) {
-    void* block = linkblock::Alloc(n);
+    void* block = WuGlobalNew(n);
     std::memcpy(block, bytes, n);
     *field = static_cast<T>(block);
   }
@@ -223,7 +224,7 @@ TEST(LinkRecordBits, AllocAdoptAndFreeClearTheBit) {
   CWuLinkProjectInfo r;
   ASSERT_EQ(S_OK, r.SetTemplateName(u"name"));
   EXPECT_EQ(WULPI_TEMPLATE_NAME, r.GetFlags());
-  void* block = linkblock::Alloc(6);
+  void* block = WuGlobalNew(6);
   r.SetTemplateNameToBuffer(static_cast<LPWSTR>(block), 6);
   EXPECT_EQ(0u, r.GetFlags());
   EXPECT_EQ(block, r.GetTemplateName());
