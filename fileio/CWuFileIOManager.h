@@ -155,7 +155,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   WUFIO_PLUGIN_RECORD* RendererRecord(LONG key) const;
   // The class object of a record's part, loaded on demand, asked for `iid`.
   HRESULT ClassOf(WUFIO_PLUGIN_RECORD* record, bool reader, void** out);
-  // Extension lookups over either list.
+  // Extension lookups over either list: *key receives the place of the
+  // class found.
   HRESULT FindByExtension(bool reader, LPCWSTR ext, LONG* key, void** out);
   // Asks the reader of `key` whether it accepts the file; a class hosted in
   // the surrogate gets the copy of `file` in *copied, made on first need.

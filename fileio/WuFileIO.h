@@ -390,6 +390,9 @@ class IWuFileIOManager : public IUnknown {
   virtual HRESULT GetReaderClassByTypeCode(IWuReadFileClass** out, LONG code) = 0;
   virtual HRESULT GetReaderClassById(IWuReadFileClass** out, GUID id) = 0;
   virtual HRESULT GetRendererClassById(IWuRenderFileClass** out, GUID id) = 0;
+  // 16, 17: the scan starts at *key (-1 counts as 0); *key receives the
+  // key (place in the list) of the class found. A search for the next
+  // claimant passes that key + 1.
   virtual HRESULT FindReaderClassByExtension(IWuReadFileClass** out, LPCWSTR ext, LONG* key) = 0;
   virtual HRESULT FindRendererClassByExtension(IWuRenderFileClass** out, LPCWSTR ext,
                                                LONG* key) = 0;

@@ -180,12 +180,13 @@ HRESULT CWuFileIOManager::FindReaderByFileName(LPCWSTR path, LONG* key) {
   if (*ext) {
     LONG from = 0;
     IWuReadFileClass* cls = nullptr;
+    // The lookup answers the place it found the class at; the next one
+    // starts after it.
     while (won < 0 && FindReaderClassByExtension(&cls, ext, &from) == S_OK) {
-      LONG k = KeyOf(cls);
-      lastExtension = k;
-      ask(cls, k);
+      lastExtension = from;
+      ask(cls, from);
       cls->Release();
-      from = (k < from ? from : k) + 1;
+      from += 1;
     }
   }
   // 2: the last used class.
