@@ -1,6 +1,6 @@
 // Opening files through the reader classes, the lookups by file name,
 // dialog name and lock, telling a reader of a file, the last used renderer,
-// and the operations that are not part of this library yet.
+// the template editor and the file-type filter builders.
 #include <cstring>
 #include <string>
 #include <vector>
