@@ -18,11 +18,13 @@ class IdentifyTest : public FioManagerTest {
  protected:
   void SetUp() override {
     FioManagerTest::SetUp();
-    WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")},
-                                     {"order", PluginPath("fio_test_order")}});
+    WriteConfig("a.Fio2007-Config",
+                {{"basic", PluginPath("fio_test_basic")}, {"other", PluginPath(OtherPlugin())}});
     app_ = Create(0);
     ASSERT_NE(app_, nullptr);
   }
+  // The plug-in configured beside fio_test_basic.
+  virtual const char* OtherPlugin() const { return "fio_test_order"; }
   void TearDown() override {
     if (app_) app_->Release();
     FioManagerTest::TearDown();
@@ -268,13 +270,7 @@ class Deadline {
 // list: one answers -1, one the place before its own.
 class MisreportedKeyTest : public IdentifyTest {
  protected:
-  void SetUp() override {
-    FioManagerTest::SetUp();
-    WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")},
-                                     {"keys", PluginPath("fio_test_keys")}});
-    app_ = Create(0);
-    ASSERT_NE(app_, nullptr);
-  }
+  const char* OtherPlugin() const override { return "fio_test_keys"; }
   // The place of a class in the reader (or renderer) list, -1 for none.
   LONG PlaceOf(const GUID& id, bool reader) {
     LONG count = reader ? app_->GetReaderCount() : app_->GetRendererCount();
@@ -299,8 +295,8 @@ class MisreportedKeyTest : public IdentifyTest {
 
 struct Misreporter {
   const char* name;
-  const char* ext;       // the extension only it claims
-  const char* tag;       // its counter
+  const char* ext;  // the extension only it claims
+  const char* tag;  // its counter
   GUID reader, renderer;
 };
 
@@ -373,9 +369,10 @@ TEST_F(MisreportedKeyTest, SearchesEndAndAskTheClaimantOnce) {
       if (file) {
         IWuReadFileClass* cls = nullptr;
         GUID id = {};
-        ASSERT_EQ(file->GetClass(&cls), S_OK);
-        cls->GetClassId(&id);
-        cls->Release();
+        if (file->GetClass(&cls) == S_OK) {
+          cls->GetClassId(&id);
+          cls->Release();
+        }
         file->Release();
         EXPECT_TRUE(IsEqualGUID(id, c.reader));
       }
