@@ -66,7 +66,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
                                        LONG* key) override;
   HRESULT OpenFile(LPCWSTR path, IWuReadFile** out, DWORD flags) override;
   HRESULT OpenFileWithClass(LPCWSTR path, IWuReadFile** out, GUID readerId, DWORD flags) override;
-  // Not made yet: E_NOTIMPL with *out NULL.
+  // Runs the template editor (the surrogate's manager's, for a class
+  // hosted there); *out the chosen template or NULL.
   HRESULT EditTemplate(HWND owner, IWuRenderFileClass* cls, LONG pageWord, const void* settings,
                        DWORD* flags, IStream* templates, tagWUTEMPLATExV2* in,
                        tagWUTEMPLATExV2** out) override;
@@ -88,7 +89,7 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT HasPlugin(GUID id) override;
   HRESULT GetPluginEnum(IWuFIOPluginEnum** out) override;
   HRESULT GetPluginInfo(GUID id, WUFIO_PLUGIN_INFO* info) override;
-  // Not made yet: E_NOTIMPL with *out NULL.
+  // File-type filter builders over this manager's plug-in list.
   HRESULT CreateFilterBuilder(IWuFioFilterBuilder2** out, LONG kind, LONG value,
                               DWORD flags) override;
   HRESULT CreateFilterBuilderEx(IWuFioFilterBuilder2** out, LONG kind, DWORD mask,
@@ -155,7 +156,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   WUFIO_PLUGIN_RECORD* RendererRecord(LONG key) const;
   // The class object of a record's part, loaded on demand, asked for `iid`.
   HRESULT ClassOf(WUFIO_PLUGIN_RECORD* record, bool reader, void** out);
-  // Extension lookups over either list.
+  // Extension lookups over either list: *key receives the place of the
+  // class found.
   HRESULT FindByExtension(bool reader, LPCWSTR ext, LONG* key, void** out);
   // Asks the reader of `key` whether it accepts the file; a class hosted in
   // the surrogate gets the copy of `file` in *copied, made on first need.

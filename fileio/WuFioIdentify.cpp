@@ -162,6 +162,8 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
   if (!decided && !ext.empty()) {
     LONG from = 0;
     IWuReadFileClass* cls = nullptr;
+    // The lookup answers the place it found the class at; the next one
+    // starts after it.
     while (won < 0 && FindReaderClassByExtension(&cls, ext.c_str(), &from) == S_OK) {
       LONG k = from;
       cls->Release();

@@ -1,6 +1,6 @@
 // Opening files through the reader classes, the lookups by file name,
 // dialog name and lock, telling a reader of a file, the last used renderer,
-// and the operations that are not part of this library yet.
+// the template editor and the file-type filter builders.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -180,12 +180,13 @@ HRESULT CWuFileIOManager::FindReaderByFileName(LPCWSTR path, LONG* key) {
   if (*ext) {
     LONG from = 0;
     IWuReadFileClass* cls = nullptr;
+    // The lookup answers the place it found the class at; the next one
+    // starts after it.
     while (won < 0 && FindReaderClassByExtension(&cls, ext, &from) == S_OK) {
-      LONG k = KeyOf(cls);
-      lastExtension = k;
-      ask(cls, k);
+      lastExtension = from;
+      ask(cls, from);
       cls->Release();
-      from = (k < from ? from : k) + 1;
+      from += 1;
     }
   }
   // 2: the last used class.

@@ -12,6 +12,7 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuLangRows.h"
 #include "foundation/WuPrintF.h"
+#include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
 #include "foundation/WuUIFont.h"
 #include "platform/user/controls.h"
@@ -72,7 +73,7 @@ struct FlagLine {
 HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPWSTR out,
                                       int size) {
   if (!tpl || !out || size <= 0) return E_INVALIDARG;
-  if (!tpl->HasValidLayout()) return E_INVALIDARG;
+  if (!tpl->HasValidLayout()) return WU_E_BAD_DATA;
   out[0] = 0;
   if (parts == 0) parts = 3;
   Text text{out, size};
