@@ -331,24 +331,22 @@ HRESULT WuFio_LoadRawLegacyTemplate(IWuRenderFileClass* cls, LONG number,
 
 // ---- The last-used template --------------------------------------------------------------
 
+HRESULT WuFio_WriteTemplateFile(LPCWSTR path, const tagWUTEMPLATExV2* record, BOOL overwrite) {
+  if (!path || !record) return E_POINTER;
+  // The prefix keeps the new file out of folder scans ("*.wut*") until it
+  // has its name.
+  if (!platform::WriteFileReplacing(path, record, WuTpl_Size(record), overwrite != FALSE, u"wut"))
+    return WuErrorHandler_TranslateWin32Error(GetLastError());
+  return S_OK;
+}
+
 HRESULT WuFio_SaveAppLastUsedTemplate(IWuRenderFileClass* cls, const tagWUTEMPLATExV2* record,
                                       LPCWSTR suffix, BOOL overwrite) {
   if (!record) return E_POINTER;
   WCHAR path[kPath];
-  HRESULT hr = WuFio_GetLastUsedTemplatePath(cls, suffix, path, kPath, TRUE);
+  const HRESULT hr = WuFio_GetLastUsedTemplatePath(cls, suffix, path, kPath, TRUE);
   if (FAILED(hr)) return hr;
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, overwrite ? CREATE_ALWAYS : CREATE_NEW,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
-  const DWORD size = WuTpl_Size(record);
-  DWORD written = 0;
-  hr = S_OK;
-  if (!WriteFile(file, record, size, &written, nullptr))
-    hr = WuErrorHandler_TranslateWin32Error(GetLastError());
-  else if (written != size)
-    hr = WuErrorHandler_TranslateWin32Error(ERROR_DISK_FULL);
-  CloseHandle(file);
-  return hr;
+  return WuFio_WriteTemplateFile(path, record, overwrite);
 }
 
 HRESULT WuFio_LoadAppLastUsedTemplate(IWuRenderFileClass* cls, LPCWSTR suffix,

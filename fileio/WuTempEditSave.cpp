@@ -58,20 +58,6 @@ tagWUTEMPLATExV2* CopyWithTexts(const tagWUTEMPLATExV2* source, LPCWSTR name, LP
   return made;
 }
 
-HRESULT WriteRecord(LPCWSTR path, const tagWUTEMPLATExV2* record) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
-  DWORD written = 0;
-  HRESULT hr = S_OK;
-  if (!WriteFile(file, record, record->totalSize, &written, nullptr))
-    hr = WuErrorHandler_TranslateWin32Error(GetLastError());
-  else if (written != record->totalSize)
-    hr = WuErrorHandler_TranslateWin32Error(ERROR_WRITE_FAULT);
-  CloseHandle(file);
-  return hr;
-}
-
 // The template to save from: the current one, which the class may replace
 // first when it is the editor's own. Must be a version-2 record.
 HRESULT TakeSource(WuTempEditState* state, tagWUTEMPLATExV2** out) {
@@ -200,7 +186,7 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
 
   // 9: the file, then the cache, which takes the record when a group of
   // its folder holds it; otherwise the editor keeps it.
-  hr = WriteRecord(path, made);
+  hr = WuFio_WriteTemplateFile(path, made, TRUE);
   if (FAILED(hr)) return hr;
   LONG stored = -2;
   hr = state->cache->StoreTemplate(made, TRUE, path, &stored);
