@@ -227,14 +227,15 @@ TEST_F(TempEditTest, RefusedNames) {
   std::free(start);
 }
 
-// A typed name loses its backslashes, white space and mark; a legacy
+// A typed name loses its backslashes, white space (the blanks the notes
+// skip too) and mark; a legacy
 // template's name asks first; another template's name asks to overwrite.
 TEST_F(TempEditTest, SavingNames) {
   WriteTemplate(legacy_, u"Old One", u".wut");
   const std::u16string other = WriteTemplate(folder_, u"Other", u".wut2", 2);
   HRESULT legacy = S_OK, overwrite = E_FAIL;
   script_.Pick(WUTE_ID_COMBO, 0)
-      .Type(WUTE_ID_COMBO, u"\\\\My T (*)  ")
+      .Type(WUTE_ID_COMBO, u"\\\\ \tMy T (*) \v\f ")
       .Press(WUTE_ID_SAVE)
       .Type(WUTE_ID_COMBO, u"Old One")
       .Press(WUTE_ID_SAVE)
