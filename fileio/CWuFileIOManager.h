@@ -34,6 +34,11 @@ constexpr HRESULT WUFIO_E_NOT_NOW = static_cast<HRESULT>(0x8004E086);         //
 constexpr HRESULT WUFIO_E_DEPENDENCY = static_cast<HRESULT>(0x8004E047);      // could open, but not now; a missing class
 constexpr HRESULT WUFIO_E_BUFFER_TOO_SMALL = static_cast<HRESULT>(0x8004E03C);
 
+// Whether a class's answer says it could open the file, but not now.
+inline bool WuFio_IsPossibleAnswer(HRESULT answer) {
+  return answer == WUFIO_E_NOT_NOW || answer == WUFIO_E_DEPENDENCY;
+}
+
 // Asked of QueryInterface, a manager of this library answers with the
 // CWuFileIOManager object itself (a reference added).
 inline constexpr IID IID_CWuFileIOManager = {0x6B1E2C9A, 0x3F47, 0x4D21,

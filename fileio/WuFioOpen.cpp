@@ -29,10 +29,6 @@ constexpr DWORD kLockHeadBytes = 64 * 1024;
 // Flags of OpenFile that ask the plug-in not to share the file.
 constexpr DWORD kOpenNoShare = 0x1000 | 0x2000;
 
-bool IsPossible(HRESULT answer) {
-  return answer == WUFIO_E_NOT_NOW || answer == WUFIO_E_DEPENDENCY;
-}
-
 std::u16string Upper(LPCWSTR text) {
   std::u16string upper(text ? text : u"");
   for (char16_t& c : upper) c = platform::CharUpper(c);
@@ -107,7 +103,7 @@ HRESULT CWuFileIOManager::OpenFile(LPCWSTR path, IWuReadFile** out, DWORD flags)
     if (metrics_[kMetricNoPathChecks] == 0) {
       LONG byName = -1;
       HRESULT found = FindReaderByFileName(name.c_str(), &byName);
-      if (FAILED(found) && !IsPossible(found)) return found;
+      if (FAILED(found) && !WuFio_IsPossibleAnswer(found)) return found;
     }
     return identified;
   }
@@ -169,7 +165,7 @@ HRESULT CWuFileIOManager::FindReaderByFileName(LPCWSTR path, LONG* key) {
     HRESULT answer = cls->CheckPath(path);
     if (answer == S_OK) {
       won = k;
-    } else if (possibleKey < 0 && IsPossible(answer)) {
+    } else if (possibleKey < 0 && WuFio_IsPossibleAnswer(answer)) {
       possibleKey = k;
       possibleAnswer = answer;
     }
