@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuTempEditState.h"
 #include "foundation/WuDlgTemplate.h"
@@ -25,8 +26,6 @@ constexpr HRESULT kHelpFailed = WuStatusCode(0x8004E046);
 // The quality bits of the option word.
 constexpr WORD kQualityMask = 0x0007;
 
-LPCWSTR RowRef(const WuLangStringRow& row) { return reinterpret_cast<LPCWSTR>(&row); }
-
 const _wudlghdrcreate kHeader = {WS_CHILD | DS_CONTROL | DS_SETFONT,
                                  WS_EX_CONTROLPARENT,
                                  2,
@@ -41,7 +40,7 @@ const _wudlghdrcreate kHeader = {WS_CHILD | DS_CONTROL | DS_SETFONT,
                                  nullptr};
 
 const _wudlgctrlcreate kControls[2] = {
-    {MAKEINTRESOURCEW(0x82), RowRef(WuLangRow_FioEditQualityLabel), 0xFFFF, 5, 7, 80, 8, 0,
+    {MAKEINTRESOURCEW(0x82), WuLangRowRef(WuLangRow_FioEditQualityLabel), 0xFFFF, 5, 7, 80, 8, 0,
      WS_CHILD | WS_VISIBLE},
     {MAKEINTRESOURCEW(0x85), nullptr, WUTE_ID_QUALITY, 90, 5, 95, 94, 0,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST}};
@@ -126,7 +125,7 @@ HRESULT CWuAppPropPage::GetPageInfo(PROPPAGEINFO* info) {
   if (info->cb != sizeof(PROPPAGEINFO)) return E_INVALIDARG;
   SIZE size{300, 150};
   WuGetDialogSize(WuKernel_GetLangHandle(), &kHeader, &size);
-  LPCWSTR title = WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioEditProjectTitle);
+  LPCWSTR title = WuFio_Text(WuLangRow_FioEditProjectTitle);
   int units = WuStrLenSafe(title) + 1;
   LPWSTR copy = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(WCHAR) * units));
   if (!copy) return E_OUTOFMEMORY;
@@ -237,7 +236,7 @@ INT_PTR CWuAppPropPage::PageProc(HWND dialog, UINT message, WPARAM wparam,
       HWND list = GetDlgItem(dialog, WUTE_ID_QUALITY);
       for (const WuLangStringRow* row : kQualityRows)
         SendMessageW(list, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(WuGetString(WuKernel_GetLangHandle(), row)));
+                     reinterpret_cast<LPARAM>(WuFio_Text(*row)));
       return TRUE;
     }
     case WM_COMMAND:

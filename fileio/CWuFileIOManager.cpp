@@ -389,12 +389,12 @@ HRESULT CWuFileIOManager::FindByExtension(bool reader, LPCWSTR ext, LONG* key, v
     if (!ListClaims(part->extensions, wanted)) continue;
     void* found = nullptr;
     if (FAILED(ClassOf(record, reader, &found))) continue;
-    LONG own = -1;
-    if (reader)
-      static_cast<IWuReadFileClass*>(found)->GetKey(&own);
-    else
-      static_cast<IWuRenderFileClass*>(found)->GetKey(&own);
-    *key = own;
+    // The key is the place the class was found at, which is the key this
+    // manager gave it. The class's own answer is not used: a class object
+    // shared with another manager holds the key that one gave it, and a
+    // class may answer anything; a caller continuing from such a key + 1
+    // would scan the same place again, for ever.
+    *key = at;
     *out = found;
     return S_OK;
   }

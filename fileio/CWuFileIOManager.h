@@ -34,6 +34,11 @@ constexpr HRESULT WUFIO_E_NOT_NOW = static_cast<HRESULT>(0x8004E086);         //
 constexpr HRESULT WUFIO_E_DEPENDENCY = static_cast<HRESULT>(0x8004E047);      // could open, but not now; a missing class
 constexpr HRESULT WUFIO_E_BUFFER_TOO_SMALL = static_cast<HRESULT>(0x8004E03C);
 
+// Whether a class's answer says it could open the file, but not now.
+inline bool WuFio_IsPossibleAnswer(HRESULT answer) {
+  return answer == WUFIO_E_NOT_NOW || answer == WUFIO_E_DEPENDENCY;
+}
+
 // Asked of QueryInterface, a manager of this library answers with the
 // CWuFileIOManager object itself (a reference added).
 inline constexpr IID IID_CWuFileIOManager = {0x6B1E2C9A, 0x3F47, 0x4D21,
@@ -66,7 +71,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
                                        LONG* key) override;
   HRESULT OpenFile(LPCWSTR path, IWuReadFile** out, DWORD flags) override;
   HRESULT OpenFileWithClass(LPCWSTR path, IWuReadFile** out, GUID readerId, DWORD flags) override;
-  // Not made yet: E_NOTIMPL with *out NULL.
+  // Runs the template editor (the surrogate's manager's, for a class
+  // hosted there); *out the chosen template or NULL.
   HRESULT EditTemplate(HWND owner, IWuRenderFileClass* cls, LONG pageWord, const void* settings,
                        DWORD* flags, IStream* templates, tagWUTEMPLATExV2* in,
                        tagWUTEMPLATExV2** out) override;
@@ -88,7 +94,7 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   HRESULT HasPlugin(GUID id) override;
   HRESULT GetPluginEnum(IWuFIOPluginEnum** out) override;
   HRESULT GetPluginInfo(GUID id, WUFIO_PLUGIN_INFO* info) override;
-  // Not made yet: E_NOTIMPL with *out NULL.
+  // File-type filter builders over this manager's plug-in list.
   HRESULT CreateFilterBuilder(IWuFioFilterBuilder2** out, LONG kind, LONG value,
                               DWORD flags) override;
   HRESULT CreateFilterBuilderEx(IWuFioFilterBuilder2** out, LONG kind, DWORD mask,
@@ -155,7 +161,8 @@ class CWuFileIOManager final : public IWuFileIOMgrForApp {
   WUFIO_PLUGIN_RECORD* RendererRecord(LONG key) const;
   // The class object of a record's part, loaded on demand, asked for `iid`.
   HRESULT ClassOf(WUFIO_PLUGIN_RECORD* record, bool reader, void** out);
-  // Extension lookups over either list.
+  // Extension lookups over either list: *key receives the place of the
+  // class found.
   HRESULT FindByExtension(bool reader, LPCWSTR ext, LONG* key, void** out);
   // Asks the reader of `key` whether it accepts the file; a class hosted in
   // the surrogate gets the copy of `file` in *copied, made on first need.

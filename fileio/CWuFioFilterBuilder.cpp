@@ -17,12 +17,6 @@ namespace {
 constexpr IID IID_CWuFioFilterBuilder = {0x2F6C8E41, 0x9B7D, 0x4A30,
                                          {0x8C, 0x15, 0x6E, 0xA2, 0x3D, 0x47, 0xB9, 0x0E}};
 
-size_t Length(LPCWSTR text) {
-  size_t n = 0;
-  if (text) while (text[n]) ++n;
-  return n;
-}
-
 // The non-empty items of a ";"-separated text.
 std::vector<std::u16string> SplitPatterns(const std::u16string& text) {
   std::vector<std::u16string> out;
@@ -113,8 +107,8 @@ HRESULT CWuFioFilterBuilder::Insert(LPCWSTR patterns, LPCWSTR description, DWORD
                                     DWORD flags, const GUID* firstKey, const GUID* secondKey) {
   Entry entry;
   entry.id = id;
-  entry.patterns.assign(patterns ? patterns : u"", Length(patterns));
-  entry.description.assign(description ? description : u"", Length(description));
+  entry.patterns.assign(patterns ? patterns : u"");
+  entry.description.assign(description ? description : u"");
   entry.flags = flags;
   if (firstKey) entry.firstKey = *firstKey;
   if (secondKey) entry.secondKey = *secondKey;

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "fileio/CWuFileIOManager.h"
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateFiles.h"
 #include "fileio/WuFioTemplateLayout.h"
@@ -285,7 +286,7 @@ void CWuGlobalTemplateCache::ScanFolder(WuTemplateGroup* group, IWuRenderFileCla
   GroupClear(group);
   WCHAR pattern[kPath];
   WuStrCpyN(pattern, group->folder, kPath);
-  WuStrCatN(pattern, WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplatePattern), kPath);
+  WuStrCatN(pattern, WuFio_Text(WuLangRow_FioTemplatePattern), kPath);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) return;
@@ -773,10 +774,15 @@ HRESULT CWuPrivateTemplateCache::StoreTemplate(tagWUTEMPLATExV2* record, BOOL st
   LPCWSTR name = WuTpl_Name(record);
   bool replaced = false, stored = false;
   tWULIST* groups = global_->Groups();
+  // A record for a path replaces the same-named record of that path's
+  // group whatever its kind: a folder that was empty or missing at the last
+  // scan keeps its first kind while saves append to it. Without a path the
+  // groups of current templates are searched.
   for (LONG g = 0; g < groups->count && !stored; ++g) {
     WuTemplateGroup* group = global_->Group(g);
-    if (group->kind != WUTPL_KIND_CURRENT && group->kind != WUTPL_KIND_BOTH) continue;
-    if (withPath && !InFolder(group->folder, path)) continue;
+    if (withPath ? !InFolder(group->folder, path)
+                 : group->kind != WUTPL_KIND_CURRENT && group->kind != WUTPL_KIND_BOTH)
+      continue;
     for (LONG i = 0; i < group->templates->count; ++i) {
       void* old = WuList_PointerAt(group->templates, i);
       if (lstrcmpiW(WuTpl_Name(old), name) != 0) continue;

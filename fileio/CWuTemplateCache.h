@@ -161,7 +161,10 @@ class CWuPrivateTemplateCache {
   // Stores a record into the global cache: TRUE when it replaced one of
   // its name (or was there), FALSE when appended, nothing stored (index
   // -2; the record stays with the caller) or `store` is 0; negative when
-  // the copy before change failed.
+  // the copy before change failed. With a path, the group of the path's
+  // folder takes it, replacing a record of its name whatever the group's
+  // kind; without one, a record of its name in a group of current
+  // templates is replaced, else the first group of kind 18 takes it.
   HRESULT StoreTemplate(tagWUTEMPLATExV2* record, BOOL store, LPCWSTR path, LONG* index);
   // Scans again when a folder changed since the last scan, then rebuilds.
   HRESULT Refresh(IWuRenderFileClass* cls, DWORD flags);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fileio/CWuTemplateCache.h"
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioPageInfo.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateDescription.h"
@@ -23,15 +24,12 @@
 
 namespace {
 
-LPCWSTR Row(const WuLangStringRow* row) { return WuGetString(WuKernel_GetLangHandle(), row); }
-LPCWSTR Ref(const WuLangStringRow& row) { return reinterpret_cast<LPCWSTR>(&row); }
-
 // The page's dialog "Internal": a label and the read-only text.
 const _wudlghdrcreate kDialog = {
     WS_CHILD | DS_CONTROL | DS_SETFONT, WS_EX_CONTROLPARENT, 2, 0, 0, 190, 76, 0, 0,
-    Ref(WuLangRow_FioInfoPageTitle), 8, nullptr};
+    WuLangRowRef(WuLangRow_FioInfoPageTitle), 8, nullptr};
 const _wudlgctrlcreate kControls[2] = {
-    {MAKEINTATOM(0x82), Ref(WuLangRow_FioInfoPageLabel), 0xFFFF, 5, 7, 80, 8, 0,
+    {MAKEINTATOM(0x82), WuLangRowRef(WuLangRow_FioInfoPageLabel), 0xFFFF, 5, 7, 80, 8, 0,
      WS_CHILD | WS_VISIBLE | SS_LEFT},
     {MAKEINTATOM(0x81), nullptr, WUFIO_INFOPAGE_TEXT_ID, 5, 18, 180, 60, 0,
      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE |
@@ -51,7 +49,7 @@ struct Text {
   template <class... Args>
   void Format(const WuLangStringRow& row, Args... args) {
     WCHAR line[WUPRINTF_MAX];
-    WuPrintFN(line, WUPRINTF_MAX, Row(&row), args...);
+    WuPrintFN(line, WUPRINTF_MAX, WuFio_Text(row), args...);
     Line(line);
   }
 };
@@ -96,7 +94,7 @@ LONG PrivateIndex(const CWuPrivateTemplateCache* cache, const tagWUTEMPLATExV2* 
 // Where the template lives, as lines.
 void AddPlace(Text& text, const CWuPrivateTemplateCache* cache, const tagWUTEMPLATExV2* record) {
   if (cache->CurrentTemplate() == record) {
-    text.Line(Row(&WuLangRow_FioInfoUntitledPreset));
+    text.Line(WuFio_Text(WuLangRow_FioInfoUntitledPreset));
     return;
   }
   LPCWSTR name = WuTpl_Name(record);
@@ -137,7 +135,7 @@ void AddPlace(Text& text, const CWuPrivateTemplateCache* cache, const tagWUTEMPL
                 static_cast<LPCWSTR>(WuList_ItemAt(group->fileNames, i)));
     return;
   }
-  text.Line(Row(&WuLangRow_FioInfoPresetNotFound));
+  text.Line(WuFio_Text(WuLangRow_FioInfoPresetNotFound));
 }
 
 }  // namespace
@@ -148,7 +146,7 @@ HRESULT WuFio_MakeTemplateInfoText(const WUTEMPEDIT_VIEW* view, const tagWUTEMPL
   if (!record || !out || size < 1 || !record->HasValidLayout()) return E_INVALIDARG;
   out[0] = 0;
   Text text{out, size};
-  if (view && (view->state & WUTEMPEDIT_STATE_MODIFIED)) text.Line(Row(&WuLangRow_FioInfoModified));
+  if (view && (view->state & WUTEMPEDIT_STATE_MODIFIED)) text.Line(WuFio_Text(WuLangRow_FioInfoModified));
   text.Format(WuLangRow_FioInfoSizes, static_cast<int>(record->totalSize), record->totalSize,
               record->version, static_cast<int>(record->id), static_cast<int>(record->privateSize),
               static_cast<DWORD>(record->privateSize));
@@ -160,11 +158,11 @@ HRESULT WuFio_MakeTemplateInfoText(const WUTEMPEDIT_VIEW* view, const tagWUTEMPL
   }
   LPCWSTR kind = u"";
   if (WuFio_IsUpliftedV1Template(record))
-    kind = Row(&WuLangRow_FioInfoV1Uplift);
+    kind = WuFio_Text(WuLangRow_FioInfoV1Uplift);
   else if ((record->guid.Data3 >> 12) == 3)
-    kind = Row(&WuLangRow_FioInfoMd5);
+    kind = WuFio_Text(WuLangRow_FioInfoMd5);
   text.Format(WuLangRow_FioInfoOwner, owner.c_str(), ownerName.c_str(), guid.c_str(), kind);
-  text.Line(Row(&WuLangRow_FioInfoDescription));
+  text.Line(WuFio_Text(WuLangRow_FioInfoDescription));
   WCHAR description[WUFIO_INFOPAGE_DESCRIPTION_MAX + 1] = {};
   if (SUCCEEDED(WuFio_MakeTemplateDescription(record, 0, description,
                                               WUFIO_INFOPAGE_DESCRIPTION_MAX + 1)) &&
@@ -238,7 +236,7 @@ class CWuTemplateInfoPropPage final : public IWuFileIOPropertyPage {
     info->size = SIZE{300, 150};
     SIZE size{};
     if (WuGetDialogSize(WuKernel_GetLangHandle(), &kDialog, &size)) info->size = size;
-    LPCWSTR title = Row(&WuLangRow_FioInfoPageTitle);
+    LPCWSTR title = WuFio_Text(WuLangRow_FioInfoPageTitle);
     const size_t bytes = 2 * (static_cast<size_t>(WuStrLenSafe(title)) + 1);
     info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
     if (!info->pszTitle) return E_OUTOFMEMORY;

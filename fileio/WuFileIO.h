@@ -27,9 +27,10 @@
 // thread asks; a plug-in that needs one thread serialises itself.
 //
 // Plug-ins call the platform (BSTRs, reads on the file handles they are
-// given, global memory) through the host program's exported symbols, so
-// they share its handles, heap and allocators. A plug-in library exports
-// only "DllGetClassObject".
+// given, global memory) and the handle functions declared below (Handles
+// between processes) through the host program's exported symbols, so they
+// share its handles, heap and allocators. A plug-in library exports only
+// "DllGetClassObject".
 #pragma once
 
 #include <cstddef>
@@ -390,6 +391,9 @@ class IWuFileIOManager : public IUnknown {
   virtual HRESULT GetReaderClassByTypeCode(IWuReadFileClass** out, LONG code) = 0;
   virtual HRESULT GetReaderClassById(IWuReadFileClass** out, GUID id) = 0;
   virtual HRESULT GetRendererClassById(IWuRenderFileClass** out, GUID id) = 0;
+  // 16, 17: the scan starts at *key (-1 counts as 0); *key receives the
+  // key (place in the list) of the class found. A search for the next
+  // claimant passes that key + 1.
   virtual HRESULT FindReaderClassByExtension(IWuReadFileClass** out, LPCWSTR ext, LONG* key) = 0;
   virtual HRESULT FindRendererClassByExtension(IWuRenderFileClass** out, LPCWSTR ext,
                                                LONG* key) = 0;
@@ -461,6 +465,28 @@ class IWuFileIOMgrForApp : public IWuFileIOManager {
   ~IWuFileIOMgrForApp() = default;
 };
 
+// ---- Handles between processes -------------------------------------------------------------
+// Functions of the host program that plug-ins call. A class hosted in the
+// surrogate lives in another process than its caller: a handle it is given
+// together with the caller's process id (IWuReadFileClass::Open) is a
+// handle value of the caller's process, which the class takes into its own
+// with DuplicateHandleFromProcessId during the call. In the caller's own
+// process the same call makes a copy, so a class does it wherever it runs.
+
+// A handle of this process for `handle`, a handle value of the process
+// `processId`: within this process a copy with the same access; from
+// another process only while that process has a call in progress to this
+// one with that handle as an argument, else the converted
+// ERROR_ACCESS_DENIED. Other failures give the converted Win32 error. *out
+// is NULL on failure (E_POINTER without out); the caller closes it.
+HRESULT DuplicateHandleFromProcessId(DWORD handle, DWORD processId, HANDLE* out);
+// A handle for the process `processId` to the object of `handle` (of this
+// process): within this process a copy; for another process only over a
+// connection between the two (else the converted ERROR_ACCESS_DENIED), the
+// copy then being noted as made for this process. *out is the handle value
+// in that process.
+HRESULT DuplicateHandleToProcessId(HANDLE handle, DWORD processId, HANDLE* out);
+
 // ---- Plug-in classes -----------------------------------------------------------------------
 // A reader class: identifies and opens the files of one format.
 class IWuReadFileClass : public IUnknown {
@@ -483,12 +509,18 @@ class IWuReadFileClass : public IUnknown {
   // 11: texts by info-text id into `count` new BSTRs (owned by the caller).
   virtual HRESULT GetStrings(const DWORD* ids, LONG count, BSTR* out) = 0;
   // 12, 13: 0 accepts the file; 0x8004E086 or 0x8004E047: could open it,
-  // but not now; other values refuse.
+  // but not now; other values refuse. CheckFile's `file` is a handle of the
+  // class's own process for the call (for a class hosted in the surrogate,
+  // a copy the manager made there).
   virtual HRESULT CheckFile(HANDLE file, const void* head, DWORD headBytes, LPCWSTR ext) = 0;
   virtual HRESULT CheckPath(LPCWSTR path) = 0;
   // 14: the metadata kinds (WUFIO_TYPESOFMETADATA) the class reads.
   virtual HRESULT GetMetadataTypes(DWORD* kinds) = 0;
-  // 15: opens a file; `processId` owns the handle.
+  // 15: opens a file; `processId` owns the handle. `file` is a handle value
+  // of that process, not necessarily of the class's: a class that reads
+  // through it takes a handle of its own with DuplicateHandleFromProcessId
+  // (the value of `file`, processId) during the call and closes that when
+  // done. Hosted in the surrogate, `file` is no handle of the surrogate's.
   virtual HRESULT Open(IWuReadFile** out, HANDLE file, DWORD processId, LPCWSTR path,
                        LONG shareFlag) = 0;
   // 16, 17: numbered class properties.

@@ -1,5 +1,6 @@
 #include "fileio/WuFioBitRateText.h"
 
+#include "fileio/WuFioCommon.h"
 #include "foundation/WuKernel.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
@@ -14,7 +15,7 @@ int WuFio_FormatScaledValueText(LONGLONG bitsPerSecond, LPWSTR buffer, LONG size
     unit *= 1000;
     ++steps;
   }
-  LPCWSTR name = WuGetString(WuKernel_GetLangHandle(), WuKernel_BitRateUnits[steps]);
+  LPCWSTR name = WuFio_Text(*WuKernel_BitRateUnits[steps]);
 
   WCHAR text[WUPRINTF_MAX];
   if (steps == 0) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/WuLang.h"
+#include "foundation/WuString.h"
 
 namespace {
 
@@ -17,13 +18,6 @@ LPWSTR CopyOf(const WCHAR* text, size_t length) {
   auto* copy = static_cast<LPWSTR>(std::calloc(length + 1, sizeof(WCHAR)));
   if (copy && length) std::memcpy(copy, text, length * sizeof(WCHAR));
   return copy;
-}
-
-size_t LengthOf(LPCWSTR text) {
-  size_t n = 0;
-  if (text)
-    while (text[n]) ++n;
-  return n;
 }
 
 }  // namespace
@@ -90,4 +84,4 @@ HRESULT WuFio_CopyAndFreeBstrArray(BSTR* source, LONG count, LPWSTR* dest, DWORD
   return hr;
 }
 
-LPWSTR WuFio_AllocStringCopy(LPCWSTR text) { return CopyOf(text, LengthOf(text)); }
+LPWSTR WuFio_AllocStringCopy(LPCWSTR text) { return CopyOf(text, static_cast<size_t>(WuStrLenSafe(text))); }

@@ -221,11 +221,10 @@ bool CWuFileIOManager::ReadCache(tWULIST* list) {
 
 LONG CWuFileIOManager::Probe(tWULIST* list, LONG index) {
   WUFIO_PLUGIN_RECORD* library = WuFio_PluginAt(list, index);
-  // Not an image: nothing to ask; cached with its path and time only.
-  if (library->flags & WUFIO_PLUGIN_UNUSABLE) {
-    library->flags |= WUFIO_PLUGIN_CHANGED;
-    return 0;
-  }
+  // A library already marked unusable is asked all the same: the mark may
+  // come from the cache (a first class on the blocked list) while its other
+  // classes are usable. One that is not an image fails to load below and
+  // is cached with its path and time only.
   WUFIO_PLUGIN_RECORD* templ = WuFio_CopyPluginRecord(library);
   if (!templ) return 0;
   templ->classId = CLSID_WuFileIOClassList;

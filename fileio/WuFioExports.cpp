@@ -3,6 +3,7 @@
 #include "fileio/WuFioExports.h"
 
 #include "fileio/CWuFileIOManager.h"
+#include "fileio/WuFioCommon.h"
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuString.h"
 #include "platform/com/remote.h"
@@ -80,16 +81,6 @@ HRESULT DuplicateHandleToProcessId(HANDLE handle, DWORD processId, HANDLE* out) 
 
 namespace {
 
-// Appends `text` at `*at` within `size` characters of `out` (one kept for
-// the terminator); true when all of it fitted.
-bool Append(LPWSTR out, DWORD size, DWORD* at, LPCWSTR text) {
-  for (; *text; ++text) {
-    if (*at + 1 >= size) return false;
-    out[(*at)++] = *text;
-  }
-  return true;
-}
-
 // Copies `count` characters of `text` into `out` (`size` characters),
 // terminated; true when all fitted.
 bool CopyPart(LPWSTR out, DWORD size, LPCWSTR text, size_t count) {
@@ -105,16 +96,15 @@ HRESULT WuFio_BuildMoniker(LPWSTR out, DWORD size, LPCWSTR name, LPCWSTR part1, 
   if (!out) return E_POINTER;
   if (static_cast<LONG>(size) <= 0) return E_INVALIDARG;
   DWORD at = 0;
-  bool whole = Append(out, size, &at, name ? name : u"");
+  bool whole = WuFio_AppendText(out, size, &at, name);
   if (part1) {
-    whole = Append(out, size, &at, u"?") && whole;
-    whole = Append(out, size, &at, part1) && whole;
+    whole = WuFio_AppendText(out, size, &at, u"?") && whole;
+    whole = WuFio_AppendText(out, size, &at, part1) && whole;
     if (part2) {
-      whole = Append(out, size, &at, u"&") && whole;
-      whole = Append(out, size, &at, part2) && whole;
+      whole = WuFio_AppendText(out, size, &at, u"&") && whole;
+      whole = WuFio_AppendText(out, size, &at, part2) && whole;
     }
   }
-  out[at] = 0;
   return whole ? S_OK : WUFIO_E_BUFFER_TOO_SMALL;
 }
 
@@ -130,8 +120,6 @@ HRESULT WuFio_ParseMoniker(LPCWSTR moniker, LPWSTR nameOut, DWORD nameSize, LPWS
     return whole ? S_FALSE : WUFIO_E_BUFFER_TOO_SMALL;
   }
   const WCHAR* rest = mark + 1;
-  size_t length = 0;
-  while (rest[length]) ++length;
-  whole = CopyPart(restOut, restSize, rest, length) && whole;
+  whole = CopyPart(restOut, restSize, rest, static_cast<size_t>(WuStrLenSafe(rest))) && whole;
   return whole ? S_OK : WUFIO_E_BUFFER_TOO_SMALL;
 }

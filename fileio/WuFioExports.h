@@ -1,6 +1,8 @@
 // Exports of the file-I/O library besides the factories: the library path
-// of a renderer class, handle copies between processes, and monikers (a
-// file path with a "?" suffix the plug-in reads).
+// of a renderer class and monikers (a file path with a "?" suffix the
+// plug-in reads). The handle copies between processes that plug-ins call,
+// DuplicateHandleFromProcessId and DuplicateHandleToProcessId, are declared
+// in the interface header (fileio/WuFileIO.h).
 #pragma once
 
 #include "fileio/WuFileIO.h"
@@ -12,16 +14,6 @@
 // E_INVALIDARG for a NULL class or no buffer, 0x8004E00A when no record
 // offers that renderer class.
 HRESULT WuFio_GetPluginPath(IWuRenderFileClass* cls, LPWSTR out, DWORD size);
-
-// A handle of this process for `handle`, a handle value of the process
-// `processId`. Within this process the handle is copied (same access); for
-// another process the copy is refused with the converted
-// ERROR_ACCESS_DENIED. Other failures give the converted Win32 error; *out
-// is NULL on failure. E_POINTER without out.
-HRESULT DuplicateHandleFromProcessId(DWORD handle, DWORD processId, HANDLE* out);
-// A handle for the process `processId` to the object of `handle` (of this
-// process), under the same rules.
-HRESULT DuplicateHandleToProcessId(HANDLE handle, DWORD processId, HANDLE* out);
 
 // Builds "name?part1&part2" into `out` (`size` characters): "?" and part1
 // only when part1 is given, "&" and part2 only when both are. E_POINTER

@@ -42,8 +42,6 @@ GUID GuidAt(const BYTE* at) {
   return id;
 }
 
-bool IsPossible(HRESULT answer) { return answer == WUFIO_E_NOT_NOW || answer == WUFIO_E_DEPENDENCY; }
-
 constexpr WUFILEID_IDENTIFIED_TYPE kTypeNeedsPath = static_cast<WUFILEID_IDENTIFIED_TYPE>(0x100C);
 
 }  // namespace
@@ -123,7 +121,7 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
   HRESULT possibleAnswer = S_OK;
   std::vector<LONG> walked;  // keys tried in the table walk, in order
   auto remember = [&](LONG k, HRESULT answer) {
-    if (possibleKey < 0 && IsPossible(answer)) {
+    if (possibleKey < 0 && WuFio_IsPossibleAnswer(answer)) {
       possibleKey = k;
       possibleAnswer = answer;
     }
@@ -162,6 +160,8 @@ HRESULT CWuFileIOManager::IdentifyReader(HANDLE file, LPCWSTR path, LONG* key, D
   if (!decided && !ext.empty()) {
     LONG from = 0;
     IWuReadFileClass* cls = nullptr;
+    // The lookup answers the place it found the class at; the next one
+    // starts after it.
     while (won < 0 && FindReaderClassByExtension(&cls, ext.c_str(), &from) == S_OK) {
       LONG k = from;
       cls->Release();

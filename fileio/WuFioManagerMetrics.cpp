@@ -8,6 +8,7 @@
 #include "fileio/CWuFileIOManager.h"
 #include "fileio/CWuProfile.h"
 #include "fileio/WuFioPaths.h"
+#include "foundation/WuString.h"
 #include "platform/registry/profile.h"
 
 namespace {
@@ -110,9 +111,7 @@ HRESULT CWuFileIOManager::GetMetricString(DWORD id, LPWSTR buffer, LONG size, LO
   if (!profile->GetString(MetricKey(u'S', id).c_str(), nullptr, buffer,
                           static_cast<DWORD>(size)))
     return WUFIO_E_ABSENT;
-  LONG length = 0;
-  while (buffer[length]) ++length;
-  *chars = length + 1;
+  *chars = WuStrLenSafe(buffer) + 1;
   return S_OK;
 }
 

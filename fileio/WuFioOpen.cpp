@@ -1,6 +1,6 @@
 // Opening files through the reader classes, the lookups by file name,
 // dialog name and lock, telling a reader of a file, the last used renderer,
-// and the operations that are not part of this library yet.
+// the template editor and the file-type filter builders.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -28,10 +28,6 @@ constexpr DWORD kMetricNoPathChecks = 22;
 constexpr DWORD kLockHeadBytes = 64 * 1024;
 // Flags of OpenFile that ask the plug-in not to share the file.
 constexpr DWORD kOpenNoShare = 0x1000 | 0x2000;
-
-bool IsPossible(HRESULT answer) {
-  return answer == WUFIO_E_NOT_NOW || answer == WUFIO_E_DEPENDENCY;
-}
 
 std::u16string Upper(LPCWSTR text) {
   std::u16string upper(text ? text : u"");
@@ -107,7 +103,7 @@ HRESULT CWuFileIOManager::OpenFile(LPCWSTR path, IWuReadFile** out, DWORD flags)
     if (metrics_[kMetricNoPathChecks] == 0) {
       LONG byName = -1;
       HRESULT found = FindReaderByFileName(name.c_str(), &byName);
-      if (FAILED(found) && !IsPossible(found)) return found;
+      if (FAILED(found) && !WuFio_IsPossibleAnswer(found)) return found;
     }
     return identified;
   }
@@ -169,7 +165,7 @@ HRESULT CWuFileIOManager::FindReaderByFileName(LPCWSTR path, LONG* key) {
     HRESULT answer = cls->CheckPath(path);
     if (answer == S_OK) {
       won = k;
-    } else if (possibleKey < 0 && IsPossible(answer)) {
+    } else if (possibleKey < 0 && WuFio_IsPossibleAnswer(answer)) {
       possibleKey = k;
       possibleAnswer = answer;
     }
@@ -180,12 +176,13 @@ HRESULT CWuFileIOManager::FindReaderByFileName(LPCWSTR path, LONG* key) {
   if (*ext) {
     LONG from = 0;
     IWuReadFileClass* cls = nullptr;
+    // The lookup answers the place it found the class at; the next one
+    // starts after it.
     while (won < 0 && FindReaderClassByExtension(&cls, ext, &from) == S_OK) {
-      LONG k = KeyOf(cls);
-      lastExtension = k;
-      ask(cls, k);
+      lastExtension = from;
+      ask(cls, from);
       cls->Release();
-      from = (k < from ? from : k) + 1;
+      from += 1;
     }
   }
   // 2: the last used class.

@@ -7,15 +7,9 @@
 #include "fileio/WuFioTemplate.h"
 #include "foundation/WuList.h"
 #include "foundation/WuStatus.h"
+#include "foundation/WuString.h"
 
 namespace {
-
-size_t TextUnits(LPCWSTR text) {
-  size_t n = 0;
-  if (text)
-    while (text[n]) ++n;
-  return n;
-}
 
 // Whether `p` points into the text area of `record`.
 bool PointsIntoText(const tagWUTEMPLATExV2* record, LPCWSTR p) {
@@ -28,7 +22,8 @@ bool PointsIntoText(const tagWUTEMPLATExV2* record, LPCWSTR p) {
 tagWUTEMPLATExV2* WuFio_NewTemplate(LPCWSTR name, LPCWSTR notes, LONG privateSize,
                                     const tagWUTEMPLATExV2* source) {
   if (privateSize < 0) return nullptr;
-  size_t textLength = TextUnits(name) + TextUnits(notes) + 2;
+  size_t textLength =
+      static_cast<size_t>(WuStrLenSafe(name)) + static_cast<size_t>(WuStrLenSafe(notes)) + 2;
   size_t padded = (static_cast<size_t>(privateSize) + 3u) & ~size_t{3};
   size_t total = WUTEMPLATE_FIXED_SIZE + padded + 2 * textLength;
   if (total > 0x7FFFFFFF) return nullptr;

@@ -10,7 +10,8 @@
 // both (0) of `tpl` into `out` of `size` characters, cut cleanly when the
 // room runs out. An empty text when neither part has streams and no
 // stream-format flag line applies. E_INVALIDARG for a null template or
-// output, a size below 1 or a record failing its layout check; else 0.
+// output or a size below 1, 0x8004E00B for a record failing its layout
+// check; else 0.
 HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPWSTR out,
                                       int size);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioExports.h"
 #include "fileio/WuFioTemplateLayout.h"
 #include "fileio/WuFioTemplateV1.h"
@@ -25,24 +26,10 @@ namespace {
 
 constexpr DWORD kPath = 260;
 
-// A text of the string table (folder and file names are not translated).
-LPCWSTR Row(WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
-
 // 0 when `path` is a folder, 1 otherwise.
 HRESULT FolderState(LPCWSTR path) {
   const DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
-}
-
-// Appends `text` to `out` (length *len, room `size`); false when it does
-// not fit with its terminator.
-bool Append(LPWSTR out, DWORD size, DWORD* len, LPCWSTR text) {
-  const DWORD add = static_cast<DWORD>(WuStrLenSafe(text));
-  if (*len + add + 1 > size) return false;
-  std::memcpy(out + *len, text, 2 * add);
-  *len += add;
-  out[*len] = 0;
-  return true;
 }
 
 // Creates a folder path that may end with a separator.
@@ -64,17 +51,11 @@ HRESULT PresetCount(IWuRenderFileClass* cls, LONG* count) {
   return S_OK;
 }
 
-// Reads exactly `bytes` from a stream; false when fewer arrive.
-bool ReadExact(IStream* stream, void* buffer, ULONG bytes) {
-  ULONG got = 0;
-  return SUCCEEDED(stream->Read(buffer, bytes, &got)) && got == bytes;
-}
-
 }  // namespace
 
 bool WuFio_IsUntitledTemplateName(LPCWSTR name) {
   if (!name) return false;
-  LPCWSTR untitled = WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplateUntitled);
+  LPCWSTR untitled = WuFio_Text(WuLangRow_FioTemplateUntitled);
   return lstrcmpiW(name, untitled) == 0;
 }
 
@@ -114,13 +95,13 @@ HRESULT WuFio_GetTemplateFolder(LPCWSTR kind, LPCWSTR sub, LPWSTR out, DWORD siz
   int trimmed = WuStrLenSafe(appData);
   while (trimmed > 1 && (appData[trimmed - 1] == u'/' || appData[trimmed - 1] == u'\\'))
     appData[--trimmed] = 0;
-  if (!Append(out, size, &len, appData) || !Append(out, size, &len, u"/") ||
-      !Append(out, size, &len, Row(WuLangRow_FioTemplateVendorFolder)) ||
-      !Append(out, size, &len, u"/") ||
-      !Append(out, size, &len, kind) || !Append(out, size, &len, u"/") ||
-      !Append(out, size, &len, sub) || !Append(out, size, &len, u"/")) {
-    out[0] = 0;
-    return WU_E_BUFFER_TOO_SMALL;
+  const LPCWSTR vendor = WuFio_Text(WuLangRow_FioTemplateVendorFolder);
+  const LPCWSTR parts[] = {appData, u"/", vendor, u"/", kind, u"/", sub, u"/"};
+  for (LPCWSTR part : parts) {
+    if (!WuFio_AppendText(out, size, &len, part)) {
+      out[0] = 0;
+      return WU_E_BUFFER_TOO_SMALL;
+    }
   }
   return FolderState(out);
 }
@@ -130,7 +111,7 @@ HRESULT WuFio_GetRenderTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   WCHAR folder[kPath];
   const HRESULT hr = WuFio_GetTemplateClassFolderName(cls, folder);
   if (FAILED(hr)) return hr;
-  return WuFio_GetTemplateFolder(Row(WuLangRow_FioTemplateRenderFolder), folder, out, size);
+  return WuFio_GetTemplateFolder(WuFio_Text(WuLangRow_FioTemplateRenderFolder), folder, out, size);
 }
 
 // The legacy folder names the plug-in library: "mp3plug" for one class,
@@ -145,7 +126,7 @@ HRESULT WuFio_GetLegacyTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   if (FAILED(hr)) return hr;
   WCHAR plugin[kPath];
   if (IsEqualGUID(id, kMp3Class)) {
-    WuStrCpyN(plugin, Row(WuLangRow_FioTemplateLegacyFolder), kPath);
+    WuStrCpyN(plugin, WuFio_Text(WuLangRow_FioTemplateLegacyFolder), kPath);
   } else {
     WCHAR path[kPath] = {};
     hr = WuFio_GetPluginPath(cls, path, kPath);
@@ -157,10 +138,9 @@ HRESULT WuFio_GetLegacyTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   StringFromGUID2(id, idText, 40);
   DWORD len = 0;
   sub[0] = 0;
-  if (!Append(sub, kPath, &len, plugin) || !Append(sub, kPath, &len, u"/") ||
-      !Append(sub, kPath, &len, idText))
-    return WU_E_BUFFER_TOO_SMALL;
-  return WuFio_GetTemplateFolder(Row(WuLangRow_FioTemplateFileFolder), sub, out, size);
+  for (LPCWSTR part : {static_cast<LPCWSTR>(plugin), u"/", static_cast<LPCWSTR>(idText)})
+    if (!WuFio_AppendText(sub, kPath, &len, part)) return WU_E_BUFFER_TOO_SMALL;
+  return WuFio_GetTemplateFolder(WuFio_Text(WuLangRow_FioTemplateFileFolder), sub, out, size);
 }
 
 HRESULT WuFio_GetLastUsedTemplatePath(IWuRenderFileClass* cls, LPCWSTR suffix, LPWSTR out,
@@ -169,14 +149,18 @@ HRESULT WuFio_GetLastUsedTemplatePath(IWuRenderFileClass* cls, LPCWSTR suffix, L
   WCHAR folder[kPath];
   HRESULT hr = WuFio_GetTemplateClassFolderName(cls, folder);
   if (FAILED(hr)) return hr;
-  const HRESULT state = WuFio_GetTemplateFolder(Row(WuLangRow_FioTemplateRenderFolder), Row(WuLangRow_FioTemplateLastUsedFolder), out, size);
+  const HRESULT state = WuFio_GetTemplateFolder(WuFio_Text(WuLangRow_FioTemplateRenderFolder),
+                                                WuFio_Text(WuLangRow_FioTemplateLastUsedFolder),
+                                                out, size);
   if (FAILED(state)) return state;
   if (state == 1 && createFolder && FAILED(hr = CreateFolder(out))) return hr;
   WCHAR name[kPath];
-  WuPrintFN(name, kPath, Row(WuLangRow_FioTemplateLastUsedName), folder, suffix ? suffix : u"");
+  WuPrintFN(name, kPath, WuFio_Text(WuLangRow_FioTemplateLastUsedName), folder,
+            suffix ? suffix : u"");
   WuValidateFileName(name, TRUE);
   DWORD len = static_cast<DWORD>(WuStrLenSafe(out));
-  if (!Append(out, size, &len, name) || !Append(out, size, &len, Row(WuLangRow_FioTemplateExtension))) {
+  if (!WuFio_AppendText(out, size, &len, name) ||
+      !WuFio_AppendText(out, size, &len, WuFio_Text(WuLangRow_FioTemplateExtension))) {
     out[0] = 0;
     return WU_E_BUFFER_TOO_SMALL;
   }
@@ -198,7 +182,8 @@ HRESULT WuFio_GetUserTemplateFilePath(IWuRenderFileClass* cls, LPCWSTR name, LPW
   WuStrCpyN(file, name, 256);
   WuValidateFileName(file, TRUE);
   DWORD len = static_cast<DWORD>(WuStrLenSafe(out));
-  if (!Append(out, size, &len, file) || !Append(out, size, &len, Row(WuLangRow_FioTemplateExtension))) {
+  if (!WuFio_AppendText(out, size, &len, file) ||
+      !WuFio_AppendText(out, size, &len, WuFio_Text(WuLangRow_FioTemplateExtension))) {
     out[0] = 0;
     return WU_E_BUFFER_TOO_SMALL;
   }
@@ -213,7 +198,8 @@ HRESULT WuFio_LoadTemplateData(tagWUTEMPLATExV2** out, IStream* stream, DWORD hi
   *out = nullptr;
   if (!stream) return E_POINTER;
   BYTE head[8];
-  if (!ReadExact(stream, head, 4) || !ReadExact(stream, head + 4, 4)) return WU_E_BAD_DATA;
+  if (FAILED(WuFio_ReadExact(stream, head, 4)) || FAILED(WuFio_ReadExact(stream, head + 4, 4)))
+    return WU_E_BAD_DATA;
   const DWORD size = WuTpl_Word(head, 0);
   const DWORD version = WuTpl_Word(head, 4);
   const DWORD generation = version >> 24;
@@ -223,7 +209,7 @@ HRESULT WuFio_LoadTemplateData(tagWUTEMPLATExV2** out, IStream* stream, DWORD hi
   BYTE* record = static_cast<BYTE*>(std::calloc(1, size));
   if (!record) return E_OUTOFMEMORY;
   std::memcpy(record, head, 8);
-  if (!ReadExact(stream, record + 8, size - 8)) {
+  if (FAILED(WuFio_ReadExact(stream, record + 8, size - 8))) {
     std::free(record);
     return WU_E_BAD_DATA;
   }
@@ -306,7 +292,7 @@ HRESULT WuFio_LoadRawLegacyTemplate(IWuRenderFileClass* cls, LONG number,
   WCHAR pattern[kPath];
   WuStrCpyN(pattern, folder, kPath);
   WuStrCatN(pattern, u"*", kPath);
-  WuStrCatN(pattern, Row(WuLangRow_FioTemplateLegacyExtension), kPath);
+  WuStrCatN(pattern, WuFio_Text(WuLangRow_FioTemplateLegacyExtension), kPath);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) return E_UNEXPECTED;
@@ -331,24 +317,22 @@ HRESULT WuFio_LoadRawLegacyTemplate(IWuRenderFileClass* cls, LONG number,
 
 // ---- The last-used template --------------------------------------------------------------
 
+HRESULT WuFio_WriteTemplateFile(LPCWSTR path, const tagWUTEMPLATExV2* record, BOOL overwrite) {
+  if (!path || !record) return E_POINTER;
+  // The prefix keeps the new file out of folder scans ("*.wut*") until it
+  // has its name.
+  if (!platform::WriteFileReplacing(path, record, WuTpl_Size(record), overwrite != FALSE, u"wut"))
+    return WuErrorHandler_TranslateWin32Error(GetLastError());
+  return S_OK;
+}
+
 HRESULT WuFio_SaveAppLastUsedTemplate(IWuRenderFileClass* cls, const tagWUTEMPLATExV2* record,
                                       LPCWSTR suffix, BOOL overwrite) {
   if (!record) return E_POINTER;
   WCHAR path[kPath];
-  HRESULT hr = WuFio_GetLastUsedTemplatePath(cls, suffix, path, kPath, TRUE);
+  const HRESULT hr = WuFio_GetLastUsedTemplatePath(cls, suffix, path, kPath, TRUE);
   if (FAILED(hr)) return hr;
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, overwrite ? CREATE_ALWAYS : CREATE_NEW,
-                            0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
-  const DWORD size = WuTpl_Size(record);
-  DWORD written = 0;
-  hr = S_OK;
-  if (!WriteFile(file, record, size, &written, nullptr))
-    hr = WuErrorHandler_TranslateWin32Error(GetLastError());
-  else if (written != size)
-    hr = WuErrorHandler_TranslateWin32Error(ERROR_DISK_FULL);
-  CloseHandle(file);
-  return hr;
+  return WuFio_WriteTemplateFile(path, record, overwrite);
 }
 
 HRESULT WuFio_LoadAppLastUsedTemplate(IWuRenderFileClass* cls, LPCWSTR suffix,

@@ -59,6 +59,11 @@ HRESULT WuFio_LoadRawUserTemplate(IWuRenderFileClass* cls, LPCWSTR path,
 // listing order. E_UNEXPECTED when there is no such file.
 HRESULT WuFio_LoadRawLegacyTemplate(IWuRenderFileClass* cls, LONG number,
                                     tagWUTEMPLATExV2** out);
+// Writes a record (its total size in bytes) as the whole file `path`: the
+// bytes go to a new file beside it that replaces it once written whole, so
+// a failed or short write leaves an existing file as it was. `overwrite`
+// FALSE fails on an existing file. Failures are converted Win32 errors.
+HRESULT WuFio_WriteTemplateFile(LPCWSTR path, const tagWUTEMPLATExV2* record, BOOL overwrite);
 // The last-used template of the class and `suffix`: write (creating the
 // folder; `overwrite` FALSE fails on an existing file), load, delete
 // (0x8004E00A when the file cannot be deleted).

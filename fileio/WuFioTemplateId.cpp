@@ -6,15 +6,9 @@
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuMd5.h"
 #include "foundation/WuStatus.h"
+#include "foundation/WuString.h"
 
 namespace {
-
-// Code units of a text bounded by the record's text area.
-size_t Units(const WCHAR* text, size_t limit) {
-  size_t n = 0;
-  while (n < limit && text[n]) ++n;
-  return n;
-}
 
 // The parts a checksum or GUID covers: private data and texts, empty for a
 // record with a bad layout.
@@ -36,9 +30,11 @@ Covered CoveredParts(const tagWUTEMPLATExV2* record) {
   }
   if (record->textLength != 0) {
     c.name = record->Text();
-    c.nameUnits = Units(c.name, record->textLength);
+    // A record that passes its layout check ends its text area with a
+    // terminator: both texts end inside it.
+    c.nameUnits = static_cast<size_t>(WuStrLenSafe(c.name));
     c.notes = WuFio_GetTemplateNotesPtr(record);
-    c.notesUnits = Units(c.notes, record->textLength);
+    c.notesUnits = static_cast<size_t>(WuStrLenSafe(c.notes));
   }
   return c;
 }

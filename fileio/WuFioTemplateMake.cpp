@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuLangRows.h"
 #include "foundation/WuStatus.h"
+#include "foundation/WuString.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuPixelTypes.h"
 #include "imaging/WuYuvLayout.h"
@@ -19,13 +21,6 @@ namespace {
 
 constexpr UINT kAudioFormatRoom = 40;    // bytes of room of the format at 72
 constexpr UINT kEncodedFormatRoom = 96;  // bytes of room of the format at 144
-
-size_t Units(LPCWSTR text) {
-  size_t n = 0;
-  if (text)
-    while (text[n]) ++n;
-  return n;
-}
 
 _wuwaveformat* AudioFormat(tagWUTEMPLATExV2* r) {
   return reinterpret_cast<_wuwaveformat*>(r->audio.format);
@@ -79,7 +74,8 @@ HRESULT WuFio_MakeTemplate(tagWUTEMPLATExV2** slot, DWORD version, const tagWUTE
   if (extraPrivate < 0 || source->privateSize > 0x7FFFFFFF - extraPrivate) return E_INVALIDARG;
   notes = WuFio_SkipDescriptionInTemplateNotesText(notes ? notes : u"");
   const LONG privateSize = source->privateSize + extraPrivate;
-  const size_t textLength = Units(name) + Units(notes) + 2;
+  const size_t textLength =
+      static_cast<size_t>(WuStrLenSafe(name)) + static_cast<size_t>(WuStrLenSafe(notes)) + 2;
   tagWUTEMPLATExV2* old = *slot;
   tagWUTEMPLATExV2* record = nullptr;
   if (old && old->HasValidLayout() && old->textLength >= textLength &&
@@ -245,8 +241,8 @@ HRESULT WuFio_GenerateTemplate(tagWUTEMPLATExV2** out, IWuReadStream* const* str
   if (FAILED(last)) return last;
   tagWUTEMPLATExV2* made = nullptr;
   HRESULT hr = WuFio_MakeTemplate(&made, WUTEMPLATE_VERSION_V2, &record, parts, extraPrivate,
-                                  WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplateAutoName),
-                                  WuGetString(WuKernel_GetLangHandle(), &WuLangRow_FioTemplateAutoNotes));
+                                  WuFio_Text(WuLangRow_FioTemplateAutoName),
+                                  WuFio_Text(WuLangRow_FioTemplateAutoNotes));
   if (SUCCEEDED(hr)) *out = made;
   return hr;
 }

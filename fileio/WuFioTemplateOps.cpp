@@ -5,6 +5,7 @@
 
 #include "fileio/WuFioTemplate.h"
 #include "foundation/WuStatus.h"
+#include "foundation/WuString.h"
 
 HRESULT WuFio_CopyTemplate(tagWUTEMPLATExV2** out, const tagWUTEMPLATExV2* record) {
   if (!out) return E_POINTER;
@@ -62,8 +63,6 @@ BYTE* WuFio_GetTemplateDataSpan(tagWUTEMPLATExV2* record, DWORD* length) {
 
 namespace {
 
-bool IsSpace(WCHAR c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f'; }
-
 bool StartsWith(LPCWSTR text, const char16_t* prefix) {
   for (; *prefix; ++text, ++prefix)
     if (*text != *prefix) return false;
@@ -74,12 +73,11 @@ bool StartsWith(LPCWSTR text, const char16_t* prefix) {
 
 LPCWSTR WuFio_SkipDescriptionInTemplateNotesText(LPCWSTR notes) {
   if (!notes) return u"";
-  LPCWSTR at = notes;
-  while (IsSpace(*at)) ++at;
+  LPCWSTR at = WuSkipWhiteSpace(notes);
   while (StartsWith(at, u"Audio:") || StartsWith(at, u"Video:") ||
          StartsWith(at, u"Pixel Aspect Ratio:")) {
     while (*at && *at != u'\r' && *at != u'\n') ++at;
-    while (IsSpace(*at)) ++at;
+    at = WuSkipWhiteSpace(at);
   }
   return at;
 }

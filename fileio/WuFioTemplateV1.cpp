@@ -5,20 +5,13 @@
 #include <cstring>
 
 #include "audio/WuWaveFormat.h"
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "foundation/WuStatus.h"
 
 namespace {
 
-HRESULT ReadExact(IStream* stream, void* buffer, DWORD bytes) {
-  if (bytes == 0) return S_OK;
-  ULONG got = 0;
-  HRESULT hr = stream->Read(buffer, bytes, &got);
-  if (FAILED(hr)) return WU_E_READ;
-  return got == bytes ? S_OK : WU_E_BAD_DATA;
-}
-
-HRESULT ReadWord(IStream* stream, DWORD* value) { return ReadExact(stream, value, 4); }
+HRESULT ReadWord(IStream* stream, DWORD* value) { return WuFio_ReadExact(stream, value, 4); }
 
 // A stored length, refused above the cap before anything is allocated.
 HRESULT ReadLength(IStream* stream, DWORD* length) {
@@ -34,7 +27,7 @@ HRESULT ReadBlob(IStream* stream, DWORD length, BYTE** blob) {
   if (length == 0) return S_OK;
   *blob = static_cast<BYTE*>(std::malloc(length));
   if (!*blob) return E_OUTOFMEMORY;
-  return ReadExact(stream, *blob, length);
+  return WuFio_ReadExact(stream, *blob, length);
 }
 
 // Reads private data into a buffer grown when too small, dropped at 0.
@@ -52,7 +45,7 @@ HRESULT ReadPrivate(IStream* stream, DWORD length, BYTE** data, DWORD* capacity)
     if (!*data) return E_OUTOFMEMORY;
     *capacity = length;
   }
-  return ReadExact(stream, *data, length);
+  return WuFio_ReadExact(stream, *data, length);
 }
 
 void FreeAudio(WUTEMPLATExV1_AUDIO* audio) {
@@ -71,11 +64,11 @@ void FreeVideo(WUTEMPLATExV1_VIDEO* video) {
 }
 
 HRESULT ReadAudio(IStream* stream, WUTEMPLATExV1_AUDIO* a) {
-  HRESULT hr = ReadExact(stream, &a->header, sizeof(a->header));
+  HRESULT hr = WuFio_ReadExact(stream, &a->header, sizeof(a->header));
   if (SUCCEEDED(hr)) hr = ReadWord(stream, &a->attribute);
   if (SUCCEEDED(hr)) hr = ReadLength(stream, &a->formatLength);
   if (SUCCEEDED(hr)) hr = ReadBlob(stream, a->formatLength, &a->format);
-  if (SUCCEEDED(hr)) hr = ReadExact(stream, a->encoderSettings, sizeof(a->encoderSettings));
+  if (SUCCEEDED(hr)) hr = WuFio_ReadExact(stream, a->encoderSettings, sizeof(a->encoderSettings));
   if (SUCCEEDED(hr)) hr = ReadLength(stream, &a->privateLength);
   if (SUCCEEDED(hr)) hr = ReadPrivate(stream, a->privateLength, &a->privateData, &a->privateCapacity);
   return hr;
@@ -92,18 +85,18 @@ HRESULT ReadHeaderBlob(IStream* stream, DWORD* length, BYTE** blob) {
 HRESULT ReadVideo(IStream* stream, WUTEMPLATExV1_VIDEO* v) {
   HRESULT hr = ReadHeaderBlob(stream, &v->sourceLength, &v->source);
   if (SUCCEEDED(hr)) hr = ReadWord(stream, &v->sourceAttribute);
-  if (SUCCEEDED(hr)) hr = ReadExact(stream, v->sourceSettings, sizeof(v->sourceSettings));
+  if (SUCCEEDED(hr)) hr = WuFio_ReadExact(stream, v->sourceSettings, sizeof(v->sourceSettings));
   if (SUCCEEDED(hr)) hr = ReadHeaderBlob(stream, &v->outputLength, &v->output);
   if (SUCCEEDED(hr)) hr = ReadWord(stream, &v->outputAttribute);
-  if (SUCCEEDED(hr)) hr = ReadExact(stream, v->outputSettings, sizeof(v->outputSettings));
+  if (SUCCEEDED(hr)) hr = WuFio_ReadExact(stream, v->outputSettings, sizeof(v->outputSettings));
   if (SUCCEEDED(hr)) hr = ReadLength(stream, &v->privateLength);
   if (SUCCEEDED(hr)) hr = ReadPrivate(stream, v->privateLength, &v->privateData, &v->privateCapacity);
   return hr;
 }
 
 HRESULT ReadParts(WUTEMPLATExV1* record, IStream* stream) {
-  HRESULT hr = ReadExact(stream, record->name, sizeof(record->name));
-  if (SUCCEEDED(hr)) hr = ReadExact(stream, record->notes, sizeof(record->notes));
+  HRESULT hr = WuFio_ReadExact(stream, record->name, sizeof(record->name));
+  if (SUCCEEDED(hr)) hr = WuFio_ReadExact(stream, record->notes, sizeof(record->notes));
   if (FAILED(hr)) return hr;
   // Texts end at unit 259 whatever was stored.
   record->name[WUTEMPLATEV1_TEXT_UNITS - 1] = 0;

@@ -66,9 +66,9 @@ struct WUTEMPLATExV1 {
 // buffers where they are large enough. With `headerRead` the size and
 // version already in `record` are taken as read. A version whose top byte
 // exceeds that of `highestVersion` or 0x02 gives WU_E_BAD_DATA; so do a
-// length above WUTEMPLATEV1_MAX_LENGTH and a stream that ends early. A zero
-// L1 or L2 gives E_UNEXPECTED; a failing stream WU_E_READ. On failure both
-// parts are freed.
+// length above WUTEMPLATEV1_MAX_LENGTH and a stream that ends early or
+// fails. A zero L1 or L2 gives E_UNEXPECTED. On failure both parts are
+// freed.
 HRESULT WuFio_LoadTemplateDataV1(WUTEMPLATExV1* record, IStream* stream, DWORD highestVersion,
                                  BOOL headerRead);
 // Frees the parts of a record (not the record itself) and clears them.

@@ -6,6 +6,7 @@
 #include "fileio/CFileIOTemplateHolder.h"
 #include "fileio/CWuAppPropPage.h"
 #include "fileio/CWuTempEditSite.h"
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateDescription.h"
 #include "fileio/WuFioTemplateLayout.h"
@@ -28,9 +29,6 @@
 
 namespace {
 
-LPCWSTR RowRef(const WuLangStringRow& row) { return reinterpret_cast<LPCWSTR>(&row); }
-LPCWSTR Text(const WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
-
 const _wudlghdrcreate kHeader = {
     DS_MODALFRAME | DS_SETFONT | DS_CONTEXTHELP | WS_POPUP | WS_CAPTION | WS_SYSMENU,
     0,
@@ -41,28 +39,28 @@ const _wudlghdrcreate kHeader = {
     104,
     0,
     0,
-    RowRef(WuLangRow_FioEditTitle),
+    WuLangRowRef(WuLangRow_FioEditTitle),
     8,
     nullptr};
 
 const _wudlgctrlcreate kControls[8] = {
-    {MAKEINTRESOURCEW(0x82), RowRef(WuLangRow_FioEditTemplateLabel), 0xFFFF, 5, 7, 40, 8, 0,
+    {MAKEINTRESOURCEW(0x82), WuLangRowRef(WuLangRow_FioEditTemplateLabel), 0xFFFF, 5, 7, 40, 8, 0,
      WS_CHILD | WS_VISIBLE},
     {MAKEINTRESOURCEW(0x85), nullptr, WUTE_ID_COMBO, 46, 5, 200, 150, 0,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL},
-    {MAKEINTRESOURCEW(0x82), RowRef(WuLangRow_FioEditNotesLabel), 0xFFFF, 5, 22, 40, 8, 0,
+    {MAKEINTRESOURCEW(0x82), WuLangRowRef(WuLangRow_FioEditNotesLabel), 0xFFFF, 5, 22, 40, 8, 0,
      WS_CHILD | WS_VISIBLE},
     {MAKEINTRESOURCEW(0x81), nullptr, WUTE_ID_NOTES, 46, 21, 224, 28, 0,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | ES_MULTILINE |
          ES_AUTOVSCROLL | ES_WANTRETURN},
-    {MAKEINTRESOURCEW(0x82), RowRef(WuLangRow_FioEditFormatLabel), 0xFFFF, 5, 50, 40, 8, 0,
+    {MAKEINTRESOURCEW(0x82), WuLangRowRef(WuLangRow_FioEditFormatLabel), 0xFFFF, 5, 50, 40, 8, 0,
      WS_CHILD | WS_VISIBLE},
     {MAKEINTRESOURCEW(0x81), nullptr, WUTE_ID_DESCRIPTION, 46, 49, 224, 28, 0,
      WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
          ES_AUTOVSCROLL},
-    {MAKEINTRESOURCEW(0x80), RowRef(WuLangRow_FioEditOk), IDOK, 166, 86, 50, 14, 0,
+    {MAKEINTRESOURCEW(0x80), WuLangRowRef(WuLangRow_FioEditOk), IDOK, 166, 86, 50, 14, 0,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON},
-    {MAKEINTRESOURCEW(0x80), RowRef(WuLangRow_FioEditCancel), IDCANCEL, 220, 86, 50, 14, 0,
+    {MAKEINTRESOURCEW(0x80), WuLangRowRef(WuLangRow_FioEditCancel), IDCANCEL, 220, 86, 50, 14, 0,
      WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON}};
 
 // Description texts are at most 512 characters.
@@ -252,7 +250,7 @@ void Layout(WuTempEditState* state) {
 
 void SetTitle(WuTempEditState* state) {
   WCHAR title[300];
-  WuStrCpyNLen2(title, Text(WuLangRow_FioEditTitle), 300);
+  WuStrCpyNLen2(title, WuFio_Text(WuLangRow_FioEditTitle), 300);
   DWORD id = 5;
   BSTR text = nullptr;
   if (SUCCEEDED(state->cls->GetStrings(&id, 1, &text)) && text) {
@@ -363,7 +361,7 @@ INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
                                      : from == WUTE_ID_HELP   ? &WuLangRow_FioEditTipHelp
                                                               : nullptr;
         if (row) {
-          info->lpszText = const_cast<LPWSTR>(Text(*row));
+          info->lpszText = const_cast<LPWSTR>(WuFio_Text(*row));
           info->hinst = nullptr;
         }
         return TRUE;
@@ -440,7 +438,7 @@ void WuTempEdit_Select(WuTempEditState* state, LONG index) {
     if (item >= 0 && SendMessageW(state->combo, CB_GETLBTEXTLEN, at, 0) < 261)
       SendMessageW(state->combo, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(name));
     WuTempEdit_FillList(state);
-    if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION, Text(WuLangRow_FioEditCannotLoad),
+    if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION, WuFio_Text(WuLangRow_FioEditCannotLoad),
                  name) == IDOK)
       WuTempEdit_DeleteRecord(state, record);
     return;

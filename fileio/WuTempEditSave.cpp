@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateFiles.h"
 #include "fileio/WuFioTemplateLayout.h"
@@ -22,10 +23,6 @@ namespace {
 
 constexpr int kName = 260;
 
-LPCWSTR Text(const WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
-
-bool IsSpace(WCHAR c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
-
 // A refusal: a warning box, then "cancelled".
 HRESULT Refuse(WuTempEditState* state, LPCWSTR format, LPCWSTR name) {
   WuMsgBox(state->dialog, MB_OK | MB_ICONWARNING, format, name);
@@ -33,7 +30,7 @@ HRESULT Refuse(WuTempEditState* state, LPCWSTR format, LPCWSTR name) {
 }
 
 bool IsProjectDefault(LPCWSTR name) {
-  return lstrcmpiW(name, Text(WuLangRow_FioEditProjectDefault)) == 0;
+  return lstrcmpiW(name, WuFio_Text(WuLangRow_FioEditProjectDefault)) == 0;
 }
 
 // Whether a preset or one of the caller's private templates has the name.
@@ -56,20 +53,6 @@ tagWUTEMPLATExV2* CopyWithTexts(const tagWUTEMPLATExV2* source, LPCWSTR name, LP
   made->textLength = textLength;
   std::memcpy(made->PrivateData(), source->PrivateData(), source->PaddedPrivateSize());
   return made;
-}
-
-HRESULT WriteRecord(LPCWSTR path, const tagWUTEMPLATExV2* record) {
-  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return WuErrorHandler_TranslateWin32Error(GetLastError());
-  DWORD written = 0;
-  HRESULT hr = S_OK;
-  if (!WriteFile(file, record, record->totalSize, &written, nullptr))
-    hr = WuErrorHandler_TranslateWin32Error(GetLastError());
-  else if (written != record->totalSize)
-    hr = WuErrorHandler_TranslateWin32Error(ERROR_WRITE_FAULT);
-  CloseHandle(file);
-  return hr;
 }
 
 // The template to save from: the current one, which the class may replace
@@ -108,10 +91,10 @@ void WuTempEdit_GetTypedName(WuTempEditState* state, LPWSTR name, int size) {
   GetWindowTextW(state->combo, text, kName + 8);
   LPCWSTR start = text;
   while (*start == u'\\') ++start;
-  while (IsSpace(*start)) ++start;
+  start = WuSkipWhiteSpace(start);
   WuStrCpyNLen2(name, start, size);
   int length = WuStrLenSafe(name);
-  while (length > 0 && IsSpace(name[length - 1])) name[--length] = 0;
+  while (length > 0 && platform::IsWhiteSpace(name[length - 1])) name[--length] = 0;
   WuTempEdit_StripModifiedMark(name);
 }
 
@@ -126,10 +109,10 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
 
   // 1: names a person may not save under.
   if (interactive) {
-    if (project) return Refuse(state, Text(WuLangRow_FioEditNoSaveProject), nullptr);
-    if (untitled) return Refuse(state, Text(WuLangRow_FioEditNoSaveUntitled), nullptr);
-    if (empty) return Refuse(state, Text(WuLangRow_FioEditNoSaveEmpty), nullptr);
-    if (builtIn) return Refuse(state, Text(WuLangRow_FioEditNoSaveBuiltIn), name);
+    if (project) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveProject), nullptr);
+    if (untitled) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveUntitled), nullptr);
+    if (empty) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveEmpty), nullptr);
+    if (builtIn) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveBuiltIn), name);
   }
 
   WCHAR path[kName] = {};
@@ -156,15 +139,15 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
   bool write = true;
   LPCWSTR newNotes = notes;
   if (!interactive && (project || untitled || empty)) {
-    WuStrCpyNLen2(name, Text(WuLangRow_FioTemplateUntitled), kName);
-    newNotes = Text(WuLangRow_FioEditLastUsedNotes);
+    WuStrCpyNLen2(name, WuFio_Text(WuLangRow_FioTemplateUntitled), kName);
+    newNotes = WuFio_Text(WuLangRow_FioEditLastUsedNotes);
     write = false;
   } else if (!interactive && (builtIn || found)) {
     WuTempEdit_AddModifiedMark(name, kName);
     write = false;
   } else if (interactive && legacy) {
     if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION,
-                 Text(WuLangRow_FioEditLegacyQuestion), name) != IDOK)
+                 WuFio_Text(WuLangRow_FioEditLegacyQuestion), name) != IDOK)
       return WUTE_E_CANCELLED;
     HRESULT hr = WuFio_GetUserTemplateFilePath(state->cls, name, path, kName, TRUE);
     if (FAILED(hr)) return hr;
@@ -172,7 +155,7 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
     const bool selected =
         state->current && lstrcmpiW(WuTpl_Name(state->current), WuTpl_Name(found)) == 0;
     if (!selected && WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION,
-                              Text(WuLangRow_FioEditOverwrite), path) != IDOK)
+                              WuFio_Text(WuLangRow_FioEditOverwrite), path) != IDOK)
       return WUTE_E_CANCELLED;
   } else {
     HRESULT hr = WuFio_GetUserTemplateFilePath(state->cls, name, path, kName, TRUE);
@@ -200,7 +183,7 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
 
   // 9: the file, then the cache, which takes the record when a group of
   // its folder holds it; otherwise the editor keeps it.
-  hr = WriteRecord(path, made);
+  hr = WuFio_WriteTemplateFile(path, made, TRUE);
   if (FAILED(hr)) return hr;
   LONG stored = -2;
   hr = state->cache->StoreTemplate(made, TRUE, path, &stored);
@@ -239,10 +222,10 @@ HRESULT WuTempEdit_DeleteRecord(WuTempEditState* state, const tagWUTEMPLATExV2* 
 HRESULT WuTempEdit_Delete(WuTempEditState* state) {
   WCHAR name[kName];
   WuTempEdit_GetTypedName(state, name, kName);
-  if (IsProjectDefault(name)) return Refuse(state, Text(WuLangRow_FioEditNoDeleteProject), nullptr);
+  if (IsProjectDefault(name)) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoDeleteProject), nullptr);
   if (WuFio_IsUntitledTemplateName(name) || state->cache->IsCurrentTemplateNamed(name, false) ||
       IsBuiltIn(state, name))
-    return Refuse(state, Text(WuLangRow_FioEditNoDeleteBuiltIn), name);
+    return Refuse(state, WuFio_Text(WuLangRow_FioEditNoDeleteBuiltIn), name);
   WCHAR path[kName] = {};
   LONG where = WUTPL_WHERE_NONE, index = -1;
   const tagWUTEMPLATExV2* found = state->cache->FindTemplateByName(

@@ -6,27 +6,8 @@
 #include <cstring>
 
 #include "foundation/WuStatus.h"
+#include "foundation/WuString.h"
 #include "mediaformats/MRiff.h"
-#include "platform/kernel/memory.h"
-
-namespace linkblock {
-
-void* Alloc(DWORD bytes) {
-  HGLOBAL block = GlobalAlloc(GHND, bytes ? bytes : 1);
-  if (!block) return nullptr;
-  void* pointer = GlobalLock(block);
-  if (!pointer) GlobalFree(block);
-  return pointer;
-}
-
-void Free(void* pointer) {
-  if (!pointer) return;
-  HGLOBAL block = GlobalHandle(pointer);
-  GlobalUnlock(block);
-  GlobalFree(block);
-}
-
-}  // namespace linkblock
 
 namespace {
 
@@ -118,7 +99,7 @@ CWuLinkProjectInfo& CWuLinkProjectInfo::operator=(const CWuLinkProjectInfo& othe
   m_guidRenderer = other.m_guidRenderer;
 #define WULPI_COPY(Name, Getter, Bit, Kind)                           \
   if (other.m_p##Name) {                                              \
-    void* copy = linkblock::Alloc(other.m_cb##Name);                  \
+    void* copy = WuGlobalNew(other.m_cb##Name);                       \
     if (copy) {                                                       \
       std::memcpy(copy, other.m_p##Name, other.m_cb##Name);           \
       m_p##Name = static_cast<WULPI_PTR_##Kind>(copy);                \
@@ -136,14 +117,14 @@ CWuLinkProjectInfo& CWuLinkProjectInfo::operator=(const CWuLinkProjectInfo& othe
 
 #define WULPI_DEFINE(Name, Getter, Bit, Kind)                                       \
   void CWuLinkProjectInfo::_Free##Name() {                                          \
-    linkblock::Free(m_p##Name);                                                     \
+    WuGlobalDelete(m_p##Name);                                                      \
     m_p##Name = nullptr;                                                            \
     m_cb##Name = 0;                                                                 \
     m_dwFlags &= ~static_cast<DWORD>(Bit);                                          \
   }                                                                                 \
   WULPI_PTR_##Kind CWuLinkProjectInfo::Alloc##Name(DWORD size) {                    \
     _Free##Name();                                                                  \
-    void* block = linkblock::Alloc(size);                                           \
+    void* block = WuGlobalNew(size);                                                \
     if (!block) return nullptr;                                                     \
     m_p##Name = static_cast<WULPI_PTR_##Kind>(block);                               \
     m_cb##Name = size;                                                              \
@@ -196,14 +177,14 @@ CWuLinkProjectInfo& CWuLinkProjectInfo::operator=(const CWuLinkProjectInfo& othe
 WU_LINK_PROJECT_FIELDS(WULPI_DEFINE)
 
 HRESULT CWuLinkProjectInfo::_AllocSetString(LPWSTR* field, DWORD* size, LPCWSTR text) {
-  linkblock::Free(*field);
+  WuGlobalDelete(*field);
   *field = nullptr;
   *size = 0;
   size_t chars = 0;
   while (text[chars]) ++chars;
   size_t bytes = (chars + 1) * sizeof(WCHAR);
   if (bytes > 0xFFFFFFFFu) return E_OUTOFMEMORY;
-  auto* copy = static_cast<LPWSTR>(linkblock::Alloc(static_cast<DWORD>(bytes)));
+  auto* copy = static_cast<LPWSTR>(WuGlobalNew(static_cast<DWORD>(bytes)));
   if (!copy) return E_OUTOFMEMORY;
   std::memcpy(copy, text, bytes);
   *field = copy;
@@ -271,7 +252,7 @@ HRESULT CWuLinkProjectInfo::SetProjectData(FOURCC id, const void* data, DWORD si
   ULONGLONG new_size = static_cast<ULONGLONG>(old_size) + padded + 8;
   if (new_size - 8 > 0xFFFFFFFFull || new_size > 0xFFFFFFFFull) return E_UNEXPECTED;
 
-  void* grown = linkblock::Alloc(static_cast<DWORD>(new_size));
+  void* grown = WuGlobalNew(static_cast<DWORD>(new_size));
   if (!grown) return E_OUTOFMEMORY;
   BYTE* p = static_cast<BYTE*>(grown);
   if (fresh) {
@@ -284,7 +265,7 @@ HRESULT CWuLinkProjectInfo::SetProjectData(FOURCC id, const void* data, DWORD si
   riffbytes::Put32(p + old_size + 4, size);
   std::memcpy(p + old_size + 8, data, size);  // the pad byte stays zero
   riffbytes::Put32(p + 4, static_cast<DWORD>(new_size - 8));
-  linkblock::Free(m_pProjectData);
+  WuGlobalDelete(m_pProjectData);
   m_pProjectData = grown;
   m_cbProjectData = static_cast<DWORD>(new_size);
   m_dwFlags |= WULPI_PROJECT_DATA;

@@ -193,10 +193,5 @@ class CWuLinkProjectInfo {
   DWORD m_cbProjectData;              // its size in bytes
 };
 
-// Blocks of the record's kind: zero-filled movable global memory, locked.
-namespace linkblock {
-// A block of `bytes` (at least one byte is allocated), or null.
-void* Alloc(DWORD bytes);
-// Unlocks and frees a block from Alloc; null is ignored.
-void Free(void* pointer);
-}  // namespace linkblock
+// The record's blocks are those of WuGlobalNew (foundation/WuString.h):
+// zero-filled movable global memory, kept locked, freed by WuGlobalDelete.

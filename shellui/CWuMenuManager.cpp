@@ -20,25 +20,6 @@ namespace {
 constexpr int kTextUnits = 260;  // display texts, with the terminator
 constexpr WCHAR kAcceleratorMark = 0x0008;
 
-// Memory of the global-memory allocator: movable, zero-filled, locked.
-void* GlobalNew(size_t size) {
-  HGLOBAL block = GlobalAlloc(GHND, size ? size : 1);
-  void* p = block ? GlobalLock(block) : nullptr;
-  if (!p) {
-    if (block) GlobalFree(block);
-    throw std::bad_alloc();
-  }
-  return p;
-}
-
-void GlobalDelete(void* p) {
-  if (!p) return;
-  HGLOBAL block = GlobalHandle(p);
-  if (!block) return;
-  GlobalUnlock(block);
-  GlobalFree(block);
-}
-
 // Skin palette: index, colour without and with WUMENUMAN_UICOLORS.
 struct SkinColour {
   int index;
@@ -85,10 +66,15 @@ CWuMenuManager::CWuMenuManager(const CWuMenuManager& other) = default;
 CWuMenuManager& CWuMenuManager::operator=(const CWuMenuManager& other) = default;
 CWuMenuManager::~CWuMenuManager() = default;
 
-void* CWuMenuManager::operator new(size_t size) { return GlobalNew(size); }
-void CWuMenuManager::operator delete(void* p) { GlobalDelete(p); }
-void* CWuMenuManager::operator new[](size_t size) { return GlobalNew(size); }
-void CWuMenuManager::operator delete[](void* p) { GlobalDelete(p); }
+// Managers live in the library's global memory.
+void* CWuMenuManager::operator new(size_t size) {
+  void* p = WuGlobalNew(size);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+void CWuMenuManager::operator delete(void* p) { WuGlobalDelete(p); }
+void* CWuMenuManager::operator new[](size_t size) { return operator new(size); }
+void CWuMenuManager::operator delete[](void* p) { WuGlobalDelete(p); }
 
 int CWuMenuManager::MenuMan_GetImageIndex(UINT) { return -1; }
 void CWuMenuManager::MenuMan_InitMenuState(HWND, HMENU) {}
@@ -301,12 +287,8 @@ void CWuMenuManager::AddButtons(HMENU popup, int enabled) {
     item.cch = kTextUnits;
     if (!GetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &item)) continue;
     if (item.fType & MFT_BITMAP) continue;
-    HGLOBAL block = GlobalAlloc(GHND, sizeof(WuMenuItemRecord));
-    auto* record = block ? static_cast<WuMenuItemRecord*>(GlobalLock(block)) : nullptr;
-    if (!record) {
-      if (block) GlobalFree(block);
-      continue;  // the item stays as it is
-    }
+    auto* record = static_cast<WuMenuItemRecord*>(WuGlobalNew(sizeof(WuMenuItemRecord)));
+    if (!record) continue;  // the item stays as it is
     record->saved = item;
     record->saved.dwTypeData = nullptr;  // the text is the record's own
     record->saved.cch = 0;
@@ -352,10 +334,7 @@ void CWuMenuManager::AddButtons(HMENU popup, int enabled) {
     owner_drawn.fMask = MIIM_TYPE | MIIM_DATA;
     owner_drawn.fType = item.fType | MFT_OWNERDRAW;  // separators and breaks stay
     owner_drawn.dwItemData = reinterpret_cast<ULONG_PTR>(record);
-    if (!SetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &owner_drawn)) {
-      GlobalUnlock(block);
-      GlobalFree(block);
-    }
+    if (!SetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &owner_drawn)) WuGlobalDelete(record);
   }
   if (spacers) FitSpacersToMenuHeight(popup, tallest);
 }
@@ -382,7 +361,7 @@ void CWuMenuManager::FreeButtons(HMENU popup, int enabled) {
     if (!(restore.fType & (MFT_OWNERDRAW | MFT_SEPARATOR))) restore.dwTypeData = record->text;
     SetMenuItemInfoW(popup, static_cast<UINT>(i), TRUE, &restore);
     bool spacer = record->spacer != 0;
-    GlobalDelete(record);
+    WuGlobalDelete(record);
     if (spacer) {
       DeleteMenu(popup, static_cast<UINT>(i), MF_BYPOSITION);
       --count;

@@ -7,13 +7,13 @@
 
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuStatus.h"
+#include "foundation/WuString.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffStatus.h"
 #include "mediaformats/WuFMMeta.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
-#include "platform/kernel/memory.h"
 
 // Presence bits and resets of the record, for the loaders.
 struct ProjectLinkRecordAccess {
@@ -137,10 +137,10 @@ HRESULT TerminateText(void** block, DWORD* size) {
   ULONGLONG want = TerminatedSize(static_cast<const BYTE*>(*block), *size);
   if (want == *size) return S_OK;
   if (want > 0xFFFFFFFFull) return WU_E_STREAM_UNREADABLE;
-  void* grown = linkblock::Alloc(static_cast<DWORD>(want));
+  void* grown = WuGlobalNew(static_cast<DWORD>(want));
   if (!grown) return E_OUTOFMEMORY;
   if (*size) std::memcpy(grown, *block, *size);
-  linkblock::Free(*block);
+  WuGlobalDelete(*block);
   *block = grown;
   *size = static_cast<DWORD>(want);
   return S_OK;
@@ -223,10 +223,10 @@ HRESULT LoadChunks(HANDLE file, const Form& form, CWuLinkProjectInfo* info) {
     // Texts get room for a NUL unit that the chunk may lack.
     ULONGLONG room = chunk.kind == ChunkKind::kText ? (size + 1) / 2 * 2 + 2 : size;
     if (room > 0xFFFFFFFFull) return RIFF_E_READ;
-    void* block = linkblock::Alloc(static_cast<DWORD>(room));
+    void* block = WuGlobalNew(static_cast<DWORD>(room));
     if (!block) return E_OUTOFMEMORY;
     if (FAILED(ReadContent(file, form, block, bytes))) {
-      linkblock::Free(block);
+      WuGlobalDelete(block);
       return RIFF_E_READ;
     }
     if (chunk.kind == ChunkKind::kText)
@@ -467,11 +467,12 @@ HRESULT TakeStream(IStream* stream, const LinkChunk& chunk, CWuLinkProjectInfo* 
   DWORD size = 0;
   HRESULT hr = ReadStreamToGlobal(stream, &block, &size);
   if (FAILED(hr)) return hr;
-  if (!block) return S_OK;  // an empty stream offers nothing
-  if (chunk.kind == ChunkKind::kText) {
+  // An empty stream still offers the field: present without bytes, which
+  // the record's validation refuses.
+  if (block && chunk.kind == ChunkKind::kText) {
     hr = TerminateText(&block, &size);
     if (FAILED(hr)) {
-      linkblock::Free(block);
+      WuGlobalDelete(block);
       return hr;
     }
   }
@@ -573,11 +574,11 @@ HRESULT ReadStreamToGlobal(IStream* stream, void** block, DWORD* size) {
   HRESULT hr = StreamSize(stream, &bytes);
   if (FAILED(hr)) return hr;
   if (!bytes) return S_OK;
-  void* data = linkblock::Alloc(static_cast<DWORD>(bytes));
+  void* data = WuGlobalNew(static_cast<DWORD>(bytes));
   if (!data) return E_OUTOFMEMORY;
   hr = ReadExactly(stream, data, static_cast<DWORD>(bytes));
   if (FAILED(hr)) {
-    linkblock::Free(data);
+    WuGlobalDelete(data);
     return hr;
   }
   *block = data;

@@ -62,7 +62,8 @@ HRESULT ProjectLinkRiff64_LoadInfo(HANDLE file, CWuLinkProjectInfo* info, int* l
 HRESULT ProjectLinkReadMeta_LoadInfo(IWuReadMeta* reader, CWuLinkProjectInfo* info, int* loaded);
 // Reads the kind's fields into `info` (each stream into a block of its
 // own, the renderer GUID only from a 16-byte stream; absent fields are
-// skipped, as are empty streams) and the version (0x01000100 unless the
+// skipped; an empty stream sets its field's bit with no bytes, so that the
+// record does not validate) and the version (0x01000100 unless the
 // version kind offers at least 4 bytes). Result: the first failure, else 1
 // when no field was offered, else the record's Validate.
 HRESULT ProjectLinkMeta_ReadFields(IWuReadMeta* reader, IWuReadMetaProjectLink* kind,

@@ -10,10 +10,11 @@
 #include "imaging/WuColorMath.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/locale.h"
+#include "shellui/WuShellUIText.h"
 
 namespace {
 
-LPCWSTR Row(const WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
+using shellui::Row;
 
 bool IsTagByte(BYTE c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ';

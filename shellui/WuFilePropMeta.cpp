@@ -9,8 +9,6 @@
 #include <new>
 
 #include "foundation/WuAbout.h"
-#include "foundation/WuKernelState.h"
-#include "foundation/WuLang.h"
 #include "foundation/WuNumber.h"
 #include "foundation/WuPrintF.h"
 #include "foundation/WuStatus.h"
@@ -21,10 +19,6 @@
 #include "shellui/WuFilePropMetaInternal.h"
 
 namespace fpropmeta {
-
-LPCWSTR Row(const WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
-
-LPCWSTR YesNo(bool yes) { return Row(yes ? WuLangRow_ShellUIYes : WuLangRow_ShellUINo); }
 
 void Header(HWND edit, LPCWSTR text) { WuMEditPrintF(edit, u"%s", text); }
 
@@ -43,6 +37,10 @@ void LineF(HWND edit, LPCWSTR label, LPCWSTR format, ...) {
   WuVPrintFN(value, WUPRINTF_MAX, format, args);
   va_end(args);
   Line(edit, label, value);
+}
+
+std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes) {
+  return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
 }
 
 bool ReadExact(IStream* stream, void* buffer, ULONG bytes) {
@@ -128,11 +126,6 @@ bool SkippedSummaryId(FOURCC id) {
   return false;
 }
 
-// A zeroed byte buffer, null when memory runs out.
-std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes) {
-  return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
-}
-
 }  // namespace
 
 void WriteSummary(const WUFILEPROPMETA& in) {
@@ -151,7 +144,7 @@ void WriteSummary(const WUFILEPROPMETA& in) {
   size_t capacity = 520;
   std::unique_ptr<BYTE[]> value = ZeroedBytes(capacity);
   int lines = 0;
-  for (LONG i = 0; value && i < count && lines < kMaxListedItems; ++i) {
+  for (LONG i = 0; value && i < count; ++i) {
     BYTE item[kMetaInfoEntryBytes];
     if (!ReadExact(stream, item, sizeof item)) break;
     const FOURCC id = riffbytes::Get32(item + 4);

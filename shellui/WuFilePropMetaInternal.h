@@ -4,9 +4,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "foundation/WuLangRows.h"
 #include "shellui/WuFilePropMeta.h"
+#include "shellui/WuShellUIText.h"
 
 namespace fpropmeta {
 
@@ -19,17 +21,12 @@ constexpr int kLabelChars = 40;
 // The enumerator walk ends after this many streams, whatever the plug-in
 // keeps answering.
 constexpr int kMaxWalkStreams = 1024;
-// A section lists at most this many summary items or pictures: every line
-// appended costs the whole text so far.
-constexpr int kMaxListedItems = 256;
 // Elements (summary values, sensing blocks, pictures) above this many bytes
 // are not read, whatever length the stream claims.
 constexpr DWORD kMaxElementBytes = 64u << 20;
 
-// The text of a row in the current UI language.
-LPCWSTR Row(const WuLangStringRow& row);
-// "yes" or "no" in the current UI language.
-LPCWSTR YesNo(bool yes);
+using shellui::Row;
+using shellui::YesNo;
 
 // A section header: its text alone on a line.
 void Header(HWND edit, LPCWSTR text);
@@ -40,6 +37,8 @@ void Line(HWND edit, LPCWSTR label, LPCWSTR value, int width = kLabelWidth);
 // A labelled line with a formatted value (the library's format engine).
 void LineF(HWND edit, LPCWSTR label, LPCWSTR format, ...);
 
+// A zeroed byte buffer, null when memory runs out.
+std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes);
 // Reads exactly `bytes` bytes at the current position; false on a failing
 // or short read.
 bool ReadExact(IStream* stream, void* buffer, ULONG bytes);

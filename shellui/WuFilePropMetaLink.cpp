@@ -98,8 +98,8 @@ void WriteProjectLink(const WUFILEPROPMETA& in) {
 namespace {
 
 // Writes the coding history: the pieces between "\r" (a "\n" starting a
-// piece skipped), the first on the labelled line, each further non-empty
-// piece on a line of its own under a blank label column.
+// piece skipped), the first on the labelled line, each further piece, empty
+// ones included, on a line of its own under a blank label column.
 void WriteCodingHistory(HWND edit, LPCWSTR label, WCHAR* history) {
   WCHAR* piece = history;
   bool first = true;
@@ -111,7 +111,7 @@ void WriteCodingHistory(HWND edit, LPCWSTR label, WCHAR* history) {
     *end = 0;
     if (first)
       Line(edit, label, piece);
-    else if (*piece)
+    else
       WuMEditPrintF(edit, u"%s%s", kContinuationColumn, piece);
     first = false;
     if (last) return;

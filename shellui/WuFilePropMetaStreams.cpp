@@ -3,7 +3,6 @@
 // Media tags, Sensing blocks and Pictures.
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 
 #include "foundation/WuPrintF.h"
@@ -28,11 +27,6 @@ constexpr DWORD kSensingDumpBytes = 24;
 // Picture texts are copied up to this many characters (terminator
 // included).
 constexpr int kPictureTextChars = 260;
-
-// A zeroed byte buffer, null when memory runs out.
-std::unique_ptr<BYTE[]> ZeroedBytes(size_t bytes) {
-  return std::unique_ptr<BYTE[]>(new (std::nothrow) BYTE[bytes]());
-}
 
 // Reads the next element of a sensing or picture stream: its sub-header,
 // then its bytes into a new zeroed buffer. The element size is trusted
@@ -251,14 +245,12 @@ void WriteSensingBlocks(const WUFILEPROPMETA& in) {
 // ---- Pictures -----------------------------------------------------------------------------
 
 void WritePictures(const WUFILEPROPMETA& in) {
-  int shown = 0;
   WalkMetaStreams(in.streams, [&](IStream* stream, LONG count, const GUID& kind) {
     if (count <= 0 || !IsEqualGUID(kind, kMetaGuidPictures)) return true;
     Header(in.edit, Row(WuLangRow_PropMetaPictures));
     LineF(in.edit, Row(WuLangRow_PropMetaCount), u"%d", count);
     EmptyLine(in.edit);
     for (LONG i = 0; i < count; ++i) {
-      if (shown == kMaxListedItems) return false;
       std::unique_ptr<BYTE[]> block;
       DWORD size = 0;
       if (FAILED(ReadElement(stream, kMetaGuidPictures, &block, &size))) return false;
@@ -286,7 +278,6 @@ void WritePictures(const WUFILEPROPMETA& in) {
           Line(in.edit, Row(WuLangRow_PropMetaFormat), name);
       }
       EmptyLine(in.edit);
-      ++shown;
     }
     return true;
   });

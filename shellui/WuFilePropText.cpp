@@ -303,7 +303,7 @@ void WriteFileChain(HWND edit, LPCWSTR path, const Gathered& g, IWuFileIOMgrForA
 // ---- File (debug) ------------------------------------------------------------------------
 void LangCodeValue(LPWSTR out, int size, WORD code, LONG decoding) {
   WCHAR tag[20];
-  if (!FormatLangCodeTag(20, tag, code)) WuStrCpyN(tag, u"    ", 20);
+  if (!FormatLangCodeTag(20, tag, code)) WuStrCpyN(tag, u"     ", 20);  // five blanks for no tag
   WuPrintFN(out, size, u"LangCode=%#06x %s DecodingStreamNum=%d", code, tag, decoding);
 }
 

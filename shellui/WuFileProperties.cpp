@@ -9,6 +9,7 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuLayout.h"
 #include "foundation/WuResPool.h"
+#include "foundation/WuString.h"
 #include "platform/comctl/commctrl.h"
 #include "platform/kernel/memory.h"
 #include "platform/kernel/module.h"
@@ -111,9 +112,7 @@ int WuFileProperties(HWND parent, const tPWUFILEPROPINFO* request, DWORD size) {
   const tPWUFILEPROPINFO& r = record.request;
   if (!r.caption) return E_INVALIDARG;
   WCHAR caption[128];
-  size_t n = 0;
-  for (; n < 127 && r.caption[n]; ++n) caption[n] = r.caption[n];
-  caption[n] = 0;
+  WuStrCpyN(caption, r.caption, 128);
 
   // The listed pages.
   const DWORD mask = r.pages ? r.pages : WUFILEPROP_PAGE_GENERAL;

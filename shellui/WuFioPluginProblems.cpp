@@ -1,6 +1,7 @@
 // A file-format plug-in's state and the disclosure of its problems.
 #include "shellui/WuFioPluginProblems.h"
 
+#include <iterator>
 #include <memory>
 #include <new>
 
@@ -12,6 +13,7 @@
 #include "foundation/WuMsgBox.h"
 #include "foundation/WuResPool.h"
 #include "foundation/WuStaticCtl.h"
+#include "foundation/WuString.h"
 #include "platform/com/oleauto.h"
 #include "platform/kernel/module.h"
 #include "platform/user/controls.h"
@@ -24,14 +26,6 @@ namespace {
 constexpr UINT kPluginErrorContext = 27;
 // String properties asked for the dialog: title, link text, information line.
 constexpr DWORD kProblemProperties[3] = {5, 8, 9};
-
-// Copies at most `capacity` - 1 units of `text` (NULL: empty) with a terminator.
-void CopyBounded(WCHAR* out, size_t capacity, const WCHAR* text) {
-  size_t n = 0;
-  if (text)
-    for (; n + 1 < capacity && text[n]; ++n) out[n] = text[n];
-  out[n] = 0;
-}
 
 // The state query (`text` NULL: no explanation asked for); the status,
 // preset to 0.
@@ -64,12 +58,12 @@ void Disclose(Class* cls, HWND parent) {
   }
   std::unique_ptr<WUFIO_PLUGINPROBLEM> problem(new (std::nothrow) WUFIO_PLUGINPROBLEM());
   if (problem) {
-    CopyBounded(problem->message, 2048, text);
+    WuStrCpyN(problem->message, text, static_cast<int>(std::size(problem->message)));
     BSTR properties[3] = {};
     if (SUCCEEDED(cls->GetStrings(kProblemProperties, 3, properties))) {
-      CopyBounded(problem->title, 260, properties[0]);
-      CopyBounded(problem->link, 260, properties[1]);
-      CopyBounded(problem->infoLine, 2048, properties[2]);
+      WuStrCpyN(problem->title, properties[0], static_cast<int>(std::size(problem->title)));
+      WuStrCpyN(problem->link, properties[1], static_cast<int>(std::size(problem->link)));
+      WuStrCpyN(problem->infoLine, properties[2], static_cast<int>(std::size(problem->infoLine)));
     }
     // A failing query may still have handed out texts.
     WuFio_FreeBstrArray(properties, 3);

@@ -1,25 +1,22 @@
 // Names of shortcuts for the hotkey-entry control and its hosts.
 
-#include "foundation/WuKernelState.h"
-#include "foundation/WuLang.h"
-#include "foundation/WuLangRows.h"
 #include "foundation/WuPrintF.h"
+#include "foundation/WuString.h"
 #include "platform/user/keyboard_layout.h"
 #include "shellui/WuHotkey2.h"
+#include "shellui/WuShellUIText.h"
 
 namespace {
 
-// Appends `text` to the name in `buffer`, whose length is `*length`, as far
-// as the capacity allows.
+// Appends `text` to the name in `buffer` as far as the capacity allows;
+// `*length` becomes the name's length.
 void Append(LPWSTR buffer, int capacity, int* length, LPCWSTR text) {
-  int n = *length;
-  for (; text && *text && n < capacity - 1; ++text) buffer[n++] = *text;
-  buffer[n] = 0;
-  *length = n;
+  WuStrCatN(buffer, text, capacity);
+  *length = WuStrLenSafe(buffer);
 }
 
 void AppendRow(LPWSTR buffer, int capacity, int* length, WuLangStringRow& row) {
-  Append(buffer, capacity, length, WuGetString(WuKernel_GetLangHandle(), &row));
+  Append(buffer, capacity, length, shellui::Row(row));
 }
 
 // The keys 0x20-0x2F.

@@ -1,6 +1,9 @@
 // The application registered for a file type, and whether a program is one
 // of the library's own applications.
+#include <algorithm>
+
 #include "foundation/WuAbout.h"
+#include "foundation/WuString.h"
 #include "platform/registry/registry.h"
 #include "shellui/WuProjLinkLaunch.h"
 
@@ -49,17 +52,14 @@ HRESULT ProjLink_QueryOpenCommand(LPCWSTR ext, LPWSTR out, int size) {
   if (!typeName[0]) return FromRegistry(ERROR_FILE_NOT_FOUND);
   // "<type>\shell\open\command"
   constexpr WCHAR kSuffix[] = u"\\shell\\open\\command";
-  WCHAR subKey[kTypeNameChars + sizeof(kSuffix) / sizeof(WCHAR)];
-  int n = 0;
-  for (const WCHAR* p = typeName; *p; ++p) subKey[n++] = *p;
-  for (const WCHAR* p = kSuffix; *p; ++p) subKey[n++] = *p;
-  subKey[n] = 0;
+  constexpr int kSubKeyChars = kTypeNameChars + sizeof(kSuffix) / sizeof(WCHAR);
+  WCHAR subKey[kSubKeyChars];
+  WuStrCpyN(subKey, typeName, kSubKeyChars);
+  WuStrCatN(subKey, kSuffix, kSubKeyChars);
   WCHAR command[kCommandChars];
   error = ReadDefaultText(subKey, command, kCommandChars);
   if (error != ERROR_SUCCESS) return FromRegistry(error);
-  int i = 0;
-  for (; command[i] && i < size - 1; ++i) out[i] = command[i];
-  out[i] = 0;
+  WuStrCpyN(out, command, size);
   return S_OK;
 }
 
@@ -77,9 +77,9 @@ HRESULT WuLaunch_GetAppPathForExt(LPCWSTR ext, LPWSTR out, int size) {
     ++start;
     stop = u'"';
   }
-  int n = 0;
-  for (const WCHAR* p = start; *p && *p != stop && n < size - 1; ++p) out[n++] = *p;
-  out[n] = 0;
+  const WCHAR* end = start;
+  while (*end && *end != stop) ++end;
+  WuStrCpyN(out, start, std::min(size, static_cast<int>(end - start) + 1));
   return S_OK;
 }
 

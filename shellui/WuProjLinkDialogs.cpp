@@ -5,25 +5,23 @@
 
 #include "foundation/WuAbout.h"
 #include "foundation/WuFolders.h"
-#include "foundation/WuKernelState.h"
-#include "foundation/WuLang.h"
-#include "foundation/WuLangRows.h"
 #include "foundation/WuLayout.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuPrintF.h"
+#include "foundation/WuString.h"
 #include "platform/shell/commdlg.h"
 #include "platform/user/controls.h"
 #include "platform/user/dialogs.h"
 #include "shellui/WuProjLinkInternal.h"
 #include "shellui/WuProjLinkLaunch.h"
+#include "shellui/WuShellUIText.h"
 
 namespace {
 
-constexpr int kTextChars = 512;
+using shellui::Row;
+using shellui::YesNo;
 
-LPCWSTR YesNo(BOOL yes) {
-  return WuGetString(WuKernel_GetLangHandle(), yes ? &WuLangRow_ShellUIYes : &WuLangRow_ShellUINo);
-}
+constexpr int kTextChars = 512;
 
 // Shows or hides (and enables or disables) a control.
 void ShowItem(HWND dialog, int id, bool show) {
@@ -55,29 +53,26 @@ bool BrowseForProject(HWND dialog, tWULAUNCHDLGINFO* dlg) {
   const WCHAR* name = WuGetFileNamePtrW(dlg->projectPath);
   const WCHAR* ext = WuGetFileNameExtensionPtrW(name);
   // The filter: "Missing Project Extension: (<ext>)", "*<ext>", "All Files",
-  // "*.*", each terminated, then an empty text.
+  // " *.*", each terminated, then an empty text. (The file dialog trims the
+  // blanks around each pattern.)
   std::vector<WCHAR> filter;
   auto add = [&filter](const WCHAR* text) {
     for (; *text; ++text) filter.push_back(*text);
     filter.push_back(0);
   };
   std::vector<WCHAR> entry(kTextChars);
-  LPCWSTR format = WuGetString(WuKernel_GetLangHandle(), &WuLangRow_ShellUINotFoundFilter);
-  WuPrintFN(entry.data(), kTextChars, format, ext);  // our own row; the extension is an argument
+  WuPrintFN(entry.data(), kTextChars, Row(WuLangRow_ShellUINotFoundFilter), ext);  // our own row; the extension is an argument
   add(entry.data());
   std::vector<WCHAR> pattern{u'*'};
   for (const WCHAR* p = ext; *p; ++p) pattern.push_back(*p);
   pattern.push_back(0);
   add(pattern.data());
-  add(WuGetString(WuKernel_GetLangHandle(), &WuLangRow_ShellUINotFoundAllFiles));
-  add(u"*.*");
+  add(Row(WuLangRow_ShellUINotFoundAllFiles));
+  add(u" *.*");
   filter.push_back(0);
 
   WCHAR* file = dlg->located;
-  file[0] = 0;
-  int n = 0;
-  for (; name[n] && n < WULAUNCH_PATH_CHARS - 1; ++n) file[n] = name[n];
-  file[n] = 0;
+  WuStrCpyN(file, name, WULAUNCH_PATH_CHARS);
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof(ofn);
   ofn.hwndOwner = dialog;
@@ -92,11 +87,7 @@ bool BrowseForProject(HWND dialog, tWULAUNCHDLGINFO* dlg) {
     return false;
   }
   tWULAUNCHAPPINFO* request = dlg->request;
-  if (request->projectPath && request->projectPathSize > 0) {
-    int i = 0;
-    for (; file[i] && i < request->projectPathSize - 1; ++i) request->projectPath[i] = file[i];
-    request->projectPath[i] = 0;
-  }
+  if (request->projectPath) WuStrCpyN(request->projectPath, file, request->projectPathSize);
   return true;
 }
 
@@ -125,15 +116,13 @@ void ProjLink_InitRunDialog(HWND dialog, tWULAUNCHDLGINFO* dlg) {
   // Embedded project data: "yes (<n> bytes)" or "no".
   if (ProjLink_HasField(info, WULPI_PROJECT_DATA)) {
     std::vector<WCHAR> suffix(kTextChars);
-    LPCWSTR format = WuGetString(WuKernel_GetLangHandle(), &WuLangRow_ShellUIBytesSuffix);
-    WuPrintFN(suffix.data(), kTextChars, format, static_cast<int>(info->GetProjectDataSize()));
-    int n = 0;
-    for (const WCHAR* p = YesNo(TRUE); *p && n < kTextChars - 1; ++p) text[n++] = *p;
-    for (const WCHAR* p = suffix.data(); *p && n < kTextChars - 1; ++p) text[n++] = *p;
-    text[n] = 0;
+    WuPrintFN(suffix.data(), kTextChars, Row(WuLangRow_ShellUIBytesSuffix),
+              static_cast<int>(info->GetProjectDataSize()));
+    WuStrCpyN(text.data(), YesNo(true), kTextChars);
+    WuStrCatN(text.data(), suffix.data(), kTextChars);
     SetDlgItemTextW(dialog, 1017, text.data());
   } else {
-    SetDlgItemTextW(dialog, 1017, YesNo(FALSE));
+    SetDlgItemTextW(dialog, 1017, YesNo(false));
   }
 
   OptionalRow(dialog, 1022, 1023, ProjLink_HasField(info, WULPI_CREATOR_APP_INFO),
@@ -141,13 +130,9 @@ void ProjLink_InitRunDialog(HWND dialog, tWULAUNCHDLGINFO* dlg) {
   OptionalRow(dialog, 1024, 1025, ProjLink_HasField(info, WULPI_CREATOR_WINDOW_CLASS),
               [info](WCHAR* out, int size) { info->GetCreatorAppWindowClassName(out, size); });
   OptionalRow(dialog, 1018, 1019, ProjLink_HasField(info, WULPI_PROJECT_PATH),
-              [dlg](WCHAR* out, int size) {
-                int i = 0;
-                for (; dlg->projectPath[i] && i < size - 1; ++i) out[i] = dlg->projectPath[i];
-                out[i] = 0;
-              });
+              [dlg](WCHAR* out, int size) { WuStrCpyN(out, dlg->projectPath, size); });
 
-  SetDlgItemTextW(dialog, 1014, YesNo(dlg->knownApp));
+  SetDlgItemTextW(dialog, 1014, YesNo(dlg->knownApp != FALSE));
   DWORD options = request->options ? request->options : (WULAUNCH_OPT_OWN_APP | WULAUNCH_OPT_SECURITY);
   SetDlgItemTextW(dialog, 1015, YesNo((options & WULAUNCH_OPT_SECURITY) != 0));
   ShowItem(dialog, 1021, false);
@@ -191,11 +176,8 @@ void ProjLink_InitNotFoundDialog(HWND dialog, tWULAUNCHDLGINFO* dlg) {
   HWND pathItem = GetDlgItem(dialog, 1006);
   WCHAR shown[WULAUNCH_PATH_CHARS];
   if (!pathItem ||
-      FAILED(WuCalcPathEllipsisExCtl(pathItem, dlg->projectPath, shown, WULAUNCH_PATH_CHARS, 0))) {
-    int i = 0;
-    for (; dlg->projectPath[i] && i < WULAUNCH_PATH_CHARS - 1; ++i) shown[i] = dlg->projectPath[i];
-    shown[i] = 0;
-  }
+      FAILED(WuCalcPathEllipsisExCtl(pathItem, dlg->projectPath, shown, WULAUNCH_PATH_CHARS, 0)))
+    WuStrCpyN(shown, dlg->projectPath, WULAUNCH_PATH_CHARS);
   SetDlgItemTextW(dialog, 1006, shown);
   dlg->located[0] = 0;
   WuWndCenter(dialog, nullptr, nullptr, WUWC_PARENT | WUWC_THIRD);

@@ -9,6 +9,7 @@
 #include "foundation/WuKernelState.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuResPool.h"
+#include "foundation/WuString.h"
 #include "mediaformats/WuFMMeta.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/process.h"
@@ -16,22 +17,6 @@
 #include "shellui/WuShellUIPool.h"
 
 namespace {
-
-// Copies at most size - 1 characters and terminates; the length copied.
-int CopyBounded(WCHAR* out, int size, const WCHAR* text) {
-  if (size < 1) return 0;
-  int n = 0;
-  if (text)
-    for (; text[n] && n < size - 1; ++n) out[n] = text[n];
-  out[n] = 0;
-  return n;
-}
-
-int Length(const WCHAR* text) {
-  int n = 0;
-  while (text && text[n]) ++n;
-  return n;
-}
 
 // A text assembled within a capacity; `overflow` records whether anything
 // did not fit.
@@ -93,7 +78,7 @@ HRESULT WuGetProjectLinkInfo(LPWSTR path, int size, tWULAUNCHAPPINFO* request,
       (!request->mediaPath && !request->reader))
     return E_INVALIDARG;
   path[0] = 0;
-  if (request->mediaPath) CopyBounded(path, size, request->mediaPath);
+  if (request->mediaPath) WuStrCpyN(path, request->mediaPath, size);
 
   IWuReadFile* reader = request->reader;
   if (reader) {
@@ -101,7 +86,7 @@ HRESULT WuGetProjectLinkInfo(LPWSTR path, int size, tWULAUNCHAPPINFO* request,
     WCHAR name[WULAUNCH_PATH_CHARS] = {};
     if (SUCCEEDED(reader->GetFileName(name))) {
       name[WULAUNCH_PATH_CHARS - 1] = 0;  // whatever the reader wrote
-      if (name[0]) CopyBounded(path, size, name);
+      if (name[0]) WuStrCpyN(path, name, size);
     }
   } else if (path[0]) {
     if (FAILED(request->manager->OpenFile(path, &reader, 0))) reader = nullptr;
@@ -190,7 +175,7 @@ HRESULT ProjLink_SendToCreatorWindow(CWuLinkProjectInfo* info) {
 
   WindowSearch search{className, {}};
   EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-  DWORD bytes = static_cast<DWORD>((Length(projectPath) + 1) * sizeof(WCHAR));
+  DWORD bytes = static_cast<DWORD>((WuStrLenSafe(projectPath) + 1) * sizeof(WCHAR));
   if (bytes > 0x8000) bytes = 0x8000;
   for (HWND window : search.found) {
     COPYDATASTRUCT data{WULAUNCH_COPYDATA_PROJECT, bytes, projectPath};
@@ -252,7 +237,7 @@ HRESULT Launch(HWND parent, tWULAUNCHAPPINFO* request, CWuLinkProjectInfo* info,
   dlg->parent = parent;
   info->GetProjectPath(dlg->projectPath, WULAUNCH_PATH_CHARS);
   if (request->projectPath && request->projectPathSize > 0)
-    CopyBounded(request->projectPath, request->projectPathSize, dlg->projectPath);
+    WuStrCpyN(request->projectPath, dlg->projectPath, request->projectPathSize);
 
   // 4. The application of the project's file type.
   const WCHAR* ext = WuGetFileNameExtensionPtrW(WuGetFileNamePtrW(dlg->projectPath));
@@ -263,7 +248,7 @@ HRESULT Launch(HWND parent, tWULAUNCHAPPINFO* request, CWuLinkProjectInfo* info,
   // 5, 6. The argument text.
   std::vector<WCHAR> commandLine(WULAUNCH_ARGS_CHARS);
   info->GetCommandLineW(commandLine.data(), WULAUNCH_ARGS_CHARS);
-  if (info->GetCommandLineSize() / 2 + static_cast<DWORD>(Length(mediaPath)) + 4 > WULAUNCH_ARGS_CHARS)
+  if (info->GetCommandLineSize() / 2 + static_cast<DWORD>(WuStrLenSafe(mediaPath)) + 4 > WULAUNCH_ARGS_CHARS)
     return WU_E_BUFFER_TOO_SMALL;
   hr = ProjLink_BuildArguments(commandLine.data(), mediaPath, dlg->arguments, WULAUNCH_ARGS_CHARS);
   if (FAILED(hr)) return hr;
@@ -283,8 +268,10 @@ HRESULT Launch(HWND parent, tWULAUNCHAPPINFO* request, CWuLinkProjectInfo* info,
     if (answer != 1) answer = 0;
   }
 
-  // 9. A project that is not where the link says.
-  if (answer && ProjLink_HasField(info, WULPI_PROJECT_PATH) && !WuDoesFileExist(dlg->projectPath)) {
+  // 9. A project that is not where the link says, whatever the answer so
+  // far: missing is an error without the locate flag, and with it the
+  // user's answer in the Not Found dialog is the one that counts.
+  if (ProjLink_HasField(info, WULPI_PROJECT_PATH) && !WuDoesFileExist(dlg->projectPath)) {
     if (!(request->flags & WULAUNCH_LOCATE_PROJECT)) return WU_E_PROJLINK_PROJECT_MISSING;
     WuShellUI_InstallResPool();
     answer = WuResPoolDialogBox(&WuShellUIResPool, WuKernel_GetLangHandle(),

@@ -20,6 +20,7 @@
 #include <immintrin.h>
 #endif
 
+#include "foundation/WuString.h"
 #include "foundation/WuUIFont.h"
 #include "imaging/WuDib.h"
 #include "imaging/WuPixelTypes.h"
@@ -243,11 +244,7 @@ void DrawBackdrop(tSCOPEINST* inst, const RECT& r) {
 }
 
 void FreeRuns(tSCOPEINST* inst) {
-  if (inst->runs) {
-    HGLOBAL block = GlobalHandle(inst->runs);
-    GlobalUnlock(block);
-    GlobalFree(block);
-  }
+  WuGlobalDelete(inst->runs);
   inst->runs = nullptr;
   inst->runBytes = 0;
   inst->runRect = RECT{};
@@ -272,23 +269,21 @@ HRESULT BuildRuns(tSCOPEINST* inst, const RECT& r) {
     return E_OUTOFMEMORY;
   }
   if (bytes != inst->runBytes || !inst->runs) {
-    HGLOBAL block = nullptr;
+    void* pointer = nullptr;
     if (inst->runs) {
       HGLOBAL old = GlobalHandle(inst->runs);
       GlobalUnlock(old);
-      block = GlobalReAlloc(old, bytes, GMEM_MOVEABLE);
-      if (!block) {
+      HGLOBAL block = GlobalReAlloc(old, bytes, GMEM_MOVEABLE);
+      pointer = block ? GlobalLock(block) : nullptr;
+      if (!pointer) {
         // The old block no longer matches the backdrop: drop it.
-        GlobalFree(old);
+        GlobalFree(block ? block : old);
         inst->runs = nullptr;
       }
     } else {
-      block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+      pointer = WuGlobalNew(bytes);
     }
-    void* pointer = block ? GlobalLock(block) : nullptr;
     if (!pointer) {
-      if (block) GlobalFree(block);
-      inst->runs = nullptr;
       FreeRuns(inst);
       return E_OUTOFMEMORY;
     }

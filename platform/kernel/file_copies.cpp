@@ -254,3 +254,42 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL fail_if_exists) {
 }
 
 // ===========================================================================
+
+namespace platform {
+
+BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace, LPCWSTR prefix) {
+  if (!target || !*target || (!bytes && size)) return Fail(ERROR_INVALID_PARAMETER);
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
+    if (!replace && GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES)
+      return Fail(ERROR_FILE_EXISTS);
+    std::u16string folder(target);
+    while (!folder.empty() && folder.back() != u'/' && folder.back() != u'\\' &&
+           folder.back() != u':')
+      folder.pop_back();
+    if (folder.empty()) folder = u".";
+    WCHAR temp[MAX_PATH];
+    if (GetTempFileNameW(folder.c_str(), prefix, 0, temp) == 0) return FALSE;
+    DWORD error = ERROR_SUCCESS;
+    HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      error = GetLastError();
+    } else {
+      DWORD written = 0;
+      if (!WriteFile(file, bytes, size, &written, nullptr) || !FlushFileBuffers(file))
+        error = GetLastError();
+      else if (written != size)
+        error = ERROR_WRITE_FAULT;
+      CloseHandle(file);
+    }
+    if (error == ERROR_SUCCESS &&
+        !MoveFileExW(temp, target, replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+      error = GetLastError();
+      if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
+    }
+    if (error == ERROR_SUCCESS) return TRUE;
+    DeleteFileW(temp);
+    return Fail(error);
+  });
+}
+
+}  // namespace platform

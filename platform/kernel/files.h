@@ -286,6 +286,17 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
 // copy leaves neither a partial file nor a damaged target. With
 // `fail_if_exists` an existing target fails with ERROR_FILE_EXISTS.
 BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL fail_if_exists);
+namespace platform {
+// Makes `size` bytes the whole contents of the file `target` without ever
+// leaving it part-written: the bytes go to a new file beside it (named by
+// GetTempFileNameW in the target's folder with `prefix`), are flushed, and
+// that file is renamed over the target once written whole (MoveFileExW, so
+// a read-only or locked target refuses as it does there). On failure an
+// existing target is as it was, the new file is removed and the last error
+// says why (ERROR_DIRECTORY for a missing folder). With `replace` false an
+// existing target fails with ERROR_FILE_EXISTS, as CREATE_NEW would.
+BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace, LPCWSTR prefix);
+}  // namespace platform
 
 // ---- Folder searches ---------------------------------------------------------------
 // Searches the folder part of `pattern` for names matching its last part

@@ -108,32 +108,6 @@ HRESULT ReadWholeFile(LPCWSTR path, std::vector<uint8_t>* bytes) {
   return hr;
 }
 
-// Writes `bytes` to a temporary file in the target's folder and renames it
-// over the target.
-HRESULT WriteFileReplacing(const std::u16string& target, const std::vector<uint8_t>& bytes) {
-  std::u16string folder = FolderOf(target);
-  if (folder.empty()) folder = u".";
-  WCHAR temp[MAX_PATH];
-  if (GetTempFileNameW(folder.c_str(), u"lnk", 0, temp) == 0)
-    return HRESULT_FROM_WIN32(GetLastError());
-  HRESULT hr = S_OK;
-  HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    hr = HRESULT_FROM_WIN32(GetLastError());
-  } else {
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-      hr = HRESULT_FROM_WIN32(GetLastError());
-    else if (written != bytes.size())
-      hr = HRESULT_FROM_WIN32(ERROR_WRITE_FAULT);
-    CloseHandle(file);
-  }
-  if (SUCCEEDED(hr) && !MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING))
-    hr = HRESULT_FROM_WIN32(GetLastError());
-  if (FAILED(hr)) DeleteFileW(temp);
-  return hr;
-}
-
 class ShellLink final : public IShellLinkW, public IPersistFile {
  public:
   HRESULT QueryInterface(REFIID iid, void** object) override {
@@ -265,8 +239,10 @@ class ShellLink final : public IShellLinkW, public IPersistFile {
     try {
       std::u16string target = file ? std::u16string(file) : cur_file_;
       if (target.empty()) return E_INVALIDARG;
-      HRESULT hr = WriteFileReplacing(target, platform::WriteShortcutFile(link_));
-      if (FAILED(hr)) return hr;
+      const std::vector<uint8_t> bytes = platform::WriteShortcutFile(link_);
+      if (!platform::WriteFileReplacing(target.c_str(), bytes.data(),
+                                        static_cast<DWORD>(bytes.size()), true, u"lnk"))
+        return HRESULT_FROM_WIN32(GetLastError());
       if (remember || !file) {
         cur_file_ = std::move(target);
         dirty_ = false;

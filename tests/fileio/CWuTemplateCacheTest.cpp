@@ -230,6 +230,39 @@ TEST_F(TemplateCacheTest, StoreReplacesInPlaceOrLeavesTheRecordWithTheCaller) {
   cache->Close();
 }
 
+// A folder that was missing or empty at the scan keeps its first kind; a
+// second store under the same name and file still replaces the first.
+TEST_F(TemplateCacheTest, StoringANameTwiceInAFolderEmptyAtTheScanKeepsTheNewer) {
+  for (bool folderExists : {false, true}) {
+    SCOPED_TRACE(folderExists);
+    std::filesystem::remove_all(orvo_);
+    if (folderExists) std::filesystem::create_directories(renderDir_);
+    app_->Release();  // a fresh manager scans again
+    app_ = Create(WUFIO_CREATE_NO_SEARCH | WUFIO_CREATE_NO_CACHE_WRITE);
+    ASSERT_NE(app_, nullptr);
+    cls_.manager = app_;
+    CWuPrivateTemplateCache* cache = nullptr;
+    ASSERT_EQ(WuFio_CreatePrivateTemplateCache(app_, &cls_, &cache), S_OK);
+    ASSERT_EQ(cache->Rebuild(0), S_OK);
+    ASSERT_EQ(cache->Global()->Group(1)->kind, WUTPL_KIND_FOLDER);
+    const std::u16string path = fio_test::U16(renderDir_ + "A.wut2");
+    LONG first = -1, second = -1;
+    EXPECT_EQ(cache->StoreTemplate(MakeRecord(u"A", u"", 0, 1), TRUE, path.c_str(), &first), FALSE);
+    tagWUTEMPLATExV2* newer = MakeRecord(u"A", u"", 0, 2);
+    EXPECT_EQ(cache->StoreTemplate(newer, TRUE, path.c_str(), &second), TRUE);
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(Names(cache->GetTemplateList()),
+              (std::vector<std::u16string>{u"Project Default", u"Preset", u"A"}));
+    EXPECT_EQ(cache->Global()->Group(1)->templates->count, 1);
+    EXPECT_EQ(cache->FindTemplateByName(u"a", false, 0, 19, nullptr, nullptr, nullptr, 0), newer);
+    tagWUTEMPLATExV2* chosen = WuFio_GetTemplateByName(&cls_, u"A");
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_EQ(BytesOf(chosen), BytesOf(newer));
+    std::free(chosen);
+    cache->Close();
+  }
+}
+
 TEST_F(TemplateCacheTest, ChangesNeverTouchRecordsAnotherCacheBorrows) {
   AddUserFile(u"Shared");
   AddUserFile(u"Gone");

@@ -51,7 +51,7 @@ class FioManagerTest : public ::testing::Test {
   void TearDown() override {
     for (const char* name : {"fio_test_basic", "fio_test_order", "fio_test_many",
                              "fio_test_preload", "fio_test_nolist", "fio_test_dep",
-                             "fio_test_generic"}) {
+                             "fio_test_generic", "fio_test_keys"}) {
       wu_test::PluginCounts counts = PluginCountsOf(name);
       EXPECT_EQ(counts[kWuFioTestLive], 0) << name;
       EXPECT_EQ(counts[kWuFioTestLoads], counts[kWuFioTestUnloads]) << name;

@@ -143,6 +143,39 @@ TEST_F(CacheTest, IncompleteEntriesAreProbedAgain) {
   }
 }
 
+// A cache whose first class of a library is on the blocked list (as one
+// written before that class was blocked) marks the library unusable while
+// it is read; when another class of it is stale, the library is probed all
+// the same and its classes come back.
+TEST_F(CacheTest, ALibraryMarkedUnusableByABlockedFirstClassIsProbed) {
+  WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")}});
+  Create(0)->Release();
+  std::string text = CacheText();
+  const std::string tst = "{B0000001-0001-4000-8000-000000000001}=TST";
+  const std::string blocked = "{B50802D8-9917-11D3-8AB7-00AA006BA2BA}";
+  size_t at = text.find(tst);
+  ASSERT_NE(at, std::string::npos);
+  text.insert(at, blocked + "=Blocked\n");
+  // The TST class as another UI language left it: stale.
+  const std::string current = "LangID=" + std::to_string(WuFio_CurrentLangId());
+  at = text.find(current);
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, current.size(), "LangID=1031");
+  wutest::WriteBytes(cachePath_, text);
+
+  wu_test::ResetPluginCounts();
+  IWuFileIOMgrForApp* app = Create(0);
+  EXPECT_EQ(PluginCountsOf("fio_test_basic")[kWuFioTestLoads], 1);
+  EXPECT_EQ(app->GetReaderCount(), 3);
+  for (WUFIO_PLUGIN_RECORD* record : Records(app))
+    EXPECT_FALSE(record->flags & WUFIO_PLUGIN_UNUSABLE);
+  app->Release();
+  // The rewritten cache names the library's own classes only.
+  text = CacheText();
+  EXPECT_EQ(text.find(blocked), std::string::npos);
+  EXPECT_NE(text.find(tst), std::string::npos);
+}
+
 // Rewriting a library's first class clears the library's section: its
 // other classes are written again with it, not lost.
 TEST_F(CacheTest, RewritingTheFirstClassKeepsTheOthers) {

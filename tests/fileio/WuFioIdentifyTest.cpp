@@ -1,6 +1,13 @@
 // Which reader class opens a file: the refused heads, the type tables
 // walked for an identified type, the classes claiming an extension, and the
 // answers of the search.
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
 #include "platform/kernel/files.h"
 #include "tests/fileio/FioManagerFixture.h"
 
@@ -11,11 +18,13 @@ class IdentifyTest : public FioManagerTest {
  protected:
   void SetUp() override {
     FioManagerTest::SetUp();
-    WriteConfig("a.Fio2007-Config", {{"basic", PluginPath("fio_test_basic")},
-                                     {"order", PluginPath("fio_test_order")}});
+    WriteConfig("a.Fio2007-Config",
+                {{"basic", PluginPath("fio_test_basic")}, {"other", PluginPath(OtherPlugin())}});
     app_ = Create(0);
     ASSERT_NE(app_, nullptr);
   }
+  // The plug-in configured beside fio_test_basic.
+  virtual const char* OtherPlugin() const { return "fio_test_order"; }
   void TearDown() override {
     if (app_) app_->Release();
     FioManagerTest::TearDown();
@@ -226,6 +235,153 @@ TEST_F(IdentifyTest, LastUsedReader) {
   cls->GetClassId(&id);
   EXPECT_TRUE(IsEqualGUID(id, kBasicTsxReader));
   cls->Release();
+}
+
+// Ends the test program when the scope is not left within `seconds`: a
+// search that runs forever fails the run instead of hanging it.
+class Deadline {
+ public:
+  Deadline(const char* what, int seconds)
+      : thread_([this, what, seconds] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!left_.wait_for(lock, std::chrono::seconds(seconds), [this] { return done_; })) {
+            std::fprintf(stderr, "%s: did not end within %d s\n", what, seconds);
+            std::fflush(stderr);
+            std::_Exit(1);
+          }
+        }) {}
+  ~Deadline() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    left_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable left_;
+  bool done_ = false;
+  std::thread thread_;  // last: starts once the rest is made
+};
+
+// Classes that answer GetKey with something other than their place in the
+// list: one answers -1, one the place before its own.
+class MisreportedKeyTest : public IdentifyTest {
+ protected:
+  const char* OtherPlugin() const override { return "fio_test_keys"; }
+  // The place of a class in the reader (or renderer) list, -1 for none.
+  LONG PlaceOf(const GUID& id, bool reader) {
+    LONG count = reader ? app_->GetReaderCount() : app_->GetRendererCount();
+    for (LONG k = 0; k < count; ++k) {
+      GUID got = {};
+      if (reader) {
+        IWuReadFileClass* cls = nullptr;
+        if (app_->GetReaderClassByKey(&cls, k) != S_OK) continue;
+        cls->GetClassId(&got);
+        cls->Release();
+      } else {
+        IWuRenderFileClass* cls = nullptr;
+        if (app_->GetRendererClassByKey(&cls, k) != S_OK) continue;
+        cls->GetClassId(&got);
+        cls->Release();
+      }
+      if (IsEqualGUID(got, id)) return k;
+    }
+    return -1;
+  }
+};
+
+struct Misreporter {
+  const char* name;
+  const char* ext;  // the extension only it claims
+  const char* tag;  // its counter
+  GUID reader, renderer;
+};
+
+const Misreporter kMisreporters[] = {
+    {"a class answering -1", "kym", "fio_test_keys/Minus", kKeysMinusReader, kKeysMinusRenderer},
+    {"a class answering a lower key", "kyl", "fio_test_keys/Lower", kKeysLowerReader,
+     kKeysLowerRenderer},
+};
+
+TEST_F(MisreportedKeyTest, ExtensionLookupsContinueAfterThePlaceFound) {
+  for (const Misreporter& c : kMisreporters) {
+    SCOPED_TRACE(c.name);
+    const std::u16string ext = U16(c.ext);
+    for (bool reader : {true, false}) {
+      SCOPED_TRACE(reader ? "readers" : "renderers");
+      const LONG place = PlaceOf(reader ? c.reader : c.renderer, reader);
+      ASSERT_GT(place, 0);
+      // Continuing from each answer + 1 finds the one claimant once, at
+      // its place (bounded: a lookup that went back would find it again).
+      std::vector<LONG> found;
+      LONG key = 0;
+      for (int round = 0; round < 4; ++round) {
+        HRESULT hr;
+        if (reader) {
+          IWuReadFileClass* cls = nullptr;
+          hr = app_->FindReaderClassByExtension(&cls, ext.c_str(), &key);
+          if (cls) cls->Release();
+        } else {
+          IWuRenderFileClass* cls = nullptr;
+          hr = app_->FindRendererClassByExtension(&cls, ext.c_str(), &key);
+          if (cls) cls->Release();
+        }
+        if (hr != S_OK) break;
+        found.push_back(key);
+        key += 1;
+      }
+      EXPECT_EQ(found, std::vector<LONG>{place});
+    }
+  }
+}
+
+TEST_F(MisreportedKeyTest, SearchesEndAndAskTheClaimantOnce) {
+  for (const Misreporter& c : kMisreporters) {
+    const LONG place = PlaceOf(c.reader, true);
+    ASSERT_GT(place, 0);
+    for (bool accepts : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (accepts ? ", accepting" : ", refusing"));
+      const std::string name = std::string("a.") + c.ext;
+      const std::string path = dir_ + "/" + name;
+      auto asks = [&] { return PluginCountsOf(c.tag)[kWuFioTestCalls]; };
+      Deadline deadline(c.name, 20);
+      LONG before = asks();
+      LONG key = 99;
+      // Identification by content, then by name alone.
+      EXPECT_EQ(Identify(name, accepts ? "KEY1 and more" : "NONE and more", &key),
+                accepts ? S_OK : WUFIO_E_NOT_FOUND);
+      EXPECT_EQ(key, accepts ? place : -1);
+      EXPECT_EQ(asks(), before + 1);
+      before = asks();
+      key = 99;
+      EXPECT_EQ(app_->FindReaderByFileName(U16(path).c_str(), &key),
+                accepts ? S_OK : WUFIO_E_NOT_FOUND);
+      EXPECT_EQ(key, accepts ? place : -1);
+      EXPECT_EQ(asks(), before + 1);
+      // Opening (which falls back to the name when nothing accepts) and
+      // telling a reader of the file.
+      before = asks();
+      IWuReadFile* file = nullptr;
+      EXPECT_EQ(app_->OpenFile(U16(path).c_str(), &file, 0), accepts ? S_OK : WUFIO_E_NOT_FOUND);
+      if (file) {
+        IWuReadFileClass* cls = nullptr;
+        GUID id = {};
+        if (file->GetClass(&cls) == S_OK) {
+          cls->GetClassId(&id);
+          cls->Release();
+        }
+        file->Release();
+        EXPECT_TRUE(IsEqualGUID(id, c.reader));
+      }
+      EXPECT_EQ(asks(), before + (accepts ? 1 : 2));
+      before = asks();
+      EXPECT_EQ(app_->NotifyReaderOfFile(U16(path).c_str(), 0), S_FALSE);
+      EXPECT_EQ(asks(), before + 1);
+    }
+  }
 }
 
 }  // namespace

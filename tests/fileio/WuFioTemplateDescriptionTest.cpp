@@ -7,6 +7,7 @@
 
 #include "audio/WuWaveFormat.h"
 #include "foundation/WuLang.h"
+#include "foundation/WuStatus.h"
 #include "foundation/WuUIFont.h"
 #include "platform/kernel/locale.h"
 #include "platform/user/controls.h"
@@ -155,7 +156,7 @@ TEST_F(WuFioTemplateDescriptionTest, AudioFormatsAndFlagLines) {
   EXPECT_EQ(WuFio_MakeTemplateDescription(nullptr, 0, out, 8), E_INVALIDARG);
   EXPECT_EQ(WuFio_MakeTemplateDescription(&tpl_, 0, out, 0), E_INVALIDARG);
   tpl_.privateSize = -1;
-  EXPECT_EQ(WuFio_MakeTemplateDescription(&tpl_, 0, out, 8), E_INVALIDARG);
+  EXPECT_EQ(WuFio_MakeTemplateDescription(&tpl_, 0, out, 8), WU_E_BAD_DATA);
 }
 
 TEST_F(WuFioTemplateDescriptionTest, DropDownWidthFollowsWidestItem) {

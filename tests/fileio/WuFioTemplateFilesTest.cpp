@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "foundation/WuErrorHandler.h"
 #include "foundation/WuPrintF.h"
 #include "platform/com/com.h"
 #include "platform/kernel/files.h"
@@ -215,8 +216,21 @@ TEST_F(TemplateFilesTest, LastUsedTemplate) {
   ASSERT_EQ(WuFio_SaveAppLastUsedTemplate(&cls_, record, u"x", FALSE), S_OK);
   EXPECT_EQ(wutest::ReadBytes(orvo_ + "/Render Templates/Last Used/TestApp-abcx.wut2"),
             Bytes(record, WuTpl_Size(record)));
-  EXPECT_LT(WuFio_SaveAppLastUsedTemplate(&cls_, record, u"x", FALSE), 0);  // CREATE_NEW
+  EXPECT_EQ(WuFio_SaveAppLastUsedTemplate(&cls_, record, u"x", FALSE),
+            WuErrorHandler_TranslateWin32Error(ERROR_FILE_EXISTS));
   EXPECT_EQ(WuFio_SaveAppLastUsedTemplate(&cls_, record, u"x", TRUE), S_OK);
+  // A write that fails part-way leaves the file as it was, and no other.
+  tagWUTEMPLATExV2* larger = MakeRecord(u"Larger", u"notes", 4000);
+  {
+    wutest::FileSizeLimit limit(1000);
+    EXPECT_LT(WuFio_SaveAppLastUsedTemplate(&cls_, larger, u"x", TRUE), 0);
+  }
+  std::free(larger);
+  EXPECT_EQ(wutest::ReadBytes(orvo_ + "/Render Templates/Last Used/TestApp-abcx.wut2"),
+            Bytes(record, WuTpl_Size(record)));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(orvo_ + "/Render Templates/Last Used"),
+                          std::filesystem::directory_iterator()),
+            1);
   tagWUTEMPLATExV2* back = nullptr;
   ASSERT_EQ(WuFio_LoadAppLastUsedTemplate(&cls_, u"x", &back), S_OK);
   EXPECT_EQ(BytesOf(back), BytesOf(record));

@@ -186,6 +186,7 @@ TEST(WuFioTemplateOps, SkipDescription) {
       {u"Audio x\nVideo: y", u"Audio x\nVideo: y"},  // 6 characters must match
       {u"Pixel Aspect: 2", u"Pixel Aspect: 2"},
       {u"", u""},
+      {u"\t\v\f Audio: x\r\n\v\fMine", u"Mine"},  // blanks other than spaces
   };
   for (const Case& c : cases)
     EXPECT_EQ(std::u16string(WuFio_SkipDescriptionInTemplateNotesText(c.notes)), c.rest);

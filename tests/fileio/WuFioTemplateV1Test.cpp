@@ -229,12 +229,13 @@ TEST(WuFioTemplateV1, HostileLengthsAreRefusedWithoutAllocating) {
     EXPECT_EQ(r, nullptr);
     EXPECT_LE(s.largestRead, 520u);  // never asked for the stored length
   }
-  // A stream that fails gives the read failure.
+  // A stream that fails part-way is a record that ends early, as the
+  // reader of the record's head answers it.
   V1Builder b;
   fio_test::TestByteStream s(b.Build());
   s.failFrom = 600;
   tagWUTEMPLATExV2* r = nullptr;
-  EXPECT_EQ(WuFio_ReadAndLiftTemplateV1(&r, &s, b.size, b.version, nullptr), WU_E_READ);
+  EXPECT_EQ(WuFio_ReadAndLiftTemplateV1(&r, &s, b.size, b.version, nullptr), WU_E_BAD_DATA);
   EXPECT_EQ(r, nullptr);
 }
 

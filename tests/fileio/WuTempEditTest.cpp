@@ -1,8 +1,12 @@
 // The template editor run over fio_test_renderer under the scripted front
 // end: choosing, saving, refusing, deleting, OK and Cancel.
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "foundation/WuTabCtl.h"
 #include "foundation/WuDlgTemplate.h"
@@ -94,6 +98,90 @@ TEST_F(TempEditTest, SaveWritesOnceAndLists) {
   EXPECT_EQ(LastWrite(file), firstTime);
 }
 
+// The setting bit of a template file's record, -1 when the file is missing
+// or too short.
+int SettingOfFile(const std::u16string& path) {
+  const std::string bytes = wutest::ReadBytes(U8(path));
+  if (bytes.size() < 540) return -1;
+  const auto* record = reinterpret_cast<const tagWUTEMPLATExV2*>(bytes.data());
+  return record->PrivateData()[kRendererSettingsByte] & 1;
+}
+
+// The names in a folder.
+std::vector<std::string> FolderNames(LPCWSTR folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(U8(folder)))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// In a folder that was empty when the editor opened, a name saved twice
+// with different settings stays listed once, and choosing it again gives
+// the newer settings.
+TEST_F(TempEditTest, SavingANameTwiceKeepsTheNewerSettings) {
+  const std::u16string file = std::u16string(folder_) + u"A.wut2";
+  int firstSaved = -1, chosen = -1;
+  std::vector<std::u16string> names;
+  script_.Pick(WUTE_ID_COMBO, 0).Type(WUTE_ID_COMBO, u"A").Press(WUTE_ID_SAVE);
+  Look([&](WuTempEditState*) { firstSaved = SettingOfFile(file); });
+  script_.Check(kRendererPageControl, true).Press(WUTE_ID_SAVE).Pick(WUTE_ID_COMBO, 0);
+  Look([&](WuTempEditState* s) { names = Listed(s); });
+  script_.Pick(WUTE_ID_COMBO, 2);
+  Look([&](WuTempEditState* s) {
+    if (std::u16string(s->current->GetName()) == u"A")
+      chosen = s->current->PrivateData()[kRendererSettingsByte] & 1;
+  });
+  script_.Escape();
+  _FIOEDITTEMPLATE args = Args();
+  EXPECT_EQ(Edit(&args), S_FALSE);
+  EXPECT_EQ(firstSaved, 0);
+  EXPECT_EQ(SettingOfFile(file), 1);
+  EXPECT_EQ(std::count(names.begin(), names.end(), u"A"), 1);
+  EXPECT_EQ(std::find(names.begin(), names.end(), u"A") - names.begin(), 2);
+  EXPECT_EQ(chosen, 1);
+}
+
+// Changes that a tab change applied are saved, though the page is clean
+// again and name and notes are unchanged.
+TEST_F(TempEditTest, SaveAfterATabChangeWritesTheAppliedChange) {
+  Set(kRendererPropPages, 2);
+  const std::u16string mine = WriteTemplate(folder_, u"Mine", u".wut2");
+  ASSERT_EQ(SettingOfFile(mine), 0);
+  HRESULT saved = E_FAIL;
+  script_.Pick(WUTE_ID_COMBO, 2)
+      .Check(kRendererPageControl, true)
+      .Pick(WUTE_ID_TABS, 1)
+      .Press(WUTE_ID_SAVE);
+  KeepResult(&saved);
+  script_.Escape();
+  _FIOEDITTEMPLATE args = Args();
+  EXPECT_EQ(Edit(&args), S_FALSE);
+  EXPECT_EQ(saved, S_OK);
+  EXPECT_EQ(SettingOfFile(mine), 1);
+  EXPECT_TRUE(Boxes().empty());  // its own file: no question
+}
+
+// A save whose write fails part-way (as on a full disk) leaves the
+// template's file byte for byte and nothing else in the folder.
+TEST_F(TempEditTest, FailedWriteLeavesTheFileAsItWas) {
+  const std::u16string mine = WriteTemplate(folder_, u"Mine", u".wut2");
+  const std::string before = wutest::ReadBytes(U8(mine));
+  std::optional<wutest::FileSizeLimit> limit;
+  HRESULT saved = S_OK;
+  script_.Pick(WUTE_ID_COMBO, 2).Check(kRendererPageControl, true);
+  Look([&](WuTempEditState*) { limit.emplace(100); });
+  script_.Press(WUTE_ID_SAVE);
+  KeepResult(&saved);
+  Look([&](WuTempEditState*) { limit.reset(); });
+  script_.Escape();
+  _FIOEDITTEMPLATE args = Args();
+  EXPECT_EQ(Edit(&args), S_FALSE);
+  limit.reset();
+  EXPECT_TRUE(FAILED(saved)) << std::hex << saved;
+  EXPECT_EQ(wutest::ReadBytes(U8(mine)), before);
+  EXPECT_EQ(FolderNames(folder_), std::vector<std::string>{"Mine.wut2"});
+}
 
 // Every refused name gives its warning and "cancelled", on save and on
 // delete; the caller's starting template cannot be deleted.
@@ -139,14 +227,15 @@ TEST_F(TempEditTest, RefusedNames) {
   std::free(start);
 }
 
-// A typed name loses its backslashes, white space and mark; a legacy
+// A typed name loses its backslashes, white space (the blanks the notes
+// skip too) and mark; a legacy
 // template's name asks first; another template's name asks to overwrite.
 TEST_F(TempEditTest, SavingNames) {
   WriteTemplate(legacy_, u"Old One", u".wut");
   const std::u16string other = WriteTemplate(folder_, u"Other", u".wut2", 2);
   HRESULT legacy = S_OK, overwrite = E_FAIL;
   script_.Pick(WUTE_ID_COMBO, 0)
-      .Type(WUTE_ID_COMBO, u"\\\\My T (*)  ")
+      .Type(WUTE_ID_COMBO, u"\\\\ \tMy T (*) \v\f ")
       .Press(WUTE_ID_SAVE)
       .Type(WUTE_ID_COMBO, u"Old One")
       .Press(WUTE_ID_SAVE)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/WuString.h"
 #include "platform/kernel/memory.h"
 
 namespace {
@@ -45,10 +46,10 @@ DWORD Le32(const void* p) {
 // loader or a host fills a field directly.
 template <class T>
 void ReplaceBlock(T* field, DWORD* size, const void* bytes, DWORD n) {
-  linkblock::Free(*field);
+  WuGlobalDelete(*field);
   *field = nullptr;
   if (bytes) {
-    void* block = linkblock::Alloc(n);
+    void* block = WuGlobalNew(n);
     std::memcpy(block, bytes, n);
     *field = static_cast<T>(block);
   }
@@ -191,10 +192,11 @@ TEST(LinkRecordProjectData, DamagedOrForeignListsAreRefusedUntouched) {
     ASSERT_EQ(block, r.GetProjectData());
     ASSERT_EQ(c.list.size(), r.GetProjectDataSize());
     EXPECT_EQ(0, std::memcmp(block, c.list.data(), c.list.size()));
+    EXPECT_EQ(WULPI_PROJECT_DATA, r.GetFlags());
   }
 }
 
-TEST(LinkRecordProjectData, WrappingSizeIsRefusedUntouched) {
+TEST(LinkRecordProjectData, GrowthThatCannotBeMadeLeavesTheList) {
   CWuLinkProjectInfo r;
   const char small[4] = "abc";
   // The data is never read: the size check comes first.
@@ -205,6 +207,15 @@ TEST(LinkRecordProjectData, WrappingSizeIsRefusedUntouched) {
   EXPECT_EQ(E_UNEXPECTED, r.SetProjectData(RiffId("efgh"), small, 0xFFFFFFE0u));
   EXPECT_EQ(before, r.GetProjectData());
   EXPECT_EQ(12u + 8u + 4u, r.GetProjectDataSize());
+  // Memory for the grown list runs out: the list stays as it was.
+  platform::FailNextAllocations(1);
+  EXPECT_EQ(E_OUTOFMEMORY, r.SetProjectData(RiffId("efgh"), small, 3));
+  EXPECT_EQ(before, r.GetProjectData());
+  EXPECT_EQ(WULPI_PROJECT_DATA, r.GetFlags());
+  char back[4] = {};
+  DWORD size = sizeof back;
+  EXPECT_EQ(S_OK, r.GetProjectData(RiffId("abcd"), back, &size));
+  EXPECT_STREQ("abc", back);
   EXPECT_EQ(E_INVALIDARG, r.SetProjectData(RiffId("efgh"), small, 0));
   EXPECT_EQ(E_INVALIDARG, r.SetProjectData(RiffId("efgh"), nullptr, 3));
 }
@@ -213,7 +224,7 @@ TEST(LinkRecordBits, AllocAdoptAndFreeClearTheBit) {
   CWuLinkProjectInfo r;
   ASSERT_EQ(S_OK, r.SetTemplateName(u"name"));
   EXPECT_EQ(WULPI_TEMPLATE_NAME, r.GetFlags());
-  void* block = linkblock::Alloc(6);
+  void* block = WuGlobalNew(6);
   r.SetTemplateNameToBuffer(static_cast<LPWSTR>(block), 6);
   EXPECT_EQ(0u, r.GetFlags());
   EXPECT_EQ(block, r.GetTemplateName());

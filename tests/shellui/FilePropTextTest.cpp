@@ -454,7 +454,7 @@ TEST_F(FilePropTextTest, ASubtitleCountOfTwoToTheSixtyFirstIsShownButNotRead) {
     if (c.tableAsked) {
       // Entries the plug-in did not fill read as zero.
       EXPECT_NE(text.find("    Subtitle strm 0: LangCode=0x656e [en] DecodingStreamNum=5\n"), std::string::npos);
-      EXPECT_NE(text.find("    Subtitle strm 1: LangCode=000000      DecodingStreamNum=0\n"), std::string::npos);
+      EXPECT_NE(text.find("    Subtitle strm 1: LangCode=000000       DecodingStreamNum=0\n"), std::string::npos);
     }
     EXPECT_EQ(world.Leaks(), "");
   }

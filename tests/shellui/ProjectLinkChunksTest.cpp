@@ -494,6 +494,33 @@ TEST(ProjectLinkMeta, VersionFieldsAndStreamFaults) {
     EXPECT_EQ(kStream, ProjectLinkRiff_openAndWriteInfo(wutest::U16(path).c_str(), &reader, FALSE));
   }
   {
+    // An empty stream offers its field without bytes, optional fields
+    // included: the link does not validate (nor does it pass as embedded
+    // project data alone), so it is neither loaded nor written.
+    const std::pair<int, DWORD> fields[] = {{R::kTemplateName, WULPI_TEMPLATE_NAME},
+                                            {R::kTemplateData, WULPI_TEMPLATE_DATA},
+                                            {R::kCreatorAppInfo, WULPI_CREATOR_APP_INFO},
+                                            {R::kProjectData, WULPI_PROJECT_DATA}};
+    std::string path = wutest::MakeTempDir("link") + "/take.wav";
+    std::string media = Wave(false, 4);
+    wutest::WriteBytes(path, media);
+    for (auto [field, bit] : fields) {
+      SCOPED_TRACE(bit);
+      R reader;
+      OfferLink(reader);
+      reader.link.erase(R::kProjectData);
+      reader.link[field] = "";
+      CWuLinkProjectInfo info;
+      int loaded = 7;
+      EXPECT_EQ(kInvalid, ProjectLinkReadMeta_LoadInfo(&reader, &info, &loaded));
+      EXPECT_EQ(0, loaded);
+      EXPECT_TRUE(info.GetFlags() & bit);
+      EXPECT_EQ(kInvalid, ProjectLinkRiff_openAndWriteInfo(wutest::U16(path).c_str(), &reader, FALSE));
+      EXPECT_EQ(media, wutest::ReadBytes(path));
+      EXPECT_EQ(0, reader.live());
+    }
+  }
+  {
     // A reader without the kind: its own answer, nothing loaded.
     R reader;
     CWuLinkProjectInfo info;

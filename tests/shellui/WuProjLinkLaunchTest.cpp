@@ -285,6 +285,11 @@ TEST_F(ProjLinkInfoTest, ReaderNameIsUsedAndTerminatedAtItsLastUnit) {
   // A reader that names nothing, and no media path: nothing to look at.
   std::fill(std::begin(reader.name), std::end(reader.name), u'\0');
   EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), kNoMediaPath);
+  // With a media path, an empty name leaves it in place.
+  request_.mediaPath = media.c_str();
+  EXPECT_EQ(WuGetProjectLinkInfo(path, 260, &request_, &info, &loaded), S_OK);
+  EXPECT_EQ(std::u16string(path), media);
+  EXPECT_EQ(loaded, 1);
 }
 
 TEST_F(ProjLinkInfoTest, MetadataReaderComesBeforeTheSideFile) {
@@ -715,10 +720,17 @@ TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
   std::filesystem::create_directories(folder);
   std::string located = folder + "/song.wuproj";
   WriteBytes(located, "project");
+  WriteBytes(folder + "/notes.txt", "other");
   WCHAR out[16];
   request_.projectPath = out;
   request_.projectPathSize = 16;
   request_.flags = WULAUNCH_LOCATE_PROJECT | WULAUNCH_NO_HANDOVER;
+  // The files the file dialog lists for the selected type.
+  auto listed = [](HWND d) {
+    for (const platform::ControlInfo& c : platform::DescribeDialog(d))
+      if (c.id == 1121) return c.items;
+    return std::vector<std::u16string>{};
+  };
   script_
       .Run([&](HWND d) {
         EXPECT_EQ(platform::WindowText(d), u"Source Project Not Found");
@@ -726,6 +738,8 @@ TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
         EXPECT_TRUE(shown.size() >= 11 && shown.substr(shown.size() - 11) == u"song.wuproj") << U8(shown);
       })
       .Press(1026)
+      .Type(1148, U16(folder))
+      .Press(IDOK)
       .Run([&](HWND d) {
         // The file dialog offers the missing project's type, then all files.
         bool offered = false;
@@ -736,6 +750,11 @@ TEST_F(ProjLinkDialogTest, BrowseLaunchesTheWholePickedPath) {
             EXPECT_EQ(c.items[1], u"All Files");
           }
         EXPECT_TRUE(offered);
+        EXPECT_EQ(listed(d), (std::vector<std::u16string>{u"..", u"song.wuproj"}));
+      })
+      .Pick(1136, 1)
+      .Run([&](HWND d) {
+        EXPECT_EQ(listed(d), (std::vector<std::u16string>{u"..", u"notes.txt", u"song.wuproj"}));
       })
       .ChoosePath(U16(located))
       .Press(IDOK);
@@ -754,6 +773,28 @@ TEST_F(ProjLinkDialogTest, CancelInNotFoundLaunchesNothing) {
   script_.Press(IDCANCEL);
   EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
   EXPECT_EQ(U8(out), root_ + "/moved/song.wuproj");
+  EXPECT_TRUE(NothingLaunched());
+}
+
+// Cancelling the Run dialog does not skip the check of the project: a
+// missing project is an error, or, with the locate flag, the Not Found
+// dialog asks next and its answer counts.
+TEST_F(ProjLinkDialogTest, CancelledRunStillChecksTheProject) {
+  WriteLink({U16(root_ + "/moved/song.wuproj"), u"-open %s", {}, {}, {}});
+  WCHAR out[260];
+  request_.projectPath = out;
+  request_.projectPathSize = 260;
+  request_.flags = WULAUNCH_SHOW_DIALOG | WULAUNCH_RUN_BUTTON | WULAUNCH_NO_HANDOVER;
+  script_.Press(IDCANCEL);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), WU_E_PROJLINK_PROJECT_MISSING);
+
+  request_.flags |= WULAUNCH_LOCATE_PROJECT;
+  script_.Press(IDCANCEL).WaitFor(u"Source Project Not Found").Press(IDCANCEL);
+  EXPECT_EQ(WuLaunchApp_ProjLink(nullptr, &request_), S_OK);
+  std::vector<std::u16string> titles;
+  for (const auto& shown : script_.shown()) titles.push_back(shown.title);
+  EXPECT_EQ(titles, (std::vector<std::u16string>{u"Run Application", u"Run Application",
+                                                  u"Source Project Not Found"}));
   EXPECT_TRUE(NothingLaunched());
 }
 

@@ -1,4 +1,4 @@
-// wudemo: a short tour of what the library can do so far. It reports the
+// wudemo: a short tour of a few of the library's services. It reports the
 // processor and platform as the library sees them, keeps a sorted list,
 // times itself with the library clock and runs the vector primitives.
 #include <cstdio>

@@ -12,7 +12,10 @@
 // it was opened with. The class whose tag a plug-in defines as
 // FIO_TEST_NOTIFY_TAG (before including this header) offers
 // IWuReadFileNotify: NotifyFile notes its path under "<plug-in>/notify"
-// and answers 5, or E_FAIL for a path that holds "nope".
+// and answers 5, or E_FAIL for a path that holds "nope". A plug-in may
+// define FIO_TEST_KEY_ANSWER (before including this header) as a function
+// (const FioTestClassInfo&, LONG key last set) -> LONG that chooses what
+// its classes answer to GetKey; without it they answer the key last set.
 #pragma once
 
 #include <string>
@@ -39,6 +42,10 @@ struct FioTestClassInfo {
 
 extern const FioTestClassInfo g_fioTestInfos[];
 extern const int g_fioTestInfoCount;
+
+#ifndef FIO_TEST_KEY_ANSWER
+#define FIO_TEST_KEY_ANSWER(info, key) (key)
+#endif
 
 namespace fio_test {
 
@@ -182,7 +189,10 @@ class Reader final : public WuFioTestObject<IWuReadFileClass> {
     return WuFioTestObject<IWuReadFileClass>::QueryInterface(iid, object);
   }
   HRESULT SetIndex(LONG key) override { key_ = key; return S_OK; }
-  HRESULT GetKey(LONG* key) override { *key = key_; return S_OK; }
+  HRESULT GetKey(LONG* key) override {
+    *key = FIO_TEST_KEY_ANSWER(info_, key_);
+    return S_OK;
+  }
   // The manager is not held: it owns this object.
   HRESULT Initialize(IWuFileIOManager*) override { return S_OK; }
   HRESULT GetManager(IWuFileIOManager** m) override { *m = nullptr; return E_NOTIMPL; }
@@ -237,7 +247,10 @@ class Renderer : public WuFioTestObject<IWuRenderFileClass> {
   explicit Renderer(const FioTestClassInfo& info)
       : WuFioTestObject<IWuRenderFileClass>(IID_IWuRenderFileClass), info_(info) {}
   HRESULT SetIndex(LONG key) override { key_ = key; return S_OK; }
-  HRESULT GetKey(LONG* key) override { *key = key_; return S_OK; }
+  HRESULT GetKey(LONG* key) override {
+    *key = FIO_TEST_KEY_ANSWER(info_, key_);
+    return S_OK;
+  }
   HRESULT Initialize(IWuFileIOManager*) override { return S_OK; }
   HRESULT GetManager(IWuFileIOManager** m) override { *m = nullptr; return E_NOTIMPL; }
   HRESULT GetClassId(GUID* id) override { *id = *info_.rendererId; return S_OK; }

@@ -121,4 +121,15 @@ constexpr CLSID kGeneric = TestId(0xA3000000, 1);
 // ---- fio_test_nolist: a library whose class list cannot be made ----
 constexpr CLSID kNoList = TestId(0xA2000000, 1);
 
+// ---- fio_test_keys: reader and renderer classes that misreport their
+// keys; each accepts heads "KEY1" and refuses the rest ----
+// "Minus" ("*.kym") answers -1.
+constexpr CLSID kKeysMinus = TestId(0xA4000000, 1);
+constexpr CLSID kKeysMinusReader = TestId(0x09000000, 1);
+constexpr CLSID kKeysMinusRenderer = TestId(0x07000000, 1);
+// "Lower" ("*.kyl") answers the key before its own.
+constexpr CLSID kKeysLower = TestId(0xA4000000, 2);
+constexpr CLSID kKeysLowerReader = TestId(0x08000000, 2);
+constexpr CLSID kKeysLowerRenderer = TestId(0x06000000, 2);
+
 }  // namespace fio_test

@@ -2,8 +2,8 @@
 // report the process they live in; the reader's Open pulls the caller's
 // file handle with DuplicateHandleFromProcessId and reads the file through
 // it; a property call ends the process in the middle of the call, another
-// makes the call take long. See FioTestOop.h.
-#include "fileio/WuFioExports.h"
+// makes the call take long. See FioTestOop.h. Built from the interface
+// header alone, which declares the handle functions it calls.
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/process.h"

@@ -560,6 +560,31 @@ TEST_F(FilesTest, FailedCopyLeavesTheTargetWholeAndNoPartialFile) {
   EXPECT_EQ(std::vector<std::string>{"dst"}, Listing());
 }
 
+TEST_F(FilesTest, WriteReplacingSwapsInAWholeFileOrLeavesTheTarget) {
+  const std::string bytes(4096, 'n');
+  Put("t", "old");
+  ASSERT_TRUE(platform::WriteFileReplacing(Path("t").c_str(), bytes.data(), 4096, true, u"ab"));
+  EXPECT_EQ(bytes, Get("t"));
+  // Without `replace` an existing target refuses; a new one is written.
+  EXPECT_FALSE(platform::WriteFileReplacing(Path("t").c_str(), "x", 1, false, u"ab"));
+  EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+  ASSERT_TRUE(platform::WriteFileReplacing(Path("u").c_str(), "x", 1, false, u"ab"));
+  EXPECT_EQ("x", Get("u"));
+  // A write that fails part-way, and a read-only target.
+  Put("t", "old");
+  {
+    wutest::FileSizeLimit limit(100);
+    EXPECT_FALSE(platform::WriteFileReplacing(Path("t").c_str(), bytes.data(), 4096, true, u"ab"));
+  }
+  EXPECT_NE(ERROR_SUCCESS, GetLastError());
+  EXPECT_EQ("old", Get("t"));
+  ASSERT_TRUE(SetFileAttributesW(Path("u").c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(platform::WriteFileReplacing(Path("u").c_str(), "y", 1, true, u"ab"));
+  EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+  EXPECT_EQ("x", Get("u"));
+  EXPECT_EQ((std::vector<std::string>{"t", "u"}), Listing());
+}
+
 // ---- Paths ---------------------------------------------------------------------------------
 
 TEST_F(FilesTest, FullPathFoldsDotsAndKeepsRoots) {

@@ -126,6 +126,8 @@ TEST_F(ForeignWindowsTest, ChildWindowGetsCopyDataIntactAndAnswers) {
   ASSERT_TRUE(child.started());
   HWND creator = WaitForClass(u"WuCreatorClass");
   ASSERT_TRUE(creator);
+  // The child makes its second window after the first: wait for it too.
+  ASSERT_TRUE(WaitForClass(u"WuChildOther"));
   std::vector<HWND> all = AllTopLevels();
   ASSERT_GE(all.size(), 3u);
   EXPECT_EQ(all.front(), local);
