@@ -3,9 +3,9 @@
 //
 // The table is generated at build time from the row files in
 // foundation/strings/*.rows (see tools/wurc, "wurc --help"). The generated
-// header "foundation/WuLangRows.h" declares one reference per row,
+// header "foundation/WuLangRows.h" declares one row per row of the files,
 //
-//   extern WuLangStringRow& WuLangRow_<Name>;
+//   extern WuLangStringRow WuLangRow_<Name>;
 //
 // so code names a row as WuLangRow_SmpteLabel and passes its address
 // wherever a string reference is taken (WuLangRowRef turns it into one).
@@ -13,7 +13,10 @@
 // In memory the table is one writable block (the data section "wulang_t"):
 // the 17 column LCIDs, a 0 ending that list, then the rows one after
 // another. Rows are writable because a cell holding a string resource id is
-// replaced by the text it resolves to the first time it is read.
+// replaced by the text it resolves to the first time it is read. A program
+// holds the rows its code names (each row is a section of its own that the
+// link keeps only when it is referred to), so a small program does not
+// carry the texts of every library.
 //
 // A string reference is a pointer-sized value in one of three forms:
 //   below 0x10000                              a string resource id;
@@ -62,7 +65,8 @@ inline LPCWSTR WuLangIdRef(UINT id) {
 // ---- The generated table ------------------------------------------------------
 // The column LCIDs as stored at the start of the table, ended by a 0.
 const DWORD* WuLangTable_ColumnLCIDs();
-// The rows of the table, one after another, and their number.
+// The rows of the table, one after another, and their number: the rows this
+// program holds.
 WuLangStringRow* WuLangTable_Rows();
 int WuLangTable_RowCount();
 

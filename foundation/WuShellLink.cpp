@@ -1,20 +1,15 @@
 // The shared shell-link object. Created on the first successful request and
-// kept for the process; the kernel's process-exit step releases it.
+// kept for the process; the kernel's process-exit step releases it
+// (WuShellLinkCache.cpp).
 #include "foundation/WuShellLink.h"
 
-#include <mutex>
-
-namespace {
-
-std::mutex g_lock;                 // guards the cache
-IShellLinkW* g_link = nullptr;     // the cached object (one reference held)
-
-}  // namespace
+#include "foundation/WuShellLinkInternal.h"
 
 HRESULT WuGetShellLink(IShellLinkW** link) {
   if (!link) return E_INVALIDARG;
-  std::lock_guard<std::mutex> hold(g_lock);
-  if (!g_link) {
+  std::lock_guard<std::mutex> hold(WuShellLink_CacheLock());
+  IShellLinkW*& cached = WuShellLink_Cached();
+  if (!cached) {
     void* made = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   &made);
@@ -22,19 +17,9 @@ HRESULT WuGetShellLink(IShellLinkW** link) {
       *link = nullptr;
       return hr;
     }
-    g_link = static_cast<IShellLinkW*>(made);
+    cached = static_cast<IShellLinkW*>(made);
   }
-  g_link->AddRef();
-  *link = g_link;
+  cached->AddRef();
+  *link = cached;
   return S_OK;
-}
-
-void WuShellLink_ReleaseCache() {
-  IShellLinkW* link = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(g_lock);
-    link = g_link;
-    g_link = nullptr;
-  }
-  if (link) link->Release();
 }

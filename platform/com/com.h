@@ -214,8 +214,9 @@ void RegisterComClass(REFCLSID clsid, ComClassFactory factory);
 // Registers (or, with NULL, removes) a class the platform itself offers; a
 // RegisterComClass registration of the same class takes precedence. The
 // areas above this one register theirs when the program starts (the shell
-// link, platform/shell/shell_hooks.cpp); this area offers the Global
-// Interface Table (platform/com/globaltable.h) from the start. Thread-safe.
+// link, platform/shell/shelllink.cpp, in the programs that name its class
+// id); this area offers the Global Interface Table
+// (platform/com/globaltable.h) from the start. Thread-safe.
 void RegisterBuiltinComClass(REFCLSID clsid, ComClassFactory factory);
 
 // The calling thread's initialisation count (for tests and checks).

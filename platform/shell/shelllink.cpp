@@ -303,6 +303,20 @@ class ShellLink final : public IShellLinkW, public IPersistFile {
 
 }  // namespace
 
+const CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000,
+                               {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+namespace {
+
+struct ShellLinkRegistration {
+  ShellLinkRegistration() {
+    platform::RegisterBuiltinComClass(CLSID_ShellLink, &platform::CreateShellLink);
+  }
+};
+const ShellLinkRegistration g_registration;
+
+}  // namespace
+
 namespace platform {
 
 HRESULT CreateShellLink(REFIID iid, void** object) {

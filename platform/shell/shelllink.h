@@ -15,8 +15,11 @@
 #include "platform/com/persist.h"
 #include "platform/kernel/types.h"
 
-inline constexpr CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000,
-                                          {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+// The class id. It is defined beside the class, which registers itself
+// with the platform's built-in classes when the program starts: a program
+// that names CLSID_ShellLink links the class and can create it; one that
+// never does carries none of it.
+extern const CLSID CLSID_ShellLink;
 inline constexpr IID IID_IShellLinkW = {0x000214F9, 0x0000, 0x0000,
                                         {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 

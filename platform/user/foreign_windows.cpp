@@ -23,6 +23,7 @@
 // took a dead one's id (and so its endpoint) has another, and refuses
 // sends meant for the windows of the dead one, whose handles its own may
 // repeat.
+#include <atomic>
 #include <map>
 #include <random>
 #include <string>
@@ -246,23 +247,10 @@ std::vector<HWND> ListOf(const std::string& endpoint) {
   return out;
 }
 
-}  // namespace
-
 bool IsForeignWindow(HWND hwnd) {
   if (FromHwnd(hwnd) < kFirstForeignHandle) return false;
   Foreign f;
   return Lookup(hwnd, &f);
-}
-
-std::vector<HWND> ForeignTopLevels() {
-  std::vector<HWND> all;
-  const std::string own = OwnEndpoint();
-  for (const std::string& endpoint : ListTransportEndpoints(kEndpointPrefix)) {
-    if (endpoint == own) continue;
-    std::vector<HWND> some = ListOf(endpoint);
-    all.insert(all.end(), some.begin(), some.end());
-  }
-  return all;
 }
 
 int ForeignClassName(HWND hwnd, LPWSTR buffer, int size) {
@@ -305,6 +293,26 @@ LRESULT SendToForeignWindow(HWND hwnd, UINT message, WPARAM, LPARAM lparam) {
   if (!in.Get64(&result) || !in.AtEnd()) return 0;
   return static_cast<LRESULT>(result);
 }
+
+const ForeignWindowCalls kCalls = {&IsForeignWindow, &ForeignClassName, &SendToForeignWindow};
+std::atomic<const ForeignWindowCalls*> g_calls{nullptr};
+
+}  // namespace
+
+std::vector<HWND> ForeignTopLevels() {
+  // The calls on stand-ins, installed before the first stand-in is made.
+  g_calls.store(&kCalls, std::memory_order_release);
+  std::vector<HWND> all;
+  const std::string own = OwnEndpoint();
+  for (const std::string& endpoint : ListTransportEndpoints(kEndpointPrefix)) {
+    if (endpoint == own) continue;
+    std::vector<HWND> some = ListOf(endpoint);
+    all.insert(all.end(), some.begin(), some.end());
+  }
+  return all;
+}
+
+const ForeignWindowCalls* ForeignCalls() { return g_calls.load(std::memory_order_acquire); }
 
 void SyncWindowEndpointLocked(Model& m) {
   std::unique_ptr<TransportListener>& listener = Listener();

@@ -242,8 +242,9 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return 0;
   }
   if (platform::IsDesktop(window)) return 0;
-  if (platform::IsForeignWindow(window))
-    return platform::SendToForeignWindow(window, message, wparam, lparam);
+  if (const platform::ForeignWindowCalls* foreign = platform::ForeignCalls();
+      foreign && foreign->is_foreign(window))
+    return foreign->send(window, message, wparam, lparam);
   std::shared_ptr<platform::MessageQueue> target;
   DWORD thread_id;
   {

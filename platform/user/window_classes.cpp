@@ -197,7 +197,9 @@ int GetClassNameW(HWND window, LPWSTR buffer, int size) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (platform::IsForeignWindow(window)) return platform::ForeignClassName(window, buffer, size);
+  if (const platform::ForeignWindowCalls* foreign = platform::ForeignCalls();
+      foreign && foreign->is_foreign(window))
+    return foreign->class_name(window, buffer, size);
   std::u16string name;
   {
     Model& m = M();

@@ -499,13 +499,20 @@ bool AnswerBool(LPVOID out, BOOL value);
 
 // ---- Windows of other processes (foreign_windows.cpp) -----------------------------------------
 
-// TRUE for a stand-in handle of another process's window.
-bool IsForeignWindow(HWND hwnd);
-// The top-level windows of the user's other processes, as stand-ins.
+// The top-level windows of the user's other processes, as stand-ins (the
+// only place stand-ins are made). Its first call installs the calls on
+// stand-ins below, so a program that never lists other processes' windows
+// does not link them.
 std::vector<HWND> ForeignTopLevels();
-// GetClassNameW and SendMessageW for a stand-in.
-int ForeignClassName(HWND hwnd, LPWSTR buffer, int size);
-LRESULT SendToForeignWindow(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+// What GetClassNameW and SendMessageW do with stand-ins.
+struct ForeignWindowCalls {
+  bool (*is_foreign)(HWND hwnd);  // TRUE for a stand-in handle
+  int (*class_name)(HWND hwnd, LPWSTR buffer, int size);
+  LRESULT (*send)(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+};
+// The calls on stand-ins, or null while no listing has run (no handle is a
+// stand-in then).
+const ForeignWindowCalls* ForeignCalls();
 // Listens for other processes while the process has top-level windows,
 // and stops when the last is gone. Called after top-level windows come or go.
 void SyncWindowEndpointLocked(Model& m);

@@ -14,10 +14,11 @@
 // (0x407) names a column too. Strings take the escapes of resource scripts.
 //
 // The generated header declares, per row,
-//   extern WuLangStringRow& WuLangRow_<Name>;
+//   extern WuLangStringRow WuLangRow_<Name>;
 // and the generated source defines the table (section "wulang_t"): the 17
 // column LCIDs, a 0, then the rows in the order of the files as given and
-// of the rows within each file.
+// of the rows within each file, each row a section of its own so that a
+// program's link keeps only the rows it names.
 #pragma once
 
 #include <string>
