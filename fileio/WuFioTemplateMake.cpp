@@ -314,8 +314,12 @@ ULONGLONG WuFio_HeaderBytesPerFrame(const BITMAPINFOHEADER& header) {
   const long long width = header.biWidth < 0 ? 0 : header.biWidth;
   const long long height = header.biHeight < 0 ? -static_cast<long long>(header.biHeight)
                                                : static_cast<long long>(header.biHeight);
-  const long long row = ((width * header.biBitCount + 31) / 32) * 4;
-  return static_cast<ULONGLONG>(row * height);
+  const ULONGLONG row = static_cast<ULONGLONG>(((width * header.biBitCount + 31) / 32) * 4);
+  // A header from a file may state more bytes than 64 bits count: the count
+  // saturates, which every rate made from it reads as unknown.
+  const ULONGLONG rows = static_cast<ULONGLONG>(height);
+  if (rows != 0 && row > ~ULONGLONG{0} / rows) return ~ULONGLONG{0};
+  return row * rows;
 }
 
 HRESULT WuFio_GetTemplateInfo(const tagWUTEMPLATExV2* record, DWORD parts, void* buffer,

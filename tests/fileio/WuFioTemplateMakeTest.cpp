@@ -369,6 +369,26 @@ TEST(WuFioTemplateMake, VideoBitrate) {
   }
 }
 
+TEST(WuFioTemplateMake, HeaderBytesPerFrame) {
+  struct Case {
+    BITMAPINFOHEADER header;
+    ULONGLONG bytes;
+  } cases[] = {
+      {Header(640, 480, 24, BI_RGB), 921600},
+      {Header(641, -480, 24, BI_RGB), 1924 * 480},  // rows padded to 4 bytes; top-down
+      {Header(-640, 480, 24, BI_RGB), 0},
+      {Header(0x7FFFFFFF, -0x7FFFFFFF - 1, 0xFFFF, BI_RGB), ~0ULL},  // beyond 64 bits: saturated
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.header.biWidth << "x" << c.header.biHeight);
+    EXPECT_EQ(WuFio_HeaderBytesPerFrame(c.header), c.bytes);
+  }
+  // A video rate made from a saturated frame size is unknown.
+  tagWUTEMPLATExV2 r = AudioVideo();
+  r.video.source = cases[3].header;
+  EXPECT_EQ(Info<LONGLONG>(r, 2, 4), 0);
+}
+
 TEST(WuFioTemplateMake, TemplateBitrate) {
   tagWUTEMPLATExV2 r = AudioVideo();
   LONGLONG bits = -1;
