@@ -62,7 +62,7 @@ max_len() {
 
 run_one() {
   local t=$1 work=$build/fuzz-work/$1
-  rm -rf "$work/findings" "$work/exit.txt"
+  rm -rf "$work/findings" "$work/exit.txt" "$work/log.txt"
   # The engine stops at once on a corpus folder that does not exist: the
   # regression folder of a target without findings yet is made here, and a
   # missing seed folder or dictionary is left out.
