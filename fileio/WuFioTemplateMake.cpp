@@ -310,8 +310,12 @@ ULONGLONG WuFio_HeaderBytesPerFrame(const BITMAPINFOHEADER& header) {
   const long long width = header.biWidth < 0 ? 0 : header.biWidth;
   const long long height = header.biHeight < 0 ? -static_cast<long long>(header.biHeight)
                                                : static_cast<long long>(header.biHeight);
-  const long long row = ((width * header.biBitCount + 31) / 32) * 4;
-  return static_cast<ULONGLONG>(row * height);
+  const ULONGLONG row = static_cast<ULONGLONG>(((width * header.biBitCount + 31) / 32) * 4);
+  // A header from a file may state more bytes than 64 bits count: the count
+  // saturates, which every rate made from it reads as unknown.
+  const ULONGLONG rows = static_cast<ULONGLONG>(height);
+  if (rows != 0 && row > ~ULONGLONG{0} / rows) return ~ULONGLONG{0};
+  return row * rows;
 }
 
 HRESULT WuFio_GetTemplateInfo(const tagWUTEMPLATExV2* record, DWORD parts, void* buffer,
@@ -355,9 +359,13 @@ HRESULT WuFio_GetTemplateInfo(const tagWUTEMPLATExV2* record, DWORD parts, void*
       if (!hasVideo) return 1;
       LONGLONG stored;
       std::memcpy(&stored, record->video.bytesPerSecond, sizeof stored);
+      // A rate of 2^62 bits per second or more (or no number at all, from a
+      // frame rate that is not one) is unknown, 0: below that bound the
+      // video rate and an audio rate still add up within 64 bits.
+      constexpr LONGLONG kBitsBound = LONGLONG{1} << 62;
       LONGLONG bits;
       if (stored > 0) {
-        bits = stored * 8;
+        bits = stored < kBitsBound / 8 ? stored * 8 : 0;
       } else {
         const BITMAPINFOHEADER& o = record->video.output;
         const double frame = (o.biCompression != 0 && o.biSizeImage != 0)
@@ -365,7 +373,9 @@ HRESULT WuFio_GetTemplateInfo(const tagWUTEMPLATExV2* record, DWORD parts, void*
                                  : static_cast<double>(WuFio_HeaderBytesPerFrame(record->video.source));
         double perSecond = frame * FrameRate(record);
         if (record->video.flags & 1) perSecond = perSecond * 5.0 / 4.0;
-        bits = static_cast<LONGLONG>(perSecond * 8.0);
+        const double perSecondBits = perSecond * 8.0;
+        const double bound = static_cast<double>(kBitsBound);
+        bits = perSecondBits < bound && perSecondBits > -bound ? static_cast<LONGLONG>(perSecondBits) : 0;
       }
       std::memcpy(buffer, &bits, sizeof bits);
       return S_OK;

@@ -11,6 +11,9 @@
 # more than libFuzzer's default 2 GB of RSS, or a single allocation above
 # 512 MB, which no reader needs for an input of at most 64 KiB) is copied into
 # tests/fuzz/regression/<target>/, whose files the normal test run replays.
+# A target that ran no executions, or whose engine ended in failure, or
+# whose engine counted a finding that left no input behind, gets a row that
+# says so. The script ends non-zero when any row has a finding or a failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
@@ -59,14 +62,20 @@ max_len() {
 
 run_one() {
   local t=$1 work=$build/fuzz-work/$1
-  rm -rf "$work/findings"
-  mkdir -p "$work/corpus" "$work/findings"
-  (cd "$work" &&
-    "$build/tests/fuzz/fuzz_$t" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-      -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=512 -max_len="$(max_len "$t")" \
-      -dict="$src/tests/fuzz/$t.dict" -artifact_prefix="$work/findings/" \
-      "$work/corpus" "$src/tests/fuzz/corpus/$t" "$src/tests/fuzz/regression/$t" \
-      >"$work/log.txt" 2>&1) || true
+  rm -rf "$work/findings" "$work/exit.txt" "$work/log.txt"
+  # The engine stops at once on a corpus folder that does not exist: the
+  # regression folder of a target without findings yet is made here, and a
+  # missing seed folder or dictionary is left out.
+  mkdir -p "$work/corpus" "$work/findings" "$src/tests/fuzz/regression/$t"
+  local args=(-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1
+    -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=512
+    -max_len="$(max_len "$t")" -artifact_prefix="$work/findings/")
+  [ -s "$src/tests/fuzz/$t.dict" ] && args+=(-dict="$src/tests/fuzz/$t.dict")
+  args+=("$work/corpus" "$src/tests/fuzz/regression/$t")
+  [ -d "$src/tests/fuzz/corpus/$t" ] && args+=("$src/tests/fuzz/corpus/$t")
+  local rc=0
+  (cd "$work" && "$build/tests/fuzz/fuzz_$t" "${args[@]}" >"$work/log.txt" 2>&1) || rc=$?
+  echo "$rc" >"$work/exit.txt"
 }
 
 echo "fuzzing for ${seconds}s: $targets"
@@ -85,21 +94,37 @@ status=0
 printf '%-12s %12s %8s %8s %s\n' target executions cov corpus findings
 for t in $targets; do
   work=$build/fuzz-work/$t
-  # The engine's last status line: "#<runs>: cov: <n> ft: <n> corp: <n> ...".
-  line=$(grep -E '^#[0-9]+' "$work/log.txt" | tail -1 || true)
-  runs=$(sed -E 's/^#([0-9]+).*/\1/' <<<"$line")
+  rc=$(cat "$work/exit.txt" 2>/dev/null || echo '?')
+  # The engine's last status line in fork mode: "#<runs>: cov: <n> ft: <n>
+  # corp: <n> exec/s <n> oom/timeout/crash: <n>/<n>/<n> time: ...".
+  line=$(grep -E '^#[0-9]+' "$work/log.txt" 2>/dev/null | tail -1 || true)
+  runs=$(sed -nE 's/^#([0-9]+).*/\1/p' <<<"$line")
   cov=$(sed -nE 's/.*cov: ([0-9]+).*/\1/p' <<<"$line")
   corp=$(sed -nE 's/.*corp: ([0-9]+).*/\1/p' <<<"$line")
+  counted=$(sed -nE 's#.*oom/timeout/crash: ([0-9]+)/([0-9]+)/([0-9]+).*#\1 + \2 + \3#p' <<<"$line")
+  counted=$((${counted:-0}))
   found=()
   for f in "$work"/findings/*; do
     [ -f "$f" ] || continue
     name=$(basename "$f")
-    mkdir -p "$src/tests/fuzz/regression/$t"
     cp "$f" "$src/tests/fuzz/regression/$t/$name"
     found+=("$name")
   done
-  printf '%-12s %12s %8s %8s %s\n' "$t" "${runs:-?}" "${cov:-?}" "${corp:-?}" "${found[*]:-none}"
-  [ ${#found[@]} -eq 0 ] || status=1
+  # The engine ends with status 1 after findings: only without any is a
+  # failing status a failure of the run itself.
+  failure=
+  if [ "${runs:-0}" -eq 0 ]; then
+    failure="FAILED: no executions"
+  elif [ "$counted" -gt 0 ] && [ ${#found[@]} -eq 0 ]; then
+    failure="FAILED: $counted findings counted, no input kept"
+  elif [ "$rc" != 0 ] && [ "$counted" -eq 0 ] && [ ${#found[@]} -eq 0 ]; then
+    failure="FAILED: engine exit status $rc"
+  fi
+  row="${found[*]:0:3}"
+  [ ${#found[@]} -le 3 ] || row="${#found[@]} findings: $row ..."
+  [ -z "$failure" ] || row="$failure${row:+ $row}"
+  printf '%-12s %12s %8s %8s %s\n' "$t" "${runs:-0}" "${cov:-?}" "${corp:-?}" "${row:-none}"
+  [ ${#found[@]} -eq 0 ] && [ -z "$failure" ] || status=1
 done
 echo "logs: $build/fuzz-work/<target>/log.txt"
 exit $status

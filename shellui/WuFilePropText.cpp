@@ -422,7 +422,9 @@ void AudioLine(LPWSTR text, const BYTE* record, const Gathered& g) {
     else if (f & (kLoop4 | kLoop10)) mode = kBeatmapped;
     else mode = loop.beats != 0 ? kLoopMode : kOneShot;
   }
-  LONGLONG length = rate ? static_cast<LONGLONG>(static_cast<double>(samples) / rate * 10000000.0 + 0.5) : 0;
+  // A length that a 64-bit count of 100-ns units cannot hold is unknown: 0, as for a rate of 0.
+  double units = rate ? static_cast<double>(samples) / rate * 10000000.0 + 0.5 : 0.0;
+  LONGLONG length = units < 9.2e18 && units > -9.2e18 ? static_cast<LONGLONG>(units) : 0;
   WCHAR time[kPathChars] = {};
   TimeText(length, time);
   WCHAR note[32];

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -336,6 +337,10 @@ TEST(WuFioTemplateMake, VideoBitrate) {
       {-480, 0, 0, 184320000},  // top-down: the same size
       {480, 0, 1000, 8000},     // a stored rate wins
       {-480, 0, -5, 184320000}, // a negative stored rate is ignored
+      // Rates from 2^62 bits per second on are unknown.
+      {480, 0, (1LL << 59) - 1, ((1LL << 59) - 1) * 8},
+      {480, 0, 1LL << 59, 0},
+      {480, 0, 0x7FFFFFFFFFFFFFFF, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.height << " " << c.flags << " " << c.stored);
@@ -352,6 +357,36 @@ TEST(WuFioTemplateMake, VideoBitrate) {
   // A compressed output with an image size uses that size.
   r.video.output = Header(40000, 40000, 12, WuMakeFourCC('a', 'b', 'c', 'd'), 1000);
   EXPECT_EQ(Info<LONGLONG>(r, 2, 4), 1000LL * 2 * 8);
+  // A frame rate from a file that gives no 64-bit rate: unknown.
+  for (double rate : {1e300, -1e300, std::numeric_limits<double>::infinity(),
+                      std::numeric_limits<double>::quiet_NaN()}) {
+    SCOPED_TRACE(rate);
+    std::memcpy(r.video.settings + 16, &rate, sizeof rate);
+    EXPECT_EQ(Info<LONGLONG>(r, 2, 4), 0);
+    LONGLONG bits = -1;
+    EXPECT_EQ(WuFio_GetTemplateBitrate(&r, 3, &bits), S_OK);
+    EXPECT_EQ(bits, 0);
+  }
+}
+
+TEST(WuFioTemplateMake, HeaderBytesPerFrame) {
+  struct Case {
+    BITMAPINFOHEADER header;
+    ULONGLONG bytes;
+  } cases[] = {
+      {Header(640, 480, 24, BI_RGB), 921600},
+      {Header(641, -480, 24, BI_RGB), 1924 * 480},  // rows padded to 4 bytes; top-down
+      {Header(-640, 480, 24, BI_RGB), 0},
+      {Header(0x7FFFFFFF, -0x7FFFFFFF - 1, 0xFFFF, BI_RGB), ~0ULL},  // beyond 64 bits: saturated
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.header.biWidth << "x" << c.header.biHeight);
+    EXPECT_EQ(WuFio_HeaderBytesPerFrame(c.header), c.bytes);
+  }
+  // A video rate made from a saturated frame size is unknown.
+  tagWUTEMPLATExV2 r = AudioVideo();
+  r.video.source = cases[3].header;
+  EXPECT_EQ(Info<LONGLONG>(r, 2, 4), 0);
 }
 
 TEST(WuFioTemplateMake, TemplateBitrate) {

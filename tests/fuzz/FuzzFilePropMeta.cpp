@@ -11,10 +11,12 @@
 //     answered in the format record, i64 length, u32 field order, u32
 //     sample rate, f64 frame rate}
 //   7 the subtitle streams: an 8-byte count, then the table's bytes
-//   8.. enumerator streams (sensing blocks, pictures, stretch and beat
+//   8 the loop record's 24 bytes (fewer are padded with zeros)
+//   9.. enumerator streams (sensing blocks, pictures, stretch and beat
 //     records, playlists)
 // Every interface and stream must come back, every text be freed, and no
 // block may leak.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -63,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   UseEnglish();
   if (size == 0) return 0;
   const uint8_t switches = data[0];
-  std::vector<std::string> parts = wufuzz::SplitInput(data + 1, size - 1, '\x1F', 14);
+  std::vector<std::string> parts = wufuzz::SplitInput(data + 1, size - 1, '\x1F', 15);
   auto part = [&parts](size_t i) -> const std::string* { return i < parts.size() ? &parts[i] : nullptr; };
   HWND edit = CreateWindowExW(0, u"EDIT", u"", WS_POPUP | ES_MULTILINE, 0, 0, 400, 300, nullptr, nullptr,
                               nullptr, nullptr);
@@ -84,7 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::vector<std::string> fields = Split(*p, '\x1E', 10);
       for (size_t i = 0; i < fields.size(); ++i) meta.base.fields[static_cast<int>(i)] = fields[i];
     }
-    for (size_t i = 8; i < parts.size(); ++i) meta.base.meta_streams.push_back(parts[i]);
+    if (auto p = part(8)) std::memcpy(&meta.loop, p->data(), std::min(p->size(), sizeof meta.loop));
+    for (size_t i = 9; i < parts.size(); ++i) meta.base.meta_streams.push_back(parts[i]);
     meta.hasLoopInfo = (switches & 0x4) != 0;
     meta.hasMediaTag = (switches & 0x8) != 0;
     meta.loopResult = (switches & 0x10) ? S_OK : S_FALSE;

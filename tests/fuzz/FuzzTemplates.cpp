@@ -10,8 +10,9 @@
 // A reader either fails and hands back no record, or hands back a record
 // of the size it stated; a record the reader checks or builds itself
 // (a generation-2 file's, a lifted one) passes the layout check. Every record is read
-// through the checking accessors, copied and freed; LeakSanitizer and the
-// global block count see that nothing stays behind.
+// through the checking accessors, copied and freed, and a record that passes the
+// layout check is also queried and described; LeakSanitizer and the global block
+// count see that nothing stays behind.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,9 +21,11 @@
 
 #include "fileio/CWuListStream.h"
 #include "fileio/WuFioTemplate.h"
+#include "fileio/WuFioTemplateDescription.h"
 #include "fileio/WuFioTemplateFiles.h"
 #include "fileio/WuFioTemplateLayout.h"
 #include "fileio/WuFioTemplateList.h"
+#include "fileio/WuFioTemplateMake.h"
 #include "fileio/WuFioTemplateV1.h"
 #include "foundation/WuList.h"
 #include "foundation/WuStatus.h"
@@ -67,6 +70,16 @@ void CheckRecord(const tagWUTEMPLATExV2* record, bool mustHold, const char* wher
     wufuzz::Fail("the copy disagrees with the layout check", where);
   if (copy && std::memcmp(copy, record, size) != 0) wufuzz::Fail("a copy differs", where);
   WuFio_ReleaseTemplate(copy);
+  if (!valid) return;
+  // The file's numbers as the typed queries, the bit rate and the
+  // description text read them.
+  BYTE info[64];
+  for (DWORD type = 0; type <= 23; ++type) WuFio_GetTemplateInfo(record, 3, info, sizeof info, type);
+  LONGLONG bits = 0;
+  WuFio_GetTemplateBitrate(record, 3, &bits);
+  WCHAR text[256];
+  if (FAILED(WuFio_MakeTemplateDescription(record, 0, text, 256)) || Units(text) >= 256)
+    wufuzz::Fail("a record is not described within the room", where);
 }
 
 // A record read from a stream states a size every reader accepts.

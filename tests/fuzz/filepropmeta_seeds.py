@@ -2,7 +2,8 @@
 # Writes the seed corpus of the "filepropmeta" fuzz target into
 # corpus/filepropmeta/: a switch byte, then the summary stream, stretch
 # list, region and command streams, text values, broadcast-wave fields,
-# stream records, subtitle table and enumerator streams, cut at 0x1F (see
+# stream records, subtitle table, loop record and enumerator streams, cut
+# at 0x1F (see
 # FuzzFilePropMeta.cpp). Seeds avoid the separator bytes inside their parts.
 import os
 import struct
@@ -71,9 +72,15 @@ def subtitles(count, entries):
     return struct.pack("<q", count) + b"".join(struct.pack("<HHI", lang, 0, num) for lang, num in entries)
 
 
+def loop_record(flags, root=0, beats=0, tempo=0.0):
+    return struct.pack("<IB7xIxxxxf", flags, root, beats, tempo)
+
+
 def seed(switches, summary=b"", stretch=b"", region=b"", command=b"", texts=b"", bwf=b"",
-         streams=b"", subs=b"", meta=()):
-    parts = [summary, stretch, region, command, texts, bwf, streams, subs] + list(meta)
+         streams=b"", subs=b"", meta=(), loop=b""):
+    parts = [summary, stretch, region, command, texts, bwf, streams, subs, loop] + list(meta)
+    while len(parts) > 8 and not parts[-1]:
+        parts.pop()
     assert all(b"\x1f" not in part for part in parts), "a part holds the separator"
     return bytes([switches]) + b"\x1f".join(parts)
 
@@ -105,6 +112,11 @@ seeds = {
     "bwf-only": seed(2, bwf=BWF),
     "format-size-grows": seed(1, streams=stream(1, 0, answer=4096, length=100, rate=11025) +
                               stream(2, 0, answer=0xFFFFFFF0, length=5, fps=30.0) + stream(9) + stream(8)),
+    "loop-root-note": seed(0x14, streams=stream(1, 0, length=441000, rate=44100) + stream(4, 0, length=960, rate=96),
+                           loop=loop_record(0x2, 60, 16, 96.0)),
+    "loop-beatmapped-extremes": seed(0x14, streams=stream(1, 0, length=1 << 62, rate=1) +
+                                     stream(4, 0, length=-(1 << 62), rate=1),
+                                     loop=loop_record(0xE, 200, 0xFFFFFFFF, 3.4e38)),
     "subtitles-huge-count": seed(1, subs=subtitles(1 << 61, [(0x656E, 1)])),
     "subtitles-short-table": seed(1, subs=subtitles(40, [(0x656E, 1), (0x0101, 2)])),
 }

@@ -514,6 +514,40 @@ TEST_F(FilePropTextTest, AReaderGrowingTheFormatSizeNeverGetsMoreThanTheRecord) 
   EXPECT_EQ(world.Leaks(), "");
 }
 
+// A length beyond a 64-bit count of 100-ns units reads as unknown, as a rate
+// of 0 does; lengths within the range are shown.
+TEST_F(FilePropTextTest, StreamLengthsBeyondSixtyFourBitsShowAsUnknown) {
+  struct Case {
+    DWORD type;
+    LONGLONG length;
+    DWORD sampleRate;
+    double frameRate;
+    const char* value;
+  } cases[] = {
+      {1, 441000, 0, 0, "00:00:00.000"},
+      {1, 1LL << 62, 1, 0, "00:00:00.000"},
+      {1, 1500000000000LL, 1, 0, "00:00:00.000"},
+      {1, -(1LL << 62), 44100, 0, "00:00:00.000"},
+      {1, 900000000000LL, 1, 0, "16:00:00.000"},  // 9e18 units; the hours wrap at a day
+      {2, 1LL << 62, 0, 1e-3, "00:00:00.000, 0.001 fps progressive, "},
+  };
+  for (const Case& c : cases) {
+    World world;
+    fakefio::FakeReader& reader = world.AddFile(u"");
+    fakefio::StreamDesc s;
+    s.type = c.type;
+    s.length = c.length;
+    s.sampleRate = c.sampleRate;
+    s.frameRate = c.frameRate;
+    reader.streams = {s};
+    std::string text = Section(Fill(u"", &reader, nullptr, 0, FALSE), "Streams");
+    EXPECT_EQ(text, std::string("Streams\n    ") + (c.type == 1 ? "Audio:           " : "Video:           ") +
+                        c.value + "\n\n")
+        << c.length;
+    EXPECT_EQ(world.Leaks(), "");
+  }
+}
+
 TEST_F(FilePropTextTest, UnterminatedPluginTextsAndFailingCallsOnlyRemoveLines) {
   World world;
   fakefio::FakeReader& reader = world.AddFile(u"");
