@@ -2,6 +2,7 @@
 # Installs what building and testing need, with apt-get, when it is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ zlib1g-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev makeself)
+packages+=(lld)  # links the sanitizer build's programs
 packages+=(libswscale-dev libavutil-dev libyuv-dev libsndfile1-dev)  # benchmark and test peers
 # Interoperability tests of the media formats: soxi and libsndfile read our files.
 packages+=(sox)
