@@ -43,10 +43,19 @@ std::string U8(const std::u16string& s) {
 
 std::u16string U16(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
+// Built in one pass: a text of many lines is not moved once a line.
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
   if (from.empty()) return;
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
+  std::string out;
+  out.reserve(text.size());
+  size_t done = 0;
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, done)) {
+    out.append(text, done, at - done);
+    out += to;
+    done = at + from.size();
+  }
+  out.append(text, done, std::string::npos);
+  text.swap(out);
 }
 
 std::string StateRoot() {
