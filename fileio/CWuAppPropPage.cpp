@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <new>
 
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuTempEditState.h"
 #include "foundation/WuDlgTemplate.h"
@@ -125,7 +124,7 @@ HRESULT CWuAppPropPage::GetPageInfo(PROPPAGEINFO* info) {
   if (info->cb != sizeof(PROPPAGEINFO)) return E_INVALIDARG;
   SIZE size{300, 150};
   WuGetDialogSize(WuKernel_GetLangHandle(), &kHeader, &size);
-  LPCWSTR title = WuFio_Text(WuLangRow_FioEditProjectTitle);
+  LPCWSTR title = WuLangText(WuLangRow_FioEditProjectTitle);
   int units = WuStrLenSafe(title) + 1;
   LPWSTR copy = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(WCHAR) * units));
   if (!copy) return E_OUTOFMEMORY;
@@ -236,7 +235,7 @@ INT_PTR CWuAppPropPage::PageProc(HWND dialog, UINT message, WPARAM wparam,
       HWND list = GetDlgItem(dialog, WUTE_ID_QUALITY);
       for (const WuLangStringRow* row : kQualityRows)
         SendMessageW(list, CB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(WuFio_Text(*row)));
+                     reinterpret_cast<LPARAM>(WuLangText(*row)));
       return TRUE;
     }
     case WM_COMMAND:

@@ -8,7 +8,6 @@
 #include <new>
 
 #include "fileio/CWuFileIOManager.h"
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateFiles.h"
 #include "fileio/WuFioTemplateLayout.h"
@@ -286,7 +285,7 @@ void CWuGlobalTemplateCache::ScanFolder(WuTemplateGroup* group, IWuRenderFileCla
   GroupClear(group);
   WCHAR pattern[kPath];
   WuStrCpyN(pattern, group->folder, kPath);
-  WuStrCatN(pattern, WuFio_Text(WuLangRow_FioTemplatePattern), kPath);
+  WuStrCatN(pattern, WuLangText(WuLangRow_FioTemplatePattern), kPath);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) return;

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "fileio/CWuTemplateCache.h"
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioPageInfo.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateDescription.h"
@@ -49,7 +48,7 @@ struct Text {
   template <class... Args>
   void Format(const WuLangStringRow& row, Args... args) {
     WCHAR line[WUPRINTF_MAX];
-    WuPrintFN(line, WUPRINTF_MAX, WuFio_Text(row), args...);
+    WuPrintFN(line, WUPRINTF_MAX, WuLangText(row), args...);
     Line(line);
   }
 };
@@ -94,7 +93,7 @@ LONG PrivateIndex(const CWuPrivateTemplateCache* cache, const tagWUTEMPLATExV2* 
 // Where the template lives, as lines.
 void AddPlace(Text& text, const CWuPrivateTemplateCache* cache, const tagWUTEMPLATExV2* record) {
   if (cache->CurrentTemplate() == record) {
-    text.Line(WuFio_Text(WuLangRow_FioInfoUntitledPreset));
+    text.Line(WuLangText(WuLangRow_FioInfoUntitledPreset));
     return;
   }
   LPCWSTR name = WuTpl_Name(record);
@@ -135,7 +134,7 @@ void AddPlace(Text& text, const CWuPrivateTemplateCache* cache, const tagWUTEMPL
                 static_cast<LPCWSTR>(WuList_ItemAt(group->fileNames, i)));
     return;
   }
-  text.Line(WuFio_Text(WuLangRow_FioInfoPresetNotFound));
+  text.Line(WuLangText(WuLangRow_FioInfoPresetNotFound));
 }
 
 }  // namespace
@@ -146,7 +145,7 @@ HRESULT WuFio_MakeTemplateInfoText(const WUTEMPEDIT_VIEW* view, const tagWUTEMPL
   if (!record || !out || size < 1 || !record->HasValidLayout()) return E_INVALIDARG;
   out[0] = 0;
   Text text{out, size};
-  if (view && (view->state & WUTEMPEDIT_STATE_MODIFIED)) text.Line(WuFio_Text(WuLangRow_FioInfoModified));
+  if (view && (view->state & WUTEMPEDIT_STATE_MODIFIED)) text.Line(WuLangText(WuLangRow_FioInfoModified));
   text.Format(WuLangRow_FioInfoSizes, static_cast<int>(record->totalSize), record->totalSize,
               record->version, static_cast<int>(record->id), static_cast<int>(record->privateSize),
               static_cast<DWORD>(record->privateSize));
@@ -158,11 +157,11 @@ HRESULT WuFio_MakeTemplateInfoText(const WUTEMPEDIT_VIEW* view, const tagWUTEMPL
   }
   LPCWSTR kind = u"";
   if (WuFio_IsUpliftedV1Template(record))
-    kind = WuFio_Text(WuLangRow_FioInfoV1Uplift);
+    kind = WuLangText(WuLangRow_FioInfoV1Uplift);
   else if ((record->guid.Data3 >> 12) == 3)
-    kind = WuFio_Text(WuLangRow_FioInfoMd5);
+    kind = WuLangText(WuLangRow_FioInfoMd5);
   text.Format(WuLangRow_FioInfoOwner, owner.c_str(), ownerName.c_str(), guid.c_str(), kind);
-  text.Line(WuFio_Text(WuLangRow_FioInfoDescription));
+  text.Line(WuLangText(WuLangRow_FioInfoDescription));
   WCHAR description[WUFIO_INFOPAGE_DESCRIPTION_MAX + 1] = {};
   if (SUCCEEDED(WuFio_MakeTemplateDescription(record, 0, description,
                                               WUFIO_INFOPAGE_DESCRIPTION_MAX + 1)) &&
@@ -236,7 +235,7 @@ class CWuTemplateInfoPropPage final : public IWuFileIOPropertyPage {
     info->size = SIZE{300, 150};
     SIZE size{};
     if (WuGetDialogSize(WuKernel_GetLangHandle(), &kDialog, &size)) info->size = size;
-    LPCWSTR title = WuFio_Text(WuLangRow_FioInfoPageTitle);
+    LPCWSTR title = WuLangText(WuLangRow_FioInfoPageTitle);
     const size_t bytes = 2 * (static_cast<size_t>(WuStrLenSafe(title)) + 1);
     info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc(bytes));
     if (!info->pszTitle) return E_OUTOFMEMORY;

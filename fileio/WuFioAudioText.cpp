@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "fileio/WuFioBitRateText.h"
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioFormatNames.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
@@ -34,15 +33,15 @@ struct Line {
 LPWSTR WuAudio_GetChannelsText(UINT channels, DWORD mask, LPWSTR out, int size) {
   if (!out || size <= 0) return out;
   if (channels == 1)
-    WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioChannelsMono), size);
+    WuStrCpyNLen2(out, WuLangText(WuLangRow_FioChannelsMono), size);
   else if (channels == 2)
-    WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioChannelsStereo), size);
+    WuStrCpyNLen2(out, WuLangText(WuLangRow_FioChannelsStereo), size);
   else if (mask == 0x3F || mask == 0x60F)
-    WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioChannels51), size);
+    WuStrCpyNLen2(out, WuLangText(WuLangRow_FioChannels51), size);
   else if (mask == 0xFF || mask == 0x63F)
-    WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioChannels71), size);
+    WuStrCpyNLen2(out, WuLangText(WuLangRow_FioChannels71), size);
   else
-    WuPrintFN(out, size, WuFio_Text(WuLangRow_FioChannelsCount), static_cast<int>(channels));
+    WuPrintFN(out, size, WuLangText(WuLangRow_FioChannelsCount), static_cast<int>(channels));
   return out;
 }
 
@@ -51,22 +50,22 @@ LPWSTR WuAudio_GetSampleTypeText(WUSAMPLETYPE type, LPWSTR out, int size) {
   out[0] = 0;
   switch (type) {
     case WUSAMPLE_PCM8: case WUSAMPLE_PCM16: case WUSAMPLE_PCM24: case WUSAMPLE_PCM32:
-      WuPrintFN(out, size, WuFio_Text(WuLangRow_FioSampleBits), 8 * (type - 15));
+      WuPrintFN(out, size, WuLangText(WuLangRow_FioSampleBits), 8 * (type - 15));
       break;
     case WUSAMPLE_FLOAT32: case WUSAMPLE_FLOAT64:
-      WuPrintFN(out, size, WuFio_Text(WuLangRow_FioSampleFloat), type == WUSAMPLE_FLOAT32 ? 32 : 64);
+      WuPrintFN(out, size, WuLangText(WuLangRow_FioSampleFloat), type == WUSAMPLE_FLOAT32 ? 32 : 64);
       break;
     case WUSAMPLE_PCM24IN32:
-      WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioSampleUnpacked), size);
+      WuStrCpyNLen2(out, WuLangText(WuLangRow_FioSampleUnpacked), size);
       break;
     case WUSAMPLE_PCM8S:
-      WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioSampleSigned), size);
+      WuStrCpyNLen2(out, WuLangText(WuLangRow_FioSampleSigned), size);
       break;
     case WUSAMPLE_PCM16BE: case WUSAMPLE_PCM24BE: case WUSAMPLE_PCM32BE:
-      WuPrintFN(out, size, WuFio_Text(WuLangRow_FioSampleBigEndian), 8 * (type - 62));
+      WuPrintFN(out, size, WuLangText(WuLangRow_FioSampleBigEndian), 8 * (type - 62));
       break;
     case WUSAMPLE_FE03_16: case WUSAMPLE_FE03_24:
-      WuPrintFN(out, size, WuFio_Text(WuLangRow_FioSampleRightAligned),
+      WuPrintFN(out, size, WuLangText(WuLangRow_FioSampleRightAligned),
                 type == WUSAMPLE_FE03_16 ? 16 : 24);
       break;
     default:
@@ -98,7 +97,7 @@ LPWSTR WuAudio_GetBitDepthText(WUSAMPLETYPE type, LPWSTR out, int size, BOOL pre
     default: break;
   }
   out[0] = 0;
-  if (bits) WuPrintFN(out, size, WuFio_Text(WuLangRow_FioSampleBits), bits);
+  if (bits) WuPrintFN(out, size, WuLangText(WuLangRow_FioSampleBits), bits);
   return out;
 }
 
@@ -109,12 +108,12 @@ LPWSTR WuAudio_GetBitDepthText(const _wuwaveformat& format, LPWSTR out, int size
 
 LPCWSTR WuVideo_GetInterlaceTypeName(int type, BOOL fallback) {
   switch (type) {
-    case 0: return WuFio_Text(WuLangRow_FioInterlaceProgressive);
-    case 1: return WuFio_Text(WuLangRow_FioInterlaceUpperFirst);
-    case 2: return WuFio_Text(WuLangRow_FioInterlaceLowerFirst);
-    case 3: return WuFio_Text(WuLangRow_FioInterlaceOneField);
-    case 4: return WuFio_Text(WuLangRow_FioInterlaceOneFieldDoubled);
-    default: return fallback ? WuFio_Text(WuLangRow_FioInterlaceUndefined) : nullptr;
+    case 0: return WuLangText(WuLangRow_FioInterlaceProgressive);
+    case 1: return WuLangText(WuLangRow_FioInterlaceUpperFirst);
+    case 2: return WuLangText(WuLangRow_FioInterlaceLowerFirst);
+    case 3: return WuLangText(WuLangRow_FioInterlaceOneField);
+    case 4: return WuLangText(WuLangRow_FioInterlaceOneFieldDoubled);
+    default: return fallback ? WuLangText(WuLangRow_FioInterlaceUndefined) : nullptr;
   }
 }
 
@@ -148,7 +147,7 @@ int WuAudio_GetFormatText(const _wuwaveformat& source, LPWSTR out, int size, DWO
     line.Add(part);
     line.Add(separator);
   }
-  WuPrintFN(part, WUPRINTF_MAX, WuFio_Text(WuLangRow_FioSampleRate),
+  WuPrintFN(part, WUPRINTF_MAX, WuLangText(WuLangRow_FioSampleRate),
             static_cast<int>(format.nSamplesPerSec));
   line.Add(part);
 
@@ -159,7 +158,7 @@ int WuAudio_GetFormatText(const _wuwaveformat& source, LPWSTR out, int size, DWO
     else
       WuAudio_GetSampleTypeText(format.SampleType, part, WUPRINTF_MAX);
   } else if (format.BitsPerSample() != 0 && format.nBlockAlign != 0) {
-    WuPrintFN(part, WUPRINTF_MAX, WuFio_Text(WuLangRow_FioSampleBits),
+    WuPrintFN(part, WUPRINTF_MAX, WuLangText(WuLangRow_FioSampleBits),
               static_cast<int>(format.BitsPerSample()));
   }
   if (part[0]) {
@@ -198,7 +197,7 @@ HRESULT WuAudio_GetTagText(DWORD tag, LPWSTR out, int size) {
     default: break;
   }
   if (row) {
-    WuStrCpyNLen2(out, WuFio_Text(*row), size);
+    WuStrCpyNLen2(out, WuLangText(*row), size);
     return S_OK;
   }
   ACMFORMATTAGDETAILSW details{};
@@ -210,7 +209,7 @@ HRESULT WuAudio_GetTagText(DWORD tag, LPWSTR out, int size) {
     WuStrCpyNLen2(out, details.szFormatTag, size);
     return S_OK;
   }
-  WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioTagUnknown), size);
+  WuStrCpyNLen2(out, WuLangText(WuLangRow_FioTagUnknown), size);
   return E_FAIL;
 }
 
@@ -230,7 +229,7 @@ HRESULT WuAudio_GetAttribsText(const WAVEFORMATEX* wfx, LPWSTR out, int size) {
       WuStrCpyNLen2(out, details.szFormat, size);
       return S_OK;
     }
-    WuStrCpyNLen2(out, WuFio_Text(WuLangRow_FioTagUnknown), size);
+    WuStrCpyNLen2(out, WuLangText(WuLangRow_FioTagUnknown), size);
     return E_FAIL;
   }
   // Masks name 5.1 and 7.1 only in an extensible record that carries one.
@@ -243,7 +242,7 @@ HRESULT WuAudio_GetAttribsText(const WAVEFORMATEX* wfx, LPWSTR out, int size) {
   WCHAR channels[64];
   WuAudio_GetChannelsText(wfx->nChannels, mask, channels, 64);
   WCHAR text[WUPRINTF_MAX];
-  WuPrintFN(text, WUPRINTF_MAX, WuFio_Text(isFloat ? WuLangRow_FioAttribsFloat : WuLangRow_FioAttribs),
+  WuPrintFN(text, WUPRINTF_MAX, WuLangText(isFloat ? WuLangRow_FioAttribsFloat : WuLangRow_FioAttribs),
             static_cast<int>(wfx->nSamplesPerSec), static_cast<int>(wfx->wBitsPerSample),
             channels);
   WuStrCpyNLen2(out, text, size);

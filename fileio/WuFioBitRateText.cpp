@@ -1,6 +1,5 @@
 #include "fileio/WuFioBitRateText.h"
 
-#include "fileio/WuFioCommon.h"
 #include "foundation/WuKernel.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
@@ -15,7 +14,7 @@ int WuFio_FormatScaledValueText(LONGLONG bitsPerSecond, LPWSTR buffer, LONG size
     unit *= 1000;
     ++steps;
   }
-  LPCWSTR name = WuFio_Text(*WuKernel_BitRateUnits[steps]);
+  LPCWSTR name = WuLangText(*WuKernel_BitRateUnits[steps]);
 
   WCHAR text[WUPRINTF_MAX];
   if (steps == 0) {

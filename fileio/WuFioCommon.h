@@ -1,17 +1,9 @@
-// Small helpers shared by the sources of fileio: texts of the string
-// table, bounded appends and exact reads from streams.
+// Small helpers shared by the sources of fileio: bounded appends and exact
+// reads from streams.
 #pragma once
 
-#include "foundation/WuKernelState.h"
-#include "foundation/WuLang.h"
-#include "foundation/WuLangRows.h"
 #include "platform/com/com.h"
 #include "platform/kernel/types.h"
-
-// The text of a string-table row in the kernel's language.
-inline LPCWSTR WuFio_Text(const WuLangStringRow& row) {
-  return WuGetString(WuKernel_GetLangHandle(), &row);
-}
 
 // Appends `text` (NULL reads as empty) at `*at` within `size` characters
 // of `out`, keeping one for the terminator: as much as fits is copied,

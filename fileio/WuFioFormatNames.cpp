@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "fileio/WuFioCommon.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
 #include "foundation/WuLangRows.h"
@@ -198,7 +197,7 @@ void WriteName(const WCHAR* text, bool wrap, LPWSTR out, int size) {
     return;
   }
   WCHAR wrapped[64];
-  WuPrintFN(wrapped, 32, WuFio_Text(WuLangRow_FioCompressionUnknown),
+  WuPrintFN(wrapped, 32, WuLangText(WuLangRow_FioCompressionUnknown),
             text);
   WuStrCpyNLen2(out, wrapped, size);
 }

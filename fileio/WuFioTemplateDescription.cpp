@@ -7,7 +7,6 @@
 #include "audio/WuWaveFormat.h"
 #include "fileio/WuFioAudioText.h"
 #include "fileio/WuFioBitRateText.h"
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioFormatNames.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
@@ -35,9 +34,9 @@ void AddStreamCount(Text& text, DWORD count, LPCWSTR separator) {
   if (count <= 1) return;
   WCHAR part[64];
   if (count == 0xFFFFFF00u)
-    WuStrCpyNLen2(part, WuFio_Text(WuLangRow_FioDescMultistream), 64);
+    WuStrCpyNLen2(part, WuLangText(WuLangRow_FioDescMultistream), 64);
   else
-    WuPrintFN(part, 64, WuFio_Text(WuLangRow_FioDescStreams), static_cast<int>(count));
+    WuPrintFN(part, 64, WuLangText(WuLangRow_FioDescStreams), static_cast<int>(count));
   text.Add(part);
   text.Add(separator);
 }
@@ -84,7 +83,7 @@ HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPW
   bool audio = false;
   if ((parts & 1) && tpl->audio.streamCount != 0) {
     audio = true;
-    text.Add(WuFio_Text(WuLangRow_FioDescAudio));
+    text.Add(WuLangText(WuLangRow_FioDescAudio));
     AddStreamCount(text, tpl->audio.streamCount, separator);
     _wuwaveformat_plus format;
     ReadRoom(record + 144, 96, &format);
@@ -97,22 +96,22 @@ HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPW
   if ((parts & 2) && tpl->video.streamCount != 0) {
     video = true;
     if (audio && text.Left() > 3) text.Add(u"\r\n");
-    text.Add(WuFio_Text(WuLangRow_FioDescVideo));
+    text.Add(WuLangText(WuLangRow_FioDescVideo));
     AddStreamCount(text, tpl->video.streamCount, separator);
     const WUTEMPLATE_VIDEO& v = tpl->video;
 
     const double rate = ReadDouble(v.settings + 16);
     if (rate == 0) {
-      text.Add(WuFio_Text(WuLangRow_FioDescProjectRate));
+      text.Add(WuLangText(WuLangRow_FioDescProjectRate));
     } else {
       if (rate == std::floor(rate) && std::fabs(rate) < 2e9)
-        WuPrintFN(part, WUPRINTF_MAX, WuFio_Text(WuLangRow_FioDescFps), static_cast<int>(rate));
+        WuPrintFN(part, WUPRINTF_MAX, WuLangText(WuLangRow_FioDescFps), static_cast<int>(rate));
       else
-        WuPrintFN(part, WUPRINTF_MAX, WuFio_Text(WuLangRow_FioDescFpsFraction), rate);
+        WuPrintFN(part, WUPRINTF_MAX, WuLangText(WuLangRow_FioDescFpsFraction), rate);
       text.Add(part);
       if ((v.flags & 1) && text.Left() > 1) {
         text.Add(u" ");
-        text.Add(WuFio_Text((v.flags & 3) == 3 ? WuLangRow_FioDescPulldown2332
+        text.Add(WuLangText((v.flags & 3) == 3 ? WuLangRow_FioDescPulldown2332
                                                : WuLangRow_FioDescPulldown32));
       }
     }
@@ -125,7 +124,7 @@ HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPW
                 static_cast<int>(std::abs(static_cast<long long>(frame.biHeight))));
       text.Add(part);
     } else {
-      text.Add(WuFio_Text(WuLangRow_FioDescProjectSize));
+      text.Add(WuLangText(WuLangRow_FioDescProjectSize));
     }
 
     LONG interlace;
@@ -145,7 +144,7 @@ HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPW
 
     if (v.flags & 0x20) {
       text.Add(separator);
-      text.Add(WuFio_Text(WuLangRow_FioDescVbr));
+      text.Add(WuLangText(WuLangRow_FioDescVbr));
     } else if (v.flags & 0x10) {
       LONGLONG bytesPerSecond;
       std::memcpy(&bytesPerSecond, v.bytesPerSecond, sizeof(bytesPerSecond));
@@ -158,7 +157,7 @@ HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPW
 
     const double aspect = ReadDouble(v.settings + 24);
     if (aspect != 0) {
-      WuPrintFN(part, WUPRINTF_MAX, WuFio_Text(WuLangRow_FioDescAspect), aspect);
+      WuPrintFN(part, WUPRINTF_MAX, WuLangText(WuLangRow_FioDescAspect), aspect);
       text.Add(u"\r\n");
       text.Add(part);
     }
@@ -179,7 +178,7 @@ HRESULT WuFio_MakeTemplateDescription(const WUTEMPLATExV2* tpl, DWORD parts, LPW
     if ((streamFlags & line.mask) != line.mask) continue;
     if (line.both && !(audio && video)) continue;
     if (text.Length() > 0) text.Add(u"\r\n");
-    text.Add(WuFio_Text(*line.row));
+    text.Add(WuLangText(*line.row));
   }
 
   const int length = text.Length();

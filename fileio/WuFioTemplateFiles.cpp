@@ -55,7 +55,7 @@ HRESULT PresetCount(IWuRenderFileClass* cls, LONG* count) {
 
 bool WuFio_IsUntitledTemplateName(LPCWSTR name) {
   if (!name) return false;
-  LPCWSTR untitled = WuFio_Text(WuLangRow_FioTemplateUntitled);
+  LPCWSTR untitled = WuLangText(WuLangRow_FioTemplateUntitled);
   return lstrcmpiW(name, untitled) == 0;
 }
 
@@ -95,7 +95,7 @@ HRESULT WuFio_GetTemplateFolder(LPCWSTR kind, LPCWSTR sub, LPWSTR out, DWORD siz
   int trimmed = WuStrLenSafe(appData);
   while (trimmed > 1 && (appData[trimmed - 1] == u'/' || appData[trimmed - 1] == u'\\'))
     appData[--trimmed] = 0;
-  const LPCWSTR vendor = WuFio_Text(WuLangRow_FioTemplateVendorFolder);
+  const LPCWSTR vendor = WuLangText(WuLangRow_FioTemplateVendorFolder);
   const LPCWSTR parts[] = {appData, u"/", vendor, u"/", kind, u"/", sub, u"/"};
   for (LPCWSTR part : parts) {
     if (!WuFio_AppendText(out, size, &len, part)) {
@@ -111,7 +111,7 @@ HRESULT WuFio_GetRenderTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   WCHAR folder[kPath];
   const HRESULT hr = WuFio_GetTemplateClassFolderName(cls, folder);
   if (FAILED(hr)) return hr;
-  return WuFio_GetTemplateFolder(WuFio_Text(WuLangRow_FioTemplateRenderFolder), folder, out, size);
+  return WuFio_GetTemplateFolder(WuLangText(WuLangRow_FioTemplateRenderFolder), folder, out, size);
 }
 
 // The legacy folder names the plug-in library: "mp3plug" for one class,
@@ -126,7 +126,7 @@ HRESULT WuFio_GetLegacyTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   if (FAILED(hr)) return hr;
   WCHAR plugin[kPath];
   if (IsEqualGUID(id, kMp3Class)) {
-    WuStrCpyN(plugin, WuFio_Text(WuLangRow_FioTemplateLegacyFolder), kPath);
+    WuStrCpyN(plugin, WuLangText(WuLangRow_FioTemplateLegacyFolder), kPath);
   } else {
     WCHAR path[kPath] = {};
     hr = WuFio_GetPluginPath(cls, path, kPath);
@@ -140,7 +140,7 @@ HRESULT WuFio_GetLegacyTemplateFolder(IWuRenderFileClass* cls, LPWSTR out, DWORD
   sub[0] = 0;
   for (LPCWSTR part : {static_cast<LPCWSTR>(plugin), u"/", static_cast<LPCWSTR>(idText)})
     if (!WuFio_AppendText(sub, kPath, &len, part)) return WU_E_BUFFER_TOO_SMALL;
-  return WuFio_GetTemplateFolder(WuFio_Text(WuLangRow_FioTemplateFileFolder), sub, out, size);
+  return WuFio_GetTemplateFolder(WuLangText(WuLangRow_FioTemplateFileFolder), sub, out, size);
 }
 
 HRESULT WuFio_GetLastUsedTemplatePath(IWuRenderFileClass* cls, LPCWSTR suffix, LPWSTR out,
@@ -149,18 +149,18 @@ HRESULT WuFio_GetLastUsedTemplatePath(IWuRenderFileClass* cls, LPCWSTR suffix, L
   WCHAR folder[kPath];
   HRESULT hr = WuFio_GetTemplateClassFolderName(cls, folder);
   if (FAILED(hr)) return hr;
-  const HRESULT state = WuFio_GetTemplateFolder(WuFio_Text(WuLangRow_FioTemplateRenderFolder),
-                                                WuFio_Text(WuLangRow_FioTemplateLastUsedFolder),
+  const HRESULT state = WuFio_GetTemplateFolder(WuLangText(WuLangRow_FioTemplateRenderFolder),
+                                                WuLangText(WuLangRow_FioTemplateLastUsedFolder),
                                                 out, size);
   if (FAILED(state)) return state;
   if (state == 1 && createFolder && FAILED(hr = CreateFolder(out))) return hr;
   WCHAR name[kPath];
-  WuPrintFN(name, kPath, WuFio_Text(WuLangRow_FioTemplateLastUsedName), folder,
+  WuPrintFN(name, kPath, WuLangText(WuLangRow_FioTemplateLastUsedName), folder,
             suffix ? suffix : u"");
   WuValidateFileName(name, TRUE);
   DWORD len = static_cast<DWORD>(WuStrLenSafe(out));
   if (!WuFio_AppendText(out, size, &len, name) ||
-      !WuFio_AppendText(out, size, &len, WuFio_Text(WuLangRow_FioTemplateExtension))) {
+      !WuFio_AppendText(out, size, &len, WuLangText(WuLangRow_FioTemplateExtension))) {
     out[0] = 0;
     return WU_E_BUFFER_TOO_SMALL;
   }
@@ -183,7 +183,7 @@ HRESULT WuFio_GetUserTemplateFilePath(IWuRenderFileClass* cls, LPCWSTR name, LPW
   WuValidateFileName(file, TRUE);
   DWORD len = static_cast<DWORD>(WuStrLenSafe(out));
   if (!WuFio_AppendText(out, size, &len, file) ||
-      !WuFio_AppendText(out, size, &len, WuFio_Text(WuLangRow_FioTemplateExtension))) {
+      !WuFio_AppendText(out, size, &len, WuLangText(WuLangRow_FioTemplateExtension))) {
     out[0] = 0;
     return WU_E_BUFFER_TOO_SMALL;
   }
@@ -292,7 +292,7 @@ HRESULT WuFio_LoadRawLegacyTemplate(IWuRenderFileClass* cls, LONG number,
   WCHAR pattern[kPath];
   WuStrCpyN(pattern, folder, kPath);
   WuStrCatN(pattern, u"*", kPath);
-  WuStrCatN(pattern, WuFio_Text(WuLangRow_FioTemplateLegacyExtension), kPath);
+  WuStrCatN(pattern, WuLangText(WuLangRow_FioTemplateLegacyExtension), kPath);
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
   if (find == INVALID_HANDLE_VALUE) return E_UNEXPECTED;

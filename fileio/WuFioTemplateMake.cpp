@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "foundation/WuKernelState.h"
 #include "foundation/WuLang.h"
@@ -241,8 +240,8 @@ HRESULT WuFio_GenerateTemplate(tagWUTEMPLATExV2** out, IWuReadStream* const* str
   if (FAILED(last)) return last;
   tagWUTEMPLATExV2* made = nullptr;
   HRESULT hr = WuFio_MakeTemplate(&made, WUTEMPLATE_VERSION_V2, &record, parts, extraPrivate,
-                                  WuFio_Text(WuLangRow_FioTemplateAutoName),
-                                  WuFio_Text(WuLangRow_FioTemplateAutoNotes));
+                                  WuLangText(WuLangRow_FioTemplateAutoName),
+                                  WuLangText(WuLangRow_FioTemplateAutoNotes));
   if (SUCCEEDED(hr)) *out = made;
   return hr;
 }

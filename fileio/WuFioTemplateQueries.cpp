@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "fileio/CWuTemplateCache.h"
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateMake.h"
 #include "foundation/WuKernelState.h"
@@ -80,7 +79,7 @@ HRESULT WuFio_GetFilteredTemplateList(IWuFileIOManager* manager, IWuRenderFileCl
   if (FAILED(hr)) return hr;
   if (withDefault) {
     // Built on the stack with room for its name; the cache keeps a copy.
-    LPCWSTR name = WuFio_Text(WuLangRow_FioTemplateDefaultName);
+    LPCWSTR name = WuLangText(WuLangRow_FioTemplateDefaultName);
     size_t nameUnits = 0;
     while (name && name[nameUnits] && nameUnits < 259) ++nameUnits;
     const DWORD textLength = static_cast<DWORD>(nameUnits + 2);  // name, NUL, NUL

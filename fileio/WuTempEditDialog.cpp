@@ -6,7 +6,6 @@
 #include "fileio/CFileIOTemplateHolder.h"
 #include "fileio/CWuAppPropPage.h"
 #include "fileio/CWuTempEditSite.h"
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateDescription.h"
 #include "fileio/WuFioTemplateLayout.h"
@@ -250,7 +249,7 @@ void Layout(WuTempEditState* state) {
 
 void SetTitle(WuTempEditState* state) {
   WCHAR title[300];
-  WuStrCpyNLen2(title, WuFio_Text(WuLangRow_FioEditTitle), 300);
+  WuStrCpyNLen2(title, WuLangText(WuLangRow_FioEditTitle), 300);
   DWORD id = 5;
   BSTR text = nullptr;
   if (SUCCEEDED(state->cls->GetStrings(&id, 1, &text)) && text) {
@@ -361,7 +360,7 @@ INT_PTR DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
                                      : from == WUTE_ID_HELP   ? &WuLangRow_FioEditTipHelp
                                                               : nullptr;
         if (row) {
-          info->lpszText = const_cast<LPWSTR>(WuFio_Text(*row));
+          info->lpszText = const_cast<LPWSTR>(WuLangText(*row));
           info->hinst = nullptr;
         }
         return TRUE;
@@ -438,7 +437,7 @@ void WuTempEdit_Select(WuTempEditState* state, LONG index) {
     if (item >= 0 && SendMessageW(state->combo, CB_GETLBTEXTLEN, at, 0) < 261)
       SendMessageW(state->combo, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(name));
     WuTempEdit_FillList(state);
-    if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION, WuFio_Text(WuLangRow_FioEditCannotLoad),
+    if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION, WuLangText(WuLangRow_FioEditCannotLoad),
                  name) == IDOK)
       WuTempEdit_DeleteRecord(state, record);
     return;

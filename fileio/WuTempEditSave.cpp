@@ -2,7 +2,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "fileio/WuFioCommon.h"
 #include "fileio/WuFioTemplate.h"
 #include "fileio/WuFioTemplateFiles.h"
 #include "fileio/WuFioTemplateLayout.h"
@@ -30,7 +29,7 @@ HRESULT Refuse(WuTempEditState* state, LPCWSTR format, LPCWSTR name) {
 }
 
 bool IsProjectDefault(LPCWSTR name) {
-  return lstrcmpiW(name, WuFio_Text(WuLangRow_FioEditProjectDefault)) == 0;
+  return lstrcmpiW(name, WuLangText(WuLangRow_FioEditProjectDefault)) == 0;
 }
 
 // Whether a preset or one of the caller's private templates has the name.
@@ -109,10 +108,10 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
 
   // 1: names a person may not save under.
   if (interactive) {
-    if (project) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveProject), nullptr);
-    if (untitled) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveUntitled), nullptr);
-    if (empty) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveEmpty), nullptr);
-    if (builtIn) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoSaveBuiltIn), name);
+    if (project) return Refuse(state, WuLangText(WuLangRow_FioEditNoSaveProject), nullptr);
+    if (untitled) return Refuse(state, WuLangText(WuLangRow_FioEditNoSaveUntitled), nullptr);
+    if (empty) return Refuse(state, WuLangText(WuLangRow_FioEditNoSaveEmpty), nullptr);
+    if (builtIn) return Refuse(state, WuLangText(WuLangRow_FioEditNoSaveBuiltIn), name);
   }
 
   WCHAR path[kName] = {};
@@ -139,15 +138,15 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
   bool write = true;
   LPCWSTR newNotes = notes;
   if (!interactive && (project || untitled || empty)) {
-    WuStrCpyNLen2(name, WuFio_Text(WuLangRow_FioTemplateUntitled), kName);
-    newNotes = WuFio_Text(WuLangRow_FioEditLastUsedNotes);
+    WuStrCpyNLen2(name, WuLangText(WuLangRow_FioTemplateUntitled), kName);
+    newNotes = WuLangText(WuLangRow_FioEditLastUsedNotes);
     write = false;
   } else if (!interactive && (builtIn || found)) {
     WuTempEdit_AddModifiedMark(name, kName);
     write = false;
   } else if (interactive && legacy) {
     if (WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION,
-                 WuFio_Text(WuLangRow_FioEditLegacyQuestion), name) != IDOK)
+                 WuLangText(WuLangRow_FioEditLegacyQuestion), name) != IDOK)
       return WUTE_E_CANCELLED;
     HRESULT hr = WuFio_GetUserTemplateFilePath(state->cls, name, path, kName, TRUE);
     if (FAILED(hr)) return hr;
@@ -155,7 +154,7 @@ HRESULT WuTempEdit_Save(WuTempEditState* state, int mode) {
     const bool selected =
         state->current && lstrcmpiW(WuTpl_Name(state->current), WuTpl_Name(found)) == 0;
     if (!selected && WuMsgBox(state->dialog, MB_OKCANCEL | MB_ICONQUESTION,
-                              WuFio_Text(WuLangRow_FioEditOverwrite), path) != IDOK)
+                              WuLangText(WuLangRow_FioEditOverwrite), path) != IDOK)
       return WUTE_E_CANCELLED;
   } else {
     HRESULT hr = WuFio_GetUserTemplateFilePath(state->cls, name, path, kName, TRUE);
@@ -222,10 +221,10 @@ HRESULT WuTempEdit_DeleteRecord(WuTempEditState* state, const tagWUTEMPLATExV2* 
 HRESULT WuTempEdit_Delete(WuTempEditState* state) {
   WCHAR name[kName];
   WuTempEdit_GetTypedName(state, name, kName);
-  if (IsProjectDefault(name)) return Refuse(state, WuFio_Text(WuLangRow_FioEditNoDeleteProject), nullptr);
+  if (IsProjectDefault(name)) return Refuse(state, WuLangText(WuLangRow_FioEditNoDeleteProject), nullptr);
   if (WuFio_IsUntitledTemplateName(name) || state->cache->IsCurrentTemplateNamed(name, false) ||
       IsBuiltIn(state, name))
-    return Refuse(state, WuFio_Text(WuLangRow_FioEditNoDeleteBuiltIn), name);
+    return Refuse(state, WuLangText(WuLangRow_FioEditNoDeleteBuiltIn), name);
   WCHAR path[kName] = {};
   LONG where = WUTPL_WHERE_NONE, index = -1;
   const tagWUTEMPLATExV2* found = state->cache->FindTemplateByName(

@@ -138,6 +138,11 @@ BOOL IsWULANGSTRINGID(HWULANG lang, LPCWSTR ref);
 // and replaced by the text it finds, or by column 1's text when it finds
 // none. The row must be writable (the rows of the table are).
 LPCWSTR WuGetString(HWULANG lang, const WuLangStringRow* row);
+// The row's text in the kernel's language (WuKernel_GetLangHandle()), as
+// the library's own UI shows it.
+inline LPCWSTR WuLangText(const WuLangStringRow& row) {
+  return WuGetString(WuKernel_GetLangHandle(), &row);
+}
 // The cached text of a string resource; an empty text when it does not
 // exist. Valid until the handle's LCID changes or the handle is closed.
 LPCWSTR WuGetString(HWULANG lang, UINT id);

@@ -55,8 +55,6 @@ struct Button {
   const WuLangStringRow* label;  // label row
 };
 
-LPCWSTR Text(const WuLangStringRow& row) { return WuGetString(WuKernel_GetLangHandle(), &row); }
-
 // The buttons of a set; 0 for a set the custom box does not know.
 int ButtonsOfSet(UINT set, Button* out) {
   const Button ok{IDOK, &WuLangRow_MsgBoxOk}, cancel{IDCANCEL, &WuLangRow_MsgBoxCancel};
@@ -176,14 +174,14 @@ INT_PTR InitBox(HWND dialog, WuMsgBoxCustom* box) {
   const bool details = box->details != nullptr;
   if (details) buttons[n++] = Button{WUMB_ID_DETAILS, &WuLangRow_MsgBoxDetailsShow};
   const bool check = box->check_state != nullptr;
-  if (check && !box->check_text) box->check_text = Text(WuLangRow_MsgBoxDontShowAgain);
+  if (check && !box->check_text) box->check_text = WuLangText(WuLangRow_MsgBoxDontShowAgain);
   if (box->no_close) EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
 
   // 3, 4. Default button and button size; the prototype is hidden.
   const int def = std::min<int>((box->style & WUMB_DEFBUTTON_MASK) >> 8, n - 1);
   int label_w = 0;
-  for (int i = 0; i < n; ++i) label_w = std::max(label_w, TextWidth(font, Text(*buttons[i].label), -1));
-  if (details) label_w = std::max(label_w, TextWidth(font, Text(WuLangRow_MsgBoxDetailsHide), -1));
+  for (int i = 0; i < n; ++i) label_w = std::max(label_w, TextWidth(font, WuLangText(*buttons[i].label), -1));
+  if (details) label_w = std::max(label_w, TextWidth(font, WuLangText(WuLangRow_MsgBoxDetailsHide), -1));
   const int button_w = std::max<int>(proto.right - proto.left, label_w + cx);
   const int button_h = proto.bottom - proto.top;
   ShowWindow(GetDlgItem(dialog, WUMB_ID_PROTOTYPE), SW_HIDE);
@@ -248,7 +246,7 @@ INT_PTR InitBox(HWND dialog, WuMsgBoxCustom* box) {
   HWND def_button = nullptr;
   for (int i = 0; i < n; ++i) {
     DWORD style = kButtonStyle | (i == 0 ? WS_GROUP : 0) | (i == def ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-    HWND b = AddControl(dialog, WC_BUTTONW, Text(*buttons[i].label), style, 0, x, row_y, button_w, button_h,
+    HWND b = AddControl(dialog, WC_BUTTONW, WuLangText(*buttons[i].label), style, 0, x, row_y, button_w, button_h,
                         buttons[i].id, font);
     if (i == def) def_button = b;
     x += button_w + cx;
@@ -273,7 +271,7 @@ void ToggleDetails(HWND dialog, WuMsgBoxCustom* box) {
   box->expanded = !box->expanded;
   ShowWindow(GetDlgItem(dialog, WUMB_ID_PANE), box->expanded ? SW_SHOWNA : SW_HIDE);
   SetDlgItemTextW(dialog, WUMB_ID_DETAILS,
-                  Text(box->expanded ? WuLangRow_MsgBoxDetailsHide : WuLangRow_MsgBoxDetailsShow));
+                  WuLangText(box->expanded ? WuLangRow_MsgBoxDetailsHide : WuLangRow_MsgBoxDetailsShow));
 }
 
 // Ends the box with `result`, keeping the check box's state for the caller.

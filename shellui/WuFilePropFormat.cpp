@@ -14,7 +14,6 @@
 
 namespace {
 
-using shellui::Row;
 
 bool IsTagByte(BYTE c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ';
@@ -45,11 +44,11 @@ HRESULT FormatRootNoteName(LPWSTR out, int size, DWORD note) {
                                              u"F#", u"G",  u"G#", u"A",  u"A#", u"B"};
   if (!out || size <= 0) return E_INVALIDARG;
   if (note >= 128) {
-    WuStrCpyN(out, Row(WuLangRow_PropMetaError), size);
+    WuStrCpyN(out, WuLangText(WuLangRow_PropMetaError), size);
     return E_FAIL;
   }
   if (note == 0) {
-    WuStrCpyN(out, Row(WuLangRow_PropTextNone), size);
+    WuStrCpyN(out, WuLangText(WuLangRow_PropTextNone), size);
     return S_OK;
   }
   LPCWSTR name = kNames[note % 12];
@@ -120,7 +119,7 @@ void FormatFileAttributes(DWORD attributes, LPWSTR out, int size) {
   out[0] = 0;
   // The platform reports a plain file as FILE_ATTRIBUTE_NORMAL alone.
   if (attributes == 0 || attributes == FILE_ATTRIBUTE_NORMAL) {
-    WuStrCpyN(out, Row(WuLangRow_PropTextNormal), size);
+    WuStrCpyN(out, WuLangText(WuLangRow_PropTextNormal), size);
     return;
   }
   struct Name {
@@ -135,7 +134,7 @@ void FormatFileAttributes(DWORD attributes, LPWSTR out, int size) {
   for (const Name& name : names) {
     if (!(attributes & name.bit)) continue;
     if (out[0]) WuStrCatN(out, u", ", size);
-    WuStrCatN(out, Row(name.row), size);
+    WuStrCatN(out, WuLangText(name.row), size);
   }
 }
 

@@ -165,13 +165,13 @@ void WriteSummary(const WUFILEPROPMETA& in) {
 
     if (SkippedSummaryId(id)) continue;
     WCHAR label[20];
-    WuStrCpyN(label, Row(WuLangRow_PropMetaUnknown), 20);
+    WuStrCpyN(label, WuLangText(WuLangRow_PropMetaUnknown), 20);
     size_t known = 0;
     const SummaryLabel* labels = SummaryLabels(&known);
     bool found = false;
     for (size_t k = 0; k < known && !found; ++k) {
       if (labels[k].id == id) {
-        WuStrCpyN(label, Row(labels[k].row), 20);
+        WuStrCpyN(label, WuLangText(labels[k].row), 20);
         found = true;
       }
     }
@@ -180,7 +180,7 @@ void WriteSummary(const WUFILEPROPMETA& in) {
       WCHAR tag[20];
       if (FormatFourCCTag(20, tag, id)) WuStrCpyN(label, tag, 20);
     }
-    if (lines++ == 0) Header(in.edit, Row(WuLangRow_PropMetaSummary));
+    if (lines++ == 0) Header(in.edit, WuLangText(WuLangRow_PropMetaSummary));
     Line(in.edit, label, text);
   }
   if (lines) EmptyLine(in.edit);
@@ -234,12 +234,12 @@ void WriteCapture(const WUFILEPROPMETA& in) {
         WuStrCatN(shown.get(), minor, kChars);
       }
     }
-    if (lines++ == 0) Header(in.edit, Row(WuLangRow_PropMetaCapture));
-    Line(in.edit, Row(field.row), shown.get());
+    if (lines++ == 0) Header(in.edit, WuLangText(WuLangRow_PropMetaCapture));
+    Line(in.edit, WuLangText(field.row), shown.get());
   }
   if (!lines) return;
   if (TextValue(in.meta, RiffId("STAT"), text.get(), kChars)) {
-    Line(in.edit, Row(WuLangRow_PropMetaStatistics), u"");
+    Line(in.edit, WuLangText(WuLangRow_PropMetaStatistics), u"");
     const WuLangStringRow* labels[] = {&WuLangRow_PropMetaCapturedFrames,
                                        &WuLangRow_PropMetaDroppedFrames,
                                        &WuLangRow_PropMetaDataRate};
@@ -251,7 +251,7 @@ void WriteCapture(const WUFILEPROPMETA& in) {
       while (*end && *end != u' ') ++end;
       const bool last = *end == 0;
       *end = 0;
-      Line(in.edit, Row(*label), p, kWideLabelWidth);
+      Line(in.edit, WuLangText(*label), p, kWideLabelWidth);
       if (last) break;
       p = end + 1;
     }

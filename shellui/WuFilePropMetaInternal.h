@@ -25,7 +25,6 @@ constexpr int kMaxWalkStreams = 1024;
 // are not read, whatever length the stream claims.
 constexpr DWORD kMaxElementBytes = 64u << 20;
 
-using shellui::Row;
 using shellui::YesNo;
 
 // A section header: its text alone on a line.

@@ -33,43 +33,43 @@ void WriteProjectLink(const WUFILEPROPMETA& in) {
   const DWORD flags = link.GetFlags();
   std::unique_ptr<WCHAR[]> text(new (std::nothrow) WCHAR[kLinkTextChars]);
   if (!text) return;
-  Header(in.edit, Row(WuLangRow_PropMetaProjectLink));
+  Header(in.edit, WuLangText(WuLangRow_PropMetaProjectLink));
 
   const DWORD v = link.GetVersion();
   const int major = static_cast<int>(v >> 24), minor = static_cast<int>((v >> 16) & 0xFF),
             build = static_cast<int>((v >> 8) & 0xFF);
   const WCHAR suffix[2] = {static_cast<WCHAR>(v & 0xFF), 0};
   if (suffix[0])
-    LineF(in.edit, Row(WuLangRow_PropMetaVersion), u"%d.%d.%d.%s", major, minor, build, suffix);
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaVersion), u"%d.%d.%d.%s", major, minor, build, suffix);
   else
-    LineF(in.edit, Row(WuLangRow_PropMetaVersion), u"%d.%d.%d", major, minor, build);
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaVersion), u"%d.%d.%d", major, minor, build);
 
   if (flags & WULPI_PROJECT_PATH) {
-    Line(in.edit, Row(WuLangRow_PropMetaOpenProject), Row(WuLangRow_PropMetaByReference));
+    Line(in.edit, WuLangText(WuLangRow_PropMetaOpenProject), WuLangText(WuLangRow_PropMetaByReference));
     link.GetProjectPath(text.get(), kLinkTextChars);
-    Line(in.edit, Row(WuLangRow_PropMetaProjectPath), text.get());
+    Line(in.edit, WuLangText(WuLangRow_PropMetaProjectPath), text.get());
   }
   if (flags & WULPI_PROJECT_DATA) {
     WCHAR value[64];
     WuPrintFN(value, 64, u"%s", YesNo(true));
     WCHAR size[48];
-    WuPrintFN(size, 48, Row(WuLangRow_ShellUIBytesSuffix), static_cast<int>(link.GetProjectDataSize()));
+    WuPrintFN(size, 48, WuLangText(WuLangRow_ShellUIBytesSuffix), static_cast<int>(link.GetProjectDataSize()));
     WuStrCatN(value, size, 64);
-    Line(in.edit, Row(WuLangRow_PropMetaEmbeddedData), value);
+    Line(in.edit, WuLangText(WuLangRow_PropMetaEmbeddedData), value);
   } else {
-    Line(in.edit, Row(WuLangRow_PropMetaEmbeddedData), YesNo(false));
+    Line(in.edit, WuLangText(WuLangRow_PropMetaEmbeddedData), YesNo(false));
   }
   if (flags & WULPI_CREATOR_APP_INFO) {
     link.GetCreatorAppInfo(text.get(), kLinkTextChars);
-    Line(in.edit, Row(WuLangRow_PropMetaCreatedBy), text.get());
+    Line(in.edit, WuLangText(WuLangRow_PropMetaCreatedBy), text.get());
   }
   if (in.diagnostic && (flags & WULPI_COMMAND_LINE)) {
     link.GetCommandLineW(text.get(), kLinkTextChars);
-    Line(in.edit, Row(WuLangRow_PropMetaCommandLine), text.get());
+    Line(in.edit, WuLangText(WuLangRow_PropMetaCommandLine), text.get());
   }
   if (in.diagnostic && (flags & WULPI_CREATOR_WINDOW_CLASS)) {
     link.GetCreatorAppWindowClassName(text.get(), kLinkTextChars);
-    Line(in.edit, Row(WuLangRow_PropMetaWindowClass), text.get());
+    Line(in.edit, WuLangText(WuLangRow_PropMetaWindowClass), text.get());
   }
   if ((flags & WULPI_RENDERER_GUID) && in.manager) {
     IWuRenderFileClass* renderer = nullptr;
@@ -78,7 +78,7 @@ void WriteProjectLink(const WUFILEPROPMETA& in) {
       BSTR name = nullptr;
       if (SUCCEEDED(renderer->GetStrings(&kFormatNameProperty, 1, &name)) && name) {
         WuStrCpyN(text.get(), name, kLinkTextChars);
-        Line(in.edit, Row(WuLangRow_PropMetaRenderFormat), text.get());
+        Line(in.edit, WuLangText(WuLangRow_PropMetaRenderFormat), text.get());
       }
       WuFio_FreeBstrArray(&name, 1);
     }
@@ -86,10 +86,10 @@ void WriteProjectLink(const WUFILEPROPMETA& in) {
   }
   if (flags & WULPI_TEMPLATE_NAME) {
     link.GetTemplateName(text.get(), kLinkTextChars);
-    Line(in.edit, Row(WuLangRow_PropMetaTemplateName), text.get());
+    Line(in.edit, WuLangText(WuLangRow_PropMetaTemplateName), text.get());
   }
   if (flags & WULPI_TEMPLATE_DATA)
-    Line(in.edit, Row(WuLangRow_PropMetaTemplateData), Row(WuLangRow_PropMetaIncluded));
+    Line(in.edit, WuLangText(WuLangRow_PropMetaTemplateData), WuLangText(WuLangRow_PropMetaIncluded));
   EmptyLine(in.edit);
 }
 
@@ -133,31 +133,31 @@ void WriteBwf(const WUFILEPROPMETA& in) {
   const DWORD flags = record.dwFlags;
   const bool texts = (flags & WUBWF_TEXTS_VALID) != 0;
   const bool times = (flags & WUBWF_TIMES_VALID) != 0;
-  LPCWSTR error = Row(WuLangRow_PropMetaError);
+  LPCWSTR error = WuLangText(WuLangRow_PropMetaError);
 
-  Header(in.edit, Row(WuLangRow_PropMetaBwf));
+  Header(in.edit, WuLangText(WuLangRow_PropMetaBwf));
   WCHAR column[kLabelChars] = {};
-  WuFormatPropLabel(Row(WuLangRow_PropMetaBwfVersion), kLabelWidth, column, kLabelChars);
+  WuFormatPropLabel(WuLangText(WuLangRow_PropMetaBwfVersion), kLabelWidth, column, kLabelChars);
   WuMEditPrintF(in.edit, u"%s%d", column, static_cast<int>(record.WuBWF_GetVersion()));
 
   WCHAR text[260];
   record.WuBWF_GetDescription(text, 260);
-  Line(in.edit, Row(WuLangRow_PropMetaDescription), texts ? text : error);
+  Line(in.edit, WuLangText(WuLangRow_PropMetaDescription), texts ? text : error);
   record.WuBWF_GetOriginator(text, 260);
-  Line(in.edit, Row(WuLangRow_PropMetaOriginator), texts ? text : error);
+  Line(in.edit, WuLangText(WuLangRow_PropMetaOriginator), texts ? text : error);
   record.WuBWF_GetOriginatorReference(text, 260);
-  Line(in.edit, Row(WuLangRow_PropMetaOriginatorRef), texts ? text : error);
+  Line(in.edit, WuLangText(WuLangRow_PropMetaOriginatorRef), texts ? text : error);
   record.WuBWF_GetOriginationDate(text, 260);
-  Line(in.edit, Row(WuLangRow_PropMetaOrigDate), times ? text : error);
+  Line(in.edit, WuLangText(WuLangRow_PropMetaOrigDate), times ? text : error);
   record.WuBWF_GetOriginationTime(text, 260);
-  Line(in.edit, Row(WuLangRow_PropMetaOrigTime), times ? text : error);
+  Line(in.edit, WuLangText(WuLangRow_PropMetaOrigTime), times ? text : error);
   ULONGLONG reference = 0;
   if (times && SUCCEEDED(record.WuBWF_GetTimeReference(&reference)))
-    LineF(in.edit, Row(WuLangRow_PropMetaTimeReference), u"%I64d", static_cast<LONGLONG>(reference));
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaTimeReference), u"%I64d", static_cast<LONGLONG>(reference));
   else
-    Line(in.edit, Row(WuLangRow_PropMetaTimeReference), error);
+    Line(in.edit, WuLangText(WuLangRow_PropMetaTimeReference), error);
 
-  LPCWSTR historyLabel = Row(WuLangRow_PropMetaCodingHistory);
+  LPCWSTR historyLabel = WuLangText(WuLangRow_PropMetaCodingHistory);
   const DWORD chars = record.WuBWF_GetCodingHistorySize();
   if (chars > 0x7FFFFFFE) {
     Line(in.edit, historyLabel, error);

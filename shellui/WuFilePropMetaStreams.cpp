@@ -89,11 +89,11 @@ LPCWSTR PictureFormatName(DWORD type) {
 
 void WriteVemp(const WUFILEPROPMETA& in) {
   if (!in.loopInfo) return;
-  Header(in.edit, Row(WuLangRow_PropMetaVemp));
+  Header(in.edit, WuLangText(WuLangRow_PropMetaVemp));
   WuMetaLoopRecord loop = {};
-  Line(in.edit, Row(WuLangRow_PropMetaVempChunk), YesNo(in.loopInfo->GetLoopRecord(&loop) == S_OK));
+  Line(in.edit, WuLangText(WuLangRow_PropMetaVempChunk), YesNo(in.loopInfo->GetLoopRecord(&loop) == S_OK));
   BYTE stretch[kStretchRecordRoom] = {};
-  Line(in.edit, Row(WuLangRow_PropMetaStretchChunk),
+  Line(in.edit, WuLangText(WuLangRow_PropMetaStretchChunk),
        YesNo(in.loopInfo->GetStretchRecord(stretch, kStretchRecordRoom) == S_OK));
 
   // An absent stretch list is no error; a list whose header cannot be read
@@ -106,9 +106,9 @@ void WriteVemp(const WUFILEPROPMETA& in) {
   }
   if (list) list->Release();
   if (listCount > 0)
-    LineF(in.edit, Row(WuLangRow_PropMetaStretchList), u"%d", listCount);
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaStretchList), u"%d", listCount);
   else
-    Line(in.edit, Row(WuLangRow_PropMetaStretchList), YesNo(false));
+    Line(in.edit, WuLangText(WuLangRow_PropMetaStretchList), YesNo(false));
 
   bool str2 = false;
   LONG markers = 0, beats = 0;
@@ -127,15 +127,15 @@ void WriteVemp(const WUFILEPROPMETA& in) {
       return true;
     });
   }
-  Line(in.edit, Row(WuLangRow_PropMetaStretchInfo2), YesNo(str2));
+  Line(in.edit, WuLangText(WuLangRow_PropMetaStretchInfo2), YesNo(str2));
   if (markers > 0)
-    LineF(in.edit, Row(WuLangRow_PropMetaBeatMarkers), u"%d", markers);
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaBeatMarkers), u"%d", markers);
   else
-    Line(in.edit, Row(WuLangRow_PropMetaBeatMarkers), YesNo(false));
+    Line(in.edit, WuLangText(WuLangRow_PropMetaBeatMarkers), YesNo(false));
   if (beats > 0)
-    LineF(in.edit, Row(WuLangRow_PropMetaDetectedBeats), u"%d", beats);
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaDetectedBeats), u"%d", beats);
   else
-    Line(in.edit, Row(WuLangRow_PropMetaDetectedBeats), YesNo(false));
+    Line(in.edit, WuLangText(WuLangRow_PropMetaDetectedBeats), YesNo(false));
   EmptyLine(in.edit);
 }
 
@@ -157,10 +157,10 @@ bool HasItems(IWuReadMeta* meta, Getter get) {
 }  // namespace
 
 void WriteOtherMetadata(const WUFILEPROPMETA& in) {
-  Header(in.edit, Row(WuLangRow_PropMetaOther));
+  Header(in.edit, WuLangText(WuLangRow_PropMetaOther));
   const bool regions = HasItems(in.meta, &IWuReadMeta::GetRegionStream);
-  Line(in.edit, Row(WuLangRow_PropMetaRegions), YesNo(regions));
-  Line(in.edit, Row(WuLangRow_PropMetaCommands), YesNo(HasItems(in.meta, &IWuReadMeta::GetCommandStream)));
+  Line(in.edit, WuLangText(WuLangRow_PropMetaRegions), YesNo(regions));
+  Line(in.edit, WuLangText(WuLangRow_PropMetaCommands), YesNo(HasItems(in.meta, &IWuReadMeta::GetCommandStream)));
   if (in.diagnostic) {
     // A playlist counts only beside regions, and only when its header and
     // its first record can be read.
@@ -175,7 +175,7 @@ void WriteOtherMetadata(const WUFILEPROPMETA& in) {
         return true;
       });
     }
-    Line(in.edit, Row(WuLangRow_PropMetaPlaylist), YesNo(playlist));
+    Line(in.edit, WuLangText(WuLangRow_PropMetaPlaylist), YesNo(playlist));
   }
   EmptyLine(in.edit);
 }
@@ -183,16 +183,16 @@ void WriteOtherMetadata(const WUFILEPROPMETA& in) {
 // ---- Media tags ---------------------------------------------------------------------------
 
 void WriteMediaTags(const WUFILEPROPMETA& in) {
-  Header(in.edit, Row(WuLangRow_PropMetaMediaTagHeader));
+  Header(in.edit, WuLangText(WuLangRow_PropMetaMediaTagHeader));
   // The record is read by its byte offsets: version at 0, count at 8.
   BYTE info[sizeof(WuMetaMediaTagInfo)] = {};
   WuMetaMediaTagInfo record = {};
   const bool tags = in.mediaTagsUsable && in.mediaTag && in.mediaTag->GetInfo(&record) == S_OK;
-  Line(in.edit, Row(WuLangRow_PropMetaMediaTags), YesNo(tags));
+  Line(in.edit, WuLangText(WuLangRow_PropMetaMediaTags), YesNo(tags));
   if (tags) {
     std::memcpy(info, &record, sizeof info);
-    LineF(in.edit, Row(WuLangRow_PropMetaCount), u"%d", static_cast<int>(riffbytes::Get32(info + 8)));
-    LineF(in.edit, Row(WuLangRow_PropMetaVersion), u"%d", static_cast<int>(riffbytes::Get32(info)));
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaCount), u"%d", static_cast<int>(riffbytes::Get32(info + 8)));
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaVersion), u"%d", static_cast<int>(riffbytes::Get32(info)));
   }
   EmptyLine(in.edit);
 }
@@ -204,7 +204,7 @@ void WriteSensingBlocks(const WUFILEPROPMETA& in) {
     if (size <= 0 || !IsEqualGUID(kind, kMetaGuidSensing)) return true;
     DWORD blockSize = 0;
     if (FAILED(ReadMetaSubHeader(stream, kMetaGuidSensing, &blockSize))) return false;
-    Header(in.edit, Row(WuLangRow_PropMetaSensing));
+    Header(in.edit, WuLangText(WuLangRow_PropMetaSensing));
     std::unique_ptr<BYTE[]> block;
     ULONGLONG left = 0;
     bool read = BytesLeft(stream, &left) && blockSize <= left && blockSize <= kMaxElementBytes;
@@ -219,9 +219,9 @@ void WriteSensingBlocks(const WUFILEPROPMETA& in) {
         WuSmfmf_GetTotalSize(block.get()) >= WUSMFMF_HEADER_SIZE &&
         WuSmfmf_GetTotalSize(block.get()) <= blockSize) {
       const DWORD version = WuSmfmf_GetSmfmfVersion(block.get());
-      LineF(in.edit, Row(WuLangRow_PropMetaVersion), u"%d.%d.%d", static_cast<int>((version >> 16) & 0xFF),
+      LineF(in.edit, WuLangText(WuLangRow_PropMetaVersion), u"%d.%d.%d", static_cast<int>((version >> 16) & 0xFF),
             static_cast<int>((version >> 8) & 0xFF), static_cast<int>(version & 0xFF));
-      LineF(in.edit, Row(WuLangRow_PropMetaSize), u"%u", WuSmfmf_GetDataSize(block.get()));
+      LineF(in.edit, WuLangText(WuLangRow_PropMetaSize), u"%u", WuSmfmf_GetDataSize(block.get()));
       if (in.diagnostic) {
         const BYTE* data = static_cast<const BYTE*>(WuSmfmf_GetData(block.get()));
         DWORD room = WuSmfmf_GetTotalSize(block.get()) - WUSMFMF_HEADER_SIZE;
@@ -247,8 +247,8 @@ void WriteSensingBlocks(const WUFILEPROPMETA& in) {
 void WritePictures(const WUFILEPROPMETA& in) {
   WalkMetaStreams(in.streams, [&](IStream* stream, LONG count, const GUID& kind) {
     if (count <= 0 || !IsEqualGUID(kind, kMetaGuidPictures)) return true;
-    Header(in.edit, Row(WuLangRow_PropMetaPictures));
-    LineF(in.edit, Row(WuLangRow_PropMetaCount), u"%d", count);
+    Header(in.edit, WuLangText(WuLangRow_PropMetaPictures));
+    LineF(in.edit, WuLangText(WuLangRow_PropMetaCount), u"%d", count);
     EmptyLine(in.edit);
     for (LONG i = 0; i < count; ++i) {
       std::unique_ptr<BYTE[]> block;
@@ -262,20 +262,20 @@ void WritePictures(const WUFILEPROPMETA& in) {
       if (total < WUPICTURE_HEADER_SIZE || total > size) continue;
       const BYTE* p = block.get();
       const DWORD type = WuPicture_GetPictureType(p);
-      LineF(in.edit, Row(WuLangRow_PropMetaType), u"%d (%s)", static_cast<int>(type), PictureTypeName(type));
+      LineF(in.edit, WuLangText(WuLangRow_PropMetaType), u"%d (%s)", static_cast<int>(type), PictureTypeName(type));
       WCHAR text[kPictureTextChars];
       CopyPictureText(WuPicture_GetMimeType(p), WuPicture_GetMimeTypeByteCount(p), text);
-      Line(in.edit, Row(WuLangRow_PropMetaMimeType), text);
+      Line(in.edit, WuLangText(WuLangRow_PropMetaMimeType), text);
       CopyPictureText(WuPicture_GetDescription(p), WuPicture_GetDescriptionByteCount(p), text);
-      Line(in.edit, Row(WuLangRow_PropMetaDescription), text);
+      Line(in.edit, WuLangText(WuLangRow_PropMetaDescription), text);
       const DWORD dataSize = WuPicture_GetPictureDataSize(p);
-      LineF(in.edit, Row(WuLangRow_PropMetaSize), u"%d", static_cast<int>(dataSize));
+      LineF(in.edit, WuLangText(WuLangRow_PropMetaSize), u"%d", static_cast<int>(dataSize));
       const BYTE* data = static_cast<const BYTE*>(WuPicture_GetPictureData(p));
       if (dataSize && data) {
         WUFILEID_IDENTIFIED_TYPE identified = static_cast<WUFILEID_IDENTIFIED_TYPE>(0);
         WuIsQuicklyIdentifiableMediaFileFormat(data, dataSize, 0, &identified);
         if (LPCWSTR name = PictureFormatName(static_cast<DWORD>(identified)))
-          Line(in.edit, Row(WuLangRow_PropMetaFormat), name);
+          Line(in.edit, WuLangText(WuLangRow_PropMetaFormat), name);
       }
       EmptyLine(in.edit);
     }

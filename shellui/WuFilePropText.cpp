@@ -41,7 +41,6 @@ using fpropmeta::EmptyLine;
 using fpropmeta::Header;
 using fpropmeta::Line;
 using fpropmeta::LineF;
-using fpropmeta::Row;
 
 namespace {
 
@@ -174,11 +173,11 @@ void Gather(Gathered& g, LPCWSTR path, IWuReadFile* reader, IWuFileIOMgrForApp* 
 // "Name" and "Folder" of a path; nothing for an empty one.
 void NameAndFolder(HWND edit, LPCWSTR path) {
   if (!path[0]) return;
-  Line(edit, Row(WuLangRow_PropTextName), WuGetFileNamePtrW(path));
+  Line(edit, WuLangText(WuLangRow_PropTextName), WuGetFileNamePtrW(path));
   WCHAR folder[kPathChars] = {};
   int n = WuGetPathNameFromFilePath(path, folder, kPathChars);
   if (n > 0 && (folder[n - 1] == u'\\' || folder[n - 1] == u'/')) folder[n - 1] = 0;
-  if (folder[0]) Line(edit, Row(WuLangRow_PropTextFolder), folder);
+  if (folder[0]) Line(edit, WuLangText(WuLangRow_PropTextFolder), folder);
 }
 
 void TimeLine(HWND edit, const WuLangStringRow& label, const FILETIME& utc) {
@@ -189,12 +188,12 @@ void TimeLine(HWND edit, const WuLangStringRow& label, const FILETIME& utc) {
   GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &st, nullptr, date, 80);
   GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, time, 80);
   WCHAR column[fpropmeta::kLabelChars] = {};
-  WuFormatPropLabel(Row(label), fpropmeta::kLabelWidth, column, fpropmeta::kLabelChars);
+  WuFormatPropLabel(WuLangText(label), fpropmeta::kLabelWidth, column, fpropmeta::kLabelChars);
   WuMEditPrintF(edit, u"%s%s, %s", column, date, time);
 }
 
 void WriteGeneral(HWND edit, WCHAR (&path)[kPathChars], const Gathered& g) {
-  Header(edit, Row(WuLangRow_PropTextGeneral));
+  Header(edit, WuLangText(WuLangRow_PropTextGeneral));
   if (!path[0] && g.reader) {
     WCHAR name[kPathChars] = {};
     if (SUCCEEDED(g.reader->GetFileName(name))) {
@@ -215,7 +214,7 @@ void WriteGeneral(HWND edit, WCHAR (&path)[kPathChars], const Gathered& g) {
       WuStrCpyN(type, info.szTypeName, kPathChars);
     }
   }
-  if (type[0]) Line(edit, Row(WuLangRow_PropMetaType), type);
+  if (type[0]) Line(edit, WuLangText(WuLangRow_PropMetaType), type);
 
   LONGLONG bytes = 0;
   if (g.meta) {
@@ -234,8 +233,8 @@ void WriteGeneral(HWND edit, WCHAR (&path)[kPathChars], const Gathered& g) {
     WCHAR size[WU_BYTESIZE_TEXT_MAX] = {};
     WuGetByteSizeText2(bytes, size);
     WCHAR column[fpropmeta::kLabelChars] = {};
-    WuFormatPropLabel(Row(WuLangRow_PropMetaSize), fpropmeta::kLabelWidth, column, fpropmeta::kLabelChars);
-    WuMEditPrintF(edit, Row(WuLangRow_PropTextSizeLine), column, size, bytes);
+    WuFormatPropLabel(WuLangText(WuLangRow_PropMetaSize), fpropmeta::kLabelWidth, column, fpropmeta::kLabelChars);
+    WuMEditPrintF(edit, WuLangText(WuLangRow_PropTextSizeLine), column, size, bytes);
   }
   if (found) {
     TimeLine(edit, WuLangRow_PropTextCreated, entry.ftCreationTime);
@@ -249,7 +248,7 @@ void WriteGeneral(HWND edit, WCHAR (&path)[kPathChars], const Gathered& g) {
     if (attributes != INVALID_FILE_ATTRIBUTES) {
       WCHAR names[kPathChars];
       FormatFileAttributes(attributes, names, kPathChars);
-      Line(edit, Row(WuLangRow_PropTextAttributes), names);
+      Line(edit, WuLangText(WuLangRow_PropTextAttributes), names);
     }
   }
   EmptyLine(edit);
@@ -274,14 +273,14 @@ void WriteFileChain(HWND edit, LPCWSTR path, const Gathered& g, IWuFileIOMgrForA
   if (!g.reader) return;
   WCHAR name[kPathChars];
   if (!NextChainFile(g.reader, name)) return;
-  Header(edit, Row(WuLangRow_PropTextFileChain));
+  Header(edit, WuLangText(WuLangRow_PropTextFileChain));
   // The walk stops at a name already listed (the file itself included),
   // so a chain that leads back ends, and after kMaxChainFiles files.
   std::vector<std::u16string> listed;
   if (path[0]) listed.push_back(path);
   for (int n = 1;; ++n) {
     WCHAR label[fpropmeta::kLabelChars];
-    WuPrintFN(label, fpropmeta::kLabelChars, Row(WuLangRow_PropTextFileN), n);
+    WuPrintFN(label, fpropmeta::kLabelChars, WuLangText(WuLangRow_PropTextFileN), n);
     Line(edit, label, name);
     if (!manager || n >= kMaxChainFiles) break;
     listed.push_back(name);
@@ -394,7 +393,7 @@ void AppendStreamTexts(IWuReadFile* reader, LONG i, LPWSTR text) {
 
 void RootNoteText(const LoopFields& loop, LPWSTR out, int size) {
   if (loop.flags & kLoopRootNote) FormatRootNoteName(out, size, loop.rootNote);
-  else WuStrCpyN(out, Row(WuLangRow_PropTextNone), size);
+  else WuStrCpyN(out, WuLangText(WuLangRow_PropTextNone), size);
 }
 
 // Beats per minute of a loop of `beats` beats over `samples` at `rate`.
@@ -407,8 +406,8 @@ float LoopTempo(DWORD beats, LONGLONG samples, DWORD rate) {
 void LoopText(LPWSTR text, const WuLangStringRow& mode, LPCWSTR tempo, const WuLangStringRow& noteRow,
               LPCWSTR note) {
   WCHAR notePart[128];
-  WuPrintFN(notePart, 128, Row(noteRow), note);
-  WuPrintFN(text, kTextChars, u"%s, %s, %s", Row(mode), tempo, notePart);
+  WuPrintFN(notePart, 128, WuLangText(noteRow), note);
+  WuPrintFN(text, kTextChars, u"%s, %s, %s", WuLangText(mode), tempo, notePart);
 }
 
 void AudioLine(LPWSTR text, const BYTE* record, const Gathered& g) {
@@ -434,16 +433,16 @@ void AudioLine(LPWSTR text, const BYTE* record, const Gathered& g) {
       WuStrCpyN(text, time, kTextChars);
       break;
     case kOneShot:
-      WuPrintFN(text, kTextChars, u"%s, %s", Row(WuLangRow_PropTextOneShot), time);
+      WuPrintFN(text, kTextChars, u"%s, %s", WuLangText(WuLangRow_PropTextOneShot), time);
       break;
     case kBeatmapped:
       RootNoteText(loop, note, 32);
-      WuPrintFN(tempo, kPathChars, Row(WuLangRow_PropTextAtBpm), time, static_cast<double>(loop.tempo));
+      WuPrintFN(tempo, kPathChars, WuLangText(WuLangRow_PropTextAtBpm), time, static_cast<double>(loop.tempo));
       LoopText(text, WuLangRow_PropTextBeatmapped, tempo, WuLangRow_PropTextRootNote, note);
       break;
     case kLoopMode:
       RootNoteText(loop, note, 32);
-      WuPrintFN(tempo, kPathChars, Row(WuLangRow_PropTextBeatsAtBpm), static_cast<int>(loop.beats),
+      WuPrintFN(tempo, kPathChars, WuLangText(WuLangRow_PropTextBeatsAtBpm), static_cast<int>(loop.beats),
                 static_cast<double>(LoopTempo(loop.beats, samples, rate)));
       LoopText(text, WuLangRow_PropTextLoop, tempo, WuLangRow_PropTextRootNote, note);
       break;
@@ -460,10 +459,10 @@ void VideoLine(LPWSTR text, const BYTE* record) {
     LONGLONG length = units >= 9.2e18 || units <= -9.2e18 ? 0 : static_cast<LONGLONG>(units);
     WCHAR time[kPathChars] = {};
     TimeText(length, time);
-    LPCWSTR interlace = fieldOrder == 0                      ? Row(WuLangRow_PropTextProgressive)
-                        : fieldOrder == 1 || fieldOrder == 2 ? Row(WuLangRow_PropTextInterlaced)
+    LPCWSTR interlace = fieldOrder == 0                      ? WuLangText(WuLangRow_PropTextProgressive)
+                        : fieldOrder == 1 || fieldOrder == 2 ? WuLangText(WuLangRow_PropTextInterlaced)
                                                              : u"";
-    WuPrintFN(text, kTextChars, Row(WuLangRow_PropTextFps), time, rate, interlace);
+    WuPrintFN(text, kTextChars, WuLangText(WuLangRow_PropTextFps), time, rate, interlace);
   }
 }
 
@@ -478,7 +477,7 @@ void MidiLine(LPWSTR text, IWuReadFile* reader, const BYTE* record, const Gather
     if (FAILED(reader->GetDuration(&duration))) duration = 0;
     TimeText(duration, time);
     if (g.loopPresent && (f & kLoopOneShot))
-      WuPrintFN(text, kTextChars, u"%s, %s", Row(WuLangRow_PropTextOneShot), time);
+      WuPrintFN(text, kTextChars, u"%s, %s", WuLangText(WuLangRow_PropTextOneShot), time);
     else
       WuStrCpyN(text, time, kTextChars);
     return;
@@ -488,19 +487,19 @@ void MidiLine(LPWSTR text, IWuReadFile* reader, const BYTE* record, const Gather
   WCHAR tempo[kPathChars];
   if ((f & kLoop4) && (f & kLoop8)) {
     TimeText(WuSamplesToNanoTime(samples, rate), time);
-    WuPrintFN(tempo, kPathChars, Row(WuLangRow_PropTextAtBpm), time, static_cast<double>(loop.tempo));
+    WuPrintFN(tempo, kPathChars, WuLangText(WuLangRow_PropTextAtBpm), time, static_cast<double>(loop.tempo));
     LoopText(text, WuLangRow_PropTextBeatmapped, tempo, WuLangRow_PropTextMidiRootNote, note);
   } else {
-    WuPrintFN(tempo, kPathChars, Row(WuLangRow_PropTextBeatsAtBpm), static_cast<int>(loop.beats),
+    WuPrintFN(tempo, kPathChars, WuLangText(WuLangRow_PropTextBeatsAtBpm), static_cast<int>(loop.beats),
               static_cast<double>(LoopTempo(loop.beats, samples, rate)));
     LoopText(text, WuLangRow_PropTextLoop, tempo, WuLangRow_PropTextMidiRootNote, note);
   }
 }
 
 void StreamLabel(LPWSTR label, DWORD type, LONG ordinal, double frameRate, const int (&counts)[3]) {
-  LPCWSTR base = type == kAudio   ? Row(WuLangRow_PropTextAudio)
-                 : type == kVideo ? (frameRate == 0 ? Row(WuLangRow_PropTextStill) : Row(WuLangRow_PropTextVideo))
-                                  : Row(WuLangRow_PropTextMidi);
+  LPCWSTR base = type == kAudio   ? WuLangText(WuLangRow_PropTextAudio)
+                 : type == kVideo ? (frameRate == 0 ? WuLangText(WuLangRow_PropTextStill) : WuLangText(WuLangRow_PropTextVideo))
+                                  : WuLangText(WuLangRow_PropTextMidi);
   int count = counts[type == kAudio ? 0 : type == kVideo ? 1 : 2];
   constexpr int kLabelText = 40;  // the label text stays within 39 characters
   if (count > 1)
@@ -580,7 +579,7 @@ void WriteStreams(HWND edit, const Gathered& g, BOOL diagnostic) {
     else if (id.type == kMidi) ++counts[2];
   }
 
-  Header(edit, Row(WuLangRow_PropTextStreams));
+  Header(edit, WuLangText(WuLangRow_PropTextStreams));
   _WUFILESTREAMFORMATINFOv2 record;
   DWORD previous = 0;
   std::unique_ptr<WCHAR[]> text(new (std::nothrow) WCHAR[kTextChars]);
@@ -638,7 +637,7 @@ void WriteStreams(HWND edit, const Gathered& g, BOOL diagnostic) {
       case kOther:
         break;
       default:
-        WuMEditPrintF(edit, Row(WuLangRow_PropTextUnknownStream), static_cast<int>(i) + 1);
+        WuMEditPrintF(edit, WuLangText(WuLangRow_PropTextUnknownStream), static_cast<int>(i) + 1);
         break;
     }
   }
@@ -670,15 +669,15 @@ void WritePlugIn(HWND edit, IWuReadFileClass* cls, IWuFileIOMgrForApp* manager) 
   if (!path[0]) WuStrCpyN(path, format, kPathChars);
   if (!path[0]) return;
 
-  Header(edit, Row(WuLangRow_PropTextPlugIn));
+  Header(edit, WuLangText(WuLangRow_PropTextPlugIn));
   NameAndFolder(edit, path);
-  if (format[0]) Line(edit, Row(WuLangRow_PropMetaFormat), format);
+  if (format[0]) Line(edit, WuLangText(WuLangRow_PropMetaFormat), format);
   WCHAR value[kPathChars] = {};
   if (WuVersion_GetString(path, u"FileVersion", value, kPathChars) == S_OK)
-    Line(edit, Row(WuLangRow_PropMetaVersion), value);
+    Line(edit, WuLangText(WuLangRow_PropMetaVersion), value);
   value[0] = 0;
   if (WuVersion_GetString(path, u"CompanyName", value, kPathChars) == S_OK)
-    Line(edit, Row(WuLangRow_PropTextCompany), value);
+    Line(edit, WuLangText(WuLangRow_PropTextCompany), value);
   EmptyLine(edit);
 }
 

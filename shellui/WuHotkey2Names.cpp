@@ -16,7 +16,7 @@ void Append(LPWSTR buffer, int capacity, int* length, LPCWSTR text) {
 }
 
 void AppendRow(LPWSTR buffer, int capacity, int* length, WuLangStringRow& row) {
-  Append(buffer, capacity, length, shellui::Row(row));
+  Append(buffer, capacity, length, WuLangText(row));
 }
 
 // The keys 0x20-0x2F.

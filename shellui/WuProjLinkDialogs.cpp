@@ -18,7 +18,6 @@
 
 namespace {
 
-using shellui::Row;
 using shellui::YesNo;
 
 constexpr int kTextChars = 512;
@@ -61,13 +60,13 @@ bool BrowseForProject(HWND dialog, tWULAUNCHDLGINFO* dlg) {
     filter.push_back(0);
   };
   std::vector<WCHAR> entry(kTextChars);
-  WuPrintFN(entry.data(), kTextChars, Row(WuLangRow_ShellUINotFoundFilter), ext);  // our own row; the extension is an argument
+  WuPrintFN(entry.data(), kTextChars, WuLangText(WuLangRow_ShellUINotFoundFilter), ext);  // our own row; the extension is an argument
   add(entry.data());
   std::vector<WCHAR> pattern{u'*'};
   for (const WCHAR* p = ext; *p; ++p) pattern.push_back(*p);
   pattern.push_back(0);
   add(pattern.data());
-  add(Row(WuLangRow_ShellUINotFoundAllFiles));
+  add(WuLangText(WuLangRow_ShellUINotFoundAllFiles));
   add(u" *.*");
   filter.push_back(0);
 
@@ -116,7 +115,7 @@ void ProjLink_InitRunDialog(HWND dialog, tWULAUNCHDLGINFO* dlg) {
   // Embedded project data: "yes (<n> bytes)" or "no".
   if (ProjLink_HasField(info, WULPI_PROJECT_DATA)) {
     std::vector<WCHAR> suffix(kTextChars);
-    WuPrintFN(suffix.data(), kTextChars, Row(WuLangRow_ShellUIBytesSuffix),
+    WuPrintFN(suffix.data(), kTextChars, WuLangText(WuLangRow_ShellUIBytesSuffix),
               static_cast<int>(info->GetProjectDataSize()));
     WuStrCpyN(text.data(), YesNo(true), kTextChars);
     WuStrCatN(text.data(), suffix.data(), kTextChars);

@@ -103,9 +103,7 @@ class TempEditTest : public FioRendererTest {
     return path;
   }
 
-  static std::u16string Text(const WuLangStringRow& row) {
-    return WuGetString(WuKernel_GetLangHandle(), &row);
-  }
+  static std::u16string Text(const WuLangStringRow& row) { return WuLangText(row); }
   static std::u16string Format(const WuLangStringRow& row, const std::u16string& arg) {
     std::u16string text = Text(row);
     size_t at = text.find(u"%s");
