@@ -1,12 +1,18 @@
 // Small helpers shared by the tests.
 #pragma once
 
+#include <ftw.h>
+#include <grp.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -63,6 +69,44 @@ class FileSizeLimit {
   struct rlimit old_ = {};
   void (*handler_)(int) = SIG_DFL;
 };
+
+// Runs `body` in a child process as a user who is not root, so that file
+// modes bind as they do for an ordinary user: as this user when the tests do
+// not run as root; under root as "nobody" (uid and gid 65534), after the
+// state root is made passable for others and every item of `owned_tree`
+// (a Linux path; none when empty) is given to that user. Returns what
+// `body` returned (0..255), or -1 when the child could not run or did not
+// end normally. `body` must not use the test framework's assertions: they
+// do not reach the parent.
+inline int RunAsNonRoot(const std::function<int()>& body, const std::string& owned_tree = "") {
+  constexpr uid_t kNobody = 65534;
+  const bool root = geteuid() == 0;
+  if (root) {
+    if (chmod(StateRoot().c_str(), 0711) != 0) return -1;
+    if (!owned_tree.empty() &&
+        nftw(owned_tree.c_str(),
+             [](const char* path, const struct stat*, int, struct FTW*) {
+               return lchown(path, kNobody, kNobody) == 0 ? 0 : -1;
+             },
+             16, FTW_PHYS) != 0)
+      return -1;
+  }
+  fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (root && (setgroups(0, nullptr) != 0 || setresgid(kNobody, kNobody, kNobody) != 0 ||
+                 setresuid(kNobody, kNobody, kNobody) != 0))
+      _exit(255);
+    const int result = body();
+    fflush(nullptr);
+    _exit(result & 0xFF);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // UTF-8 <-> UTF-16 for readable assertions.
 inline std::u16string U16(const std::string& s) { return platform::ToUtf16(s); }
