@@ -693,7 +693,9 @@ HRESULT WuMoveFolder(LPCWSTR new_folder, LPCWSTR old_folder, DWORD* moved,
   if (!WuGetRootPathFromFilePath(to, root, MAX_PATH) || !WuIsDirectory(root)) return E_FAIL;
   if (!WuGetRootPathFromFilePath(from, root, MAX_PATH) || !WuIsDirectory(root)) return E_FAIL;
   if (!WuIsDirectory(from)) return WU_E_NOT_FOUND;
-  if (GetFileAttributesW(from) & FILE_ATTRIBUTE_REPARSE_POINT) return MoveFolderLink(to, from, moved);
+  DWORD self = GetFileAttributesW(from);
+  if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
+    return MoveFolderLink(to, from, moved);
   if (!WuCreateDirectory(to, nullptr)) return WU_E_CREATE_FILE;
 
   bool across = OnDifferentVolumes(to, from);
