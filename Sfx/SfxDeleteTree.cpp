@@ -1,7 +1,9 @@
 // Removing folder trees and files by pattern. Neither function follows a
 // symbolic link: a link is deleted itself, and its target (which may be
 // anywhere, e.g. a user's folder) is left alone. Read-only attributes are
-// cleared only on real files and folders, never through a link.
+// cleared only on real files and folders, never through a link, and a
+// folder's before anything in it is deleted: here a read-only folder (no
+// write bit) keeps its entries from going.
 #include "Sfx/SfxRun.h"
 
 #include "foundation/WuString.h"
@@ -40,6 +42,20 @@ bool DeleteOneFile(LPCWSTR path, DWORD attributes) {
   return DeleteFileW(path) != FALSE;
 }
 
+// Clears the read-only attribute of a real folder before entries in it are
+// deleted; true when it was set (RestoreReadOnly puts it back on a folder
+// that stays).
+bool OpenFolder(LPCWSTR folder, DWORD attributes) {
+  if (IsLink(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      !(attributes & FILE_ATTRIBUTE_READONLY))
+    return false;
+  return SetFileAttributesW(folder, 0) != FALSE;
+}
+
+void RestoreReadOnly(LPCWSTR folder, bool wasReadOnly) {
+  if (wasReadOnly) SetFileAttributesW(folder, FILE_ATTRIBUTE_READONLY);
+}
+
 }  // namespace
 
 BOOL Sfx_WuDeleteDirectoryTree(LPCWSTR folder, BOOL removeSelf) {
@@ -50,6 +66,7 @@ BOOL Sfx_WuDeleteDirectoryTree(LPCWSTR folder, BOOL removeSelf) {
 
   WCHAR pattern[kPathUnits];
   if (!JoinPath(folder, u"*", pattern, kPathUnits)) return FALSE;
+  bool wasReadOnly = OpenFolder(folder, self);
   BOOL ok = TRUE;
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(pattern, &data);
@@ -65,6 +82,7 @@ BOOL Sfx_WuDeleteDirectoryTree(LPCWSTR folder, BOOL removeSelf) {
       if (IsLink(attributes)) {
         if (!RemoveLink(path, attributes)) ok = FALSE;
       } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        // Clears the sub-folder's read-only attribute before entering it.
         if (!Sfx_WuDeleteDirectoryTree(path, TRUE)) ok = FALSE;
       } else if (!DeleteOneFile(path, attributes)) {
         ok = FALSE;
@@ -73,8 +91,9 @@ BOOL Sfx_WuDeleteDirectoryTree(LPCWSTR folder, BOOL removeSelf) {
     FindClose(find);
   }
   if (removeSelf) {
-    if (self & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(folder, 0);
     if (!RemoveDirectoryW(folder)) ok = FALSE;
+  } else {
+    RestoreReadOnly(folder, wasReadOnly);
   }
   return ok;
 }
@@ -84,6 +103,8 @@ BOOL Sfx_WuDeleteFiles(LPCWSTR folder, LPCWSTR pattern, BOOL recurse) {
   BOOL ok = TRUE;
   WCHAR search[kPathUnits];
   if (!JoinPath(folder, pattern, search, kPathUnits)) return FALSE;
+  // The folder stays as it was, read-only or not.
+  bool wasReadOnly = OpenFolder(folder, GetFileAttributesW(folder));
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW(search, &data);
   if (find != INVALID_HANDLE_VALUE) {
@@ -96,6 +117,7 @@ BOOL Sfx_WuDeleteFiles(LPCWSTR folder, LPCWSTR pattern, BOOL recurse) {
     } while (FindNextFileW(find, &data));
     FindClose(find);
   }
+  RestoreReadOnly(folder, wasReadOnly);
   if (!recurse) return ok;
   if (!JoinPath(folder, u"*", search, kPathUnits)) return FALSE;
   find = FindFirstFileW(search, &data);

@@ -95,12 +95,27 @@ bool IsRealFolder(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// Here a read-only folder keeps its entries from being deleted (it has no
+// write bit): a folder's attribute (`attributes`) is cleared before entries
+// in it are deleted. True when it was read-only; KeepReadOnly puts it back
+// on a folder that stays. Never through a link.
+bool OpenReadOnlyFolder(LPCWSTR folder, DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES || !IsRealFolder(attributes) ||
+      !(attributes & FILE_ATTRIBUTE_READONLY))
+    return false;
+  return SetFileAttributesW(folder, FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+void KeepReadOnly(LPCWSTR folder, bool was_read_only) {
+  if (was_read_only) SetFileAttributesW(folder, FILE_ATTRIBUTE_READONLY);
+}
+
 bool DeleteContents(LPCWSTR folder);
 
 // Deletes one entry found in a folder, sub-trees included.
 bool DeleteEntry(LPCWSTR path, DWORD attributes) {
   if (!IsRealFolder(attributes)) return DeleteFound(path, attributes);
-  if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+  OpenReadOnlyFolder(path, attributes);  // before it is entered
   bool ok = DeleteContents(path);
   return RemoveDirectoryW(path) && ok;
 }
@@ -308,6 +323,19 @@ HRESULT HandleFile(LPCWSTR source, LPCWSTR destination, const WIN32_FIND_DATAW& 
   return FAILED(result) ? result : (FAILED(answer) ? answer : S_OK);
 }
 
+// Moves an old folder that is itself a link: the link takes the new name
+// (whose folder is created), and what it points at stays where it is. The
+// new name must be free; a link cannot be made anew on another volume.
+HRESULT MoveFolderLink(LPCWSTR to, LPCWSTR from, DWORD* moved) {
+  WCHAR parent[MAX_PATH];
+  if (WuGetPathNameFromFilePath(to, parent, MAX_PATH) == 0 || !WuCreateDirectory(parent, nullptr))
+    return WU_E_CREATE_FILE;
+  if (!MoveFileExW(from, to, 0))
+    return GetLastError() == ERROR_NOT_SAME_DEVICE ? WU_E_WRITE : WU_E_CREATE_FILE;
+  if (moved) *moved = 1;
+  return S_OK;
+}
+
 // Width in pixels of `count` characters in the DC's font (0 on failure).
 int TextWidth(HDC dc, LPCWSTR text, int count) {
   SIZE extent = {0, 0};
@@ -372,11 +400,14 @@ BOOL WuDeleteDirectoryTree(LPCWSTR folder, BOOL remove_folder) {
   DWORD attributes = GetFileAttributesW(folder);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return remove_folder ? (DeleteFound(folder, attributes) ? TRUE : FALSE) : TRUE;
+  // The folder's own read-only attribute goes before its entries do; a
+  // folder that is kept gets it back.
+  bool was_read_only = OpenReadOnlyFolder(folder, attributes);
   bool ok = DeleteContents(folder);
   if (remove_folder) {
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-      SetFileAttributesW(folder, FILE_ATTRIBUTE_NORMAL);
     if (!RemoveDirectoryW(folder)) ok = false;
+  } else {
+    KeepReadOnly(folder, was_read_only);
   }
   return ok ? TRUE : FALSE;
 }
@@ -388,6 +419,8 @@ BOOL WuDeleteFiles(LPCWSTR folder, LPCWSTR pattern, BOOL recurse) {
   WCHAR search_path[MAX_PATH];
   WIN32_FIND_DATAW found;
   if (!JoinPath(search_path, folder, pattern)) return FALSE;
+  // Folders stay as they were, read-only ones included.
+  bool was_read_only = OpenReadOnlyFolder(folder, GetFileAttributesW(folder));
   HANDLE search = FindFirstFileW(search_path, &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
@@ -398,6 +431,7 @@ BOOL WuDeleteFiles(LPCWSTR folder, LPCWSTR pattern, BOOL recurse) {
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
+  KeepReadOnly(folder, was_read_only);
   if (!recurse) return ok ? TRUE : FALSE;
   if (!JoinPath(search_path, folder, u"*.*")) return FALSE;
   search = FindFirstFileW(search_path, &found);
@@ -596,6 +630,11 @@ HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWOR
   if (!source || mode < WU_TREE_MOVE || mode > WU_TREE_CHECK ||
       (mode != WU_TREE_CHECK && !destination))
     return E_INVALIDARG;
+  // A source that is itself a link is not walked: what it holds lies
+  // outside the tree. It would move as the link; it cannot be copied.
+  DWORD self = GetFileAttributesW(source);
+  if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
+    return mode == WU_TREE_CHECK ? S_OK : WU_E_WRITE;
   WCHAR pattern[MAX_PATH];
   if (!JoinPath(pattern, source, u"*.*")) return WU_E_WRITE;
   WIN32_FIND_DATAW found;
@@ -654,6 +693,9 @@ HRESULT WuMoveFolder(LPCWSTR new_folder, LPCWSTR old_folder, DWORD* moved,
   if (!WuGetRootPathFromFilePath(to, root, MAX_PATH) || !WuIsDirectory(root)) return E_FAIL;
   if (!WuGetRootPathFromFilePath(from, root, MAX_PATH) || !WuIsDirectory(root)) return E_FAIL;
   if (!WuIsDirectory(from)) return WU_E_NOT_FOUND;
+  DWORD self = GetFileAttributesW(from);
+  if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
+    return MoveFolderLink(to, from, moved);
   if (!WuCreateDirectory(to, nullptr)) return WU_E_CREATE_FILE;
 
   bool across = OnDifferentVolumes(to, from);

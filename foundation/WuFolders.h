@@ -19,13 +19,16 @@
 // afterwards; FALSE with the last error set otherwise.
 BOOL WuCreateDirectory(LPCWSTR path, void* security);
 // Deletes everything in the folder (read-only entries after clearing that
-// attribute), and the folder itself with `remove_folder`. Failures are
-// remembered and the walk goes on; TRUE when nothing failed. A folder that
-// is itself a link loses only the link (with `remove_folder`).
+// attribute, folders before they are entered), and the folder itself with
+// `remove_folder`. Failures are remembered and the walk goes on; TRUE when
+// nothing failed. A folder that is itself a link loses only the link (with
+// `remove_folder`), whether or not its name ends in a separator. A
+// read-only folder that is kept is emptied and stays read-only.
 BOOL WuDeleteDirectoryTree(LPCWSTR folder, BOOL remove_folder);
 // Deletes the files matching `pattern` (null: every file) in the folder
-// and, with `recurse`, in every sub-folder; folders stay. TRUE when no
-// deletion failed.
+// and, with `recurse`, in every sub-folder (never in a linked one); folders
+// stay, read-only ones too. A folder named through a link is searched as
+// `rm link/*.txt` would. TRUE when no deletion failed.
 BOOL WuDeleteFiles(LPCWSTR folder, LPCWSTR pattern, BOOL recurse);
 // TRUE when the folder holds nothing but "." and "..", or cannot be
 // searched; FALSE for a path of MAX_PATH characters or more.
@@ -120,7 +123,8 @@ constexpr int WU_TREE_CHECK = 2;  // check that every file could be moved
 // on; 0x8004E00C from the callback ends it at once. Returns the first
 // recorded error. After a move without error the emptied source folder is
 // removed. A link to a folder is moved as a link; it cannot be copied
-// (that records 0x8004E009).
+// (that records 0x8004E009). A source that is itself a link is not walked:
+// 0x8004E009 (S_OK for WU_TREE_CHECK).
 HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWORD* count,
                              ULONGLONG* copied, ULONGLONG total, WuFolderProgressProc callback,
                              void* argument);
@@ -134,7 +138,10 @@ HRESULT WuCanMoveFolder(LPCWSTR folder);
 // inside the old one; 0x8004E00A when the old folder does not exist;
 // E_FAIL when a root is missing; 0x8004E006 when the new folder cannot be
 // created, 0x8004E009 when it is not writable. `moved` (may be null)
-// receives the number of files moved (0 after a failed copy).
+// receives the number of files moved (0 after a failed copy). An old folder
+// that is itself a link is moved as the link to a new name that must be
+// free (0x8004E006 otherwise; 0x8004E009 across volumes); what it points at
+// stays where it is.
 HRESULT WuMoveFolder(LPCWSTR new_folder, LPCWSTR old_folder, DWORD* moved,
                      WuFolderProgressProc callback, void* argument);
 

@@ -137,7 +137,7 @@ DWORD MoveImpl(const std::string& from, const std::string& to, DWORD flags) {
 DWORD GetFileAttributesW(LPCWSTR name) {
   return Guarded<DWORD>(INVALID_FILE_ATTRIBUTES, [&]() -> DWORD {
     std::string path;
-    if (!MapName(name, &path)) return INVALID_FILE_ATTRIBUTES;
+    if (!MapLastName(name, &path)) return INVALID_FILE_ATTRIBUTES;
     Facts facts;
     int err = FactsOfPath(path, &facts);
     if (err != 0) {
@@ -152,7 +152,7 @@ BOOL GetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID inf
   if (level != GetFileExInfoStandard || !info) return Fail(ERROR_INVALID_PARAMETER);
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     std::string path;
-    if (!MapName(name, &path)) return FALSE;
+    if (!MapLastName(name, &path)) return FALSE;
     Facts facts;
     int err = FactsOfPath(path, &facts);
     if (err != 0) return Fail(PathError(err, path));
@@ -169,9 +169,14 @@ BOOL GetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID inf
 BOOL SetFileAttributesW(LPCWSTR name, DWORD attributes) {
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     std::string path;
-    if (!MapName(name, &path)) return FALSE;
+    if (!MapLastName(name, &path)) return FALSE;
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return Fail(PathError(errno, path));
+    if (lstat(path.c_str(), &st) != 0) return Fail(PathError(errno, path));
+    if (S_ISLNK(st.st_mode)) {
+      // A link has no attributes of its own to change here (it is never
+      // read-only), and its target is not changed through it.
+      return (attributes & FILE_ATTRIBUTE_READONLY) ? Fail(ERROR_ACCESS_DENIED) : TRUE;
+    }
     mode_t mode = st.st_mode & 07777;
     if (attributes & FILE_ATTRIBUTE_READONLY)
       mode &= ~static_cast<mode_t>(0222);
@@ -197,8 +202,7 @@ BOOL CreateDirectoryW(LPCWSTR name, void* security) {
 BOOL RemoveDirectoryW(LPCWSTR name) {
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     std::string path;
-    if (!MapName(name, &path)) return FALSE;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();  // so lstat sees a link
+    if (!MapLastName(name, &path)) return FALSE;
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return Fail(PathError(errno, path));
     if (S_ISLNK(st.st_mode)) {
@@ -218,7 +222,7 @@ BOOL RemoveDirectoryW(LPCWSTR name) {
 BOOL DeleteFileW(LPCWSTR name) {
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     std::string path;
-    if (!MapName(name, &path)) return FALSE;
+    if (!MapLastName(name, &path)) return FALSE;
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return Fail(PathError(errno, path));
     if (S_ISDIR(st.st_mode)) return Fail(ERROR_ACCESS_DENIED);
@@ -238,7 +242,8 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags) {
   if (!target) return Fail(ERROR_INVALID_PARAMETER);
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     std::string from, to;
-    if (!MapName(existing, &from) || !MapName(target, &to)) return FALSE;
+    // A link named as the source moves itself, with or without a separator.
+    if (!MapLastName(existing, &from) || !MapName(target, &to)) return FALSE;
     DWORD error = MoveImpl(from, to, flags);
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
   });

@@ -261,24 +261,33 @@ DWORD GetFileType(HANDLE file);
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
 
 // ---- Names in folders -----------------------------------------------------------------
+// The calls below act on what the last name is itself: a symbolic link there
+// is the link (never what it points at, except the facts of its target that
+// GetFileAttributes(Ex)W reports beside FILE_ATTRIBUTE_REPARSE_POINT),
+// whether or not the name ends in a separator. A name ending in one must be
+// a folder or a link to one (else ERROR_PATH_NOT_FOUND).
 DWORD GetFileAttributesW(LPCWSTR name);
 BOOL GetFileAttributesExW(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID info);
 // Only FILE_ATTRIBUTE_READONLY has an effect: set, it clears every write
 // bit; clear, it restores the owner's write bit. The other attributes
-// follow from the name and kind and are ignored.
+// follow from the name and kind and are ignored. A link is never read-only
+// and is left as it is: asking it to be fails with ERROR_ACCESS_DENIED.
 BOOL SetFileAttributesW(LPCWSTR name, DWORD attributes);
 BOOL CreateDirectoryW(LPCWSTR name, void* security);
 // Fails with ERROR_DIR_NOT_EMPTY, ERROR_DIRECTORY for a file, and
 // ERROR_ACCESS_DENIED for a read-only folder. A symbolic link to a folder is
 // removed itself.
 BOOL RemoveDirectoryW(LPCWSTR name);
-// Refuses folders and read-only files with ERROR_ACCESS_DENIED.
+// Refuses folders and read-only files with ERROR_ACCESS_DENIED. A link is
+// removed itself.
 BOOL DeleteFileW(LPCWSTR name);
 // MoveFileW is MoveFileExW with MOVEFILE_COPY_ALLOWED. A rename in one file
 // system is atomic; across file systems a file is copied and then deleted
 // when MOVEFILE_COPY_ALLOWED is given (folders cannot cross:
 // ERROR_NOT_SAME_DEVICE). An existing target fails with
-// ERROR_ALREADY_EXISTS unless MOVEFILE_REPLACE_EXISTING is given.
+// ERROR_ALREADY_EXISTS unless MOVEFILE_REPLACE_EXISTING is given. A link
+// named as `existing` is moved itself; a link at `target` is replaced, never
+// written through.
 BOOL MoveFileW(LPCWSTR existing, LPCWSTR target);
 BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
 // Copies contents, permission bits and times. The copy is written under a

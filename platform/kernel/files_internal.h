@@ -166,6 +166,14 @@ bool HasWildcard(std::u16string_view text);
 // a NULL, empty, malformed or wildcard name.
 bool MapName(LPCWSTR name, std::string* out);
 
+// Maps a name for a call that acts on the last component itself and never
+// through a symbolic link there (attribute queries and changes, deletions,
+// the source of a move): MapName without the separators the name ends in,
+// so that a final link is seen as a link with or without them. A name that
+// ends in a separator must still be a folder or a link to one: a file
+// named so fails with ERROR_PATH_NOT_FOUND.
+bool MapLastName(LPCWSTR name, std::string* out);
+
 // ===========================================================================
 // File facts
 // ===========================================================================

@@ -220,6 +220,19 @@ bool MapName(LPCWSTR name, std::string* out) {
   return true;
 }
 
+bool MapLastName(LPCWSTR name, std::string* out) {
+  if (!MapName(name, out)) return false;
+  if (out->size() < 2 || out->back() != '/') return true;
+  // Linux follows a final link when the path ends in '/': drop the
+  // separators so that the call sees the link itself.
+  while (out->size() > 1 && out->back() == '/') out->pop_back();
+  // They still ask for a folder: a file, or a link to one, named so is
+  // refused as before. A missing name is left to the call to report.
+  struct stat st;
+  if (stat(out->c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return Fail(ERROR_PATH_NOT_FOUND);
+  return true;
+}
+
 }  // namespace files_internal
 
 // ===========================================================================

@@ -4,8 +4,11 @@
 //   arg=<argument>                  one line per argument after the program
 //   folder=<its own folder>
 //   file=<path below its folder>    every file it sees there, sorted
-// then, when SFX_STANDIN_SLEEP is set, sleeps that many seconds, and exits
-// with the code in SFX_STANDIN_EXIT (default 0).
+// then, when SFX_STANDIN_READONLY names a folder, leaves that folder in its
+// own folder holding a file and a sub-folder with a file, both folders
+// read-only (mode 555, as some tools leave their caches); then, when
+// SFX_STANDIN_SLEEP is set, sleeps that many seconds, and exits with the
+// code in SFX_STANDIN_EXIT (default 0).
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +42,16 @@ int main(int argc, char** argv) {
       std::fclose(out);
       std::rename(partial.c_str(), record);
     }
+  }
+  if (const char* name = std::getenv("SFX_STANDIN_READONLY")) {
+    fs::path kept = folder / name;
+    fs::create_directories(kept / "sub", ec);
+    for (const fs::path& file : {kept / "file.dat", kept / "sub" / "file.dat"})
+      if (FILE* out = std::fopen(file.c_str(), "w")) std::fclose(out);
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(kept / "sub", mode, ec);
+    fs::permissions(kept, mode, ec);
   }
   if (const char* sleep_s = std::getenv("SFX_STANDIN_SLEEP")) sleep(std::atoi(sleep_s));
   const char* code = std::getenv("SFX_STANDIN_EXIT");

@@ -333,6 +333,37 @@ TEST_F(SfxEndToEndTest, TemporaryFolderIsRemovedOnSigintAndSigterm) {
   }
 }
 
+// A setup program may leave read-only folders behind (mode 555, as some
+// tools' caches are made). For a user who is not root, where modes bind,
+// the package's clean-up still removes its whole temporary folder, and the
+// run ends with the setup program's status.
+TEST_F(SfxEndToEndTest, CleanUpRemovesReadOnlyFoldersForAUserWhoIsNotRoot) {
+  std::string pkg = Package("ro", Payload("ro", {{"a.txt", "a"}}), "Name=Demo\n");
+  std::string state = P("state");  // a state root of that user's own
+  mkdir(state.c_str(), 0755);
+  std::vector<std::string> argv = {pkg};
+  std::vector<std::string> env = {"TMPDIR=" + tmp_, "WU_STATE_ROOT=" + state,
+                                  RecordEnv(P("record")), "SFX_STANDIN_READONLY=cache",
+                                  "SFX_STANDIN_EXIT=7"};
+  std::string errors = P("errors");
+  int status = wutest::RunAsNonRoot(
+      [&] {
+        PipedRun run = RunPiped(argv, env, 60);
+        std::string text = run.out + run.err;
+        if (FILE* out = std::fopen(errors.c_str(), "w")) {
+          std::fwrite(text.data(), 1, text.size(), out);
+          std::fclose(out);
+        }
+        return run.hung || run.signal ? 255 : run.status;
+      },
+      dir_);
+  EXPECT_EQ(7, status) << GetFile(errors);
+  Record rec = Read(P("record"));
+  ASSERT_TRUE(rec.ran) << GetFile(errors);
+  EXPECT_FALSE(Exists(rec.folder));
+  EXPECT_TRUE(TmpLeft().empty());
+}
+
 // Without a terminal the boxes still speak: the help goes to standard
 // output, errors to standard error, in the language asked for, quiet or
 // not.

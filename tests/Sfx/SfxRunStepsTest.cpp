@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Sfx/SfxRun.h"
+#include "Sfx/SfxStop.h"
 #include "foundation/WuString.h"
 #include "tests/Sfx/ArchiveTestUtil.h"
 #include "tests/Sfx/SfxTestUtil.h"
@@ -117,10 +118,55 @@ TEST_F(SfxRunStepsTest, TreeRemovalDeletesReadOnlyEntriesButNeverFollowsLinks) {
   ASSERT_EQ(0, stat(P("keep/precious.txt").c_str(), &st));
   EXPECT_EQ(0444u, st.st_mode & 0777u) << "the link's target keeps its mode";
 
-  // A tree that is itself a link loses only the link.
-  ASSERT_EQ(0, symlink(P("keep").c_str(), P("top-link").c_str()));
-  EXPECT_TRUE(Sfx_WuDeleteDirectoryTree(U16(P("top-link")).c_str(), TRUE));
-  EXPECT_TRUE(Exists(P("keep/precious.txt")));
+  // A tree that is itself a link loses only the link, whether or not its
+  // name ends in a separator.
+  for (const char* suffix : {"", "\\", "/"}) {
+    SCOPED_TRACE(std::string("suffix '") + suffix + "'");
+    ASSERT_EQ(0, symlink(P("keep").c_str(), P("top-link").c_str()));
+    std::u16string link = U16(P("top-link") + suffix);
+    EXPECT_TRUE(Sfx_WuDeleteDirectoryTree(link.c_str(), FALSE));
+    EXPECT_TRUE(Exists(P("top-link")));
+    EXPECT_TRUE(Sfx_WuDeleteDirectoryTree(link.c_str(), TRUE));
+    EXPECT_FALSE(Exists(P("top-link")));
+    EXPECT_EQ("mine", GetFile(P("keep/precious.txt")));
+  }
+}
+
+// For a user who is not root a read-only folder (mode 555) keeps its
+// entries: its attribute goes before anything in it is deleted. The
+// package's clean-up (the folder included) leaves nothing; a folder that
+// stays is read-only again.
+TEST_F(SfxRunStepsTest, ReadOnlyFoldersAreEmptiedForAUserWhoIsNotRoot) {
+  mkdir(P("tmp").c_str(), 0700);
+  mkdir(P("tmp/cache").c_str(), 0755);
+  mkdir(P("tmp/cache/deeper").c_str(), 0755);
+  PutFile(P("tmp/cache/a.dat"), "a");
+  PutFile(P("tmp/cache/deeper/b.dat"), "b");
+  mkdir(P("f").c_str(), 0755);
+  mkdir(P("f/ro").c_str(), 0755);
+  PutFile(P("f/ro/x.log"), "x");
+  PutFile(P("f/ro/y.txt"), "y");
+  for (const char* name : {"tmp/cache/deeper", "tmp/cache", "f/ro"})
+    ASSERT_EQ(0, chmod(P(name).c_str(), 0555));
+  std::u16string files = U16(P("f"));
+  std::u16string cache = U16(P("tmp/cache"));
+  int failed = wutest::RunAsNonRoot(
+      [&] {
+        if (!Sfx_WuDeleteFiles(files.c_str(), u"*.log", TRUE)) return 1;
+        if (!Sfx_WuDeleteDirectoryTree(cache.c_str(), FALSE)) return 2;
+        WCHAR temp[SFX_PATH_SIZE];
+        WuStrCpyN(temp, U16(P("tmp")).c_str(), SFX_PATH_SIZE);
+        SfxRemoveTempFolder(temp);
+        return 0;
+      },
+      dir_);
+  EXPECT_EQ(0, failed);
+  EXPECT_FALSE(Exists(P("tmp")));
+  EXPECT_FALSE(Exists(P("f/ro/x.log")));
+  EXPECT_TRUE(Exists(P("f/ro/y.txt")));
+  struct stat st;
+  ASSERT_EQ(0, stat(P("f/ro").c_str(), &st));
+  EXPECT_EQ(0555u, st.st_mode & 0777u);
 }
 
 TEST_F(SfxRunStepsTest, DeleteFilesByPatternKeepsFoldersAndOtherNames) {
@@ -137,6 +183,17 @@ TEST_F(SfxRunStepsTest, DeleteFilesByPatternKeepsFoldersAndOtherNames) {
   EXPECT_FALSE(Exists(P("f/sub/c.log")));
   EXPECT_TRUE(Exists(P("f/b.txt")));
   EXPECT_TRUE(Exists(P("f/sub")));
+
+  // A folder named through a link is searched as `rm link/*.log` would,
+  // with or without a trailing separator; the link stays.
+  ASSERT_EQ(0, symlink(P("f/sub").c_str(), P("link").c_str()));
+  for (const char* suffix : {"", "\\", "/"}) {
+    SCOPED_TRACE(std::string("suffix '") + suffix + "'");
+    PutFile(P("f/sub/d.log"), "4");
+    EXPECT_TRUE(Sfx_WuDeleteFiles(U16(P("link") + suffix).c_str(), u"*.log", FALSE));
+    EXPECT_FALSE(Exists(P("f/sub/d.log")));
+    EXPECT_TRUE(Exists(P("link")));
+  }
 }
 
 TEST_F(SfxRunStepsTest, SetupCommandLineOrderAndOverflowRefused) {

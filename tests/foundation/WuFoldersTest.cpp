@@ -124,6 +124,67 @@ TEST_F(WuFoldersTest, DeleteTreeRemovesReadOnlyEntriesButNeverFollowsLinks) {
   EXPECT_FALSE(WuDeleteDirectoryTree(Path("missing").c_str(), TRUE));
 }
 
+// For a user who is not root a read-only folder (mode 555) keeps its
+// entries: its attribute goes before anything in it is deleted. A folder
+// that is kept (the top one without the flag, every folder for
+// WuDeleteFiles) is read-only again afterwards.
+TEST_F(WuFoldersTest, ReadOnlyFoldersAreEmptiedForAUserWhoIsNotRoot) {
+  Folder("t");
+  Folder("t/ro");
+  Folder("t/ro/deeper");
+  File("t/ro/a.txt");
+  File("t/ro/deeper/b.txt");
+  Folder("f");
+  Folder("f/ro");
+  File("f/x.log");
+  File("f/ro/y.log");
+  File("f/ro/z.txt");
+  for (const char* name : {"t/ro/deeper", "t/ro", "t", "f/ro", "f"})
+    ASSERT_EQ(0, chmod(Linux(name).c_str(), 0555));
+  auto mode = [&](const std::string& name) {
+    struct stat st;
+    return lstat(Linux(name).c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+  };
+  const std::u16string tree = Path("t");
+  const std::u16string files = Path("f");
+  int failed = wutest::RunAsNonRoot(
+      [&] {
+        if (!WuDeleteFiles(files.c_str(), u"*.log", TRUE)) return 1;
+        if (!WuDeleteDirectoryTree(tree.c_str(), FALSE)) return 2;
+        if (!WuIsDirectoryEmpty(tree.c_str())) return 3;
+        if (!WuDeleteDirectoryTree(tree.c_str(), TRUE)) return 4;
+        return 0;
+      },
+      dir_);
+  EXPECT_EQ(0, failed);
+  EXPECT_FALSE(Exists("t"));
+  EXPECT_FALSE(Exists("f/x.log"));
+  EXPECT_FALSE(Exists("f/ro/y.log"));
+  EXPECT_TRUE(Exists("f/ro/z.txt"));
+  EXPECT_EQ(0555u, mode("f"));
+  EXPECT_EQ(0555u, mode("f/ro"));
+}
+
+// A link to a folder outside the tree, named with or without a trailing
+// separator: only the link goes, and only with the flag.
+TEST_F(WuFoldersTest, DeleteTreeOfALinkNamedWithASeparatorLosesOnlyTheLink) {
+  std::string outside = wutest::MakeTempDir("outside");
+  ASSERT_EQ(0, mkdir((outside + "/sub").c_str(), 0755));
+  std::ofstream(outside + "/keep.txt") << "keep";
+  std::ofstream(outside + "/sub/deep.txt") << "deep";
+  for (const char* suffix : {"", "\\", "/"}) {
+    SCOPED_TRACE(std::string("suffix '") + suffix + "'");
+    Link(outside, "link");
+    std::u16string link = Path("link") + U16(suffix);
+    EXPECT_TRUE(WuDeleteDirectoryTree(link.c_str(), FALSE));
+    EXPECT_TRUE(Exists("link"));
+    EXPECT_TRUE(WuDeleteDirectoryTree(link.c_str(), TRUE));
+    EXPECT_FALSE(Exists("link"));
+    EXPECT_EQ("keep", wutest::ReadBytes(outside + "/keep.txt"));
+    EXPECT_EQ("deep", wutest::ReadBytes(outside + "/sub/deep.txt"));
+  }
+}
+
 TEST_F(WuFoldersTest, DeleteFilesByPattern) {
   std::string outside = wutest::MakeTempDir("outside");
   std::ofstream(outside + "/x.tmp") << "keep";
@@ -145,6 +206,16 @@ TEST_F(WuFoldersTest, DeleteFilesByPattern) {
   EXPECT_TRUE(Exists("b.txt"));
   EXPECT_TRUE(Exists("sub/link"));
   EXPECT_EQ(0, access((outside + "/x.tmp").c_str(), F_OK));
+
+  // A folder named through a link is searched as `rm link/*.tmp` would,
+  // with or without a trailing separator; the link stays.
+  for (const char* suffix : {"", "\\", "/"}) {
+    SCOPED_TRACE(std::string("suffix '") + suffix + "'");
+    std::ofstream(outside + "/x.tmp") << "gone";
+    EXPECT_TRUE(WuDeleteFiles((Path("sub/link") + U16(suffix)).c_str(), u"*.tmp", FALSE));
+    EXPECT_NE(0, access((outside + "/x.tmp").c_str(), F_OK));
+    EXPECT_TRUE(Exists("sub/link"));
+  }
 }
 
 TEST_F(WuFoldersTest, DirectoryEmpty) {
@@ -396,6 +467,40 @@ TEST_F(WuMoveFolderTest, MovesOnOneVolumeAndKeepsLinksAsLinks) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(0, access((outside_ + "/keep.txt").c_str(), F_OK));
   EXPECT_TRUE(progress.percents.empty());  // moves in place report no progress
+}
+
+// An old folder that is itself a link moves as the link, with or without
+// a trailing separator: what it points at keeps its files. The tree walk
+// never enters such a source.
+TEST_F(WuMoveFolderTest, AnOldFolderThatIsALinkMovesAsTheLink) {
+  MakeSource(true);
+  std::ofstream(outside_ + "/other.txt") << "other";
+  DWORD moved = 99;
+  for (const char* suffix : {"", "\\", "/"}) {
+    SCOPED_TRACE(std::string("suffix '") + suffix + "'");
+    std::u16string link = Path("src/link") + U16(suffix);
+    EXPECT_EQ(S_OK, WuCanMoveFolder(link.c_str()));
+    Folder("walked");
+    EXPECT_EQ(WU_E_WRITE, WuCopyMoveFolderTree(link.c_str(), Path("walked").c_str(), WU_TREE_MOVE,
+                                               &moved, nullptr, 1, nullptr, nullptr));
+    EXPECT_TRUE(WuIsDirectoryEmpty(Path("walked").c_str()));
+    ASSERT_EQ(0, rmdir(Linux("walked").c_str()));
+
+    EXPECT_EQ(S_OK, WuMoveFolder(Path("new/place").c_str(), link.c_str(), &moved, nullptr, nullptr));
+    EXPECT_EQ(1u, moved);
+    struct stat st;
+    ASSERT_EQ(0, lstat(Linux("new/place").c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_FALSE(Exists("src/link"));
+    EXPECT_EQ("keep", wutest::ReadBytes(outside_ + "/keep.txt"));
+    EXPECT_EQ("other", wutest::ReadBytes(outside_ + "/other.txt"));
+    // The new name must be free.
+    Link(outside_, "src/link");
+    EXPECT_EQ(WU_E_CREATE_FILE,
+              WuMoveFolder(Path("new/place").c_str(), link.c_str(), &moved, nullptr, nullptr));
+    EXPECT_TRUE(Exists("src/link"));
+    ASSERT_EQ(0, unlink(Linux("new/place").c_str()));
+  }
 }
 
 TEST_F(WuMoveFolderTest, RefusesOnlyADestinationInsideTheSource) {

@@ -343,6 +343,66 @@ TEST_F(FilesTest, AttributesFollowModeNameAndKind) {
   }
 }
 
+// A link in the last place of a name is the link itself for every call
+// that must not follow it, whether or not the name ends in a separator
+// (Linux follows a final link named with a trailing '/'): the folder it
+// points at keeps its files and its mode.
+TEST_F(FilesTest, AFinalLinkIsTheLinkWithOrWithoutATrailingSeparator) {
+  mkdir(Linux("out").c_str(), 0755);
+  Put("out/keep.txt", "keep");
+  chmod(Linux("out").c_str(), 0555);
+  auto out_intact = [&] {
+    struct stat st;
+    return stat(Linux("out").c_str(), &st) == 0 && (st.st_mode & 0777) == 0555 &&
+           Get("out/keep.txt") == "keep";
+  };
+  auto is_link = [&](const std::string& name) {
+    struct stat st;
+    return lstat(Linux(name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  };
+  for (const char* suffix : {"", "\\", "/"}) {
+    SCOPED_TRACE(std::string("suffix '") + suffix + "'");
+    ASSERT_EQ(0, symlink(Linux("out").c_str(), Linux("ln").c_str()));
+    std::u16string ln = Path("ln") + U16(suffix);
+    EXPECT_EQ(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT,
+              GetFileAttributesW(ln.c_str()));
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    ASSERT_TRUE(GetFileAttributesExW(ln.c_str(), GetFileExInfoStandard, &data));
+    EXPECT_TRUE(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // Attributes are never changed through the link.
+    EXPECT_TRUE(SetFileAttributesW(ln.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_FALSE(SetFileAttributesW(ln.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
+    EXPECT_TRUE(out_intact());
+    // Never opened through it.
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              platform::CreateFileNoFollow(ln.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
+    // Moved, then removed, as the link.
+    ASSERT_TRUE(MoveFileExW(ln.c_str(), Path("moved").c_str(), 0));
+    EXPECT_TRUE(is_link("moved"));
+    ASSERT_TRUE(MoveFileExW((Path("moved") + U16(suffix)).c_str(), Path("ln").c_str(), 0));
+    EXPECT_TRUE(DeleteFileW(ln.c_str()));
+    EXPECT_FALSE(Exists("ln"));
+    ASSERT_EQ(0, symlink(Linux("out").c_str(), Linux("ln").c_str()));
+    EXPECT_TRUE(RemoveDirectoryW(ln.c_str()));
+    EXPECT_FALSE(Exists("ln"));
+    EXPECT_TRUE(out_intact());
+  }
+
+  // A separator after a file, or a link to one, still asks for a folder.
+  ASSERT_EQ(0, symlink(Linux("out/keep.txt").c_str(), Linux("fl").c_str()));
+  for (const char* name : {"out\\keep.txt\\", "fl/"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(Path(name).c_str()));
+    EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+    EXPECT_FALSE(DeleteFileW(Path(name).c_str()));
+  }
+  EXPECT_TRUE(is_link("fl"));
+  EXPECT_TRUE(out_intact());
+  chmod(Linux("out").c_str(), 0755);
+}
+
 TEST_F(FilesTest, TimesSetThroughAHandleReadBackEverywhere) {
   Put("t.txt", "12345");
   HANDLE h = Open(Path("t.txt"), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
