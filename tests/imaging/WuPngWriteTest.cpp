@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -167,6 +168,14 @@ TEST_F(PngWriteTest, RefusalsAndFailures) {
   platform::FailNextAllocations(1);
   EXPECT_EQ(WuSaveDiskPngDib(Path("oom.png").c_str(), src.get(), nullptr, &good), E_OUTOFMEMORY);
   platform::FailNextAllocations(0);
+  // A read-only file is refused as before and kept; no new file is left.
+  const std::string readOnly = dir_ + "/ro.png";
+  wutest::WriteBytes(readOnly, "read-only");
+  ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+  EXPECT_EQ(WuSaveDiskPngDib(Path("ro.png").c_str(), src.get(), nullptr, &good), WU_E_CREATE_FILE);
+  EXPECT_EQ(wutest::ReadBytes(readOnly), "read-only");
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
   // 28 as the working type writes the same colours.
   const WUPNGFILEOPTIONS opaque = {28, 0};
   EXPECT_EQ(WuSaveDiskPngDib(Path("o.png").c_str(), src.get(), nullptr, &opaque), S_OK);
