@@ -518,8 +518,12 @@ void WuNanoTimeToHMSF(LONGLONG time, _smpteval* hmsf, double frameRate) {
   hmsf->hours = static_cast<DWORD>(day_hours);
   hmsf->minutes = static_cast<DWORD>(rest / 60.0);
   hmsf->seconds = static_cast<DWORD>(rest - hmsf->minutes * 60.0);
+  // A frame rate beyond 2^32 frames a second (or an infinite one) gives the
+  // largest count instead of an undefined conversion.
   double frames = frameRate > 0 ? std::floor(frameRate * fraction) : 0.0;
-  hmsf->frames = frames > 0 ? static_cast<DWORD>(frames) : 0;
+  hmsf->frames = !(frames > 0)           ? 0
+                 : frames >= 4294967295.0 ? 0xFFFFFFFFu
+                                          : static_cast<DWORD>(frames);
 }
 
 LONGLONG WuHMSFToNanoTime(const _smpteval* hmsf, double frameRate) {

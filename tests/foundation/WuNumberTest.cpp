@@ -496,6 +496,15 @@ TEST_F(NumberTest, MusicalTimeSaturatesAtItsLimits) {
   EXPECT_EQ(b, 0);
   EXPECT_EQ(k, 0);
 
+  // Clock time at a frame rate past 2^32 frames a second: the frame count
+  // saturates.
+  for (double rate : {1e10, std::numeric_limits<double>::infinity()}) {
+    _smpteval hmsf = {0, 0, 0, 0, 0};
+    WuNanoTimeToHMSF(kSecond / 2, &hmsf, rate);
+    EXPECT_EQ(hmsf.frames, 0xFFFFFFFFu) << rate;
+    EXPECT_EQ(hmsf.seconds, 0u);
+  }
+
   // One tick a measure: the carry is the whole tick count.
   _wuposfmt one = Format(5);
   one.ticksPerQuarter = 1;
