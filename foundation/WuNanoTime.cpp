@@ -33,6 +33,21 @@ LONGLONG SaturateDouble(double v) {
 
 LONGLONG Add(LONGLONG a, LONGLONG b) { return Saturate(static_cast<__int128>(a) + b); }
 
+constexpr LONG kLongMax = std::numeric_limits<LONG>::max();
+constexpr LONG kLongMin = std::numeric_limits<LONG>::min();
+
+// A whole-valued double as a 32-bit value, clamped to its range (NaN gives 0).
+LONG ClampToLong(double v) {
+  if (!(v == v)) return 0;
+  if (v >= static_cast<double>(kLongMax)) return kLongMax;
+  if (v <= static_cast<double>(kLongMin)) return kLongMin;
+  return static_cast<LONG>(v);
+}
+
+LONG ClampToLong(__int128 v) {
+  return v > kLongMax ? kLongMax : v < kLongMin ? kLongMin : static_cast<LONG>(v);
+}
+
 // Time-code type shown by a position format type, or 0.
 LONG TimeCodeTypeOf(LONG formatType) {
   switch (formatType) {
@@ -205,7 +220,8 @@ int FormatMagnitude(WCHAR* out, int size, const _wuposfmt* fmt, LONGLONG t, LPCW
       LONG m = 0, b = 0, k = 0;
       WuNanoTimeToMeasures(t, fmt, &m, &b, &k);
       if (fmt->formatType == 5 && !(options & WUPOSFMT_LENGTH)) {
-        ++m;
+        // Counted from 1; a measure already clamped to the largest stays there.
+        if (m < kLongMax) ++m;
         ++b;
       }
       return WuPrintFN(out, size, format, static_cast<DWORD>(m), static_cast<DWORD>(b),
@@ -502,8 +518,12 @@ void WuNanoTimeToHMSF(LONGLONG time, _smpteval* hmsf, double frameRate) {
   hmsf->hours = static_cast<DWORD>(day_hours);
   hmsf->minutes = static_cast<DWORD>(rest / 60.0);
   hmsf->seconds = static_cast<DWORD>(rest - hmsf->minutes * 60.0);
+  // A frame rate beyond 2^32 frames a second (or an infinite one) gives the
+  // largest count instead of an undefined conversion.
   double frames = frameRate > 0 ? std::floor(frameRate * fraction) : 0.0;
-  hmsf->frames = frames > 0 ? static_cast<DWORD>(frames) : 0;
+  hmsf->frames = !(frames > 0)           ? 0
+                 : frames >= 4294967295.0 ? 0xFFFFFFFFu
+                                          : static_cast<DWORD>(frames);
 }
 
 LONGLONG WuHMSFToNanoTime(const _smpteval* hmsf, double frameRate) {
@@ -538,11 +558,11 @@ void WuNanoTimeToMeasures(LONGLONG time, const _wuposfmt* fmt, LONG* measures, L
     double br = (mr - mt) * per_measure;
     double bt = std::trunc(br);
     double tr = std::trunc((br - bt) * fmt->ticksPerQuarter);
-    m = mt >= 2147483647.0    ? 2147483647
-        : mt <= -2147483648.0 ? -2147483647 - 1
-                              : static_cast<LONG>(mt);
-    b = static_cast<LONG>(bt);
-    t = static_cast<LONG>(tr);
+    // Each part clamped to 32 bits: a tempo that is not finite, or ticks per
+    // quarter note above 2^31, must not turn into an undefined conversion.
+    m = ClampToLong(mt);
+    b = ClampToLong(bt);
+    t = ClampToLong(tr);
   }
   if (measures) *measures = m;
   if (beats) *beats = b;
@@ -562,16 +582,17 @@ int WuMeasuresAndTicksToText(WCHAR* out, const _wuposfmt* fmt, LONG measures, LO
     within += per_measure;
     --carry;
   }
-  LONGLONG measure = measures + carry;
+  // 128 bits: the carry of a tick count near the 64-bit limits at one tick
+  // a measure, added to any 32-bit measure, must not overflow before the
+  // measure shown is clamped to 32 bits.
+  __int128 measure = static_cast<__int128>(measures) + carry;
   LONGLONG beat = within / per_beat;
   LONGLONG tick = (within % per_beat) / (tickDivisor > 0 ? tickDivisor : 1);
   if (origin == 1) {
     ++beat;
     if (measure >= 0) ++measure;
   }
-  LONG shown = measure > 2147483647        ? 2147483647
-               : measure < -2147483647 - 1 ? -2147483647 - 1
-                                           : static_cast<LONG>(measure);
+  const LONG shown = ClampToLong(measure);
   if (shortForm)
     return WuPrintFN(out, WUNANOTIME_TEXT_MAX, u"%d$&:%1u", shown, static_cast<DWORD>(beat));
   return WuPrintFN(out, WUNANOTIME_TEXT_MAX, u"%d$&:%u$&.%03u", shown, static_cast<DWORD>(beat),

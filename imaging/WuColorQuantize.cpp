@@ -213,8 +213,9 @@ HRESULT WuDibFadeToColor(const BITMAPINFOHEADER* header, void* rows, const RECT*
   WUPIXELTYPE type = WuGetPixelType(header);
   if (type != WUPIXEL_RGB32 && type != WUPIXEL_RGBA32 && type != WUPIXEL_RGBA128F)
     return E_NOTIMPL;
-  int bits = header->biBitCount;
-  if (stride == 0) stride = ((bits * header->biWidth + 31) >> 5) * 4;
+  // The natural stride in 64 bits: bits x width passes 2^31 for rows of
+  // 256 MiB, which a bitmap block may hold.
+  stride = WuDibGetStride(header, stride);
   int64_t width = static_cast<int64_t>(header->biWidth) << 14;
   int64_t height = static_cast<int64_t>(header->biHeight) << 14;
   int64_t l = 0, t = 0, r = width, b = height;

@@ -18,21 +18,24 @@ bool UsesYuvSize(DWORD compression) {
          compression == WU_FOURCC_YUYV || compression == WU_FOURCC_UYVY;
 }
 
-// Image size of a header whose width, height and compression are written;
-// -1 when it does not fit in 31 bits.
+// Image size of a header whose width (not negative), height and
+// compression are written; -1 when it does not fit in 31 bits. Every
+// product is formed where it cannot overflow: a 32-bit width and a height's
+// magnitude (up to 2^31) at up to 128 bits a pixel reach 2^68 bytes. A
+// single row must fit as well, even in an image of no rows, so that the
+// stride of every accepted header is a 31-bit value.
 int64_t ImageBytes(const BITMAPINFOHEADER& header, int bits) {
   const int64_t width = header.biWidth;
   const int64_t height = header.biHeight < 0 ? -static_cast<int64_t>(header.biHeight) : header.biHeight;
   if (UsesYuvSize(header.biCompression)) {
-    // The largest of the YUV rules is below 3 * (w + 6) * h bytes; check
-    // that bound before the 32-bit formulas run.
-    if (3 * (width + 6) * height > kMaxImageBytes) return -1;
-    BITMAPINFOHEADER positive = header;
-    positive.biHeight = static_cast<LONG>(height);
-    return WuYUVImageBytesAndOffsets(&positive, nullptr);
+    const int64_t oneRow = WuYUVImageBytes64(header.biCompression, width, 1);
+    const int64_t bytes = WuYUVImageBytes64(header.biCompression, width, height);
+    return oneRow > kMaxImageBytes || bytes > kMaxImageBytes ? -1 : bytes;
   }
-  const int64_t bytes = height * (((bits * width + 31) >> 5) * 4);
-  return bytes > kMaxImageBytes ? -1 : bytes;
+  const int64_t rowBytes = ((bits * width + 31) >> 5) * 4;  // at most 2^36
+  if (rowBytes > kMaxImageBytes) return -1;
+  if (rowBytes != 0 && height > kMaxImageBytes / rowBytes) return -1;
+  return height * rowBytes;
 }
 
 // Bytes between the header and the rows.

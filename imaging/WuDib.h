@@ -40,7 +40,9 @@ constexpr int WUDIB_FREE_CHECKED = -1;    // WuDibFree: flag of a checked releas
 // header buffer must hold 40 bytes plus the masks or palette. `imageSize`
 // (may be null) is set to 0 first and to the image size on success.
 // E_INVALIDARG for a null header, an unknown code, a negative width, more
-// than 256 colours or an image larger than 2^31 - 1 bytes; S_OK otherwise.
+// than 256 colours, or an image (or one row of it, even when the height is
+// 0) larger than 2^31 - 1 bytes; the sizes are computed so that no width
+// and height can overflow them. S_OK otherwise.
 HRESULT WuVideo_InitBitmapInfo(BITMAPINFOHEADER* header, WUPIXELTYPE type, LONG width,
                                LONG height, const RGBQUAD* palette, int colors,
                                DWORD* imageSize);

@@ -4,14 +4,17 @@
 // That function holds no objects with destructors; the locals it changes
 // after setjmp are volatile, and the caller releases everything.
 //
-// Order of a save: the working bitmap, then libpng's structures, and only
-// then the file. Creating the file truncates it, so nothing that can fail
-// for want of memory comes between the truncation and the first write.
+// Order of a save: the working bitmap, then libpng's structures, then the
+// whole file encoded into memory, and only then the disk: the bytes go to a
+// new file beside the target, which is renamed over it once written whole.
+// zlib allocates while the rows are written, and a disk may fill part-way;
+// either failure leaves an existing file as it was.
 #include "imaging/WuPngWrite.h"
 
 #include <png.h>
 
 #include <csetjmp>
+#include <cstring>
 
 #include "foundation/WuStatus.h"
 #include "imaging/WuDib.h"
@@ -19,7 +22,7 @@
 #include "imaging/WuDibPixelOps.h"
 #include "imaging/WuPixelTypes.h"
 #include "platform/kernel/files.h"
-#include "platform/kernel/handles.h"
+#include "platform/kernel/error.h"
 #include "platform/kernel/memory.h"
 
 namespace {
@@ -33,17 +36,40 @@ constexpr DWORD kCopyQuality = 3;
 void OnPngError(png_structp png, png_const_charp message) { png_longjmp(png, 1); }
 void OnPngWarning(png_structp png, png_const_charp message) {}
 
-// Every byte goes to the file; a short write is a libpng error.
-void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
-  HANDLE file = static_cast<HANDLE>(png_get_io_ptr(png));
-  while (length > 0) {
-    DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
-    DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr) || written != chunk)
-      png_error(png, "short write");
-    data += chunk;
-    length -= chunk;
+// The encoded file as it grows: one fixed global block, so that it is
+// counted and fails under the platform's allocation switch like libpng's
+// own memory.
+struct PngBytes {
+  BYTE* data;         // block, or null
+  size_t size;        // bytes written
+  size_t capacity;    // bytes the block holds
+  bool outOfMemory;   // the block could not grow
+};
+
+constexpr size_t kMaxPngBytes = 0xFFFFFFFF;  // what one file write takes
+constexpr size_t kFirstCapacity = 64 * 1024;
+
+// Appends to the memory file, growing it by doubling; a block that cannot
+// grow is a libpng error (reported as E_OUTOFMEMORY by the save).
+void WriteToMemory(png_structp png, png_bytep data, png_size_t length) {
+  PngBytes* out = static_cast<PngBytes*>(png_get_io_ptr(png));
+  if (length > kMaxPngBytes - out->size) png_error(png, "file too large");
+  const size_t needed = out->size + length;
+  if (needed > out->capacity) {
+    size_t capacity = out->capacity < kFirstCapacity ? kFirstCapacity : out->capacity;
+    while (capacity < needed) capacity = capacity > kMaxPngBytes / 2 ? kMaxPngBytes : 2 * capacity;
+    BYTE* grown = static_cast<BYTE*>(GlobalAlloc(GMEM_FIXED, capacity));
+    if (grown == nullptr) {
+      out->outOfMemory = true;
+      png_error(png, "out of memory");
+    }
+    if (out->size != 0) std::memcpy(grown, out->data, out->size);
+    if (out->data != nullptr) GlobalFree(out->data);
+    out->data = grown;
+    out->capacity = capacity;
   }
+  std::memcpy(out->data + out->size, data, length);
+  out->size = needed;
 }
 
 void FlushFile(png_structp png) {}
@@ -77,9 +103,9 @@ HRESULT CreateWriter(PngWriter* writer) {
   return S_OK;
 }
 
-// Writes the working bitmap (red, green, blue, alpha rows) to an open file
+// Encodes the working bitmap (red, green, blue, alpha rows) into memory
 // through the writer's structures.
-HRESULT EncodePng(const PngWriter* writer, HANDLE file, const BITMAPINFOHEADER* work,
+HRESULT EncodePng(const PngWriter* writer, PngBytes* out, const BITMAPINFOHEADER* work,
                   BOOL interlace) {
   png_structp png = writer->png;
   png_infop info = writer->info;
@@ -89,7 +115,7 @@ HRESULT EncodePng(const PngWriter* writer, HANDLE file, const BITMAPINFOHEADER* 
     const png_uint_32 height = static_cast<png_uint_32>(work->biHeight);
     const LONG stride = WuDibGetStride(work, 0);
     BYTE* rows = WuDibGetBits(work);
-    png_set_write_fn(png, file, WriteToFile, FlushFile);
+    png_set_write_fn(png, out, WriteToMemory, FlushFile);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, kFilters);
     png_set_compression_level(png, kZlibLevel);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
@@ -106,6 +132,24 @@ HRESULT EncodePng(const PngWriter* writer, HANDLE file, const BITMAPINFOHEADER* 
     hr = S_OK;
   }
   return hr;
+}
+
+// Makes the encoded bytes the whole file at `path`. A write that fails
+// part-way (a full disk) is E_FAIL, as a libpng write error was; a file
+// that cannot be created or renamed into place 0x8004E006. Either way an
+// existing file is as it was and the new one is gone.
+HRESULT WriteWholeFile(LPCWSTR path, const PngBytes& bytes) {
+  if (platform::WriteFileReplacing(path, bytes.data, static_cast<DWORD>(bytes.size), true, u"png"))
+    return S_OK;
+  switch (GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+      return E_FAIL;
+    default:
+      return WU_E_CREATE_FILE;
+  }
 }
 
 }  // namespace
@@ -125,16 +169,13 @@ HRESULT WuSaveDiskPngDib(LPCWSTR path, const BITMAPINFOHEADER* header, const voi
   if (SUCCEEDED(hr)) hr = WuDibSwapRB(work, nullptr, nullptr, 0);
   PngWriter writer = {nullptr, nullptr};
   if (SUCCEEDED(hr)) hr = CreateWriter(&writer);
+  PngBytes bytes = {nullptr, 0, 0, false};
   if (SUCCEEDED(hr)) {
-    HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-      hr = WU_E_CREATE_FILE;
-    } else {
-      hr = EncodePng(&writer, file, work, options->interlace != 0);
-      CloseHandle(file);
-    }
+    hr = EncodePng(&writer, &bytes, work, options->interlace != 0);
+    if (bytes.outOfMemory) hr = E_OUTOFMEMORY;
   }
+  if (SUCCEEDED(hr)) hr = WriteWholeFile(path, bytes);
+  if (bytes.data != nullptr) GlobalFree(bytes.data);
   if (writer.png != nullptr) png_destroy_write_struct(&writer.png, &writer.info);
   WuDibFree(work, 0);
   return hr;

@@ -17,14 +17,15 @@ struct WUPNGFILEOPTIONS {
 };
 static_assert(sizeof(WUPNGFILEOPTIONS) == 8);
 
-// Writes the bitmap (rows null: the rows inside the block) to `path`,
-// created or truncated. 0; E_INVALIDARG for another pixel type in the
-// options or a bitmap without pixels (nothing is created); the copy's
-// failure; E_OUTOFMEMORY; 0x8004E006 when the file cannot be created;
-// E_FAIL for a libpng error, a short write included. The file is created
-// only once the working copy and libpng's structures exist: a failure
-// before that leaves an existing file untouched, a later one leaves the
-// file as far as it was written. Every resource is released on every
-// path.
+// Writes the bitmap (rows null: the rows inside the block) to `path`, as
+// a new file or in place of an existing one. 0; E_INVALIDARG for another
+// pixel type in the options or a bitmap without pixels; the copy's
+// failure; E_OUTOFMEMORY; 0x8004E006 when the file cannot be created or
+// put in place of the existing one; E_FAIL for a libpng error or a write
+// that fails part-way (a full disk). The whole file is encoded in memory
+// first and written to a new file beside the target ("png" + digits +
+// ".tmp"), which is renamed over the target once written whole: a failed
+// save at any step leaves an existing file as it was and no new file
+// behind. Every resource is released on every path.
 HRESULT WuSaveDiskPngDib(LPCWSTR path, const BITMAPINFOHEADER* header, const void* rows,
                          const WUPNGFILEOPTIONS* options);

@@ -12,6 +12,8 @@
 // YUV planes are top-down.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/types.h"
 
@@ -27,7 +29,13 @@ struct WUYUVPLANELAYOUT {
 static_assert(sizeof(WUYUVPLANELAYOUT) == 20);
 
 // The image size in bytes of a YUV header (0 for any other code or a null
-// header). When `layout` is given it is zero-filled and receives the luma
+// header; 0xFFFFFFFF for a size past 32 bits, which a header from a file may
+// state). When `layout` is given it is zero-filled and receives the luma
 // stride and, for the planar codes when (w * h) / 4 is not 0, the chroma
 // offsets and strides.
 DWORD WuYUVImageBytesAndOffsets(const BITMAPINFOHEADER* header, WUYUVPLANELAYOUT* layout);
+
+// The same size for a width and height of any 32-bit value (a height's
+// magnitude may be 2^31), computed without overflow: exact, or saturated at
+// the 64-bit limits. 0 for a code that has no YUV size.
+int64_t WuYUVImageBytes64(DWORD compression, int64_t width, int64_t height);

@@ -465,4 +465,68 @@ TEST_F(NumberTest, MusicalTime) {
   EXPECT_EQ(beat, 2);
 }
 
+// Musical texts at the limits of their inputs saturate: the measure shown
+// stays at the 32-bit limit it was clamped to, whatever is added after the
+// clamp (the origin of 1, the carry of a tick count near the 64-bit limits).
+TEST_F(NumberTest, MusicalTimeSaturatesAtItsLimits) {
+  constexpr LONGLONG kMax64 = std::numeric_limits<LONGLONG>::max();
+  constexpr LONGLONG kMin64 = std::numeric_limits<LONGLONG>::min();
+  constexpr LONG kMax32 = std::numeric_limits<LONG>::max();
+  constexpr LONG kMin32 = std::numeric_limits<LONG>::min();
+  // Time INT64_MAX at 120 beats a minute in 4/4: far beyond 2^31 measures.
+  const std::string top = Time(5, kMax64);
+  EXPECT_EQ(top.substr(0, top.find('.')), "2,147,483,647") << top;
+  EXPECT_EQ(Time(5, kMin64), "-" + top);
+  const std::string zeroBased = Time(13, kMax64);
+  EXPECT_EQ(zeroBased.substr(0, zeroBased.find('.')), "2,147,483,647") << zeroBased;
+
+  // Ticks per quarter note above 2^31 and a tempo that is not finite clamp
+  // each part instead of converting out of range.
+  _wuposfmt f = Format(5);
+  f.ticksPerQuarter = 0xFFFFFFFF;
+  LONG m = 0, b = 0, k = 0;
+  WuNanoTimeToMeasures(kSecond * 7 / 8, &f, &m, &b, &k);  // 1.75 beats
+  EXPECT_EQ(m, 0);
+  EXPECT_EQ(b, 1);
+  EXPECT_EQ(k, kMax32);
+  f = Format(5);
+  f.tempo = std::numeric_limits<double>::infinity();
+  WuNanoTimeToMeasures(kSecond, &f, &m, &b, &k);
+  EXPECT_EQ(m, kMax32);
+  EXPECT_EQ(b, 0);
+  EXPECT_EQ(k, 0);
+
+  // Clock time at a frame rate past 2^32 frames a second: the frame count
+  // saturates.
+  for (double rate : {1e10, std::numeric_limits<double>::infinity()}) {
+    _smpteval hmsf = {0, 0, 0, 0, 0};
+    WuNanoTimeToHMSF(kSecond / 2, &hmsf, rate);
+    EXPECT_EQ(hmsf.frames, 0xFFFFFFFFu) << rate;
+    EXPECT_EQ(hmsf.seconds, 0u);
+  }
+
+  // One tick a measure: the carry is the whole tick count.
+  _wuposfmt one = Format(5);
+  one.ticksPerQuarter = 1;
+  one.beatsPerMeasure = 1;
+  struct Case {
+    LONG measures;
+    LONGLONG ticks;
+    int origin;
+    const char* expected;
+  } cases[] = {
+      {kMin32, kMin64 + 5, 1, "-2147483648.1.000"},
+      {kMin32, kMin64, 0, "-2147483648.0.000"},
+      {kMax32, kMax64, 1, "2147483647.1.000"},
+      {kMax32, kMax64, 0, "2147483647.0.000"},
+      {-1, kMax64, 1, "2147483647.1.000"},
+      {kMax32, -1, 1, "2147483647.1.000"},  // borrows one measure: 2^31 - 2, then counted from 1
+  };
+  for (const Case& c : cases) {
+    WCHAR out[WUNANOTIME_TEXT_MAX];
+    WuMeasuresAndTicksToText(out, &one, c.measures, c.ticks, c.origin, FALSE, 1);
+    EXPECT_EQ(U8(out), c.expected) << c.measures << " " << c.ticks;
+  }
+}
+
 }  // namespace

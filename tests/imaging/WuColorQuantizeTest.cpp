@@ -161,6 +161,24 @@ TEST(FadeToColor, AmountsAlphaAndEdges) {
   EXPECT_EQ(WuDibFadeToColor(other.get(), nullptr, nullptr, 0, &color, 1.0f, FALSE, 0), E_NOTIMPL);
 }
 
+// A row of 2^31 bits (256 MiB) is a bitmap a block may hold: the natural
+// stride must not overflow on its way from bits x width. Two rows, the
+// first two pixels of each faded; the pages in between are never touched.
+TEST(FadeToColor, RowsOfTwoToTheThirtyOneBits) {
+  BITMAPINFOHEADER* dib = nullptr;
+  ASSERT_EQ(WuDibAlloc(&dib, WUPIXEL_RGBA32, 1 << 26, 2, nullptr, 0, 0), S_OK);
+  const SIZE_T stride = SIZE_T{1} << 28;
+  BYTE* rows = WuDibGetBits(dib);
+  std::memset(rows, 0, 8);
+  std::memset(rows + stride, 0, 8);
+  const WURGBAFLOAT white = {1.0f, 1.0f, 1.0f, 1.0f};
+  RECT rect = {0, 0, 2, 2};
+  ASSERT_EQ(WuDibFadeToColor(dib, nullptr, &rect, 0, &white, 1.0f, FALSE, 0), S_OK);
+  for (const BYTE* row : {rows, rows + stride})
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(row[i], 255) << i;
+  WuDibFree(dib, 0);
+}
+
 // Float pixels hold values outside 0..1: the fade takes the colour as given
 // there, while the byte path clamps it where it becomes bytes.
 TEST(FadeToColor, FloatColourOutsideTheUnitRangeIsKept) {

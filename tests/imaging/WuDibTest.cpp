@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/WuYuvLayout.h"
 #include "platform/kernel/memory.h"
 
 namespace {
@@ -91,6 +92,59 @@ TEST(DibHeader, RefusesBadArguments) {
     EXPECT_EQ(dib, nullptr);
   }
   EXPECT_EQ(WuDibAlloc(nullptr, 27, 4, 4, nullptr, 0, 0), E_POINTER);
+}
+
+// Sizes at the limits of the 32-bit width and height: each is computed
+// without overflow and refused above 2^31 - 1 bytes (a single row too, even
+// when the height is 0) before anything is allocated; sizes just below the
+// cap are exact.
+TEST(DibHeader, SizesAtTheLimitsAreExactOrRefused) {
+  alignas(4) BYTE buffer[sizeof(BITMAPINFOHEADER) + 1024];
+  BITMAPINFOHEADER* h = reinterpret_cast<BITMAPINFOHEADER*>(buffer);
+  constexpr LONG kMaxL = 0x7FFFFFFF;
+  constexpr LONG kMinL = -kMaxL - 1;
+  const struct {
+    WUPIXELTYPE type;
+    LONG width, height;
+    DWORD bytes;  // 0: refused
+  } cases[] = {
+      {32, 1 << 30, 1 << 30, 0},        // 128-bit pixels: 2^68 bytes
+      {32, 1 << 30, kMinL, 0},          // the height's magnitude is 2^31
+      {64, kMaxL, kMaxL, 0},            // "UYVY"
+      {67, kMaxL, kMinL, 0},            // "I420"
+      {68, kMaxL, kMinL, 0},            // "v210"
+      {65, 1 << 30, 1, 0},              // "YUYV": one row of 2^31 bytes
+      {32, 1 << 27, 0, 0},              // a row of 2^31 bytes and no rows
+      {20, kMaxL, 1, 0},                // rows padded to 2^31 bytes
+      {20, kMaxL - 3, 1, 0x7FFFFFFCu},  // the widest 8-bit row that fits
+      {32, 1, kMinL + 1, 0},            // 16 x (2^31 - 1) bytes
+      {64, 0x3FFFFFFF, 1, 0x7FFFFFFEu},
+      {64, 46340, 23170, 2147395600u},  // 2 x w x h, just below the cap
+      {67, 46340, 46340, 0},            // 1.5 x w x h: above the cap
+      {67, 37836, 37836, 2147344344u},  // 1.5 x w x h: just below it
+  };
+  for (const auto& c : cases) {
+    DWORD size = 99;
+    const HRESULT hr = WuVideo_InitBitmapInfo(h, c.type, c.width, c.height, nullptr, 0, &size);
+    EXPECT_EQ(hr, c.bytes ? S_OK : E_INVALIDARG) << c.type << " " << c.width << "x" << c.height;
+    EXPECT_EQ(size, c.bytes) << c.type << " " << c.width << "x" << c.height;
+    if (c.bytes) {
+      EXPECT_EQ(h->biSizeImage, c.bytes);
+      continue;
+    }
+    BITMAPINFOHEADER* dib = h;
+    const size_t blocks = platform::LiveGlobalBlockCount();
+    EXPECT_EQ(WuDibAlloc(&dib, c.type, c.width, c.height, nullptr, 0, 0), E_INVALIDARG) << c.type;
+    EXPECT_EQ(dib, nullptr);
+    EXPECT_EQ(platform::LiveGlobalBlockCount(), blocks);
+  }
+  // A "v210" header from a file whose size passes 32 bits saturates instead
+  // of wrapping to a small size.
+  BITMAPINFOHEADER yuv = {};
+  yuv.biCompression = WU_FOURCC_V210;
+  yuv.biWidth = kMaxL;
+  yuv.biHeight = kMaxL;
+  EXPECT_EQ(WuYUVImageBytesAndOffsets(&yuv, nullptr), 0xFFFFFFFFu);
 }
 
 // For every code: the block holds exactly header, table and rows; the rows

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -165,25 +168,40 @@ TEST_F(PngWriteTest, RefusalsAndFailures) {
   platform::FailNextAllocations(1);
   EXPECT_EQ(WuSaveDiskPngDib(Path("oom.png").c_str(), src.get(), nullptr, &good), E_OUTOFMEMORY);
   platform::FailNextAllocations(0);
-  // Every write fails on a full device: a libpng error, everything released.
-  EXPECT_EQ(WuSaveDiskPngDib(u"/dev/full", src.get(), nullptr, &good), E_FAIL);
+  // A read-only file is refused as before and kept; no new file is left.
+  const std::string readOnly = dir_ + "/ro.png";
+  wutest::WriteBytes(readOnly, "read-only");
+  ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
+  EXPECT_EQ(WuSaveDiskPngDib(Path("ro.png").c_str(), src.get(), nullptr, &good), WU_E_CREATE_FILE);
+  EXPECT_EQ(wutest::ReadBytes(readOnly), "read-only");
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
   // 28 as the working type writes the same colours.
   const WUPNGFILEOPTIONS opaque = {28, 0};
   EXPECT_EQ(WuSaveDiskPngDib(Path("o.png").c_str(), src.get(), nullptr, &opaque), S_OK);
 }
 
-// Each allocation of a save fails in turn. A failure before the first
-// byte is written (the working bitmap, the copy, libpng's structures)
-// leaves an existing file as it was; the libpng structures are the first
-// failures that report E_FAIL. Nothing leaks on any path.
-TEST_F(PngWriteTest, AllocationFailuresBeforeWritingKeepTheFile) {
-  auto src = MakeDib(WUPIXEL_RGB24, 3, 2);
+// The names in a folder, sorted.
+std::vector<std::string> Names(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Each allocation of a save fails in turn: the working bitmap, the copy,
+// libpng's structures, zlib's state (allocated with the first rows) and the
+// memory file. Every failure leaves the existing file byte for byte and no
+// other file in its folder; nothing leaks on any path. The save then
+// succeeds once the plan runs out.
+TEST_F(PngWriteTest, AllocationFailuresKeepTheFile) {
+  auto src = MakeDib(WUPIXEL_RGB24, 200, 200);
   FillPattern(src.get(), 5);
   const WUPNGFILEOPTIONS options = {29, 0};
   const std::string file = dir_ + "/kept.png";
   const std::string old = "an earlier file that must survive";
-  int structureFailures = 0;  // E_FAIL results that kept the file
-  int outOfMemory = 0;        // E_OUTOFMEMORY results (all keep the file)
+  int failures = 0;
   const size_t blocks = platform::LiveGlobalBlockCount();
   HRESULT hr = E_FAIL;
   for (int skip = 0; skip < 200; ++skip) {
@@ -193,22 +211,46 @@ TEST_F(PngWriteTest, AllocationFailuresBeforeWritingKeepTheFile) {
     platform::FailNextAllocations(0);
     ASSERT_EQ(platform::LiveGlobalBlockCount(), blocks) << skip;
     if (SUCCEEDED(hr)) break;
-    const bool kept = wutest::ReadBytes(file) == old;
-    if (hr == E_OUTOFMEMORY) {
-      ++outOfMemory;
-      EXPECT_TRUE(kept) << skip;
-    } else if (hr == E_FAIL && structureFailures < 2) {
-      // The write structure, then the info structure.
-      EXPECT_TRUE(kept) << skip;
-      ++structureFailures;
-    }
+    ++failures;
+    EXPECT_TRUE(hr == E_OUTOFMEMORY || hr == E_FAIL) << skip << " " << std::hex << hr;
+    const std::string kept = wutest::ReadBytes(file);
+    EXPECT_TRUE(kept == old) << skip << ": " << kept.size() << " bytes";
+    EXPECT_EQ(Names(dir_), std::vector<std::string>{"kept.png"}) << skip;
   }
   EXPECT_EQ(hr, S_OK);
-  EXPECT_GE(outOfMemory, 1);
-  EXPECT_EQ(structureFailures, 2);
+  // Bitmap, libpng's two structures, zlib's buffers and the memory file.
+  EXPECT_GE(failures, 5);
   Decoded png;
   ASSERT_TRUE(DecodePlain(wutest::ReadBytes(file), &png));
-  EXPECT_EQ(png.width, 3u);
+  EXPECT_EQ(png.width, 200u);
+  EXPECT_EQ(Names(dir_), std::vector<std::string>{"kept.png"});
+}
+
+// A disk that fills part-way through the save (a file-size limit): the
+// save fails, a good PNG it was to replace is left byte for byte, and no
+// part-written file stays beside it.
+TEST_F(PngWriteTest, AFullDiskKeepsTheFile) {
+  const WUPNGFILEOPTIONS options = {29, 0};
+  auto small = MakeDib(WUPIXEL_RGB24, 20, 20);
+  FillPattern(small.get(), 3);
+  ASSERT_EQ(WuSaveDiskPngDib(Path("good.png").c_str(), small.get(), nullptr, &options), S_OK);
+  const std::string good = wutest::ReadBytes(dir_ + "/good.png");
+  ASSERT_LT(good.size(), 4000u);
+  auto large = MakeDib(WUPIXEL_RGB24, 200, 200);
+  FillPattern(large.get(), 9);  // noise: far more than 4,000 bytes compressed
+  {
+    wutest::FileSizeLimit limit(4000);
+    EXPECT_EQ(WuSaveDiskPngDib(Path("good.png").c_str(), large.get(), nullptr, &options), E_FAIL);
+  }
+  const std::string kept = wutest::ReadBytes(dir_ + "/good.png");
+  EXPECT_TRUE(kept == good) << kept.size() << " bytes in place of " << good.size();
+  EXPECT_EQ(Names(dir_), std::vector<std::string>{"good.png"});
+  // Without the limit the same save replaces it whole.
+  ASSERT_EQ(WuSaveDiskPngDib(Path("good.png").c_str(), large.get(), nullptr, &options), S_OK);
+  Decoded png;
+  ASSERT_TRUE(DecodePlain(wutest::ReadBytes(dir_ + "/good.png"), &png));
+  EXPECT_EQ(png.width, 200u);
+  EXPECT_EQ(Names(dir_), std::vector<std::string>{"good.png"});
 }
 
 }  // namespace
