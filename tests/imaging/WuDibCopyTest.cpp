@@ -297,6 +297,18 @@ TEST(DibCopy, Errors) {
   EXPECT_EQ(WuDibCopy(pal256.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0, 0, 0.0, 0.0),
             E_OUTOFMEMORY);
   platform::FailNextAllocations(0);
+  // Float rows off a 4-byte boundary: a source stride of 34 bytes, a
+  // destination rows pointer one byte in.
+  auto floats = Patterned(WUPIXEL_RGBA128F, 2, 2, 7);
+  auto floatDst = MakeDib(WUPIXEL_RGBA128F, 2, 2);
+  std::vector<BYTE> odd(72);
+  const auto floatWas = Snapshot(floatDst.get());
+  EXPECT_EQ(WuDibCopy(floatDst.get(), nullptr, nullptr, 0, floats.get(), odd.data(), nullptr, 34, 3, 0.0, 0.0),
+            E_INVALIDARG);
+  EXPECT_EQ(Snapshot(floatDst.get()), floatWas);
+  EXPECT_EQ(WuDibCopy(floatDst.get(), odd.data() + 1, nullptr, 32, floats.get(), nullptr, nullptr, 0, 0, 0.0, 0.0),
+            E_INVALIDARG);
+  EXPECT_EQ(std::count(odd.begin(), odd.end(), 0), 72);
 }
 
 TEST(DibPrepareRects, ClippingTable) {
