@@ -697,6 +697,13 @@ HRESULT WuDibCopy(const BITMAPINFOHEADER* dst, void* dstRows, const RECT* dstRec
   const BYTE* sTop = WuDibRowAt(WuDibGetBitsOrDefault(src, const_cast<void*>(srcRows)), src,
                                 sStride, 0);
   const SIZE dSize = {dst->biWidth, dst->biHeight}, sSize = {src->biWidth, src->biHeight};
+  // Float rows go through float loads and stores: they need 4-byte
+  // boundaries, as every bitmap row has.
+  auto misaligned = [](WUPIXELTYPE type, const BYTE* rows, LONG stride) {
+    const uintptr_t bits = reinterpret_cast<uintptr_t>(rows) | static_cast<uintptr_t>(stride);
+    return type == WUPIXEL_RGBA128F && (bits & 3) != 0;
+  };
+  if (misaligned(dstType, dTop, dStride) || misaligned(srcType, sTop, sStride)) return E_INVALIDARG;
 
   RECT dWhole = {0, 0, dst->biWidth, dst->biHeight}, sWhole = {0, 0, src->biWidth, src->biHeight};
   RECT dRect = dstRect != nullptr ? *dstRect : dWhole;
@@ -737,8 +744,9 @@ HRESULT WuDibCopy(const BITMAPINFOHEADER* dst, void* dstRows, const RECT* dstRec
     }
   }
   if (quality >= 3) {
-    const bool differ = (dRect.right - dRect.left) != (sRect.right - sRect.left) &&
-                        (dRect.bottom - dRect.top) != (sRect.bottom - sRect.top);
+    // Extents in 64 bits: a rectangle may span more than LONG holds.
+    const Rect64 d = To64(dRect), s = To64(sRect);
+    const bool differ = d.right - d.left != s.right - s.left && d.bottom - d.top != s.bottom - s.top;
     if (bytePair || (floatPair && differ)) {
       auto scaler = bicubic ? WuDibScale_BiCubic : WuDibScale_Bilinear;
       return scaler(dTop, &dSize, -dStride, dGiven ? &dRect : nullptr, sTop, &sSize, -sStride,

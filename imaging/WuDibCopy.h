@@ -55,8 +55,10 @@ void WuDibPrepareRects(const BITMAPINFOHEADER* dst, RECT* dstOut, const RECT* ds
 // width, the constants above, and the whole word goes to the pipeline.
 // Gammas (0.0: the default) are the destination's and the source's.
 // 0, also for an empty rectangle; E_NOTIMPL for a type outside 16 to 32;
-// E_INVALIDARG for a palette destination without a palette or a geometry
-// past 32-bit Q14 arithmetic; E_OUTOFMEMORY.
+// E_INVALIDARG for a palette destination without a palette, a geometry
+// past 32-bit Q14 arithmetic, or 128-bit float rows (type 32) whose rows
+// pointer or stride is not a multiple of 4 (they are read as floats);
+// E_OUTOFMEMORY.
 HRESULT WuDibCopy(const BITMAPINFOHEADER* dst, void* dstRows, const RECT* dstRect, LONG dstStride,
                   const BITMAPINFOHEADER* src, const void* srcRows, const RECT* srcRect,
                   LONG srcStride, DWORD flags, double dstGamma, double srcGamma);

@@ -13,9 +13,12 @@ namespace {
 
 constexpr DWORD kSubpixel = 0x1000000;  // rectangles in Q14
 
+// Both of one depth and size. A layout the depth table does not know (a
+// YUV layout, an unknown compression) has depth 0 and no rows of bits x
+// width bits: it is refused, not copied by that rule.
 bool SameShape(const BITMAPINFOHEADER* a, const BITMAPINFOHEADER* b) {
-  return WuGetPixelBitsPerChannel(WuGetPixelType(a), nullptr) ==
-             WuGetPixelBitsPerChannel(WuGetPixelType(b), nullptr) &&
+  const int bits = WuGetPixelBitsPerChannel(WuGetPixelType(a), nullptr);
+  return bits != 0 && bits == WuGetPixelBitsPerChannel(WuGetPixelType(b), nullptr) &&
          a->biHeight == b->biHeight && a->biWidth == b->biWidth;
 }
 

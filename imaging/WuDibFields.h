@@ -11,7 +11,8 @@
 #include "platform/kernel/types.h"
 
 // Copies the rows of one field from the source into the destination (same
-// depth, width and height; else E_NOTIMPL). Each row copies
+// depth, width and height, of a type the depth table knows: 16 to 32; else
+// E_NOTIMPL). Each row copies
 // (bits * width + 7) / 8 bytes. 0, also when no row is copied.
 HRESULT WuDibMergeFields(const BITMAPINFOHEADER* dst, void* dstRows, LONG dstStride,
                          const BITMAPINFOHEADER* src, const void* srcRows, LONG srcStride,

@@ -323,41 +323,41 @@ void Fetch2x2x16(WUXCHGFUNCS* r) {
   if constexpr (L::kCursorBelow) r->src = p + r->srcStride;
 }
 
-// The four taps (pixel, right, below, below-right) of an interpolating
-// fetch in the layout's tap units.
+// The two taps of one column of an interpolating fetch, the pixel at `p`
+// and the one below it, in the layout's tap units. Nothing beside the
+// column is read.
+template <class L>
+void ReadColumnTaps(const WUXCHGFUNCS* r, const BYTE* p, DWORD bit, WORD top[4], WORD below[4]) {
+  if constexpr (L::kTaps == TapKind::kHorizontal) {
+    L::Read(r, p, bit, top, false);
+    std::memcpy(below, top, 8);
+  } else if constexpr (L::kTaps == TapKind::kRowBelow) {
+    WORD above[4];
+    L::Read(r, p, bit, above, false);
+    L::Read(r, p, bit, top, true);
+    L::Read(r, p + r->srcStride, bit, below, false);
+    for (int c = 0; c < 4; ++c) below[c] = static_cast<WORD>(below[c] | (above[c] >> 8));
+  } else {
+    L::Read(r, p, bit, top, false);
+    L::Read(r, p + r->srcStride, bit, below, false);
+    if constexpr (L::kTaps == TapKind::kGrey8)
+      for (int c = 0; c < 4; ++c) {
+        top[c] = static_cast<WORD>(top[c] >> 8);
+        below[c] = static_cast<WORD>(below[c] >> 8);
+      }
+  }
+}
+
+// The four taps (pixel, right, below, below-right) of a bilinear fetch:
+// the column at `src` and the one to its right, which the caller
+// guarantees lies inside the row.
 template <class L>
 void ReadTaps(const WUXCHGFUNCS* r, WORD taps[4][4]) {
-  const BYTE* p = r->src;
-  const DWORD bit = r->srcBit;
-  const BYTE* right = p;
-  DWORD rightBit = bit;
+  const BYTE* right = r->src;
+  DWORD rightBit = r->srcBit;
   Advance<L::kBits>(right, rightBit, 1);
-  if constexpr (L::kTaps == TapKind::kHorizontal) {
-    L::Read(r, p, bit, taps[0], false);
-    L::Read(r, right, rightBit, taps[1], false);
-    std::memcpy(taps[2], taps[0], 8);
-    std::memcpy(taps[3], taps[1], 8);
-  } else if constexpr (L::kTaps == TapKind::kRowBelow) {
-    WORD above[2][4];
-    L::Read(r, p, bit, above[0], false);
-    L::Read(r, right, rightBit, above[1], false);
-    L::Read(r, p, bit, taps[0], true);
-    L::Read(r, right, rightBit, taps[1], true);
-    L::Read(r, p + r->srcStride, bit, taps[2], false);
-    L::Read(r, right + r->srcStride, rightBit, taps[3], false);
-    for (int c = 0; c < 4; ++c) {
-      taps[2][c] = static_cast<WORD>(taps[2][c] | (above[0][c] >> 8));
-      taps[3][c] = static_cast<WORD>(taps[3][c] | (above[1][c] >> 8));
-    }
-  } else {
-    L::Read(r, p, bit, taps[0], false);
-    L::Read(r, right, rightBit, taps[1], false);
-    L::Read(r, p + r->srcStride, bit, taps[2], false);
-    L::Read(r, right + r->srcStride, rightBit, taps[3], false);
-    if constexpr (L::kTaps == TapKind::kGrey8)
-      for (int k = 0; k < 4; ++k)
-        for (int c = 0; c < 4; ++c) taps[k][c] = static_cast<WORD>(taps[k][c] >> 8);
-  }
+  ReadColumnTaps<L>(r, r->src, r->srcBit, taps[0], taps[2]);
+  ReadColumnTaps<L>(r, right, rightBit, taps[1], taps[3]);
 }
 
 // Tap weights (pixel, right, below, below-right) of a bilinear fetch: each
@@ -387,15 +387,17 @@ void FetchBilinear16(WUXCHGFUNCS* r) {
   if constexpr (!L::kHasAlpha) r->pixels.w[0][3] = 0xFFFF;
 }
 
+// The pixel and the one below only: callers use it where the right
+// neighbour may lie past the row's end (the last column, a one-column source).
 template <class L>
 void FetchVertical16(WUXCHGFUNCS* r) {
-  WORD taps[4][4];
-  ReadTaps<L>(r, taps);
+  WORD top[4], below[4];
+  ReadColumnTaps<L>(r, r->src, r->srcBit, top, below);
   const int64_t wy = r->weightY;
   constexpr int64_t kMul = L::kTaps == TapKind::kGrey8 ? 257 : 1;
   for (int c = 0; c < 4; ++c)
     r->pixels.w[0][c] =
-        static_cast<WORD>((taps[0][c] * (WU_Q14_ONE - wy) + taps[2][c] * wy) * kMul / WU_Q14_ONE);
+        static_cast<WORD>((top[c] * (WU_Q14_ONE - wy) + below[c] * wy) * kMul / WU_Q14_ONE);
   if constexpr (!L::kHasAlpha) r->pixels.w[0][3] = 0xFFFF;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "imaging/WuColorMath.h"
@@ -16,6 +17,7 @@
 #include "imaging/WuXchg.h"
 #include "platform/kernel/memory.h"
 #include "tests/imaging/DibFixture.h"
+#include "tests/imaging/GuardedRows.h"
 
 namespace {
 
@@ -295,6 +297,18 @@ TEST(DibCopy, Errors) {
   EXPECT_EQ(WuDibCopy(pal256.get(), nullptr, nullptr, 0, src.get(), nullptr, nullptr, 0, 0, 0.0, 0.0),
             E_OUTOFMEMORY);
   platform::FailNextAllocations(0);
+  // Float rows off a 4-byte boundary: a source stride of 34 bytes, a
+  // destination rows pointer one byte in.
+  auto floats = Patterned(WUPIXEL_RGBA128F, 2, 2, 7);
+  auto floatDst = MakeDib(WUPIXEL_RGBA128F, 2, 2);
+  std::vector<BYTE> odd(72);
+  const auto floatWas = Snapshot(floatDst.get());
+  EXPECT_EQ(WuDibCopy(floatDst.get(), nullptr, nullptr, 0, floats.get(), odd.data(), nullptr, 34, 3, 0.0, 0.0),
+            E_INVALIDARG);
+  EXPECT_EQ(Snapshot(floatDst.get()), floatWas);
+  EXPECT_EQ(WuDibCopy(floatDst.get(), odd.data() + 1, nullptr, 32, floats.get(), nullptr, nullptr, 0, 0, 0.0, 0.0),
+            E_INVALIDARG);
+  EXPECT_EQ(std::count(odd.begin(), odd.end(), 0), 72);
 }
 
 TEST(DibPrepareRects, ClippingTable) {
@@ -502,6 +516,66 @@ TEST(DibCopy, IndexesPastAShortColourTableReadBlack) {
   WORD lanes[4];
   ASSERT_EQ(WuDibGetPixel(pal.get(), nullptr, 0, 3, 0, reinterpret_cast<BYTE*>(lanes)), S_OK);
   EXPECT_EQ(lanes[0] | lanes[1] | lanes[2], 0);
+}
+
+// Scaled copies read nothing outside the source's rows: every source type
+// into destinations of each lane form, one-column sources, growing and
+// shrinking, at every sampling mode (whole pixels, bilinear, bicubic, edge
+// fade, fractional rectangles). The source rows lie against inaccessible
+// pages, first ending at one, then starting after one, so that a read of
+// the neighbour past the last column faults in every build.
+TEST(DibCopy, ScaledCopiesReadOnlyTheSourceRows) {
+  struct Sizes {
+    SIZE src, dst;
+  };
+  const Sizes sizes[] = {{{2, 6}, {4, 5}}, {{10, 10}, {7, 7}}, {{1, 3}, {3, 4}},
+                         {{8, 5}, {3, 3}}, {{3, 2}, {16, 4}}, {{100, 50}, {50, 100}}};
+  const WUPIXELTYPE dstTypes[] = {WUPIXEL_GREY1, WUPIXEL_GREY16, WUPIXEL_PAL8,
+                                  WUPIXEL_RGB24, WUPIXEL_RGBA32, WUPIXEL_RGBA128F};
+  const DWORD modes[] = {0, 3, 3 | WUDIBCOPY_BICUBIC, 3 | WUDIBCOPY_EDGES | (2u << 16),
+                         3 | WUDIBCOPY_SUBPIXEL};
+  struct Case {
+    WUPIXELTYPE src, dst;
+    Sizes size;
+    DWORD flags;
+    bool guardAfter;
+  };
+  std::vector<Case> cases;
+  for (int s = 16; s <= 32; ++s)
+    for (const Sizes& z : sizes)
+      for (bool after : {true, false})
+        for (WUPIXELTYPE d : dstTypes)
+          for (DWORD f : modes) cases.push_back({static_cast<WUPIXELTYPE>(s), d, z, f, after});
+  // One guarded source serves the cases that share it.
+  std::unique_ptr<wutest::GuardedDib> src;
+  const Case* made = nullptr;
+  auto run = [&](int i) {
+    const Case& c = cases[static_cast<size_t>(i)];
+    if (made == nullptr || made->src != c.src || made->size.src.cx != c.size.src.cx ||
+        made->size.src.cy != c.size.src.cy || made->guardAfter != c.guardAfter) {
+      src = std::make_unique<wutest::GuardedDib>(c.src, c.size.src.cx, c.size.src.cy, c.guardAfter,
+                                                 PaletteSize(c.src), static_cast<uint32_t>(i));
+      made = &c;
+    }
+    auto dst = MakeDib(c.dst, c.size.dst.cx, c.size.dst.cy, nullptr, c.dst == WUPIXEL_PAL8 ? 4 : 0);
+    if (!src->ok() || !dst) _exit(4);
+    // Fractional destination edges: half a pixel in on every side.
+    const RECT q14 = {0x2000, 0x2000, c.size.dst.cx * 0x4000 - 0x2000,
+                      c.size.dst.cy * 0x4000 - 0x2000};
+    const RECT* dstRect = (c.flags & WUDIBCOPY_SUBPIXEL) ? &q14 : nullptr;
+    WuDibCopy(dst.get(), nullptr, dstRect, 0, src->header(), src->rows(), nullptr, src->stride(),
+              c.flags, 0.0, 0.0);
+  };
+  const int failed = wutest::CaseThatFaults(static_cast<int>(cases.size()), run);
+  if (failed >= 0) {
+    const Case& c = cases[static_cast<size_t>(failed)];
+    ADD_FAILURE() << "read outside the source rows: type " << c.src << " " << c.size.src.cx << "x"
+                  << c.size.src.cy << " to type " << c.dst << " " << c.size.dst.cx << "x"
+                  << c.size.dst.cy << ", flags 0x" << std::hex << c.flags
+                  << (c.guardAfter ? ", past a row's end" : ", before a row's start");
+  } else {
+    EXPECT_EQ(failed, -1) << "the cases did not run";
+  }
 }
 
 }  // namespace

@@ -77,6 +77,24 @@ TEST(MergeFieldsRotated, CopiesColumnsAtThirtyTwoAndOneTwentyEightBits) {
   EXPECT_EQ(Snapshot(a.get()), before);
 }
 
+// Layouts the depth table does not know (YUV, an unknown compression) have
+// no rows of bits x width: both merges refuse them and touch nothing, even
+// when the two headers agree.
+TEST(MergeFields, RefusesLayoutsWithoutADepth) {
+  auto yuvSrc = MakeDib(WUPIXEL_YUYV, 1, 15), yuvDst = MakeDib(WUPIXEL_YUYV, 1, 15);
+  const DWORD yuvBytes = yuvDst->biSizeImage;
+  const std::vector<BYTE> yuvBefore(WuDibGetBits(yuvDst.get()), WuDibGetBits(yuvDst.get()) + yuvBytes);
+  EXPECT_EQ(WuDibMergeFields(yuvDst.get(), nullptr, 0, yuvSrc.get(), nullptr, 0, 0, 0), E_NOTIMPL);
+  EXPECT_EQ(std::memcmp(WuDibGetBits(yuvDst.get()), yuvBefore.data(), yuvBytes), 0);
+  auto src = MakeDib(WUPIXEL_RGBA32, 4, 3), dst = MakeDib(WUPIXEL_RGBA32, 4, 3);
+  FillPattern(src.get(), 6);
+  src->biCompression = dst->biCompression = 0x58585858;  // "XXXX"
+  auto before = Snapshot(dst.get());
+  EXPECT_EQ(WuDibMergeFields(dst.get(), nullptr, 0, src.get(), nullptr, 0, 1, 0), E_NOTIMPL);
+  EXPECT_EQ(WuDibMergeFieldsRotated(dst.get(), nullptr, 0, src.get(), nullptr, 0, 1, 0), E_NOTIMPL);
+  EXPECT_EQ(Snapshot(dst.get()), before);
+}
+
 // Keeping field 1 of a 4-line image: lines 0 and 2 copied, line 1 the
 // average of 0 and 2, line 3 a copy of line 2.
 TEST(CopyInterlace, RebuildsTheOtherField) {
