@@ -8,7 +8,8 @@
 //   fill, or null for the whole image;
 // - srcBits, srcSize, srcStride, srcRect: the source, likewise;
 // - bytesPerPixel: 4 (blue, green, red, alpha bytes) or 16 (four floats in
-//   the same order); any other value is refused;
+//   the same order; rows and strides on 4-byte boundaries, else refused);
+//   any other value is refused;
 // - areaFlag: non-zero averages the covered source area in directions that
 //   shrink instead of sampling it;
 // - overwriteFlag: non-zero writes partly covered edge pixels instead of

@@ -1,5 +1,6 @@
 #include "imaging/WuScaleCommon.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace wuscale {
@@ -24,6 +25,12 @@ bool PrepareScaling(WUSUBPIXELPARAM* p, void* dstBits, const SIZE* dstSize, LONG
                     const RECT* dstRect, const void* srcBits, const SIZE* srcSize, LONG srcStride,
                     const RECT* srcRect, int bytesPerPixel) {
   if (!SupportedPixelSize(bytesPerPixel) || !dstBits || !srcBits) return false;
+  // Float pixels are read and written as floats: their rows must start on
+  // 4-byte boundaries, as every bitmap row does.
+  if (bytesPerPixel == 16 &&
+      ((reinterpret_cast<uintptr_t>(dstBits) | reinterpret_cast<uintptr_t>(srcBits) |
+        static_cast<uintptr_t>(dstStride) | static_cast<uintptr_t>(srcStride)) & 3) != 0)
+    return false;
   return WuPrepareSubpixelParam(p, dstBits, dstSize, dstStride, dstRect, srcBits, srcSize,
                                 srcStride, srcRect) != 0;
 }

@@ -77,6 +77,25 @@ TEST(DibScaleRefusal, RefusedGeometryWritesNothing) {
     EXPECT_EQ(s.fn(dst.Bits(), &ds, dst.Stride(), nullptr, nullptr, &ss, 8, nullptr, 4, 0, 0), 0);
     EXPECT_EQ(dst.data, std::vector<BYTE>(dst.data.size(), 0x5A)) << s.name;
   }
+  // Float rows off a 4-byte boundary: a source or destination that starts
+  // there, or a stride that leads there.
+  for (const Scaler& s : kScalers) {
+    for (int which = 0; which < 3; ++which) {
+      std::vector<BYTE> srcBytes(3 * 3 * 16 + 16 + 8, 0x11);
+      std::vector<BYTE> dstBytes(4 * 4 * 16 + 16 + 8, 0x5A);
+      const SIZE ss{3, 3};
+      const SIZE ds{4, 4};
+      const BYTE* srcBits = srcBytes.data() + (which == 0 ? 2 : 0);
+      BYTE* dstBits = dstBytes.data() + (which == 1 ? 2 : 0);
+      const LONG srcStride = which == 2 ? 3 * 16 + 2 : 3 * 16;
+      const RECT dq{0, 0, 4 * kPx, 4 * kPx};
+      const RECT dp{0, 0, 4, 4};
+      EXPECT_EQ(s.fn(dstBits, &ds, 4 * 16, s.subPixel ? &dq : &dp, srcBits, &ss, srcStride, nullptr,
+                     16, 0, 0),
+                0);
+      EXPECT_EQ(dstBytes, std::vector<BYTE>(dstBytes.size(), 0x5A)) << s.name << " case " << which;
+    }
+  }
 }
 
 TEST(DibScaleCopy, WholePixelOneToOneCopiesRowsExactly) {
