@@ -30,15 +30,18 @@ HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars,
 // that name equals the file-name part of `media_path` (case-sensitive).
 BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path);
 // Appends the "WUPI" chunk for `media_path` after the form of an open side
-// file and grows its form size. E_FAIL without a media path.
+// file and grows its form size (mediaformats/FormAppend.h: at an even
+// offset; a form whose size does not end its chunks is refused with
+// 0x8004E00B). E_FAIL without a media path.
 HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Replaces the "WUPI" chunk of a side file (a missing one is no error) by
 // one for `new_media_path`. E_FAIL for a null argument; an open failure
 // gives the translated Win32 error.
 HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path);
-// The same on an open side file: every "WUPI" chunk is deleted and one
-// for `media_path` appended, so that it stands last after chunks written
-// into the side file. E_FAIL without a media path.
+// The same on an open side file: one "WUPI" chunk for `media_path` is
+// appended, then every older one deleted, so that it stands last after
+// chunks written into the side file and the side file names the old media
+// file or the new one after any failure. E_FAIL without a media path.
 HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Creates (or truncates) `side_path` as an empty "WUPL" form open for
 // reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
@@ -47,11 +50,12 @@ HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // first, so such a file belongs to another media file.
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);
 
-// Deletes the marker chunks (kind 0x4) from a RIFF file.
+// Deletes the marker chunks (kind 0x4) from a RIFF file (as the Ex form).
 HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
 // Deletes every chunk of the given kinds through the RIFF table, or the
 // RIFF64 table with `riff64` set; from an AIFF file only "INST" and "MARK"
-// (kind 0x200). A file that cannot be opened gives S_OK.
+// (kind 0x200). A file that does not exist gives S_OK; one that exists and
+// cannot be opened for writing gives the translated Win32 error.
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
 // The same on an open file.
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);

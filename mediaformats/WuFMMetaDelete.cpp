@@ -1,9 +1,11 @@
 // Metadata chunks deleted by kind, and the marker test.
+#include "foundation/WuErrorHandler.h"
 #include "mediaformats/Iff.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
 #include "mediaformats/WuFMMeta.h"
+#include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 
@@ -106,7 +108,13 @@ HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64) {
   if (!path) return S_OK;
   HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return S_OK;
+  if (file == INVALID_HANDLE_VALUE) {
+    // A file that is not there has nothing to delete; one that is there
+    // and cannot be written keeps its chunks, which the caller must learn.
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return S_OK;
+    return WuErrorHandler_TranslateWin32Error(error);
+  }
   HRESULT hr = WuFMMeta_DeleteKindsFromFile(file, kinds, riff64);
   CloseHandle(file);
   return hr;

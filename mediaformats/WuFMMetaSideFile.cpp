@@ -6,6 +6,7 @@
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
+#include "mediaformats/FormAppend.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/RiffFile.h"
 #include "mediaformats/WuFMMeta.h"
@@ -59,21 +60,15 @@ BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path) {
 
 HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
   if (!media_path) return E_FAIL;
-  if (!rifffile::SeekTo(side_file, 0)) return RIFF_E_READ;
-  DWORD form_left = 0;
-  FOURCC form = 0;
-  HRESULT hr = riff_ReadFileID(side_file, &form_left, &form);
-  if (FAILED(hr)) return hr;
-  // The chunk goes right after the form, whatever lies beyond it.
-  if (!rifffile::SeekTo(side_file, static_cast<ULONGLONG>(kRiffDataStart) + form_left))
-    return RIFF_E_WRITE;
   LPCWSTR name = WuGetFileNamePtrW(media_path);
   DWORD bytes = riff_AnsiByteLength(name);
-  hr = riff_WriteChunkHeader(side_file, kMetaSideName, bytes + 1);
-  DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = riff_WriteANSIString(side_file, name, &written);
-  if (FAILED(hr)) return hr;
-  return riff_UpdateRIFFSize(side_file, 8 + written, 0);
+  return formappend::Append(side_file, formappend::Layout::kRiff, [&](ULONGLONG* written) {
+    HRESULT hr = riff_WriteChunkHeader(side_file, kMetaSideName, bytes + 1);
+    DWORD count = 0;
+    if (SUCCEEDED(hr)) hr = riff_WriteANSIString(side_file, name, &count);
+    *written = 8 + count;
+    return hr;
+  });
 }
 
 HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path) {
@@ -86,12 +81,38 @@ HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_pat
   return hr;
 }
 
+namespace {
+
+// The number of chunks `id` in the form of an open RIFF file.
+DWORD CountChunks(HANDLE file, FOURCC id) {
+  DWORD left = 0;
+  if (!rifffile::SeekTo(file, 0) || FAILED(riff_ReadFileID(file, &left, nullptr))) return 0;
+  DWORD count = 0;
+  DWORD size = 0;
+  while (SUCCEEDED(riff_FindChunkHeader(file, id, &size, &left))) {
+    ++count;
+    ULONGLONG padded = riffbytes::PadEven(size);
+    rifffile::SkipForward(file, padded);
+    left = padded >= left ? 0 : left - static_cast<DWORD>(padded);
+  }
+  return count;
+}
+
+}  // namespace
+
 HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
   if (!media_path) return E_FAIL;
-  // Every owner chunk goes: the first one found is the one that names the
+  // The new owner chunk is appended before the old ones go, so that the
+  // side file names the old media file or the new one whatever fails. Then
+  // every old one goes: the first one found is the one that names the
   // media file, so a stale one left in front would win over the new one.
-  HRESULT hr = WuFMMeta_DeleteEveryChunk(side_file, kMetaSideName, FALSE);
-  return FAILED(hr) ? hr : WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
+  DWORD old = CountChunks(side_file, kMetaSideName);
+  HRESULT hr = WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
+  for (DWORD i = 0; SUCCEEDED(hr) && i < old; ++i) {
+    DWORD removed = 0;
+    hr = riff_DeleteChunk(side_file, kMetaSideName, &removed, FALSE);
+  }
+  return hr;
 }
 
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {
