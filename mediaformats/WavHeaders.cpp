@@ -595,8 +595,12 @@ HRESULT SetAiffFormat(HANDLE file, const WAVEFORMATEX& wfx) {
   if (!iff_IsAIFFFile(file, &form_size)) return RIFF_E_WRONG_FORM;
   if (!rifffile::SeekTo(file, 12)) return RIFF_E_READ;
   DWORD left = form_size >= 4 ? form_size - 4 : 0;
-  hr = iff_FindChunkHeader(file, IffId("COMM"), nullptr, &left);
+  DWORD comm_size = 0;
+  hr = iff_FindChunkHeader(file, IffId("COMM"), &comm_size, &left);
   if (FAILED(hr)) return hr;
+  // The 18 bytes go over the body only when the chunk and its form hold
+  // them: a shorter body would have them run over the next chunk.
+  if (comm_size < kAiffCommBytes || left < kAiffCommBytes) return RIFF_E_WRONG_FORM;
   return rifffile::WriteExact(file, comm, kAiffCommBytes);
 }
 

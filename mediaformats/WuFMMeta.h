@@ -44,7 +44,8 @@ HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_pat
 // file or the new one after any failure. E_FAIL without a media path.
 HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Creates (or truncates) `side_path` as an empty "WUPL" form open for
-// reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
+// reading and writing; INVALID_HANDLE_VALUE with *status set on failure
+// (a file whose form header could not be written is removed again).
 // A file there that holds a "WUPI" chunk is left as it is and refused with
 // the translated ERROR_FILE_EXISTS: callers delete their own side file
 // first, so such a file belongs to another media file.
@@ -64,6 +65,16 @@ HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
 // there is no error.
 HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list);
 HRESULT WuFMMeta64_DeleteEveryChunk(HANDLE file, const GUID& id);
+// Deletes the first `count` chunks `id` of an open RIFF file (RIFF64: of
+// GUID `id`); fewer there is no error. With WuFMMeta_CountChunks taken
+// before a new chunk is appended, this retires the old ones only once the
+// new one is written.
+HRESULT WuFMMeta_DeleteFirstChunks(HANDLE file, FOURCC id, DWORD count);
+HRESULT WuFMMeta64_DeleteFirstChunks(HANDLE file, const GUID& id, DWORD count);
+// The number of chunks `id` in the form of an open RIFF file (RIFF64: of
+// GUID `id`).
+DWORD WuFMMeta_CountChunks(HANDLE file, FOURCC id);
+DWORD WuFMMeta64_CountChunks(HANDLE file, const GUID& id);
 // S_OK when the RIFF file has a "cue " chunk, else RIFF_E_NOT_FOUND (also
 // when it cannot be opened).
 HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
@@ -76,8 +87,11 @@ HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
 // this media found under either name are deleted first). Marker times are
 // converted at `sample_rate`. Open failures give the translated Win32
 // error; stream faults RIFF_E_READ or 0x8004E038; failed writes
-// RIFF_E_WRITE. A side file that another media file's "WUPI" chunk holds
-// under the name to be made is left whole: WU_E_FILE_EXISTS.
+// RIFF_E_WRITE; a side file made here that could not be written whole is
+// removed again. A side file that another media file's "WUPI" chunk holds
+// under the name to be made is left whole: WU_E_FILE_EXISTS. A form whose
+// chunks do not end at its size is refused (0x8004E00B) before anything of
+// it is deleted.
 HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
                                           IWuReadMeta* reader, DWORD media_kinds,
                                           DWORD side_kinds);

@@ -81,38 +81,15 @@ HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_pat
   return hr;
 }
 
-namespace {
-
-// The number of chunks `id` in the form of an open RIFF file.
-DWORD CountChunks(HANDLE file, FOURCC id) {
-  DWORD left = 0;
-  if (!rifffile::SeekTo(file, 0) || FAILED(riff_ReadFileID(file, &left, nullptr))) return 0;
-  DWORD count = 0;
-  DWORD size = 0;
-  while (SUCCEEDED(riff_FindChunkHeader(file, id, &size, &left))) {
-    ++count;
-    ULONGLONG padded = riffbytes::PadEven(size);
-    rifffile::SkipForward(file, padded);
-    left = padded >= left ? 0 : left - static_cast<DWORD>(padded);
-  }
-  return count;
-}
-
-}  // namespace
-
 HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
   if (!media_path) return E_FAIL;
   // The new owner chunk is appended before the old ones go, so that the
   // side file names the old media file or the new one whatever fails. Then
   // every old one goes: the first one found is the one that names the
   // media file, so a stale one left in front would win over the new one.
-  DWORD old = CountChunks(side_file, kMetaSideName);
+  DWORD old = WuFMMeta_CountChunks(side_file, kMetaSideName);
   HRESULT hr = WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
-  for (DWORD i = 0; SUCCEEDED(hr) && i < old; ++i) {
-    DWORD removed = 0;
-    hr = riff_DeleteChunk(side_file, kMetaSideName, &removed, FALSE);
-  }
-  return hr;
+  return FAILED(hr) ? hr : WuFMMeta_DeleteFirstChunks(side_file, kMetaSideName, old);
 }
 
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {
@@ -131,7 +108,9 @@ HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {
   }
   *status = riff_WriteFileID(file, kMetaSideForm, 4);
   if (FAILED(*status)) {
+    // Not even the form fits: no partial side file is left behind.
     CloseHandle(file);
+    DeleteFileW(side_path);
     return INVALID_HANDLE_VALUE;
   }
   return file;

@@ -555,14 +555,19 @@ HRESULT WriteStreams(const Target& file, const metastream::Streams& streams, DWO
       case WUFIO_META_DISPLAY:
         hr = WriteDisplay(file, stream, count);
         break;
-      case WUFIO_META_WU03:
+      case WUFIO_META_WU03: {
         // No row of the delete tables names "wu03": the writer replaces its
-        // own chunk, so that a second write leaves one.
-        hr = file.riff64 ? WuFMMeta64_DeleteEveryChunk(file.h, kMetaGuidWu03)
-                         : WuFMMeta_DeleteEveryChunk(file.h, RiffId("wu03"), FALSE);
-        if (SUCCEEDED(hr)) hr = WriteWhole(file, stream, RiffId("wu03"));
+        // own chunks, so that a second write leaves one. The new one is
+        // written before the old ones go, so that a failure leaves them.
+        DWORD old = file.riff64 ? WuFMMeta64_CountChunks(file.h, kMetaGuidWu03)
+                                : WuFMMeta_CountChunks(file.h, RiffId("wu03"));
+        hr = WriteWhole(file, stream, RiffId("wu03"));
+        if (SUCCEEDED(hr))
+          hr = file.riff64 ? WuFMMeta64_DeleteFirstChunks(file.h, kMetaGuidWu03, old)
+                           : WuFMMeta_DeleteFirstChunks(file.h, RiffId("wu03"), old);
         if (SUCCEEDED(hr)) *mask &= ~WUFIO_META_WU03;
         break;
+      }
       case WUFIO_META_WU04:
         hr = WriteWhole(file, stream, RiffId("wu04"));
         break;
@@ -635,11 +640,15 @@ std::u16string AppendingName(LPCWSTR media_path) {
 // A new appending-form side file holding `kinds` and the owner chunk.
 HRESULT CreateSide(LPCWSTR media_path, IWuReadMeta* reader, DWORD rate, DWORD kinds) {
   HRESULT hr = S_OK;
-  HANDLE side = WuFMMeta_CreateSideFile(AppendingName(media_path).c_str(), &hr);
+  const std::u16string name = AppendingName(media_path);
+  HANDLE side = WuFMMeta_CreateSideFile(name.c_str(), &hr);
   if (side == INVALID_HANDLE_VALUE) return hr;
   hr = WriteAll(Target{side, false}, reader, rate, kinds);
   if (SUCCEEDED(hr)) hr = WuFMMeta_WriteAttachedNameChunk(side, media_path);
   CloseHandle(side);
+  // A side file that could not be written whole names no media file: it is
+  // not left behind.
+  if (FAILED(hr)) DeleteFileW(name.c_str());
   return hr;
 }
 

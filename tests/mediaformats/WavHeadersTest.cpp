@@ -393,6 +393,14 @@ TEST(WavSetFormat, AiffComm) {
   WAVEFORMATEX flt = {WAVE_FORMAT_IEEE_FLOAT, 1, 8000, 32000, 4, 32, 0};
   EXPECT_EQ(WuSetFileWfx(f.Wide().c_str(), &flt), WAV_E_AIFF_NOT_PCM);
   EXPECT_EQ(f.Contents(), after);
+  // A "COMM" body shorter than the 18 bytes written: they would run over
+  // the next chunk's header, so the file is refused as it is.
+  std::string short_comm =
+      ifftest::Form("AIFF", ifftest::BeBytes().Chunk("COMM", comm.substr(0, 10))
+                                .Chunk("SSND", ifftest::Ssnd(0, std::string(40, 'a'))).s);
+  NamedFile g(short_comm);
+  EXPECT_EQ(WuSetFileWfx(g.Wide().c_str(), &mono), RIFF_E_WRONG_FORM);
+  EXPECT_EQ(g.Contents(), short_comm);
 }
 
 }  // namespace
