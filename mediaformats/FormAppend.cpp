@@ -1,6 +1,8 @@
 // Appending chunks at the end of a form of an open file.
 #include "mediaformats/FormAppend.h"
 
+#include <cstring>
+
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
@@ -65,10 +67,9 @@ HRESULT ReadForm(HANDLE file, Layout layout, ULONGLONG* stored) {
   return S_OK;
 }
 
-// The data size a chunk header at `offset` gives (RIFF64: the stored size
-// counts the header; one below it reads as no data).
-HRESULT ReadDataSize(HANDLE file, Layout layout, ULONGLONG offset, ULONGLONG* data) {
-  BYTE bytes[kRiff64HeaderBytes];
+// The header of the chunk at `offset` and the data size it gives (RIFF64:
+// the stored size counts the header; one below it reads as no data).
+HRESULT ReadHeader(HANDLE file, Layout layout, ULONGLONG offset, BYTE* bytes, ULONGLONG* data) {
   DWORD count = static_cast<DWORD>(ShapeOf(layout).header);
   if (HRESULT hr = ReadAt(file, offset, bytes, count); FAILED(hr)) return hr;
   switch (layout) {
@@ -84,6 +85,32 @@ HRESULT ReadDataSize(HANDLE file, Layout layout, ULONGLONG offset, ULONGLONG* da
       break;
   }
   *data = riffbytes::Get32(bytes + 4);
+  return S_OK;
+}
+
+// Walks the chunks from the first to `form_end`, each of which must lie
+// wholly inside the form and have its header in the file (else
+// RIFF_E_WRONG_FORM), calling visit(offset, header bytes) for each. *end
+// receives where the last chunk's data ends, *next where a following chunk
+// would start.
+template <class Visit>
+HRESULT Walk(HANDLE file, Layout layout, ULONGLONG form_end, ULONGLONG file_size, ULONGLONG* end,
+             ULONGLONG* next, Visit visit) {
+  const Shape shape = ShapeOf(layout);
+  *end = *next = shape.first;
+  while (*next < form_end) {
+    ULONGLONG at = *next;
+    // A header that the form cuts, or that lies beyond the file.
+    if (form_end - at < shape.header || file_size < at || file_size - at < shape.header)
+      return RIFF_E_WRONG_FORM;
+    BYTE header[kRiff64HeaderBytes];
+    ULONGLONG data = 0;
+    if (HRESULT hr = ReadHeader(file, layout, at, header, &data); FAILED(hr)) return hr;
+    if (data > form_end - at - shape.header) return RIFF_E_WRONG_FORM;
+    if (HRESULT hr = visit(at, header); FAILED(hr)) return hr;
+    *end = at + shape.header + data;
+    *next = AlignUp(*end, shape.align);
+  }
   return S_OK;
 }
 
@@ -116,20 +143,11 @@ HRESULT Find(HANDLE file, Layout layout, Point* point) {
   if (HRESULT hr = ReadForm(file, layout, &stored); FAILED(hr)) return hr;
   if (stored < shape.min_size) return RIFF_E_WRONG_FORM;
   const ULONGLONG form_end = FormEnd(layout, stored);
-  // The chunks, each wholly inside the form; `end` is where the last one's
-  // data ends, `next` where a following chunk would start.
-  ULONGLONG end = shape.first;
-  ULONGLONG next = shape.first;
-  while (next < form_end) {
-    // A header that the form cuts, or that lies beyond the file.
-    if (form_end - next < shape.header || file_size < next || file_size - next < shape.header)
-      return RIFF_E_WRONG_FORM;
-    ULONGLONG data = 0;
-    if (HRESULT hr = ReadDataSize(file, layout, next, &data); FAILED(hr)) return hr;
-    if (data > form_end - next - shape.header) return RIFF_E_WRONG_FORM;
-    end = next + shape.header + data;
-    next = AlignUp(end, shape.align);
-  }
+  ULONGLONG end = 0;
+  ULONGLONG next = 0;
+  HRESULT hr = Walk(file, layout, form_end, file_size, &end, &next,
+                    [](ULONGLONG, const BYTE*) { return S_OK; });
+  if (FAILED(hr)) return hr;
   // The file holds every chunk's data and at most the last one's padding.
   if (file_size < end || file_size > next) return RIFF_E_WRONG_FORM;
   point->stored = stored;
@@ -171,6 +189,18 @@ HRESULT End(HANDLE file, const Point& point, HRESULT hr, ULONGLONG written) {
   }
   if (here >= 0) rifffile::SeekTo(file, static_cast<ULONGLONG>(here));
   return hr;
+}
+
+HRESULT Retire(HANDLE file, const Point& point, const BYTE* id, const BYTE* mark) {
+  const DWORD id_bytes = point.layout == Layout::kRiff64 ? 16 : 4;
+  ULONGLONG end = 0;
+  ULONGLONG next = 0;
+  return Walk(file, point.layout, point.form_end, point.at, &end, &next,
+              [&](ULONGLONG at, const BYTE* header) {
+                if (std::memcmp(header, id, id_bytes) != 0) return S_OK;
+                return rifffile::SeekTo(file, at) ? rifffile::WriteExact(file, mark, id_bytes)
+                                                  : RIFF_E_WRITE;
+              });
 }
 
 }  // namespace formappend

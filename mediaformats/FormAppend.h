@@ -69,4 +69,9 @@ HRESULT Append(HANDLE file, Layout layout, Write write) {
   return End(file, point, hr, written);
 }
 
+// After an append from `point`: overwrites the id (stored order, 4 bytes;
+// RIFF64: 16) of every chunk of the old form whose id is `id` with `mark`,
+// so that they stay as filler and none stands in front of the appended one.
+HRESULT Retire(HANDLE file, const Point& point, const BYTE* id, const BYTE* mark);
+
 }  // namespace formappend

@@ -236,7 +236,6 @@ HRESULT bwfriff_UpdateStreamChunk(HANDLE file, DWORD id, const void* data, DWORD
   hr = riff_FindChunkHeader(file, id, &old_size, &left);
   if (FAILED(hr) && hr != RIFF_E_NOT_FOUND) return hr;
   bool found = SUCCEEDED(hr);
-  ULONGLONG body = 0;
   if (found) {
     // A chunk that claims more than its form or its file holds is refused,
     // as a delete refuses it: its size cannot say where it ends.
@@ -247,11 +246,10 @@ HRESULT bwfriff_UpdateStreamChunk(HANDLE file, DWORD id, const void* data, DWORD
       hr = WriteWithZeros(file, data, size, old_size);
       return FAILED(hr) ? RIFF_E_WRITE : S_OK;
     }
-    body = static_cast<ULONGLONG>(rifffile::Tell(file));
   }
-  // The new chunk is appended and the form grown first; only then is a
-  // smaller old chunk retired (it stays as "JUNK" filler), so that a failed
-  // write leaves the old chunk and the file as they were.
+  // The new chunk is appended and the form grown first; only then are the
+  // smaller old chunks retired (they stay as "JUNK" filler), so that a
+  // failed write leaves the old chunk and the file as they were.
   DWORD padded = static_cast<DWORD>(riffbytes::PadEven(size));
   DWORD count = padded + 8;
   formappend::Point point;
@@ -262,10 +260,11 @@ HRESULT bwfriff_UpdateStreamChunk(HANDLE file, DWORD id, const void* data, DWORD
   hr = formappend::End(file, point, FAILED(hr) ? RIFF_E_WRITE : S_OK, count);
   if (FAILED(hr)) return hr;
   if (found) {
-    BYTE junk[4];
+    BYTE old_id[4], junk[4];
+    riffbytes::Put32(old_id, id);
     riffbytes::Put32(junk, RiffId("JUNK"));
-    if (!rifffile::SeekTo(file, body - 8) || FAILED(rifffile::WriteExact(file, junk, 4)))
-      return RIFF_E_WRITE;
+    hr = formappend::Retire(file, point, old_id, junk);
+    if (FAILED(hr)) return hr;
   }
   if (written) *written = static_cast<DWORD>(point.at - point.form_end) + count;
   return S_OK;
@@ -285,7 +284,6 @@ HRESULT bwfriff64_UpdateStreamChunk(HANDLE file, const void* data, ULONGLONG siz
   hr = riff64_FindChunkHeader(file, kRiff64GuidBext, &old_size, &left);
   if (FAILED(hr) && hr != RIFF_E_NOT_FOUND) return hr;
   bool found = SUCCEEDED(hr);
-  ULONGLONG body = 0;
   if (found) {
     ULONGLONG room = left < 0 ? 0 : std::min<ULONGLONG>(static_cast<ULONGLONG>(left), BytesToEnd(file));
     if (old_size > room) return RIFF_E_WRONG_FORM;
@@ -296,7 +294,6 @@ HRESULT bwfriff64_UpdateStreamChunk(HANDLE file, const void* data, ULONGLONG siz
       hr = WriteWithZeros(file, data, size, padded <= room ? padded : old_size);
       return FAILED(hr) ? RIFF_E_WRITE : S_OK;
     }
-    body = static_cast<ULONGLONG>(rifffile::Tell(file));
   }
   ULONGLONG padded = riffbytes::Pad8(size);
   ULONGLONG count = padded + kRiff64HeaderBytes;
@@ -308,11 +305,11 @@ HRESULT bwfriff64_UpdateStreamChunk(HANDLE file, const void* data, ULONGLONG siz
   hr = formappend::End(file, point, FAILED(hr) ? RIFF_E_WRITE : S_OK, count);
   if (FAILED(hr)) return hr;
   if (found) {
-    BYTE junk[riffbytes::kGuidBytes];
+    BYTE old_id[riffbytes::kGuidBytes], junk[riffbytes::kGuidBytes];
+    riffbytes::PutGuid(old_id, kRiff64GuidBext);
     riffbytes::PutGuid(junk, kW64GuidJunk);
-    if (!rifffile::SeekTo(file, body - kRiff64HeaderBytes) ||
-        FAILED(rifffile::WriteExact(file, junk, sizeof junk)))
-      return RIFF_E_WRITE;
+    hr = formappend::Retire(file, point, old_id, junk);
+    if (FAILED(hr)) return hr;
   }
   if (written) *written = point.at - point.form_end + count;
   return S_OK;

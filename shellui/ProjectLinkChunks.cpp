@@ -331,17 +331,13 @@ HRESULT PutChunk(HANDLE file, bool riff64, FOURCC id, const GUID& guid, const vo
   }
   if (FAILED(hr) && hr != RIFF_E_NOT_FOUND) return hr;
   bool found = SUCCEEDED(hr);
-  ULONGLONG header = riff64 ? kRiff64HeaderBytes : 8;
-  ULONGLONG old_at = 0;
   if (found) {
     if (found_size > left) return RIFF_E_WRONG_FORM;  // runs past the form
-    LONGLONG at = Tell(file);
-    if (at < 0) return RIFF_E_READ;
     if (found_size == size) return WriteBytes(file, data, size);  // in place, same size
-    old_at = static_cast<ULONGLONG>(at) - header;
   }
   // The new chunk is appended and the form grown first (a failed write
-  // leaves the file as it was); only then is the old chunk retired.
+  // leaves the file as it was); only then are the old chunks of the id
+  // retired: "JUNK" in RIFF, a zero id in RIFF64.
   ULONGLONG written = 0;
   hr = formappend::Begin(file, LayoutOf(riff64), &form);
   if (FAILED(hr)) return hr;
@@ -349,10 +345,13 @@ HRESULT PutChunk(HANDLE file, bool riff64, FOURCC id, const GUID& guid, const vo
   hr = formappend::End(file, form, hr, written);
   if (FAILED(hr)) return hr;
   if (found) {
-    // "JUNK" in RIFF, a zero id in RIFF64.
     static const BYTE kZeroId[16] = {};
-    if (!SeekTo(file, old_at)) return RIFF_E_WRITE;
-    hr = riff64 ? WriteBytes(file, kZeroId, 16) : WriteBytes(file, "JUNK", 4);
+    BYTE old_id[16];
+    if (riff64)
+      riffbytes::PutGuid(old_id, guid);
+    else
+      riffbytes::Put32(old_id, id);
+    hr = formappend::Retire(file, form, old_id, riff64 ? kZeroId : reinterpret_cast<const BYTE*>("JUNK"));
     if (FAILED(hr)) return hr;
   }
   *added = form.at - form.form_end + written;

@@ -178,6 +178,25 @@ TEST(FormWriters, FailedBextReplacementKeepsTheOldChunk) {
   }
 }
 
+// A form holding two old chunks, both too small for the new one: the new
+// chunk is the one readers find, and neither old one is left in front of it.
+TEST(FormWriters, EveryOldBextTooSmallIsRetired) {
+  for (bool w64 : {false, true}) {
+    SCOPED_TRACE(w64 ? "Wave64" : "WAV");
+    std::string a = BextBody('a', 602), b = BextBody('b', 606);
+    std::string file = w64 ? W64(Bytes().Chunk64(kRiff64GuidFmt, kFmt16).Chunk64(kRiff64GuidBext, a)
+                                     .Chunk64(kW64GuidData, "pcm!").Chunk64(kRiff64GuidBext, b).s)
+                           : Wav(Bytes().Chunk("fmt ", kFmt16).Chunk("bext", a).Chunk("data", "pcm!")
+                                     .Chunk("bext", b).s);
+    TempFile f(file);
+    ASSERT_EQ(w64 ? UpdateBext64(f, BextBody('n', 610)) : UpdateBext(f, BextBody('n', 610)), S_OK);
+    EXPECT_EQ(LoadedMark(f, w64), 'n');
+    std::string after = f.Contents();
+    std::string bext_id = w64 ? Bytes().Guid(kRiff64GuidBext).s : "bext";
+    EXPECT_EQ(after.find(bext_id), after.rfind(bext_id));
+  }
+}
+
 // Forms whose stated size ends before, or inside, the chunks the file
 // holds: a recording whose header was never finalised. Every writer that
 // appends at the form's end refuses them and leaves them as they are.

@@ -262,6 +262,14 @@ TEST(ProjectLinkPutChunk, SameSizeInPlaceOtherSizesRetiredAndAppended) {
       // The old content stays, under the retired id.
       EXPECT_NE(std::string::npos, after.find(old10));
     }
+    // Two old chunks of the id: both are retired, so that the new one is
+    // the one found.
+    TempFile two(Form(w64, {{"abcd", "12"}, {"data", "xx"}, {"abcd", "34"}}));
+    ULONGLONG added = 0;
+    DWORD small = 0;
+    ASSERT_EQ(S_OK, w64 ? ProjectLinkRiff64_PutChunk(two.h(), kGuids.at("abcd"), "ABCDEF", 6, &added)
+                        : ProjectLinkRiff_PutChunk(two.h(), RiffId("abcd"), "ABCDEF", 6, &small));
+    EXPECT_EQ(1, CountId(two.Contents(), w64, "abcd"));
   }
 }
 
