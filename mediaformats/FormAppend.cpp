@@ -160,11 +160,13 @@ HRESULT Find(HANDLE file, Layout layout, Point* point) {
 HRESULT Begin(HANDLE file, Layout layout, Point* point) {
   HRESULT hr = Find(file, layout, point);
   if (FAILED(hr)) return hr;
-  if (point->at > point->form_end) {
+  // The padding the file holds stays as it is; what it lacks is written as
+  // zeros.
+  if (point->at > point->file_size) {
     static const BYTE kZeros[8] = {};
-    DWORD pad = static_cast<DWORD>(point->at - point->form_end);
-    hr = rifffile::SeekTo(file, point->form_end) ? rifffile::WriteExact(file, kZeros, pad)
-                                                 : RIFF_E_WRITE;
+    DWORD pad = static_cast<DWORD>(point->at - point->file_size);
+    hr = rifffile::SeekTo(file, point->file_size) ? rifffile::WriteExact(file, kZeros, pad)
+                                                  : RIFF_E_WRITE;
     if (FAILED(hr)) {
       rifffile::CutAt(file, point->file_size);
       return hr;

@@ -14,8 +14,8 @@
 // would overwrite audio or be lost to every reader.
 //
 // The new chunk starts at the end of the last chunk rounded up to the
-// form's alignment (2, RIFF64: 8); the padding between is written as zeros
-// and counted in the form size. The form size grows only once the chunks
+// form's alignment (2, RIFF64: 8); the padding between is counted in the
+// form size, and written as zeros where the file does not hold it yet. The form size grows only once the chunks
 // are written whole; a failed write, or a form that would grow past its
 // largest size, cuts the file back to its old length, so that the file is
 // left as it was.
@@ -46,8 +46,8 @@ struct Point {
 // RIFF_E_WRONG_FORM as described above. Writes nothing.
 HRESULT Find(HANDLE file, Layout layout, Point* point);
 
-// Find, then the padding the last chunk lacks; the file then stands where
-// the chunk goes. On failure the file is as it was.
+// Find, then the padding the file lacks; the file then stands where the
+// chunk goes. On failure the file is as it was.
 HRESULT Begin(HANDLE file, Layout layout, Point* point);
 
 // Ends an append begun at `point`: when `hr` succeeded, grows the form by

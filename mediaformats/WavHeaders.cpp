@@ -263,9 +263,13 @@ HRESULT ReadRepairedFormat(HANDLE file, ULONGLONG offset, const WAVEFORMATEX* de
 
 // Scans the file from `from` for `pattern` in blocks, each next block
 // starting the pattern's length before the end of the last. *start = the
-// hit + `skip`, or `limit` when a block reaches the limit without a hit.
+// hit + `skip`, or `limit` when a block reaches the limit without a hit. A
+// hit whose header (`skip` bytes) the file does not hold whole is no chunk:
+// the header written for it would run past the end of the file.
 HRESULT ScanForData(HANDLE file, ULONGLONG from, ULONGLONG limit, const BYTE* pattern,
                     DWORD length, ULONGLONG skip, ULONGLONG* start) {
+  LONGLONG size = rifffile::Size(file);
+  if (size < 0) return RIFF_E_READ;
   std::vector<BYTE> block(kScanBlock);
   ULONGLONG at = from;
   for (;;) {
@@ -273,7 +277,8 @@ HRESULT ScanForData(HANDLE file, ULONGLONG from, ULONGLONG limit, const BYTE* pa
     DWORD got = 0;
     if (!ReadFile(file, block.data(), kScanBlock, &got, nullptr)) return RIFF_E_READ;
     for (DWORD i = 0; i + length <= got && at + i < limit; ++i) {
-      if (std::memcmp(block.data() + i, pattern, length) == 0) {
+      if (at + i + skip <= static_cast<ULONGLONG>(size) &&
+          std::memcmp(block.data() + i, pattern, length) == 0) {
         *start = at + i + skip;
         return S_OK;
       }

@@ -36,6 +36,7 @@ all+=" fileidbuffer mp4file metablocks"
 all+=" wavfile bwfmeta"
 all+=" metalists metastreams"
 all+=" projectlink shortcut templates commessage filepropmeta"
+all+=" mediawriters"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours

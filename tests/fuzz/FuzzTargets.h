@@ -30,6 +30,7 @@ int WuFuzzShortcutEntry(const uint8_t* data, size_t size);
 int WuFuzzTemplatesEntry(const uint8_t* data, size_t size);
 int WuFuzzComMessageEntry(const uint8_t* data, size_t size);
 int WuFuzzFilePropMetaEntry(const uint8_t* data, size_t size);
+int WuFuzzMediaWritersEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -55,6 +56,7 @@ inline const Target* FindTarget(const char* name) {
       {"templates", WuFuzzTemplatesEntry},
       {"commessage", WuFuzzComMessageEntry},
       {"filepropmeta", WuFuzzFilePropMetaEntry},
+      {"mediawriters", WuFuzzMediaWritersEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;

@@ -347,4 +347,22 @@ TEST(FormWriters, AppendsStartAtAlignedOffsets) {
   }
 }
 
+// Padding after the last chunk that the file holds in part, and not as
+// zeros: it stays as it is, the rest is written, and a failed write leaves
+// the file as it was.
+TEST(FormWriters, PaddingTheFileHoldsIsKept) {
+  const std::string file = OddW64(false) + "zz";
+  TempFile f(file);
+  {
+    wutest::FileSizeLimit limit(file.size() + 16);
+    EXPECT_EQ(UpdateBext64(f, BextBody('n', 610)), RIFF_E_WRITE);
+  }
+  EXPECT_TRUE(Unchanged(f, file));
+  ASSERT_EQ(UpdateBext64(f, BextBody('n', 610)), S_OK);
+  std::string after = f.Contents();
+  EXPECT_EQ(after.substr(205, 3), std::string("zz\0", 3));
+  EXPECT_EQ(after.substr(208, 16), Bytes().Guid(kRiff64GuidBext).s);
+  EXPECT_EQ(At64(after, 16), after.size());
+}
+
 }  // namespace

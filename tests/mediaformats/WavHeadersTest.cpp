@@ -318,6 +318,15 @@ TEST(WavRepair, RebuildsHeaders) {
     TempFile short_file(std::string(30, 'q'));
     EXPECT_EQ(WuFixTrashedWav(short_file.h(), static_cast<const WAVEFORMATEX*>(nullptr), 100), RIFF_E_READ);
   }
+  // "data" in the last bytes of the file, without room for its size: no
+  // chunk, so the header does not run past the end of the file.
+  {
+    std::string damaged = Damaged(Fmt18(kStereo48), std::string(60, 'q') + "data");
+    TempFile f(damaged);
+    ASSERT_EQ(WuFixTrashedWav(f.h(), static_cast<const WAVEFORMATEX*>(nullptr), 0xFFFFFFFF), S_OK);
+    EXPECT_EQ(f.Contents().size(), damaged.size());
+    EXPECT_EQ(f.Contents().substr(0, 38), WavHeader(kStereo48, 0, damaged.size()).substr(0, 38));
+  }
 }
 
 TEST(WavRepair, Wave64Twin) {
