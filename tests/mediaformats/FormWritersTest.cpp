@@ -32,12 +32,6 @@ using rifftest::TempFile;
 
 namespace {
 
-// A record that frees its coding history.
-struct Record : _tagWUBWF_Chunk {
-  Record() { WuBWF_Clear(); }
-  ~Record() { WuBWFChunk_FreeCodingHistory(); }
-};
-
 // A bext body of `size` bytes whose description is 256 times `mark`.
 std::string BextBody(char mark, size_t size) {
   std::string body(size, '\0');
@@ -117,10 +111,39 @@ testing::AssertionResult Unchanged(const TempFile& f, const std::string& bytes) 
 
 // The description a file's bext chunk loads with, or "-" when it has none.
 char LoadedMark(const TempFile& f, bool w64) {
-  Record r;
+  _tagWUBWF_Chunk r;
+  r.WuBWF_Clear();
   int loaded = 0;
   HRESULT hr = w64 ? bwfriff64_LoadInfo(f.h(), &r, &loaded) : bwfriff_LoadInfo(f.h(), &r, &loaded);
-  return SUCCEEDED(hr) && loaded ? static_cast<char>(r.szDescription[0]) : '-';
+  char mark = SUCCEEDED(hr) && loaded ? static_cast<char>(r.szDescription[0]) : '-';
+  r.WuBWFChunk_FreeCodingHistory();
+  return mark;
+}
+
+// The writers that append at a form's end.
+enum Writer { kBext, kBext64, kMarkers, kAiffLoops, kOwner };
+
+// Runs one of them on the file: a "bext" body of `bext_size` bytes, one
+// marker (through the path, the file's handle closed first), a sampler
+// loop (the same), or the owner chunk naming `media`.
+HRESULT RunWriter(Writer writer, TempFile& f, size_t bext_size, const std::u16string& media) {
+  metatest::TestReadMeta reader;
+  switch (writer) {
+    case kBext: return UpdateBext(f, BextBody('n', bext_size));
+    case kBext64: return UpdateBext64(f, BextBody('n', bext_size));
+    case kMarkers:
+      OfferMarker(&reader);
+      CloseHandle(f.Release());
+      return WuFMMeta_UpdateMetaStream2(f.Wide().c_str(), 8000, &reader, WUFIO_META_MARKERS, 0);
+    case kAiffLoops:
+      OfferLoop(&reader);
+      CloseHandle(f.Release());
+      return WuFMMeta_openAndWriteMetaStreamEx(f.Wide().c_str(), FALSE, 8000, &reader,
+                                               WUFIO_META_AIFF_MARKERS, 0);
+    case kOwner:
+      return WuFMMeta_WriteAttachedNameChunk(f.h(), media.c_str());
+  }
+  return E_FAIL;
 }
 
 TEST(FormWriters, BextClaimingMoreThanItsFormIsRefused) {
@@ -201,7 +224,6 @@ TEST(FormWriters, EveryOldBextTooSmallIsRetired) {
 // holds: a recording whose header was never finalised. Every writer that
 // appends at the form's end refuses them and leaves them as they are.
 TEST(FormWriters, UnfinishedFormSizesAreRefusedUntouched) {
-  enum Writer { kBext, kBext64, kMarkers, kAiffLoops };
   struct Case {
     const char* name;
     Writer writer;
@@ -230,24 +252,7 @@ TEST(FormWriters, UnfinishedFormSizesAreRefusedUntouched) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempFile f(c.file);
-    HRESULT hr = E_FAIL;
-    metatest::TestReadMeta reader;
-    switch (c.writer) {
-      case kBext: hr = UpdateBext(f, BextBody('n', 650)); break;
-      case kBext64: hr = UpdateBext64(f, BextBody('n', 650)); break;
-      case kMarkers:
-        OfferMarker(&reader);
-        CloseHandle(f.Release());
-        hr = WuFMMeta_UpdateMetaStream2(f.Wide().c_str(), 8000, &reader, WUFIO_META_MARKERS, 0);
-        break;
-      case kAiffLoops:
-        OfferLoop(&reader);
-        CloseHandle(f.Release());
-        hr = WuFMMeta_openAndWriteMetaStreamEx(f.Wide().c_str(), FALSE, 8000, &reader,
-                                               WUFIO_META_AIFF_MARKERS, 0);
-        break;
-    }
-    EXPECT_EQ(hr, c.expected);
+    EXPECT_EQ(RunWriter(c.writer, f, 650, u""), c.expected);
     EXPECT_TRUE(Unchanged(f, c.file));
   }
   std::string path = wutest::MakeTempDir("aiff") + "/m.aif";
@@ -260,7 +265,6 @@ TEST(FormWriters, UnfinishedFormSizesAreRefusedUntouched) {
 // chunk starts at the next even offset (multiple of 8), the padding is
 // written and counted, and the reader finds the chunk.
 TEST(FormWriters, AppendsStartAtAlignedOffsets) {
-  enum Writer { kBext, kBext64, kMarkers, kAiffLoops, kOwner };
   struct Case {
     const char* name;
     Writer writer;
@@ -286,26 +290,8 @@ TEST(FormWriters, AppendsStartAtAlignedOffsets) {
           break;
       }
       TempFile f(file);
-      metatest::TestReadMeta reader;
-      HRESULT hr = E_FAIL;
       std::u16string media = wutest::U16(wutest::MakeTempDir("media") + "/take.wav");
-      switch (c.writer) {
-        case kBext: hr = UpdateBext(f, BextBody('n', 610)); break;
-        case kBext64: hr = UpdateBext64(f, BextBody('n', 610)); break;
-        case kMarkers:
-          OfferMarker(&reader);
-          CloseHandle(f.Release());
-          hr = WuFMMeta_UpdateMetaStream2(f.Wide().c_str(), 8000, &reader, WUFIO_META_MARKERS, 0);
-          break;
-        case kAiffLoops:
-          OfferLoop(&reader);
-          CloseHandle(f.Release());
-          hr = WuFMMeta_openAndWriteMetaStreamEx(f.Wide().c_str(), FALSE, 8000, &reader,
-                                                 WUFIO_META_AIFF_MARKERS, 0);
-          break;
-        case kOwner: hr = WuFMMeta_WriteAttachedNameChunk(f.h(), media.c_str()); break;
-      }
-      ASSERT_EQ(hr, S_OK);
+      ASSERT_EQ(RunWriter(c.writer, f, 610, media), S_OK);
       std::string after = f.Contents();
       // Everything after the form size and before the new chunk stands; the
       // padding is zero.
