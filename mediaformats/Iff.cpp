@@ -311,11 +311,14 @@ HRESULT iff_DeleteChunk(HANDLE file, DWORD id, DWORD* removed) {
   if (FAILED(hr)) return hr;
   ULONGLONG body = static_cast<ULONGLONG>(rifffile::Tell(file));
   ULONGLONG start = body - kHeaderBytes;
-  ULONGLONG length = kHeaderBytes + riffbytes::PadEven(size);
-  // A last chunk may lack its pad byte; a body beyond the file is refused.
-  if (body + size > static_cast<ULONGLONG>(file_size)) return RIFF_E_WRONG_FORM;
-  if (start + length > static_cast<ULONGLONG>(file_size)) length = file_size - start;
-  hr = rifffile::MoveTailDown(file, start, start + length);
+  ULONGLONG span = kHeaderBytes + riffbytes::PadEven(size);
+  // A body beyond the form's end or the file's is refused: its size cannot
+  // say where it ends.
+  if (size > left || body + size > static_cast<ULONGLONG>(file_size)) return RIFF_E_WRONG_FORM;
+  // The form loses what it and the file held of the chunk: a last chunk's
+  // pad byte may be missing, or held without the form counting it.
+  ULONGLONG length = rifffile::SpanRemoved(file, start, span, kHeaderBytes + left);
+  hr = rifffile::MoveTailDown(file, start, start + span);
   if (FAILED(hr)) return hr;
   if (!rifffile::SeekTo(file, 4)) return RIFF_E_READ;
   DWORD stored = 0;

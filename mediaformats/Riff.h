@@ -144,7 +144,9 @@ HRESULT riff_SetRIFFSize(HANDLE file, DWORD size);
 HRESULT riff_UpdateRIFFSize(HANDLE file, DWORD delta_low, LONG delta_high);
 // Removes the first chunk `id` of the form (with `is_list`, the "LIST"
 // chunk of list type `id`) and everything it holds, moves the rest of the
-// file down and lowers the form size; *removed receives the bytes removed.
+// file down and lowers the form size by the bytes of the chunk the form
+// held (a last chunk's pad byte may be missing from the file, or held
+// without the form counting it); *removed receives that count.
 // A chunk that runs past the form's end is refused with RIFF_E_WRONG_FORM
 // before anything is written. A failed move leaves the file partly moved.
 HRESULT riff_DeleteChunk(HANDLE file, FOURCC id, DWORD* removed, BOOL is_list);

@@ -111,8 +111,9 @@ HRESULT riff64_FindListChunkFromStart(HANDLE file, GUID list_type, ULONGLONG* si
 HRESULT riff64_GetNumListEntries(HANDLE file, DWORD* count, LONGLONG* bytes_left);
 HRESULT riff64_SeekListEntry(HANDLE file, DWORD index, LONGLONG* bytes_left);
 // Removes the first chunk `id` of the form, moves the rest of the file
-// down and lowers the form size; *removed receives the bytes removed and
-// the result is that of the size update. A chunk that runs past the form's
+// down and lowers the form size by the bytes of the chunk the form held (a
+// last chunk's padding may be missing or uncounted); *removed receives
+// that count and the result is that of the size update. A chunk that runs past the form's
 // end is refused with RIFF_E_WRONG_FORM before anything is written.
 HRESULT riff64_DeleteChunk(HANDLE file, GUID id, ULONGLONG* removed);
 

@@ -21,10 +21,14 @@ HRESULT riff_DeleteChunk(HANDLE file, FOURCC id, DWORD* removed, BOOL is_list) {
   if (size > left) return RIFF_E_WRONG_FORM;
   ULONGLONG start = static_cast<ULONGLONG>(here) - header;
   ULONGLONG span = riffbytes::PadEven(size) + header;
+  // The form loses the bytes of the chunk that it and the file held: a
+  // last chunk's pad byte may be missing from the file, or held by it
+  // without the form counting it.
+  ULONGLONG gone = rifffile::SpanRemoved(file, start, span, header + left);
   hr = rifffile::MoveTailDown(file, start, start + span);
   if (FAILED(hr)) return hr;
-  LONGLONG delta = -static_cast<LONGLONG>(span);
+  LONGLONG delta = -static_cast<LONGLONG>(gone);
   hr = riff_UpdateRIFFSize(file, static_cast<DWORD>(delta), static_cast<LONG>(delta >> 32));
-  if (removed) *removed = static_cast<DWORD>(span);
+  if (removed) *removed = static_cast<DWORD>(gone);
   return hr;
 }

@@ -263,9 +263,13 @@ HRESULT ReadRepairedFormat(HANDLE file, ULONGLONG offset, const WAVEFORMATEX* de
 
 // Scans the file from `from` for `pattern` in blocks, each next block
 // starting the pattern's length before the end of the last. *start = the
-// hit + `skip`, or `limit` when a block reaches the limit without a hit.
+// hit + `skip`, or `limit` when a block reaches the limit without a hit. A
+// hit whose header (`skip` bytes) the file does not hold whole is no chunk:
+// the header written for it would run past the end of the file.
 HRESULT ScanForData(HANDLE file, ULONGLONG from, ULONGLONG limit, const BYTE* pattern,
                     DWORD length, ULONGLONG skip, ULONGLONG* start) {
+  LONGLONG size = rifffile::Size(file);
+  if (size < 0) return RIFF_E_READ;
   std::vector<BYTE> block(kScanBlock);
   ULONGLONG at = from;
   for (;;) {
@@ -273,7 +277,8 @@ HRESULT ScanForData(HANDLE file, ULONGLONG from, ULONGLONG limit, const BYTE* pa
     DWORD got = 0;
     if (!ReadFile(file, block.data(), kScanBlock, &got, nullptr)) return RIFF_E_READ;
     for (DWORD i = 0; i + length <= got && at + i < limit; ++i) {
-      if (std::memcmp(block.data() + i, pattern, length) == 0) {
+      if (at + i + skip <= static_cast<ULONGLONG>(size) &&
+          std::memcmp(block.data() + i, pattern, length) == 0) {
         *start = at + i + skip;
         return S_OK;
       }
@@ -595,8 +600,12 @@ HRESULT SetAiffFormat(HANDLE file, const WAVEFORMATEX& wfx) {
   if (!iff_IsAIFFFile(file, &form_size)) return RIFF_E_WRONG_FORM;
   if (!rifffile::SeekTo(file, 12)) return RIFF_E_READ;
   DWORD left = form_size >= 4 ? form_size - 4 : 0;
-  hr = iff_FindChunkHeader(file, IffId("COMM"), nullptr, &left);
+  DWORD comm_size = 0;
+  hr = iff_FindChunkHeader(file, IffId("COMM"), &comm_size, &left);
   if (FAILED(hr)) return hr;
+  // The 18 bytes go over the body only when the chunk and its form hold
+  // them: a shorter body would have them run over the next chunk.
+  if (comm_size < kAiffCommBytes || left < kAiffCommBytes) return RIFF_E_WRONG_FORM;
   return rifffile::WriteExact(file, comm, kAiffCommBytes);
 }
 

@@ -109,5 +109,6 @@ WAVEFORMATEX* WuGetAiffFileWfx(HANDLE file, DWORD* frames, DWORD* data_offset);
 // bytes and the rest is zeroed, 26 bytes or more become an 18-byte chunk
 // followed by a "JUNK" chunk over the rest; below 16, WAV_E_FORMAT. AIFF:
 // the "COMM" body's first 18 bytes are rewritten (channels, frames, bits,
-// rate); the format must be PCM (WAV_E_AIFF_NOT_PCM).
+// rate); the format must be PCM (WAV_E_AIFF_NOT_PCM), and a body shorter
+// than 18 bytes is refused (RIFF_E_WRONG_FORM) with the file unchanged.
 HRESULT WuSetFileWfx(LPCWSTR path, const WAVEFORMATEX* wfx);

@@ -142,10 +142,14 @@ HRESULT bwfriff_DeleteAllChunks(HANDLE file, LONG* removed);
 HRESULT bwfriff64_DeleteAllChunks(HANDLE file, ULONGLONG* removed);
 // Write the chunk `id` with `data`: over the old chunk's data when it fits
 // (the rest of the old data zeroed, *written 0), else appended to the form
-// with the old chunk renamed "JUNK" (*written = bytes added).
+// (mediaformats/FormAppend.h: at an even offset, refused with 0x8004E00B
+// where the form's size does not end its chunks) and only then the old
+// chunk renamed "JUNK"; *written = bytes added. An old chunk that claims
+// more than its form or its file holds is refused with 0x8004E00B. A
+// failed write leaves the file as it was.
 HRESULT bwfriff_UpdateStreamChunk(HANDLE file, DWORD id, const void* data, DWORD size,
                                   DWORD* written);
-// The same for Wave64 under the bext GUID; an old chunk too small becomes
-// a junk chunk.
+// The same for Wave64 under the bext GUID (appended at a multiple of 8); an
+// old chunk too small becomes a junk chunk once the new one is written.
 HRESULT bwfriff64_UpdateStreamChunk(HANDLE file, const void* data, ULONGLONG size,
                                     ULONGLONG* written);

@@ -5,6 +5,7 @@
 #include <new>
 #include <vector>
 
+#include "mediaformats/FormAppend.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
@@ -233,30 +234,40 @@ HRESULT bwfriff_UpdateStreamChunk(HANDLE file, DWORD id, const void* data, DWORD
   DWORD left = form_bytes;
   DWORD old_size = 0;
   hr = riff_FindChunkHeader(file, id, &old_size, &left);
-  if (SUCCEEDED(hr) && old_size >= size) {
-    // In place: the old header and sizes stay, the old data's tail is
-    // zeroed so that readers taking the chunk's size see no stale bytes.
-    hr = WriteWithZeros(file, data, size, old_size);
-    return FAILED(hr) ? RIFF_E_WRITE : S_OK;
-  }
   if (FAILED(hr) && hr != RIFF_E_NOT_FOUND) return hr;
-  if (SUCCEEDED(hr)) {
-    // Too small: it stays as filler.
-    ULONGLONG body = static_cast<ULONGLONG>(rifffile::Tell(file));
-    BYTE junk[4];
-    riffbytes::Put32(junk, RiffId("JUNK"));
-    if (!rifffile::SeekTo(file, body - 8) || FAILED(rifffile::WriteExact(file, junk, 4)))
-      return RIFF_E_WRITE;
+  bool found = SUCCEEDED(hr);
+  if (found) {
+    // A chunk that claims more than its form or its file holds is refused,
+    // as a delete refuses it: its size cannot say where it ends.
+    if (old_size > left || old_size > BytesToEnd(file)) return RIFF_E_WRONG_FORM;
+    if (old_size >= size) {
+      // In place: the old header and sizes stay, the old data's tail is
+      // zeroed so that readers taking the chunk's size see no stale bytes.
+      hr = WriteWithZeros(file, data, size, old_size);
+      return FAILED(hr) ? RIFF_E_WRITE : S_OK;
+    }
   }
-  ULONGLONG form_end = static_cast<ULONGLONG>(form_bytes) + kRiffDataStart;
+  // The new chunk is appended and the form grown first; only then are the
+  // smaller old chunks retired (they stay as "JUNK" filler), so that a
+  // failed write leaves the old chunk and the file as they were.
   DWORD padded = static_cast<DWORD>(riffbytes::PadEven(size));
-  if (!rifffile::SeekTo(file, form_end)) return RIFF_E_WRITE;
+  DWORD count = padded + 8;
+  formappend::Point point;
+  hr = formappend::Begin(file, formappend::Layout::kRiff, &point);
+  if (FAILED(hr)) return hr;
   hr = riff_WriteChunkHeader(file, id, padded);
   if (SUCCEEDED(hr)) hr = WriteWithZeros(file, data, size, padded);
-  if (FAILED(hr)) return RIFF_E_WRITE;
-  DWORD count = padded + 8;
-  if (written) *written = count;
-  return riff_UpdateRIFFSize(file, count, 0);
+  hr = formappend::End(file, point, FAILED(hr) ? RIFF_E_WRITE : S_OK, count);
+  if (FAILED(hr)) return hr;
+  if (found) {
+    BYTE old_id[4], junk[4];
+    riffbytes::Put32(old_id, id);
+    riffbytes::Put32(junk, RiffId("JUNK"));
+    hr = formappend::Retire(file, point, old_id, junk);
+    if (FAILED(hr)) return hr;
+  }
+  if (written) *written = static_cast<DWORD>(point.at - point.form_end) + count;
+  return S_OK;
 }
 
 HRESULT bwfriff64_UpdateStreamChunk(HANDLE file, const void* data, ULONGLONG size,
@@ -271,27 +282,35 @@ HRESULT bwfriff64_UpdateStreamChunk(HANDLE file, const void* data, ULONGLONG siz
   LONGLONG left = static_cast<LONGLONG>(std::min<ULONGLONG>(form_bytes, 0x7FFFFFFFFFFFFFFFull));
   ULONGLONG old_size = 0;
   hr = riff64_FindChunkHeader(file, kRiff64GuidBext, &old_size, &left);
-  if (SUCCEEDED(hr) && old_size >= size) {
-    hr = WriteWithZeros(file, data, size, riffbytes::Pad8(old_size));
-    return FAILED(hr) ? RIFF_E_WRITE : S_OK;
-  }
   if (FAILED(hr) && hr != RIFF_E_NOT_FOUND) return hr;
-  if (SUCCEEDED(hr)) {
-    ULONGLONG body = static_cast<ULONGLONG>(rifffile::Tell(file));
-    BYTE junk[riffbytes::kGuidBytes];
-    riffbytes::PutGuid(junk, kW64GuidJunk);
-    if (!rifffile::SeekTo(file, body - kRiff64HeaderBytes) ||
-        FAILED(rifffile::WriteExact(file, junk, sizeof junk)))
-      return RIFF_E_WRITE;
+  bool found = SUCCEEDED(hr);
+  if (found) {
+    ULONGLONG room = left < 0 ? 0 : std::min<ULONGLONG>(static_cast<ULONGLONG>(left), BytesToEnd(file));
+    if (old_size > room) return RIFF_E_WRONG_FORM;
+    if (old_size >= size) {
+      // The zeros reach the old chunk's padding where the form and the
+      // file hold it.
+      ULONGLONG padded = riffbytes::Pad8(old_size);
+      hr = WriteWithZeros(file, data, size, padded <= room ? padded : old_size);
+      return FAILED(hr) ? RIFF_E_WRITE : S_OK;
+    }
   }
-  // The form's stored size counts its 24-byte header and the form type.
-  ULONGLONG form_end = form_bytes + kRiff64DataStart;
   ULONGLONG padded = riffbytes::Pad8(size);
-  if (!rifffile::SeekTo(file, form_end)) return RIFF_E_WRITE;
+  ULONGLONG count = padded + kRiff64HeaderBytes;
+  formappend::Point point;
+  hr = formappend::Begin(file, formappend::Layout::kRiff64, &point);
+  if (FAILED(hr)) return hr;
   hr = riff64_WriteChunkHeader(file, kRiff64GuidBext, padded);
   if (SUCCEEDED(hr)) hr = WriteWithZeros(file, data, size, padded);
-  if (FAILED(hr)) return RIFF_E_WRITE;
-  ULONGLONG count = padded + kRiff64HeaderBytes;
-  if (written) *written = count;
-  return riff64_UpdateRIFFSize(file, static_cast<LONGLONG>(count));
+  hr = formappend::End(file, point, FAILED(hr) ? RIFF_E_WRITE : S_OK, count);
+  if (FAILED(hr)) return hr;
+  if (found) {
+    BYTE old_id[riffbytes::kGuidBytes], junk[riffbytes::kGuidBytes];
+    riffbytes::PutGuid(old_id, kRiff64GuidBext);
+    riffbytes::PutGuid(junk, kW64GuidJunk);
+    hr = formappend::Retire(file, point, old_id, junk);
+    if (FAILED(hr)) return hr;
+  }
+  if (written) *written = point.at - point.form_end + count;
+  return S_OK;
 }

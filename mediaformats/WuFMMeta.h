@@ -30,28 +30,33 @@ HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars,
 // that name equals the file-name part of `media_path` (case-sensitive).
 BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path);
 // Appends the "WUPI" chunk for `media_path` after the form of an open side
-// file and grows its form size. E_FAIL without a media path.
+// file and grows its form size (mediaformats/FormAppend.h: at an even
+// offset; a form whose size does not end its chunks is refused with
+// 0x8004E00B). E_FAIL without a media path.
 HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Replaces the "WUPI" chunk of a side file (a missing one is no error) by
 // one for `new_media_path`. E_FAIL for a null argument; an open failure
 // gives the translated Win32 error.
 HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path);
-// The same on an open side file: every "WUPI" chunk is deleted and one
-// for `media_path` appended, so that it stands last after chunks written
-// into the side file. E_FAIL without a media path.
+// The same on an open side file: one "WUPI" chunk for `media_path` is
+// appended, then every older one deleted, so that it stands last after
+// chunks written into the side file and the side file names the old media
+// file or the new one after any failure. E_FAIL without a media path.
 HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
 // Creates (or truncates) `side_path` as an empty "WUPL" form open for
-// reading and writing; INVALID_HANDLE_VALUE with *status set on failure.
+// reading and writing; INVALID_HANDLE_VALUE with *status set on failure
+// (a file whose form header could not be written is removed again).
 // A file there that holds a "WUPI" chunk is left as it is and refused with
 // the translated ERROR_FILE_EXISTS: callers delete their own side file
 // first, so such a file belongs to another media file.
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status);
 
-// Deletes the marker chunks (kind 0x4) from a RIFF file.
+// Deletes the marker chunks (kind 0x4) from a RIFF file (as the Ex form).
 HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
 // Deletes every chunk of the given kinds through the RIFF table, or the
 // RIFF64 table with `riff64` set; from an AIFF file only "INST" and "MARK"
-// (kind 0x200). A file that cannot be opened gives S_OK.
+// (kind 0x200). A file that does not exist gives S_OK; one that exists and
+// cannot be opened for writing gives the translated Win32 error.
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
 // The same on an open file.
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
@@ -60,6 +65,16 @@ HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
 // there is no error.
 HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list);
 HRESULT WuFMMeta64_DeleteEveryChunk(HANDLE file, const GUID& id);
+// Deletes the first `count` chunks `id` of an open RIFF file (RIFF64: of
+// GUID `id`); fewer there is no error. With WuFMMeta_CountChunks taken
+// before a new chunk is appended, this retires the old ones only once the
+// new one is written.
+HRESULT WuFMMeta_DeleteFirstChunks(HANDLE file, FOURCC id, DWORD count);
+HRESULT WuFMMeta64_DeleteFirstChunks(HANDLE file, const GUID& id, DWORD count);
+// The number of chunks `id` in the form of an open RIFF file (RIFF64: of
+// GUID `id`).
+DWORD WuFMMeta_CountChunks(HANDLE file, FOURCC id);
+DWORD WuFMMeta64_CountChunks(HANDLE file, const GUID& id);
 // S_OK when the RIFF file has a "cue " chunk, else RIFF_E_NOT_FOUND (also
 // when it cannot be opened).
 HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
@@ -72,8 +87,11 @@ HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
 // this media found under either name are deleted first). Marker times are
 // converted at `sample_rate`. Open failures give the translated Win32
 // error; stream faults RIFF_E_READ or 0x8004E038; failed writes
-// RIFF_E_WRITE. A side file that another media file's "WUPI" chunk holds
-// under the name to be made is left whole: WU_E_FILE_EXISTS.
+// RIFF_E_WRITE; a side file made here that could not be written whole is
+// removed again. A side file that another media file's "WUPI" chunk holds
+// under the name to be made is left whole: WU_E_FILE_EXISTS. A form whose
+// chunks do not end at its size is refused (0x8004E00B) before anything of
+// it is deleted.
 HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
                                           IWuReadMeta* reader, DWORD media_kinds,
                                           DWORD side_kinds);

@@ -1,9 +1,12 @@
 // Metadata chunks deleted by kind, and the marker test.
+#include "foundation/WuErrorHandler.h"
 #include "mediaformats/Iff.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
+#include "mediaformats/Riff64Counter.h"
 #include "mediaformats/RiffFile.h"
 #include "mediaformats/WuFMMeta.h"
+#include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 
@@ -47,17 +50,38 @@ constexpr Riff64Row kRiff64Rows[] = {
 };
 static_assert(sizeof kRiff64Rows / sizeof kRiff64Rows[0] == 15);
 
-// Deletes until the chunk is gone; a chunk that is not there is no error.
+// Deletes the first chunk `count` times, or until it is gone; a chunk that
+// is not there is no error.
 template <class Delete>
-HRESULT DeleteEvery(Delete remove) {
-  for (;;) {
+HRESULT DeleteUpTo(DWORD count, Delete remove) {
+  for (DWORD i = 0; i < count; ++i) {
     HRESULT hr = remove();
     if (hr == RIFF_E_NOT_FOUND) return S_OK;
     if (FAILED(hr)) return hr;
   }
+  return S_OK;
+}
+
+template <class Delete>
+HRESULT DeleteEvery(Delete remove) {
+  return DeleteUpTo(0xFFFFFFFF, remove);
 }
 
 }  // namespace
+
+HRESULT WuFMMeta_DeleteFirstChunks(HANDLE file, FOURCC id, DWORD count) {
+  return DeleteUpTo(count, [&] {
+    DWORD removed = 0;
+    return riff_DeleteChunk(file, id, &removed, FALSE);
+  });
+}
+
+HRESULT WuFMMeta64_DeleteFirstChunks(HANDLE file, const GUID& id, DWORD count) {
+  return DeleteUpTo(count, [&] {
+    ULONGLONG removed = 0;
+    return riff64_DeleteChunk(file, id, &removed);
+  });
+}
 
 HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list) {
   return DeleteEvery([&] {
@@ -67,10 +91,34 @@ HRESULT WuFMMeta_DeleteEveryChunk(HANDLE file, FOURCC id, BOOL is_list) {
 }
 
 HRESULT WuFMMeta64_DeleteEveryChunk(HANDLE file, const GUID& id) {
-  return DeleteEvery([&] {
-    ULONGLONG removed = 0;
-    return riff64_DeleteChunk(file, id, &removed);
-  });
+  return WuFMMeta64_DeleteFirstChunks(file, id, 0xFFFFFFFF);
+}
+
+DWORD WuFMMeta_CountChunks(HANDLE file, FOURCC id) {
+  DWORD left = 0;
+  if (!rifffile::SeekTo(file, 0) || FAILED(riff_ReadFileID(file, &left, nullptr))) return 0;
+  DWORD count = 0;
+  DWORD size = 0;
+  while (SUCCEEDED(riff_FindChunkHeader(file, id, &size, &left))) {
+    ++count;
+    ULONGLONG padded = riffbytes::PadEven(size);
+    rifffile::SkipForward(file, padded);
+    left = padded >= left ? 0 : left - static_cast<DWORD>(padded);
+  }
+  return count;
+}
+
+DWORD WuFMMeta64_CountChunks(HANDLE file, const GUID& id) {
+  ULONGLONG form = 0;
+  if (!rifffile::SeekTo(file, 0) || FAILED(riff64_ReadFileID(file, &form, nullptr))) return 0;
+  LONGLONG left = riff64counter::FromSize(form);
+  DWORD count = 0;
+  ULONGLONG size = 0;
+  while (SUCCEEDED(riff64_FindChunkHeader(file, id, &size, &left))) {
+    ++count;
+    riff64counter::Lower(&left, riff64_SkipChunk(file, size));
+  }
+  return count;
 }
 
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
@@ -106,7 +154,13 @@ HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64) {
   if (!path) return S_OK;
   HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return S_OK;
+  if (file == INVALID_HANDLE_VALUE) {
+    // A file that is not there has nothing to delete; one that is there
+    // and cannot be written keeps its chunks, which the caller must learn.
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return S_OK;
+    return WuErrorHandler_TranslateWin32Error(error);
+  }
   HRESULT hr = WuFMMeta_DeleteKindsFromFile(file, kinds, riff64);
   CloseHandle(file);
   return hr;

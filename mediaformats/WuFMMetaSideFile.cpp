@@ -6,6 +6,7 @@
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
+#include "mediaformats/FormAppend.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/RiffFile.h"
 #include "mediaformats/WuFMMeta.h"
@@ -59,21 +60,15 @@ BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path) {
 
 HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
   if (!media_path) return E_FAIL;
-  if (!rifffile::SeekTo(side_file, 0)) return RIFF_E_READ;
-  DWORD form_left = 0;
-  FOURCC form = 0;
-  HRESULT hr = riff_ReadFileID(side_file, &form_left, &form);
-  if (FAILED(hr)) return hr;
-  // The chunk goes right after the form, whatever lies beyond it.
-  if (!rifffile::SeekTo(side_file, static_cast<ULONGLONG>(kRiffDataStart) + form_left))
-    return RIFF_E_WRITE;
   LPCWSTR name = WuGetFileNamePtrW(media_path);
   DWORD bytes = riff_AnsiByteLength(name);
-  hr = riff_WriteChunkHeader(side_file, kMetaSideName, bytes + 1);
-  DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = riff_WriteANSIString(side_file, name, &written);
-  if (FAILED(hr)) return hr;
-  return riff_UpdateRIFFSize(side_file, 8 + written, 0);
+  return formappend::Append(side_file, formappend::Layout::kRiff, [&](ULONGLONG* written) {
+    HRESULT hr = riff_WriteChunkHeader(side_file, kMetaSideName, bytes + 1);
+    DWORD count = 0;
+    if (SUCCEEDED(hr)) hr = riff_WriteANSIString(side_file, name, &count);
+    *written = 8 + count;
+    return hr;
+  });
 }
 
 HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path) {
@@ -88,10 +83,13 @@ HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_pat
 
 HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
   if (!media_path) return E_FAIL;
-  // Every owner chunk goes: the first one found is the one that names the
+  // The new owner chunk is appended before the old ones go, so that the
+  // side file names the old media file or the new one whatever fails. Then
+  // every old one goes: the first one found is the one that names the
   // media file, so a stale one left in front would win over the new one.
-  HRESULT hr = WuFMMeta_DeleteEveryChunk(side_file, kMetaSideName, FALSE);
-  return FAILED(hr) ? hr : WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
+  DWORD old = WuFMMeta_CountChunks(side_file, kMetaSideName);
+  HRESULT hr = WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
+  return FAILED(hr) ? hr : WuFMMeta_DeleteFirstChunks(side_file, kMetaSideName, old);
 }
 
 HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {
@@ -110,7 +108,9 @@ HANDLE WuFMMeta_CreateSideFile(LPCWSTR side_path, HRESULT* status) {
   }
   *status = riff_WriteFileID(file, kMetaSideForm, 4);
   if (FAILED(*status)) {
+    // Not even the form fits: no partial side file is left behind.
     CloseHandle(file);
+    DeleteFileW(side_path);
     return INVALID_HANDLE_VALUE;
   }
   return file;

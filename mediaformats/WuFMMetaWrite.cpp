@@ -7,6 +7,7 @@
 
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuString.h"
+#include "mediaformats/FormAppend.h"
 #include "mediaformats/Iff.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
@@ -59,28 +60,16 @@ struct Target {
   bool riff64;
 };
 
-// The end of the form: where chunks are appended.
-HRESULT SeekFormEnd(const Target& file) {
-  if (!rifffile::SeekTo(file.h, 0)) return RIFF_E_READ;
-  ULONGLONG end = 0;
-  if (file.riff64) {
-    ULONGLONG left = 0;
-    HRESULT hr = riff64_ReadFileID(file.h, &left, nullptr);
-    if (FAILED(hr)) return hr;
-    end = kRiff64DataStart + left;
-  } else {
-    DWORD left = 0;
-    HRESULT hr = riff_ReadFileID(file.h, &left, nullptr);
-    if (FAILED(hr)) return hr;
-    end = static_cast<ULONGLONG>(kRiffDataStart) + left;
-  }
-  return rifffile::SeekTo(file.h, end) ? S_OK : RIFF_E_WRITE;
+formappend::Layout LayoutOf(const Target& file) {
+  return file.riff64 ? formappend::Layout::kRiff64 : formappend::Layout::kRiff;
 }
 
-// Grows the form by what was written whole at its end.
-HRESULT GrowForm(const Target& file, ULONGLONG written) {
-  if (file.riff64) return riff64_UpdateRIFFSize(file.h, static_cast<LONGLONG>(written));
-  return riff_UpdateRIFFSize(file.h, static_cast<DWORD>(written), 0);
+// Appends what `write` writes (HRESULT(ULONGLONG* written)) at the end of
+// the target's form, which grows only once it is written whole; a failure
+// leaves the file as it was (mediaformats/FormAppend.h).
+template <class Write>
+HRESULT AppendToForm(const Target& file, Write write) {
+  return formappend::Append(file.h, LayoutOf(file), write);
 }
 
 // The RIFF64 chunk of a RIFF chunk id, or null when Wave64 has none.
@@ -102,27 +91,25 @@ const GUID* Riff64Twin(FOURCC id) {
 }
 
 HRESULT AppendChunk64(const Target& file, const GUID& id, const std::string& body) {
-  HRESULT hr = SeekFormEnd(file);
-  if (FAILED(hr)) return hr;
-  ULONGLONG written = 0;
-  hr = riff64_WriteChunk(file.h, id, body.data(), body.size(), &written);
-  return FAILED(hr) ? hr : GrowForm(file, written);
+  return AppendToForm(file, [&](ULONGLONG* written) {
+    return riff64_WriteChunk(file.h, id, body.data(), body.size(), written);
+  });
 }
 
 // Appends one chunk at the end of the form (a RIFF64 form takes the id's
-// GUID twin) and grows the form by it; the form size changes only once the
-// chunk is written whole.
+// GUID twin) and grows the form by it.
 HRESULT AppendChunk(const Target& file, FOURCC id, const std::string& body) {
   if (file.riff64) {
     const GUID* twin = Riff64Twin(id);
     return twin ? AppendChunk64(file, *twin, body) : S_OK;
   }
   if (body.size() > kRiffMaxFormSize) return RIFF_E_TOO_LARGE;
-  HRESULT hr = SeekFormEnd(file);
-  if (FAILED(hr)) return hr;
-  DWORD written = 0;
-  hr = riff_WriteChunk(file.h, id, body.data(), static_cast<DWORD>(body.size()), &written);
-  return FAILED(hr) ? hr : GrowForm(file, written);
+  return AppendToForm(file, [&](ULONGLONG* written) {
+    DWORD count = 0;
+    HRESULT hr = riff_WriteChunk(file.h, id, body.data(), static_cast<DWORD>(body.size()), &count);
+    *written = count;
+    return hr;
+  });
 }
 
 // UTF-16 bytes (little-endian) as a terminated wide text.
@@ -268,20 +255,22 @@ HRESULT AddInfoEntry(WuSummary* summary, const BYTE* entry, const BYTE* text, DW
 
 HRESULT SaveSummary(const Target& file, const WuSummary& summary) {
   if (summary.count == 0) return S_OK;
-  HRESULT hr = SeekFormEnd(file);
-  if (file.riff64) {
-    // The INFO list inside the kind's chunk.
-    ULONGLONG start = 0;
-    DWORD list = 0;
-    if (SUCCEEDED(hr)) hr = riff64_PrepareChunk(file.h, kMetaGuidInfo, &start);
-    if (SUCCEEDED(hr)) hr = WuSummary_Save(file.h, &summary, &list);
-    if (SUCCEEDED(hr)) hr = riff64_CompleteChunk(file.h, start);
-    LONGLONG amount = riff64_AmountWritten(file.h, start);
-    return FAILED(hr) ? hr : GrowForm(file, static_cast<ULONGLONG>(amount));
-  }
-  DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = WuSummary_Save(file.h, &summary, &written);
-  return FAILED(hr) ? hr : GrowForm(file, written);
+  return AppendToForm(file, [&](ULONGLONG* written) {
+    if (file.riff64) {
+      // The INFO list inside the kind's chunk.
+      ULONGLONG start = 0;
+      DWORD list = 0;
+      HRESULT hr = riff64_PrepareChunk(file.h, kMetaGuidInfo, &start);
+      if (SUCCEEDED(hr)) hr = WuSummary_Save(file.h, &summary, &list);
+      if (SUCCEEDED(hr)) hr = riff64_CompleteChunk(file.h, start);
+      *written = static_cast<ULONGLONG>(riff64_AmountWritten(file.h, start));
+      return hr;
+    }
+    DWORD count = 0;
+    HRESULT hr = WuSummary_Save(file.h, &summary, &count);
+    *written = count;
+    return hr;
+  });
 }
 
 HRESULT WriteInfoFromStream(const Target& file, IStream* stream, DWORD count) {
@@ -405,15 +394,13 @@ HRESULT WriteDisplay(const Target& file, IStream* stream, DWORD count) {
     displist_SetItem(list.get(), riffbytes::Get32(Bytes(item)),
                      static_cast<DWORD>(item.size() - 8), item.data() + 8);
   }
-  HRESULT hr = SeekFormEnd(file);
-  if (file.riff64) {
-    ULONGLONG written = 0;
-    if (SUCCEEDED(hr)) hr = displist64_Save(file.h, list.get(), &written);
-    return FAILED(hr) ? hr : GrowForm(file, written);
-  }
-  DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = displist_Save(file.h, list.get(), &written);
-  return FAILED(hr) ? hr : GrowForm(file, written);
+  return AppendToForm(file, [&](ULONGLONG* written) {
+    if (file.riff64) return displist64_Save(file.h, list.get(), written);
+    DWORD count = 0;
+    HRESULT hr = displist_Save(file.h, list.get(), &count);
+    *written = count;
+    return hr;
+  });
 }
 
 // "wu03" and "wu04": the stream as it stands.
@@ -568,14 +555,19 @@ HRESULT WriteStreams(const Target& file, const metastream::Streams& streams, DWO
       case WUFIO_META_DISPLAY:
         hr = WriteDisplay(file, stream, count);
         break;
-      case WUFIO_META_WU03:
+      case WUFIO_META_WU03: {
         // No row of the delete tables names "wu03": the writer replaces its
-        // own chunk, so that a second write leaves one.
-        hr = file.riff64 ? WuFMMeta64_DeleteEveryChunk(file.h, kMetaGuidWu03)
-                         : WuFMMeta_DeleteEveryChunk(file.h, RiffId("wu03"), FALSE);
-        if (SUCCEEDED(hr)) hr = WriteWhole(file, stream, RiffId("wu03"));
+        // own chunks, so that a second write leaves one. The new one is
+        // written before the old ones go, so that a failure leaves them.
+        DWORD old = file.riff64 ? WuFMMeta64_CountChunks(file.h, kMetaGuidWu03)
+                                : WuFMMeta_CountChunks(file.h, RiffId("wu03"));
+        hr = WriteWhole(file, stream, RiffId("wu03"));
+        if (SUCCEEDED(hr))
+          hr = file.riff64 ? WuFMMeta64_DeleteFirstChunks(file.h, kMetaGuidWu03, old)
+                           : WuFMMeta_DeleteFirstChunks(file.h, RiffId("wu03"), old);
         if (SUCCEEDED(hr)) *mask &= ~WUFIO_META_WU03;
         break;
+      }
       case WUFIO_META_WU04:
         hr = WriteWhole(file, stream, RiffId("wu04"));
         break;
@@ -648,11 +640,15 @@ std::u16string AppendingName(LPCWSTR media_path) {
 // A new appending-form side file holding `kinds` and the owner chunk.
 HRESULT CreateSide(LPCWSTR media_path, IWuReadMeta* reader, DWORD rate, DWORD kinds) {
   HRESULT hr = S_OK;
-  HANDLE side = WuFMMeta_CreateSideFile(AppendingName(media_path).c_str(), &hr);
+  const std::u16string name = AppendingName(media_path);
+  HANDLE side = WuFMMeta_CreateSideFile(name.c_str(), &hr);
   if (side == INVALID_HANDLE_VALUE) return hr;
   hr = WriteAll(Target{side, false}, reader, rate, kinds);
   if (SUCCEEDED(hr)) hr = WuFMMeta_WriteAttachedNameChunk(side, media_path);
   CloseHandle(side);
+  // A side file that could not be written whole names no media file: it is
+  // not left behind.
+  if (FAILED(hr)) DeleteFileW(name.c_str());
   return hr;
 }
 
@@ -684,9 +680,12 @@ HRESULT DeleteRawTargets(const Target& file, IWuReadMeta* reader) {
   return hr;
 }
 
-// Deletes `kinds` from an open file, then writes them.
+// Deletes `kinds` from an open file, then writes them. A form that no
+// chunk could be appended to is refused before anything of it is deleted.
 HRESULT ReplaceIn(const Target& file, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean) {
-  HRESULT hr = clean ? WuFMMeta_DeleteKindsFromFile(file.h, kinds, file.riff64) : S_OK;
+  formappend::Point point;
+  HRESULT hr = formappend::Find(file.h, LayoutOf(file), &point);
+  if (SUCCEEDED(hr) && clean) hr = WuFMMeta_DeleteKindsFromFile(file.h, kinds, file.riff64);
   if (SUCCEEDED(hr) && clean && !file.riff64 && (kinds & WUFIO_META_RAW))
     hr = DeleteRawTargets(file, reader);
   return FAILED(hr) ? hr : WriteAll(file, reader, rate, kinds);
@@ -708,23 +707,14 @@ struct BigBody {
 
 // Appends a chunk at the end of the AIFF form and grows the form by it.
 HRESULT AppendIffChunk(HANDLE file, DWORD id, const std::string& body) {
-  if (!rifffile::SeekTo(file, 0)) return RIFF_E_READ;
-  DWORD form[2];
-  DWORD type = 0;
-  HRESULT hr = iff_ReadFormType(file, form, &type);
-  if (FAILED(hr)) return hr;
-  ULONGLONG end = 8ULL + form[1];
-  ULONGLONG added = 8 + riffbytes::PadEven(body.size());
-  if (end + added > 0xFFFFFFFFULL) return RIFF_E_TOO_LARGE;
-  if (!rifffile::SeekTo(file, end)) return RIFF_E_WRITE;
-  const DWORD header[2] = {id, static_cast<DWORD>(body.size())};
-  hr = iff_WriteChunk(file, header);
-  std::string padded = body + std::string(body.size() & 1, '\0');
-  if (SUCCEEDED(hr)) hr = rifffile::WriteExact(file, padded.data(), static_cast<DWORD>(padded.size()));
-  if (FAILED(hr)) return hr;
-  // The form grows only once the chunk is whole.
-  if (!rifffile::SeekTo(file, 4)) return RIFF_E_WRITE;
-  return iff_WriteDWORD(file, static_cast<DWORD>(form[1] + added));
+  return formappend::Append(file, formappend::Layout::kIff, [&](ULONGLONG* written) {
+    const DWORD header[2] = {id, static_cast<DWORD>(body.size())};
+    HRESULT hr = iff_WriteChunk(file, header);
+    std::string padded = body + std::string(body.size() & 1, '\0');
+    if (SUCCEEDED(hr)) hr = rifffile::WriteExact(file, padded.data(), static_cast<DWORD>(padded.size()));
+    *written = 8 + padded.size();
+    return hr;
+  });
 }
 
 // A marker name as a counted string: the count byte, the characters and a
@@ -781,9 +771,12 @@ HRESULT WriteAiffLoops(HANDLE file, IStream* stream) {
   return AppendIffChunk(file, IffId("MARK"), mark.s);
 }
 
-// The AIFF step: "INST" and "MARK" replaced from the sampler stream.
+// The AIFF step: "INST" and "MARK" replaced from the sampler stream (a
+// form they cannot be appended to is refused before either is deleted).
 HRESULT ReplaceAiff(HANDLE file, IWuReadMeta* reader, bool clean) {
-  HRESULT hr = clean ? WuFMMeta_DeleteKindsFromFile(file, WUFIO_META_AIFF_MARKERS, FALSE) : S_OK;
+  formappend::Point point;
+  HRESULT hr = formappend::Find(file, formappend::Layout::kIff, &point);
+  if (SUCCEEDED(hr) && clean) hr = WuFMMeta_DeleteKindsFromFile(file, WUFIO_META_AIFF_MARKERS, FALSE);
   if (FAILED(hr)) return hr;
   metastream::Streams streams;
   hr = metastream::CollectStreams(reader, &streams);

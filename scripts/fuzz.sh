@@ -36,7 +36,7 @@ all+=" fileidbuffer mp4file metablocks"
 all+=" wavfile bwfmeta"
 all+=" metalists metastreams"
 all+=" projectlink shortcut templates commessage filepropmeta"
-all+=" dibcopy"
+all+=" dibcopy mediawriters"
 targets=${*:-$all}
 
 # Tools run during the build are instrumented too; their leaks are not ours

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "foundation/WuErrorHandler.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
+#include "mediaformats/FormAppend.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffStatus.h"
@@ -266,27 +268,41 @@ HRESULT LoadFromFile(HANDLE file, CWuLinkProjectInfo* info, int* loaded, bool ri
 
 // ---- Writing into files ---------------------------------------------------------------
 
-// The form's end (8 + its size, RIFF64: its size) after checking that the
-// form ends exactly where the file does: appending at the form's end must
-// not overwrite bytes that follow it, and a form that claims more than the
-// file holds is damaged. RIFF_E_WRONG_FORM otherwise.
-HRESULT FormEnd(HANDLE file, bool riff64, ULONGLONG* end) {
-  if (!SeekTo(file, 0)) return RIFF_E_READ;
-  HRESULT hr;
-  if (riff64) {
-    ULONGLONG bytes = 0;
-    GUID type;
-    hr = riff64_ReadFileID(file, &bytes, &type);
-    *end = bytes + kRiff64DataStart;
-  } else {
-    DWORD bytes = 0;
-    FOURCC type = 0;
-    hr = riff_ReadFileID(file, &bytes, &type);
-    *end = static_cast<ULONGLONG>(bytes) + kRiffDataStart;
+formappend::Layout LayoutOf(bool riff64) {
+  return riff64 ? formappend::Layout::kRiff64 : formappend::Layout::kRiff;
+}
+
+// Slots of the set: 0 the version, 1 + i the chunk kChunks[i].
+constexpr int kSetSlots = 1 + static_cast<int>(std::size(kChunks));
+
+FOURCC SlotId(int slot) { return slot ? kChunks[slot - 1].id : kProjectLinkVersionId; }
+const GUID& SlotGuid(int slot) { return slot ? kChunks[slot - 1].guid : kProjectLinkGuidVersion; }
+
+// How many chunks of each slot the form holds; the form's chunks were
+// found to end at its end (formappend::Find), so the walk stays inside.
+HRESULT CountSet(HANDLE file, bool riff64, const formappend::Point& form, DWORD (&counts)[kSetSlots]) {
+  for (DWORD& count : counts) count = 0;
+  ULONGLONG at = riff64 ? kRiff64DataStart : kRiffDataStart;
+  while (at < form.form_end) {
+    if (!SeekTo(file, at)) return RIFF_E_READ;
+    HRESULT hr;
+    if (riff64) {
+      GUID id;
+      ULONGLONG size = 0;
+      hr = riff64_ReadChunkHeader(file, &id, &size);
+      for (int slot = 0; SUCCEEDED(hr) && slot < kSetSlots; ++slot)
+        if (IsEqualGUID(id, SlotGuid(slot))) ++counts[slot];
+      at += kRiff64HeaderBytes + riffbytes::Pad8(size);
+    } else {
+      FOURCC id = 0;
+      DWORD size = 0;
+      hr = riff_ReadChunkHeader(file, &id, &size);
+      for (int slot = 0; SUCCEEDED(hr) && slot < kSetSlots; ++slot)
+        if (id == SlotId(slot)) ++counts[slot];
+      at += 8 + riffbytes::PadEven(size);
+    }
+    if (FAILED(hr)) return hr;
   }
-  if (FAILED(hr)) return hr;
-  LONGLONG size = FileSize(file);
-  if (size < 0 || static_cast<ULONGLONG>(size) != *end) return RIFF_E_WRONG_FORM;
   return S_OK;
 }
 
@@ -295,120 +311,137 @@ HRESULT PutChunk(HANDLE file, bool riff64, FOURCC id, const GUID& guid, const vo
                  DWORD size, ULONGLONG* added) {
   *added = 0;
   if (!data) return E_INVALIDARG;
-  ULONGLONG end = 0;
-  HRESULT hr = FormEnd(file, riff64, &end);
+  formappend::Point form;
+  HRESULT hr = formappend::Find(file, LayoutOf(riff64), &form);
   if (FAILED(hr)) return hr;
   // Search the form for the id.
   ULONGLONG found_size = 0;
   ULONGLONG left = 0;
+  if (!SeekTo(file, riff64 ? kRiff64DataStart : kRiffDataStart)) return RIFF_E_READ;
   if (riff64) {
-    LONGLONG counter = static_cast<LONGLONG>(end - kRiff64DataStart);
+    LONGLONG counter = static_cast<LONGLONG>(form.form_end - kRiff64DataStart);
     hr = riff64_FindChunkHeader(file, guid, &found_size, &counter);
     left = counter > 0 ? static_cast<ULONGLONG>(counter) : 0;
   } else {
-    DWORD counter = static_cast<DWORD>(end - kRiffDataStart);
+    DWORD counter = static_cast<DWORD>(form.form_end - kRiffDataStart);
     DWORD found = 0;
     hr = riff_FindChunkHeader(file, id, &found, &counter);
     found_size = found;
     left = counter;
   }
   if (FAILED(hr) && hr != RIFF_E_NOT_FOUND) return hr;
-  if (SUCCEEDED(hr)) {
+  bool found = SUCCEEDED(hr);
+  if (found) {
     if (found_size > left) return RIFF_E_WRONG_FORM;  // runs past the form
-    LONGLONG at = Tell(file);
-    if (at < 0) return RIFF_E_READ;
     if (found_size == size) return WriteBytes(file, data, size);  // in place, same size
-    // Retire the old chunk: "JUNK" in RIFF, a zero id in RIFF64.
+  }
+  // The new chunk is appended and the form grown first (a failed write
+  // leaves the file as it was); only then are the old chunks of the id
+  // retired: "JUNK" in RIFF, a zero id in RIFF64.
+  ULONGLONG written = 0;
+  hr = formappend::Begin(file, LayoutOf(riff64), &form);
+  if (FAILED(hr)) return hr;
+  hr = ProjectLinkWriteChunkEither(file, riff64, id, guid, data, size, &written);
+  hr = formappend::End(file, form, hr, written);
+  if (FAILED(hr)) return hr;
+  if (found) {
     static const BYTE kZeroId[16] = {};
-    ULONGLONG header = riff64 ? kRiff64HeaderBytes : 8;
-    if (!SeekTo(file, static_cast<ULONGLONG>(at) - header)) return RIFF_E_WRITE;
-    hr = riff64 ? WriteBytes(file, kZeroId, 16) : WriteBytes(file, "JUNK", 4);
+    BYTE old_id[16];
+    if (riff64)
+      riffbytes::PutGuid(old_id, guid);
+    else
+      riffbytes::Put32(old_id, id);
+    hr = formappend::Retire(file, form, old_id, riff64 ? kZeroId : reinterpret_cast<const BYTE*>("JUNK"));
     if (FAILED(hr)) return hr;
   }
-  if (!SeekTo(file, end)) return RIFF_E_WRITE;
-  ULONGLONG written = 0;
-  hr = ProjectLinkWriteChunkEither(file, riff64, id, guid, data, size, &written);
-  if (SUCCEEDED(hr))
-    hr = riff64 ? riff64_UpdateRIFFSize(file, static_cast<LONGLONG>(written))
-                : riff_UpdateRIFFSize(file, static_cast<DWORD>(written), 0);
-  if (FAILED(hr)) {
-    // Cut off what was appended, so the form stays whole.
-    if (SeekTo(file, end)) SetEndOfFile(file);
-    return hr;
-  }
-  *added = written;
+  *added = form.at - form.form_end + written;
   return S_OK;
 }
 
+// Deletes chunks of the set in the deletion order: of each slot `counts`
+// of them (all from the first one found), or without counts the first one.
 template <class Count>
-HRESULT DeleteSet(HANDLE file, bool riff64, Count* removed) {
+HRESULT DeleteSet(HANDLE file, bool riff64, Count* removed, const DWORD* counts = nullptr) {
   if (removed) *removed = 0;
   Count total = 0;
   for (int i = -1; i < static_cast<int>(std::size(kDeleteOrder)); ++i) {
-    const LinkChunk* chunk = i < 0 ? nullptr : &kChunks[kDeleteOrder[i]];
-    HRESULT hr;
-    if (riff64) {
-      ULONGLONG gone = 0;
-      hr = riff64_DeleteChunk(file, chunk ? chunk->guid : kProjectLinkGuidVersion, &gone);
-      if (SUCCEEDED(hr)) total += static_cast<Count>(gone);
-    } else {
-      DWORD gone = 0;
-      hr = riff_DeleteChunk(file, chunk ? chunk->id : kProjectLinkVersionId, &gone, FALSE);
-      if (SUCCEEDED(hr)) total += static_cast<Count>(gone);
-    }
-    if (hr == RIFF_E_NOT_FOUND) continue;
-    if (FAILED(hr)) {
-      if (removed) *removed = total;
-      return hr;
+    int slot = i < 0 ? 0 : kDeleteOrder[i] + 1;
+    for (DWORD n = 0; n < (counts ? counts[slot] : 1); ++n) {
+      HRESULT hr;
+      if (riff64) {
+        ULONGLONG gone = 0;
+        hr = riff64_DeleteChunk(file, SlotGuid(slot), &gone);
+        if (SUCCEEDED(hr)) total += static_cast<Count>(gone);
+      } else {
+        DWORD gone = 0;
+        hr = riff_DeleteChunk(file, SlotId(slot), &gone, FALSE);
+        if (SUCCEEDED(hr)) total += static_cast<Count>(gone);
+      }
+      if (hr == RIFF_E_NOT_FOUND) break;
+      if (FAILED(hr)) {
+        if (removed) *removed = total;
+        return hr;
+      }
     }
   }
   if (removed) *removed = total;
   return S_OK;
 }
 
-HRESULT Put(HANDLE file, bool riff64, const LinkChunk* chunk, const void* data, DWORD size,
-            ULONGLONG* added) {
-  return PutChunk(file, riff64, chunk ? chunk->id : kProjectLinkVersionId,
-                  chunk ? chunk->guid : kProjectLinkGuidVersion, data, size, added);
-}
+// One chunk of a record to write: its slot and content.
+struct Piece {
+  int slot;
+  const void* data;
+  DWORD size;
+};
 
 HRESULT WriteInfo(HANDLE file, const CWuLinkProjectInfo* info, bool riff64) {
   if (!info) return E_INVALIDARG;
   if (FAILED(info->Validate())) return WU_E_INVALID_PROJECT_LINK;
-  ULONGLONG end = 0;
-  HRESULT hr = FormEnd(file, riff64, &end);
-  if (FAILED(hr)) return hr;
-  ULONGLONG removed = 0;
-  hr = DeleteSet(file, riff64, &removed);
+  // A form whose chunks do not end at its end is refused untouched.
+  formappend::Point form;
+  HRESULT hr = formappend::Find(file, LayoutOf(riff64), &form);
   if (FAILED(hr)) return hr;
   DWORD flags = info->GetFlags();
-  ULONGLONG total = 0;
+  BYTE guid[16];
+  BYTE version[4];
+  riffbytes::Put32(version, kProjectLinkVersion);
+  std::vector<Piece> pieces;
   for (int i = 0; i < static_cast<int>(std::size(kChunks)); ++i) {
     const LinkChunk& chunk = kChunks[i];
     if (!(flags & chunk.bit)) continue;
     if (i == kAppTemplateData && !(flags & WULPI_TEMPLATE_DATA)) continue;
-    BYTE guid[16];
-    const void* data;
-    DWORD size;
     if (chunk.kind == ChunkKind::kGuid) {
       riffbytes::PutGuid(guid, *const_cast<CWuLinkProjectInfo*>(info)->GetRendererGuid());
-      data = guid;
-      size = 16;
-    } else {
-      data = chunk.field->data(*info);
-      size = chunk.field->bytes(*info);
-      if (!data || !size) continue;
+      pieces.push_back({i + 1, guid, 16});
+      continue;
     }
-    ULONGLONG added = 0;
-    hr = Put(file, riff64, &chunk, data, size, &added);
-    if (FAILED(hr)) return hr;
-    total += added;
+    const void* data = chunk.field->data(*info);
+    DWORD size = chunk.field->bytes(*info);
+    if (data && size) pieces.push_back({i + 1, data, size});
   }
-  if (!total) return S_OK;
-  BYTE version[4];
-  riffbytes::Put32(version, kProjectLinkVersion);
-  ULONGLONG added = 0;
-  return Put(file, riff64, nullptr, version, 4, &added);
+  // Nothing to write: the old set goes.
+  if (pieces.empty()) return DeleteSet<ULONGLONG>(file, riff64, nullptr);
+  pieces.push_back({0, version, 4});
+  // The new set is appended whole, and the form grown once, before the old
+  // set goes: a failed write leaves the old link (and the file) as it was.
+  DWORD old[kSetSlots];
+  hr = CountSet(file, riff64, form, old);
+  if (FAILED(hr)) return hr;
+  hr = formappend::Append(file, LayoutOf(riff64), [&](ULONGLONG* written) {
+    *written = 0;
+    for (const Piece& piece : pieces) {
+      ULONGLONG count = 0;
+      HRESULT put = ProjectLinkWriteChunkEither(file, riff64, SlotId(piece.slot), SlotGuid(piece.slot),
+                                                piece.data, piece.size, &count);
+      if (FAILED(put)) return put;
+      *written += count;
+    }
+    return S_OK;
+  });
+  if (FAILED(hr)) return hr;
+  // The old chunks stand before the new ones: each slot's first ones go.
+  return DeleteSet<ULONGLONG>(file, riff64, nullptr, old);
 }
 
 // ---- Metadata streams -------------------------------------------------------------------

@@ -85,10 +85,15 @@ HRESULT ReadStreamToBuffer(IStream* stream, void* buffer, DWORD capacity, ULONGL
 HRESULT ProjectLinkRiff_openAndWriteInfo(LPCWSTR path, IWuReadMeta* reader, BOOL side_file);
 // The same into a RIFF64 file (no side-file form).
 HRESULT ProjectLinkRiff64_openAndWriteInfo(LPCWSTR path, IWuReadMeta* reader);
-// Writes a valid record (else 0x8004E05D) into an open form: the chunk set
-// is deleted, then every present field is put, then "splv" when anything
-// was added. A form whose size runs past the file, or that bytes of
-// another kind follow, is refused (0x8004E00B) before anything is written.
+// Writes a valid record (else 0x8004E05D) into an open form: every present
+// field and then "splv" are appended at the form's end (after the padding a
+// last chunk lacks, mediaformats/FormAppend.h) and the form grown, and only
+// then is the old chunk set deleted, so that after a failed write the old
+// link loads and the file is as it was. A record without any field only
+// deletes the old set. A form whose chunks do not end exactly at its size
+// (a chunk claiming more than the form, a size that ends before or inside
+// the chunks, or bytes after the form) is refused (0x8004E00B) before
+// anything is written.
 HRESULT ProjectLinkRiff_WriteInfo(HANDLE file, const CWuLinkProjectInfo* info);
 HRESULT ProjectLinkRiff64_WriteInfo(HANDLE file, const CWuLinkProjectInfo* info);
 // Deletes every chunk of the set from an open form; *removed (may be null)
@@ -96,11 +101,12 @@ HRESULT ProjectLinkRiff64_WriteInfo(HANDLE file, const CWuLinkProjectInfo* info)
 HRESULT ProjectLinkRiff_DeleteInfo(HANDLE file, DWORD* removed);
 HRESULT ProjectLinkRiff64_DeleteInfo(HANDLE file, ULONGLONG* removed);
 // Puts one chunk into an open form: a chunk of that id with exactly `size`
-// bytes of content is rewritten in place; one of another size is retired
-// (RIFF: renamed "JUNK"; RIFF64: its id zeroed) and the new chunk appended
-// at the form's end, as is a chunk not there yet. *added (may be null)
-// receives the bytes appended (header, data and padding), by which the
-// form size grows. A failed write gives 0x8004E009.
+// bytes of content is rewritten in place; otherwise the new chunk is
+// appended at the form's end, as for WriteInfo, and only then one of
+// another size retired (RIFF: renamed "JUNK"; RIFF64: its id zeroed).
+// *added (may be null) receives the bytes appended (padding, header, data
+// and its padding), by which the form size grows. A failed write gives
+// 0x8004E009 with the file as it was.
 HRESULT ProjectLinkRiff_PutChunk(HANDLE file, FOURCC id, const void* data, DWORD size,
                                  DWORD* added);
 HRESULT ProjectLinkRiff64_PutChunk(HANDLE file, const GUID& id, const void* data, DWORD size,

@@ -31,6 +31,7 @@ int WuFuzzTemplatesEntry(const uint8_t* data, size_t size);
 int WuFuzzComMessageEntry(const uint8_t* data, size_t size);
 int WuFuzzFilePropMetaEntry(const uint8_t* data, size_t size);
 int WuFuzzDibCopyEntry(const uint8_t* data, size_t size);
+int WuFuzzMediaWritersEntry(const uint8_t* data, size_t size);
 }
 
 namespace wufuzz {
@@ -57,6 +58,7 @@ inline const Target* FindTarget(const char* name) {
       {"commessage", WuFuzzComMessageEntry},
       {"filepropmeta", WuFuzzFilePropMetaEntry},
       {"dibcopy", WuFuzzDibCopyEntry},
+      {"mediawriters", WuFuzzMediaWritersEntry},
   };
   for (const Target& target : kTargets)
     if (std::strcmp(target.name, name) == 0) return &target;

@@ -298,6 +298,28 @@ TEST(IffDelete, OddChunkWithItsPad) {
   TempFile beyond(over);
   EXPECT_EQ(iff_DeleteChunk(beyond.h(), IffId("ANNO"), &removed), RIFF_E_WRONG_FORM);
   EXPECT_EQ(beyond.Contents(), over);
+  // A body that runs past the form's end, into bytes after it: refused too.
+  std::string past = BeBytes().Id("FORM").U32(4 + 26 + 8 + 2).Id("AIFF").Raw(comm).Id("ANNO")
+                         .U32(10).Raw("0123456789").s;
+  TempFile outside(past);
+  EXPECT_EQ(iff_DeleteChunk(outside.h(), IffId("ANNO"), &removed), RIFF_E_WRONG_FORM);
+  EXPECT_EQ(outside.Contents(), past);
+}
+
+// A last chunk of odd size whose pad byte the form does not count (held by
+// the file or not): the form shrinks by what it held and ends where the
+// file does.
+TEST(IffDelete, LastChunkWithoutItsPadByte) {
+  std::string comm = BeBytes().Chunk("COMM", Comm(1, 0, 16, 8000)).s;
+  for (bool pad : {false, true}) {
+    SCOPED_TRACE(pad ? "pad byte not counted" : "no pad byte");
+    std::string chunks = comm + BeBytes().Id("ANNO").U32(5).Raw("hello").s;
+    TempFile f(Form("AIFF", chunks) + (pad ? std::string(1, '\0') : ""));
+    DWORD removed = 0;
+    ASSERT_EQ(iff_DeleteChunk(f.h(), IffId("ANNO"), &removed), S_OK);
+    EXPECT_EQ(removed, 13u);
+    EXPECT_EQ(f.Contents(), Form("AIFF", comm));
+  }
 }
 
 }  // namespace

@@ -207,6 +207,33 @@ TEST(Riff64Test, DeleteChunks) {
   }
 }
 
+// A last chunk whose data the file does not pad to 8, or pads without the
+// form counting it: the form shrinks by what it held of the chunk.
+TEST(Riff64Test, DeleteALastChunkWithoutItsPadding) {
+  const std::string head = Bytes().Chunk64(kJunk, "abcd").s;
+  const std::string last = Bytes().Guid(kData).U64(24 + 11).Raw("hello world").s;
+  struct Case {
+    const char* name;
+    size_t padding;  // zero bytes after the chunk's data
+    bool counted;    // the form counts them
+    ULONGLONG removed;
+  };
+  const Case cases[] = {{"no padding", 0, false, 35},
+                        {"padding not counted", 5, false, 35},
+                        {"padding counted", 5, true, 40}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint64_t form_size = 40 + head.size() + last.size() + (c.counted ? c.padding : 0);
+    TempFile file(Bytes().Guid(kRiff64GuidRiff).U64(form_size).Guid(kRiff64GuidWave).Raw(head)
+                      .Raw(last).Zeros(c.padding).s);
+    ULONGLONG removed = 0;
+    ASSERT_EQ(riff64_DeleteChunk(file.h(), kData, &removed), S_OK);
+    EXPECT_EQ(removed, c.removed);
+    EXPECT_EQ(file.Contents(),
+              Bytes().Guid(kRiff64GuidRiff).U64(form_size - c.removed).Guid(kRiff64GuidWave).Raw(head).s);
+  }
+}
+
 TEST(Riff64Test, DeleteReportsAFailedSizeUpdate) {
   // The process may write no byte past offset 20: the last chunk's removal
   // only shortens the file, and the form size at offset 16 cannot be

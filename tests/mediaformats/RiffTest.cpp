@@ -216,6 +216,32 @@ TEST(RiffTest, DeleteChunksAndLists) {
   }
 }
 
+// A last chunk of odd size whose pad byte the file lacks, or holds without
+// the form counting it: the form shrinks by what it held of the chunk and
+// ends where the file does.
+TEST(RiffTest, DeleteALastChunkWithoutItsPadByte) {
+  const std::string head = Bytes().Id("fmt ").U32(4).Raw("abcd").s;
+  const std::string last = Bytes().Id("data").U32(11).Raw("hello world").s;
+  struct Case {
+    const char* name;
+    std::string tail;      // after the chunk's 11 bytes
+    uint32_t counted;      // of the tail, in the form
+    DWORD removed;
+  };
+  const Case cases[] = {{"no pad byte", "", 0, 19},
+                        {"pad byte not counted", std::string(1, '\0'), 0, 19},
+                        {"pad byte counted", std::string(1, '\0'), 1, 20}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    uint32_t form_size = static_cast<uint32_t>(4 + head.size() + last.size() + c.counted);
+    TempFile file(Bytes().Id("RIFF").U32(form_size).Id("WAVE").Raw(head).Raw(last).Raw(c.tail).s);
+    DWORD removed = 0;
+    ASSERT_EQ(riff_DeleteChunk(file.h(), kData, &removed, FALSE), S_OK);
+    EXPECT_EQ(removed, c.removed);
+    EXPECT_EQ(file.Contents(), Bytes().Id("RIFF").U32(form_size - c.removed).Id("WAVE").Raw(head).s);
+  }
+}
+
 TEST(RiffTest, DeleteMovesTailsLongerThanOneBlock) {
   std::string tail(9 << 20, '\0');
   for (size_t i = 0; i < tail.size(); ++i) tail[i] = static_cast<char>(i * 7 + i / 4093);

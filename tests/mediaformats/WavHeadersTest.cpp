@@ -318,6 +318,15 @@ TEST(WavRepair, RebuildsHeaders) {
     TempFile short_file(std::string(30, 'q'));
     EXPECT_EQ(WuFixTrashedWav(short_file.h(), static_cast<const WAVEFORMATEX*>(nullptr), 100), RIFF_E_READ);
   }
+  // "data" in the last bytes of the file, without room for its size: no
+  // chunk, so the header does not run past the end of the file.
+  {
+    std::string damaged = Damaged(Fmt18(kStereo48), std::string(60, 'q') + "data");
+    TempFile f(damaged);
+    ASSERT_EQ(WuFixTrashedWav(f.h(), static_cast<const WAVEFORMATEX*>(nullptr), 0xFFFFFFFF), S_OK);
+    EXPECT_EQ(f.Contents().size(), damaged.size());
+    EXPECT_EQ(f.Contents().substr(0, 38), WavHeader(kStereo48, 0, damaged.size()).substr(0, 38));
+  }
 }
 
 TEST(WavRepair, Wave64Twin) {
@@ -393,6 +402,14 @@ TEST(WavSetFormat, AiffComm) {
   WAVEFORMATEX flt = {WAVE_FORMAT_IEEE_FLOAT, 1, 8000, 32000, 4, 32, 0};
   EXPECT_EQ(WuSetFileWfx(f.Wide().c_str(), &flt), WAV_E_AIFF_NOT_PCM);
   EXPECT_EQ(f.Contents(), after);
+  // A "COMM" body shorter than the 18 bytes written: they would run over
+  // the next chunk's header, so the file is refused as it is.
+  std::string short_comm =
+      ifftest::Form("AIFF", ifftest::BeBytes().Chunk("COMM", comm.substr(0, 10))
+                                .Chunk("SSND", ifftest::Ssnd(0, std::string(40, 'a'))).s);
+  NamedFile g(short_comm);
+  EXPECT_EQ(WuSetFileWfx(g.Wide().c_str(), &mono), RIFF_E_WRONG_FORM);
+  EXPECT_EQ(g.Contents(), short_comm);
 }
 
 }  // namespace

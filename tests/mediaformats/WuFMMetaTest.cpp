@@ -3,11 +3,14 @@
 #include "mediaformats/WuFMMeta.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
+#include "tests/common/TestUtil.h"
 #include "tests/mediaformats/IffTestUtil.h"
 #include "tests/mediaformats/RiffTestUtil.h"
 
@@ -122,6 +125,17 @@ TEST(FMMeta, ChangeAttachedFilename) {
   EXPECT_EQ(folder.Read("bare.wul"),
             Form("WUPL", cue + Bytes().Chunk("WUPI", std::string("m.aif\0", 6)).s));
   EXPECT_EQ(WuFMMeta_ChangeAttachedFilename(nullptr, u"m.aif"), E_FAIL);
+  // On a full disk the new owner chunk cannot be written: the side file
+  // still names its media file.
+  std::string owned = Form("WUPL", cue + Bytes().Chunk("WUPI", std::string("old.wav\0", 8)).s);
+  folder.Write("full.wul", owned);
+  {
+    wutest::FileSizeLimit limit(owned.size());
+    EXPECT_EQ(WuFMMeta_ChangeAttachedFilename(folder.Path("full.wul").c_str(), u"/x/newer.wav"),
+              RIFF_E_WRITE);
+  }
+  EXPECT_EQ(folder.Read("full.wul"), owned);
+  EXPECT_TRUE(WuFMMeta_IsMetaFile(u"/y/old.wav", folder.Path("full.wul").c_str()));
   EXPECT_EQ(WuFMMeta_ChangeAttachedFilename(folder.Path("missing.wul").c_str(), u"m.aif"),
             RIFF_E_NOT_FOUND);
 }
@@ -175,6 +189,42 @@ TEST(FMMeta, DeleteByKindRemovesExactlyEachKindsChunks) {
   EXPECT_EQ(folder.Read("m.wav"), Form("WAVE", keep));
   EXPECT_EQ(WuFMMeta_DeleteMetaChunksEx(folder.Path("none.wav").c_str(), 0x4, FALSE), S_OK);
   EXPECT_EQ(WuFMMeta_LookForMarkers(folder.Path("none.wav").c_str()), RIFF_E_NOT_FOUND);
+}
+
+// A file there that cannot be opened for writing keeps its chunks, and the
+// delete says so; a file that is not there has nothing to delete.
+TEST(FMMeta, DeleteFromAFileThatCannotBeWrittenFails) {
+  const std::string file = Form("WAVE", Bytes().Chunk("fmt ", "format").Chunk("cue ", "cue!").s);
+  const HRESULT denied = static_cast<HRESULT>(0x80070005);
+  struct Case {
+    const char* name;
+    mode_t mode;
+    bool owned;  // the file belongs to the user who deletes
+  };
+  const Case cases[] = {{"read-only", 0444, true}, {"another user's", 0644, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // Without root no other user's file can be made.
+    if (!c.owned && geteuid() != 0) continue;
+    Folder folder;
+    folder.Write("m.wav", file);
+    std::string path = folder.dir + "/m.wav";
+    ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+    ASSERT_EQ(chmod(folder.dir.c_str(), 0755), 0);
+    std::u16string wide = folder.Path("m.wav");
+    int result = wutest::RunAsNonRoot(
+        [&] {
+          HRESULT markers = WuFMMeta_DeleteMetaChunks(wide.c_str());
+          HRESULT all = WuFMMeta_DeleteMetaChunksEx(wide.c_str(), 0xFFFFFFFF, FALSE);
+          return (markers == denied ? 0 : 1) | (all == denied ? 0 : 2);
+        },
+        c.owned ? folder.dir : "");
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(folder.Read("m.wav"), file);
+  }
+  Folder folder;
+  EXPECT_EQ(WuFMMeta_DeleteMetaChunks(folder.Path("none.wav").c_str()), S_OK);
+  EXPECT_EQ(WuFMMeta_DeleteMetaChunksEx(folder.Path("no/such.wav").c_str(), 0x4, TRUE), S_OK);
 }
 
 TEST(FMMeta, DeleteByKindOnAiff) {

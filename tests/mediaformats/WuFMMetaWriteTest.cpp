@@ -316,6 +316,36 @@ TEST(FMMetaWrite, Wu03AndSamplerAreReplacedNotAdded) {
   EXPECT_EQ(reader.live(), 0);
 }
 
+// On a disk that takes no more bytes: the "wu03" chunk, which its writer
+// replaces itself, stays as it was; a new side file is not left behind
+// without its owner chunk.
+TEST(FMMetaWrite, FailedWritesKeepOldChunksAndLeaveNoBareSideFile) {
+  Folder folder;
+  const std::string old = Form("WAVE", kAudio + Bytes().Chunk("wu03", "old").s);
+  folder.Write("m.wav", old);
+  TestReadMeta reader;
+  reader.meta_streams = {MetaStream(kMetaGuidWu03, {"w3"})};
+  {
+    wutest::FileSizeLimit limit(old.size());
+    EXPECT_EQ(WuFMMeta_UpdateMetaStream2(folder.Path("m.wav").c_str(), 8000, &reader,
+                                         WUFIO_META_WU03, 0),
+              RIFF_E_WRITE);
+    EXPECT_EQ(WuFMMeta_WriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
+                                         WUFIO_META_WU03),
+              RIFF_E_WRITE);
+  }
+  {
+    // Not even the side file's form header fits.
+    wutest::FileSizeLimit limit(4);
+    EXPECT_EQ(WuFMMeta_WriteMetaStreamEx(folder.Path("m.wav").c_str(), TRUE, 8000, &reader,
+                                         WUFIO_META_WU03),
+              RIFF_E_WRITE);
+  }
+  EXPECT_EQ(folder.Read("m.wav"), old);
+  EXPECT_FALSE(folder.Exists("m.wav.wul"));
+  EXPECT_EQ(reader.live(), 0);
+}
+
 // A side file written by an earlier version with its owner chunk first:
 // the update through the Wave64 form leaves it last, once.
 TEST(FMMetaWrite, Wave64UpdateLeavesTheOwnerChunkLast) {

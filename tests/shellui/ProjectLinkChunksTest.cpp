@@ -262,6 +262,14 @@ TEST(ProjectLinkPutChunk, SameSizeInPlaceOtherSizesRetiredAndAppended) {
       // The old content stays, under the retired id.
       EXPECT_NE(std::string::npos, after.find(old10));
     }
+    // Two old chunks of the id: both are retired, so that the new one is
+    // the one found.
+    TempFile two(Form(w64, {{"abcd", "12"}, {"data", "xx"}, {"abcd", "34"}}));
+    ULONGLONG added = 0;
+    DWORD small = 0;
+    ASSERT_EQ(S_OK, w64 ? ProjectLinkRiff64_PutChunk(two.h(), kGuids.at("abcd"), "ABCDEF", 6, &added)
+                        : ProjectLinkRiff_PutChunk(two.h(), RiffId("abcd"), "ABCDEF", 6, &small));
+    EXPECT_EQ(1, CountId(two.Contents(), w64, "abcd"));
   }
 }
 
@@ -286,6 +294,18 @@ TEST(ProjectLinkDelete, RemovesEverySetChunkAndKeepsTheRest) {
     }
     EXPECT_EQ(bytes.size() - kept.size(), removed);
     EXPECT_EQ(kept, file.Contents());
+    // A last chunk whose pad byte the file lacks: what went is reported and
+    // taken from the form.
+    if (!w64) {
+      std::string odd = Form(false, {{"fmt ", "FMT!"}, {"srtd", std::string(79, 't')}});
+      odd.pop_back();
+      odd.replace(4, 4, Le32(static_cast<uint32_t>(odd.size() - 8)));
+      TempFile last(odd);
+      DWORD gone = 0;
+      ASSERT_EQ(S_OK, ProjectLinkRiff_DeleteInfo(last.h(), &gone));
+      EXPECT_EQ(87u, gone);
+      EXPECT_EQ(Form(false, {{"fmt ", "FMT!"}}), last.Contents());
+    }
     // Nothing left to delete is no error.
     EXPECT_EQ(S_OK, w64 ? ProjectLinkRiff64_DeleteInfo(file.h(), nullptr)
                         : ProjectLinkRiff_DeleteInfo(file.h(), nullptr));
@@ -428,6 +448,151 @@ TEST(ProjectLinkWrite, FormWithTrailingBytesIsRefusedUntouched) {
   OfferLink(reader);
   EXPECT_EQ(kBadData, ProjectLinkRiff_openAndWriteInfo(wutest::U16(path).c_str(), &reader, FALSE));
   EXPECT_EQ(media, wutest::ReadBytes(path));
+}
+
+// The file a link is written into: a WAV (RIFF) or Wave64 file, or the side
+// file of a WAV.
+struct LinkTarget {
+  const char* name;
+  bool w64, side;
+};
+const LinkTarget kTargets[] = {{"WAV", false, false}, {"Wave64", true, false},
+                               {"side file", false, true}};
+
+HRESULT WriteLink(const std::u16string& media, const LinkTarget& t, metatest::TestReadMeta& reader) {
+  return t.w64 ? ProjectLinkRiff64_openAndWriteInfo(media.c_str(), &reader)
+               : ProjectLinkRiff_openAndWriteInfo(media.c_str(), &reader, t.side);
+}
+
+// The project path the link of a file (RIFF or RIFF64) loads with, or
+// "-" when none loads.
+std::u16string LoadedPath(const std::string& bytes, bool w64) {
+  CWuLinkProjectInfo info;
+  Loaded l = Load(bytes, w64, info);
+  if (FAILED(l.hr) || !l.flag || !info.GetProjectPath()) return u"-";
+  return info.GetProjectPath();
+}
+
+// Whether a file still holds exactly `bytes` (without printing either).
+testing::AssertionResult Holds(const std::string& path, const std::string& bytes) {
+  std::string now = wutest::ReadBytes(path);
+  if (now == bytes) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << path << " changed: " << bytes.size() << " -> " << now.size()
+                                     << " bytes";
+}
+
+// A last chunk of odd size that the form counts without its pad byte (held
+// by the file or not), and its Wave64 twin not padded to 8: the link goes
+// after the padding, which the form then counts, and a second write
+// replaces it rather than adding a copy.
+TEST(ProjectLinkWrite, OddLastChunkIsPaddedBeforeTheLink) {
+  for (bool w64 : {false, true}) {
+    for (bool pad : {false, true}) {
+      SCOPED_TRACE(std::string(w64 ? "Wave64" : "WAV") + (pad ? ", padding held" : ", no padding"));
+      std::string fmt = Bytes().U16(1).U16(1).U32(8000).U32(8000).U16(1).U16(8).s;
+      std::string media;
+      size_t end = 0;
+      if (w64) {
+        std::string chunks = Bytes().Chunk64(kRiff64GuidFmt, fmt).Guid(kGuids.at("data")).U64(24 + 101)
+                                 .Raw(std::string(101, 'a')).s;
+        media = Bytes().Guid(kRiff64GuidRiff).U64(40 + chunks.size()).Guid(kRiff64GuidWave).Raw(chunks).s;
+        end = media.size();
+        if (pad) media += std::string(3, '\0');
+      } else {
+        std::string chunks = Bytes().Chunk("fmt ", fmt).Id("data").U32(101).Raw(std::string(101, 'a')).s;
+        media = Bytes().Id("RIFF").U32(static_cast<uint32_t>(4 + chunks.size())).Id("WAVE").Raw(chunks).s;
+        end = media.size();
+        if (pad) media += std::string(1, '\0');
+      }
+      std::string path = wutest::MakeTempDir("link") + "/take.wav";
+      wutest::WriteBytes(path, media);
+      metatest::TestReadMeta reader;
+      OfferLink(reader);
+      const LinkTarget t{"", w64, false};
+      ASSERT_EQ(S_OK, WriteLink(wutest::U16(path), t, reader));
+      std::string once = wutest::ReadBytes(path);
+      size_t at = w64 ? 208 : 146;
+      EXPECT_EQ(std::string(at - end, '\0'), once.substr(end, at - end));
+      EXPECT_EQ(w64 ? Bytes().Guid(kGuids.at("splp")).s : "splp", once.substr(at, w64 ? 16 : 4));
+      EXPECT_EQ(w64 ? rifftest::At64(once, 16) : At32(once, 4) + 8ULL, once.size());
+      EXPECT_EQ(u"/projects/song.prj", LoadedPath(once, w64));
+      ASSERT_EQ(S_OK, WriteLink(wutest::U16(path), t, reader));
+      EXPECT_TRUE(Holds(path, once));
+    }
+  }
+}
+
+// A chunk that claims more than its form holds, as streaming and unfinished
+// recorders leave the data chunk, and files that hold only a form header:
+// no link can be appended where a reader finds it, and the file is left as
+// it was.
+TEST(ProjectLinkWrite, FormsWhoseChunksDoNotEndAtTheirSizeAreRefusedUntouched) {
+  struct Case {
+    const char* name;
+    bool w64;
+    std::string media;
+  };
+  const std::string fmt = Bytes().U16(1).U16(1).U32(8000).U32(16000).U16(2).U16(16).s;
+  const std::string audio(100, '\x11');
+  auto wav = [&](uint32_t claimed) {
+    return Form(false, {{"fmt ", fmt}, {"data", audio, claimed}});
+  };
+  auto w64 = [&](uint64_t claimed) {
+    return Form(true, {{"fmt ", fmt}, {"data", audio, claimed}});
+  };
+  const Case cases[] = {
+      {"data claims 0xFFFFFFFF", false, wav(0xFFFFFFFF)},
+      {"data claims 0x7FFFFFFF", false, wav(0x7FFFFFFF)},
+      {"data claims 0", false, wav(0)},
+      {"Wave64 data claims 1 TiB", true, w64(1ULL << 40)},
+      {"Wave64 data claims 0", true, w64(0)},
+      {"RIFF header, size 0", false, Bytes().Id("RIFF").U32(0).Id("WAVE").s},
+      {"RIFF header, size 2", false, Bytes().Id("RIFF").U32(2).Id("WAVE").s},
+      {"Wave64 header, size 0", true, Bytes().Guid(kRiff64GuidRiff).U64(0).Guid(kRiff64GuidWave).s},
+      {"Wave64 header, size 24", true, Bytes().Guid(kRiff64GuidRiff).U64(24).Guid(kRiff64GuidWave).s},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = wutest::MakeTempDir("link") + "/take.wav";
+    wutest::WriteBytes(path, c.media);
+    metatest::TestReadMeta reader;
+    OfferLink(reader);
+    for (int round = 0; round < 2; ++round)
+      EXPECT_EQ(kBadData, WriteLink(wutest::U16(path), LinkTarget{"", c.w64, false}, reader));
+    EXPECT_TRUE(Holds(path, c.media));
+    EXPECT_EQ(0, reader.live());
+  }
+}
+
+// A rewrite that the disk cannot take leaves the old link: the new chunks
+// are written before the old ones go.
+TEST(ProjectLinkWrite, FailedRewriteKeepsTheOldLink) {
+  for (const LinkTarget& t : kTargets) {
+    SCOPED_TRACE(t.name);
+    std::string path = wutest::MakeTempDir("link") + "/take.wav";
+    wutest::WriteBytes(path, Wave(t.w64, 50));
+    std::string stored = t.side ? path + ".wul" : path;
+    metatest::TestReadMeta reader;
+    OfferLink(reader);
+    ASSERT_EQ(S_OK, WriteLink(wutest::U16(path), t, reader));
+    std::string before = wutest::ReadBytes(stored);
+    reader.link[metatest::TestReadMeta::kPath] = U16Bytes(u"/projects/a-longer-song-name.prj");
+    {
+      wutest::FileSizeLimit limit(before.size() + 40);
+      EXPECT_EQ(static_cast<HRESULT>(0x8004E009), WriteLink(wutest::U16(path), t, reader));
+    }
+    EXPECT_TRUE(Holds(stored, before));
+    EXPECT_EQ(u"/projects/song.prj", LoadedPath(before, t.w64));
+    // With room the new link replaces the old one.
+    ASSERT_EQ(S_OK, WriteLink(wutest::U16(path), t, reader));
+    std::string after = wutest::ReadBytes(stored);
+    EXPECT_EQ(u"/projects/a-longer-song-name.prj", LoadedPath(after, t.w64));
+    for (const char* id : {"splv", "splp", "spcl", "sprg", "srtn", "srtd", "srat", "spca", "spcc",
+                           "spem"})
+      EXPECT_EQ(1, CountId(after, t.w64, id)) << id;
+    EXPECT_EQ(t.w64 ? rifftest::At64(after, 16) : At32(after, 4) + 8ULL, after.size());
+    EXPECT_EQ(0, reader.live());
+  }
 }
 
 // ---- The metadata path -------------------------------------------------------------------
