@@ -86,8 +86,13 @@ bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target) {
   bool ok = platform::SetFileModeLike(file, target) != FALSE;
   CloseHandle(file);
   if (ok && MoveFileExW(work, target, MOVEFILE_REPLACE_EXISTING)) return true;
-  DeleteFileW(work);
+  ArcDeleteWorkFile(work);
   return false;
+}
+
+void ArcDeleteWorkFile(LPCWSTR work) {
+  SetFileAttributesW(work, FILE_ATTRIBUTE_NORMAL);  // it may have a read-only target's bits
+  DeleteFileW(work);
 }
 
 ArcBuffer::~ArcBuffer() { WuGlobalDelete(data_); }

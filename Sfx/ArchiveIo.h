@@ -37,6 +37,9 @@ HANDLE ArcCreateWorkFile(LPCWSTR target, WCHAR* work);
 // closed and renamed over `target`. On failure the work file is removed
 // and `target` is as it was.
 bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target);
+// Removes a work file that is not wanted, also when it has been given a
+// read-only file's permission bits.
+void ArcDeleteWorkFile(LPCWSTR work);
 
 // A zero-filled block of global memory, freed with its owner.
 class ArcBuffer {

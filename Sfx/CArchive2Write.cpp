@@ -714,7 +714,7 @@ HRESULT CArchive2::Close() {
     }
     // A new archive or package that failed is not kept (a failed rewrite
     // leaves its work copy, and the archive as it was).
-    if (result < 0 && (create || sea)) DeleteFileW(m_workPath);
+    if (result < 0 && (create || sea)) ArcDeleteWorkFile(m_workPath);
   }
   CWuArchiveProgress* progress = m_progress;
   ReleaseAll();

@@ -288,6 +288,7 @@ BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace,
       if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
     }
     if (error == ERROR_SUCCESS) return TRUE;
+    SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);  // it may have a read-only target's bits
     DeleteFileW(temp);
     return Fail(error);
   });

@@ -162,7 +162,7 @@ TEST_F(WuarcToolTest, AFailedCommentLeavesAWorkingArchive) {
     wutest::FileSizeLimit limit(before.size() + 200);
     ToolRun r = Wuarc("comment pkg.run '" + std::string(1000, 'c') + "'", dir);
     EXPECT_EQ(1, r.status);
-    EXPECT_NE(std::string::npos, r.output.find("write failure")) << r.output;
+    EXPECT_NE(std::string::npos, r.output.find("comment failed (0x8004E009)")) << r.output;
   }
   EXPECT_EQ(before, GetFile(P("pkg.run")));
   ToolRun r = Wuarc("test pkg.run", dir);
