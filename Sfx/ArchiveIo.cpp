@@ -82,8 +82,8 @@ HANDLE ArcCreateWorkFile(LPCWSTR target, WCHAR* work) {
   return nullptr;
 }
 
-bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target) {
-  bool ok = platform::SetFileModeLike(file, target) != FALSE;
+bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target, bool whole) {
+  bool ok = whole && platform::SetFileModeLike(file, target) != FALSE;
   CloseHandle(file);
   if (ok && MoveFileExW(work, target, MOVEFILE_REPLACE_EXISTING)) return true;
   ArcDeleteWorkFile(work);

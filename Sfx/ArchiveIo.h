@@ -32,11 +32,12 @@ bool ArcFileExists(LPCWSTR path);
 // Returns the file open for reading and writing, with its path in `work`
 // (kArchivePathUnits); NULL (and `work` empty) on failure.
 HANDLE ArcCreateWorkFile(LPCWSTR target, WCHAR* work);
-// Puts a finished work file in the place of `target`: it gets the
-// permission bits of the file it replaces (or those of any new file), is
-// closed and renamed over `target`. On failure the work file is removed
-// and `target` is as it was.
-bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target);
+// Ends a work file. A `whole` one is put in the place of `target`: it gets
+// the permission bits of the file it replaces (or those of any new file),
+// is closed and renamed over `target`. One that is not whole (its writing
+// failed), or that cannot be put in place, is closed and removed, and
+// `target` is as it was; the result is then false.
+bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target, bool whole);
 // Removes a work file that is not wanted, also when it has been given a
 // read-only file's permission bits.
 void ArcDeleteWorkFile(LPCWSTR work);

@@ -345,8 +345,7 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
   // right: on any failure the old file stays as it was.
   bool damaged = SUCCEEDED(hr) && (writtenCrc != f.dataCrc || readCrc != f.storedCrc);
   if (work[0] && (FAILED(hr) || damaged)) {
-    CloseHandle(out);
-    DeleteFileW(work);
+    ArcCommitWorkFile(out, work, target, false);
     return FAILED(hr) ? hr : Fail(WUARC_ERR_CRC, entry.name, nullptr, WU_E_BAD_DATA);
   }
   if (FAILED(hr)) {
@@ -362,7 +361,7 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
     DWORD old = GetFileAttributesW(target);
     bool wasReadOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY);
     if (wasReadOnly) SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
-    if (!ArcCommitWorkFile(out, work, target)) {
+    if (!ArcCommitWorkFile(out, work, target, true)) {
       if (wasReadOnly) SetFileAttributesW(target, FILE_ATTRIBUTE_READONLY);
       return Fail(WUARC_ERR_CREATE, target, nullptr, WU_E_CREATE_FILE);
     }

@@ -180,13 +180,8 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
     HANDLE h = ArcCreateWorkFile(stubPath, work);
     if (!h) return Fail(WUARC_ERR_CREATE, stubPath, nullptr, WU_E_CREATE_FILE);
     HRESULT hr = BlockCopy(m_archive, 0, h, 0, m_base);
-    if (FAILED(hr)) {
-      CloseHandle(h);
-      DeleteFileW(work);
-      return hr;
-    }
-    if (!ArcCommitWorkFile(h, work, stubPath))
-      return Fail(WUARC_ERR_WRITE, stubPath, nullptr, WU_E_WRITE);
+    if (!ArcCommitWorkFile(h, work, stubPath, SUCCEEDED(hr)))
+      return FAILED(hr) ? hr : Fail(WUARC_ERR_WRITE, stubPath, nullptr, WU_E_WRITE);
   }
 
   // The archive keeps its stored file name; a package without one is named
@@ -219,13 +214,8 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
     hr = WriteEndRecordTo(h, archiveBytes, e, m_comment, storedName);
     if (FAILED(hr)) hr = Fail(WUARC_ERR_WRITE, archivePath, nullptr, WU_E_WRITE);
   }
-  if (FAILED(hr)) {
-    CloseHandle(h);
-    DeleteFileW(work);
-    return hr;
-  }
-  if (!ArcCommitWorkFile(h, work, archivePath))
-    return Fail(WUARC_ERR_WRITE, archivePath, nullptr, WU_E_WRITE);
+  if (!ArcCommitWorkFile(h, work, archivePath, SUCCEEDED(hr)))
+    return FAILED(hr) ? hr : Fail(WUARC_ERR_WRITE, archivePath, nullptr, WU_E_WRITE);
   return 0;
 }
 
