@@ -7,7 +7,9 @@
 #include "foundation/WuFolders.h"
 #include "foundation/WuString.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/filemode.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/locale.h"
 
 bool ArcReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD count, DWORD* got) {
@@ -38,6 +40,12 @@ bool ArcWriteAt(HANDLE file, ULONGLONG offset, const void* buffer, DWORD count) 
   return WriteFile(file, buffer, count, &n, &at) && n == count;
 }
 
+bool ArcSetFileSize(HANDLE file, ULONGLONG size) {
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
 bool ArcFileSize(HANDLE file, ULONGLONG* size) {
   LARGE_INTEGER s;
   if (!GetFileSizeEx(file, &s)) return false;
@@ -56,6 +64,35 @@ bool ArcPathSize(LPCWSTR path, ULONGLONG* size) {
 bool ArcFileExists(LPCWSTR path) {
   DWORD a = GetFileAttributesW(path);
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+HANDLE ArcCreateWorkFile(LPCWSTR target, WCHAR* work) {
+  int folder = ArcFolderPartLength(target);
+  work[0] = 0;
+  if (!ArcAppend(work, kArchivePathUnits, target, folder) ||
+      !ArcAppend(work, kArchivePathUnits, u"~") ||
+      !ArcAppend(work, kArchivePathUnits, target + folder)) {
+    work[0] = 0;
+    return nullptr;
+  }
+  DeleteFileW(work);  // a stale one (or a link of that name) goes; a read-only one refuses
+  HANDLE h = platform::CreatePrivateFile(work, GENERIC_READ | GENERIC_WRITE, 0);
+  if (h != INVALID_HANDLE_VALUE) return h;
+  work[0] = 0;
+  return nullptr;
+}
+
+bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target, bool whole) {
+  bool ok = whole && platform::SetFileModeLike(file, target) != FALSE;
+  CloseHandle(file);
+  if (ok && MoveFileExW(work, target, MOVEFILE_REPLACE_EXISTING)) return true;
+  ArcDeleteWorkFile(work);
+  return false;
+}
+
+void ArcDeleteWorkFile(LPCWSTR work) {
+  SetFileAttributesW(work, FILE_ATTRIBUTE_NORMAL);  // it may have a read-only target's bits
+  DeleteFileW(work);
 }
 
 ArcBuffer::~ArcBuffer() { WuGlobalDelete(data_); }

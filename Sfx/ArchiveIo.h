@@ -17,12 +17,30 @@ bool ArcReadAt(HANDLE file, ULONGLONG offset, void* buffer, DWORD count, DWORD* 
 bool ArcReadExact(HANDLE file, ULONGLONG offset, void* buffer, DWORD count);
 // Writes all `count` bytes at an absolute file offset.
 bool ArcWriteAt(HANDLE file, ULONGLONG offset, const void* buffer, DWORD count);
+// Cuts or extends an open file to `size` bytes.
+bool ArcSetFileSize(HANDLE file, ULONGLONG size);
 // The size of an open file; false on failure.
 bool ArcFileSize(HANDLE file, ULONGLONG* size);
 // The size of a named file; false when it cannot be examined.
 bool ArcPathSize(LPCWSTR path, ULONGLONG* size);
 // True when a path names an existing file (not a folder).
 bool ArcFileExists(LPCWSTR path);
+
+// A file that is to replace `target` (or take its name when there is none)
+// is written first as the work file "<folder>~<name>" beside it, which only
+// its owner may read. A stale work file of that name is removed first.
+// Returns the file open for reading and writing, with its path in `work`
+// (kArchivePathUnits); NULL (and `work` empty) on failure.
+HANDLE ArcCreateWorkFile(LPCWSTR target, WCHAR* work);
+// Ends a work file. A `whole` one is put in the place of `target`: it gets
+// the permission bits of the file it replaces (or those of any new file),
+// is closed and renamed over `target`. One that is not whole (its writing
+// failed), or that cannot be put in place, is closed and removed, and
+// `target` is as it was; the result is then false.
+bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target, bool whole);
+// Removes a work file that is not wanted, also when it has been given a
+// read-only file's permission bits.
+void ArcDeleteWorkFile(LPCWSTR work);
 
 // A zero-filled block of global memory, freed with its owner.
 class ArcBuffer {

@@ -48,7 +48,11 @@ CArchive2::CArchive2()
 }
 
 CArchive2::~CArchive2() {
+  // An archive never closed is abandoned: its work copy goes, and the file
+  // it was to replace stays as it was.
+  bool abandoned = IsOpen() && m_workPath[0] && m_output;
   ReleaseAll();
+  if (abandoned) DeleteFileW(m_workPath);
   if (m_inflater) {
     inflateEnd(m_inflater);
     WuGlobalDelete(m_inflater);
@@ -80,6 +84,7 @@ void CArchive2::ResetState() {
   m_findIndex = -1;
   m_path[0] = 0;
   m_workPath[0] = 0;
+  m_outputPath[0] = 0;
   m_extractFlags = 0;
   m_addFlags = 0;
   m_deleteFlags = 0;
@@ -196,8 +201,14 @@ HRESULT CArchive2::Open(LPCWSTR path, int mode, CWuArchiveProgress* progress) {
     case WUARC_MODE_SEA:
       hr = OpenForReading(mode);
       break;
-    case WUARC_MODE_CREATE:
-      m_archive = OpenFile(m_path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    case WUARC_MODE_CREATE: {
+      // The new archive is written as a work copy and takes the name on
+      // Close: a file already there stays whole until then. What could
+      // never be replaced (a folder, a read-only file) is refused now.
+      DWORD existing = GetFileAttributesW(m_path);
+      bool replaceable = existing == INVALID_FILE_ATTRIBUTES ||
+                         !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+      m_archive = replaceable ? ArcCreateWorkFile(m_path, m_workPath) : nullptr;
       if (!m_archive) {
         hr = Fail(WUARC_ERR_CREATE, m_path, nullptr, WU_E_CREATE_FILE);
         break;
@@ -208,6 +219,7 @@ HRESULT CArchive2::Open(LPCWSTR path, int mode, CWuArchiveProgress* progress) {
       hr = WuList_CreateExZ(&m_entries, sizeof(void*), -1, -1, 0);
       if (FAILED(hr)) hr = Fail(WUARC_ERR_MEMORY, u"Open Main", nullptr, E_OUTOFMEMORY);
       break;
+    }
     case WUARC_MODE_APPEND:
     case WUARC_MODE_DELETE:
     case WUARC_MODE_VOLUMES:
@@ -218,9 +230,8 @@ HRESULT CArchive2::Open(LPCWSTR path, int mode, CWuArchiveProgress* progress) {
       break;
   }
   if (FAILED(hr)) {
-    bool madeWorkCopy = m_output && m_output != m_archive && m_workPath[0];
     ReleaseAll();
-    if (madeWorkCopy) DeleteFileW(m_workPath);
+    if (m_workPath[0]) DeleteFileW(m_workPath);
     ResetState();
     m_progress = progress;
   }
@@ -262,9 +273,8 @@ HRESULT CArchive2::OpenWithWorkCopy(int mode) {
   ULONGLONG total = 0;
   hr = GetSizeExtractAll(total);
   if (FAILED(hr)) return hr;
-  if (FAILED(MakeWorkCopyPath())) return Fail(WUARC_ERR_CREATE, op, m_path, WU_E_CREATE_FILE);
-  m_output = OpenFile(m_workPath, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
-  if (!m_output) return Fail(WUARC_ERR_CREATE, m_workPath, nullptr, WU_E_CREATE_FILE);
+  m_output = ArcCreateWorkFile(m_path, m_workPath);
+  if (!m_output) return Fail(WUARC_ERR_CREATE, op, m_path, WU_E_CREATE_FILE);
   m_oldCount = static_cast<LONG>(m_end.entryCount2);
   m_writePos = 0;
   if (mode == WUARC_MODE_DELETE)
@@ -273,17 +283,6 @@ HRESULT CArchive2::OpenWithWorkCopy(int mode) {
     hr = WuList_CreateExZ(&m_entries, sizeof(void*), -1, -1, 0);
   if (FAILED(hr)) return Fail(WUARC_ERR_MEMORY, op, nullptr, E_OUTOFMEMORY);
   return m_base > 0 ? WriteSEAStub() : S_OK;
-}
-
-// "<folder>~<file name>" beside the archive.
-HRESULT CArchive2::MakeWorkCopyPath() {
-  int folder = ArcFolderPartLength(m_path);
-  m_workPath[0] = 0;
-  if (!ArcAppend(m_workPath, kArchivePathUnits, m_path, folder) ||
-      !ArcAppend(m_workPath, kArchivePathUnits, u"~") ||
-      !ArcAppend(m_workPath, kArchivePathUnits, m_path + folder))
-    return E_INVALIDARG;
-  return S_OK;
 }
 
 // ===========================================================================

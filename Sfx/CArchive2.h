@@ -11,6 +11,13 @@
 //   WUARC_MODE_SEA      the source archive of CreateSEA;
 //   WUARC_MODE_VOLUMES  split into volume files or merge them (work copy too).
 //
+// A new archive and a package are written through such a work copy as
+// well, so a file that had the name stays whole until Close puts the new
+// one in its place. Only its owner may read a work copy while it is
+// written; the file it becomes has the permission bits of the file it
+// replaces (a new file: those of any new file). An object destroyed while
+// open abandons its work copy.
+//
 // The archive may sit behind a stub program (a self-extracting package): its
 // end record is found by scanning the last 32 KB of the file backwards, and
 // every stored offset counts from the archive base. Volume files 2..N sit
@@ -159,7 +166,6 @@ class CArchive2 {
   HRESULT FindByName(LPCWSTR name, tARCENTRY* entry);
   HRESULT BuildOffsetTable();
   bool EntryByIndex(LONG index, tARCENTRY* entry);
-  HRESULT MakeWorkCopyPath();
 
   // Reporting.
   HRESULT Fail(HRESULT code, LPCWSTR operation, LPCWSTR detail, HRESULT result);
@@ -178,7 +184,7 @@ class CArchive2 {
   HRESULT ExtractFolderEntry(const tARCENTRY& entry, LPCWSTR folder, DWORD flags);
   HRESULT ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWORD flags);
   HRESULT MakeParentFolders(LPCWSTR folder, LPCWSTR relative, bool includeLast);
-  HRESULT CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out);
+  HRESULT CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out, WCHAR* work);
   HRESULT ExtractInternalNoCompression(const tARCENTRY& entry, HANDLE target, tARCSTREAM* in,
                                        DWORD* readCrc, DWORD* writtenCrc);
   HRESULT ExtractInternalZipCompression(const tARCENTRY& entry, HANDLE target, tARCSTREAM* in,
@@ -229,8 +235,8 @@ class CArchive2 {
                            LPCWSTR comment, LPCWSTR name);
   HRESULT DeleteVolumeFiles(DWORD count);
 
-  HANDLE m_archive;                  // archive file (read side; create mode: the output too)
-  HANDLE m_output;                   // create: = m_archive; append, delete, volumes: work copy; SEA: package
+  HANDLE m_archive;                  // archive file (read side; create mode: its work copy, the output too)
+  HANDLE m_output;                   // create: = m_archive; append, delete, volumes: work copy; SEA: package's work copy
   tWULIST* m_entries;                // create/append: tUMENTRYRECORD*; delete: in-place tUMDELETEMARK
   ULONGLONG m_writePos;              // next write, relative to the base
   CWuArchiveProgress* m_progress;    // callbacks, or NULL
@@ -244,7 +250,8 @@ class CArchive2 {
   LONGLONG m_findCursor;             // directory offset of the current record, -1 when none
   LONG m_findIndex;                  // index of the current record
   WCHAR m_path[kArchivePathUnits];   // full path of the archive
-  WCHAR m_workPath[kArchivePathUnits];  // work copy or output path
+  WCHAR m_workPath[kArchivePathUnits];  // work copy (create, append, delete, volumes; SEA: of the package)
+  WCHAR m_outputPath[kArchivePathUnits];  // SEA: the package that the work copy becomes
   DWORD m_extractFlags;              // flags of the current extraction
   DWORD m_addFlags;                  // flags of the current add
   DWORD m_deleteFlags;               // flags of the last delete request

@@ -6,6 +6,7 @@
 #include "Sfx/CArchive2.h"
 #include "foundation/WuString.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/filemode.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/locale.h"
@@ -327,7 +328,8 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
     if (FAILED(hr)) return hr;
   }
   HANDLE out = nullptr;
-  hr = CreateTarget(target, flags, &out);
+  WCHAR work[kArchivePathUnits];
+  hr = CreateTarget(target, flags, &out, work);
   if (hr != 0) {
     CloseStream(&in);
     return hr;
@@ -339,6 +341,13 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
            ? ExtractInternalNoCompression(entry, out, &in, &readCrc, &writtenCrc)
            : ExtractInternalZipCompression(entry, out, &in, &readCrc, &writtenCrc);
   CloseStream(&in);
+  // A file that replaces another is put in place only when it is whole and
+  // right: on any failure the old file stays as it was.
+  bool damaged = SUCCEEDED(hr) && (writtenCrc != f.dataCrc || readCrc != f.storedCrc);
+  if (work[0] && (FAILED(hr) || damaged)) {
+    ArcCommitWorkFile(out, work, target, false);
+    return FAILED(hr) ? hr : Fail(WUARC_ERR_CRC, entry.name, nullptr, WU_E_BAD_DATA);
+  }
   if (FAILED(hr)) {
     CloseHandle(out);
     return hr;
@@ -346,7 +355,19 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
   Status(WUARC_STATUS_ENTRY_DONE);
   FILETIME t = ToFileTime(f.fileTime);
   SetFileTime(out, &t, &t, &t);
-  CloseHandle(out);
+  if (work[0]) {
+    // The replaced file's read-only flag is cleared (as an overwrite in
+    // place would), the new file takes its other permission bits.
+    DWORD old = GetFileAttributesW(target);
+    bool wasReadOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY);
+    if (wasReadOnly) SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
+    if (!ArcCommitWorkFile(out, work, target, true)) {
+      if (wasReadOnly) SetFileAttributesW(target, FILE_ATTRIBUTE_READONLY);
+      return Fail(WUARC_ERR_CREATE, target, nullptr, WU_E_CREATE_FILE);
+    }
+  } else {
+    CloseHandle(out);
+  }
   if (entry.record.attributes & FILE_ATTRIBUTE_READONLY)
     SetFileAttributesW(target, FILE_ATTRIBUTE_READONLY);
   if (writtenCrc != f.dataCrc || readCrc != f.storedCrc)
@@ -357,8 +378,11 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
 // Creates the target file. A new name is created at once; an existing file
 // is offered to the overwrite question first (0 overwrite, 1 skip, or the
 // answer). Links, folders and devices in its place are refused, and the
-// file is opened without following a link.
-HRESULT CArchive2::CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out) {
+// file is opened without following a link. An existing file is not
+// touched yet: the new one is written to a private work file beside it
+// (its path in `work`, else `work` is empty), which replaces it once whole.
+HRESULT CArchive2::CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out, WCHAR* work) {
+  work[0] = 0;
   *out = platform::CreateFileNoFollow(target, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   if (*out != INVALID_HANDLE_VALUE) return 0;
   *out = nullptr;
@@ -372,10 +396,15 @@ HRESULT CArchive2::CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out) {
     HRESULT hr = (a & FILE_ATTRIBUTE_READONLY) ? AskOverwriteReadOnly(target) : AskOverwrite(target);
     if (hr != 0) return hr;
   }
-  SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
-  HANDLE h = platform::CreateFileNoFollow(target, GENERIC_WRITE, 0, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL);
+  // A fresh name: the folder's other files (entries of this archive among
+  // them) are never touched.
+  WCHAR folder[kArchivePathUnits];
+  ArcCopy(folder, kArchivePathUnits, target);
+  folder[ArcFolderPartLength(folder)] = 0;
+  WCHAR temp[MAX_PATH];
+  HANDLE h = platform::CreatePrivateTempFile(folder, u"~wu", temp, GENERIC_WRITE);
   if (h == INVALID_HANDLE_VALUE) return Fail(WUARC_ERR_CREATE, target, nullptr, WU_E_CREATE_FILE);
+  ArcCopy(work, kArchivePathUnits, temp);
   *out = h;
   return 0;
 }

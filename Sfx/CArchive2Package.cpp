@@ -6,6 +6,7 @@
 #include "Sfx/CArchive2.h"
 #include "foundation/WuString.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/filemode.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/locale.h"
@@ -16,12 +17,6 @@ namespace {
 constexpr WCHAR kStubFileName[] = u"Seastub.exe";
 
 int Length(LPCWSTR text) { return static_cast<int>(platform::WStrLen(text)); }
-
-HANDLE CreateNew(LPCWSTR path) {
-  HANDLE h = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h == INVALID_HANDLE_VALUE ? nullptr : h;
-}
 
 HANDLE OpenRead(LPCWSTR path) {
   HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -88,12 +83,14 @@ HRESULT CArchive2::CreateSEA(LPCWSTR output, LPCWSTR stub, DWORD flags) {
     if (stubFile) CloseHandle(stubFile);
     return Fail(WUARC_ERR_OPEN, u"CreateSEA", stubPath, WU_E_CREATE_FILE);
   }
-  m_output = CreateNew(outPath);
+  // The package is written as a work copy beside the output, which Close
+  // puts in its place: an existing output stays whole until then.
+  m_output = ArcCreateWorkFile(outPath, m_workPath);
   if (!m_output) {
     CloseHandle(stubFile);
     return Fail(WUARC_ERR_CREATE, outPath, nullptr, WU_E_CREATE_FILE);
   }
-  ArcCopy(m_workPath, kArchivePathUnits, outPath);
+  ArcCopy(m_outputPath, kArchivePathUnits, outPath);
   bool nameOnly = (flags & WUARC_COPY_NAME_ONLY) != 0;
 
   BeginItem(u"Stub Executable", newBase, nameOnly);
@@ -124,8 +121,9 @@ HRESULT CArchive2::CreateSEA(LPCWSTR output, LPCWSTR stub, DWORD flags) {
     // No half-built package is left behind.
     CloseHandle(m_output);
     m_output = nullptr;
-    DeleteFileW(outPath);
+    DeleteFileW(m_workPath);
     m_workPath[0] = 0;
+    m_outputPath[0] = 0;
     return hr == WUARC_ANSWER_CANCEL ? hr : WU_E_WRITE;
   }
   return 0;
@@ -144,7 +142,7 @@ HRESULT CArchive2::CopySEAMultiFiles() {
   for (DWORD n = 2; n <= m_volumeCount; ++n) {
     WCHAR source[kArchivePathUnits], target[kArchivePathUnits];
     if (!VolumePath(n, source, kArchivePathUnits) ||
-        !ArcVolumeName(target, kArchivePathUnits, m_workPath, PackageStoredName(), n))
+        !ArcVolumeName(target, kArchivePathUnits, m_outputPath, PackageStoredName(), n))
       return Fail(WUARC_ERR_VOLUME_MISSING, u"CopySEAMultiFiles", source, WU_E_FILE_EXISTS);
     if (ArcFileExists(target)) continue;  // already there: left alone
     ULONGLONG size = 0;
@@ -175,15 +173,15 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
   WCHAR stubPath[kArchivePathUnits];
   if (!ArcJoin(stubPath, kArchivePathUnits, folder, kStubFileName))
     return Fail(WUARC_ERR_INVALID_ARG, u"SplitSEA", folder, E_INVALIDARG);
+  // Each file is written as a work copy that replaces an existing one only
+  // once it is whole.
+  WCHAR work[kArchivePathUnits];
   if (!(ask && ArcFileExists(stubPath) && AskOverwrite(stubPath) != 0)) {
-    HANDLE h = CreateNew(stubPath);
+    HANDLE h = ArcCreateWorkFile(stubPath, work);
     if (!h) return Fail(WUARC_ERR_CREATE, stubPath, nullptr, WU_E_CREATE_FILE);
     HRESULT hr = BlockCopy(m_archive, 0, h, 0, m_base);
-    CloseHandle(h);
-    if (FAILED(hr)) {
-      DeleteFileW(stubPath);
-      return hr;
-    }
+    if (!ArcCommitWorkFile(h, work, stubPath, SUCCEEDED(hr)))
+      return FAILED(hr) ? hr : Fail(WUARC_ERR_WRITE, stubPath, nullptr, WU_E_WRITE);
   }
 
   // The archive keeps its stored file name; a package without one is named
@@ -202,7 +200,7 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
   if (!ArcJoin(archivePath, kArchivePathUnits, folder, name))
     return Fail(WUARC_ERR_INVALID_ARG, u"SplitSEA", folder, E_INVALIDARG);
   if (ask && ArcFileExists(archivePath) && AskOverwrite(archivePath) != 0) return 0;
-  HANDLE h = CreateNew(archivePath);
+  HANDLE h = ArcCreateWorkFile(archivePath, work);
   if (!h) return Fail(WUARC_ERR_CREATE, archivePath, nullptr, WU_E_CREATE_FILE);
   ULONGLONG archiveBytes = m_end.dirOffset + m_end.dirSize;
   HRESULT hr = BlockCopy(m_archive, m_base, h, 0, archiveBytes);
@@ -216,9 +214,9 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
     hr = WriteEndRecordTo(h, archiveBytes, e, m_comment, storedName);
     if (FAILED(hr)) hr = Fail(WUARC_ERR_WRITE, archivePath, nullptr, WU_E_WRITE);
   }
-  CloseHandle(h);
-  if (FAILED(hr)) DeleteFileW(archivePath);
-  return FAILED(hr) ? hr : 0;
+  if (!ArcCommitWorkFile(h, work, archivePath, SUCCEEDED(hr)))
+    return FAILED(hr) ? hr : Fail(WUARC_ERR_WRITE, archivePath, nullptr, WU_E_WRITE);
+  return 0;
 }
 
 // ===========================================================================
@@ -267,10 +265,14 @@ HRESULT CArchive2::SplitArchive(LONGLONG volumeSize, DWORD flags) {
   DWORD n = 1;
   for (ULONGLONG pos = first; pos < data && SUCCEEDED(hr);) {
     ++n;
+    // A volume file is new: a file of that name is never overwritten. It
+    // holds the archive's data, so it gets the archive's permission bits
+    // once written (until then only its owner may read it).
     WCHAR volume[kArchivePathUnits];
-    HANDLE h = ArcVolumeName(volume, kArchivePathUnits, m_path, newName, n) ? CreateNew(volume)
-                                                                            : nullptr;
-    if (!h) {
+    HANDLE h = ArcVolumeName(volume, kArchivePathUnits, m_path, newName, n)
+                   ? platform::CreatePrivateFile(volume, GENERIC_READ | GENERIC_WRITE, 0)
+                   : INVALID_HANDLE_VALUE;
+    if (h == INVALID_HANDLE_VALUE) {
       hr = Fail(WUARC_ERR_CREATE, volume, nullptr, WU_E_CREATE_FILE);
       --n;
       break;
@@ -278,6 +280,8 @@ HRESULT CArchive2::SplitArchive(LONGLONG volumeSize, DWORD flags) {
     ULONGLONG chunk = data - pos < v ? data - pos : v;
     BeginItem(volume, chunk, nameOnly);
     hr = BlockCopy(m_archive, m_base + pos, h, 0, chunk);
+    if (SUCCEEDED(hr) && !platform::SetFileModeLike(h, m_path))
+      hr = Fail(WUARC_ERR_WRITE, volume, nullptr, WU_E_WRITE);
     CloseHandle(h);
     if (SUCCEEDED(hr)) Status(WUARC_STATUS_FINISHED);
     pos += chunk;
@@ -365,7 +369,9 @@ HRESULT CArchive2::MergeArchive(DWORD flags) {
 
 // Rewrites the end record in place with a new comment. Bytes that followed
 // the old end record (a signature block, for example) are kept behind the
-// new one, and the file ends where they end.
+// new one, and the file ends where they end. A write that fails part-way
+// (a full disk) puts back the bytes it overwrote and the old length, so the
+// archive stays readable as it was.
 HRESULT CArchive2::Annotate(LPCWSTR path, LPCWSTR comment) {
   if (IsOpen()) return E_FAIL;
   CWuArchiveProgress* progress = m_progress;
@@ -397,12 +403,20 @@ HRESULT CArchive2::Annotate(LPCWSTR path, LPCWSTR comment) {
     e.thirdLength = 0;
     ULONGLONG at = m_base + m_end.dirOffset + m_end.dirSize;
     ULONGLONG end = at + UmEndRecordBytes(e);
-    LARGE_INTEGER cut;
-    cut.QuadPart = static_cast<LONGLONG>(end + trailingBytes);
-    if (FAILED(WriteEndRecordTo(h, at, e, m_comment, m_archiveName)) ||
-        !ArcWriteAt(h, end, trailing.get(), static_cast<DWORD>(trailingBytes)) ||
-        !SetFilePointerEx(h, cut, nullptr, FILE_BEGIN) || !SetEndOfFile(h))
+    ULONGLONG newSize = end + trailingBytes;
+    // The old bytes that the new ones overwrite.
+    DWORD keep = static_cast<DWORD>((newSize < size ? newSize : size) - at);
+    ArcBuffer before(keep ? keep : 1);
+    if (!before) hr = Fail(WUARC_ERR_MEMORY, u"Annotate", m_path, E_OUTOFMEMORY);
+    else if (!ArcReadExact(h, at, before.get(), keep))
+      hr = Fail(WUARC_ERR_READ, u"Annotate", m_path, WU_E_READ);
+    if (SUCCEEDED(hr) && (FAILED(WriteEndRecordTo(h, at, e, m_comment, m_archiveName)) ||
+                          !ArcWriteAt(h, end, trailing.get(), static_cast<DWORD>(trailingBytes)) ||
+                          !ArcSetFileSize(h, newSize))) {
+      ArcWriteAt(h, at, before.get(), keep);
+      ArcSetFileSize(h, size);
       hr = Fail(WUARC_ERR_WRITE, u"Annotate", m_path, WU_E_WRITE);
+    }
   }
   CloseHandle(h);
   ReleaseAll();

@@ -6,6 +6,7 @@
 #include "Sfx/CArchive2.h"
 #include "foundation/WuString.h"
 #include "platform/kernel/error.h"
+#include "platform/kernel/filemode.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/locale.h"
@@ -603,9 +604,7 @@ HRESULT CArchive2::AddEndOfCentralDir(ULONGLONG dirOffset) {
 
 // Cuts the output after the end record, so that no stale bytes follow it.
 HRESULT CArchive2::TruncateOutput() {
-  LARGE_INTEGER at;
-  at.QuadPart = static_cast<LONGLONG>(m_base + m_writePos);
-  if (!SetFilePointerEx(m_output, at, nullptr, FILE_BEGIN) || !SetEndOfFile(m_output))
+  if (!ArcSetFileSize(m_output, m_base + m_writePos))
     return Fail(WUARC_ERR_WRITE, u"AddEndOfCentralDir", nullptr, WU_E_WRITE);
   return 0;
 }
@@ -666,35 +665,56 @@ HRESULT CArchive2::Close() {
       break;
   }
 
+  bool create = m_mode == WUARC_MODE_CREATE;
+  bool rewrites = m_mode == WUARC_MODE_APPEND || m_mode == WUARC_MODE_DELETE ||
+                  m_mode == WUARC_MODE_VOLUMES;
+  bool sea = m_mode == WUARC_MODE_SEA && m_output;
+  // The file that the work copy takes the place of.
+  LPCWSTR target = sea ? m_outputPath : m_path;
+  // Until now only its owner could read the work copy; now it gets the
+  // permission bits of the file it replaces (a new file: those of any new
+  // file). On this platform they are part of the attributes carried over.
+  auto giveMode = [&](HANDLE file) {
+    if (!platform::SetFileModeLike(file, target) && result >= 0)
+      result = Fail(WUARC_ERR_WRITE, u"Close", target, WU_E_WRITE);
+  };
+
   FILETIME created{}, accessed{}, modified{};
   DWORD attributes = INVALID_FILE_ATTRIBUTES;
   if (m_output == m_archive) m_output = nullptr;
-  GetFileTime(m_archive, &created, &accessed, &modified);
-  attributes = GetFileAttributesW(m_path);
+  if (create) {
+    giveMode(m_archive);  // the archive handle is the work copy itself
+  } else {
+    GetFileTime(m_archive, &created, &accessed, &modified);
+    attributes = GetFileAttributesW(m_path);
+  }
   CloseHandle(m_archive);
   m_archive = nullptr;
 
-  bool rewrites = m_mode == WUARC_MODE_APPEND || m_mode == WUARC_MODE_DELETE ||
-                  m_mode == WUARC_MODE_VOLUMES;
-  if ((rewrites || m_mode == WUARC_MODE_SEA) && m_output) {
+  if ((rewrites || sea) && m_output) {
     SetFileTime(m_output, &created, &accessed, &modified);
+    giveMode(m_output);
     CloseHandle(m_output);
     m_output = nullptr;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    // A package takes the read-only flag of the archive it was made from.
+    if (sea && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
       SetFileAttributesW(m_workPath, FILE_ATTRIBUTE_READONLY);
   }
 
-  if (result >= 0 && rewrites && m_workPath[0]) {
-    if (m_changed) {
-      // One rename replaces the archive: a crash leaves the old or the new one.
-      if (!MoveFileExW(m_workPath, m_path, MOVEFILE_REPLACE_EXISTING))
-        result = Fail(WUARC_ERR_WRITE, u"Close", m_path, WU_E_WRITE);
+  if ((create || rewrites || sea) && m_workPath[0]) {
+    if (result >= 0 && (m_changed || sea)) {
+      // One rename replaces the file: a crash leaves the old or the new one.
+      if (!MoveFileExW(m_workPath, target, MOVEFILE_REPLACE_EXISTING))
+        result = Fail(WUARC_ERR_WRITE, u"Close", target, WU_E_WRITE);
       else if (m_volumesToDelete > 1)
         DeleteVolumeFiles(m_volumesToDelete);
-    } else {
+    } else if (result >= 0) {
       DeleteFileW(m_workPath);
       result = 1;
     }
+    // A new archive or package that failed is not kept (a failed rewrite
+    // leaves its work copy, and the archive as it was).
+    if (result < 0 && (create || sea)) ArcDeleteWorkFile(m_workPath);
   }
   CWuArchiveProgress* progress = m_progress;
   ReleaseAll();

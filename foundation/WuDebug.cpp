@@ -1,6 +1,7 @@
 // Developer output: WuDebugString in device and screen mode.
 #include "foundation/WuDebug.h"
 
+#include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
 #include "platform/kernel/comm.h"
 #include "platform/kernel/files.h"
@@ -100,6 +101,9 @@ BOOL DeviceOutput(const WCHAR* text, BOOL new_line) {
     buffer[length++] = '\r';
     buffer[length++] = '\n';
   }
+  // A plain file never keeps part of a text that did not go out whole.
+  if (GetFileType(g_device.device) == FILE_TYPE_DISK)
+    return WuAppendFileWhole(g_device.device, buffer, static_cast<DWORD>(length));
   return WriteFile(g_device.device, buffer, static_cast<DWORD>(length), &done, nullptr);
 }
 

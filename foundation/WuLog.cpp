@@ -6,7 +6,9 @@
 #include "foundation/WuPathStrings.h"
 #include "foundation/WuStatus.h"
 #include "foundation/WuString.h"
+#include "platform/kernel/filemode.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
 #include "platform/kernel/locale.h"
 #include "platform/kernel/time.h"
 #include "platform/text/wprintf.h"
@@ -154,8 +156,17 @@ HRESULT CLog::RotateLocked() {
   if (!m_szPreviousPath[0] || !GetFileSizeEx(m_hStream, &size) || size.QuadPart < m_lSizeLimit)
     return S_OK;
   CloseLocked();
-  DeleteFileW(m_szPreviousPath);
-  MoveFileW(m_szLogPath, m_szPreviousPath);
+  // One rename replaces the older file: when it fails, both stay as they
+  // were and the log goes on in the same file.
+  if (MoveFileExW(m_szLogPath, m_szPreviousPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    // The new file is readable by whom the old one was: made private, then
+    // given the old one's permission bits.
+    HANDLE fresh = platform::CreatePrivateFile(m_szLogPath, GENERIC_WRITE, 0);
+    if (fresh != INVALID_HANDLE_VALUE) {
+      platform::SetFileModeLike(fresh, m_szPreviousPath);
+      CloseHandle(fresh);
+    }
+  }
   return OpenLocked();
 }
 
@@ -201,8 +212,10 @@ HRESULT CLog::WriteV(LOGFLAGS level, const WCHAR* source_file, int source_line,
     if (SUCCEEDED(hr)) {
       try {
         std::string line = BuildLine(m_dwFlags, level, source_file, source_line, format, args);
-        DWORD written = 0;
-        WriteFile(m_hStream, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        // A line that does not go out whole (a full disk) is taken back,
+        // so that the next one starts a line of its own, and reported.
+        if (!WuAppendFileWhole(m_hStream, line.data(), static_cast<DWORD>(line.size())))
+          hr = WU_E_WRITE;
       } catch (...) {
         // Out of memory for the line: it is lost, as a failed stream write is.
       }

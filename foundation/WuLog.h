@@ -8,8 +8,8 @@
 //   tag [" YYYY-MM-DD hh:mm:ss "] ["%15s(%4d): " file name, line] message LF
 // with no other separators. When a size limit is set and the file has
 // reached it, the next Write closes it, renames it to the log path with
-// ".previous" appended (an older such file is deleted) and starts a new
-// file before writing its line.
+// ".previous" appended (replacing an older such file) and starts a new file
+// with the same permission bits before writing its line.
 #pragma once
 
 #include <cstdarg>
@@ -53,8 +53,9 @@ class CLog {
   HRESULT Init(const WCHAR* path, LOGFLAGS flags, LONG size_limit);
   // Writes one line. S_OK, also when the level is not enabled; 0x8004E01B
   // before Init (or after Shutdown or a failed rotation); 0x8004E007 when a
-  // rotation cannot reopen the file (the log is then closed). Errors of the
-  // stream itself are not reported.
+  // rotation cannot reopen the file (the log is then closed); 0x8004E009
+  // when the line could not be written whole (a full disk): what went out
+  // of it is cut off again, so the file holds whole lines only.
   HRESULT Write(LOGFLAGS level, const WCHAR* source_file, int source_line,
                 const WCHAR* format, ...);
   HRESULT WriteV(LOGFLAGS level, const WCHAR* source_file, int source_line,

@@ -548,6 +548,18 @@ BOOL WuIsFileWritable(LPCWSTR path) {
   return TRUE;
 }
 
+BOOL WuAppendFileWhole(HANDLE file, const void* bytes, DWORD count) {
+  LARGE_INTEGER before{};
+  const bool sized = GetFileSizeEx(file, &before) != FALSE;
+  DWORD written = 0;
+  if (WriteFile(file, bytes, count, &written, nullptr) && written == count) return TRUE;
+  DWORD error = GetLastError();
+  if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
+  if (sized && SetFilePointerEx(file, before, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+  SetLastError(error);
+  return FALSE;
+}
+
 BOOL WuIsFileExecutable(HANDLE file, WORD* machine, WORD* characteristics) {
   if (machine) *machine = 0;
   if (characteristics) *characteristics = 0;

@@ -123,6 +123,11 @@ BOOL WuQualifyPath(LPCWSTR name, LPWSTR buffer, int size);
 BOOL WuDoesFileExist(LPCWSTR path);
 // TRUE when the existing file opens for writing (sharing writes).
 BOOL WuIsFileWritable(LPCWSTR path);
+// Appends `count` bytes to a file opened for appending (or whose pointer
+// stands at its end). When they do not all go out (a full disk), the file
+// is cut back to its old size, so that it never ends in a fragment, and the
+// result is FALSE with the last error of the write.
+BOOL WuAppendFileWhole(HANDLE file, const void* bytes, DWORD count);
 
 // Machine numbers reported for executable images.
 constexpr WORD WU_MACHINE_UNKNOWN = 0x0000;

@@ -171,15 +171,20 @@ HRESULT WuExtractResourceToFile(HWULANG lang, LPCWSTR name, LPCWSTR type, LPCWST
   const void* bytes = LockResource(data);
   const DWORD size = bytes ? SizeofResource(found.module, found.resource) : 0;
   if (!bytes || size == 0) return E_UNEXPECTED;
-  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return WU_E_OPEN_FILE;
-  DWORD written = 0;
-  HRESULT hr = S_OK;
-  if (!WriteFile(file, bytes, size, &written, nullptr) || written != size || !SetEndOfFile(file))
-    hr = WU_E_WRITE;
-  CloseHandle(file);
-  return hr;
+  // A file that is there is replaced whole, keeping its permission bits:
+  // a write that fails part-way leaves it as it was.
+  if (platform::WriteFileReplacing(path, bytes, size, true, u"res")) return S_OK;
+  switch (GetLastError()) {
+    case ERROR_DIRECTORY:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_ACCESS_DENIED:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+      return WU_E_OPEN_FILE;
+    default:
+      return WU_E_WRITE;
+  }
 }
 
 int WuMarker_Create(HDC dc, const RECT* rect, int type, COLORREF color, int pointHeight) {

@@ -24,11 +24,13 @@ BOOL WuBitmapColorTranslate(HDC dc, const BITMAP* bitmap, COLORREF color);
 // A new one-bit mask, 1 where `bitmap` had the key colour; those pixels of
 // the bitmap become black. `dc` NULL uses the screen. NULL on failure.
 HBITMAP WuCreateBitmapMask(HDC dc, HBITMAP bitmap, COLORREF key);
-// Writes the bytes of resource `name` of `type` to the file `path`
-// (created when absent, cut at the end of the bytes). 0; 0x8004E00A for a
+// Writes the bytes of resource `name` of `type` as the whole file `path`
+// (created when absent; an existing file is replaced only once the new one
+// is written whole, and keeps its permission bits). 0; 0x8004E00A for a
 // missing resource, E_UNEXPECTED for one that cannot be loaded or is
-// empty, 0x8004E007 when the file cannot be opened, 0x8004E009 for a short
-// write.
+// empty, 0x8004E007 when the file cannot be created or replaced (a missing
+// folder, a read-only file), 0x8004E009 for a failed write (the old file
+// then stays as it was).
 HRESULT WuExtractResourceToFile(HWULANG lang, LPCWSTR name, LPCWSTR type, LPCWSTR path);
 // Draws a marker of `type` 0..7 in `rect`: a flag whose point, `pointHeight`
 // pixels tall, hangs at the bottom left (0, 4) or right (1, 5), or whose top

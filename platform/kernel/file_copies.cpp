@@ -1,6 +1,7 @@
 // Copying, moving and deleting files, and the names in folders.
 #include "platform/kernel/files.h"
 
+#include "platform/kernel/filemode.h"
 #include "platform/kernel/files_internal.h"
 
 inline namespace files_internal {
@@ -272,26 +273,27 @@ BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace,
            folder.back() != u':')
       folder.pop_back();
     if (folder.empty()) folder = u".";
+    // The new bytes are readable by nobody else until they have the
+    // target's permission bits, just before they take its place.
     WCHAR temp[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), prefix, 0, temp) == 0) return FALSE;
+    HANDLE file = CreatePrivateTempFile(folder.c_str(), prefix, temp, GENERIC_WRITE);
+    if (file == INVALID_HANDLE_VALUE) return FALSE;
     DWORD error = ERROR_SUCCESS;
-    HANDLE file = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    if (!WriteFile(file, bytes, size, &written, nullptr) || !FlushFileBuffers(file))
       error = GetLastError();
-    } else {
-      DWORD written = 0;
-      if (!WriteFile(file, bytes, size, &written, nullptr) || !FlushFileBuffers(file))
-        error = GetLastError();
-      else if (written != size)
-        error = ERROR_WRITE_FAULT;
-      CloseHandle(file);
-    }
+    else if (written != size)
+      error = ERROR_WRITE_FAULT;
+    else if (!SetFileModeLike(file, target))
+      error = GetLastError();
+    CloseHandle(file);
     if (error == ERROR_SUCCESS &&
         !MoveFileExW(temp, target, replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
       error = GetLastError();
       if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
     }
     if (error == ERROR_SUCCESS) return TRUE;
+    SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);  // it may have a read-only target's bits
     DeleteFileW(temp);
     return Fail(error);
   });

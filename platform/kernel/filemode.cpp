@@ -1,16 +1,22 @@
-// Permission bits: mkdir with mode 0700, and chmod of a regular file that
-// is not a symbolic link.
+// Permission bits: mkdir with mode 0700, chmod of a regular file that is
+// not a symbolic link, files created with mode 0600, and the bits of one
+// file given to another.
 #include "platform/kernel/filemode.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/handles.h"
+#include "platform/kernel/posix_io.h"
 
 namespace platform {
 
@@ -34,6 +40,17 @@ BOOL FailWith(int err) {
     SetLastErrorFromErrno(err);
   }
   return FALSE;
+}
+
+// The bits a new file gets: 0666 less the umask, read from the process's
+// status (reading it with umask() would change it for other threads).
+mode_t NewFileMode() {
+  std::string status = ReadLinuxFile("/proc/self/status");
+  size_t at = status.find("\nUmask:");
+  mode_t mask = 022;
+  if (at != std::string::npos)
+    mask = static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
+  return 0666 & ~mask;
 }
 
 }  // namespace
@@ -66,6 +83,84 @@ BOOL MakeFileExecutable(LPCWSTR path) {
   }
   close(fd);
   return ok;
+}
+
+HANDLE CreatePrivateFile(LPCWSTR path, DWORD access, DWORD share_mode) {
+  std::string linux_path;
+  if (!Map(path, &linux_path)) return INVALID_HANDLE_VALUE;
+  // O_EXCL: nothing that is there already, a link included, is opened.
+  int fd = open(linux_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    int err = errno;
+    if (err == EEXIST)
+      SetLastError(ERROR_FILE_EXISTS);
+    else
+      FailWith(err == ENOENT ? ENOTDIR : err);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat made;
+  bool ok = fstat(fd, &made) == 0;
+  close(fd);
+  HANDLE h = ok ? CreateFileNoFollow(path, access, share_mode, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL)
+                : INVALID_HANDLE_VALUE;
+  // The file opened must be the one made: a name swapped meanwhile is refused.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (h != INVALID_HANDLE_VALUE &&
+      (!GetFileInformationByHandle(h, &info) ||
+       ((static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow) != made.st_ino)) {
+    CloseHandle(h);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD error = ok ? GetLastError() : ERROR_ACCESS_DENIED;
+    struct stat now;
+    if (ok && lstat(linux_path.c_str(), &now) == 0 && now.st_ino == made.st_ino &&
+        now.st_dev == made.st_dev)
+      unlink(linux_path.c_str());
+    SetLastError(error);
+  }
+  return h;
+}
+
+HANDLE CreatePrivateTempFile(LPCWSTR folder, LPCWSTR prefix, LPWSTR out, DWORD access) {
+  if (!folder || !out) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  DWORD a = GetFileAttributesW(folder);
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetLastError(ERROR_DIRECTORY);
+    return INVALID_HANDLE_VALUE;
+  }
+  // Successive calls start at successive numbers, so that a busy folder
+  // does not make every call walk the same taken names.
+  static std::atomic<UINT> counter{static_cast<UINT>(std::random_device{}())};
+  UINT start = counter.fetch_add(1);
+  for (UINT i = 0; i < 0x10000; ++i) {
+    UINT number = (start + i) & 0xFFFF;
+    if (number == 0) continue;
+    if (GetTempFileNameW(folder, prefix, number, out) == 0) return INVALID_HANDLE_VALUE;
+    HANDLE h = CreatePrivateFile(out, access, 0);
+    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return INVALID_HANDLE_VALUE;
+}
+
+BOOL SetFileModeLike(HANDLE file, LPCWSTR model) {
+  int fd = DescriptorOfFileHandle(file);
+  if (fd < 0) return FALSE;
+  std::string linux_model;
+  if (!Map(model, &linux_model)) return FALSE;
+  struct stat st;
+  mode_t mode = NewFileMode();
+  if (stat(linux_model.c_str(), &st) == 0) {
+    if (S_ISREG(st.st_mode)) mode = st.st_mode & 07777;
+  } else if (errno != ENOENT && errno != ENOTDIR) {
+    return FailWith(errno);
+  }
+  return fchmod(fd, mode) == 0 ? TRUE : FailWith(errno);
 }
 
 }  // namespace platform

@@ -298,8 +298,10 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL fail_if_exists);
 namespace platform {
 // Makes `size` bytes the whole contents of the file `target` without ever
 // leaving it part-written: the bytes go to a new file beside it (named by
-// GetTempFileNameW in the target's folder with `prefix`), are flushed, and
-// that file is renamed over the target once written whole (MoveFileExW, so
+// GetTempFileNameW in the target's folder with `prefix`) that only its owner
+// may read while it is written, are flushed, get the target's permission
+// bits (a new target: those of any new file), and that file is renamed over
+// the target once written whole (MoveFileExW, so
 // a read-only or locked target refuses as it does there). On failure an
 // existing target is as it was, the new file is removed and the last error
 // says why (ERROR_DIRECTORY for a missing folder). With `replace` false an

@@ -138,6 +138,116 @@ TEST_F(ArchivePackageTest, AFailedSplitRemovesItsVolumesAndKeepsTheArchive) {
   EXPECT_FALSE(Exists(P("~f.um")));
 }
 
+// Every rewrite keeps the archive's permission bits (its volume files get
+// them too), and its work copy is readable by its owner alone while it is
+// written.
+TEST_F(ArchivePackageTest, RewritesKeepTheModeAndHideTheWorkCopyWhileWritten) {
+  MakeArchive("m.um");
+  PutFile(P("extra.bin"), Noise(300000, 9));
+  mode_t during = 0;
+  ScriptedProgress progress;
+  auto watch = [&] {
+    during = 0;
+    progress.onBytes = [&] { during = ModeOf(P("~m.um")); };
+  };
+  CArchive2 a;
+
+  ASSERT_EQ(0, chmod(P("m.um").c_str(), 0755));
+  watch();
+  ASSERT_EQ(S_OK, a.Open(W("m.um").c_str(), WUARC_MODE_APPEND, &progress));
+  ASSERT_EQ(0, a.AddEntryToArchive(W("extra.bin").c_str(), 0, 0, 0, nullptr));
+  ASSERT_EQ(0, a.Close());
+  EXPECT_EQ(0600u, during) << "add";
+  EXPECT_EQ(0755u, ModeOf(P("m.um"))) << "add";
+
+  ASSERT_EQ(0, chmod(P("m.um").c_str(), 0600));
+  watch();
+  ASSERT_EQ(S_OK, a.Open(W("m.um").c_str(), WUARC_MODE_DELETE, &progress));
+  ASSERT_EQ(0, a.DeleteEntryFromArchive(u"extra.bin", 0));
+  ASSERT_EQ(0, a.Close());
+  EXPECT_EQ(0600u, during) << "delete";
+  EXPECT_EQ(0600u, ModeOf(P("m.um"))) << "delete";
+
+  ASSERT_EQ(0, chmod(P("m.um").c_str(), 0640));
+  watch();
+  ASSERT_EQ(S_OK, a.Open(W("m.um").c_str(), WUARC_MODE_VOLUMES, &progress));
+  ASSERT_EQ(0, a.SplitArchive(300000, 0));
+  ASSERT_EQ(0, a.Close());
+  EXPECT_EQ(0600u, during) << "split";
+  for (const char* f : {"m.um", "m2.um", "m3.um"}) EXPECT_EQ(0640u, ModeOf(P(f))) << f;
+
+  ASSERT_EQ(0, chmod(P("m.um").c_str(), 0604));
+  watch();
+  ASSERT_EQ(S_OK, a.Open(W("m.um").c_str(), WUARC_MODE_VOLUMES, &progress));
+  ASSERT_EQ(0, a.MergeArchive(0));
+  ASSERT_EQ(0, a.Close());
+  EXPECT_EQ(0600u, during) << "merge";
+  EXPECT_EQ(0604u, ModeOf(P("m.um"))) << "merge";
+  ExpectExtractsLikeSources("m.um");
+}
+
+TEST_F(ArchivePackageTest, ASplitNeverOverwritesAFileThatHasAVolumesName) {
+  MakeArchive("s.um");
+  std::string original = GetFile(P("s.um"));
+  PutFile(P("s3.um"), "not a volume");
+  CArchive2 a;
+  ASSERT_EQ(S_OK, a.Open(W("s.um").c_str(), WUARC_MODE_VOLUMES, nullptr));
+  EXPECT_EQ(WU_E_CREATE_FILE, a.SplitArchive(300000, 0));
+  EXPECT_EQ(1, a.Close());
+  EXPECT_EQ("not a volume", GetFile(P("s3.um")));
+  EXPECT_EQ(original, GetFile(P("s.um")));
+  EXPECT_FALSE(Exists(P("s2.um")));
+}
+
+// A package or its parts written over existing files that a failing disk
+// cuts short: the existing files stay whole, no work file is left.
+TEST_F(ArchivePackageTest, FailedPackageWritesLeaveExistingFilesWhole) {
+  MakeArchive("p.um");
+  PutFile(P("stub.bin"), Noise(5000, 7));
+  PutFile(P("setup.run"), "the old package");
+  ASSERT_EQ(0, chmod(P("setup.run").c_str(), 0750));
+  CArchive2 a;
+  ASSERT_EQ(S_OK, a.Open(W("p.um").c_str(), WUARC_MODE_SEA, nullptr));
+  {
+    wutest::FileSizeLimit limit(100000);
+    EXPECT_EQ(WU_E_WRITE, a.CreateSEA(W("setup.run").c_str(), W("stub.bin").c_str(), 0));
+  }
+  a.Close();
+  EXPECT_EQ("the old package", GetFile(P("setup.run")));
+  EXPECT_FALSE(Exists(P("~setup.run")));
+
+  // Made whole, it replaces the old one and keeps its permission bits.
+  ASSERT_EQ(S_OK, a.Open(W("p.um").c_str(), WUARC_MODE_SEA, nullptr));
+  ASSERT_EQ(0, a.CreateSEA(W("setup.run").c_str(), W("stub.bin").c_str(), 0));
+  ASSERT_EQ(0, a.Close());
+  EXPECT_EQ(0750u, ModeOf(P("setup.run")));
+  EXPECT_EQ(Noise(5000, 7), GetFile(P("setup.run")).substr(0, 5000));
+
+  // Taking it apart over existing files.
+  MakeDir("parts");
+  PutFile(P("parts/Seastub.exe"), "old stub");
+  PutFile(P("parts/p.um"), "old archive");
+  ASSERT_EQ(0, chmod(P("parts/p.um").c_str(), 0600));
+  for (rlim_t cut : {rlim_t{1000}, rlim_t{100000}}) {  // in the stub, in the archive
+    SCOPED_TRACE(cut);
+    ASSERT_EQ(S_OK, a.Open(W("setup.run").c_str(), WUARC_MODE_READ, nullptr));
+    {
+      wutest::FileSizeLimit limit(cut);
+      EXPECT_NE(0, a.SplitSEA(W("parts").c_str(), WUARC_SPLIT_NO_ASK));
+    }
+    a.Close();
+    EXPECT_EQ(cut == 1000 ? "old stub" : Noise(5000, 7), GetFile(P("parts/Seastub.exe")));
+    EXPECT_EQ("old archive", GetFile(P("parts/p.um")));
+    EXPECT_FALSE(Exists(P("parts/~Seastub.exe")));
+    EXPECT_FALSE(Exists(P("parts/~p.um")));
+  }
+  ASSERT_EQ(S_OK, a.Open(W("setup.run").c_str(), WUARC_MODE_READ, nullptr));
+  ASSERT_EQ(0, a.SplitSEA(W("parts").c_str(), WUARC_SPLIT_NO_ASK));
+  a.Close();
+  EXPECT_EQ(0600u, ModeOf(P("parts/p.um")));
+  ExpectExtractsLikeSources("parts/p.um");
+}
+
 TEST_F(ArchivePackageTest, MissingVolumesAreReported) {
   MakeArchive("m.um");
   CArchive2 a;

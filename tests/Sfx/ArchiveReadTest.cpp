@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "Sfx/CArchive2.h"
@@ -349,6 +351,56 @@ TEST_F(ArchiveReadTest, OverwriteDecisions) {
       EXPECT_EQ(5, progress.Count(WUARC_STATUS_OVERWRITTEN) + progress.Count(WUARC_STATUS_SKIPPED));
     }
   }
+}
+
+// An existing file is replaced only by a whole, correct new one: a write
+// that a failing disk cuts short, a damaged entry and a cancel leave it as
+// it was. The file that replaces it keeps its permission bits.
+TEST_F(ArchiveReadTest, ExtractionReplacesAFileOnlyWithAWholeOne) {
+  HandArchive h;
+  h.Add(u"big.bin", Noise(300000), 0);
+  h.Add(u"small.txt", "new small", 1);
+  PutFile(P("r.um"), h.Build());
+  HandArchive bad;
+  bad.Add(u"big.bin", Noise(1000), 0).storedCrc ^= 1;
+  PutFile(P("bad.um"), bad.Build());
+  std::string out = wutest::MakeTempDir("out");
+  auto listing = [&] {
+    std::vector<std::string> names;
+    for (const char* n : {"big.bin", "small.txt"}) names.push_back(GetFile(out + "/" + n));
+    return names;
+  };
+  PutFile(out + "/big.bin", "old big");
+  PutFile(out + "/small.txt", "old small");
+  ASSERT_EQ(0, chmod((out + "/big.bin").c_str(), 0751));
+  const std::vector<std::string> old = listing();
+  CArchive2 a;
+  ASSERT_EQ(S_OK, a.Open(W("r.um").c_str(), WUARC_MODE_READ, nullptr));
+  {
+    wutest::FileSizeLimit limit(100000);
+    EXPECT_EQ(WU_E_WRITE, a.ExtractEntry(u"big.bin", U16(out).c_str(), WUARC_EXTRACT_NO_ASK));
+  }
+  a.Close();
+  ASSERT_EQ(S_OK, a.Open(W("bad.um").c_str(), WUARC_MODE_READ, nullptr));
+  EXPECT_EQ(WU_E_BAD_DATA, a.ExtractAll(U16(out).c_str(), WUARC_EXTRACT_NO_ASK));
+  a.Close();
+  EXPECT_EQ(old, listing());
+  std::atomic<bool> stop{true};  // a cancel at the first poll
+  a.SetStopFlag(&stop);
+  ASSERT_EQ(S_OK, a.Open(W("r.um").c_str(), WUARC_MODE_READ, nullptr));
+  EXPECT_EQ(WU_E_CANCELLED, a.ExtractAll(U16(out).c_str(), WUARC_EXTRACT_NO_ASK));
+  a.Close();
+  a.SetStopFlag(nullptr);
+  EXPECT_EQ(old, listing());
+  size_t files = 0;
+  for (const auto& item : std::filesystem::directory_iterator(out)) files += !item.is_directory();
+  EXPECT_EQ(2u, files) << "no work file is left";
+
+  ASSERT_EQ(S_OK, a.Open(W("r.um").c_str(), WUARC_MODE_READ, nullptr));
+  EXPECT_EQ(0, a.ExtractAll(U16(out).c_str(), WUARC_EXTRACT_NO_ASK));
+  a.Close();
+  EXPECT_EQ((std::vector<std::string>{Noise(300000), "new small"}), listing());
+  EXPECT_EQ(0751u, ModeOf(out + "/big.bin"));
 }
 
 // Cancel from another thread: the worker blocks at its next poll until the

@@ -41,6 +41,12 @@ inline bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+// The permission bits of a file (links followed), 0 when it is missing.
+inline mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
 // Sets a file's modification time (seconds since 1970).
 inline void SetMTime(const std::string& path, time_t seconds) {
   struct timespec t[2] = {{seconds, 0}, {seconds, 0}};

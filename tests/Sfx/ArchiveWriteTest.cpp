@@ -272,6 +272,66 @@ TEST_F(ArchiveWriteTest, AnnotateRewritesTheEndRecordAndKeepsTrailingBytes) {
   }
 }
 
+TEST_F(ArchiveWriteTest, AFailedCommentLeavesTheArchiveAsItWas) {
+  // A disk that fails part-way: the new end record with a long comment
+  // does not fit. With and without bytes behind the end record.
+  HandArchive h;
+  h.Add(u"a.txt", "a");
+  std::u16string longComment(1000, u'c');
+  for (const std::string& trailing : {std::string(), std::string("signature block")}) {
+    SCOPED_TRACE(trailing);
+    std::string before = h.Build(0, u"old") + trailing;
+    PutFile(P("c.um"), before);
+    ScriptedProgress progress;
+    CArchive2 a;
+    ASSERT_EQ(S_OK, a.Open(W("c.um").c_str(), WUARC_MODE_READ, &progress));  // sets the progress
+    a.Close();
+    {
+      wutest::FileSizeLimit limit(before.size() + 100);
+      EXPECT_EQ(WU_E_WRITE, a.Annotate(W("c.um").c_str(), longComment.c_str()));
+    }
+    EXPECT_EQ(WUARC_ERR_WRITE, progress.errors.back());
+    EXPECT_EQ(before, GetFile(P("c.um")));
+    ASSERT_EQ(S_OK, a.Open(W("c.um").c_str(), WUARC_MODE_READ, nullptr));
+    WCHAR text[1024];
+    EXPECT_EQ(0, a.GetVolumeComment(text, 1024));
+    EXPECT_EQ(u"old", std::u16string(text));
+    EXPECT_EQ(0, a.ValidateEntry(u"*.*"));
+    a.Close();
+  }
+}
+
+TEST_F(ArchiveWriteTest, CreatingOverAFileReplacesItOnlyWhenTheNewArchiveIsWhole) {
+  PutFile(P("big.bin"), Noise(200000));
+  std::string old = HandArchive().Build(0, u"old one");
+  PutFile(P("n.um"), old);
+  ASSERT_EQ(0, chmod(P("n.um").c_str(), 0751));
+  {
+    // Abandoned (destroyed unclosed) after a failed add: the old file and
+    // nothing else.
+    CArchive2 a;
+    ASSERT_EQ(S_OK, a.Open(W("n.um").c_str(), WUARC_MODE_CREATE, nullptr));
+    wutest::FileSizeLimit limit(50000);
+    EXPECT_EQ(WU_E_WRITE, a.AddEntryToArchive(W("big.bin").c_str(), 0, 0, 0, nullptr));
+  }
+  EXPECT_EQ(old, GetFile(P("n.um")));
+  EXPECT_FALSE(Exists(P("~n.um")));
+
+  // A whole new archive takes the old file's place and its permission bits.
+  Create("n.um", {"big.bin"}, 0);
+  EXPECT_EQ(std::vector<std::u16string>{u"big.bin"}, Names("n.um"));
+  EXPECT_EQ(0751u, ModeOf(P("n.um")));
+  EXPECT_FALSE(Exists(P("~n.um")));
+
+  // A read-only file or a folder of that name is refused at once.
+  ASSERT_EQ(0, chmod(P("n.um").c_str(), 0444));
+  MakeDir("d.um");
+  for (const char* name : {"n.um", "d.um"}) {
+    CArchive2 a;
+    EXPECT_EQ(WU_E_CREATE_FILE, a.Open(W(name).c_str(), WUARC_MODE_CREATE, nullptr)) << name;
+  }
+}
+
 // Free space comes through a seam, so any disk can be presented.
 struct FakeDisk {
   static ULONGLONG freeBytes;

@@ -2,6 +2,7 @@
 // listed, extracted and tested; bad input gives clear errors.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <string>
@@ -148,6 +149,60 @@ TEST_F(WuarcToolTest, PathsAreStoredAsGivenAndAddReplacesThem) {
     if (c == '/') c = '\\';
   EXPECT_NE(std::string::npos, r.output.find(" " + rooted + "\n")) << r.output;
   EXPECT_NE(std::string::npos, r.output.find(" deep\\f3.txt\n")) << r.output;
+}
+
+// A comment that a failing disk cuts short leaves the archive readable as
+// it was, also for the tool's own test and for unpacking the package.
+TEST_F(WuarcToolTest, AFailedCommentLeavesAWorkingArchive) {
+  PutFile(P("a.txt"), Text(3000));
+  PutFile(P("stub.bin"), Noise(4096, 5));
+  ASSERT_EQ(0, Wuarc("package pkg.run --stub stub.bin --comment old a.txt", dir).status);
+  std::string before = GetFile(P("pkg.run"));
+  {
+    wutest::FileSizeLimit limit(before.size() + 200);
+    ToolRun r = Wuarc("comment pkg.run '" + std::string(1000, 'c') + "'", dir);
+    EXPECT_EQ(1, r.status);
+    EXPECT_NE(std::string::npos, r.output.find("comment failed (0x8004E009)")) << r.output;
+  }
+  EXPECT_EQ(before, GetFile(P("pkg.run")));
+  ToolRun r = Wuarc("test pkg.run", dir);
+  EXPECT_EQ(0, r.status) << r.output;
+  r = Wuarc("comment pkg.run", dir);
+  EXPECT_EQ("old\n", r.output);
+  EXPECT_EQ(0, Wuarc("unpackage pkg.run parts", dir).status);
+  EXPECT_EQ(0, Wuarc("comment pkg.run 'a new one'", dir).status);
+  EXPECT_EQ("a new one\n", Wuarc("comment pkg.run", dir).output);
+}
+
+// Rewrites keep the file's permission bits: a package stays runnable, a
+// private archive private. A create cut short leaves the old file.
+TEST_F(WuarcToolTest, RewritesKeepTheFilesMode) {
+  PutFile(P("x.txt"), Noise(3000, 1));
+  PutFile(P("y.txt"), Noise(3000, 2));
+  PutFile(P("stub.bin"), Noise(4096, 5));
+  ASSERT_EQ(0, Wuarc("package pkg.run --stub stub.bin x.txt", dir).status);
+  EXPECT_EQ(0755u, ModeOf(P("pkg.run")) & 0755u) << "made runnable";
+  ASSERT_EQ(0, chmod(P("pkg.run").c_str(), 0755));
+  ASSERT_EQ(0, Wuarc("add pkg.run y.txt", dir).status);
+  EXPECT_EQ(0755u, ModeOf(P("pkg.run")));
+
+  ASSERT_EQ(0, Wuarc("create a.um x.txt y.txt", dir).status);
+  ASSERT_EQ(0, chmod(P("a.um").c_str(), 0600));
+  for (const char* command : {"delete a.um y.txt", "split a.um 1k", "merge a.um", "add a.um y.txt",
+                              "create a.um x.txt"}) {
+    ToolRun r = Wuarc(command, dir);
+    EXPECT_EQ(0, r.status) << command << r.output;
+    EXPECT_EQ(0600u, ModeOf(P("a.um"))) << command;
+  }
+
+  PutFile(P("big.bin"), Noise(300000, 3));
+  std::string before = GetFile(P("a.um"));
+  {
+    wutest::FileSizeLimit limit(100000);
+    EXPECT_EQ(1, Wuarc("create a.um big.bin", dir).status);
+  }
+  EXPECT_EQ(before, GetFile(P("a.um")));
+  EXPECT_FALSE(Exists(P("~a.um")));
 }
 
 // A damaged central directory fails listing and testing, as it fails

@@ -49,6 +49,19 @@ TEST_F(WuDebugTest, ProfileNamedFileReceivesTheOutputAtItsEnd) {
   EXPECT_EQ(ReadBytes(dir_ + "/COM1"), "");
 }
 
+TEST_F(WuDebugTest, AFileKeepsNoPartOfATextThatDidNotFit) {
+  const std::string path = dir_ + "/full.txt";
+  wutest::WriteBytes(path, "earlier\r\n");
+  WriteProfileStringW(u"Debug", u"LogToFilePath", U16(path).c_str());
+  {
+    wutest::FileSizeLimit limit(20);  // a disk that fills part-way through the text
+    EXPECT_FALSE(WuDebugString(u"a text longer than the room left", TRUE, WUDEBUG_DEVICE));
+  }
+  EXPECT_EQ(ReadBytes(path), "earlier\r\n");
+  EXPECT_TRUE(WuDebugString(u"next", TRUE, WUDEBUG_DEVICE));
+  EXPECT_EQ(ReadBytes(path), "earlier\r\nnext\r\n");
+}
+
 TEST_F(WuDebugTest, DefaultIsCOM1FallingBackToAUX) {
   struct Case {
     bool com1_present;

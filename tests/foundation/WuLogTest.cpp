@@ -1,6 +1,7 @@
 // The text log: exact line bytes, the state machine, rotation, the cut of
 // long messages, copies and concurrent writers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -149,6 +150,37 @@ TEST_F(WuLogTest, RotatesToPreviousAtTheSizeLimit) {
   log.Shutdown();
   EXPECT_EQ(ReadBytes(path), "INFOfirst of the new file\r\n");
   EXPECT_EQ(ReadBytes(path + ".previous").size(), 1000u);
+}
+
+TEST_F(WuLogTest, ALineThatDoesNotFitIsTakenBackAndReported) {
+  std::string path = Path("full.log");
+  CLog log;
+  ASSERT_EQ(log.Init(U16(path).c_str(), LOGFLAGS_INFO, 0), S_OK);
+  ASSERT_EQ(log.Write(LOGFLAGS_INFO, u"a", 1, u"first"), S_OK);
+  {
+    wutest::FileSizeLimit limit(20);  // a disk that fills part-way through the next line
+    EXPECT_EQ(log.Write(LOGFLAGS_INFO, u"a", 1, u"a line longer than the room left"), WU_E_WRITE);
+  }
+  EXPECT_EQ(ReadBytes(path), "INFOfirst\r\n");
+  ASSERT_EQ(log.Write(LOGFLAGS_INFO, u"a", 1, u"next"), S_OK);
+  log.Shutdown();
+  EXPECT_EQ(ReadBytes(path), "INFOfirst\r\nINFOnext\r\n");
+}
+
+TEST_F(WuLogTest, RotationKeepsTheLogsPermissionBits) {
+  std::string path = Path("private.log");
+  wutest::WriteBytes(path, std::string(100, 'x'));
+  wutest::WriteBytes(path + ".previous", "older file\r\n");
+  ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+  CLog log;
+  ASSERT_EQ(log.Init(U16(path).c_str(), LOGFLAGS_INFO, 50), S_OK);
+  ASSERT_EQ(log.Write(LOGFLAGS_INFO, u"a", 1, u"new"), S_OK);
+  log.Shutdown();
+  EXPECT_EQ(ReadBytes(path), "INFOnew\r\n");
+  EXPECT_EQ(ReadBytes(path + ".previous"), std::string(100, 'x'));
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(WuLogTest, CopiesOwnTheirStream) {

@@ -1,6 +1,7 @@
 #include "foundation/WuUIBitmap.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <string>
@@ -161,6 +162,24 @@ TEST(WuUIBitmap, ExtractResourceToFile) {
   EXPECT_EQ(WuExtractResourceToFile(nullptr, MAKEINTRESOURCEW(520), RT_RCDATA,
                                     wutest::U16(dir + "/missing/out.bin").c_str()),
             WU_E_OPEN_FILE);
+  // A write that fails part-way leaves the old file; a replacing one keeps
+  // its permission bits.
+  AddResource(RT_RCDATA, 522, Bytes(8192, 7));
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  {
+    wutest::FileSizeLimit limit(1000);
+    EXPECT_EQ(WuExtractResourceToFile(nullptr, MAKEINTRESOURCEW(522), RT_RCDATA,
+                                      wutest::U16(path).c_str()),
+              WU_E_WRITE);
+  }
+  EXPECT_EQ(wutest::ReadBytes(path), std::string("\1\2\3\0\5", 5));
+  EXPECT_EQ(WuExtractResourceToFile(nullptr, MAKEINTRESOURCEW(522), RT_RCDATA,
+                                    wutest::U16(path).c_str()),
+            S_OK);
+  EXPECT_EQ(wutest::ReadBytes(path), std::string(8192, 7));
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 TEST(WuUIBitmap, MarkerShapes) {

@@ -2,6 +2,7 @@
 // bytes it stores for data blocks, string tables and files (checked by
 // loading its resource files with the platform), and row files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -160,6 +161,25 @@ TEST_F(WurcTest, StoresDataBlocksStringsAndFiles) {
 
 // Dialog templates: the compiled bytes are what the platform's dialog
 // loader builds windows from, with the statement defaults for each control.
+TEST_F(WurcTest, AFailedWriteLeavesTheOldOutput) {
+  WriteText(dir_ + "/big.bin", std::string(200000, 'b'));
+  WriteText(dir_ + "/script.rc", "1 RCDATA \"big.bin\"\n");
+  WriteText(dir_ + "/out.LNG", "the old output");
+  ASSERT_EQ(chmod((dir_ + "/out.LNG").c_str(), 0640), 0);
+  {
+    wutest::FileSizeLimit limit(100000);  // a disk that fills part-way
+    EXPECT_NE(Run("--lng " + dir_ + "/out.LNG " + dir_ + "/script.rc"), 0);
+  }
+  EXPECT_EQ(ReadText(dir_ + "/out.LNG"), "the old output");
+  EXPECT_EQ(ReadText(dir_ + "/out.LNG.wurc-tmp"), "") << "no part is left";
+  std::string errors;
+  ASSERT_EQ(Run("--lng " + dir_ + "/out.LNG " + dir_ + "/script.rc", &errors), 0) << errors;
+  EXPECT_GT(ReadText(dir_ + "/out.LNG").size(), 200000u);
+  struct stat st;
+  ASSERT_EQ(stat((dir_ + "/out.LNG").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
 TEST_F(WurcTest, StoresDialogTemplatesThePlatformCanCreate) {
   HMODULE m = Compile(
       "1100 DIALOG 1, 2, 331, 207\n"

@@ -365,12 +365,13 @@ int CreateArchive(const std::string& archivePath, const Options& o, size_t first
   CArchive2 archive;
   HRESULT hr = archive.Open(W(archivePath).c_str(), WUARC_MODE_CREATE, &progress);
   if (FAILED(hr)) return Result(hr, progress, "create");
+  // The archive is written as a work copy that takes its name on Close. A
+  // failed add abandons it unclosed: the work copy goes, and a file that
+  // had the name stays as it was.
   int status = AddPaths(archive, o, first, progress);
+  if (status != 0) return status;
   if (o.hasComment) archive.AddVolumeComment(W(o.comment).c_str());
-  hr = archive.Close();
-  if (status == 0) status = Result(hr, progress, "create");
-  if (status != 0) DeleteFileW(W(archivePath).c_str());  // no half archive is left
-  return status;
+  return Result(archive.Close(), progress, "create");
 }
 
 int CmdCreate(const Options& o) {

@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -80,11 +81,29 @@ std::string CppU16Literal(const std::u16string& text) {
   return out + "\"";
 }
 
+// Writes beside the target and renames over it once whole: a write that
+// fails part-way (a full disk) leaves the old file, never a part of a new
+// one. A replaced file keeps its permission bits.
 void WriteWholeFile(const std::string& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << contents;
-  out.close();
-  if (!out) throw Error("cannot write " + path);
+  namespace fs = std::filesystem;
+  const std::string temp = path + ".wurc-tmp";
+  std::error_code error;
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << contents;
+    out.close();
+    if (!out) {
+      fs::remove(temp, error);
+      throw Error("cannot write " + path);
+    }
+  }
+  fs::file_status old = fs::status(path, error);
+  if (!error && fs::is_regular_file(old)) fs::permissions(temp, old.permissions(), error);
+  fs::rename(temp, path, error);
+  if (error) {
+    fs::remove(temp, error);
+    throw Error("cannot write " + path);
+  }
 }
 
 void WriteVersionSection(const ResourceSet& set, const std::string& script,

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/kernel/error.h"
+#include "platform/kernel/filemode.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/time.h"
 #include "tests/common/TestUtil.h"
@@ -643,6 +644,86 @@ TEST_F(FilesTest, WriteReplacingSwapsInAWholeFileOrLeavesTheTarget) {
   EXPECT_EQ(ERROR_ACCESS_DENIED, GetLastError());
   EXPECT_EQ("x", Get("u"));
   EXPECT_EQ((std::vector<std::string>{"t", "u"}), Listing());
+}
+
+// The permission bits of a file (Linux path).
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// The bits a new file gets under the process's umask.
+mode_t NewFileMode() {
+  mode_t mask = umask(022);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+TEST_F(FilesTest, WriteReplacingKeepsTheTargetsPermissionBits) {
+  for (mode_t mode : {0600u, 0755u, 0640u, 0444u}) {
+    SCOPED_TRACE(mode);
+    Put("t", "old");
+    ASSERT_EQ(0, chmod(Linux("t").c_str(), mode));
+    BOOL ok = platform::WriteFileReplacing(Path("t").c_str(), "new", 3, true, u"ab");
+    if (mode & S_IWUSR) {
+      ASSERT_TRUE(ok);
+      EXPECT_EQ("new", Get("t"));
+    } else {
+      EXPECT_FALSE(ok);  // read-only: refused, as before
+      EXPECT_EQ("old", Get("t"));
+    }
+    EXPECT_EQ(mode, ModeOf(Linux("t")));
+    chmod(Linux("t").c_str(), 0644);
+  }
+  // A new target gets the bits of any new file.
+  ASSERT_TRUE(platform::WriteFileReplacing(Path("n").c_str(), "x", 1, false, u"ab"));
+  EXPECT_EQ(NewFileMode(), ModeOf(Linux("n")));
+  EXPECT_EQ((std::vector<std::string>{"n", "t"}), Listing());
+}
+
+TEST_F(FilesTest, PrivateFilesAreTheOwnersAloneAndNeverReuseAName) {
+  HANDLE h = platform::CreatePrivateFile(Path("p").c_str(), GENERIC_READ | GENERIC_WRITE, 0);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  EXPECT_EQ(0600u, ModeOf(Linux("p")));
+  DWORD n = 0;
+  EXPECT_TRUE(WriteFile(h, "abc", 3, &n, nullptr));
+  // The bits of a model file, or those of a new file when there is none.
+  Put("model", "m");
+  ASSERT_EQ(0, chmod(Linux("model").c_str(), 0751));
+  EXPECT_TRUE(platform::SetFileModeLike(h, Path("model").c_str()));
+  EXPECT_EQ(0751u, ModeOf(Linux("p")));
+  EXPECT_TRUE(platform::SetFileModeLike(h, Path("none").c_str()));
+  EXPECT_EQ(NewFileMode(), ModeOf(Linux("p")));
+  CloseHandle(h);
+  EXPECT_EQ("abc", Get("p"));
+
+  // Whatever holds the name already is refused and left alone: a file, a
+  // folder, a link (dangling or not).
+  ASSERT_EQ(0, mkdir(Linux("d").c_str(), 0755));
+  ASSERT_EQ(0, symlink(Linux("model").c_str(), Linux("link").c_str()));
+  ASSERT_EQ(0, symlink(Linux("gone").c_str(), Linux("dangling").c_str()));
+  for (const char* name : {"p", "d", "link", "dangling"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, platform::CreatePrivateFile(Path(name).c_str(), GENERIC_WRITE, 0));
+    EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+  }
+  EXPECT_EQ("m", Get("model"));
+  EXPECT_FALSE(Exists("gone"));
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            platform::CreatePrivateFile(Path("missing\\x").c_str(), GENERIC_WRITE, 0));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+
+  // A fresh name in a folder, made private too.
+  WCHAR temp[MAX_PATH];
+  h = platform::CreatePrivateTempFile(U16(dir_).c_str(), u"wxyz", temp, GENERIC_WRITE);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+  std::string name = U8(temp).substr(dir_.size() + 1);
+  EXPECT_EQ("wxy", name.substr(0, 3));
+  EXPECT_EQ(0600u, ModeOf(U8(temp)));
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            platform::CreatePrivateTempFile(Path("model").c_str(), u"w", temp, GENERIC_WRITE));
+  EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
 }
 
 // ---- Paths ---------------------------------------------------------------------------------

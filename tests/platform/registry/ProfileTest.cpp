@@ -208,6 +208,23 @@ TEST(ProfileTest, RefusedWritesLeaveTheFileUnchanged) {
   EXPECT_EQ(kSample, wutest::ReadBytes(f.path));
 }
 
+TEST(ProfileTest, AWriteThatFailsPartWayLeavesTheFileAndKeepsItsMode) {
+  TempProfile f(kSample);
+  ASSERT_EQ(0, chmod(f.path.c_str(), 0600));
+  const std::u16string big(4000, u'v');
+  {
+    wutest::FileSizeLimit limit(1000);
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringW(u"Vorlundage", u"Name", big.c_str(), f.name.c_str()));
+    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS), GetLastError());
+  }
+  EXPECT_EQ(kSample, wutest::ReadBytes(f.path));
+  EXPECT_TRUE(WritePrivateProfileStringW(u"Vorlundage", u"Name", u"x", f.name.c_str()));
+  struct stat st;
+  ASSERT_EQ(0, stat(f.path.c_str(), &st));
+  EXPECT_EQ(0600u, st.st_mode & 07777);
+}
+
 TEST(ProfileTest, TheUserProfileIsPerUserAndBareNamesLiveInTheWindowsFolder) {
   ASSERT_TRUE(WriteProfileStringW(u"Debug", u"LogToScreenLines", u"7"));
   EXPECT_NE(std::string::npos,

@@ -98,6 +98,26 @@ TEST_F(RegistryTest, EveryValueTypeRoundTripsWithSizeQueries) {
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(key_, u"sz"));
 }
 
+TEST_F(RegistryTest, AStoreWriteThatFailsPartWayKeepsTheOldValue) {
+  ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key_, u"v", 0, REG_SZ,
+                                          reinterpret_cast<const BYTE*>(u"old"), 8));
+  const std::vector<BYTE> big(1 << 20, 0x5A);
+  {
+    wutest::FileSizeLimit limit(64 * 1024);  // the store file cannot grow that far
+    EXPECT_NE(ERROR_SUCCESS, RegSetValueExW(key_, u"v", 0, REG_BINARY, big.data(),
+                                            static_cast<DWORD>(big.size())));
+  }
+  HKEY again = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, name_.c_str(), 0, KEY_READ, &again));
+  WCHAR text[8] = {};
+  DWORD type = 0, size = sizeof text;
+  EXPECT_EQ(ERROR_SUCCESS,
+            RegQueryValueExW(again, u"v", nullptr, &type, reinterpret_cast<BYTE*>(text), &size));
+  EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+  EXPECT_EQ(std::u16string(u"old"), std::u16string(text));
+  RegCloseKey(again);
+}
+
 TEST_F(RegistryTest, EnumerationIsOrderedAndQueryInfoCounts) {
   for (const char16_t* sub : {u"beta", u"Alpha", u"gamma-longest"}) {
     HKEY k;
