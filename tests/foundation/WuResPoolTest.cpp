@@ -214,6 +214,20 @@ TEST_F(WuResPoolTest, PoolDialogRunsInTheHandlesLanguage) {
   WuLang_Close(lang);
 }
 
+// The first two pixels of the top row of the bitmap made from a packed
+// one; none when it is refused.
+std::vector<COLORREF> FirstTwoPixels(const void* packed) {
+  HBITMAP bitmap = WuCreateBitmapFromPackedDib(packed);
+  if (!bitmap) return {};
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  std::vector<COLORREF> pixels = {GetPixel(dc, 0, 0), GetPixel(dc, 1, 0)};
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return pixels;
+}
+
 TEST_F(WuResPoolTest, PackedBitmaps) {
   struct Case {
     DWORD headerSize;
@@ -253,15 +267,7 @@ TEST_F(WuResPoolTest, PackedBitmaps) {
   dib.h = BITMAPINFOHEADER{40, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0};
   dib.colors[1] = RGBQUAD{255, 255, 255, 0};
   dib.bits[0] = 0x40;  // pixel 0 black, pixel 1 white
-  HBITMAP bitmap = WuCreateBitmapFromPackedDib(&dib);
-  ASSERT_NE(bitmap, nullptr);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
-  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(255, 255, 255));
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(bitmap);
+  EXPECT_EQ(FirstTwoPixels(&dib), (std::vector<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}));
 }
 
 // Packed bitmaps come without a size: a header whose size or colour count
@@ -279,15 +285,8 @@ TEST_F(WuResPoolTest, PackedBitmapsWithLyingHeaders) {
   dib.masks[2] = 0x000000FF;
   dib.bits[0] = 0x00102030;
   dib.bits[1] = 0x00405060;
-  HBITMAP bitmap = WuCreateBitmapFromPackedDib(&dib);
-  ASSERT_NE(bitmap, nullptr);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0x10, 0x20, 0x30));
-  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(0x40, 0x50, 0x60));
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(bitmap);
+  EXPECT_EQ(FirstTwoPixels(&dib),
+            (std::vector<COLORREF>{RGB(0x10, 0x20, 0x30), RGB(0x40, 0x50, 0x60)}));
 
   struct Case {
     DWORD headerSize;
