@@ -48,6 +48,7 @@ class Writer {
   }
   void Bytes(const void* p, size_t n) { Put(p, n); }
   void Align4() { bytes_.resize((bytes_.size() + 3) & ~static_cast<size_t>(3), 0); }
+  size_t Length() const { return bytes_.size(); }
   // Menu or class: 0, 0xFFFF and an id, or a name.
   void NameOrId(LPCWSTR ref) {
     if (!ref) {
@@ -189,14 +190,18 @@ const DLGTEMPLATE* WuCreateDialogTemplateEx(HWULANG lang, const _wudlghdrcreatee
       w.DWord(c.id);
       WriteClass(w, c.ctrlClass);
       w.String(c.text ? Resolve(lang, c.text) : std::u16string());
-      WORD data = static_cast<WORD>(c.dataSize);
-      if (data && c.data) {
-        w.Word(data);
-        w.Bytes(c.data, data);
+      if (c.dataSize && c.data) {
+        // The count word holds at most 0xFFFF bytes: larger data would be
+        // cut, and the control would get other data than it was given.
+        if (c.dataSize > 0xFFFF) return nullptr;
+        w.Word(static_cast<WORD>(c.dataSize));
+        w.Bytes(c.data, c.dataSize);
       } else {
         w.Word(0);
       }
     }
+    // A length the 16-bit size cannot report is refused, not cut.
+    if (size && w.Length() > 0xFFFF) return nullptr;
     size_t length = 0;
     const DLGTEMPLATE* result = w.Finish(&length);
     if (result && size) *size = static_cast<WORD>(length);

@@ -74,7 +74,7 @@ struct _wudlgctrlcreateex {
   DWORD exStyle;      // WS_EX_* bits
   DWORD style;        // WS_* and control style bits
   DWORD helpId;       // context help id
-  DWORD dataSize;     // creation-data bytes (low 16 bits used)
+  DWORD dataSize;     // creation-data bytes (at most 0xFFFF)
   const void* data;   // creation data; written when size and pointer are both set
 };
 
@@ -83,7 +83,10 @@ struct _wudlgctrlcreateex {
 const DLGTEMPLATE* WuCreateDialogTemplate(HWULANG lang, const _wudlghdrcreate* header,
                                           const _wudlgctrlcreate* controls);
 // An extended template from the records, or NULL. *size (when given)
-// receives the template's length in bytes.
+// receives the template's length in bytes. NULL too, with nothing
+// allocated, when a control's creation data (size and pointer both set) is
+// larger than 0xFFFF bytes, or when *size is asked for and the length is
+// larger than 0xFFFF: a template is never cut to fit.
 const DLGTEMPLATE* WuCreateDialogTemplateEx(HWULANG lang, const _wudlghdrcreateex* header,
                                             const _wudlgctrlcreateex* controls, WORD* size);
 // Releases a template or a mapped block from this file. FALSE for anything else.

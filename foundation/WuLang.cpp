@@ -526,10 +526,12 @@ HRESULT WuLang_DetectPossibleCodepage(LPCSTR text, int count, UINT* codePage) {
   if (confidence < 100) {
     // Short texts say little: detect again over a sample made of whole
     // copies of the text (at least one, cut to the sample size).
+    // The room left is compared with the count, never their sum, which
+    // would overflow for a count near INT_MAX.
     char sample[kSampleBytes];
     int length = count < kSampleBytes ? count : kSampleBytes;
     std::memcpy(sample, text, static_cast<size_t>(length));
-    while (length + count <= kSampleBytes) {
+    while (count <= kSampleBytes - length) {
       std::memcpy(sample + length, text, static_cast<size_t>(count));
       length += count;
     }

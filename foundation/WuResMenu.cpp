@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/WuDlgTemplate.h"
 #include "foundation/WuPrintF.h"
 #include "platform/kernel/error.h"
 #include "platform/gdi/gdi.h"
@@ -400,6 +401,20 @@ const BYTE* SkipField(const BYTE* p) {
   return p + 2;
 }
 
+// Whether a template lies whole within its size, read as the measurement
+// reads it (a resource, from a language file say, may be cut short): the
+// bounded mapping must take it, and an extended header must be version 1.
+bool IsWholeTemplate(const void* dialog_template, DWORD size) {
+  if (!dialog_template || size > 0x7FFFFFFF) return false;
+  _wudlghdrcreateex* mapped = nullptr;
+  if (!WuMapDialogTemplate(static_cast<const DLGTEMPLATE*>(dialog_template),
+                           static_cast<int>(size), &mapped))
+    return false;
+  WuFreeDialogTemplate(mapped);
+  const BYTE* p = static_cast<const BYTE*>(dialog_template);
+  return Word16(p + 2) != 0xFFFF || Word16(p) == 1;
+}
+
 }  // namespace
 
 BOOL WuGetDialogSizeIndirect(HWULANG, const void* dialog_template, SIZE* size) {
@@ -445,7 +460,11 @@ BOOL WuGetDialogSize(HWULANG lang, UINT id, DLGPROC proc, LPARAM param, SIZE* si
   if (PRIMARYLANGID(WuGetUserDefaultUILanguage()) == LANG_ENGLISH && dpi == 96) {
     DWORD bytes = 0;
     HGLOBAL data = WuLoadResourceCustom(lang, MAKEINTRESOURCEW(id), RT_DIALOG, &bytes);
-    if (data && bytes >= 18) return WuGetDialogSizeIndirect(lang, LockResource(data), size);
+    if (data) {
+      const void* found = LockResource(data);
+      if (!IsWholeTemplate(found, bytes)) return FALSE;
+      return WuGetDialogSizeIndirect(lang, found, size);
+    }
   }
   HWND dialog = WuCreateDialogParam(lang, id, GetDesktopWindow(), proc, param);
   if (!dialog) return FALSE;

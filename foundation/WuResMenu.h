@@ -95,4 +95,5 @@ BOOL WuGetDialogUnitsForFont(LPCWSTR face, int points, int weight, int charset, 
 BOOL WuGetDialogSizeIndirect(HWULANG lang, const void* dialog_template, SIZE* size);
 // Pixel size of dialog `id`: from its template for an English UI on a
 // 96-dpi screen, else by creating the dialog hidden and measuring it.
+// FALSE when the template found is cut short or malformed for its size.
 BOOL WuGetDialogSize(HWULANG lang, UINT id, DLGPROC proc, LPARAM param, SIZE* size);

@@ -173,6 +173,10 @@ INT_PTR WuResPoolDialogBox(const _WURESPOOL* pool, HWULANG lang, LPCWSTR name, H
 namespace {
 
 constexpr DWORD kCoreHeader = 12;  // BITMAPCOREHEADER
+constexpr DWORD kInfoHeader = 40;  // BITMAPINFOHEADER
+constexpr DWORD kLargestHeader = 124;  // BITMAPV5HEADER
+constexpr DWORD kMaskEnd = kInfoHeader + 12;  // the three masks of BI_BITFIELDS
+constexpr DWORD kMaxEntries = 256;  // entries a colour table may hold
 
 int EntriesByDepth(WORD bits) {
   switch (bits) {
@@ -192,6 +196,9 @@ int WuDibColorTableBytes(const void* header) {
   if (headerSize == kCoreHeader) return 3 * EntriesByDepth(ReadWord(h + 10));
   BITMAPINFOHEADER info;
   std::memcpy(&info, h, sizeof(info));
+  // A count no table can hold is refused before it is multiplied, so that
+  // a lying header never places the bits far past the block.
+  if (info.biClrUsed > kMaxEntries) return -1;
   if (info.biClrUsed) return static_cast<int>(4 * info.biClrUsed);
   return 4 * EntriesByDepth(info.biBitCount);
 }
@@ -200,8 +207,19 @@ HBITMAP WuCreateBitmapFromPackedDib(const void* packed) {
   if (!packed) return nullptr;
   const BYTE* p = static_cast<const BYTE*>(packed);
   DWORD headerSize = ReadDWord(p);
+  if (headerSize != kCoreHeader && (headerSize < kInfoHeader || headerSize > kLargestHeader))
+    return nullptr;
   int table = WuDibColorTableBytes(p);
-  const BYTE* bits = p + headerSize + table;
+  if (table < 0) return nullptr;
+  // The three masks of BI_BITFIELDS sit at byte 40, inside the longer
+  // headers and right after a 40-byte one, where they come before the
+  // colour table and the bits; the copy handed to the drawing layer holds
+  // them.
+  DWORD masks = 0;
+  if (headerSize != kCoreHeader && ReadDWord(p + 16) == BI_BITFIELDS && headerSize < kMaskEnd)
+    masks = kMaskEnd - headerSize;
+  const DWORD end = headerSize + masks + static_cast<DWORD>(table);
+  const BYTE* bits = p + end;
   // The drawing layer takes info headers: a core header and its 3-byte
   // entries are widened into one.
   std::vector<BYTE> info;
@@ -218,7 +236,7 @@ HBITMAP WuCreateBitmapFromPackedDib(const void* packed) {
     for (int i = 0; i < entries; ++i)
       std::memcpy(info.data() + sizeof(h) + 4 * i, p + kCoreHeader + 3 * i, 3);
   } else {
-    info.assign(p, p + headerSize + table);
+    info.assign(p, p + end);
   }
   const auto* bmi = reinterpret_cast<const BITMAPINFO*>(info.data());
   HDC dc = GetDC(nullptr);

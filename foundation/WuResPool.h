@@ -43,8 +43,11 @@ INT_PTR WuResPoolDialogBox(const _WURESPOOL* pool, HWULANG lang, LPCWSTR name, H
 
 // The size in bytes of a packed bitmap's colour table: 3-byte entries after
 // a 12-byte core header (by bit count), 4-byte entries after an info header
-// (biClrUsed, or by bit count: 1 -> 2, 4 -> 16, 8 -> 256, else 0).
+// (biClrUsed, or by bit count: 1 -> 2, 4 -> 16, 8 -> 256, else 0). -1 for a
+// biClrUsed above 256, which no colour table holds.
 int WuDibColorTableBytes(const void* header);
 // A device bitmap made on the screen DC from a packed bitmap (header,
-// colour table, bits), or NULL.
+// colour table, bits; after a 40-byte header with BI_BITFIELDS the three
+// masks come first), or NULL, also for a header size other than 12 or 40 to
+// 124 and for a colour table refused above.
 HBITMAP WuCreateBitmapFromPackedDib(const void* packed);

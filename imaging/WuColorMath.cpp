@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imaging/WuPixelTypes.h"
+#include "platform/gdi/gdi.h"
 
 LONG WuFixedMulQ14(LONG a, LONG b) {
   return static_cast<LONG>((static_cast<int64_t>(a) * b) >> 14);
@@ -78,10 +79,7 @@ void WuFloatsToBytes(BYTE* out, const float* in, int count) {
 }
 
 RECT* WuRectOffset(RECT* rect, LONG dx, LONG dy) {
-  rect->left += dx;
-  rect->right += dx;
-  rect->top += dy;
-  rect->bottom += dy;
+  OffsetRect(rect, dx, dy);  // wraps at the limits
   return rect;
 }
 

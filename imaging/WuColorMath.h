@@ -59,6 +59,8 @@ inline float WuClamp01(float x) {
   return x < 1.0f ? x : 1.0f;
 }
 // Moves left and right by dx, top and bottom by dy; returns the rectangle.
+// Coordinates wrap as 32-bit two's complement numbers past the limits, as
+// OffsetRect moves them.
 RECT* WuRectOffset(RECT* rect, LONG dx, LONG dy);
 // FALSE for BI_RGB, BI_BITFIELDS, "WUDB" and "WUGS"; TRUE for any other.
 BOOL WuIsNonRGBCompression(DWORD compression);

@@ -217,10 +217,15 @@ BOOL InflateRect(RECT* rect, int dx, int dy) {
 
 BOOL OffsetRect(RECT* rect, int dx, int dy) {
   if (!rect) return FALSE;
-  rect->left += dx;
-  rect->right += dx;
-  rect->top += dy;
-  rect->bottom += dy;
+  // 32-bit two's complement, as the call behaves on its own platform: an
+  // offset past the limits wraps instead of overflowing.
+  auto add = [](LONG a, int b) {
+    return static_cast<LONG>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+  };
+  rect->left = add(rect->left, dx);
+  rect->right = add(rect->right, dx);
+  rect->top = add(rect->top, dy);
+  rect->bottom = add(rect->bottom, dy);
   return TRUE;
 }
 

@@ -160,6 +160,57 @@ TEST_F(WuDlgTemplateTest, AtMost256Controls) {
   WuFreeDialogTemplate(tx);
 }
 
+// Creation data and template lengths beyond what their 16-bit counts hold
+// are refused, never cut: data of 0x10000 bytes or more (size and pointer
+// both set), and a template over 0xFFFF bytes when its length is asked for.
+// Without the length, such a template is built whole.
+TEST_F(WuDlgTemplateTest, NothingIsCutToSixteenBits) {
+  std::vector<BYTE> data(0x10001);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<BYTE>(i * 7 + i / 256);
+  struct Case {
+    std::vector<DWORD> sizes;  // creation-data bytes of each control
+    bool askLength;            // a size pointer is given
+    bool built;
+  };
+  const Case cases[] = {
+      {{0x10000}, false, false}, {{0x10001}, false, false}, {{0x10000}, true, false},
+      {{0x8000, 0x8000}, true, false}, {{0xFFFF}, true, false},
+      {{0x8000, 0x8000}, false, true}, {{0xFFFF}, false, true}, {{0xFF00}, true, true},
+  };
+  for (const Case& c : cases) {
+    std::vector<_wudlgctrlcreateex> controls;
+    for (DWORD n : c.sizes) {
+      _wudlgctrlcreateex k{};
+      k.ctrlClass = MAKEINTRESOURCEW(0x82);
+      k.dataSize = n;
+      k.data = data.data();
+      controls.push_back(k);
+    }
+    _wudlghdrcreateex h{};
+    h.count = static_cast<WORD>(controls.size());
+    WORD size = 0;
+    const DLGTEMPLATE* t =
+        WuCreateDialogTemplateEx(lang_, &h, controls.data(), c.askLength ? &size : nullptr);
+    EXPECT_EQ(t != nullptr, c.built) << c.sizes[0] << "/" << c.askLength;
+    if (!t) continue;
+    // Mapped back (the block is rounded up to 4 bytes), every control has
+    // all of its data.
+    int length = static_cast<int>(GlobalSize(GlobalHandle(t)));
+    if (c.askLength) {
+      EXPECT_EQ((size + 3) & ~3, length);
+    }
+    _wudlghdrcreateex* m = nullptr;
+    ASSERT_GT(WuMapDialogTemplate(t, length, &m), 0);
+    auto* mc = reinterpret_cast<_wudlgctrlcreateex*>(m + 1);
+    for (size_t i = 0; i < c.sizes.size(); ++i) {
+      ASSERT_EQ(mc[i].dataSize, c.sizes[i]);
+      EXPECT_EQ(std::memcmp(mc[i].data, data.data(), c.sizes[i]), 0);
+    }
+    WuFreeDialogTemplate(m);
+    WuFreeDialogTemplate(t);
+  }
+}
+
 // Mapping an extended template and rebuilding it gives the same bytes, for
 // menu and class in each of their three forms.
 TEST_F(WuDlgTemplateTest, ExtendedRoundTrip) {

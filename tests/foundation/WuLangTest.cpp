@@ -9,6 +9,7 @@
 // itself carries WuLangMain.rc.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -23,6 +24,7 @@
 #include "platform/comctl/commctrl.h"
 #include "platform/user/frontend.h"
 #include "platform/kernel/cpu.h"
+#include "platform/kernel/exception.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/locale.h"
 #include "platform/text/mlang.h"
@@ -636,6 +638,23 @@ TEST_F(WuLangTest, DetectPossibleCodepage) {
     EXPECT_EQ(code_page, c.code_page) << c.count;
   }
   EXPECT_EQ(WuLang_DetectPossibleCodepage("x", 1, nullptr), E_POINTER);
+}
+
+// A text near INT_MAX bytes long: its first byte fits no multi-byte code
+// page, so the detector stops there and the call goes on to the repeated
+// sample, which must take one copy and not count past the sample's end.
+// The pages are reserved and only the first is ever touched.
+TEST(CodePageDetection, CountsNearIntMaxTakeOneCopyIntoTheSample) {
+  const SIZE_T bytes = static_cast<SIZE_T>(INT_MAX);
+  auto* text = static_cast<char*>(platform::MapPages(bytes, PAGE_READWRITE));
+  ASSERT_NE(text, nullptr);
+  text[0] = '\x80';
+  for (int count : {INT_MAX - 255, INT_MAX}) {
+    UINT code_page = 1234;
+    EXPECT_EQ(WuLang_DetectPossibleCodepage(text, count, &code_page), S_FALSE) << count;
+    EXPECT_EQ(code_page, 0u) << count;
+  }
+  platform::UnmapPages(text, bytes);
 }
 
 TEST(CodePageDetection, DoubleByteTextsRankTheirCodePageFirst) {

@@ -10,6 +10,7 @@
 #include "foundation/WuLang.h"
 #include "foundation/WuPrintF.h"
 #include "platform/gdi/gdi.h"
+#include "platform/kernel/locale.h"
 #include "platform/kernel/module.h"
 #include "tests/common/TestUtil.h"
 
@@ -85,6 +86,7 @@ class WuResMenuTest : public ::testing::Test {
     WuLang_Close(lang_);
     FreeLibrary(langmod_);
     FreeLibrary(owner_);
+    platform::SetUserLocale(0, 0);
   }
   void Add(HMODULE module, WORD lang, const char* data, WORD id = 7,
            LPCWSTR type = RT_RCDATA) {
@@ -341,6 +343,55 @@ TEST(WuDialogMeasure, TemplateSizeScalesByFontUnits) {
   ASSERT_TRUE(WuGetDialogSizeIndirect(nullptr, t.data(), &size));
   EXPECT_EQ(size.cx, MulDiv(200, units.cx, 4));
   EXPECT_EQ(size.cy, MulDiv(100, units.cy, 8));
+}
+
+// A dialog resource of the language module is measured only when it lies
+// whole within its size: one cut short (a language file whose sizes lie) or
+// an extended header of another version gives FALSE and reads nothing past
+// its end.
+TEST_F(WuResMenuTest, DialogSizeRefusesTemplatesCutShort) {
+  ASSERT_TRUE(platform::SetUserLocale(0x409, 0x409));  // English UI: measured from the template
+  // Extended template, DS_SETFONT, no controls, 200 x 100 units, class
+  // ordinal 0x20, title "T", 8 points, weight 400, charset 1, "MS Shell Dlg".
+  std::vector<WORD> whole = {1, 0xFFFF, 0, 0, 0, 0, static_cast<WORD>(DS_SETFONT), 0, 0, 0, 0, 200,
+                             100, 0, 0xFFFF, 0x20, u'T', 0, 8, 400, 0x0100};
+  for (const char16_t* f = u"MS Shell Dlg"; *f; ++f) whole.push_back(*f);
+  whole.push_back(0);
+  std::vector<WORD> version2 = whole;
+  version2[0] = 2;
+  // Plain template: style, exStyle, count 0, 40 x 30 units, no menu, class, title.
+  const std::vector<WORD> plain = {0, 0, 0, 0, 0, 0, 0, 40, 30, 0, 0, 0};
+  struct Case {
+    const std::vector<WORD>* words;
+    size_t bytes;
+    BOOL measured;
+  };
+  const Case cases[] = {
+      {&whole, 2 * whole.size(), TRUE},
+      {&plain, 2 * plain.size(), TRUE},
+      {&whole, 18, FALSE},                     // the header stops before the box
+      {&whole, 26, FALSE},                     // nothing after the box
+      {&whole, 42, FALSE},                     // the font without its face
+      {&whole, 2 * whole.size() - 2, FALSE},   // the face without its terminator
+      {&plain, 18, FALSE},                     // no menu, class or title
+      {&version2, 2 * version2.size(), FALSE}, // not a template this code reads
+  };
+  WORD id = 300;
+  for (const Case& c : cases) {
+    platform::ResourceItem item{RT_DIALOG, MAKEINTRESOURCEW(id), 0x407, c.words->data(),
+                                static_cast<DWORD>(c.bytes)};
+    ASSERT_TRUE(platform::AddModuleResources(langmod_, &item, 1));
+    UseLangModule(langmod_);
+    SIZE size{-1, -1};
+    EXPECT_EQ(WuGetDialogSize(lang_, id, nullptr, 0, &size), c.measured) << id;
+    SIZE expected{0, 0};
+    if (c.measured) {
+      ASSERT_TRUE(WuGetDialogSizeIndirect(lang_, c.words->data(), &expected));
+    }
+    EXPECT_EQ(size.cx, expected.cx) << id;
+    EXPECT_EQ(size.cy, expected.cy) << id;
+    ++id;
+  }
 }
 
 }  // namespace

@@ -214,6 +214,20 @@ TEST_F(WuResPoolTest, PoolDialogRunsInTheHandlesLanguage) {
   WuLang_Close(lang);
 }
 
+// The first two pixels of the top row of the bitmap made from a packed
+// one; none when it is refused.
+std::vector<COLORREF> FirstTwoPixels(const void* packed) {
+  HBITMAP bitmap = WuCreateBitmapFromPackedDib(packed);
+  if (!bitmap) return {};
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  std::vector<COLORREF> pixels = {GetPixel(dc, 0, 0), GetPixel(dc, 1, 0)};
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return pixels;
+}
+
 TEST_F(WuResPoolTest, PackedBitmaps) {
   struct Case {
     DWORD headerSize;
@@ -224,7 +238,10 @@ TEST_F(WuResPoolTest, PackedBitmaps) {
   const Case cases[] = {
       {12, 1, 0, 6},    {12, 4, 0, 48},    {12, 8, 0, 768}, {12, 24, 0, 0},
       {40, 1, 0, 8},    {40, 4, 0, 64},    {40, 8, 0, 1024}, {40, 24, 0, 0},
-      {40, 8, 3, 12},   {40, 32, 0, 0},
+      {40, 8, 3, 12},   {40, 32, 0, 0},    {40, 8, 256, 1024}, {40, 24, 256, 1024},
+      // Counts no table holds, one of them wrapping 4 x count to a negative
+      // int and one to 0 in 32 bits: refused.
+      {40, 8, 257, -1}, {40, 8, 0x20000000, -1}, {40, 4, 0x40000000, -1}, {40, 24, 0xFFFFFFFF, -1},
   };
   for (const Case& c : cases) {
     BYTE h[40] = {};
@@ -238,7 +255,7 @@ TEST_F(WuResPoolTest, PackedBitmaps) {
       info.biClrUsed = c.used;
       std::memcpy(h, &info, 40);
     }
-    EXPECT_EQ(WuDibColorTableBytes(h), c.bytes) << c.headerSize << "/" << c.bits;
+    EXPECT_EQ(WuDibColorTableBytes(h), c.bytes) << c.headerSize << "/" << c.bits << "/" << c.used;
   }
 
   // A 2x1 one-bit bitmap: black and white from the colour table.
@@ -250,15 +267,43 @@ TEST_F(WuResPoolTest, PackedBitmaps) {
   dib.h = BITMAPINFOHEADER{40, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0};
   dib.colors[1] = RGBQUAD{255, 255, 255, 0};
   dib.bits[0] = 0x40;  // pixel 0 black, pixel 1 white
-  HBITMAP bitmap = WuCreateBitmapFromPackedDib(&dib);
-  ASSERT_NE(bitmap, nullptr);
-  HDC dc = CreateCompatibleDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
-  EXPECT_EQ(GetPixel(dc, 1, 0), RGB(255, 255, 255));
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  DeleteObject(bitmap);
+  EXPECT_EQ(FirstTwoPixels(&dib), (std::vector<COLORREF>{RGB(0, 0, 0), RGB(255, 255, 255)}));
+}
+
+// Packed bitmaps come without a size: a header whose size or colour count
+// would place the table or the bits far past the block is refused, and the
+// masks after a 40-byte BI_BITFIELDS header are read as masks, not pixels.
+TEST_F(WuResPoolTest, PackedBitmapsWithLyingHeaders) {
+  struct {
+    BITMAPINFOHEADER h;
+    DWORD masks[3];
+    DWORD bits[2];
+  } dib{};
+  dib.h = BITMAPINFOHEADER{40, 2, 1, 1, 32, BI_BITFIELDS, 0, 0, 0, 0, 0};
+  dib.masks[0] = 0x00FF0000;
+  dib.masks[1] = 0x0000FF00;
+  dib.masks[2] = 0x000000FF;
+  dib.bits[0] = 0x00102030;
+  dib.bits[1] = 0x00405060;
+  EXPECT_EQ(FirstTwoPixels(&dib),
+            (std::vector<COLORREF>{RGB(0x10, 0x20, 0x30), RGB(0x40, 0x50, 0x60)}));
+
+  struct Case {
+    DWORD headerSize;
+    DWORD used;
+  };
+  const Case refused[] = {
+      {40, 0x20000000}, {40, 0x10000000}, {40, 257},  // colour counts
+      {0x7FFFFFF0, 0},  {39, 0},          {125, 0},   // header sizes
+  };
+  for (const Case& c : refused) {
+    struct {
+      BITMAPINFOHEADER h;
+      BYTE rest[128];
+    } lying{};
+    lying.h = BITMAPINFOHEADER{c.headerSize, 2, 1, 1, 8, BI_RGB, 0, 0, 0, c.used, 0};
+    EXPECT_EQ(WuCreateBitmapFromPackedDib(&lying), nullptr) << c.headerSize << "/" << c.used;
+  }
 }
 
 }  // namespace

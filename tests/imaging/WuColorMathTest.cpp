@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <limits>
 
@@ -87,6 +88,21 @@ TEST(ColorHelpers, RectsAndCompressionCodes) {
   EXPECT_EQ(r.top, -18);
   EXPECT_EQ(r.right, 13);
   EXPECT_EQ(r.bottom, -16);
+  // Past the limits the coordinates wrap as 32-bit two's complement
+  // numbers, each by the same amount, so the extents stay the same.
+  r = {INT_MAX - 1, INT_MIN, INT_MAX, INT_MIN + 1};
+  WuRectOffset(&r, 2, -2);
+  EXPECT_EQ(r.left, INT_MIN);
+  EXPECT_EQ(r.right, INT_MIN + 1);
+  EXPECT_EQ(r.top, INT_MAX - 1);
+  EXPECT_EQ(r.bottom, INT_MAX);
+  r = {0, 0, 1, 1};
+  WuRectOffset(&r, INT_MIN, INT_MAX);
+  WuRectOffset(&r, INT_MIN, INT_MAX);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.right, 1);
+  EXPECT_EQ(r.top, -2);
+  EXPECT_EQ(r.bottom, -1);
 
   for (DWORD c : {BI_RGB, BI_BITFIELDS, WU_FOURCC_WUDB, WU_FOURCC_WUGS}) {
     EXPECT_FALSE(WuIsNonRGBCompression(c));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -222,6 +223,28 @@ TEST(GdiTest, MonochromeConversionsInBlits) {
   BitBlt(color.dc(), 0, 0, 4, 1, mono.dc(), 0, 0, SRCCOPY);
   EXPECT_EQ(GetPixel(color.dc(), 1, 0), RGB(4, 5, 6));
   EXPECT_EQ(GetPixel(color.dc(), 0, 0), RGB(1, 2, 3));
+}
+
+// Offsets move every coordinate by the same amount and wrap past the
+// 32-bit limits instead of overflowing.
+TEST(GdiTest, OffsetRectWrapsAtTheLimits) {
+  struct Case {
+    RECT in;
+    int dx, dy;
+    RECT out;
+  };
+  const Case cases[] = {
+      {{1, 2, 3, 4}, 10, -20, {11, -18, 13, -16}},
+      {{INT_MAX - 1, INT_MIN, INT_MAX, INT_MIN + 1}, 2, -2,
+       {INT_MIN, INT_MAX - 1, INT_MIN + 1, INT_MAX}},
+      {{INT_MIN, INT_MAX, INT_MIN + 5, INT_MAX}, INT_MIN, INT_MAX, {0, -2, 5, -2}},
+  };
+  for (const Case& c : cases) {
+    RECT r = c.in;
+    EXPECT_TRUE(OffsetRect(&r, c.dx, c.dy));
+    EXPECT_TRUE(EqualRect(&r, &c.out)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  }
+  EXPECT_FALSE(OffsetRect(nullptr, 1, 1));
 }
 
 TEST(GdiTest, FillsTouchExactlyTheirRectangles) {
