@@ -178,7 +178,10 @@ void InitGeneral(HWND page, WUABOUTSTATE* state) {
 }
 
 void DrawPacked(HDC dc, const BITMAPINFOHEADER* dib, int x, int y, int width, int height) {
-  const BYTE* bits = reinterpret_cast<const BYTE*>(dib) + dib->biSize + WuDibColorTableBytes(dib);
+  // A header whose colour table or size no bitmap has is not drawn.
+  const int offset = WuPackedDibBitsOffset(dib);
+  if (offset < 0) return;
+  const BYTE* bits = reinterpret_cast<const BYTE*>(dib) + offset;
   StretchDIBits(dc, x, y, width, height, 0, 0, width, height, bits,
                 reinterpret_cast<const BITMAPINFO*>(dib), DIB_RGB_COLORS, SRCCOPY);
 }

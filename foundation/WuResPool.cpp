@@ -203,22 +203,32 @@ int WuDibColorTableBytes(const void* header) {
   return 4 * EntriesByDepth(info.biBitCount);
 }
 
-HBITMAP WuCreateBitmapFromPackedDib(const void* packed) {
-  if (!packed) return nullptr;
+int WuPackedDibBitsOffset(const void* packed) {
+  if (!packed) return -1;
   const BYTE* p = static_cast<const BYTE*>(packed);
   DWORD headerSize = ReadDWord(p);
   if (headerSize != kCoreHeader && (headerSize < kInfoHeader || headerSize > kLargestHeader))
-    return nullptr;
+    return -1;
   int table = WuDibColorTableBytes(p);
-  if (table < 0) return nullptr;
+  if (table < 0) return -1;
   // The three masks of BI_BITFIELDS sit at byte 40, inside the longer
   // headers and right after a 40-byte one, where they come before the
-  // colour table and the bits; the copy handed to the drawing layer holds
-  // them.
+  // colour table and the bits.
   DWORD masks = 0;
   if (headerSize != kCoreHeader && ReadDWord(p + 16) == BI_BITFIELDS && headerSize < kMaskEnd)
     masks = kMaskEnd - headerSize;
-  const DWORD end = headerSize + masks + static_cast<DWORD>(table);
+  return static_cast<int>(headerSize + masks) + table;
+}
+
+HBITMAP WuCreateBitmapFromPackedDib(const void* packed) {
+  const int offset = WuPackedDibBitsOffset(packed);
+  if (offset < 0) return nullptr;
+  const BYTE* p = static_cast<const BYTE*>(packed);
+  const DWORD headerSize = ReadDWord(p);
+  const int table = WuDibColorTableBytes(p);
+  // The copy handed to the drawing layer holds the masks of a 40-byte
+  // BI_BITFIELDS header.
+  const DWORD end = static_cast<DWORD>(offset);
   const BYTE* bits = p + end;
   // The drawing layer takes info headers: a core header and its 3-byte
   // entries are widened into one.

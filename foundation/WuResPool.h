@@ -46,8 +46,12 @@ INT_PTR WuResPoolDialogBox(const _WURESPOOL* pool, HWULANG lang, LPCWSTR name, H
 // (biClrUsed, or by bit count: 1 -> 2, 4 -> 16, 8 -> 256, else 0). -1 for a
 // biClrUsed above 256, which no colour table holds.
 int WuDibColorTableBytes(const void* header);
+// Where a packed bitmap's bits start: after the header, the three masks a
+// 40-byte header with BI_BITFIELDS is followed by, and the colour table. -1
+// for a null bitmap, a header size other than 12 or 40 to 124 and a colour
+// table refused above.
+int WuPackedDibBitsOffset(const void* packed);
 // A device bitmap made on the screen DC from a packed bitmap (header,
-// colour table, bits; after a 40-byte header with BI_BITFIELDS the three
-// masks come first), or NULL, also for a header size other than 12 or 40 to
-// 124 and for a colour table refused above.
+// colour table, bits; see WuPackedDibBitsOffset), or NULL, also for a
+// bitmap that WuPackedDibBitsOffset refuses.
 HBITMAP WuCreateBitmapFromPackedDib(const void* packed);

@@ -206,26 +206,34 @@ BOOL CopyRect(RECT* dest, const RECT* src) {
   return TRUE;
 }
 
+namespace {
+
+// 32-bit two's complement, as the rectangle calls behave on their own
+// platform: a result past the limits wraps instead of overflowing.
+LONG WrapAdd(LONG a, int b) {
+  return static_cast<LONG>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+LONG WrapSub(LONG a, int b) {
+  return static_cast<LONG>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+}  // namespace
+
 BOOL InflateRect(RECT* rect, int dx, int dy) {
   if (!rect) return FALSE;
-  rect->left -= dx;
-  rect->right += dx;
-  rect->top -= dy;
-  rect->bottom += dy;
+  rect->left = WrapSub(rect->left, dx);
+  rect->right = WrapAdd(rect->right, dx);
+  rect->top = WrapSub(rect->top, dy);
+  rect->bottom = WrapAdd(rect->bottom, dy);
   return TRUE;
 }
 
 BOOL OffsetRect(RECT* rect, int dx, int dy) {
   if (!rect) return FALSE;
-  // 32-bit two's complement, as the call behaves on its own platform: an
-  // offset past the limits wraps instead of overflowing.
-  auto add = [](LONG a, int b) {
-    return static_cast<LONG>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-  };
-  rect->left = add(rect->left, dx);
-  rect->right = add(rect->right, dx);
-  rect->top = add(rect->top, dy);
-  rect->bottom = add(rect->bottom, dy);
+  rect->left = WrapAdd(rect->left, dx);
+  rect->right = WrapAdd(rect->right, dx);
+  rect->top = WrapAdd(rect->top, dy);
+  rect->bottom = WrapAdd(rect->bottom, dy);
   return TRUE;
 }
 

@@ -303,7 +303,16 @@ TEST_F(WuResPoolTest, PackedBitmapsWithLyingHeaders) {
     } lying{};
     lying.h = BITMAPINFOHEADER{c.headerSize, 2, 1, 1, 8, BI_RGB, 0, 0, 0, c.used, 0};
     EXPECT_EQ(WuCreateBitmapFromPackedDib(&lying), nullptr) << c.headerSize << "/" << c.used;
+    EXPECT_EQ(WuPackedDibBitsOffset(&lying), -1) << c.headerSize << "/" << c.used;
   }
+  // Where the bits start, as the about box draws them: after the masks of
+  // a 40-byte BI_BITFIELDS header, inside a longer one, after the table.
+  EXPECT_EQ(WuPackedDibBitsOffset(&dib), 52);
+  dib.h.biSize = 108;
+  EXPECT_EQ(WuPackedDibBitsOffset(&dib), 108);
+  dib.h = BITMAPINFOHEADER{40, 2, 1, 1, 8, BI_RGB, 0, 0, 0, 3, 0};
+  EXPECT_EQ(WuPackedDibBitsOffset(&dib), 52);
+  EXPECT_EQ(WuPackedDibBitsOffset(nullptr), -1);
 }
 
 }  // namespace

@@ -227,7 +227,7 @@ TEST(GdiTest, MonochromeConversionsInBlits) {
 
 // Offsets move every coordinate by the same amount and wrap past the
 // 32-bit limits instead of overflowing.
-TEST(GdiTest, OffsetRectWrapsAtTheLimits) {
+TEST(GdiTest, OffsetAndInflateWrapAtTheLimits) {
   struct Case {
     RECT in;
     int dx, dy;
@@ -245,6 +245,18 @@ TEST(GdiTest, OffsetRectWrapsAtTheLimits) {
     EXPECT_TRUE(EqualRect(&r, &c.out)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
   }
   EXPECT_FALSE(OffsetRect(nullptr, 1, 1));
+  const Case inflations[] = {
+      {{1, 2, 3, 4}, 10, -1, {-9, 3, 13, 3}},
+      {{INT_MIN, INT_MIN + 1, INT_MAX, INT_MAX - 1}, 1, 2,
+       {INT_MAX, INT_MAX, INT_MIN, INT_MIN}},
+      {{0, 0, 0, 0}, INT_MIN, INT_MIN, {INT_MIN, INT_MIN, INT_MIN, INT_MIN}},
+  };
+  for (const Case& c : inflations) {
+    RECT r = c.in;
+    EXPECT_TRUE(InflateRect(&r, c.dx, c.dy));
+    EXPECT_TRUE(EqualRect(&r, &c.out)) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  }
+  EXPECT_FALSE(InflateRect(nullptr, 1, 1));
 }
 
 TEST(GdiTest, FillsTouchExactlyTheirRectangles) {
