@@ -315,9 +315,9 @@ HRESULT iff_DeleteChunk(HANDLE file, DWORD id, DWORD* removed) {
   // A body beyond the form's end or the file's is refused: its size cannot
   // say where it ends.
   if (size > left || body + size > static_cast<ULONGLONG>(file_size)) return RIFF_E_WRONG_FORM;
-  // The form loses what it and the file held of the chunk: a last chunk's
-  // pad byte may be missing, or held without the form counting it.
-  ULONGLONG length = rifffile::SpanRemoved(file, start, span, kHeaderBytes + left);
+  // The form loses what it held of the chunk: a last chunk's pad byte may
+  // be held without the form counting it, or counted and missing.
+  ULONGLONG length = rifffile::SpanRemoved(span, kHeaderBytes + left);
   hr = rifffile::MoveTailDown(file, start, start + span);
   if (FAILED(hr)) return hr;
   if (!rifffile::SeekTo(file, 4)) return RIFF_E_READ;

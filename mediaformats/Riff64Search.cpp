@@ -116,10 +116,10 @@ HRESULT riff64_DeleteChunk(HANDLE file, GUID id, ULONGLONG* removed) {
   if (left < 0 || size > static_cast<ULONGLONG>(left)) return RIFF_E_WRONG_FORM;
   ULONGLONG start = static_cast<ULONGLONG>(here) - kRiff64HeaderBytes;
   ULONGLONG span = riffbytes::Pad8(size) + kRiff64HeaderBytes;
-  // The form loses the bytes of the chunk that it and the file held (a last
-  // chunk's padding may be missing, or held without the form counting it).
-  ULONGLONG gone = rifffile::SpanRemoved(file, start, span,
-                                         kRiff64HeaderBytes + static_cast<ULONGLONG>(left));
+  // The form loses the bytes of the chunk that it held (a last chunk's
+  // padding may be held without the form counting it, or counted and
+  // missing from the file).
+  ULONGLONG gone = rifffile::SpanRemoved(span, kRiff64HeaderBytes + static_cast<ULONGLONG>(left));
   if (HRESULT hr = rifffile::MoveTailDown(file, start, start + span); FAILED(hr)) return hr;
   HRESULT hr = riff64_UpdateRIFFSize(file, -static_cast<LONGLONG>(gone));
   if (removed) *removed = gone;

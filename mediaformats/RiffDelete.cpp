@@ -21,10 +21,10 @@ HRESULT riff_DeleteChunk(HANDLE file, FOURCC id, DWORD* removed, BOOL is_list) {
   if (size > left) return RIFF_E_WRONG_FORM;
   ULONGLONG start = static_cast<ULONGLONG>(here) - header;
   ULONGLONG span = riffbytes::PadEven(size) + header;
-  // The form loses the bytes of the chunk that it and the file held: a
-  // last chunk's pad byte may be missing from the file, or held by it
-  // without the form counting it.
-  ULONGLONG gone = rifffile::SpanRemoved(file, start, span, header + left);
+  // The form loses the bytes of the chunk that it held: a last chunk's pad
+  // byte may be held by the file without the form counting it, or counted
+  // by the form and missing from the file.
+  ULONGLONG gone = rifffile::SpanRemoved(span, header + left);
   hr = rifffile::MoveTailDown(file, start, start + span);
   if (FAILED(hr)) return hr;
   LONGLONG delta = -static_cast<LONGLONG>(gone);

@@ -62,11 +62,7 @@ bool CutAt(HANDLE file, ULONGLONG position) {
   return SeekTo(file, position) && SetEndOfFile(file);
 }
 
-ULONGLONG SpanRemoved(HANDLE file, ULONGLONG start, ULONGLONG span, ULONGLONG in_form) {
-  LONGLONG end = Size(file);
-  ULONGLONG in_file = end > 0 && static_cast<ULONGLONG>(end) > start ? end - start : 0;
-  return std::min({span, in_form, in_file});
-}
+ULONGLONG SpanRemoved(ULONGLONG span, ULONGLONG in_form) { return std::min(span, in_form); }
 
 HRESULT MoveTailDown(HANDLE file, ULONGLONG destination, ULONGLONG source) {
   LONGLONG end = Size(file);

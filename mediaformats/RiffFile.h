@@ -25,10 +25,11 @@ LONGLONG Size(HANDLE file);
 // Cuts (or extends) the file at `position`; the file pointer stays there.
 bool CutAt(HANDLE file, ULONGLONG position);
 
-// The bytes a form loses when the chunk of `span` bytes (header and
-// padded data) at `start` is cut out: those that the form held, `in_form`
-// from `start` at most, and the file held.
-ULONGLONG SpanRemoved(HANDLE file, ULONGLONG start, ULONGLONG span, ULONGLONG in_form);
+// The bytes a form loses when a chunk of `span` bytes (header and padded
+// data) is cut out of it: those that the form held of them, `in_form` at
+// most. Padding the file lacks still counts when the form counts it: the
+// form then ends where the file does.
+ULONGLONG SpanRemoved(ULONGLONG span, ULONGLONG in_form);
 
 // Moves the bytes from `source` to the end of the file down to
 // `destination` (below it) and cuts the file after them. Large blocks are

@@ -307,8 +307,8 @@ TEST(IffDelete, OddChunkWithItsPad) {
 }
 
 // A last chunk of odd size whose pad byte the form does not count (held by
-// the file or not): the form shrinks by what it held and ends where the
-// file does.
+// the file or not), or counts while the file lacks it: the form shrinks by
+// what it held and ends where the file does.
 TEST(IffDelete, LastChunkWithoutItsPadByte) {
   std::string comm = BeBytes().Chunk("COMM", Comm(1, 0, 16, 8000)).s;
   for (bool pad : {false, true}) {
@@ -320,6 +320,14 @@ TEST(IffDelete, LastChunkWithoutItsPadByte) {
     EXPECT_EQ(removed, 13u);
     EXPECT_EQ(f.Contents(), Form("AIFF", comm));
   }
+  // The form counts the pad byte that the file lacks.
+  std::string counted = BeBytes().Id("FORM").U32(4 + static_cast<uint32_t>(comm.size()) + 14).Id("AIFF")
+                            .Raw(comm).Id("ANNO").U32(5).Raw("hello").s;
+  TempFile f(counted);
+  DWORD removed = 0;
+  ASSERT_EQ(iff_DeleteChunk(f.h(), IffId("ANNO"), &removed), S_OK);
+  EXPECT_EQ(removed, 14u);
+  EXPECT_EQ(f.Contents(), Form("AIFF", comm));
 }
 
 }  // namespace

@@ -208,22 +208,26 @@ TEST(Riff64Test, DeleteChunks) {
 }
 
 // A last chunk whose data the file does not pad to 8, or pads without the
-// form counting it: the form shrinks by what it held of the chunk.
+// form counting it, or whose padding the form counts and the file lacks:
+// the form shrinks by what it held of the chunk and ends where the file
+// does.
 TEST(Riff64Test, DeleteALastChunkWithoutItsPadding) {
   const std::string head = Bytes().Chunk64(kJunk, "abcd").s;
   const std::string last = Bytes().Guid(kData).U64(24 + 11).Raw("hello world").s;
   struct Case {
     const char* name;
     size_t padding;  // zero bytes after the chunk's data
-    bool counted;    // the form counts them
+    size_t counted;  // padding bytes the form counts
     ULONGLONG removed;
   };
-  const Case cases[] = {{"no padding", 0, false, 35},
-                        {"padding not counted", 5, false, 35},
-                        {"padding counted", 5, true, 40}};
+  const Case cases[] = {{"no padding", 0, 0, 35},
+                        {"padding not counted", 5, 0, 35},
+                        {"padding counted", 5, 5, 40},
+                        {"padding counted, partly held", 3, 5, 40},
+                        {"padding counted, not held", 0, 5, 40}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    uint64_t form_size = 40 + head.size() + last.size() + (c.counted ? c.padding : 0);
+    uint64_t form_size = 40 + head.size() + last.size() + c.counted;
     TempFile file(Bytes().Guid(kRiff64GuidRiff).U64(form_size).Guid(kRiff64GuidWave).Raw(head)
                       .Raw(last).Zeros(c.padding).s);
     ULONGLONG removed = 0;

@@ -230,7 +230,8 @@ TEST(RiffTest, DeleteALastChunkWithoutItsPadByte) {
   };
   const Case cases[] = {{"no pad byte", "", 0, 19},
                         {"pad byte not counted", std::string(1, '\0'), 0, 19},
-                        {"pad byte counted", std::string(1, '\0'), 1, 20}};
+                        {"pad byte counted", std::string(1, '\0'), 1, 20},
+                        {"pad byte counted, not held", "", 1, 20}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     uint32_t form_size = static_cast<uint32_t>(4 + head.size() + last.size() + c.counted);
