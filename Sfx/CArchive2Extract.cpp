@@ -370,8 +370,7 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
   }
   if (entry.record.attributes & FILE_ATTRIBUTE_READONLY)
     SetFileAttributesW(target, FILE_ATTRIBUTE_READONLY);
-  if (writtenCrc != f.dataCrc || readCrc != f.storedCrc)
-    return Fail(WUARC_ERR_CRC, entry.name, nullptr, WU_E_BAD_DATA);
+  if (damaged) return Fail(WUARC_ERR_CRC, entry.name, nullptr, WU_E_BAD_DATA);
   return 0;
 }
 

@@ -264,16 +264,10 @@ HANDLE CreateFileImpl(LPCWSTR name, DWORD access, DWORD share, DWORD disposition
   }
 
   struct stat st;
-  bool exists;
-  if (no_follow) {
-    // Without the separators a name may end in: Linux would follow a final
-    // link named with one.
-    std::string last = path;
-    while (last.size() > 1 && last.back() == '/') last.pop_back();
-    exists = lstat(last.c_str(), &st) == 0;
-  } else {
-    exists = stat(path.c_str(), &st) == 0;
-  }
+  // Without following: a final link is seen as one also when the name ends
+  // in a separator.
+  bool exists = (no_follow ? lstat(WithoutTrailingSlashes(path).c_str(), &st)
+                           : stat(path.c_str(), &st)) == 0;
   if (!exists && errno != ENOENT) {
     SetLastError(PathError(errno, path));
     return INVALID_HANDLE_VALUE;

@@ -90,6 +90,11 @@ std::string_view LastName(std::string_view path);
 // The folder that holds a Linux path ("." for a bare name).
 std::string ParentOf(std::string_view path);
 
+// A Linux path without the '/' it ends in ("/" stays): a call on it sees a
+// final symbolic link as the link, where Linux follows it when the path
+// ends in '/'.
+std::string WithoutTrailingSlashes(std::string path);
+
 bool IsFolder(const std::string& path);
 
 // The Win32 error for a failed call on a path. A missing name is

@@ -28,6 +28,11 @@ std::string ParentOf(std::string_view path) {
   return std::string(path.substr(0, slash));
 }
 
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
 bool IsFolder(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -66,10 +71,7 @@ std::string Trim(std::string_view s) {
 }
 
 // A folder as the map keeps it: absolute, no trailing '/' except for "/".
-std::string CleanRoot(std::string folder) {
-  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
-}
+std::string CleanRoot(std::string folder) { return WithoutTrailingSlashes(std::move(folder)); }
 
 void RefreshDrivesLocked(DriveTable& t) {
   std::string file = platform::FolderMapDir() + "/drives";
@@ -225,7 +227,7 @@ bool MapLastName(LPCWSTR name, std::string* out) {
   if (out->size() < 2 || out->back() != '/') return true;
   // Linux follows a final link when the path ends in '/': drop the
   // separators so that the call sees the link itself.
-  while (out->size() > 1 && out->back() == '/') out->pop_back();
+  *out = WithoutTrailingSlashes(std::move(*out));
   // They still ask for a folder: a file, or a link to one, named so is
   // refused as before. A missing name is left to the call to report.
   struct stat st;
