@@ -26,12 +26,21 @@ using riffbytes::Put32;
 
 // The format chunk written by every writer.
 constexpr DWORD kFmtBytes = wavefmt::kPlainBytes;
-// Where a canonical header keeps its format, and where the search for the
-// data chunk starts after it.
+// Where a canonical header keeps its format and its stated size, and
+// where the search for the data chunk starts after an 18-byte format.
 constexpr DWORD kWavFmtOffset = 20;
+constexpr DWORD kWavFmtSizeOffset = 16;
 constexpr DWORD kWavAfterFmt = 38;
 constexpr ULONGLONG kW64FmtOffset = 64;
+constexpr ULONGLONG kW64FmtSizeOffset = 56;
 constexpr ULONGLONG kW64AfterFmt = 88;
+// The headers of a 16-byte format (the one most programs write), and where
+// its data chunk starts: the repair writes them when the audio starts
+// there.
+constexpr DWORD kWavShortHeaderBytes = kWavHeaderBytes - 2;
+constexpr DWORD kWavShortAfterFmt = kWavAfterFmt - 2;
+constexpr ULONGLONG kW64ShortHeaderBytes = kW64HeaderBytes - 8;
+constexpr ULONGLONG kW64ShortAfterFmt = kW64AfterFmt - 8;
 // Bytes scanned per step of the repair scan.
 constexpr DWORD kScanBlock = 4096;
 // The size of the block WuGetFileWfx returns at least.
@@ -96,16 +105,20 @@ void EncodeFormat(const WAVEFORMATEX& wfx, BYTE out[kFmtBytes]) {
   Put16(out + 16, 0);
 }
 
-// A WAV header of header_size bytes at the position (46, or 54 and more).
-HRESULT WriteWavHeader(HANDLE file, const WAVEFORMATEX& wfx, DWORD data_size, DWORD header_size) {
+// A WAV header of header_size bytes at the position (46, or 54 and more),
+// with a "fmt " chunk of fmt_bytes (18; the repair also writes the
+// 16-byte form, whose headers are 2 bytes shorter).
+HRESULT WriteWavHeader(HANDLE file, const WAVEFORMATEX& wfx, DWORD data_size, DWORD header_size,
+                       DWORD fmt_bytes = kFmtBytes) {
   ULONGLONG riff_size = static_cast<ULONGLONG>(data_size) + header_size - 8;
   if (riff_size > kRiffMaxFormSize) return RIFF_E_TOO_LARGE;
+  const DWORD shorter = kFmtBytes - fmt_bytes;
   BYTE format[kFmtBytes];
   EncodeFormat(wfx, format);
   HRESULT hr = riff_WriteFileID(file, RiffId("WAVE"), static_cast<DWORD>(riff_size));
-  if (SUCCEEDED(hr)) hr = riff_WriteChunk(file, RiffId("fmt "), format, kFmtBytes, nullptr);
-  if (SUCCEEDED(hr) && header_size > kWavHeaderBytes) {
-    std::vector<BYTE> zeros(header_size - kWavJunkHeaderBytes);
+  if (SUCCEEDED(hr)) hr = riff_WriteChunk(file, RiffId("fmt "), format, fmt_bytes, nullptr);
+  if (SUCCEEDED(hr) && header_size > kWavHeaderBytes - shorter) {
+    std::vector<BYTE> zeros(header_size - (kWavJunkHeaderBytes - shorter));
     hr = riff_WriteChunk(file, RiffId("JUNK"), zeros.data(), static_cast<DWORD>(zeros.size()),
                          nullptr);
   }
@@ -114,17 +127,20 @@ HRESULT WriteWavHeader(HANDLE file, const WAVEFORMATEX& wfx, DWORD data_size, DW
 }
 
 // A Wave64 header of header_size bytes at the position (112, or 136 and
-// more).
+// more), with a fmt chunk of fmt_bytes (18; the repair also writes the
+// 16-byte form, whose chunk needs no padding and whose headers are 8 bytes
+// shorter).
 HRESULT WriteW64Header(HANDLE file, const WAVEFORMATEX& wfx, ULONGLONG data_size,
-                       ULONGLONG header_size) {
+                       ULONGLONG header_size, DWORD fmt_bytes = kFmtBytes) {
+  const ULONGLONG shorter = riffbytes::Pad8(kFmtBytes) - riffbytes::Pad8(fmt_bytes);
   BYTE format[kFmtBytes];
   EncodeFormat(wfx, format);
   // The form size counts the form type and the chunks: the stored size,
   // the whole file, is this plus the 24-byte header.
   HRESULT hr = riff64_WriteFileID(file, kRiff64GuidWave, data_size + header_size - 24);
-  if (SUCCEEDED(hr)) hr = riff64_WriteChunk(file, kRiff64GuidFmt, format, kFmtBytes, nullptr);
-  if (SUCCEEDED(hr) && header_size > kW64HeaderBytes) {
-    std::vector<BYTE> zeros(header_size - kW64JunkHeaderBytes);
+  if (SUCCEEDED(hr)) hr = riff64_WriteChunk(file, kRiff64GuidFmt, format, fmt_bytes, nullptr);
+  if (SUCCEEDED(hr) && header_size > kW64HeaderBytes - shorter) {
+    std::vector<BYTE> zeros(header_size - (kW64JunkHeaderBytes - shorter));
     hr = riff64_WriteChunkHeader(file, kW64GuidJunk, zeros.size());
     if (SUCCEEDED(hr) && !zeros.empty()) hr = riff64_WriteToFile(file, zeros.data(), zeros.size());
   }
@@ -232,14 +248,16 @@ constexpr DWORD kRepairMinRate = 2000;
 constexpr DWORD kRepairMaxRate = 192000;
 const WAVEFORMATEX kRepairDefaults = {WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
 
-// Reads the 18 bytes at `offset` and makes them a writable format.
+// Reads the 18 bytes at `offset` and makes them a writable format;
+// *extra_bytes is the cbSize they held.
 HRESULT ReadRepairedFormat(HANDLE file, ULONGLONG offset, const WAVEFORMATEX* defaults,
-                           WAVEFORMATEX* out) {
+                           WAVEFORMATEX* out, WORD* extra_bytes) {
   const WAVEFORMATEX& d = defaults ? *defaults : kRepairDefaults;
   BYTE bytes[kFmtBytes];
   if (!rifffile::SeekTo(file, offset)) return RIFF_E_READ;
   HRESULT hr = rifffile::ReadExact(file, bytes, kFmtBytes);
   if (FAILED(hr)) return hr;
+  *extra_bytes = riffbytes::Get16(bytes + wavefmt::kPcmBytes);
   WAVEFORMATEXTENSIBLE decoded;
   wavefmt::DecodeBody(bytes, kFmtBytes, &decoded);
   WAVEFORMATEX f = decoded.Format;
@@ -261,13 +279,85 @@ HRESULT ReadRepairedFormat(HANDLE file, ULONGLONG offset, const WAVEFORMATEX* de
   return S_OK;
 }
 
+// Where the repair searches for the data chunk. The offsets of a
+// canonical header assume an 18-byte format, but most programs write a
+// 16-byte one and some a larger one (40 bytes for the extensible form):
+// when the size the file states for its format chunk is that of a format
+// (16, or 18 plus the cbSize the format holds), the search starts where
+// that chunk ends. Otherwise the chunk search starts after an 18-byte
+// format and the byte scan where a 16-byte one ends, so that a data chunk
+// after either is found and never taken for audio.
+struct RepairSearch {
+  ULONGLONG chunks;    // where the chunk search starts
+  ULONGLONG scan;      // where the byte scan starts
+  ULONGLONG body = 0;  // the format chunk's stated body, 0 when not a format's
+};
+
+RepairSearch FindRepairSearch(HANDLE file, bool wave64, WORD extra_bytes) {
+  const ULONGLONG size_at = wave64 ? kW64FmtSizeOffset : kWavFmtSizeOffset;
+  const ULONGLONG body_at = wave64 ? kW64FmtOffset : kWavFmtOffset;
+  RepairSearch fixed = wave64 ? RepairSearch{kW64AfterFmt, kW64ShortAfterFmt}
+                              : RepairSearch{kWavAfterFmt, kWavShortAfterFmt};
+  BYTE stated[8] = {};
+  if (!rifffile::SeekTo(file, size_at) ||
+      FAILED(rifffile::ReadExact(file, stated, wave64 ? 8 : 4)))
+    return fixed;
+  ULONGLONG body = wave64 ? riffbytes::Get64(stated) : riffbytes::Get32(stated);
+  if (wave64) {
+    // A Wave64 size counts the chunk's own header.
+    if (body < kRiff64HeaderBytes) return fixed;
+    body -= kRiff64HeaderBytes;
+  }
+  bool format = body == wavefmt::kPcmBytes ||
+                (body >= kFmtBytes && body <= kWavMaxFmtBytes && extra_bytes == body - kFmtBytes);
+  if (!format) return fixed;
+  ULONGLONG end = body_at + (wave64 ? riffbytes::Pad8(body) : riffbytes::PadEven(body));
+  return {end, end, body};
+}
+
+// Rewrites the header of a file whose own format chunk (a body of `body`
+// bytes) and data chunk (its audio at `start`) the chunk search walked to:
+// the form size, the format and the data size. The format goes over the
+// start of the body, 16 bytes into a 16-byte one, else the 18 bytes and
+// zeros to the body's stated end; the chunk keeps its size, and the chunks
+// between it and the data ("LIST", "fact" and the like) stay as they are.
+HRESULT RewriteFoundHeader(HANDLE file, bool wave64, const WAVEFORMATEX& wfx, ULONGLONG body,
+                           ULONGLONG start, ULONGLONG data) {
+  const DWORD format_bytes = body == wavefmt::kPcmBytes ? wavefmt::kPcmBytes : kFmtBytes;
+  std::vector<BYTE> bytes(static_cast<size_t>(body), 0);
+  BYTE format[kFmtBytes];
+  EncodeFormat(wfx, format);
+  std::memcpy(bytes.data(), format, format_bytes);
+  if (!rifffile::SeekTo(file, 0)) return RIFF_E_WRITE;
+  HRESULT hr;
+  if (wave64) {
+    hr = riff64_WriteFileID(file, kRiff64GuidWave, start + data - kRiff64HeaderBytes);
+    if (SUCCEEDED(hr)) hr = riff64_WriteChunkHeader(file, kRiff64GuidFmt, body);
+  } else {
+    ULONGLONG form = start + data - 8;
+    if (form > kRiffMaxFormSize) return RIFF_E_TOO_LARGE;
+    hr = riff_WriteFileID(file, RiffId("WAVE"), static_cast<DWORD>(form));
+    if (SUCCEEDED(hr)) hr = riff_WriteChunkHeader(file, RiffId("fmt "), static_cast<DWORD>(body));
+  }
+  if (SUCCEEDED(hr)) hr = rifffile::WriteExact(file, bytes.data(), static_cast<DWORD>(body));
+  if (FAILED(hr)) return hr;
+  if (wave64) {
+    if (!rifffile::SeekTo(file, start - kRiff64HeaderBytes)) return RIFF_E_WRITE;
+    return riff64_WriteChunkHeader(file, kW64GuidData, data);
+  }
+  if (!rifffile::SeekTo(file, start - 8)) return RIFF_E_WRITE;
+  return riff_WriteChunkHeader(file, RiffId("data"), static_cast<DWORD>(data));
+}
+
 // Scans the file from `from` for `pattern` in blocks, each next block
 // starting the pattern's length before the end of the last. *start = the
-// hit + `skip`, or `limit` when a block reaches the limit without a hit. A
+// hit + `skip` (*hit set), or `limit` when a block reaches the limit
+// without a hit. A
 // hit whose header (`skip` bytes) the file does not hold whole is no chunk:
 // the header written for it would run past the end of the file.
 HRESULT ScanForData(HANDLE file, ULONGLONG from, ULONGLONG limit, const BYTE* pattern,
-                    DWORD length, ULONGLONG skip, ULONGLONG* start) {
+                    DWORD length, ULONGLONG skip, ULONGLONG* start, bool* hit) {
+  *hit = false;
   LONGLONG size = rifffile::Size(file);
   if (size < 0) return RIFF_E_READ;
   std::vector<BYTE> block(kScanBlock);
@@ -280,6 +370,7 @@ HRESULT ScanForData(HANDLE file, ULONGLONG from, ULONGLONG limit, const BYTE* pa
       if (at + i + skip <= static_cast<ULONGLONG>(size) &&
           std::memcmp(block.data() + i, pattern, length) == 0) {
         *start = at + i + skip;
+        *hit = true;
         return S_OK;
       }
     }
@@ -414,19 +505,35 @@ HRESULT WuFixTrashedWav(HANDLE file, const WAVEFORMATEX* defaults, DWORD limit) 
   DWORD file_size = static_cast<DWORD>(size64);
   limit = std::min(limit, file_size);
   WAVEFORMATEX wfx;
-  HRESULT hr = ReadRepairedFormat(file, kWavFmtOffset, defaults, &wfx);
+  WORD extra_bytes = 0;
+  HRESULT hr = ReadRepairedFormat(file, kWavFmtOffset, defaults, &wfx, &extra_bytes);
   if (FAILED(hr)) return hr;
-  DWORD left = limit > kWavAfterFmt ? limit - kWavAfterFmt : 0;
+  RepairSearch search = FindRepairSearch(file, false, extra_bytes);
+  if (!rifffile::SeekTo(file, search.chunks)) return RIFF_E_READ;
+  DWORD left = limit > search.chunks ? limit - static_cast<DWORD>(search.chunks) : 0;
   ULONGLONG start = 0;
+  bool found = true;
   if (SUCCEEDED(riff_FindChunkHeader(file, RiffId("data"), nullptr, &left))) {
     start = static_cast<ULONGLONG>(rifffile::Tell(file));
+    if (search.body) {
+      ULONGLONG data = file_size - start;
+      return RewriteFoundHeader(file, false, wfx, search.body, start, data - data % wfx.nBlockAlign);
+    }
   } else {
     static const BYTE kData[4] = {'d', 'a', 't', 'a'};
-    hr = ScanForData(file, kWavAfterFmt, limit, kData, 4, 8, &start);
+    hr = ScanForData(file, search.scan, limit, kData, 4, 8, &start, &found);
     if (FAILED(hr)) return hr;
   }
   ULONGLONG data = start < file_size ? file_size - start : 0;
   data -= data % wfx.nBlockAlign;
+  // A data chunk found where a 16-byte format's header puts it gets that
+  // header; any other start below the smallest header is refused, the file
+  // as it was.
+  if (found && (start == kWavShortHeaderBytes || start == kWavShortHeaderBytes + 8)) {
+    if (!rifffile::SeekTo(file, 0)) return RIFF_E_WRITE;
+    return WriteWavHeader(file, wfx, static_cast<DWORD>(data), static_cast<DWORD>(start),
+                          wavefmt::kPcmBytes);
+  }
   if (start > 0xFFFFFFFFull) return RIFF_E_BAD_SIZE;
   return WuInsertWavHeader(file, &wfx, static_cast<DWORD>(data), static_cast<DWORD>(start));
 }
@@ -443,23 +550,39 @@ HRESULT WuFixTrashedW64(HANDLE file, const WAVEFORMATEX* defaults, LONGLONG limi
   limit = std::min<LONGLONG>(limit & ~7LL, file_size);
   if (limit < 0) limit = 0;
   WAVEFORMATEX wfx;
-  HRESULT hr = ReadRepairedFormat(file, kW64FmtOffset, defaults, &wfx);
+  WORD extra_bytes = 0;
+  HRESULT hr = ReadRepairedFormat(file, kW64FmtOffset, defaults, &wfx, &extra_bytes);
   if (FAILED(hr)) return hr;
-  if (!rifffile::SeekTo(file, kW64AfterFmt)) return RIFF_E_READ;
-  LONGLONG left = limit > static_cast<LONGLONG>(kW64AfterFmt) ? limit - kW64AfterFmt : 0;
+  RepairSearch search = FindRepairSearch(file, true, extra_bytes);
+  if (!rifffile::SeekTo(file, search.chunks)) return RIFF_E_READ;
+  LONGLONG from = static_cast<LONGLONG>(search.chunks);
+  LONGLONG left = limit > from ? limit - from : 0;
   ULONGLONG start = 0;
+  bool found = true;
   if (SUCCEEDED(riff64_FindChunkHeader(file, kW64GuidData, nullptr, &left))) {
     start = static_cast<ULONGLONG>(rifffile::Tell(file));
+    if (search.body) {
+      ULONGLONG data = static_cast<ULONGLONG>(file_size) - start;
+      return RewriteFoundHeader(file, true, wfx, search.body, start, data - data % wfx.nBlockAlign);
+    }
   } else {
     BYTE guid[riffbytes::kGuidBytes];
     riffbytes::PutGuid(guid, kW64GuidData);
-    hr = ScanForData(file, kW64AfterFmt, static_cast<ULONGLONG>(limit), guid, sizeof guid,
-                     kRiff64HeaderBytes, &start);
+    hr = ScanForData(file, search.scan, static_cast<ULONGLONG>(limit), guid, sizeof guid,
+                     kRiff64HeaderBytes, &start, &found);
     if (FAILED(hr)) return hr;
   }
   ULONGLONG total = static_cast<ULONGLONG>(file_size);
   ULONGLONG data = start < total ? total - start : 0;
   data -= data % wfx.nBlockAlign;
+  // A data chunk found where a 16-byte format's header puts it gets that
+  // header; any other start below the smallest header is refused, the file
+  // as it was.
+  if (found &&
+      (start == kW64ShortHeaderBytes || start == kW64ShortHeaderBytes + kRiff64HeaderBytes)) {
+    if (!rifffile::SeekTo(file, 0)) return RIFF_E_WRITE;
+    return WriteW64Header(file, wfx, data, start, wavefmt::kPcmBytes);
+  }
   return WuInsertW64Header(file, &wfx, static_cast<LONGLONG>(data), static_cast<LONGLONG>(start));
 }
 

@@ -349,6 +349,98 @@ TEST(WavRepair, Wave64Twin) {
   EXPECT_EQ(out.size(), 179u);
 }
 
+// A sound WAV or Wave64 file as programs write it: the format chunk of
+// `fmt_body`, the chunks of `between`, then the data chunk of `audio`.
+std::string SoundWav(const std::string& fmt_body, const std::string& between,
+                     const std::string& audio) {
+  Bytes chunks;
+  chunks.Chunk("fmt ", fmt_body).Raw(between).Id("data").U32(static_cast<uint32_t>(audio.size())).Raw(audio);
+  return Bytes().Id("RIFF").U32(static_cast<uint32_t>(4 + chunks.size())).Id("WAVE").Raw(chunks.s).s;
+}
+
+std::string SoundW64(const std::string& fmt_body, const std::string& audio) {
+  Bytes chunks;
+  chunks.Chunk64(kRiff64GuidFmt, fmt_body).Guid(kW64GuidData).U64(24 + audio.size()).Raw(audio);
+  return Bytes().Guid(kRiff64GuidRiff).U64(40 + chunks.size()).Guid(kRiff64GuidWave).Raw(chunks.s).s;
+}
+
+// The file as a recording that stopped before its sizes were written
+// leaves it: the form size and the data size 0.
+std::string SizesZeroed(std::string file, bool w64, size_t audio_at) {
+  if (w64) {
+    file.replace(16, 8, 8, '\0');
+    file.replace(audio_at - 8, 8, 8, '\0');
+  } else {
+    file.replace(4, 4, 4, '\0');
+    file.replace(audio_at - 4, 4, 4, '\0');
+  }
+  return file;
+}
+
+TEST(WavRepair, SoundFilesKeepTheirAudio) {
+  std::string audio(5000, '\0');
+  for (size_t i = 0; i < audio.size(); ++i) audio[i] = static_cast<char>(i * 7 % 251);
+  const std::string fmt16 = Fmt18(kStereo48).substr(0, 16);
+  const std::string fmt18 = Fmt18(kStereo48);
+  // The extensible form of the same format (40 bytes, PCM subformat).
+  const GUID kPcmSubformat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+  const std::string fmt40 = Bytes().U16(0xFFFE).U16(2).U32(48000).U32(192000).U16(4).U16(16).U16(22)
+                                .U16(16).U32(3).Guid(kPcmSubformat).s;
+  const std::string list = Bytes().Chunk("LIST", Bytes().Id("INFO").Chunk("INAM", "Title").s).s;
+  const std::string fact = Bytes().Chunk("fact", std::string("\x88\x13\0\0", 4)).s;
+  // A 16-byte layout whose format size was overwritten: the data chunk at
+  // 36 is found by the scan.
+  std::string trashed = SoundWav(fmt16, "", audio);
+  trashed.replace(0, 20, std::string(20, '\x7F'));
+  std::string extensible = SoundWav(fmt40, fact, audio);
+  std::string extensible_repaired = extensible;
+  extensible_repaired.replace(20, 40, fmt18 + std::string(22, '\0'));
+  struct Case {
+    const char* name;
+    bool w64;
+    std::string file;
+    std::string expected;  // the whole file after the repair
+  };
+  const Case cases[] = {
+      {"wav fmt 16", false, SoundWav(fmt16, "", audio), SoundWav(fmt16, "", audio)},
+      {"wav fmt 18", false, SoundWav(fmt18, "", audio), SoundWav(fmt18, "", audio)},
+      {"wav fmt 16, LIST before data", false, SoundWav(fmt16, list, audio), SoundWav(fmt16, list, audio)},
+      {"wav extensible, fact", false, extensible, extensible_repaired},
+      {"wav fmt 16, header trashed", false, trashed, SoundWav(fmt16, "", audio)},
+      {"w64 fmt 16", true, SoundW64(fmt16, audio), SoundW64(fmt16, audio)},
+      {"w64 fmt 18", true, SoundW64(fmt18, audio), SoundW64(fmt18, audio)},
+  };
+  for (const Case& c : cases) {
+    const size_t audio_at = c.file.size() - audio.size();
+    for (bool zeroed : {false, true}) {
+      if (zeroed && c.file == trashed) continue;
+      const std::string file = zeroed ? SizesZeroed(c.file, c.w64, audio_at) : c.file;
+      for (ULONGLONG limit : {ULONGLONG{4096}, ULONGLONG{file.size()}}) {
+        SCOPED_TRACE(std::string(c.name) + (zeroed ? ", sizes 0" : "") + ", limit " + std::to_string(limit));
+        TempFile f(file);
+        f.Seek(3);
+        HRESULT hr = c.w64 ? WuFixTrashedW64(f.h(), static_cast<const WAVEFORMATEX*>(nullptr),
+                                             static_cast<LONGLONG>(limit))
+                           : WuFixTrashedWav(f.h(), static_cast<const WAVEFORMATEX*>(nullptr),
+                                             static_cast<DWORD>(limit));
+        ASSERT_EQ(hr, S_OK);
+        EXPECT_EQ(f.Position(), 3);
+        std::string after = f.Contents();
+        EXPECT_EQ(after.substr(audio_at), audio);
+        EXPECT_EQ(after, c.expected);
+      }
+    }
+  }
+  // Audio that no header fits before (a data chunk at 40 behind a format
+  // of unknown size) is refused with the file as it was.
+  std::string odd = SoundWav(fmt16 + std::string(4, '\0'), "", audio);
+  odd.replace(16, 4, "\x7F\x7F\x7F\x7F");
+  TempFile f(odd);
+  EXPECT_EQ(WuFixTrashedWav(f.h(), static_cast<const WAVEFORMATEX*>(nullptr), 0xFFFFFFFF),
+            RIFF_E_BAD_SIZE);
+  EXPECT_EQ(f.Contents(), odd);
+}
+
 TEST(WavSetFormat, WavChunksOfEachSize) {
   WAVEFORMATEX mono = {WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
   struct Case {
