@@ -306,6 +306,55 @@ HRESULT CountSet(HANDLE file, bool riff64, const formappend::Point& form, DWORD 
   return S_OK;
 }
 
+// How many chunks of each slot the deletes will cut: the form's chunks
+// walked as the chunk search walks them, up to the form's end or the end
+// of the file, whichever comes first. A chunk of the set that claims more
+// than the form holds cannot be cut (RIFF_E_WRONG_FORM); it is met here,
+// before anything is deleted, so that a refused delete changes nothing.
+HRESULT CountSetToDelete(HANDLE file, bool riff64, DWORD (&counts)[kSetSlots]) {
+  for (DWORD& count : counts) count = 0;
+  if (!SeekTo(file, 0)) return RIFF_E_READ;
+  ULONGLONG left = 0;
+  HRESULT hr;
+  if (riff64) {
+    hr = riff64_ReadFileID(file, &left, nullptr);
+  } else {
+    DWORD bytes = 0;
+    hr = riff_ReadFileID(file, &bytes, nullptr);
+    left = bytes;
+  }
+  if (FAILED(hr)) return hr;
+  ULONGLONG at = riff64 ? kRiff64DataStart : kRiffDataStart;
+  const ULONGLONG header = riff64 ? kRiff64HeaderBytes : 8;
+  while (left >= header) {
+    if (!SeekTo(file, at)) return RIFF_E_READ;
+    int slot = -1;
+    ULONGLONG size = 0;
+    if (riff64) {
+      GUID id;
+      if (FAILED(riff64_ReadChunkHeader(file, &id, &size))) break;  // the file ends first
+      for (int s = 0; s < kSetSlots; ++s)
+        if (IsEqualGUID(id, SlotGuid(s))) slot = s;
+    } else {
+      FOURCC id = 0;
+      DWORD small = 0;
+      if (FAILED(riff_ReadChunkHeader(file, &id, &small))) break;  // the file ends first
+      size = small;
+      for (int s = 0; s < kSetSlots; ++s)
+        if (id == SlotId(s)) slot = s;
+    }
+    left -= header;
+    if (slot >= 0) {
+      if (size > left) return RIFF_E_WRONG_FORM;
+      ++counts[slot];
+    }
+    ULONGLONG padded = riff64 ? riffbytes::Pad8(size) : riffbytes::PadEven(size);
+    left = padded >= left ? 0 : left - padded;
+    at += header + padded;
+  }
+  return S_OK;
+}
+
 // Puts one chunk: `id` in a RIFF form, `guid` in a RIFF64 form.
 HRESULT PutChunk(HANDLE file, bool riff64, FOURCC id, const GUID& guid, const void* data,
                  DWORD size, ULONGLONG* added) {
@@ -359,14 +408,21 @@ HRESULT PutChunk(HANDLE file, bool riff64, FOURCC id, const GUID& guid, const vo
 }
 
 // Deletes chunks of the set in the deletion order: of each slot `counts`
-// of them (all from the first one found), or without counts the first one.
+// of them (all from the first one found), or without counts every one the
+// form holds, so that no link is left to load.
 template <class Count>
 HRESULT DeleteSet(HANDLE file, bool riff64, Count* removed, const DWORD* counts = nullptr) {
   if (removed) *removed = 0;
+  DWORD all[kSetSlots];
+  if (!counts) {
+    HRESULT hr = CountSetToDelete(file, riff64, all);
+    if (FAILED(hr)) return hr;
+    counts = all;
+  }
   Count total = 0;
   for (int i = -1; i < static_cast<int>(std::size(kDeleteOrder)); ++i) {
     int slot = i < 0 ? 0 : kDeleteOrder[i] + 1;
-    for (DWORD n = 0; n < (counts ? counts[slot] : 1); ++n) {
+    for (DWORD n = 0; n < counts[slot]; ++n) {
       HRESULT hr;
       if (riff64) {
         ULONGLONG gone = 0;

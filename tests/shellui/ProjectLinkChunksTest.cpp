@@ -312,6 +312,62 @@ TEST(ProjectLinkDelete, RemovesEverySetChunkAndKeepsTheRest) {
   }
 }
 
+// A file holding the set twice, as another writer or an earlier build may
+// leave it, loses both; so does one whose form claims more than the file
+// holds. After S_OK no link loads.
+TEST(ProjectLinkDelete, SetHeldTwiceLeavesNoLink) {
+  const std::vector<TChunk> set = {{"splp", kPathText}, {"spcl", kCmdText}, {"srtd", "tpl"},
+                                   {"spca", U16Bytes(u"app")}, {"splv", kVersion}};
+  for (bool w64 : {false, true}) {
+    for (ULONGLONG beyond : {0, 100}) {
+      SCOPED_TRACE(std::string(w64 ? "RIFF64" : "RIFF") + (beyond ? ", form beyond the file" : ""));
+      std::vector<TChunk> chunks = {{"fmt ", "FMT!"}, {"data", "pcm"}};
+      chunks.insert(chunks.end(), set.begin(), set.end());
+      chunks.insert(chunks.end(), set.begin(), set.end());
+      std::string bytes = Form(w64, chunks);
+      std::string kept = Form(w64, {{"fmt ", "FMT!"}, {"data", "pcm"}});
+      // The form's size claims `beyond` more bytes than the file holds.
+      auto raise = [&](std::string& f) {
+        if (w64)
+          f.replace(16, 8, Bytes().U64(f.size() + beyond).s);
+        else
+          f.replace(4, 4, Le32(static_cast<uint32_t>(f.size() - 8 + beyond)));
+      };
+      raise(bytes);
+      raise(kept);
+      TempFile file(bytes);
+      ULONGLONG removed = 0;
+      if (w64) {
+        ASSERT_EQ(S_OK, ProjectLinkRiff64_DeleteInfo(file.h(), &removed));
+      } else {
+        DWORD small = 0;
+        ASSERT_EQ(S_OK, ProjectLinkRiff_DeleteInfo(file.h(), &small));
+        removed = small;
+      }
+      EXPECT_EQ(bytes.size() - kept.size(), removed);
+      EXPECT_EQ(kept, file.Contents());
+      CWuLinkProjectInfo info;
+      int flag = -1;
+      // No version chunk; past the file's end the search cannot read.
+      EXPECT_EQ(beyond ? kRead : kBadData, w64 ? ProjectLinkRiff64_LoadInfo(file.h(), &info, &flag)
+                                               : ProjectLinkRiff_LoadInfo(file.h(), &info, &flag));
+      EXPECT_EQ(0, flag);
+    }
+  }
+  // A chunk of the set that claims more than its form holds cannot be cut:
+  // the delete is refused before the good chunks go.
+  for (bool w64 : {false, true}) {
+    SCOPED_TRACE(w64 ? "RIFF64" : "RIFF");
+    std::string bytes = Form(w64, {{"splv", kVersion}, {"fmt ", "FMT!"}, {"srtd", "tpl", 1000}});
+    TempFile file(bytes);
+    ULONGLONG removed = 0;
+    DWORD small = 0;
+    EXPECT_EQ(RIFF_E_WRONG_FORM, w64 ? ProjectLinkRiff64_DeleteInfo(file.h(), &removed)
+                                     : ProjectLinkRiff_DeleteInfo(file.h(), &small));
+    EXPECT_EQ(bytes, file.Contents());
+  }
+}
+
 // ---- Writing through a metadata reader ---------------------------------------------------
 
 // A reader offering a full project link.
