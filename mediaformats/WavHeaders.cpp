@@ -315,6 +315,28 @@ RepairSearch FindRepairSearch(HANDLE file, bool wave64, WORD extra_bytes) {
   return {end, end, body};
 }
 
+// Whether writing a header over the first `start` bytes keeps the audio
+// of the data chunk that the form's own chunks lead to (walked from the
+// first chunk, within the file): a file whose data comes first, or whose
+// repair start lies past its data chunk, would have audio turned into
+// header.
+bool KeepsWalkedAudio(HANDLE file, bool wave64, ULONGLONG start) {
+  LONGLONG size = rifffile::Size(file);
+  ULONGLONG first = wave64 ? kRiff64DataStart : kRiffDataStart;
+  if (size < 0 || static_cast<ULONGLONG>(size) < first || !rifffile::SeekTo(file, first)) return true;
+  HRESULT hr;
+  if (wave64) {
+    LONGLONG left = size - static_cast<LONGLONG>(first);
+    hr = riff64_FindChunkHeader(file, kW64GuidData, nullptr, &left);
+  } else {
+    DWORD left = static_cast<DWORD>(std::min<ULONGLONG>(size - first, 0xFFFFFFFFull));
+    hr = riff_FindChunkHeader(file, RiffId("data"), nullptr, &left);
+  }
+  if (FAILED(hr)) return true;
+  LONGLONG audio = rifffile::Tell(file);
+  return audio < 0 || static_cast<ULONGLONG>(audio) >= start;
+}
+
 // Rewrites the header of a file whose own format chunk (a body of `body`
 // bytes) and data chunk (its audio at `start`) the chunk search walked to:
 // the form size, the format and the data size. The format goes over the
@@ -516,6 +538,7 @@ HRESULT WuFixTrashedWav(HANDLE file, const WAVEFORMATEX* defaults, DWORD limit) 
   if (SUCCEEDED(riff_FindChunkHeader(file, RiffId("data"), nullptr, &left))) {
     start = static_cast<ULONGLONG>(rifffile::Tell(file));
     if (search.body) {
+      if (!KeepsWalkedAudio(file, false, start)) return RIFF_E_BAD_SIZE;
       ULONGLONG data = file_size - start;
       return RewriteFoundHeader(file, false, wfx, search.body, start, data - data % wfx.nBlockAlign);
     }
@@ -524,6 +547,7 @@ HRESULT WuFixTrashedWav(HANDLE file, const WAVEFORMATEX* defaults, DWORD limit) 
     hr = ScanForData(file, search.scan, limit, kData, 4, 8, &start, &found);
     if (FAILED(hr)) return hr;
   }
+  if (!KeepsWalkedAudio(file, false, start)) return RIFF_E_BAD_SIZE;
   ULONGLONG data = start < file_size ? file_size - start : 0;
   data -= data % wfx.nBlockAlign;
   // A data chunk found where a 16-byte format's header puts it gets that
@@ -562,6 +586,7 @@ HRESULT WuFixTrashedW64(HANDLE file, const WAVEFORMATEX* defaults, LONGLONG limi
   if (SUCCEEDED(riff64_FindChunkHeader(file, kW64GuidData, nullptr, &left))) {
     start = static_cast<ULONGLONG>(rifffile::Tell(file));
     if (search.body) {
+      if (!KeepsWalkedAudio(file, true, start)) return RIFF_E_BAD_SIZE;
       ULONGLONG data = static_cast<ULONGLONG>(file_size) - start;
       return RewriteFoundHeader(file, true, wfx, search.body, start, data - data % wfx.nBlockAlign);
     }
@@ -572,6 +597,7 @@ HRESULT WuFixTrashedW64(HANDLE file, const WAVEFORMATEX* defaults, LONGLONG limi
                      kRiff64HeaderBytes, &start, &found);
     if (FAILED(hr)) return hr;
   }
+  if (!KeepsWalkedAudio(file, true, start)) return RIFF_E_BAD_SIZE;
   ULONGLONG total = static_cast<ULONGLONG>(file_size);
   ULONGLONG data = start < total ? total - start : 0;
   data -= data % wfx.nBlockAlign;

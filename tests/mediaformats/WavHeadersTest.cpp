@@ -435,10 +435,16 @@ TEST(WavRepair, SoundFilesKeepTheirAudio) {
   // of unknown size) is refused with the file as it was.
   std::string odd = SoundWav(fmt16 + std::string(4, '\0'), "", audio);
   odd.replace(16, 4, "\x7F\x7F\x7F\x7F");
-  TempFile f(odd);
-  EXPECT_EQ(WuFixTrashedWav(f.h(), static_cast<const WAVEFORMATEX*>(nullptr), 0xFFFFFFFF),
-            RIFF_E_BAD_SIZE);
-  EXPECT_EQ(f.Contents(), odd);
+  // So is a file whose data chunk comes before its format.
+  std::string data_first =
+      Bytes().Id("RIFF").U32(static_cast<uint32_t>(4 + 8 + audio.size() + 24)).Id("WAVE")
+          .Chunk("data", audio).Chunk("fmt ", fmt16).s;
+  for (const std::string& refused : {odd, data_first}) {
+    TempFile f(refused);
+    EXPECT_EQ(WuFixTrashedWav(f.h(), static_cast<const WAVEFORMATEX*>(nullptr), 0xFFFFFFFF),
+              RIFF_E_BAD_SIZE);
+    EXPECT_EQ(f.Contents(), refused);
+  }
 }
 
 TEST(WavSetFormat, WavChunksOfEachSize) {

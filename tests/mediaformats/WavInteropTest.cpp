@@ -199,6 +199,78 @@ TEST(WavInterop, SetFileWfxKeepsTheRestAndPeersReadIt) {
   }
 }
 
+// Files of sox (the fixtures) and of libsndfile, sound and as a recording
+// that stopped before its sizes were written, keep their audio through the
+// header repair; the stereo ones come out as they were made.
+TEST(WavInterop, RepairKeepsPeerAudio) {
+  struct Made {
+    std::string name;
+    std::string bytes;
+  };
+  std::vector<Made> files;
+  for (const char* name : {"stereo16.wav", "stereo16.w64", "surround24.wav", "surround24.w64"})
+    files.push_back({name, Fixture(name)});
+#if WU_HAVE_SNDFILE
+  // libsndfile's own WAV and Wave64 of 2,048 stereo frames (8 KB, past the
+  // 4,096-byte limit).
+  for (int major : {SF_FORMAT_WAV, SF_FORMAT_W64}) {
+    std::string path = wutest::MakeTempDir("wavinterop") + (major == SF_FORMAT_WAV ? "/sf.wav" : "/sf.w64");
+    SF_INFO info = {};
+    info.samplerate = 8000;
+    info.channels = 2;
+    info.format = major | SF_FORMAT_PCM_16;
+    SNDFILE* sf = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(sf, nullptr);
+    std::vector<short> samples(4096);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<short>(i * 37);
+    ASSERT_EQ(sf_write_short(sf, samples.data(), static_cast<sf_count_t>(samples.size())), 4096);
+    sf_close(sf);
+    files.push_back({path, wutest::ReadBytes(path)});
+  }
+#endif
+  for (const Made& made : files) {
+    const bool w64 = made.bytes.compare(0, 4, "riff") == 0;
+    TempFile probe(made.bytes, GENERIC_READ);
+    DWORD frames32 = 0, offset32 = 0;
+    ULONGLONG frames = 0, offset = 0;
+    WAVEFORMATEX* wfx = w64 ? WuGetW64FileWfx(probe.h(), &frames, &offset)
+                            : WuGetWavFileWfx(probe.h(), &frames32, &offset32);
+    ASSERT_NE(wfx, nullptr) << made.name;
+    if (!w64) frames = frames32, offset = offset32;
+    const std::string audio = made.bytes.substr(offset, frames * wfx->nBlockAlign);
+    const bool stereo = wfx->nChannels == 2;
+    std::free(wfx);
+    for (bool zeroed : {false, true}) {
+      std::string bytes = made.bytes;
+      if (zeroed) {
+        // The form size and the data size as a recorder writes them first.
+        bytes.replace(w64 ? 16 : 4, w64 ? 8 : 4, w64 ? 8 : 4, '\0');
+        bytes.replace(offset - (w64 ? 8 : 4), w64 ? 8 : 4, w64 ? 8 : 4, '\0');
+      }
+      for (ULONGLONG limit : {ULONGLONG{4096}, ULONGLONG{bytes.size()}}) {
+        SCOPED_TRACE(made.name + (zeroed ? ", sizes 0, limit " : ", limit ") + std::to_string(limit));
+        TempFile f(bytes);
+        ASSERT_EQ(w64 ? WuFixTrashedW64(f.h(), static_cast<const WAVEFORMATEX*>(nullptr),
+                                        static_cast<LONGLONG>(limit))
+                      : WuFixTrashedWav(f.h(), static_cast<const WAVEFORMATEX*>(nullptr),
+                                        static_cast<DWORD>(limit)),
+                  S_OK);
+        std::string after = f.Contents();
+        EXPECT_EQ(after.substr(offset, audio.size()), audio);
+        if (stereo) {
+          EXPECT_EQ(after, made.bytes);
+        }
+#if WU_HAVE_SNDFILE
+        CloseHandle(f.Release());
+        if (stereo) {
+          EXPECT_EQ(Sndfile(f.path()).frames, static_cast<long long>(frames));
+        }
+#endif
+      }
+    }
+  }
+}
+
 TEST(WavInterop, BextBothWays) {
   // The fixture written by libsndfile's tool loads here.
   {
