@@ -13,7 +13,10 @@
 // - on S_OK the written chunk is found by its reader;
 // - the writers that answer all or nothing leave a file they fail on as it
 //   was;
+// - the header repair leaves the audio of a well-formed WAV or Wave64 file
+//   as it was;
 // - every stream, reference and global block comes back.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -95,6 +98,32 @@ bool Consistent(const std::string& f, Form form) {
     at = (data_end + align - 1) / align * align;
   }
   return f.size() >= data_end && f.size() <= at;
+}
+
+// The audio of a well-formed WAV or Wave64 file (Consistent, of form type
+// WAVE, a format chunk first): where its data chunk's bytes start and how
+// many the file holds. False for any other file.
+bool AudioOf(const std::string& f, Form form, size_t* at, size_t* bytes) {
+  static const std::string wave64("wave\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 16);
+  static const std::string fmt64("fmt \xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 16);
+  static const std::string data64("data\xF3\xAC\xD3\x11\x8C\xD1\x00\xC0\x4F\x8E\xDB\x8A", 16);
+  const bool w64 = form == Form::kRiff64;
+  if (form == Form::kIff || !Consistent(f, form)) return false;
+  const size_t first = w64 ? 40 : 12, header = w64 ? 24 : 8, align = w64 ? 8 : 2, id = w64 ? 16 : 4;
+  if (f.compare(w64 ? 24 : 8, id, w64 ? wave64 : std::string("WAVE")) != 0 ||
+      f.compare(first, id, w64 ? fmt64 : std::string("fmt ")) != 0)
+    return false;
+  for (size_t pos = first; pos + header <= f.size();) {
+    uint64_t data = w64 ? Get(f, pos + 16, 8) : Get(f, pos + 4, 4);
+    if (w64) data = data >= 24 ? data - 24 : 0;
+    if (f.compare(pos, id, w64 ? data64 : std::string("data")) == 0) {
+      *at = pos + header;
+      *bytes = static_cast<size_t>(std::min<uint64_t>(data, f.size() - *at));
+      return true;
+    }
+    pos = static_cast<size_t>((pos + header + data + align - 1) / align * align);
+  }
+  return false;
 }
 
 // The bytes of the first chunk `id` (RIFF: four characters; RIFF64: the
@@ -422,6 +451,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     wufuzz::Fail("a whole form was left broken", path);
   if (FAILED(run.hr) && run.all_or_nothing && after != input)
     wufuzz::Fail("a failed write changed the file", path);
+  // The header repair on a well-formed file rewrites only its header: the
+  // audio stays where and as it was.
+  if (writer == kHeaders && p % 3 != 0 && SUCCEEDED(run.hr)) {
+    size_t audio_at = 0, audio_bytes = 0;
+    if (AudioOf(input, form, &audio_at, &audio_bytes) &&
+        (after.size() < audio_at + audio_bytes ||
+         after.compare(audio_at, audio_bytes, input, audio_at, audio_bytes) != 0))
+      wufuzz::Fail("the repair changed the audio of a well-formed file", path);
+  }
   if (run.hr == S_OK) CheckWritten(writer, p, wide, path);
   return 0;
 }
