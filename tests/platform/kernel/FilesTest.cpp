@@ -404,6 +404,49 @@ TEST_F(FilesTest, AFinalLinkIsTheLinkWithOrWithoutATrailingSeparator) {
   chmod(Linux("out").c_str(), 0755);
 }
 
+// A name that ends in a separator asks for a folder: a link that points
+// nowhere (or at itself) named so gets the answers of a file named so from
+// every call, and stays; nothing is created where it points.
+TEST_F(FilesTest, ALinkThatPointsNowhereNamedWithASeparatorIsNoFolder) {
+  Put("file", "f");
+  Put("src", "s");
+  ASSERT_EQ(0, symlink(Linux("file").c_str(), Linux("to-file").c_str()));
+  ASSERT_EQ(0, symlink(Linux("gone").c_str(), Linux("dangling").c_str()));
+  ASSERT_EQ(0, symlink("loop", Linux("loop").c_str()));
+  for (const char* name : {"file", "to-file", "dangling", "loop"}) {
+    for (const char* suffix : {"\\", "/"}) {
+      std::u16string path = Path(name) + U16(suffix);
+      SCOPED_TRACE(U8(path));
+      EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      EXPECT_FALSE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(DeleteFileW(path.c_str()));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(RemoveDirectoryW(path.c_str()));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(MoveFileExW(path.c_str(), Path("moved").c_str(), 0));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(MoveFileExW(Path("src").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_READ, OPEN_EXISTING));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_WRITE, CREATE_ALWAYS));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_WRITE, OPEN_ALWAYS));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, platform::CreateFileNoFollow(path.c_str(), GENERIC_READ, 0,
+                                                                    OPEN_EXISTING, 0));
+      WIN32_FIND_DATAW found;
+      EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(path.c_str(), &found));
+      EXPECT_TRUE(Exists(name));
+      EXPECT_FALSE(Exists("moved"));
+      EXPECT_FALSE(Exists("gone"));
+    }
+  }
+  EXPECT_EQ("f", Get("file"));
+  EXPECT_EQ("s", Get("src"));
+}
+
 TEST_F(FilesTest, TimesSetThroughAHandleReadBackEverywhere) {
   Put("t.txt", "12345");
   HANDLE h = Open(Path("t.txt"), GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING);
