@@ -630,11 +630,14 @@ HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWOR
   if (!source || mode < WU_TREE_MOVE || mode > WU_TREE_CHECK ||
       (mode != WU_TREE_CHECK && !destination))
     return E_INVALIDARG;
-  // A source that is itself a link is not walked: what it holds lies
-  // outside the tree. It would move as the link; it cannot be copied.
-  DWORD self = GetFileAttributesW(source);
-  if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
-    return mode == WU_TREE_CHECK ? S_OK : WU_E_WRITE;
+  // A source that is itself a link is not moved through: the files of the
+  // folder it names stay there (it would move as the link). A copy reads
+  // through the link the caller named, as copying from that folder does.
+  if (mode != WU_TREE_COPY) {
+    DWORD self = GetFileAttributesW(source);
+    if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
+      return mode == WU_TREE_CHECK ? S_OK : WU_E_WRITE;
+  }
   WCHAR pattern[MAX_PATH];
   if (!JoinPath(pattern, source, u"*.*")) return WU_E_WRITE;
   WIN32_FIND_DATAW found;

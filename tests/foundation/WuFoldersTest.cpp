@@ -503,6 +503,50 @@ TEST_F(WuMoveFolderTest, AnOldFolderThatIsALinkMovesAsTheLink) {
   }
 }
 
+// A copy from a source that is a link to a folder copies what that folder
+// holds, with or without a trailing separator, and leaves link and folder
+// as they were.
+TEST_F(WuMoveFolderTest, CopyFromAFolderLinkCopiesWhatTheFolderHolds) {
+  MakeSource(true);
+  ASSERT_EQ(0, mkdir((outside_ + "/sub").c_str(), 0755));
+  std::ofstream(outside_ + "/sub/deep.txt") << "deep";
+  Folder("rel");
+  Link("../src", "rel/link");  // relative, as `ln -s` makes it
+  struct Case {
+    const char* source;
+    const char* suffix;
+    HRESULT result;
+    std::vector<std::string> copied;  // relative to the destination
+    DWORD count;
+  } cases[] = {
+      {"src/link", "", S_OK, {"keep.txt", "sub/deep.txt"}, 2},
+      {"src/link", "\\", S_OK, {"keep.txt", "sub/deep.txt"}, 2},
+      {"src/link", "/", S_OK, {"keep.txt", "sub/deep.txt"}, 2},
+      // A link inside the tree is still not copied (src/link here).
+      {"rel/link", "/", WU_E_WRITE, {"a", "sub/b", "sub/c"}, 3},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string destination = "copy" + std::to_string(n++);
+    SCOPED_TRACE(std::string(c.source) + c.suffix + " -> " + destination);
+    Folder(destination);
+    std::u16string source = Path(c.source) + U16(c.suffix);
+    DWORD count = 0;
+    ULONGLONG copied = 0;
+    EXPECT_EQ(c.result, WuCopyMoveFolderTree(source.c_str(), Path(destination).c_str(),
+                                             WU_TREE_COPY, &count, &copied, 1, nullptr, nullptr));
+    EXPECT_EQ(c.count, count);
+    for (const std::string& name : c.copied)
+      EXPECT_TRUE(Exists(destination + "/" + name)) << name;
+    struct stat st;
+    ASSERT_EQ(0, lstat(Linux(c.source).c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+  }
+  EXPECT_EQ("keep", wutest::ReadBytes(outside_ + "/keep.txt"));
+  EXPECT_EQ("deep", wutest::ReadBytes(outside_ + "/sub/deep.txt"));
+  EXPECT_TRUE(Exists("src/sub/b"));
+}
+
 TEST_F(WuMoveFolderTest, RefusesOnlyADestinationInsideTheSource) {
   MakeSource(false);
   DWORD moved = 99;
