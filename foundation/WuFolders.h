@@ -141,8 +141,10 @@ HRESULT WuCanMoveFolder(LPCWSTR folder);
 // created, 0x8004E009 when it is not writable. `moved` (may be null)
 // receives the number of files moved (0 after a failed copy). An old folder
 // that is itself a link is moved as the link to a new name that must be
-// free (0x8004E006 otherwise; 0x8004E009 across volumes); what it points at
-// stays where it is.
+// free (0x8004E006 otherwise; 0x8004E009 across volumes) and still names
+// the same folder (a relative link's text is rewritten for its new place);
+// what it points at stays where it is. A failed link move leaves no new
+// folders behind.
 HRESULT WuMoveFolder(LPCWSTR new_folder, LPCWSTR old_folder, DWORD* moved,
                      WuFolderProgressProc callback, void* argument);
 

@@ -15,6 +15,7 @@
 #include "platform/kernel/error.h"
 #include "platform/kernel/filemode.h"
 #include "platform/kernel/handles.h"
+#include "platform/kernel/links.h"
 #include "platform/kernel/time.h"
 #include "tests/common/TestUtil.h"
 
@@ -445,6 +446,43 @@ TEST_F(FilesTest, ALinkThatPointsNowhereNamedWithASeparatorIsNoFolder) {
   }
   EXPECT_EQ("f", Get("file"));
   EXPECT_EQ("s", Get("src"));
+}
+
+// A link moved as a link keeps naming what it named, even nothing; it never
+// takes a name that is in use, and a failed move leaves both names alone.
+TEST_F(FilesTest, MoveSymbolicLinkKeepsWhatTheLinkNames) {
+  auto text_of = [&](const std::string& name) {
+    char text[256] = {};
+    return readlink(Linux(name).c_str(), text, sizeof text - 1) > 0 ? std::string(text) : "";
+  };
+  mkdir(Linux("sub").c_str(), 0755);
+  Put("file", "f");
+  ASSERT_EQ(0, symlink("gone", Linux("dangling").c_str()));
+  ASSERT_TRUE(platform::MoveSymbolicLink(Path("dangling").c_str(), Path("sub\\d").c_str()));
+  EXPECT_EQ("../gone", text_of("sub/d"));
+  EXPECT_FALSE(Exists("dangling"));
+
+  ASSERT_EQ(0, symlink("file", Linux("ln").c_str()));
+  struct Refused {
+    const char* from;
+    const char* to;
+    DWORD error;
+  } refused[] = {
+      {"ln", "sub\\d", ERROR_ALREADY_EXISTS},  // a dangling link is a name in use
+      {"ln", "file", ERROR_ALREADY_EXISTS},
+      {"ln", "none\\ln", ERROR_PATH_NOT_FOUND},  // the new folder must exist
+      {"file", "sub\\f", ERROR_INVALID_PARAMETER},  // no link
+      {"missing", "sub\\m", ERROR_FILE_NOT_FOUND},
+  };
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(std::string(r.from) + " -> " + r.to);
+    EXPECT_FALSE(platform::MoveSymbolicLink(Path(r.from).c_str(), Path(r.to).c_str()));
+    EXPECT_EQ(r.error, GetLastError());
+  }
+  EXPECT_EQ("file", text_of("ln"));
+  EXPECT_EQ("../gone", text_of("sub/d"));
+  EXPECT_EQ("f", Get("file"));
+  EXPECT_FALSE(Exists("sub/f"));
 }
 
 TEST_F(FilesTest, TimesSetThroughAHandleReadBackEverywhere) {
