@@ -355,8 +355,8 @@ HRESULT MoveFolderLink(LPCWSTR to, LPCWSTR from, DWORD* moved) {
     return S_OK;
   }
   HRESULT hr = GetLastError() == ERROR_NOT_SAME_DEVICE ? WU_E_WRITE : WU_E_CREATE_FILE;
-  for (int i = 0; i < missing && RemoveDirectoryW(parent) && CutToParent(parent); ++i) {
-  }
+  for (int i = 0; i < missing; ++i)
+    if (!RemoveDirectoryW(parent) || !CutToParent(parent)) break;
   return hr;
 }
 
