@@ -16,6 +16,7 @@
 #include "platform/kernel/files.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/handles.h"
+#include "platform/kernel/links.h"
 #include "platform/kernel/locale.h"
 #include "platform/registry/registry.h"
 #include "platform/shell/shell.h"
@@ -323,17 +324,40 @@ HRESULT HandleFile(LPCWSTR source, LPCWSTR destination, const WIN32_FIND_DATAW& 
   return FAILED(result) ? result : (FAILED(answer) ? answer : S_OK);
 }
 
+// Cuts a folder path back to its parent, which keeps its trailing
+// separator; false when no more than the root is left.
+bool CutToParent(LPWSTR path) {
+  WCHAR root_text[MAX_PATH];
+  int root = WuGetRootPathFromFilePath(path, root_text, MAX_PATH);
+  int n = lstrlenW(path);
+  while (n > root && WuIsPathSeparator(path[n - 1])) --n;
+  if (n <= root) return false;
+  while (n > root && !WuIsPathSeparator(path[n - 1])) --n;
+  path[n] = 0;
+  return true;
+}
+
 // Moves an old folder that is itself a link: the link takes the new name
-// (whose folder is created), and what it points at stays where it is. The
-// new name must be free; a link cannot be made anew on another volume.
+// (whose folder is created) and still names the same folder, and what it
+// points at stays where it is. The new name must be free; a link is not
+// made anew on another volume. On failure the folders made for the new
+// name go again.
 HRESULT MoveFolderLink(LPCWSTR to, LPCWSTR from, DWORD* moved) {
   WCHAR parent[MAX_PATH];
-  if (WuGetPathNameFromFilePath(to, parent, MAX_PATH) == 0 || !WuCreateDirectory(parent, nullptr))
-    return WU_E_CREATE_FILE;
-  if (!MoveFileExW(from, to, 0))
-    return GetLastError() == ERROR_NOT_SAME_DEVICE ? WU_E_WRITE : WU_E_CREATE_FILE;
-  if (moved) *moved = 1;
-  return S_OK;
+  if (WuGetPathNameFromFilePath(to, parent, MAX_PATH) == 0) return WU_E_CREATE_FILE;
+  int missing = 0;
+  WCHAR up[MAX_PATH];
+  lstrcpynW(up, parent, MAX_PATH);
+  while (!WuIsDirectory(up) && CutToParent(up)) ++missing;
+  if (!WuCreateDirectory(parent, nullptr)) return WU_E_CREATE_FILE;
+  if (platform::MoveSymbolicLink(from, to)) {
+    if (moved) *moved = 1;
+    return S_OK;
+  }
+  HRESULT hr = GetLastError() == ERROR_NOT_SAME_DEVICE ? WU_E_WRITE : WU_E_CREATE_FILE;
+  for (int i = 0; i < missing; ++i)
+    if (!RemoveDirectoryW(parent) || !CutToParent(parent)) break;
+  return hr;
 }
 
 // Width in pixels of `count` characters in the DC's font (0 on failure).
@@ -630,11 +654,14 @@ HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWOR
   if (!source || mode < WU_TREE_MOVE || mode > WU_TREE_CHECK ||
       (mode != WU_TREE_CHECK && !destination))
     return E_INVALIDARG;
-  // A source that is itself a link is not walked: what it holds lies
-  // outside the tree. It would move as the link; it cannot be copied.
-  DWORD self = GetFileAttributesW(source);
-  if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
-    return mode == WU_TREE_CHECK ? S_OK : WU_E_WRITE;
+  // A source that is itself a link is not moved through: the files of the
+  // folder it names stay there (it would move as the link). A copy reads
+  // through the link the caller named, as copying from that folder does.
+  if (mode != WU_TREE_COPY) {
+    DWORD self = GetFileAttributesW(source);
+    if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
+      return mode == WU_TREE_CHECK ? S_OK : WU_E_WRITE;
+  }
   WCHAR pattern[MAX_PATH];
   if (!JoinPath(pattern, source, u"*.*")) return WU_E_WRITE;
   WIN32_FIND_DATAW found;

@@ -122,9 +122,10 @@ constexpr int WU_TREE_CHECK = 2;  // check that every file could be moved
 // `total` is the 100 % mark. Failures record 0x8004E009 and the walk goes
 // on; 0x8004E00C from the callback ends it at once. Returns the first
 // recorded error. After a move without error the emptied source folder is
-// removed. A link to a folder is moved as a link; it cannot be copied
-// (that records 0x8004E009). A source that is itself a link is not walked:
-// 0x8004E009 (S_OK for WU_TREE_CHECK).
+// removed. A link to a folder inside the tree is moved as a link; it
+// cannot be copied (that records 0x8004E009). A source that is itself a
+// link to a folder is copied from as that folder (WU_TREE_COPY); the other
+// modes do not walk it: 0x8004E009 (S_OK for WU_TREE_CHECK).
 HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWORD* count,
                              ULONGLONG* copied, ULONGLONG total, WuFolderProgressProc callback,
                              void* argument);
@@ -140,8 +141,10 @@ HRESULT WuCanMoveFolder(LPCWSTR folder);
 // created, 0x8004E009 when it is not writable. `moved` (may be null)
 // receives the number of files moved (0 after a failed copy). An old folder
 // that is itself a link is moved as the link to a new name that must be
-// free (0x8004E006 otherwise; 0x8004E009 across volumes); what it points at
-// stays where it is.
+// free (0x8004E006 otherwise; 0x8004E009 across volumes) and still names
+// the same folder (a relative link's text is rewritten for its new place);
+// what it points at stays where it is. A failed link move leaves no new
+// folders behind.
 HRESULT WuMoveFolder(LPCWSTR new_folder, LPCWSTR old_folder, DWORD* moved,
                      WuFolderProgressProc callback, void* argument);
 

@@ -175,8 +175,9 @@ bool MapName(LPCWSTR name, std::string* out);
 // through a symbolic link there (attribute queries and changes, deletions,
 // the source of a move): MapName without the separators the name ends in,
 // so that a final link is seen as a link with or without them. A name that
-// ends in a separator must still be a folder or a link to one: a file
-// named so fails with ERROR_PATH_NOT_FOUND.
+// ends in a separator must still be a folder or a link to one: a file,
+// or a link that leads to no folder (a dangling one included), named so
+// fails with ERROR_PATH_NOT_FOUND.
 bool MapLastName(LPCWSTR name, std::string* out);
 
 // ===========================================================================

@@ -229,9 +229,16 @@ bool MapLastName(LPCWSTR name, std::string* out) {
   // separators so that the call sees the link itself.
   *out = WithoutTrailingSlashes(std::move(*out));
   // They still ask for a folder: a file, or a link to one, named so is
-  // refused as before. A missing name is left to the call to report.
+  // refused as before, and so is a link that leads to no folder at all
+  // (pointing nowhere, or round in a loop). A missing name is left to the
+  // call to report.
   struct stat st;
-  if (stat(out->c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) return Fail(ERROR_PATH_NOT_FOUND);
+  if (stat(out->c_str(), &st) == 0) {
+    if (!S_ISDIR(st.st_mode)) return Fail(ERROR_PATH_NOT_FOUND);
+  } else if ((errno == ENOENT || errno == ENOTDIR || errno == ELOOP) &&
+             lstat(out->c_str(), &st) == 0) {
+    return Fail(ERROR_PATH_NOT_FOUND);
+  }
   return true;
 }
 

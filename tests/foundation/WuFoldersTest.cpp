@@ -503,6 +503,131 @@ TEST_F(WuMoveFolderTest, AnOldFolderThatIsALinkMovesAsTheLink) {
   }
 }
 
+// A link moved to another folder still names the folder it named: a
+// relative link's text is rewritten for its new place (and stays
+// relative), an absolute one is kept. Links to links, and a link found in
+// a folder named through a link, too.
+TEST_F(WuMoveFolderTest, AMovedFolderLinkStillNamesItsFolder) {
+  Folder("real");
+  File("real/f.txt");
+  Folder("deep");
+  Folder("deep/deeper");
+  Link("real", "lnk");  // as `ln -s real lnk` makes it
+  Link("real", "lnk2");
+  Link("lnk2", "chain");
+  Link(Linux("real"), "abs");
+  Link("deep/deeper", "via");
+  Link("../../real", "deep/deeper/up2");
+  struct Case {
+    const char* to;
+    const char* from;
+    std::string text;  // the moved link's text
+  } cases[] = {
+      {"deep/new4", "lnk", "../real"},
+      {"top", "deep/new4/", "real"},  // back up, named with a separator
+      {"deep/deeper/x/y", "abs", Linux("real")},
+      {"deep/c", "chain", "../lnk2"},
+      {"new7", "via/up2", "real"},  // lies in deep/deeper, not beside via
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + " -> " + c.to);
+    DWORD moved = 0;
+    EXPECT_EQ(S_OK,
+              WuMoveFolder(Path(c.to).c_str(), Path(c.from).c_str(), &moved, nullptr, nullptr));
+    EXPECT_EQ(1u, moved);
+    EXPECT_FALSE(Exists(c.from));
+    char text[4096] = {};
+    ASSERT_LT(0, readlink(Linux(c.to).c_str(), text, sizeof text - 1));
+    EXPECT_EQ(c.text, text);
+    EXPECT_EQ("x", wutest::ReadBytes(Linux(c.to) + "/f.txt"));
+  }
+  EXPECT_TRUE(Exists("real/f.txt"));
+}
+
+// A link move that fails changes nothing: no new link, no folders made for
+// it, the old link in place (its folder is read-only for a user who is not
+// root; on another file system a link is not moved).
+TEST_F(WuMoveFolderTest, AFailedFolderLinkMoveChangesNothing) {
+  Folder("real");
+  Folder("ro");
+  Link("../real", "ro/lnk");
+  ASSERT_EQ(0, chmod(Linux("ro").c_str(), 0555));
+  std::u16string to = Path("made/for/it");
+  std::u16string from = Path("ro/lnk");
+  int answer = wutest::RunAsNonRoot(
+      [&] {
+        DWORD moved = 9;
+        HRESULT hr = WuMoveFolder(to.c_str(), from.c_str(), &moved, nullptr, nullptr);
+        return hr == WU_E_CREATE_FILE && moved == 0 ? 0 : 1;
+      },
+      dir_);
+  chmod(Linux("ro").c_str(), 0755);
+  EXPECT_EQ(0, answer);
+  EXPECT_FALSE(Exists("made"));
+  char text[64] = {};
+  ASSERT_LT(0, readlink(Linux("ro/lnk").c_str(), text, sizeof text - 1));
+  EXPECT_STREQ("../real", text);
+
+  char pattern[] = "/dev/shm/wutest-link.XXXXXX";
+  if (access("/dev/shm", W_OK) != 0 || !mkdtemp(pattern)) GTEST_SKIP() << "no /dev/shm";
+  std::string other = pattern;
+  struct stat here, there;
+  bool same = stat(dir_.c_str(), &here) == 0 && stat(pattern, &there) == 0 &&
+              here.st_dev == there.st_dev;
+  HRESULT hr = WuMoveFolder(U16(other + "/made/lnk").c_str(), from.c_str(), nullptr, nullptr,
+                            nullptr);
+  bool made = access((other + "/made").c_str(), F_OK) == 0;
+  WuDeleteDirectoryTree(U16(other).c_str(), TRUE);
+  if (same) GTEST_SKIP() << "/dev/shm is on the same volume";
+  EXPECT_EQ(WU_E_WRITE, hr);
+  EXPECT_FALSE(made);
+  EXPECT_TRUE(Exists("ro/lnk"));
+}
+
+// A copy from a source that is a link to a folder copies what that folder
+// holds, with or without a trailing separator, and leaves link and folder
+// as they were.
+TEST_F(WuMoveFolderTest, CopyFromAFolderLinkCopiesWhatTheFolderHolds) {
+  MakeSource(true);
+  ASSERT_EQ(0, mkdir((outside_ + "/sub").c_str(), 0755));
+  std::ofstream(outside_ + "/sub/deep.txt") << "deep";
+  Folder("rel");
+  Link("../src", "rel/link");  // relative, as `ln -s` makes it
+  struct Case {
+    const char* source;
+    const char* suffix;
+    HRESULT result;
+    std::vector<std::string> copied;  // relative to the destination
+    DWORD count;
+  } cases[] = {
+      {"src/link", "", S_OK, {"keep.txt", "sub/deep.txt"}, 2},
+      {"src/link", "\\", S_OK, {"keep.txt", "sub/deep.txt"}, 2},
+      {"src/link", "/", S_OK, {"keep.txt", "sub/deep.txt"}, 2},
+      // A link inside the tree is still not copied (src/link here).
+      {"rel/link", "/", WU_E_WRITE, {"a", "sub/b", "sub/c"}, 3},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    std::string destination = "copy" + std::to_string(n++);
+    SCOPED_TRACE(std::string(c.source) + c.suffix + " -> " + destination);
+    Folder(destination);
+    std::u16string source = Path(c.source) + U16(c.suffix);
+    DWORD count = 0;
+    ULONGLONG copied = 0;
+    EXPECT_EQ(c.result, WuCopyMoveFolderTree(source.c_str(), Path(destination).c_str(),
+                                             WU_TREE_COPY, &count, &copied, 1, nullptr, nullptr));
+    EXPECT_EQ(c.count, count);
+    for (const std::string& name : c.copied)
+      EXPECT_TRUE(Exists(destination + "/" + name)) << name;
+    struct stat st;
+    ASSERT_EQ(0, lstat(Linux(c.source).c_str(), &st));
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+  }
+  EXPECT_EQ("keep", wutest::ReadBytes(outside_ + "/keep.txt"));
+  EXPECT_EQ("deep", wutest::ReadBytes(outside_ + "/sub/deep.txt"));
+  EXPECT_TRUE(Exists("src/sub/b"));
+}
+
 TEST_F(WuMoveFolderTest, RefusesOnlyADestinationInsideTheSource) {
   MakeSource(false);
   DWORD moved = 99;

@@ -15,6 +15,7 @@
 #include "platform/kernel/error.h"
 #include "platform/kernel/filemode.h"
 #include "platform/kernel/handles.h"
+#include "platform/kernel/links.h"
 #include "platform/kernel/time.h"
 #include "tests/common/TestUtil.h"
 
@@ -402,6 +403,86 @@ TEST_F(FilesTest, AFinalLinkIsTheLinkWithOrWithoutATrailingSeparator) {
   EXPECT_TRUE(is_link("fl"));
   EXPECT_TRUE(out_intact());
   chmod(Linux("out").c_str(), 0755);
+}
+
+// A name that ends in a separator asks for a folder: a link that points
+// nowhere (or at itself) named so gets the answers of a file named so from
+// every call, and stays; nothing is created where it points.
+TEST_F(FilesTest, ALinkThatPointsNowhereNamedWithASeparatorIsNoFolder) {
+  Put("file", "f");
+  Put("src", "s");
+  ASSERT_EQ(0, symlink(Linux("file").c_str(), Linux("to-file").c_str()));
+  ASSERT_EQ(0, symlink(Linux("gone").c_str(), Linux("dangling").c_str()));
+  ASSERT_EQ(0, symlink("loop", Linux("loop").c_str()));
+  for (const char* name : {"file", "to-file", "dangling", "loop"}) {
+    for (const char* suffix : {"\\", "/"}) {
+      std::u16string path = Path(name) + U16(suffix);
+      SCOPED_TRACE(U8(path));
+      EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(path.c_str()));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      EXPECT_FALSE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(DeleteFileW(path.c_str()));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(RemoveDirectoryW(path.c_str()));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(MoveFileExW(path.c_str(), Path("moved").c_str(), 0));
+      EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+      EXPECT_FALSE(MoveFileExW(Path("src").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_READ, OPEN_EXISTING));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_WRITE, CREATE_ALWAYS));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, Open(path, GENERIC_WRITE, OPEN_ALWAYS));
+      EXPECT_EQ(INVALID_HANDLE_VALUE, platform::CreateFileNoFollow(path.c_str(), GENERIC_READ, 0,
+                                                                    OPEN_EXISTING, 0));
+      WIN32_FIND_DATAW found;
+      EXPECT_EQ(INVALID_HANDLE_VALUE, FindFirstFileW(path.c_str(), &found));
+      EXPECT_TRUE(Exists(name));
+      EXPECT_FALSE(Exists("moved"));
+      EXPECT_FALSE(Exists("gone"));
+    }
+  }
+  EXPECT_EQ("f", Get("file"));
+  EXPECT_EQ("s", Get("src"));
+}
+
+// A link moved as a link keeps naming what it named, even nothing; it never
+// takes a name that is in use, and a failed move leaves both names alone.
+TEST_F(FilesTest, MoveSymbolicLinkKeepsWhatTheLinkNames) {
+  auto text_of = [&](const std::string& name) {
+    char text[256] = {};
+    return readlink(Linux(name).c_str(), text, sizeof text - 1) > 0 ? std::string(text) : "";
+  };
+  mkdir(Linux("sub").c_str(), 0755);
+  Put("file", "f");
+  ASSERT_EQ(0, symlink("gone", Linux("dangling").c_str()));
+  ASSERT_TRUE(platform::MoveSymbolicLink(Path("dangling").c_str(), Path("sub\\d").c_str()));
+  EXPECT_EQ("../gone", text_of("sub/d"));
+  EXPECT_FALSE(Exists("dangling"));
+
+  ASSERT_EQ(0, symlink("file", Linux("ln").c_str()));
+  struct Refused {
+    const char* from;
+    const char* to;
+    DWORD error;
+  } refused[] = {
+      {"ln", "sub\\d", ERROR_ALREADY_EXISTS},  // a dangling link is a name in use
+      {"ln", "file", ERROR_ALREADY_EXISTS},
+      {"ln", "none\\ln", ERROR_PATH_NOT_FOUND},  // the new folder must exist
+      {"file", "sub\\f", ERROR_INVALID_PARAMETER},  // no link
+      {"missing", "sub\\m", ERROR_FILE_NOT_FOUND},
+  };
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(std::string(r.from) + " -> " + r.to);
+    EXPECT_FALSE(platform::MoveSymbolicLink(Path(r.from).c_str(), Path(r.to).c_str()));
+    EXPECT_EQ(r.error, GetLastError());
+  }
+  EXPECT_EQ("file", text_of("ln"));
+  EXPECT_EQ("../gone", text_of("sub/d"));
+  EXPECT_EQ("f", Get("file"));
+  EXPECT_FALSE(Exists("sub/f"));
 }
 
 TEST_F(FilesTest, TimesSetThroughAHandleReadBackEverywhere) {
