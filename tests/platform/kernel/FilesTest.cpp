@@ -726,6 +726,122 @@ TEST_F(FilesTest, PrivateFilesAreTheOwnersAloneAndNeverReuseAName) {
   EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
 }
 
+// Makes nested folders under `base` (Linux path) until the path is at least
+// `length` characters long; returns it.
+std::string LongFolder(const std::string& base, size_t length) {
+  std::string path = base;
+  while (path.size() < length) {
+    path += "/" + std::string(40, 'd');
+    if (mkdir(path.c_str(), 0755) != 0) return std::string();
+  }
+  return path;
+}
+
+TEST_F(FilesTest, ReplacedFileNameFollowsFinalLinks) {
+  ASSERT_EQ(0, mkdir(Linux("real").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Linux("sub").c_str(), 0755));
+  Put("real/r.png", "old");
+  ASSERT_EQ(0, symlink("real/r.png", Linux("rel").c_str()));
+  ASSERT_EQ(0, symlink(Linux("real/r.png").c_str(), Linux("abs").c_str()));
+  ASSERT_EQ(0, symlink("rel", Linux("chain").c_str()));
+  ASSERT_EQ(0, symlink("../real/gone.png", Linux("sub/dangling").c_str()));
+  // "../" in a link's text climbs from where a linked folder leads.
+  ASSERT_EQ(0, symlink(Linux("real").c_str(), Linux("sub/to_real").c_str()));
+  ASSERT_EQ(0, symlink("../up", Linux("real/climb").c_str()));
+  ASSERT_EQ(0, symlink("loop2", Linux("loop1").c_str()));
+  ASSERT_EQ(0, symlink("loop1", Linux("loop2").c_str()));
+  struct Case {
+    std::string name;      // under the test folder
+    std::string expected;  // Linux path of the file to replace
+  } cases[] = {
+      {"plain.png", Linux("plain.png")},
+      {"shots/2024-05-01T12:30:00.png", Linux("shots/2024-05-01T12:30:00.png")},
+      {"rel", Linux("real/r.png")},
+      {"abs", Linux("real/r.png")},
+      {"chain", Linux("real/r.png")},
+      {"sub/dangling", Linux("real/gone.png")},
+      {"sub/to_real/climb", dir_ + "/up"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string file;
+    ASSERT_TRUE(platform::GetReplacedFileName(U16(dir_ + "/" + c.name).c_str(), &file));
+    EXPECT_EQ(c.expected, U8(file));
+  }
+  // A relative name stays relative, and one whose folder looks like a
+  // drive is written so that it maps back to itself.
+  CwdGuard guard;
+  ASSERT_EQ(0, chdir(dir_.c_str()));
+  ASSERT_EQ(0, symlink("C:x", Linux("drive_like").c_str()));
+  std::u16string file;
+  ASSERT_TRUE(platform::GetReplacedFileName(u"chain", &file));
+  EXPECT_EQ(u"real/r.png", file);
+  ASSERT_TRUE(platform::GetReplacedFileName(u"drive_like", &file));
+  EXPECT_EQ("C:x", platform::ToLinuxPath(file));
+  // No MAX_PATH bound; a loop of links is refused.
+  std::string deep = LongFolder(dir_, 300);
+  ASSERT_FALSE(deep.empty());
+  ASSERT_EQ(0, symlink("target", (deep + "/link").c_str()));
+  ASSERT_TRUE(platform::GetReplacedFileName(U16(deep + "/link").c_str(), &file));
+  EXPECT_EQ(deep + "/target", U8(file));
+  EXPECT_FALSE(platform::GetReplacedFileName(Path("loop1").c_str(), &file));
+  EXPECT_EQ(ERROR_CANT_RESOLVE_FILENAME, GetLastError());
+}
+
+TEST_F(FilesTest, PrivateFileBesideTakesAFreeNameOfAnyLength) {
+  Put("data.ach", "mine");
+  Put("~taken.ach", "user's");
+  ASSERT_EQ(0, symlink(Linux("data.ach").c_str(), Linux("~linked.ach").c_str()));
+  const std::string long_name(250, 'n');  // "~" + it fits, "~~~~~~" + it does not
+  struct Case {
+    std::string file;      // the file the copy goes beside
+    const char16_t* prefix;
+    std::string expected;  // the name made
+  } cases[] = {
+      {"data.ach", u"~", "~data.ach"},
+      {"12:30.bin", u"~", "~12:30.bin"},
+      {"taken.ach", u"~", "~taken.ach.1"},    // a user's file keeps its name
+      {"linked.ach", u"~", "~linked.ach.1"},  // and so does a link
+      {long_name, u"~", "~" + long_name},
+      {long_name, u"~~~~~~", "~~~~~~" + long_name.substr(0, 255 - 6 - 2) + ".1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    std::u16string work;
+    HANDLE h = platform::CreatePrivateFileBeside(Path(c.file).c_str(), c.prefix, &work,
+                                                 GENERIC_WRITE);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD n = 0;
+    EXPECT_TRUE(WriteFile(h, "w", 1, &n, nullptr));
+    CloseHandle(h);
+    EXPECT_EQ(Linux(c.expected), platform::ToLinuxPath(work));
+    EXPECT_EQ(0600u, ModeOf(Linux(c.expected)));
+    EXPECT_EQ("w", Get(c.expected));
+  }
+  EXPECT_EQ("user's", Get("~taken.ach"));
+  EXPECT_EQ("mine", Get("data.ach"));
+  // The next copy beside a taken name takes the next number.
+  std::u16string work;
+  HANDLE h = platform::CreatePrivateFileBeside(Path("taken.ach").c_str(), u"~", &work, GENERIC_WRITE);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+  EXPECT_EQ(Linux("~taken.ach.2"), U8(work));
+  // Deep folders are no limit.
+  std::string deep = LongFolder(dir_, 300);
+  ASSERT_FALSE(deep.empty());
+  h = platform::CreatePrivateFileBeside(U16(deep + "/x").c_str(), u"~", &work, GENERIC_WRITE);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+  EXPECT_EQ(deep + "/~x", U8(work));
+  // A missing folder, and one that is a file.
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            platform::CreatePrivateFileBeside(Path("missing/x").c_str(), u"~", &work, GENERIC_WRITE));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            platform::CreatePrivateFileBeside(Path("data.ach/x").c_str(), u"~", &work, GENERIC_WRITE));
+  EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
+}
+
 // ---- Paths ---------------------------------------------------------------------------------
 
 TEST_F(FilesTest, FullPathFoldsDotsAndKeepsRoots) {
