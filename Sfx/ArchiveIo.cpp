@@ -1,9 +1,6 @@
 // File access of the archive code.
 #include "Sfx/ArchiveIo.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 
 #include "Sfx/ArchivePath.h"
@@ -69,67 +66,12 @@ bool ArcFileExists(LPCWSTR path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-namespace {
-
-// Stand-ins for the platform's GetReplacedFileName and
-// CreatePrivateFileBeside until it has them.
-BOOL GetReplacedFileName(LPCWSTR target, std::u16string* file) {
-  std::string p = platform::ToLinuxPath(target);
-  if (p.empty()) {
-    SetLastError(ERROR_INVALID_NAME);
-    return FALSE;
-  }
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-      *file = platform::FromLinuxPath(p);
-      return TRUE;
-    }
-    std::string text(static_cast<size_t>(st.st_size) + 4096, '\0');
-    ssize_t n = readlink(p.c_str(), text.data(), text.size());
-    if (n <= 0 || static_cast<size_t>(n) >= text.size()) break;
-    text.resize(static_cast<size_t>(n));
-    if (text[0] == '/')
-      p = text;
-    else
-      p = p.substr(0, p.find_last_of('/') + 1) + text;
-  }
-  SetLastError(ERROR_INVALID_NAME);
-  return FALSE;
-}
-
-HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* work, DWORD access) {
-  std::u16string path(file);
-  size_t cut = path.find_last_of(u"/\\");
-  std::u16string folder = cut == std::u16string::npos ? std::u16string() : path.substr(0, cut + 1);
-  std::u16string name = path.substr(folder.size());
-  constexpr size_t kNameBytes = 255;
-  auto fits = [&](const std::u16string& n) { return platform::ToUtf8(n).size() <= kNameBytes; };
-  for (unsigned number = 0; number < 100000; ++number) {
-    std::u16string tail;
-    if (number > 0)
-      for (char c : "." + std::to_string(number)) tail += static_cast<char16_t>(c);
-    std::u16string stem = name;
-    if (number == 0 && !fits(prefix + stem)) continue;
-    while (!stem.empty() && !fits(prefix + stem + tail)) {
-      stem.pop_back();
-      if (!stem.empty() && stem.back() >= 0xD800 && stem.back() < 0xDC00) stem.pop_back();
-    }
-    *work = folder + prefix + stem + tail;
-    HANDLE h = platform::CreatePrivateFile(work->c_str(), access, 0);
-    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
-  }
-  return INVALID_HANDLE_VALUE;
-}
-
-}  // namespace
-
 bool ArcReplacedFile(LPCWSTR target, std::u16string* file) {
-  return GetReplacedFileName(target, file) != FALSE;
+  return platform::GetReplacedFileName(target, file) != FALSE;
 }
 
 HANDLE ArcCreateWorkFile(LPCWSTR file, std::u16string* work) {
-  HANDLE h = CreatePrivateFileBeside(file, u"~", work, GENERIC_READ | GENERIC_WRITE);
+  HANDLE h = platform::CreatePrivateFileBeside(file, u"~", work, GENERIC_READ | GENERIC_WRITE);
   if (h != INVALID_HANDLE_VALUE) return h;
   work->clear();
   return nullptr;
