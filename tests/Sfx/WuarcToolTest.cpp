@@ -292,12 +292,14 @@ TEST_F(WuarcToolTest, LongNamesAndNamesWithAColonAreRewritten) {
     MakeDir(deep);
   }
   PutFile(P(deep + "f.txt"), Text(500));
+  PutFile(P("12:31.txt"), "colon");
   std::string longName = std::string(251, 'n') + ".ach";
   for (const std::string& command :
        {"create " + longName + " a.txt", "create " + longName + " a.txt " + deep + "f.txt",
         "add " + longName + " stub.bin", "delete " + longName + " a.txt",
         "extract " + longName + " -d out", "extract " + longName + " -d out --overwrite",
-        std::string("create 12:30.ach a.txt"), std::string("create 12:30.ach a.txt stub.bin"),
+        std::string("create 12:30.ach a.txt"), std::string("create 12:30.ach a.txt 12:31.txt"),
+        std::string("extract 12:30.ach -d out:1"), std::string("extract 12:30.ach -d out:1 --overwrite"),
         std::string("package 12:30.run --stub stub.bin a.txt"),
         std::string("unpackage 12:30.run parts:1")}) {
     ToolRun r = Wuarc(command, dir);
@@ -306,7 +308,10 @@ TEST_F(WuarcToolTest, LongNamesAndNamesWithAColonAreRewritten) {
   EXPECT_EQ(Text(500), GetFile(P("out/" + deep + "f.txt")));
   EXPECT_EQ("f.txt", Names(P("out/" + deep)));
   EXPECT_EQ("12:30.ach Seastub.exe", Names(P("parts:1")));
-  EXPECT_EQ("12:30.ach 12:30.run a.txt " + std::string(40, 'a') + " " + longName + " out parts:1 stub.bin",
+  EXPECT_EQ("12:31.txt a.txt", Names(P("out:1")));
+  EXPECT_EQ("colon", GetFile(P("out:1/12:31.txt")));
+  EXPECT_EQ("12:30.ach 12:30.run 12:31.txt a.txt " + std::string(40, 'a') + " " + longName +
+                " out out:1 parts:1 stub.bin",
             Names(dir));
 }
 
