@@ -211,8 +211,9 @@ HRESULT CArchive2::Open(LPCWSTR path, int mode, CWuArchiveProgress* progress) {
       // replaced, and the link stays.
       bool named = ArcReplacedFile(m_path, &m_replacePath);
       DWORD existing = named ? GetFileAttributesW(m_replacePath.c_str()) : INVALID_FILE_ATTRIBUTES;
-      bool replaceable = named && (existing == INVALID_FILE_ATTRIBUTES ||
-                                   !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)));
+      bool replaceable =
+          named && (existing == INVALID_FILE_ATTRIBUTES ||
+                    !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)));
       m_archive = replaceable ? ArcCreateWorkFile(m_replacePath.c_str(), &m_workPath) : nullptr;
       if (!m_archive) {
         hr = Fail(WUARC_ERR_CREATE, m_path, nullptr, WU_E_CREATE_FILE);

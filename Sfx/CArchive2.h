@@ -254,8 +254,8 @@ class CArchive2 {
   LONGLONG m_findCursor;             // directory offset of the current record, -1 when none
   LONG m_findIndex;                  // index of the current record
   WCHAR m_path[kArchivePathUnits];   // full path of the archive
-  std::u16string m_workPath;         // work copy (create, append, delete, volumes; SEA: of the package)
-  std::u16string m_replacePath;      // the file the work copy replaces: m_path or, for SEA, m_outputPath with final links followed
+  std::u16string m_workPath;         // work copy (create, append, delete, volumes; SEA: package's)
+  std::u16string m_replacePath;      // what it replaces: m_path (SEA: m_outputPath), links followed
   WCHAR m_outputPath[kArchivePathUnits];  // SEA: the package that the work copy becomes
   DWORD m_extractFlags;              // flags of the current extraction
   DWORD m_addFlags;                  // flags of the current add

@@ -42,8 +42,10 @@ inline std::string GetFile(const std::string& path) {
 inline std::string Names(const std::string& folder) {
   std::vector<std::string> names;
   if (DIR* d = opendir(folder.c_str())) {
-    while (dirent* e = readdir(d))
-      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
     closedir(d);
   }
   std::sort(names.begin(), names.end());

@@ -214,8 +214,8 @@ TEST_F(WuarcToolTest, WorkCopiesNeverTakeAUsersFile) {
   PutFile(P("stub.bin"), Noise(4096, 5));
   MakeDir("parts");
   MakeDir("~dir.ach");
-  const char* mine[] = {"~data.ach", "~setup.run", "~ro.ach", "parts/~Seastub.exe", "parts/~setup.ach",
-                        "parts/~a.txt"};
+  const char* mine[] = {"~data.ach",          "~setup.run",       "~ro.ach",
+                        "parts/~Seastub.exe", "parts/~setup.ach", "parts/~a.txt"};
   for (const char* f : mine) PutFile(P(f), std::string("mine: ") + f);
   ASSERT_EQ(0, chmod(P("~ro.ach").c_str(), 0444));
   const char* commands[] = {"create data.ach a.txt",
@@ -237,10 +237,11 @@ TEST_F(WuarcToolTest, WorkCopiesNeverTakeAUsersFile) {
     EXPECT_EQ(0, r.status) << command << "\n" << r.output;
   }
   for (const char* f : mine) EXPECT_EQ(std::string("mine: ") + f, GetFile(P(f))) << f;
-  EXPECT_EQ("a.txt b.txt data.ach dir.ach parts ro.ach setup.run stub.bin ~data.ach ~dir.ach ~ro.ach "
-            "~setup.run",
+  EXPECT_EQ("a.txt b.txt data.ach dir.ach parts ro.ach setup.run stub.bin "
+            "~data.ach ~dir.ach ~ro.ach ~setup.run",
             Names(dir));
-  EXPECT_EQ("Seastub.exe a.txt setup.ach stub.bin ~Seastub.exe ~a.txt ~setup.ach", Names(P("parts")));
+  EXPECT_EQ("Seastub.exe a.txt setup.ach stub.bin ~Seastub.exe ~a.txt ~setup.ach",
+            Names(P("parts")));
   EXPECT_EQ(Text(3000), GetFile(P("parts/a.txt")));
   for (const char* archive : {"data.ach", "ro.ach", "dir.ach", "setup.run", "parts/setup.ach"})
     EXPECT_EQ(0, Wuarc(std::string("test ") + archive, dir).status) << archive;
@@ -299,7 +300,8 @@ TEST_F(WuarcToolTest, LongNamesAndNamesWithAColonAreRewritten) {
         "add " + longName + " stub.bin", "delete " + longName + " a.txt",
         "extract " + longName + " -d out", "extract " + longName + " -d out --overwrite",
         std::string("create 12:30.ach a.txt"), std::string("create 12:30.ach a.txt 12:31.txt"),
-        std::string("extract 12:30.ach -d out:1"), std::string("extract 12:30.ach -d out:1 --overwrite"),
+        std::string("extract 12:30.ach -d out:1"),
+        std::string("extract 12:30.ach -d out:1 --overwrite"),
         std::string("package 12:30.run --stub stub.bin a.txt"),
         std::string("unpackage 12:30.run parts:1")}) {
     ToolRun r = Wuarc(command, dir);

@@ -202,7 +202,8 @@ TEST_F(WurcTest, AFailedWriteLeavesTheOldOutput) {
 TEST_F(WurcTest, ReplacesOutputsThroughAFreshPrivateFile) {
   WriteText(dir_ + "/script.rc", "1 RCDATA BEGIN \"new\" END\n");
   std::string deep = dir_;
-  for (int i = 0; i < 6; ++i) deep += "/" + std::string(50, static_cast<char>('a' + i)) + ":" + std::to_string(i);
+  for (int i = 0; i < 6; ++i)
+    deep += "/" + std::string(50, static_cast<char>('a' + i)) + ":" + std::to_string(i);
   ASSERT_TRUE(std::filesystem::create_directories(deep));
   ASSERT_EQ(mkdir((dir_ + "/real").c_str(), 0755), 0);
   WriteText(dir_ + "/real/r.LNG", "old");
