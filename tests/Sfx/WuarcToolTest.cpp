@@ -247,6 +247,25 @@ TEST_F(WuarcToolTest, WorkCopiesNeverTakeAUsersFile) {
     EXPECT_EQ(0, Wuarc(std::string("test ") + archive, dir).status) << archive;
 }
 
+// The same for a user who is not root, for whom a read-only file binds:
+// such a "~NAME" is passed over, and the rewritten archive keeps its mode.
+TEST_F(WuarcToolTest, AReadOnlyWorkNameIsPassedOverByAUserWhoIsNotRoot) {
+  PutFile(P("a.txt"), Text(3000));
+  PutFile(P("~ro.ach"), "mine");
+  ASSERT_EQ(0, chmod(P("~ro.ach").c_str(), 0444));
+  int failed = wutest::RunAsNonRoot(
+      [&] {
+        for (const char* command : {"create ro.ach a.txt", "create ro.ach a.txt", "add ro.ach a.txt"})
+          if (Wuarc(command, dir).status != 0) return 1;
+        if (chmod(P("ro.ach").c_str(), 0640) != 0 || Wuarc("delete ro.ach a.txt", dir).status != 0)
+          return 2;
+        if (GetFile(P("~ro.ach")) != "mine" || ModeOf(P("ro.ach")) != 0640) return 3;
+        return Names(dir) == "a.txt ro.ach ~ro.ach" ? 0 : 4;
+      },
+      dir);
+  EXPECT_EQ(0, failed);
+}
+
 // An output that is a symbolic link stands for the file it names: that file
 // is replaced, with the work copy beside it, and the link stays.
 TEST_F(WuarcToolTest, OutputsThatAreLinksReplaceTheFileTheyName) {
