@@ -66,19 +66,14 @@ bool ArcFileExists(LPCWSTR path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-HANDLE ArcCreateWorkFile(LPCWSTR target, WCHAR* work) {
-  int folder = ArcFolderPartLength(target);
-  work[0] = 0;
-  if (!ArcAppend(work, kArchivePathUnits, target, folder) ||
-      !ArcAppend(work, kArchivePathUnits, u"~") ||
-      !ArcAppend(work, kArchivePathUnits, target + folder)) {
-    work[0] = 0;
-    return nullptr;
-  }
-  DeleteFileW(work);  // a stale one (or a link of that name) goes; a read-only one refuses
-  HANDLE h = platform::CreatePrivateFile(work, GENERIC_READ | GENERIC_WRITE, 0);
+bool ArcReplacedFile(LPCWSTR target, std::u16string* file) {
+  return platform::GetReplacedFileName(target, file) != FALSE;
+}
+
+HANDLE ArcCreateWorkFile(LPCWSTR file, std::u16string* work) {
+  HANDLE h = platform::CreatePrivateFileBeside(file, u"~", work, GENERIC_READ | GENERIC_WRITE);
   if (h != INVALID_HANDLE_VALUE) return h;
-  work[0] = 0;
+  work->clear();
   return nullptr;
 }
 

@@ -3,6 +3,8 @@
 // the space checks, with a seam through which tests present any disk.
 #pragma once
 
+#include <string>
+
 #include "platform/kernel/types.h"
 
 // Bytes moved per block by every copy, extraction and compression loop.
@@ -26,12 +28,19 @@ bool ArcPathSize(LPCWSTR path, ULONGLONG* size);
 // True when a path names an existing file (not a folder).
 bool ArcFileExists(LPCWSTR path);
 
-// A file that is to replace `target` (or take its name when there is none)
-// is written first as the work file "<folder>~<name>" beside it, which only
-// its owner may read. A stale work file of that name is removed first.
-// Returns the file open for reading and writing, with its path in `work`
-// (kArchivePathUnits); NULL (and `work` empty) on failure.
-HANDLE ArcCreateWorkFile(LPCWSTR target, WCHAR* work);
+// The file that writing to `target` replaces: `target` with every final
+// symbolic link followed (a relative link read from the link's folder), so
+// that a file kept behind a link is replaced where it is and the link
+// stays. A dangling link gives the name it points to. False for a loop.
+bool ArcReplacedFile(LPCWSTR target, std::u16string* file);
+// A file that is to replace `file` (a name that is not a link, as
+// ArcReplacedFile gives, or a new one) is written first as a work file
+// beside it, created exclusively under a name that was free: "~NAME" when
+// it is, else another free name (also when "~NAME" would be too long for
+// the file system). Nothing already there is opened, replaced or removed.
+// Only its owner may read the work file. Returns it open for reading and
+// writing, with its path in `work`; NULL (and `work` empty) on failure.
+HANDLE ArcCreateWorkFile(LPCWSTR file, std::u16string* work);
 // Ends a work file. A `whole` one is put in the place of `target`: it gets
 // the permission bits of the file it replaces (or those of any new file),
 // is closed and renamed over `target`. One that is not whole (its writing

@@ -23,9 +23,11 @@ bool ArcAppend(WCHAR* dst, int size, LPCWSTR src, int n = -1);
 // relative with every '\' turned into '/'.
 bool ArcJoin(WCHAR* dst, int size, LPCWSTR folder, LPCWSTR relative);
 
-// The file-name part: after the last '\', '/' or ':'.
+// The file-name part: after the last '\' or '/', or after a drive "X:"
+// at the start (elsewhere ':' belongs to a name).
 LPCWSTR ArcFileNamePart(LPCWSTR path);
-// Units of the folder part (up to and including the last '\', '/' or ':').
+// Units of the folder part (up to and including the last '\' or '/', or
+// a drive "X:" at the start).
 int ArcFolderPartLength(LPCWSTR path);
 // Removes trailing separators, keeping a lone root separator.
 void ArcStripTrailingSeparators(WCHAR* path);

@@ -50,9 +50,10 @@ CArchive2::CArchive2()
 CArchive2::~CArchive2() {
   // An archive never closed is abandoned: its work copy goes, and the file
   // it was to replace stays as it was.
-  bool abandoned = IsOpen() && m_workPath[0] && m_output;
+  bool abandoned = IsOpen() && !m_workPath.empty() && m_output;
   ReleaseAll();
-  if (abandoned) DeleteFileW(m_workPath);
+  if (abandoned) ArcDeleteWorkFile(m_workPath.c_str());
+  DropVolumeWork();
   if (m_inflater) {
     inflateEnd(m_inflater);
     WuGlobalDelete(m_inflater);
@@ -83,7 +84,8 @@ void CArchive2::ResetState() {
   m_findCursor = -1;
   m_findIndex = -1;
   m_path[0] = 0;
-  m_workPath[0] = 0;
+  m_workPath.clear();
+  m_replacePath.clear();
   m_outputPath[0] = 0;
   m_extractFlags = 0;
   m_addFlags = 0;
@@ -205,10 +207,14 @@ HRESULT CArchive2::Open(LPCWSTR path, int mode, CWuArchiveProgress* progress) {
       // The new archive is written as a work copy and takes the name on
       // Close: a file already there stays whole until then. What could
       // never be replaced (a folder, a read-only file) is refused now.
-      DWORD existing = GetFileAttributesW(m_path);
-      bool replaceable = existing == INVALID_FILE_ATTRIBUTES ||
-                         !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
-      m_archive = replaceable ? ArcCreateWorkFile(m_path, m_workPath) : nullptr;
+      // A name that is a link stands for the file it names: that file is
+      // replaced, and the link stays.
+      bool named = ArcReplacedFile(m_path, &m_replacePath);
+      DWORD existing = named ? GetFileAttributesW(m_replacePath.c_str()) : INVALID_FILE_ATTRIBUTES;
+      bool replaceable =
+          named && (existing == INVALID_FILE_ATTRIBUTES ||
+                    !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)));
+      m_archive = replaceable ? ArcCreateWorkFile(m_replacePath.c_str(), &m_workPath) : nullptr;
       if (!m_archive) {
         hr = Fail(WUARC_ERR_CREATE, m_path, nullptr, WU_E_CREATE_FILE);
         break;
@@ -231,7 +237,7 @@ HRESULT CArchive2::Open(LPCWSTR path, int mode, CWuArchiveProgress* progress) {
   }
   if (FAILED(hr)) {
     ReleaseAll();
-    if (m_workPath[0]) DeleteFileW(m_workPath);
+    if (!m_workPath.empty()) ArcDeleteWorkFile(m_workPath.c_str());
     ResetState();
     m_progress = progress;
   }
@@ -273,7 +279,10 @@ HRESULT CArchive2::OpenWithWorkCopy(int mode) {
   ULONGLONG total = 0;
   hr = GetSizeExtractAll(total);
   if (FAILED(hr)) return hr;
-  m_output = ArcCreateWorkFile(m_path, m_workPath);
+  // The work copy goes beside the file that the archive's name stands for
+  // (a link's target), which it replaces on Close.
+  if (ArcReplacedFile(m_path, &m_replacePath))
+    m_output = ArcCreateWorkFile(m_replacePath.c_str(), &m_workPath);
   if (!m_output) return Fail(WUARC_ERR_CREATE, op, m_path, WU_E_CREATE_FILE);
   m_oldCount = static_cast<LONG>(m_end.entryCount2);
   m_writePos = 0;

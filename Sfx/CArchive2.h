@@ -32,6 +32,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 #include "Sfx/ArchiveCodes.h"
 #include "Sfx/ArchiveIo.h"
@@ -184,7 +186,7 @@ class CArchive2 {
   HRESULT ExtractFolderEntry(const tARCENTRY& entry, LPCWSTR folder, DWORD flags);
   HRESULT ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWORD flags);
   HRESULT MakeParentFolders(LPCWSTR folder, LPCWSTR relative, bool includeLast);
-  HRESULT CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out, WCHAR* work);
+  HRESULT CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out, std::u16string* work);
   HRESULT ExtractInternalNoCompression(const tARCENTRY& entry, HANDLE target, tARCSTREAM* in,
                                        DWORD* readCrc, DWORD* writtenCrc);
   HRESULT ExtractInternalZipCompression(const tARCENTRY& entry, HANDLE target, tARCSTREAM* in,
@@ -234,6 +236,8 @@ class CArchive2 {
   HRESULT WriteEndRecordTo(HANDLE file, ULONGLONG fileOffset, const tUMENDRECORD& end,
                            LPCWSTR comment, LPCWSTR name);
   HRESULT DeleteVolumeFiles(DWORD count);
+  bool PlaceVolumeFiles();
+  void DropVolumeWork();
 
   HANDLE m_archive;                  // archive file (read side; create mode: its work copy, the output too)
   HANDLE m_output;                   // create: = m_archive; append, delete, volumes: work copy; SEA: package's work copy
@@ -250,7 +254,8 @@ class CArchive2 {
   LONGLONG m_findCursor;             // directory offset of the current record, -1 when none
   LONG m_findIndex;                  // index of the current record
   WCHAR m_path[kArchivePathUnits];   // full path of the archive
-  WCHAR m_workPath[kArchivePathUnits];  // work copy (create, append, delete, volumes; SEA: of the package)
+  std::u16string m_workPath;         // work copy (create, append, delete, volumes; SEA: package's)
+  std::u16string m_replacePath;      // what it replaces: m_path (SEA: m_outputPath), links followed
   WCHAR m_outputPath[kArchivePathUnits];  // SEA: the package that the work copy becomes
   DWORD m_extractFlags;              // flags of the current extraction
   DWORD m_addFlags;                  // flags of the current add
@@ -273,6 +278,11 @@ class CArchive2 {
   LONG m_oldCount;                   // entries of the archive as opened
   DWORD m_volumesToDelete;           // merge: volume files 2..N to delete after the rename
   WCHAR m_oldArchiveName[kUmNameUnits];  // merge: stored name before the merge
+  struct VolumeWork {
+    std::u16string work;             // the new volume, written privately
+    std::u16string target;           // the volume file it replaces (links followed)
+  };
+  std::vector<VolumeWork> m_volumeWork;  // split: new volumes that Close puts in place
   BYTE* m_block;                     // I/O buffer of kArchiveBlockSize + 4 bytes
   BYTE* m_zout;                      // compressor / decompressor output buffer
   z_stream_s* m_inflater;            // reused raw-inflate stream, or NULL

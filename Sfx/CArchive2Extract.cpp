@@ -328,8 +328,8 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
     if (FAILED(hr)) return hr;
   }
   HANDLE out = nullptr;
-  WCHAR work[kArchivePathUnits];
-  hr = CreateTarget(target, flags, &out, work);
+  std::u16string work;
+  hr = CreateTarget(target, flags, &out, &work);
   if (hr != 0) {
     CloseStream(&in);
     return hr;
@@ -344,8 +344,8 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
   // A file that replaces another is put in place only when it is whole and
   // right: on any failure the old file stays as it was.
   bool damaged = SUCCEEDED(hr) && (writtenCrc != f.dataCrc || readCrc != f.storedCrc);
-  if (work[0] && (FAILED(hr) || damaged)) {
-    ArcCommitWorkFile(out, work, target, false);
+  if (!work.empty() && (FAILED(hr) || damaged)) {
+    ArcCommitWorkFile(out, work.c_str(), target, false);
     return FAILED(hr) ? hr : Fail(WUARC_ERR_CRC, entry.name, nullptr, WU_E_BAD_DATA);
   }
   if (FAILED(hr)) {
@@ -355,13 +355,13 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
   Status(WUARC_STATUS_ENTRY_DONE);
   FILETIME t = ToFileTime(f.fileTime);
   SetFileTime(out, &t, &t, &t);
-  if (work[0]) {
+  if (!work.empty()) {
     // The replaced file's read-only flag is cleared (as an overwrite in
     // place would), the new file takes its other permission bits.
     DWORD old = GetFileAttributesW(target);
     bool wasReadOnly = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY);
     if (wasReadOnly) SetFileAttributesW(target, FILE_ATTRIBUTE_NORMAL);
-    if (!ArcCommitWorkFile(out, work, target, true)) {
+    if (!ArcCommitWorkFile(out, work.c_str(), target, true)) {
       if (wasReadOnly) SetFileAttributesW(target, FILE_ATTRIBUTE_READONLY);
       return Fail(WUARC_ERR_CREATE, target, nullptr, WU_E_CREATE_FILE);
     }
@@ -380,8 +380,8 @@ HRESULT CArchive2::ExtractFileEntry(const tARCENTRY& entry, LPCWSTR folder, DWOR
 // file is opened without following a link. An existing file is not
 // touched yet: the new one is written to a private work file beside it
 // (its path in `work`, else `work` is empty), which replaces it once whole.
-HRESULT CArchive2::CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out, WCHAR* work) {
-  work[0] = 0;
+HRESULT CArchive2::CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out, std::u16string* work) {
+  work->clear();
   *out = platform::CreateFileNoFollow(target, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
   if (*out != INVALID_HANDLE_VALUE) return 0;
   *out = nullptr;
@@ -395,15 +395,10 @@ HRESULT CArchive2::CreateTarget(LPCWSTR target, DWORD flags, HANDLE* out, WCHAR*
     HRESULT hr = (a & FILE_ATTRIBUTE_READONLY) ? AskOverwriteReadOnly(target) : AskOverwrite(target);
     if (hr != 0) return hr;
   }
-  // A fresh name: the folder's other files (entries of this archive among
-  // them) are never touched.
-  WCHAR folder[kArchivePathUnits];
-  ArcCopy(folder, kArchivePathUnits, target);
-  folder[ArcFolderPartLength(folder)] = 0;
-  WCHAR temp[MAX_PATH];
-  HANDLE h = platform::CreatePrivateTempFile(folder, u"~wu", temp, GENERIC_WRITE);
-  if (h == INVALID_HANDLE_VALUE) return Fail(WUARC_ERR_CREATE, target, nullptr, WU_E_CREATE_FILE);
-  ArcCopy(work, kArchivePathUnits, temp);
+  // A name that was free: the folder's other files (entries of this archive
+  // among them) are never touched.
+  HANDLE h = ArcCreateWorkFile(target, work);
+  if (!h) return Fail(WUARC_ERR_CREATE, target, nullptr, WU_E_CREATE_FILE);
   *out = h;
   return 0;
 }

@@ -71,31 +71,37 @@ HRESULT CArchive2::CreateSEA(LPCWSTR output, LPCWSTR stub, DWORD flags) {
   if (!ArcFullPath(output, outPath, kArchivePathUnits) ||
       !ArcFullPath(stub, stubPath, kArchivePathUnits))
     return Fail(WUARC_ERR_INVALID_ARG, u"CreateSEA", output, E_INVALIDARG);
-  // Creating the output must never destroy one of the inputs.
-  if (lstrcmpW(outPath, m_path) == 0 || lstrcmpW(outPath, stubPath) == 0)
+  // Creating the output must never destroy one of the inputs, also not
+  // through a link at the output's name.
+  std::u16string outFile, stubFile;
+  if (!ArcReplacedFile(outPath, &outFile) || !ArcReplacedFile(stubPath, &stubFile) ||
+      lstrcmpW(outPath, m_path) == 0 || lstrcmpW(outPath, stubPath) == 0 || outFile == stubFile ||
+      lstrcmpW(outFile.c_str(), m_path) == 0)
     return Fail(WUARC_ERR_INVALID_ARG, u"CreateSEA", outPath, E_INVALIDARG);
   HRESULT hr = IsSpaceForCreateSEA(outPath, stubPath);
   if (hr != 0) return Fail(WUARC_ERR_DISK_SPACE, u"CreateSEA", outPath, WU_E_NO_SPACE);
 
-  HANDLE stubFile = OpenRead(stubPath);
+  HANDLE stubIn = OpenRead(stubPath);
   ULONGLONG newBase = 0;
-  if (!stubFile || !ArcFileSize(stubFile, &newBase)) {
-    if (stubFile) CloseHandle(stubFile);
+  if (!stubIn || !ArcFileSize(stubIn, &newBase)) {
+    if (stubIn) CloseHandle(stubIn);
     return Fail(WUARC_ERR_OPEN, u"CreateSEA", stubPath, WU_E_CREATE_FILE);
   }
-  // The package is written as a work copy beside the output, which Close
-  // puts in its place: an existing output stays whole until then.
-  m_output = ArcCreateWorkFile(outPath, m_workPath);
+  // The package is written as a work copy beside the file the output names
+  // (a link's target), which Close puts in its place: an existing output
+  // stays whole until then.
+  m_output = ArcCreateWorkFile(outFile.c_str(), &m_workPath);
   if (!m_output) {
-    CloseHandle(stubFile);
+    CloseHandle(stubIn);
     return Fail(WUARC_ERR_CREATE, outPath, nullptr, WU_E_CREATE_FILE);
   }
+  m_replacePath = outFile;
   ArcCopy(m_outputPath, kArchivePathUnits, outPath);
   bool nameOnly = (flags & WUARC_COPY_NAME_ONLY) != 0;
 
   BeginItem(u"Stub Executable", newBase, nameOnly);
-  hr = BlockCopy(stubFile, 0, m_output, 0, newBase);
-  CloseHandle(stubFile);
+  hr = BlockCopy(stubIn, 0, m_output, 0, newBase);
+  CloseHandle(stubIn);
   if (SUCCEEDED(hr)) {
     Status(WUARC_STATUS_FINISHED);
     ULONGLONG archiveBytes = m_end.dirOffset + m_end.dirSize;
@@ -121,8 +127,9 @@ HRESULT CArchive2::CreateSEA(LPCWSTR output, LPCWSTR stub, DWORD flags) {
     // No half-built package is left behind.
     CloseHandle(m_output);
     m_output = nullptr;
-    DeleteFileW(m_workPath);
-    m_workPath[0] = 0;
+    ArcDeleteWorkFile(m_workPath.c_str());
+    m_workPath.clear();
+    m_replacePath.clear();
     m_outputPath[0] = 0;
     return hr == WUARC_ANSWER_CANCEL ? hr : WU_E_WRITE;
   }
@@ -173,14 +180,14 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
   WCHAR stubPath[kArchivePathUnits];
   if (!ArcJoin(stubPath, kArchivePathUnits, folder, kStubFileName))
     return Fail(WUARC_ERR_INVALID_ARG, u"SplitSEA", folder, E_INVALIDARG);
-  // Each file is written as a work copy that replaces an existing one only
-  // once it is whole.
-  WCHAR work[kArchivePathUnits];
+  // Each file is written as a work copy that replaces an existing one (the
+  // file a link of that name points to) only once it is whole.
+  std::u16string work, file;
   if (!(ask && ArcFileExists(stubPath) && AskOverwrite(stubPath) != 0)) {
-    HANDLE h = ArcCreateWorkFile(stubPath, work);
+    HANDLE h = ArcReplacedFile(stubPath, &file) ? ArcCreateWorkFile(file.c_str(), &work) : nullptr;
     if (!h) return Fail(WUARC_ERR_CREATE, stubPath, nullptr, WU_E_CREATE_FILE);
     HRESULT hr = BlockCopy(m_archive, 0, h, 0, m_base);
-    if (!ArcCommitWorkFile(h, work, stubPath, SUCCEEDED(hr)))
+    if (!ArcCommitWorkFile(h, work.c_str(), file.c_str(), SUCCEEDED(hr)))
       return FAILED(hr) ? hr : Fail(WUARC_ERR_WRITE, stubPath, nullptr, WU_E_WRITE);
   }
 
@@ -200,7 +207,7 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
   if (!ArcJoin(archivePath, kArchivePathUnits, folder, name))
     return Fail(WUARC_ERR_INVALID_ARG, u"SplitSEA", folder, E_INVALIDARG);
   if (ask && ArcFileExists(archivePath) && AskOverwrite(archivePath) != 0) return 0;
-  HANDLE h = ArcCreateWorkFile(archivePath, work);
+  HANDLE h = ArcReplacedFile(archivePath, &file) ? ArcCreateWorkFile(file.c_str(), &work) : nullptr;
   if (!h) return Fail(WUARC_ERR_CREATE, archivePath, nullptr, WU_E_CREATE_FILE);
   ULONGLONG archiveBytes = m_end.dirOffset + m_end.dirSize;
   HRESULT hr = BlockCopy(m_archive, m_base, h, 0, archiveBytes);
@@ -214,7 +221,7 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
     hr = WriteEndRecordTo(h, archiveBytes, e, m_comment, storedName);
     if (FAILED(hr)) hr = Fail(WUARC_ERR_WRITE, archivePath, nullptr, WU_E_WRITE);
   }
-  if (!ArcCommitWorkFile(h, work, archivePath, SUCCEEDED(hr)))
+  if (!ArcCommitWorkFile(h, work.c_str(), file.c_str(), SUCCEEDED(hr)))
     return FAILED(hr) ? hr : Fail(WUARC_ERR_WRITE, archivePath, nullptr, WU_E_WRITE);
   return 0;
 }
@@ -231,9 +238,28 @@ HRESULT CArchive2::DeleteVolumeFiles(DWORD count) {
   return 0;
 }
 
+// Puts the new volume files of a split in place; false when one cannot be.
+bool CArchive2::PlaceVolumeFiles() {
+  for (VolumeWork& v : m_volumeWork) {
+    if (!MoveFileExW(v.work.c_str(), v.target.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+    v.work.clear();
+  }
+  return true;
+}
+
+// Removes the new volume files of a split that were not put in place.
+void CArchive2::DropVolumeWork() {
+  for (const VolumeWork& v : m_volumeWork)
+    if (!v.work.empty()) ArcDeleteWorkFile(v.work.c_str());
+  m_volumeWork.clear();
+}
+
 // Keeps the first share of the entry data (and the whole directory) in the
 // archive and writes the rest into volume files 2..N of volumeSize bytes.
-// A failure removes the volume files made so far; the archive stays as it was.
+// Each volume is written as a private work file beside its name, which
+// Close puts in place (replacing a file of that name, as of an earlier
+// split) together with the archive. A failure removes the volume work files
+// made so far; the archive and any file at a volume's name stay as they were.
 HRESULT CArchive2::SplitArchive(LONGLONG volumeSize, DWORD flags) {
   if (!IsOpen() || m_mode != WUARC_MODE_VOLUMES) return E_FAIL;
   if (m_volumeCount > 1) return E_FAIL;
@@ -265,14 +291,21 @@ HRESULT CArchive2::SplitArchive(LONGLONG volumeSize, DWORD flags) {
   DWORD n = 1;
   for (ULONGLONG pos = first; pos < data && SUCCEEDED(hr);) {
     ++n;
-    // A volume file is new: a file of that name is never overwritten. It
-    // holds the archive's data, so it gets the archive's permission bits
-    // once written (until then only its owner may read it).
+    // A volume holds the archive's data, so it gets the archive's
+    // permission bits once written (until then only its owner may read it).
+    // What could never be replaced (a folder, a read-only file) is refused
+    // now.
     WCHAR volume[kArchivePathUnits];
-    HANDLE h = ArcVolumeName(volume, kArchivePathUnits, m_path, newName, n)
-                   ? platform::CreatePrivateFile(volume, GENERIC_READ | GENERIC_WRITE, 0)
-                   : INVALID_HANDLE_VALUE;
-    if (h == INVALID_HANDLE_VALUE) {
+    VolumeWork made;
+    bool named = ArcVolumeName(volume, kArchivePathUnits, m_path, newName, n) &&
+                 ArcReplacedFile(volume, &made.target);
+    DWORD existing = named ? GetFileAttributesW(made.target.c_str()) : INVALID_FILE_ATTRIBUTES;
+    HANDLE h = named && (existing == INVALID_FILE_ATTRIBUTES ||
+                         !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+                   ? ArcCreateWorkFile(made.target.c_str(), &made.work)
+                   : nullptr;
+    if (h) m_volumeWork.push_back(made);
+    if (!h) {
       hr = Fail(WUARC_ERR_CREATE, volume, nullptr, WU_E_CREATE_FILE);
       --n;
       break;
@@ -280,7 +313,7 @@ HRESULT CArchive2::SplitArchive(LONGLONG volumeSize, DWORD flags) {
     ULONGLONG chunk = data - pos < v ? data - pos : v;
     BeginItem(volume, chunk, nameOnly);
     hr = BlockCopy(m_archive, m_base + pos, h, 0, chunk);
-    if (SUCCEEDED(hr) && !platform::SetFileModeLike(h, m_path))
+    if (SUCCEEDED(hr) && !platform::SetFileModeLike(h, m_replacePath.c_str()))
       hr = Fail(WUARC_ERR_WRITE, volume, nullptr, WU_E_WRITE);
     CloseHandle(h);
     if (SUCCEEDED(hr)) Status(WUARC_STATUS_FINISHED);
@@ -297,9 +330,7 @@ HRESULT CArchive2::SplitArchive(LONGLONG volumeSize, DWORD flags) {
   }
   if (SUCCEEDED(hr)) hr = TruncateOutput();
   if (FAILED(hr)) {
-    ArcCopy(m_oldArchiveName, kUmNameUnits, newName);
-    DeleteVolumeFiles(n);
-    m_oldArchiveName[0] = 0;
+    DropVolumeWork();
     return hr;
   }
   m_changed = TRUE;

@@ -261,7 +261,9 @@ HRESULT CArchive2::AskReplaceExisting(LPCWSTR name) {
 }
 
 bool CArchive2::IsOwnFile(LPCWSTR path) const {
-  return lstrcmpW(path, m_path) == 0 || (m_workPath[0] && lstrcmpW(path, m_workPath) == 0);
+  return lstrcmpW(path, m_path) == 0 ||
+         (!m_replacePath.empty() && lstrcmpW(path, m_replacePath.c_str()) == 0) ||
+         (!m_workPath.empty() && lstrcmpW(path, m_workPath.c_str()) == 0);
 }
 
 HRESULT CArchive2::WriteOutput(const void* data, DWORD count) {
@@ -669,8 +671,9 @@ HRESULT CArchive2::Close() {
   bool rewrites = m_mode == WUARC_MODE_APPEND || m_mode == WUARC_MODE_DELETE ||
                   m_mode == WUARC_MODE_VOLUMES;
   bool sea = m_mode == WUARC_MODE_SEA && m_output;
-  // The file that the work copy takes the place of.
-  LPCWSTR target = sea ? m_outputPath : m_path;
+  // The file that the work copy takes the place of: the archive's (or the
+  // package's) name with final links followed, so that a link stays.
+  LPCWSTR target = m_replacePath.c_str();
   // Until now only its owner could read the work copy; now it gets the
   // permission bits of the file it replaces (a new file: those of any new
   // file). On this platform they are part of the attributes carried over.
@@ -698,24 +701,28 @@ HRESULT CArchive2::Close() {
     m_output = nullptr;
     // A package takes the read-only flag of the archive it was made from.
     if (sea && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-      SetFileAttributesW(m_workPath, FILE_ATTRIBUTE_READONLY);
+      SetFileAttributesW(m_workPath.c_str(), FILE_ATTRIBUTE_READONLY);
   }
 
-  if ((create || rewrites || sea) && m_workPath[0]) {
+  if ((create || rewrites || sea) && !m_workPath.empty()) {
     if (result >= 0 && (m_changed || sea)) {
       // One rename replaces the file: a crash leaves the old or the new one.
-      if (!MoveFileExW(m_workPath, target, MOVEFILE_REPLACE_EXISTING))
+      // New volume files of a split go in place first, before the archive
+      // that names them.
+      if (!PlaceVolumeFiles() ||
+          !MoveFileExW(m_workPath.c_str(), target, MOVEFILE_REPLACE_EXISTING))
         result = Fail(WUARC_ERR_WRITE, u"Close", target, WU_E_WRITE);
       else if (m_volumesToDelete > 1)
         DeleteVolumeFiles(m_volumesToDelete);
     } else if (result >= 0) {
-      DeleteFileW(m_workPath);
+      DeleteFileW(m_workPath.c_str());
       result = 1;
     }
     // A new archive or package that failed is not kept (a failed rewrite
     // leaves its work copy, and the archive as it was).
-    if (result < 0 && (create || sea)) ArcDeleteWorkFile(m_workPath);
+    if (result < 0 && (create || sea)) ArcDeleteWorkFile(m_workPath.c_str());
   }
+  DropVolumeWork();
   CWuArchiveProgress* progress = m_progress;
   ReleaseAll();
   ResetState();

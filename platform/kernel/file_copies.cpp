@@ -7,6 +7,78 @@
 inline namespace files_internal {
 
 // ===========================================================================
+// Final links
+// ===========================================================================
+
+namespace {
+
+// The text of the symbolic link `path`, or errno.
+int ReadLinkText(const std::string& path, std::string* text) {
+  std::string buffer(256, '\0');
+  for (;;) {
+    ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n < 0) return errno;
+    if (static_cast<size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<size_t>(n));
+      *text = std::move(buffer);
+      return 0;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+bool HasDotDot(const std::string& path) {
+  for (size_t at = path.find(".."); at != std::string::npos; at = path.find("..", at + 1)) {
+    bool starts = at == 0 || path[at - 1] == '/';
+    bool ends = at + 2 == path.size() || path[at + 2] == '/';
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int FollowFinalLinks(std::string* path) {
+  // As many links as the kernel follows in one path before it gives up.
+  constexpr int kMaxLinks = 40;
+  bool followed = false;
+  for (int hops = 0;; ++hops) {
+    struct stat st;
+    if (lstat(path->c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    if (hops == kMaxLinks) return ELOOP;
+    std::string text;
+    if (int err = ReadLinkText(*path, &text)) return err;
+    if (text.empty()) return ENOENT;
+    if (text[0] == '/') {
+      *path = std::move(text);
+    } else {
+      size_t slash = path->rfind('/');
+      *path = slash == std::string::npos ? text : path->substr(0, slash + 1) + text;
+    }
+    followed = true;
+  }
+  if (!followed || !HasDotDot(*path)) return 0;
+  // "a/link/../x" means the folder above where a/link leads: settle it
+  // here, while the folders are there to ask.
+  std::string name(LastName(*path));
+  if (name == "." || name == "..") return 0;
+  char* real = realpath(ParentOf(*path).c_str(), nullptr);
+  if (!real) return errno == ENOENT || errno == ENOTDIR ? ENOENT : errno;
+  std::string folder(real);
+  free(real);
+  *path = folder == "/" ? "/" + name : folder + "/" + name;
+  return 0;
+}
+
+std::u16string LibraryPathOf(std::string path) {
+  if (path.find('\\') != std::string::npos) return std::u16string();
+  while (path.size() > 1 && path[0] == '/' && path[1] == '/') path.erase(0, 1);
+  if (path.size() >= 2 && path[1] == ':' && IsLetter(static_cast<unsigned char>(path[0])))
+    path.insert(0, "./");
+  return platform::FromLinuxPath(path);
+}
+
+// ===========================================================================
 // Copies
 // ===========================================================================
 
@@ -254,6 +326,13 @@ BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL fail_if_exists) {
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     std::string from, to;
     if (!MapName(existing, &from) || !MapName(target, &to)) return FALSE;
+    // A link at the target stays and the file it names gets the copy, as
+    // opening the target for writing would. With `fail_if_exists` the
+    // link itself is there already.
+    if (!fail_if_exists) {
+      int err = FollowFinalLinks(&to);
+      if (err != 0) return Fail(err == ELOOP ? ERROR_CANT_RESOLVE_FILENAME : PathError(err, to));
+    }
     DWORD error = CopyFilePaths(from, to, fail_if_exists != FALSE, false);
     return error == ERROR_SUCCESS ? TRUE : Fail(error);
   });
@@ -266,35 +345,41 @@ namespace platform {
 BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace, LPCWSTR prefix) {
   if (!target || !*target || (!bytes && size)) return Fail(ERROR_INVALID_PARAMETER);
   return Guarded<BOOL>(FALSE, [&]() -> BOOL {
-    if (!replace && GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES)
+    std::string name;
+    if (!MapName(target, &name)) return FALSE;
+    // Without `replace` anything at the name refuses, a link included (as
+    // CREATE_NEW refuses it).
+    struct stat st;
+    if (!replace && lstat(WithoutTrailingSlashes(name).c_str(), &st) == 0)
       return Fail(ERROR_FILE_EXISTS);
-    std::u16string folder(target);
-    while (!folder.empty() && folder.back() != u'/' && folder.back() != u'\\' &&
-           folder.back() != u':')
-      folder.pop_back();
-    if (folder.empty()) folder = u".";
+    // A link at the name stays: the file it names takes the new bytes.
+    std::u16string file;
+    if (!GetReplacedFileName(target, &file)) return FALSE;
     // The new bytes are readable by nobody else until they have the
-    // target's permission bits, just before they take its place.
-    WCHAR temp[MAX_PATH];
-    HANDLE file = CreatePrivateTempFile(folder.c_str(), prefix, temp, GENERIC_WRITE);
-    if (file == INVALID_HANDLE_VALUE) return FALSE;
+    // replaced file's permission bits, just before they take its place.
+    std::u16string work;
+    HANDLE handle = CreatePrivateFileBeside(file.c_str(), prefix, &work, GENERIC_WRITE);
+    if (handle == INVALID_HANDLE_VALUE) {
+      DWORD error = GetLastError();
+      return Fail(error == ERROR_PATH_NOT_FOUND ? ERROR_DIRECTORY : error);
+    }
     DWORD error = ERROR_SUCCESS;
     DWORD written = 0;
-    if (!WriteFile(file, bytes, size, &written, nullptr) || !FlushFileBuffers(file))
+    if (!WriteFile(handle, bytes, size, &written, nullptr) || !FlushFileBuffers(handle))
       error = GetLastError();
     else if (written != size)
       error = ERROR_WRITE_FAULT;
-    else if (!SetFileModeLike(file, target))
+    else if (!SetFileModeLike(handle, file.c_str()))
       error = GetLastError();
-    CloseHandle(file);
+    CloseHandle(handle);
     if (error == ERROR_SUCCESS &&
-        !MoveFileExW(temp, target, replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        !MoveFileExW(work.c_str(), file.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
       error = GetLastError();
       if (error == ERROR_ALREADY_EXISTS) error = ERROR_FILE_EXISTS;
     }
     if (error == ERROR_SUCCESS) return TRUE;
-    SetFileAttributesW(temp, FILE_ATTRIBUTE_NORMAL);  // it may have a read-only target's bits
-    DeleteFileW(temp);
+    SetFileAttributesW(work.c_str(), FILE_ATTRIBUTE_NORMAL);  // it may have a read-only target's bits
+    DeleteFileW(work.c_str());
     return Fail(error);
   });
 }

@@ -15,6 +15,7 @@
 
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/files_internal.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/posix_io.h"
 
@@ -85,9 +86,11 @@ BOOL MakeFileExecutable(LPCWSTR path) {
   return ok;
 }
 
-HANDLE CreatePrivateFile(LPCWSTR path, DWORD access, DWORD share_mode) {
-  std::string linux_path;
-  if (!Map(path, &linux_path)) return INVALID_HANDLE_VALUE;
+namespace {
+
+// CreatePrivateFile on `linux_path`, which `path` maps to exactly.
+HANDLE CreatePrivateAt(const std::string& linux_path, LPCWSTR path, DWORD access,
+                       DWORD share_mode) {
   // O_EXCL: nothing that is there already, a link included, is opened.
   int fd = open(linux_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) {
@@ -121,6 +124,122 @@ HANDLE CreatePrivateFile(LPCWSTR path, DWORD access, DWORD share_mode) {
     SetLastError(error);
   }
   return h;
+}
+
+// The first `size` bytes of a UTF-8 name or fewer, never cutting a
+// character in two.
+std::string Shortened(const std::string& name, size_t size) {
+  if (name.size() <= size) return name;
+  while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) --size;
+  return name.substr(0, size);
+}
+
+}  // namespace
+
+HANDLE CreatePrivateFile(LPCWSTR path, DWORD access, DWORD share_mode) {
+  std::string linux_path;
+  if (!Map(path, &linux_path)) return INVALID_HANDLE_VALUE;
+  return CreatePrivateAt(linux_path, path, access, share_mode);
+}
+
+BOOL GetReplacedFileName(LPCWSTR target, std::u16string* file) {
+  if (!target || !file) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  try {
+    std::string path;
+    if (!Map(target, &path)) return FALSE;
+    int err = FollowFinalLinks(&path);
+    if (err == ELOOP) {
+      SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+      return FALSE;
+    }
+    if (err != 0) return FailWith(err == ENOENT ? ENOTDIR : err);
+    std::u16string name = LibraryPathOf(path);
+    if (name.empty()) {
+      SetLastError(ERROR_INVALID_NAME);
+      return FALSE;
+    }
+    *file = std::move(name);
+    return TRUE;
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
+}
+
+HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* work,
+                               DWORD access) {
+  if (!file || !work) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  try {
+    std::string path;
+    if (!Map(file, &path)) return INVALID_HANDLE_VALUE;
+    path = WithoutTrailingSlashes(std::move(path));
+    const std::string pre = prefix ? ToUtf8(prefix) : std::string();
+    std::string name(LastName(path));
+    if (name.empty() || name == "." || name == ".." || pre.find('/') != std::string::npos ||
+        pre.find('\\') != std::string::npos) {
+      SetLastError(ERROR_INVALID_NAME);
+      return INVALID_HANDLE_VALUE;
+    }
+    // `path` is the folder's part of the path up to and with its last '/'.
+    size_t slash = path.rfind('/');
+    path.resize(slash == std::string::npos ? 0 : slash + 1);
+    const std::string folder = path.empty() ? std::string(".") : WithoutTrailingSlashes(path);
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0) {
+      FailWith(errno == ENOENT ? ENOTDIR : errno);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      SetLastError(ERROR_DIRECTORY);
+      return INVALID_HANDLE_VALUE;
+    }
+    long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (name_max <= 0) name_max = 255;
+
+    // Tries one name: TRUE made, FALSE taken or too long, or an error
+    // that ends the search (last error set, `h` invalid).
+    HANDLE h = INVALID_HANDLE_VALUE;
+    auto attempt = [&](const std::string& candidate) -> bool {
+      std::string linux_path = path + candidate;
+      std::u16string library = LibraryPathOf(linux_path);
+      if (library.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return true;
+      }
+      h = CreatePrivateAt(linux_path, library.c_str(), access, 0);
+      if (h != INVALID_HANDLE_VALUE) {
+        *work = std::move(library);
+        return true;
+      }
+      DWORD error = GetLastError();
+      return error != ERROR_FILE_EXISTS && error != ERROR_FILENAME_EXCED_RANGE;
+    };
+    const size_t limit = static_cast<size_t>(name_max);
+    if (pre.size() + name.size() <= limit && attempt(pre + name)) return h;
+    // Numbered names: as much of the last name as leaves room for the
+    // prefix and the number.
+    for (unsigned number = 1; number < 1000000; ++number) {
+      std::string suffix = "." + std::to_string(number);
+      if (pre.size() + suffix.size() > limit) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+      }
+      if (attempt(pre + Shortened(name, limit - pre.size() - suffix.size()) + suffix)) return h;
+      // Every name within the length is too long here: the path itself is.
+      if (GetLastError() == ERROR_FILENAME_EXCED_RANGE) return INVALID_HANDLE_VALUE;
+    }
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return INVALID_HANDLE_VALUE;
+  }
 }
 
 HANDLE CreatePrivateTempFile(LPCWSTR folder, LPCWSTR prefix, LPWSTR out, DWORD access) {

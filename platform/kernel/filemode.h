@@ -6,6 +6,8 @@
 // file's permission bits (work copies, replacing writes).
 #pragma once
 
+#include <string>
+
 #include "platform/kernel/types.h"
 
 namespace platform {
@@ -35,8 +37,30 @@ HANDLE CreatePrivateFile(LPCWSTR path, DWORD access, DWORD share_mode);
 // CreatePrivateFile under a fresh name in `folder`: the name that
 // GetTempFileNameW builds from `prefix` and a number (the first free one),
 // written to `out` (MAX_PATH characters). ERROR_DIRECTORY when `folder` is
-// not a folder.
+// not a folder; ERROR_BUFFER_OVERFLOW when the name would not fit `out`.
+// Bounded by MAX_PATH: a file that replaces another is made with
+// CreatePrivateFileBeside instead.
 HANDLE CreatePrivateTempFile(LPCWSTR folder, LPCWSTR prefix, LPWSTR out, DWORD access);
+
+// The file that a write replacing `target` must replace so that links stay:
+// `target` with every final symbolic link followed (a relative link's text
+// is read from the link's own folder). A name that is no link comes back as
+// it maps. A dangling link gives the name it points to (writing creates
+// that file, as opening the link for writing would).
+// ERROR_CANT_RESOLVE_FILENAME for a loop of links. No MAX_PATH bound. ':'
+// inside a name is an ordinary character (only "X:" at the very start of a
+// path is a drive, as the path mapping has it).
+BOOL GetReplacedFileName(LPCWSTR target, std::u16string* file);
+
+// Creates, as CreatePrivateFile does (mode 0600, exclusive, never following
+// or opening or removing what is there), a new file beside `file` (in the
+// same folder) under a name that was free: `prefix` + the last name of
+// `file` when that is free and within the file system's name length,
+// otherwise the first free name of `prefix`, a shortened last name, '.' and
+// a number. `work` receives its full path. No MAX_PATH bound.
+// ERROR_PATH_NOT_FOUND when the folder is missing; ERROR_DIRECTORY when it
+// is not a folder.
+HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* work, DWORD access);
 
 // Gives the open file `file` the permission bits of the regular file named
 // `model` (links followed), or, when no such file is there, the bits that a

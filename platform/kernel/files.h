@@ -293,19 +293,23 @@ BOOL MoveFileExW(LPCWSTR existing, LPCWSTR target, DWORD flags);
 // Copies contents, permission bits and times. The copy is written under a
 // temporary name in the target's folder and renamed into place, so a failed
 // copy leaves neither a partial file nor a damaged target. With
-// `fail_if_exists` an existing target fails with ERROR_FILE_EXISTS.
+// `fail_if_exists` an existing target fails with ERROR_FILE_EXISTS;
+// without it a symbolic link at the target stays and the file it names
+// gets the copy.
 BOOL CopyFileW(LPCWSTR existing, LPCWSTR target, BOOL fail_if_exists);
 namespace platform {
 // Makes `size` bytes the whole contents of the file `target` without ever
-// leaving it part-written: the bytes go to a new file beside it (named by
-// GetTempFileNameW in the target's folder with `prefix`) that only its owner
-// may read while it is written, are flushed, get the target's permission
-// bits (a new target: those of any new file), and that file is renamed over
-// the target once written whole (MoveFileExW, so
-// a read-only or locked target refuses as it does there). On failure an
-// existing target is as it was, the new file is removed and the last error
-// says why (ERROR_DIRECTORY for a missing folder). With `replace` false an
-// existing target fails with ERROR_FILE_EXISTS, as CREATE_NEW would.
+// leaving it part-written. A symbolic link at `target` stays: the file it
+// names (GetReplacedFileName) is the one replaced. The bytes go to a new
+// file beside that file (CreatePrivateFileBeside with `prefix`, under a
+// name that was free; no MAX_PATH bound) that only its owner may read
+// while it is written, are flushed, get the replaced file's permission
+// bits (a new file: those of any new file), and that file is renamed over
+// it once written whole (MoveFileExW, so a read-only or locked file
+// refuses as it does there). On failure an existing file is as it was, the
+// new file is removed and the last error says why (ERROR_DIRECTORY for a
+// missing folder). With `replace` false anything at `target`, a link
+// included, fails with ERROR_FILE_EXISTS, as CREATE_NEW would.
 BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace, LPCWSTR prefix);
 }  // namespace platform
 

@@ -97,6 +97,20 @@ std::string WithoutTrailingSlashes(std::string path);
 
 bool IsFolder(const std::string& path);
 
+// Follows every final symbolic link of a Linux path in place: a relative
+// link's text is read from the link's own folder, and a dangling link gives
+// the name it points to. ".." that a link's text brought in is settled
+// against the folders as they are (the library's mapping folds ".." by the
+// text alone). Returns 0, or ELOOP for a loop of links, or the errno of a
+// link that cannot be read.
+int FollowFinalLinks(std::string* path);
+
+// The library path that maps back to the Linux path `path` exactly: a
+// leading "//" becomes "/" (it would read as a UNC root) and a relative
+// path whose first name looks like a drive ("C:x") gets "./" before it.
+// Empty for a path the library cannot name (a '\' inside a name).
+std::u16string LibraryPathOf(std::string path);
+
 // The Win32 error for a failed call on a path. A missing name is
 // ERROR_FILE_NOT_FOUND when its folder exists and ERROR_PATH_NOT_FOUND when
 // the folder is missing too, as the platform tells them apart.

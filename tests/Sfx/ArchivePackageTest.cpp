@@ -186,17 +186,42 @@ TEST_F(ArchivePackageTest, RewritesKeepTheModeAndHideTheWorkCopyWhileWritten) {
   ExpectExtractsLikeSources("m.um");
 }
 
-TEST_F(ArchivePackageTest, ASplitNeverOverwritesAFileThatHasAVolumesName) {
+// A split run again (a new archive of the same name, as a build script run
+// twice makes) replaces the volume files of the last one, but only once the
+// whole split is written: one that fails, part-way through the volumes or
+// on a full disk, leaves the archive and the old volume files byte for
+// byte, with nothing new beside them.
+TEST_F(ArchivePackageTest, ASplitRunAgainReplacesTheOldVolumesOnlyWhenWhole) {
+  const char* files[] = {"s.um", "s2.um", "s3.um", "s4.um", "s5.um"};
+  auto split = [&](HRESULT expected) {
+    CArchive2 a;
+    ASSERT_EQ(S_OK, a.Open(W("s.um").c_str(), WUARC_MODE_VOLUMES, nullptr));
+    EXPECT_EQ(expected, a.SplitArchive(300000, 0));
+    EXPECT_EQ(expected == 0 ? 0 : 1, a.Close());
+  };
   MakeArchive("s.um");
-  std::string original = GetFile(P("s.um"));
   PutFile(P("s3.um"), "not a volume");
-  CArchive2 a;
-  ASSERT_EQ(S_OK, a.Open(W("s.um").c_str(), WUARC_MODE_VOLUMES, nullptr));
-  EXPECT_EQ(WU_E_CREATE_FILE, a.SplitArchive(300000, 0));
-  EXPECT_EQ(1, a.Close());
-  EXPECT_EQ("not a volume", GetFile(P("s3.um")));
-  EXPECT_EQ(original, GetFile(P("s.um")));
-  EXPECT_FALSE(Exists(P("s2.um")));
+  split(0);
+  ExpectExtractsLikeSources("s.um");
+
+  MakeArchive("s.um");
+  std::vector<std::string> before;
+  for (const char* f : files) before.push_back(GetFile(P(f)));
+  std::string names = Names(dir);
+  ASSERT_EQ(0, chmod(P("s4.um").c_str(), 0444));  // volume 4 cannot be replaced
+  split(WU_E_CREATE_FILE);
+  ASSERT_EQ(0, chmod(P("s4.um").c_str(), 0644));
+  {
+    wutest::FileSizeLimit limit(250000);  // a disk that fills part-way
+    split(WU_E_WRITE);
+  }
+  for (size_t i = 0; i < before.size(); ++i)
+    EXPECT_TRUE(before[i] == GetFile(P(files[i]))) << files[i] << " changed";
+  EXPECT_EQ(names, Names(dir)) << "nothing new is left";
+
+  split(0);
+  ExpectExtractsLikeSources("s.um");
+  EXPECT_EQ(names, Names(dir));
 }
 
 // A package or its parts written over existing files that a failing disk

@@ -205,6 +205,137 @@ TEST_F(WuarcToolTest, RewritesKeepTheFilesMode) {
   EXPECT_FALSE(Exists(P("~a.um")));
 }
 
+// Work copies are made under a name that was free: a user's own "~NAME"
+// files (one read-only, one a folder) beside an archive, a package or an
+// unpacked stub are never removed, replaced or in the way, for any command.
+TEST_F(WuarcToolTest, WorkCopiesNeverTakeAUsersFile) {
+  PutFile(P("a.txt"), Text(3000));
+  PutFile(P("b.txt"), Noise(3000, 2));
+  PutFile(P("stub.bin"), Noise(4096, 5));
+  MakeDir("parts");
+  MakeDir("~dir.ach");
+  const char* mine[] = {"~data.ach",          "~setup.run",       "~ro.ach",
+                        "parts/~Seastub.exe", "parts/~setup.ach", "parts/~a.txt"};
+  for (const char* f : mine) PutFile(P(f), std::string("mine: ") + f);
+  ASSERT_EQ(0, chmod(P("~ro.ach").c_str(), 0444));
+  const char* commands[] = {"create data.ach a.txt",
+                            "create data.ach a.txt b.txt",
+                            "add data.ach stub.bin",
+                            "delete data.ach b.txt",
+                            "split data.ach 2k",
+                            "merge data.ach",
+                            "create ro.ach a.txt",
+                            "create dir.ach a.txt",
+                            "package setup.run --stub stub.bin a.txt",
+                            "package setup.run --stub stub.bin a.txt b.txt",
+                            "unpackage setup.run parts",
+                            "unpackage setup.run parts --overwrite",
+                            "extract data.ach -d parts",
+                            "extract data.ach -d parts --overwrite"};
+  for (const char* command : commands) {
+    ToolRun r = Wuarc(command, dir);
+    EXPECT_EQ(0, r.status) << command << "\n" << r.output;
+  }
+  for (const char* f : mine) EXPECT_EQ(std::string("mine: ") + f, GetFile(P(f))) << f;
+  EXPECT_EQ("a.txt b.txt data.ach dir.ach parts ro.ach setup.run stub.bin "
+            "~data.ach ~dir.ach ~ro.ach ~setup.run",
+            Names(dir));
+  EXPECT_EQ("Seastub.exe a.txt setup.ach stub.bin ~Seastub.exe ~a.txt ~setup.ach",
+            Names(P("parts")));
+  EXPECT_EQ(Text(3000), GetFile(P("parts/a.txt")));
+  for (const char* archive : {"data.ach", "ro.ach", "dir.ach", "setup.run", "parts/setup.ach"})
+    EXPECT_EQ(0, Wuarc(std::string("test ") + archive, dir).status) << archive;
+}
+
+// The same for a user who is not root, for whom a read-only file binds:
+// such a "~NAME" is passed over, and the rewritten archive keeps its mode.
+TEST_F(WuarcToolTest, AReadOnlyWorkNameIsPassedOverByAUserWhoIsNotRoot) {
+  PutFile(P("a.txt"), Text(3000));
+  PutFile(P("~ro.ach"), "mine");
+  ASSERT_EQ(0, chmod(P("~ro.ach").c_str(), 0444));
+  int failed = wutest::RunAsNonRoot(
+      [&] {
+        for (const char* command : {"create ro.ach a.txt", "create ro.ach a.txt", "add ro.ach a.txt"})
+          if (Wuarc(command, dir).status != 0) return 1;
+        if (chmod(P("ro.ach").c_str(), 0640) != 0 || Wuarc("delete ro.ach a.txt", dir).status != 0)
+          return 2;
+        if (GetFile(P("~ro.ach")) != "mine" || ModeOf(P("ro.ach")) != 0640) return 3;
+        return Names(dir) == "a.txt ro.ach ~ro.ach" ? 0 : 4;
+      },
+      dir);
+  EXPECT_EQ(0, failed);
+}
+
+// An output that is a symbolic link stands for the file it names: that file
+// is replaced, with the work copy beside it, and the link stays.
+TEST_F(WuarcToolTest, OutputsThatAreLinksReplaceTheFileTheyName) {
+  PutFile(P("a.txt"), Text(3000));
+  PutFile(P("b.txt"), Noise(3000, 2));
+  PutFile(P("stub.bin"), Noise(4096, 5));
+  MakeDir("real");
+  MakeDir("parts");
+  PutFile(P("real/r.ach"), "old archive");
+  PutFile(P("real/p.run"), "old package");
+  PutFile(P("real/stub.out"), "old stub");
+  ASSERT_EQ(0, symlink("real/r.ach", P("link.ach").c_str()));
+  ASSERT_EQ(0, symlink("real/p.run", P("link.run").c_str()));
+  ASSERT_EQ(0, symlink(P("real/stub.out").c_str(), P("parts/Seastub.exe").c_str()));
+  ASSERT_EQ(0, symlink("../real/a.ach", P("parts/link.ach").c_str()));  // dangling
+  for (const char* command :
+       {"create link.ach a.txt b.txt", "add link.ach stub.bin", "delete link.ach b.txt",
+        "package link.run --stub stub.bin a.txt", "unpackage link.run parts --overwrite"}) {
+    ToolRun r = Wuarc(command, dir);
+    EXPECT_EQ(0, r.status) << command << "\n" << r.output;
+  }
+  struct stat st;
+  for (const char* link : {"link.ach", "link.run", "parts/Seastub.exe", "parts/link.ach"})
+    EXPECT_TRUE(lstat(P(link).c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << link << " stays a link";
+  ToolRun r = Wuarc("list real/r.ach", dir);
+  EXPECT_EQ(0, r.status) << r.output;
+  EXPECT_NE(std::string::npos, r.output.find(" stub.bin\n")) << r.output;
+  EXPECT_EQ(std::string::npos, r.output.find(" b.txt\n")) << r.output;
+  EXPECT_EQ(Noise(4096, 5), GetFile(P("real/p.run")).substr(0, 4096));
+  EXPECT_EQ(0755u, ModeOf(P("real/p.run")) & 0755u) << "the package is made runnable";
+  EXPECT_EQ(Noise(4096, 5), GetFile(P("real/stub.out")));
+  EXPECT_EQ("a.ach p.run r.ach stub.out", Names(P("real"))) << "nothing is left beside them";
+}
+
+// Names the file system takes are rewritten: a ':' inside a name, an
+// archive name of 255 bytes (its work copy needs a shorter name), and an
+// entry six folders of 40 characters deep extracted over itself.
+TEST_F(WuarcToolTest, LongNamesAndNamesWithAColonAreRewritten) {
+  PutFile(P("a.txt"), Text(3000));
+  PutFile(P("stub.bin"), Noise(4096, 5));
+  std::string deep = "";
+  for (char c = 'a'; c < 'g'; ++c) {
+    deep += std::string(40, c) + "/";
+    MakeDir(deep);
+  }
+  PutFile(P(deep + "f.txt"), Text(500));
+  PutFile(P("12:31.txt"), "colon");
+  std::string longName = std::string(251, 'n') + ".ach";
+  for (const std::string& command :
+       {"create " + longName + " a.txt", "create " + longName + " a.txt " + deep + "f.txt",
+        "add " + longName + " stub.bin", "delete " + longName + " a.txt",
+        "extract " + longName + " -d out", "extract " + longName + " -d out --overwrite",
+        std::string("create 12:30.ach a.txt"), std::string("create 12:30.ach a.txt 12:31.txt"),
+        std::string("extract 12:30.ach -d out:1"),
+        std::string("extract 12:30.ach -d out:1 --overwrite"),
+        std::string("package 12:30.run --stub stub.bin a.txt"),
+        std::string("unpackage 12:30.run parts:1")}) {
+    ToolRun r = Wuarc(command, dir);
+    EXPECT_EQ(0, r.status) << command << "\n" << r.output;
+  }
+  EXPECT_EQ(Text(500), GetFile(P("out/" + deep + "f.txt")));
+  EXPECT_EQ("f.txt", Names(P("out/" + deep)));
+  EXPECT_EQ("12:30.ach Seastub.exe", Names(P("parts:1")));
+  EXPECT_EQ("12:31.txt a.txt", Names(P("out:1")));
+  EXPECT_EQ("colon", GetFile(P("out:1/12:31.txt")));
+  EXPECT_EQ("12:30.ach 12:30.run 12:31.txt a.txt " + std::string(40, 'a') + " " + longName +
+                " out out:1 parts:1 stub.bin",
+            Names(dir));
+}
+
 // A damaged central directory fails listing and testing, as it fails
 // extraction: no partial listing reads as the whole archive.
 TEST_F(WuarcToolTest, DamagedDirectoryFailsListAndTest) {

@@ -5,11 +5,16 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/kernel/module.h"
 #include "platform/kernel/resource.h"
@@ -27,6 +32,16 @@ void WriteText(const std::string& path, const std::string& text) {
 std::string ReadText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+// The names in a folder, sorted, separated by spaces.
+std::string Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  std::string out;
+  for (const std::string& n : names) out += (out.empty() ? "" : " ") + n;
+  return out;
 }
 
 class WurcTest : public ::testing::Test {
@@ -171,13 +186,48 @@ TEST_F(WurcTest, AFailedWriteLeavesTheOldOutput) {
     EXPECT_NE(Run("--lng " + dir_ + "/out.LNG " + dir_ + "/script.rc"), 0);
   }
   EXPECT_EQ(ReadText(dir_ + "/out.LNG"), "the old output");
-  EXPECT_EQ(ReadText(dir_ + "/out.LNG.wurc-tmp"), "") << "no part is left";
+  EXPECT_EQ(Names(dir_), "big.bin out.LNG script.rc stderr.txt stdout.txt") << "no part is left";
   std::string errors;
   ASSERT_EQ(Run("--lng " + dir_ + "/out.LNG " + dir_ + "/script.rc", &errors), 0) << errors;
   EXPECT_GT(ReadText(dir_ + "/out.LNG").size(), 200000u);
   struct stat st;
   ASSERT_EQ(stat((dir_ + "/out.LNG").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// Outputs are replaced through a private file of a fresh name: a link
+// planted at the old fixed temporary name is never written through, an
+// output kept behind a link is replaced where the link points (the link
+// stays), and names with ':' in deep folders or of the longest length work.
+TEST_F(WurcTest, ReplacesOutputsThroughAFreshPrivateFile) {
+  WriteText(dir_ + "/script.rc", "1 RCDATA BEGIN \"new\" END\n");
+  std::string deep = dir_;
+  for (int i = 0; i < 6; ++i)
+    deep += "/" + std::string(50, static_cast<char>('a' + i)) + ":" + std::to_string(i);
+  ASSERT_TRUE(std::filesystem::create_directories(deep));
+  ASSERT_EQ(mkdir((dir_ + "/real").c_str(), 0755), 0);
+  WriteText(dir_ + "/real/r.LNG", "old");
+  ASSERT_EQ(symlink("real/r.LNG", (dir_ + "/link.LNG").c_str()), 0);
+  WriteText(dir_ + "/victim", "keep");
+  ASSERT_EQ(symlink("victim", (dir_ + "/out.LNG.wurc-tmp").c_str()), 0);
+  const std::string outputs[] = {dir_ + "/out.LNG", deep + "/12:30.LNG", dir_ + "/link.LNG",
+                                 dir_ + "/" + std::string(251, 'n') + ".LNG"};
+  for (const std::string& out : outputs) {
+    SCOPED_TRACE(out.substr(dir_.size()));
+    for (int run = 0; run < 2; ++run) {  // a new output, then one replaced
+      std::string errors;
+      ASSERT_EQ(Run("--lng '" + out + "' " + dir_ + "/script.rc", &errors), 0) << errors;
+      std::string bytes = ReadText(out);
+      EXPECT_EQ(bytes.substr(0, 4), "WURM");
+      EXPECT_EQ(bytes, ReadText(outputs[0]));
+    }
+  }
+  EXPECT_EQ(ReadText(dir_ + "/victim"), "keep");
+  struct stat st;
+  ASSERT_EQ(lstat((dir_ + "/link.LNG").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays";
+  EXPECT_EQ(ReadText(dir_ + "/real/r.LNG"), ReadText(outputs[0]));
+  EXPECT_EQ(Names(deep), "12:30.LNG") << "nothing is left beside an output";
 }
 
 TEST_F(WurcTest, StoresDialogTemplatesThePlatformCanCreate) {

@@ -3,6 +3,8 @@
 // Every archive operation goes through CArchive2; this program only reads
 // the command line, prints listings, progress and errors, and answers the
 // archive's questions.
+#include <stdlib.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -526,18 +528,20 @@ int CmdPackage(const Options& o) {
   std::string source = SourcePath(o, 1);
   std::string temporary, scratch;
   if (o.args.size() > 2 || !IsArchive(source)) {
-    // The archive is made in a scratch folder under the package's stem with
-    // the extension ".ach": the package stores that file name, and
-    // "unpackage" gives the archive back under it.
-    scratch = o.args[0] + ".wuarc-tmp";
+    // The archive is made under the package's stem with the extension
+    // ".ach" (the package stores that file name, and "unpackage" gives the
+    // archive back under it) in a new private folder of a fresh name beside
+    // the package: nothing already there is used or removed.
     std::string stem = platform::ToUtf8(ArcFileNamePart(W(o.args[0]).c_str()));
     size_t dot = stem.rfind('.');
     if (dot != std::string::npos && dot > 0) stem.resize(dot);
-    temporary = scratch + "/" + stem + ".ach";
-    if (!CreateDirectoryW(W(scratch).c_str(), nullptr)) {
-      std::fprintf(stderr, "wuarc: cannot create %s\n", scratch.c_str());
+    std::string output = platform::ToLinuxPath(W(o.args[0]).c_str());
+    scratch = output.substr(0, output.find_last_of('/') + 1) + ".wuarc-XXXXXX";
+    if (output.empty() || !mkdtemp(scratch.data())) {
+      std::fprintf(stderr, "wuarc: cannot create a folder beside %s\n", o.args[0].c_str());
       return kExitFailed;
     }
+    temporary = scratch + "/" + stem + ".ach";
     int status = CreateArchive(temporary, o, 1);
     if (status != 0) {
       RemoveDirectoryW(W(scratch).c_str());
@@ -550,8 +554,12 @@ int CmdPackage(const Options& o) {
   HRESULT hr = archive.Open(W(source).c_str(), WUARC_MODE_SEA, &progress);
   if (SUCCEEDED(hr)) hr = archive.CreateSEA(W(o.args[0]).c_str(), W(o.stub).c_str(), 0);
   HRESULT closed = archive.Close();
-  // A package is a program: it is made runnable like its stub.
-  if (SUCCEEDED(hr) && SUCCEEDED(closed) && !platform::MakeFileExecutable(W(o.args[0]).c_str()))
+  // A package is a program: it is made runnable like its stub (the file
+  // that a link of the package's name points to).
+  std::u16string written;
+  if (SUCCEEDED(hr) && SUCCEEDED(closed) &&
+      (!ArcReplacedFile(W(o.args[0]).c_str(), &written) ||
+       !platform::MakeFileExecutable(written.c_str())))
     std::fprintf(stderr, "wuarc: cannot make %s executable\n", o.args[0].c_str());
   if (!temporary.empty()) {
     DeleteFileW(W(temporary).c_str());

@@ -1,8 +1,12 @@
 #include "Output.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -81,27 +85,73 @@ std::string CppU16Literal(const std::u16string& text) {
   return out + "\"";
 }
 
-// Writes beside the target and renames over it once whole: a write that
-// fails part-way (a full disk) leaves the old file, never a part of a new
-// one. A replaced file keeps its permission bits.
-void WriteWholeFile(const std::string& path, const std::string& contents) {
-  namespace fs = std::filesystem;
-  const std::string temp = path + ".wurc-tmp";
-  std::error_code error;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << contents;
-    out.close();
-    if (!out) {
-      fs::remove(temp, error);
-      throw Error("cannot write " + path);
+namespace {
+
+// The file that `path` names once every final symbolic link is followed:
+// an output kept behind a link is replaced where the link points, and the
+// link stays. Relative link text is read from the link's folder; a dangling
+// link gives the name it points to (created there, as opening it would).
+std::string FinalTarget(const std::string& path) {
+  std::string p = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::string text(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096, '\0');
+    ssize_t n = readlink(p.c_str(), text.data(), text.size());
+    if (n <= 0 || static_cast<size_t>(n) >= text.size()) throw Error("cannot write " + path);
+    text.resize(static_cast<size_t>(n));
+    if (text[0] == '/') {
+      p = text;
+    } else {
+      size_t slash = p.find_last_of('/');
+      p = (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + text;
     }
   }
-  fs::file_status old = fs::status(path, error);
-  if (!error && fs::is_regular_file(old)) fs::permissions(temp, old.permissions(), error);
-  fs::rename(temp, path, error);
-  if (error) {
-    fs::remove(temp, error);
+  throw Error("cannot write " + path + ": too many symbolic links");
+}
+
+}  // namespace
+
+// Writes a new file beside the target and renames it over the target once
+// whole: a write that fails part-way (a full disk) leaves the old file,
+// never a part of a new one. The new file is created exclusively under a
+// fresh name that only its owner may read while it is written, so nothing
+// already in the folder (a file or link of any name) is opened or
+// overwritten. A replaced file keeps its permission bits; a new one gets
+// those of any new file.
+void WriteWholeFile(const std::string& path, const std::string& contents) {
+  const std::string target = FinalTarget(path);
+  size_t slash = target.find_last_of('/');
+  std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string name = target.substr(folder.size());
+  // The temporary name must fit the file system's name limit: a long output
+  // name is shortened in it.
+  constexpr size_t kNameMax = 255;
+  constexpr char kSuffix[] = ".wurc-XXXXXX";
+  if (name.size() > kNameMax - (sizeof kSuffix - 1)) name.resize(kNameMax - (sizeof kSuffix - 1));
+  std::string temp = folder + name + kSuffix;
+  int fd = mkstemp(temp.data());  // O_CREAT | O_EXCL, mode 0600
+  if (fd < 0) throw Error("cannot write " + path);
+  bool ok = true;
+  for (size_t done = 0; ok && done < contents.size();) {
+    ssize_t n = write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  struct stat old;
+  mode_t mode;
+  if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    mode = old.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ok = ok && fsync(fd) == 0 && fchmod(fd, mode) == 0;
+  ok = close(fd) == 0 && ok;
+  if (!ok || rename(temp.c_str(), target.c_str()) != 0) {
+    unlink(temp.c_str());
     throw Error("cannot write " + path);
   }
 }

@@ -52,10 +52,11 @@ class FilesTest : public ::testing::Test {
     struct stat st;
     return lstat(Linux(name).c_str(), &st) == 0;
   }
-  std::vector<std::string> Listing() const {
+  // The names in the test folder, or in its subfolder `sub`.
+  std::vector<std::string> Listing(const std::string& sub = "") const {
     std::vector<std::string> names;
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((Path("*")).c_str(), &fd);
+    HANDLE h = FindFirstFileW((Path(sub.empty() ? "*" : sub + "\\*")).c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return names;
     do {
       std::string n = U8(fd.cFileName);
@@ -702,6 +703,17 @@ TEST_F(FilesTest, FailedCopyLeavesTheTargetWholeAndNoPartialFile) {
   EXPECT_EQ(std::vector<std::string>{"dst"}, Listing());
 }
 
+// Makes nested folders under `base` (Linux path) until the path is at least
+// `length` characters long; returns it.
+std::string LongFolder(const std::string& base, size_t length) {
+  std::string path = base;
+  while (path.size() < length) {
+    path += "/" + std::string(40, 'd');
+    if (mkdir(path.c_str(), 0755) != 0) return std::string();
+  }
+  return path;
+}
+
 TEST_F(FilesTest, WriteReplacingSwapsInAWholeFileOrLeavesTheTarget) {
   const std::string bytes(4096, 'n');
   Put("t", "old");
@@ -762,6 +774,76 @@ TEST_F(FilesTest, WriteReplacingKeepsTheTargetsPermissionBits) {
   EXPECT_EQ((std::vector<std::string>{"n", "t"}), Listing());
 }
 
+TEST_F(FilesTest, WriteReplacingTakesColonsLongPathsAndLinks) {
+  ASSERT_EQ(0, mkdir(Linux("shots").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Linux("real").c_str(), 0755));
+  std::string deep = LongFolder(dir_, 300);
+  ASSERT_FALSE(deep.empty());
+  const std::string deep_name = deep.substr(dir_.size() + 1) + "/deep.bin";
+  Put(deep_name, "old");
+  Put("real/r.png", "old");
+  ASSERT_EQ(0, chmod(Linux("real/r.png").c_str(), 0640));
+  ASSERT_EQ(0, symlink("real/r.png", Linux("link.png").c_str()));
+  ASSERT_EQ(0, symlink("real/new.png", Linux("dangling.png").c_str()));
+  Put("~taken", "user's");
+  const std::string long_name(255, 'n');  // no room for a prefix
+  for (const std::string& name : {std::string("shots/2024-05-01T12:30:00.png"), deep_name,
+                                  std::string("link.png"), std::string("dangling.png"),
+                                  std::string("taken"), long_name}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(platform::WriteFileReplacing(U16(Linux(name)).c_str(), "new", 3, true, u"~"));
+    EXPECT_EQ("new", Get(name));
+  }
+  // The links stay links; the files they name took the bytes.
+  struct stat st;
+  ASSERT_EQ(0, lstat(Linux("link.png").c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ("new", Get("real/r.png"));
+  EXPECT_EQ(0640u, ModeOf(Linux("real/r.png")));
+  ASSERT_EQ(0, lstat(Linux("dangling.png").c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ("new", Get("real/new.png"));
+  EXPECT_EQ("user's", Get("~taken"));
+
+  // A failed write leaves the file the link names as it was, and nothing
+  // beside it; so does a name already taken by a link to elsewhere.
+  {
+    wutest::FileSizeLimit limit(2);
+    EXPECT_FALSE(platform::WriteFileReplacing(Path("link.png").c_str(), "newer", 5, true, u"~"));
+  }
+  EXPECT_EQ("new", Get("real/r.png"));
+  EXPECT_EQ((std::vector<std::string>{"new.png", "r.png"}), Listing("real"));
+  // Without `replace` a link at the name is there already, dangling or not.
+  ASSERT_EQ(0, symlink("real/none.png", Linux("dangling2.png").c_str()));
+  EXPECT_FALSE(platform::WriteFileReplacing(Path("dangling2.png").c_str(), "x", 1, false, u"~"));
+  EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+  EXPECT_FALSE(Exists("real/none.png"));
+  ASSERT_EQ(0, symlink("loop", Linux("loop").c_str()));
+  EXPECT_FALSE(platform::WriteFileReplacing(Path("loop").c_str(), "x", 1, true, u"~"));
+  EXPECT_EQ(ERROR_CANT_RESOLVE_FILENAME, GetLastError());
+}
+
+TEST_F(FilesTest, CopyWritesThroughALinkAtTheTarget) {
+  Put("src", "source");
+  ASSERT_EQ(0, mkdir(Linux("real").c_str(), 0755));
+  Put("real/r", "old");
+  ASSERT_EQ(0, symlink("real/r", Linux("link").c_str()));
+  std::string deep = LongFolder(dir_, 300);
+  ASSERT_FALSE(deep.empty());
+  for (const std::string& target : {Linux("link"), Linux("12:30.bin"), deep + "/copy"}) {
+    SCOPED_TRACE(target);
+    ASSERT_TRUE(CopyFileW(Path("src").c_str(), U16(target).c_str(), FALSE));
+    EXPECT_EQ("source", wutest::ReadBytes(target));
+  }
+  struct stat st;
+  ASSERT_EQ(0, lstat(Linux("link").c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ("source", Get("real/r"));
+  // With fail_if_exists the link is there already.
+  EXPECT_FALSE(CopyFileW(Path("src").c_str(), Path("link").c_str(), TRUE));
+  EXPECT_EQ(ERROR_FILE_EXISTS, GetLastError());
+}
+
 TEST_F(FilesTest, PrivateFilesAreTheOwnersAloneAndNeverReuseAName) {
   HANDLE h = platform::CreatePrivateFile(Path("p").c_str(), GENERIC_READ | GENERIC_WRITE, 0);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
@@ -804,6 +886,111 @@ TEST_F(FilesTest, PrivateFilesAreTheOwnersAloneAndNeverReuseAName) {
   EXPECT_EQ(0600u, ModeOf(U8(temp)));
   EXPECT_EQ(INVALID_HANDLE_VALUE,
             platform::CreatePrivateTempFile(Path("model").c_str(), u"w", temp, GENERIC_WRITE));
+  EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
+}
+
+TEST_F(FilesTest, ReplacedFileNameFollowsFinalLinks) {
+  ASSERT_EQ(0, mkdir(Linux("real").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(Linux("sub").c_str(), 0755));
+  Put("real/r.png", "old");
+  ASSERT_EQ(0, symlink("real/r.png", Linux("rel").c_str()));
+  ASSERT_EQ(0, symlink(Linux("real/r.png").c_str(), Linux("abs").c_str()));
+  ASSERT_EQ(0, symlink("rel", Linux("chain").c_str()));
+  ASSERT_EQ(0, symlink("../real/gone.png", Linux("sub/dangling").c_str()));
+  // "../" in a link's text climbs from where a linked folder leads.
+  ASSERT_EQ(0, symlink(Linux("real").c_str(), Linux("sub/to_real").c_str()));
+  ASSERT_EQ(0, symlink("../up", Linux("real/climb").c_str()));
+  ASSERT_EQ(0, symlink("loop2", Linux("loop1").c_str()));
+  ASSERT_EQ(0, symlink("loop1", Linux("loop2").c_str()));
+  struct Case {
+    std::string name;      // under the test folder
+    std::string expected;  // Linux path of the file to replace
+  } cases[] = {
+      {"plain.png", Linux("plain.png")},
+      {"shots/2024-05-01T12:30:00.png", Linux("shots/2024-05-01T12:30:00.png")},
+      {"rel", Linux("real/r.png")},
+      {"abs", Linux("real/r.png")},
+      {"chain", Linux("real/r.png")},
+      {"sub/dangling", Linux("real/gone.png")},
+      {"sub/to_real/climb", dir_ + "/up"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::u16string file;
+    ASSERT_TRUE(platform::GetReplacedFileName(U16(dir_ + "/" + c.name).c_str(), &file));
+    EXPECT_EQ(c.expected, U8(file));
+  }
+  // A relative name stays relative, and one whose folder looks like a
+  // drive is written so that it maps back to itself.
+  CwdGuard guard;
+  ASSERT_EQ(0, chdir(dir_.c_str()));
+  ASSERT_EQ(0, symlink("C:x", Linux("drive_like").c_str()));
+  std::u16string file;
+  ASSERT_TRUE(platform::GetReplacedFileName(u"chain", &file));
+  EXPECT_EQ(u"real/r.png", file);
+  ASSERT_TRUE(platform::GetReplacedFileName(u"drive_like", &file));
+  EXPECT_EQ("C:x", platform::ToLinuxPath(file));
+  // No MAX_PATH bound; a loop of links is refused.
+  std::string deep = LongFolder(dir_, 300);
+  ASSERT_FALSE(deep.empty());
+  ASSERT_EQ(0, symlink("target", (deep + "/link").c_str()));
+  ASSERT_TRUE(platform::GetReplacedFileName(U16(deep + "/link").c_str(), &file));
+  EXPECT_EQ(deep + "/target", U8(file));
+  EXPECT_FALSE(platform::GetReplacedFileName(Path("loop1").c_str(), &file));
+  EXPECT_EQ(ERROR_CANT_RESOLVE_FILENAME, GetLastError());
+}
+
+TEST_F(FilesTest, PrivateFileBesideTakesAFreeNameOfAnyLength) {
+  Put("data.ach", "mine");
+  Put("~taken.ach", "user's");
+  ASSERT_EQ(0, symlink(Linux("data.ach").c_str(), Linux("~linked.ach").c_str()));
+  const std::string long_name(250, 'n');  // "~" + it fits, "~~~~~~" + it does not
+  struct Case {
+    std::string file;      // the file the copy goes beside
+    const char16_t* prefix;
+    std::string expected;  // the name made
+  } cases[] = {
+      {"data.ach", u"~", "~data.ach"},
+      {"12:30.bin", u"~", "~12:30.bin"},
+      {"taken.ach", u"~", "~taken.ach.1"},    // a user's file keeps its name
+      {"linked.ach", u"~", "~linked.ach.1"},  // and so does a link
+      {long_name, u"~", "~" + long_name},
+      {long_name, u"~~~~~~", "~~~~~~" + long_name.substr(0, 255 - 6 - 2) + ".1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    std::u16string work;
+    HANDLE h = platform::CreatePrivateFileBeside(Path(c.file).c_str(), c.prefix, &work,
+                                                 GENERIC_WRITE);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD n = 0;
+    EXPECT_TRUE(WriteFile(h, "w", 1, &n, nullptr));
+    CloseHandle(h);
+    EXPECT_EQ(Linux(c.expected), platform::ToLinuxPath(work));
+    EXPECT_EQ(0600u, ModeOf(Linux(c.expected)));
+    EXPECT_EQ("w", Get(c.expected));
+  }
+  EXPECT_EQ("user's", Get("~taken.ach"));
+  EXPECT_EQ("mine", Get("data.ach"));
+  // The next copy beside a taken name takes the next number.
+  std::u16string work;
+  HANDLE h = platform::CreatePrivateFileBeside(Path("taken.ach").c_str(), u"~", &work, GENERIC_WRITE);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+  EXPECT_EQ(Linux("~taken.ach.2"), U8(work));
+  // Deep folders are no limit.
+  std::string deep = LongFolder(dir_, 300);
+  ASSERT_FALSE(deep.empty());
+  h = platform::CreatePrivateFileBeside(U16(deep + "/x").c_str(), u"~", &work, GENERIC_WRITE);
+  ASSERT_NE(INVALID_HANDLE_VALUE, h);
+  CloseHandle(h);
+  EXPECT_EQ(deep + "/~x", U8(work));
+  // A missing folder, and one that is a file.
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            platform::CreatePrivateFileBeside(Path("missing/x").c_str(), u"~", &work, GENERIC_WRITE));
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
+  EXPECT_EQ(INVALID_HANDLE_VALUE,
+            platform::CreatePrivateFileBeside(Path("data.ach/x").c_str(), u"~", &work, GENERIC_WRITE));
   EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
 }
 
