@@ -205,4 +205,11 @@ HRESULT Retire(HANDLE file, const Point& point, const BYTE* id, const BYTE* mark
               });
 }
 
+HRESULT ForEachOld(HANDLE file, const Point& point,
+                   const std::function<HRESULT(ULONGLONG at, const BYTE* header)>& visit) {
+  ULONGLONG end = 0;
+  ULONGLONG next = 0;
+  return Walk(file, point.layout, point.form_end, point.at, &end, &next, visit);
+}
+
 }  // namespace formappend

@@ -188,6 +188,16 @@ BOOL iff_IsAIFFFile(HANDLE file, DWORD* form_size) {
   return iff_IsAIFFFileEx(file, form_size, nullptr, nullptr);
 }
 
+BOOL iff_IsAIFFForm(HANDLE file) {
+  if (!rifffile::SeekTo(file, 0)) return FALSE;
+  DWORD hdr[2];
+  DWORD form_type;
+  BOOL result = SUCCEEDED(iff_ReadFormType(file, hdr, &form_type)) &&
+                (form_type == IffId("AIFF") || form_type == IffId("AIFC"));
+  rifffile::SeekTo(file, kFormDataStart);
+  return result;
+}
+
 HRESULT iff_GetAIFFWfx(HANDLE file, WAVEFORMATEX* wfx, DWORD* frames, DWORD* data_offset) {
   WAVEFORMATEX local = {};
   if (!wfx) wfx = &local;

@@ -97,6 +97,9 @@ HRESULT iff_FindChunkFromStart(HANDLE file, DWORD id, DWORD* size);
 // (then *is_sowt). Any output may be null.
 BOOL iff_IsAIFFFileEx(HANDLE file, DWORD* form_size, BOOL* is_aifc, BOOL* is_sowt);
 BOOL iff_IsAIFFFile(HANDLE file, DWORD* form_size);
+// TRUE for a "FORM" of type "AIFF" or "AIFC" whatever its compression: the
+// forms whose chunks (markers, instrument) are AIFF's own.
+BOOL iff_IsAIFFForm(HANDLE file);
 // The format of an AIFF file as an 18-byte record (cbSize untouched):
 // tag 0xFE01 for 8 bits, 1 for "sowt", else 0xFE02; samples take (bits +
 // 7) / 8 bytes. *frames = the smaller of the "SSND" frames and the "COMM"

@@ -29,11 +29,17 @@ HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars,
 // TRUE when `side_path` opens, holds a "WUPI" chunk in its RIFF form, and
 // that name equals the file-name part of `media_path` (case-sensitive).
 BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path);
-// Appends the "WUPI" chunk for `media_path` after the form of an open side
-// file and grows its form size (mediaformats/FormAppend.h: at an even
-// offset; a form whose size does not end its chunks is refused with
-// 0x8004E00B). E_FAIL without a media path.
+// Writes the "WUPI" chunk for `media_path` into an open side file: as
+// WuFMMeta_ReplaceAttachedNameChunk, so that a side file that named
+// another media file names this one after S_OK (the first owner chunk is
+// the one read) and the old one after a failure. The chunk goes after the
+// form (mediaformats/FormAppend.h: at an even offset; a form whose size
+// does not end its chunks is refused with 0x8004E00B). E_FAIL without a
+// media path.
 HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
+// Writes only the chunk's bytes at the position (the form size untouched);
+// *written receives their count.
+HRESULT WuFMMeta_PutAttachedNameChunk(HANDLE side_file, LPCWSTR media_path, ULONGLONG* written);
 // Replaces the "WUPI" chunk of a side file (a missing one is no error) by
 // one for `new_media_path`. E_FAIL for a null argument; an open failure
 // gives the translated Win32 error.
@@ -60,6 +66,10 @@ HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
 // The same on an open file.
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
+// The kinds whose deletes take a RIFF chunk `id` (with `is_list`, a
+// "LIST" of type `id`) or a RIFF64 chunk of GUID `id`; 0 for none.
+DWORD WuFMMeta_KindOfChunk(FOURCC id, BOOL is_list);
+DWORD WuFMMeta64_KindOfChunk(const GUID& id);
 // Deletes every chunk `id` of an open RIFF file (with `is_list`, every
 // "LIST" of that type) or every chunk `id` of an open RIFF64 file; none
 // there is no error.
