@@ -78,13 +78,14 @@ std::map<std::string, int> Chunk64Ids(const std::string& file) {
   return ids;
 }
 
-std::string Sampler(uint32_t note, uint32_t start) {
+// The sampler item: a unity note and one or two loops from `start`.
+std::string Sampler(uint32_t note, uint32_t start, uint32_t loops = 2) {
   std::string header = Le32(0) + Le32(0) + Le32(125000) + Le32(note) + Le32(0) + Le32(0) + Le32(0) +
-                       Le32(2) + Le32(0);
+                       Le32(loops) + Le32(0);
   auto loop = [](uint32_t id, uint64_t begin, uint64_t length) {
     return Le32(id) + Le32(0) + Le64(begin) + Le64(length) + Le32(0) + Le32(0);
   };
-  return header + loop(1, start, 20) + loop(2, start + 100, 50);
+  return header + loop(1, start, 20) + (loops > 1 ? loop(2, start + 100, 50) : "");
 }
 
 // A reader with content of every kind a RIFF form takes; `tag` tells two
@@ -172,6 +173,9 @@ void SndfileWrite(const std::string& path, int format) {
 struct Tags {
   std::string title, artist, comment;
   bool operator==(const Tags&) const = default;
+  friend void PrintTo(const Tags& t, std::ostream* os) {
+    *os << "{" << t.title << ", " << t.artist << ", " << t.comment << "}";
+  }
 };
 
 Tags SndfileTags(const std::string& path) {
@@ -249,9 +253,10 @@ TEST(MetaUpdateFullDisk, AiffInstrumentAndMarkersBothOrNeither) {
     SndfileWrite(folder.Full("m.aif"), format);
     const interop::AudioFacts facts = interop::Sndfile(folder.Full("m.aif"));
     const std::u16string media = folder.Path("m.aif");
-    // A first instrument and markers, then their update.
+    // A first instrument with one loop, then an update to two: the new
+    // markers need more room than the old ones held.
     TestReadMeta first;
-    first.meta_streams = {MetaStream(kMetaGuidSampler, {Sampler(40, 5)})};
+    first.meta_streams = {MetaStream(kMetaGuidSampler, {Sampler(40, 5, 1)})};
     ASSERT_EQ(WuFMMeta_openAndWriteMetaStreamEx(media.c_str(), FALSE, 8000, &first,
                                                 WUFIO_META_AIFF_MARKERS, 0),
               S_OK);
