@@ -126,7 +126,7 @@ const DWORD kRiffKinds = WUFIO_META_MARKERS | WUFIO_META_INFO | WUFIO_META_PLAYL
 // size is tried over the first bytes, where the first chunk and the
 // padding go; beyond them every kStride-th, which keeps the test fast
 // (with kStride 1 every size is tried).
-constexpr size_t kStride = 7;
+constexpr size_t kStride = 13;
 
 template <class Call>
 size_t StepLimit(const Folder& folder, const std::vector<std::string>& names, Call call) {
@@ -306,14 +306,15 @@ TEST(MetaUpdateFullDisk, Wave64UpdateAndWrite) {
   const std::u16string media = folder.Path("m.w64");
   const interop::AudioFacts facts = interop::Sndfile(folder.Full("m.w64"));
   const DWORD kinds = kRiffKinds & ~WUFIO_META_RAW;
-  for (const std::u16string tag : {u"first", u"second"}) {
-    TestReadMeta reader;
-    EveryKind(&reader, tag);
-    ASSERT_NE(StepLimit(folder, {"m.w64"}, [&] {
-                return WuFMMeta64_UpdateMetaStream(media.c_str(), 8000, &reader, kinds, 0);
-              }),
-              0u);
-  }
+  TestReadMeta first;
+  EveryKind(&first, u"first");
+  ASSERT_EQ(WuFMMeta64_UpdateMetaStream(media.c_str(), 8000, &first, kinds, 0), S_OK);
+  TestReadMeta second;
+  EveryKind(&second, u"second");
+  ASSERT_NE(StepLimit(folder, {"m.w64"}, [&] {
+              return WuFMMeta64_UpdateMetaStream(media.c_str(), 8000, &second, kinds, 0);
+            }),
+            0u);
   // The write form with fresh FALSE replaces the same set.
   TestReadMeta reader;
   EveryKind(&reader, u"third");
