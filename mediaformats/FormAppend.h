@@ -22,6 +22,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "platform/kernel/types.h"
 
@@ -81,5 +82,12 @@ HRESULT Retire(HANDLE file, const Point& point, const BYTE* id, const BYTE* mark
 // The walk stops at the first failure `visit` returns.
 HRESULT ForEachOld(HANDLE file, const Point& point,
                    const std::function<HRESULT(ULONGLONG at, const BYTE* header)>& visit);
+
+// After an append from `point`: removes the chunks of the old form that
+// start at `offsets` (as ForEachOld gives them, ascending), each with its
+// padding, moving what follows down, and lowers the form size by the bytes
+// of them the form held. Only moves down and cuts: a full disk cannot fail
+// it.
+HRESULT Remove(HANDLE file, const Point& point, const std::vector<ULONGLONG>& offsets);
 
 }  // namespace formappend

@@ -122,108 +122,46 @@ HRESULT AppendToForm(const Target& file, Write write) {
   return FAILED(hr) ? hr : write(&written);
 }
 
-// Deletes the first `count` chunks of a key from the form; fewer there is
-// no error.
-template <class Delete>
-HRESULT DeleteFirst(DWORD count, Delete remove) {
-  for (DWORD i = 0; i < count; ++i) {
-    HRESULT hr = remove();
-    if (hr == RIFF_E_NOT_FOUND) return S_OK;
-    if (FAILED(hr)) return hr;
-  }
-  return S_OK;
-}
-
 // After the new set stands: every old chunk goes (all), or those the
-// session replaces. Each key's old chunks are counted in the old form and
-// that many of the first ones deleted: the new ones stand after them.
+// session replaces.
 HRESULT RetireOld(HANDLE file, const Session& s) {
   const formappend::Layout layout = s.point.layout;
-  if (s.all) {
-    // Only side files (RIFF) are written anew.
-    if (layout != formappend::Layout::kRiff) return S_OK;
-    LONGLONG size = rifffile::Size(file);
-    if (size < 0) return RIFF_E_READ;
-    ULONGLONG from = std::min(s.point.at, static_cast<ULONGLONG>(size));
-    if (from > kRiffDataStart) {
-      HRESULT hr = rifffile::MoveTailDown(file, kRiffDataStart, from);
-      if (FAILED(hr)) return hr;
-      size -= static_cast<LONGLONG>(from - kRiffDataStart);
-    }
-    return riff_SetRIFFSize(file, static_cast<DWORD>(size - 8));
-  }
-  struct Key {
-    BYTE id[16];
-    BOOL is_list;
-    DWORD count;
-  };
-  std::vector<Key> keys;
-  auto count = [&](const BYTE* id, BOOL is_list) {
-    for (Key& key : keys)
-      if (key.is_list == is_list && std::memcmp(key.id, id, 16) == 0) {
-        ++key.count;
-        return;
-      }
-    Key key{};
-    std::memcpy(key.id, id, layout == formappend::Layout::kRiff64 ? 16 : 4);
-    key.is_list = is_list;
-    key.count = 1;
-    keys.push_back(key);
-  };
+  // The old chunks that go, found by the walk that found the form whole,
+  // then cut out from the last.
+  std::vector<ULONGLONG> offsets;
   HRESULT hr = formappend::ForEachOld(file, s.point, [&](ULONGLONG at, const BYTE* header) -> HRESULT {
-    BYTE id[16] = {};
+    bool goes = false;
     switch (layout) {
       case formappend::Layout::kRiff64: {
         GUID guid = riffbytes::GetGuid(header);
-        bool goes = s.clean && (WuFMMeta64_KindOfChunk(guid) & s.kinds);
+        goes = s.clean && (WuFMMeta64_KindOfChunk(guid) & s.kinds);
         for (const GUID& g : s.guids) goes = goes || IsEqualGUID(g, guid);
-        if (goes) count(header, FALSE);
-        return S_OK;
+        break;
       }
       case formappend::Layout::kIff: {
         const DWORD chunk = bigendian::Get32(header);
-        for (DWORD wanted : s.iff_ids)
-          if (wanted == chunk) count(header, FALSE);
-        return S_OK;
-      }
-      case formappend::Layout::kRiff:
+        for (DWORD wanted : s.iff_ids) goes = goes || wanted == chunk;
         break;
+      }
+      case formappend::Layout::kRiff: {
+        FOURCC chunk = riffbytes::Get32(header);
+        BOOL is_list = FALSE;
+        if (chunk == RiffId("LIST") && riffbytes::Get32(header + 4) >= 4) {
+          BYTE type[4];
+          if (!rifffile::SeekTo(file, at + 8)) return RIFF_E_READ;
+          if (HRESULT read = rifffile::ReadExact(file, type, 4); FAILED(read)) return read;
+          chunk = riffbytes::Get32(type);
+          is_list = TRUE;
+        }
+        goes = s.clean && (WuFMMeta_KindOfChunk(chunk, is_list) & s.kinds);
+        for (const auto& key : s.ids) goes = goes || (key.first == chunk && key.second == is_list);
+        break;
+      }
     }
-    FOURCC chunk = riffbytes::Get32(header);
-    BOOL is_list = FALSE;
-    if (chunk == RiffId("LIST") && riffbytes::Get32(header + 4) >= 4) {
-      BYTE type[4];
-      if (!rifffile::SeekTo(file, at + 8)) return RIFF_E_READ;
-      if (HRESULT read = rifffile::ReadExact(file, type, 4); FAILED(read)) return read;
-      chunk = riffbytes::Get32(type);
-      is_list = TRUE;
-    }
-    bool goes = s.clean && (WuFMMeta_KindOfChunk(chunk, is_list) & s.kinds);
-    for (const auto& key : s.ids) goes = goes || (key.first == chunk && key.second == is_list);
-    riffbytes::Put32(id, chunk);
-    if (goes) count(id, is_list);
+    if (goes || s.all) offsets.push_back(at);
     return S_OK;
   });
-  for (const Key& key : keys) {
-    if (FAILED(hr)) break;
-    hr = DeleteFirst(key.count, [&] {
-      switch (layout) {
-        case formappend::Layout::kRiff64: {
-          ULONGLONG removed = 0;
-          return riff64_DeleteChunk(file, riffbytes::GetGuid(key.id), &removed);
-        }
-        case formappend::Layout::kIff: {
-          DWORD removed = 0;
-          return iff_DeleteChunk(file, bigendian::Get32(key.id), &removed);
-        }
-        case formappend::Layout::kRiff:
-          break;
-      }
-      DWORD removed = 0;
-      return riff_DeleteChunk(file, riffbytes::Get32(key.id), &removed, key.is_list);
-    });
-  }
-  return hr;
+  return FAILED(hr) ? hr : formappend::Remove(file, s.point, offsets);
 }
 
 // Runs `write_set` (HRESULT(), writing through targets that carry the
