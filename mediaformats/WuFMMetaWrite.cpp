@@ -1,19 +1,18 @@
 // Writing a reader's metadata streams as chunks of a RIFF form (a media
 // file or a side file).
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "foundation/WuErrorHandler.h"
-#include "mediaformats/WuBigEndian.h"
 #include "foundation/WuString.h"
 #include "mediaformats/FormAppend.h"
 #include "mediaformats/Iff.h"
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
+#include "mediaformats/WuBigEndian.h"
 #include "mediaformats/WuBwf.h"
 #include "mediaformats/WuDispList.h"
 #include "mediaformats/WuFMMeta.h"
@@ -172,13 +171,14 @@ HRESULT ReplaceSet(HANDLE file, Session* s, WriteSet write_set) {
   HRESULT hr = formappend::Begin(file, s->point.layout, &s->point);
   if (FAILED(hr)) return hr;
   hr = write_set();
-  LONGLONG here = rifffile::Tell(file);
+  // The set runs from the append point to the file's new end.
+  LONGLONG end = rifffile::Size(file);
   ULONGLONG written = 0;
   if (SUCCEEDED(hr)) {
-    if (here < 0 || static_cast<ULONGLONG>(here) < s->point.at)
+    if (end < 0 || static_cast<ULONGLONG>(end) < s->point.at)
       hr = RIFF_E_WRITE;
     else
-      written = static_cast<ULONGLONG>(here) - s->point.at;
+      written = static_cast<ULONGLONG>(end) - s->point.at;
   }
   if (SUCCEEDED(hr) && written == 0) {
     // Nothing new: the padding Begin wrote goes again, and the form is
