@@ -1,6 +1,7 @@
 // Appending chunks at the end of a form of an open file.
 #include "mediaformats/FormAppend.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "mediaformats/Riff.h"
@@ -203,6 +204,37 @@ HRESULT Retire(HANDLE file, const Point& point, const BYTE* id, const BYTE* mark
                 return rifffile::SeekTo(file, at) ? rifffile::WriteExact(file, mark, id_bytes)
                                                   : RIFF_E_WRITE;
               });
+}
+
+HRESULT ForEachOld(HANDLE file, const Point& point,
+                   const std::function<HRESULT(ULONGLONG at, const BYTE* header)>& visit) {
+  ULONGLONG end = 0;
+  ULONGLONG next = 0;
+  return Walk(file, point.layout, point.form_end, point.at, &end, &next, visit);
+}
+
+HRESULT Remove(HANDLE file, const Point& point, const std::vector<ULONGLONG>& offsets) {
+  const Shape shape = ShapeOf(point.layout);
+  // From the last: the offsets of those before stay where they were.
+  for (auto it = offsets.rbegin(); it != offsets.rend(); ++it) {
+    const ULONGLONG at = *it;
+    BYTE header[kRiff64HeaderBytes];
+    ULONGLONG data = 0;
+    if (HRESULT hr = ReadHeader(file, point.layout, at, header, &data); FAILED(hr)) return hr;
+    ULONGLONG stored = 0;
+    if (HRESULT hr = ReadForm(file, point.layout, &stored); FAILED(hr)) return hr;
+    LONGLONG size = rifffile::Size(file);
+    if (size < 0) return RIFF_E_READ;
+    const ULONGLONG form_end = FormEnd(point.layout, stored);
+    const ULONGLONG span_end = AlignUp(at + shape.header + data, shape.align);
+    // A last chunk's padding may be missing from the file or from the form.
+    const ULONGLONG cut_end = std::min<ULONGLONG>(span_end, static_cast<ULONGLONG>(size));
+    const ULONGLONG in_form = form_end > at ? std::min(span_end, form_end) - at : 0;
+    if (HRESULT hr = rifffile::MoveTailDown(file, at, cut_end); FAILED(hr)) return hr;
+    if (HRESULT hr = WriteStored(file, point.layout, stored - std::min(stored, in_form)); FAILED(hr))
+      return hr;
+  }
+  return S_OK;
 }
 
 }  // namespace formappend

@@ -21,6 +21,9 @@
 // left as it was.
 #pragma once
 
+#include <functional>
+#include <vector>
+
 #include "platform/kernel/types.h"
 
 namespace formappend {
@@ -73,5 +76,18 @@ HRESULT Append(HANDLE file, Layout layout, Write write) {
 // RIFF64: 16) of every chunk of the old form whose id is `id` with `mark`,
 // so that they stay as filler and none stands in front of the appended one.
 HRESULT Retire(HANDLE file, const Point& point, const BYTE* id, const BYTE* mark);
+
+// Calls visit(offset, header bytes) for every chunk of the form as `point`
+// found it, that is for the chunks that stood before an append from it.
+// The walk stops at the first failure `visit` returns.
+HRESULT ForEachOld(HANDLE file, const Point& point,
+                   const std::function<HRESULT(ULONGLONG at, const BYTE* header)>& visit);
+
+// After an append from `point`: removes the chunks of the old form that
+// start at `offsets` (as ForEachOld gives them, ascending), each with its
+// padding, moving what follows down, and lowers the form size by the bytes
+// of them the form held. Only moves down and cuts: a full disk cannot fail
+// it.
+HRESULT Remove(HANDLE file, const Point& point, const std::vector<ULONGLONG>& offsets);
 
 }  // namespace formappend

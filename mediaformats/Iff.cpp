@@ -188,6 +188,16 @@ BOOL iff_IsAIFFFile(HANDLE file, DWORD* form_size) {
   return iff_IsAIFFFileEx(file, form_size, nullptr, nullptr);
 }
 
+BOOL iff_IsAIFFForm(HANDLE file) {
+  if (!rifffile::SeekTo(file, 0)) return FALSE;
+  DWORD hdr[2];
+  DWORD form_type;
+  BOOL result = SUCCEEDED(iff_ReadFormType(file, hdr, &form_type)) &&
+                (form_type == IffId("AIFF") || form_type == IffId("AIFC"));
+  rifffile::SeekTo(file, kFormDataStart);
+  return result;
+}
+
 HRESULT iff_GetAIFFWfx(HANDLE file, WAVEFORMATEX* wfx, DWORD* frames, DWORD* data_offset) {
   WAVEFORMATEX local = {};
   if (!wfx) wfx = &local;
@@ -302,8 +312,11 @@ HRESULT iff_FindMarker(HANDLE file, tIFFMARKER* marker, short marker_id) {
 HRESULT iff_DeleteChunk(HANDLE file, DWORD id, DWORD* removed) {
   if (removed) *removed = 0;
   LONGLONG file_size = rifffile::Size(file);
+  // The chunks of an AIFF-C form do not depend on its compression.
   DWORD form_size = 0;
-  if (file_size < 0 || !iff_IsAIFFFile(file, &form_size)) return RIFF_E_WRONG_FORM;
+  if (file_size < 0 || !iff_IsAIFFForm(file)) return RIFF_E_WRONG_FORM;
+  if (!rifffile::SeekTo(file, 4)) return RIFF_E_READ;
+  if (HRESULT read = iff_ReadDWORD(file, &form_size); FAILED(read)) return read;
   if (!rifffile::SeekTo(file, kFormDataStart)) return RIFF_E_READ;
   DWORD left = FormBytesLeft(form_size);
   DWORD size = 0;

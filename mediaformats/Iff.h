@@ -97,6 +97,9 @@ HRESULT iff_FindChunkFromStart(HANDLE file, DWORD id, DWORD* size);
 // (then *is_sowt). Any output may be null.
 BOOL iff_IsAIFFFileEx(HANDLE file, DWORD* form_size, BOOL* is_aifc, BOOL* is_sowt);
 BOOL iff_IsAIFFFile(HANDLE file, DWORD* form_size);
+// TRUE for a "FORM" of type "AIFF" or "AIFC" whatever its compression: the
+// forms whose chunks (markers, instrument) are AIFF's own.
+BOOL iff_IsAIFFForm(HANDLE file);
 // The format of an AIFF file as an 18-byte record (cbSize untouched):
 // tag 0xFE01 for 8 bits, 1 for "sowt", else 0xFE02; samples take (bits +
 // 7) / 8 bytes. *frames = the smaller of the "SSND" frames and the "COMM"
@@ -114,9 +117,9 @@ void aiff_CreateRate(DWORD rate, WORD* exponent_word, WORD mantissa[4]);
 // bytes end before its count of markers does (nothing after the chunk is
 // read); IFF_E_NOT_FORM when the file ends inside a marker.
 HRESULT iff_FindMarker(HANDLE file, tIFFMARKER* marker, short marker_id);
-// Removes the first chunk `id` of an AIFF form with its pad byte, moves the
-// rest of the file down, cuts the file and lowers the form size by the
-// bytes of the chunk the form held (*removed: 8 + the padded body, or less
+// Removes the first chunk `id` of an AIFF or AIFF-C form (any
+// compression) with its pad byte, moves the rest of the file down, cuts
+// the file and lowers the form size by the bytes of the chunk the form held (*removed: 8 + the padded body, or less
 // for a last chunk whose pad byte the form or the file lacks). A chunk
 // that runs past the end of the form or of the file is refused with
 // RIFF_E_WRONG_FORM before anything is written.

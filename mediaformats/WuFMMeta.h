@@ -29,11 +29,17 @@ HRESULT WuFMMeta_CreateMetaName(LPCWSTR media_path, LPWSTR out, DWORD out_chars,
 // TRUE when `side_path` opens, holds a "WUPI" chunk in its RIFF form, and
 // that name equals the file-name part of `media_path` (case-sensitive).
 BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path);
-// Appends the "WUPI" chunk for `media_path` after the form of an open side
-// file and grows its form size (mediaformats/FormAppend.h: at an even
-// offset; a form whose size does not end its chunks is refused with
-// 0x8004E00B). E_FAIL without a media path.
+// Writes the "WUPI" chunk for `media_path` into an open side file: as
+// WuFMMeta_ReplaceAttachedNameChunk, so that a side file that named
+// another media file names this one after S_OK (the first owner chunk is
+// the one read) and the old one after a failure. The chunk goes after the
+// form (mediaformats/FormAppend.h: at an even offset; a form whose size
+// does not end its chunks is refused with 0x8004E00B). E_FAIL without a
+// media path.
 HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path);
+// Writes only the chunk's bytes at the position (the form size untouched);
+// *written receives their count.
+HRESULT WuFMMeta_PutAttachedNameChunk(HANDLE side_file, LPCWSTR media_path, ULONGLONG* written);
 // Replaces the "WUPI" chunk of a side file (a missing one is no error) by
 // one for `new_media_path`. E_FAIL for a null argument; an open failure
 // gives the translated Win32 error.
@@ -60,6 +66,10 @@ HRESULT WuFMMeta_DeleteMetaChunks(LPCWSTR path);
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64);
 // The same on an open file.
 HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64);
+// The kinds whose deletes take a RIFF chunk `id` (with `is_list`, a
+// "LIST" of type `id`) or a RIFF64 chunk of GUID `id`; 0 for none.
+DWORD WuFMMeta_KindOfChunk(FOURCC id, BOOL is_list);
+DWORD WuFMMeta64_KindOfChunk(const GUID& id);
 // Deletes every chunk `id` of an open RIFF file (with `is_list`, every
 // "LIST" of that type) or every chunk `id` of an open RIFF64 file; none
 // there is no error.
@@ -81,17 +91,29 @@ HRESULT WuFMMeta_LookForMarkers(LPCWSTR path);
 
 // ---- Writing a reader's metadata --------------------------------------------
 // Into a RIFF media file and its side file. `media_kinds` go into the media
-// file (opened only when given; its chunks of those kinds are deleted
-// first unless `fresh`), `side_kinds` into a new appending-form side file
-// (made only when the reader has content of those kinds; side files of
-// this media found under either name are deleted first). Marker times are
-// converted at `sample_rate`. Open failures give the translated Win32
-// error; stream faults RIFF_E_READ or 0x8004E038; failed writes
-// RIFF_E_WRITE; a side file made here that could not be written whole is
-// removed again. A side file that another media file's "WUPI" chunk holds
-// under the name to be made is left whole: WU_E_FILE_EXISTS. A form whose
-// chunks do not end at its size is refused (0x8004E00B) before anything of
-// it is deleted.
+// file (opened only when given; unless `fresh`, its old chunks of those
+// kinds are replaced), `side_kinds` into the appending-form side file
+// (written only when the reader has content of those kinds; the other side
+// files of this media, under either name, are deleted once it stands, all
+// of them when there is no content). Marker times are converted at
+// `sample_rate`.
+//
+// Each file is written all or nothing: the whole new set of chunks goes
+// after the form's old chunks, the form grows once when the set is
+// written whole, and only then are the old chunks it replaces (and, for a
+// side file written anew, all of its old chunks) cut out. A failure while
+// writing, a full disk above all, cuts the file back: it is byte for byte
+// as it was, its old metadata readable. An existing side file is rewritten
+// in place this way; one whose form takes no chunk is made new.
+//
+// Open failures give the translated Win32 error; stream faults
+// RIFF_E_READ or 0x8004E038; failed writes RIFF_E_WRITE; a side file made
+// here that could not be written whole is removed again. A side file that
+// another media file's "WUPI" chunk holds under the name to be made is
+// left whole: WU_E_FILE_EXISTS. A form whose chunks do not end at its size
+// is refused (0x8004E00B) untouched. An AIFF or AIFF-C file (any
+// compression) takes only the AIFF kind (its "INST" and "MARK", both or
+// neither); other kinds leave it as it is.
 HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD sample_rate,
                                           IWuReadMeta* reader, DWORD media_kinds,
                                           DWORD side_kinds);
@@ -105,8 +127,9 @@ HRESULT WuFMMeta_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, BOOL to_
                                         DWORD sample_rate, IWuReadMeta* reader);
 // Updates an existing file pair: the side-file kinds replace those chunks
 // in the existing side file (or make one), whose "WUPI" chunk then stands
-// last again; the media kinds are removed from the side file and replaced
-// in the media file.
+// last again; the media kinds are replaced in the media file and, once it
+// holds them, removed from the side file (a failed media write leaves them
+// there). Each file all or nothing, as above.
 HRESULT WuFMMeta_UpdateMetaStream2(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader,
                                    DWORD media_kinds, DWORD side_kinds);
 HRESULT WuFMMeta_UpdateMetaStreamEx(LPCWSTR media_path, BOOL to_side, DWORD sample_rate,

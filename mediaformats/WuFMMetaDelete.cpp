@@ -130,8 +130,9 @@ HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
     }
     return S_OK;
   }
-  // An AIFF file holds only the AIFF kind: its "INST", then its "MARK".
-  if (iff_IsAIFFFile(file, nullptr)) {
+  // An AIFF or AIFF-C file (whatever its compression) holds only the AIFF
+  // kind: its "INST", then its "MARK".
+  if (iff_IsAIFFForm(file)) {
     if (!(kinds & WUFIO_META_AIFF_MARKERS)) return S_OK;
     for (DWORD id : {IffId("INST"), IffId("MARK")}) {
       HRESULT hr = DeleteEvery([&] {
@@ -148,6 +149,20 @@ HRESULT WuFMMeta_DeleteKindsFromFile(HANDLE file, DWORD kinds, BOOL riff64) {
     if (FAILED(hr)) return hr;
   }
   return S_OK;
+}
+
+DWORD WuFMMeta_KindOfChunk(FOURCC id, BOOL is_list) {
+  DWORD kinds = 0;
+  for (const RiffRow& row : kRiffRows)
+    if (row.id == id && row.is_list == is_list) kinds |= row.kind;
+  return kinds;
+}
+
+DWORD WuFMMeta64_KindOfChunk(const GUID& id) {
+  DWORD kinds = 0;
+  for (const Riff64Row& row : kRiff64Rows)
+    if (IsEqualGUID(*row.id, id)) kinds |= row.kind;
+  return kinds;
 }
 
 HRESULT WuFMMeta_DeleteMetaChunksEx(LPCWSTR path, DWORD kinds, BOOL riff64) {

@@ -58,17 +58,19 @@ BOOL WuFMMeta_IsMetaFile(LPCWSTR media_path, LPCWSTR side_path) {
   return ReadAttachedName(side_path, name) && lstrcmpW(name, WuGetFileNamePtrW(media_path)) == 0;
 }
 
-HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
+HRESULT WuFMMeta_PutAttachedNameChunk(HANDLE side_file, LPCWSTR media_path, ULONGLONG* written) {
+  *written = 0;
   if (!media_path) return E_FAIL;
   LPCWSTR name = WuGetFileNamePtrW(media_path);
-  DWORD bytes = riff_AnsiByteLength(name);
-  return formappend::Append(side_file, formappend::Layout::kRiff, [&](ULONGLONG* written) {
-    HRESULT hr = riff_WriteChunkHeader(side_file, kMetaSideName, bytes + 1);
-    DWORD count = 0;
-    if (SUCCEEDED(hr)) hr = riff_WriteANSIString(side_file, name, &count);
-    *written = 8 + count;
-    return hr;
-  });
+  HRESULT hr = riff_WriteChunkHeader(side_file, kMetaSideName, riff_AnsiByteLength(name) + 1);
+  DWORD count = 0;
+  if (SUCCEEDED(hr)) hr = riff_WriteANSIString(side_file, name, &count);
+  *written = 8 + count;
+  return hr;
+}
+
+HRESULT WuFMMeta_WriteAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) {
+  return WuFMMeta_ReplaceAttachedNameChunk(side_file, media_path);
 }
 
 HRESULT WuFMMeta_ChangeAttachedFilename(LPCWSTR side_path, LPCWSTR new_media_path) {
@@ -88,7 +90,9 @@ HRESULT WuFMMeta_ReplaceAttachedNameChunk(HANDLE side_file, LPCWSTR media_path) 
   // every old one goes: the first one found is the one that names the
   // media file, so a stale one left in front would win over the new one.
   DWORD old = WuFMMeta_CountChunks(side_file, kMetaSideName);
-  HRESULT hr = WuFMMeta_WriteAttachedNameChunk(side_file, media_path);
+  HRESULT hr = formappend::Append(side_file, formappend::Layout::kRiff, [&](ULONGLONG* written) {
+    return WuFMMeta_PutAttachedNameChunk(side_file, media_path, written);
+  });
   return FAILED(hr) ? hr : WuFMMeta_DeleteFirstChunks(side_file, kMetaSideName, old);
 }
 

@@ -12,6 +12,7 @@
 #include "mediaformats/Riff.h"
 #include "mediaformats/Riff64.h"
 #include "mediaformats/RiffFile.h"
+#include "mediaformats/WuBigEndian.h"
 #include "mediaformats/WuBwf.h"
 #include "mediaformats/WuDispList.h"
 #include "mediaformats/WuFMMeta.h"
@@ -54,22 +55,141 @@ struct Body {
 
 const BYTE* Bytes(const std::string& s) { return reinterpret_cast<const BYTE*>(s.data()); }
 
-// An open file and its form: RIFF (media or side file) or RIFF64.
+// One replacement of a set of chunks in an open form: every new chunk goes
+// after the form's old chunks, and the form grows once, when the whole set
+// is written (a failure cuts the file back to its old length); only then
+// do the old chunks that the set replaces go. So a failed write, a full
+// disk above all, leaves the file byte for byte as it was, and a success
+// leaves the whole new set.
+struct Session {
+  explicit Session(formappend::Layout layout) { point.layout = layout; }
+  formappend::Point point;
+  // The old chunks of `kinds` go (the delete tables' rows; AIFF: "INST"
+  // and "MARK").
+  bool clean = false;
+  DWORD kinds = 0;
+  // Every old chunk goes: the form is written anew.
+  bool all = false;
+  // Further old chunks that go: RIFF ids (with TRUE, the type of a
+  // "LIST"), RIFF64 GUIDs, AIFF ids.
+  std::vector<std::pair<FOURCC, BOOL>> ids;
+  std::vector<GUID> guids;
+  std::vector<DWORD> iff_ids;
+
+  void Replaces(FOURCC id, BOOL is_list) {
+    for (const auto& have : ids)
+      if (have.first == id && have.second == is_list) return;
+    ids.push_back({id, is_list});
+  }
+  void Replaces(const GUID& id) {
+    for (const GUID& have : guids)
+      if (IsEqualGUID(have, id)) return;
+    guids.push_back(id);
+  }
+};
+
+// An open file and its form: RIFF (media or side file) or RIFF64, and the
+// replacement its chunks are written in.
 struct Target {
   HANDLE h;
   bool riff64;
+  Session* session = nullptr;
 };
 
 formappend::Layout LayoutOf(const Target& file) {
   return file.riff64 ? formappend::Layout::kRiff64 : formappend::Layout::kRiff;
 }
 
-// Appends what `write` writes (HRESULT(ULONGLONG* written)) at the end of
-// the target's form, which grows only once it is written whole; a failure
-// leaves the file as it was (mediaformats/FormAppend.h).
+// Zero bytes up to the next multiple of `align` from the position.
+HRESULT PadHere(HANDLE file, ULONGLONG align) {
+  static const BYTE kZeros[8] = {};
+  LONGLONG here = rifffile::Tell(file);
+  if (here < 0) return RIFF_E_WRITE;
+  DWORD pad = static_cast<DWORD>((align - static_cast<ULONGLONG>(here) % align) % align);
+  return pad ? rifffile::WriteExact(file, kZeros, pad) : S_OK;
+}
+
+// Writes what `write` writes (HRESULT(ULONGLONG* written)) as the next
+// chunk of the target's replacement, at the form's alignment; the form
+// grows when the replacement ends. Without one, the chunk is appended on
+// its own (mediaformats/FormAppend.h).
 template <class Write>
 HRESULT AppendToForm(const Target& file, Write write) {
-  return formappend::Append(file.h, LayoutOf(file), write);
+  if (!file.session) return formappend::Append(file.h, LayoutOf(file), write);
+  HRESULT hr = PadHere(file.h, file.riff64 ? 8 : 2);
+  ULONGLONG written = 0;
+  return FAILED(hr) ? hr : write(&written);
+}
+
+// After the new set stands: every old chunk goes (all), or those the
+// session replaces.
+HRESULT RetireOld(HANDLE file, const Session& s) {
+  const formappend::Layout layout = s.point.layout;
+  // The old chunks that go, found by the walk that found the form whole,
+  // then cut out from the last.
+  std::vector<ULONGLONG> offsets;
+  HRESULT hr = formappend::ForEachOld(file, s.point, [&](ULONGLONG at, const BYTE* header) -> HRESULT {
+    bool goes = false;
+    switch (layout) {
+      case formappend::Layout::kRiff64: {
+        GUID guid = riffbytes::GetGuid(header);
+        goes = s.clean && (WuFMMeta64_KindOfChunk(guid) & s.kinds);
+        for (const GUID& g : s.guids) goes = goes || IsEqualGUID(g, guid);
+        break;
+      }
+      case formappend::Layout::kIff: {
+        const DWORD chunk = bigendian::Get32(header);
+        for (DWORD wanted : s.iff_ids) goes = goes || wanted == chunk;
+        break;
+      }
+      case formappend::Layout::kRiff: {
+        FOURCC chunk = riffbytes::Get32(header);
+        BOOL is_list = FALSE;
+        if (chunk == RiffId("LIST") && riffbytes::Get32(header + 4) >= 4) {
+          BYTE type[4];
+          if (!rifffile::SeekTo(file, at + 8)) return RIFF_E_READ;
+          if (HRESULT read = rifffile::ReadExact(file, type, 4); FAILED(read)) return read;
+          chunk = riffbytes::Get32(type);
+          is_list = TRUE;
+        }
+        goes = s.clean && (WuFMMeta_KindOfChunk(chunk, is_list) & s.kinds);
+        for (const auto& key : s.ids) goes = goes || (key.first == chunk && key.second == is_list);
+        break;
+      }
+    }
+    if (goes || s.all) offsets.push_back(at);
+    return S_OK;
+  });
+  return FAILED(hr) ? hr : formappend::Remove(file, s.point, offsets);
+}
+
+// Runs `write_set` (HRESULT(), writing through targets that carry the
+// session) as the session's replacement in an open file. A form that no
+// chunk can be appended to is refused before anything is written.
+template <class WriteSet>
+HRESULT ReplaceSet(HANDLE file, Session* s, WriteSet write_set) {
+  HRESULT hr = formappend::Begin(file, s->point.layout, &s->point);
+  if (FAILED(hr)) return hr;
+  hr = write_set();
+  // The set runs from the append point to the file's new end.
+  LONGLONG end = rifffile::Size(file);
+  ULONGLONG written = 0;
+  if (SUCCEEDED(hr)) {
+    if (end < 0 || static_cast<ULONGLONG>(end) < s->point.at)
+      hr = RIFF_E_WRITE;
+    else
+      written = static_cast<ULONGLONG>(end) - s->point.at;
+  }
+  if (SUCCEEDED(hr) && written == 0) {
+    // Nothing new: the padding Begin wrote goes again, and the form is
+    // left as it was but for the old chunks replaced by nothing.
+    if (s->point.at > s->point.file_size && !rifffile::CutAt(file, s->point.file_size))
+      return RIFF_E_WRITE;
+  } else {
+    hr = formappend::End(file, s->point, hr, written);
+    if (FAILED(hr)) return hr;
+  }
+  return RetireOld(file, *s);
 }
 
 // The RIFF64 chunk of a RIFF chunk id, or null when Wave64 has none.
@@ -429,6 +549,10 @@ HRESULT RawItem(const std::string& item, FOURCC* id, std::string* data = nullptr
   return S_OK;
 }
 
+// Each raw item's chunk; with the replacement's old kinds going, it
+// replaces the old chunks of its id, and a "LIST" item only the lists of
+// its own type: the file's other lists (its summary, its markers' texts)
+// stay.
 HRESULT WriteRaw(const Target& file, IStream* stream, DWORD count) {
   for (DWORD i = 0; i < count; ++i) {
     std::string item, data;
@@ -437,6 +561,12 @@ HRESULT WriteRaw(const Target& file, IStream* stream, DWORD count) {
     if (SUCCEEDED(hr)) hr = RawItem(item, &id, &data);
     if (FAILED(hr)) return hr;
     if (Protected(id)) continue;
+    if (file.session && file.session->clean) {
+      if (id != RiffId("LIST"))
+        file.session->Replaces(id, FALSE);
+      else if (data.size() >= 4)
+        file.session->Replaces(riffbytes::Get32(Bytes(data)), TRUE);
+    }
     hr = AppendChunk(file, id, data);
     if (FAILED(hr)) return hr;
   }
@@ -514,17 +644,18 @@ HRESULT WriteBroadcastWave(const Target& file, IStream* stream, DWORD count) {
   record.WuBWF_BuildChunk(nullptr, &size);
   std::string data(size, '\0');
   hr = record.WuBWF_BuildChunk(reinterpret_cast<BYTE*>(data.data()), &size);
-  if (file.riff64) {
-    ULONGLONG removed = 0, written = 0;
-    if (SUCCEEDED(hr)) hr = bwfriff64_DeleteAllChunks(file.h, &removed);
-    if (SUCCEEDED(hr)) hr = bwfriff64_UpdateStreamChunk(file.h, data.data(), size, &written);
-    return hr;
+  if (FAILED(hr)) return hr;
+  data.resize(size);
+  // The new "bext" replaces every old one (Wave64: every bext chunk).
+  if (file.session) {
+    if (file.riff64) {
+      file.session->Replaces(kRiff64GuidBext);
+    } else {
+      file.session->Replaces(RiffId("bext"), FALSE);
+      file.session->Replaces(RiffId("BEXT"), FALSE);
+    }
   }
-  LONG removed = 0;
-  if (SUCCEEDED(hr)) hr = bwfriff_DeleteAllChunks(file.h, &removed);
-  DWORD written = 0;
-  if (SUCCEEDED(hr)) hr = bwfriff_UpdateStreamChunk(file.h, RiffId("bext"), data.data(), size, &written);
-  return hr;
+  return file.riff64 ? AppendChunk64(file, kRiff64GuidBext, data) : AppendChunk(file, RiffId("bext"), data);
 }
 
 // Writes the streams of the kinds in *mask into an open RIFF form; the
@@ -555,19 +686,18 @@ HRESULT WriteStreams(const Target& file, const metastream::Streams& streams, DWO
       case WUFIO_META_DISPLAY:
         hr = WriteDisplay(file, stream, count);
         break;
-      case WUFIO_META_WU03: {
+      case WUFIO_META_WU03:
         // No row of the delete tables names "wu03": the writer replaces its
-        // own chunks, so that a second write leaves one. The new one is
-        // written before the old ones go, so that a failure leaves them.
-        DWORD old = file.riff64 ? WuFMMeta64_CountChunks(file.h, kMetaGuidWu03)
-                                : WuFMMeta_CountChunks(file.h, RiffId("wu03"));
+        // own chunks, so that a second write leaves one.
+        if (file.session) {
+          if (file.riff64)
+            file.session->Replaces(kMetaGuidWu03);
+          else
+            file.session->Replaces(RiffId("wu03"), FALSE);
+        }
         hr = WriteWhole(file, stream, RiffId("wu03"));
-        if (SUCCEEDED(hr))
-          hr = file.riff64 ? WuFMMeta64_DeleteFirstChunks(file.h, kMetaGuidWu03, old)
-                           : WuFMMeta_DeleteFirstChunks(file.h, RiffId("wu03"), old);
         if (SUCCEEDED(hr)) *mask &= ~WUFIO_META_WU03;
         break;
-      }
       case WUFIO_META_WU04:
         hr = WriteWhole(file, stream, RiffId("wu04"));
         break;
@@ -618,14 +748,20 @@ HANDLE OpenExisting(LPCWSTR path) {
                      OPEN_EXISTING, 0, nullptr);
 }
 
+// The side-file name of `media_path` in `mode`, or an empty name.
+std::u16string MetaName(LPCWSTR media_path, int mode) {
+  std::u16string name(WuStrLenSafe(media_path) + 5, u'\0');
+  if (FAILED(WuFMMeta_CreateMetaName(media_path, name.data(), static_cast<DWORD>(name.size()), mode)))
+    return {};
+  name.resize(WuStrLenSafe(name.c_str()));
+  return name;
+}
+
 // The side file of `media_path` under either name, or an empty name.
 std::u16string ExistingSideFile(LPCWSTR media_path) {
   for (int mode : {0, 1}) {
-    std::u16string name(WuStrLenSafe(media_path) + 5, u'\0');
-    if (FAILED(WuFMMeta_CreateMetaName(media_path, name.data(), static_cast<DWORD>(name.size()), mode)))
-      continue;
-    name.resize(WuStrLenSafe(name.c_str()));
-    if (WuFMMeta_IsMetaFile(media_path, name.c_str())) return name;
+    std::u16string name = MetaName(media_path, mode);
+    if (!name.empty() && WuFMMeta_IsMetaFile(media_path, name.c_str())) return name;
   }
   return {};
 }
@@ -637,14 +773,16 @@ std::u16string AppendingName(LPCWSTR media_path) {
   return name;
 }
 
+HRESULT ReplaceIn(const Target& file, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean,
+                  LPCWSTR owner = nullptr, bool all = false);
+
 // A new appending-form side file holding `kinds` and the owner chunk.
 HRESULT CreateSide(LPCWSTR media_path, IWuReadMeta* reader, DWORD rate, DWORD kinds) {
   HRESULT hr = S_OK;
   const std::u16string name = AppendingName(media_path);
   HANDLE side = WuFMMeta_CreateSideFile(name.c_str(), &hr);
   if (side == INVALID_HANDLE_VALUE) return hr;
-  hr = WriteAll(Target{side, false}, reader, rate, kinds);
-  if (SUCCEEDED(hr)) hr = WuFMMeta_WriteAttachedNameChunk(side, media_path);
+  hr = ReplaceIn(Target{side, false}, reader, rate, kinds, false, media_path);
   CloseHandle(side);
   // A side file that could not be written whole names no media file: it is
   // not left behind.
@@ -652,45 +790,45 @@ HRESULT CreateSide(LPCWSTR media_path, IWuReadMeta* reader, DWORD rate, DWORD ki
   return hr;
 }
 
-// Deletes the chunks named by the raw items (never the format or audio).
-HRESULT DeleteRawTargets(const Target& file, IWuReadMeta* reader) {
-  metastream::Streams streams;
-  HRESULT hr = metastream::CollectStreams(reader, &streams);
-  for (IStream* stream : streams.list) {
-    DWORD count = 0;
-    GUID guid{};
-    if (FAILED(hr)) break;
-    hr = metastream::ReadHeader(stream, &count, &guid);
-    if (FAILED(hr) || !IsEqualGUID(guid, kMetaGuidRaw)) continue;
-    for (DWORD i = 0; SUCCEEDED(hr) && i < count; ++i) {
-      std::string item;
-      FOURCC id = 0;
-      std::string data;
-      hr = metastream::ReadItem(stream, &item);
-      if (SUCCEEDED(hr)) hr = RawItem(item, &id, &data);
-      if (FAILED(hr) || Protected(id)) continue;
-      // A "LIST" item replaces only the list of its own type: the file's
-      // other lists (its summary, its markers' texts) stay.
-      if (id != RiffId("LIST"))
-        hr = WuFMMeta_DeleteEveryChunk(file.h, id, FALSE);
-      else if (data.size() >= 4)
-        hr = WuFMMeta_DeleteEveryChunk(file.h, riffbytes::Get32(Bytes(data)), TRUE);
-    }
+// The side file of `media_path` written anew with `kinds` under the
+// appending name. One there that names this media file is rewritten in
+// place: the new set and owner chunk go after its chunks and only then do
+// all old chunks go, so that a failure leaves it as it was. One whose form
+// takes no chunk holds nothing that could be kept: it is made new.
+HRESULT WriteSide(LPCWSTR media_path, IWuReadMeta* reader, DWORD rate, DWORD kinds) {
+  const std::u16string name = AppendingName(media_path);
+  if (WuFMMeta_IsMetaFile(media_path, name.c_str())) {
+    HANDLE side = OpenExisting(name.c_str());
+    if (side == INVALID_HANDLE_VALUE) return Translated();
+    HRESULT hr = ReplaceIn(Target{side, false}, reader, rate, kinds, false, media_path, true);
+    CloseHandle(side);
+    if (hr != RIFF_E_WRONG_FORM && hr != RIFF_E_NOT_RIFF) return hr;
+    if (!DeleteFileW(name.c_str())) return Translated();
   }
-  return hr;
+  return CreateSide(media_path, reader, rate, kinds);
 }
 
-// Deletes `kinds` from an open file, then writes them. A form that no
-// chunk could be appended to is refused before anything of it is deleted.
-HRESULT ReplaceIn(const Target& file, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean) {
-  formappend::Point point;
-  HRESULT hr = formappend::Find(file.h, LayoutOf(file), &point);
-  if (SUCCEEDED(hr) && clean) hr = WuFMMeta_DeleteKindsFromFile(file.h, kinds, file.riff64);
-  if (SUCCEEDED(hr) && clean && !file.riff64 && (kinds & WUFIO_META_RAW))
-    hr = DeleteRawTargets(file, reader);
-  return FAILED(hr) ? hr : WriteAll(file, reader, rate, kinds);
+// Writes `kinds` into an open file as one replacement (Session): with
+// `clean` the old chunks of those kinds go once the new ones stand, with
+// `all` every old chunk; with an `owner` the owner chunk naming that media
+// file ends the set and replaces the old one.
+HRESULT ReplaceIn(const Target& file, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean,
+                  LPCWSTR owner, bool all) {
+  Session session(LayoutOf(file));
+  session.clean = clean;
+  session.kinds = kinds;
+  session.all = all;
+  if (owner) session.Replaces(kMetaSideName, FALSE);
+  const Target target{file.h, file.riff64, &session};
+  return ReplaceSet(file.h, &session, [&] {
+    HRESULT hr = WriteAll(target, reader, rate, kinds);
+    if (SUCCEEDED(hr) && owner)
+      hr = AppendToForm(target, [&](ULONGLONG* written) {
+        return WuFMMeta_PutAttachedNameChunk(file.h, owner, written);
+      });
+    return hr;
+  });
 }
-
 
 // ---- AIFF: "INST" and "MARK" from the sampler stream -------------------------
 
@@ -705,13 +843,13 @@ struct BigBody {
   BigBody& U32(DWORD v) { return U16(static_cast<WORD>(v >> 16)).U16(static_cast<WORD>(v)); }
 };
 
-// Appends a chunk at the end of the AIFF form and grows the form by it.
-HRESULT AppendIffChunk(HANDLE file, DWORD id, const std::string& body) {
-  return formappend::Append(file, formappend::Layout::kIff, [&](ULONGLONG* written) {
+// Writes a chunk of the AIFF form's replacement (`file` carries it).
+HRESULT AppendIffChunk(const Target& file, DWORD id, const std::string& body) {
+  return AppendToForm(file, [&](ULONGLONG* written) {
     const DWORD header[2] = {id, static_cast<DWORD>(body.size())};
-    HRESULT hr = iff_WriteChunk(file, header);
+    HRESULT hr = iff_WriteChunk(file.h, header);
     std::string padded = body + std::string(body.size() & 1, '\0');
-    if (SUCCEEDED(hr)) hr = rifffile::WriteExact(file, padded.data(), static_cast<DWORD>(padded.size()));
+    if (SUCCEEDED(hr)) hr = rifffile::WriteExact(file.h, padded.data(), static_cast<DWORD>(padded.size()));
     *written = 8 + padded.size();
     return hr;
   });
@@ -731,7 +869,7 @@ void CountedString(BigBody* body, const char* text) {
 // forward for any other.
 WORD PlayMode(DWORD loop_type) { return loop_type == 1 ? 2 : 1; }
 
-HRESULT WriteAiffLoops(HANDLE file, IStream* stream) {
+HRESULT WriteAiffLoops(const Target& file, IStream* stream) {
   std::string item;
   HRESULT hr = ReadSamplerItem(stream, &item);
   if (FAILED(hr)) return hr;
@@ -771,32 +909,34 @@ HRESULT WriteAiffLoops(HANDLE file, IStream* stream) {
   return AppendIffChunk(file, IffId("MARK"), mark.s);
 }
 
-// The AIFF step: "INST" and "MARK" replaced from the sampler stream (a
-// form they cannot be appended to is refused before either is deleted).
+// The AIFF step: "INST" and "MARK" replaced from the sampler stream as one
+// replacement, so that both or neither stand after it (a form they cannot
+// be appended to is refused untouched). The chunks do not depend on the
+// compression: an AIFF-C file of any takes them.
 HRESULT ReplaceAiff(HANDLE file, IWuReadMeta* reader, bool clean) {
-  formappend::Point point;
-  HRESULT hr = formappend::Find(file, formappend::Layout::kIff, &point);
-  if (SUCCEEDED(hr) && clean) hr = WuFMMeta_DeleteKindsFromFile(file, WUFIO_META_AIFF_MARKERS, FALSE);
-  if (FAILED(hr)) return hr;
-  metastream::Streams streams;
-  hr = metastream::CollectStreams(reader, &streams);
-  for (IStream* stream : streams.list) {
-    DWORD count = 0;
-    GUID guid{};
-    if (FAILED(hr)) break;
-    hr = metastream::ReadHeader(stream, &count, &guid);
-    if (SUCCEEDED(hr) && count > 0 && IsEqualGUID(guid, kMetaGuidSampler)) {
-      hr = WriteAiffLoops(file, stream);
-      break;
+  Session session(formappend::Layout::kIff);
+  if (clean) session.iff_ids = {IffId("INST"), IffId("MARK")};
+  const Target target{file, false, &session};
+  return ReplaceSet(file, &session, [&] {
+    metastream::Streams streams;
+    HRESULT hr = metastream::CollectStreams(reader, &streams);
+    for (IStream* stream : streams.list) {
+      DWORD count = 0;
+      GUID guid{};
+      if (FAILED(hr)) break;
+      hr = metastream::ReadHeader(stream, &count, &guid);
+      if (SUCCEEDED(hr) && count > 0 && IsEqualGUID(guid, kMetaGuidSampler))
+        return WriteAiffLoops(target, stream);
     }
-  }
-  return hr;
+    return hr;
+  });
 }
 
-// Writes `kinds` into an open media file: an AIFF file takes only its
-// "INST" and "MARK"; a RIFF file everything else.
+// Writes `kinds` into an open media file: an AIFF or AIFF-C file takes only
+// its "INST" and "MARK" and is never sent down the RIFF path; a RIFF file
+// everything else.
 HRESULT ReplaceInMedia(HANDLE media, IWuReadMeta* reader, DWORD rate, DWORD kinds, bool clean) {
-  if (iff_IsAIFFFile(media, nullptr))
+  if (iff_IsAIFFForm(media))
     return kinds & WUFIO_META_AIFF_MARKERS ? ReplaceAiff(media, reader, clean) : S_OK;
   return ReplaceIn(Target{media, false}, reader, rate, kinds & ~WUFIO_META_AIFF_MARKERS, clean);
 }
@@ -833,13 +973,18 @@ HRESULT WuFMMeta_openAndWriteMetaStreamEx(LPCWSTR media_path, BOOL fresh, DWORD 
                                           DWORD side_kinds) {
   if (!media_path || !reader) return E_INVALIDARG;
   DWORD side_present = WuFMMeta_KindsPresent(reader, side_kinds, TRUE);
-  // Only side files that name this media file are removed.
-  for (std::u16string name = ExistingSideFile(media_path); !name.empty();
-       name = ExistingSideFile(media_path))
-    if (!DeleteFileW(name.c_str())) return Translated();
+  const std::u16string kept = side_present ? AppendingName(media_path) : std::u16string();
   if (side_present) {
-    HRESULT hr = CreateSide(media_path, reader, sample_rate, side_present);
+    HRESULT hr = WriteSide(media_path, reader, sample_rate, side_present);
     if (FAILED(hr)) return hr;
+  }
+  // The other side files of this media file go once the new one stands
+  // (all of them when there is nothing for one); another media file's
+  // side file under the same name stays.
+  for (int mode : {0, 1}) {
+    std::u16string name = MetaName(media_path, mode);
+    if (name.empty() || name == kept || !WuFMMeta_IsMetaFile(media_path, name.c_str())) continue;
+    if (!DeleteFileW(name.c_str())) return Translated();
   }
   if (!media_kinds) return S_OK;
   HANDLE media = OpenExisting(media_path);
@@ -885,28 +1030,25 @@ HRESULT UpdatePair(LPCWSTR media_path, DWORD sample_rate, IWuReadMeta* reader, D
     } else {
       HANDLE side = OpenExisting(side_name.c_str());
       if (side == INVALID_HANDLE_VALUE) return Translated();
-      hr = ReplaceIn(Target{side, false}, reader, sample_rate, side_present, true);
-      // The owner chunk stays the side file's last, after the chunks just
-      // written.
-      if (SUCCEEDED(hr)) hr = WuFMMeta_ReplaceAttachedNameChunk(side, media_path);
+      // The owner chunk ends the new set: it stays the side file's last.
+      hr = ReplaceIn(Target{side, false}, reader, sample_rate, side_present, true, media_path);
       CloseHandle(side);
     }
     if (FAILED(hr)) return hr;
   }
   if (!media_present) return S_OK;
-  if (!side_name.empty()) {
-    HANDLE side = OpenExisting(side_name.c_str());
-    if (side != INVALID_HANDLE_VALUE) {
-      hr = WuFMMeta_DeleteKindsFromFile(side, media_present, FALSE);
-      CloseHandle(side);
-      if (FAILED(hr)) return hr;
-    }
-  }
   HANDLE media = OpenExisting(media_path);
   if (media == INVALID_HANDLE_VALUE) return Translated();
   hr = riff64 ? ReplaceIn(Target{media, true}, reader, sample_rate, media_present, true)
               : ReplaceInMedia(media, reader, sample_rate, media_present, true);
   CloseHandle(media);
+  if (FAILED(hr) || side_name.empty()) return hr;
+  // The media kinds leave the side file only once the media file holds
+  // them: a failed media write leaves them where they were.
+  HANDLE side = OpenExisting(side_name.c_str());
+  if (side == INVALID_HANDLE_VALUE) return S_OK;
+  hr = WuFMMeta_DeleteKindsFromFile(side, media_present, FALSE);
+  CloseHandle(side);
   return hr;
 }
 
@@ -927,13 +1069,14 @@ HRESULT WuFMMeta64_openAndWriteMetaStream(LPCWSTR media_path, BOOL fresh, DWORD 
                                           DWORD side_kinds) {
   if (!media_path || !reader) return E_INVALIDARG;
   media_kinds &= ~(WUFIO_META_AIFF_MARKERS | WUFIO_META_RAW);
-  // Only a side file that names this media file is deleted: another media
-  // file's metadata under the same name survives.
+  // Only a side file that names this media file is replaced or deleted:
+  // another media file's metadata under the same name survives.
   std::u16string side = AppendingName(media_path);
-  if (WuFMMeta_IsMetaFile(media_path, side.c_str()) && !DeleteFileW(side.c_str())) return Translated();
   if (side_kinds) {
-    HRESULT hr = CreateSide(media_path, reader, sample_rate, side_kinds);
+    HRESULT hr = WriteSide(media_path, reader, sample_rate, side_kinds);
     if (FAILED(hr)) return hr;
+  } else if (WuFMMeta_IsMetaFile(media_path, side.c_str()) && !DeleteFileW(side.c_str())) {
+    return Translated();
   }
   if (!media_kinds) return S_OK;
   HANDLE media = OpenExisting(media_path);

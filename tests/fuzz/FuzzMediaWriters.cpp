@@ -11,8 +11,9 @@
 // - a form whose chunks ended at its stated size still does (an
 //   independent walk here), whatever the writer answered;
 // - on S_OK the written chunk is found by its reader;
-// - the writers that answer all or nothing leave a file they fail on as it
-//   was;
+// - the writers that answer all or nothing (the "bext" and project-link
+//   writers, the metadata write and update, the owner chunk) leave a file
+//   they fail on as it was, whatever the failure;
 // - the header repair leaves the audio of a well-formed WAV or Wave64 file
 //   as it was;
 // - every stream, reference and global block comes back.
@@ -250,6 +251,8 @@ Run Write(Writer writer, uint8_t p, const std::u16string& path) {
       else
         run.hr = WuFMMeta64_UpdateMetaStream(path.c_str(), 8000, &reader, Kinds(p), 0);
       run.bound = kMetadataBound;
+      // The whole new set or nothing: a failure of any kind leaves the file.
+      run.all_or_nothing = true;
       break;
     case kMetaDelete:
       run.hr = WuFMMeta_DeleteMetaChunksEx(path.c_str(), Kinds(p), p & 0x80 ? TRUE : FALSE);
@@ -387,8 +390,9 @@ void CheckWritten(Writer writer, uint8_t p, const std::u16string& path, const st
       break;
     case kMetaWrite:
     case kMetaUpdate:
-      // An AIFF file takes only the loops; a RIFF file each other kind.
-      if (iff_IsAIFFFile(file, nullptr)) {
+      // An AIFF or AIFF-C file (any compression) takes only the loops; a
+      // RIFF file each other kind.
+      if (iff_IsAIFFForm(file)) {
         DWORD found = 0;
         ok = !(Kinds(p) & WUFIO_META_AIFF_MARKERS) ||
              SUCCEEDED(iff_FindChunkFromStart(file, IffChars("INST"), &found));

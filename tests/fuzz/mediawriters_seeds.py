@@ -4,7 +4,8 @@
 # a failing disk leaves) before a media file: WAVs whole, with a last chunk
 # lacking its pad byte, with a data chunk that claims too much, unfinished
 # or carrying a bext chunk and a project link; Wave64 twins; an AIFF; a
-# side file.
+# float AIFF-C; a side file, and one holding another media file's owner
+# chunk.
 import os
 import struct
 
@@ -71,6 +72,16 @@ def aiff(odd=False):
     return b"FORM" + be32(len(body)) + body
 
 
+def aifc_float():
+    # COMM with the compression type "fl32" and its counted name.
+    comm = (struct.pack(">HIH", 1, 25, 32) + bytes.fromhex("400BFA00000000000000") + b"fl32" +
+            b"\x0c32-bit float\0")
+    ssnd = be32(0) + be32(0) + b"\x3f\x00\x00\x00" * 25
+    body = (b"AIFC" + b"FVER" + be32(4) + be32(0xA2805140) + b"COMM" + be32(len(comm)) + comm +
+            b"SSND" + be32(len(ssnd)) + ssnd)
+    return b"FORM" + be32(len(body)) + body
+
+
 audio = chunk(b"fmt ", FMT16) + chunk(b"data", b"\x11" * 100)
 odd = chunk(b"fmt ", FMT8) + chunk(b"data", b"a" * 101, pad=False)
 files = {
@@ -86,14 +97,16 @@ files = {
     "aiff": aiff(),
     "aiff-odd-last": aiff(odd=True),
     "side": riff(chunk(b"cue ", b"1234") + chunk(b"WUPI", b"a.wav\0"), form=b"WUPL"),
+    "side-other-owner": riff(chunk(b"WUPI", b"b.wav\0") + chunk(b"plst", le32(0)), form=b"WUPL"),
+    "aifc-float": aifc_float(),
 }
 
 # Each writer over the files it works on, with and without a failing disk.
 uses = {
     "bext": ["wav", "wav-bext-link", "wav-odd-last", "wav-data-claims", "wav-unfinished"],
     "bext64": ["w64", "w64-bext", "w64-odd-last"],
-    "metawrite": ["wav", "wav-odd-last-padded", "aiff", "aiff-odd-last", "wav-unfinished"],
-    "metaupdate": ["wav-bext-link", "wav-odd-last"],
+    "metawrite": ["wav", "wav-odd-last-padded", "aiff", "aiff-odd-last", "wav-unfinished", "aifc-float"],
+    "metaupdate": ["wav-bext-link", "wav-odd-last", "aifc-float"],
     "metaupdate64": ["w64", "w64-odd-last"],
     "metadelete": ["wav-bext-link", "aiff"],
     "deletechunk": ["wav-bext-link", "wav-odd-last"],
@@ -103,7 +116,7 @@ uses = {
     "headers": ["wav", "w64", "aiff"],
     "linkwrite": ["wav", "wav-bext-link", "wav-odd-last", "w64-odd-last", "wav-data-claims"],
     "linkputdelete": ["wav-bext-link", "w64-bext"],
-    "owner": ["side", "wav-odd-last"],
+    "owner": ["side", "wav-odd-last", "side-other-owner"],
 }
 os.makedirs(here, exist_ok=True)
 for name in os.listdir(here):
