@@ -51,11 +51,15 @@ HRESULT ReadOut(const T& field, T* out) {
 }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
-// The folder part of a path with its last separator ("" when none).
+// The folder part of a path with its last separator ("" when none). A ':'
+// ends only a drive ("X:" at the start), as the path mapping reads it; in a
+// name ("12:30.lnk") it is a character.
 std::u16string FolderOf(const std::u16string& path) {
   size_t end = path.size();
-  while (end > 0 && !IsSeparator(path[end - 1]) && path[end - 1] != u':') --end;
+  while (end > 0 && !IsSeparator(path[end - 1]) && !(end == 2 && path[1] == u':' && IsAsciiLetter(path[0])))
+    --end;
   return path.substr(0, end);
 }
 

@@ -108,6 +108,12 @@ TEST(WuIsLnkFileTest, SavedShortcutsTakeColonNamesAndKeepLinks) {
   ASSERT_EQ(lstat((dir + "/app.lnk").c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_NE(ReadBytes(dir + "/real/app.lnk"), "old");
+  // A relative target resolves against the folder of a shortcut whose name
+  // holds a ':'.
+  SaveLink(dir + "/rel 12:30.lnk", [](IShellLinkW* l) { l->SetRelativePath(u".\\run.exe", 0); });
+  WCHAR out[MAX_PATH];
+  ASSERT_TRUE(WuIsLnkFile(U16(dir + "/rel 12:30.lnk").c_str(), out, MAX_PATH, 0, nullptr));
+  EXPECT_EQ(std::u16string(out), target);
 }
 
 TEST(WuIsLnkFileTest, LiveLinkGivesItsTargetAndFillsTheRecord) {
