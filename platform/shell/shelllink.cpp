@@ -66,7 +66,8 @@ std::u16string FolderOf(const std::u16string& path) {
 // TRUE for a path that does not depend on a folder: a root, a drive or a
 // UNC name.
 bool IsAbsolute(const std::u16string& path) {
-  return (!path.empty() && IsSeparator(path[0])) || (path.size() >= 2 && path[1] == u':');
+  return (!path.empty() && IsSeparator(path[0])) ||
+         (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0]));
 }
 
 // A text with its %name% references replaced (the text itself when that
