@@ -58,8 +58,8 @@ bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' &
 // name ("12:30.lnk") it is a character.
 std::u16string FolderOf(const std::u16string& path) {
   size_t end = path.size();
-  while (end > 0 && !IsSeparator(path[end - 1]) && !(end == 2 && path[1] == u':' && IsAsciiLetter(path[0])))
-    --end;
+  auto drive_end = [&](size_t at) { return at == 2 && path[1] == u':' && IsAsciiLetter(path[0]); };
+  while (end > 0 && !IsSeparator(path[end - 1]) && !drive_end(end)) --end;
   return path.substr(0, end);
 }
 

@@ -24,7 +24,8 @@ TEST(SHGetFileInfo, TypeNames) {
   SetDefault(u".wutake", u"Wu.Take.1");
   SetDefault(u"Wu.Take.1", u"Recorded Take");
   SetDefault(u".wuhalf", u"Wu.Half.1");  // names a type that has no name
-  for (const char* name : {"a.wutake", "b.WUTAKE", "c.wuhalf", "d.xyz", "plain", "x.tar.gz", "take.wutake:2"})
+  for (const char* name :
+       {"a.wutake", "b.WUTAKE", "c.wuhalf", "d.xyz", "plain", "x.tar.gz", "take.wutake:2"})
     wutest::WriteBytes(folder + "/" + name, "x");
   ASSERT_TRUE(std::filesystem::create_directory(folder + "/dotted.dir"));
   wutest::WriteBytes(folder + "/dotted.dir/inner", "x");
