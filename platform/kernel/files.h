@@ -338,7 +338,10 @@ DWORD GetTempPathW(DWORD size, LPWSTR buffer);
 // Builds folder/<up to 3 characters of prefix><hex number>.tmp in `out`
 // (MAX_PATH characters). With `unique` 0 it picks a free number, creates the
 // empty file and returns the number; otherwise it only builds the name and
-// returns `unique`. 0 on failure (ERROR_DIRECTORY for a missing folder).
+// returns `unique`. 0 on failure (ERROR_DIRECTORY for a missing folder;
+// ERROR_BUFFER_OVERFLOW, with nothing created, when the name would not fit
+// MAX_PATH: a file that replaces another is made with
+// platform::CreatePrivateFileBeside, which has no such bound).
 UINT GetTempFileNameW(LPCWSTR folder, LPCWSTR prefix, UINT unique, LPWSTR out);
 // The absolute form of a path: relative paths are joined to the current
 // folder, "." and ".." are folded, separators become '/'; a drive or UNC
