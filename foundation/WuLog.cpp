@@ -156,14 +156,24 @@ HRESULT CLog::RotateLocked() {
   if (!m_szPreviousPath[0] || !GetFileSizeEx(m_hStream, &size) || size.QuadPart < m_lSizeLimit)
     return S_OK;
   CloseLocked();
+  // Links at either name stay: the files they name are the ones rotated.
+  std::u16string log, previous;
+  try {
+    if (!platform::GetReplacedFileName(m_szLogPath, &log) ||
+        !platform::GetReplacedFileName(m_szPreviousPath, &previous))
+      return OpenLocked();
+  } catch (...) {
+    return OpenLocked();  // out of memory: no rotation this time
+  }
   // One rename replaces the older file: when it fails, both stay as they
   // were and the log goes on in the same file.
-  if (MoveFileExW(m_szLogPath, m_szPreviousPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+  if (MoveFileExW(log.c_str(), previous.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     // The new file is readable by whom the old one was: made private, then
     // given the old one's permission bits.
-    HANDLE fresh = platform::CreatePrivateFile(m_szLogPath, GENERIC_WRITE, 0);
+    HANDLE fresh = platform::CreatePrivateFile(log.c_str(), GENERIC_WRITE, 0);
     if (fresh != INVALID_HANDLE_VALUE) {
-      platform::SetFileModeLike(fresh, m_szPreviousPath);
+      platform::SetFileModeLike(fresh, previous.c_str());
       CloseHandle(fresh);
     }
   }

@@ -1,5 +1,6 @@
 #include "foundation/WuPath.h"
 
+#include "foundation/WuPathStrings.h"
 #include "foundation/WuString.h"
 #include "platform/kernel/files.h"
 #include "platform/kernel/module.h"
@@ -9,11 +10,10 @@ namespace {
 bool IsSeparator(WCHAR c) { return c == u'\\' || c == u'/'; }
 
 // The start of the last name of a path, or NULL when the path is empty or
-// ends in a separator.
+// ends in a separator. A ':' ends only a drive ("X:" at the start); in a
+// name it is a character.
 LPWSTR LastName(LPWSTR path) {
-  LPWSTR name = path;
-  for (LPWSTR p = path; *p; ++p)
-    if (IsSeparator(*p) || *p == u':') name = p + 1;
+  LPWSTR name = WuGetFileNamePtrW(path);
   return *name ? name : nullptr;
 }
 

@@ -43,6 +43,18 @@ bool SamePathChar(WCHAR a, WCHAR b) {
 
 bool IsAsciiLetter(WCHAR c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
+// TRUE when the ':' at `at` of a path ends a drive: "X:" at the very start,
+// or just after a "\\?\" prefix, as the path mapping reads it. Any other
+// ':' is a character of a name ("12:30.png").
+template <class Char>
+bool IsDriveColon(const Char* path, int at) {
+  auto letter = [](Char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  auto sep = [](Char c) { return c == '\\' || c == '/'; };
+  if (at == 1) return letter(path[0]);
+  return at == 5 && sep(path[0]) && sep(path[1]) && path[2] == '?' && sep(path[3]) &&
+         letter(path[4]);
+}
+
 bool IsByteSpace(CHAR c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -257,7 +269,8 @@ const WCHAR* WuGetFileNamePtrW(const WCHAR* path) {
   if (!path) return nullptr;
   const WCHAR* name = path;
   for (const WCHAR* p = path; *p; ++p)
-    if (*p == u':' || WuIsPathSeparator(*p)) name = p + 1;
+    if (WuIsPathSeparator(*p) || (*p == u':' && IsDriveColon(path, static_cast<int>(p - path))))
+      name = p + 1;
   return name;
 }
 
@@ -265,7 +278,8 @@ const CHAR* WuGetFileNamePtrA(const CHAR* path) {
   if (!path) return nullptr;
   const CHAR* name = path;
   for (const CHAR* p = path; *p; ++p)
-    if (*p == ':' || *p == '\\' || *p == '/') name = p + 1;
+    if (*p == '\\' || *p == '/' || (*p == ':' && IsDriveColon(path, static_cast<int>(p - path))))
+      name = p + 1;
   return name;
 }
 
@@ -385,7 +399,7 @@ int WuGetPathNameFromFilePath(LPCWSTR path, LPWSTR dest, int size) {
   int n = BoundedLength(path, 519);
   int last = -1;
   for (int i = 0; i < n; ++i)
-    if (path[i] == u':' || WuIsPathSeparator(path[i])) last = i;
+    if (WuIsPathSeparator(path[i]) || (path[i] == u':' && IsDriveColon(path, i))) last = i;
   if (last < 0) return 0;
   int count = last + 1;
   if (!dest || count + 1 > size) return 0;

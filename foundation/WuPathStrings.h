@@ -16,8 +16,10 @@
 constexpr bool WuIsPathSeparator(WCHAR c) { return c == u'\\' || c == u'/'; }
 
 // ---- Name and extension pointers ----------------------------------------------
-// The file-name part: the text after the last ':' or separator (the whole
-// path when there is neither). Null for null.
+// The file-name part: the text after the last separator or drive colon
+// (the whole path when there is neither). A ':' ends a drive only as "X:"
+// at the start of the path, as the path mapping reads it: "shots/12:30.png"
+// names "12:30.png". Null for null.
 const WCHAR* WuGetFileNamePtrW(const WCHAR* path);
 inline WCHAR* WuGetFileNamePtrW(WCHAR* path) {
   return const_cast<WCHAR*>(WuGetFileNamePtrW(static_cast<const WCHAR*>(path)));
@@ -75,7 +77,7 @@ int WuAppendToPathName(LPWSTR path, int size, LPCWSTR name, LPCWSTR ext);
 BOOL WuValidateFileName(LPWSTR name, BOOL fix);
 
 // ---- Parts of a path ------------------------------------------------------------
-// The folder part (up to and including the last ':' or separator) of the
+// The folder part (up to and including the last separator or drive colon) of the
 // path's first 519 characters, copied to `dest` only when it fits (dest may
 // be the path itself). Returns its length; 0 for an empty path, a path
 // without separator, or when it does not fit.

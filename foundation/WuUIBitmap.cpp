@@ -171,19 +171,21 @@ HRESULT WuExtractResourceToFile(HWULANG lang, LPCWSTR name, LPCWSTR type, LPCWST
   const void* bytes = LockResource(data);
   const DWORD size = bytes ? SizeofResource(found.module, found.resource) : 0;
   if (!bytes || size == 0) return E_UNEXPECTED;
-  // A file that is there is replaced whole, keeping its permission bits:
-  // a write that fails part-way leaves it as it was.
+  // A file that is there is replaced whole, keeping its permission bits
+  // (through a link at the name, the file it names): a write that fails
+  // part-way leaves it as it was.
   if (platform::WriteFileReplacing(path, bytes, size, true, u"res")) return S_OK;
+  // Only the bytes failing to go to the disk are a write failure; a file
+  // that cannot be made or put in its place is one that cannot be opened.
   switch (GetLastError()) {
-    case ERROR_DIRECTORY:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_ACCESS_DENIED:
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-      return WU_E_OPEN_FILE;
-    default:
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+    case ERROR_NOT_ENOUGH_MEMORY:
       return WU_E_WRITE;
+    default:
+      return WU_E_OPEN_FILE;
   }
 }
 

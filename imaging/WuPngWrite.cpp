@@ -134,7 +134,8 @@ HRESULT EncodePng(const PngWriter* writer, PngBytes* out, const BITMAPINFOHEADER
   return hr;
 }
 
-// Makes the encoded bytes the whole file at `path`. A write that fails
+// Makes the encoded bytes the whole file at `path` (through a link at that
+// name, the picture it names, and the link stays). A write that fails
 // part-way (a full disk) is E_FAIL, as a libpng write error was; a file
 // that cannot be created or renamed into place 0x8004E006. Either way an
 // existing file is as it was and the new one is gone.

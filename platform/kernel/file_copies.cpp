@@ -355,10 +355,17 @@ BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace,
     // A link at the name stays: the file it names takes the new bytes.
     std::u16string file;
     if (!GetReplacedFileName(target, &file)) return FALSE;
+    // The new file is named after the one it replaces with its dots made
+    // '_', so that searches for the file's kind ("*.png") do not see it
+    // while it is written.
+    size_t slash = file.rfind(u'/');
+    std::u16string beside = slash == std::u16string::npos ? u"./" : file.substr(0, slash + 1);
+    for (size_t i = slash == std::u16string::npos ? 0 : slash + 1; i < file.size(); ++i)
+      beside += file[i] == u'.' ? u'_' : file[i];
     // The new bytes are readable by nobody else until they have the
     // replaced file's permission bits, just before they take its place.
     std::u16string work;
-    HANDLE handle = CreatePrivateFileBeside(file.c_str(), prefix, &work, GENERIC_WRITE);
+    HANDLE handle = CreatePrivateFileBeside(beside.c_str(), prefix, &work, GENERIC_WRITE);
     if (handle == INVALID_HANDLE_VALUE) {
       DWORD error = GetLastError();
       return Fail(error == ERROR_PATH_NOT_FOUND ? ERROR_DIRECTORY : error);

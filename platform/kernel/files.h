@@ -301,8 +301,10 @@ namespace platform {
 // Makes `size` bytes the whole contents of the file `target` without ever
 // leaving it part-written. A symbolic link at `target` stays: the file it
 // names (GetReplacedFileName) is the one replaced. The bytes go to a new
-// file beside that file (CreatePrivateFileBeside with `prefix`, under a
-// name that was free; no MAX_PATH bound) that only its owner may read
+// file beside that file (CreatePrivateFileBeside with `prefix` and the
+// file's name with its dots made '_', so that a search such as "*.png"
+// does not find it; a name that was free; no MAX_PATH bound; `prefix`
+// itself holds no dot) that only its owner may read
 // while it is written, are flushed, get the replaced file's permission
 // bits (a new file: those of any new file), and that file is renamed over
 // it once written whole (MoveFileExW, so a read-only or locked file
@@ -336,7 +338,10 @@ DWORD GetTempPathW(DWORD size, LPWSTR buffer);
 // Builds folder/<up to 3 characters of prefix><hex number>.tmp in `out`
 // (MAX_PATH characters). With `unique` 0 it picks a free number, creates the
 // empty file and returns the number; otherwise it only builds the name and
-// returns `unique`. 0 on failure (ERROR_DIRECTORY for a missing folder).
+// returns `unique`. 0 on failure (ERROR_DIRECTORY for a missing folder;
+// ERROR_BUFFER_OVERFLOW, with nothing created, when the name would not fit
+// MAX_PATH: a file that replaces another is made with
+// platform::CreatePrivateFileBeside, which has no such bound).
 UINT GetTempFileNameW(LPCWSTR folder, LPCWSTR prefix, UINT unique, LPWSTR out);
 // The absolute form of a path: relative paths are joined to the current
 // folder, "." and ".." are folded, separators become '/'; a drive or UNC

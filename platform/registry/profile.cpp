@@ -448,6 +448,9 @@ DWORD ModifyProfile(std::string path, bool create, const Edit& edit) {
   if (fd < 0 && errno == ENOENT) {
     if (!create) return ERROR_SUCCESS;
     fd = OpenLocked(path, true);
+    // Through a dangling link that made the file it names: that file is
+    // the one to replace, and the link stays.
+    if (fd >= 0 && realpath(path.c_str(), real)) path = real;
   }
   if (fd < 0) return ErrorOfOpen(errno);
   DWORD result;

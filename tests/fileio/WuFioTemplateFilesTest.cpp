@@ -3,6 +3,7 @@
 #include "fileio/WuFioTemplateFiles.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -237,6 +238,22 @@ TEST_F(TemplateFilesTest, LastUsedTemplate) {
   std::free(back);
   EXPECT_EQ(WuFio_DeleteAppLastUsedTemplate(&cls_, u"x"), S_OK);
   EXPECT_EQ(WuFio_LoadAppLastUsedTemplate(&cls_, u"x", &back), WU_E_OPEN_FILE);
+  std::free(record);
+}
+
+// A last-used template kept elsewhere behind a symbolic link: saving it
+// rewrites the file the link names, and the link stays.
+TEST_F(TemplateFilesTest, LastUsedTemplateThroughALink) {
+  cls_.folderText = u"ABC";
+  WCHAR path[260];
+  ASSERT_TRUE(SUCCEEDED(WuFio_GetLastUsedTemplatePath(&cls_, u"x", path, 260, TRUE)));
+  const std::string elsewhere = wutest::MakeTempDir("tpl") + "/kept.wut2";
+  wutest::WriteBytes(elsewhere, "old");
+  ASSERT_EQ(symlink(elsewhere.c_str(), U8(path).c_str()), 0);
+  tagWUTEMPLATExV2* record = MakeRecord(u"Last", u"notes", 5);
+  ASSERT_EQ(WuFio_SaveAppLastUsedTemplate(&cls_, record, u"x", TRUE), S_OK);
+  EXPECT_TRUE(std::filesystem::is_symlink(U8(path)));
+  EXPECT_EQ(wutest::ReadBytes(elsewhere), Bytes(record, WuTpl_Size(record)));
   std::free(record);
 }
 

@@ -183,6 +183,26 @@ TEST_F(WuLogTest, RotationKeepsTheLogsPermissionBits) {
   EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
+// A log kept elsewhere behind links: rotation moves the files the links
+// name, and both links stay.
+TEST_F(WuLogTest, RotationKeepsLinksAtTheLogsNames) {
+  ASSERT_EQ(mkdir(Path("real").c_str(), 0755), 0);
+  wutest::WriteBytes(Path("real/app.log"), std::string(100, 'x'));
+  ASSERT_EQ(symlink("real/app.log", Path("app.log").c_str()), 0);
+  ASSERT_EQ(symlink("real/app.old", Path("app.log.previous").c_str()), 0);
+  CLog log;
+  ASSERT_EQ(log.Init(U16(Path("app.log")).c_str(), LOGFLAGS_INFO, 50), S_OK);
+  ASSERT_EQ(log.Write(LOGFLAGS_INFO, u"a", 1, u"new"), S_OK);
+  log.Shutdown();
+  struct stat st;
+  for (const char* link : {"app.log", "app.log.previous"}) {
+    ASSERT_EQ(lstat(Path(link).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+  }
+  EXPECT_EQ(ReadBytes(Path("real/app.log")), "INFOnew\r\n");
+  EXPECT_EQ(ReadBytes(Path("real/app.old")), std::string(100, 'x'));
+}
+
 TEST_F(WuLogTest, CopiesOwnTheirStream) {
   std::string path = Path("copy");
   const size_t handles = platform::OpenHandleCount();

@@ -42,6 +42,10 @@ TEST(WuPathStringsTest, FileNameAndExtensionPointers) {
       {u"C:\\dir\\", u"", u""},
       {u"", u"", u""},
       {u"/home/u/.bashrc", u".bashrc", u".bashrc"},
+      // Only "X:" at the start is a drive; a ':' elsewhere is in a name.
+      {u"shots/2024-05-01T12:30:00.png", u"2024-05-01T12:30:00.png", u".png"},
+      {u"12:30.bin", u"12:30.bin", u".bin"},
+      {u"\\\\?\\C:x.txt", u"x.txt", u".txt"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(std::u16string(c.name), WuGetFileNamePtrW(c.path)) << Str(c.path);
@@ -184,6 +188,8 @@ TEST(WuPathStringsTest, FolderAndRootParts) {
       {u"//srv/share/f", u"//srv/share/", u"//srv/share/"},
       {u"\\\\srv\\share", u"\\\\srv\\", u""},  // no separator after the share
       {u"dir/f", u"dir/", u""},                // relative: no root
+      {u"sub/12:30.bin", u"sub/", u""},        // ':' in a name
+      {u"12:30.bin", u"", u""},
       {u"name", u"", u""},
       {u"", u"", u""},
   };

@@ -69,6 +69,7 @@ TEST(WuPathTest, FullPathNameFoldsAndPointsAtTheLastName) {
       {dir + "/a/../b.txt", dir + "/b.txt", "b.txt"},    // existing: the long form
       {dir + "\\sub\\..\\c.txt", dir + "/c.txt", "c.txt"},  // '\' separates; '/' is written
       {dir + "/folder/", dir + "/folder/", nullptr},
+      {dir + "/shots/12:30.png", dir + "/shots/12:30.png", "12:30.png"},  // ':' in a name
   };
   for (const Case& c : cases) {
     WCHAR buffer[260];

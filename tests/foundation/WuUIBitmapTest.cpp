@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -180,6 +181,36 @@ TEST(WuUIBitmap, ExtractResourceToFile) {
   struct stat st;
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(WuUIBitmap, ExtractResourceToFileTakesColonsDeepFoldersAndLinks) {
+  const std::string dir = wutest::MakeTempDir("extract");
+  AddResource(RT_RCDATA, 523, Bytes{9, 8, 7});
+  std::string deep = dir;
+  while (deep.size() < 256) {
+    deep += "/" + std::string(40, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  }
+  ASSERT_EQ(mkdir((dir + "/sub").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir + "/real").c_str(), 0755), 0);
+  wutest::WriteBytes(dir + "/real/r.bin", "old");
+  ASSERT_EQ(symlink("real/r.bin", (dir + "/link.bin").c_str()), 0);
+  for (const std::string& name : {dir + "/sub/12:30.bin", deep + "/out.bin", dir + "/link.bin"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(WuExtractResourceToFile(nullptr, MAKEINTRESOURCEW(523), RT_RCDATA,
+                                      wutest::U16(name).c_str()),
+              S_OK);
+    EXPECT_EQ(wutest::ReadBytes(name), "\x09\x08\x07");
+  }
+  struct stat st;
+  ASSERT_EQ(lstat((dir + "/link.bin").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(wutest::ReadBytes(dir + "/real/r.bin"), "\x09\x08\x07");
+  // A name longer than the file system takes is a file that cannot be
+  // opened, not a failed write.
+  EXPECT_EQ(WuExtractResourceToFile(nullptr, MAKEINTRESOURCEW(523), RT_RCDATA,
+                                    wutest::U16(dir + "/" + std::string(300, 'n')).c_str()),
+            WU_E_OPEN_FILE);
 }
 
 TEST(WuUIBitmap, MarkerShapes) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -251,6 +252,49 @@ TEST_F(PngWriteTest, AFullDiskKeepsTheFile) {
   ASSERT_TRUE(DecodePlain(wutest::ReadBytes(dir_ + "/good.png"), &png));
   EXPECT_EQ(png.width, 200u);
   EXPECT_EQ(Names(dir_), std::vector<std::string>{"good.png"});
+}
+
+// Names a user saves to: a time stamp with ':' in a folder, a deep folder,
+// and a link to the picture kept elsewhere (the link stays; the picture it
+// names is replaced, and a failed save leaves it and its folder as they were).
+TEST_F(PngWriteTest, SavesToColonNamesDeepFoldersAndThroughLinks) {
+  const WUPNGFILEOPTIONS options = {29, 0};
+  auto small = MakeDib(WUPIXEL_RGB24, 20, 20);
+  FillPattern(small.get(), 3);
+  std::string deep = dir_;  // a folder of 250 characters
+  while (deep.size() < 250) {
+    deep += "/" + std::string(std::min<size_t>(40, 249 - deep.size()), 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  }
+  ASSERT_EQ(deep.size(), 250u);
+  ASSERT_EQ(mkdir((dir_ + "/shots").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir((dir_ + "/real").c_str(), 0755), 0);
+  wutest::WriteBytes(dir_ + "/real/r.png", "old picture");
+  ASSERT_EQ(symlink("real/r.png", (dir_ + "/link.png").c_str()), 0);
+  for (const std::string& name :
+       {dir_ + "/shots/2024-05-01T12:30:00.png", deep + "/p.png", dir_ + "/link.png"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(WuSaveDiskPngDib(wutest::U16(name).c_str(), small.get(), nullptr, &options), S_OK);
+    Decoded png;
+    EXPECT_TRUE(DecodePlain(wutest::ReadBytes(name), &png));
+    EXPECT_EQ(png.width, 20u);
+  }
+  struct stat st;
+  ASSERT_EQ(lstat((dir_ + "/link.png").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  const std::string saved = wutest::ReadBytes(dir_ + "/real/r.png");
+  ASSERT_NE(saved, "old picture");
+
+  auto large = MakeDib(WUPIXEL_RGB24, 200, 200);
+  FillPattern(large.get(), 9);
+  {
+    wutest::FileSizeLimit limit(4000);
+    EXPECT_EQ(WuSaveDiskPngDib(wutest::U16(dir_ + "/link.png").c_str(), large.get(), nullptr,
+                               &options),
+              E_FAIL);
+  }
+  EXPECT_TRUE(wutest::ReadBytes(dir_ + "/real/r.png") == saved);
+  EXPECT_EQ(Names(dir_ + "/real"), std::vector<std::string>{"r.png"});
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "shellui/WuLnkFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -84,6 +86,34 @@ TEST(WuIsLnkFileTest, NamesThatAreNotShortcutsAreCopiedThrough) {
   WCHAR self[] = u"C:\\same.txt";
   EXPECT_FALSE(WuIsLnkFile(self, self, 12, 0, nullptr));
   EXPECT_EQ(std::u16string(self), u"C:\\same.txt");
+}
+
+// A shortcut saved under a name with ':', and through a symbolic link at
+// its name: the link stays, and the shortcut it names is rewritten.
+TEST(WuIsLnkFileTest, SavedShortcutsTakeColonNamesAndKeepLinks) {
+  std::string dir = MakeTempDir();
+  ASSERT_EQ(mkdir((dir + "/real").c_str(), 0755), 0);
+  WriteBytes(dir + "/real/app.lnk", "old");
+  ASSERT_EQ(symlink("real/app.lnk", (dir + "/app.lnk").c_str()), 0);
+  const std::u16string target = U16(dir + "/run.exe");
+  WriteBytes(dir + "/run.exe", "x");
+  for (const std::string& name : {dir + "/run 12:30.lnk", dir + "/app.lnk"}) {
+    SCOPED_TRACE(name);
+    SaveLink(name, [&](IShellLinkW* l) { l->SetPath(target.c_str()); });
+    WCHAR out[MAX_PATH];
+    EXPECT_TRUE(WuIsLnkFile(U16(name).c_str(), out, MAX_PATH, 0, nullptr));
+    EXPECT_EQ(std::u16string(out), target);
+  }
+  struct stat st;
+  ASSERT_EQ(lstat((dir + "/app.lnk").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_NE(ReadBytes(dir + "/real/app.lnk"), "old");
+  // A relative target resolves against the folder of a shortcut whose name
+  // holds a ':'.
+  SaveLink(dir + "/rel 12:30.lnk", [](IShellLinkW* l) { l->SetRelativePath(u".\\run.exe", 0); });
+  WCHAR out[MAX_PATH];
+  ASSERT_TRUE(WuIsLnkFile(U16(dir + "/rel 12:30.lnk").c_str(), out, MAX_PATH, 0, nullptr));
+  EXPECT_EQ(std::u16string(out), target);
 }
 
 TEST(WuIsLnkFileTest, LiveLinkGivesItsTargetAndFillsTheRecord) {

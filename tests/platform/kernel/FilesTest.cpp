@@ -974,7 +974,8 @@ TEST_F(FilesTest, PrivateFileBesideTakesAFreeNameOfAnyLength) {
   EXPECT_EQ("mine", Get("data.ach"));
   // The next copy beside a taken name takes the next number.
   std::u16string work;
-  HANDLE h = platform::CreatePrivateFileBeside(Path("taken.ach").c_str(), u"~", &work, GENERIC_WRITE);
+  HANDLE h =
+      platform::CreatePrivateFileBeside(Path("taken.ach").c_str(), u"~", &work, GENERIC_WRITE);
   ASSERT_NE(INVALID_HANDLE_VALUE, h);
   CloseHandle(h);
   EXPECT_EQ(Linux("~taken.ach.2"), U8(work));
@@ -986,12 +987,16 @@ TEST_F(FilesTest, PrivateFileBesideTakesAFreeNameOfAnyLength) {
   CloseHandle(h);
   EXPECT_EQ(deep + "/~x", U8(work));
   // A missing folder, and one that is a file.
-  EXPECT_EQ(INVALID_HANDLE_VALUE,
-            platform::CreatePrivateFileBeside(Path("missing/x").c_str(), u"~", &work, GENERIC_WRITE));
-  EXPECT_EQ(ERROR_PATH_NOT_FOUND, GetLastError());
-  EXPECT_EQ(INVALID_HANDLE_VALUE,
-            platform::CreatePrivateFileBeside(Path("data.ach/x").c_str(), u"~", &work, GENERIC_WRITE));
-  EXPECT_EQ(ERROR_DIRECTORY, GetLastError());
+  struct Refusal {
+    const char* file;
+    DWORD error;
+  } refusals[] = {{"missing/x", ERROR_PATH_NOT_FOUND}, {"data.ach/x", ERROR_DIRECTORY}};
+  for (const Refusal& r : refusals) {
+    SCOPED_TRACE(r.file);
+    EXPECT_EQ(INVALID_HANDLE_VALUE,
+              platform::CreatePrivateFileBeside(Path(r.file).c_str(), u"~", &work, GENERIC_WRITE));
+    EXPECT_EQ(r.error, GetLastError());
+  }
 }
 
 // ---- Paths ---------------------------------------------------------------------------------

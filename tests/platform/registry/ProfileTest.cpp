@@ -225,6 +225,24 @@ TEST(ProfileTest, AWriteThatFailsPartWayLeavesTheFileAndKeepsItsMode) {
   EXPECT_EQ(0600u, st.st_mode & 07777);
 }
 
+// Writes to a name that leaves no room for a temporary suffix, and through
+// a link that names a file not there yet: the link stays a link.
+TEST(ProfileTest, WritesLongNamesAndThroughADanglingLink) {
+  const std::string dir = wutest::MakeTempDir("profile");
+  const std::string names[] = {dir + "/" + std::string(251, 'n') + ".ini", dir + "/12:30.ini",
+                               dir + "/link.ini"};
+  ASSERT_EQ(0, symlink("real.ini", names[2].c_str()));
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(WritePrivateProfileStringW(u"s", u"k", u"v", U16(name).c_str()));
+    EXPECT_EQ("[s]\r\nk=v\r\n", wutest::ReadBytes(name));
+  }
+  struct stat st;
+  ASSERT_EQ(0, lstat(names[2].c_str(), &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ("[s]\r\nk=v\r\n", wutest::ReadBytes(dir + "/real.ini"));
+}
+
 TEST(ProfileTest, TheUserProfileIsPerUserAndBareNamesLiveInTheWindowsFolder) {
   ASSERT_TRUE(WriteProfileStringW(u"Debug", u"LogToScreenLines", u"7"));
   EXPECT_NE(std::string::npos,

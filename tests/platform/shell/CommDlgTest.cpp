@@ -185,6 +185,19 @@ TEST_F(CommDlgTest, OkChecksMissingFilesOverwritesAndFolders) {
   EXPECT_EQ(shown.back().texts.back(), u"a.wav already exists.\nDo you want to replace it?");
 }
 
+// A typed name with a ':' that is no drive ("1:30 take") is a name in the
+// dialog's folder.
+TEST_F(CommDlgTest, TypedNamesWithAColonStayInTheFolder) {
+  record_.Flags = OFN_EXPLORER;
+  record_.lpstrDefExt = u"wav";
+  std::u16string initial = U16(dir_);
+  record_.lpstrInitialDir = initial.c_str();
+  script_.Type(cmb13, u"1:30 take").Press(IDOK);
+  ASSERT_TRUE(GetSaveFileNameW(&record_));
+  EXPECT_EQ(std::u16string(file_), U16(dir_ + "/1:30 take.wav"));
+  EXPECT_EQ(std::u16string(file_ + record_.nFileOffset), u"1:30 take.wav");
+}
+
 TEST_F(CommDlgTest, RefusedRecordsAndSmallBuffers) {
   struct Case {
     const char* what;

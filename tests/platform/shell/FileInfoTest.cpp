@@ -24,7 +24,8 @@ TEST(SHGetFileInfo, TypeNames) {
   SetDefault(u".wutake", u"Wu.Take.1");
   SetDefault(u"Wu.Take.1", u"Recorded Take");
   SetDefault(u".wuhalf", u"Wu.Half.1");  // names a type that has no name
-  for (const char* name : {"a.wutake", "b.WUTAKE", "c.wuhalf", "d.xyz", "plain", "x.tar.gz"})
+  for (const char* name :
+       {"a.wutake", "b.WUTAKE", "c.wuhalf", "d.xyz", "plain", "x.tar.gz", "take.wutake:2"})
     wutest::WriteBytes(folder + "/" + name, "x");
   ASSERT_TRUE(std::filesystem::create_directory(folder + "/dotted.dir"));
   wutest::WriteBytes(folder + "/dotted.dir/inner", "x");
@@ -39,6 +40,7 @@ TEST(SHGetFileInfo, TypeNames) {
       {"d.xyz", u"XYZ File"},           // unknown extension
       {"x.tar.gz", u"GZ File"},         // the last dot counts
       {"plain", u"File"},               // no extension
+      {"take.wutake:2", u"WUTAKE:2 File"},  // a ':' in a name is no drive
       {"dotted.dir/inner", u"File"},    // a dot in the folder is no extension
       {"dotted.dir", u"File folder"},   // a folder
   };
