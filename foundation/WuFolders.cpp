@@ -14,6 +14,7 @@
 #include "foundation/WuString.h"
 #include "platform/kernel/error.h"
 #include "platform/kernel/files.h"
+#include "platform/kernel/folder_identity.h"
 #include "platform/gdi/gdi.h"
 #include "platform/kernel/handles.h"
 #include "platform/kernel/links.h"
@@ -648,12 +649,12 @@ HRESULT WuGetSpecialOrvoDefaultFolderName(LPWSTR out, int size, int index) {
 
 // ---- Moving and copying trees ----------------------------------------------------------------
 
-HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWORD* count,
-                             ULONGLONG* copied, ULONGLONG total, WuFolderProgressProc callback,
-                             void* argument) {
-  if (!source || mode < WU_TREE_MOVE || mode > WU_TREE_CHECK ||
-      (mode != WU_TREE_CHECK && !destination))
-    return E_INVALIDARG;
+namespace {
+
+// The walk of WuCopyMoveFolderTree, recursing into each sub-folder; the
+// arguments are checked by the caller.
+HRESULT WalkTree(LPCWSTR source, LPCWSTR destination, int mode, DWORD* count, ULONGLONG* copied,
+                 ULONGLONG total, WuFolderProgressProc callback, void* argument) {
   // A source that is itself a link is not moved through: the files of the
   // folder it names stay there (it would move as the link). A copy reads
   // through the link the caller named, as copying from that folder does.
@@ -684,7 +685,7 @@ HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWOR
       if (mode != WU_TREE_CHECK && !WuCreateDirectory(to, nullptr)) {
         hr = WU_E_WRITE;
       } else {
-        hr = WuCopyMoveFolderTree(from, to, mode, count, copied, total, callback, argument);
+        hr = WalkTree(from, to, mode, count, copied, total, callback, argument);
         stop = hr == WU_E_CANCELLED || (mode == WU_TREE_CHECK && FAILED(hr));
       }
     } else {
@@ -699,6 +700,22 @@ HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWOR
   FindClose(search);
   if (mode == WU_TREE_MOVE && first == S_OK) RemoveDirectoryW(source);
   return first;
+}
+
+}  // namespace
+
+HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWORD* count,
+                             ULONGLONG* copied, ULONGLONG total, WuFolderProgressProc callback,
+                             void* argument) {
+  if (!source || mode < WU_TREE_MOVE || mode > WU_TREE_CHECK ||
+      (mode != WU_TREE_CHECK && !destination))
+    return E_INVALIDARG;
+  // A destination that is the source or lies inside it (by the folders on
+  // disk, links followed) would take in the copies the walk makes and nest
+  // them without end: refused before anything is made.
+  if (mode != WU_TREE_CHECK && platform::IsSameOrInsideFolder(destination, source))
+    return WU_E_DEST_UNDER_SOURCE;
+  return WalkTree(source, destination, mode, count, copied, total, callback, argument);
 }
 
 HRESULT WuCanMoveFolder(LPCWSTR folder) {
@@ -723,6 +740,10 @@ HRESULT WuMoveFolder(LPCWSTR new_folder, LPCWSTR old_folder, DWORD* moved,
   DWORD self = GetFileAttributesW(from);
   if (self != INVALID_FILE_ATTRIBUTES && (self & FILE_ATTRIBUTE_REPARSE_POINT))
     return MoveFolderLink(to, from, moved);
+  // The tree is walked: a new folder inside it reached through a link (on
+  // either path) is judged by the folders on disk as well, before anything
+  // is made.
+  if (platform::IsSameOrInsideFolder(to, from)) return WU_E_DEST_UNDER_SOURCE;
   if (!WuCreateDirectory(to, nullptr)) return WU_E_CREATE_FILE;
 
   bool across = OnDifferentVolumes(to, from);

@@ -125,7 +125,10 @@ constexpr int WU_TREE_CHECK = 2;  // check that every file could be moved
 // removed. A link to a folder inside the tree is moved as a link; it
 // cannot be copied (that records 0x8004E009). A source that is itself a
 // link to a folder is copied from as that folder (WU_TREE_COPY); the other
-// modes do not walk it: 0x8004E009 (S_OK for WU_TREE_CHECK).
+// modes do not walk it: 0x8004E009 (S_OK for WU_TREE_CHECK). A copy or
+// move whose destination is the source folder or lies inside it (judged by
+// the folders on disk, links on either path followed) returns 0x8004E186
+// before anything is made or moved.
 HRESULT WuCopyMoveFolderTree(LPCWSTR source, LPCWSTR destination, int mode, DWORD* count,
                              ULONGLONG* copied, ULONGLONG total, WuFolderProgressProc callback,
                              void* argument);
@@ -135,10 +138,12 @@ HRESULT WuCanMoveFolder(LPCWSTR folder);
 // Moves the folder `old_folder` to `new_folder`: on one volume file by file
 // in place, across volumes by copying (with progress through `callback`,
 // after checking the free space: 0x8004E002) and then deleting the old
-// tree. S_OK at once for equal paths; 0x8004E186 when the new folder lies
-// inside the old one; 0x8004E00A when the old folder does not exist;
-// E_FAIL when a root is missing; 0x8004E006 when the new folder cannot be
-// created, 0x8004E009 when it is not writable. `moved` (may be null)
+// tree. S_OK at once for equal paths; 0x8004E186 when the new folder is
+// the old one or lies inside it, by the path text or (for an old folder
+// that is walked, not a link) by the folders on disk, links followed;
+// 0x8004E00A when the old folder does not exist; E_FAIL when a root is
+// missing; 0x8004E006 when the new folder cannot be created, 0x8004E009
+// when it is not writable. `moved` (may be null)
 // receives the number of files moved (0 after a failed copy). An old folder
 // that is itself a link is moved as the link to a new name that must be
 // free (0x8004E006 otherwise; 0x8004E009 across volumes) and still names

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -648,6 +650,93 @@ TEST_F(WuMoveFolderTest, RefusesOnlyADestinationInsideTheSource) {
                                          nullptr, nullptr));
   EXPECT_EQ(E_FAIL,
             WuMoveFolder(u"\\\\nosrv\\share\\x", Path("srcB").c_str(), nullptr, nullptr, nullptr));
+}
+
+// Every entry under a folder, links not followed: "d" for a folder, the
+// link's text for a link, the bytes for a file.
+std::map<std::string, std::string> Snapshot(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> entries;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(folder)) {
+    std::string name = e.path().string().substr(folder.size());
+    if (e.is_symlink())
+      entries[name] = "link:" + fs::read_symlink(e.path()).string();
+    else if (e.is_directory())
+      entries[name] = "d";
+    else
+      entries[name] = wutest::ReadBytes(e.path().string());
+  }
+  return entries;
+}
+
+// A copy or move into the source itself or a folder inside it, however
+// either path is named (through links too), is refused before anything is
+// made or moved; WuMoveFolder refuses the same for a folder it walks (an
+// old folder that is a link moves as the link, walking nothing).
+TEST_F(WuMoveFolderTest, RefusesADestinationInsideTheSourceOnDisk) {
+  MakeSource(false);
+  Link("src", "lnk");         // lnk -> src
+  Link("src/sub", "to-sub");  // to-sub -> src/sub
+  struct Case {
+    const char* source;
+    const char* destination;
+    HRESULT move_folder;  // WuMoveFolder's answer; S_FALSE: not asked
+  } cases[] = {
+      {"src", "src/sub", WU_E_DEST_UNDER_SOURCE},
+      {"src", "src/new/deeper", WU_E_DEST_UNDER_SOURCE},
+      {"src", "src", S_OK},  // equal paths
+      {"src", "lnk", WU_E_DEST_UNDER_SOURCE},
+      {"src", "lnk/sub", WU_E_DEST_UNDER_SOURCE},
+      {"src", "lnk/new", WU_E_DEST_UNDER_SOURCE},
+      {"src", "to-sub/new", WU_E_DEST_UNDER_SOURCE},  // a link into the tree further down
+      {"lnk", "src/sub", S_FALSE},
+      {"lnk", "src/new", S_FALSE},
+      {"lnk/", "src", S_FALSE},
+  };
+  const std::map<std::string, std::string> before = Snapshot(dir_);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.source) + " -> " + c.destination);
+    for (int mode : {WU_TREE_COPY, WU_TREE_MOVE}) {
+      SCOPED_TRACE(mode == WU_TREE_COPY ? "copy" : "move");
+      DWORD count = 99;
+      EXPECT_EQ(WU_E_DEST_UNDER_SOURCE,
+                WuCopyMoveFolderTree(Path(c.source).c_str(), Path(c.destination).c_str(), mode,
+                                     &count, nullptr, 1, nullptr, nullptr));
+      EXPECT_EQ(99u, count);
+      EXPECT_EQ(before, Snapshot(dir_));
+    }
+    if (c.move_folder == S_FALSE) continue;
+    DWORD moved = 99;
+    EXPECT_EQ(c.move_folder, WuMoveFolder(Path(c.destination).c_str(), Path(c.source).c_str(),
+                                          &moved, nullptr, nullptr));
+    EXPECT_EQ(0u, moved);
+    EXPECT_EQ(before, Snapshot(dir_));
+  }
+
+  // A sibling, also one whose name begins with the source's name, and a
+  // source named through the link, are copied and moved as ever.
+  const struct {
+    const char* source;
+    const char* destination;
+  } ordinary[] = {{"src", "src2"}, {"src", "src-copy"}, {"lnk", "lnk-copy"}};
+  for (const auto& c : ordinary) {
+    SCOPED_TRACE(std::string(c.source) + " -> " + c.destination);
+    Folder(c.destination);
+    DWORD count = 0;
+    EXPECT_EQ(S_OK, WuCopyMoveFolderTree(Path(c.source).c_str(), Path(c.destination).c_str(),
+                                         WU_TREE_COPY, &count, nullptr, 1, nullptr, nullptr));
+    EXPECT_EQ(3u, count);
+    EXPECT_EQ(before.at("/src/sub/b"), wutest::ReadBytes(Linux(c.destination) + "/sub/b"));
+  }
+  EXPECT_EQ(before.at("/src/sub/b"), wutest::ReadBytes(Linux("src/sub/b")));
+  ASSERT_EQ(0, unlink(Linux("to-sub").c_str()));
+  Folder("src-moved");
+  DWORD moved = 0;
+  EXPECT_EQ(S_OK, WuCopyMoveFolderTree(Path("src").c_str(), Path("src-moved").c_str(),
+                                       WU_TREE_MOVE, &moved, nullptr, 1, nullptr, nullptr));
+  EXPECT_EQ(3u, moved);
+  EXPECT_FALSE(Exists("src"));
+  EXPECT_EQ(before.at("/src/sub/b"), wutest::ReadBytes(Linux("src-moved/sub/b")));
 }
 
 TEST_F(WuMoveFolderTest, CopyReportsProgressAndStopsOnCancel) {
