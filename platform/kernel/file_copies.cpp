@@ -10,9 +10,6 @@ inline namespace files_internal {
 // Final links
 // ===========================================================================
 
-namespace {
-
-// The text of the symbolic link `path`, or errno.
 int ReadLinkText(const std::string& path, std::string* text) {
   std::string buffer(256, '\0');
   for (;;) {
@@ -26,6 +23,8 @@ int ReadLinkText(const std::string& path, std::string* text) {
     buffer.resize(buffer.size() * 2);
   }
 }
+
+namespace {
 
 bool HasDotDot(const std::string& path) {
   for (size_t at = path.find(".."); at != std::string::npos; at = path.find("..", at + 1)) {

@@ -105,6 +105,9 @@ bool IsFolder(const std::string& path);
 // link that cannot be read.
 int FollowFinalLinks(std::string* path);
 
+// The text of the symbolic link `path`, of any length; 0 or errno.
+int ReadLinkText(const std::string& path, std::string* text);
+
 // The library path that maps back to the Linux path `path` exactly: a
 // leading "//" becomes "/" (it would read as a UNC root) and a relative
 // path whose first name looks like a drive ("C:x") gets "./" before it.

@@ -66,20 +66,6 @@ std::string FolderOnDisk(const std::string& path) {
   return folder;
 }
 
-// The text of the link at `path`; false with errno set.
-bool ReadLinkText(const std::string& path, std::string* text) {
-  std::vector<char> buffer(256);
-  for (;;) {
-    ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size());
-    if (n < 0) return false;
-    if (static_cast<size_t>(n) < buffer.size()) {
-      text->assign(buffer.data(), static_cast<size_t>(n));
-      return true;
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
 DWORD FolderError(int err, const std::string& path) {
   return err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND : PathError(err, path);
 }
@@ -97,7 +83,7 @@ BOOL MoveSymbolicLink(LPCWSTR existing, LPCWSTR target) {
     if (lstat(from.c_str(), &link) != 0) return Fail(PathError(errno, from));
     if (!S_ISLNK(link.st_mode)) return Fail(ERROR_INVALID_PARAMETER);
     std::string text;
-    if (!ReadLinkText(from, &text)) return Fail(PathError(errno, from));
+    if (int err = ReadLinkText(from, &text)) return Fail(PathError(err, from));
     struct stat folder;
     if (stat(ParentOf(to).c_str(), &folder) != 0) return Fail(FolderError(errno, ParentOf(to)));
     if (!S_ISDIR(folder.st_mode)) return Fail(ERROR_PATH_NOT_FOUND);

@@ -273,6 +273,16 @@ TEST(ProjectLinkPutChunk, SameSizeInPlaceOtherSizesRetiredAndAppended) {
   }
 }
 
+// Deletes the link from an open RIFF or RIFF64 file: the status, and in
+// `removed` the bytes the delete reports.
+HRESULT DeleteLink(HANDLE file, bool w64, ULONGLONG* removed) {
+  if (w64) return ProjectLinkRiff64_DeleteInfo(file, removed);
+  DWORD small = 0;
+  HRESULT hr = ProjectLinkRiff_DeleteInfo(file, &small);
+  *removed = small;
+  return hr;
+}
+
 TEST(ProjectLinkDelete, RemovesEverySetChunkAndKeepsTheRest) {
   for (bool w64 : {false, true}) {
     SCOPED_TRACE(w64 ? "RIFF64" : "RIFF");
@@ -285,13 +295,7 @@ TEST(ProjectLinkDelete, RemovesEverySetChunkAndKeepsTheRest) {
                                    {"splp", kPathText}});
     TempFile file(bytes);
     ULONGLONG removed = 0;
-    if (w64) {
-      ASSERT_EQ(S_OK, ProjectLinkRiff64_DeleteInfo(file.h(), &removed));
-    } else {
-      DWORD small = 0;
-      ASSERT_EQ(S_OK, ProjectLinkRiff_DeleteInfo(file.h(), &small));
-      removed = small;
-    }
+    ASSERT_EQ(S_OK, DeleteLink(file.h(), w64, &removed));
     EXPECT_EQ(bytes.size() - kept.size(), removed);
     EXPECT_EQ(kept, file.Contents());
     // A last chunk whose pad byte the file lacks: what went is reported and
@@ -337,13 +341,7 @@ TEST(ProjectLinkDelete, SetHeldTwiceLeavesNoLink) {
       raise(kept);
       TempFile file(bytes);
       ULONGLONG removed = 0;
-      if (w64) {
-        ASSERT_EQ(S_OK, ProjectLinkRiff64_DeleteInfo(file.h(), &removed));
-      } else {
-        DWORD small = 0;
-        ASSERT_EQ(S_OK, ProjectLinkRiff_DeleteInfo(file.h(), &small));
-        removed = small;
-      }
+      ASSERT_EQ(S_OK, DeleteLink(file.h(), w64, &removed));
       EXPECT_EQ(bytes.size() - kept.size(), removed);
       EXPECT_EQ(kept, file.Contents());
       CWuLinkProjectInfo info;
