@@ -2,9 +2,28 @@
 // files and their reads, writes, positions and times.
 #include "platform/kernel/files.h"
 
+#include <signal.h>
+
 #include "platform/kernel/files_internal.h"
 
 inline namespace files_internal {
+
+namespace {
+
+// A write past the process's file-size limit (a shell's "ulimit -f") fails
+// with EFBIG, as a write to a full disk fails, instead of ending the
+// process with SIGXFSZ: every writer then takes its failure path, which
+// leaves the old file whole and removes its work file. Set once when the
+// program starts; a handler or an ignore of the program's own is kept.
+// Child processes start with the default actions again (process.cpp).
+[[maybe_unused]] const bool g_file_size_signal_ignored = [] {
+  struct sigaction old;
+  if (sigaction(SIGXFSZ, nullptr, &old) != 0) return false;
+  if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_DFL) signal(SIGXFSZ, SIG_IGN);
+  return true;
+}();
+
+}  // namespace
 
 bool IsHiddenName(std::string_view name) {
   return !name.empty() && name[0] == '.' && name != "." && name != "..";

@@ -197,12 +197,16 @@ TEST_F(WuarcToolTest, RewritesKeepTheFilesMode) {
 
   PutFile(P("big.bin"), Noise(300000, 3));
   std::string before = GetFile(P("a.um"));
-  {
-    wutest::FileSizeLimit limit(100000);
-    EXPECT_EQ(1, Wuarc("create a.um big.bin", dir).status);
+  // A disk that fills part-way; then a shell's "ulimit -f", whose signal
+  // must not end the tool before it removes its work copy.
+  for (bool signal_default : {false, true}) {
+    {
+      wutest::FileSizeLimit limit(100000, signal_default);
+      EXPECT_EQ(1, Wuarc("create a.um big.bin", dir).status) << signal_default;
+    }
+    EXPECT_EQ(before, GetFile(P("a.um")));
+    EXPECT_FALSE(Exists(P("~a.um")));
   }
-  EXPECT_EQ(before, GetFile(P("a.um")));
-  EXPECT_FALSE(Exists(P("~a.um")));
 }
 
 // Work copies are made under a name that was free: a user's own "~NAME"

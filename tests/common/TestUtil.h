@@ -50,11 +50,16 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
 // (RLIMIT_FSIZE, with SIGXFSZ ignored so that such a write fails with EFBIG
 // instead of ending the process): a write that fails part-way, as on a
 // full disk.
+//
+// With `signal_default` the signal keeps its default action instead, as a
+// user's shell leaves it for the programs it starts after "ulimit -f": a
+// program run then must itself see to it that it is not ended halfway.
+// This process writes nothing large while such a limit lives.
 class FileSizeLimit {
  public:
-  explicit FileSizeLimit(rlim_t bytes) {
+  explicit FileSizeLimit(rlim_t bytes, bool signal_default = false) {
     getrlimit(RLIMIT_FSIZE, &old_);
-    handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    handler_ = std::signal(SIGXFSZ, signal_default ? SIG_DFL : SIG_IGN);
     const struct rlimit limit = {bytes, old_.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
   }

@@ -8,6 +8,7 @@
 //
 // The build runs it through cmake/Resources.cmake; `wurc --help` documents
 // the script syntax, the resource file format and the row-file syntax.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -99,6 +100,10 @@ int Run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit ("ulimit -f") a write fails, as on a full disk,
+  // and the old output stays with no temporary file left, instead of the
+  // program ending by SIGXFSZ halfway.
+  std::signal(SIGXFSZ, SIG_IGN);
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::printf("%s\n%s\n%s\n%s", kUsage, wurc::kScriptHelp, wurc::kResourceFileHelp,
