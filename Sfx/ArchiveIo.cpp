@@ -85,6 +85,19 @@ bool ArcCommitWorkFile(HANDLE file, LPCWSTR work, LPCWSTR target, bool whole) {
   return false;
 }
 
+HANDLE ArcCreateWorkFileFor(LPCWSTR target, bool refuse_unreplaceable, std::u16string* file,
+                            std::u16string* work) {
+  work->clear();
+  if (!ArcReplacedFile(target, file)) return nullptr;
+  if (refuse_unreplaceable) {
+    DWORD existing = GetFileAttributesW(file->c_str());
+    if (existing != INVALID_FILE_ATTRIBUTES &&
+        (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+      return nullptr;
+  }
+  return ArcCreateWorkFile(file->c_str(), work);
+}
+
 void ArcDeleteWorkFile(LPCWSTR work) {
   SetFileAttributesW(work, FILE_ATTRIBUTE_NORMAL);  // it may have a read-only target's bits
   DeleteFileW(work);

@@ -41,6 +41,13 @@ bool ArcReplacedFile(LPCWSTR target, std::u16string* file);
 // Only its owner may read the work file. Returns it open for reading and
 // writing, with its path in `work`; NULL (and `work` empty) on failure.
 HANDLE ArcCreateWorkFile(LPCWSTR file, std::u16string* work);
+// Both steps for a name as given: the file it stands for (ArcReplacedFile)
+// in `file`, and its work file (ArcCreateWorkFile) in `work`. With
+// `refuse_unreplaceable`, a folder or a read-only file there (which the
+// work file could never replace) is refused before anything is made. NULL
+// on failure.
+HANDLE ArcCreateWorkFileFor(LPCWSTR target, bool refuse_unreplaceable, std::u16string* file,
+                            std::u16string* work);
 // Ends a work file. A `whole` one is put in the place of `target`: it gets
 // the permission bits of the file it replaces (or those of any new file),
 // is closed and renamed over `target`. One that is not whole (its writing

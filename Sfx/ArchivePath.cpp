@@ -45,10 +45,7 @@ LPCWSTR ArcFileNamePart(LPCWSTR path) {
   if (!path) return path;
   // A drive "X:" is one only at the start of a path, as the path mapping
   // takes it; elsewhere ':' is an ordinary character of a name.
-  LPCWSTR part = path;
-  WCHAR first = path[0];
-  if (((first >= u'A' && first <= u'Z') || (first >= u'a' && first <= u'z')) && path[1] == u':')
-    part = path + 2;
+  LPCWSTR part = platform::StartsWithDrive(path) ? path + 2 : path;
   for (LPCWSTR p = part; *p; ++p)
     if (ArcIsSeparator(*p)) part = p + 1;
   return part;

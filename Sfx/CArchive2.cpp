@@ -209,12 +209,7 @@ HRESULT CArchive2::Open(LPCWSTR path, int mode, CWuArchiveProgress* progress) {
       // never be replaced (a folder, a read-only file) is refused now.
       // A name that is a link stands for the file it names: that file is
       // replaced, and the link stays.
-      bool named = ArcReplacedFile(m_path, &m_replacePath);
-      DWORD existing = named ? GetFileAttributesW(m_replacePath.c_str()) : INVALID_FILE_ATTRIBUTES;
-      bool replaceable =
-          named && (existing == INVALID_FILE_ATTRIBUTES ||
-                    !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)));
-      m_archive = replaceable ? ArcCreateWorkFile(m_replacePath.c_str(), &m_workPath) : nullptr;
+      m_archive = ArcCreateWorkFileFor(m_path, true, &m_replacePath, &m_workPath);
       if (!m_archive) {
         hr = Fail(WUARC_ERR_CREATE, m_path, nullptr, WU_E_CREATE_FILE);
         break;
@@ -281,8 +276,7 @@ HRESULT CArchive2::OpenWithWorkCopy(int mode) {
   if (FAILED(hr)) return hr;
   // The work copy goes beside the file that the archive's name stands for
   // (a link's target), which it replaces on Close.
-  if (ArcReplacedFile(m_path, &m_replacePath))
-    m_output = ArcCreateWorkFile(m_replacePath.c_str(), &m_workPath);
+  m_output = ArcCreateWorkFileFor(m_path, false, &m_replacePath, &m_workPath);
   if (!m_output) return Fail(WUARC_ERR_CREATE, op, m_path, WU_E_CREATE_FILE);
   m_oldCount = static_cast<LONG>(m_end.entryCount2);
   m_writePos = 0;

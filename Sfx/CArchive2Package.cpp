@@ -184,7 +184,7 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
   // file a link of that name points to) only once it is whole.
   std::u16string work, file;
   if (!(ask && ArcFileExists(stubPath) && AskOverwrite(stubPath) != 0)) {
-    HANDLE h = ArcReplacedFile(stubPath, &file) ? ArcCreateWorkFile(file.c_str(), &work) : nullptr;
+    HANDLE h = ArcCreateWorkFileFor(stubPath, false, &file, &work);
     if (!h) return Fail(WUARC_ERR_CREATE, stubPath, nullptr, WU_E_CREATE_FILE);
     HRESULT hr = BlockCopy(m_archive, 0, h, 0, m_base);
     if (!ArcCommitWorkFile(h, work.c_str(), file.c_str(), SUCCEEDED(hr)))
@@ -207,7 +207,7 @@ HRESULT CArchive2::SplitSEA(LPCWSTR folder, DWORD flags) {
   if (!ArcJoin(archivePath, kArchivePathUnits, folder, name))
     return Fail(WUARC_ERR_INVALID_ARG, u"SplitSEA", folder, E_INVALIDARG);
   if (ask && ArcFileExists(archivePath) && AskOverwrite(archivePath) != 0) return 0;
-  HANDLE h = ArcReplacedFile(archivePath, &file) ? ArcCreateWorkFile(file.c_str(), &work) : nullptr;
+  HANDLE h = ArcCreateWorkFileFor(archivePath, false, &file, &work);
   if (!h) return Fail(WUARC_ERR_CREATE, archivePath, nullptr, WU_E_CREATE_FILE);
   ULONGLONG archiveBytes = m_end.dirOffset + m_end.dirSize;
   HRESULT hr = BlockCopy(m_archive, m_base, h, 0, archiveBytes);
@@ -297,12 +297,8 @@ HRESULT CArchive2::SplitArchive(LONGLONG volumeSize, DWORD flags) {
     // now.
     WCHAR volume[kArchivePathUnits];
     VolumeWork made;
-    bool named = ArcVolumeName(volume, kArchivePathUnits, m_path, newName, n) &&
-                 ArcReplacedFile(volume, &made.target);
-    DWORD existing = named ? GetFileAttributesW(made.target.c_str()) : INVALID_FILE_ATTRIBUTES;
-    HANDLE h = named && (existing == INVALID_FILE_ATTRIBUTES ||
-                         !(existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-                   ? ArcCreateWorkFile(made.target.c_str(), &made.work)
+    HANDLE h = ArcVolumeName(volume, kArchivePathUnits, m_path, newName, n)
+                   ? ArcCreateWorkFileFor(volume, true, &made.target, &made.work)
                    : nullptr;
     if (h) m_volumeWork.push_back(made);
     if (!h) {

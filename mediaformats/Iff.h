@@ -117,10 +117,10 @@ void aiff_CreateRate(DWORD rate, WORD* exponent_word, WORD mantissa[4]);
 // bytes end before its count of markers does (nothing after the chunk is
 // read); IFF_E_NOT_FORM when the file ends inside a marker.
 HRESULT iff_FindMarker(HANDLE file, tIFFMARKER* marker, short marker_id);
-// Removes the first chunk `id` of an AIFF or AIFF-C form (any
-// compression) with its pad byte, moves the rest of the file down, cuts
-// the file and lowers the form size by the bytes of the chunk the form held (*removed: 8 + the padded body, or less
-// for a last chunk whose pad byte the form or the file lacks). A chunk
-// that runs past the end of the form or of the file is refused with
-// RIFF_E_WRONG_FORM before anything is written.
+// Removes the first chunk `id` of an AIFF or AIFF-C form (any compression)
+// with its pad byte, moves the rest of the file down, cuts the file and
+// lowers the form size by the bytes of the chunk the form held (*removed: 8
+// + the padded body, or less for a last chunk whose pad byte the form or the
+// file lacks). A chunk that runs past the end of the form or of the file is
+// refused with RIFF_E_WRONG_FORM before anything is written.
 HRESULT iff_DeleteChunk(HANDLE file, DWORD id, DWORD* removed);

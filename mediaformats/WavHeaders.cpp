@@ -372,11 +372,10 @@ HRESULT RewriteFoundHeader(HANDLE file, bool wave64, const WAVEFORMATEX& wfx, UL
 }
 
 // Scans the file from `from` for `pattern` in blocks, each next block
-// starting the pattern's length before the end of the last. *start = the
-// hit + `skip` (*hit set), or `limit` when a block reaches the limit
-// without a hit. A
-// hit whose header (`skip` bytes) the file does not hold whole is no chunk:
-// the header written for it would run past the end of the file.
+// starting the pattern's length before the end of the last. *start = the hit
+// + `skip` (*hit set), or `limit` when a block reaches the limit without a
+// hit. A hit whose header (`skip` bytes) the file does not hold whole is no
+// chunk: the header written for it would run past the end of the file.
 HRESULT ScanForData(HANDLE file, ULONGLONG from, ULONGLONG limit, const BYTE* pattern,
                     DWORD length, ULONGLONG skip, ULONGLONG* start, bool* hit) {
   *hit = false;

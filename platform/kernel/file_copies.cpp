@@ -24,6 +24,14 @@ int ReadLinkText(const std::string& path, std::string* text) {
   }
 }
 
+std::string RealPathOf(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return std::string();
+  std::string real(resolved);
+  free(resolved);
+  return real;
+}
+
 namespace {
 
 bool HasDotDot(const std::string& path) {
@@ -61,10 +69,8 @@ int FollowFinalLinks(std::string* path) {
   // here, while the folders are there to ask.
   std::string name(LastName(*path));
   if (name == "." || name == "..") return 0;
-  char* real = realpath(ParentOf(*path).c_str(), nullptr);
-  if (!real) return errno == ENOENT || errno == ENOTDIR ? ENOENT : errno;
-  std::string folder(real);
-  free(real);
+  std::string folder = RealPathOf(ParentOf(*path));
+  if (folder.empty()) return errno == ENOENT || errno == ENOTDIR ? ENOENT : errno;
   *path = folder == "/" ? "/" + name : folder + "/" + name;
   return 0;
 }

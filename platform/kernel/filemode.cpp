@@ -126,14 +126,6 @@ HANDLE CreatePrivateAt(const std::string& linux_path, LPCWSTR path, DWORD access
   return h;
 }
 
-// The first `size` bytes of a UTF-8 name or fewer, never cutting a
-// character in two.
-std::string Shortened(const std::string& name, size_t size) {
-  if (name.size() <= size) return name;
-  while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) --size;
-  return name.substr(0, size);
-}
-
 }  // namespace
 
 HANDLE CreatePrivateFile(LPCWSTR path, DWORD access, DWORD share_mode) {
@@ -147,7 +139,7 @@ BOOL GetReplacedFileName(LPCWSTR target, std::u16string* file) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  try {
+  return Guarded<BOOL>(FALSE, [&]() -> BOOL {
     std::string path;
     if (!Map(target, &path)) return FALSE;
     int err = FollowFinalLinks(&path);
@@ -163,10 +155,7 @@ BOOL GetReplacedFileName(LPCWSTR target, std::u16string* file) {
     }
     *file = std::move(name);
     return TRUE;
-  } catch (const std::bad_alloc&) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
+  });
 }
 
 HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* work,
@@ -175,7 +164,7 @@ HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* wor
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  try {
+  return Guarded<HANDLE>(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
     std::string path;
     if (!Map(file, &path)) return INVALID_HANDLE_VALUE;
     path = WithoutTrailingSlashes(std::move(path));
@@ -199,8 +188,6 @@ HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* wor
       SetLastError(ERROR_DIRECTORY);
       return INVALID_HANDLE_VALUE;
     }
-    long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
-    if (name_max <= 0) name_max = 255;
 
     // Tries one name: TRUE made, FALSE taken or too long, or an error
     // that ends the search (last error set, `h` invalid).
@@ -220,7 +207,7 @@ HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* wor
       DWORD error = GetLastError();
       return error != ERROR_FILE_EXISTS && error != ERROR_FILENAME_EXCED_RANGE;
     };
-    const size_t limit = static_cast<size_t>(name_max);
+    const size_t limit = NameMaxIn(folder);
     if (pre.size() + name.size() <= limit && attempt(pre + name)) return h;
     // Numbered names: as much of the last name as leaves room for the
     // prefix and the number.
@@ -230,16 +217,13 @@ HANDLE CreatePrivateFileBeside(LPCWSTR file, LPCWSTR prefix, std::u16string* wor
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return INVALID_HANDLE_VALUE;
       }
-      if (attempt(pre + Shortened(name, limit - pre.size() - suffix.size()) + suffix)) return h;
+      if (attempt(pre + Utf8Prefix(name, limit - pre.size() - suffix.size()) + suffix)) return h;
       // Every name within the length is too long here: the path itself is.
       if (GetLastError() == ERROR_FILENAME_EXCED_RANGE) return INVALID_HANDLE_VALUE;
     }
     SetLastError(ERROR_FILE_EXISTS);
     return INVALID_HANDLE_VALUE;
-  } catch (const std::bad_alloc&) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return INVALID_HANDLE_VALUE;
-  }
+  });
 }
 
 HANDLE CreatePrivateTempFile(LPCWSTR folder, LPCWSTR prefix, LPWSTR out, DWORD access) {

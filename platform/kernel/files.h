@@ -186,6 +186,14 @@ std::u16string FromLinuxPath(const std::string& path);
 // The one separator that built paths use.
 constexpr WCHAR kPathSeparator = u'/';
 
+// TRUE when `path` starts with a drive "X:" (an ASCII letter and ':'), as
+// ToLinuxPath reads one. A ':' anywhere else is a character of a name
+// ("shots/12:30.png", "1:30 take.wav").
+constexpr bool StartsWithDrive(std::u16string_view path) {
+  return path.size() >= 2 && path[1] == u':' &&
+         ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
+}
+
 // Maps a drive letter (either case) to a Linux folder, written to the file
 // FolderMapDir()/drives as a line "X=/folder". An empty folder removes the
 // mapping (the drive is the file-system root again). FALSE for a letter
@@ -302,16 +310,16 @@ namespace platform {
 // leaving it part-written. A symbolic link at `target` stays: the file it
 // names (GetReplacedFileName) is the one replaced. The bytes go to a new
 // file beside that file (CreatePrivateFileBeside with `prefix` and the
-// file's name with its dots made '_', so that a search such as "*.png"
-// does not find it; a name that was free; no MAX_PATH bound; `prefix`
-// itself holds no dot) that only its owner may read
-// while it is written, are flushed, get the replaced file's permission
-// bits (a new file: those of any new file), and that file is renamed over
-// it once written whole (MoveFileExW, so a read-only or locked file
-// refuses as it does there). On failure an existing file is as it was, the
-// new file is removed and the last error says why (ERROR_DIRECTORY for a
-// missing folder). With `replace` false anything at `target`, a link
-// included, fails with ERROR_FILE_EXISTS, as CREATE_NEW would.
+// file's name with its dots made '_', so that a search such as "*.png" does
+// not find it; a name that was free; no MAX_PATH bound; `prefix` itself
+// holds no dot) that only its owner may read while it is written, are
+// flushed, get the replaced file's permission bits (a new file: those of any
+// new file), and that file is renamed over it once written whole
+// (MoveFileExW, so a read-only or locked file refuses as it does there). On
+// failure an existing file is as it was, the new file is removed and the
+// last error says why (ERROR_DIRECTORY for a missing folder). With `replace`
+// false anything at `target`, a link included, fails with ERROR_FILE_EXISTS,
+// as CREATE_NEW would.
 BOOL WriteFileReplacing(LPCWSTR target, LPCVOID bytes, DWORD size, bool replace, LPCWSTR prefix);
 }  // namespace platform
 

@@ -108,6 +108,10 @@ int FollowFinalLinks(std::string* path);
 // The text of the symbolic link `path`, of any length; 0 or errno.
 int ReadLinkText(const std::string& path, std::string* text);
 
+// `path` as it lies on disk, every link on the way resolved (realpath);
+// empty with errno set when some part of it cannot be resolved.
+std::string RealPathOf(const std::string& path);
+
 // The library path that maps back to the Linux path `path` exactly: a
 // leading "//" becomes "/" (it would read as a UNC root) and a relative
 // path whose first name looks like a drive ("C:x") gets "./" before it.

@@ -33,11 +33,9 @@ bool IsSameOrInsideFolder(LPCWSTR path, LPCWSTR folder) {
     if (inner.empty()) return false;
     // The nearest part of the path that exists, as it lies on disk (links
     // resolved): its own folders above it are the real ancestors.
-    char* resolved = nullptr;
-    while (!(resolved = realpath(inner.c_str(), nullptr)))
+    std::string on_disk;
+    while ((on_disk = RealPathOf(inner)).empty())
       if (!CutLastName(&inner)) return false;
-    std::string on_disk(resolved);
-    free(resolved);
     for (;;) {
       struct stat st;
       if (stat(on_disk.c_str(), &st) == 0 && st.st_dev == target.st_dev &&

@@ -56,16 +56,6 @@ std::string RetargetRelative(std::string_view text, std::string_view from, std::
   return out.empty() ? std::string(".") : out;
 }
 
-// The folder a path lies in, as it lies on disk; empty with errno set when
-// it cannot be resolved.
-std::string FolderOnDisk(const std::string& path) {
-  char* resolved = realpath(ParentOf(path).c_str(), nullptr);
-  if (!resolved) return std::string();
-  std::string folder(resolved);
-  free(resolved);
-  return folder;
-}
-
 DWORD FolderError(int err, const std::string& path) {
   return err == ENOENT || err == ENOTDIR ? ERROR_PATH_NOT_FOUND : PathError(err, path);
 }
@@ -92,9 +82,9 @@ BOOL MoveSymbolicLink(LPCWSTR existing, LPCWSTR target) {
 
     std::string moved = text;
     if (text.empty() || text[0] != '/') {
-      std::string there = FolderOnDisk(from);
+      std::string there = RealPathOf(ParentOf(from));
       if (there.empty()) return Fail(FolderError(errno, ParentOf(from)));
-      std::string here = FolderOnDisk(to);
+      std::string here = RealPathOf(ParentOf(to));
       if (here.empty()) return Fail(FolderError(errno, ParentOf(to)));
       moved = RetargetRelative(text, there, here);
     }

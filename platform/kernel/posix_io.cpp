@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -44,19 +43,27 @@ bool WriteAllFd(int fd, const std::string& bytes) {
   return true;
 }
 
+size_t NameMaxIn(const std::string& folder) {
+  long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
+  return name_max > 0 ? static_cast<size_t>(name_max) : 255;
+}
+
+std::string Utf8Prefix(const std::string& name, size_t size) {
+  if (name.size() <= size) return name;
+  while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) --size;
+  return name.substr(0, size);
+}
+
 int ReplaceFileAtomically(const std::string& path, const std::string& bytes, mode_t mode) {
   // The temporary file is the name + ".XXXXXX", with the name shortened
   // when that would pass the file system's name length.
+  constexpr size_t kSuffix = 7;
   size_t slash = path.rfind('/');
   size_t name_at = slash == std::string::npos ? 0 : slash + 1;
-  std::string folder = name_at ? path.substr(0, name_at) : std::string(".");
-  long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
-  if (name_max <= 0) name_max = 255;
-  size_t room = static_cast<size_t>(name_max) > 7 ? static_cast<size_t>(name_max) - 7 : 0;
-  size_t keep = std::min(path.size() - name_at, room);
-  // Never a cut inside a UTF-8 character.
-  while (keep > 0 && (static_cast<unsigned char>(path[name_at + keep]) & 0xC0) == 0x80) --keep;
-  std::string temp = path.substr(0, name_at + keep) + ".XXXXXX";
+  size_t name_max = NameMaxIn(name_at ? path.substr(0, name_at) : std::string("."));
+  std::string temp = path.substr(0, name_at) +
+                     Utf8Prefix(path.substr(name_at), name_max > kSuffix ? name_max - kSuffix : 0) +
+                     ".XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return errno;
   int err = 0;

@@ -15,6 +15,13 @@ std::string ReadLinuxFile(const std::string& path);
 // Writes all bytes, retrying interrupted and short writes.
 bool WriteAllFd(int fd, const std::string& bytes);
 
+// The longest name the file system of `folder` takes, in bytes (255 when
+// it does not say).
+size_t NameMaxIn(const std::string& folder);
+// The first `size` bytes of the UTF-8 name `name`, or fewer, so that no
+// character is cut in two: for a name shortened to fit a name length.
+std::string Utf8Prefix(const std::string& name, size_t size);
+
 // Replaces the contents of `path` atomically: the bytes go to a temporary
 // file in the same folder, are flushed to disk, get `mode`, and the file is
 // renamed over `path`. Readers see the old or the new file, never a part of

@@ -40,15 +40,8 @@ FileDialog* StateOf(HWND dialog) {
 
 bool IsSeparator(WCHAR c) { return c == u'/' || c == u'\\'; }
 
-// TRUE for a path that starts with a drive ("X:"), as the path mapping
-// reads it; "1:30 take.wav" is a name.
-bool StartsWithDrive(const std::u16string& path) {
-  return path.size() >= 2 && path[1] == u':' &&
-         ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z'));
-}
-
 bool IsAbsolute(const std::u16string& path) {
-  return (!path.empty() && IsSeparator(path[0])) || StartsWithDrive(path);
+  return (!path.empty() && IsSeparator(path[0])) || platform::StartsWithDrive(path);
 }
 
 bool IsFolder(const std::u16string& path) {
@@ -80,7 +73,7 @@ std::u16string Join(const std::u16string& folder, const std::u16string& name) {
 // (without the separator, a root keeps it) and the name.
 void SplitPath(const std::u16string& path, std::u16string* folder, std::u16string* name) {
   size_t cut = path.find_last_of(u"/\\");
-  if (cut == std::u16string::npos) cut = StartsWithDrive(path) ? 1 : std::u16string::npos;
+  if (cut == std::u16string::npos) cut = platform::StartsWithDrive(path) ? 1 : std::u16string::npos;
   if (cut == std::u16string::npos) {
     folder->clear();
     *name = path;

@@ -36,7 +36,7 @@ std::u16string ClassDefault(const std::u16string& key) {
 std::u16string Extension(const std::u16string& path) {
   // A ':' ends only a drive ("X:" at the start); in a name it is a character.
   size_t name = path.find_last_of(u"\\/");
-  if (name == std::u16string::npos && path.size() >= 2 && path[1] == u':') name = 1;
+  if (name == std::u16string::npos && platform::StartsWithDrive(path)) name = 1;
   name = name == std::u16string::npos ? 0 : name + 1;
   size_t dot = path.rfind(u'.');
   if (dot == std::u16string::npos || dot < name) return {};

@@ -51,23 +51,21 @@ HRESULT ReadOut(const T& field, T* out) {
 }
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-bool IsAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 // The folder part of a path with its last separator ("" when none). A ':'
 // ends only a drive ("X:" at the start), as the path mapping reads it; in a
 // name ("12:30.lnk") it is a character.
 std::u16string FolderOf(const std::u16string& path) {
   size_t end = path.size();
-  auto drive_end = [&](size_t at) { return at == 2 && path[1] == u':' && IsAsciiLetter(path[0]); };
-  while (end > 0 && !IsSeparator(path[end - 1]) && !drive_end(end)) --end;
+  const size_t drive = platform::StartsWithDrive(path) ? 2 : 0;
+  while (end > drive && !IsSeparator(path[end - 1])) --end;
   return path.substr(0, end);
 }
 
 // TRUE for a path that does not depend on a folder: a root, a drive or a
 // UNC name.
 bool IsAbsolute(const std::u16string& path) {
-  return (!path.empty() && IsSeparator(path[0])) ||
-         (path.size() >= 2 && path[1] == u':' && IsAsciiLetter(path[0]));
+  return (!path.empty() && IsSeparator(path[0])) || platform::StartsWithDrive(path);
 }
 
 // A text with its %name% references replaced (the text itself when that

@@ -548,9 +548,7 @@ void Accept(BrowseState* s) {
   HWND edit = GetDlgItem(s->dialog, IDC_BROWSE_EDIT);
   std::u16string typed = edit ? WindowText(edit) : std::u16string();
   if (!typed.empty() && typed != DisplayName(chosen)) {
-    bool absolute = IsSeparator(typed[0]) || (typed.size() >= 2 && typed[1] == u':' &&
-                                              ((typed[0] >= u'A' && typed[0] <= u'Z') ||
-                                               (typed[0] >= u'a' && typed[0] <= u'z')));
+    bool absolute = IsSeparator(typed[0]) || platform::StartsWithDrive(typed);
     std::u16string base = PathOfItems(chosen);
     std::u16string path = absolute || base.empty() ? typed : base + (base.back() == u'/' ? u"" : u"/") + typed;
     Items typed_items;
